@@ -1,0 +1,3 @@
+#include "imageviewlog.h"
+
+Q_LOGGING_CATEGORY(lcImageView, "scanvy.imageview", QtWarningMsg)

@@ -1,0 +1,3 @@
+#include "optionslog.h"
+
+Q_LOGGING_CATEGORY(lcOptions, "scanvy.options", QtWarningMsg)

@@ -1,0 +1,7 @@
+#include "gdata.h"
+
+GData& GData::ctx()
+{
+    static GData instance;
+    return instance;
+}

@@ -1,0 +1,3 @@
+#include "scannerlog.h"
+
+Q_LOGGING_CATEGORY(lcScanner, "scanvy.scanner", QtWarningMsg)
