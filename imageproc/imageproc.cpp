@@ -1,0 +1,194 @@
+#include "imageproc.h"
+
+#include "outputlog.h"
+#include "targetfile.h"
+#include "temppath.h"
+#include "tiffcombine.h"
+#include "tifflog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QTextStream>
+#include <QTransform>
+
+namespace {
+
+const double kMetresPerInch = 0.0254;
+
+bool isBilevel(QImage::Format format)
+{
+    return format == QImage::Format_Mono || format == QImage::Format_MonoLSB;
+}
+
+QByteArray writerFormat(const QString& ext, bool bilevel, QImage::Format format)
+{
+    if (ext == "pnm") {
+        if (bilevel)
+            return "PBM";
+        return format == QImage::Format_Grayscale8 ? "PGM" : "PPM";
+    }
+    if (ext == "png")
+        return "PNG";
+    if (ext == "jpg")
+        return "JPEG";
+    if (ext == "tiff")
+        return "TIFF";
+    return QByteArray();
+}
+
+// Writes `image` to a fresh file beside `dst` and renames it over `dst`.
+bool writeImage(const QImage& image, const QString& dst, const QByteArray& format)
+{
+    TargetFile target(dst);
+    if (!target.isValid())
+        return false;
+    QImageWriter writer(target.tempPath(), format);
+    writer.setQuality(80);
+    if (!writer.write(image)) {
+        qCWarning(lcOutput) << "Failed to write" << dst << ":" << writer.errorString();
+        return false;
+    }
+    return target.commit();
+}
+
+} // namespace
+
+ImageProc::ImageProc() : m_scanDir(GetTempDir() + "/scanimages"), m_thumbDir(GetTempDir() + "/thumbimages")
+{
+    InstallTiffHandlers();
+}
+
+int ImageProc::GetPNMResolution(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return 200;
+    // Only the comment line matters; never read a whole binary raster.
+    file.readLine(256);
+    QString second = QString::fromLatin1(file.readLine(256)).trimmed();
+    file.close();
+    if (second.isEmpty() || !second.startsWith("#dpi:"))
+        return 200;
+    return second.remove("#dpi:").toInt();
+}
+
+bool ImageProc::CopyFile(const QString& src, const QString& dst)
+{
+    QFile in(src);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    TargetFile target(dst);
+    if (!target.isValid())
+        return false;
+    QFile out(target.tempPath());
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray block;
+    while (!(block = in.read(1 << 20)).isEmpty()) {
+        if (out.write(block) != block.size())
+            return false;
+    }
+    if (in.error() != QFileDevice::NoError || !out.flush())
+        return false;
+    out.close();
+    return out.error() == QFileDevice::NoError && target.commit();
+}
+
+bool ImageProc::SaveCompressedTiff(const QImage& image, const QString& dst, bool bilevel, bool jpegInTiff)
+{
+    const QString plain = GetTempFilePath("tiff");
+    if (plain.isEmpty())
+        return false;
+    QImageWriter writer(plain, "TIFF");
+    writer.setQuality(80);
+    bool ok = writer.write(image);
+    if (ok)
+        ok = compresstiff(plain, dst, !bilevel && jpegInTiff ? "jpeg" : "zip") == 0;
+    if (!ok)
+        qCWarning(lcOutput) << "Failed to write compressed TIFF file:" << plain << "to" << dst;
+    QFile::remove(plain);
+    return ok;
+}
+
+bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, bool jpegInTiff)
+{
+    if (src.isEmpty() || dst.isEmpty())
+        return false;
+    const QString srcExt = QFileInfo(src).suffix().toLower();
+    const QString dstExt = QFileInfo(dst).suffix().toLower();
+    if (angle == 0.0 && srcExt == dstExt && dstExt != "tiff")
+        return CopyFile(src, dst);
+
+    QImageReader reader(src);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead())
+        return false;
+    QImage image = reader.read();
+    if (image.isNull())
+        return false;
+    const QImage::Format format = image.format();
+    const bool bilevel = isBilevel(format);
+    const QByteArray writer = writerFormat(dstExt, bilevel, format);
+    if (writer.isEmpty())
+        return false;
+
+    if (angle != 0.0) {
+        image = image.transformed(QTransform().rotate(angle, Qt::ZAxis), Qt::SmoothTransformation);
+        if (image.isNull())
+            return false;
+    }
+    int dpiX = qRound(image.dotsPerMeterX() * kMetresPerInch);
+    int dpiY = qRound(image.dotsPerMeterY() * kMetresPerInch);
+    if (srcExt == "pnm") {
+        const int r = GetPNMResolution(src);
+        if (r > 0)
+            dpiX = dpiY = r;
+    }
+    image.setDotsPerMeterX(qRound(dpiX / kMetresPerInch));
+    image.setDotsPerMeterY(qRound(dpiY / kMetresPerInch));
+
+    if (angle == 0.0 && dstExt == "tiff")
+        return SaveCompressedTiff(image, dst, bilevel, jpegInTiff);
+    return writeImage(image, dst, writer);
+}
+
+bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
+{
+    for (const QString& page : pages) {
+        if (!QFileInfo::exists(page))
+            return false;
+    }
+    QList<QString> files;
+    QList<QString> temporaries;
+    bool ok = true;
+    for (const QString& page : pages) {
+        const QImage image(page);
+        if (image.isNull()) {
+            ok = false;
+            break;
+        }
+        const QImage::Format format = image.format();
+        if (QFileInfo(page).suffix().toLower() == "tiff" && !isBilevel(format) &&
+            format != QImage::Format_Grayscale8) {
+            files.append(page);
+            continue;
+        }
+        // JPEG in TIFF needs 8-bit samples: widen bilevel and grey pages.
+        const QString tmp = GetTempFilePath("tiff");
+        QImageWriter writer(tmp, "TIFF");
+        writer.setQuality(100);
+        if (tmp.isEmpty() || !writer.write(image.convertToFormat(QImage::Format_RGB32))) {
+            ok = false;
+            break;
+        }
+        files.append(tmp);
+        temporaries.append(tmp);
+    }
+    ok = ok && combine2multiff(files, dst, "jpeg") == 0;
+    for (const QString& tmp : temporaries)
+        QFile::remove(tmp);
+    return ok;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+// Converts page files into output files: single raster files (optionally
+// rotated, carrying the page's resolution), multi-page TIFF, PDF and OFD.
+// Every writer builds its output beside the target and renames it over the
+// target only when complete, so a failure never leaves a partial file.
+class ImageProc {
+public:
+    ImageProc();
+
+    QString ScanDir() const { return m_scanDir; }
+    QString ThumbDir() const { return m_thumbDir; }
+
+    // Dots per inch from a PNM file's "#dpi:" comment line; 200 without one.
+    static int GetPNMResolution(const QString& path);
+
+    // Writes `dst` from `src`, rotated clockwise by `angle` degrees, in the
+    // format named by dst's extension ("jpg", "png", "pnm", "tiff"). A TIFF
+    // target written unrotated is recompressed (JPEG for colour and grey when
+    // `jpegInTiff`, Deflate otherwise). `dst` may equal `src`.
+    bool SaveAs(const QString& src, const QString& dst, double angle, bool jpegInTiff);
+
+    // One JPEG-compressed multi-page TIFF of all pages, in order. Fails
+    // before writing anything when a page is missing.
+    bool SaveMultiTiff(const QList<QString>& pages, const QString& dst);
+
+private:
+    bool CopyFile(const QString& src, const QString& dst);
+    bool SaveCompressedTiff(const QImage& image, const QString& dst, bool bilevel, bool jpegInTiff);
+
+    QString m_scanDir;
+    QString m_thumbDir;
+};

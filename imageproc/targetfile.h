@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// Writes a user's file without ever touching the old one until the new one is
+// complete: the content goes to a fresh file in the target's folder, and
+// commit() renames it over the target. An uncommitted file is removed by the
+// destructor, so a failed write leaves the target as it was.
+class TargetFile {
+public:
+    explicit TargetFile(const QString& target);
+    ~TargetFile();
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
+
+    // False when no file could be created in the target's folder.
+    bool isValid() const { return !m_tempPath.isEmpty(); }
+    QString tempPath() const { return m_tempPath; }
+    QString target() const { return m_target; }
+
+    // Flushes the written file to disk and renames it over the target.
+    bool commit();
+
+private:
+    QString m_target;
+    QString m_tempPath;
+    bool m_committed = false;
+};

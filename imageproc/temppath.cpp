@@ -1,0 +1,45 @@
+#include "temppath.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+
+QString GetTempDir()
+{
+    const QString dir = QDir::tempPath() + "/zir/scanvy";
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString GetTempFilePath(const QString& ext)
+{
+    static QMutex mutex;
+    static QString lastStamp;
+    static int sequence = 0;
+
+    const QString folder = GetTempDir() + "/scanimages";
+    if (!QDir().mkpath(folder))
+        return QString();
+
+    QMutexLocker lock(&mutex);
+    const QString stamp = QDateTime::currentDateTime().toString("yyyyMMddHHmmsszzz");
+    if (stamp == lastStamp) {
+        ++sequence;
+    } else {
+        lastStamp = stamp;
+        sequence = 0;
+    }
+    // A file of that name may already exist (left by an earlier run within the
+    // same millisecond of wall-clock time, or a clock step back): skip it.
+    for (;;) {
+        QString name = stamp;
+        if (sequence > 0)
+            name += "_" + QString::number(sequence);
+        const QString path = folder + "/" + name + "." + ext;
+        if (!QFileInfo::exists(path))
+            return path;
+        ++sequence;
+    }
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// The application's temporary folder (system temporary folder + "/zir/scanvy"),
+// created when missing.
+QString GetTempDir();
+
+// A fresh path "<temp dir>/scanimages/yyyyMMddHHmmsszzz.<ext>" for a temporary
+// file. Names are distinct for every call of the process, also within one
+// millisecond and across threads: a repeated stamp gets a "_<n>" suffix. The
+// folder is created, the file is not. Empty when the folder cannot be made.
+QString GetTempFilePath(const QString& ext);

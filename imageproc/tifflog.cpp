@@ -1,0 +1,43 @@
+#include "tifflog.h"
+
+#include "outputlog.h"
+
+#include <QByteArray>
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <tiffio.h>
+
+namespace {
+
+QByteArray formatMessage(const char* module, const char* fmt, va_list ap)
+{
+    char text[1024];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    QByteArray line;
+    if (module && *module)
+        line = QByteArray(module).append(": ");
+    return line.append(text);
+}
+
+void onTiffError(const char* module, const char* fmt, va_list ap)
+{
+    qCWarning(lcOutput).noquote() << formatMessage(module, fmt, ap);
+}
+
+void onTiffWarning(const char* module, const char* fmt, va_list ap)
+{
+    qCInfo(lcOutput).noquote() << formatMessage(module, fmt, ap);
+}
+
+} // namespace
+
+void InstallTiffHandlers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        TIFFSetErrorHandler(onTiffError);
+        TIFFSetWarningHandler(onTiffWarning);
+    });
+}

@@ -1,0 +1,114 @@
+#include "pagemaker.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPainter>
+#include <QProcess>
+
+#include <tiffio.h>
+#include <vector>
+
+namespace PageMaker {
+
+QImage pattern(int width, int height, QImage::Format format, int dpi)
+{
+    QImage rgb(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(rgb.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(x * 255 / width, y * 255 / height, 128);
+    }
+    QPainter p(&rgb);
+    p.fillRect(0, 0, width / 4, height / 4, Qt::black);
+    p.end();
+    QImage image = rgb.convertToFormat(format, Qt::ThresholdDither);
+    const int dpm = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dpm);
+    image.setDotsPerMeterY(dpm);
+    return image;
+}
+
+bool write(const QImage& image, const QString& path, int pnmDpi)
+{
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == "pnm" && (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB))
+        return image.save(path, "PBM");
+    if (ext != "pnm")
+        return image.save(path, ext == "jpg" ? "JPEG" : ext.toUpper().toLatin1().constData(), 90);
+    QByteArray raw;
+    QImage body = image;
+    QByteArray magic;
+    int bytesPerPixel = 3;
+    if (image.format() == QImage::Format_Grayscale8) {
+        magic = "P5";
+        bytesPerPixel = 1;
+    } else {
+        magic = "P6";
+        body = image.convertToFormat(QImage::Format_RGB888);
+    }
+    raw = magic + "\n";
+    if (pnmDpi > 0)
+        raw += "#dpi:" + QByteArray::number(pnmDpi) + "\n";
+    raw += QByteArray::number(body.width()) + " " + QByteArray::number(body.height()) + "\n255\n";
+    for (int y = 0; y < body.height(); ++y)
+        raw.append(reinterpret_cast<const char*>(body.constScanLine(y)), body.width() * bytesPerPixel);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(raw) == raw.size();
+}
+
+bool writeTiff(const QString& path, int width, int height, int samples, int bits, int directories,
+               double xres, double yres, bool cm)
+{
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif)
+        return false;
+    const tmsize_t lineBytes = bits == 1 ? (width + 7) / 8 : width * samples;
+    std::vector<unsigned char> line(static_cast<size_t>(lineBytes));
+    bool ok = true;
+    for (int d = 0; d < directories && ok; ++d) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(height));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                     samples == 3 ? PHOTOMETRIC_RGB
+                                  : (bits == 1 ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK));
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(height));
+        if (xres > 0 && yres > 0) {
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(xres));
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(yres));
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, cm ? RESUNIT_CENTIMETER : RESUNIT_INCH);
+        }
+        for (int y = 0; y < height && ok; ++y) {
+            for (tmsize_t i = 0; i < lineBytes; ++i)
+                line[size_t(i)] =
+                    bits == 1 ? ((y / 8 + i) % 2 ? 0xF0 : 0x0F) : uint8_t((i * 7 + y * 3 + d * 40) & 0xFF);
+            ok = TIFFWriteScanline(tif, line.data(), uint32_t(y), 0) >= 0;
+        }
+        ok = ok && TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+QString run(const QString& program, const QStringList& args, bool* ok)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.start(program, args);
+    const bool finished = p.waitForFinished(60000);
+    if (ok)
+        *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QByteArray bytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace PageMaker

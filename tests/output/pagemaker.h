@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// Generates page files of every kind the scan layer produces, and runs the
+// command-line tools that judge our output.
+namespace PageMaker {
+
+// A test pattern (gradients and a corner marker so that rotation shows).
+QImage pattern(int width, int height, QImage::Format format, int dpi);
+
+// Writes `image` as `path` in the format of its extension; "pnm" files get a
+// "#dpi:<dpi>" comment line when dpi > 0.
+bool write(const QImage& image, const QString& path, int pnmDpi = 0);
+
+// Writes a TIFF with libtiff directly: `samples` 1 or 3, `bits` 1 or 8, the
+// given number of identical directories and resolution (0: no resolution
+// tags; centimetres when `cm`).
+bool writeTiff(const QString& path, int width, int height, int samples, int bits, int directories = 1,
+               double xres = 200, double yres = 200, bool cm = false);
+
+// Runs a program, returns its standard output; `ok` tells whether it exited 0.
+QString run(const QString& program, const QStringList& args, bool* ok = nullptr);
+
+// Bytes of a file (empty when unreadable).
+QByteArray bytes(const QString& path);
+
+} // namespace PageMaker
