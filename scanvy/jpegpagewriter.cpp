@@ -1,0 +1,92 @@
+#include "jpegpagewriter.h"
+
+#include <cstdlib>
+
+#include <jerror.h>
+
+JpegPageWriter::~JpegPageWriter()
+{
+    if (m_created)
+        jpeg_destroy_compress(&m_cinfo);
+    std::free(m_scanline);
+}
+
+void JpegPageWriter::onErrorExit(j_common_ptr cinfo)
+{
+    (*cinfo->err->output_message)(cinfo);
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::longjmp(err->jump, 1);
+}
+
+void JpegPageWriter::onOutputMessage(j_common_ptr cinfo)
+{
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    std::fprintf(stderr, "scanvy: libjpeg: %s\n", text);
+}
+
+SANE_Status JpegPageWriter::failure() const
+{
+    return m_error.pub.msg_code == JERR_OUT_OF_MEMORY ? SANE_STATUS_NO_MEM : SANE_STATUS_ACCESS_DENIED;
+}
+
+SANE_Status JpegPageWriter::beginImage()
+{
+    const PageGeometry& g = m_geometry;
+    const int components = g.rgb ? 3 : 1;
+    m_scanline = static_cast<JSAMPLE*>(std::malloc(size_t(g.pixelsPerLine) * size_t(components)));
+    if (m_scanline == nullptr)
+        return SANE_STATUS_NO_MEM;
+
+    m_cinfo.err = jpeg_std_error(&m_error.pub);
+    m_error.pub.error_exit = onErrorExit;
+    m_error.pub.output_message = onOutputMessage;
+    if (setjmp(m_error.jump))
+        return failure();
+    jpeg_create_compress(&m_cinfo);
+    m_created = true;
+    jpeg_stdio_dest(&m_cinfo, m_file);
+    m_cinfo.image_width = JDIMENSION(g.pixelsPerLine);
+    m_cinfo.image_height = JDIMENSION(g.lines);
+    m_cinfo.input_components = components;
+    m_cinfo.in_color_space = g.rgb ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&m_cinfo);
+    jpeg_set_quality(&m_cinfo, 75, TRUE);
+    m_cinfo.write_JFIF_header = TRUE;
+    m_cinfo.density_unit = 1;
+    m_cinfo.X_density = UINT16(g.resolution);
+    m_cinfo.Y_density = UINT16(g.resolution);
+    jpeg_start_compress(&m_cinfo, TRUE);
+    return SANE_STATUS_GOOD;
+}
+
+SANE_Status JpegPageWriter::writeRow(uint8_t* row)
+{
+    const PageGeometry& g = m_geometry;
+    JSAMPLE* line = row;
+    if (g.depth == 1) {
+        for (int i = 0; i < g.pixelsPerLine; ++i) {
+            const bool black = row[i >> 3] & (0x80 >> (i & 7));
+            m_scanline[i] = black ? 0 : 255;
+        }
+        line = m_scanline;
+    } else if (g.depth == 16) {
+        // Samples arrive little-endian; keep the most significant byte.
+        const int samples = g.pixelsPerLine * (g.rgb ? 3 : 1);
+        for (int i = 0; i < samples; ++i)
+            m_scanline[i] = row[2 * i + 1];
+        line = m_scanline;
+    }
+    if (setjmp(m_error.jump))
+        return failure();
+    jpeg_write_scanlines(&m_cinfo, &line, 1);
+    return SANE_STATUS_GOOD;
+}
+
+SANE_Status JpegPageWriter::finishImage()
+{
+    if (setjmp(m_error.jump))
+        return failure();
+    jpeg_finish_compress(&m_cinfo);
+    return SANE_STATUS_GOOD;
+}

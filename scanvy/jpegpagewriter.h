@@ -1,0 +1,37 @@
+#pragma once
+
+#include "rowpagewriter.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+// JPEG pages through libjpeg: library defaults, quality 75 baseline, and a
+// JFIF header carrying the resolution in dots per inch. 1-bit rows are
+// expanded to 8-bit gray and 16-bit samples reduced to their high byte.
+// libjpeg errors come back as a status, never as a process exit.
+class JpegPageWriter : public RowPageWriter {
+public:
+    explicit JpegPageWriter(FILE* file) : RowPageWriter(file) {}
+    ~JpegPageWriter() override;
+
+protected:
+    SANE_Status beginImage() override;
+    SANE_Status writeRow(uint8_t* row) override;
+    SANE_Status finishImage() override;
+
+private:
+    struct ErrorManager {
+        jpeg_error_mgr pub;
+        jmp_buf jump;
+    };
+    static void onErrorExit(j_common_ptr cinfo);
+    static void onOutputMessage(j_common_ptr cinfo);
+    SANE_Status failure() const;
+
+    jpeg_compress_struct m_cinfo{};
+    ErrorManager m_error{};
+    bool m_created = false;
+    JSAMPLE* m_scanline = nullptr;
+};

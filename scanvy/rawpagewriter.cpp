@@ -1,0 +1,83 @@
+#include "rawpagewriter.h"
+
+#include "tiffheader.h"
+
+#include <utility>
+
+QByteArray RawPageWriter::pnmHeader(const PageGeometry& g)
+{
+    const char* magic = g.rgb ? "P6" : (g.depth == 1 ? "P4" : "P5");
+    QByteArray header = QByteArray(magic) + "\n#dpi:" + QByteArray::number(g.resolution) + "\n" +
+                        QByteArray::number(g.pixelsPerLine) + " " + QByteArray::number(g.lines) + "\n";
+    if (g.rgb || g.depth != 1)
+        header += g.depth > 8 ? "65535\n" : "255\n";
+    return header;
+}
+
+SANE_Status RawPageWriter::begin(const PageGeometry& geometry)
+{
+    m_geometry = geometry;
+    m_swap = m_kind == Pnm && geometry.depth == 16;
+    const QByteArray header = m_kind == Pnm
+                                  ? pnmHeader(geometry)
+                                  : TiffHeader::build(geometry.rgb, geometry.depth, geometry.pixelsPerLine,
+                                                      geometry.lines, geometry.resolution);
+    return writeBytes(header.constData(), size_t(header.size()));
+}
+
+SANE_Status RawPageWriter::write(uint8_t* data, size_t len)
+{
+    if (len == 0)
+        return SANE_STATUS_GOOD;
+    m_written += len;
+    if (!m_swap)
+        return writeBytes(data, len);
+
+    // Samples go out most significant byte first. A sample split between two
+    // chunks is completed with the first byte of the next chunk.
+    size_t start = 0;
+    if (m_hasPending) {
+        const uint8_t pair[2] = {data[0], m_pending};
+        m_hasPending = false;
+        start = 1;
+        if (SANE_Status s = writeBytes(pair, 2); s != SANE_STATUS_GOOD)
+            return s;
+    }
+    size_t end = len;
+    if ((len - start) % 2 != 0) {
+        m_pending = data[len - 1];
+        m_hasPending = true;
+        --end;
+    }
+    for (size_t i = start; i + 1 < end; i += 2)
+        std::swap(data[i], data[i + 1]);
+    return writeBytes(data + start, end - start);
+}
+
+SANE_Status RawPageWriter::finish()
+{
+    SANE_Status status = SANE_STATUS_GOOD;
+    if (m_hasPending) {
+        // An odd byte count cannot come from whole samples; keep the byte.
+        const uint8_t pair[2] = {0, m_pending};
+        status = writeBytes(pair, 2);
+        m_hasPending = false;
+        ++m_written;
+    }
+    const uint64_t expected =
+        uint64_t(qMax(0, m_geometry.bytesPerLine)) * uint64_t(qMax(0, m_geometry.lines));
+    if (status == SANE_STATUS_GOOD && m_written < expected) {
+        uint8_t fill[4096];
+        std::fill(fill, fill + sizeof fill, whiteByte());
+        uint64_t missing = expected - m_written;
+        while (missing > 0 && status == SANE_STATUS_GOOD) {
+            const size_t n = missing < sizeof fill ? size_t(missing) : sizeof fill;
+            status = writeBytes(fill, n);
+            missing -= n;
+        }
+        m_written = expected;
+    }
+    if (std::fflush(m_file) != 0 && status == SANE_STATUS_GOOD)
+        status = SANE_STATUS_ACCESS_DENIED;
+    return status;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "pagewriter.h"
+
+// PNM and TIFF pages: a header, then the data as it arrives. PNM stores
+// 16-bit samples most significant byte first; TIFF keeps them as delivered
+// (little-endian, as its "II" header says).
+class RawPageWriter : public PageWriter {
+public:
+    enum Kind { Pnm, Tiff };
+
+    RawPageWriter(FILE* file, Kind kind) : PageWriter(file), m_kind(kind) {}
+
+    SANE_Status begin(const PageGeometry& geometry) override;
+    SANE_Status write(uint8_t* data, size_t len) override;
+    SANE_Status finish() override;
+
+    // The PNM header: magic, "#dpi:" line, size and (for P5/P6) maximum value.
+    static QByteArray pnmHeader(const PageGeometry& geometry);
+
+private:
+    Kind m_kind;
+    bool m_swap = false;
+    bool m_hasPending = false; // first byte of a sample split between chunks
+    uint8_t m_pending = 0;
+    uint64_t m_written = 0; // data bytes, header excluded
+};

@@ -1,0 +1,98 @@
+#include "sanescan.h"
+
+#include <QMutexLocker>
+
+namespace {
+
+bool isFamilyDevice(const char* name)
+{
+    static const char* const prefixes[] = {"zylkx", "zyljn", "zylwy"};
+    const QByteArray n(name);
+    for (const char* prefix : prefixes) {
+        if (n.startsWith(prefix))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+SaneScan::SaneScan(QObject* parent) : QObject(parent)
+{
+}
+
+SaneScan::~SaneScan() = default;
+
+void SaneScan::Init()
+{
+    SANE_Int version = 0;
+    sane_init(&version, nullptr);
+}
+
+void SaneScan::Exit()
+{
+    sane_exit();
+}
+
+int SaneScan::GetDeviceList(QList<QString>& names)
+{
+    deviceNames.clear();
+    names.clear();
+    const SANE_Device** list = nullptr;
+    const SANE_Status status = sane_get_devices(&list, SANE_TRUE);
+    if (status != SANE_STATUS_GOOD)
+        return status;
+    devices = list;
+    for (int i = 0; list != nullptr && list[i] != nullptr; ++i) {
+        if (list[i]->name != nullptr && isFamilyDevice(list[i]->name))
+            names.append(QString::fromUtf8(list[i]->name));
+    }
+    deviceNames = names;
+    return SANE_STATUS_GOOD;
+}
+
+void SaneScan::ResetScannerList(QList<QString> names)
+{
+    deviceNames = names;
+}
+
+int SaneScan::OpenDevice(QString name)
+{
+    if (!deviceNames.contains(name))
+        return SANE_STATUS_UNSUPPORTED;
+    SANE_Handle opened = nullptr;
+    const SANE_Status status = sane_open(name.toUtf8().constData(), &opened);
+    if (status != SANE_STATUS_GOOD || opened == nullptr)
+        return status;
+
+    QMutexLocker locker(&deviceLock);
+    if (deviceOpen) {
+        // A device is still open and stays in use; the new handle is not
+        // needed.
+        locker.unlock();
+        sane_close(opened);
+        return SANE_STATUS_GOOD;
+    }
+    deviceOpen = true;
+    handle = opened;
+    return SANE_STATUS_GOOD;
+}
+
+void SaneScan::CloseDevice()
+{
+    QMutexLocker locker(&deviceLock);
+    if (!deviceOpen)
+        return;
+    SANE_Handle h = handle.exchange(nullptr);
+    deviceOpen = false;
+    locker.unlock();
+    if (h != nullptr)
+        sane_close(h);
+}
+
+void SaneScan::CancelScan()
+{
+    SANE_Handle h = handle.load();
+    if (h != nullptr)
+        sane_cancel(h);
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "optresult.h"
+
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+
+#include <sane/sane.h>
+
+class PageWriter;
+class ImageBuffer;
+struct PageGeometry;
+
+// The one session with the SANE library: device list of the three scanner
+// families, one open device at a time, its options as text records, and the
+// scan loop that writes one page file per sheet. Every operation answers
+// with a SANE status; diagnostics go to standard error.
+//
+// All SANE calls of the process must come from one thread at a time, except
+// CancelScan (and CloseDevice), which may be called while a scan runs.
+class SaneScan : public QObject {
+    Q_OBJECT
+public:
+    explicit SaneScan(QObject* parent = nullptr);
+    // Leaves the device and the library as they are; the owner closes them.
+    ~SaneScan() override;
+
+    void Init();
+    void Exit();
+
+    int GetDeviceList(QList<QString>& names);
+    void ResetScannerList(QList<QString> names);
+    int OpenDevice(QString name);
+    void CloseDevice();
+    void CancelScan();
+
+    QHash<QString, Opt_Result> GetAllOptions();
+    void GetOption(QString name, Opt_Result& record);
+    bool SetOption(QString name, QString value);
+    int get_resolution();
+
+    // Scans sheets until the device has no more (or pageLimit pages when
+    // pageLimit > 0) into basePath + number + "." + format, announcing every
+    // page through sglScanOneImageDone.
+    int Scan(QString basePath, QString format, int firstNumber, int minDigits, int pageLimit);
+
+signals:
+    void sglScanOneImageDone(QString path);
+
+private:
+    // Option access.
+    bool skipOption(const SANE_Option_Descriptor* desc) const;
+    int optionCount();
+    Opt_Result describeOption(int number, const SANE_Option_Descriptor* desc);
+    void setWordOption(int number, const SANE_Option_Descriptor* desc, const QByteArray& value);
+    void setOptionValue(int number, void* value, const QByteArray& requestedName);
+
+    // Scan loop.
+    int scanPages(const QString& basePath);
+    QString pagePath(const QString& basePath) const;
+    int inner_scan(FILE* file);
+    SANE_Status checkFrame(const SANE_Parameters& p, const SANE_Parameters* first) const;
+    SANE_Status writeBuffered(FILE* file, ImageBuffer& image, const SANE_Parameters& first, bool separate);
+    PageGeometry geometryOf(const SANE_Parameters& p) const;
+
+    const SANE_Device** devices = nullptr;
+    std::atomic<SANE_Handle> handle{nullptr};
+    QList<QString> deviceNames;
+    QHash<int, QString> optionIndex;
+    QHash<QString, Opt_Result> options;
+    uint8_t* buffer = nullptr;
+    size_t bufferSize = 33554432;
+    int fileCounter = 1;
+    int outputFormat = 1;
+    int resolution = 200;
+    QString extension;
+    int minDigits = 0;
+    int pageLimit = 0;
+    // Marks that a device is open. It may be released from a thread other
+    // than the one that opened the device, so it is a flag under a mutex.
+    QMutex deviceLock;
+    bool deviceOpen = false;
+};

@@ -1,0 +1,266 @@
+// The scan loop of SaneScan: one sane_start per sheet, one page file per
+// page, written under a ".part" name and renamed when complete.
+#include "sanescan.h"
+
+#include "imagebuffer.h"
+#include "pagewriter.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+const char kProgram[] = "scanvy";
+constexpr int kMaxPathBytes = 4095;
+
+bool isSeparateColour(SANE_Frame f)
+{
+    return f == SANE_FRAME_RED || f == SANE_FRAME_GREEN || f == SANE_FRAME_BLUE;
+}
+
+struct FreeDeleter {
+    void operator()(uint8_t* p) const { std::free(p); }
+};
+
+} // namespace
+
+int SaneScan::Scan(QString basePath, QString format, int firstNumber, int minDigits_, int pageLimit_)
+{
+    extension = format;
+    fileCounter = firstNumber;
+    minDigits = minDigits_;
+    pageLimit = pageLimit_;
+    const int status = scanPages(basePath);
+    if (fileCounter > firstNumber && (status == SANE_STATUS_GOOD || status == SANE_STATUS_NO_DOCS))
+        return SANE_STATUS_GOOD;
+    return status;
+}
+
+QString SaneScan::pagePath(const QString& basePath) const
+{
+    const QString number = QString::number(fileCounter).rightJustified(minDigits, QLatin1Char('0'));
+    return QStringLiteral("%1%2.%3").arg(basePath, number, extension);
+}
+
+int SaneScan::scanPages(const QString& basePath)
+{
+    if (handle == nullptr)
+        return SANE_STATUS_INVAL;
+    resolution = get_resolution();
+
+    int status = SANE_STATUS_GOOD;
+    int pages = 0;
+    for (;;) {
+        SANE_Handle h = handle;
+        if (h == nullptr) {
+            status = SANE_STATUS_INVAL;
+            break;
+        }
+        status = sane_start(h);
+        if (status != SANE_STATUS_GOOD)
+            break;
+
+        const QString path = pagePath(basePath);
+        outputFormat = PageWriter::formatForPath(path);
+        const QByteArray local = QFile::encodeName(path);
+        if (local.size() > kMaxPathBytes) {
+            std::fprintf(stderr, "%s: page file name too long\n", kProgram);
+            status = SANE_STATUS_ACCESS_DENIED;
+            break;
+        }
+        const QByteArray part = local + ".part";
+
+        buffer = static_cast<uint8_t*>(std::malloc(bufferSize));
+        if (buffer == nullptr) {
+            status = SANE_STATUS_NO_MEM;
+            break;
+        }
+        FILE* file = std::fopen(part.constData(), "wb");
+        if (file == nullptr) {
+            std::free(buffer);
+            buffer = nullptr;
+            status = SANE_STATUS_ACCESS_DENIED;
+            break;
+        }
+
+        status = inner_scan(file);
+        if (status == SANE_STATUS_GOOD || status == SANE_STATUS_EOF) {
+            if (std::fclose(file) != 0)
+                status = SANE_STATUS_ACCESS_DENIED;
+            else if (std::rename(part.constData(), local.constData()) != 0)
+                status = SANE_STATUS_ACCESS_DENIED;
+            else
+                status = SANE_STATUS_GOOD;
+        } else {
+            std::fclose(file);
+        }
+        std::free(buffer);
+        buffer = nullptr;
+
+        ++fileCounter;
+        if (status == SANE_STATUS_INVAL) {
+            std::remove(part.constData());
+            --fileCounter;
+        } else {
+            emit sglScanOneImageDone(QFile::decodeName(local));
+        }
+        ++pages;
+        if (pages == pageLimit || status != SANE_STATUS_GOOD)
+            break;
+    }
+    if (SANE_Handle h = handle)
+        sane_cancel(h);
+    return status;
+}
+
+PageGeometry SaneScan::geometryOf(const SANE_Parameters& p) const
+{
+    PageGeometry g;
+    g.rgb = p.format != SANE_FRAME_GRAY;
+    g.depth = p.depth;
+    g.pixelsPerLine = p.pixels_per_line;
+    g.bytesPerLine = p.bytes_per_line;
+    g.lines = p.lines;
+    g.resolution = resolution;
+    return g;
+}
+
+SANE_Status SaneScan::checkFrame(const SANE_Parameters& p, const SANE_Parameters* first) const
+{
+    bool supported = false;
+    if (first == nullptr) {
+        if (p.format == SANE_FRAME_GRAY)
+            supported = p.depth == 1 || p.depth == 8 || p.depth == 16;
+        else if (p.format == SANE_FRAME_RGB)
+            supported = p.depth == 8 || p.depth == 16;
+        else if (isSeparateColour(p.format))
+            supported = p.depth == 8;
+        supported = supported && p.bytes_per_line > 0 && p.pixels_per_line > 0;
+    } else {
+        // Later frames continue a separate colour page with the same shape.
+        supported = isSeparateColour(first->format) && isSeparateColour(p.format) && p.depth == 8 &&
+                    p.bytes_per_line == first->bytes_per_line && p.pixels_per_line == first->pixels_per_line;
+    }
+    if (supported)
+        return SANE_STATUS_GOOD;
+    std::fprintf(stderr, "%s: unsupported frame (format %d, depth %d, %d bytes per line)\n", kProgram,
+                 int(p.format), p.depth, p.bytes_per_line);
+    return SANE_STATUS_INVAL;
+}
+
+SANE_Status SaneScan::writeBuffered(FILE* file, ImageBuffer& image, const SANE_Parameters& first,
+                                    bool separate)
+{
+    PageGeometry g = geometryOf(first);
+    g.rgb = separate || first.format == SANE_FRAME_RGB;
+    g.bytesPerLine = image.width();
+    g.lines = image.rows();
+    std::unique_ptr<PageWriter> writer = PageWriter::create(outputFormat, file);
+    if (!writer)
+        return SANE_STATUS_NO_MEM;
+    SANE_Status status = writer->begin(g);
+    if (status == SANE_STATUS_GOOD)
+        status = writer->write(image.data(), size_t(g.bytesPerLine) * size_t(g.lines));
+    if (status == SANE_STATUS_GOOD)
+        status = writer->finish();
+    return status;
+}
+
+// Reads one page (one frame, or three separate colour frames) into `file`.
+// Pages of known size are streamed; pages of unknown length and separate
+// colour pages are collected in memory and written at the end.
+int SaneScan::inner_scan(FILE* file)
+{
+    if (handle == nullptr)
+        return SANE_STATUS_INVAL;
+    std::unique_ptr<PageWriter> writer;
+    ImageBuffer image;
+    SANE_Parameters first{};
+    bool haveFirst = false;
+    bool separate = false;
+    int64_t expected = 0; // bytes announced for the whole page, 0 when unknown
+    int64_t total = 0;
+    SANE_Status status = SANE_STATUS_GOOD;
+    bool ended = false; // the device is gone or sent more than announced
+
+    while (!ended) {
+        SANE_Handle h = handle;
+        if (h == nullptr)
+            break;
+        if (haveFirst && (status = sane_start(h)) != SANE_STATUS_GOOD)
+            return status;
+        SANE_Parameters p{};
+        if ((status = sane_get_parameters(h, &p)) != SANE_STATUS_GOOD)
+            return status;
+        if ((status = checkFrame(p, haveFirst ? &first : nullptr)) != SANE_STATUS_GOOD)
+            return status;
+        if (!haveFirst) {
+            haveFirst = true;
+            first = p;
+            separate = isSeparateColour(p.format);
+            if (p.lines > 0)
+                expected = int64_t(p.bytes_per_line) * p.lines * (separate ? 3 : 1);
+            if (p.lines < 0 || separate) {
+                const int rowBytes = separate ? p.bytes_per_line * 3 : p.bytes_per_line;
+                if (!image.allocate(rowBytes, p.lines > 0 ? p.lines + 1 : ImageBuffer::kStripe)) {
+                    std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, rowBytes,
+                                 p.lines > 0 ? p.lines + 1 : ImageBuffer::kStripe);
+                    return SANE_STATUS_NO_MEM;
+                }
+            } else {
+                writer = PageWriter::create(outputFormat, file);
+                if (!writer)
+                    return SANE_STATUS_NO_MEM;
+                if ((status = writer->begin(geometryOf(p))) != SANE_STATUS_GOOD)
+                    return status;
+            }
+        } else {
+            image.rewind();
+        }
+        const int channel = separate ? int(p.format) - int(SANE_FRAME_RED) : 0;
+
+        for (;;) {
+            SANE_Handle rh = handle;
+            if (rh == nullptr) {
+                ended = true;
+                break;
+            }
+            SANE_Int len = 0;
+            status = sane_read(rh, buffer, SANE_Int(bufferSize), &len);
+            if (status != SANE_STATUS_GOOD)
+                break;
+            if (len <= 0)
+                continue;
+            // Over-run guard: data past the announced size is never written,
+            // and a device that goes clearly beyond it ends the page.
+            size_t n = size_t(len);
+            if (expected > 0 && total + len > expected)
+                n = total < expected ? size_t(expected - total) : 0;
+            total += len;
+            if (writer) {
+                if (SANE_Status s = writer->write(buffer, n); s != SANE_STATUS_GOOD)
+                    return s;
+            } else if (!image.store(buffer, n, p.bytes_per_line, separate ? 3 : 1, channel)) {
+                std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, image.width(),
+                             image.height() + ImageBuffer::kStripe);
+                return SANE_STATUS_NO_MEM;
+            }
+            if (expected > 0 && total * 100 / expected > 100) {
+                std::fprintf(stderr, "%s: device sent more data than announced; page ended\n", kProgram);
+                ended = true;
+                break;
+            }
+        }
+        if (!ended && status != SANE_STATUS_EOF)
+            return status;
+        if (p.last_frame)
+            break;
+    }
+    if (!haveFirst)
+        return SANE_STATUS_INVAL;
+    const SANE_Status done = writer ? writer->finish() : writeBuffered(file, image, first, separate);
+    return done != SANE_STATUS_GOOD ? done : status;
+}
