@@ -1,0 +1,246 @@
+#include "usbhotplugthread.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include <linux/netlink.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray Uevent(QByteArray const& action, QByteArray const& product, QByteArray const& modalias)
+{
+    const QByteArray path = "/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0";
+    QByteArray m = action + '@' + path + '\0';
+    m += "ACTION=" + action + '\0';
+    m += "DEVPATH=" + path + '\0';
+    m += QByteArray("SUBSYSTEM=usb") + '\0';
+    m += QByteArray("DEVTYPE=usb_interface") + '\0';
+    m += "PRODUCT=" + product + '\0';
+    m += QByteArray("INTERFACE=255/0/0") + '\0';
+    m += "MODALIAS=" + modalias + '\0';
+    m += QByteArray("SEQNUM=812") + '\0';
+    return m;
+}
+
+QByteArray KxEvent(QByteArray const& action)
+{
+    return Uevent(action, "a3d/1234/100", "usb:v0A3Dp1234d0100dc00dsc00dp00icFFisc00ip00in00");
+}
+
+QByteArray OverheadEvent(QByteArray const& action)
+{
+    return Uevent(action, "b7e/2f4c/100", "usb:v0B7Ep2F4Cd0100dc00dsc00dp00icFFisc00ip00in00");
+}
+
+// A netlink socket of the uevent family; bound to `port` when it is not 0.
+int UeventSocket(__u32 port)
+{
+    const int fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
+    if (fd < 0 || port == 0)
+        return fd;
+    sockaddr_nl addr;
+    std::memset(&addr, 0, sizeof addr);
+    addr.nl_family = AF_NETLINK;
+    addr.nl_pid = port;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Sends one datagram to the monitor's port (the process id). Returns errno.
+int SendToMonitor(int fd, QByteArray const& message)
+{
+    sockaddr_nl to;
+    std::memset(&to, 0, sizeof to);
+    to.nl_family = AF_NETLINK;
+    to.nl_pid = static_cast<__u32>(::getpid());
+    const ssize_t sent = ::sendto(fd, message.constData(), size_t(message.size()), 0,
+                                  reinterpret_cast<sockaddr*>(&to), sizeof to);
+    return sent < 0 ? errno : 0;
+}
+
+double ProcessCpuSeconds()
+{
+    timespec ts;
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+QList<int> Changes(QSignalSpy const& spy)
+{
+    QList<int> changes;
+    for (auto const& args : spy)
+        changes.append(args.at(0).toInt());
+    return changes;
+}
+
+// Runs `make` with the process's standard output sent to a file and returns
+// what was printed.
+template <typename F> QByteArray CaptureStdout(F make)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return QByteArray();
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(file.handle(), STDOUT_FILENO);
+    make();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+
+constexpr int kStopBoundMs = 3000;
+
+} // namespace
+
+class TestUSBHotplugThread : public QObject {
+    Q_OBJECT
+private slots:
+    void interruptionEndsThreadPromptly();
+    void failedSetupIdlesWithoutEmitting();
+    void destructorStopsThreadAndReleasesSocket();
+    void deliversScannerEvents();
+    void clearBufferDropsQueuedEvents();
+
+private:
+    // The sending side needs CAP_NET_ADMIN; skips the test without it.
+    int SenderOrSkip();
+};
+
+int TestUSBHotplugThread::SenderOrSkip()
+{
+    const int fd = UeventSocket(0);
+    if (fd < 0)
+        return -1;
+    // A one-byte datagram probes the permission; the monitor ignores it.
+    const int err = SendToMonitor(fd, QByteArray(" "));
+    if (err == EPERM || err == EACCES) {
+        ::close(fd);
+        return -2;
+    }
+    return fd;
+}
+
+void TestUSBHotplugThread::interruptionEndsThreadPromptly()
+{
+    USBHotplugThread monitor;
+    QVERIFY2(monitor.IsListening(), "the uevent socket could not be opened");
+    monitor.start();
+    QVERIFY(monitor.isRunning());
+    QTest::qWait(300);
+
+    QElapsedTimer timer;
+    timer.start();
+    monitor.requestInterruption();
+    QVERIFY(monitor.wait(kStopBoundMs));
+    QVERIFY(timer.elapsed() < kStopBoundMs);
+}
+
+void TestUSBHotplugThread::failedSetupIdlesWithoutEmitting()
+{
+    // Holding the process's port makes the monitor's bind fail.
+    const int blocker = UeventSocket(static_cast<__u32>(::getpid()));
+    QVERIFY2(blocker >= 0, "could not occupy the netlink port");
+
+    USBHotplugThread* monitor = nullptr;
+    const QByteArray printed = CaptureStdout([&monitor] { monitor = new USBHotplugThread; });
+    QScopedPointer<USBHotplugThread> owner(monitor);
+    ::close(blocker);
+
+    QVERIFY(!monitor->IsListening());
+    QVERIFY2(printed.startsWith("bind failed: "), printed.constData());
+    monitor->ClearBuffer();
+
+    QSignalSpy spy(monitor, &USBHotplugThread::sglUSBListChanged);
+    const double cpuBefore = ProcessCpuSeconds();
+    monitor->start();
+    QTest::qWait(1000);
+    const double cpuUsed = ProcessCpuSeconds() - cpuBefore;
+    // A busy loop would burn most of a core during that second.
+    QVERIFY2(cpuUsed < 0.2, qPrintable(QStringLiteral("CPU used: %1 s").arg(cpuUsed)));
+    QVERIFY(monitor->isRunning());
+
+    monitor->requestInterruption();
+    QVERIFY(monitor->wait(kStopBoundMs));
+    QCOMPARE(spy.count(), 0);
+}
+
+void TestUSBHotplugThread::destructorStopsThreadAndReleasesSocket()
+{
+    auto* first = new USBHotplugThread;
+    QVERIFY(first->IsListening());
+    first->start();
+    QTest::qWait(100);
+    delete first;
+
+    // The port is free again only when the first monitor closed its socket.
+    USBHotplugThread second;
+    QVERIFY(second.IsListening());
+}
+
+void TestUSBHotplugThread::deliversScannerEvents()
+{
+    USBHotplugThread monitor;
+    QVERIFY(monitor.IsListening());
+    const int sender = SenderOrSkip();
+    if (sender == -2)
+        QSKIP("sending uevents to the monitor needs CAP_NET_ADMIN (run as root)");
+    QVERIFY(sender >= 0);
+
+    QSignalSpy spy(&monitor, &USBHotplugThread::sglUSBListChanged);
+    monitor.ClearBuffer();
+    monitor.start();
+
+    const QList<QByteArray> messages{
+        KxEvent("add"),          KxEvent("bind"),
+        OverheadEvent("change"), Uevent("add", "46d/c52b/1211", "usb:v046DpC52B"),
+        OverheadEvent("remove"), KxEvent("remove")};
+    for (auto const& message : messages)
+        QCOMPARE(SendToMonitor(sender, message), 0);
+    ::close(sender);
+
+    // The last relevant event arrives last: by then every earlier one was seen.
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 3, 5000);
+    QCOMPARE(Changes(spy), (QList<int>{1, 2, 2}));
+
+    monitor.requestInterruption();
+    QVERIFY(monitor.wait(kStopBoundMs));
+}
+
+void TestUSBHotplugThread::clearBufferDropsQueuedEvents()
+{
+    USBHotplugThread monitor;
+    QVERIFY(monitor.IsListening());
+    const int sender = SenderOrSkip();
+    if (sender == -2)
+        QSKIP("sending uevents to the monitor needs CAP_NET_ADMIN (run as root)");
+    QVERIFY(sender >= 0);
+
+    QSignalSpy spy(&monitor, &USBHotplugThread::sglUSBListChanged);
+    QCOMPARE(SendToMonitor(sender, KxEvent("add")), 0);
+    QCOMPARE(SendToMonitor(sender, OverheadEvent("add")), 0);
+    monitor.ClearBuffer();
+    monitor.start();
+    QCOMPARE(SendToMonitor(sender, OverheadEvent("remove")), 0);
+    ::close(sender);
+
+    QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 1, 5000);
+    QCOMPARE(Changes(spy), QList<int>{2});
+
+    monitor.requestInterruption();
+    QVERIFY(monitor.wait(kStopBoundMs));
+}
+
+QTEST_GUILESS_MAIN(TestUSBHotplugThread)
+#include "tst_usbhotplugthread.moc"
