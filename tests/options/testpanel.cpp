@@ -1,0 +1,95 @@
+#include "testpanel.h"
+
+#include <QVBoxLayout>
+
+TestPanel::TestPanel(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    auto add = [layout](auto* widget, const char* objectName) {
+        widget->setObjectName(QLatin1String(objectName));
+        layout->addWidget(widget);
+        return widget;
+    };
+    cmSource = add(new QComboBox, "cmSource");
+    cmMode = add(new QComboBox, "cmMode");
+    sbResolution = add(new QSpinBox, "sbResolution");
+    cbLongPage = add(new QCheckBox, "cbLongPage");
+    dsbBrx = add(new QDoubleSpinBox, "dsbBrx");
+    dsbBry = add(new QDoubleSpinBox, "dsbBry");
+    cbPageAuto = add(new QCheckBox, "cbPageAuto");
+    cbMultifeedDetection = add(new QCheckBox, "cbMultifeedDetection");
+    dsbGamma = add(new QDoubleSpinBox, "dsbGamma");
+    cmCropping = add(new QComboBox, "cmCropping");
+    cmJpegQuality = add(new QComboBox, "cmJpegQuality");
+    cmCleanupSharpness = add(new QComboBox, "cmCleanupSharpness");
+
+    AddParamConfig(cmSource, QStringLiteral("source"), ParamNormal, QStringLiteral("Adf-duplex"));
+    AddParamConfig(cmMode, QStringLiteral("mode"), ParamNormal, QStringLiteral("Color"));
+    AddParamConfig(sbResolution, QStringLiteral("resolution"), ParamNormal, QStringLiteral("200"));
+    AddParamConfig(cbLongPage, QStringLiteral("custom-longpage"), ParamNormal, QStringLiteral("no"));
+    AddParamConfig(dsbBrx, QStringLiteral("br-x"), ParamNormal, QStringLiteral("210"));
+    AddParamConfig(dsbBry, QStringLiteral("br-y"), ParamNormal, QStringLiteral("297"));
+    AddParamConfig(cbPageAuto, QStringLiteral("page-auto"), ParamNormal, QStringLiteral("yes"));
+    AddParamConfig(cbMultifeedDetection, QStringLiteral("multifeed-detection"), ParamNormal,
+                   QStringLiteral("no"));
+    AddParamConfig(cbMultifeedDetection, QStringLiteral("mf-overlapping"), ParamFixed, QStringLiteral("yes"));
+    AddParamConfig(cbMultifeedDetection, QStringLiteral("mf-length"), ParamFixed, QStringLiteral("no"));
+    AddParamConfig(dsbGamma, QStringLiteral("gamma"), ParamNormal, QStringLiteral("1.6"));
+    AddParamConfig(cmCropping, QStringLiteral("cropping"), ParamNormal, QStringLiteral("Old_specification"));
+    AddParamConfig(cmJpegQuality, QStringLiteral("jpeg"), ParamFixed, QStringLiteral("yes"));
+    AddParamConfig(cmJpegQuality, QStringLiteral("jpeg-quality"), ParamNormal, QStringLiteral("4"));
+    AddParamConfig(cmCleanupSharpness, QStringLiteral("cleanup-sharpness"), ParamNormal,
+                   QStringLiteral("None"));
+    InitCleanupSharpness(cmCleanupSharpness);
+}
+
+void TestPanel::InitOptionsByDefault()
+{
+    m_calls << QStringLiteral("InitOptionsByDefault");
+    ParentScannerOptions::InitOptionsByDefault();
+    // Like the families: the multifeed box follows the device's own value.
+    const Opt_Result multifeed = m_options.value(QStringLiteral("multifeed-detection"));
+    cbMultifeedDetection->setChecked(multifeed.value == QLatin1String("Stop"));
+    cbMultifeedDetection->setEnabled(multifeed.isActive && !multifeed.name.isEmpty());
+}
+
+void TestPanel::InitOther()
+{
+    m_calls << QStringLiteral("InitOther");
+    m_modeSeenByInitOther = cmMode->currentData().toString();
+    m_signalsBlockedInInitOther = cmMode->signalsBlocked() && cbPageAuto->signalsBlocked();
+    // A family adjusts widgets here; no rule may see these changes.
+    if (cmMode->count() > 1) {
+        const int index = cmMode->currentIndex();
+        cmMode->setCurrentIndex(index == 0 ? 1 : 0);
+        cmMode->setCurrentIndex(index);
+    }
+}
+
+void TestPanel::InitWidgetEvent()
+{
+    m_calls << QStringLiteral("InitWidgetEvent");
+    disconnect(cbPageAuto, nullptr, this, nullptr);
+    disconnect(cmMode, nullptr, this, nullptr);
+    // Automatic size switches the gamma off, as a stand-in for a family rule.
+    connect(cbPageAuto, &QCheckBox::stateChanged, this, [this](int state) {
+        ++m_ruleRuns;
+        dsbGamma->setEnabled(state != Qt::Checked);
+    });
+    connect(cmMode, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] { ++m_ruleRuns; });
+}
+
+bool TestPanel::CroppingSpecialOpt()
+{
+    if (!m_croppingHandled)
+        return false;
+    if (!m_ownCropping.isEmpty())
+        m_scanParams.append({QStringLiteral("cropping"), m_ownCropping});
+    return true;
+}
+
+void TestPanel::LongpageSpecialOpt()
+{
+    if (m_longpageTail)
+        m_scanParams.append({QStringLiteral("paper-size"), QStringLiteral("Custom")});
+}
