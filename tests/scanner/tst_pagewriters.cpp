@@ -1,0 +1,404 @@
+#include "imagebuffer.h"
+#include "pagewriter.h"
+#include "rawpagewriter.h"
+#include "testtools.h"
+#include "tiffheader.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+namespace {
+
+// A page with distinct bytes everywhere, so that misplaced rows or swapped
+// bytes show up.
+QByteArray pattern(const PageGeometry& g)
+{
+    QByteArray data(g.bytesPerLine * g.lines, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char((i * 7 + i / g.bytesPerLine * 13) & 0xFF);
+    return data;
+}
+
+PageGeometry geometry(bool rgb, int depth, int width, int lines, int resolution)
+{
+    PageGeometry g;
+    g.rgb = rgb;
+    g.depth = depth;
+    g.pixelsPerLine = width;
+    g.bytesPerLine = depth == 1 ? (width + 7) / 8 : width * (rgb ? 3 : 1) * (depth / 8);
+    g.lines = lines;
+    g.resolution = resolution;
+    return g;
+}
+
+// Writes `data` through the writer for `format` in chunks of `chunk` bytes.
+SANE_Status writePage(const QString& path, int format, const PageGeometry& g, QByteArray data, int chunk)
+{
+    FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (f == nullptr)
+        return SANE_STATUS_ACCESS_DENIED;
+    std::unique_ptr<PageWriter> w = PageWriter::create(format, f);
+    SANE_Status s = w->begin(g);
+    for (int i = 0; s == SANE_STATUS_GOOD && i < data.size(); i += chunk)
+        s = w->write(reinterpret_cast<uint8_t*>(data.data()) + i, size_t(qMin(chunk, int(data.size()) - i)));
+    if (s == SANE_STATUS_GOOD)
+        s = w->finish();
+    w.reset();
+    if (std::fclose(f) != 0 && s == SANE_STATUS_GOOD)
+        s = SANE_STATUS_ACCESS_DENIED;
+    return s;
+}
+
+quint16 be16(const QByteArray& b, int at)
+{
+    return quint16((uchar(b[at]) << 8) | uchar(b[at + 1]));
+}
+
+} // namespace
+
+class TestPageWriters : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void formatForPath_data();
+    void formatForPath();
+    void tiff_data();
+    void tiff();
+    void pnm_data();
+    void pnm();
+    void png_data();
+    void png();
+    void jpeg_data();
+    void jpeg();
+    void shortPageIsCompletedWithWhite_data();
+    void shortPageIsCompletedWithWhite();
+    void writeFailureIsReported_data();
+    void writeFailureIsReported();
+    void imageBufferInterleavesAndGrows();
+
+private:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QTemporaryDir m_dir;
+};
+
+void TestPageWriters::formatForPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("format");
+    QTest::newRow("pnm") << "/a/b0001.pnm" << int(PageWriter::Pnm);
+    QTest::newRow("png") << "/a/b.png" << int(PageWriter::Png);
+    QTest::newRow("jpg") << "/a/b.jpg" << int(PageWriter::Jpeg);
+    QTest::newRow("jpeg") << "/a/b.jpeg" << int(PageWriter::Jpeg);
+    QTest::newRow("tiff") << "/a/b.tiff" << int(PageWriter::Tiff);
+    QTest::newRow("tif") << "/a/b.tif" << int(PageWriter::Tiff);
+    QTest::newRow("capital TIFF is pnm") << "/a/b.TIFF" << int(PageWriter::Pnm);
+    QTest::newRow("no dot") << "/a/b" << int(PageWriter::Pnm);
+    QTest::newRow("unknown") << "/a/b.bmp" << int(PageWriter::Pnm);
+}
+
+void TestPageWriters::formatForPath()
+{
+    QFETCH(QString, path);
+    QFETCH(int, format);
+    QCOMPARE(PageWriter::formatForPath(path), format);
+}
+
+void TestPageWriters::tiff_data()
+{
+    QTest::addColumn<bool>("rgb");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("resolution");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("dataOffset");
+    QTest::addColumn<QString>("byteOrder");
+    QTest::addColumn<int>("photometric");
+
+    QTest::newRow("lineart 200dpi") << false << 1 << 200 << 15 << 210 << "MM" << 0;
+    QTest::newRow("lineart no resolution") << false << 1 << 0 << 12 << 158 << "MM" << 0;
+    QTest::newRow("gray8 300dpi") << false << 8 << 300 << 16 << 222 << "MM" << 1;
+    QTest::newRow("gray8 no resolution") << false << 8 << 0 << 13 << 170 << "MM" << 1;
+    QTest::newRow("gray16") << false << 16 << 150 << 16 << 222 << "II" << 1;
+    QTest::newRow("rgb8 300dpi") << true << 8 << 300 << 16 << 240 << "MM" << 2;
+    QTest::newRow("rgb8 no resolution") << true << 8 << 0 << 13 << 188 << "MM" << 2;
+    QTest::newRow("rgb16") << true << 16 << 75 << 16 << 240 << "II" << 2;
+}
+
+void TestPageWriters::tiff()
+{
+    QFETCH(bool, rgb);
+    QFETCH(int, depth);
+    QFETCH(int, resolution);
+    QFETCH(int, entries);
+    QFETCH(int, dataOffset);
+    QFETCH(QString, byteOrder);
+    QFETCH(int, photometric);
+
+    const PageGeometry g = geometry(rgb, depth, 37, 11, resolution);
+    const QByteArray data = pattern(g);
+    const QString file = path(QStringLiteral("page%1%2%3.tiff").arg(rgb).arg(depth).arg(resolution));
+    QCOMPARE(writePage(file, PageWriter::Tiff, g, data, 100), SANE_STATUS_GOOD);
+
+    const QByteArray bytes = readAll(file);
+    QCOMPARE(QString::fromLatin1(bytes.left(2)), byteOrder);
+    QCOMPARE(bytes.size(), dataOffset + data.size());
+    QCOMPARE(bytes.mid(dataOffset), data);
+
+    // An independent reader's view of the directory.
+    const QString dump = runTool("tiffdump", {file});
+    QVERIFY2(dump.contains(QStringLiteral("Directory 0: offset 8")), qPrintable(dump));
+    QCOMPARE(dump.count(QRegularExpression(QStringLiteral("^\\S.* \\(\\d+\\) \\w+ \\(\\d+\\) \\d+<"),
+                                           QRegularExpression::MultilineOption)),
+             entries);
+    QVERIFY2(dump.contains(QStringLiteral("StripOffsets (273) LONG (4) 1<%1>").arg(dataOffset)),
+             qPrintable(dump));
+    QVERIFY2(dump.contains(QStringLiteral("StripByteCounts (279) LONG (4) 1<%1>").arg(data.size())),
+             qPrintable(dump));
+    QVERIFY2(dump.contains(QStringLiteral("Photometric (262) SHORT (3) 1<%1>").arg(photometric)),
+             qPrintable(dump));
+    if (depth == 1)
+        QVERIFY2(dump.contains(QStringLiteral("FillOrder (266) SHORT (3) 1<1>")), qPrintable(dump));
+
+    const QString info = runTool("tiffinfo", {file}, true);
+    QVERIFY2(!info.contains(QStringLiteral("rror")), qPrintable(info));
+    QVERIFY2(info.contains(QStringLiteral("Image Width: 37 Image Length: 11")), qPrintable(info));
+    QVERIFY2(info.contains(QStringLiteral("Bits/Sample: %1").arg(depth)), qPrintable(info));
+    if (resolution > 0)
+        QVERIFY2(info.contains(QStringLiteral("Resolution: %1, %1 pixels/inch").arg(resolution)),
+                 qPrintable(info));
+
+    if (depth == 8) {
+        // Pixels as a TIFF decoder sees them.
+        QImage image(file);
+        QVERIFY(!image.isNull());
+        const int x = 5, y = 7;
+        const int at = y * g.bytesPerLine + x * (rgb ? 3 : 1);
+        const QRgb px = image.pixel(x, y);
+        QCOMPARE(qRed(px), int(uchar(data[at])));
+        if (rgb)
+            QCOMPARE(qBlue(px), int(uchar(data[at + 2])));
+    }
+}
+
+void TestPageWriters::pnm_data()
+{
+    QTest::addColumn<bool>("rgb");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<QByteArray>("header");
+
+    QTest::newRow("lineart") << false << 1 << 64 << QByteArray("P4\n#dpi:200\n37 11\n");
+    QTest::newRow("gray8") << false << 8 << 64 << QByteArray("P5\n#dpi:200\n37 11\n255\n");
+    QTest::newRow("rgb8") << true << 8 << 64 << QByteArray("P6\n#dpi:200\n37 11\n255\n");
+    QTest::newRow("gray16 even chunks") << false << 16 << 64 << QByteArray("P5\n#dpi:200\n37 11\n65535\n");
+    QTest::newRow("gray16 odd chunks") << false << 16 << 33 << QByteArray("P5\n#dpi:200\n37 11\n65535\n");
+    QTest::newRow("rgb16 one-byte chunks") << true << 16 << 1 << QByteArray("P6\n#dpi:200\n37 11\n65535\n");
+}
+
+void TestPageWriters::pnm()
+{
+    QFETCH(bool, rgb);
+    QFETCH(int, depth);
+    QFETCH(int, chunk);
+    QFETCH(QByteArray, header);
+
+    const PageGeometry g = geometry(rgb, depth, 37, 11, 200);
+    const QByteArray data = pattern(g);
+    const QString file = path(QStringLiteral("p%1%2%3.pnm").arg(rgb).arg(depth).arg(chunk));
+    QCOMPARE(writePage(file, PageWriter::Pnm, g, data, chunk), SANE_STATUS_GOOD);
+
+    const QByteArray bytes = readAll(file);
+    QCOMPARE(bytes.left(header.size()), header);
+    QByteArray expected = data;
+    if (depth == 16) {
+        for (int i = 0; i + 1 < expected.size(); i += 2)
+            std::swap(expected.data()[i], expected.data()[i + 1]);
+    }
+    QCOMPARE(bytes.mid(header.size()), expected);
+
+    QImageReader reader(file);
+    QVERIFY2(reader.canRead(), qPrintable(reader.errorString()));
+    const QImage image = reader.read();
+    QCOMPARE(image.size(), QSize(37, 11));
+    if (depth == 1) {
+        // A set bit is black: first byte of row 2 decides pixel (0, 2).
+        const bool black = uchar(data[2 * g.bytesPerLine]) & 0x80;
+        QCOMPARE(qGray(image.pixel(0, 2)), black ? 0 : 255);
+    }
+}
+
+void TestPageWriters::png_data()
+{
+    QTest::addColumn<bool>("rgb");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QString>("ihdr");
+
+    QTest::newRow("lineart") << false << 1 << "1-bit grayscale";
+    QTest::newRow("gray8") << false << 8 << "8-bit grayscale";
+    QTest::newRow("gray16") << false << 16 << "16-bit grayscale";
+    QTest::newRow("rgb8") << true << 8 << "24-bit RGB";
+    QTest::newRow("rgb16") << true << 16 << "48-bit RGB";
+}
+
+void TestPageWriters::png()
+{
+    QFETCH(bool, rgb);
+    QFETCH(int, depth);
+    QFETCH(QString, ihdr);
+
+    const PageGeometry g = geometry(rgb, depth, 37, 11, 300);
+    const QByteArray data = pattern(g);
+    const QString file = path(QStringLiteral("p%1%2.png").arg(rgb).arg(depth));
+    QCOMPARE(writePage(file, PageWriter::Png, g, data, 50), SANE_STATUS_GOOD);
+
+    const QString check = runTool("pngcheck", {"-v", file}, true);
+    QVERIFY2(check.contains(QStringLiteral("No errors detected")), qPrintable(check));
+    QVERIFY2(check.contains(QStringLiteral("37 x 11 image, %1, non-interlaced").arg(ihdr)),
+             qPrintable(check));
+    // 300 dpi = 11811 pixels per metre; IHDR, pHYs, IDAT and IEND only.
+    QVERIFY2(check.contains(QStringLiteral("11811 pixels/meter")), qPrintable(check));
+    const QStringList chunks = check.split('\n').filter(QStringLiteral("chunk "));
+    QStringList names;
+    for (const QString& line : chunks)
+        names << line.trimmed().section(' ', 1, 1);
+    names.removeDuplicates();
+    QCOMPARE(names, QStringList({"IHDR", "pHYs", "IDAT", "IEND"}));
+
+    const QImage image(file);
+    QVERIFY(!image.isNull());
+    const int x = 9, y = 4;
+    if (depth == 1) {
+        const bool black = uchar(data[y * g.bytesPerLine + x / 8]) & (0x80 >> (x % 8));
+        QCOMPARE(qGray(image.pixel(x, y)), black ? 0 : 255);
+    } else if (depth == 8) {
+        QCOMPARE(qRed(image.pixel(x, y)), int(uchar(data[y * g.bytesPerLine + x * (rgb ? 3 : 1)])));
+    } else {
+        // Sample written little-endian by the device must read back whole.
+        const int at = y * g.bytesPerLine + x * (rgb ? 6 : 2);
+        const int sample = uchar(data[at]) | (uchar(data[at + 1]) << 8);
+        QCOMPARE(int(image.pixelColor(x, y).rgba64().red()), sample);
+    }
+}
+
+void TestPageWriters::jpeg_data()
+{
+    QTest::addColumn<bool>("rgb");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("resolution");
+    QTest::addColumn<int>("components");
+
+    QTest::newRow("rgb8 300dpi") << true << 8 << 300 << 3;
+    QTest::newRow("gray8 200dpi") << false << 8 << 200 << 1;
+    QTest::newRow("lineart 600dpi") << false << 1 << 600 << 1;
+    QTest::newRow("gray16 150dpi") << false << 16 << 150 << 1;
+}
+
+void TestPageWriters::jpeg()
+{
+    QFETCH(bool, rgb);
+    QFETCH(int, depth);
+    QFETCH(int, resolution);
+    QFETCH(int, components);
+
+    // Left half black, right half white, in the delivered encoding.
+    PageGeometry g = geometry(rgb, depth, 64, 16, resolution);
+    QByteArray data(g.bytesPerLine * g.lines, '\0');
+    for (int y = 0; y < g.lines; ++y) {
+        char* row = data.data() + y * g.bytesPerLine;
+        if (depth == 1)
+            std::fill(row, row + g.bytesPerLine / 2, char(0xFF));
+        else
+            std::fill(row + g.bytesPerLine / 2, row + g.bytesPerLine, char(0xFF));
+    }
+    const QString file = path(QStringLiteral("p%1%2.jpg").arg(rgb).arg(depth));
+    QCOMPARE(writePage(file, PageWriter::Jpeg, g, data, 40), SANE_STATUS_GOOD);
+
+    const QByteArray b = readAll(file);
+    // JFIF APP0: units 1 (dpi), density in both directions.
+    QCOMPARE(b.mid(6, 5), QByteArray("JFIF\0", 5));
+    QCOMPARE(int(uchar(b[13])), 1);
+    QCOMPARE(int(be16(b, 14)), resolution);
+    QCOMPARE(int(be16(b, 16)), resolution);
+    QVERIFY2(b.contains(QByteArray("\xFF\xC0", 2)), "baseline SOF0 marker missing");
+
+    QCOMPARE(runTool("identify", {"-format", "%Q %[channels] %wx%h", file}).section(' ', 0, 0),
+             QString("75"));
+    QImage image(file);
+    QCOMPARE(image.size(), QSize(64, 16));
+    QCOMPARE(image.format() == QImage::Format_Grayscale8, components == 1);
+    QVERIFY(qGray(image.pixel(5, 8)) < 20);
+    QVERIFY(qGray(image.pixel(58, 8)) > 235);
+}
+
+void TestPageWriters::shortPageIsCompletedWithWhite_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("depth");
+    QTest::newRow("pnm gray") << int(PageWriter::Pnm) << 8;
+    QTest::newRow("tiff lineart") << int(PageWriter::Tiff) << 1;
+    QTest::newRow("png gray") << int(PageWriter::Png) << 8;
+    QTest::newRow("png lineart") << int(PageWriter::Png) << 1;
+    QTest::newRow("jpeg gray") << int(PageWriter::Jpeg) << 8;
+}
+
+void TestPageWriters::shortPageIsCompletedWithWhite()
+{
+    QFETCH(int, format);
+    QFETCH(int, depth);
+    // The device announced 20 rows but sent only 5 full rows of black.
+    const PageGeometry g = geometry(false, depth, 32, 20, 100);
+    const QByteArray black(g.bytesPerLine * 5, depth == 1 ? char(0xFF) : char(0));
+    const QString ext = format == PageWriter::Png    ? "png"
+                        : format == PageWriter::Jpeg ? "jpg"
+                        : format == PageWriter::Tiff ? "tif"
+                                                     : "pnm";
+    const QString file = path(QStringLiteral("short%1%2.%3").arg(format).arg(depth).arg(ext));
+    QCOMPARE(writePage(file, format, g, black, 7), SANE_STATUS_GOOD);
+    const QImage image(file);
+    QCOMPARE(image.size(), QSize(32, 20));
+    QVERIFY(qGray(image.pixel(3, 1)) < 20);
+    QVERIFY(qGray(image.pixel(3, 18)) > 235);
+}
+
+void TestPageWriters::writeFailureIsReported_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::newRow("pnm") << int(PageWriter::Pnm);
+    QTest::newRow("tiff") << int(PageWriter::Tiff);
+    QTest::newRow("png") << int(PageWriter::Png);
+    QTest::newRow("jpeg") << int(PageWriter::Jpeg);
+}
+
+void TestPageWriters::writeFailureIsReported()
+{
+    QFETCH(int, format);
+    // /dev/full behaves like a full disk: every write fails with ENOSPC.
+    const PageGeometry g = geometry(true, 8, 200, 50, 100);
+    QCOMPARE(writePage("/dev/full", format, g, pattern(g), 4096), SANE_STATUS_ACCESS_DENIED);
+}
+
+void TestPageWriters::imageBufferInterleavesAndGrows()
+{
+    ImageBuffer image;
+    QVERIFY(image.allocate(6, 1));            // two RGB pixels per row, one row to start
+    const uint8_t red[] = {1, 2, 3, 4, 5, 6}; // three rows of two samples
+    const uint8_t green[] = {11, 12, 13, 14, 15, 16};
+    QVERIFY(image.store(red, 6, 2, 3, 0));
+    QCOMPARE(image.y(), 3);
+    QCOMPARE(image.height(), 1 + ImageBuffer::kStripe);
+    image.rewind();
+    QVERIFY(image.store(green, 5, 2, 3, 1)); // a frame that ends one byte early
+    QCOMPARE(image.rows(), 3);
+    const QByteArray rows(reinterpret_cast<const char*>(image.data()), 18);
+    QCOMPARE(rows,
+             QByteArray("\x01\x0B\x00\x02\x0C\x00\x03\x0D\x00\x04\x0E\x00\x05\x0F\x00\x06\x00\x00", 18));
+    // Rows past the data stay zero-filled after growing.
+    QCOMPARE(int(image.data()[6 * 200]), 0);
+}
+
+QTEST_GUILESS_MAIN(TestPageWriters)
+#include "tst_pagewriters.moc"
