@@ -1,0 +1,719 @@
+#include "imageviewwidget.h"
+
+#include "gdata.h"
+#include "imageviewlog.h"
+#include "thumblistwidget.h"
+#include "thumbnailitemdelegate.h"
+#include "thumbnailwidget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QListWidgetItem>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace {
+
+const QSize kItemSizeHint(110, 150);
+const int kListWidth = 140;
+const int kListSpacing = 5;
+const int kListScrollStep = 20;
+const int kLsbReleaseTimeoutMs = 30000;
+const int kMinLabelSide = 2;
+
+const char* const kLargeLabelStyle = "QLabel {background-color:#C0C0C0;}";
+const char* const kScrollAreaStyle = "QScrollArea {background-color:#C0C0C0; border:1px solid gray;}";
+const char* const kThumbListStyle =
+    "QListWidget { background-color:#F8F8F8; border:1px solid gray; }            "
+    "QListWidget::Item { border:2px solid gray; background-color:#E0E0E0;}            "
+    "QListWidget::Item:hover { background-color:#D0D0D0; }            "
+    "QListWidget::Item:selected { background-color:#0173C7; }            "
+    "QListWidget::Item:selected:- { background-color:#0173C7; }            ";
+
+// Distributor id as lsb_release reports it, lower-cased ("uos", "debian", ...).
+QString DistributorId()
+{
+    QProcess process;
+    process.start(QStringLiteral("lsb_release"), {QStringLiteral("-i")});
+    process.waitForFinished(kLsbReleaseTimeoutMs);
+    QString text = QString::fromLocal8Bit(process.readAllStandardOutput());
+    text.remove(QStringLiteral("Distributor ID:\t"));
+    text.remove(QLatin1Char('\n'));
+    return text.toLower();
+}
+
+} // namespace
+
+ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent)
+    : QWidget(parent), thumbList(list)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The workspace draws nothing itself: its views live in the creator's
+    // layouts. Kept hidden so that it never covers a corner of its parent.
+    hide();
+    QDir().mkpath(QDir::tempPath() + QStringLiteral("/zir/scanvy"));
+
+    SetUpLargeView(layout);
+    SetUpThumbList();
+    SetUpContextMenu();
+}
+
+ImageViewWidget::~ImageViewWidget()
+{
+    // The list and the large view are owned by the creator's widgets; they
+    // may already be gone when the creator is torn down first.
+    delete thumbList.data();
+    delete scrollArea.data();
+    delete delegate;
+    if (openHandShown) {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void ImageViewWidget::SetUpLargeView(QVBoxLayout* layout)
+{
+    largeLabel = new QLabel;
+    largeLabel->setObjectName(QStringLiteral("largeLabel"));
+    largeLabel->resize(0, 0);
+    largeLabel->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
+    largeLabel->setScaledContents(true);
+    largeLabel->setStyleSheet(QString::fromLatin1(kLargeLabelStyle));
+
+    scrollArea = new QScrollArea;
+    scrollArea->setObjectName(QStringLiteral("scrollArea"));
+    scrollArea->setStyleSheet(QString::fromLatin1(kScrollAreaStyle));
+    scrollArea->setWidget(largeLabel);
+    scrollArea->setAlignment(Qt::AlignCenter);
+
+    const Qt::ScrollBarPolicy policy =
+        DistributorId() == QLatin1String("uos") ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
+    scrollArea->setHorizontalScrollBarPolicy(policy);
+    scrollArea->setVerticalScrollBarPolicy(policy);
+
+    if (layout != nullptr) {
+        layout->addWidget(scrollArea);
+    }
+    largeLabel->installEventFilter(this);
+}
+
+void ImageViewWidget::SetUpThumbList()
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    thumbList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    thumbList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    thumbList->setFixedWidth(kListWidth);
+    thumbList->setViewMode(QListView::IconMode);
+    thumbList->setSpacing(kListSpacing);
+    thumbList->setMovement(QListView::Static);
+    thumbList->setResizeMode(QListView::Fixed);
+    thumbList->verticalScrollBar()->setSingleStep(kListScrollStep);
+    thumbList->setContextMenuPolicy(Qt::CustomContextMenu);
+    thumbList->clear();
+    delegate = new ThumbnailItemDelegate;
+    thumbList->setItemDelegate(delegate);
+    thumbList->setStyleSheet(QString::fromLatin1(kThumbListStyle));
+
+    connect(thumbList.data(), &QListWidget::currentRowChanged, this, &ImageViewWidget::OnCurrentRowChanged);
+    connect(thumbList.data(), &QWidget::customContextMenuRequested, this,
+            &ImageViewWidget::OnContextMenuRequested);
+}
+
+void ImageViewWidget::SetUpContextMenu()
+{
+    contextMenu = new QMenu(this);
+    contextMenu->setObjectName(QStringLiteral("contextMenu"));
+    const struct {
+        const char* name;
+        const char* text;
+        int type;
+    } entries[] = {
+        {"actionScanAfter", QT_TR_NOOP("扫描到之后"), MenuScanAfter},
+        {"actionScanBefore", QT_TR_NOOP("扫描到之前"), MenuScanBefore},
+        {"actionReplaceScan", QT_TR_NOOP("替换扫描"), MenuReplaceScan},
+    };
+    for (const auto& entry : entries) {
+        QAction* action = contextMenu->addAction(tr(entry.text));
+        action->setObjectName(QLatin1String(entry.name));
+        const int type = entry.type;
+        connect(action, &QAction::triggered, this,
+                [this, type]() { emit sglThumbItemRightMenuClicked(currentIndex, type); });
+    }
+}
+
+int ImageViewWidget::RowCount() const
+{
+    return thumbList.isNull() ? 0 : thumbList->count();
+}
+
+// ---------------------------------------------------------------- pages
+
+void ImageViewWidget::AddItemAt(int row, const QString& path)
+{
+    auto* widget = new ThumbnailWidget(path);
+    auto* item = new QListWidgetItem;
+    item->setData(Qt::SizeHintRole, kItemSizeHint);
+    item->setData(Qt::TextAlignmentRole, int(Qt::AlignCenter));
+    thumbList->insertItem(row, item);
+    item->setData(Qt::UserRole, path);
+    thumbList->setItemWidget(item, widget);
+    thumbList->setFocus();
+    thumbList->scrollToItem(item);
+}
+
+void ImageViewWidget::AddImage(const QString& path)
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    pagePaths.append(path);
+    AddItemAt(thumbList->count(), path);
+    insertIndex += 1;
+}
+
+void ImageViewWidget::InsertImage(const QString& path)
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    // An announced position past the end (or before the start) would put
+    // the path list out of step with the rows; place the page at the edge.
+    const int row = std::clamp(insertIndex, 0, thumbList->count());
+    pagePaths.insert(row, path);
+    AddItemAt(row, path);
+    insertIndex = row + 1;
+}
+
+void ImageViewWidget::ReplaceImage(int index, const QString& path)
+{
+    if (thumbList.isNull() || index < 0 || index >= pagePaths.size() || index >= thumbList->count()) {
+        qCWarning(lcImageView) << "ReplaceImage: no page at row" << index;
+        return;
+    }
+    pagePaths[index] = path;
+    QListWidgetItem* item = thumbList->item(index);
+    thumbList->setFocus();
+    item->setData(Qt::ToolTipRole, path);
+    item->setData(Qt::UserRole, path);
+    if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
+        widget->Reset(path, index);
+    }
+    if (index == thumbList->currentRow()) {
+        currentItem = item;
+        currentPath = path;
+        ShowLargeImage(currentPath);
+    }
+}
+
+void ImageViewWidget::SetSelectedImgIndexForScan(int scanType, int index)
+{
+    switch (scanType) {
+    case 1: // to the end
+    case 2: // before the current page
+    case 4: // in place of the current page
+        insertIndex = index;
+        break;
+    case 3: // after the current page
+        insertIndex = index + 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void ImageViewWidget::RefreshInfos()
+{
+    for (int i = 0; i < RowCount(); ++i) {
+        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->item(i)))) {
+            widget->ResetFileIndex(i);
+        }
+    }
+}
+
+// ------------------------------------------------------------ selection
+
+void ImageViewWidget::SetSelection(int row)
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    thumbList->setSelectionMode(QAbstractItemView::SingleSelection);
+    thumbList->setCurrentRow(row);
+    thumbList->setFocus();
+    currentIndex = row;
+    insertIndex = row;
+    thumbList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+}
+
+void ImageViewWidget::ResetSelection()
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    QItemSelectionModel* selection = thumbList->selectionModel();
+    const QModelIndex index = thumbList->model()->index(currentIndex, 0);
+    if (index.isValid()) {
+        selection->select(index, QItemSelectionModel::ClearAndSelect);
+    } else {
+        selection->clearSelection();
+    }
+}
+
+void ImageViewWidget::ClearItemSelction()
+{
+    if (!thumbList.isNull()) {
+        thumbList->clearSelection();
+    }
+}
+
+void ImageViewWidget::SelectAll()
+{
+    if (!thumbList.isNull()) {
+        thumbList->selectAll();
+    }
+}
+
+void ImageViewWidget::SelectReverse()
+{
+    const int count = RowCount();
+    if (count == 0) {
+        return;
+    }
+    const QAbstractItemModel* model = thumbList->model();
+    const QItemSelection all(model->index(0, 0), model->index(count - 1, 0));
+    thumbList->selectionModel()->select(all, QItemSelectionModel::Toggle);
+}
+
+bool ImageViewWidget::IsSelected(int row) const
+{
+    if (row < 0 || row >= RowCount()) {
+        return false;
+    }
+    return thumbList->item(row)->isSelected();
+}
+
+int ImageViewWidget::GetCurrentIndex() const
+{
+    return thumbList.isNull() ? -1 : thumbList->currentRow();
+}
+
+// ----------------------------------------------------------- navigation
+
+void ImageViewWidget::FirstPage()
+{
+    if (RowCount() == 0) {
+        return;
+    }
+    currentIndex = 0;
+    thumbList->setCurrentRow(0);
+    ResetSelection();
+}
+
+void ImageViewWidget::NextPage()
+{
+    if (currentIndex + 1 >= RowCount()) {
+        return;
+    }
+    currentIndex += 1;
+    thumbList->setCurrentRow(currentIndex);
+    ResetSelection();
+}
+
+void ImageViewWidget::PrevPage()
+{
+    if (currentIndex <= 0 || currentIndex > RowCount()) {
+        return;
+    }
+    currentIndex -= 1;
+    thumbList->setCurrentRow(currentIndex);
+    ResetSelection();
+}
+
+void ImageViewWidget::LastPage()
+{
+    if (RowCount() == 0) {
+        return;
+    }
+    currentIndex = RowCount() - 1;
+    thumbList->setCurrentRow(currentIndex);
+    ResetSelection();
+}
+
+void ImageViewWidget::JumpTo(int row)
+{
+    if (row < 0 || row >= RowCount()) {
+        return;
+    }
+    thumbList->setCurrentRow(row);
+    ResetSelection();
+}
+
+void ImageViewWidget::OnCurrentRowChanged(int row)
+{
+    if (rowChangeSuppressed || clearing || row < 0) {
+        return;
+    }
+    currentIndex = row;
+    currentItem = thumbList->currentItem();
+    currentPath = currentItem != nullptr ? currentItem->data(Qt::UserRole).toString() : QString();
+    if (!currentPath.isEmpty() && QFileInfo::exists(currentPath)) {
+        ShowLargeImage(currentPath);
+    }
+    emit sglThumbItemClicked(currentIndex);
+}
+
+void ImageViewWidget::OnContextMenuRequested(const QPoint& pos)
+{
+    if (thumbList.isNull() || thumbList->itemAt(pos) == nullptr) {
+        return;
+    }
+    const bool ready = GData::ctx().m_scannerReady;
+    for (QAction* action : contextMenu->actions()) {
+        action->setEnabled(ready);
+    }
+    contextMenu->exec(QCursor::pos());
+}
+
+// ------------------------------------------------------ delete and clear
+
+void ImageViewWidget::Delete()
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    thumbList->blockSignals(true);
+    const int oldIndex = currentIndex;
+    rowChangeSuppressed = true;
+
+    QList<QString> remaining;
+    for (int row = thumbList->count() - 1; row >= 0; --row) {
+        QListWidgetItem* item = thumbList->item(row);
+        if (item->isSelected()) {
+            if (item == currentItem) {
+                currentItem = nullptr;
+            }
+            delete item; // the view disposes of the cell widget
+        } else {
+            remaining.prepend(item->data(Qt::UserRole).toString());
+        }
+    }
+    // Keep the path list parallel to the rows that are left.
+    pagePaths = QVector<QString>(remaining.cbegin(), remaining.cend());
+
+    RefreshInfos();
+    rowChangeSuppressed = false;
+    emit sglThumbItemDeleted(remaining, currentIndex);
+
+    const int count = thumbList->count();
+    if (count == 0) {
+        ClearLargeImage();
+        currentIndex = 0;
+        currentItem = nullptr;
+        currentPath.clear();
+    } else {
+        int row = 0;
+        if (oldIndex != 0) {
+            row = count <= oldIndex + 1 ? count - 1 : oldIndex;
+        }
+        thumbList->setCurrentRow(row);
+        currentIndex = row;
+        currentItem = thumbList->item(row);
+        currentPath = currentItem->data(Qt::UserRole).toString();
+        if (QFileInfo::exists(currentPath)) {
+            ShowLargeImage(currentPath);
+        }
+        emit sglThumbItemClicked(currentIndex);
+    }
+    thumbList->blockSignals(false);
+}
+
+void ImageViewWidget::ClearImages()
+{
+    clearing = true;
+    currentIndex = 0;
+    insertIndex = 0;
+    currentPath.clear();
+
+    const int count = RowCount();
+    for (int i = 0; i < count; ++i) {
+        QListWidgetItem* item = thumbList->item(0);
+        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
+            widget->ResetFilePath(QString());
+            thumbList->removeItemWidget(item);
+            widget->deleteLater();
+        }
+        delete thumbList->takeItem(0);
+    }
+
+    ClearLargeImage();
+    pagePaths.clear();
+    currentPath.clear();
+    currentItem = nullptr;
+    if (!thumbList.isNull()) {
+        thumbList->clear();
+    }
+    clearing = false;
+}
+
+void ImageViewWidget::Broom()
+{
+    rowChangeSuppressed = true;
+    ClearImages();
+    RefreshInfos();
+    rowChangeSuppressed = false;
+    emit sglThumbItemDeleted(QList<QString>(), -1);
+}
+
+// ------------------------------------------------------------- rotation
+
+void ImageViewWidget::RotateLeft()
+{
+    Rotate(-90.0);
+}
+
+void ImageViewWidget::RotateRight()
+{
+    Rotate(90.0);
+}
+
+void ImageViewWidget::Rotate180()
+{
+    Rotate(180.0);
+}
+
+void ImageViewWidget::Rotate(double angle)
+{
+    const int current = GetCurrentIndex();
+    QString rotatedCurrent;
+    for (int row = 0; row < RowCount(); ++row) {
+        QListWidgetItem* item = thumbList->item(row);
+        if (!item->isSelected()) {
+            continue;
+        }
+        const QString path = item->data(Qt::UserRole).toString();
+        // The writer replaces the file only once the rotated copy is
+        // complete; on failure the page and its views stay as they were.
+        if (!imageProc.SaveAs(path, path, angle, true)) {
+            qCWarning(lcImageView) << "Rotate: could not rewrite" << path;
+            continue;
+        }
+        if (row == current) {
+            rotatedCurrent = path;
+        }
+        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
+            widget->ScalImage(path);
+        }
+    }
+    if (!rotatedCurrent.isEmpty()) {
+        ShowLargeImage(rotatedCurrent);
+    }
+}
+
+// ----------------------------------------------------------- large view
+
+void ImageViewWidget::ClearLargeImage()
+{
+    if (!largeLabel.isNull()) {
+        largeLabel->clear();
+        largeLabel->resize(0, 0);
+    }
+}
+
+void ImageViewWidget::ShowLargeImage(const QString& path)
+{
+    if (largeLabel.isNull()) {
+        return;
+    }
+    largeLabel->clear();
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    if (size.width() <= 0 || size.height() <= 0) {
+        return;
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        qCWarning(lcImageView) << "ShowLargeImage:" << path << reader.errorString();
+        return;
+    }
+    largeLabel->setPixmap(QPixmap::fromImage(std::move(image)));
+    zoomMode = ZoomFit;
+    ScaleWindowSize();
+    emit sglLargeImageCannotZoom(CanZoomBoth);
+}
+
+void ImageViewWidget::ScaleImage(double factor)
+{
+    if (largeLabel.isNull() || factor == 0.0) {
+        return;
+    }
+    const QPixmap pixmap = largeLabel->pixmap(Qt::ReturnByValue);
+    if (pixmap.isNull()) {
+        return;
+    }
+    scaleFactor *= factor;
+    const int width = std::max(kMinLabelSide, qRound(pixmap.width() * scaleFactor));
+    const int height = std::max(kMinLabelSide, qRound(pixmap.height() * scaleFactor));
+    largeLabel->resize(width, height);
+
+    AdjustScrollBar(scrollArea->horizontalScrollBar(), factor);
+    AdjustScrollBar(scrollArea->verticalScrollBar(), factor);
+}
+
+void ImageViewWidget::AdjustScrollBar(QScrollBar* bar, double factor)
+{
+    const int value = int(factor * bar->value() + (factor - 1.0) * bar->pageStep() / 2.0);
+    bar->setValue(std::clamp(value, bar->minimum(), bar->maximum()));
+}
+
+void ImageViewWidget::ScaleWindowSize()
+{
+    if (largeLabel.isNull()) {
+        return;
+    }
+    const QPixmap pixmap = largeLabel->pixmap(Qt::ReturnByValue);
+    if (pixmap.isNull()) {
+        return;
+    }
+    const QRect view = scrollArea->viewport()->rect();
+    const double fitWidth = double(view.right() - view.left() + 1) / pixmap.width();
+    const double fitHeight = double(view.bottom() - view.top() + 1) / pixmap.height();
+    ScaleImage(std::min(fitWidth, fitHeight) / scaleFactor);
+}
+
+void ImageViewWidget::ZoomIn()
+{
+    zoomMode = ZoomManual;
+    if (scaleFactor >= kMaxScale) {
+        emit sglLargeImageCannotZoom(CannotZoomIn);
+        return;
+    }
+    ScaleImage(1.25);
+    emit sglLargeImageCannotZoom(scaleFactor >= kMaxScale ? CannotZoomIn : CanZoomBoth);
+}
+
+void ImageViewWidget::ZoomOut()
+{
+    zoomMode = ZoomManual;
+    if (scaleFactor <= kMinScale) {
+        emit sglLargeImageCannotZoom(CannotZoomOut);
+        return;
+    }
+    ScaleImage(0.8);
+    emit sglLargeImageCannotZoom(scaleFactor <= kMinScale ? CannotZoomOut : CanZoomBoth);
+}
+
+void ImageViewWidget::FitToWindow()
+{
+    zoomMode = ZoomFit;
+    ScaleWindowSize();
+    emit sglLargeImageCannotZoom(CanZoomBoth);
+}
+
+void ImageViewWidget::NormalSize()
+{
+    zoomMode = ZoomNormal;
+    if (!largeLabel.isNull()) {
+        const QPixmap pixmap = largeLabel->pixmap(Qt::ReturnByValue);
+        if (!pixmap.isNull()) {
+            largeLabel->resize(pixmap.size());
+        }
+    }
+    scaleFactor = 1.0;
+    emit sglLargeImageCannotZoom(CanZoomBoth);
+}
+
+// ---------------------------------------------------------- mouse input
+
+void ImageViewWidget::ShowOpenHand()
+{
+    // One override entry for the whole press/release cycle, so that the
+    // application's cursor stack never grows.
+    if (openHandShown) {
+        QApplication::changeOverrideCursor(QCursor(Qt::OpenHandCursor));
+    } else {
+        QApplication::setOverrideCursor(QCursor(Qt::OpenHandCursor));
+        openHandShown = true;
+    }
+}
+
+void ImageViewWidget::ReleaseOpenHand()
+{
+    // Dropping the override leaves the label's own cursor, the arrow.
+    if (openHandShown) {
+        QApplication::restoreOverrideCursor();
+        openHandShown = false;
+    }
+}
+
+bool ImageViewWidget::HandleLargeLabelMouse(QEvent* event)
+{
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (mouse->button() == Qt::LeftButton) {
+            ShowOpenHand();
+        }
+        return false;
+    case QEvent::MouseMove: {
+        if (!(mouse->buttons() & Qt::LeftButton)) {
+            return false;
+        }
+        const QPoint pos = mouse->screenPos().toPoint();
+        if (dragActive) {
+            QScrollBar* vbar = scrollArea->verticalScrollBar();
+            QScrollBar* hbar = scrollArea->horizontalScrollBar();
+            vbar->setValue(vbar->value() - (pos.y() - lastDragPos.y()));
+            hbar->setValue(hbar->value() - (pos.x() - lastDragPos.x()));
+        }
+        dragActive = true;
+        lastDragPos = pos;
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        ReleaseOpenHand();
+        dragActive = false;
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool ImageViewWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == largeLabel.data() && !scrollArea.isNull()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+            if (HandleLargeLabelMouse(event)) {
+                return true;
+            }
+            break;
+        case QEvent::Wheel:
+            if (static_cast<QWheelEvent*>(event)->angleDelta().y() > 0) {
+                ZoomIn();
+            } else {
+                ZoomOut();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

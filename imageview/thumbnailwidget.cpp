@@ -1,0 +1,85 @@
+#include "thumbnailwidget.h"
+#include "ui_thumbnailwidget.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QPixmap>
+#include <algorithm>
+
+ThumbnailWidget::ThumbnailWidget(const QString& path, QWidget* parent)
+    : QWidget(parent), ui(new Ui::ThumbnailWidget)
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    ScalImage(path);
+}
+
+ThumbnailWidget::~ThumbnailWidget()
+{
+    delete ui;
+}
+
+void ThumbnailWidget::ScalImage(const QString& path)
+{
+    if (path.isEmpty()) {
+        return;
+    }
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    const int w = size.width();
+    const int h = size.height();
+    if (w <= 0 || h <= 0) {
+        return;
+    }
+
+    // Decode directly at (about) the box size; neither side below 2 pixels.
+    double s = std::min(double(kBoxSize) / w, double(kBoxSize) / h);
+    if (w * s < 2.0) {
+        s = 2.0 / w;
+    }
+    if (h * s < 2.0) {
+        s = 2.0 / h;
+    }
+    reader.setScaledSize(QSize(qRound(w * s), qRound(h * s)));
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        return;
+    }
+
+    const QImage boxed = image.scaled(kBoxSize, kBoxSize, Qt::KeepAspectRatio, Qt::FastTransformation);
+    if (boxed.isNull()) {
+        return;
+    }
+    ui->lblImage->setPixmap(QPixmap::fromImage(boxed));
+}
+
+void ThumbnailWidget::ResetFileIndex(int index)
+{
+    if (index < 0) {
+        return;
+    }
+    ui->lblIndex->setText(QString::number(index + 1));
+}
+
+void ThumbnailWidget::ResetFilePath(const QString& path)
+{
+    ui->lblIndex->clear();
+    ui->lblImage->clear();
+    if (!path.isEmpty()) {
+        ScalImage(path);
+    }
+}
+
+void ThumbnailWidget::Reset(const QString& path, int index)
+{
+    ResetFilePath(path);
+    ResetFileIndex(index);
+}
+
+void ThumbnailWidget::mousePressEvent(QMouseEvent* event)
+{
+    // The base class ignores the press, so it reaches the list underneath and
+    // a click on the cell selects its row.
+    QWidget::mousePressEvent(event);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace Ui {
+class ThumbnailWidget;
+}
+
+// Cell widget of one page row: page number, a reduced image of the page and
+// a text line. The image is decoded at thumbnail size, never at full size.
+class ThumbnailWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    // Side of the square box the thumbnail is fitted into.
+    static constexpr int kBoxSize = 100;
+
+    explicit ThumbnailWidget(const QString& path, QWidget* parent = nullptr);
+    ~ThumbnailWidget() override;
+
+    // Draws the thumbnail of `path`; an unreadable file leaves the label as it was.
+    void ScalImage(const QString& path);
+    // Shows index + 1 as the page number; negative indices change nothing.
+    void ResetFileIndex(int index);
+    // Drops number and image, then draws `path` unless it is empty.
+    void ResetFilePath(const QString& path);
+    void Reset(const QString& path, int index);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    Ui::ThumbnailWidget* ui;
+};
