@@ -1,6 +1,7 @@
 #include "imageproc.h"
 
 #include "outputlog.h"
+#include "pdfconvert.h"
 #include "targetfile.h"
 #include "temppath.h"
 #include "tiffcombine.h"
@@ -73,6 +74,19 @@ int ImageProc::GetPNMResolution(const QString& path)
     if (second.isEmpty() || !second.startsWith("#dpi:"))
         return 200;
     return second.remove("#dpi:").toInt();
+}
+
+QImage ImageProc::LoadPage(const QString& path)
+{
+    QImage image(path);
+    if (!image.isNull() && QFileInfo(path).suffix().toLower() == "pnm") {
+        const int dpi = GetPNMResolution(path);
+        if (dpi > 0) {
+            image.setDotsPerMeterX(qRound(dpi / kMetresPerInch));
+            image.setDotsPerMeterY(qRound(dpi / kMetresPerInch));
+        }
+    }
+    return image;
 }
 
 bool ImageProc::CopyFile(const QString& src, const QString& dst)
@@ -165,7 +179,7 @@ bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
     QList<QString> temporaries;
     bool ok = true;
     for (const QString& page : pages) {
-        const QImage image(page);
+        const QImage image = LoadPage(page);
         if (image.isNull()) {
             ok = false;
             break;
@@ -189,6 +203,48 @@ bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
     }
     ok = ok && combine2multiff(files, dst, "jpeg") == 0;
     for (const QString& tmp : temporaries)
+        QFile::remove(tmp);
+    return ok;
+}
+
+QString ImageProc::PdfSource(const QString& page, QList<QString>* temps)
+{
+    if (QFileInfo(page).suffix().toLower() == "tiff" || IsEmbeddableJpeg(page))
+        return page;
+    const QImage image = LoadPage(page);
+    const QString tmp = GetTempFilePath("tiff");
+    if (image.isNull() || tmp.isEmpty())
+        return QString();
+    temps->append(tmp);
+    return image.save(tmp, "tiff", -1) ? tmp : QString();
+}
+
+bool ImageProc::SavePDF(const QString& src, const QString& dst)
+{
+    return SaveMultiPDF(QList<QString>{src}, dst);
+}
+
+bool ImageProc::SaveMultiPDF(const QList<QString>& pages, const QString& dst)
+{
+    if (pages.isEmpty())
+        return false;
+    for (const QString& page : pages) {
+        if (!QFileInfo::exists(page))
+            return false;
+    }
+    QList<QString> files;
+    QList<QString> temps;
+    bool ok = true;
+    for (const QString& page : pages) {
+        const QString file = PdfSource(page, &temps);
+        if (file.isEmpty()) {
+            ok = false;
+            break;
+        }
+        files.append(file);
+    }
+    ok = ok && WritePdfPages(files, dst);
+    for (const QString& tmp : temps)
         QFile::remove(tmp);
     return ok;
 }

@@ -18,6 +18,10 @@ public:
     // Dots per inch from a PNM file's "#dpi:" comment line; 200 without one.
     static int GetPNMResolution(const QString& path);
 
+    // Decodes a page file; a PNM page gets the resolution of its "#dpi:"
+    // comment (200 dpi without one), other pages keep what their file says.
+    static QImage LoadPage(const QString& path);
+
     // Writes `dst` from `src`, rotated clockwise by `angle` degrees, in the
     // format named by dst's extension ("jpg", "png", "pnm", "tiff"). A TIFF
     // target written unrotated is recompressed (JPEG for colour and grey when
@@ -28,7 +32,17 @@ public:
     // before writing anything when a page is missing.
     bool SaveMultiTiff(const QList<QString>& pages, const QString& dst);
 
+    // PDF of one page or of all pages in order. JPEG pages are shown as they
+    // are; other pages pass through TIFF. A missing page fails before
+    // anything is written.
+    bool SavePDF(const QString& src, const QString& dst);
+    bool SaveMultiPDF(const QList<QString>& pages, const QString& dst);
+
 private:
+    // The file to hand to the PDF writer for `page`: the page itself when the
+    // writer reads it directly, else a new temporary TIFF (added to `temps`).
+    QString PdfSource(const QString& page, QList<QString>* temps);
+
     bool CopyFile(const QString& src, const QString& dst);
     bool SaveCompressedTiff(const QImage& image, const QString& dst, bool bilevel, bool jpegInTiff);
 

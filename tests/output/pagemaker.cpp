@@ -94,6 +94,47 @@ bool writeTiff(const QString& path, int width, int height, int samples, int bits
     return ok;
 }
 
+QVector<TiffDir> readTiff(const QString& path)
+{
+    QVector<TiffDir> dirs;
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!tif)
+        return dirs;
+    do {
+        TiffDir d;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &d.width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &d.height);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &d.rowsPerStrip);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &d.bits);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &d.samples);
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &d.photometric);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &d.compression);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &d.unit);
+        TIFFGetField(tif, TIFFTAG_XRESOLUTION, &d.xres);
+        TIFFGetField(tif, TIFFTAG_YRESOLUTION, &d.yres);
+        d.rgba.resize(int(d.width * d.height));
+        if (!TIFFReadRGBAImageOriented(tif, d.width, d.height, d.rgba.data(), ORIENTATION_TOPLEFT, 0))
+            d.rgba.clear();
+        dirs.append(d);
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return dirs;
+}
+
+int maxDifference(const TiffDir& a, const TiffDir& b)
+{
+    if (a.rgba.size() != b.rgba.size() || a.rgba.isEmpty())
+        return 256;
+    int worst = 0;
+    for (int i = 0; i < a.rgba.size(); ++i) {
+        const quint32 p = a.rgba[i], q = b.rgba[i];
+        worst = qMax(worst, qAbs(int(TIFFGetR(p)) - int(TIFFGetR(q))));
+        worst = qMax(worst, qAbs(int(TIFFGetG(p)) - int(TIFFGetG(q))));
+        worst = qMax(worst, qAbs(int(TIFFGetB(p)) - int(TIFFGetB(q))));
+    }
+    return worst;
+}
+
 QString run(const QString& program, const QStringList& args, bool* ok)
 {
     QProcess p;

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // Generates page files of every kind the scan layer produces, and runs the
 // command-line tools that judge our output.
@@ -20,6 +21,19 @@ bool write(const QImage& image, const QString& path, int pnmDpi = 0);
 // tags; centimetres when `cm`).
 bool writeTiff(const QString& path, int width, int height, int samples, int bits, int directories = 1,
                double xres = 200, double yres = 200, bool cm = false);
+
+// One directory of a TIFF file as libtiff reads it, with its pixels decoded
+// to RGBA.
+struct TiffDir {
+    quint32 width = 0, height = 0, rowsPerStrip = 0;
+    quint16 bits = 0, samples = 0, photometric = 0, compression = 0, unit = 0;
+    float xres = 0, yres = 0;
+    QVector<quint32> rgba;
+};
+QVector<TiffDir> readTiff(const QString& path);
+
+// Largest difference of one colour channel between two decoded directories.
+int maxDifference(const TiffDir& a, const TiffDir& b);
 
 // Runs a program, returns its standard output; `ok` tells whether it exited 0.
 QString run(const QString& program, const QStringList& args, bool* ok = nullptr);

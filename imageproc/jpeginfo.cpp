@@ -1,0 +1,67 @@
+#include "jpeginfo.h"
+
+#include <QFile>
+
+namespace {
+
+int be16(const QByteArray& b, int at)
+{
+    return (uchar(b.at(at)) << 8) | uchar(b.at(at + 1));
+}
+
+bool isFrameMarker(int m)
+{
+    // SOF0..SOF15 without DHT (C4), JPG (C8) and DAC (CC).
+    return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+}
+
+} // namespace
+
+bool JpegInfo::Read(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.read(2) != QByteArray("\xFF\xD8", 2))
+        return false;
+    for (;;) {
+        QByteArray head = file.read(4);
+        if (head.size() < 4 || uchar(head.at(0)) != 0xFF)
+            return false;
+        int marker = uchar(head.at(1));
+        while (marker == 0xFF) { // fill bytes
+            head = head.mid(1) + file.read(1);
+            if (head.size() < 4)
+                return false;
+            marker = uchar(head.at(1));
+        }
+        const int length = be16(head, 2);
+        if (length < 2)
+            return false;
+        const QByteArray body = file.read(length - 2);
+        if (body.size() != length - 2)
+            return false;
+        if (marker == 0xE0 && body.startsWith(QByteArray("JFIF\0", 5)) && body.size() >= 12) {
+            densityUnit = uchar(body.at(7));
+            densityX = be16(body, 8);
+            densityY = be16(body, 10);
+        } else if (marker == 0xEE && body.startsWith("Adobe")) {
+            adobe = true;
+        } else if (isFrameMarker(marker)) {
+            if (body.size() < 6)
+                return false;
+            precision = uchar(body.at(0));
+            height = be16(body, 1);
+            width = be16(body, 3);
+            components = uchar(body.at(5));
+            return width > 0 && height > 0;
+        } else if (marker == 0xDA || marker == 0xD9) {
+            return false;
+        }
+    }
+}
+
+bool JpegInfo::Embeddable() const
+{
+    return precision == 8 && !adobe && (components == 1 || components == 3);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// What a JPEG file's headers say, read without decoding the image.
+struct JpegInfo {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    int precision = 0;
+    bool adobe = false;  // an Adobe APP14 marker (colour transform is then up to it)
+    int densityUnit = 0; // JFIF: 0 none, 1 dots per inch, 2 dots per cm
+    int densityX = 0;
+    int densityY = 0;
+
+    // Reads the headers up to the first frame header; false when the file is
+    // not a JPEG or ends before one.
+    bool Read(const QString& path);
+    // True for the grey and RGB 8-bit images a PDF can show as they are.
+    bool Embeddable() const;
+};

@@ -1,0 +1,278 @@
+#include "pdfconvert.h"
+
+#include "jpegencoder.h"
+#include "jpeginfo.h"
+#include "pdfwriter.h"
+#include "targetfile.h"
+#include "temppath.h"
+#include "tifflog.h"
+
+#include <QFile>
+#include <QImage>
+
+#include <tiffio.h>
+#include <vector>
+
+namespace {
+
+const char kModule[] = "tiff2pdf";
+const int kJpegQuality = 75;
+const double kDefaultDpi = 300.0;
+
+// Page size in points from the image size and the directory's resolution.
+void pageSize(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
+{
+    float xres = 0, yres = 0;
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetField(in, TIFFTAG_XRESOLUTION, &xres);
+    TIFFGetField(in, TIFFTAG_YRESOLUTION, &yres);
+    TIFFGetFieldDefaulted(in, TIFFTAG_RESOLUTIONUNIT, &unit);
+    double dpiX = xres, dpiY = yres;
+    if (unit == RESUNIT_CENTIMETER) {
+        dpiX *= 2.54;
+        dpiY *= 2.54;
+    }
+    // Unitless resolution only gives the aspect ratio: read it as dots per
+    // inch rather than producing pages of a fraction of a point.
+    if (!(dpiX > 0))
+        dpiX = kDefaultDpi;
+    if (!(dpiY > 0))
+        dpiY = kDefaultDpi;
+    img->widthPt = width * 72.0 / dpiX;
+    img->heightPt = length * 72.0 / dpiY;
+}
+
+// Bilevel rows (1 = black) into a CCITT G4 stream, through libtiff's codec.
+bool encodeG4(const std::vector<unsigned char>& rows, uint32_t width, uint32_t length, QByteArray* out)
+{
+    const QString tmp = GetTempFilePath("tiff");
+    if (tmp.isEmpty())
+        return false;
+    const QByteArray name = QFile::encodeName(tmp);
+    bool ok = false;
+    if (TIFF* t = TIFFOpen(name.constData(), "w")) {
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, length);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, length);
+        const tmsize_t size = tmsize_t((width + 7) / 8) * length;
+        ok = TIFFWriteEncodedStrip(t, 0, const_cast<unsigned char*>(rows.data()), size) >= 0 &&
+             TIFFWriteDirectory(t);
+        TIFFClose(t);
+    }
+    if (ok) {
+        ok = false;
+        if (TIFF* t = TIFFOpen(name.constData(), "r")) {
+            uint64_t* counts = nullptr;
+            if (TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts[0] > 0) {
+                out->resize(int(counts[0]));
+                ok = TIFFReadRawStrip(t, 0, out->data(), tmsize_t(counts[0])) == tmsize_t(counts[0]);
+            }
+            TIFFClose(t);
+        }
+    }
+    QFile::remove(tmp);
+    return ok;
+}
+
+bool readBilevel(TIFF* in, uint32_t width, uint32_t length, uint16_t photometric, PdfImage* img)
+{
+    const size_t lineBytes = (width + 7) / 8;
+    if (TIFFScanlineSize(in) != tmsize_t(lineBytes))
+        return false;
+    std::vector<unsigned char> rows(lineBytes * length);
+    for (uint32_t y = 0; y < length; ++y) {
+        unsigned char* row = rows.data() + y * lineBytes;
+        if (TIFFReadScanline(in, row, y, 0) < 0)
+            return false;
+        if (photometric == PHOTOMETRIC_MINISBLACK) {
+            for (size_t i = 0; i < lineBytes; ++i)
+                row[i] = ~row[i];
+        }
+    }
+    img->filter = PdfImage::CCITTG4;
+    img->components = 1;
+    return encodeG4(rows, width, length, &img->data);
+}
+
+// 8-bit grey or RGB scanlines straight into the JPEG encoder.
+bool readDirect(TIFF* in, uint32_t width, uint32_t length, int components, uint16_t spp, bool invert,
+                PdfImage* img)
+{
+    const tmsize_t lineSize = TIFFScanlineSize(in);
+    if (lineSize < tmsize_t(width) * spp)
+        return false;
+    std::vector<unsigned char> line(static_cast<size_t>(lineSize));
+    std::vector<unsigned char> packed(size_t(width) * components);
+    JpegEncoder encoder;
+    if (!encoder.Begin(int(width), int(length), components, kJpegQuality))
+        return false;
+    for (uint32_t y = 0; y < length; ++y) {
+        if (TIFFReadScanline(in, line.data(), y, 0) < 0)
+            return false;
+        const unsigned char* row = line.data();
+        if (spp != components || invert) {
+            for (uint32_t x = 0; x < width; ++x) {
+                for (int c = 0; c < components; ++c) {
+                    const unsigned char v = line[size_t(x) * spp + c];
+                    packed[size_t(x) * components + c] = invert ? 255 - v : v;
+                }
+            }
+            row = packed.data();
+        }
+        if (!encoder.WriteRow(row))
+            return false;
+    }
+    img->filter = PdfImage::DCT;
+    img->components = components;
+    return encoder.Finish(&img->data);
+}
+
+// Anything else libtiff can decode (palette, 16-bit, CMYK, separate planes).
+bool readViaRgba(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
+{
+    std::vector<uint32_t> raster(size_t(width) * length);
+    if (!TIFFReadRGBAImageOriented(in, width, length, raster.data(), ORIENTATION_TOPLEFT, 0))
+        return false;
+    std::vector<unsigned char> row(size_t(width) * 3);
+    JpegEncoder encoder;
+    if (!encoder.Begin(int(width), int(length), 3, kJpegQuality))
+        return false;
+    for (uint32_t y = 0; y < length; ++y) {
+        const uint32_t* src = raster.data() + size_t(y) * width;
+        for (uint32_t x = 0; x < width; ++x) {
+            row[x * 3] = TIFFGetR(src[x]);
+            row[x * 3 + 1] = TIFFGetG(src[x]);
+            row[x * 3 + 2] = TIFFGetB(src[x]);
+        }
+        if (!encoder.WriteRow(row.data()))
+            return false;
+    }
+    img->filter = PdfImage::DCT;
+    img->components = 3;
+    return encoder.Finish(&img->data);
+}
+
+bool readDirectory(TIFF* in, PdfImage* img)
+{
+    uint32_t width = 0, length = 0;
+    uint16_t bps = 1, spp = 1, planar = PLANARCONFIG_CONTIG, photometric = 0, compression = 0;
+    if (!TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length) ||
+        width == 0 || length == 0)
+        return false;
+    TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(in, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric))
+        photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISWHITE;
+    img->width = int(width);
+    img->height = int(length);
+    pageSize(in, width, length, img);
+
+    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    if (bps == 1 && spp == 1 && grey)
+        return readBilevel(in, width, length, photometric, img);
+    if (compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_YCBCR) {
+        TIFFSetField(in, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        photometric = PHOTOMETRIC_RGB;
+    }
+    if (bps == 8 && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(in)) {
+        if (grey)
+            return readDirect(in, width, length, 1, spp, photometric == PHOTOMETRIC_MINISWHITE, img);
+        if (photometric == PHOTOMETRIC_RGB && spp >= 3)
+            return readDirect(in, width, length, 3, spp, false, img);
+    }
+    return readViaRgba(in, width, length, img);
+}
+
+bool addTiffPages(const QString& path, PdfWriter* writer)
+{
+    TIFF* in = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!in)
+        return false;
+    bool ok = true;
+    do {
+        PdfImage img;
+        ok = readDirectory(in, &img) && writer->AddPage(img);
+    } while (ok && TIFFReadDirectory(in));
+    TIFFClose(in);
+    return ok;
+}
+
+// A JPEG page as it is, sized as it would be after a round trip through a
+// QImage and a TIFF file.
+bool addJpegPage(const QString& path, PdfWriter* writer)
+{
+    JpegInfo info;
+    if (!info.Read(path) || !info.Embeddable())
+        return false;
+    double dpiX = 0, dpiY = 0;
+    if (info.densityUnit == 1) {
+        dpiX = info.densityX;
+        dpiY = info.densityY;
+    } else if (info.densityUnit == 2) {
+        dpiX = info.densityX * 2.54;
+        dpiY = info.densityY * 2.54;
+    } else {
+        const QImage blank(1, 1, QImage::Format_RGB32);
+        dpiX = qRound(blank.dotsPerMeterX() * 0.0254);
+        dpiY = qRound(blank.dotsPerMeterY() * 0.0254);
+    }
+    PdfImage img;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    img.data = file.readAll();
+    img.width = info.width;
+    img.height = info.height;
+    img.components = info.components;
+    img.widthPt = info.width * 72.0 / (dpiX > 0 ? dpiX : kDefaultDpi);
+    img.heightPt = info.height * 72.0 / (dpiY > 0 ? dpiY : kDefaultDpi);
+    return !img.data.isEmpty() && writer->AddPage(img);
+}
+
+} // namespace
+
+bool IsEmbeddableJpeg(const QString& path)
+{
+    JpegInfo info;
+    return info.Read(path) && info.Embeddable();
+}
+
+bool WritePdfPages(const QList<QString>& files, const QString& pdfPath)
+{
+    InstallTiffHandlers();
+    TargetFile target(pdfPath);
+    PdfWriter writer;
+    if (!target.isValid() || !writer.Open(target.tempPath())) {
+        TIFFError(kModule, "Can't open output file %s for writing", QFile::encodeName(pdfPath).constData());
+        return false;
+    }
+    bool ok = !files.isEmpty();
+    for (const QString& file : files) {
+        if (!ok)
+            break;
+        ok = IsEmbeddableJpeg(file) ? addJpegPage(file, &writer) : addTiffPages(file, &writer);
+    }
+    ok = writer.Finish() && ok;
+    if (!ok) {
+        TIFFError(kModule, "An error occurred creating output PDF file");
+        return false;
+    }
+    return target.commit();
+}
+
+int convert2pdf(const QString& tiffPath, const QString& pdfPath)
+{
+    InstallTiffHandlers();
+    // Read the input first so that a bad input never touches the target.
+    TIFF* probe = TIFFOpen(QFile::encodeName(tiffPath).constData(), "r");
+    if (!probe)
+        return 1;
+    TIFFClose(probe);
+    return WritePdfPages(QList<QString>{tiffPath}, pdfPath) ? 0 : 1;
+}

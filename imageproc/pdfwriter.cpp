@@ -1,0 +1,122 @@
+#include "pdfwriter.h"
+
+#include <QFile>
+
+namespace {
+
+// Object numbers fixed by the layout: the catalogue, the page tree and the
+// document information come first, pages follow in threes.
+const int kCatalog = 1;
+const int kPageTree = 2;
+const int kInfo = 3;
+
+QByteArray num(double value)
+{
+    return QByteArray::number(value, 'f', 4);
+}
+
+} // namespace
+
+PdfWriter::~PdfWriter()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+bool PdfWriter::Open(const QString& path)
+{
+    m_file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!m_file)
+        return false;
+    std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+    m_offsets.fill(-1, kInfo);
+    Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    return !m_failed;
+}
+
+void PdfWriter::WriteRaw(const char* data, size_t size)
+{
+    if (m_failed || size == 0)
+        return;
+    if (std::fwrite(data, 1, size, m_file) != size)
+        m_failed = true;
+    m_pos += qint64(size);
+}
+
+void PdfWriter::Write(const QByteArray& text)
+{
+    WriteRaw(text.constData(), size_t(text.size()));
+}
+
+int PdfWriter::BeginObject()
+{
+    m_offsets.append(m_pos);
+    const int number = m_offsets.size();
+    Write(QByteArray::number(number) + " 0 obj\n");
+    return number;
+}
+
+bool PdfWriter::AddPage(const PdfImage& image)
+{
+    if (!m_file || m_failed || image.data.isEmpty())
+        return false;
+    const QByteArray w = num(image.widthPt);
+    const QByteArray h = num(image.heightPt);
+    // Page, then its content stream (next number), then the image (after that).
+    const int page = BeginObject();
+    Write("<< /Type /Page /Parent " + QByteArray::number(kPageTree) + " 0 R /MediaBox [0 0 " + w + " " + h +
+          "] /Resources << /ProcSet [/PDF /" + (image.components == 1 ? "ImageB" : "ImageC") +
+          "] /XObject << /Im1 " + QByteArray::number(page + 2) + " 0 R >> >> /Contents " +
+          QByteArray::number(page + 1) + " 0 R >>\nendobj\n");
+    const QByteArray content = "q " + w + " 0 0 " + h + " 0 0 cm /Im1 Do Q\n";
+    BeginObject();
+    Write("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+          "endstream\nendobj\n");
+
+    BeginObject();
+    QByteArray dict = "<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(image.width) +
+                      " /Height " + QByteArray::number(image.height) + " /ColorSpace " +
+                      (image.components == 1 ? "/DeviceGray" : "/DeviceRGB");
+    if (image.filter == PdfImage::CCITTG4) {
+        dict += " /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " +
+                QByteArray::number(image.width) + " /Rows " + QByteArray::number(image.height) + " >>";
+    } else {
+        dict += " /BitsPerComponent 8 /Filter /DCTDecode";
+    }
+    Write(dict + " /Length " + QByteArray::number(image.data.size()) + " >>\nstream\n");
+    Write(image.data);
+    Write("\nendstream\nendobj\n");
+    m_pages.append(page);
+    return !m_failed;
+}
+
+bool PdfWriter::Finish()
+{
+    if (!m_file)
+        return false;
+    if (m_pages.isEmpty())
+        m_failed = true;
+    QByteArray kids;
+    for (int page : m_pages)
+        kids += QByteArray::number(page) + " 0 R ";
+    m_offsets[kPageTree - 1] = m_pos;
+    Write(QByteArray::number(kPageTree) + " 0 obj\n<< /Type /Pages /Count " +
+          QByteArray::number(m_pages.size()) + " /Kids [" + kids.trimmed() + "] >>\nendobj\n");
+    m_offsets[kCatalog - 1] = m_pos;
+    Write(QByteArray::number(kCatalog) + " 0 obj\n<< /Type /Catalog /Pages " + QByteArray::number(kPageTree) +
+          " 0 R >>\nendobj\n");
+    m_offsets[kInfo - 1] = m_pos;
+    Write(QByteArray::number(kInfo) + " 0 obj\n<< /Producer (scanvy) >>\nendobj\n");
+
+    const qint64 xref = m_pos;
+    Write("xref\n0 " + QByteArray::number(m_offsets.size() + 1) + "\n0000000000 65535 f \n");
+    for (qint64 offset : m_offsets)
+        Write(QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n");
+    Write("trailer\n<< /Size " + QByteArray::number(m_offsets.size() + 1) + " /Root " +
+          QByteArray::number(kCatalog) + " 0 R /Info " + QByteArray::number(kInfo) + " 0 R >>\nstartxref\n" +
+          QByteArray::number(xref) + "\n%%EOF\n");
+    const bool flushed = std::fflush(m_file) == 0 && !std::ferror(m_file);
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    return !m_failed && flushed && closed;
+}

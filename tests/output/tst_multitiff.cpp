@@ -1,0 +1,214 @@
+// Multi-page TIFF: the directory copier against libtiff's tiffcp, and
+// ImageProc::SaveMultiTiff.
+#include "imageproc.h"
+#include "pagemaker.h"
+#include "tiffcombine.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <tiffio.h>
+
+using namespace PageMaker;
+
+class TestMultiTiff : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void matchesTiffcp_data();
+    void matchesTiffcp();
+    void rejectedInputs_data();
+    void rejectedInputs();
+    void emptyList();
+    void commaInPath();
+    void directorySelector();
+    void saveMixedPages();
+    void saveMissingPage();
+
+private:
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    void makeInputs();
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void TestMultiTiff::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    makeInputs();
+}
+
+void TestMultiTiff::makeInputs()
+{
+    QVERIFY(writeTiff(path("rgb.tif"), 70, 37, 3, 8, 1, 300, 300));
+    QVERIFY(writeTiff(path("grey.tif"), 64, 40, 1, 8, 1, 200, 200));
+    QVERIFY(writeTiff(path("mono.tif"), 90, 33, 1, 1, 1, 600, 600));
+    QVERIFY(writeTiff(path("three.tif"), 48, 20, 3, 8, 3, 150, 150));
+    QVERIFY(writeTiff(path("nores.tif"), 40, 10, 3, 8, 1, 0, 0));
+    QVERIFY(writeTiff(path("cm.tif"), 40, 30, 1, 8, 1, 80, 40, true));
+}
+
+void TestMultiTiff::matchesTiffcp_data()
+{
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("compression");
+    QTest::addColumn<int>("tolerance");
+    for (const char* c : {"jpeg", "zip", "lzw"}) {
+        const int tol = QByteArray(c) == "jpeg" ? 2 : 0;
+        QTest::addRow("rgb %s", c) << QStringList{"rgb.tif"} << c << tol;
+        QTest::addRow("grey %s", c) << QStringList{"grey.tif"} << c << tol;
+        QTest::addRow("three directories %s", c) << QStringList{"three.tif"} << c << tol;
+        QTest::addRow("mixed list %s", c)
+            << QStringList{"rgb.tif", "three.tif", "grey.tif", "cm.tif"} << c << tol;
+        QTest::addRow("no resolution %s", c) << QStringList{"nores.tif"} << c << tol;
+    }
+    QTest::newRow("bilevel zip") << QStringList{"mono.tif"} << "zip" << 0;
+    QTest::newRow("bilevel lzw") << QStringList{"mono.tif", "rgb.tif"} << "lzw" << 0;
+    QTest::newRow("jpeg of jpeg") << QStringList{"ref-jpeg-rgb.tif"} << "jpeg" << 4;
+    QTest::newRow("zip of jpeg") << QStringList{"ref-jpeg-rgb.tif"} << "zip" << 0;
+    QTest::newRow("jpeg quality 30") << QStringList{"rgb.tif"} << "jpeg:30" << 2;
+    QTest::newRow("lzw predictor") << QStringList{"rgb.tif"} << "lzw:2" << 0;
+}
+
+void TestMultiTiff::matchesTiffcp()
+{
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, compression);
+    QFETCH(int, tolerance);
+    bool ok = false;
+    // An already JPEG-compressed input, made by the reference tool itself.
+    run("tiffcp", {"-c", "jpeg", "-r", "16", path("rgb.tif"), path("ref-jpeg-rgb.tif")}, &ok);
+    QVERIFY(ok);
+    QList<QString> files;
+    for (const QString& in : inputs)
+        files << path(in);
+    const QString ours = path("ours.tif");
+    const QString ref = path("ref.tif");
+    run("tiffcp", QStringList{"-c", compression, "-r", "16"} + files + QStringList{ref}, &ok);
+    QVERIFY(ok);
+    QCOMPARE(combine2multiff(files, ours, compression), 0);
+
+    QVERIFY(bytes(ours).startsWith("MM\0*"));
+    const QVector<TiffDir> a = readTiff(ours);
+    const QVector<TiffDir> b = readTiff(ref);
+    QCOMPARE(a.size(), b.size());
+    for (int i = 0; i < a.size(); ++i) {
+        QCOMPARE(a[i].width, b[i].width);
+        QCOMPARE(a[i].height, b[i].height);
+        QCOMPARE(a[i].bits, b[i].bits);
+        QCOMPARE(a[i].samples, b[i].samples);
+        QCOMPARE(a[i].photometric, b[i].photometric);
+        QCOMPARE(a[i].compression, b[i].compression);
+        QCOMPARE(a[i].rowsPerStrip, qMin<quint32>(16, a[i].height));
+        QCOMPARE(a[i].unit, b[i].unit);
+        QCOMPARE(a[i].xres, b[i].xres);
+        QCOMPARE(a[i].yres, b[i].yres);
+        QVERIFY2(maxDifference(a[i], b[i]) <= tolerance,
+                 qPrintable(QString::number(maxDifference(a[i], b[i]))));
+    }
+}
+
+void TestMultiTiff::rejectedInputs_data()
+{
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("compression");
+    QTest::newRow("unknown compression") << QStringList{"rgb.tif"} << "lzma-ish";
+    QTest::newRow("bad jpeg option") << QStringList{"rgb.tif"} << "jpeg:x";
+    QTest::newRow("missing input") << QStringList{"rgb.tif", "missing.tif"} << "lzw";
+    QTest::newRow("not a tiff") << QStringList{"rgb.tif", "text.tif"} << "lzw";
+    QTest::newRow("bilevel as jpeg") << QStringList{"rgb.tif", "mono.tif"} << "jpeg";
+    QTest::newRow("selector beyond last directory") << QStringList{"three.tif,7"} << "lzw";
+}
+
+void TestMultiTiff::rejectedInputs()
+{
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, compression);
+    QFile text(path("text.tif"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("plain text");
+    text.close();
+    QList<QString> files;
+    for (const QString& in : inputs)
+        files << path(in);
+    const QString out = path("out.tif");
+    QFile old(out);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("earlier document");
+    old.close();
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(combine2multiff(files, out, compression), 1);
+    QCOMPARE(bytes(out), QByteArray("earlier document"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+void TestMultiTiff::emptyList()
+{
+    QCOMPARE(combine2multiff({}, path("empty.tif"), "jpeg"), 0);
+    QCOMPARE(bytes(path("empty.tif")).left(4), QByteArray("MM\0*", 4));
+    QVERIFY(readTiff(path("empty.tif")).isEmpty());
+}
+
+void TestMultiTiff::commaInPath()
+{
+    QVERIFY(QFile::copy(path("three.tif"), path("scan,1.tif")));
+    QCOMPARE(compresstiff(path("scan,1.tif"), path("out.tif"), "lzw"), 0);
+    QCOMPARE(readTiff(path("out.tif")).size(), 3);
+}
+
+void TestMultiTiff::directorySelector()
+{
+    QVERIFY(writeTiff(path("sizes.tif"), 30, 10, 1, 8, 1));
+    QList<QString> files{path("three.tif") + ",2", path("sizes.tif")};
+    QCOMPARE(combine2multiff(files, path("out.tif"), "zip"), 0);
+    const QVector<TiffDir> dirs = readTiff(path("out.tif"));
+    QCOMPARE(dirs.size(), 2);
+    const QVector<TiffDir> three = readTiff(path("three.tif"));
+    QCOMPARE(maxDifference(dirs[0], three[2]), 0);
+    QVERIFY(maxDifference(dirs[0], three[0]) > 0);
+    QCOMPARE(dirs[1].width, 30u);
+}
+
+void TestMultiTiff::saveMixedPages()
+{
+    const QImage colour = pattern(120, 80, QImage::Format_RGB32, 300);
+    QVERIFY(write(colour, path("colour.jpg")));
+    QVERIFY(write(pattern(100, 60, QImage::Format_Grayscale8, 200), path("grey.jpg")));
+    QVERIFY(write(pattern(96, 64, QImage::Format_Mono, 300), path("mono.tiff")));
+    QVERIFY(write(colour, path("colour.tiff")));
+    ImageProc proc;
+    const QList<QString> pages{path("colour.jpg"), path("mono.tiff"), path("colour.tiff"), path("grey.jpg")};
+    QVERIFY(proc.SaveMultiTiff(pages, path("all.tiff")));
+    bool ok = false;
+    const QString info = run("tiffinfo", {path("all.tiff")}, &ok);
+    QVERIFY(ok);
+    QCOMPARE(info.count("Compression Scheme: JPEG"), 4);
+    QCOMPARE(info.count("Photometric Interpretation: YCbCr"), 4);
+    QCOMPARE(info.count("Samples/Pixel: 3"), 4);
+    const QVector<TiffDir> dirs = readTiff(path("all.tiff"));
+    QCOMPARE(dirs.size(), 4);
+    const QSize sizes[] = {{120, 80}, {96, 64}, {120, 80}, {100, 60}};
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(QSize(int(dirs[i].width), int(dirs[i].height)), sizes[i]);
+    QCOMPARE(dirs[0].xres, 300.f);
+    QCOMPARE(dirs[3].xres, 200.f);
+    // Page order shows in the pixels: the bilevel page is pure black and white.
+    const quint32 px = dirs[1].rgba[0];
+    QVERIFY(TIFFGetR(px) < 40 || TIFFGetR(px) > 215);
+    // Temporary TIFFs of the converted pages are cleaned up.
+    QVERIFY(QDir(proc.ScanDir()).entryList(QDir::Files).isEmpty());
+}
+
+void TestMultiTiff::saveMissingPage()
+{
+    QVERIFY(write(pattern(40, 40, QImage::Format_RGB32, 300), path("a.jpg")));
+    ImageProc proc;
+    const QStringList scanBefore = QDir(proc.ScanDir()).entryList(QDir::Files);
+    QVERIFY(!proc.SaveMultiTiff({path("a.jpg"), path("gone.jpg")}, path("all.tiff")));
+    QVERIFY(!QFileInfo::exists(path("all.tiff")));
+    QCOMPARE(QDir(proc.ScanDir()).entryList(QDir::Files), scanBefore);
+}
+
+QTEST_MAIN(TestMultiTiff)
+#include "tst_multitiff.moc"
