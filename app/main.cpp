@@ -1,16 +1,75 @@
+#include "applog.h"
+#include "cancelbuttonrectstyle.h"
+#include "execcmd.h"
+#include "mainwindow.h"
+#include "splashdialog.h"
+#include "startupguard.h"
+
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+// Started by a scanner-button manager: leave it at once and go on in a child.
+// Returns false when the process must end with status -1.
+bool DetachFromManager()
+{
+    const pid_t parent = getppid();
+    const QString name = ExecCmd(StartupGuard::ParentNameCommand(parent));
+    if (!StartupGuard::ShouldDetach(parent, name)) {
+        return true;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        qCInfo(lcApp) << "fork fail";
+        return false;
+    }
+    if (child > 0) {
+        _exit(0);
+    }
+    return true;
+}
+
+void RefuseStart(const QString& text)
+{
+    QMessageBox::critical(nullptr, QObject::tr("错误"), text, QMessageBox::Ok);
+    exit(0);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    if (!DetachFromManager()) {
+        return -1;
+    }
+
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("扫描软件"));
-    auto* label = new QLabel(QStringLiteral("scanvy"), &window);
-    label->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(label);
-    window.resize(920, 620);
-    window.show();
+
+    if (StartupGuard::IsSudoRefused(geteuid(), getenv("SUDO_UID") != nullptr)) {
+        RefuseStart(QObject::tr("不能通过sudo方式运行泽科维扫描软件"));
+    }
+    if (StartupGuard::IsAnotherInstanceRunning(QApplication::applicationDirPath(), ExecCmd)) {
+        RefuseStart(QObject::tr("泽科维扫描软件正在运行"));
+    }
+
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral(":/trans/qtbase_zh_CN.qm"))) {
+        QApplication::installTranslator(&qtTranslator);
+    }
+    QApplication::setStyle(new CancelButtonRectStyle);
+
+    auto* mainWindow = new MainWindow;
+    auto* splash = new SplashDialog(mainWindow, QStringLiteral("0"), nullptr);
+    QObject::connect(splash, &SplashDialog::sglSplashFinished, mainWindow, [splash, mainWindow] {
+        splash->close();
+        mainWindow->show();
+    });
+    splash->open();
+    splash->DoInitJob();
     return app.exec();
 }

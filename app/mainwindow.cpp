@@ -1,0 +1,291 @@
+#include "mainwindow.h"
+
+#include "aboutdialog.h"
+#include "configsetting.h"
+#include "execcmd.h"
+#include "fileutils.h"
+#include "imageviewwidget.h"
+#include "maskerdialog.h"
+#include "thumblistwidget.h"
+#include "ui_mainwindow.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QListView>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTranslator>
+
+namespace {
+const char kConfigSubDir[] = "/.config/com.quvex.zyl.scanvy";
+const char kConfigFileName[] = "/SysConfig.ini";
+const char kDefaultSaveSubDir[] = "/scanvyimg";
+const int kDefaultWidth = 920;
+const int kDefaultHeight = 620;
+
+const char kToolBarStyle[] =
+    "QToolBar { border: none; padding-left: 0px; padding-right: 0px; margin: 2px; }"
+    "QToolBar::separator { width: 1px; margin-left: 3px; margin-right: 3px; background-color: #555; }"
+    "QToolButton { border-radius: 8px; }"
+    "QToolButton:!checked { background-color: rgb(239,239,239); }"
+    "QToolButton:hover, QToolButton:pressed, QToolButton:checked { background-color: rgb(205,205,205); }";
+
+const char kPageJumpStyle[] = "QComboBox { combobox-popup:0; min-width: 40px; }"
+                              "QComboBox QAbstractItemView { min-height: 60px; min-width: 40px; }"
+                              "QComboBox QAbstractItemView::item { min-height: 30px; min-width: 40px; }";
+} // namespace
+
+MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_splashParent = this;
+
+    m_homeDir = homeDir.isEmpty() ? GetHomePath() : homeDir;
+    m_configDir = m_homeDir + QLatin1String(kConfigSubDir);
+    m_defaultSavePath = m_homeDir + QLatin1String(kDefaultSaveSubDir);
+    QDir().mkpath(m_configDir);
+    if (!QFile::exists(ConfigFilePath())) {
+        QFile file(ConfigFilePath());
+        file.open(QIODevice::WriteOnly | QIODevice::Text);
+    }
+    m_sysConfig.settings = new ConfigSetting(ConfigFilePath());
+
+    m_workDir = workDir.isEmpty() ? DefaultWorkDir() : workDir;
+    m_scanDir = m_workDir + QLatin1String("/scanimages");
+    QDir().mkpath(m_workDir);
+    ClearDirectory(m_workDir);
+
+    SetupSystemPage();
+    ReadSysConfig();
+
+    SetupWindowGeometry();
+    m_imageView = new ImageViewWidget(ui->lwImgThumbnail, ui->verticalLayoutImage, this);
+    m_imageView->hide();
+    ui->stackedWidget->setCurrentWidget(ui->pageImage);
+
+    SetupPageJumpBox();
+    ui->toolBar->setStyleSheet(QLatin1String(kToolBarStyle));
+
+    EnableMenu(false);
+    RefreshPageButtons();
+    ui->actionImageView->setEnabled(false);
+    ui->actionPassManual->setChecked(false);
+    ui->actionPassManual->setEnabled(false);
+
+    ui->lblScannerInfo->setText(tr("未连接扫描仪"));
+    RetranslateTexts();
+    InstallEventFilters();
+    ConnectActions();
+    ConnectSystemPage();
+}
+
+MainWindow::~MainWindow()
+{
+    delete m_sysConfig.settings;
+    delete ui;
+}
+
+QString MainWindow::DefaultWorkDir()
+{
+    return QDir::tempPath() + QLatin1String("/zir/scanvy");
+}
+
+QString MainWindow::ConfigFilePath() const
+{
+    return m_configDir + QLatin1String(kConfigFileName);
+}
+
+QString MainWindow::DefaultSavePath() const
+{
+    return m_defaultSavePath;
+}
+
+QString MainWindow::WorkDir() const
+{
+    return m_workDir;
+}
+
+void MainWindow::SetSplashParent(QWidget* parent)
+{
+    m_splashParent = parent ? parent : this;
+}
+
+QWidget* MainWindow::SplashParent() const
+{
+    return m_splashParent;
+}
+
+void MainWindow::SetupWindowGeometry()
+{
+    if (m_sysConfig.screenWidth == 0 || m_sysConfig.screenHeight == 0) {
+        m_sysConfig.screenWidth = kDefaultWidth;
+        m_sysConfig.screenHeight = kDefaultHeight;
+    }
+    resize(m_sysConfig.screenWidth, m_sysConfig.screenHeight);
+    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2 - 50);
+}
+
+void MainWindow::SetupPageJumpBox()
+{
+    m_pageJump = new QComboBox(this);
+    m_pageJump->setObjectName(QStringLiteral("cmPageJump"));
+    m_pageJump->setEditable(true);
+    m_pageJump->setCompleter(nullptr);
+    m_pageJump->setInsertPolicy(QComboBox::NoInsert);
+    m_pageJump->setMaxVisibleItems(6);
+    m_pageJump->setView(new QListView(m_pageJump));
+    m_pageJump->setStyleSheet(QLatin1String(kPageJumpStyle));
+    ui->toolBar->insertWidget(ui->actionNextPage, m_pageJump);
+}
+
+void MainWindow::InstallEventFilters()
+{
+    ui->frmSystemSetting->installEventFilter(this);
+    ui->txtSysFileNamePrefix->installEventFilter(this);
+    ui->txtSysScanCount->installEventFilter(this);
+    m_pageJump->installEventFilter(this);
+}
+
+void MainWindow::ConnectActions()
+{
+    connect(ui->actionExit, &QAction::triggered, this, &QWidget::close);
+    connect(ui->actionPassManual, &QAction::toggled, this, &MainWindow::OnPassManual);
+    connect(ui->actionRotateLeft, &QAction::triggered, m_imageView, &ImageViewWidget::RotateLeft);
+    connect(ui->actionRotate180, &QAction::triggered, m_imageView, &ImageViewWidget::Rotate180);
+    connect(ui->actionRotateRight, &QAction::triggered, m_imageView, &ImageViewWidget::RotateRight);
+    connect(ui->actionSelectAll, &QAction::triggered, m_imageView, &ImageViewWidget::SelectAll);
+    connect(ui->actionSelectReverse, &QAction::triggered, m_imageView, &ImageViewWidget::SelectReverse);
+    connect(ui->actionBroom, &QAction::triggered, this, &MainWindow::OnBroom);
+    connect(ui->actionDelete, &QAction::triggered, this, &MainWindow::OnDelete);
+    connect(ui->actionZoomIn, &QAction::triggered, m_imageView, &ImageViewWidget::ZoomIn);
+    connect(ui->actionZoomOut, &QAction::triggered, m_imageView, &ImageViewWidget::ZoomOut);
+    connect(ui->actionFitToWindow, &QAction::triggered, this, &MainWindow::OnFitToWindow);
+    connect(ui->actionNormalSize, &QAction::triggered, this, &MainWindow::OnNormalSize);
+    connect(ui->actionFirstPage, &QAction::triggered, this, &MainWindow::OnFirstPage);
+    connect(ui->actionPrevPage, &QAction::triggered, this, &MainWindow::OnPrevPage);
+    connect(ui->actionNextPage, &QAction::triggered, this, &MainWindow::OnNextPage);
+    connect(ui->actionLastPage, &QAction::triggered, this, &MainWindow::OnLastPage);
+    connect(ui->actionImageView, &QAction::triggered, this, &MainWindow::OnShowImagePage);
+    connect(ui->btnReturnToImageFromScan, &QPushButton::clicked, this, &MainWindow::OnShowImagePage);
+    connect(ui->btnReturnToImageFromSys, &QPushButton::clicked, this, &MainWindow::OnShowImagePage);
+    connect(ui->actionScanConfig, &QAction::triggered, this, &MainWindow::OnShowScanSettingPage);
+    connect(ui->actionSystemConfig, &QAction::triggered, this, &MainWindow::OnShowSystemSettingPage);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::OnAbout);
+
+    connect(m_pageJump, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &MainWindow::OnJumpIndexChanged);
+    connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::OnThumbItemClicked);
+    connect(m_imageView, &ImageViewWidget::sglLargeImageCannotZoom, this,
+            &MainWindow::OnLargeImageCannotZoom);
+    connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::OnThumbItemDeleted);
+    connect(this, &MainWindow::sglUpdateMaskerMessage, this, [this](const QString& text) {
+        if (m_masker) {
+            m_masker->SetMsg(text);
+        }
+    });
+}
+
+void MainWindow::RetranslateTexts()
+{
+    m_pageJump->setToolTip(tr("跳转"));
+    ShowImageCount();
+    RetranslateFormatBox();
+}
+
+void MainWindow::ShowImageCount()
+{
+    ui->lblImgInfo->setText(tr("当前图像数量：%1").arg(m_imageCount));
+}
+
+void MainWindow::OnSplashWorkerProgress()
+{
+    // Device discovery joins here once the scanner layer is wired to the window.
+}
+
+void MainWindow::OnSplashWorkerFinished()
+{
+    m_storeWindowSize = true;
+    setEnabled(true);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_imageCount > 0) {
+        const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描图像未保存，确定要退出吗？"),
+                                                  QMessageBox::Yes | QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    setFocus();
+    QMainWindow::mouseReleaseEvent(event);
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    setAttribute(Qt::WA_Mapped);
+    QMainWindow::showEvent(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    MoveMaskerToCenter();
+    if (m_storeWindowSize) {
+        m_sysConfig.screenHeight = event->size().height();
+        m_sysConfig.screenWidth = event->size().width();
+        WriteSetting(QStringLiteral("Screen"), QStringLiteral("Height"),
+                     QString::number(m_sysConfig.screenHeight));
+        WriteSetting(QStringLiteral("Screen"), QStringLiteral("Width"),
+                     QString::number(m_sysConfig.screenWidth));
+    }
+    if (!m_scanning && m_imageCount > 0 && m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
+        m_imageView->FitToWindow();
+    }
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    MoveMaskerToCenter();
+}
+
+void MainWindow::MoveMaskerToCenter()
+{
+    if (!m_masker || !m_masker->isVisible()) {
+        return;
+    }
+    m_masker->move(x() + width() / 2 - m_masker->width() / 2, y() + height() / 2 - m_masker->height() / 2);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        RetranslateTexts();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::OnAbout()
+{
+    AboutDialog dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::OnPassManual(bool checked)
+{
+    m_manualPass = checked;
+}

@@ -1,0 +1,303 @@
+// System settings: reading "SysConfig.ini" into the page and committing edits.
+#include "mainwindow.h"
+
+#include "configsetting.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+namespace {
+const QString kScanner = QStringLiteral("Scanner");
+const QString kSystem = QStringLiteral("System");
+const QString kScreen = QStringLiteral("Screen");
+
+struct FormatEntry {
+    const char* text;
+    const char* extension;
+};
+
+// Index order is stored in the settings file and decides the writer.
+const FormatEntry kFormats[] = {
+    {QT_TRANSLATE_NOOP("MainWindow", "TIFF"), "tiff"}, {QT_TRANSLATE_NOOP("MainWindow", "多页TIFF"), "tiff"},
+    {QT_TRANSLATE_NOOP("MainWindow", "PNM"), "pnm"},   {QT_TRANSLATE_NOOP("MainWindow", "JPEG"), "jpg"},
+    {QT_TRANSLATE_NOOP("MainWindow", "PNG"), "png"},   {QT_TRANSLATE_NOOP("MainWindow", "单页PDF"), "pdf"},
+    {QT_TRANSLATE_NOOP("MainWindow", "PDF"), "pdf"},   {QT_TRANSLATE_NOOP("MainWindow", "单页OFD"), "ofd"},
+    {QT_TRANSLATE_NOOP("MainWindow", "OFD"), "ofd"},
+};
+} // namespace
+
+QString MainWindow::ReadSetting(const QString& group, const QString& key) const
+{
+    QString value;
+    m_sysConfig.settings->readInit(group, key, value);
+    return value;
+}
+
+void MainWindow::WriteSetting(const QString& group, const QString& key, const QString& value)
+{
+    m_sysConfig.settings->writeInit(group, key, value);
+}
+
+void MainWindow::SetupSystemPage()
+{
+    for (const FormatEntry& format : kFormats) {
+        ui->cmImageFormat->addItem(tr(format.text), QString::fromLatin1(format.extension));
+    }
+    ui->cmImageFormat->setCurrentIndex(0);
+    ui->cmLanguage->addItem(QStringLiteral("简体中文"), QStringLiteral("0"));
+    ui->cmLanguage->addItem(QStringLiteral("繁體中文"), QStringLiteral("1"));
+    ui->cmLanguage->addItem(QStringLiteral("English"), QStringLiteral("2"));
+    ui->lblLanguage->hide();
+    ui->cmLanguage->hide();
+}
+
+void MainWindow::RetranslateFormatBox()
+{
+    for (int i = 0; i < ui->cmImageFormat->count(); ++i) {
+        ui->cmImageFormat->setItemText(i, tr(kFormats[i].text));
+    }
+}
+
+void MainWindow::ConnectSystemPage()
+{
+    connect(ui->cmImageFormat, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &MainWindow::OnImageFormatChanged);
+    connect(ui->cbMinCountSize, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &MainWindow::OnMinCountSizeChanged);
+    connect(ui->cbSaveAfterScan, &QCheckBox::stateChanged, this, &MainWindow::OnSaveAfterScanChanged);
+    connect(ui->cmLanguage, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &MainWindow::OnLanguageChanged);
+    connect(ui->btnSelImgPath, &QPushButton::clicked, this, &MainWindow::OnSelectImagePath);
+}
+
+void MainWindow::ReadSysConfig()
+{
+    ReadSavePath();
+    m_sysConfig.prefix = ReadSetting(kScanner, QStringLiteral("Prefix"));
+    ui->txtSysFileNamePrefix->setText(m_sysConfig.prefix);
+    ReadFileFormat();
+    ReadScanCount();
+    ReadMinCountSize();
+    const QString save = ReadSetting(kScanner, QStringLiteral("SaveAfterScan"));
+    m_sysConfig.saveAfterScan = !save.isEmpty() && save != QLatin1String("0");
+    m_saveAfterScan = m_sysConfig.saveAfterScan;
+    ui->cbSaveAfterScan->setChecked(m_saveAfterScan);
+    ReadLanguageAndSize();
+}
+
+void MainWindow::ReadSavePath()
+{
+    QString path = ReadSetting(kScanner, QStringLiteral("FilePath"));
+    if (path.isEmpty()) {
+        path = m_defaultSavePath;
+    }
+    ui->txtSysImagePath->setText(path);
+    m_sysConfig.filePath = path;
+    m_savePath = path;
+}
+
+void MainWindow::ReadFileFormat()
+{
+    const QString text = ReadSetting(kScanner, QStringLiteral("FileFormat"));
+    int index = 0;
+    if (text.isEmpty()) {
+        WriteSetting(kScanner, QStringLiteral("FileFormat"), QStringLiteral("0"));
+    } else {
+        index = text.toInt();
+    }
+    if (index >= 0 && index < ui->cmImageFormat->count()) {
+        ui->cmImageFormat->setCurrentIndex(index);
+        m_sysConfig.fileFormat = ui->cmImageFormat->currentData().toString();
+    } else {
+        m_sysConfig.fileFormat.clear();
+    }
+    m_formatIndex = index;
+}
+
+void MainWindow::ReadScanCount()
+{
+    const QString text = ReadSetting(kScanner, QStringLiteral("ScanCount"));
+    int counter = 1;
+    if (text.isEmpty()) {
+        ui->txtSysScanCount->setText(QStringLiteral("1"));
+        WriteSetting(kScanner, QStringLiteral("ScanCount"), QStringLiteral("1"));
+    } else {
+        ui->txtSysScanCount->setText(text);
+        counter = text.toInt();
+    }
+    m_sysConfig.scanCount = counter;
+    m_counter = counter;
+}
+
+void MainWindow::ReadMinCountSize()
+{
+    const QString text = ReadSetting(kScanner, QStringLiteral("ScanMinCountSize"));
+    if (text.isEmpty()) {
+        m_sysConfig.minDigits = 4;
+        ui->cbMinCountSize->setCurrentIndex(3);
+        WriteSetting(kScanner, QStringLiteral("ScanMinCountSize"), QStringLiteral("4"));
+    } else {
+        ui->cbMinCountSize->setCurrentText(text);
+        m_sysConfig.minDigits = text.toInt();
+    }
+    m_minDigits = m_sysConfig.minDigits;
+}
+
+void MainWindow::ReadLanguageAndSize()
+{
+    const QString language = ReadSetting(kSystem, QStringLiteral("Language"));
+    if (language.isEmpty()) {
+        WriteSetting(kSystem, QStringLiteral("Language"), QStringLiteral("0"));
+        ui->cmLanguage->setCurrentIndex(0);
+    } else {
+        const int index = language.toInt();
+        if (index >= 0 && index < ui->cmLanguage->count()) {
+            ui->cmLanguage->setCurrentIndex(index);
+        }
+    }
+    m_sysConfig.language = ui->cmLanguage->currentData().toString();
+
+    const QString width = ReadSetting(kScreen, QStringLiteral("Width"));
+    if (!width.isEmpty()) {
+        m_sysConfig.screenWidth = width.toInt();
+    }
+    const QString height = ReadSetting(kScreen, QStringLiteral("Height"));
+    if (!height.isEmpty()) {
+        m_sysConfig.screenHeight = height.toInt();
+    }
+}
+
+bool MainWindow::IsAllowedPrefixChar(uint c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x2EBEF);
+}
+
+bool MainWindow::IsValidPrefix(const QString& prefix)
+{
+    const QVector<uint> codePoints = prefix.toUcs4();
+    for (uint c : codePoints) {
+        if (!IsAllowedPrefixChar(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void MainWindow::SaveSysPrefix()
+{
+    const QString text = ui->txtSysFileNamePrefix->text().trimmed();
+    if (text == m_sysConfig.prefix) {
+        return;
+    }
+    if (!IsValidPrefix(text)) {
+        QMessageBox::critical(this, tr("错误"),
+                              tr("文件名前缀包含非法字符，只能包含:[A-Z a-z 0-9 _ -]五种字符和常用汉字"));
+        ui->txtSysFileNamePrefix->setText(m_sysConfig.prefix);
+        return;
+    }
+    m_sysConfig.prefix = text;
+    WriteSetting(kScanner, QStringLiteral("Prefix"), text);
+}
+
+void MainWindow::SaveSysScanCount()
+{
+    const int value = ui->txtSysScanCount->text().toInt();
+    if (value >= 1 && value < 20000000) {
+        m_sysConfig.scanCount = value;
+        m_counter = value;
+        WriteSetting(kScanner, QStringLiteral("ScanCount"), QString::number(value));
+        return;
+    }
+    QMessageBox::critical(this, tr("错误"), tr("计数器必须大于等于1且小于20000000"));
+    ui->txtSysScanCount->setText(QString::number(m_sysConfig.scanCount));
+}
+
+void MainWindow::EnsureScanPath()
+{
+    if (!m_sysConfig.filePath.isEmpty()) {
+        m_savePath = m_sysConfig.filePath;
+    } else if (!ui->txtSysImagePath->text().isEmpty()) {
+        m_savePath = ui->txtSysImagePath->text();
+    } else {
+        m_savePath = m_defaultSavePath;
+    }
+    QDir().mkpath(m_savePath);
+}
+
+void MainWindow::SwitchLanguage(const QString& translationFile)
+{
+    if (m_translator) {
+        QApplication::removeTranslator(m_translator);
+        delete m_translator;
+        m_translator = nullptr;
+    }
+    auto* translator = new QTranslator(this);
+    if (!translator->load(translationFile)) {
+        delete translator;
+        return;
+    }
+    m_translator = translator;
+    QApplication::installTranslator(m_translator);
+    ui->retranslateUi(this);
+    RetranslateTexts();
+}
+
+void MainWindow::OnImageFormatChanged(int index)
+{
+    m_formatIndex = index;
+    m_sysConfig.fileFormat = ui->cmImageFormat->itemData(index).toString();
+    WriteSetting(kScanner, QStringLiteral("FileFormat"), QString::number(index));
+}
+
+void MainWindow::OnMinCountSizeChanged(int index)
+{
+    const int value = ui->cbMinCountSize->itemText(index).toInt();
+    m_sysConfig.minDigits = value;
+    m_minDigits = value;
+    WriteSetting(kScanner, QStringLiteral("ScanMinCountSize"), QString::number(value));
+}
+
+void MainWindow::OnSaveAfterScanChanged(int state)
+{
+    m_sysConfig.saveAfterScan = (state == Qt::Checked);
+    m_saveAfterScan = m_sysConfig.saveAfterScan;
+    WriteSetting(kScanner, QStringLiteral("SaveAfterScan"), QString::number(state));
+}
+
+void MainWindow::OnLanguageChanged(int index)
+{
+    m_sysConfig.language = ui->cmLanguage->itemData(index).toString();
+    WriteSetting(kSystem, QStringLiteral("Language"), m_sysConfig.language);
+    if (m_sysConfig.language == QLatin1String("1")) {
+        SwitchLanguage(QStringLiteral(":/trans/zh_TW.qm"));
+    } else if (m_sysConfig.language == QLatin1String("2")) {
+        SwitchLanguage(QStringLiteral(":/trans/en_US.qm"));
+    } else {
+        SwitchLanguage(QStringLiteral(":/trans/zh_CN.qm"));
+    }
+}
+
+void MainWindow::OnSelectImagePath()
+{
+    const QString dir =
+        QFileDialog::getExistingDirectory(this, tr("选择文件夹"), m_homeDir, QFileDialog::ShowDirsOnly);
+    if (dir.isEmpty()) {
+        return;
+    }
+    const QFileInfo info(dir);
+    if (!info.isReadable() || !info.isWritable()) {
+        QMessageBox::critical(this, tr("错误"), tr("路径无读写权限"));
+        return;
+    }
+    m_sysConfig.filePath = dir;
+    ui->txtSysImagePath->setText(dir);
+    m_savePath = dir;
+    WriteSetting(kScanner, QStringLiteral("FilePath"), dir);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class ConfigSetting;
+
+// In-memory copy of the system settings ("SysConfig.ini").
+struct SysConfig {
+    ConfigSetting* settings = nullptr; // owned by the main window
+    QString filePath;
+    QString prefix;
+    QString fileFormat;
+    int scanCount = 1;
+    int minDigits = 4;
+    int screenHeight = 0;
+    int screenWidth = 0;
+    bool saveAfterScan = false;
+    QString language;
+};

@@ -1,0 +1,8 @@
+#include "worker.h"
+
+void Worker::OnWorkerStart()
+{
+    emit sglWorkerProgress();
+    emit sglWorkerFinished();
+    emit sglWorkerFinishedOther();
+}
