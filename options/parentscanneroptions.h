@@ -86,6 +86,9 @@ public:
     static void CleanupSharpnessOpt(QComboBox* combo, const QString& mode);
     static void SetComboItemEnabled(QComboBox* combo, int index, bool enabled);
 
+    // The bindings in declaration order (the order of scan pairs and file lines).
+    const QList<ParamConfig>& ParamConfigs() const { return m_paramConfigs; }
+
     void DisableWidgetsNotInDirver();
     void BlockAllWidgetsSignals(bool block);
 

@@ -1,0 +1,391 @@
+// The family Kx panel on the options of the simulated Kx scanners.
+#include "kxscanneroptionswidget.h"
+#include "panelscript.h"
+#include "simoptions.h"
+
+#include <QAbstractItemModel>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <memory>
+
+using namespace PanelHelpers;
+
+namespace {
+const QString kFeeder = QStringLiteral("zylkx:KX-8000");
+const QString kFlatbed = QStringLiteral("zylkx:KX-F600");
+} // namespace
+
+class TestKxScannerOptions : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void form();
+    void startUpFromDevice();
+    void rules_data();
+    void rules();
+    void resolutionBands_data();
+    void resolutionBands();
+    void scanPairs_data();
+    void scanPairs();
+    void totalScanCount_data();
+    void totalScanCount();
+    void mergingBlocksItemFour();
+    void flatbedOnlyDevice();
+    void returnKeyLeavesResolution();
+    void roundTrip();
+
+private:
+    std::unique_ptr<KxScannerOptionsWidget> Start(const QString& device, bool useDefaults = false);
+
+    std::unique_ptr<SimulatedScanners> m_sim;
+    QHash<QString, QHash<QString, Opt_Result>> m_options;
+    QTemporaryDir m_dir;
+};
+
+void TestKxScannerOptions::initTestCase()
+{
+    m_sim.reset(new SimulatedScanners);
+    for (const QString& device : {kFeeder, kFlatbed}) {
+        m_options[device] = m_sim->Options(device);
+        QVERIFY2(m_options[device].contains(QStringLiteral("source")), qPrintable(device));
+    }
+}
+
+void TestKxScannerOptions::init()
+{
+    SimulatedScanners::FillLimits();
+    QDir(m_dir.path()).removeRecursively();
+}
+
+std::unique_ptr<KxScannerOptionsWidget> TestKxScannerOptions::Start(const QString& device, bool useDefaults)
+{
+    std::unique_ptr<KxScannerOptionsWidget> panel(new KxScannerOptionsWidget);
+    panel->setAttribute(Qt::WA_DeleteOnClose, false);
+    panel->m_configPath = m_dir.path();
+    panel->m_options = m_options.value(device);
+    panel->InitSpecial();
+    panel->InitWidgetByOption(device, useDefaults);
+    return panel;
+}
+
+void TestKxScannerOptions::form()
+{
+    KxScannerOptionsWidget panel;
+    QCOMPARE(panel.size(), QSize(745, 444));
+    QCOMPARE(panel.windowTitle(), QStringLiteral("Form"));
+    QVERIFY(panel.testAttribute(Qt::WA_DeleteOnClose));
+    panel.setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* tabs = Find<QTabWidget>(&panel, "twOptions");
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("基本参数"));
+    QCOMPARE(tabs->widget(1)->objectName(), QStringLiteral("twScannerSettingEnhancement"));
+    QCOMPARE(tabs->tabText(2), QStringLiteral("扩展参数"));
+    QCOMPARE(Find<QLabel>(&panel, "lblBrx")->text(), QStringLiteral("        自定义宽度："));
+    QCOMPARE(Find<QLabel>(&panel, "lblBWIDTCBGThreshold")->text(),
+             QStringLiteral("        背景阈值(-50~50)："));
+    QCOMPARE(Find<QLabel>(&panel, "lblResolutionUnit")->text(), QStringLiteral("dpi"));
+    QCOMPARE(Find<QLabel>(&panel, "lblBackSideRotationUnit")->text(), QStringLiteral("度"));
+    QCOMPARE(Find<QCheckBox>(&panel, "cbPageAuto")->text(), QString());
+    QCOMPARE(panel.ParamConfigs().size(), 42);
+    QCOMPARE(panel.ParamConfigs().at(18).optionName, QStringLiteral("mf-overlapping"));
+    QCOMPARE(panel.ParamConfigs().at(18).paramType, ParamFixed);
+    QCOMPARE(panel.ParamConfigs().at(41).optionName, QStringLiteral("color-cleanup-cleanness"));
+    QCOMPARE(Find<QComboBox>(&panel, "cmCleanupSharpness")->count(), 9);
+}
+
+void TestKxScannerOptions::startUpFromDevice()
+{
+    auto panel = Start(kFeeder);
+    QWidget* p = panel.get();
+    // The device's current values, the family's fixed disabling of the size widgets.
+    PanelScript::Expect(p,
+                        {"cmSource==Adf-front", "cmMode==Color", "sbResolution==200", "cmPaperSize==A4",
+                         "-cmPaperSize", "-dsbBrx", "-dsbBry", "+cmBgcolor", "cbMultifeedDetection==no",
+                         "+cbMultifeedDetection", "-cmMultiImageOutputList", "dsbBry^=5588", "dsbBrx^=216"});
+    QCOMPARE(panel->GetMode(), QStringLiteral("Color"));
+    QCOMPARE(panel->GetSource(), QStringLiteral("Adf-front"));
+    QCOMPARE(Find<QTabWidget>(p, "twOptions")->currentIndex(), 0);
+}
+
+void TestKxScannerOptions::rules_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("gray") << QStringList{"cmCleanupSharpness=Smoothing", "cmMode=Gray"}
+                          << QStringList{
+                                 "cmCleanupSharpness==None", "-cmCleanupSharpness", "+cmDropOutColor",
+                                 "+cmJpegQuality",           "-cmBwMode",           "+cmColorCleanup"};
+    QTest::newRow("lineart with iDTC")
+        << QStringList{"cmMode=Lineart", "cmBwMode=SDTC", "cmBwMode=iDTC"}
+        << QStringList{
+               "-cmToneAdjustment",    "-sbShadow",         "-sbHighlight",        "-dsbGamma",
+               "-sbContrast",          "-sbBrightness",     "-cmCleanupSharpness", "+sbBWIDTCSensitivity",
+               "+sbBWIDTCBGThreshold", "-cmBwSdtcVariance", "-sbThreshold",        "+cmBwMode",
+               "-cmJpegQuality",       "-cmColorCleanup"};
+    QTest::newRow("lineart with threshold")
+        << QStringList{"cmMode=Lineart", "cmBwMode=Threshold"}
+        << QStringList{"+sbThreshold", "-sbBWIDTCSensitivity", "+cmToneAdjustment", "+cmCleanupSharpness",
+                       "-sbShadow"};
+    QTest::newRow("custom tone") << QStringList{"cmToneAdjustment=Custom"}
+                                 << QStringList{"+sbShadow", "+sbHighlight", "+dsbGamma", "+sbContrast",
+                                                "+sbBrightness"};
+    QTest::newRow("flatbed") << QStringList{"cmSource=Flatbed"}
+                             << QStringList{"cmPaperSize==Custom",
+                                            "-cmPaperSize",
+                                            "-cbMultifeedDetection",
+                                            "-cbBlankPageSkip",
+                                            "-cmBgcolor",
+                                            "-cmPageAutoPriority",
+                                            "+dsbBrx",
+                                            "+dsbBry",
+                                            "-cbFrontBackMerging",
+                                            "dsbBry^=297",
+                                            "dsbBrx^=215.9"};
+    QTest::newRow("flatbed with automatic size")
+        << QStringList{"cbPageAuto=1", "cmSource=Flatbed"}
+        << QStringList{"-dsbBrx", "-dsbBry", "+cbEdgeRepair", "+cbHolePunchRemoval"};
+    QTest::newRow("back to the feeder") << QStringList{"cmSource=Flatbed", "cmSource=Adf-duplex"}
+                                        << QStringList{"+cmPaperSize", "+cbMultifeedDetection", "+cmBgcolor",
+                                                       "+cbFrontBackMerging", "-cmPageAutoPriority"};
+    QTest::newRow("custom paper") << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom"}
+                                  << QStringList{"+cmPaperSize", "+dsbBrx", "+dsbBry", "dsbBry^=5588"};
+    QTest::newRow("automatic size, black, accuracy")
+        << QStringList{"cbPageAuto=1"}
+        << QStringList{"+cmPageAutoPriority", "+cbEdgeRepair", "-cmPaperSize", "-dsbBrx"};
+    QTest::newRow("speed disables edge repair")
+        << QStringList{"cbPageAuto=1", "cmPageAutoPriority=Speed"} << QStringList{"-cbEdgeRepair"};
+    QTest::newRow("accuracy again") << QStringList{"cbPageAuto=1", "cmPageAutoPriority=Speed",
+                                                   "cmPageAutoPriority=Accuracy"}
+                                    << QStringList{"+cbEdgeRepair"};
+    QTest::newRow("accuracy while merging")
+        << QStringList{"cbPageAuto=1", "cbFrontBackMerging=1", "cmPageAutoPriority=Speed",
+                       "cmPageAutoPriority=Accuracy"}
+        << QStringList{"-cbEdgeRepair", "+cmPageAutoPriority"};
+    QTest::newRow("white background")
+        << QStringList{"cbPageAuto=1", "cbHolePunchRemoval=1", "cmBgcolor=White"}
+        << QStringList{"-cmPageAutoPriority", "-cbEdgeRepair", "-cbHolePunchRemoval",
+                       "-cmHolePunchRemovalFillColor", "-cmHolePunchRemovalMode"};
+    QTest::newRow("black background again")
+        << QStringList{"cbPageAuto=1", "cbHolePunchRemoval=1", "cmBgcolor=White", "cmBgcolor=Black"}
+        << QStringList{"+cmPageAutoPriority", "+cbEdgeRepair", "+cbHolePunchRemoval",
+                       "+cmHolePunchRemovalFillColor", "+cmHolePunchRemovalMode"};
+    QTest::newRow("hole punch") << QStringList{"cbHolePunchRemoval=1"}
+                                << QStringList{"+cmHolePunchRemovalFillColor", "+cmHolePunchRemovalMode"};
+    QTest::newRow("blank page") << QStringList{"cbBlankPageSkip=1"}
+                                << QStringList{"+sbBlankPageSkipSensitivity"};
+    QTest::newRow("colour cleanup") << QStringList{"cmColorCleanup=Red"}
+                                    << QStringList{"+sbColorCleanupCleanness"};
+    QTest::newRow("split") << QStringList{"cbSplitImage=1"} << QStringList{"-cbFrontBackMerging"};
+    QTest::newRow("split off") << QStringList{"cbSplitImage=1", "cbSplitImage=0"}
+                               << QStringList{"+cbFrontBackMerging"};
+    QTest::newRow("multi-image output")
+        << QStringList{"cmMode=Multi-image-output"}
+        << QStringList{"+cmMultiImageOutputList", "-cbFrontBackMerging", "-cmDropOutColor", "+cmJpegQuality"};
+    QTest::newRow("merging") << QStringList{"cbPageAuto=1", "cbFrontBackMerging=1"}
+                             << QStringList{"-cmSource",           "-cbSplitImage",       "-cbEdgeRepair",
+                                            "+cmBackSideLocation", "+cmBackSideRotation", "+cmRotation"};
+    QTest::newRow("merging off") << QStringList{"cbPageAuto=1", "cbFrontBackMerging=1",
+                                                "cbFrontBackMerging=0"}
+                                 << QStringList{"+cmSource", "+cbSplitImage", "+cbEdgeRepair",
+                                                "-cmBackSideLocation", "-cmBackSideRotation"};
+    QTest::newRow("merging limit at 300 dpi")
+        << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "sbResolution=300",
+                       "cbFrontBackMerging=1"}
+        << QStringList{"dsbBry^=863.6"};
+    QTest::newRow("merging limit at 301 dpi")
+        << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "cbFrontBackMerging=1",
+                       "sbResolution=301"}
+        << QStringList{"dsbBry^=431.8"};
+    QTest::newRow("feeder limit at 600 dpi")
+        << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "sbResolution=600"}
+        << QStringList{"dsbBry^=863.6"};
+    QTest::newRow("feeder limit at 350 dpi")
+        << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "sbResolution=350"}
+        << QStringList{"dsbBry^=1727.2"};
+}
+
+void TestKxScannerOptions::rules()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(QStringList, expected);
+    auto panel = Start(kFeeder);
+    PanelScript::Act(panel.get(), actions);
+    PanelScript::Expect(panel.get(), expected);
+}
+
+void TestKxScannerOptions::resolutionBands_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<bool>("applied");
+    QTest::newRow("150 to 180, one band") << 150 << 180 << false;
+    QTest::newRow("180 to 250, band change") << 180 << 250 << true;
+    QTest::newRow("250 to 300, one band") << 250 << 300 << false;
+    QTest::newRow("400 to 401, band change") << 400 << 401 << true;
+    QTest::newRow("50 is outside every band") << 60 << 50 << true;
+}
+
+void TestKxScannerOptions::resolutionBands()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(bool, applied);
+    auto panel = Start(kFeeder);
+    PanelScript::Act(panel.get(), {"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom",
+                                   "sbResolution=" + QString::number(from)});
+    auto* bry = Find<QDoubleSpinBox>(panel.get(), "dsbBry");
+    // Move every limit, so that any new application of the limits shows.
+    for (const char* key : {"200", "300", "400", "600"})
+        GData::ctx().m_resMaxHeight[key] = QStringLiteral("500");
+    const double before = bry->maximum();
+    QVERIFY(!qFuzzyCompare(before, 500.0));
+    Find<QSpinBox>(panel.get(), "sbResolution")->setValue(to);
+    QCOMPARE(qFuzzyCompare(bry->maximum(), 500.0), applied);
+}
+
+void TestKxScannerOptions::scanPairs_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+
+    QTest::newRow("flatbed") << QStringList{"cmSource=Flatbed"} << QStringList{"br-x", "br-y"}
+                             << QStringList{"page-width", "page-height", "cropping", "multifeed-detection",
+                                            "paper-size"};
+    QTest::newRow("feeder custom size")
+        << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "dsbBry=297.5"}
+        << QStringList{"page-width=210", "br-x=210", "page-height=297.5", "br-y=297.5",
+                       "cropping=Old_specification"}
+        << QStringList{};
+    QTest::newRow("white background")
+        << QStringList{"cmBgcolor=White"} << QStringList{"bgcolor=White"} << QStringList{"cropping"};
+    QTest::newRow("automatic size with overscan") << QStringList{"cbPageAuto=1", "cmCropping=Overscan"}
+                                                  << QStringList{"page-auto=yes"} << QStringList{"cropping"};
+    QTest::newRow("overscan without automatic size")
+        << QStringList{"cmCropping=Overscan"} << QStringList{"cropping=Overscan"} << QStringList{};
+    QTest::newRow("gray") << QStringList{"cmMode=Gray"}
+                          << QStringList{"mode=Gray", "jpeg=yes", "jpeg-quality=4"}
+                          << QStringList{"bw-mode", "cleanup-sharpness", "multi-image-output-list"};
+    QTest::newRow("lineart") << QStringList{"cmMode=Lineart"} << QStringList{"mode=Lineart", "bw-mode"}
+                             << QStringList{"jpeg", "jpeg-quality", "color-cleanup"};
+}
+
+void TestKxScannerOptions::scanPairs()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    auto panel = Start(kFeeder);
+    PanelScript::Act(panel.get(), actions);
+    const QStringList pairs = ScanPairs(*panel);
+    QStringList names = Names(pairs);
+    for (const QString& p : present)
+        QVERIFY2(p.contains(QLatin1Char('=')) ? pairs.contains(p) : names.contains(p), qPrintable(p));
+    for (const QString& a : absent)
+        QVERIFY2(!names.contains(a), qPrintable(a));
+    QCOMPARE(names.removeDuplicates(), 0);
+}
+
+void TestKxScannerOptions::totalScanCount_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<int>("count");
+    QTest::newRow("one sheet") << QStringList{} << 1;
+    QTest::newRow("split") << QStringList{"cbSplitImage=1"} << 2;
+    QTest::newRow("multi-image output") << QStringList{"cmMode=Multi-image-output"} << 2;
+    QTest::newRow("split and multi-image output")
+        << QStringList{"cbSplitImage=1", "cmMode=Multi-image-output"} << 4;
+    QTest::newRow("flatbed") << QStringList{"cbSplitImage=1", "cmSource=Flatbed"} << 0;
+}
+
+void TestKxScannerOptions::totalScanCount()
+{
+    QFETCH(QStringList, actions);
+    auto panel = Start(kFeeder);
+    PanelScript::Act(panel.get(), actions);
+    QTEST(panel->GetTotalScanCount(), "count");
+}
+
+void TestKxScannerOptions::mergingBlocksItemFour()
+{
+    auto panel = Start(kFeeder);
+    auto* rotation = Find<QComboBox>(panel.get(), "cmRotation");
+    auto* mode = Find<QComboBox>(panel.get(), "cmMode");
+    rotation->setCurrentIndex(4);
+    Check(panel.get(), "cbFrontBackMerging", true);
+    QCOMPARE(rotation->currentIndex(), 0);
+    const auto flags = [](QComboBox* c) { return c->model()->flags(c->model()->index(4, 0)); };
+    QVERIFY(!(flags(rotation) & Qt::ItemIsEnabled));
+    QVERIFY(!(flags(mode) & Qt::ItemIsEnabled));
+    Check(panel.get(), "cbFrontBackMerging", false);
+    QVERIFY(flags(rotation) & Qt::ItemIsEnabled);
+    QVERIFY(flags(mode) & Qt::ItemIsEnabled);
+}
+
+void TestKxScannerOptions::flatbedOnlyDevice()
+{
+    auto panel = Start(kFlatbed);
+    QWidget* p = panel.get();
+    QCOMPARE(Find<QComboBox>(p, "cmPaperSize")->findData("Custom") >= 0, true);
+    PanelScript::Expect(p, {"dsbBry^=297", "dsbBrx^=215.9", "-cmPaperSize"});
+    PanelScript::Act(p, {"cbPageAuto=1", "cbPageAuto=0"});
+    const QStringList pairs = ScanPairs(*panel);
+    QVERIFY2(Names(pairs).contains("br-x") && Names(pairs).contains("br-y"), qPrintable(pairs.join(' ')));
+    QVERIFY(!Names(pairs).contains("page-width"));
+    QVERIFY(!Names(pairs).contains("page-height"));
+    QCOMPARE(panel->GetTotalScanCount(), 0);
+}
+
+void TestKxScannerOptions::returnKeyLeavesResolution()
+{
+    auto panel = Start(kFeeder);
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+    auto* resolution = Find<QSpinBox>(panel.get(), "sbResolution");
+    resolution->setFocus();
+    QTRY_VERIFY(resolution->hasFocus());
+    QTest::keyClick(resolution, Qt::Key_Enter);
+    QVERIFY(!resolution->hasFocus());
+    QVERIFY(panel->hasFocus());
+    resolution->setFocus();
+    QTest::keyClick(resolution, Qt::Key_5);
+    QVERIFY(resolution->hasFocus());
+}
+
+void TestKxScannerOptions::roundTrip()
+{
+    auto panel = Start(kFeeder);
+    PanelScript::Act(panel.get(),
+                     {"cmSource=Adf-duplex", "cmMode=Lineart", "cmBwMode=Threshold", "sbThreshold=99",
+                      "sbResolution=300", "cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom",
+                      "dsbBry=400.5", "cbMultifeedDetection=1", "cbHolePunchRemoval=1", "cmRotation=90"});
+    panel->GetParamsEnter();
+    QVERIFY(panel->SaveParamsToIni());
+    QVERIFY(QFile::exists(m_dir.filePath("zylkx_KX-8000.ini")));
+
+    auto rebuilt = Start(kFeeder);
+    rebuilt->GetParamsLeave();
+    // Compare the rebuilt panel's state with the saved one, value and enabled state.
+    panel->GetParamsLeave();
+    QStringList saved, restored;
+    for (const ParamConfig& c : panel->ParamConfigs()) {
+        saved << c.optionName + "=" + OptionWidget::ValueText(c.widget) +
+                     (c.widget->isEnabled() ? "|1" : "|0");
+    }
+    for (const ParamConfig& c : rebuilt->ParamConfigs()) {
+        restored << c.optionName + "=" + OptionWidget::ValueText(c.widget) +
+                        (c.widget->isEnabled() ? "|1" : "|0");
+    }
+    QCOMPARE(restored, saved);
+    QCOMPARE(ScanPairs(*rebuilt), ScanPairs(*panel));
+
+    // Restoring defaults ignores the file.
+    auto defaults = Start(kFeeder, true);
+    PanelScript::Expect(defaults.get(), {"cmMode==Color", "sbResolution==200"});
+}
+
+QTEST_MAIN(TestKxScannerOptions)
+#include "tst_kxscanneroptions.moc"
