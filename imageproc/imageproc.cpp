@@ -1,5 +1,6 @@
 #include "imageproc.h"
 
+#include "ofdprocess.h"
 #include "outputlog.h"
 #include "pdfconvert.h"
 #include "targetfile.h"
@@ -247,4 +248,21 @@ bool ImageProc::SaveMultiPDF(const QList<QString>& pages, const QString& dst)
     for (const QString& tmp : temps)
         QFile::remove(tmp);
     return ok;
+}
+
+bool ImageProc::SaveOFD(const QString& src, const QString& dst)
+{
+    return SaveMultiOFD(QList<QString>{src}, dst);
+}
+
+bool ImageProc::SaveMultiOFD(const QList<QString>& srcs, const QString& dst)
+{
+    if (srcs.isEmpty())
+        return false;
+    for (const QString& src : srcs) {
+        if (!QFileInfo::exists(src))
+            return false;
+    }
+    OFDProcess ofd(dst);
+    return ofd.createOFD(ofd.AddImages(srcs));
 }

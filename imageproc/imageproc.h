@@ -38,6 +38,12 @@ public:
     bool SavePDF(const QString& src, const QString& dst);
     bool SaveMultiPDF(const QList<QString>& pages, const QString& dst);
 
+    // OFD document of one page or of all pages in order; each page shows a
+    // byte-for-byte copy of its file. A missing page fails before anything is
+    // written.
+    bool SaveOFD(const QString& src, const QString& dst);
+    bool SaveMultiOFD(const QList<QString>& srcs, const QString& dst);
+
 private:
     // The file to hand to the PDF writer for `page`: the page itself when the
     // writer reads it directly, else a new temporary TIFF (added to `temps`).

@@ -1,0 +1,305 @@
+#include "ofdprocess.h"
+
+#include "imageproc.h"
+#include "jpeginfo.h"
+#include "targetfile.h"
+#include "temppath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QUuid>
+#include <QXmlStreamWriter>
+
+#include <JlCompress.h>
+
+namespace {
+
+const char kNamespace[] = "http://www.ofdspec.org/2016";
+const int kFallbackDpi = 200;
+
+struct Font {
+    const char* name;
+    int id;
+};
+// The five fonts of the public resources take the first five IDs.
+const Font kFonts[] = {{"黑体", 1}, {"楷体", 2}, {"新宋体", 3}, {"微软雅黑", 4}, {"宋体", 5}};
+const int kFirstFreeId = 6;
+const double kDefaultWidthMm = 210;
+const double kDefaultHeightMm = 297;
+
+QString num(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+// Pixel size and horizontal resolution of a page file; 0 dpi when the file
+// states none or cannot be read. JPEG files are answered from their headers
+// (as the decoder would set them); everything else is decoded.
+int pageDpi(const QString& path, QSize* size)
+{
+    JpegInfo info;
+    if (info.Read(path)) {
+        *size = QSize(info.width, info.height);
+        if (info.densityUnit == 1)
+            return qRound(int(100.0 * info.densityX / 2.54) * 0.0254);
+        if (info.densityUnit == 2)
+            return qRound(100 * info.densityX * 0.0254);
+        return 0;
+    }
+    const QImage image = ImageProc::LoadPage(path);
+    if (image.isNull()) {
+        // Size the page from what the header says, if anything.
+        *size = QImageReader(path).size();
+        return 0;
+    }
+    *size = image.size();
+    return qRound(image.dotsPerMeterX() * 0.0254);
+}
+
+} // namespace
+
+OFDProcess::OFDProcess(const QString& dst)
+    : m_stagingDir(QDir::tempPath() + "/zir/scanvy/ofdtemp/"), m_dst(dst)
+{
+    QDir staging(m_stagingDir);
+    if (staging.exists())
+        staging.removeRecursively();
+    QDir().mkpath(m_stagingDir);
+    m_docInfo.DocID = QUuid::createUuid().toString(QUuid::Id128);
+}
+
+QVector<PageInfo> OFDProcess::AddImages(const QList<QString>& paths)
+{
+    QVector<PageInfo> pages;
+    pages.reserve(paths.size());
+    for (int i = 0; i < paths.size(); ++i)
+        pages.append(CreateImagePageInfo(paths.at(i), i + 1));
+    return pages;
+}
+
+PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
+{
+    QSize size;
+    int dpi = pageDpi(path, &size);
+    if (dpi <= 0)
+        dpi = kFallbackDpi;
+    PageInfo page;
+    page.pixelHeight = qMax(size.height(), 0);
+    page.pixelWidth = qMax(size.width(), 0);
+    page.heightMm = double(page.pixelHeight) / dpi * 25.4;
+    page.widthMm = double(page.pixelWidth) / dpi * 25.4;
+    if (page.pixelHeight == 0 || page.pixelWidth == 0) {
+        // Nothing tells the image's size: use the document's default page area.
+        page.widthMm = kDefaultWidthMm;
+        page.heightMm = kDefaultHeightMm;
+    }
+    FragmentInfo fragment;
+    fragment.isImage = true;
+    fragment.path = path;
+    fragment.imageNumber = n;
+    fragment.pixelHeight = page.pixelHeight;
+    fragment.pixelWidth = page.pixelWidth;
+    BlockInfo block;
+    block.fragments.append(fragment);
+    page.blocks.append(block);
+    return page;
+}
+
+bool OFDProcess::TransformPage(const PageInfo& page, OFDPageInfo* out)
+{
+    const QString w = num(page.widthMm);
+    const QString h = num(page.heightMm);
+    out->PhysicalBox = "0 0 " + w + " " + h;
+    out->Boundary = out->PhysicalBox;
+    out->CTM = w + " 0 0 " + h + " 0 0";
+    OFDLineInfo line;
+    for (const BlockInfo& block : page.blocks) {
+        for (const FragmentInfo& fragment : block.fragments) {
+            if (!fragment.isImage)
+                continue;
+            const QString name = QString("image_%1.%2")
+                                     .arg(fragment.imageNumber)
+                                     .arg(QFileInfo(fragment.path).suffix().toLower());
+            if (!QFile::copy(fragment.path, m_stagingDir + "Doc_0/Res/" + name))
+                return false;
+            TextInfo text;
+            text.isImage = true;
+            text.imageNumber = fragment.imageNumber;
+            text.path = fragment.path;
+            line.texts.append(text);
+            m_mediaFiles.append(name);
+        }
+    }
+    // A page shows exactly one image.
+    if (line.texts.size() != 1)
+        return false;
+    out->lines.append(line);
+    return true;
+}
+
+bool OFDProcess::WriteXml(const QString& relPath, const std::function<void(QXmlStreamWriter&)>& body)
+{
+    QFile file(m_stagingDir + relPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    QXmlStreamWriter xml(&file);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(2);
+    xml.writeStartDocument();
+    xml.writeNamespace(kNamespace, "ofd");
+    body(xml);
+    xml.writeEndDocument();
+    file.close();
+    return !xml.hasError() && file.error() == QFileDevice::NoError;
+}
+
+bool OFDProcess::WriteEntry()
+{
+    return WriteXml("OFD.xml", [this](QXmlStreamWriter& x) {
+        x.writeStartElement(kNamespace, "OFD");
+        x.writeAttribute("Version", "1.0");
+        x.writeAttribute("DocType", "OFD");
+        x.writeStartElement(kNamespace, "DocBody");
+        x.writeStartElement(kNamespace, "DocInfo");
+        x.writeTextElement(kNamespace, "DocID", m_docInfo.DocID);
+        x.writeTextElement(kNamespace, "Title", m_docInfo.Title);
+        x.writeTextElement(kNamespace, "Author", m_docInfo.Author);
+        x.writeTextElement(kNamespace, "Creator", m_docInfo.Creator);
+        x.writeTextElement(kNamespace, "CreatorVersion", m_docInfo.CreatorVersion);
+        x.writeEndElement();
+        x.writeTextElement(kNamespace, "DocRoot", "Doc_0/Document.xml");
+        x.writeEndElement();
+        x.writeEndElement();
+    });
+}
+
+bool OFDProcess::WriteDocument()
+{
+    return WriteXml("Doc_0/Document.xml", [this](QXmlStreamWriter& x) {
+        x.writeStartElement(kNamespace, "Document");
+        x.writeStartElement(kNamespace, "CommonData");
+        x.writeTextElement(kNamespace, "MaxUnitID", QString::number(m_maxUnitId));
+        x.writeStartElement(kNamespace, "PageArea");
+        x.writeTextElement(kNamespace, "PhysicalBox",
+                           "0 0 " + num(kDefaultWidthMm) + " " + num(kDefaultHeightMm));
+        x.writeEndElement();
+        x.writeTextElement(kNamespace, "PublicRes", "PublicRes.xml");
+        x.writeTextElement(kNamespace, "DocumentRes", "DocumentRes.xml");
+        x.writeEndElement();
+        x.writeStartElement(kNamespace, "Pages");
+        for (int i = 0; i < m_ids.size(); ++i) {
+            x.writeEmptyElement(kNamespace, "Page");
+            x.writeAttribute("BaseLoc", QString("Pages/Page_%1/Content.xml").arg(i));
+            x.writeAttribute("ID", QString::number(m_ids[i].page));
+        }
+        x.writeEndElement();
+        x.writeEndElement();
+    });
+}
+
+bool OFDProcess::WritePublicRes()
+{
+    return WriteXml("Doc_0/PublicRes.xml", [](QXmlStreamWriter& x) {
+        x.writeStartElement(kNamespace, "Res");
+        x.writeAttribute("BaseLoc", "Res");
+        x.writeStartElement(kNamespace, "Fonts");
+        for (const Font& font : kFonts) {
+            x.writeEmptyElement(kNamespace, "Font");
+            x.writeAttribute("FontName", QString::fromUtf8(font.name));
+            x.writeAttribute("ID", QString::number(font.id));
+        }
+        x.writeEndElement();
+        x.writeEndElement();
+    });
+}
+
+bool OFDProcess::WriteDocumentRes()
+{
+    return WriteXml("Doc_0/DocumentRes.xml", [this](QXmlStreamWriter& x) {
+        x.writeStartElement(kNamespace, "Res");
+        x.writeAttribute("BaseLoc", "Res");
+        x.writeStartElement(kNamespace, "MultiMedias");
+        for (int i = 0; i < m_ids.size(); ++i) {
+            x.writeStartElement(kNamespace, "MultiMedia");
+            x.writeAttribute("ID", QString::number(m_ids[i].media));
+            x.writeAttribute("Type", "Image");
+            x.writeTextElement(kNamespace, "MediaFile", m_mediaFiles[i]);
+            x.writeEndElement();
+        }
+        x.writeEndElement();
+        x.writeEndElement();
+    });
+}
+
+bool OFDProcess::WritePage(int index)
+{
+    const QString folder = QString("Doc_0/Pages/Page_%1").arg(index);
+    if (!QDir().mkpath(m_stagingDir + folder))
+        return false;
+    const OFDPageInfo& page = m_pages[index];
+    const PageIds& ids = m_ids[index];
+    return WriteXml(folder + "/Content.xml", [&](QXmlStreamWriter& x) {
+        x.writeStartElement(kNamespace, "Page");
+        x.writeStartElement(kNamespace, "Area");
+        x.writeTextElement(kNamespace, "PhysicalBox", page.PhysicalBox);
+        x.writeEndElement();
+        x.writeStartElement(kNamespace, "Content");
+        x.writeStartElement(kNamespace, "Layer");
+        x.writeAttribute("ID", QString::number(ids.layer));
+        x.writeAttribute("Type", "Body");
+        x.writeEmptyElement(kNamespace, "ImageObject");
+        x.writeAttribute("ID", QString::number(ids.image));
+        x.writeAttribute("ResourceID", QString::number(ids.media));
+        x.writeAttribute("Boundary", page.Boundary);
+        x.writeAttribute("CTM", page.CTM);
+        x.writeEndElement();
+        x.writeEndElement();
+        x.writeEndElement();
+    });
+}
+
+bool OFDProcess::Zip()
+{
+    TargetFile target(m_dst);
+    if (!target.isValid())
+        return false;
+    // The staging folder's contents become the package root.
+    if (!JlCompress::compressDir(target.tempPath(), m_stagingDir, true))
+        return false;
+    return target.commit();
+}
+
+bool OFDProcess::createOFD(const QVector<PageInfo>& pages)
+{
+    if (pages.isEmpty() || !QDir().mkpath(m_stagingDir + "Doc_0/Res"))
+        return false;
+    m_pages.clear();
+    m_ids.clear();
+    m_mediaFiles.clear();
+    int next = kFirstFreeId;
+    for (const PageInfo& page : pages) {
+        OFDPageInfo out;
+        if (!TransformPage(page, &out))
+            return false;
+        m_pages.append(out);
+        PageIds ids;
+        ids.page = next++;
+        ids.media = next++;
+        ids.layer = next++;
+        ids.image = next++;
+        m_ids.append(ids);
+    }
+    m_maxUnitId = next - 1;
+    if (!WriteEntry() || !WriteDocument() || !WritePublicRes() || !WriteDocumentRes())
+        return false;
+    if (!QDir().mkpath(m_stagingDir + "Doc_0/Pages"))
+        return false;
+    for (int i = 0; i < m_pages.size(); ++i) {
+        if (!WritePage(i))
+            return false;
+    }
+    return Zip();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Input description of one OFD page: its size and what it shows. This system
+// only produces image pages (one block with one image fragment).
+struct FragmentInfo {
+    bool isImage = false;
+    QString path;        // image file shown by the fragment
+    int imageNumber = 0; // n of "image_n.ext"
+    int pixelHeight = 0;
+    int pixelWidth = 0;
+};
+
+struct BlockInfo {
+    QList<FragmentInfo> fragments;
+};
+
+struct TableInfo {};
+
+struct PageInfo {
+    int pixelHeight = 0;
+    int pixelWidth = 0;
+    double heightMm = 0;
+    double widthMm = 0;
+    QList<BlockInfo> blocks;
+    QList<TableInfo> tables;
+};
