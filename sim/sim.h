@@ -176,7 +176,13 @@ typedef struct sim_page {
     char marker[16]; /* text drawn in large glyphs */
 } sim_page;
 
-/* Fills the geometry of the next page from the device options. */
-SIM_HIDDEN void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int sheet, char side);
+/* Number of images one side of a sheet gives: 2 for "Multi-image-output"
+ * (the image, then its black-and-white companion), doubled by "split-image"
+ * (top half, then bottom half). */
+SIM_HIDDEN int sim_page_images(sim_device* dev);
+/* Fills the geometry of image `sub` (0-based) of the next side from the
+ * device options. */
+SIM_HIDDEN void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int sheet, char side,
+                               int sub);
 /* Writes row y (0-based) of the frame into out (bytes_per_line bytes). */
 SIM_HIDDEN void sim_page_row(const sim_page* p, int y, unsigned char* out);

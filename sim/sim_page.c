@@ -16,21 +16,35 @@ static int mm_to_px(SANE_Word mm, int res)
     return px < 1 ? 1 : px;
 }
 
-void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int sheet, char side)
+int sim_page_images(sim_device* dev)
 {
-    memset(p, 0, sizeof *p);
-    p->resolution = sim_opt_word(dev, O_RESOLUTION, 200);
+    int multi = strcmp(sim_opt_str(dev, O_MODE, ""), "Multi-image-output") == 0;
+    return (multi ? 2 : 1) * (sim_opt_word(dev, O_SPLIT, 0) ? 2 : 1);
+}
+
+/* Image kind and depth from the mode; sub-image 1 of a multi-image output
+ * is its black-and-white companion. */
+static void setup_kind(sim_page* p, sim_device* dev, const sim_control* c, int bw_companion)
+{
     const char* mode = sim_opt_str(dev, O_MODE, "Color");
     const char* multi = sim_opt_str(dev, O_MULTI_LIST, "Color+BW");
     int gray_multi = strcmp(mode, "Multi-image-output") == 0 && strcmp(multi, "Gray+BW") == 0;
-    if (strcmp(mode, "Lineart") == 0) {
+    p->color = 0;
+    if (strcmp(mode, "Lineart") == 0 || bw_companion) {
         p->depth = 1;
-    } else if (strcmp(mode, "Gray") == 0 || gray_multi) {
-        p->depth = c->depth == 16 ? 16 : 8;
     } else {
         p->depth = c->depth == 16 ? 16 : 8;
-        p->color = 1;
+        p->color = !(strcmp(mode, "Gray") == 0 || gray_multi);
     }
+}
+
+void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int sheet, char side, int sub)
+{
+    memset(p, 0, sizeof *p);
+    p->resolution = sim_opt_word(dev, O_RESOLUTION, 200);
+    int multi = strcmp(sim_opt_str(dev, O_MODE, ""), "Multi-image-output") == 0;
+    int split = sim_opt_word(dev, O_SPLIT, 0) != 0;
+    setup_kind(p, dev, c, multi && sub % 2 == 1);
     SANE_Word wmm, hmm;
     if (sim_opt(dev, O_BRX)) {
         wmm = sim_opt_word(dev, O_BRX, 0) - sim_opt_word(dev, O_TLX, 0);
@@ -41,6 +55,12 @@ void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int shee
     }
     p->width = mm_to_px(wmm, p->resolution);
     p->lines = mm_to_px(hmm, p->resolution);
+    if (split) { /* top half first, then the bottom half */
+        int bottom = (multi ? sub / 2 : sub) == 1;
+        p->lines = bottom ? p->lines / 2 : (p->lines + 1) / 2;
+        if (p->lines < 1)
+            p->lines = 1;
+    }
     p->channel = (p->color && c->three_pass && p->depth == 8) ? 0 : -1;
     int samples = (p->color && p->channel < 0) ? 3 : 1;
     if (p->depth == 1)
@@ -49,7 +69,10 @@ void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int shee
         p->bytes_per_line = p->width * samples * (p->depth / 8);
     p->sheet = sheet;
     p->side = side;
-    snprintf(p->marker, sizeof p->marker, "%d%c", sheet, side);
+    if (sub > 0)
+        snprintf(p->marker, sizeof p->marker, "%d%c-%d", sheet, side, sub + 1);
+    else
+        snprintf(p->marker, sizeof p->marker, "%d%c", sheet, side);
 }
 
 typedef struct rgb {

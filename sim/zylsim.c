@@ -30,11 +30,12 @@ typedef struct sim_handle {
     /* feeder */
     int last_sheets;
     char last_load[SIM_STR_LEN];
-    int cur_sheet;    /* last sheet taken from the feeder */
-    int pending_back; /* the back of cur_sheet comes next (duplex) */
-    int batch_sheets; /* sheets taken since the last sane_cancel */
-    int flat_count;   /* flatbed / overhead scans since sane_open */
-    int error_done;   /* the scenario's error has happened for this load */
+    int cur_sheet;      /* last sheet taken from the feeder */
+    int pending_back;   /* the back of cur_sheet comes next (duplex) */
+    int batch_sheets;   /* sheets taken since the last sane_cancel */
+    int flat_count;     /* flatbed / overhead scans since sane_open */
+    int error_done;     /* the scenario's error has happened for this load */
+    int sub, sub_count; /* image of the current side, images per side */
     /* current page */
     sim_page page;
     int scanning;      /* a frame is being read */
@@ -220,6 +221,7 @@ static void end_batch(sim_handle* h)
     h->frame_pending = 0;
     h->batch_sheets = 0;
     h->pending_back = 0;
+    h->sub_count = 0;
 }
 
 static const char* default_code(int kind)
@@ -319,15 +321,26 @@ EXPORT SANE_Status ENTRY(start)(SANE_Handle handle)
     refill_if_changed(h, 0);
     if (h->batch_sheets == 0 && !h->pending_back)
         set_sc_error(h, "0x00000000");
-    int sheet = 0;
-    char side = 'A';
-    SANE_Status st = next_side(h, &sheet, &side);
-    if (st != SANE_STATUS_GOOD)
-        return st;
-    sim_page_setup(&h->page, &h->dev, &g.ctl, sheet, side);
-    st = scenario_error(h, sheet, side);
-    if (st != SANE_STATUS_GOOD)
-        return st;
+    int sheet = h->page.sheet;
+    char side = h->page.side;
+    SANE_Status st = SANE_STATUS_GOOD;
+    if (h->sub + 1 < h->sub_count) { /* next image of the same side */
+        ++h->sub;
+        h->error_row = -1;
+        sim_page_setup(&h->page, &h->dev, &g.ctl, sheet, side, h->sub);
+    } else {
+        st = next_side(h, &sheet, &side);
+        if (st != SANE_STATUS_GOOD)
+            return st;
+        h->sub = 0;
+        h->sub_count = sim_page_images(&h->dev);
+        sim_page_setup(&h->page, &h->dev, &g.ctl, sheet, side, 0);
+        st = scenario_error(h, sheet, side);
+        if (st != SANE_STATUS_GOOD) {
+            h->sub_count = 0;
+            return st;
+        }
+    }
     free(h->rowbuf);
     h->rowbuf = malloc((size_t)h->page.bytes_per_line);
     if (!h->rowbuf)
@@ -344,7 +357,7 @@ EXPORT SANE_Status ENTRY(get_parameters)(SANE_Handle handle, SANE_Parameters* pa
         return SANE_STATUS_INVAL;
     sim_page p = h->page;
     if (!h->scanning && !h->frame_pending)
-        sim_page_setup(&p, &h->dev, &g.ctl, 0, 'A');
+        sim_page_setup(&p, &h->dev, &g.ctl, 0, 'A', 0);
     if (!p.color)
         params->format = SANE_FRAME_GRAY;
     else if (p.channel < 0)
@@ -407,6 +420,7 @@ EXPORT SANE_Status ENTRY(read)(SANE_Handle handle, SANE_Byte* data, SANE_Int max
     int total_rows = h->page.lines + g.ctl.extra_lines;
     if (h->error_row >= 0 && h->row >= h->error_row) {
         h->pending_back = 0;
+        h->sub_count = 0;
         h->error_row = -1;
         return end_frame(h, h->error_status);
     }

@@ -178,6 +178,45 @@ private slots:
         QCOMPARE(last, SANE_STATUS_NO_DOCS);
     }
 
+    void imagesPerSide_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("split");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QStringList>("images"); // marker/depth/lines
+        QTest::newRow("multi-image colour+BW")
+            << "Multi-image-output" << false << "Adf-front"
+            << QStringList{"1A/8/585", "1A-2/1/585", "2A/8/585", "2A-2/1/585"};
+        QTest::newRow("split") << "Gray" << true << "Adf-front"
+                               << QStringList{"1A/8/293", "1A-2/8/292", "2A/8/293", "2A-2/8/292"};
+        QTest::newRow("multi-image and split, duplex")
+            << "Multi-image-output" << true << "Adf-duplex"
+            << QStringList{"1A/8/293",   "1A-2/1/293", "1A-3/8/292", "1A-4/1/292", "1B/8/293",   "1B-2/1/293",
+                           "1B-3/8/292", "1B-4/1/292", "2A/8/293",   "2A-2/1/293", "2A-3/8/292", "2A-4/1/292",
+                           "2B/8/293",   "2B-2/1/293", "2B-3/8/292", "2B-4/1/292"};
+    }
+
+    // Multi-image output and top/bottom splitting give several images per
+    // side, each with its own start, marked "1A", "1A-2", ...
+    void imagesPerSide()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, split);
+        QFETCH(QString, source);
+        QFETCH(QStringList, images);
+        QVERIFY(WriteScenario("sheets=2\n"));
+        StartSane();
+        QVERIFY(Open("zylkx:KX-8000"));
+        QCOMPARE(SetWord(m_handle, "resolution", 50), SANE_STATUS_GOOD);
+        QCOMPARE(SetString(m_handle, "mode", mode), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(m_handle, "split-image", split), SANE_STATUS_GOOD);
+        QCOMPARE(SetString(m_handle, "source", source), SANE_STATUS_GOOD);
+        QStringList got;
+        for (Page page = ScanPage(m_handle); page.startStatus == SANE_STATUS_GOOD; page = ScanPage(m_handle))
+            got << QString("%1/%2/%3").arg(Marker(page, 50)).arg(page.params.depth).arg(page.params.lines);
+        QCOMPARE(got, images);
+    }
+
     // With autofeed off each batch takes one sheet; sane_cancel ends a batch.
     void batchesWithoutAutofeed()
     {
