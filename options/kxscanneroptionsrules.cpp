@@ -2,18 +2,17 @@
 // widget, connected by InitWidgetEvent.
 #include "kxscanneroptionswidget.h"
 
+#include "optionwidget.h"
 #include "ui_kxscanneroptionswidget.h"
 
 namespace {
 
-QString Value(const QComboBox* combo)
-{
-    return combo->currentData(Qt::UserRole).toString();
-}
+using OptionWidget::ComboValue;
+using OptionWidget::SetEnabled;
 
 bool Is(const QComboBox* combo, const char* value)
 {
-    return Value(combo) == QLatin1String(value);
+    return ComboValue(combo) == QLatin1String(value);
 }
 
 bool On(const QAbstractButton* box)
@@ -25,8 +24,6 @@ bool OnAndActive(const QAbstractButton* box)
 {
     return box->isEnabled() && box->isChecked();
 }
-
-constexpr int kMergeBlockedItem = 4;
 
 } // namespace
 
@@ -62,12 +59,6 @@ void KxScannerOptionsWidget::InitWidgetEvent()
     connect(ui->cmBgcolor, comboChanged, this, &KxScannerOptionsWidget::OnBgcolorChanged);
 }
 
-bool KxScannerOptionsWidget::IsColourMode() const
-{
-    return Is(ui->cmMode, "Color") || Is(ui->cmMode, "Auto-color-detect") ||
-           Is(ui->cmMode, "Multi-image-output");
-}
-
 bool KxScannerOptionsWidget::PageAutoOn() const
 {
     return OnAndActive(ui->cbPageAuto);
@@ -81,21 +72,13 @@ bool KxScannerOptionsWidget::MergeOn() const
 bool KxScannerOptionsWidget::PriorityOk() const
 {
     if (!ui->cmPageAutoPriority->isEnabled())
-        return Value(ui->cmPageAutoPriority).isEmpty();
+        return ComboValue(ui->cmPageAutoPriority).isEmpty();
     return Is(ui->cmPageAutoPriority, "Accuracy");
 }
 
 bool KxScannerOptionsWidget::BlackBackground() const
 {
     return Is(ui->cmBgcolor, "Black");
-}
-
-void KxScannerOptionsWidget::SetToneGroupEnabled(bool enabled)
-{
-    for (QWidget* w : {static_cast<QWidget*>(ui->sbShadow), static_cast<QWidget*>(ui->sbHighlight),
-                       static_cast<QWidget*>(ui->dsbGamma), static_cast<QWidget*>(ui->sbContrast),
-                       static_cast<QWidget*>(ui->sbBrightness)})
-        w->setEnabled(enabled);
 }
 
 void KxScannerOptionsWidget::SetCustomSizeEnabled(bool enabled)
@@ -112,39 +95,7 @@ void KxScannerOptionsWidget::UpdateHolePunchWidgets(bool allowed)
 
 void KxScannerOptionsWidget::OnModeChanged()
 {
-    const bool line = Is(ui->cmMode, "Lineart");
-    const bool colour = IsColourMode();
-    const bool multi = Is(ui->cmMode, "Multi-image-output");
-    const bool idtc = Is(ui->cmBwMode, "iDTC");
-
-    ui->cmBwMode->setEnabled(line);
-    ui->sbBWIDTCSensitivity->setEnabled(line && idtc);
-    ui->sbBWIDTCBGThreshold->setEnabled(line && idtc);
-    ui->cmBwSdtcVariance->setEnabled(line && Is(ui->cmBwMode, "SDTC"));
-    ui->sbThreshold->setEnabled(line && Is(ui->cmBwMode, "Threshold"));
-
-    const bool toneAllowed = line ? !idtc : true;
-    ui->cmToneAdjustment->setEnabled(toneAllowed);
-    SetToneGroupEnabled(toneAllowed && Is(ui->cmToneAdjustment, "Custom"));
-
-    const bool sharpAllowed = line ? !idtc : colour;
-    ui->cmCleanupSharpness->setCurrentIndex(0);
-    ui->cmCleanupSharpness->setEnabled(sharpAllowed);
-    if (sharpAllowed)
-        CleanupSharpnessOpt(ui->cmCleanupSharpness, GetMode());
-
-    ui->cmDropOutColor->setEnabled(!colour);
-    ui->cmJpegQuality->setEnabled(!line);
-    ui->cmColorCleanup->setEnabled(!line);
-    ui->sbColorCleanupCleanness->setEnabled(!line && !Is(ui->cmColorCleanup, "None"));
-    ui->cmMultiImageOutputList->setEnabled(multi);
-
-    if (multi)
-        ui->cbFrontBackMerging->setEnabled(false);
-    else
-        ui->cbFrontBackMerging->setEnabled(!Is(ui->cmSource, "Flatbed") && !On(ui->cbSplitImage));
-    ui->cmBackSideLocation->setEnabled(MergeOn());
-    ui->cmBackSideRotation->setEnabled(MergeOn());
+    SheetFedRules::ModeChanged(m_shared);
 }
 
 void KxScannerOptionsWidget::OnSourceChanged()
@@ -158,11 +109,9 @@ void KxScannerOptionsWidget::OnSourceChanged()
         SetCustomSizeEnabled(!pageAuto);
         if (!pageAuto)
             ResolutionOpt();
-        for (QWidget* w :
-             {static_cast<QWidget*>(ui->cbMultifeedDetection), static_cast<QWidget*>(ui->cbBlankPageSkip),
-              static_cast<QWidget*>(ui->sbBlankPageSkipSensitivity), static_cast<QWidget*>(ui->cmBgcolor),
-              static_cast<QWidget*>(ui->cmPageAutoPriority)})
-            w->setEnabled(false);
+        SetEnabled({ui->cbMultifeedDetection, ui->cbBlankPageSkip, ui->sbBlankPageSkipSensitivity,
+                    ui->cmBgcolor, ui->cmPageAutoPriority},
+                   false);
         ui->cbEdgeRepair->setEnabled(pageAuto);
         ui->cbHolePunchRemoval->setEnabled(true);
         UpdateHolePunchWidgets(true);
@@ -191,10 +140,8 @@ void KxScannerOptionsWidget::OnResolutionChanged(int resolution)
 {
     const int old = m_lastResolution;
     m_lastResolution = resolution;
-    for (const auto& band : qAsConst(m_resolutionBands)) {
-        if (band.first <= old && old <= band.second && band.first <= resolution && resolution <= band.second)
-            return;
-    }
+    if (SheetFedRules::SameBand(m_resolutionBands, old, resolution))
+        return;
     if (!On(ui->cbPageAuto) && ui->cbPageAuto->isEnabled() && ui->cmPaperSize->isEnabled() &&
         Is(ui->cmPaperSize, "Custom"))
         ResolutionOpt();
@@ -253,26 +200,17 @@ void KxScannerOptionsWidget::OnPageAutoPriorityChanged()
 
 void KxScannerOptionsWidget::OnBwModeChanged()
 {
-    const bool idtc = Is(ui->cmBwMode, "iDTC");
-    ui->sbBWIDTCSensitivity->setEnabled(idtc);
-    ui->sbBWIDTCBGThreshold->setEnabled(idtc);
-    ui->cmBwSdtcVariance->setEnabled(Is(ui->cmBwMode, "SDTC"));
-    ui->sbThreshold->setEnabled(Is(ui->cmBwMode, "Threshold"));
-    ui->cmToneAdjustment->setEnabled(!idtc);
-    SetToneGroupEnabled(!idtc && Is(ui->cmToneAdjustment, "Custom"));
-    ui->cmCleanupSharpness->setEnabled(!idtc);
-    if (!idtc)
-        CleanupSharpnessOpt(ui->cmCleanupSharpness, GetMode());
+    SheetFedRules::BwModeChanged(m_shared);
 }
 
 void KxScannerOptionsWidget::OnBlankPageSkipChanged()
 {
-    ui->sbBlankPageSkipSensitivity->setEnabled(On(ui->cbBlankPageSkip));
+    SheetFedRules::BlankPageSkipChanged(m_shared);
 }
 
 void KxScannerOptionsWidget::OnToneAdjustmentChanged()
 {
-    SetToneGroupEnabled(Is(ui->cmToneAdjustment, "Custom"));
+    SheetFedRules::ToneAdjustmentChanged(m_shared);
 }
 
 void KxScannerOptionsWidget::OnHolePunchRemovalChanged()
@@ -292,37 +230,25 @@ void KxScannerOptionsWidget::OnSplitImageChanged()
 void KxScannerOptionsWidget::OnFrontBackMergingChanged()
 {
     ResolutionOpt();
-    const bool merging = On(ui->cbFrontBackMerging);
-    ui->cmSource->setEnabled(!merging);
-    ui->cmRotation->setEnabled(true);
-    if (merging && ui->cmRotation->currentIndex() == kMergeBlockedItem)
-        ui->cmRotation->setCurrentIndex(0);
-    SetComboItemEnabled(ui->cmRotation, kMergeBlockedItem, !merging);
-    SetComboItemEnabled(ui->cmMode, kMergeBlockedItem, !merging);
-    ui->cbSplitImage->setEnabled(!merging);
-    if (merging)
+    SheetFedRules::FrontBackMergingChanged(m_shared);
+    if (On(ui->cbFrontBackMerging))
         ui->cbEdgeRepair->setEnabled(false);
     else
         ui->cbEdgeRepair->setEnabled(PageAutoOn() && PriorityOk() && ui->cmBgcolor->isEnabled() &&
                                      BlackBackground());
-    ui->cmBackSideLocation->setEnabled(merging);
-    ui->cmBackSideRotation->setEnabled(merging);
 }
 
 void KxScannerOptionsWidget::OnColorCleanupChanged()
 {
-    ui->sbColorCleanupCleanness->setEnabled(!Is(ui->cmColorCleanup, "None"));
+    SheetFedRules::ColorCleanupChanged(m_shared);
 }
 
 void KxScannerOptionsWidget::OnBgcolorChanged()
 {
     if (Is(ui->cmBgcolor, "White")) {
-        for (QWidget* w :
-             {static_cast<QWidget*>(ui->cmPageAutoPriority), static_cast<QWidget*>(ui->cbEdgeRepair),
-              static_cast<QWidget*>(ui->cbHolePunchRemoval),
-              static_cast<QWidget*>(ui->cmHolePunchRemovalFillColor),
-              static_cast<QWidget*>(ui->cmHolePunchRemovalMode)})
-            w->setEnabled(false);
+        SetEnabled({ui->cmPageAutoPriority, ui->cbEdgeRepair, ui->cbHolePunchRemoval,
+                    ui->cmHolePunchRemovalFillColor, ui->cmHolePunchRemovalMode},
+                   false);
     } else if (Is(ui->cmBgcolor, "Black")) {
         ui->cmPageAutoPriority->setEnabled(PageAutoOn() && m_hasPageAutoPriority);
         ui->cbEdgeRepair->setEnabled(PageAutoOn() && !MergeOn() && PriorityOk());

@@ -4,14 +4,9 @@
 #include "optionwidget.h"
 #include "ui_kxscanneroptionswidget.h"
 
-#include <QKeyEvent>
-
 namespace {
 
-QString Value(const QComboBox* combo)
-{
-    return combo->currentData(Qt::UserRole).toString();
-}
+using OptionWidget::ComboValue;
 
 double Limit(const QString& text)
 {
@@ -27,6 +22,8 @@ KxScannerOptionsWidget::KxScannerOptionsWidget(QWidget* parent)
       ui(new Ui_KxScannerOptionsWidget), m_resolutionBands{{51, 200}, {201, 300}, {301, 400}, {401, 600}}
 {
     ui->setupUi(this);
+    m_shared = SheetFedWidgets::FromUi(ui);
+    m_shared.cmJpegQuality = ui->cmJpegQuality;
     setAttribute(Qt::WA_DeleteOnClose);
     setFocusPolicy(Qt::NoFocus);
     ui->sbResolution->installEventFilter(this);
@@ -136,16 +133,7 @@ void KxScannerOptionsWidget::ResolutionOpt()
             ui->dsbBry->setRange(kMinLength, res <= 300 ? 863.6 : 431.8);
             return;
         }
-        QString limit = QStringLiteral("297.0");
-        if (res >= 50 && res <= 200)
-            limit = limits.m_resMaxHeight.value(QStringLiteral("200"));
-        else if (res >= 201 && res <= 300)
-            limit = limits.m_resMaxHeight.value(QStringLiteral("300"));
-        else if (res >= 301 && res <= 400)
-            limit = limits.m_resMaxHeight.value(QStringLiteral("400"));
-        else if (res >= 401 && res <= 600)
-            limit = limits.m_resMaxHeight.value(QStringLiteral("600"));
-        ui->dsbBry->setRange(kMinLength, Limit(limit));
+        ui->dsbBry->setRange(kMinLength, Limit(SheetFedRules::FeederHeightLimit(m_resolutionBands, res)));
     } else if (!m_flatbedOnly && !ui->cbPageAuto->isChecked()) {
         ui->dsbBry->setRange(kMinLength, Limit(limits.m_flatbedMaxY));
         ui->dsbBrx->setRange(kMinLength, Limit(limits.m_flatbedMaxX));
@@ -155,9 +143,9 @@ void KxScannerOptionsWidget::ResolutionOpt()
 bool KxScannerOptionsWidget::CroppingSpecialOpt()
 {
     const bool autoSize = ui->cbPageAuto->isChecked();
-    if (GetSource() != QLatin1String("Flatbed") && Value(ui->cmBgcolor) != QLatin1String("White") &&
-        (!autoSize || Value(ui->cmCropping) != QLatin1String("Overscan")))
-        m_scanParams.append({QStringLiteral("cropping"), Value(ui->cmCropping)});
+    if (GetSource() != QLatin1String("Flatbed") && ComboValue(ui->cmBgcolor) != QLatin1String("White") &&
+        (!autoSize || ComboValue(ui->cmCropping) != QLatin1String("Overscan")))
+        m_scanParams.append({QStringLiteral("cropping"), ComboValue(ui->cmCropping)});
     return true;
 }
 
@@ -168,24 +156,17 @@ void KxScannerOptionsWidget::ShowStandardTab()
 
 int KxScannerOptionsWidget::GetTotalScanCount()
 {
-    if (GetSource() == QLatin1String("Flatbed"))
-        return 0;
-    int count = 1;
-    if (ui->cbSplitImage->isChecked())
-        count *= 2;
-    if (GetMode() == QLatin1String("Multi-image-output"))
-        count *= 2;
-    return count;
+    return SheetFedRules::TotalScanCount(m_shared);
 }
 
 QString KxScannerOptionsWidget::GetMode()
 {
-    return Value(ui->cmMode);
+    return ComboValue(ui->cmMode);
 }
 
 QString KxScannerOptionsWidget::GetSource()
 {
-    return Value(ui->cmSource);
+    return ComboValue(ui->cmSource);
 }
 
 bool KxScannerOptionsWidget::IsMultifeedChecked()
@@ -195,12 +176,9 @@ bool KxScannerOptionsWidget::IsMultifeedChecked()
 
 bool KxScannerOptionsWidget::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ui->sbResolution && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            setFocus(Qt::OtherFocusReason);
-            return true;
-        }
+    if (watched == ui->sbResolution && SheetFedRules::IsReturnKeyPress(event)) {
+        setFocus(Qt::OtherFocusReason);
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

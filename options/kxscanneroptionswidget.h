@@ -1,6 +1,7 @@
 #pragma once
 
 #include "parentscanneroptions.h"
+#include "sheetfedrules.h"
 
 #include <QPair>
 #include <QVector>
@@ -50,17 +51,16 @@ private:
     void OnColorCleanupChanged();
     void OnBgcolorChanged();
 
-    // Helpers the rules share.
-    bool IsColourMode() const;
+    // Helpers of the rules.
     bool PageAutoOn() const;
     bool MergeOn() const;
     bool PriorityOk() const;
     bool BlackBackground() const;
-    void SetToneGroupEnabled(bool enabled);
     void SetCustomSizeEnabled(bool enabled);
     void UpdateHolePunchWidgets(bool allowed);
 
     Ui_KxScannerOptionsWidget* ui;
     int m_lastResolution = 0;
-    QVector<QPair<int, int>> m_resolutionBands;
+    SheetFedRules::ResolutionBands m_resolutionBands;
+    SheetFedWidgets m_shared;
 };

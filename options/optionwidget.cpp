@@ -43,6 +43,17 @@ QString ValueText(const QWidget* widget)
     return QString();
 }
 
+QString ComboValue(const QComboBox* combo)
+{
+    return combo->currentData(Qt::UserRole).toString();
+}
+
+void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled)
+{
+    for (QWidget* widget : widgets)
+        widget->setEnabled(enabled);
+}
+
 int TextToInt(const QString& text)
 {
     bool ok = false;
