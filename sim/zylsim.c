@@ -38,7 +38,7 @@ typedef struct sim_handle {
     int sub, sub_count; /* image of the current side, images per side */
     /* current page */
     sim_page page;
-    int scanning;      /* a frame is being read */
+    int scanning;      /* a frame is being read (atomic: sane_cancel may run elsewhere) */
     int frame_pending; /* another frame of the same page follows */
     int row, row_off;  /* next row and byte within it */
     int error_row;     /* row at which the page fails, -1 none */
@@ -54,6 +54,16 @@ static struct {
     const SANE_Device* list[SIM_MAX_DEVICES + 1];
     sim_handle* handles[MAX_HANDLES];
 } g;
+
+static int is_scanning(sim_handle* h)
+{
+    return __atomic_load_n(&h->scanning, __ATOMIC_SEQ_CST);
+}
+
+static void set_scanning(sim_handle* h, int on)
+{
+    __atomic_store_n(&h->scanning, on, __ATOMIC_SEQ_CST);
+}
 
 static void reset_state(void)
 {
@@ -205,7 +215,7 @@ EXPORT SANE_Status ENTRY(control_option)(SANE_Handle handle, SANE_Int n, SANE_Ac
         return SANE_STATUS_INVAL;
     if (action == SANE_ACTION_GET_VALUE)
         return sim_device_get(&h->dev, n, value);
-    if (h->scanning)
+    if (is_scanning(h))
         return SANE_STATUS_DEVICE_BUSY;
     if (action == SANE_ACTION_SET_VALUE)
         return sim_device_set(&h->dev, n, value, info);
@@ -217,7 +227,7 @@ EXPORT SANE_Status ENTRY(control_option)(SANE_Handle handle, SANE_Int n, SANE_Ac
 /* The batch ends: the sheet in the path (and its unread back) is ejected. */
 static void end_batch(sim_handle* h)
 {
-    h->scanning = 0;
+    set_scanning(h, 0);
     h->frame_pending = 0;
     h->batch_sheets = 0;
     h->pending_back = 0;
@@ -313,10 +323,10 @@ EXPORT SANE_Status ENTRY(start)(SANE_Handle handle)
         h->frame_pending = 0;
         h->page.channel++;
         h->row = h->row_off = 0;
-        h->scanning = 1;
+        set_scanning(h, 1);
         return SANE_STATUS_GOOD;
     }
-    h->scanning = 0;
+    set_scanning(h, 0);
     sim_control_read(&g.ctl);
     refill_if_changed(h, 0);
     if (h->batch_sheets == 0 && !h->pending_back)
@@ -346,7 +356,7 @@ EXPORT SANE_Status ENTRY(start)(SANE_Handle handle)
     if (!h->rowbuf)
         return SANE_STATUS_NO_MEM;
     h->row = h->row_off = 0;
-    h->scanning = 1;
+    set_scanning(h, 1);
     return SANE_STATUS_GOOD;
 }
 
@@ -356,7 +366,7 @@ EXPORT SANE_Status ENTRY(get_parameters)(SANE_Handle handle, SANE_Parameters* pa
     if (!h || !params)
         return SANE_STATUS_INVAL;
     sim_page p = h->page;
-    if (!h->scanning && !h->frame_pending)
+    if (!is_scanning(h) && !h->frame_pending)
         sim_page_setup(&p, &h->dev, &g.ctl, 0, 'A', 0);
     if (!p.color)
         params->format = SANE_FRAME_GRAY;
@@ -398,7 +408,7 @@ static int pace(sim_handle* h, int rows)
 
 static SANE_Status end_frame(sim_handle* h, SANE_Status st)
 {
-    h->scanning = 0;
+    set_scanning(h, 0);
     if (st == SANE_STATUS_EOF && h->page.channel >= 0 && h->page.channel < 2)
         h->frame_pending = 1;
     return st;
@@ -415,7 +425,7 @@ EXPORT SANE_Status ENTRY(read)(SANE_Handle handle, SANE_Byte* data, SANE_Int max
         end_batch(h);
         return SANE_STATUS_CANCELLED;
     }
-    if (!h->scanning)
+    if (!is_scanning(h))
         return SANE_STATUS_EOF;
     int total_rows = h->page.lines + g.ctl.extra_lines;
     if (h->error_row >= 0 && h->row >= h->error_row) {
@@ -462,7 +472,7 @@ EXPORT void ENTRY(cancel)(SANE_Handle handle)
     if (!h)
         return;
     __atomic_store_n(&h->cancel, 1, __ATOMIC_SEQ_CST);
-    if (!h->scanning) /* between pages: the batch ends now; else at the next read */
+    if (!is_scanning(h)) /* between pages: the batch ends now; else at the next read */
         end_batch(h);
 }
 
