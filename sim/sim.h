@@ -40,6 +40,9 @@ typedef struct sim_control {
     int extra_lines;                             /* rows sent beyond the announced count */
     int three_pass;                              /* colour as separate red/green/blue frames */
     int read_chunk_lines;                        /* rows per sane_read at most */
+    int nblank;                                  /* blank sides: */
+    int blank_sheet[32];                         /*   sheet number */
+    char blank_side[32];                         /*   'A', 'B' or 0 for both */
 } sim_control;
 
 SIM_HIDDEN void sim_control_defaults(sim_control* c);
@@ -49,6 +52,8 @@ SIM_HIDDEN int sim_control_path(char* out, int outlen);
 /* Reads the control file over the defaults. A missing file leaves the
  * defaults. Returns 1 when a file was read. */
 SIM_HIDDEN int sim_control_read(sim_control* c);
+/* Whether the given side of a sheet is blank in the scenario. */
+SIM_HIDDEN int sim_control_is_blank(const sim_control* c, int sheet, char side);
 /* Parses one "key=value" text block (used by sim_control_read). */
 SIM_HIDDEN void sim_control_parse(sim_control* c, const char* text);
 
@@ -173,6 +178,7 @@ typedef struct sim_page {
     int sheet;       /* 1-based sheet number */
     char side;       /* 'A' front, 'B' back */
     int channel;     /* -1 interleaved, 0/1/2 for a separate red/green/blue frame */
+    int blank;       /* an empty sheet: white rows only */
     char marker[16]; /* text drawn in large glyphs */
 } sim_page;
 

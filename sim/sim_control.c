@@ -70,6 +70,29 @@ static void parse_devices(sim_control* c, char* v)
         snprintf(c->devices[c->ndevices++], SIM_NAME_LEN, "%s", tok);
 }
 
+/* "2,4B": both sides of sheet 2, the back of sheet 4. */
+static void parse_blank(sim_control* c, char* v)
+{
+    c->nblank = 0;
+    for (char* tok = strtok(v, ", \t"); tok && c->nblank < 32; tok = strtok(NULL, ", \t")) {
+        char* end = NULL;
+        long sheet = strtol(tok, &end, 10);
+        if (sheet <= 0)
+            continue;
+        c->blank_sheet[c->nblank] = (int)sheet;
+        c->blank_side[c->nblank] = (*end == 'A' || *end == 'B') ? *end : 0;
+        ++c->nblank;
+    }
+}
+
+int sim_control_is_blank(const sim_control* c, int sheet, char side)
+{
+    for (int i = 0; i < c->nblank; ++i)
+        if (c->blank_sheet[i] == sheet && (c->blank_side[i] == 0 || c->blank_side[i] == side))
+            return 1;
+    return 0;
+}
+
 static int parse_error(const char* v)
 {
     static const struct {
@@ -114,6 +137,8 @@ static void apply(sim_control* c, const char* key, char* v)
         c->extra_lines = parse_int(v, 0, 100000);
     else if (strcmp(key, "three-pass") == 0)
         c->three_pass = parse_bool(v);
+    else if (strcmp(key, "blank") == 0)
+        parse_blank(c, v);
     else if (strcmp(key, "chunk-lines") == 0)
         c->read_chunk_lines = parse_int(v, 1, 1000000);
     /* other keys belong to the sim/bin stand-ins or are unknown: ignored */

@@ -69,6 +69,7 @@ void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int shee
         p->bytes_per_line = p->width * samples * (p->depth / 8);
     p->sheet = sheet;
     p->side = side;
+    p->blank = sim_control_is_blank(c, sheet, side);
     if (sub > 0)
         snprintf(p->marker, sizeof p->marker, "%d%c-%d", sheet, side, sub + 1);
     else
@@ -138,8 +139,8 @@ static void store(const sim_page* p, unsigned char* out, int x, rgb c)
 
 void sim_page_row(const sim_page* p, int y, unsigned char* out)
 {
-    if (y >= zone_end(p) || y >= p->lines) {
-        rgb c = row_colour(p, y);
+    if (p->blank || y >= zone_end(p) || y >= p->lines) {
+        rgb c = p->blank ? white : row_colour(p, y);
         /* a uniform row: write the first pixel, then replicate it */
         int px_bytes = p->depth == 1 ? 0 : p->bytes_per_line / p->width;
         if (p->depth == 1) {

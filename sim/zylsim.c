@@ -101,6 +101,14 @@ static const sim_model* present_model(const char* full)
     return sim_model_find(BACKEND, full + blen + 1);
 }
 
+static int device_present(const sim_model* model)
+{
+    for (int i = 0; i < g.ctl.ndevices; ++i)
+        if (present_model(g.ctl.devices[i]) == model)
+            return 1;
+    return 0;
+}
+
 EXPORT SANE_Status ENTRY(get_devices)(const SANE_Device*** device_list, SANE_Bool local_only)
 {
     (void)local_only;
@@ -292,6 +300,13 @@ static SANE_Status next_side(sim_handle* h, int* sheet, char* side)
     return SANE_STATUS_GOOD;
 }
 
+/* Blank sides are dropped by the device when blank-page skipping is on. */
+static int skip_blank(sim_handle* h, int sheet, char side)
+{
+    sim_option* o = sim_opt(&h->dev, O_BLANK);
+    return o && !(o->d.cap & SANE_CAP_INACTIVE) && o->v.w && sim_control_is_blank(&g.ctl, sheet, side);
+}
+
 /* Applies the scenario's error to the page about to start. Returns GOOD
  * when the page may start (possibly failing later, see error_row). */
 static SANE_Status scenario_error(sim_handle* h, int sheet, char side)
@@ -328,6 +343,8 @@ EXPORT SANE_Status ENTRY(start)(SANE_Handle handle)
     }
     set_scanning(h, 0);
     sim_control_read(&g.ctl);
+    if (!device_present(h->dev.model))
+        return SANE_STATUS_IO_ERROR; /* unplugged since sane_open */
     refill_if_changed(h, 0);
     if (h->batch_sheets == 0 && !h->pending_back)
         set_sc_error(h, "0x00000000");
@@ -339,7 +356,8 @@ EXPORT SANE_Status ENTRY(start)(SANE_Handle handle)
         h->error_row = -1;
         sim_page_setup(&h->page, &h->dev, &g.ctl, sheet, side, h->sub);
     } else {
-        st = next_side(h, &sheet, &side);
+        while ((st = next_side(h, &sheet, &side)) == SANE_STATUS_GOOD && skip_blank(h, sheet, side)) {
+        }
         if (st != SANE_STATUS_GOOD)
             return st;
         h->sub = 0;

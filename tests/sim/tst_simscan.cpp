@@ -217,6 +217,46 @@ private slots:
         QCOMPARE(got, images);
     }
 
+    void blankSheets_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<bool>("skip");
+        QTest::addColumn<QStringList>("pages");
+        QTest::newRow("blank kept") << "sheets=3\nblank=2" << false << QStringList{"1A", "", "3A"};
+        QTest::newRow("blank skipped") << "sheets=3\nblank=2" << true << QStringList{"1A", "3A"};
+        QTest::newRow("duplex sides skipped")
+            << "sheets=3\nblank=1B,3\nsource=Adf-duplex" << true << QStringList{"1A", "2A", "2B"};
+        QTest::newRow("all skipped") << "sheets=2\nblank=1,2" << true << QStringList{};
+    }
+
+    // Blank sheets come out white, or not at all with blank-page skipping.
+    void blankSheets()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(bool, skip);
+        QFETCH(QStringList, pages);
+        QVERIFY(WriteScenario(scenario + "\n"));
+        StartSane();
+        QVERIFY(Open("zylwy:WY200"));
+        QCOMPARE(SetWord(m_handle, "resolution", 50), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(m_handle, "blank-page-skip", skip), SANE_STATUS_GOOD);
+        SANE_Status last;
+        QCOMPARE(ScanBatch(50, &last), pages);
+        QCOMPARE(last, SANE_STATUS_NO_DOCS);
+    }
+
+    // A device that leaves the scenario while open fails its next start.
+    void unpluggedWhileOpen()
+    {
+        QVERIFY(WriteScenario("sheets=2\n"));
+        StartSane();
+        QVERIFY(Open("zylkx:KX-8000"));
+        QCOMPARE(SetWord(m_handle, "resolution", 50), SANE_STATUS_GOOD);
+        QCOMPARE(ScanPage(m_handle).endStatus, SANE_STATUS_EOF);
+        QVERIFY(WriteScenario("sheets=2\ndevices=zylwy:WY200\n"));
+        QCOMPARE(sane_start(m_handle), SANE_STATUS_IO_ERROR);
+    }
+
     // With autofeed off each batch takes one sheet; sane_cancel ends a batch.
     void batchesWithoutAutofeed()
     {
