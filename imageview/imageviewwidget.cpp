@@ -1,5 +1,6 @@
 #include "imageviewwidget.h"
 
+#include "execcmd.h"
 #include "gdata.h"
 #include "imageviewlog.h"
 #include "thumblistwidget.h"
@@ -18,7 +19,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QProcess>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -31,7 +31,6 @@ const QSize kItemSizeHint(110, 150);
 const int kListWidth = 140;
 const int kListSpacing = 5;
 const int kListScrollStep = 20;
-const int kLsbReleaseTimeoutMs = 30000;
 const int kMinLabelSide = 2;
 
 const char* const kLargeLabelStyle = "QLabel {background-color:#C0C0C0;}";
@@ -46,10 +45,7 @@ const char* const kThumbListStyle =
 // Distributor id as lsb_release reports it, lower-cased ("uos", "debian", ...).
 QString DistributorId()
 {
-    QProcess process;
-    process.start(QStringLiteral("lsb_release"), {QStringLiteral("-i")});
-    process.waitForFinished(kLsbReleaseTimeoutMs);
-    QString text = QString::fromLocal8Bit(process.readAllStandardOutput());
+    QString text = ExecCmd(QStringLiteral("lsb_release -i"));
     text.remove(QStringLiteral("Distributor ID:\t"));
     text.remove(QLatin1Char('\n'));
     return text.toLower();
