@@ -26,12 +26,17 @@ public:
         return options;
     }
 
-    // The scan-area limits the main window probes on these devices.
-    static void FillLimits()
+    // The scan-area limits the main window probes on the simulated Kx and Wy devices.
+    static void FillLimits(bool familyWy = false)
     {
         GData& g = GData::ctx();
-        g.m_resMaxHeight = {{"200", "5588"}, {"300", "3175"}, {"400", "1727.2"}, {"600", "863.6"}};
-        g.m_pageWidthMax = QStringLiteral("216");
+        if (familyWy) {
+            g.m_resMaxHeight = {{"200", "3000"}, {"300", "1100"}, {"400", "431.8"}, {"600", "431.8"}};
+            g.m_pageWidthMax = QStringLiteral("218");
+        } else {
+            g.m_resMaxHeight = {{"200", "5588"}, {"300", "3175"}, {"400", "1727.2"}, {"600", "863.6"}};
+            g.m_pageWidthMax = QStringLiteral("216");
+        }
         g.m_flatbedMaxY = QStringLiteral("297");
         g.m_flatbedMaxX = QStringLiteral("215.9");
     }
