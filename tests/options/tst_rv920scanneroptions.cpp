@@ -1,0 +1,184 @@
+// The overhead scanner panel on the options of the simulated RV920.
+#include "panelscript.h"
+#include "rv920scanneroptionswidget.h"
+#include "simoptions.h"
+
+#include <QLabel>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <memory>
+
+using namespace PanelHelpers;
+
+namespace {
+const QString kDevice = QStringLiteral("zyljn:RV920");
+} // namespace
+
+class TestRV920ScannerOptions : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init() { QDir(m_dir.path()).removeRecursively(); }
+    void form();
+    void startsAt200DpiOnTheThirdMode_data();
+    void startsAt200DpiOnTheThirdMode();
+    void rules_data();
+    void rules();
+    void pageSizeSentUnderItsOwnNames_data();
+    void pageSizeSentUnderItsOwnNames();
+    void roundTrip();
+
+private:
+    std::unique_ptr<RV920ScannerOptionsWidget> Start(const QHash<QString, Opt_Result>& options);
+    std::unique_ptr<RV920ScannerOptionsWidget> Start() { return Start(m_options); }
+
+    QHash<QString, Opt_Result> m_options;
+    QTemporaryDir m_dir;
+};
+
+void TestRV920ScannerOptions::initTestCase()
+{
+    SimulatedScanners sim;
+    m_options = sim.Options(kDevice);
+    QVERIFY(m_options.contains(QStringLiteral("resolution")));
+}
+
+std::unique_ptr<RV920ScannerOptionsWidget>
+TestRV920ScannerOptions::Start(const QHash<QString, Opt_Result>& options)
+{
+    std::unique_ptr<RV920ScannerOptionsWidget> panel(new RV920ScannerOptionsWidget);
+    panel->setAttribute(Qt::WA_DeleteOnClose, false);
+    panel->m_configPath = m_dir.path();
+    panel->m_options = options;
+    panel->InitSpecial();
+    panel->InitWidgetByOption(kDevice, false);
+    return panel;
+}
+
+void TestRV920ScannerOptions::form()
+{
+    RV920ScannerOptionsWidget panel;
+    panel.setAttribute(Qt::WA_DeleteOnClose, false);
+    QCOMPARE(panel.size(), QSize(453, 396));
+    auto* tabs = Find<QTabWidget>(&panel, "twOptions");
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(1), QStringLiteral("高级参数"));
+    QCOMPARE(Find<QLabel>(&panel, "lblIntervalTime")->text(), QStringLiteral("        时间间隔(1~10)："));
+    QCOMPARE(Find<QLabel>(&panel, "lblResolutionUnit")->text(), QStringLiteral("dpi"));
+    QCOMPARE(panel.ParamConfigs().size(), 13);
+    QCOMPARE(panel.GetTotalScanCount(), 1);
+    QVERIFY(!panel.IsMultifeedChecked());
+}
+
+void TestRV920ScannerOptions::startsAt200DpiOnTheThirdMode_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("resolution");
+    QTest::newRow("device defaults") << "Color"
+                                     << "200";
+    QTest::newRow("device on lineart at 600 dpi") << "Lineart"
+                                                  << "600";
+    QTest::newRow("device on gray at 100 dpi") << "Gray"
+                                               << "100";
+}
+
+void TestRV920ScannerOptions::startsAt200DpiOnTheThirdMode()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, resolution);
+    QHash<QString, Opt_Result> options = m_options;
+    options["mode"].value = mode;
+    options["resolution"].value = resolution;
+    auto panel = Start(options);
+    QCOMPARE(Find<QComboBox>(panel.get(), "cmMode")->currentIndex(), 2);
+    PanelScript::Expect(panel.get(),
+                        {"cmResolution==200", "-cmPaperSize", "-dsbPageWidth", "-dsbPageHeight"});
+    QCOMPARE(Find<QComboBox>(panel.get(), "cmResolution")->itemText(5), QStringLiteral("600"));
+    QCOMPARE(panel->GetMode(), QStringLiteral("Color"));
+    QCOMPARE(panel->GetTotalScanCount(), 1);
+}
+
+void TestRV920ScannerOptions::rules_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("first mode") << QStringList{"cmMode=Lineart"}
+                                << QStringList{"+sbThreshold", "+cmDropOutColor"};
+    QTest::newRow("second mode") << QStringList{"cmMode=Gray"}
+                                 << QStringList{"-sbThreshold", "+cmDropOutColor"};
+    QTest::newRow("third mode") << QStringList{"cmMode=Lineart", "cmMode=Color"}
+                                << QStringList{"-sbThreshold", "-cmDropOutColor"};
+    QTest::newRow("automatic size off, first paper item")
+        << QStringList{"cbPageAuto=1", "cbPageAuto=0"}
+        << QStringList{"cmPaperSize==Custom", "+cmPaperSize", "+dsbPageWidth", "+dsbPageHeight"};
+    QTest::newRow("automatic size off, another paper item")
+        << QStringList{"cbPageAuto=1", "cmPaperSize=A4", "cbPageAuto=0"}
+        << QStringList{"+cmPaperSize", "-dsbPageWidth", "-dsbPageHeight"};
+    QTest::newRow("automatic size on") << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cbPageAuto=1"}
+                                       << QStringList{"-cmPaperSize", "-dsbPageWidth", "-dsbPageHeight"};
+    QTest::newRow("paper back to the first item")
+        << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=A3", "cmPaperSize=Custom"}
+        << QStringList{"+dsbPageWidth", "+dsbPageHeight"};
+    QTest::newRow("delayed scan") << QStringList{"cbTimeScan=1"} << QStringList{"+sbIntervalTime"};
+    QTest::newRow("delayed scan off")
+        << QStringList{"cbTimeScan=1", "cbTimeScan=0"} << QStringList{"-sbIntervalTime"};
+}
+
+void TestRV920ScannerOptions::rules()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(QStringList, expected);
+    auto panel = Start();
+    PanelScript::Act(panel.get(), actions);
+    PanelScript::Expect(panel.get(), expected);
+}
+
+void TestRV920ScannerOptions::pageSizeSentUnderItsOwnNames_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QStringList>("sizePairs");
+    QTest::newRow("disabled size widgets") << QStringList{} << QStringList{};
+    QTest::newRow("custom size") << QStringList{"cbPageAuto=1", "cbPageAuto=0", "dsbPageWidth=300",
+                                                "dsbPageHeight=210.5"}
+                                 << QStringList{"page-width=300", "page-height=210.5"};
+}
+
+void TestRV920ScannerOptions::pageSizeSentUnderItsOwnNames()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(QStringList, sizePairs);
+    auto panel = Start();
+    PanelScript::Act(panel.get(), actions);
+    const QStringList pairs = ScanPairs(*panel);
+    QStringList sizes;
+    for (const QString& p : pairs) {
+        if (p.startsWith("page-width") || p.startsWith("page-height") || p.startsWith("br-"))
+            sizes << p;
+    }
+    QCOMPARE(sizes, sizePairs);
+    QVERIFY(pairs.contains("resolution=200"));
+    QCOMPARE(pairs.first(), QStringLiteral("source=Simplex-scan"));
+}
+
+void TestRV920ScannerOptions::roundTrip()
+{
+    auto panel = Start();
+    PanelScript::Act(panel.get(),
+                     {"cmMode=Lineart", "cmResolution=400", "cbPageAuto=1", "cbPageAuto=0",
+                      "dsbPageWidth=250.25", "sbThreshold=77", "cbTimeScan=1", "sbIntervalTime=9"});
+    QVERIFY(panel->SaveParamsToIni());
+    QVERIFY(QFile::exists(m_dir.filePath("zyljn_RV920.ini")));
+    auto rebuilt = Start();
+    QStringList saved, restored;
+    for (const ParamConfig& c : panel->ParamConfigs())
+        saved << c.optionName + "=" + OptionWidget::ValueText(c.widget) +
+                     (c.widget->isEnabled() ? "|1" : "|0");
+    for (const ParamConfig& c : rebuilt->ParamConfigs())
+        restored << c.optionName + "=" + OptionWidget::ValueText(c.widget) +
+                        (c.widget->isEnabled() ? "|1" : "|0");
+    QCOMPARE(restored, saved);
+    QCOMPARE(Find<QComboBox>(rebuilt.get(), "cmMode")->currentIndex(), 0);
+}
+
+QTEST_MAIN(TestRV920ScannerOptions)
+#include "tst_rv920scanneroptions.moc"
