@@ -1,0 +1,40 @@
+#include "modalanswerer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+
+ModalAnswerer::ModalAnswerer(QMessageBox::StandardButton answer, QObject* parent)
+    : QObject(parent), m_answer(answer)
+{
+    connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::Poll);
+    m_timer.start(10);
+}
+
+void ModalAnswerer::Poll()
+{
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) {
+        return;
+    }
+    if (box != m_lastSeen) {
+        m_lastSeen = box;
+        titles << box->windowTitle();
+        texts << box->text();
+        icons << box->icon();
+        buttonTexts.clear();
+        for (QAbstractButton* button : box->buttons()) {
+            buttonTexts << button->text();
+        }
+    }
+    if (m_passive) {
+        return;
+    }
+    QAbstractButton* button = box->button(m_answer);
+    if (!button && box->buttons().size() == 1) {
+        button = box->buttons().first();
+    }
+    if (button) {
+        m_lastSeen = nullptr;
+        button->click();
+    }
+}

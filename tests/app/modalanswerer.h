@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+// Answers every message box that becomes the active modal widget while it
+// runs: records title and text, then presses the chosen button (or the only
+// button of a box that lacks it).
+class ModalAnswerer : public QObject {
+    Q_OBJECT
+public:
+    explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok, QObject* parent = nullptr);
+
+    void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
+    // Only look, do not answer; a test then closes the box itself.
+    void SetPassive(bool passive) { m_passive = passive; }
+
+    QStringList titles;
+    QStringList texts;
+    QList<QMessageBox::Icon> icons;
+    QStringList buttonTexts; // texts of the buttons of the last box
+
+private:
+    void Poll();
+
+    QTimer m_timer;
+    QMessageBox::StandardButton m_answer;
+    bool m_passive = false;
+    QMessageBox* m_lastSeen = nullptr;
+};

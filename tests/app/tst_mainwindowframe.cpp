@@ -1,0 +1,763 @@
+#include "imageviewwidget.h"
+#include "mainwindow.h"
+#include "modalanswerer.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QWidgetAction>
+#include <QtTest>
+
+namespace {
+const QString kSep = QStringLiteral("—");
+
+QStringList Entries(const QList<QAction*>& actions, QWidget* jumpBox = nullptr)
+{
+    QStringList out;
+    for (QAction* action : actions) {
+        if (action->isSeparator()) {
+            out << kSep;
+        } else if (action->menu()) {
+            out << QStringLiteral("[") + action->menu()->objectName() + QStringLiteral("]");
+        } else if (auto* widgetAction = qobject_cast<QWidgetAction*>(action)) {
+            Q_UNUSED(widgetAction);
+            out << QStringLiteral("[jump]");
+        } else if (jumpBox && action->objectName().isEmpty()) {
+            out << QStringLiteral("[jump]");
+        } else {
+            out << action->text();
+        }
+    }
+    return out;
+}
+
+struct Flags {
+    bool first, next, jump, prev, last;
+};
+} // namespace
+
+Q_DECLARE_METATYPE(Flags)
+
+class TestMainWindowFrame : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowBasics();
+    void menus_data();
+    void menus();
+    void toolbar();
+    void actions_data();
+    void actions();
+    void startState();
+    void pageButtons_data();
+    void pageButtons();
+    void navigation();
+    void jumpBoxChecks_data();
+    void jumpBoxChecks();
+    void jumpBoxReturnJumps();
+    void pageKeysSwallowed();
+    void showPages_data();
+    void showPages();
+    void zoomLimits_data();
+    void zoomLimits();
+    void deleteAsks_data();
+    void deleteAsks();
+    void broomClearsWorkFolder();
+    void closeAsksWithPages();
+    void closeWithoutPages();
+
+private:
+    void Open(bool show = false);
+    void AddPages(int count);
+    template <typename T> T* Child(const char* name)
+    {
+        auto* child = m_window->findChild<T*>(QLatin1String(name));
+        if (!child) {
+            qFatal("no child %s", name);
+        }
+        return child;
+    }
+    QAction* Action(const char* name) { return Child<QAction>(name); }
+    QComboBox* JumpBox() { return Child<QComboBox>("cmPageJump"); }
+    ImageViewWidget* View() { return m_window->findChild<ImageViewWidget*>(); }
+    Flags PageFlags()
+    {
+        return {Action("actionFirstPage")->isEnabled(), Action("actionNextPage")->isEnabled(),
+                JumpBox()->isEnabled(), Action("actionPrevPage")->isEnabled(),
+                Action("actionLastPage")->isEnabled()};
+    }
+
+    QScopedPointer<QTemporaryDir> m_home;
+    QScopedPointer<QTemporaryDir> m_tmp;
+    QString m_workDir;
+    QPointer<MainWindow> m_window;
+};
+
+void TestMainWindowFrame::init()
+{
+    m_home.reset(new QTemporaryDir);
+    m_tmp.reset(new QTemporaryDir);
+    m_workDir = m_tmp->path() + QStringLiteral("/zir/scanvy");
+}
+
+void TestMainWindowFrame::cleanup()
+{
+    delete m_window.data();
+}
+
+void TestMainWindowFrame::Open(bool show)
+{
+    m_window = new MainWindow(m_home->path(), m_workDir);
+    if (show) {
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+    }
+}
+
+// Puts count real page files into the page list; the page list's change
+// notice tells the main window the new count.
+void TestMainWindowFrame::AddPages(int count)
+{
+    const QString dir = m_workDir + QStringLiteral("/scanimages");
+    QDir().mkpath(dir);
+    for (int i = 0; i < count; ++i) {
+        QImage image(60, 80, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(i * 40 % 360, 200, 220));
+        const QString path = QStringLiteral("%1/page%2.png").arg(dir).arg(i);
+        QVERIFY(image.save(path));
+        View()->AddImage(path);
+    }
+    View()->ClearItemSelction();
+    View()->Delete(); // nothing selected: announces the whole list
+}
+
+void TestMainWindowFrame::windowBasics()
+{
+    Open();
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("泽科维扫描软件"));
+    QVERIFY(!m_window->windowIcon().isNull());
+    QVERIFY(QFile::exists(QStringLiteral(":/pngs/64x64/scanvy.png")));
+    QCOMPARE(QImage(QStringLiteral(":/pngs/64x64/scanvy.png")).size(), QSize(64, 64));
+    QCOMPARE(m_window->minimumSize(), QSize(920, 620));
+    QVERIFY(m_window->testAttribute(Qt::WA_DeleteOnClose));
+    QCOMPARE(m_window->focusPolicy(), Qt::ClickFocus);
+
+    auto* stack = Child<QStackedWidget>("stackedWidget");
+    QCOMPARE(stack->count(), 3);
+    QCOMPARE(stack->widget(0)->objectName(), QStringLiteral("pageImage"));
+    QCOMPARE(stack->widget(1)->objectName(), QStringLiteral("pageScanSetting"));
+    QCOMPARE(stack->widget(2)->objectName(), QStringLiteral("pageSystemSetting"));
+    QCOMPARE(stack->currentIndex(), 0);
+    QVERIFY(stack->widget(1)->findChild<QLayout*>(QStringLiteral("layoutScanOptions")));
+    QVERIFY(stack->widget(0)->findChild<QLayout*>(QStringLiteral("verticalLayoutImage")));
+
+    QCOMPARE(Child<QLabel>("lblImgInfo")->text(), QStringLiteral("当前图像数量：0"));
+    QCOMPARE(Child<QPushButton>("btnReturnToImageFromScan")->text(), QStringLiteral("返回图像显示"));
+    QCOMPARE(Child<QPushButton>("btnReturnToImageFromSys")->text(), QStringLiteral("返回图像显示"));
+    QCOMPARE(Child<QPushButton>("btnSelImgPath")->text(), QStringLiteral("选择..."));
+    QVERIFY(Child<QLineEdit>("txtSysImagePath")->isReadOnly());
+    QVERIFY(Child<QComboBox>("cmLanguage")->isHidden());
+    QVERIFY(Child<QLabel>("lblLanguage")->isHidden());
+    QCOMPARE(Child<QLabel>("lblLanguage")->text(), QStringLiteral("软件语言："));
+
+    const QStringList formats{"TIFF", "多页TIFF", "PNM", "JPEG", "PNG", "单页PDF", "PDF", "单页OFD", "OFD"};
+    const QStringList extensions{"tiff", "tiff", "pnm", "jpg", "png", "pdf", "pdf", "ofd", "ofd"};
+    auto* format = Child<QComboBox>("cmImageFormat");
+    QCOMPARE(format->count(), formats.size());
+    for (int i = 0; i < formats.size(); ++i) {
+        QCOMPARE(format->itemText(i), formats[i]);
+        QCOMPARE(format->itemData(i).toString(), extensions[i]);
+    }
+    auto* digits = Child<QComboBox>("cbMinCountSize");
+    QCOMPARE(digits->count(), 10);
+    QCOMPARE(digits->itemText(9), QStringLiteral("10"));
+}
+
+void TestMainWindowFrame::menus_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("entries");
+
+    QTest::newRow("file") << "menuFile"
+                          << "文件" << QStringList{"[menuScan]", kSep, "保存", kSep, "退出"};
+    QTest::newRow("scan") << "menuScan"
+                          << "扫描" << QStringList{"扫描到最后", "扫描到之前", "扫描到之后", "替换扫描"};
+    QTest::newRow("edit") << "menuEdit"
+                          << "编辑"
+                          << QStringList{"手动通过", kSep,   kSep,   "逆时针90°", "旋转180°", "顺时针90°",
+                                         kSep,       "全选", "反选", kSep,        "清除全部", "删除"};
+    QTest::newRow("image") << "menuImage"
+                           << "查看" << QStringList{"放大", "缩小", kSep,       "自适应",   "实际大小",
+                                                    kSep,   "首页", "上一页 ↑", "下一页 ↓", "尾页"};
+    QTest::newRow("view") << "menuView"
+                          << "视图" << QStringList{"图像显示", "扫描配置", "系统配置"};
+    QTest::newRow("help") << "menuHelp"
+                          << "帮助" << QStringList{"关于"};
+}
+
+void TestMainWindowFrame::menus()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, title);
+    QFETCH(QStringList, entries);
+    Open();
+    auto* m = m_window->findChild<QMenu*>(menu);
+    QVERIFY(m);
+    QCOMPARE(m->title(), title);
+    QCOMPARE(Entries(m->actions()), entries);
+}
+
+void TestMainWindowFrame::toolbar()
+{
+    Open();
+    const QStringList bar{Entries(m_window->menuBar()->actions())};
+    QCOMPARE(bar, (QStringList{"[menuFile]", "[menuEdit]", "[menuImage]", "[menuView]", "[menuHelp]"}));
+
+    auto* tools = Child<QToolBar>("toolBar");
+    QCOMPARE(tools->windowTitle(), QStringLiteral("toolBar"));
+    QVERIFY(!tools->isMovable());
+    QVERIFY(!tools->isFloatable());
+    QCOMPARE(tools->iconSize(), QSize(32, 32));
+    QCOMPARE(m_window->toolBarArea(tools), Qt::TopToolBarArea);
+    const QStringList expected{"扫描到最后", kSep,       "保存",      kSep,       "手动通过", kSep,
+                               "逆时针90°",  "旋转180°", "顺时针90°", "清除全部", "删除",     kSep,
+                               "放大",       "缩小",     kSep,        "自适应",   "实际大小", kSep,
+                               "首页",       "上一页 ↑", "[jump]",    "下一页 ↓", "尾页",     kSep};
+    QCOMPARE(Entries(tools->actions(), JumpBox()), expected);
+    QVERIFY(tools->styleSheet().contains(QStringLiteral("border-radius: 8px")));
+
+    QComboBox* jump = JumpBox();
+    QVERIFY(jump->isEditable());
+    QVERIFY(!jump->completer());
+    QCOMPARE(jump->toolTip(), QStringLiteral("跳转"));
+    QCOMPARE(jump->maxVisibleItems(), 6);
+    QVERIFY(
+        jump->styleSheet().startsWith(QStringLiteral("QComboBox { combobox-popup:0; min-width: 40px; }")));
+}
+
+void TestMainWindowFrame::actions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("tip");
+    QTest::addColumn<QString>("shortcut");
+    QTest::addColumn<QString>("icon");
+    QTest::addColumn<bool>("checkable");
+
+    QTest::newRow("actionScanToLast") << "actionScanToLast"
+                                      << "扫描到最后"
+                                      << ""
+                                      << ""
+                                      << "scanning_to_last.png" << false;
+    QTest::newRow("actionScantoPrev") << "actionScantoPrev"
+                                      << "扫描到之前"
+                                      << ""
+                                      << ""
+                                      << "scanning_to_prev.png" << false;
+    QTest::newRow("actionScanToNext") << "actionScanToNext"
+                                      << "扫描到之后"
+                                      << ""
+                                      << ""
+                                      << "scanning_to_next.png" << false;
+    QTest::newRow("actionScanReplace") << "actionScanReplace"
+                                       << "替换扫描"
+                                       << ""
+                                       << ""
+                                       << "scanning_to_replace.png" << false;
+    QTest::newRow("actionSave") << "actionSave"
+                                << "保存"
+                                << "保存"
+                                << ""
+                                << "save.png" << false;
+    QTest::newRow("actionExit") << "actionExit"
+                                << "退出"
+                                << ""
+                                << ""
+                                << "exit.png" << false;
+    QTest::newRow("actionPassManual") << "actionPassManual"
+                                      << "手动通过"
+                                      << "手动通过"
+                                      << ""
+                                      << "ultrasonic.png" << true;
+    QTest::newRow("actionRotateLeft") << "actionRotateLeft"
+                                      << "逆时针90°"
+                                      << "逆时针90°"
+                                      << ""
+                                      << "rotate_left.png" << false;
+    QTest::newRow("actionRotate180") << "actionRotate180"
+                                     << "旋转180°"
+                                     << ""
+                                     << ""
+                                     << "rotate_180.png" << false;
+    QTest::newRow("actionRotateRight") << "actionRotateRight"
+                                       << "顺时针90°"
+                                       << "顺时针90°"
+                                       << ""
+                                       << "rotate_right.png" << false;
+    QTest::newRow("actionSelectAll") << "actionSelectAll"
+                                     << "全选"
+                                     << ""
+                                     << "Ctrl+A"
+                                     << "" << false;
+    QTest::newRow("actionSelectReverse") << "actionSelectReverse"
+                                         << "反选"
+                                         << ""
+                                         << "Ctrl+R"
+                                         << "" << false;
+    QTest::newRow("actionBroom") << "actionBroom"
+                                 << "清除全部"
+                                 << "清除全部"
+                                 << ""
+                                 << "broom.png" << false;
+    QTest::newRow("actionDelete") << "actionDelete"
+                                  << "删除"
+                                  << ""
+                                  << "Del"
+                                  << "trash.png" << false;
+    QTest::newRow("actionZoomIn") << "actionZoomIn"
+                                  << "放大"
+                                  << ""
+                                  << "+"
+                                  << "zoom_in.png" << false;
+    QTest::newRow("actionZoomOut") << "actionZoomOut"
+                                   << "缩小"
+                                   << ""
+                                   << "-"
+                                   << "zoom_out.png" << false;
+    QTest::newRow("actionFitToWindow") << "actionFitToWindow"
+                                       << "自适应"
+                                       << ""
+                                       << ""
+                                       << "fit_to_width.png" << false;
+    QTest::newRow("actionNormalSize") << "actionNormalSize"
+                                      << "实际大小"
+                                      << ""
+                                      << ""
+                                      << "fit_to_actual_size.png" << false;
+    QTest::newRow("actionFirstPage") << "actionFirstPage"
+                                     << "首页"
+                                     << ""
+                                     << "Home"
+                                     << "first.png" << false;
+    QTest::newRow("actionPrevPage") << "actionPrevPage"
+                                    << "上一页 ↑"
+                                    << "上一页 ↑"
+                                    << "Up"
+                                    << "previous.png" << false;
+    QTest::newRow("actionNextPage") << "actionNextPage"
+                                    << "下一页 ↓"
+                                    << "下一页 ↓"
+                                    << "Down"
+                                    << "next.png" << false;
+    QTest::newRow("actionLastPage") << "actionLastPage"
+                                    << "尾页"
+                                    << ""
+                                    << "End"
+                                    << "last.png" << false;
+    QTest::newRow("actionImageView") << "actionImageView"
+                                     << "图像显示"
+                                     << ""
+                                     << "Ctrl+I"
+                                     << "image_document.png" << false;
+    QTest::newRow("actionScanConfig") << "actionScanConfig"
+                                      << "扫描配置"
+                                      << ""
+                                      << "Ctrl+F"
+                                      << "scanner.png" << false;
+    QTest::newRow("actionSystemConfig") << "actionSystemConfig"
+                                        << "系统配置"
+                                        << ""
+                                        << "Ctrl+S"
+                                        << "automatic.png" << false;
+    QTest::newRow("actionAbout") << "actionAbout"
+                                 << "关于"
+                                 << "关于"
+                                 << "Ctrl+H"
+                                 << "about.png" << false;
+}
+
+void TestMainWindowFrame::actions()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, tip);
+    QFETCH(QString, shortcut);
+    QFETCH(QString, icon);
+    QFETCH(bool, checkable);
+    Open();
+    auto* action = m_window->findChild<QAction*>(name);
+    QVERIFY(action);
+    QCOMPARE(action->text(), text);
+    if (!tip.isEmpty()) {
+        QCOMPARE(action->toolTip(), tip);
+    }
+    QCOMPARE(action->shortcut(), QKeySequence(shortcut));
+    QCOMPARE(action->isCheckable(), checkable);
+    if (icon.isEmpty()) {
+        QVERIFY(action->icon().isNull());
+        return;
+    }
+    const QString path = QStringLiteral(":/pngs/32x32/") + icon;
+    const QImage image(path);
+    QVERIFY2(!image.isNull(), qPrintable(path));
+    QCOMPARE(image.size(), QSize(32, 32));
+    int opaque = 0;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            opaque += qAlpha(image.pixel(x, y)) > 128 ? 1 : 0;
+        }
+    }
+    QVERIFY2(opaque > 60, "the glyph must be visible");
+    QVERIFY(!action->icon().isNull());
+    QVERIFY(action->icon().availableSizes().contains(QSize(32, 32)));
+}
+
+void TestMainWindowFrame::startState()
+{
+    Open();
+    for (const char* on :
+         {"actionScanToLast", "actionScanConfig", "actionSystemConfig", "actionAbout", "actionExit"}) {
+        QVERIFY2(Action(on)->isEnabled(), on);
+    }
+    QVERIFY(Child<QMenu>("menuScan")->menuAction()->isEnabled());
+    for (const char* off :
+         {"actionScantoPrev",    "actionScanToNext",  "actionScanReplace", "actionSave",
+          "actionRotateLeft",    "actionRotate180",   "actionRotateRight", "actionSelectAll",
+          "actionSelectReverse", "actionDelete",      "actionBroom",       "actionZoomIn",
+          "actionZoomOut",       "actionFitToWindow", "actionNormalSize",  "actionFirstPage",
+          "actionPrevPage",      "actionNextPage",    "actionLastPage",    "actionImageView",
+          "actionPassManual"}) {
+        QVERIFY2(!Action(off)->isEnabled(), off);
+    }
+    QVERIFY(!Action("actionPassManual")->isChecked());
+    QVERIFY(!JumpBox()->isEnabled());
+}
+
+void TestMainWindowFrame::pageButtons_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<Flags>("flags");
+
+    QTest::newRow("none") << 0 << 0 << Flags{false, false, false, false, false};
+    QTest::newRow("one page") << 1 << 0 << Flags{false, false, false, false, false};
+    QTest::newRow("five, first") << 5 << 0 << Flags{false, true, true, false, true};
+    QTest::newRow("five, third") << 5 << 2 << Flags{true, true, true, true, true};
+    QTest::newRow("five, second") << 5 << 1 << Flags{true, true, true, true, true};
+    QTest::newRow("five, last") << 5 << 4 << Flags{true, false, true, true, false};
+    QTest::newRow("two, last") << 2 << 1 << Flags{true, false, true, true, false};
+}
+
+void TestMainWindowFrame::pageButtons()
+{
+    QFETCH(int, pages);
+    QFETCH(int, current);
+    QFETCH(Flags, flags);
+    Open();
+    AddPages(pages);
+    if (pages > 0) {
+        View()->SetSelection(current);
+    }
+    m_window->RefreshPageButtons();
+    const Flags got = PageFlags();
+    QCOMPARE(got.first, flags.first);
+    QCOMPARE(got.next, flags.next);
+    QCOMPARE(got.jump, flags.jump);
+    QCOMPARE(got.prev, flags.prev);
+    QCOMPARE(got.last, flags.last);
+    QCOMPARE(JumpBox()->count(), pages);
+    QCOMPARE(Child<QLabel>("lblImgInfo")->text(), QStringLiteral("当前图像数量：%1").arg(pages));
+    if (pages > 0) {
+        QCOMPARE(JumpBox()->currentIndex(), current);
+    }
+}
+
+void TestMainWindowFrame::navigation()
+{
+    Open();
+    AddPages(5);
+    View()->SetSelection(2);
+    Action("actionNextPage")->trigger();
+    QCOMPARE(View()->GetCurrentIndex(), 3);
+    QCOMPARE(JumpBox()->currentText(), QStringLiteral("4"));
+    Action("actionLastPage")->trigger();
+    QCOMPARE(View()->GetCurrentIndex(), 4);
+    QCOMPARE(JumpBox()->currentText(), QStringLiteral("5"));
+    QVERIFY(!Action("actionNextPage")->isEnabled());
+    QVERIFY(!Action("actionLastPage")->isEnabled());
+    Action("actionPrevPage")->trigger();
+    QCOMPARE(View()->GetCurrentIndex(), 3);
+    QCOMPARE(JumpBox()->currentText(), QStringLiteral("4"));
+    Action("actionFirstPage")->trigger();
+    QCOMPARE(View()->GetCurrentIndex(), 0);
+    QCOMPARE(JumpBox()->currentText(), QStringLiteral("1"));
+    QVERIFY(!Action("actionFirstPage")->isEnabled());
+    QVERIFY(Action("actionNextPage")->isEnabled());
+
+    JumpBox()->setCurrentIndex(3); // choosing from the list jumps
+    QCOMPARE(View()->GetCurrentIndex(), 3);
+}
+
+void TestMainWindowFrame::jumpBoxChecks_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("leading zero") << "07" << false;
+    QTest::newRow("zero") << "0" << false;
+    QTest::newRow("word") << "abc" << false;
+    QTest::newRow("beyond last page") << "9" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("negative") << "-1" << false;
+    // A valid number is taken by the box when it loses focus: it jumps.
+    QTest::newRow("valid page") << "4" << true;
+}
+
+void TestMainWindowFrame::jumpBoxChecks()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, kept);
+    Open(true);
+    AddPages(5);
+    View()->SetSelection(1);
+    QComboBox* jump = JumpBox();
+    QCOMPARE(jump->currentText(), QStringLiteral("2"));
+
+    jump->setFocus();
+    QTRY_VERIFY(jump->hasFocus());
+    jump->lineEdit()->selectAll();
+    if (typed.isEmpty()) {
+        QTest::keyClick(jump, Qt::Key_Backspace);
+    } else {
+        QTest::keyClicks(jump, typed);
+    }
+    QCOMPARE(jump->currentText(), typed);
+    Child<QLineEdit>("txtSysFileNamePrefix")->setFocus(); // leave the box
+    QTRY_VERIFY(!jump->hasFocus());
+    QCOMPARE(jump->currentText(), kept ? typed : QStringLiteral("2"));
+    QCOMPARE(View()->GetCurrentIndex(), kept ? typed.toInt() - 1 : 1);
+    QCOMPARE(jump->count(), 5);
+}
+
+void TestMainWindowFrame::jumpBoxReturnJumps()
+{
+    Open(true);
+    AddPages(5);
+    View()->SetSelection(0);
+    QComboBox* jump = JumpBox();
+    jump->setFocus();
+    QTRY_VERIFY(jump->hasFocus());
+    jump->lineEdit()->selectAll();
+    QTest::keyClicks(jump, QStringLiteral("3"));
+    QTest::keyClick(jump, Qt::Key_Return);
+    QCOMPARE(View()->GetCurrentIndex(), 2);
+    QCOMPARE(jump->currentIndex(), 2);
+    QVERIFY(!jump->hasFocus());
+    QVERIFY(Action("actionFirstPage")->isEnabled());
+    QCOMPARE(jump->count(), 5);
+
+    // A page number beyond the last one is put back, and nothing moves.
+    jump->setFocus();
+    QTRY_VERIFY(jump->hasFocus());
+    jump->lineEdit()->selectAll();
+    QTest::keyClicks(jump, QStringLiteral("9"));
+    QTest::keyClick(jump, Qt::Key_Enter);
+    QCOMPARE(jump->currentText(), QStringLiteral("3"));
+    QCOMPARE(View()->GetCurrentIndex(), 2);
+    QCOMPARE(jump->count(), 5);
+}
+
+void TestMainWindowFrame::pageKeysSwallowed()
+{
+    Open(true);
+    AddPages(5);
+    View()->SetSelection(2);
+    QComboBox* jump = JumpBox();
+    jump->setFocus();
+    QTRY_VERIFY(jump->hasFocus());
+    QTest::keyClick(jump, Qt::Key_PageDown);
+    QTest::keyClick(jump, Qt::Key_PageDown);
+    QCOMPARE(jump->currentIndex(), 2);
+    QTest::keyClick(jump, Qt::Key_PageUp);
+    QCOMPARE(jump->currentIndex(), 2);
+    QCOMPARE(View()->GetCurrentIndex(), 2);
+}
+
+void TestMainWindowFrame::showPages_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("toolbar");
+    QTest::addColumn<bool>("menus");
+    QTest::addColumn<QStringList>("enabled");
+    QTest::addColumn<QStringList>("disabled");
+
+    QTest::newRow("scan settings") << "actionScanConfig"
+                                   << "pageScanSetting" << false << false
+                                   << QStringList{"actionImageView", "actionSystemConfig"}
+                                   << QStringList{"actionScanConfig", "actionSave"};
+    QTest::newRow("system settings") << "actionSystemConfig"
+                                     << "pageSystemSetting" << false << false
+                                     << QStringList{"actionImageView", "actionScanConfig"}
+                                     << QStringList{"actionSystemConfig", "actionSave"};
+    QTest::newRow("back from scan settings")
+        << "btnReturnToImageFromScan"
+        << "pageImage" << true << true << QStringList{"actionScanConfig", "actionSystemConfig", "actionSave"}
+        << QStringList{"actionImageView"};
+    QTest::newRow("back from system settings")
+        << "btnReturnToImageFromSys"
+        << "pageImage" << true << true << QStringList{"actionScanConfig", "actionSystemConfig", "actionSave"}
+        << QStringList{"actionImageView"};
+}
+
+void TestMainWindowFrame::showPages()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QString, page);
+    QFETCH(bool, toolbar);
+    QFETCH(bool, menus);
+    QFETCH(QStringList, enabled);
+    QFETCH(QStringList, disabled);
+    Open(true);
+    AddPages(2);
+    if (trigger.startsWith(QLatin1String("btn"))) {
+        // Leave the image page first so that the button brings it back.
+        Action(trigger.contains(QLatin1String("Scan")) ? "actionScanConfig" : "actionSystemConfig")
+            ->trigger();
+        m_window->findChild<QPushButton*>(trigger)->click();
+    } else {
+        Action(qPrintable(trigger))->trigger();
+    }
+    QCOMPARE(Child<QStackedWidget>("stackedWidget")->currentWidget()->objectName(), page);
+    QCOMPARE(Child<QToolBar>("toolBar")->isVisible(), toolbar);
+    QCOMPARE(Child<QMenu>("menuEdit")->menuAction()->isEnabled(), menus);
+    QCOMPARE(Child<QMenu>("menuImage")->menuAction()->isEnabled(), menus);
+    if (!menus) {
+        QVERIFY(!Child<QMenu>("menuScan")->menuAction()->isEnabled());
+    }
+    for (const QString& name : enabled) {
+        QVERIFY2(Action(qPrintable(name))->isEnabled(), qPrintable(name));
+    }
+    for (const QString& name : disabled) {
+        QVERIFY2(!Action(qPrintable(name))->isEnabled(), qPrintable(name));
+    }
+}
+
+void TestMainWindowFrame::zoomLimits_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("zoomIn");
+    QTest::addColumn<bool>("zoomOut");
+
+    QTest::newRow("cannot zoom in") << 1 << false << true;
+    QTest::newRow("cannot zoom out") << 2 << true << false;
+    QTest::newRow("both") << 3 << true << true;
+    QTest::newRow("other code changes nothing") << 7 << false << false;
+}
+
+void TestMainWindowFrame::zoomLimits()
+{
+    QFETCH(int, code);
+    QFETCH(bool, zoomIn);
+    QFETCH(bool, zoomOut);
+    Open();
+    emit View()->sglLargeImageCannotZoom(code);
+    QCOMPARE(Action("actionZoomIn")->isEnabled(), zoomIn);
+    QCOMPARE(Action("actionZoomOut")->isEnabled(), zoomOut);
+}
+
+void TestMainWindowFrame::deleteAsks_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("remaining");
+
+    QTest::newRow("yes") << int(QMessageBox::Yes) << 2;
+    QTest::newRow("no") << int(QMessageBox::No) << 3;
+}
+
+void TestMainWindowFrame::deleteAsks()
+{
+    QFETCH(int, answer);
+    QFETCH(int, remaining);
+    Open();
+    AddPages(3);
+    View()->SetSelection(1);
+    ModalAnswerer answerer{QMessageBox::StandardButton(answer)};
+    Action("actionDelete")->setEnabled(true);
+    Action("actionDelete")->trigger();
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("是否删除选中图像？")});
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("提示")});
+    QCOMPARE(JumpBox()->count(), remaining);
+    QCOMPARE(Child<QLabel>("lblImgInfo")->text(), QStringLiteral("当前图像数量：%1").arg(remaining));
+    QCOMPARE(Action("actionSave")->isEnabled(), answer == QMessageBox::Yes);
+}
+
+void TestMainWindowFrame::broomClearsWorkFolder()
+{
+    Open();
+    AddPages(3);
+    const QString nested = m_workDir + QStringLiteral("/scanimages/sub");
+    QVERIFY(QDir().mkpath(nested));
+    QFile extra(nested + QStringLiteral("/.hidden"));
+    QVERIFY(extra.open(QIODevice::WriteOnly));
+    extra.close();
+
+    ModalAnswerer no(QMessageBox::No);
+    Action("actionBroom")->trigger();
+    QCOMPARE(JumpBox()->count(), 3);
+    QVERIFY(QFile::exists(extra.fileName()));
+    no.SetAnswer(QMessageBox::Yes);
+    Action("actionBroom")->trigger();
+    QCOMPARE(no.texts,
+             (QStringList{QStringLiteral("是否清除全部图像？"), QStringLiteral("是否清除全部图像？")}));
+    QCOMPARE(JumpBox()->count(), 0);
+    QCOMPARE(Child<QLabel>("lblImgInfo")->text(), QStringLiteral("当前图像数量：0"));
+    QVERIFY(!QFile::exists(extra.fileName()));
+    QVERIFY(QDir(nested).exists());
+    QVERIFY(QDir(m_workDir + "/scanimages").entryList(QDir::Files | QDir::Hidden).isEmpty());
+    QVERIFY(!Action("actionBroom")->isEnabled());
+    QVERIFY(!Action("actionLastPage")->isEnabled());
+}
+
+void TestMainWindowFrame::closeAsksWithPages()
+{
+    Open(true);
+    AddPages(3);
+    ModalAnswerer answerer(QMessageBox::No);
+    QVERIFY(!m_window->close());
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("扫描图像未保存，确定要退出吗？")});
+    QVERIFY(m_window);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(View()->GetPagePaths().size(), 3);
+
+    answerer.SetAnswer(QMessageBox::Yes);
+    Action("actionExit")->trigger();
+    QCOMPARE(answerer.texts.size(), 2);
+    QTRY_VERIFY(m_window.isNull()); // deleted when closed
+}
+
+void TestMainWindowFrame::closeWithoutPages()
+{
+    Open(true);
+    ModalAnswerer answerer(QMessageBox::No);
+    QVERIFY(m_window->close());
+    QVERIFY(answerer.texts.isEmpty());
+    QTRY_VERIFY(m_window.isNull());
+}
+
+QTEST_MAIN(TestMainWindowFrame)
+#include "tst_mainwindowframe.moc"
