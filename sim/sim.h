@@ -178,14 +178,22 @@ typedef struct sim_page {
     int sheet;       /* 1-based sheet number */
     char side;       /* 'A' front, 'B' back */
     int channel;     /* -1 interleaved, 0/1/2 for a separate red/green/blue frame */
-    int blank;       /* an empty sheet: white rows only */
+    int blank;       /* the (first) side is empty: white rows only */
     char marker[16]; /* text drawn in large glyphs */
+    /* front/back merging: both sides in one image, the second part to the
+     * right of or below the first */
+    char merge;         /* 0, or where the back goes: 'T', 'B', 'L', 'R' */
+    int part_w, part_h; /* size of one side */
+    int blank2;
+    char marker2[16];
 } sim_page;
 
 /* Number of images one side of a sheet gives: 2 for "Multi-image-output"
  * (the image, then its black-and-white companion), doubled by "split-image"
  * (top half, then bottom half). */
 SIM_HIDDEN int sim_page_images(sim_device* dev);
+/* Whether the device joins front and back into one image per sheet. */
+SIM_HIDDEN int sim_page_merging(sim_device* dev);
 /* Fills the geometry of image `sub` (0-based) of the next side from the
  * device options. */
 SIM_HIDDEN void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int sheet, char side,

@@ -38,6 +38,39 @@ static void setup_kind(sim_page* p, sim_device* dev, const sim_control* c, int b
     }
 }
 
+int sim_page_merging(sim_device* dev)
+{
+    sim_option* merge = sim_opt(dev, O_MERGE);
+    return merge && !(merge->d.cap & SANE_CAP_INACTIVE) && merge->v.w &&
+           strcmp(sim_opt_str(dev, O_SOURCE, ""), "Adf-duplex") == 0 && !sim_opt_word(dev, O_SPLIT, 0);
+}
+
+static void side_text(char* out, int sheet, char side, int sub)
+{
+    if (sub > 0)
+        snprintf(out, 16, "%d%c-%d", sheet, side, sub + 1);
+    else
+        snprintf(out, 16, "%d%c", sheet, side);
+}
+
+/* Front and back of the sheet in one image; the back goes where
+ * "back-side-location" says. */
+static void setup_merge(sim_page* p, sim_device* dev, const sim_control* c, int sub)
+{
+    p->merge = sim_opt_str(dev, O_BACK_LOC, "Top")[0];
+    int back_first = p->merge == 'T' || p->merge == 'L';
+    side_text(p->marker, p->sheet, back_first ? 'B' : 'A', sub);
+    side_text(p->marker2, p->sheet, back_first ? 'A' : 'B', sub);
+    p->blank = sim_control_is_blank(c, p->sheet, back_first ? 'B' : 'A');
+    p->blank2 = sim_control_is_blank(c, p->sheet, back_first ? 'A' : 'B');
+    if (p->merge == 'L' || p->merge == 'R') {
+        p->width *= 2;
+        p->bytes_per_line = p->depth == 1 ? (p->width + 7) / 8 : p->bytes_per_line * 2;
+    } else {
+        p->lines *= 2;
+    }
+}
+
 void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int sheet, char side, int sub)
 {
     memset(p, 0, sizeof *p);
@@ -69,11 +102,12 @@ void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int shee
         p->bytes_per_line = p->width * samples * (p->depth / 8);
     p->sheet = sheet;
     p->side = side;
+    p->part_w = p->width;
+    p->part_h = p->lines;
+    side_text(p->marker, sheet, side, sub);
     p->blank = sim_control_is_blank(c, sheet, side);
-    if (sub > 0)
-        snprintf(p->marker, sizeof p->marker, "%d%c-%d", sheet, side, sub + 1);
-    else
-        snprintf(p->marker, sizeof p->marker, "%d%c", sheet, side);
+    if (sim_page_merging(dev))
+        setup_merge(p, dev, c, sub);
 }
 
 typedef struct rgb {
@@ -87,16 +121,6 @@ static const rgb patches[3] = {{220, 30, 30}, {30, 180, 40}, {30, 40, 220}};
 static int zone_end(const sim_page* p)
 {
     return 17 * sim_marker_cell(p->resolution);
-}
-
-static rgb pixel(const sim_page* p, int x, int y)
-{
-    int cell = sim_marker_cell(p->resolution);
-    if (sim_marker_ink(p->marker, p->resolution, x, y))
-        return black;
-    if (y >= 13 * cell && y < 16 * cell && x >= 4 * cell && x < 22 * cell)
-        return patches[(x - 4 * cell) / (6 * cell)];
-    return white;
 }
 
 static rgb row_colour(const sim_page* p, int y)
@@ -137,23 +161,54 @@ static void store(const sim_page* p, unsigned char* out, int x, rgb c)
     }
 }
 
+/* Colour of pixel (x, y) of one side of the sheet, in that side's own
+ * coordinates: marker and patches at the top, rules further down. */
+static rgb side_pixel(const sim_page* p, int part, int x, int y)
+{
+    if (part ? p->blank2 : p->blank)
+        return white;
+    if (y >= zone_end(p))
+        return row_colour(p, y);
+    int cell = sim_marker_cell(p->resolution);
+    if (sim_marker_ink(part ? p->marker2 : p->marker, p->resolution, x, y))
+        return black;
+    if (y >= 13 * cell && y < 16 * cell && x >= 4 * cell && x < 22 * cell)
+        return patches[(x - 4 * cell) / (6 * cell)];
+    return white;
+}
+
+/* A row of one colour: the first pixel, replicated. */
+static void uniform_row(const sim_page* p, rgb c, unsigned char* out)
+{
+    if (p->depth == 1) { /* a set bit is black */
+        int gray = (c.r * 77 + c.g * 150 + c.b * 29) >> 8;
+        memset(out, gray < 128 ? 0xFF : 0, (size_t)p->bytes_per_line);
+        return;
+    }
+    int px_bytes = p->bytes_per_line / p->width;
+    store(p, out, 0, c);
+    for (int x = 1; x < p->width; ++x)
+        memcpy(out + (size_t)x * px_bytes, out, (size_t)px_bytes);
+}
+
 void sim_page_row(const sim_page* p, int y, unsigned char* out)
 {
-    if (p->blank || y >= zone_end(p) || y >= p->lines) {
-        rgb c = p->blank ? white : row_colour(p, y);
-        /* a uniform row: write the first pixel, then replicate it */
-        int px_bytes = p->depth == 1 ? 0 : p->bytes_per_line / p->width;
-        if (p->depth == 1) {
-            memset(out, 0, (size_t)p->bytes_per_line);
-            return;
-        }
-        store(p, out, 0, c);
-        for (int x = 1; x < p->width; ++x)
-            memcpy(out + (size_t)x * px_bytes, out, (size_t)px_bytes);
+    int horizontal = p->merge == 'L' || p->merge == 'R';
+    int part = (p->merge && !horizontal && y >= p->part_h) ? 1 : 0;
+    int ly = y - part * p->part_h;
+    int uniform;
+    if (horizontal)
+        uniform = (p->blank && p->blank2) || (ly >= zone_end(p) && p->blank == p->blank2);
+    else
+        uniform = (part ? p->blank2 : p->blank) || ly >= zone_end(p);
+    if (uniform) {
+        uniform_row(p, side_pixel(p, part, 0, ly), out);
         return;
     }
     if (p->depth == 1)
         memset(out, 0, (size_t)p->bytes_per_line);
-    for (int x = 0; x < p->width; ++x)
-        store(p, out, x, pixel(p, x, y));
+    for (int x = 0; x < p->width; ++x) {
+        int xp = horizontal && x >= p->part_w ? 1 : part;
+        store(p, out, x, side_pixel(p, xp, x - (horizontal ? xp * p->part_w : 0), ly));
+    }
 }

@@ -296,7 +296,7 @@ static SANE_Status next_side(sim_handle* h, int* sheet, char* side)
     *sheet = ++h->cur_sheet;
     ++h->batch_sheets;
     *side = source_is(h, "Adf-back") ? 'B' : 'A';
-    h->pending_back = source_is(h, "Adf-duplex");
+    h->pending_back = source_is(h, "Adf-duplex") && !sim_page_merging(&h->dev);
     return SANE_STATUS_GOOD;
 }
 
@@ -304,7 +304,11 @@ static SANE_Status next_side(sim_handle* h, int* sheet, char* side)
 static int skip_blank(sim_handle* h, int sheet, char side)
 {
     sim_option* o = sim_opt(&h->dev, O_BLANK);
-    return o && !(o->d.cap & SANE_CAP_INACTIVE) && o->v.w && sim_control_is_blank(&g.ctl, sheet, side);
+    if (!o || (o->d.cap & SANE_CAP_INACTIVE) || !o->v.w)
+        return 0;
+    if (sim_page_merging(&h->dev)) /* one image holds both sides */
+        return sim_control_is_blank(&g.ctl, sheet, 'A') && sim_control_is_blank(&g.ctl, sheet, 'B');
+    return sim_control_is_blank(&g.ctl, sheet, side);
 }
 
 /* Applies the scenario's error to the page about to start. Returns GOOD
@@ -314,7 +318,8 @@ static SANE_Status scenario_error(sim_handle* h, int sheet, char side)
     h->error_row = -1;
     const sim_control* c = &g.ctl;
     if (c->error == SIM_ERR_NONE || h->error_done || sheet != c->error_sheet ||
-        (side != c->error_side && sim_is_feeder_source(sim_opt_str(&h->dev, O_SOURCE, ""))))
+        (side != c->error_side && sim_is_feeder_source(sim_opt_str(&h->dev, O_SOURCE, "")) &&
+         !sim_page_merging(&h->dev)))
         return SANE_STATUS_GOOD;
     h->error_done = 1;
     set_sc_error(h, c->error_code[0] ? c->error_code : default_code(c->error));

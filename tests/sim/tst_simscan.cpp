@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <thread>
 
+#include "sim/sim_marker.h"
 #include "simsession.h"
 
 using namespace simtest;
@@ -215,6 +216,52 @@ private slots:
         for (Page page = ScanPage(m_handle); page.startStatus == SANE_STATUS_GOOD; page = ScanPage(m_handle))
             got << QString("%1/%2/%3").arg(Marker(page, 50)).arg(page.params.depth).arg(page.params.lines);
         QCOMPARE(got, images);
+    }
+
+    void frontBackMerging_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("secondPart");
+        QTest::addColumn<QStringList>("markers"); // first part, second part; per sheet
+        QTest::newRow("back on top") << "Top" << QSize(413, 1170) << QPoint(0, 585)
+                                     << QStringList{"1B+1A", "2B+2A"};
+        QTest::newRow("back below") << "Bottom" << QSize(413, 1170) << QPoint(0, 585)
+                                    << QStringList{"1A+1B", "2A+2B"};
+        QTest::newRow("back left") << "Left" << QSize(826, 585) << QPoint(413, 0)
+                                   << QStringList{"1B+1A", "2B+2A"};
+        QTest::newRow("back right") << "Right" << QSize(826, 585) << QPoint(413, 0)
+                                    << QStringList{"1A+1B", "2A+2B"};
+    }
+
+    // With front/back merging a duplex sheet gives one image holding both
+    // sides (A4 at 50 dpi: 413 x 585 per side).
+    void frontBackMerging()
+    {
+        QFETCH(QString, location);
+        QFETCH(QSize, size);
+        QFETCH(QPoint, secondPart);
+        QFETCH(QStringList, markers);
+        QVERIFY(WriteScenario("sheets=2\nsource=Adf-duplex\n"));
+        StartSane();
+        QVERIFY(Open("zylwy:WY200"));
+        QCOMPARE(SetWord(m_handle, "resolution", 50), SANE_STATUS_GOOD);
+        QCOMPARE(SetString(m_handle, "mode", "Lineart"), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(m_handle, "front-back-merging", SANE_TRUE), SANE_STATUS_GOOD);
+        QCOMPARE(SetString(m_handle, "back-side-location", location), SANE_STATUS_GOOD);
+        QStringList got;
+        for (Page page = ScanPage(m_handle); page.startStatus == SANE_STATUS_GOOD;
+             page = ScanPage(m_handle)) {
+            QImage g = ToGray(page);
+            QCOMPARE(g.size(), size);
+            QImage second = g.copy(QRect(secondPart, g.size() - QSize(secondPart.x(), secondPart.y())));
+            char first[16], other[16];
+            sim_marker_decode(g.constBits(), g.width(), g.height(), g.bytesPerLine(), 50, first, 16);
+            sim_marker_decode(second.constBits(), second.width(), second.height(), second.bytesPerLine(), 50,
+                              other, 16);
+            got << QString("%1+%2").arg(first, other);
+        }
+        QCOMPARE(got, markers);
     }
 
     void blankSheets_data()
