@@ -164,9 +164,9 @@ EXPORT SANE_Status ENTRY(open)(SANE_String_Const name, SANE_Handle* handle)
     sim_control_read(&g.ctl);
     const sim_model* model = NULL;
     char full[SIM_NAME_LEN + 8];
+    snprintf(full, sizeof full, "%s:%s", BACKEND, name);
     for (int i = 0; i < g.ctl.ndevices && !model; ++i) {
         const sim_model* m = present_model(g.ctl.devices[i]);
-        snprintf(full, sizeof full, "%s:%s", BACKEND, name);
         if (m && (name[0] == '\0' || strcmp(g.ctl.devices[i], full) == 0))
             model = m;
     }
