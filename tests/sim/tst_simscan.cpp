@@ -108,7 +108,17 @@ private slots:
         QCOMPARE(DeviceNames(), devices);
     }
 
-    void openOnlyPresentDevices()
+    // Devices come and go with the scenario within one SANE session.
+  void deviceListFollowsScenario()
+  {
+    StartSane();
+    QVERIFY(WriteScenario("devices=zylkx:KX-8000\n"));
+    QCOMPARE(DeviceNames(), QStringList{"zylkx:KX-8000"});
+    QVERIFY(WriteScenario("devices=zylwy:WY200,zyljn:RV920\n"));
+    QCOMPARE(DeviceNames(), (QStringList{"zylwy:WY200", "zyljn:RV920"}));
+  }
+
+  void openOnlyPresentDevices()
     {
         QVERIFY(WriteScenario("devices=zylwy:WY200\n"));
         StartSane();
