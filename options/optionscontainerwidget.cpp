@@ -1,0 +1,112 @@
+#include "optionscontainerwidget.h"
+
+#include "kxscanneroptionswidget.h"
+#include "rv920scanneroptionswidget.h"
+#include "ui_optionscontainerwidget.h"
+#include "wyscanneroptionswidget.h"
+
+#include <QLabel>
+
+OptionsContainerWidget::OptionsContainerWidget(const QString& configPath, QWidget* parent)
+    : QWidget(parent), ui(new Ui_OptionsContainerWidget), m_kxPanel(new KxScannerOptionsWidget),
+      m_wyPanel(new WyScannerOptionsWidget), m_rv920Panel(new RV920ScannerOptionsWidget),
+      m_noPanelLabel(new QLabel(tr("该扫描仪没有可用的配置界面"))), m_configPath(configPath)
+{
+    ui->setupUi(this);
+    ui->lyOption->addWidget(m_kxPanel);
+    ui->lyOption->addWidget(m_wyPanel);
+    ui->lyOption->addWidget(m_rv920Panel);
+    m_noPanelLabel->setObjectName(QStringLiteral("lblNoPanel"));
+    m_noPanelLabel->setAlignment(Qt::AlignCenter);
+    ui->lyOption->addWidget(m_noPanelLabel);
+    ShowScannerConfigInterface();
+
+    ui->cmScannerList->installEventFilter(this);
+    connect(ui->cmScannerList, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &OptionsContainerWidget::OnScannerChanged);
+    connect(ui->btnGetDefaultSetting, &QPushButton::clicked, this,
+            [this] { emit sglGetDefaultOpts(m_currentDevice); });
+}
+
+OptionsContainerWidget::~OptionsContainerWidget()
+{
+    delete ui;
+    delete m_kxPanel;
+    delete m_wyPanel;
+    delete m_rv920Panel;
+}
+
+void OptionsContainerWidget::ShowScannerConfigInterface()
+{
+    m_currentPanel = nullptr;
+    const bool rv = m_currentDevice.startsWith(QLatin1String("zyljn:RV920"));
+    const bool kx = m_currentDevice.startsWith(QLatin1String("zylkx"));
+    const bool wy = m_currentDevice.startsWith(QLatin1String("zylwy"));
+    m_rv920Panel->setVisible(rv);
+    m_kxPanel->setVisible(kx);
+    m_wyPanel->setVisible(wy);
+    if (rv)
+        m_currentPanel = m_rv920Panel;
+    else if (kx)
+        m_currentPanel = m_kxPanel;
+    else if (wy)
+        m_currentPanel = m_wyPanel;
+    // A selected device without a panel says so instead of showing an empty page.
+    m_noPanelLabel->setVisible(!m_currentPanel && !m_currentDevice.isEmpty());
+    if (m_currentPanel)
+        m_currentPanel->ShowStandardTab();
+}
+
+void OptionsContainerWidget::InitScannerList(const QList<QString>& devices)
+{
+    const bool wasBlocked = ui->cmScannerList->blockSignals(true);
+    ui->cmScannerList->clear();
+    for (const QString& device : devices)
+        ui->cmScannerList->addItem(device);
+    if (!devices.isEmpty()) {
+        ui->cmScannerList->setCurrentIndex(0);
+        m_currentDevice = ui->cmScannerList->currentText();
+    } else {
+        m_currentDevice.clear();
+    }
+    m_previousDevice = m_currentDevice;
+    ui->cmScannerList->blockSignals(wasBlocked);
+    ShowScannerConfigInterface();
+}
+
+void OptionsContainerWidget::OnScannerChanged()
+{
+    emit sglBeforeChangeDevice(m_currentDevice);
+    const QString old = m_currentDevice;
+    m_currentDevice = ui->cmScannerList->currentText();
+    ShowScannerConfigInterface();
+    emit sglChangeDevice(old, m_currentDevice);
+}
+
+void OptionsContainerWidget::RestoreChangeDevice()
+{
+    const bool wasBlocked = ui->cmScannerList->blockSignals(true);
+    const int index = ui->cmScannerList->findText(m_previousDevice, Qt::MatchExactly);
+    if (index >= 0)
+        ui->cmScannerList->setCurrentIndex(index);
+    m_currentDevice = ui->cmScannerList->currentText();
+    m_previousDevice = m_currentDevice;
+    ui->cmScannerList->blockSignals(wasBlocked);
+}
+
+void OptionsContainerWidget::InitWidgetByOption(const QHash<QString, Opt_Result>& options, bool useDefaults)
+{
+    if (!m_currentPanel)
+        return;
+    m_currentPanel->m_configPath = m_configPath;
+    m_currentPanel->m_options = options;
+    m_currentPanel->InitSpecial();
+    m_currentPanel->InitWidgetByOption(m_currentDevice, useDefaults);
+}
+
+bool OptionsContainerWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->cmScannerList && event->type() == QEvent::MouseButtonPress)
+        m_previousDevice = ui->cmScannerList->currentText();
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "optresult.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+class KxScannerOptionsWidget;
+class QLabel;
+class ParentScannerOptions;
+class RV920ScannerOptionsWidget;
+class Ui_OptionsContainerWidget;
+class WyScannerOptionsWidget;
+
+// The scanner-settings page: the scanner selector, the restore-defaults
+// button and one panel per scanner family, of which the one matching the
+// selected device is shown.
+class OptionsContainerWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit OptionsContainerWidget(const QString& configPath, QWidget* parent = nullptr);
+    ~OptionsContainerWidget() override;
+
+    // Fills the selector and selects the first device, without any signal.
+    void InitScannerList(const QList<QString>& devices);
+    // Hands the open device's options to the current panel and rebuilds it.
+    // Does nothing when no panel matches the selected device.
+    void InitWidgetByOption(const QHash<QString, Opt_Result>& options, bool useDefaults);
+    // Puts back the device selected before the user's last change, silently.
+    void RestoreChangeDevice();
+    // Shows the panel of m_currentDevice (none when no family matches).
+    void ShowScannerConfigInterface();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Read by the main window: the device to open and the visible panel
+    // (null when no family matches the device).
+    QString m_currentDevice;
+    ParentScannerOptions* m_currentPanel = nullptr;
+
+signals:
+    void sglBeforeChangeDevice(QString device);
+    void sglChangeDevice(QString olddevice, QString newdevice);
+    void sglGetDefaultOpts(QString device);
+
+private:
+    void OnScannerChanged();
+
+    Ui_OptionsContainerWidget* ui;
+    KxScannerOptionsWidget* m_kxPanel;
+    WyScannerOptionsWidget* m_wyPanel;
+    RV920ScannerOptionsWidget* m_rv920Panel;
+    QLabel* m_noPanelLabel;
+    QString m_previousDevice;
+    QString m_configPath;
+};
