@@ -495,8 +495,10 @@ EXPORT void ENTRY(cancel)(SANE_Handle handle)
     if (!h)
         return;
     __atomic_store_n(&h->cancel, 1, __ATOMIC_SEQ_CST);
-    if (!is_scanning(h)) /* between pages: the batch ends now; else at the next read */
+    if (!is_scanning(h)) /* between pages: the batch ends now */
         end_batch(h);
+    else /* the reader sees the cancel at its next (or current) read */
+        set_scanning(h, 0);
 }
 
 EXPORT SANE_Status ENTRY(set_io_mode)(SANE_Handle handle, SANE_Bool non_blocking)

@@ -109,16 +109,16 @@ private slots:
     }
 
     // Devices come and go with the scenario within one SANE session.
-  void deviceListFollowsScenario()
-  {
-    StartSane();
-    QVERIFY(WriteScenario("devices=zylkx:KX-8000\n"));
-    QCOMPARE(DeviceNames(), QStringList{"zylkx:KX-8000"});
-    QVERIFY(WriteScenario("devices=zylwy:WY200,zyljn:RV920\n"));
-    QCOMPARE(DeviceNames(), (QStringList{"zylwy:WY200", "zyljn:RV920"}));
-  }
+    void deviceListFollowsScenario()
+    {
+        StartSane();
+        QVERIFY(WriteScenario("devices=zylkx:KX-8000\n"));
+        QCOMPARE(DeviceNames(), QStringList{"zylkx:KX-8000"});
+        QVERIFY(WriteScenario("devices=zylwy:WY200,zyljn:RV920\n"));
+        QCOMPARE(DeviceNames(), (QStringList{"zylwy:WY200", "zyljn:RV920"}));
+    }
 
-  void openOnlyPresentDevices()
+    void openOnlyPresentDevices()
     {
         QVERIFY(WriteScenario("devices=zylwy:WY200\n"));
         StartSane();
@@ -469,6 +469,25 @@ private slots:
         Page next = ScanPage(m_handle);
         QCOMPARE(next.endStatus, SANE_STATUS_EOF);
         QCOMPARE(Marker(next, 100), QString("2A"));
+    }
+
+    // After a cancel within a page the device takes options again at once,
+    // and the abandoned page reports the cancel.
+    void cancelThenSetOptions()
+    {
+        QVERIFY(WriteScenario("sheets=2\n"));
+        StartSane();
+        QVERIFY(Open("zylkx:KX-8000"));
+        QCOMPARE(SetWord(m_handle, "resolution", 50), SANE_STATUS_GOOD);
+        QCOMPARE(sane_start(m_handle), SANE_STATUS_GOOD);
+        SANE_Byte buf[100];
+        SANE_Int len = 0;
+        QCOMPARE(sane_read(m_handle, buf, sizeof buf, &len), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(m_handle, "resolution", 60), SANE_STATUS_DEVICE_BUSY);
+        sane_cancel(m_handle);
+        QCOMPARE(SetWord(m_handle, "resolution", 60), SANE_STATUS_GOOD);
+        QCOMPARE(sane_read(m_handle, buf, sizeof buf, &len), SANE_STATUS_CANCELLED);
+        QCOMPARE(len, 0);
     }
 
     void frames_data()
