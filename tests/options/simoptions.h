@@ -5,7 +5,7 @@
 #include "sanescan.h"
 
 #include <QHash>
-#include <QtTest>
+#include <QList>
 
 // Options of the simulated scanners, read through the scanner session exactly
 // as the main window reads them before handing them to a panel.
