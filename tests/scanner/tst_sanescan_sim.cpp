@@ -1,0 +1,334 @@
+// SaneScan against the project's simulated scanners: device list, feeder
+// batches, device errors, every frame kind and cancel from another thread.
+#include "sanescan.h"
+#include "sim/sim_marker.h"
+#include "testtools.h"
+
+#include <QDir>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <thread>
+
+namespace {
+
+const QString kKx = QStringLiteral("zylkx:KX-8000");
+const int kDpi = 100;
+
+bool writeScenario(const QString& text)
+{
+    QFile f(QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR")) + "/scenario.conf");
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return false;
+    return f.write(text.toUtf8()) == text.toUtf8().size();
+}
+
+QString marker(const QString& path)
+{
+    const QImage gray = QImage(path).convertToFormat(QImage::Format_Grayscale8);
+    if (gray.isNull())
+        return QStringLiteral("<unreadable>");
+    char text[16] = {0};
+    sim_marker_decode(gray.constBits(), gray.width(), gray.height(), gray.bytesPerLine(), kDpi, text,
+                      sizeof text);
+    return QString::fromLatin1(text);
+}
+
+QByteArray swapped16(QByteArray b)
+{
+    for (int i = 0; i + 1 < b.size(); i += 2)
+        std::swap(b.data()[i], b.data()[i + 1]);
+    return b;
+}
+
+} // namespace
+
+class TestSaneScanSim : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void deviceList_data();
+    void deviceList();
+    void feederBatch_data();
+    void feederBatch();
+    void deviceErrors_data();
+    void deviceErrors();
+    void framesEqualScanimage_data();
+    void framesEqualScanimage();
+    void overrunStopsAtTheAnnouncedSize();
+    void cancelFromAnotherThread();
+
+private:
+    // Restarts SANE (the scenario's feeder is loaded at open) and opens the Kx device.
+    void open(const QString& scenario, const QList<QPair<QString, QString>>& settings);
+    QString base() const { return m_dir->filePath(QStringLiteral("page")); }
+    QStringList files() const { return QDir(m_dir->path()).entryList(QDir::Files, QDir::Name); }
+
+    SaneScan m_scan;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSaneScanSim::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+void TestSaneScanSim::cleanup()
+{
+    m_scan.CloseDevice();
+    m_scan.Exit();
+}
+
+void TestSaneScanSim::open(const QString& scenario, const QList<QPair<QString, QString>>& settings)
+{
+    QVERIFY(writeScenario(scenario));
+    m_scan.Init();
+    QList<QString> names;
+    QCOMPARE(m_scan.GetDeviceList(names), int(SANE_STATUS_GOOD));
+    QCOMPARE(m_scan.OpenDevice(kKx), int(SANE_STATUS_GOOD));
+    m_scan.GetAllOptions();
+    const QList<QPair<QString, QString>> common = {{"resolution", QString::number(kDpi)},
+                                                   {"paper-size", "A6"}};
+    for (const auto& s : common + settings)
+        QVERIFY(m_scan.SetOption(s.first, s.second));
+}
+
+void TestSaneScanSim::deviceList_data()
+{
+    QTest::addColumn<QString>("devices");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("all four in SANE order")
+        << "zylkx:KX-8000,zylkx:KX-F600,zylwy:WY200,zyljn:RV920"
+        << QStringList{"zylkx:KX-8000", "zylkx:KX-F600", "zylwy:WY200", "zyljn:RV920"};
+    QTest::newRow("one family") << "zylwy:WY200" << QStringList{"zylwy:WY200"};
+    QTest::newRow("none attached") << "" << QStringList();
+}
+
+void TestSaneScanSim::deviceList()
+{
+    QFETCH(QString, devices);
+    QFETCH(QStringList, expected);
+    QVERIFY(writeScenario("devices=" + devices + "\n"));
+    m_scan.Init();
+    QList<QString> names{"left over"};
+    QCOMPARE(m_scan.GetDeviceList(names), int(SANE_STATUS_GOOD));
+    QCOMPARE(names, expected);
+    for (const QString& name : expected) {
+        QCOMPARE(m_scan.OpenDevice(name), int(SANE_STATUS_GOOD));
+        m_scan.CloseDevice();
+    }
+    // After a reset only the given names may be opened.
+    m_scan.ResetScannerList({"zyljn:RV920"});
+    QCOMPARE(m_scan.OpenDevice(kKx), int(SANE_STATUS_UNSUPPORTED));
+}
+
+void TestSaneScanSim::feederBatch_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("markers");
+
+    QTest::newRow("three sheets") << "sheets=3"
+                                  << "Adf-front" << 0 << "pnm" << int(SANE_STATUS_GOOD)
+                                  << QStringList{"1A", "2A", "3A"};
+    QTest::newRow("three sheets as jpg")
+        << "sheets=3"
+        << "Adf-front" << 0 << "jpg" << int(SANE_STATUS_GOOD) << QStringList{"1A", "2A", "3A"};
+    QTest::newRow("page limit 1") << "sheets=3"
+                                  << "Adf-front" << 1 << "tiff" << int(SANE_STATUS_GOOD) << QStringList{"1A"};
+    QTest::newRow("duplex order") << "sheets=2"
+                                  << "Adf-duplex" << 0 << "png" << int(SANE_STATUS_GOOD)
+                                  << QStringList{"1A", "1B", "2A", "2B"};
+    QTest::newRow("empty feeder") << "sheets=0"
+                                  << "Adf-front" << 0 << "jpg" << int(SANE_STATUS_NO_DOCS) << QStringList();
+    QTest::newRow("flatbed one page")
+        << "sheets=3"
+        << "Flatbed" << 0 << "pnm" << int(SANE_STATUS_GOOD) << QStringList{"1A"};
+}
+
+void TestSaneScanSim::feederBatch()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, source);
+    QFETCH(int, limit);
+    QFETCH(QString, format);
+    QFETCH(int, status);
+    QFETCH(QStringList, markers);
+
+    open(scenario, {{"source", source}, {"mode", "Gray"}, {"paper-size", "A6"}});
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    QCOMPARE(m_scan.Scan(base(), format, 41, 3, limit), status);
+    QStringList expectedFiles, found;
+    for (int i = 0; i < markers.size(); ++i) {
+        const QString name = QStringLiteral("page%1.%2").arg(41 + i, 3, 10, QLatin1Char('0')).arg(format);
+        expectedFiles << name;
+        QCOMPARE(spy.at(i).at(0).toString(), m_dir->filePath(name));
+        found << marker(m_dir->filePath(name));
+    }
+    QCOMPARE(files(), expectedFiles);
+    QCOMPARE(spy.count(), markers.size());
+    QCOMPARE(found, markers);
+}
+
+void TestSaneScanSim::deviceErrors_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<QString>("code");
+
+    QTest::newRow("jam on sheet 2") << "sheets=3\nerror=jam\nerror-sheet=2\n"
+                                    << int(SANE_STATUS_JAMMED) << QStringList{"page1.jpg", "page2.jpg.part"}
+                                    << "0x03800753";
+    QTest::newRow("multifeed at start of sheet 2")
+        << "sheets=3\nerror=multifeed\nerror-sheet=2\nerror-at=start\n"
+        << int(SANE_STATUS_JAMMED) << QStringList{"page1.jpg"} << "0x03800755";
+    QTest::newRow("cover open at start") << "sheets=3\nerror=cover-open\nerror-at=start\n"
+                                         << int(SANE_STATUS_COVER_OPEN) << QStringList() << "0x03800760";
+    QTest::newRow("i/o error on sheet 1")
+        << "sheets=3\nerror=io-error\n"
+        << int(SANE_STATUS_IO_ERROR) << QStringList{"page1.jpg.part"} << "0x03800770";
+}
+
+void TestSaneScanSim::deviceErrors()
+{
+    QFETCH(QString, scenario);
+    QFETCH(int, status);
+    QFETCH(QStringList, left);
+    QFETCH(QString, code);
+
+    open(scenario, {{"mode", "Color"}});
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    QCOMPARE(m_scan.Scan(base(), "jpg", 1, 1, 0), status);
+    QCOMPARE(files(), left);
+    // Every page attempt is announced by its final name, the failed one too.
+    QCOMPARE(spy.count(), left.size());
+    if (!left.isEmpty())
+        QCOMPARE(spy.last().at(0).toString(), m_dir->filePath(QString(left.last()).remove(".part")));
+    Opt_Result error;
+    m_scan.GetOption("get-sc-error", error);
+    QCOMPARE(error.value, code);
+}
+
+void TestSaneScanSim::framesEqualScanimage_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("format");
+
+    QTest::newRow("lineart pnm") << ""
+                                 << "Lineart"
+                                 << "pnm";
+    QTest::newRow("lineart tiff") << ""
+                                  << "Lineart"
+                                  << "tiff";
+    QTest::newRow("gray tiff") << ""
+                               << "Gray"
+                               << "tiff";
+    QTest::newRow("colour pnm") << ""
+                                << "Color"
+                                << "pnm";
+    QTest::newRow("gray16 pnm") << "depth=16\n"
+                                << "Gray"
+                                << "pnm";
+    QTest::newRow("colour16 tiff") << "depth=16\n"
+                                   << "Color"
+                                   << "tiff";
+    QTest::newRow("unknown length gray pnm") << "unknown-lines=1\n"
+                                             << "Gray"
+                                             << "pnm";
+    QTest::newRow("unknown length lineart tiff") << "unknown-lines=1\n"
+                                                 << "Lineart"
+                                                 << "tiff";
+    QTest::newRow("three-pass colour pnm") << "three-pass=1\n"
+                                           << "Color"
+                                           << "pnm";
+    QTest::newRow("three-pass unknown length tiff") << "three-pass=1\nunknown-lines=1\n"
+                                                    << "Color"
+                                                    << "tiff";
+    QTest::newRow("small reads gray16 pnm") << "depth=16\nchunk-lines=1\n"
+                                            << "Gray"
+                                            << "pnm";
+}
+
+void TestSaneScanSim::framesEqualScanimage()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, mode);
+    QFETCH(QString, format);
+
+    open("sheets=1\n" + scenario, {{"mode", mode}});
+    QCOMPARE(m_scan.Scan(base(), format, 1, 1, 0), int(SANE_STATUS_GOOD));
+    const QString page = base() + "1." + format;
+    QCOMPARE(files(), QStringList{QFileInfo(page).fileName()});
+
+    // The peer front end reads the same first sheet in its own process.
+    QProcess peer;
+    peer.start("scanimage", {"-d", kKx, "--format=pnm", "--mode=" + mode,
+                             "--resolution=" + QString::number(kDpi), "--paper-size=A6"});
+    QVERIFY(peer.waitForFinished(60000));
+    int width = 0, height = 0;
+    const QByteArray expected = pnmPixels(peer.readAllStandardOutput(), &width, &height);
+    QVERIFY2(!expected.isEmpty(), peer.readAllStandardError().constData());
+
+    const QByteArray ours = readAll(page);
+    const bool wide = scenario.contains("depth=16");
+    if (format == "pnm") {
+        QVERIFY(ours.contains(QByteArray("\n#dpi:") + QByteArray::number(kDpi) + "\n"));
+        if (wide)
+            QVERIFY(ours.contains("\n65535\n"));
+        QCOMPARE(pnmPixels(ours), expected);
+    } else {
+        QCOMPARE(ours.left(2), QByteArray(wide ? "II" : "MM"));
+        QCOMPARE(ours.right(expected.size()), wide ? swapped16(expected) : expected);
+        const QString info = runTool("tiffinfo", {page}, true);
+        QVERIFY2(info.contains(QStringLiteral("Image Width: %1 Image Length: %2").arg(width).arg(height)),
+                 qPrintable(info));
+    }
+    if (!wide)
+        QCOMPARE(marker(page), QStringLiteral("1A"));
+}
+
+void TestSaneScanSim::overrunStopsAtTheAnnouncedSize()
+{
+    open("sheets=1\nextra-lines=40\n", {{"mode", "Gray"}});
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    const int status = m_scan.Scan(base(), "pnm", 1, 1, 0);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(files(), QStringList{"page1.pnm"});
+    int width = 0, height = 0;
+    const QByteArray pixels = pnmPixels(readAll(base() + "1.pnm"), &width, &height);
+    // A6 at 100 dpi: 413 × 583; the extra rows are not in the file.
+    QCOMPARE(QSize(width, height), QSize(413, 583));
+    QCOMPARE(pixels.size(), width * height);
+    QCOMPARE(marker(base() + "1.pnm"), QStringLiteral("1A"));
+    QCOMPARE(status, int(SANE_STATUS_GOOD));
+}
+
+void TestSaneScanSim::cancelFromAnotherThread()
+{
+    open("sheets=3\npage-delay-ms=5000\n", {{"mode", "Color"}});
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        m_scan.CancelScan();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    const int status = m_scan.Scan(base(), "jpg", 1, 1, 0);
+    canceller.join();
+    QCOMPARE(status, int(SANE_STATUS_CANCELLED));
+    QVERIFY(timer.elapsed() < 4000);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(files(), QStringList{"page1.jpg.part"});
+}
+
+QTEST_GUILESS_MAIN(TestSaneScanSim)
+#include "tst_sanescan_sim.moc"
