@@ -1,5 +1,6 @@
 #pragma once
 
+#include "optionwidget.h"
 #include "parentscanneroptions.h"
 
 #include <QAbstractSpinBox>
@@ -60,6 +61,17 @@ inline QStringList Names(const QStringList& pairs)
     QStringList out;
     for (const QString& p : pairs)
         out << p.section(QLatin1Char('='), 0, 0);
+    return out;
+}
+
+// Every binding as "name=value|1" (or "|0" when disabled), in binding order:
+// what the panel would save.
+inline QStringList State(const ParentScannerOptions& options)
+{
+    QStringList out;
+    for (const ParamConfig& c : options.ParamConfigs())
+        out << c.optionName + QLatin1Char('=') + OptionWidget::ValueText(c.widget) +
+                   (c.widget->isEnabled() ? QLatin1String("|1") : QLatin1String("|0"));
     return out;
 }
 

@@ -169,14 +169,7 @@ void TestRV920ScannerOptions::roundTrip()
     QVERIFY(panel->SaveParamsToIni());
     QVERIFY(QFile::exists(m_dir.filePath("zyljn_RV920.ini")));
     auto rebuilt = Start();
-    QStringList saved, restored;
-    for (const ParamConfig& c : panel->ParamConfigs())
-        saved << c.optionName + "=" + OptionWidget::ValueText(c.widget) +
-                     (c.widget->isEnabled() ? "|1" : "|0");
-    for (const ParamConfig& c : rebuilt->ParamConfigs())
-        restored << c.optionName + "=" + OptionWidget::ValueText(c.widget) +
-                        (c.widget->isEnabled() ? "|1" : "|0");
-    QCOMPARE(restored, saved);
+    QCOMPARE(State(*rebuilt), State(*panel));
     QCOMPARE(Find<QComboBox>(rebuilt.get(), "cmMode")->currentIndex(), 0);
 }
 

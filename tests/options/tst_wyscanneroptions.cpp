@@ -219,14 +219,7 @@ void TestWyScannerOptions::roundTrip()
                                    "cbBlankPageSkip=1", "sbBlankPageSkipSensitivity=5"});
     QVERIFY(panel->SaveParamsToIni());
     auto rebuilt = Start();
-    QStringList saved, restored;
-    for (const ParamConfig& c : panel->ParamConfigs())
-        saved << c.optionName + "=" + OptionWidget::ValueText(c.widget) +
-                     (c.widget->isEnabled() ? "|1" : "|0");
-    for (const ParamConfig& c : rebuilt->ParamConfigs())
-        restored << c.optionName + "=" + OptionWidget::ValueText(c.widget) +
-                        (c.widget->isEnabled() ? "|1" : "|0");
-    QCOMPARE(restored, saved);
+    QCOMPARE(State(*rebuilt), State(*panel));
     QCOMPARE(ScanPairs(*rebuilt), ScanPairs(*panel));
     QCOMPARE(rebuilt->GetTotalScanCount(), 2);
 }
