@@ -5,6 +5,7 @@
 #include "pdfconvert.h"
 #include "targetfile.h"
 #include "temppath.h"
+#include "tiffassembler.h"
 #include "tiffcombine.h"
 #include "tifflog.h"
 
@@ -15,6 +16,8 @@
 #include <QImageWriter>
 #include <QTextStream>
 #include <QTransform>
+
+#include <future>
 
 namespace {
 
@@ -114,6 +117,12 @@ bool ImageProc::CopyFile(const QString& src, const QString& dst)
 
 bool ImageProc::SaveCompressedTiff(const QImage& image, const QString& dst, bool bilevel, bool jpegInTiff)
 {
+    const QString compression = !bilevel && jpegInTiff ? "jpeg" : "zip";
+    if (TiffAssembler::CanAddImage(image)) {
+        TiffAssembler tiff;
+        return tiff.Open(dst, compression) && tiff.AddImage(image) && tiff.Commit();
+    }
+    // Other formats take the way through Qt's TIFF writer.
     const QString plain = GetTempFilePath("tiff");
     if (plain.isEmpty())
         return false;
@@ -121,7 +130,7 @@ bool ImageProc::SaveCompressedTiff(const QImage& image, const QString& dst, bool
     writer.setQuality(80);
     bool ok = writer.write(image);
     if (ok)
-        ok = compresstiff(plain, dst, !bilevel && jpegInTiff ? "jpeg" : "zip") == 0;
+        ok = compresstiff(plain, dst, compression) == 0;
     if (!ok)
         qCWarning(lcOutput) << "Failed to write compressed TIFF file:" << plain << "to" << dst;
     QFile::remove(plain);
@@ -170,42 +179,63 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
     return writeImage(image, dst, writer);
 }
 
+namespace {
+
+// One page of a multi-page TIFF, prepared off the writing thread: either the
+// page file itself or its image widened to 32-bit RGB.
+struct TiffPage {
+    bool ok = false;
+    bool useFile = false;
+    QImage image;
+};
+
+TiffPage prepareTiffPage(const QString& page)
+{
+    TiffPage result;
+    const QImage image = ImageProc::LoadPage(page);
+    if (image.isNull())
+        return result;
+    const QImage::Format format = image.format();
+    result.ok = true;
+    if (QFileInfo(page).suffix().toLower() == "tiff" && !isBilevel(format) &&
+        format != QImage::Format_Grayscale8) {
+        result.useFile = true;
+        return result;
+    }
+    // JPEG in TIFF needs 8-bit samples: widen bilevel and grey pages.
+    result.image = image.convertToFormat(QImage::Format_RGB32);
+    return result;
+}
+
+} // namespace
+
 bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
 {
     for (const QString& page : pages) {
         if (!QFileInfo::exists(page))
             return false;
     }
-    QList<QString> files;
-    QList<QString> temporaries;
-    bool ok = true;
-    for (const QString& page : pages) {
-        const QImage image = LoadPage(page);
-        if (image.isNull()) {
-            ok = false;
-            break;
+    TiffAssembler tiff;
+    if (!tiff.Open(dst, "jpeg"))
+        return false;
+    // Decode the next page on a second thread while this one is compressed;
+    // the file is written in page order by this thread alone, so the output
+    // does not depend on the timing.
+    std::future<TiffPage> next;
+    if (!pages.isEmpty())
+        next = std::async(std::launch::async, prepareTiffPage, pages.first());
+    for (int i = 0; i < pages.size(); ++i) {
+        TiffPage page = next.get();
+        if (i + 1 < pages.size())
+            next = std::async(std::launch::async, prepareTiffPage, pages.at(i + 1));
+        const bool added = page.ok && (page.useFile ? tiff.AddFile(pages.at(i)) : tiff.AddImage(page.image));
+        if (!added) {
+            if (next.valid())
+                next.wait();
+            return false;
         }
-        const QImage::Format format = image.format();
-        if (QFileInfo(page).suffix().toLower() == "tiff" && !isBilevel(format) &&
-            format != QImage::Format_Grayscale8) {
-            files.append(page);
-            continue;
-        }
-        // JPEG in TIFF needs 8-bit samples: widen bilevel and grey pages.
-        const QString tmp = GetTempFilePath("tiff");
-        QImageWriter writer(tmp, "TIFF");
-        writer.setQuality(100);
-        if (tmp.isEmpty() || !writer.write(image.convertToFormat(QImage::Format_RGB32))) {
-            ok = false;
-            break;
-        }
-        files.append(tmp);
-        temporaries.append(tmp);
     }
-    ok = ok && combine2multiff(files, dst, "jpeg") == 0;
-    for (const QString& tmp : temporaries)
-        QFile::remove(tmp);
-    return ok;
+    return tiff.Commit();
 }
 
 QString ImageProc::PdfSource(const QString& page, QList<QString>* temps)

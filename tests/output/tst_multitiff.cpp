@@ -2,6 +2,7 @@
 // ImageProc::SaveMultiTiff.
 #include "imageproc.h"
 #include "pagemaker.h"
+#include "tiffassembler.h"
 #include "tiffcombine.h"
 
 #include <QDir>
@@ -23,6 +24,8 @@ private slots:
     void emptyList();
     void commaInPath();
     void directorySelector();
+    void imageMatchesQtFileCopy_data();
+    void imageMatchesQtFileCopy();
     void saveMixedPages();
     void saveMissingPage();
 
@@ -168,6 +171,34 @@ void TestMultiTiff::directorySelector()
     QCOMPARE(maxDifference(dirs[0], three[2]), 0);
     QVERIFY(maxDifference(dirs[0], three[0]) > 0);
     QCOMPARE(dirs[1].width, 30u);
+}
+
+void TestMultiTiff::imageMatchesQtFileCopy_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<QString>("compression");
+    QTest::newRow("rgb 300 dpi jpeg") << int(QImage::Format_RGB32) << 300 << "jpeg";
+    QTest::newRow("grey 200 dpi jpeg") << int(QImage::Format_Grayscale8) << 200 << "jpeg";
+    QTest::newRow("rgb 254 dpi (whole dots per cm) zip") << int(QImage::Format_RGB32) << 254 << "zip";
+    QTest::newRow("grey 600 dpi lzw") << int(QImage::Format_Grayscale8) << 600 << "lzw";
+}
+
+// Writing a decoded page straight into the TIFF must give the very file that
+// copying Qt's own TIFF of that page gives.
+void TestMultiTiff::imageMatchesQtFileCopy()
+{
+    QFETCH(int, format);
+    QFETCH(int, dpi);
+    QFETCH(QString, compression);
+    const QImage image = pattern(101, 67, QImage::Format(format), dpi);
+    QVERIFY(image.save(path("qt.tiff"), "tiff"));
+    QCOMPARE(compresstiff(path("qt.tiff"), path("copied.tiff"), compression), 0);
+    TiffAssembler tiff;
+    QVERIFY(tiff.Open(path("direct.tiff"), compression));
+    QVERIFY(tiff.AddImage(image));
+    QVERIFY(tiff.Commit());
+    QCOMPARE(bytes(path("direct.tiff")), bytes(path("copied.tiff")));
 }
 
 void TestMultiTiff::saveMixedPages()

@@ -1,0 +1,364 @@
+#include "tiffassembler.h"
+
+#include "targetfile.h"
+#include "tifflog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QVector>
+
+#include <tiffio.h>
+#include <vector>
+
+namespace {
+
+struct CompressOptions {
+    uint16_t compression = COMPRESSION_NONE;
+    int predictor = -1; // -1: keep the input's predictor
+    int quality = 75;   // libtiff's JPEG default
+    int zipLevel = -1;
+    bool jpegRaw = false;
+};
+
+bool parseNumber(const QString& text, int* value)
+{
+    bool ok = false;
+    *value = text.toInt(&ok);
+    return ok;
+}
+
+bool parseCompression(const QString& text, CompressOptions* opt)
+{
+    const QStringList parts = text.split(':');
+    const QString name = parts.first();
+    if (name == "none") {
+        opt->compression = COMPRESSION_NONE;
+    } else if (name == "packbits") {
+        opt->compression = COMPRESSION_PACKBITS;
+    } else if (name == "lzw" || name == "zip") {
+        opt->compression = name == "lzw" ? COMPRESSION_LZW : COMPRESSION_ADOBE_DEFLATE;
+        for (int i = 1; i < parts.size(); ++i) {
+            const QString& p = parts.at(i);
+            int value = 0;
+            if (name == "zip" && p.startsWith('p') && parseNumber(p.mid(1), &value))
+                opt->zipLevel = value;
+            else if (parseNumber(p, &value) && value >= 1 && value <= 3)
+                opt->predictor = value;
+            else
+                return false;
+        }
+    } else if (name == "jpeg") {
+        opt->compression = COMPRESSION_JPEG;
+        for (int i = 1; i < parts.size(); ++i) {
+            const QString& p = parts.at(i);
+            int value = 0;
+            if (p == "r")
+                opt->jpegRaw = true;
+            else if (parseNumber(p, &value) && value >= 1 && value <= 100)
+                opt->quality = value;
+            else
+                return false;
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// One input: a file and the directories to take from it (empty: all).
+struct Source {
+    QString path;
+    QVector<tdir_t> dirs;
+};
+
+// A path that exists is always taken as written. Otherwise a trailing
+// ",<n>[,<n>...]" selects directories of the file named before it.
+bool resolveSource(const QString& input, Source* src)
+{
+    if (QFileInfo::exists(input)) {
+        src->path = input;
+        return true;
+    }
+    static const QRegularExpression selector("^(.+?)((?:,\\d+)+)$");
+    const QRegularExpressionMatch m = selector.match(input);
+    if (!m.hasMatch() || !QFileInfo::exists(m.captured(1)))
+        return false;
+    src->path = m.captured(1);
+    const QStringList numbers = m.captured(2).split(',', Qt::SkipEmptyParts);
+    for (const QString& n : numbers)
+        src->dirs.append(tdir_t(n.toUInt()));
+    return true;
+}
+
+template <typename T> void copyField(TIFF* in, TIFF* out, ttag_t tag)
+{
+    T value;
+    if (TIFFGetField(in, tag, &value))
+        TIFFSetField(out, tag, value);
+}
+
+void copyDescriptiveFields(TIFF* in, TIFF* out)
+{
+    copyField<uint32_t>(in, out, TIFFTAG_SUBFILETYPE);
+    copyField<uint16_t>(in, out, TIFFTAG_FILLORDER);
+    copyField<uint16_t>(in, out, TIFFTAG_ORIENTATION);
+    copyField<uint16_t>(in, out, TIFFTAG_SAMPLEFORMAT);
+    copyField<uint16_t>(in, out, TIFFTAG_MINSAMPLEVALUE);
+    copyField<uint16_t>(in, out, TIFFTAG_MAXSAMPLEVALUE);
+    copyField<float>(in, out, TIFFTAG_XRESOLUTION);
+    copyField<float>(in, out, TIFFTAG_YRESOLUTION);
+    copyField<uint16_t>(in, out, TIFFTAG_RESOLUTIONUNIT);
+    const ttag_t texts[] = {TIFFTAG_DOCUMENTNAME, TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE,
+                            TIFFTAG_MODEL,        TIFFTAG_SOFTWARE,         TIFFTAG_DATETIME,
+                            TIFFTAG_ARTIST,       TIFFTAG_HOSTCOMPUTER,     TIFFTAG_COPYRIGHT};
+    for (ttag_t tag : texts)
+        copyField<const char*>(in, out, tag);
+    uint16_t count = 0;
+    uint16_t* extra = nullptr;
+    if (TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &count, &extra))
+        TIFFSetField(out, TIFFTAG_EXTRASAMPLES, count, extra);
+    uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (TIFFGetField(in, TIFFTAG_COLORMAP, &red, &green, &blue))
+        TIFFSetField(out, TIFFTAG_COLORMAP, red, green, blue);
+}
+
+// Photometric and codec settings of an output directory whose samples are
+// `photometric`; `inPredictor` is the input's predictor (0: none).
+void applyCompression(TIFF* out, const CompressOptions& opt, uint16_t photometric, uint16_t inPredictor)
+{
+    const bool ycbcr = opt.compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_RGB && !opt.jpegRaw;
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, ycbcr ? PHOTOMETRIC_YCBCR : photometric);
+    if (opt.compression == COMPRESSION_JPEG) {
+        TIFFSetField(out, TIFFTAG_JPEGQUALITY, opt.quality);
+        if (ycbcr)
+            TIFFSetField(out, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    } else if (opt.compression == COMPRESSION_LZW || opt.compression == COMPRESSION_ADOBE_DEFLATE) {
+        if (opt.predictor > 0)
+            TIFFSetField(out, TIFFTAG_PREDICTOR, uint16_t(opt.predictor));
+        else if (inPredictor > 0)
+            TIFFSetField(out, TIFFTAG_PREDICTOR, inPredictor);
+        if (opt.compression == COMPRESSION_ADOBE_DEFLATE && opt.zipLevel >= 0)
+            TIFFSetField(out, TIFFTAG_ZIPQUALITY, opt.zipLevel);
+    }
+}
+
+// Writes the output directory's structure fields. Returns false for input the
+// copy cannot represent.
+bool setupDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
+{
+    uint32_t width = 0, length = 0;
+    uint16_t bps = 1, spp = 1, planar = PLANARCONFIG_CONTIG, inCompression = COMPRESSION_NONE;
+    uint16_t photometric = 0;
+    if (!TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length))
+        return false;
+    TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(in, TIFFTAG_COMPRESSION, &inCompression);
+    if (!TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric))
+        photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    if (inCompression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_YCBCR) {
+        // Let the codec hand out RGB; the copy then treats the input as RGB.
+        TIFFSetField(in, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        photometric = PHOTOMETRIC_RGB;
+    }
+
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, length);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, bps);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, spp);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, planar);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, opt.compression);
+    copyDescriptiveFields(in, out);
+
+    uint16_t predictor = 0;
+    applyCompression(out, opt, photometric, TIFFGetField(in, TIFFTAG_PREDICTOR, &predictor) ? predictor : 0);
+
+    if (TIFFIsTiled(in)) {
+        uint32_t tw = 0, tl = 0;
+        TIFFGetField(in, TIFFTAG_TILEWIDTH, &tw);
+        TIFFGetField(in, TIFFTAG_TILELENGTH, &tl);
+        TIFFSetField(out, TIFFTAG_TILEWIDTH, tw);
+        TIFFSetField(out, TIFFTAG_TILELENGTH, tl);
+    } else {
+        TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, length < 16 ? length : uint32_t(16));
+    }
+    return true;
+}
+
+bool copyScanlines(TIFF* in, TIFF* out)
+{
+    uint32_t length = 0;
+    uint16_t spp = 1, planar = PLANARCONFIG_CONTIG;
+    TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length);
+    TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
+    const tmsize_t size = TIFFScanlineSize(in);
+    if (size <= 0 || size != TIFFScanlineSize(out))
+        return false;
+    std::vector<unsigned char> buf(static_cast<size_t>(size));
+    const uint16_t planes = planar == PLANARCONFIG_SEPARATE ? spp : 1;
+    for (uint16_t s = 0; s < planes; ++s) {
+        for (uint32_t row = 0; row < length; ++row) {
+            if (TIFFReadScanline(in, buf.data(), row, s) < 0 ||
+                TIFFWriteScanline(out, buf.data(), row, s) < 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+bool copyTiles(TIFF* in, TIFF* out)
+{
+    const tmsize_t size = TIFFTileSize(in);
+    if (size <= 0)
+        return false;
+    std::vector<unsigned char> buf(static_cast<size_t>(size));
+    const uint32_t count = TIFFNumberOfTiles(in);
+    for (uint32_t t = 0; t < count; ++t) {
+        const tmsize_t n = TIFFReadEncodedTile(in, t, buf.data(), size);
+        if (n < 0 || TIFFWriteEncodedTile(out, t, buf.data(), n) < 0)
+            return false;
+    }
+    return true;
+}
+
+bool copyDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
+{
+    if (!setupDirectory(in, out, opt))
+        return false;
+    const bool copied = TIFFIsTiled(in) ? copyTiles(in, out) : copyScanlines(in, out);
+    return copied && TIFFWriteDirectory(out);
+}
+
+bool copySource(const Source& src, TIFF* out, const CompressOptions& opt)
+{
+    TIFF* in = TIFFOpen(QFile::encodeName(src.path).constData(), "r");
+    if (!in)
+        return false;
+    bool ok = true;
+    if (src.dirs.isEmpty()) {
+        do {
+            ok = copyDirectory(in, out, opt);
+        } while (ok && TIFFReadDirectory(in));
+    } else {
+        for (tdir_t dir : src.dirs) {
+            ok = TIFFSetDirectory(in, dir) && copyDirectory(in, out, opt);
+            if (!ok)
+                break;
+        }
+    }
+    TIFFClose(in);
+    return ok;
+}
+
+bool writeImage(TIFF* out, const QImage& image, const CompressOptions& opt)
+{
+    const bool grey = image.format() == QImage::Format_Grayscale8;
+    const uint16_t spp = grey ? 1 : 3;
+    const uint32_t width = uint32_t(image.width()), length = uint32_t(image.height());
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, length);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, spp);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, opt.compression);
+    TIFFSetField(out, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    // Qt's writer states whole dots per centimetre as such, else dots per inch.
+    const int dpmX = image.dotsPerMeterX(), dpmY = image.dotsPerMeterY();
+    if (dpmX % 100 == 0 && dpmY % 100 == 0) {
+        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, float(dpmX / 100.0));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, float(dpmY / 100.0));
+    } else {
+        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, float(qRound(dpmX * 0.0254)));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, float(qRound(dpmY * 0.0254)));
+    }
+    applyCompression(out, opt, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB, 0);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, length < 16 ? length : uint32_t(16));
+    if (TIFFScanlineSize(out) != tmsize_t(width) * spp)
+        return false;
+    std::vector<unsigned char> line(size_t(width) * spp);
+    for (uint32_t y = 0; y < length; ++y) {
+        const uchar* src = image.constScanLine(int(y));
+        unsigned char* row = const_cast<unsigned char*>(src);
+        if (!grey) {
+            const QRgb* px = reinterpret_cast<const QRgb*>(src);
+            for (uint32_t x = 0; x < width; ++x) {
+                line[x * 3] = uchar(qRed(px[x]));
+                line[x * 3 + 1] = uchar(qGreen(px[x]));
+                line[x * 3 + 2] = uchar(qBlue(px[x]));
+            }
+            row = line.data();
+        }
+        if (TIFFWriteScanline(out, row, y, 0) < 0)
+            return false;
+    }
+    return TIFFWriteDirectory(out);
+}
+
+} // namespace
+
+struct TiffAssembler::Options : CompressOptions {};
+
+TiffAssembler::TiffAssembler() : m_opt(new Options)
+{
+}
+
+TiffAssembler::~TiffAssembler()
+{
+    if (m_out)
+        TIFFClose(m_out);
+}
+
+bool TiffAssembler::Open(const QString& output, const QString& compression)
+{
+    InstallTiffHandlers();
+    if (m_out || !parseCompression(compression, m_opt.get()))
+        return false;
+    m_target.reset(new TargetFile(output));
+    if (!m_target->isValid())
+        return false;
+    m_out = TIFFOpen(QFile::encodeName(m_target->tempPath()).constData(), "wb");
+    return m_out != nullptr;
+}
+
+bool TiffAssembler::Resolvable(const QString& input)
+{
+    Source src;
+    return resolveSource(input, &src);
+}
+
+bool TiffAssembler::AddFile(const QString& input)
+{
+    Source src;
+    if (!m_out || m_failed || !resolveSource(input, &src))
+        return false;
+    m_failed = !copySource(src, m_out, *m_opt);
+    return !m_failed;
+}
+
+bool TiffAssembler::CanAddImage(const QImage& image)
+{
+    return !image.isNull() &&
+           (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_Grayscale8);
+}
+
+bool TiffAssembler::AddImage(const QImage& image)
+{
+    if (!m_out || m_failed || !CanAddImage(image))
+        return false;
+    m_failed = !writeImage(m_out, image, *m_opt);
+    return !m_failed;
+}
+
+bool TiffAssembler::Commit()
+{
+    if (!m_out)
+        return false;
+    TIFFClose(m_out);
+    m_out = nullptr;
+    return !m_failed && m_target->commit();
+}
