@@ -223,11 +223,11 @@ bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
     // does not depend on the timing.
     std::future<TiffPage> next;
     if (!pages.isEmpty())
-        next = std::async(std::launch::async, prepareTiffPage, pages.first());
+        next = std::async(std::launch::async | std::launch::deferred, prepareTiffPage, pages.first());
     for (int i = 0; i < pages.size(); ++i) {
         TiffPage page = next.get();
         if (i + 1 < pages.size())
-            next = std::async(std::launch::async, prepareTiffPage, pages.at(i + 1));
+            next = std::async(std::launch::async | std::launch::deferred, prepareTiffPage, pages.at(i + 1));
         const bool added = page.ok && (page.useFile ? tiff.AddFile(pages.at(i)) : tiff.AddImage(page.image));
         if (!added) {
             if (next.valid())

@@ -13,7 +13,13 @@
 #include <QUuid>
 #include <QXmlStreamWriter>
 
-#include <JlCompress.h>
+#include <QDirIterator>
+
+#include <algorithm>
+#include <quazip.h>
+#include <quazipfile.h>
+#include <quazipnewinfo.h>
+#include <zlib.h>
 
 namespace {
 
@@ -266,10 +272,46 @@ bool OFDProcess::Zip()
     TargetFile target(m_dst);
     if (!target.isValid())
         return false;
-    // The staging folder's contents become the package root.
-    if (!JlCompress::compressDir(target.tempPath(), m_stagingDir, true))
+    // The staging folder's contents become the package root, entry file
+    // first. Page images are stored as they are: deflating JPEG data costs
+    // time and gains nothing.
+    QStringList entries;
+    QDirIterator it(m_stagingDir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << QDir(m_stagingDir).relativeFilePath(it.next());
+    std::sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
+        return (a == "OFD.xml") != (b == "OFD.xml") ? a == "OFD.xml" : a < b;
+    });
+    QuaZip zip(target.tempPath());
+    if (!zip.open(QuaZip::mdCreate))
         return false;
-    return target.commit();
+    bool ok = true;
+    for (const QString& entry : entries) {
+        if (!(ok = AddZipEntry(&zip, entry)))
+            break;
+    }
+    zip.close();
+    return ok && zip.getZipError() == ZIP_OK && target.commit();
+}
+
+bool OFDProcess::AddZipEntry(QuaZip* zip, const QString& entry)
+{
+    const QString source = m_stagingDir + entry;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const bool media = entry.startsWith("Doc_0/Res/");
+    QuaZipFile out(zip);
+    if (!out.open(QIODevice::WriteOnly, QuaZipNewInfo(entry, source), nullptr, 0, media ? 0 : Z_DEFLATED,
+                  media ? 0 : Z_DEFAULT_COMPRESSION))
+        return false;
+    QByteArray block;
+    bool ok = true;
+    while (ok && !(block = in.read(1 << 20)).isEmpty())
+        ok = out.write(block) == block.size();
+    ok = ok && in.error() == QFileDevice::NoError;
+    out.close();
+    return ok && out.getZipError() == ZIP_OK;
 }
 
 bool OFDProcess::createOFD(const QVector<PageInfo>& pages)

@@ -10,6 +10,7 @@
 #include <functional>
 
 class QXmlStreamWriter;
+class QuaZip;
 
 // Writes page images as an OFD document (GB/T 33190-2016): a zip package of
 // XML files with every page showing a byte-for-byte copy of its page file.
@@ -51,6 +52,7 @@ private:
     bool WriteDocumentRes();
     bool WritePage(int index);
     bool Zip();
+    bool AddZipEntry(QuaZip* zip, const QString& entry);
 
     QString m_stagingDir;
     QString m_dst;

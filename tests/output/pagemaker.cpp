@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QProcess>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <tiffio.h>
 #include <vector>
 
@@ -144,6 +146,24 @@ QString run(const QString& program, const QStringList& args, bool* ok)
     if (ok)
         *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+FileSizeLimit::FileSizeLimit(quint64 bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lim{};
+    getrlimit(RLIMIT_FSIZE, &lim);
+    m_oldSoft = lim.rlim_cur;
+    lim.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lim);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit lim{};
+    getrlimit(RLIMIT_FSIZE, &lim);
+    lim.rlim_cur = m_oldSoft;
+    setrlimit(RLIMIT_FSIZE, &lim);
 }
 
 QByteArray bytes(const QString& path)

@@ -38,6 +38,19 @@ int maxDifference(const TiffDir& a, const TiffDir& b);
 // Runs a program, returns its standard output; `ok` tells whether it exited 0.
 QString run(const QString& program, const QStringList& args, bool* ok = nullptr);
 
+// Lowers the process's file-size limit while it lives: writes beyond it fail
+// with EFBIG, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(quint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    quint64 m_oldSoft = 0;
+};
+
 // Bytes of a file (empty when unreadable).
 QByteArray bytes(const QString& path);
 

@@ -11,9 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace PageMaker;
 
 namespace {
@@ -33,22 +30,6 @@ QList<int> numbersOf(const QString& text, const QString& attribute)
         out << it.next().captured(1).toInt();
     return out;
 }
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lim = m_old;
-        lim.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 } // namespace
 
@@ -94,6 +75,10 @@ void TestOfd::packageStructure()
     const QStringList pages{path("p1.jpg"), path("p2.png"), path("p3.tiff")};
     ImageProc proc;
     QVERIFY(proc.SaveMultiOFD(pages, path("doc.ofd")));
+    bool tested = false;
+    run("unzip", {"-tq", path("doc.ofd")}, &tested);
+    QVERIFY(tested);
+    QCOMPARE(run("unzip", {"-Z1", path("doc.ofd")}).section('\n', 0, 0), QString("OFD.xml"));
     const QString root = unpack(path("doc.ofd"));
     QVERIFY(!root.isEmpty());
 

@@ -8,9 +8,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace PageMaker;
 
 namespace {
@@ -71,22 +68,6 @@ double renderDifference(const QString& pdf, int page, const QImage& expected)
             sum += qAbs(qGray(rendered.pixel(x, y)) - qGray(expected.pixel(x, y)));
     return sum / (expected.width() * expected.height());
 }
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lim = m_old;
-        lim.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 } // namespace
 

@@ -10,8 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <thread>
 
 using namespace PageMaker;
@@ -22,24 +20,6 @@ int dpiOf(const QImage& image)
 {
     return qRound(image.dotsPerMeterX() * 0.0254);
 }
-
-// Lowers the process's file-size limit for its lifetime: writes beyond it
-// fail with EFBIG, as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lim = m_old;
-        lim.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 QStringList leftovers(const QString& dir)
 {
