@@ -18,6 +18,7 @@ void ModalAnswerer::Poll()
     }
     if (box != m_lastSeen) {
         m_lastSeen = box;
+        m_seenFor.start();
         titles << box->windowTitle();
         texts << box->text();
         icons << box->icon();
@@ -26,7 +27,7 @@ void ModalAnswerer::Poll()
             buttonTexts << button->text();
         }
     }
-    if (m_passive) {
+    if (m_passive || m_seenFor.elapsed() < m_delayMs) {
         return;
     }
     QAbstractButton* button = box->button(m_answer);
@@ -34,6 +35,9 @@ void ModalAnswerer::Poll()
         button = box->buttons().first();
     }
     if (button) {
+        if (beforeAnswer) {
+            beforeAnswer(box);
+        }
         m_lastSeen = nullptr;
         button->click();
     }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+
+#include <functional>
 
 // Answers every message box that becomes the active modal widget while it
 // runs: records title and text, then presses the chosen button (or the only
@@ -16,6 +19,10 @@ public:
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
     // Only look, do not answer; a test then closes the box itself.
     void SetPassive(bool passive) { m_passive = passive; }
+    // Keep each box open this long before answering it.
+    void SetDelay(int ms) { m_delayMs = ms; }
+    // Called with the box just before it is answered (while it is still open).
+    std::function<void(QMessageBox*)> beforeAnswer;
 
     QStringList titles;
     QStringList texts;
@@ -28,5 +35,7 @@ private:
     QTimer m_timer;
     QMessageBox::StandardButton m_answer;
     bool m_passive = false;
+    int m_delayMs = 0;
+    QElapsedTimer m_seenFor;
     QMessageBox* m_lastSeen = nullptr;
 };
