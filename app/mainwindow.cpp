@@ -139,6 +139,7 @@ void MainWindow::SetupPageJumpBox()
     m_pageJump->setCompleter(nullptr);
     m_pageJump->setInsertPolicy(QComboBox::NoInsert);
     m_pageJump->setMaxVisibleItems(6);
+    m_pageJump->setMaximumWidth(72);
     m_pageJump->setView(new QListView(m_pageJump));
     m_pageJump->setStyleSheet(QLatin1String(kPageJumpStyle));
     ui->toolBar->insertWidget(ui->actionNextPage, m_pageJump);
