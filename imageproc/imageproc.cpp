@@ -132,7 +132,7 @@ bool ImageProc::SaveCompressedTiff(const QImage& image, const QString& dst, bool
     if (ok)
         ok = compresstiff(plain, dst, compression) == 0;
     if (!ok)
-        qCWarning(lcOutput) << "Failed to write compressed TIFF file:" << plain << "to" << dst;
+        qCWarning(lcOutput) << "Failed to copy compressed TIFF file:" << plain << "to" << dst;
     QFile::remove(plain);
     return ok;
 }

@@ -1,5 +1,6 @@
 #include "jpeginfo.h"
 
+#include <QBuffer>
 #include <QFile>
 
 namespace {
@@ -20,17 +21,26 @@ bool isFrameMarker(int m)
 bool JpegInfo::Read(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    if (file.read(2) != QByteArray("\xFF\xD8", 2))
+    return file.open(QIODevice::ReadOnly) && ReadFrom(&file);
+}
+
+bool JpegInfo::Parse(const QByteArray& data)
+{
+    QBuffer buffer(const_cast<QByteArray*>(&data));
+    return buffer.open(QIODevice::ReadOnly) && ReadFrom(&buffer);
+}
+
+bool JpegInfo::ReadFrom(QIODevice* file)
+{
+    if (file->read(2) != QByteArray("\xFF\xD8", 2))
         return false;
     for (;;) {
-        QByteArray head = file.read(4);
+        QByteArray head = file->read(4);
         if (head.size() < 4 || uchar(head.at(0)) != 0xFF)
             return false;
         int marker = uchar(head.at(1));
         while (marker == 0xFF) { // fill bytes
-            head = head.mid(1) + file.read(1);
+            head = head.mid(1) + file->read(1);
             if (head.size() < 4)
                 return false;
             marker = uchar(head.at(1));
@@ -38,7 +48,7 @@ bool JpegInfo::Read(const QString& path)
         const int length = be16(head, 2);
         if (length < 2)
             return false;
-        const QByteArray body = file.read(length - 2);
+        const QByteArray body = file->read(length - 2);
         if (body.size() != length - 2)
             return false;
         if (marker == 0xE0 && body.startsWith(QByteArray("JFIF\0", 5)) && body.size() >= 12) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+class QIODevice;
 
 // What a JPEG file's headers say, read without decoding the image.
 struct JpegInfo {
@@ -16,6 +19,11 @@ struct JpegInfo {
     // Reads the headers up to the first frame header; false when the file is
     // not a JPEG or ends before one.
     bool Read(const QString& path);
+    // The same for a JPEG file's bytes in memory.
+    bool Parse(const QByteArray& data);
     // True for the grey and RGB 8-bit images a PDF can show as they are.
     bool Embeddable() const;
+
+private:
+    bool ReadFrom(QIODevice* device);
 };

@@ -204,11 +204,12 @@ bool addTiffPages(const QString& path, PdfWriter* writer)
 }
 
 // A JPEG page as it is, sized as it would be after a round trip through a
-// QImage and a TIFF file.
-bool addJpegPage(const QString& path, PdfWriter* writer)
+// QImage and a TIFF file. False (nothing added) when `data` is no JPEG the
+// PDF can show unchanged.
+bool addJpegPage(const QByteArray& data, PdfWriter* writer)
 {
     JpegInfo info;
-    if (!info.Read(path) || !info.Embeddable())
+    if (!info.Parse(data) || !info.Embeddable())
         return false;
     double dpiX = 0, dpiY = 0;
     if (info.densityUnit == 1) {
@@ -223,16 +224,29 @@ bool addJpegPage(const QString& path, PdfWriter* writer)
         dpiY = qRound(blank.dotsPerMeterY() * 0.0254);
     }
     PdfImage img;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    img.data = file.readAll();
+    img.data = data;
     img.width = info.width;
     img.height = info.height;
     img.components = info.components;
     img.widthPt = info.width * 72.0 / (dpiX > 0 ? dpiX : kDefaultDpi);
     img.heightPt = info.height * 72.0 / (dpiY > 0 ? dpiY : kDefaultDpi);
-    return !img.data.isEmpty() && writer->AddPage(img);
+    return writer->AddPage(img);
+}
+
+// Adds a JPEG page unchanged or all directories of a TIFF file.
+bool addFile(const QString& path, PdfWriter* writer)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.peek(2) == QByteArray("\xFF\xD8", 2)) {
+        const QByteArray data = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        return addJpegPage(data, writer);
+    }
+    file.close();
+    return addTiffPages(path, writer);
 }
 
 } // namespace
@@ -256,7 +270,7 @@ bool WritePdfPages(const QList<QString>& files, const QString& pdfPath)
     for (const QString& file : files) {
         if (!ok)
             break;
-        ok = IsEmbeddableJpeg(file) ? addJpegPage(file, &writer) : addTiffPages(file, &writer);
+        ok = addFile(file, &writer);
     }
     ok = writer.Finish() && ok;
     if (!ok) {

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+
 namespace {
 
 // Object numbers fixed by the layout: the catalogue, the page tree and the
@@ -87,6 +89,10 @@ bool PdfWriter::AddPage(const PdfImage& image)
     Write(image.data);
     Write("\nendstream\nendobj\n");
     m_pages.append(page);
+    // Start writing this page to disk while the next one is prepared, so
+    // that the final flush to disk has little left to do.
+    if (!m_failed && std::fflush(m_file) == 0)
+        ::sync_file_range(fileno(m_file), 0, 0, SYNC_FILE_RANGE_WRITE);
     return !m_failed;
 }
 
