@@ -28,6 +28,9 @@ private slots:
     void imageMatchesQtFileCopy();
     void saveMixedPages();
     void saveMissingPage();
+    void saveEqualsCopyOfQtFiles();
+    void saveFailureKeepsOldTarget_data();
+    void saveFailureKeepsOldTarget();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -239,6 +242,62 @@ void TestMultiTiff::saveMissingPage()
     QVERIFY(!proc.SaveMultiTiff({path("a.jpg"), path("gone.jpg")}, path("all.tiff")));
     QVERIFY(!QFileInfo::exists(path("all.tiff")));
     QCOMPARE(QDir(proc.ScanDir()).entryList(QDir::Files), scanBefore);
+}
+
+// The pages written straight (the next one decoded on another thread) give
+// the very file that copying Qt's TIFF of every page widened to RGB gives.
+void TestMultiTiff::saveEqualsCopyOfQtFiles()
+{
+    QVERIFY(write(pattern(130, 70, QImage::Format_RGB32, 300), path("a.jpg")));
+    QVERIFY(write(pattern(90, 50, QImage::Format_Grayscale8, 200), path("b.jpg")));
+    QVERIFY(write(pattern(64, 64, QImage::Format_Mono, 300), path("c.tiff")));
+    QVERIFY(write(pattern(70, 40, QImage::Format_RGB32, 150), path("d.png")));
+    const QList<QString> pages{path("a.jpg"), path("b.jpg"), path("c.tiff"), path("d.png"), path("a.jpg")};
+    QList<QString> widened;
+    for (int i = 0; i < pages.size(); ++i) {
+        widened << path(QString("wide%1.tiff").arg(i));
+        QVERIFY(QImage(pages[i]).convertToFormat(QImage::Format_RGB32).save(widened.last(), "tiff", 100));
+    }
+    QCOMPARE(combine2multiff(widened, path("expected.tiff"), "jpeg"), 0);
+    ImageProc proc;
+    QVERIFY(proc.SaveMultiTiff(pages, path("all.tiff")));
+    QCOMPARE(bytes(path("all.tiff")), bytes(path("expected.tiff")));
+}
+
+void TestMultiTiff::saveFailureKeepsOldTarget_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("fullDisk");
+    QTest::newRow("full disk") << "all.tiff" << true;
+    QTest::newRow("folder missing") << "no/such/all.tiff" << false;
+    QTest::newRow("target is a folder") << "folder.tiff" << false;
+}
+
+void TestMultiTiff::saveFailureKeepsOldTarget()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, fullDisk);
+    QImage noise(300, 300, QImage::Format_RGB32);
+    quint32 seed = 11;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    QVERIFY(write(noise, path("page.png")));
+    QVERIFY(QDir().mkpath(path("folder.tiff/inside")));
+    QFile old(path("all.tiff"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("older document");
+    old.close();
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    ImageProc proc;
+    bool saved = true;
+    {
+        QScopedPointer<FileSizeLimit> limit(fullDisk ? new FileSizeLimit(64 * 1024) : nullptr);
+        saved = proc.SaveMultiTiff({path("page.png"), path("page.png"), path("page.png")}, path(target));
+    }
+    QVERIFY(!saved);
+    QCOMPARE(bytes(path("all.tiff")), QByteArray("older document"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
 QTEST_MAIN(TestMultiTiff)
