@@ -6,8 +6,10 @@
 #include "fileutils.h"
 #include "imageviewwidget.h"
 #include "maskerdialog.h"
+#include "sanescan.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
+#include "usbhotplugthread.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -60,6 +62,9 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     QDir().mkpath(m_workDir);
     ClearDirectory(m_workDir);
 
+    m_saneScan = new SaneScan(this);
+    m_usbThread = new USBHotplugThread(this);
+
     SetupSystemPage();
     ReadSysConfig();
 
@@ -86,6 +91,11 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
 
 MainWindow::~MainWindow()
 {
+    if (m_usbThread->isRunning()) {
+        m_usbThread->requestInterruption();
+        m_usbThread->quit();
+        m_usbThread->wait();
+    }
     delete m_sysConfig.settings;
     delete ui;
 }
@@ -217,6 +227,10 @@ void MainWindow::OnSplashWorkerFinished()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_scanning) {
+        m_saneScan->CancelScan();
+        m_saneScan->CloseDevice();
+    }
     if (m_imageCount > 0) {
         const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描图像未保存，确定要退出吗？"),
                                                   QMessageBox::Yes | QMessageBox::No);
@@ -225,7 +239,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    StopScannerServices();
     event->accept();
+}
+
+void MainWindow::StopScannerServices()
+{
+    m_usbThread->requestInterruption();
+    m_usbThread->quit();
+    m_saneScan->Exit();
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event)

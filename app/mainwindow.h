@@ -12,6 +12,8 @@ class ImageViewWidget;
 class MaskerDialog;
 class QComboBox;
 class QTranslator;
+class SaneScan;
+class USBHotplugThread;
 
 namespace Ui {
 class MainWindow;
@@ -128,11 +130,14 @@ private:
     bool CheckPageJumpText();
     void ShowImageCount();
     void MoveMaskerToCenter();
+    void StopScannerServices();
 
     static bool IsAllowedPrefixChar(uint codePoint);
     static bool IsValidPrefix(const QString& prefix);
 
     Ui::MainWindow* ui;
+    SaneScan* m_saneScan = nullptr;
+    USBHotplugThread* m_usbThread = nullptr;
     ImageViewWidget* m_imageView = nullptr;
     QComboBox* m_pageJump = nullptr;
     QPointer<MaskerDialog> m_masker;

@@ -282,8 +282,9 @@ void TestDialogs::splashPicture()
     SplashDialog splash(nullptr, language);
     auto* label = splash.findChild<QLabel*>();
     QVERIFY(label);
-    QVERIFY(label->pixmap() && !label->pixmap()->isNull());
-    QCOMPARE(label->pixmap()->toImage().convertToFormat(QImage::Format_ARGB32),
+    const QPixmap shown = label->pixmap(Qt::ReturnByValue);
+    QVERIFY(!shown.isNull());
+    QCOMPARE(shown.toImage().convertToFormat(QImage::Format_ARGB32),
              QImage(picture).convertToFormat(QImage::Format_ARGB32));
     QCOMPARE(splash.size(), QSize(483, 160));
     QCOMPARE(splash.windowTitle(), QStringLiteral("泽科维扫描软件"));
@@ -331,16 +332,15 @@ void TestDialogs::about()
     QCOMPARE(dialog.size(), QSize(580, 160));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QStringList texts;
-    const QPixmap* icon = nullptr;
+    QPixmap icon;
     for (QLabel* label : dialog.findChildren<QLabel*>()) {
         texts << label->text();
-        if (label->pixmap() && !label->pixmap()->isNull()) {
-            icon = label->pixmap();
+        if (!label->pixmap(Qt::ReturnByValue).isNull()) {
+            icon = label->pixmap(Qt::ReturnByValue);
         }
     }
     QVERIFY(texts.contains(QStringLiteral("泽科维扫描软件 版本：4.1.2")));
-    QVERIFY(icon);
-    QCOMPARE(icon->size(), QSize(64, 64));
+    QCOMPARE(icon.size(), QSize(64, 64));
     auto* close = dialog.findChild<QPushButton*>();
     QVERIFY(close);
     QCOMPARE(close->text(), QStringLiteral("关闭"));
