@@ -239,12 +239,14 @@ void MainWindow::SwitchLanguage(const QString& translationFile)
         m_translator = nullptr;
     }
     auto* translator = new QTranslator(this);
-    if (!translator->load(translationFile)) {
+    if (translator->load(translationFile)) {
+        m_translator = translator;
+        QApplication::installTranslator(m_translator);
+    } else {
         delete translator;
-        return;
     }
-    m_translator = translator;
-    QApplication::installTranslator(m_translator);
+    // Also after a failed load: the texts go back to the source texts now,
+    // not only when the language-change event arrives.
     ui->retranslateUi(this);
     RetranslateTexts();
 }

@@ -7,10 +7,14 @@
 #include <QDateTime>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
+#include <QProcess>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,6 +47,7 @@ private slots:
     void windowSize();
     void resizeStoredOnlyAfterStartup();
     void ensureScanPath();
+    void switchLanguage();
 
 private:
     QString ConfigPath() const { return m_home->path() + QLatin1String(kConfigRel); }
@@ -428,6 +433,50 @@ void TestSysConfig::ensureScanPath()
     Open();
     m_window->EnsureScanPath();
     QVERIFY(QFileInfo(chosen).isDir());
+}
+
+void TestSysConfig::switchLanguage()
+{
+    // A small catalogue of our own, built with the same tool as the program's.
+    const QString lrelease = QStandardPaths::findExecutable(QStringLiteral("lrelease"));
+    if (lrelease.isEmpty()) {
+        QSKIP("lrelease not installed");
+    }
+    const QString ts = m_work->path() + QStringLiteral("/test_en.ts");
+    const QString qm = m_work->path() + QStringLiteral("/test_en.qm");
+    QFile file(ts);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"(<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS><TS version="2.1" language="en_US"><context><name>MainWindow</name>
+<message><source>文件</source><translation>File</translation></message>
+<message><source>当前图像数量：%1</source><translation>Pages: %1</translation></message>
+<message><source>多页TIFF</source><translation>Multi-page TIFF</translation></message>
+<message><source>跳转</source><translation>Go to</translation></message>
+</context></TS>
+)");
+    file.close();
+    QCOMPARE(QProcess::execute(lrelease, {QStringLiteral("-silent"), ts, QStringLiteral("-qm"), qm}), 0);
+
+    Open();
+    auto* fileMenu = Child<QMenu>("menuFile");
+    auto* count = Child<QLabel>("lblImgInfo");
+    m_window->SwitchLanguage(qm);
+    QCOMPARE(fileMenu->title(), QStringLiteral("File"));
+    QCOMPARE(count->text(), QStringLiteral("Pages: 0"));
+    QCOMPARE(Child<QComboBox>("cmImageFormat")->itemText(1), QStringLiteral("Multi-page TIFF"));
+    QCOMPARE(Child<QComboBox>("cmPageJump")->toolTip(), QStringLiteral("Go to"));
+
+    // The built-in catalogues carry no entries: back to the source texts.
+    m_window->SwitchLanguage(QStringLiteral(":/trans/zh_CN.qm"));
+    QCOMPARE(fileMenu->title(), QStringLiteral("文件"));
+    QCOMPARE(count->text(), QStringLiteral("当前图像数量：0"));
+
+    // A file that cannot be loaded leaves no program translation installed.
+    m_window->SwitchLanguage(qm);
+    QCOMPARE(fileMenu->title(), QStringLiteral("File"));
+    m_window->SwitchLanguage(m_work->path() + QStringLiteral("/missing.qm"));
+    QCOMPARE(fileMenu->title(), QStringLiteral("文件"));
+    QCOMPARE(count->text(), QStringLiteral("当前图像数量：0"));
 }
 
 QTEST_MAIN(TestSysConfig)
