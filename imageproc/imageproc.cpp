@@ -50,13 +50,20 @@ bool writeImage(const QImage& image, const QString& dst, const QByteArray& forma
     TargetFile target(dst);
     if (!target.isValid())
         return false;
-    QImageWriter writer(target.tempPath(), format);
+    QFile file(target.tempPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QImageWriter writer(&file, format);
     writer.setQuality(80);
     if (!writer.write(image)) {
         qCWarning(lcOutput) << "Failed to write" << dst << ":" << writer.errorString();
         return false;
     }
-    return target.commit();
+    // The writer does not see a failure of the last buffered bytes.
+    if (!file.flush())
+        return false;
+    file.close();
+    return file.error() == QFileDevice::NoError && target.commit();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ofdprocess.h"
 
+#include "checkedfile.h"
 #include "imageproc.h"
 #include "jpeginfo.h"
 #include "targetfile.h"
@@ -282,7 +283,11 @@ bool OFDProcess::Zip()
     std::sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
         return (a == "OFD.xml") != (b == "OFD.xml") ? a == "OFD.xml" : a < b;
     });
-    QuaZip zip(target.tempPath());
+    // The zip writer does not notice a write the system took only in part.
+    CheckedFile file(target.tempPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return false;
+    QuaZip zip(&file);
     if (!zip.open(QuaZip::mdCreate))
         return false;
     bool ok = true;
@@ -291,7 +296,9 @@ bool OFDProcess::Zip()
             break;
     }
     zip.close();
-    return ok && zip.getZipError() == ZIP_OK && target.commit();
+    ok = ok && zip.getZipError() == ZIP_OK && !file.WriteFailed() && file.error() == QFileDevice::NoError;
+    file.close();
+    return ok && target.commit();
 }
 
 bool OFDProcess::AddZipEntry(QuaZip* zip, const QString& entry)

@@ -288,12 +288,18 @@ void TestMultiTiff::saveFailureKeepsOldTarget()
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("older document");
     old.close();
-    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList before =
+        QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     ImageProc proc;
+    const QList<QString> pages{path("page.png"), path("page.png"), path("page.png")};
+    // A full disk strikes one byte before the file is complete.
+    QVERIFY(proc.SaveMultiTiff(pages, m_dir->path() + "/../probe.tiff"));
+    const qint64 size = QFileInfo(m_dir->path() + "/../probe.tiff").size();
+    QFile::remove(m_dir->path() + "/../probe.tiff");
     bool saved = true;
     {
-        QScopedPointer<FileSizeLimit> limit(fullDisk ? new FileSizeLimit(64 * 1024) : nullptr);
-        saved = proc.SaveMultiTiff({path("page.png"), path("page.png"), path("page.png")}, path(target));
+        QScopedPointer<FileSizeLimit> limit(fullDisk ? new FileSizeLimit(quint64(size - 1)) : nullptr);
+        saved = proc.SaveMultiTiff(pages, path(target));
     }
     QVERIFY(!saved);
     QCOMPARE(bytes(path("all.tiff")), QByteArray("older document"));

@@ -287,15 +287,19 @@ void TestPdf::fullDisk()
             noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
     QVERIFY(write(noise, path("1.jpg")));
     QVERIFY(write(noise, path("2.png")));
+    ImageProc proc;
+    const QList<QString> pages{path("1.jpg"), path("2.png"), path("1.jpg")};
+    // The disk fills up one byte before the document is complete.
+    QVERIFY(proc.SaveMultiPDF(pages, path("probe.pdf")));
+    const qint64 size = QFileInfo(path("probe.pdf")).size();
     QFile old(path("out.pdf"));
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("older pdf");
     old.close();
-    ImageProc proc;
     bool saved = true;
     {
-        FileSizeLimit limit(64 * 1024);
-        saved = proc.SaveMultiPDF({path("1.jpg"), path("2.png"), path("1.jpg")}, path("out.pdf"));
+        FileSizeLimit limit(quint64(size - 1));
+        saved = proc.SaveMultiPDF(pages, path("out.pdf"));
     }
     QVERIFY(!saved);
     QCOMPARE(bytes(path("out.pdf")), QByteArray("older pdf"));
