@@ -124,10 +124,17 @@ bool ImageProc::CopyFile(const QString& src, const QString& dst)
 
 bool ImageProc::SaveCompressedTiff(const QImage& image, const QString& dst, bool bilevel, bool jpegInTiff)
 {
-    const QString compression = !bilevel && jpegInTiff ? "jpeg" : "zip";
-    if (TiffAssembler::CanAddImage(image)) {
+    const bool jpeg = !bilevel && jpegInTiff;
+    const QString compression = jpeg ? "jpeg" : "zip";
+    // JPEG carries neither alpha nor a palette: such pages become 8-bit RGB
+    // or grey rather than a file the codec refuses.
+    const QImage pixels =
+        !jpeg || TiffAssembler::CanAddImage(image)
+            ? image
+            : image.convertToFormat(image.allGray() ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    if (TiffAssembler::CanAddImage(pixels)) {
         TiffAssembler tiff;
-        return tiff.Open(dst, compression) && tiff.AddImage(image) && tiff.Commit();
+        return tiff.Open(dst, compression) && tiff.AddImage(pixels) && tiff.Commit();
     }
     // Other formats take the way through Qt's TIFF writer.
     const QString plain = GetTempFilePath("tiff");

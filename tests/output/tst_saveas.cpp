@@ -184,6 +184,13 @@ void TestSaveAs::tiffRecompression_data()
                               << "YCbCr";
     QTest::newRow("grey png") << "page.png" << int(QImage::Format_Grayscale8) << true << "JPEG"
                               << "min-is-black";
+    QTest::newRow("png with alpha") << "page.png" << int(QImage::Format_ARGB32) << true << "JPEG"
+                                    << "YCbCr";
+    QTest::newRow("palette png") << "page.png" << int(QImage::Format_Indexed8) << true << "JPEG"
+                                 << "YCbCr";
+    QTest::newRow("png with alpha, no jpeg")
+        << "page.png" << int(QImage::Format_ARGB32) << false << "AdobeDeflate"
+        << "RGB";
     QTest::newRow("tiff onto itself") << "out.tiff" << int(QImage::Format_RGB32) << true << "JPEG"
                                       << "YCbCr";
 }
