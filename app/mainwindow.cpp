@@ -6,10 +6,13 @@
 #include "fileutils.h"
 #include "imageviewwidget.h"
 #include "maskerdialog.h"
+#include "optionscontainerwidget.h"
 #include "sanescan.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 #include "usbhotplugthread.h"
+
+#include "parentscanneroptions.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -73,6 +76,12 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_imageView->hide();
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
 
+    // The settings page's panel; shown once a scanner is known.
+    m_optionsContainer = new OptionsContainerWidget(m_configDir, ui->pageScanSetting);
+    m_optionsContainer->setObjectName(QStringLiteral("OptionsContainerWidget"));
+    ui->layoutScanOptions->addWidget(m_optionsContainer);
+    m_optionsContainer->hide();
+
     SetupPageJumpBox();
     ui->toolBar->setStyleSheet(QLatin1String(kToolBarStyle));
 
@@ -82,7 +91,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     ui->actionPassManual->setChecked(false);
     ui->actionPassManual->setEnabled(false);
 
-    ui->lblScannerInfo->setText(tr("未连接扫描仪"));
+    SetScannerLabel(QString());
     RetranslateTexts();
     InstallEventFilters();
     ConnectActions();
@@ -195,6 +204,8 @@ void MainWindow::ConnectActions()
     connect(m_imageView, &ImageViewWidget::sglLargeImageCannotZoom, this,
             &MainWindow::OnLargeImageCannotZoom);
     connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::OnThumbItemDeleted);
+    connect(m_optionsContainer, &OptionsContainerWidget::sglBeforeChangeDevice, this,
+            &MainWindow::OnBeforeChangeDevice);
     connect(this, &MainWindow::sglUpdateMaskerMessage, this, [this](const QString& text) {
         if (m_masker) {
             m_masker->SetMsg(text);
@@ -231,10 +242,14 @@ void MainWindow::closeEvent(QCloseEvent* event)
         m_saneScan->CancelScan();
         m_saneScan->CloseDevice();
     }
+    SaveParams();
     if (m_imageCount > 0) {
         const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描图像未保存，确定要退出吗？"),
                                                   QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes) {
+            if (m_onScanPage && m_optionsContainer->m_currentPanel) {
+                m_optionsContainer->m_currentPanel->GetParamsEnter();
+            }
             event->ignore();
             return;
         }

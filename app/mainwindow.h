@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class ImageViewWidget;
+class OptionsContainerWidget;
 class MaskerDialog;
 class QComboBox;
 class QTranslator;
@@ -55,6 +56,13 @@ public:
     void EnsureScanPath();
     void SwitchLanguage(const QString& translationFile);
 
+    // Offers to save changed scan settings before they would be lost.
+    void SaveParams();
+    // "手动通过" is usable only with a feeder source and multifeed detection on.
+    void SetPassManual();
+    // Scanner label: the connected device, or "未连接扫描仪" for an empty name.
+    void SetScannerLabel(const QString& device);
+
     void EnableMenu(bool on);
     void EnableScanButtons(bool on);
     void EnablePageButton(bool first, bool next, bool jump, bool prev, bool last);
@@ -79,6 +87,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private slots:
+    void OnBeforeChangeDevice(const QString& device);
     void OnThumbItemClicked(int index);
     void OnLargeImageCannotZoom(int code);
     void OnThumbItemDeleted(const QList<QString>& remaining, int code);
@@ -130,6 +139,7 @@ private:
     bool CheckPageJumpText();
     void ShowImageCount();
     void MoveMaskerToCenter();
+    void ShowStandardTab();
     void StopScannerServices();
 
     static bool IsAllowedPrefixChar(uint codePoint);
@@ -139,6 +149,7 @@ private:
     SaneScan* m_saneScan = nullptr;
     USBHotplugThread* m_usbThread = nullptr;
     ImageViewWidget* m_imageView = nullptr;
+    OptionsContainerWidget* m_optionsContainer = nullptr;
     QComboBox* m_pageJump = nullptr;
     QPointer<MaskerDialog> m_masker;
     QTranslator* m_translator = nullptr;

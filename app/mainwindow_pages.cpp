@@ -4,6 +4,8 @@
 
 #include "fileutils.h"
 #include "imageviewwidget.h"
+#include "optionscontainerwidget.h"
+#include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -209,6 +211,9 @@ void MainWindow::OnBroom()
 
 void MainWindow::OnShowImagePage()
 {
+    if (m_onScanPage) {
+        SaveParams();
+    }
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
     ui->pageImage->setFocus();
     ui->toolBar->show();
@@ -219,11 +224,22 @@ void MainWindow::OnShowImagePage()
     ui->actionImageView->setEnabled(false);
     ui->actionScanConfig->setEnabled(true);
     ui->actionSystemConfig->setEnabled(true);
+    ShowStandardTab();
     m_onScanPage = false;
+}
+
+void MainWindow::ShowStandardTab()
+{
+    if (m_optionsContainer->m_currentPanel) {
+        m_optionsContainer->m_currentPanel->ShowStandardTab();
+    }
 }
 
 void MainWindow::OnShowScanSettingPage()
 {
+    if (m_optionsContainer->m_currentPanel) {
+        m_optionsContainer->m_currentPanel->GetParamsEnter();
+    }
     ui->stackedWidget->setCurrentWidget(ui->pageScanSetting);
     ui->pageScanSetting->setFocus();
     ui->toolBar->hide();
@@ -239,6 +255,9 @@ void MainWindow::OnShowScanSettingPage()
 
 void MainWindow::OnShowSystemSettingPage()
 {
+    if (m_onScanPage) {
+        SaveParams();
+    }
     ui->stackedWidget->setCurrentWidget(ui->pageSystemSetting);
     ui->pageSystemSetting->setFocus();
     ui->toolBar->hide();
@@ -249,6 +268,7 @@ void MainWindow::OnShowSystemSettingPage()
     ui->actionImageView->setEnabled(true);
     ui->actionScanConfig->setEnabled(true);
     ui->actionSystemConfig->setEnabled(false);
+    ShowStandardTab();
     m_onScanPage = false;
 }
 

@@ -1,0 +1,73 @@
+// Scan settings seen from the main window: saving changed settings, the
+// manual-pass action and the scanner label.
+#include "mainwindow.h"
+
+#include "optionscontainerwidget.h"
+#include "parentscanneroptions.h"
+#include "ui_mainwindow.h"
+
+#include <QMessageBox>
+
+namespace {
+const char kLabelNoScanner[] = "color:rgb(239,41,41);font-size:12px;border:1px solid gray;height:24px;";
+const char kLabelConnected[] = "font-size:12px;border:1px solid gray;height:24px;";
+} // namespace
+
+void MainWindow::SaveParams()
+{
+    ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
+    if (!panel) {
+        return;
+    }
+    if (m_onScanPage) {
+        panel->GetParamsLeave();
+    }
+    if (!m_optionsContainer->isVisible() || !panel->ScanParamsChanged()) {
+        return;
+    }
+    const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描配置已修改，是否要保存？"),
+                                              QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        panel->SetParamsToWidget();
+        return;
+    }
+    if (!panel->SaveParamsToIni()) {
+        QMessageBox::critical(this, tr("错误"), tr("保存失败"));
+        return;
+    }
+    SetPassManual();
+    QMessageBox::information(this, tr("提示"), tr("扫描配置已保存"));
+}
+
+void MainWindow::SetPassManual()
+{
+    ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
+    if (!panel) {
+        ui->actionPassManual->setChecked(false);
+        ui->actionPassManual->setEnabled(false);
+        return;
+    }
+    const QString source = panel->GetSource();
+    if (source == QLatin1String("Flatbed") || source == QLatin1String("Simplex-scan")) {
+        ui->actionPassManual->setChecked(false);
+        ui->actionPassManual->setEnabled(false);
+        return;
+    }
+    ui->actionPassManual->setEnabled(panel->IsMultifeedChecked());
+}
+
+void MainWindow::SetScannerLabel(const QString& device)
+{
+    if (device.isEmpty()) {
+        ui->lblScannerInfo->setStyleSheet(QLatin1String(kLabelNoScanner));
+        ui->lblScannerInfo->setText(tr("未连接扫描仪"));
+    } else {
+        ui->lblScannerInfo->setStyleSheet(QLatin1String(kLabelConnected));
+        ui->lblScannerInfo->setText(tr("当前连接扫描仪：%1").arg(device));
+    }
+}
+
+void MainWindow::OnBeforeChangeDevice(const QString& /*device*/)
+{
+    SaveParams();
+}
