@@ -2,9 +2,13 @@
 //   scanvy-screenshot <out-dir>
 // Runs on the current display (for example under xvfb-run) with a private
 // home and work folder, fills the page list with a few drawn sample sheets
-// and writes image.png, scansettings.png and systemsettings.png.
+// and writes image.png, scansettings.png and systemsettings.png. With
+// SANE_CONFIG_DIR pointing at the simulator, the settings page shows the
+// panel of the first simulated scanner.
 #include "imageviewwidget.h"
 #include "mainwindow.h"
+#include "optionscontainerwidget.h"
+#include "sanescan.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,6 +44,25 @@ QImage SampleSheet(int number)
     return sheet;
 }
 
+// Fills the settings page from the first scanner SANE lists, as the
+// start-up job does.
+void ShowFirstScanner(MainWindow* window, SaneScan& sane)
+{
+    QList<QString> devices;
+    sane.Init();
+    if (sane.GetDeviceList(devices) != 0 || devices.isEmpty() || sane.OpenDevice(devices.first()) != 0) {
+        return;
+    }
+    const QHash<QString, Opt_Result> options = sane.GetAllOptions();
+    sane.CloseDevice();
+    auto* container = window->findChild<OptionsContainerWidget*>();
+    container->InitScannerList(devices);
+    container->InitWidgetByOption(options, false);
+    container->show();
+    window->SetScannerLabel(devices.first());
+    window->SetPassManual();
+}
+
 bool Grab(QWidget* window, const QString& path)
 {
     QTest::qWait(300);
@@ -66,6 +89,8 @@ int main(int argc, char* argv[])
 
     auto* window = new MainWindow(home.path(), work);
     window->show();
+    SaneScan sane;
+    ShowFirstScanner(window, sane);
     auto* view = window->findChild<ImageViewWidget*>();
     const QString pages = work + QStringLiteral("/scanimages");
     QDir().mkpath(pages);
@@ -87,5 +112,6 @@ int main(int argc, char* argv[])
     ok = Grab(window, out + QStringLiteral("/systemsettings.png")) && ok;
     window->findChild<QAction*>(QStringLiteral("actionImageView"))->trigger();
     delete window;
+    sane.Exit();
     return ok ? 0 : 1;
 }
