@@ -172,7 +172,10 @@ bool OFDProcess::WriteEntry()
         x.writeStartElement(kNamespace, "DocBody");
         x.writeStartElement(kNamespace, "DocInfo");
         x.writeTextElement(kNamespace, "DocID", m_docInfo.DocID);
-        x.writeTextElement(kNamespace, "Title", m_docInfo.Title);
+        if (m_docInfo.Title.isEmpty())
+            x.writeEmptyElement(kNamespace, "Title");
+        else
+            x.writeTextElement(kNamespace, "Title", m_docInfo.Title);
         x.writeTextElement(kNamespace, "Author", m_docInfo.Author);
         x.writeTextElement(kNamespace, "Creator", m_docInfo.Creator);
         x.writeTextElement(kNamespace, "CreatorVersion", m_docInfo.CreatorVersion);

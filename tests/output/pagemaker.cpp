@@ -31,6 +31,15 @@ QImage pattern(int width, int height, QImage::Format format, int dpi)
     return image;
 }
 
+QImage noise(int width, int height, quint32 seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    return image;
+}
+
 bool write(const QImage& image, const QString& path, int pnmDpi)
 {
     const QString ext = QFileInfo(path).suffix().toLower();

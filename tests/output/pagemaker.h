@@ -12,6 +12,9 @@ namespace PageMaker {
 // A test pattern (gradients and a corner marker so that rotation shows).
 QImage pattern(int width, int height, QImage::Format format, int dpi);
 
+// Random colour pixels: an image no codec compresses much.
+QImage noise(int width, int height, quint32 seed);
+
 // Writes `image` as `path` in the format of its extension; "pnm" files get a
 // "#dpi:<dpi>" comment line when dpi > 0.
 bool write(const QImage& image, const QString& path, int pnmDpi = 0);

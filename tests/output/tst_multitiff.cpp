@@ -277,11 +277,7 @@ void TestMultiTiff::saveFailureKeepsOldTarget()
 {
     QFETCH(QString, target);
     QFETCH(bool, fullDisk);
-    QImage noise(300, 300, QImage::Format_RGB32);
-    quint32 seed = 11;
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    const QImage noise = PageMaker::noise(300, 300, 11);
     QVERIFY(write(noise, path("page.png")));
     QVERIFY(QDir().mkpath(path("folder.tiff/inside")));
     QFile old(path("all.tiff"));

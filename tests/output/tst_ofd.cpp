@@ -122,6 +122,8 @@ void TestOfd::packageStructure()
                 .match(xpath(entry, "string(//*[local-name()='DocID'])"))
                 .hasMatch());
     QCOMPARE(xpath(entry, "string(//*[local-name()='DocRoot'])"), QString("Doc_0/Document.xml"));
+    QVERIFY(bytes(entry).contains("<ofd:Title/>"));
+    QVERIFY(bytes(entry).contains("<ofd:Author>scanvy</ofd:Author>"));
 
     // Each page's image object names the multimedia entry that holds a copy
     // of that page's file, under the page's own extension.
@@ -248,11 +250,7 @@ void TestOfd::failures()
 
 void TestOfd::fullDiskKeepsOldTarget()
 {
-    QImage noise(300, 300, QImage::Format_RGB32);
-    quint32 seed = 3;
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    const QImage noise = PageMaker::noise(300, 300, 3);
     QVERIFY(write(noise, path("big.png")));
     ImageProc proc;
     // The disk fills up one byte before the package is complete.

@@ -280,11 +280,7 @@ void TestPdf::failures()
 
 void TestPdf::fullDisk()
 {
-    QImage noise(300, 300, QImage::Format_RGB32);
-    quint32 seed = 7;
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    const QImage noise = PageMaker::noise(300, 300, 7);
     QVERIFY(write(noise, path("1.jpg")));
     QVERIFY(write(noise, path("2.png")));
     ImageProc proc;

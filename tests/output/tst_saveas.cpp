@@ -342,11 +342,7 @@ void TestSaveAs::fullDiskKeepsOldTarget()
     QFETCH(QString, srcName);
     QFETCH(QString, dstName);
     QFETCH(double, angle);
-    QImage noise(200, 150, QImage::Format_RGB32);
-    quint32 seed = 1;
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    const QImage noise = PageMaker::noise(200, 150, 1);
     const QString src = page(srcName, noise);
     QVERIFY(!src.isEmpty());
     ImageProc proc;
