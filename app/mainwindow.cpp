@@ -7,12 +7,11 @@
 #include "imageviewwidget.h"
 #include "maskerdialog.h"
 #include "optionscontainerwidget.h"
+#include "parentscanneroptions.h"
 #include "sanescan.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 #include "usbhotplugthread.h"
-
-#include "parentscanneroptions.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
