@@ -231,6 +231,10 @@ int main(int argc, char** argv)
 
     const int count = args.size() > 1 ? args[1].toInt() : 50;
     const QString work = args.size() > 2 ? args[2] : QDir::tempPath() + "/scanvy-bench-save";
+    // The steps' temporary files (page conversions, the OFD staging folder)
+    // stay inside the work folder.
+    QDir().mkpath(work + "/tmp");
+    qputenv("TMPDIR", QFile::encodeName(work + "/tmp"));
     const QString pagesDir = work + "/pages";
     const QString out = work + "/out";
     QDir().mkpath(pagesDir);
