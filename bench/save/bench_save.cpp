@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMap>
 #include <QPainter>
 
 #include <JlCompress.h>
@@ -199,6 +200,106 @@ int runStep(const QString& step, int count, const QString& work)
     return ok ? 0 : 1;
 }
 
+// A step of ours, run in a child process; the child reports its save-call
+// time and its own high-water mark (wait4's figure would include the memory
+// of the process it was forked from).
+Result step(const QString& self, const QString& work, const QString& name, int n)
+{
+    const QString secs = work + "/out/" + name + QString::number(n) + ".secs";
+    return measure(QList<QStringList>{{self, "--step", name, QString::number(n), work}}, [&](Result* r) {
+        QFile report(secs);
+        if (report.open(QIODevice::ReadOnly)) {
+            const QList<QByteArray> fields = report.readAll().split(' ');
+            r->callSeconds = fields.value(0).toDouble();
+            r->peakKiB = fields.value(1).toLong();
+        }
+    });
+}
+
+QMap<QString, Result> runAll(const QString& self, const QString& work, const QList<QString>& pages,
+                             const QStringList& tiffs)
+{
+    const QString out = work + "/out";
+    const int count = pages.size();
+    QMap<QString, Result> r;
+    r["convert"] = step(self, work, "convert", count);
+    r["tiffcp"] =
+        measure(QStringList{"tiffcp", "-c", "jpeg", "-r", "16"} + tiffs + QStringList{out + "/ref.tif"});
+    r["tiff2pdf"] = measure(QStringList{"tiff2pdf", "-j", "-o", out + "/ref.pdf", out + "/ref.tif"});
+    QList<QStringList> perPageTiffcp, perPageTiff2pdf;
+    for (int i = 0; i < count; ++i) {
+        perPageTiffcp << QStringList{
+            "tiffcp", "-c", "jpeg", "-r", "16", tiffs[i], out + QString("/ref%1.tif").arg(i)};
+        perPageTiff2pdf << QStringList{"tiff2pdf", "-j", "-o", out + QString("/ref%1.pdf").arg(i), tiffs[i]};
+    }
+    r["tiffcp per page"] = measure(perPageTiffcp);
+    r["tiff2pdf per page"] = measure(perPageTiff2pdf);
+    for (const char* name :
+         {"multitiff", "multipdf", "multiofd", "ofdpeer", "singletiff", "singlepdf", "singleofd"})
+        r[name] = step(self, work, name, count);
+    const int few = qMax(1, count / 5);
+    for (const char* name : {"multitiff", "multipdf", "multiofd"})
+        r[QString(name) + " few"] = step(self, work, name, few);
+    return r;
+}
+
+Result sum(const Result& a, const Result& b)
+{
+    Result s = a;
+    s.seconds += b.seconds;
+    s.callSeconds = -1;
+    s.peakKiB = qMax(a.peakKiB, b.peakKiB);
+    s.ok = a.ok && b.ok;
+    return s;
+}
+
+QStringList report(const QMap<QString, Result>& r, int count, qint64 jpegBytes)
+{
+    const int few = qMax(1, count / 5);
+    const Result pipeline = sum(r["tiffcp"], r["tiff2pdf"]);
+    const Result convertAndCopy = sum(r["convert"], r["tiffcp"]);
+    const Result convertCopyPdf = sum(convertAndCopy, r["tiff2pdf"]);
+    QStringList lines;
+    lines << QString("%1 pages of 2480 x 3508 pixels (A4, 300 dpi), colour JPEG, %2 MB in all; fastest of %3 "
+                     "runs.")
+                 .arg(count)
+                 .arg(jpegBytes / 1048576.0, 0, 'f', 1)
+                 .arg(g_repeats);
+    lines << ""
+          << "| Step | Process (s) | Save calls (s) | Peak memory (MiB) | Ratio ours/peer: process (save "
+             "calls) |"
+          << "|---|---|---|---|---|";
+    lines << row("reference: pages to uncompressed TIFF with QImage", r["convert"]);
+    lines << row("reference: `tiffcp -c jpeg -r 16` of all pages", r["tiffcp"]);
+    lines << row("reference: `tiff2pdf -j` of that file", r["tiff2pdf"]);
+    lines << row("reference: multi-page PDF pipeline (both)", pipeline);
+    lines << row("reference: `tiffcp -c jpeg -r 16` per page", r["tiffcp per page"]);
+    lines << row("reference: `tiff2pdf -j` per page", r["tiff2pdf per page"]);
+    lines << row("peer for OFD: decode every page, JlCompress::compressDir of the package", r["ofdpeer"]);
+    lines << row("ours: SaveMultiTiff", r["multitiff"],
+                 "vs tiffcp alone " + ratio(r["multitiff"], r["tiffcp"]) + "; vs conversion + tiffcp " +
+                     ratio(r["multitiff"], convertAndCopy));
+    lines << row("ours: SaveMultiPDF", r["multipdf"],
+                 "vs tiff2pdf alone " + ratio(r["multipdf"], r["tiff2pdf"]) + "; vs tiffcp + tiff2pdf " +
+                     ratio(r["multipdf"], pipeline) + "; vs conversion + tiffcp + tiff2pdf " +
+                     ratio(r["multipdf"], convertCopyPdf));
+    lines << row("ours: SaveMultiOFD", r["multiofd"],
+                 "vs plain procedure " + ratio(r["multiofd"], r["ofdpeer"]));
+    lines << row("ours: SaveAs to TIFF, per page", r["singletiff"],
+                 "vs tiffcp per page " + ratio(r["singletiff"], r["tiffcp per page"]));
+    lines << row("ours: SavePDF, per page", r["singlepdf"],
+                 "vs tiff2pdf per page " + ratio(r["singlepdf"], r["tiff2pdf per page"]));
+    lines << row("ours: SaveOFD, per page", r["singleofd"]);
+    lines << row(QString("ours: SaveMultiTiff, %1 pages").arg(few), r["multitiff few"]);
+    lines << row(QString("ours: SaveMultiPDF, %1 pages").arg(few), r["multipdf few"]);
+    lines << row(QString("ours: SaveMultiOFD, %1 pages").arg(few), r["multiofd few"]);
+    lines << ""
+          << QString(
+                 "Peak memory of the reference tools is wait4's figure, at least this driver's own %1 MiB.")
+                 .arg(peakKiB() / 1024.0, 0, 'f', 0);
+    return lines;
+}
+
 // Makes the missing page files: bench_save --generate <pages> <work folder>
 int generate(int count, const QString& work)
 {
@@ -253,90 +354,8 @@ int main(int argc, char** argv)
     qint64 jpegBytes = 0;
     for (const QString& p : pages)
         jpegBytes += QFileInfo(p).size();
-    auto step = [&](const QString& name, int n) {
-        return measure(QList<QStringList>{{self, "--step", name, QString::number(n), work}}, [&](Result* r) {
-            QFile report(out + "/" + name + QString::number(n) + ".secs");
-            if (report.open(QIODevice::ReadOnly)) {
-                const QList<QByteArray> fields = report.readAll().split(' ');
-                r->callSeconds = fields.value(0).toDouble();
-                // The step's own high-water mark; wait4's figure would include
-                // the memory of the process it was forked from.
-                r->peakKiB = fields.value(1).toLong();
-            }
-        });
-    };
-
-    const Result refConvert = step("convert", count);
-    const Result refTiff =
-        measure(QStringList{"tiffcp", "-c", "jpeg", "-r", "16"} + tiffs + QStringList{out + "/ref.tif"});
-    const Result refPdf = measure(QStringList{"tiff2pdf", "-j", "-o", out + "/ref.pdf", out + "/ref.tif"});
-    Result refPipeline = refTiff;
-    refPipeline.seconds += refPdf.seconds;
-    refPipeline.peakKiB = qMax(refTiff.peakKiB, refPdf.peakKiB);
-    QList<QStringList> perPageTiffcp, perPageTiff2pdf;
-    for (int i = 0; i < count; ++i) {
-        perPageTiffcp << QStringList{
-            "tiffcp", "-c", "jpeg", "-r", "16", tiffs[i], out + QString("/ref%1.tif").arg(i)};
-        perPageTiff2pdf << QStringList{"tiff2pdf", "-j", "-o", out + QString("/ref%1.pdf").arg(i), tiffs[i]};
-    }
-    const Result refSingleTiff = measure(perPageTiffcp);
-    const Result refSinglePdf = measure(perPageTiff2pdf);
-
-    const Result multiTiff = step("multitiff", count);
-    const Result multiPdf = step("multipdf", count);
-    const Result multiOfd = step("multiofd", count);
-    const Result ofdPeer = step("ofdpeer", count);
-    const Result singleTiff = step("singletiff", count);
-    const Result singlePdf = step("singlepdf", count);
-    const Result singleOfd = step("singleofd", count);
-    const int few = qMax(1, count / 5);
-    const Result fewTiff = step("multitiff", few);
-    const Result fewPdf = step("multipdf", few);
-    const Result fewOfd = step("multiofd", few);
-
-    QStringList lines;
-    lines
-        << QString(
-               "%1 pages of 2480 x 3508 pixels (A4, 300 dpi), colour JPEG, %2 MB in all; fastest of %3 runs.")
-               .arg(count)
-               .arg(jpegBytes / 1048576.0, 0, 'f', 1)
-               .arg(g_repeats);
-    lines << ""
-          << "| Step | Process (s) | Save calls (s) | Peak memory (MiB) | Ratio ours/peer: process (save "
-             "calls) |"
-          << "|---|---|---|---|---|";
-    lines << row("reference: pages to uncompressed TIFF with QImage", refConvert);
-    lines << row("reference: `tiffcp -c jpeg -r 16` of all pages", refTiff);
-    lines << row("reference: `tiff2pdf -j` of that file", refPdf);
-    lines << row("reference: multi-page PDF pipeline (both)", refPipeline);
-    lines << row("reference: `tiffcp -c jpeg -r 16` per page", refSingleTiff);
-    lines << row("reference: `tiff2pdf -j` per page", refSinglePdf);
-    lines << row("peer for OFD: decode every page, JlCompress::compressDir of the package", ofdPeer);
-    Result convertAndCopy = refConvert;
-    convertAndCopy.seconds += refTiff.seconds;
-    convertAndCopy.callSeconds = -1;
-    Result convertCopyPdf = convertAndCopy;
-    convertCopyPdf.seconds += refPdf.seconds;
-    lines << row("ours: SaveMultiTiff", multiTiff,
-                 "vs tiffcp alone " + ratio(multiTiff, refTiff) + "; vs conversion + tiffcp " +
-                     ratio(multiTiff, convertAndCopy));
-    lines << row("ours: SaveMultiPDF", multiPdf,
-                 "vs tiff2pdf alone " + ratio(multiPdf, refPdf) + "; vs tiffcp + tiff2pdf " +
-                     ratio(multiPdf, refPipeline) + "; vs conversion + tiffcp + tiff2pdf " +
-                     ratio(multiPdf, convertCopyPdf));
-    lines << row("ours: SaveMultiOFD", multiOfd, "vs plain procedure " + ratio(multiOfd, ofdPeer));
-    lines << row("ours: SaveAs to TIFF, per page", singleTiff,
-                 "vs tiffcp per page " + ratio(singleTiff, refSingleTiff));
-    lines << row("ours: SavePDF, per page", singlePdf,
-                 "vs tiff2pdf per page " + ratio(singlePdf, refSinglePdf));
-    lines << row("ours: SaveOFD, per page", singleOfd);
-    lines << row(QString("ours: SaveMultiTiff, %1 pages").arg(few), fewTiff);
-    lines << row(QString("ours: SaveMultiPDF, %1 pages").arg(few), fewPdf);
-    lines << row(QString("ours: SaveMultiOFD, %1 pages").arg(few), fewOfd);
-    lines << ""
-          << QString(
-                 "Peak memory of the reference tools is wait4's figure, at least this driver's own %1 MiB.")
-                 .arg(peakKiB() / 1024.0, 0, 'f', 0);
+    const QMap<QString, Result> r = runAll(self, work, pages, tiffs);
+    const QStringList lines = report(r, count, jpegBytes);
     std::printf("%s\n", qPrintable(lines.join('\n')));
     return 0;
 }
