@@ -3,6 +3,7 @@
 #include "ofdprocess.h"
 #include "outputlog.h"
 #include "pdfconvert.h"
+#include "pdfdocument.h"
 #include "targetfile.h"
 #include "temppath.h"
 #include "tiffassembler.h"
@@ -277,21 +278,20 @@ bool ImageProc::SaveMultiPDF(const QList<QString>& pages, const QString& dst)
         if (!QFileInfo::exists(page))
             return false;
     }
-    QList<QString> files;
-    QList<QString> temps;
-    bool ok = true;
+    PdfDocument pdf;
+    if (!pdf.Open(dst))
+        return false;
+    // One page at a time: a temporary TIFF lives only while its page is added.
     for (const QString& page : pages) {
+        QList<QString> temps;
         const QString file = PdfSource(page, &temps);
-        if (file.isEmpty()) {
-            ok = false;
-            break;
-        }
-        files.append(file);
+        const bool added = !file.isEmpty() && pdf.AddFile(file);
+        for (const QString& tmp : temps)
+            QFile::remove(tmp);
+        if (!added)
+            return false;
     }
-    ok = ok && WritePdfPages(files, dst);
-    for (const QString& tmp : temps)
-        QFile::remove(tmp);
-    return ok;
+    return pdf.Commit();
 }
 
 bool ImageProc::SaveOFD(const QString& src, const QString& dst)

@@ -11,11 +11,5 @@
 // Returns 0 on success, 1 on failure.
 int convert2pdf(const QString& tiffPath, const QString& pdfPath);
 
-// Writes one PDF of all pages of `files`, in order: TIFF files contribute
-// all their directories as in convert2pdf; grey and RGB JPEG files become a
-// page that shows the file's own JPEG data, sized by its JFIF density.
-// Other JPEG files are rejected (convert them to TIFF first).
-bool WritePdfPages(const QList<QString>& files, const QString& pdfPath);
-
-// True when `path` is a JPEG file that WritePdfPages can show unchanged.
+// True when `path` is a JPEG file that a PDF page can show unchanged.
 bool IsEmbeddableJpeg(const QString& path);

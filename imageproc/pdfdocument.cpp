@@ -1,0 +1,298 @@
+#include "pdfdocument.h"
+
+#include "jpegencoder.h"
+#include "jpeginfo.h"
+#include "pdfwriter.h"
+#include "targetfile.h"
+#include "temppath.h"
+#include "tifflog.h"
+
+#include <QFile>
+#include <QImage>
+
+#include <tiffio.h>
+#include <vector>
+
+namespace {
+
+const char kModule[] = "tiff2pdf";
+const int kJpegQuality = 75;
+const double kDefaultDpi = 300.0;
+
+// Page size in points from the image size and the directory's resolution.
+void pageSize(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
+{
+    float xres = 0, yres = 0;
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetField(in, TIFFTAG_XRESOLUTION, &xres);
+    TIFFGetField(in, TIFFTAG_YRESOLUTION, &yres);
+    TIFFGetFieldDefaulted(in, TIFFTAG_RESOLUTIONUNIT, &unit);
+    double dpiX = xres, dpiY = yres;
+    if (unit == RESUNIT_CENTIMETER) {
+        dpiX *= 2.54;
+        dpiY *= 2.54;
+    }
+    // Unitless resolution only gives the aspect ratio: read it as dots per
+    // inch rather than producing pages of a fraction of a point.
+    if (!(dpiX > 0))
+        dpiX = kDefaultDpi;
+    if (!(dpiY > 0))
+        dpiY = kDefaultDpi;
+    img->widthPt = width * 72.0 / dpiX;
+    img->heightPt = length * 72.0 / dpiY;
+}
+
+// Bilevel rows (1 = black) into a CCITT G4 stream, through libtiff's codec.
+bool encodeG4(const std::vector<unsigned char>& rows, uint32_t width, uint32_t length, QByteArray* out)
+{
+    const QString tmp = GetTempFilePath("tiff");
+    if (tmp.isEmpty())
+        return false;
+    const QByteArray name = QFile::encodeName(tmp);
+    bool ok = false;
+    if (TIFF* t = TIFFOpen(name.constData(), "w")) {
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, length);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, length);
+        const tmsize_t size = tmsize_t((width + 7) / 8) * length;
+        ok = TIFFWriteEncodedStrip(t, 0, const_cast<unsigned char*>(rows.data()), size) >= 0 &&
+             TIFFWriteDirectory(t);
+        TIFFClose(t);
+    }
+    if (ok) {
+        ok = false;
+        if (TIFF* t = TIFFOpen(name.constData(), "r")) {
+            uint64_t* counts = nullptr;
+            if (TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts[0] > 0) {
+                out->resize(int(counts[0]));
+                ok = TIFFReadRawStrip(t, 0, out->data(), tmsize_t(counts[0])) == tmsize_t(counts[0]);
+            }
+            TIFFClose(t);
+        }
+    }
+    QFile::remove(tmp);
+    return ok;
+}
+
+bool readBilevel(TIFF* in, uint32_t width, uint32_t length, uint16_t photometric, PdfImage* img)
+{
+    const size_t lineBytes = (width + 7) / 8;
+    if (TIFFScanlineSize(in) != tmsize_t(lineBytes))
+        return false;
+    std::vector<unsigned char> rows(lineBytes * length);
+    for (uint32_t y = 0; y < length; ++y) {
+        unsigned char* row = rows.data() + y * lineBytes;
+        if (TIFFReadScanline(in, row, y, 0) < 0)
+            return false;
+        if (photometric == PHOTOMETRIC_MINISBLACK) {
+            for (size_t i = 0; i < lineBytes; ++i)
+                row[i] = ~row[i];
+        }
+    }
+    img->filter = PdfImage::CCITTG4;
+    img->components = 1;
+    return encodeG4(rows, width, length, &img->data);
+}
+
+// 8-bit grey or RGB scanlines straight into the JPEG encoder.
+bool readDirect(TIFF* in, uint32_t width, uint32_t length, int components, uint16_t spp, bool invert,
+                PdfImage* img)
+{
+    const tmsize_t lineSize = TIFFScanlineSize(in);
+    if (lineSize < tmsize_t(width) * spp)
+        return false;
+    std::vector<unsigned char> line(static_cast<size_t>(lineSize));
+    std::vector<unsigned char> packed(size_t(width) * components);
+    JpegEncoder encoder;
+    if (!encoder.Begin(int(width), int(length), components, kJpegQuality))
+        return false;
+    for (uint32_t y = 0; y < length; ++y) {
+        if (TIFFReadScanline(in, line.data(), y, 0) < 0)
+            return false;
+        const unsigned char* row = line.data();
+        if (spp != components || invert) {
+            for (uint32_t x = 0; x < width; ++x) {
+                for (int c = 0; c < components; ++c) {
+                    const unsigned char v = line[size_t(x) * spp + c];
+                    packed[size_t(x) * components + c] = invert ? 255 - v : v;
+                }
+            }
+            row = packed.data();
+        }
+        if (!encoder.WriteRow(row))
+            return false;
+    }
+    img->filter = PdfImage::DCT;
+    img->components = components;
+    return encoder.Finish(&img->data);
+}
+
+// Anything else libtiff can decode (palette, 16-bit, CMYK, separate planes).
+bool readViaRgba(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
+{
+    std::vector<uint32_t> raster(size_t(width) * length);
+    if (!TIFFReadRGBAImageOriented(in, width, length, raster.data(), ORIENTATION_TOPLEFT, 0))
+        return false;
+    std::vector<unsigned char> row(size_t(width) * 3);
+    JpegEncoder encoder;
+    if (!encoder.Begin(int(width), int(length), 3, kJpegQuality))
+        return false;
+    for (uint32_t y = 0; y < length; ++y) {
+        const uint32_t* src = raster.data() + size_t(y) * width;
+        for (uint32_t x = 0; x < width; ++x) {
+            row[x * 3] = TIFFGetR(src[x]);
+            row[x * 3 + 1] = TIFFGetG(src[x]);
+            row[x * 3 + 2] = TIFFGetB(src[x]);
+        }
+        if (!encoder.WriteRow(row.data()))
+            return false;
+    }
+    img->filter = PdfImage::DCT;
+    img->components = 3;
+    return encoder.Finish(&img->data);
+}
+
+bool readDirectory(TIFF* in, PdfImage* img)
+{
+    uint32_t width = 0, length = 0;
+    uint16_t bps = 1, spp = 1, planar = PLANARCONFIG_CONTIG, photometric = 0, compression = 0;
+    if (!TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length) ||
+        width == 0 || length == 0)
+        return false;
+    TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(in, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric))
+        photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISWHITE;
+    img->width = int(width);
+    img->height = int(length);
+    pageSize(in, width, length, img);
+
+    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    if (bps == 1 && spp == 1 && grey)
+        return readBilevel(in, width, length, photometric, img);
+    if (compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_YCBCR) {
+        TIFFSetField(in, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        photometric = PHOTOMETRIC_RGB;
+    }
+    if (bps == 8 && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(in)) {
+        if (grey)
+            return readDirect(in, width, length, 1, spp, photometric == PHOTOMETRIC_MINISWHITE, img);
+        if (photometric == PHOTOMETRIC_RGB && spp >= 3)
+            return readDirect(in, width, length, 3, spp, false, img);
+    }
+    return readViaRgba(in, width, length, img);
+}
+
+bool addTiffPages(const QString& path, PdfWriter* writer)
+{
+    TIFF* in = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!in)
+        return false;
+    bool ok = true;
+    do {
+        PdfImage img;
+        ok = readDirectory(in, &img) && writer->AddPage(img);
+    } while (ok && TIFFReadDirectory(in));
+    TIFFClose(in);
+    return ok;
+}
+
+// A JPEG page as it is, sized as it would be after a round trip through a
+// QImage and a TIFF file. False (nothing added) when `data` is no JPEG the
+// PDF can show unchanged.
+bool addJpegPage(const QByteArray& data, PdfWriter* writer)
+{
+    JpegInfo info;
+    if (!info.Parse(data) || !info.Embeddable())
+        return false;
+    double dpiX = 0, dpiY = 0;
+    if (info.densityUnit == 1) {
+        dpiX = info.densityX;
+        dpiY = info.densityY;
+    } else if (info.densityUnit == 2) {
+        dpiX = info.densityX * 2.54;
+        dpiY = info.densityY * 2.54;
+    } else {
+        const QImage blank(1, 1, QImage::Format_RGB32);
+        dpiX = qRound(blank.dotsPerMeterX() * 0.0254);
+        dpiY = qRound(blank.dotsPerMeterY() * 0.0254);
+    }
+    PdfImage img;
+    img.data = data;
+    img.width = info.width;
+    img.height = info.height;
+    img.components = info.components;
+    img.widthPt = info.width * 72.0 / (dpiX > 0 ? dpiX : kDefaultDpi);
+    img.heightPt = info.height * 72.0 / (dpiY > 0 ? dpiY : kDefaultDpi);
+    return writer->AddPage(img);
+}
+
+// Adds a JPEG page unchanged or all directories of a TIFF file.
+bool addFile(const QString& path, PdfWriter* writer)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.peek(2) == QByteArray("\xFF\xD8", 2)) {
+        const QByteArray data = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        return addJpegPage(data, writer);
+    }
+    file.close();
+    return addTiffPages(path, writer);
+}
+
+} // namespace
+
+PdfDocument::PdfDocument() : m_writer(new PdfWriter)
+{
+}
+
+PdfDocument::~PdfDocument() = default;
+
+bool PdfDocument::Open(const QString& pdfPath)
+{
+    InstallTiffHandlers();
+    m_path = pdfPath;
+    m_target.reset(new TargetFile(pdfPath));
+    if (!m_target->isValid() || !m_writer->Open(m_target->tempPath())) {
+        TIFFError(kModule, "Can't open output file %s for writing", QFile::encodeName(pdfPath).constData());
+        m_failed = true;
+        return false;
+    }
+    return true;
+}
+
+bool PdfDocument::AddFile(const QString& path)
+{
+    if (!m_target || m_failed)
+        return false;
+    if (!addFile(path, m_writer.get()))
+        return Fail();
+    ++m_pages;
+    return true;
+}
+
+bool PdfDocument::Commit()
+{
+    if (!m_target || m_failed)
+        return false;
+    if (!m_writer->Finish() || m_pages == 0)
+        return Fail();
+    return m_target->commit();
+}
+
+bool PdfDocument::Fail()
+{
+    if (!m_failed)
+        TIFFError(kModule, "An error occurred creating output PDF file");
+    m_failed = true;
+    return false;
+}
