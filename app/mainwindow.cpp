@@ -4,6 +4,7 @@
 #include "configsetting.h"
 #include "execcmd.h"
 #include "fileutils.h"
+#include "imageproc.h"
 #include "imageviewwidget.h"
 #include "maskerdialog.h"
 #include "optionscontainerwidget.h"
@@ -12,9 +13,11 @@
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 #include "usbhotplugthread.h"
+#include "workdir.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -59,10 +62,14 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     }
     m_sysConfig.settings = new ConfigSetting(ConfigFilePath());
 
-    m_workDir = workDir.isEmpty() ? DefaultWorkDir() : workDir;
-    m_scanDir = m_workDir + QLatin1String("/scanimages");
-    QDir().mkpath(m_workDir);
-    ClearDirectory(m_workDir);
+    // Only a folder of our own is used (and emptied); see WorkDir.
+    m_workDir = workDir.isEmpty() ? DefaultWorkDir() : WorkDir::ChooseFor(workDir);
+    if (!m_workDir.isEmpty()) {
+        m_scanDir = m_workDir + QLatin1String("/scanimages");
+        ClearDirectory(m_workDir);
+    }
+    m_quit = [](int status) { QCoreApplication::exit(status); };
+    m_imageProc = new ImageProc;
 
     m_saneScan = new SaneScan(this);
     m_usbThread = new USBHotplugThread(this);
@@ -95,22 +102,25 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     InstallEventFilters();
     ConnectActions();
     ConnectSystemPage();
+    ConnectJobActions();
 }
 
 MainWindow::~MainWindow()
 {
+    StopJobThread();
     if (m_usbThread->isRunning()) {
         m_usbThread->requestInterruption();
         m_usbThread->quit();
         m_usbThread->wait();
     }
+    delete m_imageProc;
     delete m_sysConfig.settings;
     delete ui;
 }
 
 QString MainWindow::DefaultWorkDir()
 {
-    return QDir::tempPath() + QLatin1String("/zir/scanvy");
+    return WorkDir::Choose(QDir::tempPath());
 }
 
 QString MainWindow::ConfigFilePath() const
@@ -222,17 +232,6 @@ void MainWindow::RetranslateTexts()
 void MainWindow::ShowImageCount()
 {
     ui->lblImgInfo->setText(tr("当前图像数量：%1").arg(m_imageCount));
-}
-
-void MainWindow::OnSplashWorkerProgress()
-{
-    // Device discovery joins here once the scanner layer is wired to the window.
-}
-
-void MainWindow::OnSplashWorkerFinished()
-{
-    m_storeWindowSize = true;
-    setEnabled(true);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "deviceopt.h"
+#include "optresult.h"
 #include "sysconfig.h"
+
+#include <QHash>
 
 #include <QList>
 #include <QMainWindow>
@@ -8,7 +12,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class ImageProc;
 class ImageViewWidget;
+class QThread;
+class Worker;
 class OptionsContainerWidget;
 class MaskerDialog;
 class QComboBox;
@@ -24,8 +33,11 @@ class MainWindow;
 // and system-settings page, with the menus, toolbar and page controls.
 class MainWindow : public QMainWindow {
     Q_OBJECT
+    friend class WindowFixture;
 
 public:
+    enum ScanType { ScanToLast = 1, ScanToPrev = 2, ScanToNext = 3, ScanReplace = 4 };
+
     // homeDir holds ".config/com.quvex.zyl.scanvy/SysConfig.ini" and the default
     // save folder "scanvyimg"; workDir is the temporary work folder. Empty
     // arguments mean the user's home folder and the system temporary folder
@@ -63,6 +75,29 @@ public:
     // Scanner label: the connected device, or "未连接扫描仪" for an empty name.
     void SetScannerLabel(const QString& device);
 
+    // Scanning (the page files go to the work folder's "scanimages").
+    void ScanImage(int type);
+    bool SetScanOptions();
+    void GetResAndBryMap(const QString& deviceName);
+
+    // Saving: the action "保存" and its parts.
+    void Save();
+    bool DoSave();
+    bool CheckDuplicateSavePath();
+    QString GetScanFile(int number, const QString& extension) const;
+
+    // Rebuilds the device list after a hot-plug notice.
+    void StartUsbDetect(int event);
+
+    // How the start-up ends the application (default: the event loop's exit).
+    void SetQuitHandler(std::function<void(int)> quit) { m_quit = std::move(quit); }
+
+    QList<QString> PageFiles() const { return m_pageFiles; }
+    int ScanNumber() const { return m_scanNumber; }
+    int Counter() const { return m_counter; }
+    QList<QString> DeviceList() const { return m_deviceList; }
+    bool DeviceReady() const { return m_deviceReady; }
+
     void EnableMenu(bool on);
     void EnableScanButtons(bool on);
     void EnablePageButton(bool first, bool next, bool jump, bool prev, bool last);
@@ -74,8 +109,17 @@ public slots:
     void OnSplashWorkerProgress();
     void OnSplashWorkerFinished();
 
+    void OnScanOneImageDone(QString file);
+    void OnUSBListChanged(int code);
+    void OnChangeDevice(const QString& previousDevice, const QString& newDevice);
+    void OnGetDefaultOpts(const QString& device);
+
 signals:
     void sglUpdateMaskerMessage(const QString& text);
+    // A background job has run its last step (after its messages).
+    void sglJobDone();
+    // The start-up has ended: connected (true) or without a device list.
+    void sglStartupDone(bool connected);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +135,11 @@ private slots:
     void OnThumbItemClicked(int index);
     void OnLargeImageCannotZoom(int code);
     void OnThumbItemDeleted(const QList<QString>& remaining, int code);
+    void OnThumbItemRightMenuClicked(int index, int code);
+    void OnScanToLast();
+    void OnScanToPrev();
+    void OnScanToNext();
+    void OnScanReplace();
 
     void OnFirstPage();
     void OnPrevPage();
@@ -142,6 +191,32 @@ private:
     void ShowStandardTab();
     void StopScannerServices();
 
+    // Background jobs: work runs on a new thread, finished and after are
+    // queued back to this thread in that order.
+    void ExecLambda(const QString& message, std::function<void()> work, std::function<void()> finished,
+                    std::function<void()> after);
+    void StopJobThread();
+    void HideMasker();
+    void ConnectJobActions();
+
+    void ScanWork();
+    void ScanFinished();
+    void ScanAfter();
+    void ScanAllImageDone();
+    void RebuildPageJumpAfterScan();
+
+    void SaveFinished();
+    void SaveAfter();
+    void SaveAfterScan();
+    void StoreCounter();
+    void ShowSaveFailure();
+
+    void OpenForOptions(const QString& device);
+    void UsbDetectWork();
+    void UsbDetectFinished();
+    void StartupOpenFirstDevice();
+    void StartupOpenFinished();
+
     static bool IsAllowedPrefixChar(uint codePoint);
     static bool IsValidPrefix(const QString& prefix);
 
@@ -182,4 +257,31 @@ private:
     QList<QString> m_pageFiles;
     QString m_workDir;
     QString m_scanDir;
+
+    QThread* m_jobThread = nullptr;
+    Worker* m_worker = nullptr;
+    ImageProc* m_imageProc = nullptr;
+
+    int m_scanType = ScanToLast;
+    int m_insertIndex = 0;
+    int m_pagesThisRun = 0;
+    int m_pagesToScan = 0;
+    int m_scanNumber = 1;
+    QString m_scanFormat;
+    QString m_scanDevice;
+    QString m_scanBasePath;
+
+    bool m_saveOk = false;
+    bool m_doSave = false;
+    QString m_saveFailedPath;
+
+    DeviceOpt m_deviceOpt;
+    QList<QString> m_deviceList;
+    QHash<QString, Opt_Result> m_optionTable;
+    bool m_hasScanners = false;
+    bool m_usbBusy = false;
+    bool m_usbPending = false;
+    int m_usbEvent = 0;
+    bool m_jobActive = false;
+    std::function<void(int)> m_quit;
 };

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStyleOptionFocusRect>
 #include <QTemporaryDir>
 #include <QThread>
@@ -305,7 +306,10 @@ void TestDialogs::splashParentFollowsSplash()
 
 void TestDialogs::splashJobShowsWindow()
 {
+    // The start-up job looks for scanners with the simulator's stand-in tools.
+    qputenv("PATH", QByteArray(SCANVY_SIM_BIN_DIR) + ':' + qgetenv("PATH"));
     QPointer<MainWindow> window(NewMainWindow());
+    QSignalSpy started(window.data(), &MainWindow::sglStartupDone);
     QPointer<SplashDialog> splash(new SplashDialog(window, QStringLiteral("0")));
     connect(splash, &SplashDialog::sglSplashFinished, window, [&] {
         splash->close();
@@ -315,6 +319,8 @@ void TestDialogs::splashJobShowsWindow()
     splash->DoInitJob();
     QTRY_VERIFY(window->isVisible());
     QTRY_VERIFY(splash.isNull()); // deleted when closed
+    QTRY_COMPARE(started.count(), 1);
+    QCOMPARE(started.first().first().toBool(), true);
 
     // From now on the window's size is remembered.
     window->resize(1001, 701);

@@ -1,0 +1,301 @@
+// Scan jobs of the main window: the four scan types, the job's work on the
+// scan thread, the arriving pages, and the scan-area probe.
+#include "mainwindow.h"
+
+#include "gdata.h"
+#include "imageviewwidget.h"
+#include "optionscontainerwidget.h"
+#include "parentscanneroptions.h"
+#include "sanescan.h"
+#include "thumblistwidget.h"
+#include "ui_mainwindow.h"
+#include "usbhotplugthread.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QMessageBox>
+#include <QSignalBlocker>
+
+namespace {
+bool IsTiffMode(const QString& mode)
+{
+    return mode == QLatin1String("Lineart") || mode == QLatin1String("Auto-color-detect") ||
+           mode == QLatin1String("Multi-image-output");
+}
+
+bool IsFeederSource(const QString& source)
+{
+    return source != QLatin1String("Flatbed") && source != QLatin1String("Simplex-scan");
+}
+} // namespace
+
+void MainWindow::ConnectJobActions()
+{
+    connect(ui->actionScanToLast, &QAction::triggered, this, &MainWindow::OnScanToLast);
+    connect(ui->actionScantoPrev, &QAction::triggered, this, &MainWindow::OnScanToPrev);
+    connect(ui->actionScanToNext, &QAction::triggered, this, &MainWindow::OnScanToNext);
+    connect(ui->actionScanReplace, &QAction::triggered, this, &MainWindow::OnScanReplace);
+    connect(ui->actionSave, &QAction::triggered, this, &MainWindow::Save);
+    connect(m_imageView, &ImageViewWidget::sglThumbItemRightMenuClicked, this,
+            &MainWindow::OnThumbItemRightMenuClicked);
+    connect(m_saneScan, &SaneScan::sglScanOneImageDone, this, &MainWindow::OnScanOneImageDone,
+            Qt::QueuedConnection);
+    connect(m_usbThread, &USBHotplugThread::sglUSBListChanged, this, &MainWindow::OnUSBListChanged,
+            Qt::QueuedConnection);
+    connect(m_optionsContainer, &OptionsContainerWidget::sglChangeDevice, this, &MainWindow::OnChangeDevice);
+    connect(m_optionsContainer, &OptionsContainerWidget::sglGetDefaultOpts, this,
+            &MainWindow::OnGetDefaultOpts);
+}
+
+void MainWindow::OnScanToLast()
+{
+    m_scanType = ScanToLast;
+    m_imageView->SetSelectedImgIndexForScan(ScanToLast, m_imageCount);
+    ScanImage(ScanToLast);
+}
+
+void MainWindow::OnScanToNext()
+{
+    m_scanType = ScanToNext;
+    m_insertIndex = m_currentIndex + 1;
+    m_imageView->SetSelectedImgIndexForScan(ScanToNext, m_currentIndex);
+    ScanImage(ScanToNext);
+}
+
+void MainWindow::OnScanToPrev()
+{
+    m_scanType = ScanToPrev;
+    m_insertIndex = m_currentIndex;
+    m_imageView->SetSelectedImgIndexForScan(ScanToPrev, m_currentIndex);
+    ScanImage(ScanToPrev);
+}
+
+void MainWindow::OnScanReplace()
+{
+    m_scanType = ScanReplace;
+    m_imageView->SetSelectedImgIndexForScan(ScanReplace, m_currentIndex);
+    ScanImage(ScanReplace);
+}
+
+void MainWindow::OnThumbItemRightMenuClicked(int /*index*/, int code)
+{
+    m_currentIndex = m_imageView->GetCurrentIndex();
+    if (code == ImageViewWidget::MenuScanAfter) {
+        OnScanToNext();
+    } else if (code == ImageViewWidget::MenuScanBefore) {
+        OnScanToPrev();
+    } else if (code == ImageViewWidget::MenuReplaceScan) {
+        OnScanReplace();
+    }
+}
+
+void MainWindow::ScanImage(int type)
+{
+    if (m_scanning || m_scanDir.isEmpty() || !m_optionsContainer->m_currentPanel) {
+        return;
+    }
+    ui->lwImgThumbnail->blockSignals(true);
+    m_pagesThisRun = 0;
+    QDir().mkpath(m_scanDir);
+    m_scanning = true;
+    m_scanStatus = 0;
+    m_scanErrorDetail.clear();
+    m_scanType = type;
+    // A feeder batch runs until the feeder is empty; only a replacement is
+    // limited, to the one page it replaces.
+    m_pagesToScan = type == ScanReplace ? 1 : 0;
+    m_scanDevice = m_optionsContainer->m_currentDevice;
+    m_scanBasePath = m_scanDir + QLatin1Char('/') + m_sysConfig.prefix;
+    ExecLambda(
+        tr("正在进行扫描..."), [this] { ScanWork(); }, [this] { ScanFinished(); }, [this] { ScanAfter(); });
+}
+
+void MainWindow::ScanWork()
+{
+    ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
+    m_scanFormat = IsTiffMode(panel->GetMode()) ? QStringLiteral("tiff") : QStringLiteral("jpg");
+    m_scanStatus = m_saneScan->OpenDevice(m_scanDevice);
+    if (m_scanStatus == 0) {
+        if (!SetScanOptions()) {
+            m_scanStatus = 4;
+        } else {
+            m_scanStatus =
+                m_saneScan->Scan(m_scanBasePath, m_scanFormat, m_scanNumber, m_minDigits, m_pagesToScan);
+            if (m_scanStatus == 6) {
+                Opt_Result detail;
+                m_saneScan->GetOption(QStringLiteral("get-sc-error"), detail);
+                m_scanErrorDetail = detail.value;
+            }
+        }
+    }
+    m_saneScan->CloseDevice();
+}
+
+void MainWindow::ScanFinished()
+{
+    StopJobThread();
+    ScanAllImageDone();
+    if (!m_pageFiles.isEmpty()) {
+        RebuildPageJumpAfterScan();
+    }
+    m_manualPass = false;
+    ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
+    if (panel && IsFeederSource(panel->GetSource()) && panel->IsMultifeedChecked()) {
+        ui->actionPassManual->setChecked(false);
+    }
+    m_scanning = false;
+    HideMasker();
+}
+
+void MainWindow::RebuildPageJumpAfterScan()
+{
+    RebuildPageJumpBox(m_pageFiles.size());
+    m_currentIndex = m_imageView->GetCurrentIndex();
+    SelectPageJumpItem(m_currentIndex);
+}
+
+void MainWindow::ScanAfter()
+{
+    if (m_scanStatus != 0) {
+        QMessageBox::critical(this, tr("错误"), GetSaneStatus(m_scanStatus));
+    } else if (m_saveAfterScan) {
+        SaveAfterScan();
+    }
+    if (m_usbPending) {
+        m_usbPending = false;
+        StartUsbDetect(m_usbEvent);
+    }
+}
+
+void MainWindow::OnScanOneImageDone(QString file)
+{
+    m_scanNumber += 1;
+    if (m_scanType == ScanReplace) {
+        m_pagesThisRun += 1;
+        m_imageView->ReplaceImage(m_currentIndex, file);
+        if (m_currentIndex >= 0 && m_currentIndex < m_pageFiles.size()) {
+            m_pageFiles[m_currentIndex] = file;
+        }
+    } else if (m_scanType == ScanToLast) {
+        m_pagesThisRun += 1;
+        m_imageCount += 1;
+        m_imageView->AddImage(file);
+        m_pageFiles.append(file);
+    } else {
+        m_pagesThisRun += 1;
+        m_imageCount += 1;
+        m_imageView->InsertImage(file);
+        m_pageFiles.insert(qBound(0, m_insertIndex, m_pageFiles.size()), file);
+        m_insertIndex += 1;
+    }
+    ShowImageCount();
+    emit sglUpdateMaskerMessage(
+        tr("正在进行扫描...%1当前第%2张图像").arg(QStringLiteral("\r\n")).arg(m_pagesThisRun));
+}
+
+void MainWindow::ScanAllImageDone()
+{
+    ui->lwImgThumbnail->blockSignals(false);
+    if (m_pagesThisRun == 0 || m_imageCount == 0) {
+        return;
+    }
+    EnableMenu(true);
+    int page = m_currentIndex;
+    if (m_scanType == ScanToLast) {
+        page = m_imageCount - 1;
+    } else if (m_scanType == ScanToPrev) {
+        page = m_currentIndex + m_pagesThisRun;
+    }
+    m_imageView->RefreshInfos();
+    m_imageView->SetSelection(page);
+    m_currentIndex = m_imageView->GetCurrentIndex();
+    RefreshPageButtons();
+    ShowImageCount();
+    activateWindow();
+}
+
+bool MainWindow::SetScanOptions()
+{
+    ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
+    if (!panel) {
+        return false;
+    }
+    panel->GetParamsForScan();
+    const QVector<QPair<QString, QString>> params = panel->m_scanParams;
+    for (const auto& param : params) {
+        const QString& name = param.first;
+        if (name == QLatin1String("custom-longpage")) {
+            continue;
+        }
+        if (m_manualPass) {
+            if (name == QLatin1String("multifeed-detection")) {
+                if (!m_saneScan->SetOption(name, QStringLiteral("Do-not-detect"))) {
+                    return false;
+                }
+                continue;
+            }
+            if (name == QLatin1String("mf-overlapping") || name == QLatin1String("mf-length")) {
+                continue;
+            }
+        }
+        if (!m_optionTable.contains(name)) {
+            continue;
+        }
+        if (!m_saneScan->SetOption(name, param.second)) {
+            return false;
+        }
+    }
+    if (IsFeederSource(panel->GetSource()) && m_scanType == ScanReplace) {
+        if (!m_saneScan->SetOption(QStringLiteral("autofeed"), QStringLiteral("no")) ||
+            !m_saneScan->SetOption(QStringLiteral("prepick"), QStringLiteral("no"))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void MainWindow::GetResAndBryMap(const QString& deviceName)
+{
+    const bool kx = deviceName.startsWith(QLatin1String("zylkx"));
+    if (!kx && !deviceName.startsWith(QLatin1String("zylwy"))) {
+        return;
+    }
+    GData& g = GData::ctx();
+    g.m_resMaxHeight.clear();
+    g.m_flatbedMaxY.clear();
+    const QList<QString> sources = m_optionTable.value(QStringLiteral("source")).stringList;
+    if (sources.contains(QLatin1String("Flatbed"))) {
+        m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Flatbed"));
+        Opt_Result bry;
+        Opt_Result brx;
+        m_saneScan->GetOption(QStringLiteral("br-y"), bry);
+        m_saneScan->GetOption(QStringLiteral("br-x"), brx);
+        g.m_flatbedMaxY = bry.range.max;
+        g.m_flatbedMaxX = brx.range.max;
+    }
+    if (!sources.contains(QLatin1String("Adf-front"))) {
+        return;
+    }
+    const QString maxHeight = m_optionTable.value(QStringLiteral("page-height")).range.max;
+    g.m_pageWidthMax = m_optionTable.value(QStringLiteral("page-width")).range.max;
+    m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Adf-front"));
+    QStringList resolutions = {QStringLiteral("600"), QStringLiteral("300"), QStringLiteral("200")};
+    if (kx) {
+        resolutions.insert(1, QStringLiteral("400"));
+    }
+    for (const QString& res : qAsConst(resolutions)) {
+        m_saneScan->SetOption(QStringLiteral("resolution"), res);
+        m_saneScan->SetOption(QStringLiteral("paper-size"), QStringLiteral("Custom"));
+        m_saneScan->SetOption(QStringLiteral("page-height"), maxHeight);
+        Opt_Result height;
+        m_saneScan->GetOption(QStringLiteral("page-height"), height);
+        g.m_resMaxHeight.insert(res, height.value);
+    }
+    for (const char* name : {"source", "page-height", "paper-size"}) {
+        const QString option = QLatin1String(name);
+        const QString value = m_optionTable.value(option).value;
+        if (!value.isEmpty()) { // an inactive option has no value to go back to
+            m_saneScan->SetOption(option, value);
+        }
+    }
+}

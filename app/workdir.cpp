@@ -1,0 +1,97 @@
+#include "workdir.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// One level: create it 0700 when missing, else require a real directory of
+// ours and take away any access of others.
+bool PrepareLevel(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (lstat(native.constData(), &st) != 0) {
+        if (errno != ENOENT) {
+            return false;
+        }
+        if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        // Someone may have raced us to the name: judge what is there now.
+        if (lstat(native.constData(), &st) != 0) {
+            return false;
+        }
+    }
+    if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+        return false;
+    }
+    if ((st.st_mode & 077) != 0 && chmod(native.constData(), 0700) != 0) {
+        return false;
+    }
+    return true;
+}
+
+QString PrivateFolder(const QString& tempRoot, const QString& leaf)
+{
+    QByteArray pattern = QFile::encodeName(tempRoot + QStringLiteral("/scanvy-%1-XXXXXX").arg(geteuid()));
+    if (!mkdtemp(pattern.data())) {
+        return QString();
+    }
+    const QString base = QFile::decodeName(pattern);
+    return WorkDir::PrepareOwnedPath(base, leaf) ? base + QLatin1Char('/') + leaf : QString();
+}
+
+} // namespace
+
+bool WorkDir::PrepareOwnedPath(const QString& root, const QString& relative)
+{
+    QString path = root;
+    const QStringList levels = relative.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (levels.isEmpty()) {
+        return false;
+    }
+    for (const QString& level : levels) {
+        if (level == QLatin1String("..") || level == QLatin1String(".")) {
+            return false;
+        }
+        path += QLatin1Char('/') + level;
+        if (!PrepareLevel(path)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString WorkDir::Choose(const QString& tempRoot)
+{
+    return ChooseFor(tempRoot + QStringLiteral("/zir/scanvy"));
+}
+
+QString WorkDir::ChooseFor(const QString& wanted)
+{
+    const QString clean = QDir::cleanPath(wanted);
+    const QFileInfo leafInfo(clean);
+    const QString leaf = leafInfo.fileName();
+    const QFileInfo nameInfo(leafInfo.path());
+    const QString name = nameInfo.fileName();
+    const QString root = nameInfo.path();
+    if (leaf.isEmpty() || name.isEmpty()) {
+        return QString();
+    }
+    if (PrepareOwnedPath(root, name + QLatin1Char('/') + leaf)) {
+        return clean;
+    }
+    const QString perUser = QStringLiteral("%1-%2").arg(name).arg(geteuid());
+    if (PrepareOwnedPath(root, perUser + QLatin1Char('/') + leaf)) {
+        return root + QLatin1Char('/') + perUser + QLatin1Char('/') + leaf;
+    }
+    return PrivateFolder(root, leaf);
+}

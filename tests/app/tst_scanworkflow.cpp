@@ -1,0 +1,321 @@
+#include "imageviewwidget.h"
+#include "mainwindow.h"
+#include "maskerdialog.h"
+#include "optionscontainerwidget.h"
+#include "parentscanneroptions.h"
+#include "sanescan.h"
+#include "sim/sim_marker.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QImage>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QtTest>
+
+// Scan jobs of the main window on the simulated Kx feeder, through the real
+// libsane: placement of the pages, numbering, selection, errors, options.
+class TestScanWorkflow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void scanToLast();
+    void insertAroundCurrent_data();
+    void insertAroundCurrent();
+    void replaceTakesOnePage();
+    void optionsSent_data();
+    void optionsSent();
+    void manualPassUncheckedAfterScan();
+    void failedScans_data();
+    void failedScans();
+    void pageFileFormat_data();
+    void pageFileFormat();
+
+private:
+    bool Scan(const char* action, int jobs = 1);
+    QString Marker(const QString& file) const;
+    QStringList Numbers() const;
+
+    QScopedPointer<WindowFixture> m_fx;
+};
+
+void TestScanWorkflow::init()
+{
+    WindowFixture::WriteScenario(QStringLiteral("sheets=3\nsource=Adf-front"));
+    m_fx.reset(new WindowFixture);
+    QVERIFY(m_fx->Start());
+    QVERIFY(m_fx->Panel());
+    m_fx->SetResolution(100);
+    QVERIFY(m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")));
+    QVERIFY(m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front")));
+}
+
+void TestScanWorkflow::cleanup()
+{
+    m_fx.reset();
+}
+
+bool TestScanWorkflow::Scan(const char* action, int jobs)
+{
+    auto* act = m_fx->Child<QAction>(action);
+    if (!act || !act->isEnabled()) {
+        qWarning("action %s not usable", action);
+        return false;
+    }
+    act->trigger();
+    return m_fx->WaitJobDone(jobs);
+}
+
+QString TestScanWorkflow::Marker(const QString& file) const
+{
+    const QImage gray = QImage(file).convertToFormat(QImage::Format_Grayscale8);
+    char text[16] = {};
+    sim_marker_decode(gray.constBits(), gray.width(), gray.height(), gray.bytesPerLine(), 100, text,
+                      sizeof text);
+    return QString::fromLatin1(text);
+}
+
+// The numbers of the page files in page order ("0001.jpg" → "1").
+QStringList TestScanWorkflow::Numbers() const
+{
+    QStringList numbers;
+    for (const QString& file : m_fx->window->PageFiles()) {
+        numbers << QString::number(QFileInfo(file).baseName().toInt());
+    }
+    return numbers;
+}
+
+void TestScanWorkflow::scanToLast()
+{
+    QStringList overlay;
+    connect(m_fx->window.data(), &MainWindow::sglUpdateMaskerMessage, this,
+            [&overlay](const QString& text) { overlay << text; });
+    QVERIFY(Scan("actionScanToLast"));
+
+    MainWindow* w = m_fx->window;
+    const QList<QString> files = w->PageFiles();
+    QCOMPARE(files.size(), 3);
+    QCOMPARE(Numbers(), QStringList({"1", "2", "3"}));
+    QCOMPARE(QFileInfo(files.first()).absolutePath(), m_fx->ScanDir());
+    QCOMPARE(QFileInfo(files.first()).fileName(), QStringLiteral("0001.jpg"));
+    QStringList markers;
+    for (const QString& file : files) {
+        QVERIFY2(QFileInfo(file).size() > 0, qPrintable(file));
+        markers << Marker(file);
+    }
+    QCOMPARE(markers, QStringList({"1A", "2A", "3A"}));
+    QCOMPARE(w->ScanNumber(), 4);
+    QCOMPARE(m_fx->View()->GetPagePaths().toList(), files);
+    QCOMPARE(m_fx->View()->GetCurrentIndex(), 2);
+    QCOMPARE(m_fx->JumpItems(), QStringList({"1", "2", "3"}));
+    QCOMPARE(m_fx->Child<QComboBox>("cmPageJump")->currentIndex(), 2);
+    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：3"));
+    QCOMPARE(overlay.last(), QStringLiteral("正在进行扫描...\r\n当前第3张图像"));
+    QCOMPARE(overlay.size(), 3);
+    QVERIFY(m_fx->Child<QAction>("actionSave")->isEnabled());
+    QVERIFY(!m_fx->Child<QListWidget>("lwImgThumbnail")->signalsBlocked());
+    QVERIFY(m_fx->answerer.texts.isEmpty());
+    auto* masker = w->findChild<MaskerDialog*>();
+    QVERIFY(!masker || !masker->isVisible());
+
+    // A second job goes on counting: no file name is used twice.
+    WindowFixture::WriteScenario(QStringLiteral("sheets=2\nsource=Adf-front\nload=again"));
+    QVERIFY(Scan("actionScanToLast"));
+    QCOMPARE(Numbers(), QStringList({"1", "2", "3", "4", "5"}));
+    QCOMPARE(w->ScanNumber(), 6);
+    QCOMPARE(m_fx->JumpItems().size(), 5);
+    QCOMPARE(m_fx->View()->GetCurrentIndex(), 4);
+}
+
+void TestScanWorkflow::insertAroundCurrent_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("order");
+    QTest::addColumn<int>("selected");
+
+    // Five pages, the third current, three new sheets (files 6, 7, 8).
+    QTest::newRow("before") << "actionScantoPrev" << QStringList({"1", "2", "6", "7", "8", "3", "4", "5"})
+                            << 5;
+    QTest::newRow("after") << "actionScanToNext" << QStringList({"1", "2", "3", "6", "7", "8", "4", "5"})
+                           << 2;
+}
+
+void TestScanWorkflow::insertAroundCurrent()
+{
+    QFETCH(QString, action);
+    QFETCH(QStringList, order);
+    QFETCH(int, selected);
+
+    WindowFixture::WriteScenario(QStringLiteral("sheets=5\nsource=Adf-front\nload=first"));
+    QVERIFY(Scan("actionScanToLast"));
+    QCOMPARE(m_fx->window->PageFiles().size(), 5);
+    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(2);
+    QCOMPARE(m_fx->View()->GetCurrentIndex(), 2);
+
+    WindowFixture::WriteScenario(QStringLiteral("sheets=3\nsource=Adf-front\nload=second"));
+    QVERIFY(Scan(action.toLatin1().constData()));
+    QCOMPARE(Numbers(), order);
+    QCOMPARE(m_fx->View()->GetPagePaths().toList(), m_fx->window->PageFiles());
+    QCOMPARE(m_fx->View()->GetCurrentIndex(), selected);
+    QCOMPARE(m_fx->Child<QComboBox>("cmPageJump")->currentIndex(), selected);
+    QCOMPARE(m_fx->JumpItems().size(), 8);
+    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：8"));
+}
+
+void TestScanWorkflow::replaceTakesOnePage()
+{
+    QVERIFY(Scan("actionScanToLast"));
+    const QList<QString> before = m_fx->window->PageFiles();
+    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(1);
+
+    WindowFixture::WriteScenario(QStringLiteral("sheets=3\nsource=Adf-front\nload=replace"));
+    QVERIFY(Scan("actionScanReplace"));
+    const QList<QString> after = m_fx->window->PageFiles();
+    QCOMPARE(after.size(), 3);
+    QCOMPARE(after.at(0), before.at(0));
+    QCOMPARE(after.at(2), before.at(2));
+    QCOMPARE(QFileInfo(after.at(1)).fileName(), QStringLiteral("0004.jpg"));
+    QCOMPARE(Marker(after.at(1)), QStringLiteral("1A"));
+    QCOMPARE(m_fx->window->ScanNumber(), 5);
+    QCOMPARE(m_fx->View()->GetPagePaths().toList(), after);
+    QCOMPARE(m_fx->View()->GetCurrentIndex(), 1);
+    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：3"));
+}
+
+void TestScanWorkflow::optionsSent_data()
+{
+    QTest::addColumn<int>("scanType");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("manualPass");
+    QTest::addColumn<QString>("autofeed");
+    QTest::addColumn<QString>("multifeed");
+
+    QTest::newRow("replace, feeder") << int(MainWindow::ScanReplace) << "Adf-front" << false << "0"
+                                     << "Stop";
+    QTest::newRow("replace, duplex") << int(MainWindow::ScanReplace) << "Adf-duplex" << false << "0"
+                                     << "Stop";
+    QTest::newRow("to last, feeder") << int(MainWindow::ScanToLast) << "Adf-front" << false << "1"
+                                     << "Stop";
+    QTest::newRow("manual pass") << int(MainWindow::ScanToLast) << "Adf-front" << true << "1"
+                                 << "Do-not-detect";
+}
+
+// What SetScanOptions leaves on the opened simulated device.
+void TestScanWorkflow::optionsSent()
+{
+    QFETCH(int, scanType);
+    QFETCH(QString, source);
+    QFETCH(bool, manualPass);
+    QFETCH(QString, autofeed);
+    QFETCH(QString, multifeed);
+
+    QVERIFY(m_fx->SetPanelCombo("cmSource", source));
+    m_fx->Child<QCheckBox>("cbMultifeedDetection")->setChecked(true);
+    m_fx->ScanType() = scanType;
+    m_fx->ManualPass() = manualPass;
+    SaneScan* sane = m_fx->Session();
+    QCOMPARE(sane->OpenDevice(QStringLiteral("zylkx:KX-8000")), 0);
+    const bool ok = m_fx->SetScanOptions();
+    Opt_Result feed, prepick, detection, src;
+    sane->GetOption(QStringLiteral("autofeed"), feed);
+    sane->GetOption(QStringLiteral("prepick"), prepick);
+    sane->GetOption(QStringLiteral("multifeed-detection"), detection);
+    sane->GetOption(QStringLiteral("source"), src);
+    sane->CloseDevice();
+    QVERIFY(ok);
+    QCOMPARE(src.value, source);
+    QCOMPARE(feed.value, autofeed);
+    QCOMPARE(prepick.value, autofeed);
+    QCOMPARE(detection.value, multifeed);
+}
+
+void TestScanWorkflow::manualPassUncheckedAfterScan()
+{
+    m_fx->Child<QCheckBox>("cbMultifeedDetection")->setChecked(true);
+    m_fx->window->SetPassManual();
+    auto* pass = m_fx->Child<QAction>("actionPassManual");
+    QVERIFY(pass->isEnabled());
+    pass->setChecked(true);
+    QVERIFY(m_fx->ManualPass());
+    QVERIFY(Scan("actionScanToLast"));
+    QCOMPARE(m_fx->window->PageFiles().size(), 3);
+    QVERIFY(!pass->isChecked());
+    QVERIFY(!m_fx->ManualPass());
+}
+
+void TestScanWorkflow::failedScans_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<int>("pagesKept");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("empty feeder") << "sheets=0" << 0 << "进纸器没有纸张(错误码:7)\r\n请放入纸张";
+    QTest::newRow("device gone") << "devices=zylwy:WY200" << 0 << "数据不合法(或找不到设备)(错误码:4)";
+    QTest::newRow("jam feeding sheet 2") << "sheets=3\nerror=jam\nerror-sheet=2\nerror-at=start" << 1
+                                         << "检测到卡纸(错误码:6)\r\n请取出堵塞的纸张";
+    // Stopped half-way: the part of the page read so far is kept as well.
+    QTest::newRow("multifeed in sheet 3")
+        << "sheets=3\nerror=multifeed\nerror-sheet=3" << 3 << "检测到多页进纸(错误码:6)\r\n请取出堵塞的纸张";
+    QTest::newRow("jam code of a multifeed in capitals")
+        << "sheets=3\nerror=jam\nerror-sheet=2\nerror-at=start\nerror-code=0X03800755" << 1
+        << "检测到卡纸(错误码:6)\r\n请取出堵塞的纸张";
+}
+
+void TestScanWorkflow::failedScans()
+{
+    QFETCH(QString, scenario);
+    QFETCH(int, pagesKept);
+    QFETCH(QString, message);
+
+    WindowFixture::WriteScenario(QStringLiteral("source=Adf-front\nload=x\n") + scenario);
+    QVERIFY(Scan("actionScanToLast"));
+    QCOMPARE(m_fx->window->PageFiles().size(), pagesKept);
+    QCOMPARE(m_fx->View()->GetPagePaths().size(), pagesKept);
+    QCOMPARE(m_fx->answerer.titles, QStringList({"错误"}));
+    QCOMPARE(m_fx->answerer.texts, QStringList({message}));
+    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：%1").arg(pagesKept));
+    QCOMPARE(m_fx->Child<QAction>("actionSave")->isEnabled(), pagesKept > 0);
+    QVERIFY(!m_fx->Child<QListWidget>("lwImgThumbnail")->signalsBlocked());
+    QCOMPARE(m_fx->window->ScanNumber(), 1 + pagesKept);
+}
+
+void TestScanWorkflow::pageFileFormat_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("pages");
+
+    QTest::newRow("colour") << "Color"
+                            << "jpg" << 3;
+    QTest::newRow("grey") << "Gray"
+                          << "jpg" << 3;
+    QTest::newRow("black and white") << "Lineart"
+                                     << "tiff" << 3;
+    QTest::newRow("multi-image") << "Multi-image-output"
+                                 << "tiff" << 6;
+}
+
+void TestScanWorkflow::pageFileFormat()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, suffix);
+    QFETCH(int, pages);
+
+    QVERIFY(m_fx->SetPanelCombo("cmMode", mode));
+    QVERIFY(Scan("actionScanToLast"));
+    const QList<QString> files = m_fx->window->PageFiles();
+    QCOMPARE(files.size(), pages);
+    for (const QString& file : files) {
+        QCOMPARE(QFileInfo(file).suffix(), suffix);
+        QVERIFY2(!QImage(file).isNull(), qPrintable(file));
+    }
+}
+
+QTEST_MAIN(TestScanWorkflow)
+#include "tst_scanworkflow.moc"

@@ -1,0 +1,141 @@
+#include "windowfixture.h"
+
+#include "imageviewwidget.h"
+#include "optionscontainerwidget.h"
+#include "parentscanneroptions.h"
+#include "sanescan.h"
+#include "splashdialog.h"
+#include "usbhotplugthread.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QtTest>
+
+WindowFixture::WindowFixture() : home(new QTemporaryDir), tmp(new QTemporaryDir), answerer(QMessageBox::Yes)
+{
+    PrependSimToolsToPath();
+}
+
+WindowFixture::~WindowFixture()
+{
+    if (window) {
+        // Close without the exit question: pages may still be listed.
+        delete window.data();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void WindowFixture::PrependSimToolsToPath()
+{
+    const QByteArray bin(SCANVY_SIM_BIN_DIR);
+    const QByteArray path = qgetenv("PATH");
+    if (!path.startsWith(bin + ':')) {
+        qputenv("PATH", bin + ':' + path);
+    }
+}
+
+void WindowFixture::WriteScenario(const QString& lines)
+{
+    QFile file(QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR")) + QStringLiteral("/scenario.conf"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qFatal("cannot write the scenario");
+    }
+    file.write(lines.toUtf8());
+    file.write("\n");
+}
+
+bool WindowFixture::Start(bool* quitCalled)
+{
+    window = new MainWindow(home->path(), tmp->path() + QStringLiteral("/zir/scanvy"));
+    window->SetQuitHandler([this](int status) { quitStatus = status; });
+    QObject::connect(window.data(), &MainWindow::sglJobDone, [this] { ++jobsDone; });
+    QSignalSpy done(window.data(), &MainWindow::sglStartupDone);
+    auto* splash = new SplashDialog(window, QStringLiteral("0"));
+    QObject::connect(splash, &SplashDialog::sglSplashFinished, window.data(), [splash, this] {
+        splash->close();
+        window->show();
+    });
+    splash->open();
+    splash->DoInitJob();
+    // A failed discovery ends the program instead of announcing the start.
+    for (int i = 0; i < 300 && done.isEmpty() && quitStatus == -100; ++i) {
+        QTest::qWait(50);
+    }
+    if (quitCalled) {
+        *quitCalled = quitStatus != -100;
+    }
+    QTest::qWait(20);
+    return !done.isEmpty() && done.first().first().toBool();
+}
+
+bool WindowFixture::WaitJobDone(int count, int timeoutMs)
+{
+    const int target = count;
+    for (int waited = 0; jobsDone < target && waited < timeoutMs; waited += 20) {
+        QTest::qWait(20);
+    }
+    const bool ok = jobsDone >= target;
+    jobsDone = 0;
+    return ok;
+}
+
+ImageViewWidget* WindowFixture::View() const
+{
+    return window->findChild<ImageViewWidget*>();
+}
+
+OptionsContainerWidget* WindowFixture::Container() const
+{
+    return window->findChild<OptionsContainerWidget*>();
+}
+
+ParentScannerOptions* WindowFixture::Panel() const
+{
+    return Container()->m_currentPanel;
+}
+
+SaneScan* WindowFixture::Session() const
+{
+    return window->findChild<SaneScan*>();
+}
+
+USBHotplugThread* WindowFixture::Monitor() const
+{
+    return window->findChild<USBHotplugThread*>();
+}
+
+QStringList WindowFixture::JumpItems() const
+{
+    QStringList items;
+    auto* box = Child<QComboBox>("cmPageJump");
+    for (int i = 0; i < box->count(); ++i) {
+        items << box->itemText(i);
+    }
+    return items;
+}
+
+QString WindowFixture::LabelText(const char* name) const
+{
+    return Child<QLabel>(name)->text();
+}
+
+bool WindowFixture::SetPanelCombo(const char* name, const QString& value)
+{
+    auto* combo = Child<QComboBox>(name);
+    const int index = combo ? combo->findData(value) : -1;
+    if (index < 0) {
+        return false;
+    }
+    combo->setCurrentIndex(index);
+    return true;
+}
+
+void WindowFixture::SetResolution(int dpi)
+{
+    auto* spin = Child<QSpinBox>("sbResolution");
+    spin->setValue(dpi);
+    spin->editingFinished();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "mainwindow.h"
+#include "modalanswerer.h"
+
+#include <QPointer>
+#include <QScopedPointer>
+#include <QString>
+#include <QTemporaryDir>
+
+class ImageViewWidget;
+class OptionsContainerWidget;
+class ParentScannerOptions;
+class SaneScan;
+class USBHotplugThread;
+class QComboBox;
+
+// A main window started the way the program starts it: the splash's
+// start-up job with the simulator's stand-in tools and scanners. Message
+// boxes are answered by `answerer`.
+class WindowFixture {
+public:
+    WindowFixture();
+    ~WindowFixture();
+
+    // Writes the simulator's scenario file (read again on every open/start).
+    static void WriteScenario(const QString& lines);
+    static void PrependSimToolsToPath();
+
+    // Builds the window and runs the start-up job; returns what the start-up
+    // announced (true: connected), or false when it did not end in time.
+    bool Start(bool* quitCalled = nullptr);
+
+    // Waits until the current background job has run its last step.
+    bool WaitJobDone(int count = 1, int timeoutMs = 30000);
+
+    template <typename T> T* Child(const char* name) const
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    ImageViewWidget* View() const;
+    OptionsContainerWidget* Container() const;
+    ParentScannerOptions* Panel() const;
+    SaneScan* Session() const;
+    USBHotplugThread* Monitor() const;
+    QStringList JumpItems() const;
+    QString LabelText(const char* name) const;
+
+    // Picks a combo box entry of the panel by its device value.
+    bool SetPanelCombo(const char* name, const QString& value);
+    void SetResolution(int dpi);
+
+    // Internal fields, for the checks that need them.
+    int& ScanType() { return window->m_scanType; }
+    bool& ManualPass() { return window->m_manualPass; }
+    int& CurrentIndex() { return window->m_currentIndex; }
+    bool& UsbPending() { return window->m_usbPending; }
+    bool& UsbBusy() { return window->m_usbBusy; }
+    bool& PageBusy() { return window->m_pageBusy; }
+    QList<QString>& PageFilesRef() { return window->m_pageFiles; }
+    QString ScanDir() const { return window->m_scanDir; }
+    QString SavePath() const { return window->m_savePath; }
+    bool SetScanOptions() { return window->SetScanOptions(); }
+
+    QScopedPointer<QTemporaryDir> home;
+    QScopedPointer<QTemporaryDir> tmp;
+    QPointer<MainWindow> window;
+    ModalAnswerer answerer;
+    int jobsDone = 0;
+    int quitStatus = -100;
+};
