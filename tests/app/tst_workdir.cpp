@@ -1,0 +1,130 @@
+#include "mainwindow.h"
+#include "workdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The work folder is emptied recursively, so the main window only takes one
+// that is a real folder of the current user, closed to everyone else.
+class TestWorkDir : public QObject {
+    Q_OBJECT
+
+private slots:
+    void choose_data();
+    void choose();
+
+private:
+    static void MakeFile(const QString& path)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("keep");
+    }
+    static bool GiveAway(const QString& path)
+    {
+        const uid_t nobody = 65534;
+        return chown(QFile::encodeName(path).constData(), nobody, nobody) == 0;
+    }
+};
+
+void TestWorkDir::choose_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("expected"); // relative to the root; "private" for a fresh private folder
+    QTest::addColumn<bool>("needsRoot");
+
+    const QString perUser = QStringLiteral("zir-%1/scanvy").arg(geteuid());
+    QTest::newRow("nothing there yet") << "none" << "zir/scanvy" << false;
+    QTest::newRow("ours but open to others") << "open" << "zir/scanvy" << false;
+    QTest::newRow("zir of another user") << "zir-foreign" << perUser << true;
+    QTest::newRow("scanvy of another user") << "scanvy-foreign" << perUser << true;
+    QTest::newRow("zir is a link") << "zir-link" << perUser << false;
+    QTest::newRow("scanvy is a link") << "scanvy-link" << perUser << false;
+    QTest::newRow("zir is a file") << "zir-file" << perUser << false;
+    QTest::newRow("fallback taken as well") << "both-foreign" << "private" << true;
+}
+
+void TestWorkDir::choose()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, expected);
+    QFETCH(bool, needsRoot);
+
+    if (needsRoot && geteuid() != 0) {
+        QSKIP("giving a folder to another user needs root");
+    }
+    QTemporaryDir root;
+    QTemporaryDir home;
+    const QString base = root.path();
+    const QString zir = base + QStringLiteral("/zir");
+    const QString victim = base + QStringLiteral("/victim");
+    QVERIFY(QDir().mkpath(victim + QStringLiteral("/sub")));
+    MakeFile(victim + QStringLiteral("/file"));
+    MakeFile(victim + QStringLiteral("/sub/file"));
+
+    if (setup == QLatin1String("open")) {
+        QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
+        QVERIFY(chmod(QFile::encodeName(zir).constData(), 0777) == 0);
+        QVERIFY(chmod(QFile::encodeName(zir + QStringLiteral("/scanvy")).constData(), 0755) == 0);
+    } else if (setup == QLatin1String("zir-foreign") || setup == QLatin1String("both-foreign")) {
+        QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
+        MakeFile(zir + QStringLiteral("/scanvy/file"));
+        QVERIFY(GiveAway(zir));
+        if (setup == QLatin1String("both-foreign")) {
+            const QString fallback = base + QStringLiteral("/zir-%1").arg(geteuid());
+            QVERIFY(QDir().mkpath(fallback));
+            QVERIFY(GiveAway(fallback));
+        }
+    } else if (setup == QLatin1String("scanvy-foreign")) {
+        QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
+        MakeFile(zir + QStringLiteral("/scanvy/file"));
+        QVERIFY(GiveAway(zir + QStringLiteral("/scanvy")));
+    } else if (setup == QLatin1String("zir-link")) {
+        QVERIFY(QDir().mkpath(victim + QStringLiteral("/scanvy")));
+        MakeFile(victim + QStringLiteral("/scanvy/file"));
+        QVERIFY(QFile::link(victim, zir));
+    } else if (setup == QLatin1String("scanvy-link")) {
+        QVERIFY(QDir().mkpath(zir));
+        QVERIFY(QFile::link(victim, zir + QStringLiteral("/scanvy")));
+    } else if (setup == QLatin1String("zir-file")) {
+        MakeFile(zir);
+    }
+
+    MainWindow window(home.path(), zir + QStringLiteral("/scanvy"));
+    const QString used = window.WorkDir();
+    if (expected == QLatin1String("private")) {
+        QVERIFY2(used.startsWith(base + QStringLiteral("/scanvy-%1-").arg(geteuid())), qPrintable(used));
+        QVERIFY(used.endsWith(QLatin1String("/scanvy")));
+    } else {
+        QCOMPARE(used, base + QLatin1Char('/') + expected);
+    }
+
+    // The folder used and its parent: real folders of ours, closed to others.
+    for (const QString& level : {used, QFileInfo(used).path()}) {
+        struct stat st {};
+        QVERIFY(lstat(QFile::encodeName(level).constData(), &st) == 0);
+        QVERIFY(S_ISDIR(st.st_mode));
+        QCOMPARE(st.st_uid, geteuid());
+        QCOMPARE(st.st_mode & 0777, mode_t(0700));
+    }
+
+    // Nothing was deleted anywhere else.
+    QVERIFY(QFile::exists(victim + QStringLiteral("/file")));
+    QVERIFY(QFile::exists(victim + QStringLiteral("/sub/file")));
+    if (setup != QLatin1String("none") && setup != QLatin1String("open") && setup != QLatin1String("zir-file") &&
+        setup != QLatin1String("scanvy-link")) {
+        QVERIFY(QFile::exists(zir + QStringLiteral("/scanvy/file")));
+    }
+    if (setup.endsWith(QLatin1String("-link"))) {
+        QVERIFY(QFileInfo(setup == QLatin1String("zir-link") ? zir : zir + QStringLiteral("/scanvy")).isSymLink());
+    }
+}
+
+QTEST_MAIN(TestWorkDir)
+#include "tst_workdir.moc"
