@@ -2,6 +2,8 @@
 
 #include <QMutexLocker>
 
+#include <csignal>
+
 namespace {
 
 bool isFamilyDevice(const char* name)
@@ -25,6 +27,11 @@ SaneScan::~SaneScan() = default;
 
 void SaneScan::Init()
 {
+    // Backends that hand the image over through a pipe from a reader thread
+    // may write into the closed pipe after a cancel; the default action of
+    // SIGPIPE would end the whole program with its unsaved pages. Write
+    // errors are reported by the calls themselves (EPIPE) instead.
+    std::signal(SIGPIPE, SIG_IGN);
     SANE_Int version = 0;
     sane_init(&version, nullptr);
 }

@@ -19,14 +19,21 @@ void TestExecCmd::output_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("trimmed") << "printf '  \\t 4711 \\n\\n'" << "4711";
-    QTest::newRow("inner blanks kept") << "echo ' a  b '" << "a  b";
-    QTest::newRow("cut at NUL") << "printf 'before\\000after'" << "before";
+    QTest::newRow("trimmed") << "printf '  \\t 4711 \\n\\n'"
+                             << "4711";
+    QTest::newRow("inner blanks kept") << "echo ' a  b '"
+                                       << "a  b";
+    QTest::newRow("cut at NUL") << "printf 'before\\000after'"
+                                << "before";
     QTest::newRow("UTF-8") << "printf '\\346\\211\\253\\346\\217\\217'" << QString::fromUtf8("扫描");
-    QTest::newRow("stderr not read") << "echo out; echo err >&2" << "out";
-    QTest::newRow("exit code ignored") << "echo partial; exit 3" << "partial";
-    QTest::newRow("missing program") << "no-such-program-here" << "";
-    QTest::newRow("shell syntax") << "for i in 1 2 3; do printf $i; done | tr 2 x" << "1x3";
+    QTest::newRow("stderr not read") << "echo out; echo err >&2"
+                                     << "out";
+    QTest::newRow("exit code ignored") << "echo partial; exit 3"
+                                       << "partial";
+    QTest::newRow("missing program") << "no-such-program-here"
+                                     << "";
+    QTest::newRow("shell syntax") << "for i in 1 2 3; do printf $i; done | tr 2 x"
+                                  << "1x3";
 }
 
 void TestExecCmd::output()

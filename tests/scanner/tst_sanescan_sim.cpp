@@ -58,6 +58,10 @@ private slots:
     void deviceErrors();
     void framesEqualScanimage_data();
     void framesEqualScanimage();
+    void numbering_data();
+    void numbering();
+    void pageFileCannotBeCreated_data();
+    void pageFileCannotBeCreated();
     void overrunStopsAtTheAnnouncedSize();
     void cancelFromAnotherThread();
 
@@ -294,6 +298,69 @@ void TestSaneScanSim::framesEqualScanimage()
     }
     if (!wide)
         QCOMPARE(marker(page), QStringLiteral("1A"));
+}
+
+void TestSaneScanSim::numbering_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("padded to 4") << 7 << 4 << 0 << "jpg"
+                                 << QStringList{"page0007.jpg", "page0008.jpg", "page0009.jpg"};
+    QTest::newRow("never cut") << 123 << 2 << 2 << "tiff" << QStringList{"page123.tiff", "page124.tiff"};
+    QTest::newRow("negative limit is no limit")
+        << 1 << 1 << -1 << "pnm" << QStringList{"page1.pnm", "page2.pnm", "page3.pnm"};
+    QTest::newRow("capital extension") << 9 << 1 << 1 << "TIFF" << QStringList{"page9.TIFF"};
+}
+
+void TestSaneScanSim::numbering()
+{
+    QFETCH(int, first);
+    QFETCH(int, digits);
+    QFETCH(int, limit);
+    QFETCH(QString, format);
+    QFETCH(QStringList, expected);
+
+    open("sheets=3\n", {{"mode", "Gray"}});
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    QCOMPARE(m_scan.Scan(base(), format, first, digits, limit), int(SANE_STATUS_GOOD));
+    QCOMPARE(files(), expected);
+    QCOMPARE(spy.count(), expected.size());
+    for (int i = 0; i < spy.count(); ++i)
+        QCOMPARE(spy.at(i).at(0).toString(), m_dir->filePath(expected.at(i)));
+    // The extension match is case-sensitive: "TIFF" pages are PNM.
+    if (format == "TIFF")
+        QVERIFY(readAll(m_dir->filePath(expected.first())).startsWith("P5\n#dpi:100\n"));
+}
+
+void TestSaneScanSim::pageFileCannotBeCreated_data()
+{
+    QTest::addColumn<QString>("basePath");
+    QTest::addColumn<bool>("inDir");
+    QTest::newRow("missing folder") << "no/such/folder/page" << true;
+    QTest::newRow("path too long") << "/" + QString(4100, QLatin1Char('n')) << false;
+    QTest::newRow("folder is a file") << "blocker/page" << true;
+}
+
+void TestSaneScanSim::pageFileCannotBeCreated()
+{
+    QFETCH(QString, basePath);
+    QFETCH(bool, inDir);
+    open("sheets=3\n", {{"mode", "Gray"}});
+    QFile blocker(m_dir->filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    const QString stem = inDir ? m_dir->filePath(basePath) : basePath;
+    QCOMPARE(m_scan.Scan(stem, "jpg", 1, 1, 0), int(SANE_STATUS_ACCESS_DENIED));
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(files(), QStringList{"blocker"});
+    // The job ended cleanly (sane_cancel): the device takes the next job.
+    QCOMPARE(m_scan.Scan(base(), "jpg", 1, 1, 1), int(SANE_STATUS_GOOD));
+    QCOMPARE(files(), QStringList({"blocker", "page1.jpg"}));
 }
 
 void TestSaneScanSim::overrunStopsAtTheAnnouncedSize()
