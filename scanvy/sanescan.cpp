@@ -4,9 +4,7 @@
 
 #include <csignal>
 
-namespace {
-
-bool isFamilyDevice(const char* name)
+bool SaneScan::IsFamilyDeviceName(const char* name)
 {
     static const char* const prefixes[] = {"zylkx", "zyljn", "zylwy"};
     const QByteArray n(name);
@@ -16,8 +14,6 @@ bool isFamilyDevice(const char* name)
     }
     return false;
 }
-
-} // namespace
 
 SaneScan::SaneScan(QObject* parent) : QObject(parent)
 {
@@ -51,7 +47,7 @@ int SaneScan::GetDeviceList(QList<QString>& names)
         return status;
     devices = list;
     for (int i = 0; list != nullptr && list[i] != nullptr; ++i) {
-        if (list[i]->name != nullptr && isFamilyDevice(list[i]->name))
+        if (list[i]->name != nullptr && IsFamilyDeviceName(list[i]->name))
             names.append(QString::fromUtf8(list[i]->name));
     }
     deviceNames = names;

@@ -35,6 +35,10 @@ public:
     void Init();
     void Exit();
 
+    // True for SANE device names of the three scanner families: those that
+    // start (case-sensitively) with "zylkx", "zyljn" or "zylwy".
+    static bool IsFamilyDeviceName(const char* name);
+
     int GetDeviceList(QList<QString>& names);
     void ResetScannerList(QList<QString> names);
     int OpenDevice(QString name);

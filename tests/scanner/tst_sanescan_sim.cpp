@@ -50,8 +50,12 @@ class TestSaneScanSim : public QObject {
 private slots:
     void init();
     void cleanup();
+    void familyNames_data();
+    void familyNames();
     void deviceList_data();
     void deviceList();
+    void optionRecords_data();
+    void optionRecords();
     void feederBatch_data();
     void feederBatch();
     void deviceErrors_data();
@@ -101,6 +105,28 @@ void TestSaneScanSim::open(const QString& scenario, const QList<QPair<QString, Q
         QVERIFY(m_scan.SetOption(s.first, s.second));
 }
 
+void TestSaneScanSim::familyNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("kx with colon") << QByteArray("zylkx:KX-8000") << true;
+    QTest::newRow("wy") << QByteArray("zylwy:WY200") << true;
+    QTest::newRow("overhead") << QByteArray("zyljn:RV920") << true;
+    QTest::newRow("bare prefix") << QByteArray("zylkx") << true;
+    QTest::newRow("capital Z") << QByteArray("Zylkx:KX-8000") << false;
+    QTest::newRow("prefix later") << QByteArray("net:host:zylkx:KX") << false;
+    QTest::newRow("other backend") << QByteArray("test:0") << false;
+    QTest::newRow("short") << QByteArray("zyl") << false;
+    QTest::newRow("empty") << QByteArray("") << false;
+}
+
+void TestSaneScanSim::familyNames()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, kept);
+    QCOMPARE(SaneScan::IsFamilyDeviceName(name.constData()), kept);
+}
+
 void TestSaneScanSim::deviceList_data()
 {
     QTest::addColumn<QString>("devices");
@@ -128,6 +154,44 @@ void TestSaneScanSim::deviceList()
     // After a reset only the given names may be opened.
     m_scan.ResetScannerList({"zyljn:RV920"});
     QCOMPARE(m_scan.OpenDevice(kKx), int(SANE_STATUS_UNSUPPORTED));
+}
+
+void TestSaneScanSim::optionRecords_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QStringList>("range");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("int range step 1")
+        << "resolution" << 1 << true << "dpi" << QStringList{"50", "600", "1"} << "100";
+    QTest::newRow("fixed range step 0") << "tl-x" << 2 << true << "mm" << QStringList{"0", "216", ""} << "0";
+    QTest::newRow("inactive fixed range")
+        << "page-width" << 2 << false << "mm" << QStringList{"25.4", "216", ""} << "";
+    QTest::newRow("%g bounds") << "gamma" << 2 << false << "" << QStringList{"0.0999908", "10", ""} << "";
+    QTest::newRow("string") << "get-sc-error" << 3 << true << "" << QStringList{"", "", ""} << "0x00000000";
+}
+
+void TestSaneScanSim::optionRecords()
+{
+    QFETCH(QString, name);
+    QFETCH(int, type);
+    QFETCH(bool, active);
+    QFETCH(QString, unit);
+    QFETCH(QStringList, range);
+    QFETCH(QString, value);
+
+    open("sheets=1\n", {});
+    const Opt_Result r = m_scan.GetAllOptions().value(name);
+    QCOMPARE(r.name, name);
+    QCOMPARE(r.type, type);
+    QCOMPARE(r.isActive, active);
+    QCOMPARE(r.unit, unit);
+    QCOMPARE(QStringList({r.range.min, r.range.max, r.range.quant}), range);
+    QCOMPARE(r.value, value);
+    QCOMPARE(m_scan.get_resolution(), kDpi);
 }
 
 void TestSaneScanSim::feederBatch_data()
