@@ -92,6 +92,9 @@ public:
     // How the start-up ends the application (default: the event loop's exit).
     void SetQuitHandler(std::function<void(int)> quit) { m_quit = std::move(quit); }
 
+    // Scanner discovery (default: the system's tools).
+    void SetDeviceOpt(const DeviceOpt& deviceOpt) { m_deviceOpt = deviceOpt; }
+
     QList<QString> PageFiles() const { return m_pageFiles; }
     int ScanNumber() const { return m_scanNumber; }
     int Counter() const { return m_counter; }

@@ -226,6 +226,11 @@ void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& ne
                 QMessageBox::critical(this, tr("错误"),
                                       tr("切换扫描仪失败:%1").arg(GetSaneStatus(m_scanStatus)));
                 m_optionsContainer->RestoreChangeDevice();
+                // The selector shows the previous scanner again; so does the
+                // panel, with that scanner's options (the table was kept).
+                m_optionsContainer->ShowScannerConfigInterface();
+                m_optionsContainer->InitWidgetByOption(m_optionTable, false);
+                SetPassManual();
             } else {
                 AutoCloseMessageBox::information(
                     this, tr("提示"), tr("切换扫描仪已完成%1[本窗口自动关闭]").arg(QStringLiteral("\r\n")));

@@ -14,6 +14,8 @@ void ModalAnswerer::Poll()
 {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) {
+        // A later box may reuse the address of one that has gone.
+        m_lastSeen = nullptr;
         return;
     }
     if (box != m_lastSeen) {

@@ -40,14 +40,17 @@ void TestWorkDir::choose_data()
     QTest::addColumn<bool>("needsRoot");
 
     const QString perUser = QStringLiteral("zir-%1/scanvy").arg(geteuid());
-    QTest::newRow("nothing there yet") << "none" << "zir/scanvy" << false;
-    QTest::newRow("ours but open to others") << "open" << "zir/scanvy" << false;
+    QTest::newRow("nothing there yet") << "none"
+                                       << "zir/scanvy" << false;
+    QTest::newRow("ours but open to others") << "open"
+                                             << "zir/scanvy" << false;
     QTest::newRow("zir of another user") << "zir-foreign" << perUser << true;
     QTest::newRow("scanvy of another user") << "scanvy-foreign" << perUser << true;
     QTest::newRow("zir is a link") << "zir-link" << perUser << false;
     QTest::newRow("scanvy is a link") << "scanvy-link" << perUser << false;
     QTest::newRow("zir is a file") << "zir-file" << perUser << false;
-    QTest::newRow("fallback taken as well") << "both-foreign" << "private" << true;
+    QTest::newRow("fallback taken as well") << "both-foreign"
+                                            << "private" << true;
 }
 
 void TestWorkDir::choose()
@@ -117,12 +120,13 @@ void TestWorkDir::choose()
     // Nothing was deleted anywhere else.
     QVERIFY(QFile::exists(victim + QStringLiteral("/file")));
     QVERIFY(QFile::exists(victim + QStringLiteral("/sub/file")));
-    if (setup != QLatin1String("none") && setup != QLatin1String("open") && setup != QLatin1String("zir-file") &&
-        setup != QLatin1String("scanvy-link")) {
+    if (setup != QLatin1String("none") && setup != QLatin1String("open") &&
+        setup != QLatin1String("zir-file") && setup != QLatin1String("scanvy-link")) {
         QVERIFY(QFile::exists(zir + QStringLiteral("/scanvy/file")));
     }
     if (setup.endsWith(QLatin1String("-link"))) {
-        QVERIFY(QFileInfo(setup == QLatin1String("zir-link") ? zir : zir + QStringLiteral("/scanvy")).isSymLink());
+        QVERIFY(QFileInfo(setup == QLatin1String("zir-link") ? zir : zir + QStringLiteral("/scanvy"))
+                    .isSymLink());
     }
 }
 

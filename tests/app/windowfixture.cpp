@@ -1,5 +1,7 @@
 #include "windowfixture.h"
 
+#include "deviceopt.h"
+#include "execcmd.h"
 #include "imageviewwidget.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
@@ -51,6 +53,16 @@ bool WindowFixture::Start(bool* quitCalled)
 {
     window = new MainWindow(home->path(), tmp->path() + QStringLiteral("/zir/scanvy"));
     window->SetQuitHandler([this](int status) { quitStatus = status; });
+    // The drivers' consumables tools are called by their installed paths;
+    // here the simulator's stand-ins answer in their place.
+    window->SetDeviceOpt(DeviceOpt(
+        [](const QString& command) {
+            QString line = command;
+            line.replace(QStringLiteral("/opt/zylkx/consumables/"), QStringLiteral(SCANVY_SIM_BIN_DIR "/"));
+            line.replace(QStringLiteral("/opt/zylwy/consumables/"), QStringLiteral(SCANVY_SIM_BIN_DIR "/"));
+            return ExecCmd(line);
+        },
+        GetOSName));
     QObject::connect(window.data(), &MainWindow::sglJobDone, [this] { ++jobsDone; });
     QSignalSpy done(window.data(), &MainWindow::sglStartupDone);
     auto* splash = new SplashDialog(window, QStringLiteral("0"));
