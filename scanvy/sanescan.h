@@ -70,6 +70,13 @@ private:
     int scanPages(const QString& basePath);
     QString pagePath(const QString& basePath) const;
     int inner_scan(FILE* file);
+    struct FrameRead {
+        int64_t expected; // announced bytes of the page, 0 when unknown
+        int64_t total;    // bytes read so far over all frames
+        bool ended;       // device gone or over-run: finish the page now
+    };
+    SANE_Status readFrame(const SANE_Parameters& p, PageWriter* writer, ImageBuffer& image, bool separate,
+                          int channel, FrameRead& read);
     SANE_Status checkFrame(const SANE_Parameters& p, const SANE_Parameters* first) const;
     SANE_Status writeBuffered(FILE* file, ImageBuffer& image, const SANE_Parameters& first, bool separate);
     PageGeometry geometryOf(const SANE_Parameters& p) const;

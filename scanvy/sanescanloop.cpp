@@ -169,6 +169,47 @@ SANE_Status SaneScan::writeBuffered(FILE* file, ImageBuffer& image, const SANE_P
     return status;
 }
 
+// Reads the data of one frame until the device ends it. Each chunk goes to
+// the page writer (streamed pages) or into the image buffer.
+SANE_Status SaneScan::readFrame(const SANE_Parameters& p, PageWriter* writer, ImageBuffer& image,
+                                bool separate, int channel, FrameRead& read)
+{
+    const int64_t expected = read.expected;
+    SANE_Status status = SANE_STATUS_GOOD;
+    for (;;) {
+        SANE_Handle h = handle;
+        if (h == nullptr) {
+            read.ended = true;
+            return status;
+        }
+        SANE_Int len = 0;
+        status = sane_read(h, buffer, SANE_Int(bufferSize), &len);
+        if (status != SANE_STATUS_GOOD)
+            return status;
+        if (len <= 0)
+            continue;
+        // Over-run guard: data past the announced size is never written,
+        // and a device that goes clearly beyond it ends the page.
+        size_t n = size_t(len);
+        if (expected > 0 && read.total + len > expected)
+            n = read.total < expected ? size_t(expected - read.total) : 0;
+        read.total += len;
+        if (writer) {
+            if (SANE_Status s = writer->write(buffer, n); s != SANE_STATUS_GOOD)
+                return s;
+        } else if (!image.store(buffer, n, p.bytes_per_line, separate ? 3 : 1, channel)) {
+            std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, image.width(),
+                         image.height() + ImageBuffer::kStripe);
+            return SANE_STATUS_NO_MEM;
+        }
+        if (expected > 0 && read.total * 100 / expected > 100) {
+            std::fprintf(stderr, "%s: device sent more data than announced; page ended\n", kProgram);
+            read.ended = true;
+            return status;
+        }
+    }
+}
+
 // Reads one page (one frame, or three separate colour frames) into `file`.
 // Pages of known size are streamed; pages of unknown length and separate
 // colour pages are collected in memory and written at the end.
@@ -222,38 +263,10 @@ int SaneScan::inner_scan(FILE* file)
         }
         const int channel = separate ? int(p.format) - int(SANE_FRAME_RED) : 0;
 
-        for (;;) {
-            SANE_Handle rh = handle;
-            if (rh == nullptr) {
-                ended = true;
-                break;
-            }
-            SANE_Int len = 0;
-            status = sane_read(rh, buffer, SANE_Int(bufferSize), &len);
-            if (status != SANE_STATUS_GOOD)
-                break;
-            if (len <= 0)
-                continue;
-            // Over-run guard: data past the announced size is never written,
-            // and a device that goes clearly beyond it ends the page.
-            size_t n = size_t(len);
-            if (expected > 0 && total + len > expected)
-                n = total < expected ? size_t(expected - total) : 0;
-            total += len;
-            if (writer) {
-                if (SANE_Status s = writer->write(buffer, n); s != SANE_STATUS_GOOD)
-                    return s;
-            } else if (!image.store(buffer, n, p.bytes_per_line, separate ? 3 : 1, channel)) {
-                std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, image.width(),
-                             image.height() + ImageBuffer::kStripe);
-                return SANE_STATUS_NO_MEM;
-            }
-            if (expected > 0 && total * 100 / expected > 100) {
-                std::fprintf(stderr, "%s: device sent more data than announced; page ended\n", kProgram);
-                ended = true;
-                break;
-            }
-        }
+        FrameRead read{expected, total, false};
+        status = readFrame(p, writer.get(), image, separate, channel, read);
+        total = read.total;
+        ended = read.ended;
         if (!ended && status != SANE_STATUS_EOF)
             return status;
         if (p.last_frame)
