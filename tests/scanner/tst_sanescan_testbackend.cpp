@@ -502,6 +502,11 @@ void TestSaneScanTestBackend::compressedPagesFromTheLoop_data()
     QTest::addColumn<QString>("format");
     const Settings rgb8{{"mode", "Color"}, {"depth", "8"}, {"test-picture", "Color pattern"}};
     QTest::newRow("png hand-scanner") << rgb8 + Settings{{"hand-scanner", "yes"}} << "png";
+    QTest::newRow("png hand-scanner gray16") << Settings{{"mode", "Gray"},
+                                                         {"depth", "16"},
+                                                         {"test-picture", "Color pattern"},
+                                                         {"hand-scanner", "yes"}}
+                                             << "png";
     QTest::newRow("jpeg three-pass") << rgb8 + Settings{{"three-pass", "yes"}} << "jpeg";
 }
 
