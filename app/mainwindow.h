@@ -33,7 +33,6 @@ class MainWindow;
 // and system-settings page, with the menus, toolbar and page controls.
 class MainWindow : public QMainWindow {
     Q_OBJECT
-    friend class WindowFixture;
 
 public:
     enum ScanType { ScanToLast = 1, ScanToPrev = 2, ScanToNext = 3, ScanReplace = 4 };
@@ -94,6 +93,13 @@ public:
 
     // Scanner discovery (default: the system's tools).
     void SetDeviceOpt(const DeviceOpt& deviceOpt) { m_deviceOpt = deviceOpt; }
+
+    // The placement of the next scan's pages (ScanType), used by SetScanOptions.
+    void SetScanType(int type) { m_scanType = type; }
+    bool ManualPass() const { return m_manualPass; }
+    bool UsbPending() const { return m_usbPending; }
+    bool UsbBusy() const { return m_usbBusy; }
+    QString ScanDir() const { return m_scanDir; }
 
     QList<QString> PageFiles() const { return m_pageFiles; }
     int ScanNumber() const { return m_scanNumber; }
@@ -213,6 +219,7 @@ private:
     void SaveAfterScan();
     void StoreCounter();
     void ShowSaveFailure();
+    bool AskOverwrite();
 
     void OpenForOptions(const QString& device);
     void UsbDetectWork();

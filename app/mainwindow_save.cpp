@@ -131,6 +131,14 @@ void MainWindow::StoreCounter()
     ui->txtSysScanCount->setText(QString::number(m_counter));
 }
 
+bool MainWindow::AskOverwrite()
+{
+    const auto answer = QMessageBox::question(
+        this, tr("提示"), tr("保存路径有重复文件，%1确定要覆盖吗？").arg(QStringLiteral("\r\n")),
+        QMessageBox::Yes | QMessageBox::No);
+    return answer == QMessageBox::Yes;
+}
+
 void MainWindow::ShowSaveFailure()
 {
     QString text = tr("保存失败");
@@ -143,10 +151,7 @@ void MainWindow::ShowSaveFailure()
 void MainWindow::Save()
 {
     if (CheckDuplicateSavePath()) {
-        const auto answer = QMessageBox::question(
-            this, tr("提示"), tr("保存路径有重复文件，%1确定要覆盖吗？").arg(QStringLiteral("\r\n")),
-            QMessageBox::Yes | QMessageBox::No);
-        if (answer != QMessageBox::Yes) {
+        if (!AskOverwrite()) {
             return;
         }
     }
@@ -186,10 +191,7 @@ void MainWindow::SaveAfterScan()
     m_saveOk = false;
     m_doSave = true;
     if (CheckDuplicateSavePath()) {
-        const auto answer = QMessageBox::question(
-            this, tr("提示"), tr("保存路径有重复文件，%1确定要覆盖吗？").arg(QStringLiteral("\r\n")),
-            QMessageBox::Yes | QMessageBox::No);
-        if (answer != QMessageBox::Yes) {
+        if (!AskOverwrite()) {
             m_doSave = false;
         }
     }

@@ -179,7 +179,7 @@ void TestDeviceChange::noticeDuringScanRunsOnceAfterIt()
     QTest::qWait(100);
     Notice(1);
     Notice(3);
-    QTRY_VERIFY(m_fx->UsbPending());
+    QTRY_VERIFY(m_fx->window->UsbPending());
     QVERIFY(m_fx->answerer.texts.isEmpty());
     // The scan job, then the one rebuild it starts.
     QVERIFY(m_fx->WaitJobDone(2));
@@ -187,7 +187,7 @@ void TestDeviceChange::noticeDuringScanRunsOnceAfterIt()
     QCOMPARE(m_fx->answerer.texts,
              QStringList({QStringLiteral("检测到卡纸(错误码:6)\r\n请取出堵塞的纸张"), kDone}));
     QCOMPARE(MaskerText(), QStringLiteral("检测到扫描设备的变动\r\n正在进行配置...")); // the last code wins
-    QVERIFY(!m_fx->UsbPending());
+    QVERIFY(!m_fx->window->UsbPending());
     QCOMPARE(m_fx->window->PageFiles().size(), 2);
 }
 
@@ -201,8 +201,8 @@ void TestDeviceChange::noticesDuringRebuildDropped()
     QTest::qWait(300);
     QCOMPARE(m_fx->answerer.texts, QStringList({kDone}));
     QCOMPARE(MaskerText(), QStringLiteral("检测到插入扫描设备\r\n正在进行配置..."));
-    QVERIFY(!m_fx->UsbPending());
-    QVERIFY(!m_fx->UsbBusy());
+    QVERIFY(!m_fx->window->UsbPending());
+    QVERIFY(!m_fx->window->UsbBusy());
 }
 
 void TestDeviceChange::changedSettingsAskFirst()

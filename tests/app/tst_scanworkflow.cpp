@@ -217,11 +217,13 @@ void TestScanWorkflow::optionsSent()
 
     QVERIFY(m_fx->SetPanelCombo("cmSource", source));
     m_fx->Child<QCheckBox>("cbMultifeedDetection")->setChecked(true);
-    m_fx->ScanType() = scanType;
-    m_fx->ManualPass() = manualPass;
+    m_fx->window->SetPassManual();
+    m_fx->Child<QAction>("actionPassManual")->setChecked(manualPass);
+    QCOMPARE(m_fx->window->ManualPass(), manualPass);
+    m_fx->window->SetScanType(scanType);
     SaneScan* sane = m_fx->Session();
     QCOMPARE(sane->OpenDevice(QStringLiteral("zylkx:KX-8000")), 0);
-    const bool ok = m_fx->SetScanOptions();
+    const bool ok = m_fx->window->SetScanOptions();
     Opt_Result feed, prepick, detection, src;
     sane->GetOption(QStringLiteral("autofeed"), feed);
     sane->GetOption(QStringLiteral("prepick"), prepick);
@@ -242,11 +244,11 @@ void TestScanWorkflow::manualPassUncheckedAfterScan()
     auto* pass = m_fx->Child<QAction>("actionPassManual");
     QVERIFY(pass->isEnabled());
     pass->setChecked(true);
-    QVERIFY(m_fx->ManualPass());
+    QVERIFY(m_fx->window->ManualPass());
     QVERIFY(Scan("actionScanToLast"));
     QCOMPARE(m_fx->window->PageFiles().size(), 3);
     QVERIFY(!pass->isChecked());
-    QVERIFY(!m_fx->ManualPass());
+    QVERIFY(!m_fx->window->ManualPass());
 }
 
 void TestScanWorkflow::failedScans_data()

@@ -50,17 +50,7 @@ public:
     bool SetPanelCombo(const char* name, const QString& value);
     void SetResolution(int dpi);
 
-    // Internal fields, for the checks that need them.
-    int& ScanType() { return window->m_scanType; }
-    bool& ManualPass() { return window->m_manualPass; }
-    int& CurrentIndex() { return window->m_currentIndex; }
-    bool& UsbPending() { return window->m_usbPending; }
-    bool& UsbBusy() { return window->m_usbBusy; }
-    bool& PageBusy() { return window->m_pageBusy; }
-    QList<QString>& PageFilesRef() { return window->m_pageFiles; }
-    QString ScanDir() const { return window->m_scanDir; }
-    QString SavePath() const { return window->m_savePath; }
-    bool SetScanOptions() { return window->SetScanOptions(); }
+    QString ScanDir() const { return window->ScanDir(); }
 
     QScopedPointer<QTemporaryDir> home;
     QScopedPointer<QTemporaryDir> tmp;
