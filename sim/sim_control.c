@@ -124,7 +124,12 @@ static void apply(sim_control* c, const char* key, char* v)
     else if (strcmp(key, "error-side") == 0)
         c->error_side = (v[0] == 'B' || v[0] == 'b') ? 'B' : 'A';
     else if (strcmp(key, "error-at") == 0)
+    {
         c->error_at_start = strcmp(v, "start") == 0;
+        c->error_at_open = strcmp(v, "open") == 0;
+    }
+    else if (strcmp(key, "error-status") == 0)
+        c->error_status = parse_int(v, 0, 11);
     else if (strcmp(key, "error-code") == 0)
         snprintf(c->error_code, sizeof c->error_code, "%s", v);
     else if (strcmp(key, "page-delay-ms") == 0)
@@ -184,5 +189,7 @@ int sim_control_read(sim_control* c)
     fclose(f);
     sim_control_parse(c, buf);
     free(buf);
+    if (c->error_status > 0 && c->error == SIM_ERR_NONE)
+        c->error = SIM_ERR_IO; /* a bare status is an I/O-style failure */
     return 1;
 }

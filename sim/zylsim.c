@@ -55,6 +55,8 @@ static struct {
     sim_handle* handles[MAX_HANDLES];
 } g;
 
+static SANE_Status error_status(int kind);
+
 static int is_scanning(sim_handle* h)
 {
     return __atomic_load_n(&h->scanning, __ATOMIC_SEQ_CST);
@@ -172,6 +174,8 @@ EXPORT SANE_Status ENTRY(open)(SANE_String_Const name, SANE_Handle* handle)
     }
     if (!model)
         return SANE_STATUS_INVAL;
+    if (g.ctl.error != SIM_ERR_NONE && g.ctl.error_at_open)
+        return error_status(g.ctl.error);
     int slot = 0;
     while (slot < MAX_HANDLES && g.handles[slot])
         ++slot;
@@ -260,6 +264,8 @@ static const char* default_code(int kind)
 
 static SANE_Status error_status(int kind)
 {
+    if (g.ctl.error_status > 0)
+        return (SANE_Status)g.ctl.error_status;
     switch (kind) {
     case SIM_ERR_COVER_OPEN:
         return SANE_STATUS_COVER_OPEN;
@@ -450,6 +456,13 @@ EXPORT SANE_Status ENTRY(read)(SANE_Handle handle, SANE_Byte* data, SANE_Int max
     }
     if (!is_scanning(h))
         return SANE_STATUS_EOF;
+    if (g.ctl.page_delay_ms > 0) { /* a paced page notices an unplug while it is read */
+        sim_control_read(&g.ctl);
+        if (!device_present(h->dev.model)) {
+            h->pending_back = 0;
+            return end_frame(h, SANE_STATUS_IO_ERROR);
+        }
+    }
     int total_rows = h->page.lines + g.ctl.extra_lines;
     if (h->error_row >= 0 && h->row >= h->error_row) {
         h->pending_back = 0;
