@@ -140,10 +140,13 @@ void TestScanWorkflow::insertAroundCurrent_data()
     QTest::addColumn<int>("selected");
 
     // Five pages, the third current, three new sheets (files 6, 7, 8).
-    QTest::newRow("before") << "actionScantoPrev" << QStringList({"1", "2", "6", "7", "8", "3", "4", "5"})
-                            << 5;
-    QTest::newRow("after") << "actionScanToNext" << QStringList({"1", "2", "3", "6", "7", "8", "4", "5"})
-                           << 2;
+    // The context-menu rows give the page list's menu code instead of an action.
+    const QStringList before = {"1", "2", "6", "7", "8", "3", "4", "5"};
+    const QStringList after = {"1", "2", "3", "6", "7", "8", "4", "5"};
+    QTest::newRow("before") << "actionScantoPrev" << before << 5;
+    QTest::newRow("after") << "actionScanToNext" << after << 2;
+    QTest::newRow("context menu, before") << "2" << before << 5;
+    QTest::newRow("context menu, after") << "1" << after << 2;
 }
 
 void TestScanWorkflow::insertAroundCurrent()
@@ -159,7 +162,12 @@ void TestScanWorkflow::insertAroundCurrent()
     QCOMPARE(m_fx->View()->GetCurrentIndex(), 2);
 
     WindowFixture::WriteScenario(QStringLiteral("sheets=3\nsource=Adf-front\nload=second"));
-    QVERIFY(Scan(action.toLatin1().constData()));
+    if (action.startsWith(QLatin1String("action"))) {
+        QVERIFY(Scan(action.toLatin1().constData()));
+    } else {
+        emit m_fx->View()->sglThumbItemRightMenuClicked(2, action.toInt());
+        QVERIFY(m_fx->WaitJobDone());
+    }
     QCOMPARE(Numbers(), order);
     QCOMPARE(m_fx->View()->GetPagePaths().toList(), m_fx->window->PageFiles());
     QCOMPARE(m_fx->View()->GetCurrentIndex(), selected);
@@ -275,16 +283,25 @@ void TestScanWorkflow::failedScans()
     QFETCH(int, pagesKept);
     QFETCH(QString, message);
 
-    WindowFixture::WriteScenario(QStringLiteral("source=Adf-front\nload=x\n") + scenario);
+    // Two pages already there, the first one current.
+    WindowFixture::WriteScenario(QStringLiteral("sheets=2\nsource=Adf-front\nload=first"));
     QVERIFY(Scan("actionScanToLast"));
-    QCOMPARE(m_fx->window->PageFiles().size(), pagesKept);
-    QCOMPARE(m_fx->View()->GetPagePaths().size(), pagesKept);
+    const QList<QString> earlier = m_fx->window->PageFiles();
+    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(0);
+
+    WindowFixture::WriteScenario(QStringLiteral("source=Adf-front\nload=second\n") + scenario);
+    QVERIFY(Scan("actionScanToLast"));
+    const QList<QString> files = m_fx->window->PageFiles();
+    QCOMPARE(files.size(), 2 + pagesKept);
+    QCOMPARE(files.mid(0, 2), earlier);
+    QCOMPARE(m_fx->View()->GetPagePaths().toList(), files);
+    QCOMPARE(m_fx->View()->GetCurrentIndex(), pagesKept == 0 ? 0 : files.size() - 1);
     QCOMPARE(m_fx->answerer.titles, QStringList({"错误"}));
     QCOMPARE(m_fx->answerer.texts, QStringList({message}));
-    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：%1").arg(pagesKept));
-    QCOMPARE(m_fx->Child<QAction>("actionSave")->isEnabled(), pagesKept > 0);
+    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：%1").arg(2 + pagesKept));
+    QCOMPARE(m_fx->JumpItems().size(), 2 + pagesKept);
     QVERIFY(!m_fx->Child<QListWidget>("lwImgThumbnail")->signalsBlocked());
-    QCOMPARE(m_fx->window->ScanNumber(), 1 + pagesKept);
+    QCOMPARE(m_fx->window->ScanNumber(), 3 + pagesKept);
 }
 
 void TestScanWorkflow::pageFileFormat_data()
