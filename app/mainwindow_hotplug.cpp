@@ -53,8 +53,8 @@ void MainWindow::OnSplashWorkerProgress()
 
 void MainWindow::OnSplashWorkerFinished()
 {
-    m_storeWindowSize = true;
     if (!m_deviceReady) {
+        m_storeWindowSize = true;
         setEnabled(true);
         emit sglStartupDone(false);
         return;
@@ -99,6 +99,7 @@ void MainWindow::StartupOpenFinished()
     m_optionsContainer->InitScannerList(m_deviceList);
     m_optionsContainer->InitWidgetByOption(m_optionTable, false);
     SetPassManual();
+    m_storeWindowSize = true;
     setEnabled(true);
     m_usbThread->ClearBuffer();
     m_usbThread->start(QThread::InheritPriority);
