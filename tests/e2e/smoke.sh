@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# smoke.sh <scanvy executable> <simulator tools folder>
+# Starts the real program on a virtual X server with the simulated scanners
+# (environment from cmake/run-test.sh), waits for its main window, takes a
+# screenshot that must not be blank, closes the window the way a window
+# manager does and expects exit status 0.
+set -u
+exe=$1; simbin=$2
+here=$(cd "$(dirname "$0")" && pwd)
+if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
+  for tool in xvfb-run xdotool import identify; do
+    command -v "$tool" >/dev/null || { echo "smoke: $tool missing (scripts/bootstrap)"; exit 1; }
+  done
+  unset QT_QPA_PLATFORM
+  export SCANVY_SMOKE_INNER=1
+  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+
+export PATH="$simbin:$PATH"
+shot=${SCANVY_SMOKE_SHOT:-$TMPDIR/smoke.png}
+log=$TMPDIR/scanvy.log
+"$exe" >"$log" 2>&1 &
+pid=$!
+
+fail() {
+  echo "smoke: $*"
+  xdotool search --name . getwindowname %@ 2>/dev/null | sed 's/^/  window: /'
+  sed 's/^/  scanvy: /' "$log"
+  kill "$pid" 2>/dev/null
+  exit 1
+}
+
+# The main window: the program's visible window that is wider than the splash.
+main=""
+for _ in $(seq 1 150); do
+  kill -0 "$pid" 2>/dev/null || fail "scanvy ended during start-up"
+  for w in $(xdotool search --onlyvisible --name '泽科维扫描软件' 2>/dev/null); do
+    width=$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
+    if [ "${width:-0}" -ge 800 ]; then main=$w; fi
+  done
+  visible=$(xdotool search --onlyvisible --name '泽科维扫描软件' 2>/dev/null | wc -l)
+  # Connected: the splash is gone and only the main window is left.
+  [ -n "$main" ] && [ "$visible" -eq 1 ] && break
+  main=""
+  sleep 0.2
+done
+[ -n "$main" ] || fail "no main window within 30 s"
+sleep 1
+
+import -window root "$shot" || fail "no screenshot"
+colours=$(identify -format '%k' "$shot")
+echo "smoke: main window $main, screenshot $shot with $colours colours"
+[ "${colours:-0}" -ge 16 ] || fail "blank screenshot ($colours colours)"
+
+python3 "$here/wmclose.py" "$main" || fail "could not ask the window to close"
+for _ in $(seq 1 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "still running 10 s after the close request"
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "exit status $status"
+echo "smoke: closed with status 0"
