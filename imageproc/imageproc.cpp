@@ -18,11 +18,21 @@
 #include <QTextStream>
 #include <QTransform>
 
+#include <algorithm>
 #include <future>
+#include <limits>
 
 namespace {
 
 const double kMetresPerInch = 0.0254;
+// The largest resolution whose dots per metre still fit in an int; a page
+// file may claim any number.
+const int kMaxDpi = int(std::numeric_limits<int>::max() * kMetresPerInch);
+
+int dotsPerMetre(int dpi)
+{
+    return qRound(std::min(dpi, kMaxDpi) / kMetresPerInch);
+}
 
 bool isBilevel(QImage::Format format)
 {
@@ -94,8 +104,8 @@ QImage ImageProc::LoadPage(const QString& path)
     if (!image.isNull() && QFileInfo(path).suffix().toLower() == "pnm") {
         const int dpi = GetPNMResolution(path);
         if (dpi > 0) {
-            image.setDotsPerMeterX(qRound(dpi / kMetresPerInch));
-            image.setDotsPerMeterY(qRound(dpi / kMetresPerInch));
+            image.setDotsPerMeterX(dotsPerMetre(dpi));
+            image.setDotsPerMeterY(dotsPerMetre(dpi));
         }
     }
     return image;
@@ -186,8 +196,8 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
         if (r > 0)
             dpiX = dpiY = r;
     }
-    image.setDotsPerMeterX(qRound(dpiX / kMetresPerInch));
-    image.setDotsPerMeterY(qRound(dpiY / kMetresPerInch));
+    image.setDotsPerMeterX(dotsPerMetre(dpiX));
+    image.setDotsPerMeterY(dotsPerMetre(dpiY));
 
     if (angle == 0.0 && dstExt == "tiff")
         return SaveCompressedTiff(image, dst, bilevel, jpegInTiff);

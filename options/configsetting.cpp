@@ -1,6 +1,7 @@
 #include "configsetting.h"
 
 #include <QSettings>
+#include <QStringList>
 
 ConfigSetting::ConfigSetting(const QString& path)
 {
@@ -53,7 +54,33 @@ void ConfigSetting::Clear()
 bool ConfigSetting::Sync()
 {
     m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    const QSettings::Status status = m_settings->status();
+    if (status == QSettings::NoError)
+        return true;
+    if (status == QSettings::AccessError)
+        return false;
+    // A format error is QSettings remembering that the file it read had
+    // lines it could not parse; it stays set after a successful write and
+    // would hide a failed one. Judge the write by what the file holds now.
+    return RewriteVerified();
+}
+
+bool ConfigSetting::RewriteVerified()
+{
+    const QString path = m_settings->fileName();
+    QSettings written(path, QSettings::IniFormat);
+    written.setIniCodec("utf8");
+    const QStringList keys = m_settings->allKeys();
+    if (written.allKeys().size() != keys.size())
+        return false;
+    for (const QString& key : keys) {
+        if (written.value(key) != m_settings->value(key))
+            return false;
+    }
+    // The file is sound again: start afresh so that the next write is judged on its own.
+    delete m_settings;
+    Open(path);
+    return true;
 }
 
 QString ConfigSetting::FilePath() const

@@ -35,6 +35,9 @@ public:
 
 private:
     void Open(const QString& path);
+    // After a write over a file that had unreadable lines: true when the
+    // file now holds exactly the current values.
+    bool RewriteVerified();
 
     QSettings* m_settings = nullptr;
 };
