@@ -10,6 +10,7 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
+#include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 #include "usbhotplugthread.h"
@@ -120,7 +121,9 @@ MainWindow::~MainWindow()
 
 QString MainWindow::DefaultWorkDir()
 {
-    return WorkDir::Choose(QDir::tempPath());
+    // The same folder the converters put their temporary files in, so that a
+    // save or "清除全部" empties them too.
+    return GetTempDir();
 }
 
 QString MainWindow::ConfigFilePath() const

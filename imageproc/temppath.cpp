@@ -1,5 +1,7 @@
 #include "temppath.h"
 
+#include "workdir.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -8,9 +10,20 @@
 
 QString GetTempDir()
 {
-    const QString dir = QDir::tempPath() + "/zir/scanvy";
-    QDir().mkpath(dir);
-    return dir;
+    // The folder is emptied recursively by the main window, so it must be a
+    // private folder of ours (see WorkDir). The choice is kept per temporary
+    // root so that a fallback folder is not made anew on every call.
+    static QMutex mutex;
+    static QString lastRoot;
+    static QString chosen;
+
+    QMutexLocker lock(&mutex);
+    const QString root = QDir::tempPath();
+    if (root != lastRoot || chosen.isEmpty() || !QFileInfo(chosen).isDir()) {
+        lastRoot = root;
+        chosen = WorkDir::Choose(root);
+    }
+    return chosen;
 }
 
 QString GetTempFilePath(const QString& ext)

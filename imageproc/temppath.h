@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// The application's temporary folder (system temporary folder + "/zir/scanvy"),
-// created when missing.
+// The application's temporary folder: system temporary folder + "/zir/scanvy"
+// when that is a private folder of the current user, otherwise the per-user
+// fallback chosen by WorkDir::Choose. Created when missing.
 QString GetTempDir();
 
 // A fresh path "<temp dir>/scanimages/yyyyMMddHHmmsszzz.<ext>" for a temporary

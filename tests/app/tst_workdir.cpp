@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "temppath.h"
 #include "workdir.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@ class TestWorkDir : public QObject {
 private slots:
     void choose_data();
     void choose();
+    void convertersShareTheFolder();
 
 private:
     static void MakeFile(const QString& path)
@@ -128,6 +130,39 @@ void TestWorkDir::choose()
         QVERIFY(QFileInfo(setup == QLatin1String("zir-link") ? zir : zir + QStringLiteral("/scanvy"))
                     .isSymLink());
     }
+}
+
+// The converters' temporary files must land in the folder the main window
+// empties, under the same ownership rule, also when the shared folder belongs
+// to someone else.
+void TestWorkDir::convertersShareTheFolder()
+{
+    if (geteuid() != 0) {
+        QSKIP("giving a folder to another user needs root");
+    }
+    QTemporaryDir root;
+    QTemporaryDir home;
+    const QString zir = root.path() + QStringLiteral("/zir");
+    QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
+    MakeFile(zir + QStringLiteral("/scanvy/file"));
+    QVERIFY(GiveAway(zir));
+
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(root.path()));
+    const QString tempDir = GetTempDir();
+    const QString tempFile = GetTempFilePath(QStringLiteral("tiff"));
+    QString used;
+    {
+        MainWindow window(home.path(), QString());
+        used = window.WorkDir();
+    }
+    qputenv("TMPDIR", oldTmp);
+
+    const QString perUser = root.path() + QStringLiteral("/zir-%1/scanvy").arg(geteuid());
+    QCOMPARE(tempDir, perUser);
+    QCOMPARE(used, perUser);
+    QVERIFY2(tempFile.startsWith(perUser + QStringLiteral("/scanimages/")), qPrintable(tempFile));
+    QVERIFY(QFile::exists(zir + QStringLiteral("/scanvy/file")));
 }
 
 QTEST_MAIN(TestWorkDir)
