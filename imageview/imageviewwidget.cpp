@@ -691,25 +691,22 @@ bool ImageViewWidget::HandleLargeLabelMouse(QEvent* event)
 
 bool ImageViewWidget::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == largeLabel.data() && !scrollArea.isNull()) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseMove:
-        case QEvent::MouseButtonRelease:
-            if (HandleLargeLabelMouse(event)) {
-                return true;
-            }
-            break;
-        case QEvent::Wheel:
-            if (static_cast<QWheelEvent*>(event)->angleDelta().y() > 0) {
-                ZoomIn();
-            } else {
-                ZoomOut();
-            }
-            break;
-        default:
-            break;
+    const QEvent::Type type = event->type();
+    const bool pointer = type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+                         type == QEvent::MouseButtonRelease || type == QEvent::Wheel;
+    // Other events reach the filter also while the label is being destroyed,
+    // when it is no longer a QLabel; the pointer is only looked at for mouse
+    // and wheel events, which a dying widget never receives.
+    if (!pointer || watched != largeLabel.data() || scrollArea.isNull())
+        return QWidget::eventFilter(watched, event);
+    if (type == QEvent::Wheel) {
+        if (static_cast<QWheelEvent*>(event)->angleDelta().y() > 0) {
+            ZoomIn();
+        } else {
+            ZoomOut();
         }
+    } else if (HandleLargeLabelMouse(event)) {
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
