@@ -17,6 +17,16 @@ if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
 fi
 
 export PATH="$simbin:$PATH"
+# The single-instance guard refuses to start while any other scanvy runs on
+# this machine (another build's test, say): wait for it to end first.
+for _ in $(seq 1 120); do
+  pidof scanvy >/dev/null || break
+  sleep 0.5
+done
+if others=$(pidof scanvy); then
+  echo "smoke: another scanvy is running (pid $others); the single-instance guard would refuse"
+  exit 1
+fi
 shot=${SCANVY_SMOKE_SHOT:-$TMPDIR/smoke.png}
 log=$TMPDIR/scanvy.log
 "$exe" >"$log" 2>&1 &
@@ -33,7 +43,10 @@ fail() {
 # The main window: the program's visible window that is wider than the splash.
 main=""
 for _ in $(seq 1 150); do
-  kill -0 "$pid" 2>/dev/null || fail "scanvy ended during start-up"
+  if ! kill -0 "$pid" 2>/dev/null; then
+    wait "$pid"
+    fail "scanvy ended during start-up with status $?"
+  fi
   for w in $(xdotool search --onlyvisible --name '泽科维扫描软件' 2>/dev/null); do
     width=$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
     if [ "${width:-0}" -ge 800 ]; then main=$w; fi
@@ -47,7 +60,11 @@ done
 [ -n "$main" ] || fail "no main window within 30 s"
 sleep 1
 
-import -window root "$shot" || fail "no screenshot"
+for _ in 1 2 3; do
+  import -window root "$shot" 2>"$TMPDIR/import.err" && break
+  sleep 0.5
+done
+[ -s "$shot" ] || fail "no screenshot: $(cat "$TMPDIR/import.err")"
 colours=$(identify -format '%k' "$shot")
 echo "smoke: main window $main, screenshot $shot with $colours colours"
 [ "${colours:-0}" -ge 16 ] || fail "blank screenshot ($colours colours)"

@@ -365,25 +365,25 @@ void TestE2eSession::replugWhileIdle()
 void TestE2eSession::unplugDuringScan()
 {
     Start(6);
-    WindowFixture::WriteScenario(QStringLiteral("sheets=4\nsource=Adf-front\npage-delay-ms=400\nload=slow"));
+    WindowFixture::WriteScenario(QStringLiteral("sheets=6\nsource=Adf-front\npage-delay-ms=400\nload=slow"));
     QVERIFY(Trigger("actionScanToLast"));
     QTRY_VERIFY_WITH_TIMEOUT(m_fx->window->PageFiles().size() >= 1, 10000);
     WindowFixture::WriteScenario(QStringLiteral(
-        "sheets=4\nsource=Adf-front\npage-delay-ms=400\nload=slow\nusb=none\ndevices=zylkx:KX-F600"));
+        "sheets=6\nsource=Adf-front\npage-delay-ms=400\nload=slow\nusb=none\ndevices=zylkx:KX-F600"));
     emit m_fx->Monitor()->sglUSBListChanged(2);
     // The scan job, then the rebuild it starts.
     QVERIFY(m_fx->WaitJobDone(2, 60000));
     QTest::qWait(300);
     QVERIFY(!m_fx->window->UsbPending());
     const QList<QString> kept = m_fx->window->PageFiles();
-    // The complete pages, then the interrupted one whose data stays in its
-    // ".part" file.
-    QVERIFY2(kept.size() >= 2 && kept.size() < 4, qPrintable(QString::number(kept.size())));
+    // The complete pages, then the interrupted one whose data (possibly none
+    // yet) stays in its ".part" file.
+    QVERIFY2(kept.size() >= 2 && kept.size() < 6, qPrintable(QString::number(kept.size())));
     for (int i = 0; i < kept.size() - 1; ++i) {
         QCOMPARE(Reading(QImage(kept.at(i)), kDpi), QStringLiteral("%1A").arg(i + 1));
     }
     QVERIFY(!QFileInfo::exists(kept.last()));
-    QVERIFY(QFileInfo(kept.last() + QStringLiteral(".part")).size() > 0);
+    QVERIFY(QFileInfo::exists(kept.last() + QStringLiteral(".part")));
 
     QCOMPARE(m_fx->answerer.texts.size(), 2);
     QVERIFY2(m_fx->answerer.texts.first().contains(QStringLiteral("(错误码:9)")),
