@@ -203,8 +203,10 @@ int main(int argc, char* argv[])
         if (load == 1) {
             // The pages for the reference tools (hard links: no copy).
             for (const QString& page : window->PageFiles()) {
-                ::link(QFile::encodeName(page).constData(),
-                       QFile::encodeName(keep + QLatin1Char('/') + QFileInfo(page).fileName()).constData());
+                const QString target = keep + QLatin1Char('/') + QFileInfo(page).fileName();
+                if (::link(QFile::encodeName(page).constData(), QFile::encodeName(target).constData()) != 0) {
+                    std::fprintf(stderr, "cannot keep %s for the reference tools\n", qPrintable(page));
+                }
             }
         }
         format->setCurrentIndex(save.format);
