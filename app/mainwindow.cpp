@@ -153,7 +153,12 @@ QWidget* MainWindow::SplashParent() const
 
 void MainWindow::SetupWindowGeometry()
 {
-    if (m_sysConfig.screenWidth == 0 || m_sysConfig.screenHeight == 0) {
+    // A stored size that no screen can show (negative, or beyond any display,
+    // e.g. from a damaged file) is treated like no size at all: applying it
+    // would ask for a backing store of that size.
+    const int kMaxSide = 16384;
+    if (m_sysConfig.screenWidth <= 0 || m_sysConfig.screenHeight <= 0 || m_sysConfig.screenWidth > kMaxSide ||
+        m_sysConfig.screenHeight > kMaxSide) {
         m_sysConfig.screenWidth = kDefaultWidth;
         m_sysConfig.screenHeight = kDefaultHeight;
     }
