@@ -67,7 +67,9 @@ private:
     void setOptionValue(int number, void* value, const QByteArray& requestedName);
 
     // Scan loop.
-    int scanPages(const QString& basePath);
+    // pageCut is set when the status ended a page half-way (it came from
+    // reading, not from sane_start).
+    int scanPages(const QString& basePath, bool& pageCut);
     QString pagePath(const QString& basePath) const;
     int inner_scan(FILE* file);
     struct FrameRead {

@@ -33,8 +33,12 @@ int SaneScan::Scan(QString basePath, QString format, int firstNumber, int minDig
     fileCounter = firstNumber;
     minDigits = minDigits_;
     pageLimit = pageLimit_;
-    const int status = scanPages(basePath);
-    if (fileCounter > firstNumber && (status == SANE_STATUS_GOOD || status == SANE_STATUS_NO_DOCS))
+    bool pageCut = false;
+    const int status = scanPages(basePath, pageCut);
+    // An empty feeder after at least one page ends the batch normally; a page
+    // cut off half-way by the same status is a failed page, not success.
+    if (fileCounter > firstNumber &&
+        (status == SANE_STATUS_GOOD || (status == SANE_STATUS_NO_DOCS && !pageCut)))
         return SANE_STATUS_GOOD;
     return status;
 }
@@ -45,8 +49,9 @@ QString SaneScan::pagePath(const QString& basePath) const
     return QStringLiteral("%1%2.%3").arg(basePath, number, extension);
 }
 
-int SaneScan::scanPages(const QString& basePath)
+int SaneScan::scanPages(const QString& basePath, bool& pageCut)
 {
+    pageCut = false;
     if (handle == nullptr)
         return SANE_STATUS_INVAL;
     resolution = get_resolution();
@@ -96,6 +101,7 @@ int SaneScan::scanPages(const QString& basePath)
                 status = SANE_STATUS_GOOD;
         } else {
             std::fclose(file);
+            pageCut = true;
         }
         std::free(buffer);
         buffer = nullptr;
