@@ -13,8 +13,20 @@ if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
   done
   unset QT_QPA_PLATFORM
   export SCANVY_SMOKE_INNER=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+  # xvfb-run -a can lose the race for a display number to another X server
+  # starting at the same moment; its own start is retried, the test is not.
+  export SCANVY_SMOKE_STARTED="$TMPDIR/smoke.started"
+  for attempt in 1 2 3; do
+    rm -f "$SCANVY_SMOKE_STARTED"
+    xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+    rc=$?
+    [ -e "$SCANVY_SMOKE_STARTED" ] && exit $rc
+    echo "smoke: the virtual X server did not start (attempt $attempt, status $rc)"
+    sleep 1
+  done
+  exit 1
 fi
+touch "$SCANVY_SMOKE_STARTED"
 
 export PATH="$simbin:$PATH"
 # The single-instance guard refuses to start while any other scanvy runs on
