@@ -13,8 +13,9 @@ if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
   done
   unset QT_QPA_PLATFORM
   export SCANVY_SMOKE_INNER=1
-  # xvfb-run -a can lose the race for a display number to another X server
-  # starting at the same moment; its own start is retried, the test is not.
+  # xvfb-run -a can lose the race for a display number, or hand over a
+  # display that never accepts clients; the X server's start is retried, the
+  # test is not.
   export SCANVY_SMOKE_STARTED="$TMPDIR/smoke.started"
   for attempt in 1 2 3; do
     rm -f "$SCANVY_SMOKE_STARTED"
@@ -26,6 +27,12 @@ if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
   done
   exit 1
 fi
+# The server may report itself ready a moment before it accepts clients.
+for _ in $(seq 1 50); do
+  xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  sleep 0.2
+done
+xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "smoke: display $DISPLAY not reachable"; exit 1; }
 touch "$SCANVY_SMOKE_STARTED"
 
 export PATH="$simbin:$PATH"
