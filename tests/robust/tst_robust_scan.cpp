@@ -3,7 +3,7 @@
 // scanner unplugged while a page is read, and a temporary folder that fills
 // up. Pages already scanned must stay whole and announced.
 #include "sanescan.h"
-#include "sim/sim_marker.h"
+#include "tests/simpage.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,23 +21,9 @@ namespace {
 const QString kKx = QStringLiteral("zylkx:KX-8000");
 const int kDpi = 100;
 
-bool writeScenario(const QString& text)
-{
-    QFile f(QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR")) + "/scenario.conf");
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return false;
-    return f.write(text.toUtf8()) == text.toUtf8().size();
-}
-
 QString marker(const QString& path)
 {
-    const QImage gray = QImage(path).convertToFormat(QImage::Format_Grayscale8);
-    if (gray.isNull())
-        return QStringLiteral("<unreadable>");
-    char text[16] = {0};
-    sim_marker_decode(gray.constBits(), gray.width(), gray.height(), gray.bytesPerLine(), kDpi, text,
-                      sizeof text);
-    return QString::fromLatin1(text);
+    return pageMarker(path, kDpi);
 }
 
 void addStatusRows()

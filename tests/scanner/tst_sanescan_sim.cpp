@@ -1,7 +1,7 @@
 // SaneScan against the project's simulated scanners: device list, feeder
 // batches, device errors, every frame kind and cancel from another thread.
 #include "sanescan.h"
-#include "sim/sim_marker.h"
+#include "tests/simpage.h"
 #include "testtools.h"
 
 #include <QDir>
@@ -17,23 +17,9 @@ namespace {
 const QString kKx = QStringLiteral("zylkx:KX-8000");
 const int kDpi = 100;
 
-bool writeScenario(const QString& text)
-{
-    QFile f(QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR")) + "/scenario.conf");
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return false;
-    return f.write(text.toUtf8()) == text.toUtf8().size();
-}
-
 QString marker(const QString& path)
 {
-    const QImage gray = QImage(path).convertToFormat(QImage::Format_Grayscale8);
-    if (gray.isNull())
-        return QStringLiteral("<unreadable>");
-    char text[16] = {0};
-    sim_marker_decode(gray.constBits(), gray.width(), gray.height(), gray.bytesPerLine(), kDpi, text,
-                      sizeof text);
-    return QString::fromLatin1(text);
+    return pageMarker(path, kDpi);
 }
 
 QByteArray swapped16(QByteArray b)
