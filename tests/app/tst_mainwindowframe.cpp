@@ -261,27 +261,27 @@ void TestMainWindowFrame::actions_data()
     QTest::newRow("actionScanToLast") << "actionScanToLast"
                                       << "扫描到最后"
                                       << ""
-                                      << ""
+                                      << "F5"
                                       << "scanning_to_last.png" << false;
     QTest::newRow("actionScantoPrev") << "actionScantoPrev"
                                       << "扫描到之前"
                                       << ""
-                                      << ""
+                                      << "F6"
                                       << "scanning_to_prev.png" << false;
     QTest::newRow("actionScanToNext") << "actionScanToNext"
                                       << "扫描到之后"
                                       << ""
-                                      << ""
+                                      << "F7"
                                       << "scanning_to_next.png" << false;
     QTest::newRow("actionScanReplace") << "actionScanReplace"
                                        << "替换扫描"
                                        << ""
-                                       << ""
+                                       << "F8"
                                        << "scanning_to_replace.png" << false;
     QTest::newRow("actionSave") << "actionSave"
                                 << "保存"
                                 << "保存"
-                                << ""
+                                << "Ctrl+Shift+S"
                                 << "save.png" << false;
     QTest::newRow("actionExit") << "actionExit"
                                 << "退出"
