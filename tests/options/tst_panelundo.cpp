@@ -105,9 +105,11 @@ public:
         a.m_list = list;
         return a;
     }
-    static Actions Random(std::mt19937* rng, int count, bool withDefaults)
+    // The fixed opening first (if any), then count generated actions.
+    static Actions Random(std::mt19937* rng, int count, bool withDefaults, const QStringList& opening = {})
     {
         Actions a;
+        a.m_list = opening;
         a.m_rng = rng;
         a.m_count = count;
         a.m_withDefaults = withDefaults;
@@ -116,13 +118,11 @@ public:
 
     bool Next(QWidget* panel, QString* action)
     {
-        if (!m_rng) {
-            if (m_next >= m_list.size())
-                return false;
+        if (m_next < m_list.size()) {
             *action = m_list.at(m_next++);
             return true;
         }
-        if (m_next++ >= m_count)
+        if (!m_rng || m_next++ >= m_list.size() + m_count)
             return false;
         *action = Generate(panel);
         return true;
@@ -318,19 +318,32 @@ void TestPanelUndo::declineRestoresEntry()
     QFETCH(int, runs);
 
     Scanner scanner{device, familyWy, nullptr};
-    if (device.startsWith("zylkx"))
+    // Openings that reach the states the rules care most about (custom
+    // sizes near their limits, the flatbed, long pages), which a few random
+    // clicks among some forty widgets rarely reach.
+    QList<QStringList> openings;
+    if (device.startsWith("zylkx")) {
         scanner.make = [] { return new KxScannerOptionsWidget; };
-    else if (familyWy)
+        openings = {{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "dsbBry=1000"},
+                    {"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "sbResolution=300"},
+                    {"cmSource=Flatbed", "cbPageAuto=1", "cbPageAuto=0"},
+                    {"cmSource=Adf-duplex", "cbPageAuto=1"},
+                    {"cmMode=Lineart"}};
+    } else if (familyWy) {
         scanner.make = [] { return new WyScannerOptionsWidget; };
-    else
+        openings = {{"cmPaperSize=Custom", "dsbBry=1000"}, {"cbLongPage=1"}, {"cmMode=Lineart"}};
+    } else {
         scanner.make = [] { return new RV920ScannerOptionsWidget; };
+        openings = {{"cbPageAuto=0"}, {"cbTimeScan=1"}};
+    }
 
     for (int seed = 1; seed <= runs; ++seed) {
         std::mt19937 rng(seed);
         const int before = std::uniform_int_distribution<int>(0, 8)(rng);
         const int during = std::uniform_int_distribution<int>(1, 12)(rng);
         const int after = std::uniform_int_distribution<int>(1, 6)(rng);
-        const Outcome outcome = Run(scanner, Actions::Random(&rng, before, false),
+        const int opening = std::uniform_int_distribution<int>(-openings.size(), openings.size() - 1)(rng);
+        const Outcome outcome = Run(scanner, Actions::Random(&rng, before, false, openings.value(opening)),
                                     Actions::Random(&rng, during, true), Actions::Random(&rng, after, false));
         if (outcome.failure.isEmpty())
             continue;
