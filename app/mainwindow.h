@@ -19,6 +19,7 @@ class ImageViewWidget;
 class QThread;
 class Worker;
 class OptionsContainerWidget;
+class ParentScannerOptions;
 class MaskerDialog;
 class QComboBox;
 class QTranslator;
@@ -221,6 +222,7 @@ private:
     void ShowSaveFailure();
     bool AskOverwrite();
 
+    void AskSaveParams(ParentScannerOptions* panel);
     void OpenForOptions(const QString& device);
     void UsbDetectWork();
     void UsbDetectFinished();
@@ -292,6 +294,8 @@ private:
     bool m_usbBusy = false;
     bool m_usbPending = false;
     int m_usbEvent = 0;
+    // SaveParams is asking whether to save changed scan settings.
+    bool m_askingParams = false;
     bool m_jobActive = false;
     std::function<void(int)> m_quit;
 };

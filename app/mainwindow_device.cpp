@@ -5,6 +5,7 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
+#include "usbhotplugthread.h"
 
 #include <QMessageBox>
 
@@ -25,6 +26,30 @@ void MainWindow::SaveParams()
     if (!m_optionsContainer->isVisible() || !panel->ScanParamsChanged()) {
         return;
     }
+    // A hot-plug notice that arrives while the question is open waits for
+    // the answer (and for the job that may follow it, such as a switch).
+    const bool parkedBefore = m_usbPending;
+    m_askingParams = true;
+    AskSaveParams(panel);
+    m_askingParams = false;
+    if (m_usbPending && !parkedBefore) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                // Taken up unless another job has started meanwhile (its after
+                // step takes it up then) or the window is closing.
+                if (m_usbPending && !m_usbBusy && !m_jobActive && !m_scanning && !m_pageBusy &&
+                    !m_askingParams && !m_usbThread->isInterruptionRequested()) {
+                    m_usbPending = false;
+                    StartUsbDetect(m_usbEvent);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::AskSaveParams(ParentScannerOptions* panel)
+{
     const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描配置已修改，是否要保存？"),
                                               QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) {

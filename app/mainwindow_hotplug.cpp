@@ -112,7 +112,7 @@ void MainWindow::OnUSBListChanged(int code)
         return;
     }
     m_usbEvent = code;
-    if (m_scanning || m_pageBusy || m_jobActive) {
+    if (m_scanning || m_pageBusy || m_jobActive || m_askingParams) {
         m_usbPending = true;
         return;
     }
@@ -121,13 +121,14 @@ void MainWindow::OnUSBListChanged(int code)
 
 void MainWindow::StartUsbDetect(int event)
 {
+    // Busy from the question on: a plug-in sends one notice per interface,
+    // and the others arrive while the question is open or before the job
+    // thread runs. They are the same change: one question, one rebuild.
+    m_usbBusy = true;
     SaveParams();
     m_deviceReady = false;
     m_hasScanners = false;
     m_scanStatus = 0;
-    // Set here already, so that notices queued before the job thread runs
-    // are dropped as well.
-    m_usbBusy = true;
     const QString crlf = QStringLiteral("\r\n");
     QString message;
     if (event == 1) {
@@ -214,24 +215,26 @@ void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& ne
         [this, previousDevice, newDevice] {
             StopJobThread();
             if (m_scanStatus != 0) {
+                // The selector and the panel go back to the previous scanner
+                // (its option table was kept) before the failure is shown: the
+                // message box lets other events in, and none of them may find
+                // the new scanner's panel without its options.
                 SetScannerLabel(previousDevice);
+                m_optionsContainer->RestoreChangeDevice();
+                m_optionsContainer->ShowScannerConfigInterface();
             } else {
-                m_optionsContainer->InitWidgetByOption(m_optionTable, false);
-                SetPassManual();
                 SetScannerLabel(newDevice);
             }
+            // Either way the panel now shows the stored settings of the
+            // selected scanner, and that is its entry snapshot.
+            m_optionsContainer->InitWidgetByOption(m_optionTable, false);
+            SetPassManual();
             HideMasker();
         },
         [this] {
             if (m_scanStatus != 0) {
                 QMessageBox::critical(this, tr("错误"),
                                       tr("切换扫描仪失败:%1").arg(GetSaneStatus(m_scanStatus)));
-                m_optionsContainer->RestoreChangeDevice();
-                // The selector shows the previous scanner again; so does the
-                // panel, with that scanner's options (the table was kept).
-                m_optionsContainer->ShowScannerConfigInterface();
-                m_optionsContainer->InitWidgetByOption(m_optionTable, false);
-                SetPassManual();
             } else {
                 AutoCloseMessageBox::information(
                     this, tr("提示"), tr("切换扫描仪已完成%1[本窗口自动关闭]").arg(QStringLiteral("\r\n")));

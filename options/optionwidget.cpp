@@ -9,6 +9,11 @@
 
 namespace OptionWidget {
 
+namespace {
+// Where a combo box's standard model keeps an item's flags.
+constexpr int kItemFlagsRole = Qt::UserRole - 1;
+} // namespace
+
 OptionWidgetKind KindOf(const QWidget* widget)
 {
     if (!widget)
@@ -76,6 +81,101 @@ double TextToDouble(const QString& text)
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
     return ok && std::isfinite(value) ? value : 0.0;
+}
+
+State Capture(QWidget* widget)
+{
+    State state;
+    state.widget = widget;
+    state.enabled = widget->isEnabled();
+    switch (KindOf(widget)) {
+    case OptionWidgetKind::ComboBox: {
+        const auto* combo = static_cast<const QComboBox*>(widget);
+        state.index = combo->currentIndex();
+        state.data = ComboValue(combo);
+        state.itemFlags.reserve(combo->count());
+        for (int i = 0; i < combo->count(); ++i)
+            state.itemFlags.append(combo->itemData(i, kItemFlagsRole));
+        break;
+    }
+    case OptionWidgetKind::SpinBox: {
+        const auto* spin = static_cast<const QSpinBox*>(widget);
+        state.value = spin->value();
+        state.minimum = spin->minimum();
+        state.maximum = spin->maximum();
+        state.step = spin->singleStep();
+        break;
+    }
+    case OptionWidgetKind::DoubleSpinBox: {
+        const auto* spin = static_cast<const QDoubleSpinBox*>(widget);
+        state.value = spin->value();
+        state.minimum = spin->minimum();
+        state.maximum = spin->maximum();
+        state.step = spin->singleStep();
+        state.decimals = spin->decimals();
+        break;
+    }
+    case OptionWidgetKind::CheckBox:
+        state.checked = static_cast<const QCheckBox*>(widget)->isChecked();
+        break;
+    case OptionWidgetKind::Other:
+        break;
+    }
+    return state;
+}
+
+namespace {
+
+void RestoreCombo(QComboBox* combo, const State& state)
+{
+    // The items are the device's; only their flags are the rules' business.
+    if (state.itemFlags.size() == combo->count()) {
+        for (int i = 0; i < combo->count(); ++i)
+            combo->setItemData(i, state.itemFlags.at(i), kItemFlagsRole);
+    }
+    if (state.index >= 0 && state.index < combo->count() &&
+        combo->itemData(state.index, Qt::UserRole).toString() == state.data) {
+        combo->setCurrentIndex(state.index);
+        return;
+    }
+    const int index = combo->findData(state.data, Qt::UserRole, Qt::MatchExactly);
+    if (index >= 0)
+        combo->setCurrentIndex(index);
+}
+
+} // namespace
+
+void Restore(const State& state)
+{
+    QWidget* widget = state.widget;
+    const bool wasBlocked = widget->blockSignals(true);
+    switch (KindOf(widget)) {
+    case OptionWidgetKind::ComboBox:
+        RestoreCombo(static_cast<QComboBox*>(widget), state);
+        break;
+    case OptionWidgetKind::SpinBox: {
+        auto* spin = static_cast<QSpinBox*>(widget);
+        spin->setRange(static_cast<int>(state.minimum), static_cast<int>(state.maximum));
+        spin->setSingleStep(static_cast<int>(state.step));
+        spin->setValue(static_cast<int>(state.value));
+        break;
+    }
+    case OptionWidgetKind::DoubleSpinBox: {
+        auto* spin = static_cast<QDoubleSpinBox*>(widget);
+        spin->setDecimals(state.decimals);
+        spin->setRange(state.minimum, state.maximum);
+        spin->setSingleStep(state.step);
+        spin->setValue(state.value);
+        break;
+    }
+    case OptionWidgetKind::CheckBox:
+        static_cast<QCheckBox*>(widget)->setChecked(state.checked);
+        break;
+    case OptionWidgetKind::Other:
+        break;
+    }
+    widget->setEnabled(state.enabled);
+    widget->blockSignals(wasBlocked);
 }
 
 } // namespace OptionWidget

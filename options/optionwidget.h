@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
+#include <QVector>
 #include <initializer_list>
 
 class QComboBox;
@@ -27,5 +29,28 @@ void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled);
 // Option text to a number; text that is not a number gives 0.
 int TextToInt(const QString& text);
 double TextToDouble(const QString& text);
+
+// Everything of an option widget that the user or a panel's rules can change:
+// the value, the enabled state, a spin box's range and step, a combo box's
+// current item and the enabled flags of its items.
+struct State {
+    QWidget* widget = nullptr;
+    bool enabled = false;
+    bool checked = false;
+    int index = -1;
+    QString data;
+    QVector<QVariant> itemFlags;
+    double value = 0.0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+    double step = 0.0;
+    int decimals = 0;
+};
+
+State Capture(QWidget* widget);
+// Puts a captured state back without emitting any change signal, so that no
+// rule runs half-way. The range comes before the value, so a value the
+// range allowed then is not clamped by the range of now.
+void Restore(const State& state);
 
 } // namespace OptionWidget

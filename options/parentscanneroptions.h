@@ -1,5 +1,6 @@
 #pragma once
 
+#include "optionwidget.h"
 #include "optresult.h"
 #include "paramconfig.h"
 
@@ -47,12 +48,16 @@ public:
     // Rebuilds m_scanParams from the enabled widgets, in binding order.
     void GetParamsForScan();
 
-    // Snapshots taken when the settings page is entered and left.
+    // Snapshots taken when the settings page is entered and left. The entry
+    // snapshot also keeps the whole state of every option widget of the panel
+    // (ranges and item flags included) for SetParamsToWidget.
     void GetParamsEnter();
     void GetParamsLeave();
     // True when a value (not only an enabled state) differs between the snapshots.
     bool ScanParamsChanged() const;
-    // Puts the values and enabled states of the entry snapshot back.
+    // Puts the panel back exactly as it was at GetParamsEnter: values, enabled
+    // states, ranges and item flags, without running any dependency rule on
+    // the way. Without an entry snapshot the panel is left as it is.
     void SetParamsToWidget();
 
     // Reads the device's features from m_options and disables the widgets
@@ -60,6 +65,9 @@ public:
     void InitSpecial();
     // Start-up of the panel for device name: device values and family defaults,
     // then (unless useDefaults) the saved file, then the family's rules.
+    // Unless useDefaults, the panel then shows the scanner's stored settings
+    // and takes its entry snapshot of them; the defaults keep the snapshot, so
+    // that declining to save them brings the stored settings back.
     void InitWidgetByOption(const QString& name, bool useDefaults);
 
     // Writes every binding to the scanner's ini file. The new file replaces the
@@ -122,6 +130,9 @@ protected:
     QString m_scannerName;
 
 private:
+    // Every option widget of the panel: the bound ones in binding order, then
+    // any other (a family may keep unbound widgets that its rules switch).
+    QList<QWidget*> OptionWidgets() const;
     void InitNames();
     void AddScanParam(const ParamConfig& config);
     void FillSnapshot(QHash<QString, ParamConfigCMP>& snapshot) const;
@@ -130,4 +141,7 @@ private:
                                  const QString& defaultValue);
     QString ConfigFilePath(const QString& name) const;
     Opt_Result Option(const QString& name) const;
+
+    QList<OptionWidget::State> m_enterWidgets;
+    bool m_enterFlatbedSelected = false;
 };

@@ -154,4 +154,6 @@ void ParentScannerOptions::InitWidgetByOption(const QString& name, bool useDefau
     InitWidgetEvent();
     DisableWidgetsNotInDirver();
     BlockAllWidgetsSignals(false);
+    if (!useDefaults)
+        GetParamsEnter();
 }

@@ -74,10 +74,30 @@ void ParentScannerOptions::FillSnapshot(QHash<QString, ParamConfigCMP>& snapshot
     }
 }
 
+QList<QWidget*> ParentScannerOptions::OptionWidgets() const
+{
+    QList<QWidget*> widgets;
+    for (const ParamConfig& config : m_paramConfigs) {
+        if (!widgets.contains(config.widget))
+            widgets.append(config.widget);
+    }
+    if (const auto* panel = dynamic_cast<const QWidget*>(this)) {
+        for (QWidget* child : panel->findChildren<QWidget*>()) {
+            if (OptionWidget::KindOf(child) != OptionWidgetKind::Other && !widgets.contains(child))
+                widgets.append(child);
+        }
+    }
+    return widgets;
+}
+
 void ParentScannerOptions::GetParamsEnter()
 {
     m_leaveParams.clear();
     FillSnapshot(m_enterParams);
+    m_enterWidgets.clear();
+    for (QWidget* widget : OptionWidgets())
+        m_enterWidgets.append(OptionWidget::Capture(widget));
+    m_enterFlatbedSelected = m_flatbedSelected;
 }
 
 void ParentScannerOptions::GetParamsLeave()
@@ -98,28 +118,15 @@ bool ParentScannerOptions::ScanParamsChanged() const
 
 void ParentScannerOptions::SetParamsToWidget()
 {
-    for (const ParamConfig& config : qAsConst(m_paramConfigs)) {
-        if (config.paramType == ParamFixed)
-            continue;
-        // A missing entry reads as an empty value and a disabled widget.
-        const ParamConfigCMP entry = m_enterParams.value(config.optionName);
-        switch (OptionWidget::KindOf(config.widget)) {
-        case OptionWidgetKind::ComboBox:
-            SetComboboxValue(static_cast<QComboBox*>(config.widget), entry.value);
-            break;
-        case OptionWidgetKind::SpinBox:
-            static_cast<QSpinBox*>(config.widget)->setValue(OptionWidget::TextToInt(entry.value));
-            break;
-        case OptionWidgetKind::DoubleSpinBox:
-            static_cast<QDoubleSpinBox*>(config.widget)->setValue(OptionWidget::TextToDouble(entry.value));
-            break;
-        case OptionWidgetKind::CheckBox:
-            static_cast<QCheckBox*>(config.widget)
-                ->setChecked(entry.value == QLatin1String("yes") || entry.value == QLatin1String("Stop"));
-            break;
-        case OptionWidgetKind::Other:
-            break;
-        }
-        config.widget->setEnabled(entry.enabled);
-    }
+    // Restoring widget by widget while the rules ran let a rule act on a
+    // half-restored panel (a height clamped by a limit that the next widget
+    // lifts again). The whole state is put back silently instead.
+    for (const OptionWidget::State& state : qAsConst(m_enterWidgets))
+        OptionWidget::Restore(state);
+    if (m_enterWidgets.isEmpty())
+        return;
+    m_flatbedSelected = m_enterFlatbedSelected;
+    // The rules remember what they saw last (the resolution band); they
+    // start again from the restored panel.
+    InitWidgetEvent();
 }

@@ -3,13 +3,18 @@
 #include "maskerdialog.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
+#include "tests/options/panelstate.h"
+#include "tests/simpage.h"
 #include "usbhotplugthread.h"
 #include "windowfixture.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QImageReader>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QtTest>
 
 // The connected scanner through start-up, hot-plug notices, a switch in the
@@ -31,10 +36,23 @@ private slots:
     void switchScanner();
     void defaultOptions_data();
     void defaultOptions();
+    void declineAfterPanelRebuilt_data();
+    void declineAfterPanelRebuilt();
+    void noticesDuringQuestion_data();
+    void noticesDuringQuestion();
 
 private:
     void StartConnected();
     QStringList Selector() const;
+    bool SwitchTo(const QString& device);
+    QWidget* PanelWidget() const { return dynamic_cast<QWidget*>(m_fx->Panel()); }
+    // Moves the visible panel's resolution and mode away from what it shows.
+    void ChangeSettings();
+    QString StoredFile(const QString& device) const
+    {
+        return m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/") +
+               ParentScannerOptions::ConfigFileName(device);
+    }
     void Notice(int code) { emit m_fx->Monitor()->sglUSBListChanged(code); }
     QString MaskerText() const
     {
@@ -48,7 +66,13 @@ private:
 namespace {
 const QString kKx = QStringLiteral("zylkx:KX-8000");
 const QString kWy = QStringLiteral("zylwy:WY200");
+const QString kF600 = QStringLiteral("zylkx:KX-F600");
+const QString kRV920 = QStringLiteral("zyljn:RV920");
 const QString kDone = QStringLiteral("检测扫描仪操作已完成\r\n[本窗口自动关闭]");
+const QString kSwitched = QStringLiteral("切换扫描仪已完成\r\n[本窗口自动关闭]");
+const QString kAskSave = QStringLiteral("扫描配置已修改，是否要保存？");
+// What every scanner has stored: not what the devices or panels start with.
+const QByteArray kStored("[ScannerOptions]\nresolution=300|1\nmode=Gray|1\n");
 const QString kNoScannerStyle =
     QStringLiteral("color:rgb(239,41,41);font-size:12px;border:1px solid gray;height:24px;");
 } // namespace
@@ -292,6 +316,183 @@ void TestDeviceChange::defaultOptions()
                  qPrintable(m_fx->answerer.texts.first()));
         QCOMPARE(m_fx->Child<QComboBox>("cmMode")->currentData().toString(), QStringLiteral("Gray"));
     }
+}
+
+bool TestDeviceChange::SwitchTo(const QString& device)
+{
+    auto* selector = m_fx->Child<QComboBox>("cmScannerList");
+    if (selector->currentText() == device) {
+        return true;
+    }
+    selector->setCurrentIndex(selector->findText(device));
+    return m_fx->WaitJobDone() && m_fx->Container()->m_currentDevice == device;
+}
+
+void TestDeviceChange::ChangeSettings()
+{
+    QWidget* panel = PanelWidget();
+    if (auto* spin = panel->findChild<QSpinBox*>(QStringLiteral("sbResolution"))) {
+        spin->setValue(150);
+    } else {
+        auto* combo = panel->findChild<QComboBox*>(QStringLiteral("cmResolution"));
+        combo->setCurrentIndex(combo->findData(QStringLiteral("150")));
+    }
+    auto* mode = panel->findChild<QComboBox*>(QStringLiteral("cmMode"));
+    mode->setCurrentIndex(mode->findData(QStringLiteral("Color")));
+}
+
+void TestDeviceChange::declineAfterPanelRebuilt_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("rebuild"); // a scanner to switch to, "hot-plug" or "defaults"
+    QTest::addColumn<QString>("device");  // the scanner whose panel shows then
+
+    const QStringList all{kKx, kF600, kWy, kRV920};
+    for (const QString& from : all) {
+        for (const QString& to : all) {
+            if (from != to) {
+                QTest::addRow("%s to %s", qPrintable(from), qPrintable(to)) << from << to << to;
+            }
+        }
+    }
+    QTest::newRow("hot-plug while the Wy panel shows") << kWy << "hot-plug" << kKx;
+    QTest::newRow("defaults on the Kx feeder") << kKx << "defaults" << kKx;
+    QTest::newRow("defaults on the Wy scanner") << kWy << "defaults" << kWy;
+}
+
+// The panel is rebuilt while the settings page shows; leaving it after a
+// change and answering 否 gives back the panel as it was rebuilt (for the
+// defaults: as it was entered), keeps the stored file and scans with it.
+void TestDeviceChange::declineAfterPanelRebuilt()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, rebuild);
+    QFETCH(QString, device);
+
+    WindowFixture::WriteScenario(QStringLiteral("sheets=1"));
+    m_fx.reset(new WindowFixture);
+    QVERIFY(QDir().mkpath(QFileInfo(StoredFile(kKx)).path()));
+    for (const QString& d : {kKx, kF600, kWy, kRV920}) {
+        QFile file(StoredFile(d));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kStored) == kStored.size());
+    }
+    QVERIFY(m_fx->Start());
+    m_fx->Child<QAction>("actionScanConfig")->trigger();
+    QVERIFY(SwitchTo(from));
+    m_fx->answerer.texts.clear();
+
+    QStringList entry;
+    if (rebuild == QLatin1String("defaults")) {
+        entry = PanelState::Describe(*m_fx->Panel());
+        m_fx->Child<QPushButton>("btnGetDefaultSetting")->click();
+        QVERIFY(m_fx->WaitJobDone());
+        QVERIFY(PanelState::Describe(*m_fx->Panel()) != entry);
+    } else {
+        if (rebuild == QLatin1String("hot-plug")) {
+            Notice(3);
+            QVERIFY(m_fx->WaitJobDone());
+        } else {
+            QVERIFY(SwitchTo(rebuild));
+        }
+        // Nothing was changed: nothing to ask.
+        QVERIFY2(!m_fx->answerer.texts.contains(kAskSave), qPrintable(m_fx->answerer.texts.join('|')));
+        QCOMPARE(m_fx->Container()->m_currentDevice, device);
+        entry = PanelState::Describe(*m_fx->Panel());
+        QVERIFY2(entry.join('\n').contains(QLatin1String("resolution=300 ")), qPrintable(entry.last()));
+        ChangeSettings();
+    }
+    QVERIFY(PanelState::Describe(*m_fx->Panel()) != entry);
+
+    m_fx->answerer.texts.clear();
+    m_fx->answerer.SetAnswer(QMessageBox::No);
+    m_fx->Child<QPushButton>("btnReturnToImageFromScan")->click();
+    QCOMPARE(m_fx->answerer.texts, QStringList({kAskSave}));
+    const QStringList diff = PanelState::Differences(entry, PanelState::Describe(*m_fx->Panel()));
+    QVERIFY2(diff.isEmpty(), qPrintable(diff.join('\n')));
+    QFile stored(StoredFile(device));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), kStored);
+
+    // The next scan gets the stored settings: a grey page at 300 dpi.
+    m_fx->answerer.SetAnswer(QMessageBox::Ok);
+    m_fx->Child<QAction>("actionScanToLast")->trigger();
+    QVERIFY(m_fx->WaitJobDone());
+    QVERIFY2(!m_fx->window->PageFiles().isEmpty(), qPrintable(m_fx->answerer.texts.join('|')));
+    const QString page = m_fx->window->PageFiles().first();
+    QImageReader reader(page);
+    const QImage image = reader.read();
+    QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 300);
+    QVERIFY(image.isGrayscale());
+    QCOMPARE(pageMarker(page, 300), QStringLiteral("1A"));
+}
+
+void TestDeviceChange::noticesDuringQuestion_data()
+{
+    QTest::addColumn<QString>("leaveBy"); // what opens the box
+    QTest::addColumn<QString>("box");     // the box the notices arrive at
+    QTest::addColumn<QList<int>>("notices");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("jobs");
+
+    // A plug-in sends one notice per interface of the scanner.
+    QTest::newRow("hot-plug question")
+        << "notice" << kAskSave << QList<int>{1, 1} << QStringList{kAskSave, kDone} << 1;
+    QTest::newRow("switch question") << "switch" << kAskSave << QList<int>{3}
+                                     << QStringList{kAskSave, kSwitched, kDone} << 2;
+    QTest::newRow("return question") << "return" << kAskSave << QList<int>{3, 3}
+                                     << QStringList{kAskSave, kDone} << 1;
+    // The selector and panel are back on the previous scanner before the
+    // failure shows, so the rebuild finds nothing changed to ask about.
+    const QString failed = QStringLiteral("切换扫描仪失败:数据不合法(或找不到设备)(错误码:4)");
+    QTest::newRow("failed switch") << "failed switch" << failed << QList<int>{3} << QStringList{failed, kDone}
+                                   << 2;
+}
+
+// One question, then one rebuild after it (and after a switch that follows
+// the question), never a second question or two jobs at once.
+void TestDeviceChange::noticesDuringQuestion()
+{
+    QFETCH(QString, leaveBy);
+    QFETCH(QString, box);
+    QFETCH(QList<int>, notices);
+    QFETCH(QStringList, messages);
+    QFETCH(int, jobs);
+
+    StartConnected();
+    m_fx->Child<QAction>("actionScanConfig")->trigger();
+    if (leaveBy == QLatin1String("failed switch")) {
+        WindowFixture::WriteScenario(QStringLiteral("devices=zylkx:KX-8000,zylkx:KX-F600"));
+    } else {
+        ChangeSettings();
+    }
+    m_fx->answerer.SetAnswer(QMessageBox::No);
+    m_fx->answerer.beforeAnswer = [this, notices, box](QMessageBox* shown) {
+        if (shown->text() == box) {
+            // The monitor's notices are queued: deliver them while the box is open.
+            for (int code : notices) {
+                Notice(code);
+            }
+            QCoreApplication::sendPostedEvents(m_fx->window, QEvent::MetaCall);
+        }
+    };
+    if (leaveBy == QLatin1String("notice")) {
+        Notice(1);
+    } else if (leaveBy.endsWith(QLatin1String("switch"))) {
+        auto* selector = m_fx->Child<QComboBox>("cmScannerList");
+        selector->setCurrentIndex(selector->findText(kWy));
+    } else {
+        m_fx->Child<QPushButton>("btnReturnToImageFromScan")->click();
+    }
+    QVERIFY(m_fx->WaitJobDone(jobs));
+    // A further rebuild would start from the last job's after step, before
+    // that job counts as done.
+    QVERIFY(!m_fx->window->findChild<MaskerDialog*>()->isVisible());
+    QTest::qWait(300);
+    QCOMPARE(m_fx->jobsDone, 0);
+    QCOMPARE(m_fx->answerer.texts, messages);
+    QVERIFY(!m_fx->window->UsbPending());
+    QVERIFY(!m_fx->window->UsbBusy());
+    QVERIFY(m_fx->window->DeviceReady());
 }
 
 QTEST_MAIN(TestDeviceChange)

@@ -1,0 +1,395 @@
+// Declining to save changed settings ("否") must give back the panel the user
+// entered: seeded random user actions on each family panel, then the undo,
+// then the whole panel compared with what it was at the entry snapshot. The
+// restored panel must also go on behaving like the entered one: the same
+// further actions on it and on a second panel brought to the entry state by
+// the same steps must give the same panels.
+//
+// A failing seed prints the seed and the shortest action list found that
+// still fails, in the notation of panelscript.h ("cmMode=Gray",
+// "cbPageAuto=1", "sbResolution=300", "dsbBry=400.5"), plus "defaults" for
+// the restore-defaults rebuild.
+#include "kxscanneroptionswidget.h"
+#include "panelstate.h"
+#include "rv920scanneroptionswidget.h"
+#include "simoptions.h"
+#include "wyscanneroptionswidget.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <random>
+
+namespace {
+
+const char kDefaults[] = "defaults";
+
+using PanelState::Differences;
+using PanelState::ItemEnabled;
+using PanelState::OptionWidgets;
+
+// A scanner and a way to build its family's panel the way the container does.
+struct Scanner {
+    QString device;
+    bool familyWy = false;
+    std::function<QWidget*()> make;
+};
+
+class Panel {
+public:
+    Panel(const Scanner& scanner, const QHash<QString, Opt_Result>& options, const QString& configPath)
+        : m_scanner(scanner), m_optionsTable(options), m_widget(scanner.make()),
+          m_options(dynamic_cast<ParentScannerOptions*>(m_widget.get()))
+    {
+        m_widget->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_options->m_configPath = configPath;
+        Rebuild(false);
+    }
+
+    void Rebuild(bool useDefaults)
+    {
+        m_options->m_options = m_optionsTable;
+        m_options->InitSpecial();
+        m_options->InitWidgetByOption(m_scanner.device, useDefaults);
+    }
+
+    // Does what a user would do; false when the user could not (the widget
+    // or the item is disabled, or there is no such item).
+    bool Apply(const QString& action)
+    {
+        if (action == QLatin1String(kDefaults)) {
+            Rebuild(true);
+            return true;
+        }
+        const QString name = action.section('=', 0, 0);
+        const QString value = action.section('=', 1);
+        auto* w = m_widget->findChild<QWidget*>(name);
+        if (!w || !w->isEnabled())
+            return false;
+        if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            const int index = combo->findData(value);
+            if (index < 0 || !ItemEnabled(combo, index))
+                return false;
+            combo->setCurrentIndex(index);
+        } else if (auto* spin = qobject_cast<QSpinBox*>(w)) {
+            spin->setValue(value.toInt());
+        } else if (auto* dspin = qobject_cast<QDoubleSpinBox*>(w)) {
+            dspin->setValue(value.toDouble());
+        } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+            box->setChecked(value == QLatin1String("1"));
+        }
+        return true;
+    }
+
+    QStringList Describe() { return PanelState::Describe(*m_options); }
+    QWidget* Widget() const { return m_widget.get(); }
+    ParentScannerOptions& Options() { return *m_options; }
+
+private:
+    Scanner m_scanner;
+    QHash<QString, Opt_Result> m_optionsTable;
+    std::unique_ptr<QWidget> m_widget;
+    ParentScannerOptions* m_options;
+};
+
+// Where the actions of one phase come from: a fixed list (replay) or a
+// seeded generator that looks at the panel for what a user could change.
+class Actions {
+public:
+    static Actions Fixed(const QStringList& list)
+    {
+        Actions a;
+        a.m_list = list;
+        return a;
+    }
+    // The fixed opening first (if any), then count generated actions.
+    static Actions Random(std::mt19937* rng, int count, bool withDefaults, const QStringList& opening = {})
+    {
+        Actions a;
+        a.m_list = opening;
+        a.m_rng = rng;
+        a.m_count = count;
+        a.m_withDefaults = withDefaults;
+        return a;
+    }
+
+    bool Next(QWidget* panel, QString* action)
+    {
+        if (m_next < m_list.size()) {
+            *action = m_list.at(m_next++);
+            return true;
+        }
+        if (!m_rng || m_next++ >= m_list.size() + m_count)
+            return false;
+        *action = Generate(panel);
+        return true;
+    }
+
+private:
+    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(*m_rng); }
+
+    QString Generate(QWidget* panel)
+    {
+        if (m_withDefaults && Pick(20) == 0)
+            return QLatin1String(kDefaults);
+        QList<QWidget*> usable;
+        for (QWidget* w : OptionWidgets(panel)) {
+            auto* combo = qobject_cast<QComboBox*>(w);
+            if (w->isEnabled() && (!combo || combo->count() > 1))
+                usable << w;
+        }
+        if (usable.isEmpty())
+            return QLatin1String(kDefaults);
+        QWidget* w = usable.at(Pick(usable.size()));
+        const QString name = w->objectName() + '=';
+        if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            QList<int> items;
+            for (int i = 0; i < combo->count(); ++i) {
+                if (ItemEnabled(combo, i) && i != combo->currentIndex())
+                    items << i;
+            }
+            const int index = items.isEmpty() ? combo->currentIndex() : items.at(Pick(items.size()));
+            return name + combo->itemData(index).toString();
+        }
+        if (auto* box = qobject_cast<QCheckBox*>(w))
+            return name + (box->isChecked() ? "0" : "1");
+        if (auto* spin = qobject_cast<QSpinBox*>(w)) {
+            // The resolution's band edges matter to the rules.
+            QList<int> values{spin->minimum(), spin->maximum(),
+                              std::uniform_int_distribution<int>(spin->minimum(), spin->maximum())(*m_rng)};
+            if (w->objectName() == QLatin1String("sbResolution"))
+                values << 150 << 200 << 201 << 300 << 301 << 400 << 401;
+            return name + QString::number(values.at(Pick(values.size())));
+        }
+        auto* spin = static_cast<QDoubleSpinBox*>(w);
+        // Heights around the limits of merging and of the resolution bands.
+        const QList<double> values{
+            spin->minimum(),
+            spin->maximum(),
+            std::round(std::uniform_real_distribution<double>(spin->minimum(), spin->maximum())(*m_rng) *
+                       100.0) /
+                100.0,
+            355.6,
+            431.8,
+            863.6,
+            1000.0};
+        return name + QString::number(values.at(Pick(values.size())), 'g', 6);
+    }
+
+    QStringList m_list;
+    std::mt19937* m_rng = nullptr;
+    int m_count = 0;
+    bool m_withDefaults = false;
+    int m_next = 0;
+};
+
+// One run and what it did: the actions that took effect in each phase and,
+// when the panel went wrong, how.
+struct Outcome {
+    QStringList before; // up to the entry snapshot
+    QStringList during; // changed on the settings page, then declined
+    QStringList after;  // further changes on the restored panel
+    QString failure;
+
+    QString Reproduction() const
+    {
+        return QString("before entering: [%1]\n  on the page, then 否: [%2]\n  then: [%3]")
+            .arg(before.join(", "), during.join(", "), after.join(", "));
+    }
+};
+
+} // namespace
+
+class TestPanelUndo : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void declineRestoresEntry_data();
+    void declineRestoresEntry();
+    void rebuildForAnotherScannerTakesItsOwnSnapshot();
+    void undoWithoutEntrySnapshotLeavesPanel();
+
+private:
+    Outcome Run(const Scanner& scanner, Actions before, Actions during, Actions after);
+    Outcome Shrink(const Scanner& scanner, Outcome failing);
+    static QStringList Play(Panel& panel, Actions& actions);
+
+    QHash<QString, QHash<QString, Opt_Result>> m_options;
+    QTemporaryDir m_dir;
+};
+
+void TestPanelUndo::initTestCase()
+{
+    SimulatedScanners sim;
+    for (const char* device : {"zylkx:KX-8000", "zylkx:KX-F600", "zylwy:WY200", "zyljn:RV920"}) {
+        m_options[device] = sim.Options(device);
+        QVERIFY2(m_options[device].contains(QStringLiteral("mode")), device);
+    }
+}
+
+QStringList TestPanelUndo::Play(Panel& panel, Actions& actions)
+{
+    QStringList applied;
+    QString action;
+    while (actions.Next(panel.Widget(), &action)) {
+        if (panel.Apply(action))
+            applied << action;
+    }
+    return applied;
+}
+
+Outcome TestPanelUndo::Run(const Scanner& scanner, Actions before, Actions during, Actions after)
+{
+    SimulatedScanners::FillLimits(scanner.familyWy);
+    Outcome out;
+    Panel panel(scanner, m_options.value(scanner.device), m_dir.path());
+    out.before = Play(panel, before);
+    panel.Options().GetParamsEnter();
+    const QStringList entry = panel.Describe();
+
+    out.during = Play(panel, during);
+    panel.Options().GetParamsLeave();
+    panel.Options().SetParamsToWidget();
+    QStringList diff = Differences(entry, panel.Describe());
+    if (!diff.isEmpty()) {
+        out.failure = "after 否 the panel differs from its entry snapshot:\n" + diff.join('\n');
+        return out;
+    }
+
+    // A second panel brought to the entry state by the same steps.
+    Panel reference(scanner, m_options.value(scanner.device), m_dir.path());
+    Actions replay = Actions::Fixed(out.before);
+    if (Play(reference, replay) != out.before || reference.Describe() != entry) {
+        out.failure = "the same steps do not give the same panel twice (test problem)";
+        return out;
+    }
+    out.after = Play(panel, after);
+    Actions again = Actions::Fixed(out.after);
+    Play(reference, again);
+    diff = Differences(reference.Describe(), panel.Describe());
+    if (!diff.isEmpty())
+        out.failure = "the restored panel reacts unlike the entered one:\n" + diff.join('\n');
+    return out;
+}
+
+// Drops actions one at a time as long as the run still fails.
+Outcome TestPanelUndo::Shrink(const Scanner& scanner, Outcome failing)
+{
+    for (bool smaller = true; smaller;) {
+        smaller = false;
+        for (int phase = 0; phase < 3 && !smaller; ++phase) {
+            QStringList* lists[] = {&failing.during, &failing.before, &failing.after};
+            const QStringList current = *lists[phase];
+            for (int i = current.size() - 1; i >= 0 && !smaller; --i) {
+                Outcome candidate = failing;
+                QStringList* target[] = {&candidate.during, &candidate.before, &candidate.after};
+                target[phase]->removeAt(i);
+                Outcome result = Run(scanner, Actions::Fixed(candidate.before),
+                                     Actions::Fixed(candidate.during), Actions::Fixed(candidate.after));
+                if (!result.failure.isEmpty()) {
+                    failing = result;
+                    smaller = true;
+                }
+            }
+        }
+    }
+    return failing;
+}
+
+void TestPanelUndo::declineRestoresEntry_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("familyWy");
+    QTest::addColumn<int>("runs");
+
+    QTest::newRow("KX-8000") << "zylkx:KX-8000" << false << 300;
+    QTest::newRow("KX-F600") << "zylkx:KX-F600" << false << 300;
+    QTest::newRow("WY200") << "zylwy:WY200" << true << 300;
+    QTest::newRow("RV920") << "zyljn:RV920" << false << 300;
+}
+
+void TestPanelUndo::declineRestoresEntry()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, familyWy);
+    QFETCH(int, runs);
+
+    Scanner scanner{device, familyWy, nullptr};
+    // Openings that reach the states the rules care most about (custom
+    // sizes near their limits, the flatbed, long pages), which a few random
+    // clicks among some forty widgets rarely reach.
+    QList<QStringList> openings;
+    if (device.startsWith("zylkx")) {
+        scanner.make = [] { return new KxScannerOptionsWidget; };
+        openings = {{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "dsbBry=1000"},
+                    {"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "sbResolution=300"},
+                    {"cmSource=Flatbed", "cbPageAuto=1", "cbPageAuto=0"},
+                    {"cmSource=Adf-duplex", "cbPageAuto=1"},
+                    {"cmMode=Lineart"}};
+    } else if (familyWy) {
+        scanner.make = [] { return new WyScannerOptionsWidget; };
+        openings = {{"cmPaperSize=Custom", "dsbBry=1000"}, {"cbLongPage=1"}, {"cmMode=Lineart"}};
+    } else {
+        scanner.make = [] { return new RV920ScannerOptionsWidget; };
+        openings = {{"cbPageAuto=0"}, {"cbTimeScan=1"}};
+    }
+
+    for (int seed = 1; seed <= runs; ++seed) {
+        std::mt19937 rng(seed);
+        const int before = std::uniform_int_distribution<int>(0, 8)(rng);
+        const int during = std::uniform_int_distribution<int>(1, 12)(rng);
+        const int after = std::uniform_int_distribution<int>(1, 6)(rng);
+        const int opening = std::uniform_int_distribution<int>(-openings.size(), openings.size() - 1)(rng);
+        const Outcome outcome = Run(scanner, Actions::Random(&rng, before, false, openings.value(opening)),
+                                    Actions::Random(&rng, during, true), Actions::Random(&rng, after, false));
+        if (outcome.failure.isEmpty())
+            continue;
+        const Outcome minimal = Shrink(scanner, outcome);
+        QFAIL(qPrintable(QString("seed %1 on %2: %3\n  reproduced by\n  %4")
+                             .arg(seed)
+                             .arg(device, minimal.failure, minimal.Reproduction())));
+    }
+}
+
+// A panel rebuilt for another scanner of its family while the settings page
+// shows: declining afterwards gives that scanner's settings, never the
+// previous scanner's.
+void TestPanelUndo::rebuildForAnotherScannerTakesItsOwnSnapshot()
+{
+    SimulatedScanners::FillLimits();
+    KxScannerOptionsWidget panel;
+    panel.setAttribute(Qt::WA_DeleteOnClose, false);
+    panel.m_configPath = m_dir.path();
+    panel.m_options = m_options.value("zylkx:KX-8000");
+    panel.InitSpecial();
+    panel.InitWidgetByOption("zylkx:KX-8000", false);
+    panel.findChild<QSpinBox*>("sbResolution")->setValue(300);
+    panel.GetParamsEnter();
+
+    panel.m_options = m_options.value("zylkx:KX-F600");
+    panel.InitSpecial();
+    panel.InitWidgetByOption("zylkx:KX-F600", false);
+    const QStringList rebuilt = PanelState::Describe(panel);
+    QCOMPARE(panel.findChild<QComboBox*>("cmSource")->currentData().toString(), QStringLiteral("Flatbed"));
+    panel.findChild<QSpinBox*>("sbResolution")->setValue(150);
+    panel.GetParamsLeave();
+    QVERIFY(panel.ScanParamsChanged());
+    panel.SetParamsToWidget();
+    QCOMPARE(PanelState::Describe(panel), rebuilt);
+}
+
+void TestPanelUndo::undoWithoutEntrySnapshotLeavesPanel()
+{
+    WyScannerOptionsWidget panel;
+    panel.setAttribute(Qt::WA_DeleteOnClose, false);
+    panel.m_options = m_options.value("zylwy:WY200");
+    const QStringList before = PanelState::Describe(panel);
+    panel.SetParamsToWidget();
+    QCOMPARE(PanelState::Describe(panel), before);
+}
+
+QTEST_MAIN(TestPanelUndo)
+#include "tst_panelundo.moc"
