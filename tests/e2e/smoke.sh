@@ -10,7 +10,7 @@ set -u
 exe=$1; simbin=$2
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
-  for tool in xvfb-run xdotool import identify; do
+  for tool in xvfb-run xdotool xprop import identify; do
     command -v "$tool" >/dev/null || { echo "smoke: $tool missing (scripts/bootstrap)"; exit 1; }
   done
   unset QT_QPA_PLATFORM
@@ -81,9 +81,12 @@ for _ in $(seq 1 150); do
 done
 [ -n "$main" ] || fail "no main window titled \"$title\" within 30 s"
 if [ -n "${SCANVY_SMOKE_CLASS:-}" ]; then
-  xdotool search --onlyvisible --class "^$SCANVY_SMOKE_CLASS\$" 2>/dev/null | grep -qx "$main" ||
-    fail "the main window's class is not \"$SCANVY_SMOKE_CLASS\""
-  echo "smoke: main window of class $SCANVY_SMOKE_CLASS"
+  # WM_CLASS(STRING) = "instance", "class"; compared exactly (xdotool's
+  # search ignores case).
+  class=$(xprop -id "$main" WM_CLASS 2>/dev/null | sed -n 's/^WM_CLASS([A-Z_]*) = ".*", "\(.*\)"$/\1/p')
+  [ "$class" = "$SCANVY_SMOKE_CLASS" ] ||
+    fail "the main window's class is \"$class\", not \"$SCANVY_SMOKE_CLASS\""
+  echo "smoke: main window of class $class"
 fi
 sleep 1
 
