@@ -4,11 +4,13 @@
 # (environment from cmake/run-test.sh), waits for its main window, takes a
 # screenshot that must not be blank, closes the window the way a window
 # manager does and expects exit status 0.
+# SCANVY_SMOKE_TITLE: the main window's title (default 泽科维扫描软件);
+# SCANVY_SMOKE_CLASS: when set, the class part of the main window's WM_CLASS.
 set -u
 exe=$1; simbin=$2
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
-  for tool in xvfb-run xdotool import identify; do
+  for tool in xvfb-run xdotool xprop import identify; do
     command -v "$tool" >/dev/null || { echo "smoke: $tool missing (scripts/bootstrap)"; exit 1; }
   done
   unset QT_QPA_PLATFORM
@@ -46,6 +48,7 @@ if others=$(pidof scanvy); then
   echo "smoke: another scanvy is running (pid $others); the single-instance guard would refuse"
   exit 1
 fi
+title=${SCANVY_SMOKE_TITLE:-泽科维扫描软件}
 shot=${SCANVY_SMOKE_SHOT:-$TMPDIR/smoke.png}
 log=$TMPDIR/scanvy.log
 "$exe" >"$log" 2>&1 &
@@ -66,17 +69,25 @@ for _ in $(seq 1 150); do
     wait "$pid"
     fail "scanvy ended during start-up with status $?"
   fi
-  for w in $(xdotool search --onlyvisible --name '泽科维扫描软件' 2>/dev/null); do
+  for w in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
     width=$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
     if [ "${width:-0}" -ge 800 ]; then main=$w; fi
   done
-  visible=$(xdotool search --onlyvisible --name '泽科维扫描软件' 2>/dev/null | wc -l)
+  visible=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | wc -l)
   # Connected: the splash is gone and only the main window is left.
   [ -n "$main" ] && [ "$visible" -eq 1 ] && break
   main=""
   sleep 0.2
 done
-[ -n "$main" ] || fail "no main window within 30 s"
+[ -n "$main" ] || fail "no main window titled \"$title\" within 30 s"
+if [ -n "${SCANVY_SMOKE_CLASS:-}" ]; then
+  # WM_CLASS(STRING) = "instance", "class"; compared exactly (xdotool's
+  # search ignores case).
+  class=$(xprop -id "$main" WM_CLASS 2>/dev/null | sed -n 's/^WM_CLASS([A-Z_]*) = ".*", "\(.*\)"$/\1/p')
+  [ "$class" = "$SCANVY_SMOKE_CLASS" ] ||
+    fail "the main window's class is \"$class\", not \"$SCANVY_SMOKE_CLASS\""
+  echo "smoke: main window of class $class"
+fi
 sleep 1
 
 for _ in 1 2 3; do

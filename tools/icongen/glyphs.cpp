@@ -1,5 +1,6 @@
 #include "glyphs.h"
 
+#include "appicon.h"
 #include "painting.h"
 
 #include <QtMath>
@@ -358,30 +359,6 @@ QList<QPair<QString, QImage>> DrawActionGlyphs()
         {QStringLiteral("automatic.png"), Gear()},
         {QStringLiteral("about.png"), About()},
     };
-}
-
-QImage DrawApplicationIcon(int size)
-{
-    Canvas c(64);
-    QPainter& p = c.p();
-    QLinearGradient bg(0, 0, 0, 64);
-    bg.setColorAt(0, kBlue.lighter(120));
-    bg.setColorAt(1, kBlue.darker(120));
-    c.NoPen();
-    p.setBrush(bg);
-    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
-    c.Page(QRectF(16, 9, 28, 38));
-    c.Pen(kGrey, 2.0);
-    for (double y : {20.0, 26.0, 32.0}) {
-        p.drawLine(QPointF(21, y), QPointF(39, y));
-    }
-    c.Pen(QColor(0x7c, 0xff, 0x9b), 3.5);
-    p.drawLine(QPointF(9, 38), QPointF(55, 38));
-    c.NoPen();
-    p.setBrush(QColor(0xff, 0xff, 0xff, 200));
-    p.drawRoundedRect(QRectF(12, 48, 40, 7), 3, 3);
-    QImage icon = c.Finish();
-    return size == 64 ? icon : icon.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 QImage DrawSplash(const QString& title, const QString& subtitle)

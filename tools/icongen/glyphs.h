@@ -8,8 +8,5 @@
 // The 32 x 32 action icons, keyed by their file name.
 QList<QPair<QString, QImage>> DrawActionGlyphs();
 
-// The 64 x 64 application icon.
-QImage DrawApplicationIcon(int size);
-
 // Start-up picture (483 x 160) with the program name in the given language.
 QImage DrawSplash(const QString& title, const QString& subtitle);

@@ -1,10 +1,16 @@
-// Draws the program's icons and start-up pictures into the given folder:
+// Draws the program's icons and start-up pictures.
 //   scanvy-icongen <out-dir>
-// writes <out-dir>/32x32/*.png, <out-dir>/64x64/scanvy.png and
-// <out-dir>/splash{cn,tw,en}.png.
+//     writes <out-dir>/32x32/*.png, <out-dir>/64x64/scanvy.png and
+//     <out-dir>/splash{cn,tw,en}.png (the built-in resources);
+//   scanvy-icongen --theme <out-dir> <icon-name> <size>...
+//     writes the application icon for the hicolor icon theme:
+//     <out-dir>/<n>x<n>/apps/<icon-name>.png for every given size and
+//     <out-dir>/scalable/apps/<icon-name>.svg.
+#include "appicon.h"
 #include "glyphs.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
@@ -18,18 +24,19 @@ bool Write(const QImage& image, const QString& path)
     }
     return true;
 }
-} // namespace
 
-int main(int argc, char* argv[])
+bool MakeDir(const QString& path)
 {
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: scanvy-icongen <out-dir>\n");
-        return 2;
+    if (!QDir().mkpath(path)) {
+        std::fprintf(stderr, "scanvy-icongen: cannot create %s\n", qPrintable(path));
+        return false;
     }
-    const QString out = QString::fromLocal8Bit(argv[1]);
-    if (!QDir().mkpath(out + QStringLiteral("/32x32")) || !QDir().mkpath(out + QStringLiteral("/64x64"))) {
-        std::fprintf(stderr, "scanvy-icongen: cannot create %s\n", qPrintable(out));
+    return true;
+}
+
+int WriteResources(const QString& out)
+{
+    if (!MakeDir(out + QStringLiteral("/32x32")) || !MakeDir(out + QStringLiteral("/64x64"))) {
         return 1;
     }
     bool ok = true;
@@ -49,4 +56,49 @@ int main(int argc, char* argv[])
              out + QStringLiteral("/splashen.png")) &&
          ok;
     return ok ? 0 : 1;
+}
+
+int WriteThemeIcons(const QString& out, const QString& name, const QList<int>& sizes)
+{
+    bool ok = true;
+    for (int size : sizes) {
+        const QString dir = out + QStringLiteral("/%1x%1/apps").arg(size);
+        ok = MakeDir(dir) &&
+             Write(DrawApplicationIcon(size), dir + QLatin1Char('/') + name + QStringLiteral(".png")) && ok;
+    }
+    const QString dir = out + QStringLiteral("/scalable/apps");
+    QFile svg(dir + QLatin1Char('/') + name + QStringLiteral(".svg"));
+    const QByteArray data = ApplicationIconSvg();
+    if (!MakeDir(dir) || !svg.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        svg.write(data) != data.size() || !svg.flush()) {
+        std::fprintf(stderr, "scanvy-icongen: cannot write %s\n", qPrintable(svg.fileName()));
+        ok = false;
+    }
+    return ok ? 0 : 1;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 1) {
+        return WriteResources(args.at(0));
+    }
+    if (args.size() >= 4 && args.at(0) == QLatin1String("--theme") && !args.at(2).isEmpty()) {
+        QList<int> sizes;
+        for (const QString& arg : args.mid(3)) {
+            bool ok = false;
+            const int size = arg.toInt(&ok);
+            if (!ok || size < 1 || size > 1024) {
+                std::fprintf(stderr, "scanvy-icongen: bad icon size %s\n", qPrintable(arg));
+                return 2;
+            }
+            sizes.append(size);
+        }
+        return WriteThemeIcons(args.at(1), args.at(2), sizes);
+    }
+    std::fprintf(stderr, "usage: scanvy-icongen <out-dir>\n"
+                         "       scanvy-icongen --theme <out-dir> <icon-name> <size>...\n");
+    return 2;
 }
