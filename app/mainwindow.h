@@ -2,6 +2,7 @@
 
 #include "deviceopt.h"
 #include "optresult.h"
+#include "savefailure.h"
 #include "sysconfig.h"
 
 #include <QHash>
@@ -220,7 +221,13 @@ private:
     void SaveAfterScan();
     void StoreCounter();
     void ShowSaveFailure();
+    QString SaveFailureText() const;
     bool AskOverwrite();
+    // Refuses to save while a page's file is incomplete (an interrupted
+    // scan), naming the pages in a box. True when refused.
+    bool RefuseIncompletePages();
+    // One writer call of the save format `format` into `file`.
+    bool WriteSaveFile(int format, const QList<QString>& pages, const QString& file);
 
     void AskSaveParams(ParentScannerOptions* panel);
     void OpenForOptions(const QString& device);
@@ -285,7 +292,7 @@ private:
 
     bool m_saveOk = false;
     bool m_doSave = false;
-    QString m_saveFailedPath;
+    SaveFailure m_saveFailure;
 
     DeviceOpt m_deviceOpt;
     QList<QString> m_deviceList;

@@ -1,13 +1,17 @@
 // Saving the pages: target names, the overwrite check, the writers of the
-// nine formats, and the clean-up after a save. A save is all-or-nothing: when
-// a writer fails, what this save wrote is removed again and the pages, their
-// files and the counter stay as they were.
+// nine formats, and the clean-up after a save. A save is all-or-nothing for
+// the save folder: every file is written under a hidden name first and put
+// in place only when all are complete; if anything fails, every target is as
+// it was before (old files keep their content and permissions) and the
+// pages, their files and the counter stay.
 #include "mainwindow.h"
 
 #include "configsetting.h"
 #include "fileutils.h"
 #include "imageproc.h"
 #include "imageviewwidget.h"
+#include "pagefile.h"
+#include "savetransaction.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -63,64 +67,71 @@ bool MainWindow::CheckDuplicateSavePath()
     return false;
 }
 
+bool MainWindow::WriteSaveFile(int format, const QList<QString>& pages, const QString& file)
+{
+    switch (format) {
+    case FormatMultiTiff:
+        return m_imageProc->SaveMultiTiff(pages, file);
+    case FormatMultiPdf:
+        return m_imageProc->SaveMultiPDF(pages, file);
+    case FormatMultiOfd:
+        return m_imageProc->SaveMultiOFD(pages, file);
+    case FormatPdf:
+        return m_imageProc->SavePDF(pages.first(), file);
+    case FormatOfd:
+        return m_imageProc->SaveOFD(pages.first(), file);
+    default:
+        return m_imageProc->SaveAs(pages.first(), file, 0.0, true);
+    }
+}
+
 bool MainWindow::DoSave()
 {
     const int index = m_formatIndex;
     const QString extension = ui->cmImageFormat->itemData(index).toString();
     const QList<QString> pages = m_pageFiles;
     const int firstCounter = m_counter;
-    QStringList written;
-    m_saveFailedPath.clear();
+    m_saveFailure = SaveFailure();
+    // Nothing to put into a file: none is written, the counter stays.
+    if (pages.isEmpty()) {
+        return true;
+    }
+    const bool multi = IsMultiFile(index);
+    const int files = multi ? 1 : pages.size();
 
-    auto writeOne = [&](int number, const QList<QString>& sources) {
-        const QString target = GetScanFile(firstCounter + number, extension);
-        emit sglUpdateMaskerMessage(
-            tr("正在保存第%1个%2文件").arg(number + 1).arg(QFileInfo(target).suffix().toUpper()));
-        bool ok = false;
-        switch (index) {
-        case FormatMultiTiff:
-            ok = m_imageProc->SaveMultiTiff(sources, target);
-            break;
-        case FormatMultiPdf:
-            ok = m_imageProc->SaveMultiPDF(sources, target);
-            break;
-        case FormatMultiOfd:
-            ok = m_imageProc->SaveMultiOFD(sources, target);
-            break;
-        case FormatPdf:
-            ok = m_imageProc->SavePDF(sources.first(), target);
-            break;
-        case FormatOfd:
-            ok = m_imageProc->SaveOFD(sources.first(), target);
-            break;
-        default:
-            ok = m_imageProc->SaveAs(sources.first(), target, 0.0, true);
-            break;
-        }
-        if (ok) {
-            written.append(target);
-        } else {
-            m_saveFailedPath = target;
-        }
-        return ok;
-    };
-
-    bool ok = true;
-    if (IsMultiFile(index)) {
-        // Nothing to put into a document: no file, the counter stays.
-        ok = pages.isEmpty() || writeOne(0, pages);
-    } else {
-        for (int i = 0; ok && i < pages.size(); ++i) {
-            ok = writeOne(i, {pages.at(i)});
+    SaveTransaction::RemoveLeftovers(m_savePath);
+    SaveTransaction transaction;
+    QStringList targets;
+    QStringList staged;
+    for (int i = 0; i < files; ++i) {
+        targets << GetScanFile(firstCounter + i, extension);
+        staged << transaction.Stage(targets.last());
+        if (staged.last().isEmpty()) {
+            m_saveFailure = transaction.Failure();
+            return false;
         }
     }
-    if (!ok) {
-        for (const QString& file : qAsConst(written)) {
-            QFile::remove(file);
+    for (int i = 0; i < files; ++i) {
+        emit sglUpdateMaskerMessage(
+            tr("正在保存第%1个%2文件").arg(i + 1).arg(QFileInfo(targets.at(i)).suffix().toUpper()));
+        if (!WriteSaveFile(index, multi ? pages : QList<QString>{pages.at(i)}, staged.at(i))) {
+            m_saveFailure = m_imageProc->LastFailure();
+            if (m_saveFailure.IsPage()) {
+                m_saveFailure.page += multi ? 0 : i;
+            } else if (!m_saveFailure.Failed() || m_saveFailure.path == staged.at(i)) {
+                m_saveFailure.path = targets.at(i);
+                if (!m_saveFailure.Failed()) {
+                    m_saveFailure.reason = SaveFailure::WriteFailed;
+                }
+            }
+            return false;
         }
+    }
+    if (!transaction.Commit()) {
+        m_saveFailure = transaction.Failure();
         return false;
     }
-    m_counter = firstCounter + written.size();
+    m_counter = firstCounter + files;
     return true;
 }
 
@@ -139,17 +150,66 @@ bool MainWindow::AskOverwrite()
     return answer == QMessageBox::Yes;
 }
 
+QString MainWindow::SaveFailureText() const
+{
+    const QString path = QDir::toNativeSeparators(m_saveFailure.path);
+    switch (m_saveFailure.reason) {
+    case SaveFailure::PageMissing:
+        return tr("第%1页图像文件不存在，无法读取").arg(m_saveFailure.page + 1);
+    case SaveFailure::PageDamaged:
+        return tr("第%1页图像文件已损坏，无法读取").arg(m_saveFailure.page + 1);
+    case SaveFailure::TargetIsFolder:
+        return tr("已有同名文件夹：%1").arg(path);
+    case SaveFailure::FolderMissing:
+        return tr("保存文件夹不存在：%1").arg(path);
+    case SaveFailure::NoPermission:
+        return tr("没有写入权限：%1").arg(path);
+    case SaveFailure::DiskFull:
+        return tr("磁盘空间不足：%1").arg(path);
+    case SaveFailure::FileTooLarge:
+        return tr("文件超过系统允许的大小：%1").arg(path);
+    case SaveFailure::TempFailed:
+        return tr("临时文件夹无法写入：%1").arg(path);
+    case SaveFailure::WriteFailed:
+        return tr("无法写入文件：%1").arg(path);
+    case SaveFailure::None:
+        break;
+    }
+    return QString();
+}
+
 void MainWindow::ShowSaveFailure()
 {
     QString text = tr("保存失败");
-    if (!m_saveFailedPath.isEmpty()) {
-        text += QLatin1Char('\n') + m_saveFailedPath;
+    const QString why = SaveFailureText();
+    if (!why.isEmpty()) {
+        text += QLatin1Char('\n') + why;
     }
     QMessageBox::critical(this, tr("错误"), text);
 }
 
+bool MainWindow::RefuseIncompletePages()
+{
+    QStringList numbers;
+    for (int i = 0; i < m_pageFiles.size(); ++i) {
+        if (!IsPageComplete(m_pageFiles.at(i))) {
+            numbers << QString::number(i + 1);
+        }
+    }
+    if (numbers.isEmpty()) {
+        return false;
+    }
+    QMessageBox::critical(
+        this, tr("错误"),
+        tr("第%1页扫描未完成，请替换扫描或删除该页后再保存").arg(numbers.join(QStringLiteral("、"))));
+    return true;
+}
+
 void MainWindow::Save()
 {
+    if (RefuseIncompletePages()) {
+        return;
+    }
     if (CheckDuplicateSavePath()) {
         if (!AskOverwrite()) {
             return;
@@ -190,7 +250,9 @@ void MainWindow::SaveAfterScan()
 {
     m_saveOk = false;
     m_doSave = true;
-    if (CheckDuplicateSavePath()) {
+    if (RefuseIncompletePages()) {
+        m_doSave = false;
+    } else if (CheckDuplicateSavePath()) {
         if (!AskOverwrite()) {
             m_doSave = false;
         }

@@ -1,7 +1,9 @@
 #include "imageproc.h"
 
+#include "checkedfile.h"
 #include "ofdprocess.h"
 #include "outputlog.h"
+#include "pagecheck.h"
 #include "pdfconvert.h"
 #include "pdfdocument.h"
 #include "targetfile.h"
@@ -19,6 +21,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <cerrno>
 #include <future>
 #include <limits>
 
@@ -61,9 +64,11 @@ bool writeImage(const QImage& image, const QString& dst, const QByteArray& forma
     TargetFile target(dst);
     if (!target.isValid())
         return false;
-    QFile file(target.tempPath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    CheckedFile file(target.tempPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        NoteWriteError(errno);
         return false;
+    }
     QImageWriter writer(&file, format);
     writer.setQuality(80);
     if (!writer.write(image)) {
@@ -74,7 +79,7 @@ bool writeImage(const QImage& image, const QString& dst, const QByteArray& forma
     if (!file.flush())
         return false;
     file.close();
-    return file.error() == QFileDevice::NoError && target.commit();
+    return file.error() == QFileDevice::NoError && !file.WriteFailed() && target.commit();
 }
 
 } // namespace
@@ -119,9 +124,11 @@ bool ImageProc::CopyFile(const QString& src, const QString& dst)
     TargetFile target(dst);
     if (!target.isValid())
         return false;
-    QFile out(target.tempPath());
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    CheckedFile out(target.tempPath());
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        NoteWriteError(errno);
         return false;
+    }
     QByteArray block;
     while (!(block = in.read(1 << 20)).isEmpty()) {
         if (out.write(block) != block.size())
@@ -150,7 +157,7 @@ bool ImageProc::SaveCompressedTiff(const QImage& image, const QString& dst, bool
     // Other formats take the way through Qt's TIFF writer.
     const QString plain = GetTempFilePath("tiff");
     if (plain.isEmpty())
-        return false;
+        return FailTemp();
     QImageWriter writer(plain, "TIFF");
     writer.setQuality(80);
     bool ok = writer.write(image);
@@ -162,32 +169,76 @@ bool ImageProc::SaveCompressedTiff(const QImage& image, const QString& dst, bool
     return ok;
 }
 
+bool ImageProc::Begin(const QList<QString>& pages)
+{
+    m_failure = SaveFailure();
+    TakeWriteError();
+    for (int i = 0; i < pages.size(); ++i) {
+        const SaveFailure::Reason reason = PageCheck::Quick(pages.at(i));
+        if (reason != SaveFailure::None) {
+            m_failure = SaveFailure::Page(reason, i, pages.at(i));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ImageProc::Fail(const QList<QString>& pages, int page, const QString& dst)
+{
+    if (m_failure.Failed())
+        return false;
+    const int error = TakeWriteError();
+    if (page >= 0 && page < pages.size()) {
+        const SaveFailure::Reason reason = PageCheck::Full(pages.at(page));
+        if (reason != SaveFailure::None) {
+            m_failure = SaveFailure::Page(reason, page, pages.at(page));
+            return false;
+        }
+    }
+    m_failure = SaveFailure::Target(dst, error);
+    return false;
+}
+
+bool ImageProc::FailTemp()
+{
+    if (!m_failure.Failed()) {
+        m_failure.reason = SaveFailure::TempFailed;
+        m_failure.path = GetTempDir();
+    }
+    return false;
+}
+
 bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, bool jpegInTiff)
 {
-    if (src.isEmpty() || dst.isEmpty())
+    const QList<QString> pages{src};
+    if (!Begin(pages))
         return false;
+    if (dst.isEmpty())
+        return Fail(pages, -1, dst);
     const QString srcExt = QFileInfo(src).suffix().toLower();
     const QString dstExt = QFileInfo(dst).suffix().toLower();
-    if (angle == 0.0 && srcExt == dstExt && dstExt != "tiff")
-        return CopyFile(src, dst);
+    if (angle == 0.0 && srcExt == dstExt && dstExt != "tiff") {
+        // Taken as it is, so it must be a whole image.
+        if (PageCheck::AsIs(src) != SaveFailure::None)
+            return Fail(pages, 0, dst);
+        return CopyFile(src, dst) || Fail(pages, -1, dst);
+    }
 
     QImageReader reader(src);
     reader.setDecideFormatFromContent(true);
-    if (!reader.canRead())
-        return false;
-    QImage image = reader.read();
+    QImage image = reader.canRead() ? reader.read() : QImage();
     if (image.isNull())
-        return false;
+        return Fail(pages, 0, dst);
     const QImage::Format format = image.format();
     const bool bilevel = isBilevel(format);
     const QByteArray writer = writerFormat(dstExt, bilevel, format);
     if (writer.isEmpty())
-        return false;
+        return Fail(pages, -1, dst);
 
     if (angle != 0.0) {
         image = image.transformed(QTransform().rotate(angle, Qt::ZAxis), Qt::SmoothTransformation);
         if (image.isNull())
-            return false;
+            return Fail(pages, -1, dst);
     }
     int dpiX = qRound(image.dotsPerMeterX() * kMetresPerInch);
     int dpiY = qRound(image.dotsPerMeterY() * kMetresPerInch);
@@ -199,9 +250,10 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
     image.setDotsPerMeterX(dotsPerMetre(dpiX));
     image.setDotsPerMeterY(dotsPerMetre(dpiY));
 
-    if (angle == 0.0 && dstExt == "tiff")
-        return SaveCompressedTiff(image, dst, bilevel, jpegInTiff);
-    return writeImage(image, dst, writer);
+    const bool written = angle == 0.0 && dstExt == "tiff"
+                             ? SaveCompressedTiff(image, dst, bilevel, jpegInTiff)
+                             : writeImage(image, dst, writer);
+    return written || Fail(pages, -1, dst);
 }
 
 namespace {
@@ -220,14 +272,13 @@ TiffPage prepareTiffPage(const QString& page)
     const QImage image = ImageProc::LoadPage(page);
     if (image.isNull())
         return result;
-    const QImage::Format format = image.format();
     result.ok = true;
-    if (QFileInfo(page).suffix().toLower() == "tiff" && !isBilevel(format) &&
-        format != QImage::Format_Grayscale8) {
+    if (QFileInfo(page).suffix().toLower() == "tiff" && TiffAssembler::JpegCopyable(page)) {
         result.useFile = true;
         return result;
     }
-    // JPEG in TIFF needs 8-bit samples: widen bilevel and grey pages.
+    // JPEG in TIFF needs 8-bit RGB samples: widen bilevel and grey pages,
+    // narrow 16-bit ones.
     result.image = image.convertToFormat(QImage::Format_RGB32);
     return result;
 }
@@ -236,13 +287,11 @@ TiffPage prepareTiffPage(const QString& page)
 
 bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
 {
-    for (const QString& page : pages) {
-        if (!QFileInfo::exists(page))
-            return false;
-    }
+    if (!Begin(pages))
+        return false;
     TiffAssembler tiff;
     if (!tiff.Open(dst, "jpeg"))
-        return false;
+        return Fail(pages, -1, dst);
     // Decode the next page on a second thread while this one is compressed;
     // the file is written in page order by this thread alone, so the output
     // does not depend on the timing.
@@ -257,22 +306,34 @@ bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
         if (!added) {
             if (next.valid())
                 next.wait();
-            return false;
+            return Fail(pages, i, dst);
         }
     }
-    return tiff.Commit();
+    return tiff.Commit() || Fail(pages, -1, dst);
 }
 
-QString ImageProc::PdfSource(const QString& page, QList<QString>* temps)
+QString ImageProc::PdfSource(const QList<QString>& pages, int index, QList<QString>* temps,
+                             const QString& dst)
 {
+    const QString& page = pages.at(index);
     if (QFileInfo(page).suffix().toLower() == "tiff" || IsEmbeddableJpeg(page))
         return page;
     const QImage image = LoadPage(page);
-    const QString tmp = GetTempFilePath("tiff");
-    if (image.isNull() || tmp.isEmpty())
+    if (image.isNull()) {
+        Fail(pages, index, dst);
         return QString();
+    }
+    const QString tmp = GetTempFilePath("tiff");
+    if (tmp.isEmpty()) {
+        FailTemp();
+        return QString();
+    }
     temps->append(tmp);
-    return image.save(tmp, "tiff", -1) ? tmp : QString();
+    if (!image.save(tmp, "tiff", -1)) {
+        FailTemp();
+        return QString();
+    }
+    return tmp;
 }
 
 bool ImageProc::SavePDF(const QString& src, const QString& dst)
@@ -282,26 +343,24 @@ bool ImageProc::SavePDF(const QString& src, const QString& dst)
 
 bool ImageProc::SaveMultiPDF(const QList<QString>& pages, const QString& dst)
 {
-    if (pages.isEmpty())
+    if (!Begin(pages))
         return false;
-    for (const QString& page : pages) {
-        if (!QFileInfo::exists(page))
-            return false;
-    }
+    if (pages.isEmpty())
+        return Fail(pages, -1, dst);
     PdfDocument pdf;
     if (!pdf.Open(dst))
-        return false;
+        return Fail(pages, -1, dst);
     // One page at a time: a temporary TIFF lives only while its page is added.
-    for (const QString& page : pages) {
+    for (int i = 0; i < pages.size(); ++i) {
         QList<QString> temps;
-        const QString file = PdfSource(page, &temps);
+        const QString file = PdfSource(pages, i, &temps, dst);
         const bool added = !file.isEmpty() && pdf.AddFile(file);
         for (const QString& tmp : temps)
             QFile::remove(tmp);
         if (!added)
-            return false;
+            return Fail(pages, i, dst);
     }
-    return pdf.Commit();
+    return pdf.Commit() || Fail(pages, -1, dst);
 }
 
 bool ImageProc::SaveOFD(const QString& src, const QString& dst)
@@ -311,12 +370,13 @@ bool ImageProc::SaveOFD(const QString& src, const QString& dst)
 
 bool ImageProc::SaveMultiOFD(const QList<QString>& srcs, const QString& dst)
 {
-    if (srcs.isEmpty())
+    if (!Begin(srcs))
         return false;
-    for (const QString& src : srcs) {
-        if (!QFileInfo::exists(src))
-            return false;
-    }
+    if (srcs.isEmpty())
+        return Fail(srcs, -1, dst);
     OFDProcess ofd(dst);
-    return ofd.createOFD(ofd.AddImages(srcs));
+    if (ofd.createOFD(ofd.AddImages(srcs)))
+        return true;
+    m_failure = ofd.Failure();
+    return Fail(srcs, -1, dst);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "savefailure.h"
+
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -8,9 +10,16 @@
 // rotated, carrying the page's resolution), multi-page TIFF, PDF and OFD.
 // Every writer builds its output beside the target and renames it over the
 // target only when complete, so a failure never leaves a partial file.
+// Every writer refuses a page that is missing, does not decode, or is an
+// incomplete JPEG file, before it writes anything; LastFailure() then names
+// the page (or the target) and the reason.
 class ImageProc {
 public:
     ImageProc();
+
+    // Why the last save call failed (reason None after a success). The page
+    // index counts in the call's own list (0 for the single-page calls).
+    const SaveFailure& LastFailure() const { return m_failure; }
 
     QString ScanDir() const { return m_scanDir; }
     QString ThumbDir() const { return m_thumbDir; }
@@ -39,19 +48,28 @@ public:
     bool SaveMultiPDF(const QList<QString>& pages, const QString& dst);
 
     // OFD document of one page or of all pages in order; each page shows a
-    // byte-for-byte copy of its file. A missing page fails before anything is
-    // written.
+    // byte-for-byte copy of its file (PNM pages: a PNG of the same pixels).
+    // A missing page fails before anything is written.
     bool SaveOFD(const QString& src, const QString& dst);
     bool SaveMultiOFD(const QList<QString>& srcs, const QString& dst);
 
 private:
-    // The file to hand to the PDF writer for `page`: the page itself when the
-    // writer reads it directly, else a new temporary TIFF (added to `temps`).
-    QString PdfSource(const QString& page, QList<QString>* temps);
+    // Forgets the last failure and checks every page cheaply (PageCheck::Quick).
+    bool Begin(const QList<QString>& pages);
+    // Records why a save failed, unless already known: the page `page` of
+    // `pages` when it does not decode, else the target `dst`. Returns false.
+    bool Fail(const QList<QString>& pages, int page, const QString& dst);
+    bool FailTemp();
+
+    // The file to hand to the PDF writer for page `index`: the page itself
+    // when the writer reads it directly, else a new temporary TIFF (added to
+    // `temps`). Empty (and the failure recorded) when that cannot be made.
+    QString PdfSource(const QList<QString>& pages, int index, QList<QString>* temps, const QString& dst);
 
     bool CopyFile(const QString& src, const QString& dst);
     bool SaveCompressedTiff(const QImage& image, const QString& dst, bool bilevel, bool jpegInTiff);
 
     QString m_scanDir;
     QString m_thumbDir;
+    SaveFailure m_failure;
 };

@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QFile>
 
+#include <cstring>
+
 namespace {
 
 int be16(const QByteArray& b, int at)
@@ -74,4 +76,71 @@ bool JpegInfo::ReadFrom(QIODevice* file)
 bool JpegInfo::Embeddable() const
 {
     return precision == 8 && !adobe && (components == 1 || components == 3);
+}
+
+namespace {
+
+// Position just after the entropy-coded data that starts at `i`: at the
+// 0xFF of the next marker other than a stuffed zero or a restart; -1 when
+// the data ends first.
+qsizetype skipScanData(const uchar* p, qsizetype n, qsizetype i)
+{
+    for (;;) {
+        const void* ff = i < n ? std::memchr(p + i, 0xFF, size_t(n - i)) : nullptr;
+        if (!ff)
+            return -1;
+        i = static_cast<const uchar*>(ff) - p;
+        if (i + 1 >= n)
+            return -1;
+        const uchar next = p[i + 1];
+        if (next == 0x00 || (next >= 0xD0 && next <= 0xD7))
+            i += 2;
+        else if (next == 0xFF)
+            i += 1; // fill byte before a marker
+        else
+            return i;
+    }
+}
+
+} // namespace
+
+bool JpegInfo::IsComplete(const QByteArray& data)
+{
+    const uchar* p = reinterpret_cast<const uchar*>(data.constData());
+    const qsizetype n = data.size();
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
+        return false;
+    qsizetype i = 2;
+    bool frame = false;
+    bool scan = false;
+    while (i < n) {
+        if (p[i] != 0xFF)
+            return false;
+        while (i < n && p[i] == 0xFF)
+            ++i;
+        if (i >= n)
+            return false;
+        const int marker = p[i++];
+        if (marker == 0xD9)
+            return frame && scan;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue; // markers without a length
+        if (marker == 0x00 || marker == 0xD8 || i + 2 > n)
+            return false;
+        const int length = (p[i] << 8) | p[i + 1];
+        if (length < 2 || i + length > n)
+            return false;
+        i += length;
+        if (isFrameMarker(marker)) {
+            frame = true;
+        } else if (marker == 0xDA) {
+            if (!frame)
+                return false;
+            scan = true;
+            i = skipScanData(p, n, i);
+            if (i < 0)
+                return false;
+        }
+    }
+    return false;
 }

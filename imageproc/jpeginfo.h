@@ -24,6 +24,12 @@ struct JpegInfo {
     // True for the grey and RGB 8-bit images a PDF can show as they are.
     bool Embeddable() const;
 
+    // True when `data` is a whole JPEG stream: every segment complete, a
+    // frame header before the first scan, and the scans' data up to the end
+    // of image marker. Decoders show a cut-off file with a grey rest rather
+    // than refusing it, so this is the check for a file taken as it is.
+    static bool IsComplete(const QByteArray& data);
+
 private:
     bool ReadFrom(QIODevice* device);
 };

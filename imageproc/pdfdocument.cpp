@@ -205,11 +205,11 @@ bool addTiffPages(const QString& path, PdfWriter* writer)
 
 // A JPEG page as it is, sized as it would be after a round trip through a
 // QImage and a TIFF file. False (nothing added) when `data` is no JPEG the
-// PDF can show unchanged.
+// PDF can show unchanged, or is incomplete.
 bool addJpegPage(const QByteArray& data, PdfWriter* writer)
 {
     JpegInfo info;
-    if (!info.Parse(data) || !info.Embeddable())
+    if (!info.Parse(data) || !info.Embeddable() || !JpegInfo::IsComplete(data))
         return false;
     double dpiX = 0, dpiY = 0;
     if (info.densityUnit == 1) {

@@ -1,7 +1,10 @@
 #include "pdfwriter.h"
 
+#include "savefailure.h"
+
 #include <QFile>
 
+#include <cerrno>
 #include <fcntl.h>
 
 namespace {
@@ -28,8 +31,10 @@ PdfWriter::~PdfWriter()
 bool PdfWriter::Open(const QString& path)
 {
     m_file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (!m_file)
+    if (!m_file) {
+        NoteWriteError(errno);
         return false;
+    }
     std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
     m_offsets.fill(-1, kInfo);
     Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
@@ -40,8 +45,10 @@ void PdfWriter::WriteRaw(const char* data, size_t size)
 {
     if (m_failed || size == 0)
         return;
-    if (std::fwrite(data, 1, size, m_file) != size)
+    if (std::fwrite(data, 1, size, m_file) != size) {
+        NoteWriteError(errno);
         m_failed = true;
+    }
     m_pos += qint64(size);
 }
 
@@ -93,6 +100,8 @@ bool PdfWriter::AddPage(const PdfImage& image)
     // that the final flush to disk has little left to do.
     if (!m_failed && std::fflush(m_file) == 0)
         ::sync_file_range(fileno(m_file), 0, 0, SYNC_FILE_RANGE_WRITE);
+    else if (!m_failed)
+        NoteWriteError(errno);
     return !m_failed;
 }
 
@@ -122,7 +131,11 @@ bool PdfWriter::Finish()
           QByteArray::number(kCatalog) + " 0 R /Info " + QByteArray::number(kInfo) + " 0 R >>\nstartxref\n" +
           QByteArray::number(xref) + "\n%%EOF\n");
     const bool flushed = std::fflush(m_file) == 0 && !std::ferror(m_file);
+    if (!flushed)
+        NoteWriteError(errno);
     const bool closed = std::fclose(m_file) == 0;
+    if (!closed)
+        NoteWriteError(errno);
     m_file = nullptr;
     return !m_failed && flushed && closed;
 }

@@ -1,5 +1,7 @@
 #include "targetfile.h"
 
+#include "savefailure.h"
+
 #include <QAtomicInteger>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -32,8 +35,10 @@ TargetFile::TargetFile(const QString& target) : m_target(target)
             m_tempPath = candidate;
             return;
         }
-        if (errno != EEXIST)
+        if (errno != EEXIST) {
+            NoteWriteError(errno);
             return;
+        }
     }
 }
 
@@ -48,16 +53,28 @@ bool TargetFile::commit()
     if (m_tempPath.isEmpty() || m_committed)
         return false;
     const QByteArray from = QFile::encodeName(m_tempPath);
-    const int fd = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    if (!synced)
-        return false;
     const QByteArray to = QFile::encodeName(m_target);
-    if (std::rename(from.constData(), to.constData()) != 0)
+    const int fd = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        NoteWriteError(errno);
         return false;
+    }
+    // A file saved over an existing one keeps that file's permissions.
+    struct stat old {};
+    bool ok = true;
+    if (::stat(to.constData(), &old) == 0 && S_ISREG(old.st_mode))
+        ok = ::fchmod(fd, old.st_mode & 0777) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!ok) {
+        NoteWriteError(error);
+        return false;
+    }
+    if (std::rename(from.constData(), to.constData()) != 0) {
+        NoteWriteError(errno);
+        return false;
+    }
     m_committed = true;
     return true;
 }

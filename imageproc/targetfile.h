@@ -5,7 +5,11 @@
 // Writes a user's file without ever touching the old one until the new one is
 // complete: the content goes to a fresh file in the target's folder, and
 // commit() renames it over the target. An uncommitted file is removed by the
-// destructor, so a failed write leaves the target as it was.
+// destructor, so a failed write leaves the target as it was. A replaced
+// file's permissions carry over to the new one; a new file gets those of the
+// user's umask. The temporary is named ".<base name>.part-<pid>-<n>.<suffix>"
+// (SaveTransaction::RemoveLeftovers knows the pattern). Failed system calls
+// are noted with NoteWriteError().
 class TargetFile {
 public:
     explicit TargetFile(const QString& target);
@@ -18,7 +22,8 @@ public:
     QString tempPath() const { return m_tempPath; }
     QString target() const { return m_target; }
 
-    // Flushes the written file to disk and renames it over the target.
+    // Flushes the written file to disk and renames it over the target,
+    // keeping the permissions of a file that was there.
     bool commit();
 
 private:

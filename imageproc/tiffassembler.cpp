@@ -340,6 +340,26 @@ bool TiffAssembler::AddFile(const QString& input)
     return !m_failed;
 }
 
+bool TiffAssembler::JpegCopyable(const QString& path)
+{
+    InstallTiffHandlers();
+    TIFF* in = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!in)
+        return false;
+    bool ok = true;
+    do {
+        uint16_t bps = 0, spp = 0, planar = PLANARCONFIG_CONTIG, photometric = 0;
+        TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bps);
+        TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &spp);
+        TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
+        const bool rgb = TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric) &&
+                         (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_YCBCR);
+        ok = bps == 8 && spp == 3 && planar == PLANARCONFIG_CONTIG && rgb;
+    } while (ok && TIFFReadDirectory(in));
+    TIFFClose(in);
+    return ok;
+}
+
 bool TiffAssembler::CanAddImage(const QImage& image)
 {
     return !image.isNull() &&

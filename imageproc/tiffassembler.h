@@ -33,6 +33,9 @@ public:
 
     // True when `input` names a readable TIFF file, possibly with selectors.
     static bool Resolvable(const QString& input);
+    // True when every directory of the TIFF file `path` holds 8-bit RGB
+    // samples, which JPEG compression takes as they are (AddFile with "jpeg").
+    static bool JpegCopyable(const QString& path);
 
 private:
     struct Options;

@@ -1,9 +1,11 @@
 #include "tifflog.h"
 
 #include "outputlog.h"
+#include "savefailure.h"
 
 #include <QByteArray>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -23,6 +25,11 @@ QByteArray formatMessage(const char* module, const char* fmt, va_list ap)
 
 void onTiffError(const char* module, const char* fmt, va_list ap)
 {
+    // A failed write reaches us here with the system's errno still set; other
+    // errors may find a stale one, so only a write's typical failures count.
+    const int error = errno;
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO)
+        NoteWriteError(error);
     qCWarning(lcOutput).noquote() << formatMessage(module, fmt, ap);
 }
 

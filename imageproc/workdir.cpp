@@ -53,17 +53,32 @@ QString PrivateFolder(const QString& tempRoot, const QString& leaf)
 
 bool WorkDir::PrepareOwnedPath(const QString& root, const QString& relative)
 {
-    QString path = root;
     const QStringList levels = relative.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     if (levels.isEmpty()) {
         return false;
     }
+    QStringList paths;
+    QString path = root;
     for (const QString& level : levels) {
         if (level == QLatin1String("..") || level == QLatin1String(".")) {
             return false;
         }
         path += QLatin1Char('/') + level;
-        if (!PrepareLevel(path)) {
+        paths << path;
+    }
+    // Judge the levels that exist before changing anything, so that a path
+    // refused at a deeper level leaves the upper ones as they were.
+    for (const QString& level : qAsConst(paths)) {
+        struct stat st {};
+        if (lstat(QFile::encodeName(level).constData(), &st) != 0) {
+            break;
+        }
+        if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+            return false;
+        }
+    }
+    for (const QString& level : qAsConst(paths)) {
+        if (!PrepareLevel(level)) {
             return false;
         }
     }

@@ -3,6 +3,7 @@
 #include "execcmd.h"
 #include "gdata.h"
 #include "imageviewlog.h"
+#include "temppath.h"
 #include "thumblistwidget.h"
 #include "thumbnailitemdelegate.h"
 #include "thumbnailwidget.h"
@@ -60,7 +61,7 @@ ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWi
     // The workspace draws nothing itself: its views live in the creator's
     // layouts. Kept hidden so that it never covers a corner of its parent.
     hide();
-    QDir().mkpath(QDir::tempPath() + QStringLiteral("/zir/scanvy"));
+    GetTempDir();
 
     SetUpLargeView(layout);
     SetUpThumbList();

@@ -15,11 +15,17 @@
 #include <QXmlStreamWriter>
 
 #include <QDirIterator>
+#include <QImageWriter>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <quazip.h>
 #include <quazipfile.h>
 #include <quazipnewinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 namespace {
@@ -43,11 +49,13 @@ QString num(double value)
 }
 
 // Pixel size and horizontal resolution of a page file; 0 dpi when the file
-// states none or cannot be read. JPEG files are answered from their headers
-// (as the decoder would set them); everything else is decoded.
-int pageDpi(const QString& path, QSize* size)
+// states none. JPEG files are answered from their headers (as the decoder
+// would set them); everything else is decoded. `readable` tells whether
+// that worked.
+int pageDpi(const QString& path, QSize* size, bool* readable)
 {
     JpegInfo info;
+    *readable = true;
     if (info.Read(path)) {
         *size = QSize(info.width, info.height);
         if (info.densityUnit == 1)
@@ -58,24 +66,58 @@ int pageDpi(const QString& path, QSize* size)
     }
     const QImage image = ImageProc::LoadPage(path);
     if (image.isNull()) {
-        // Size the page from what the header says, if anything.
-        *size = QImageReader(path).size();
+        *readable = false;
         return 0;
     }
     *size = image.size();
     return qRound(image.dotsPerMeterX() * 0.0254);
 }
 
+// Creates `file` for writing, readable by the user only; never through a
+// link and never over an existing file.
+bool openPrivate(QFile* file)
+{
+    const int fd = ::open(QFile::encodeName(file->fileName()).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    if (!file->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+SaveFailure pageFailure(int index, const QString& path)
+{
+    return SaveFailure::Page(QFileInfo(path).isFile() ? SaveFailure::PageDamaged : SaveFailure::PageMissing,
+                             index, path);
+}
+
 } // namespace
 
-OFDProcess::OFDProcess(const QString& dst)
-    : m_stagingDir(QDir::tempPath() + "/zir/scanvy/ofdtemp/"), m_dst(dst)
+OFDProcess::OFDProcess(const QString& dst) : m_dst(dst)
 {
-    QDir staging(m_stagingDir);
-    if (staging.exists())
-        staging.removeRecursively();
-    QDir().mkpath(m_stagingDir);
+    // A folder of this package alone, inside the program's private folder.
+    const QString base = GetTempDir();
+    if (!base.isEmpty()) {
+        QByteArray pattern = QFile::encodeName(base + "/ofd-XXXXXX");
+        if (::mkdtemp(pattern.data()))
+            m_stagingDir = QFile::decodeName(pattern) + "/";
+    }
     m_docInfo.DocID = QUuid::createUuid().toString(QUuid::Id128);
+}
+
+OFDProcess::~OFDProcess()
+{
+    if (m_stagingDir.isEmpty())
+        return;
+    // Only the real folder made by the constructor; links inside are removed,
+    // never followed.
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(m_stagingDir.chopped(1));
+    if (::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid())
+        QDir(m_stagingDir).removeRecursively();
 }
 
 QVector<PageInfo> OFDProcess::AddImages(const QList<QString>& paths)
@@ -90,7 +132,8 @@ QVector<PageInfo> OFDProcess::AddImages(const QList<QString>& paths)
 PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
 {
     QSize size;
-    int dpi = pageDpi(path, &size);
+    bool readable = false;
+    int dpi = pageDpi(path, &size, &readable);
     if (dpi <= 0)
         dpi = kFallbackDpi;
     PageInfo page;
@@ -109,6 +152,7 @@ PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
     fragment.imageNumber = n;
     fragment.pixelHeight = page.pixelHeight;
     fragment.pixelWidth = page.pixelWidth;
+    fragment.readable = readable;
     BlockInfo block;
     block.fragments.append(fragment);
     page.blocks.append(block);
@@ -127,10 +171,8 @@ bool OFDProcess::TransformPage(const PageInfo& page, OFDPageInfo* out)
         for (const FragmentInfo& fragment : block.fragments) {
             if (!fragment.isImage)
                 continue;
-            const QString name = QString("image_%1.%2")
-                                     .arg(fragment.imageNumber)
-                                     .arg(QFileInfo(fragment.path).suffix().toLower());
-            if (!QFile::copy(fragment.path, m_stagingDir + "Doc_0/Res/" + name))
+            QString name;
+            if (!StageImage(fragment, &name))
                 return false;
             TextInfo text;
             text.isImage = true;
@@ -141,16 +183,64 @@ bool OFDProcess::TransformPage(const PageInfo& page, OFDPageInfo* out)
         }
     }
     // A page shows exactly one image.
-    if (line.texts.size() != 1)
+    if (line.texts.size() != 1) {
+        m_failure.reason = SaveFailure::WriteFailed;
+        m_failure.path = m_dst;
         return false;
+    }
     out->lines.append(line);
+    return true;
+}
+
+bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
+{
+    const int index = fragment.imageNumber - 1;
+    if (!fragment.readable) {
+        m_failure = pageFailure(index, fragment.path);
+        return false;
+    }
+    const QString ext = QFileInfo(fragment.path).suffix().toLower();
+    const bool pnm = ext == "pnm";
+    *name = QString("image_%1.%2").arg(fragment.imageNumber).arg(pnm ? QString("png") : ext);
+    QFile out(m_stagingDir + "Doc_0/Res/" + *name);
+    QImage image;
+    QByteArray data;
+    if (pnm) {
+        image = ImageProc::LoadPage(fragment.path);
+    } else {
+        QFile in(fragment.path);
+        if (in.open(QIODevice::ReadOnly))
+            data = in.readAll();
+        if (in.error() != QFileDevice::NoError)
+            data.clear();
+    }
+    // A JPEG page goes in as it is, so it must be whole.
+    const bool jpeg = data.startsWith(QByteArray("\xFF\xD8", 2));
+    if ((pnm && image.isNull()) || (!pnm && data.isEmpty()) || (jpeg && !JpegInfo::IsComplete(data))) {
+        m_failure = pageFailure(index, fragment.path);
+        return false;
+    }
+    bool ok = openPrivate(&out);
+    if (ok && pnm) {
+        QImageWriter writer(&out, "PNG");
+        ok = writer.write(image);
+    } else if (ok) {
+        ok = out.write(data) == data.size();
+    }
+    ok = ok && out.flush();
+    out.close();
+    if (!ok || out.error() != QFileDevice::NoError) {
+        m_failure.reason = SaveFailure::TempFailed;
+        m_failure.path = m_stagingDir;
+        return false;
+    }
     return true;
 }
 
 bool OFDProcess::WriteXml(const QString& relPath, const std::function<void(QXmlStreamWriter&)>& body)
 {
     QFile file(m_stagingDir + relPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!openPrivate(&file))
         return false;
     QXmlStreamWriter xml(&file);
     xml.setAutoFormatting(true);
@@ -277,8 +367,7 @@ bool OFDProcess::Zip()
     if (!target.isValid())
         return false;
     // The staging folder's contents become the package root, entry file
-    // first. Page images are stored as they are: deflating JPEG data costs
-    // time and gains nothing.
+    // first.
     QStringList entries;
     QDirIterator it(m_stagingDir, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
@@ -310,10 +399,13 @@ bool OFDProcess::AddZipEntry(QuaZip* zip, const QString& entry)
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    const bool media = entry.startsWith("Doc_0/Res/");
+    // JPEG and PNG images are compressed already: deflating them costs time
+    // and gains nothing. Everything else (XML, TIFF) is deflated.
+    const QString suffix = QFileInfo(entry).suffix();
+    const bool stored = suffix == "jpg" || suffix == "png";
     QuaZipFile out(zip);
-    if (!out.open(QIODevice::WriteOnly, QuaZipNewInfo(entry, source), nullptr, 0, media ? 0 : Z_DEFLATED,
-                  media ? 0 : Z_DEFAULT_COMPRESSION))
+    if (!out.open(QIODevice::WriteOnly, QuaZipNewInfo(entry, source), nullptr, 0, stored ? 0 : Z_DEFLATED,
+                  stored ? 0 : Z_DEFAULT_COMPRESSION))
         return false;
     QByteArray block;
     bool ok = true;
@@ -326,8 +418,14 @@ bool OFDProcess::AddZipEntry(QuaZip* zip, const QString& entry)
 
 bool OFDProcess::createOFD(const QVector<PageInfo>& pages)
 {
-    if (pages.isEmpty() || !QDir().mkpath(m_stagingDir + "Doc_0/Res"))
+    m_failure = SaveFailure();
+    if (pages.isEmpty()) {
+        m_failure.reason = SaveFailure::WriteFailed;
+        m_failure.path = m_dst;
         return false;
+    }
+    if (m_stagingDir.isEmpty() || !QDir().mkpath(m_stagingDir + "Doc_0/Res"))
+        return StagingFailed();
     m_pages.clear();
     m_ids.clear();
     m_mediaFiles.clear();
@@ -346,12 +444,24 @@ bool OFDProcess::createOFD(const QVector<PageInfo>& pages)
     }
     m_maxUnitId = next - 1;
     if (!WriteEntry() || !WriteDocument() || !WritePublicRes() || !WriteDocumentRes())
-        return false;
+        return StagingFailed();
     if (!QDir().mkpath(m_stagingDir + "Doc_0/Pages"))
-        return false;
+        return StagingFailed();
     for (int i = 0; i < m_pages.size(); ++i) {
         if (!WritePage(i))
-            return false;
+            return StagingFailed();
     }
-    return Zip();
+    TakeWriteError();
+    if (!Zip()) {
+        m_failure = SaveFailure::Target(m_dst, TakeWriteError());
+        return false;
+    }
+    return true;
+}
+
+bool OFDProcess::StagingFailed()
+{
+    m_failure.reason = SaveFailure::TempFailed;
+    m_failure.path = m_stagingDir.isEmpty() ? GetTempDir() : m_stagingDir;
+    return false;
 }

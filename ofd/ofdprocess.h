@@ -2,6 +2,7 @@
 
 #include "ofdpageinfo.h"
 #include "pageinfo.h"
+#include "savefailure.h"
 
 #include <QList>
 #include <QString>
@@ -13,10 +14,12 @@ class QXmlStreamWriter;
 class QuaZip;
 
 // Writes page images as an OFD document (GB/T 33190-2016): a zip package of
-// XML files with every page showing a byte-for-byte copy of its page file.
-// The package is staged in "<temp dir>/ofdtemp/" (reset by the constructor,
-// so one document at a time) and zipped beside the target before it replaces
-// the target.
+// XML files with every page showing a copy of its page file: byte for byte
+// for JPEG, PNG and TIFF pages, re-encoded as PNG (lossless) for PNM pages,
+// which are no image format of the standard. Every entry but the JPEG and
+// PNG images is deflated. The package is staged in a private folder of its
+// own under GetTempDir() (mode 0700, files 0600), removed again by the
+// destructor, and zipped beside the target before it replaces the target.
 class OFDProcess {
 public:
     struct DocInfo {
@@ -28,15 +31,21 @@ public:
     };
 
     explicit OFDProcess(const QString& dst);
+    ~OFDProcess();
+    OFDProcess(const OFDProcess&) = delete;
+    OFDProcess& operator=(const OFDProcess&) = delete;
 
     QVector<PageInfo> AddImages(const QList<QString>& paths);
     PageInfo CreateImagePageInfo(const QString& path, int n);
     // Builds the package and zips it to the target. False, with nothing at the
-    // target changed, when any file cannot be copied or written.
+    // target changed, when a page cannot be read or any file cannot be
+    // copied or written; Failure() then tells which and why.
     bool createOFD(const QVector<PageInfo>& pages);
 
     const DocInfo& Info() const { return m_docInfo; }
+    // The private staging folder, ending in "/"; empty when none could be made.
     QString StagingDir() const { return m_stagingDir; }
+    const SaveFailure& Failure() const { return m_failure; }
 
 private:
     // Identifiers of one page's objects; all IDs come from one counter.
@@ -45,6 +54,7 @@ private:
     };
 
     bool TransformPage(const PageInfo& page, OFDPageInfo* out);
+    bool StageImage(const FragmentInfo& fragment, QString* name);
     bool WriteXml(const QString& relPath, const std::function<void(QXmlStreamWriter&)>& body);
     bool WriteEntry();
     bool WriteDocument();
@@ -52,6 +62,7 @@ private:
     bool WriteDocumentRes();
     bool WritePage(int index);
     bool Zip();
+    bool StagingFailed();
     bool AddZipEntry(QuaZip* zip, const QString& entry);
 
     QString m_stagingDir;
@@ -61,4 +72,5 @@ private:
     QVector<PageIds> m_ids;
     QStringList m_mediaFiles; // file name in Res/ per page
     int m_maxUnitId = 0;
+    SaveFailure m_failure;
 };

@@ -11,6 +11,7 @@ struct FragmentInfo {
     int imageNumber = 0; // n of "image_n.ext"
     int pixelHeight = 0;
     int pixelWidth = 0;
+    bool readable = false; // the image decodes (a JPEG file: its headers are whole)
 };
 
 struct BlockInfo {

@@ -1,6 +1,8 @@
 // Saving benchmark: 50 generated A4 300 dpi colour JPEG pages saved as
 // multi-page TIFF, PDF and OFD and as single TIFF/PDF files, against the
-// reference command lines of libtiff's tools on the same pages.
+// reference command lines of libtiff's tools on the same pages; the same
+// pages as uncompressed TIFF saved as PDF (size against `tiff2pdf -j`), and
+// as 1-bit pages saved as OFD and PDF (sizes).
 //
 //   bench_save [pages] [work folder] [repetitions]
 //
@@ -31,6 +33,7 @@ namespace {
 
 struct Result {
     double seconds = 0;
+    qint64 bytes = -1;       // size of what the step wrote, where measured
     double callSeconds = -1; // the save calls alone, inside the process
     long peakKiB = 0;
     bool ok = false;
@@ -157,9 +160,12 @@ long peakKiB()
 // One measured step, run in its own process: bench_save --step <name> <pages> <work folder>
 int runStep(const QString& step, int count, const QString& work)
 {
-    QList<QString> pages;
-    for (int i = 0; i < count; ++i)
+    QList<QString> pages, tiffs, bilevel;
+    for (int i = 0; i < count; ++i) {
         pages << work + QString("/pages/page%1.jpg").arg(i, 4, 10, QChar('0'));
+        tiffs << work + QString("/pages/page%1.tif").arg(i, 4, 10, QChar('0'));
+        bilevel << work + QString("/pages/bw%1.tiff").arg(i, 4, 10, QChar('0'));
+    }
     const QString out = work + "/out";
     ImageProc proc;
     bool ok = true;
@@ -174,6 +180,12 @@ int runStep(const QString& step, int count, const QString& work)
         ok = proc.SaveMultiPDF(pages, out + QString("/all%1.pdf").arg(count));
     } else if (step == "multiofd") {
         ok = proc.SaveMultiOFD(pages, out + QString("/all%1.ofd").arg(count));
+    } else if (step == "tiffpdf") {
+        ok = proc.SaveMultiPDF(tiffs, out + QString("/tiffpdf%1.pdf").arg(count));
+    } else if (step == "bwofd") {
+        ok = proc.SaveMultiOFD(bilevel, out + QString("/bwofd%1.ofd").arg(count));
+    } else if (step == "bwpdf") {
+        ok = proc.SaveMultiPDF(bilevel, out + QString("/bwpdf%1.pdf").arg(count));
     } else if (step == "singletiff") {
         for (int i = 0; i < count && ok; ++i)
             ok = proc.SaveAs(pages[i], out + QString("/one%1.tiff").arg(i), 0.0, true);
@@ -185,11 +197,10 @@ int runStep(const QString& step, int count, const QString& work)
             ok = proc.SaveOFD(pages[i], out + QString("/one%1.ofd").arg(i));
     } else if (step == "ofdpeer") {
         // The plain procedure: decode every page to learn its size, then zip
-        // the package tree (left by a SaveMultiOFD run) with JlCompress.
+        // the package tree (unpacked from a SaveMultiOFD run) with JlCompress.
         for (int i = 0; i < count && ok; ++i)
             ok = !QImage(pages[i]).isNull();
-        ok = ok && JlCompress::compressDir(out + QString("/peer%1.ofd").arg(count),
-                                           QDir::tempPath() + "/zir/scanvy/ofdtemp", true);
+        ok = ok && JlCompress::compressDir(out + QString("/peer%1.ofd").arg(count), work + "/ofdtree", true);
     } else {
         ok = false;
     }
@@ -202,8 +213,9 @@ int runStep(const QString& step, int count, const QString& work)
 
 // A step of ours, run in a child process; the child reports its save-call
 // time and its own high-water mark (wait4's figure would include the memory
-// of the process it was forked from).
-Result step(const QString& self, const QString& work, const QString& name, int n)
+// of the process it was forked from). `output`: the file whose size counts.
+Result step(const QString& self, const QString& work, const QString& name, int n,
+            const QString& output = QString())
 {
     const QString secs = work + "/out/" + name + QString::number(n) + ".secs";
     return measure(QList<QStringList>{{self, "--step", name, QString::number(n), work}}, [&](Result* r) {
@@ -213,7 +225,17 @@ Result step(const QString& self, const QString& work, const QString& name, int n
             r->callSeconds = fields.value(0).toDouble();
             r->peakKiB = fields.value(1).toLong();
         }
+        if (!output.isEmpty())
+            r->bytes = QFileInfo(work + "/out/" + output.arg(n)).size();
     });
+}
+
+qint64 sizeOf(const QStringList& files)
+{
+    qint64 total = 0;
+    for (const QString& f : files)
+        total += QFileInfo(f).size();
+    return total;
 }
 
 QMap<QString, Result> runAll(const QString& self, const QString& work, const QList<QString>& pages,
@@ -234,9 +256,23 @@ QMap<QString, Result> runAll(const QString& self, const QString& work, const QLi
     }
     r["tiffcp per page"] = measure(perPageTiffcp);
     r["tiff2pdf per page"] = measure(perPageTiff2pdf);
-    for (const char* name :
-         {"multitiff", "multipdf", "multiofd", "ofdpeer", "singletiff", "singlepdf", "singleofd"})
+    QStringList refPdfs;
+    for (int i = 0; i < count; ++i)
+        refPdfs << out + QString("/ref%1.pdf").arg(i);
+    r["tiff2pdf per page"].bytes = sizeOf(refPdfs);
+    r["multiofd"] = step(self, work, "multiofd", count);
+    // The peer zips the package tree of our OFD.
+    QDir(work + "/ofdtree").removeRecursively();
+    QDir().mkpath(work + "/ofdtree");
+    if (!measureOnce(QList<QStringList>{
+                         {"unzip", "-q", out + QString("/all%1.ofd").arg(count), "-d", work + "/ofdtree"}})
+             .ok)
+        r["multiofd"].ok = false;
+    for (const char* name : {"multitiff", "multipdf", "ofdpeer", "singletiff", "singlepdf", "singleofd"})
         r[name] = step(self, work, name, count);
+    r["tiffpdf"] = step(self, work, "tiffpdf", count, "tiffpdf%1.pdf");
+    r["bwofd"] = step(self, work, "bwofd", count, "bwofd%1.ofd");
+    r["bwpdf"] = step(self, work, "bwpdf", count, "bwpdf%1.pdf");
     const int few = qMax(1, count / 5);
     for (const char* name : {"multitiff", "multipdf", "multiofd"})
         r[QString(name) + " few"] = step(self, work, name, few);
@@ -253,7 +289,12 @@ Result sum(const Result& a, const Result& b)
     return s;
 }
 
-QStringList report(const QMap<QString, Result>& r, int count, qint64 jpegBytes)
+QString mib(qint64 bytes)
+{
+    return QString::number(bytes / 1048576.0, 'f', 1) + " MiB";
+}
+
+QStringList report(const QMap<QString, Result>& r, int count, qint64 jpegBytes, qint64 bilevelBytes)
 {
     const int few = qMax(1, count / 5);
     const Result pipeline = sum(r["tiffcp"], r["tiff2pdf"]);
@@ -293,6 +334,15 @@ QStringList report(const QMap<QString, Result>& r, int count, qint64 jpegBytes)
     lines << row(QString("ours: SaveMultiTiff, %1 pages").arg(few), r["multitiff few"]);
     lines << row(QString("ours: SaveMultiPDF, %1 pages").arg(few), r["multipdf few"]);
     lines << row(QString("ours: SaveMultiOFD, %1 pages").arg(few), r["multiofd few"]);
+    lines << row("ours: SaveMultiPDF of the pages as uncompressed TIFF", r["tiffpdf"],
+                 QString("%1 against %2 of `tiff2pdf -j` per page: size %3")
+                     .arg(mib(r["tiffpdf"].bytes), mib(r["tiff2pdf per page"].bytes))
+                     .arg(double(r["tiffpdf"].bytes) / r["tiff2pdf per page"].bytes, 0, 'f', 3));
+    lines << row("ours: SaveMultiOFD of the pages in 1 bit (uncompressed TIFF)", r["bwofd"],
+                 QString("%1 from %2 of pages; %3 of the PDF's size")
+                     .arg(mib(r["bwofd"].bytes), mib(bilevelBytes))
+                     .arg(double(r["bwofd"].bytes) / r["bwpdf"].bytes, 0, 'f', 2));
+    lines << row("ours: SaveMultiPDF of the pages in 1 bit", r["bwpdf"], mib(r["bwpdf"].bytes));
     lines << ""
           << QString(
                  "Peak memory of the reference tools is wait4's figure, at least this driver's own %1 MiB.")
@@ -306,10 +356,12 @@ int generate(int count, const QString& work)
     for (int i = 0; i < count; ++i) {
         const QString jpg = work + QString("/pages/page%1.jpg").arg(i, 4, 10, QChar('0'));
         const QString tif = work + QString("/pages/page%1.tif").arg(i, 4, 10, QChar('0'));
-        if (QFileInfo::exists(jpg) && QFileInfo::exists(tif))
+        const QString bw = work + QString("/pages/bw%1.tiff").arg(i, 4, 10, QChar('0'));
+        if (QFileInfo::exists(jpg) && QFileInfo::exists(tif) && QFileInfo::exists(bw))
             continue;
         const QImage page = makePage(i);
-        if (!page.save(jpg, "JPEG", 85) || !page.convertToFormat(QImage::Format_RGB888).save(tif, "TIFF"))
+        if (!page.save(jpg, "JPEG", 85) || !page.convertToFormat(QImage::Format_RGB888).save(tif, "TIFF") ||
+            !page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).save(bw, "TIFF"))
             return 1;
     }
     return 0;
@@ -347,15 +399,17 @@ int main(int argc, char** argv)
     if (!measureOnce(QList<QStringList>{{self, "--generate", "-", QString::number(count), work}}).ok)
         return 1;
     QList<QString> pages, tiffs;
+    QStringList bilevel;
     for (int i = 0; i < count; ++i) {
         pages << pagesDir + QString("/page%1.jpg").arg(i, 4, 10, QChar('0'));
         tiffs << pagesDir + QString("/page%1.tif").arg(i, 4, 10, QChar('0'));
+        bilevel << pagesDir + QString("/bw%1.tiff").arg(i, 4, 10, QChar('0'));
     }
     qint64 jpegBytes = 0;
     for (const QString& p : pages)
         jpegBytes += QFileInfo(p).size();
     const QMap<QString, Result> r = runAll(self, work, pages, tiffs);
-    const QStringList lines = report(r, count, jpegBytes);
+    const QStringList lines = report(r, count, jpegBytes, sizeOf(bilevel));
     std::printf("%s\n", qPrintable(lines.join('\n')));
     return 0;
 }

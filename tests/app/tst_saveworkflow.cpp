@@ -238,16 +238,20 @@ void TestSaveWorkflow::overwriteQuestion()
 void TestSaveWorkflow::failedSaveKeepsPages_data()
 {
     QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("obstacle");   // folder made where a target goes
-    QTest::addColumn<int>("removedPage");    // page file deleted before saving, or -1
-    QTest::addColumn<QString>("failedName"); // the target named in the message
+    QTest::addColumn<QString>("obstacle"); // folder made where a target goes
+    QTest::addColumn<int>("removedPage");  // page file deleted before saving, or -1
+    QTest::addColumn<QString>("message");  // of the box; %1: the save folder
     QTest::addColumn<bool>("readOnly");
 
-    QTest::newRow("third single page blocked") << 5 << "a0014.pdf" << -1 << "a0014.pdf" << false;
-    QTest::newRow("multi-page target blocked") << 6 << "a0012.pdf" << -1 << "a0012.pdf" << false;
-    QTest::newRow("page file removed, TIFF") << 0 << "" << 3 << "a0015.tiff" << false;
-    QTest::newRow("page file removed, OFD") << 8 << "" << 0 << "a0012.ofd" << false;
-    QTest::newRow("read-only folder") << 3 << "" << -1 << "a0012.jpg" << true;
+    QTest::newRow("third single page blocked")
+        << 5 << "a0014.pdf" << -1 << "保存失败\n已有同名文件夹：%1/a0014.pdf" << false;
+    QTest::newRow("multi-page target blocked")
+        << 6 << "a0012.pdf" << -1 << "保存失败\n已有同名文件夹：%1/a0012.pdf" << false;
+    QTest::newRow("page file removed, TIFF")
+        << 0 << "" << 3 << "第4页扫描未完成，请替换扫描或删除该页后再保存" << false;
+    QTest::newRow("page file removed, OFD")
+        << 8 << "" << 0 << "第1页扫描未完成，请替换扫描或删除该页后再保存" << false;
+    QTest::newRow("read-only folder") << 3 << "" << -1 << "保存失败\n没有写入权限：%1/a0012.jpg" << true;
 }
 
 void TestSaveWorkflow::failedSaveKeepsPages()
@@ -255,7 +259,7 @@ void TestSaveWorkflow::failedSaveKeepsPages()
     QFETCH(int, format);
     QFETCH(QString, obstacle);
     QFETCH(int, removedPage);
-    QFETCH(QString, failedName);
+    QFETCH(QString, message);
     QFETCH(bool, readOnly);
 
     if (readOnly && geteuid() == 0) {
@@ -276,14 +280,19 @@ void TestSaveWorkflow::failedSaveKeepsPages()
     }
     const QStringList before = SavedFiles();
 
-    QVERIFY(SaveByAction());
+    m_fx->Child<QAction>("actionSave")->trigger();
+    if (removedPage < 0) {
+        QVERIFY(m_fx->WaitJobDone());
+    } else {
+        // Refused before any job starts.
+        QTRY_VERIFY(!m_fx->answerer.texts.isEmpty());
+    }
     if (readOnly) {
         QFile::setPermissions(Out(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     QCOMPARE(m_fx->answerer.titles.last(), QStringLiteral("错误"));
-    QCOMPARE(m_fx->answerer.texts.last(),
-             QStringLiteral("保存失败\n") + Out() + QLatin1Char('/') + failedName);
+    QCOMPARE(m_fx->answerer.texts.last(), message.arg(Out()));
     QVERIFY(!m_fx->answerer.texts.contains(QStringLiteral("保存成功")));
     QCOMPARE(SavedFiles(), before);
     QCOMPARE(m_fx->window->PageFiles(), pages);
@@ -325,8 +334,9 @@ void TestSaveWorkflow::saveAfterScan_data()
         << true << "a0013.jpg" << false << QStringList({"a0013.jpg"}) << 3 << QStringList({question});
     QTest::newRow("on, overwrite agreed")
         << true << "a0013.jpg" << true << three << 0 << QStringList({question});
-    QTest::newRow("on, target blocked") << true << "a0014.jpg/" << true << QStringList() << 3
-                                        << QStringList({question, QStringLiteral("保存失败\n%1/a0014.jpg")});
+    QTest::newRow("on, target blocked")
+        << true << "a0014.jpg/" << true << QStringList() << 3
+        << QStringList({question, QStringLiteral("保存失败\n已有同名文件夹：%1/a0014.jpg")});
 }
 
 void TestSaveWorkflow::saveAfterScan()

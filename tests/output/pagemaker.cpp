@@ -31,6 +31,33 @@ QImage pattern(int width, int height, QImage::Format format, int dpi)
     return image;
 }
 
+QImage document(int width, int height, QImage::Format format, int dpi, quint32 seed)
+{
+    QImage page(width, height, QImage::Format_RGB32);
+    page.fill(qRgb(246, 244, 238));
+    QPainter p(&page);
+    p.setPen(QPen(QColor(30, 30, 40), qMax(1, dpi / 100)));
+    auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    const int lineStep = qMax(4, dpi / 7);
+    for (int y = height / 10; y < height * 8 / 10; y += lineStep) {
+        for (int x = width / 10; x < width * 9 / 10;) {
+            const int w = dpi / 15 + int(next() % quint32(dpi / 3 + 1));
+            p.drawLine(x, y, qMin(x + w, width * 9 / 10), y + int(next() % quint32(dpi / 15 + 1)) - dpi / 30);
+            x += w + dpi / 16 + 1;
+        }
+    }
+    QLinearGradient g(0, 0, width / 3.0, height / 6.0);
+    g.setColorAt(0, QColor(40 + int(seed % 60), 90, 160));
+    g.setColorAt(1, QColor(220, 120, 60));
+    p.fillRect(width * 6 / 10, height / 12, width / 3, height / 6, g);
+    p.end();
+    QImage image = page.convertToFormat(format, Qt::ThresholdDither);
+    const int dpm = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dpm);
+    image.setDotsPerMeterY(dpm);
+    return image;
+}
+
 QImage noise(int width, int height, quint32 seed)
 {
     QImage image(width, height, QImage::Format_RGB32);

@@ -12,6 +12,11 @@ namespace PageMaker {
 // A test pattern (gradients and a corner marker so that rotation shows).
 QImage pattern(int width, int height, QImage::Format format, int dpi);
 
+// A scanned-document look: paper tone, lines of word-like strokes and a
+// shaded picture area, in `format` (bilevel, grey or colour), different per
+// seed.
+QImage document(int width, int height, QImage::Format format, int dpi, quint32 seed = 1);
+
 // Random colour pixels: an image no codec compresses much.
 QImage noise(int width, int height, quint32 seed);
 

@@ -3,9 +3,11 @@
 #include "imageproc.h"
 #include "ofdprocess.h"
 #include "pagemaker.h"
+#include "temppath.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QImageReader>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -41,6 +43,10 @@ private slots:
     void pageSizes_data();
     void pageSizes();
     void secondSaveReplacesFirst();
+    void mediaEntries_data();
+    void mediaEntries();
+    void bilevelPagesCompact();
+    void privateStaging();
     void failures_data();
     void failures();
     void fullDiskKeepsOldTarget();
@@ -161,7 +167,6 @@ void TestOfd::pageSizes_data()
     QTest::newRow("300 x 150 dpi uses 300") << "wide.png" << QSize(600, 300) << 300 << 150 << "50.8 25.4";
     QTest::newRow("pnm 300 dpi comment") << "scan.pnm" << QSize(300, 600) << 300 << 300 << "25.4 50.8";
     QTest::newRow("zero resolution uses 200") << "zero.jpg" << QSize(400, 200) << 0 << 0 << "50.8 25.4";
-    QTest::newRow("undecodable uses A4") << "broken.jpg" << QSize() << 0 << 0 << "210 297";
 }
 
 void TestOfd::pageSizes()
@@ -172,25 +177,19 @@ void TestOfd::pageSizes()
     QFETCH(int, dpiY);
     QFETCH(QString, box);
     const QString file = path(name);
-    if (pixels.isEmpty()) {
+    QImage image = pattern(pixels.width(), pixels.height(), QImage::Format_RGB32, 72);
+    image.setDotsPerMeterX(qRound(dpiX / 0.0254));
+    image.setDotsPerMeterY(qRound(dpiY / 0.0254));
+    QVERIFY(write(image, file, dpiX));
+    if (dpiX == 0) {
+        // A JFIF header that states 0 dots per inch.
         QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("\xff\xd8 this is no image");
-    } else {
-        QImage image = pattern(pixels.width(), pixels.height(), QImage::Format_RGB32, 72);
-        image.setDotsPerMeterX(qRound(dpiX / 0.0254));
-        image.setDotsPerMeterY(qRound(dpiY / 0.0254));
-        QVERIFY(write(image, file, dpiX));
-        if (dpiX == 0) {
-            // A JFIF header that states 0 dots per inch.
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            QByteArray data = f.readAll();
-            QVERIFY(data.mid(6, 5) == QByteArray("JFIF\0", 5));
-            data.replace(13, 5, QByteArray("\x01\0\0\0\0", 5));
-            f.seek(0);
-            f.write(data);
-        }
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray data = f.readAll();
+        QVERIFY(data.mid(6, 5) == QByteArray("JFIF\0", 5));
+        data.replace(13, 5, QByteArray("\x01\0\0\0\0", 5));
+        f.seek(0);
+        f.write(data);
     }
     ImageProc proc;
     QVERIFY(proc.SaveOFD(file, path("one.ofd")));
@@ -201,7 +200,10 @@ void TestOfd::pageSizes()
     QCOMPARE(xpath(content, "string(//*[local-name()='ImageObject']/@Boundary)"), "0 0 " + box);
     QCOMPARE(xpath(content, "string(//*[local-name()='ImageObject']/@CTM)"),
              wh[0] + " 0 0 " + wh[1] + " 0 0");
-    QCOMPARE(bytes(root + "/Doc_0/Res/image_1." + QFileInfo(name).suffix()), bytes(file));
+    if (name.endsWith(".pnm")) // packaged as PNG: see mediaEntries
+        QVERIFY(QFileInfo::exists(root + "/Doc_0/Res/image_1.png"));
+    else
+        QCOMPARE(bytes(root + "/Doc_0/Res/image_1." + QFileInfo(name).suffix()), bytes(file));
 }
 
 void TestOfd::secondSaveReplacesFirst()
@@ -219,6 +221,118 @@ void TestOfd::secondSaveReplacesFirst()
     const QString root = unpack(path("doc.ofd"));
     QCOMPARE(xpath(root + "/Doc_0/Document.xml", "count(//*[local-name()='Page'])"), QString("1"));
     QCOMPARE(xpath(root + "/Doc_0/Document.xml", "string(//*[local-name()='MaxUnitID'])"), QString("9"));
+}
+
+void TestOfd::mediaEntries_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("media");  // file name in the package
+    QTest::addColumn<QString>("method"); // zip method of that entry
+    QTest::newRow("colour JPEG") << "p.jpg" << int(QImage::Format_RGB32) << "image_1.jpg"
+                                 << "stor";
+    QTest::newRow("bilevel TIFF") << "p.tiff" << int(QImage::Format_Mono) << "image_1.tiff"
+                                  << "defN";
+    QTest::newRow("colour TIFF") << "p.tiff" << int(QImage::Format_RGB32) << "image_1.tiff"
+                                 << "defN";
+    QTest::newRow("PNG") << "p.png" << int(QImage::Format_RGB32) << "image_1.png"
+                         << "stor";
+    QTest::newRow("grey PNM") << "p.pnm" << int(QImage::Format_Grayscale8) << "image_1.png"
+                              << "stor";
+    QTest::newRow("colour PNM") << "p.pnm" << int(QImage::Format_RGB32) << "image_1.png"
+                                << "stor";
+    QTest::newRow("bilevel PNM") << "p.pnm" << int(QImage::Format_Mono) << "image_1.png"
+                                 << "stor";
+}
+
+// Every standard image format goes in byte for byte; PNM pages, which no
+// reader shows, go in as PNG of the same pixels and resolution. Entries that
+// are not compressed already are deflated.
+void TestOfd::mediaEntries()
+{
+    QFETCH(QString, name);
+    QFETCH(int, format);
+    QFETCH(QString, media);
+    QFETCH(QString, method);
+    const QImage image = document(300, 420, QImage::Format(format), 100);
+    QVERIFY(write(image, path(name), 100));
+    ImageProc proc;
+    QVERIFY(proc.SaveOFD(path(name), path("doc.ofd")));
+    const QString root = unpack(path("doc.ofd"));
+    QCOMPARE(xpath(root + "/Doc_0/DocumentRes.xml", "string(//*[local-name()='MediaFile'])"), media);
+    const QString packaged = root + "/Doc_0/Res/" + media;
+    if (!name.endsWith(".pnm")) {
+        QCOMPARE(bytes(packaged), bytes(path(name)));
+    } else {
+        QCOMPARE(QImageReader(packaged).format(), QByteArray("png"));
+        const QImage png(packaged);
+        const QImage page = ImageProc::LoadPage(path(name));
+        QCOMPARE(png.convertToFormat(QImage::Format_RGB32), page.convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(png.dotsPerMeterX(), page.dotsPerMeterX());
+    }
+    // zipinfo: permissions, version, system, size, type, method, date, time, name.
+    QMap<QString, QString> methods;
+    for (const QString& line : run("zipinfo", {path("doc.ofd")}).split('\n')) {
+        const QStringList c = line.simplified().split(' ');
+        if (c.size() == 9)
+            methods[c[8]] = c[5];
+    }
+    QCOMPARE(methods.value("Doc_0/Res/" + media), method);
+    for (auto it = methods.cbegin(); it != methods.cend(); ++it) {
+        if (it.key().endsWith(".xml"))
+            QVERIFY2(it.value() == "defN", qPrintable(it.key()));
+    }
+}
+
+// Black-and-white pages as the scanner delivers them (uncompressed TIFF)
+// make an OFD within three times the size of the PDF of the same pages,
+// whose pages are CCITT G4 coded.
+void TestOfd::bilevelPagesCompact()
+{
+    QList<QString> pages;
+    for (int i = 0; i < 6; ++i) {
+        pages << path(QString("bw%1.tiff").arg(i));
+        QVERIFY(write(document(2480, 3508, QImage::Format_Mono, 300, quint32(i + 1)), pages.last()));
+    }
+    ImageProc proc;
+    QVERIFY(proc.SaveMultiOFD(pages, path("bw.ofd")));
+    QVERIFY(proc.SaveMultiPDF(pages, path("bw.pdf")));
+    const qint64 ofd = QFileInfo(path("bw.ofd")).size();
+    const qint64 pdf = QFileInfo(path("bw.pdf")).size();
+    qint64 raw = 0;
+    for (const QString& p : pages)
+        raw += QFileInfo(p).size();
+    QVERIFY2(ofd <= 3 * pdf,
+             qPrintable(QString("OFD %1, PDF %2, pages %3 bytes").arg(ofd).arg(pdf).arg(raw)));
+}
+
+// The package is staged in a folder of its own inside the program's private
+// folder, its files readable by the user only, and the folder is gone when
+// the writer is.
+void TestOfd::privateStaging()
+{
+    QVERIFY(write(pattern(80, 60, QImage::Format_RGB32, 200), path("a.jpg")));
+    QVERIFY(write(pattern(80, 60, QImage::Format_Grayscale8, 200), path("b.pnm"), 200));
+    QString first;
+    {
+        OFDProcess ofd(path("doc.ofd"));
+        OFDProcess other(path("other.ofd"));
+        first = ofd.StagingDir();
+        QVERIFY(!first.isEmpty());
+        QVERIFY(first != other.StagingDir());
+        QCOMPARE(QFileInfo(QDir::cleanPath(first)).path(), GetTempDir());
+        QVERIFY(ofd.createOFD(ofd.AddImages({path("a.jpg"), path("b.pnm")})));
+        QCOMPARE(int(QFileInfo(first).permissions() & 0x0777), 0x0700);
+        int files = 0;
+        QDirIterator it(first, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo f(it.next());
+            ++files;
+            QVERIFY2((f.permissions() & 0x0777) == 0x0600, qPrintable(f.filePath()));
+        }
+        QCOMPARE(files, 4 + 2 + 2);
+    }
+    QVERIFY(!QFileInfo::exists(first));
 }
 
 void TestOfd::failures_data()

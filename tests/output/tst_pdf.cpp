@@ -80,6 +80,8 @@ private slots:
     void jpegPageEmbedded_data();
     void jpegPageEmbedded();
     void mixedPagesInOrder();
+    void compactReencoding_data();
+    void compactReencoding();
     void failures_data();
     void failures();
     void fullDisk();
@@ -229,6 +231,46 @@ void TestPdf::mixedPagesInOrder()
     run("qpdf", {"--check", path("all.pdf")}, &ok);
     QVERIFY(ok);
     QVERIFY(QDir(proc.ScanDir()).entryList(QDir::Files).isEmpty());
+}
+
+void TestPdf::compactReencoding_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("format");
+    QTest::newRow("grey TIFF page") << "page.tiff" << int(QImage::Format_Grayscale8);
+    QTest::newRow("colour TIFF page") << "page.tiff" << int(QImage::Format_RGB32);
+    QTest::newRow("colour PNG page") << "page.png" << int(QImage::Format_RGB32);
+    QTest::newRow("grey PNM page") << "page.pnm" << int(QImage::Format_Grayscale8);
+}
+
+// Pages we compress ourselves come out no larger than tiff2pdf makes them
+// from the same pixels, and with the same pixels.
+void TestPdf::compactReencoding()
+{
+    QFETCH(QString, name);
+    QFETCH(int, format);
+    const QImage page = document(1240, 1754, QImage::Format(format), 150);
+    QVERIFY(write(page, path(name), 150));
+    // The reference reads the same pixels from an uncompressed TIFF.
+    QVERIFY(page.save(path("plain.tif"), "TIFF"));
+    bool ok = false;
+    run("tiff2pdf", {"-j", "-o", path("ref.pdf"), path("plain.tif")}, &ok);
+    QVERIFY(ok);
+    ImageProc proc;
+    QVERIFY(proc.SavePDF(path(name), path("ours.pdf")));
+    const qint64 ours = QFileInfo(path("ours.pdf")).size();
+    const qint64 ref = QFileInfo(path("ref.pdf")).size();
+    QVERIFY2(ours <= ref * 105 / 100, qPrintable(QString("%1 bytes against %2").arg(ours).arg(ref)));
+
+    run("pdfimages", {"-j", path("ours.pdf"), path("ours")}, &ok);
+    QVERIFY(ok);
+    run("pdfimages", {"-j", path("ref.pdf"), path("ref")}, &ok);
+    QVERIFY(ok);
+    const QImage a(path("ours-000.jpg"));
+    const QImage b(path("ref-000.jpg"));
+    QVERIFY(!a.isNull());
+    QCOMPARE(a.size(), b.size());
+    QCOMPARE(a.convertToFormat(QImage::Format_RGB32), b.convertToFormat(QImage::Format_RGB32));
 }
 
 void TestPdf::failures_data()

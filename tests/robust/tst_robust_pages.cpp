@@ -4,12 +4,16 @@
 #include "imageproc.h"
 #include "imageviewwidget.h"
 #include "pagefiles.h"
+#include "rawpagewriter.h"
+#include "tiffheader.h"
 #include "workspace.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -53,6 +57,10 @@ QString badPage(const QString& dir, const QString& kind, const QString& ext)
         for (char& c : b)
             c = char(rng.bounded(256));
         f.write(b);
+    } else if (kind == "truncated" && ext == "tiff") {
+        // As the scanner writes it: header first, then the rows, cut short.
+        f.write(TiffHeader::build(false, 8, 300, 400, 200));
+        f.write(QByteArray(300 * 200, '\x80'));
     } else if (kind == "truncated") {
         f.close();
         const QString good = PageFiles::Write(dir, "whole." + ext, QSize(300, 400), Qt::darkGreen);
@@ -103,6 +111,59 @@ bool saveMulti(ImageProc& proc, const QStringList& pages, const QString& dst)
 
 const QStringList kKinds{"empty", "garbage", "truncated", "missing", "directory"};
 
+// A 16-bit page of 120 x 90 pixels at 200 dpi with a gradient: "tiff" and
+// "pnm" as the scanner writes them, "png" through Qt.
+QString sixteenBitPage(const QString& dir, const QString& ext, bool rgb)
+{
+    const int w = 120, h = 90, samples = rgb ? 3 : 1;
+    const QString path = dir + QStringLiteral("/deep%1.%2").arg(rgb ? "rgb" : "grey", ext);
+    if (ext == "png") {
+        QImage image(w, h, rgb ? QImage::Format_RGBX64 : QImage::Format_Grayscale16);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixelColor(x, y, QColor::fromRgba64(quint16(x * 500), quint16(y * 700), 30000));
+        image.setDotsPerMeterX(qRound(200 / 0.0254));
+        image.setDotsPerMeterY(qRound(200 / 0.0254));
+        return image.save(path, "PNG") ? path : QString();
+    }
+    QByteArray data;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w * samples; ++x) {
+            const quint16 v = quint16((x * 211 + y * 503) & 0xFFFF);
+            // TIFF pages keep the scanner's little-endian samples, PNM is big-endian.
+            const char hi = char(v >> 8), lo = char(v & 0xFF);
+            data += ext == "tiff" ? QByteArray{lo, hi} : QByteArray{hi, lo};
+        }
+    }
+    PageGeometry g;
+    g.rgb = rgb;
+    g.depth = 16;
+    g.pixelsPerLine = w;
+    g.bytesPerLine = w * samples * 2;
+    g.lines = h;
+    g.resolution = 200;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return QString();
+    f.write(ext == "tiff" ? TiffHeader::build(rgb, 16, w, h, 200) : RawPageWriter::pnmHeader(g));
+    f.write(data);
+    return path;
+}
+
+// Whether `path` is a sound file of its kind, judged by a reader for it.
+bool readable(const QString& path)
+{
+    const QString ext = QFileInfo(path).suffix();
+    QProcess p;
+    if (ext == "pdf")
+        p.start("qpdf", {"--check", path});
+    else if (ext == "ofd")
+        p.start("unzip", {"-tq", path});
+    else
+        return !QImage(path).isNull();
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 } // namespace
 
 class TestRobustPages : public QObject {
@@ -115,6 +176,8 @@ private slots:
     void singleSave();
     void multiSave_data();
     void multiSave();
+    void sixteenBitPages_data();
+    void sixteenBitPages();
     void saveFolderFault_data();
     void saveFolderFault();
     void pageListWithBadPages_data();
@@ -169,36 +232,37 @@ void TestRobustPages::singleSave()
     const QString dst = m_out->filePath("out." + dstExt);
 
     ImageProc proc;
-    const bool ok = saveOne(proc, src, dst);
+    QVERIFY(!saveOne(proc, src, dst));
     QCOMPARE(stateOf(src), before);
-    if (kind == "missing" || kind == "directory")
-        QVERIFY(!ok);
-    if (ok) {
-        QVERIFY(QFileInfo(dst).isFile());
-        QCOMPARE(folderEntries(m_out->path()), QStringList{"out." + dstExt});
-    } else {
-        QCOMPARE(folderEntries(m_out->path()), QStringList());
-    }
+    QCOMPARE(folderEntries(m_out->path()), QStringList());
+    const SaveFailure& failure = proc.LastFailure();
+    QCOMPARE(failure.reason,
+             kind == "missing" || kind == "directory" ? SaveFailure::PageMissing : SaveFailure::PageDamaged);
+    QCOMPARE(failure.page, 0);
+    QCOMPARE(failure.path, src);
 }
 
 void TestRobustPages::multiSave_data()
 {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("srcExt");
     QTest::addColumn<QString>("dstExt");
     for (const QString& kind : kKinds)
-        for (const char* dst : {"tiff", "pdf", "ofd"})
-            QTest::addRow("%s page in %s", qPrintable(kind), dst) << kind << dst;
+        for (const char* src : {"jpg", "tiff", "png", "pnm"})
+            for (const char* dst : {"tiff", "pdf", "ofd"})
+                QTest::addRow("%s %s page in %s", qPrintable(kind), src, dst) << kind << src << dst;
 }
 
-// A bad page among good ones: the old document stays as it was when the
-// new one cannot be made.
+// A bad page among good ones: the document is refused, naming that page,
+// and the old document stays as it was.
 void TestRobustPages::multiSave()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, srcExt);
     QFETCH(QString, dstExt);
     const QString dir = m_pages->path();
     const QStringList pages{PageFiles::Write(dir, "p1.jpg", QSize(200, 300), Qt::red),
-                            badPage(dir, kind, "jpg"),
+                            badPage(dir, kind, srcExt),
                             PageFiles::Write(dir, "p3.tiff", QSize(200, 300), Qt::blue)};
     QList<QByteArray> before;
     for (const QString& p : pages)
@@ -210,15 +274,54 @@ void TestRobustPages::multiSave()
         old.write("previous document");
     }
     ImageProc proc;
-    const bool ok = saveMulti(proc, pages, dst);
+    QVERIFY(!saveMulti(proc, pages, dst));
     for (int i = 0; i < pages.size(); ++i)
         QCOMPARE(stateOf(pages[i]), before[i]);
-    if (kind == "missing" || kind == "directory")
-        QVERIFY(!ok);
     QCOMPARE(folderEntries(m_out->path()), QStringList{"doc." + dstExt});
-    if (!ok)
-        QCOMPARE(stateOf(dst),
-                 QCryptographicHash::hash("previous document", QCryptographicHash::Sha1).toHex());
+    QCOMPARE(stateOf(dst), QCryptographicHash::hash("previous document", QCryptographicHash::Sha1).toHex());
+    QCOMPARE(proc.LastFailure().page, 1);
+    QCOMPARE(proc.LastFailure().path, pages[1]);
+    QVERIFY(proc.LastFailure().IsPage());
+}
+
+void TestRobustPages::sixteenBitPages_data()
+{
+    QTest::addColumn<QString>("srcExt");
+    QTest::addColumn<bool>("rgb");
+    QTest::addColumn<QString>("dstExt");
+    QTest::addColumn<bool>("multi");
+    for (const char* src : {"tiff", "pnm", "png"})
+        for (bool rgb : {false, true})
+            for (const char* dst : {"jpg", "png", "pnm", "tiff", "pdf", "ofd"})
+                for (bool multi : {false, true})
+                    if (!multi || QByteArray("tiff pdf ofd").contains(dst))
+                        QTest::addRow("%s %s to %s%s", rgb ? "RGB" : "grey", src, multi ? "multi-page " : "",
+                                      dst)
+                            << src << rgb << dst << multi;
+}
+
+// 16-bit grey and RGB pages are saved by every writer, narrowed to 8 bits
+// where the format needs it.
+void TestRobustPages::sixteenBitPages()
+{
+    QFETCH(QString, srcExt);
+    QFETCH(bool, rgb);
+    QFETCH(QString, dstExt);
+    QFETCH(bool, multi);
+    const QString page = sixteenBitPage(m_pages->path(), srcExt, rgb);
+    QVERIFY(!page.isEmpty());
+    QVERIFY(!ImageProc::LoadPage(page).isNull());
+    const QString dst = m_out->filePath("out." + dstExt);
+    ImageProc proc;
+    const QStringList pages{page, PageFiles::Write(m_pages->path(), "plain.jpg", QSize(60, 80), Qt::blue)};
+    QVERIFY(multi ? saveMulti(proc, pages, dst) : saveOne(proc, page, dst));
+    QVERIFY(!proc.LastFailure().Failed());
+    QVERIFY(readable(dst));
+    if (dstExt != "pdf" && dstExt != "ofd") {
+        QCOMPARE(QImage(dst).size(), QSize(120, 90));
+        if (multi)
+            QCOMPARE(QImageReader(dst).imageCount(), 2);
+    }
 }
 
 void TestRobustPages::saveFolderFault_data()

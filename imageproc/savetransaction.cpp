@@ -1,0 +1,222 @@
+#include "savetransaction.h"
+
+#include "outputlog.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QAtomicInteger<quint32> g_counter;
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+// ".<base>.<kind>-<pid>-<n>.<suffix>" beside `target`.
+QString hiddenName(const QString& target, const char* kind, quint32 n)
+{
+    const QFileInfo info(target);
+    QString name = info.absolutePath() + "/." + info.completeBaseName() + "." + QLatin1String(kind) + "-" +
+                   QString::number(getpid()) + "-" + QString::number(n);
+    if (!info.suffix().isEmpty())
+        name += "." + info.suffix();
+    return name;
+}
+
+bool processRuns(qint64 pid)
+{
+    if (pid == getpid())
+        return true;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+SaveTransaction::~SaveTransaction()
+{
+    if (!m_committed)
+        Rollback();
+}
+
+QString SaveTransaction::Stage(const QString& target)
+{
+    if (m_committed || m_failure.Failed())
+        return QString();
+    struct stat st {};
+    if (::stat(native(target).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        m_failure = SaveFailure::Target(target, EISDIR);
+        return QString();
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString staged = hiddenName(target, "save", g_counter.fetchAndAddRelaxed(1));
+        const int fd = ::open(native(staged).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            Entry entry;
+            entry.target = target;
+            entry.staged = staged;
+            m_entries.append(entry);
+            return staged;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    m_failure = SaveFailure::Target(target, errno);
+    return QString();
+}
+
+// Puts one staged file at its target, keeping the old file's permissions and
+// content aside. On failure nothing of this entry has changed and errno says
+// why.
+bool SaveTransaction::Install(Entry* e)
+{
+    const QByteArray to = native(e->target);
+    const QByteArray from = native(e->staged);
+    struct stat entry {};
+    if (::lstat(to.constData(), &entry) == 0) {
+        struct stat old {};
+        const bool resolved = ::stat(to.constData(), &old) == 0;
+        if (S_ISDIR(entry.st_mode) || (resolved && S_ISDIR(old.st_mode))) {
+            errno = EISDIR;
+            return false;
+        }
+        if (resolved && S_ISREG(old.st_mode) && ::chmod(from.constData(), old.st_mode & 0777) != 0)
+            return false;
+        // A second name for the old file; renaming it aside is the fallback
+        // on file systems without hard links.
+        for (int attempt = 0; attempt < 100 && e->backup.isEmpty(); ++attempt) {
+            const QString backup = hiddenName(e->target, "keep", g_counter.fetchAndAddRelaxed(1));
+            const QByteArray b = native(backup);
+            if (::link(to.constData(), b.constData()) == 0) {
+                e->backup = backup;
+            } else if (errno != EEXIST) {
+                struct stat taken {};
+                if (::lstat(b.constData(), &taken) == 0)
+                    continue;
+                if (std::rename(to.constData(), b.constData()) != 0)
+                    return false;
+                e->backup = backup;
+                e->backupIsOld = true;
+            }
+        }
+        if (e->backup.isEmpty()) {
+            errno = EEXIST;
+            return false;
+        }
+    }
+    if (std::rename(from.constData(), to.constData()) != 0) {
+        const int error = errno;
+        if (e->backupIsOld)
+            std::rename(native(e->backup).constData(), to.constData());
+        else if (!e->backup.isEmpty())
+            ::unlink(native(e->backup).constData());
+        e->backup.clear();
+        e->backupIsOld = false;
+        errno = error;
+        return false;
+    }
+    e->committed = true;
+    return true;
+}
+
+bool SaveTransaction::Commit()
+{
+    if (m_committed || m_failure.Failed())
+        return false;
+    for (Entry& e : m_entries) {
+        if (!Install(&e)) {
+            m_failure = SaveFailure::Target(e.target, errno);
+            Rollback();
+            return false;
+        }
+    }
+    m_committed = true;
+    QSet<QString> folders;
+    for (const Entry& e : qAsConst(m_entries)) {
+        if (!e.backup.isEmpty())
+            ::unlink(native(e.backup).constData());
+        folders.insert(QFileInfo(e.target).absolutePath());
+    }
+    for (const QString& folder : qAsConst(folders))
+        syncFolder(folder);
+    return true;
+}
+
+void SaveTransaction::Rollback()
+{
+    for (int i = m_entries.size() - 1; i >= 0; --i) {
+        Entry& e = m_entries[i];
+        if (e.committed) {
+            const QByteArray to = native(e.target);
+            const bool restored = e.backup.isEmpty()
+                                      ? ::unlink(to.constData()) == 0
+                                      : std::rename(native(e.backup).constData(), to.constData()) == 0;
+            if (!restored)
+                qCWarning(lcOutput) << "Failed to put back" << e.target << "from" << e.backup;
+            e.committed = false;
+        } else {
+            ::unlink(native(e.staged).constData());
+        }
+        e.backup.clear();
+    }
+    m_entries.clear();
+}
+
+int SaveTransaction::RemoveLeftovers(const QString& folder)
+{
+    static const QRegularExpression pattern(
+        "^\\.(.+)\\.(part|save|keep)-([0-9]{1,9})-([0-9]{1,10})\\.(tiff|pnm|jpg|png|pdf|ofd)$");
+    if (folder.isEmpty())
+        return 0;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    int handled = 0;
+    for (const QString& name : names) {
+        const QRegularExpressionMatch m = pattern.match(name);
+        if (!m.hasMatch())
+            continue;
+        const QString path = folder + "/" + name;
+        const QByteArray file = native(path);
+        struct stat st {};
+        if (::lstat(file.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid())
+            continue;
+        const qint64 pid = m.captured(3).toLongLong();
+        if (pid <= 0 || processRuns(pid))
+            continue;
+        if (m.captured(2) == QLatin1String("keep")) {
+            // The save died between moving the old file aside and putting the
+            // new one in its place: the old file goes back.
+            const QByteArray target = native(folder + "/" + m.captured(1) + "." + m.captured(5));
+            struct stat there {};
+            if (::lstat(target.constData(), &there) != 0 && errno == ENOENT) {
+                if (std::rename(file.constData(), target.constData()) == 0)
+                    ++handled;
+                continue;
+            }
+        }
+        if (::unlink(file.constData()) == 0)
+            ++handled;
+    }
+    return handled;
+}
