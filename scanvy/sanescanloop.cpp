@@ -144,12 +144,16 @@ SANE_Status SaneScan::checkFrame(const SANE_Parameters& p, const SANE_Parameters
             supported = p.depth == 8 || p.depth == 16;
         else if (isSeparateColour(p.format))
             supported = p.depth == 8;
-        supported = supported && p.bytes_per_line > 0 && p.pixels_per_line > 0;
+        supported = supported && p.pixels_per_line > 0;
     } else {
         // Later frames continue a separate colour page with the same shape.
         supported = isSeparateColour(first->format) && isSeparateColour(p.format) && p.depth == 8 &&
                     p.bytes_per_line == first->bytes_per_line && p.pixels_per_line == first->pixels_per_line;
     }
+    // Rows may carry padding after their pixels, but never fewer bytes than
+    // the pixels need.
+    const int64_t pixelBits = int64_t(p.pixels_per_line) * (p.format == SANE_FRAME_RGB ? 3 : 1) * p.depth;
+    supported = supported && p.bytes_per_line > 0 && int64_t(p.bytes_per_line) >= (pixelBits + 7) / 8;
     if (supported)
         return SANE_STATUS_GOOD;
     std::fprintf(stderr, "%s: unsupported frame (format %d, depth %d, %d bytes per line)\n", kProgram,
