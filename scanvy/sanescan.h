@@ -75,7 +75,8 @@ private:
     struct FrameRead {
         int64_t expected; // announced bytes of the page, 0 when unknown
         int64_t total;    // bytes read so far over all frames
-        bool ended;       // device gone or over-run: finish the page now
+        bool ended;       // over-run: finish the page now
+        bool gone;        // the device was closed under the page
     };
     SANE_Status readFrame(const SANE_Parameters& p, PageWriter* writer, ImageBuffer& image, bool separate,
                           int channel, FrameRead& read);
@@ -100,4 +101,8 @@ private:
     // than the one that opened the device, so it is a flag under a mutex.
     QMutex deviceLock;
     bool deviceOpen = false;
+    // Held by the scan loop around each of its SANE calls on the device, so
+    // that CloseDevice and Exit from another thread never pull the device
+    // or the library away under a running call.
+    QMutex callLock;
 };

@@ -6,6 +6,7 @@
 #include "pagewriter.h"
 
 #include <QFile>
+#include <QMutexLocker>
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,17 +55,19 @@ int SaneScan::scanPages(const QString& basePath, bool& pageCut)
     pageCut = false;
     if (handle == nullptr)
         return SANE_STATUS_INVAL;
-    resolution = get_resolution();
+    {
+        QMutexLocker calls(&callLock);
+        resolution = get_resolution();
+    }
 
     int status = SANE_STATUS_GOOD;
     int pages = 0;
     for (;;) {
-        SANE_Handle h = handle;
-        if (h == nullptr) {
-            status = SANE_STATUS_INVAL;
-            break;
+        {
+            QMutexLocker calls(&callLock);
+            SANE_Handle h = handle;
+            status = h != nullptr ? sane_start(h) : SANE_STATUS_INVAL;
         }
-        status = sane_start(h);
         if (status != SANE_STATUS_GOOD)
             break;
 
@@ -117,6 +120,7 @@ int SaneScan::scanPages(const QString& basePath, bool& pageCut)
         if (pages == pageLimit || status != SANE_STATUS_GOOD)
             break;
     }
+    QMutexLocker calls(&callLock);
     if (SANE_Handle h = handle)
         sane_cancel(h);
     return status;
@@ -187,13 +191,18 @@ SANE_Status SaneScan::readFrame(const SANE_Parameters& p, PageWriter* writer, Im
     const int64_t expected = read.expected;
     SANE_Status status = SANE_STATUS_GOOD;
     for (;;) {
-        SANE_Handle h = handle;
-        if (h == nullptr) {
-            read.ended = true;
-            return status;
-        }
         SANE_Int len = 0;
-        status = sane_read(h, buffer, SANE_Int(bufferSize), &len);
+        {
+            QMutexLocker calls(&callLock);
+            SANE_Handle h = handle;
+            if (h == nullptr) {
+                // The device was closed under the running page: the page is
+                // not complete, whatever has been read so far.
+                read.gone = true;
+                return SANE_STATUS_CANCELLED;
+            }
+            status = sane_read(h, buffer, SANE_Int(bufferSize), &len);
+        }
         if (status != SANE_STATUS_GOOD)
             return status;
         if (len <= 0)
@@ -238,14 +247,17 @@ int SaneScan::inner_scan(FILE* file)
     bool ended = false; // the device is gone or sent more than announced
 
     while (!ended) {
-        SANE_Handle h = handle;
-        if (h == nullptr)
-            break;
-        if (haveFirst && (status = sane_start(h)) != SANE_STATUS_GOOD)
-            return status;
         SANE_Parameters p{};
-        if ((status = sane_get_parameters(h, &p)) != SANE_STATUS_GOOD)
-            return status;
+        {
+            QMutexLocker calls(&callLock);
+            SANE_Handle h = handle;
+            if (h == nullptr) // closed before the page's (next) frame
+                return haveFirst ? SANE_STATUS_CANCELLED : SANE_STATUS_INVAL;
+            if (haveFirst && (status = sane_start(h)) != SANE_STATUS_GOOD)
+                return status;
+            if ((status = sane_get_parameters(h, &p)) != SANE_STATUS_GOOD)
+                return status;
+        }
         if ((status = checkFrame(p, haveFirst ? &first : nullptr)) != SANE_STATUS_GOOD)
             return status;
         if (!haveFirst) {
@@ -273,17 +285,15 @@ int SaneScan::inner_scan(FILE* file)
         }
         const int channel = separate ? int(p.format) - int(SANE_FRAME_RED) : 0;
 
-        FrameRead read{expected, total, false};
+        FrameRead read{expected, total, false, false};
         status = readFrame(p, writer.get(), image, separate, channel, read);
         total = read.total;
         ended = read.ended;
-        if (!ended && status != SANE_STATUS_EOF)
+        if (read.gone || (!ended && status != SANE_STATUS_EOF))
             return status;
         if (p.last_frame)
             break;
     }
-    if (!haveFirst)
-        return SANE_STATUS_INVAL;
     const SANE_Status done = writer ? writer->finish() : writeBuffered(file, image, first, separate);
     return done != SANE_STATUS_GOOD ? done : status;
 }

@@ -314,17 +314,20 @@ void SaneScan::setOptionValue(int number, void* value, const QByteArray& request
 
 int SaneScan::get_resolution()
 {
-    if (handle == nullptr)
+    // One reading of the handle: the scan loop calls this while a close on
+    // another thread may clear it.
+    SANE_Handle h = handle;
+    if (h == nullptr)
         return 200;
     const int number = optionIndex.key(QStringLiteral("resolution"), -1);
     if (number < 0)
         return 200;
-    const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, number);
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, number);
     if (d == nullptr)
         return 200;
     SANE_Word word = 0;
     if (d->size != SANE_Int(sizeof(SANE_Word)) ||
-        sane_control_option(handle, number, SANE_ACTION_GET_VALUE, &word, nullptr) != SANE_STATUS_GOOD)
+        sane_control_option(h, number, SANE_ACTION_GET_VALUE, &word, nullptr) != SANE_STATUS_GOOD)
         return 200;
     return d->type == SANE_TYPE_INT ? word : int(SANE_UNFIX(word));
 }
