@@ -53,7 +53,12 @@ int main(int argc, char* argv[])
     if (StartupGuard::IsSudoRefused(geteuid(), getenv("SUDO_UID") != nullptr)) {
         RefuseStart(QObject::tr("不能通过sudo方式运行泽科维扫描软件"));
     }
-    if (StartupGuard::IsAnotherInstanceRunning(QApplication::applicationDirPath(), ExecCmd)) {
+    // Held until main returns; the kernel releases it however the process ends.
+    StartupGuard::InstanceLock instanceLock(StartupGuard::InstanceLockPath(GetHomePath()));
+    if (StartupGuard::IsSecondInstance(instanceLock.state(), [] {
+            return StartupGuard::IsAnotherInstanceRunning(QApplication::applicationDirPath(), ExecCmd,
+                                                          StartupGuard::ProcessOwner, geteuid());
+        })) {
         RefuseStart(QObject::tr("泽科维扫描软件正在运行"));
     }
 

@@ -17,6 +17,14 @@ struct PageGeometry {
     int bytesPerLine = 0; // bytes of one row as delivered
     int lines = 0;
     int resolution = 0; // dpi written into the header
+
+    // Bytes of one row that hold pixels. A device may deliver longer rows
+    // (bytesPerLine above this); the bytes past it are padding.
+    int pixelBytesPerLine() const
+    {
+        const qint64 bits = qint64(pixelsPerLine) * (rgb ? 3 : 1) * depth;
+        return int((bits + 7) / 8);
+    }
 };
 
 // Writes one page file from the bytes a scanner delivers (16-bit samples in

@@ -27,6 +27,28 @@ SANE_Status RawPageWriter::begin(const PageGeometry& geometry)
 
 SANE_Status RawPageWriter::write(uint8_t* data, size_t len)
 {
+    const size_t rowBytes = size_t(m_geometry.bytesPerLine);
+    const size_t keep = size_t(m_geometry.pixelBytesPerLine());
+    if (keep >= rowBytes)
+        return writePixels(data, len);
+
+    // The rows carry padding after their pixels: only the pixel bytes go
+    // into the file, which holds rows of exactly the page's width.
+    size_t i = 0;
+    while (i < len) {
+        const size_t n = qMin(len - i, rowBytes - m_column);
+        if (m_column < keep) {
+            if (SANE_Status s = writePixels(data + i, qMin(n, keep - m_column)); s != SANE_STATUS_GOOD)
+                return s;
+        }
+        i += n;
+        m_column = (m_column + n) % rowBytes;
+    }
+    return SANE_STATUS_GOOD;
+}
+
+SANE_Status RawPageWriter::writePixels(uint8_t* data, size_t len)
+{
     if (len == 0)
         return SANE_STATUS_GOOD;
     m_written += len;
@@ -65,7 +87,7 @@ SANE_Status RawPageWriter::finish()
         ++m_written;
     }
     const uint64_t expected =
-        uint64_t(qMax(0, m_geometry.bytesPerLine)) * uint64_t(qMax(0, m_geometry.lines));
+        uint64_t(qMax(0, m_geometry.pixelBytesPerLine())) * uint64_t(qMax(0, m_geometry.lines));
     if (status == SANE_STATUS_GOOD && m_written < expected) {
         uint8_t fill[4096];
         std::fill(fill, fill + sizeof fill, whiteByte());

@@ -2,9 +2,10 @@
 
 #include "pagewriter.h"
 
-// PNM and TIFF pages: a header, then the data as it arrives. PNM stores
-// 16-bit samples most significant byte first; TIFF keeps them as delivered
-// (little-endian, as its "II" header says).
+// PNM and TIFF pages: a header, then the data as it arrives, without the
+// padding a device may add at the end of each row. PNM stores 16-bit samples
+// most significant byte first; TIFF keeps them as delivered (little-endian,
+// as its "II" header says).
 class RawPageWriter : public PageWriter {
 public:
     enum Kind { Pnm, Tiff };
@@ -19,9 +20,13 @@ public:
     static QByteArray pnmHeader(const PageGeometry& geometry);
 
 private:
+    // Writes bytes that belong to pixels, swapping samples where needed.
+    SANE_Status writePixels(uint8_t* data, size_t len);
+
     Kind m_kind;
     bool m_swap = false;
     bool m_hasPending = false; // first byte of a sample split between chunks
     uint8_t m_pending = 0;
-    uint64_t m_written = 0; // data bytes, header excluded
+    size_t m_column = 0;    // position in the delivered row
+    uint64_t m_written = 0; // pixel bytes written, header excluded
 };

@@ -34,6 +34,9 @@ void SaneScan::Init()
 
 void SaneScan::Exit()
 {
+    // Not while the scan loop is inside a SANE call (a scan cancelled from
+    // another thread returns from it soon).
+    QMutexLocker calls(&callLock);
     sane_exit();
 }
 
@@ -89,12 +92,20 @@ void SaneScan::CloseDevice()
     SANE_Handle h = handle.exchange(nullptr);
     deviceOpen = false;
     locker.unlock();
-    if (h != nullptr)
-        sane_close(h);
+    if (h == nullptr)
+        return;
+    // A scan running on another thread sees the device gone at its next
+    // call; a call it is making now still uses the handle, so wait for that
+    // call to return (CancelScan first makes a running read return soon).
+    QMutexLocker calls(&callLock);
+    sane_close(h);
 }
 
 void SaneScan::CancelScan()
 {
+    // Under the device lock, so that a close on another thread cannot
+    // release the handle in between.
+    QMutexLocker locker(&deviceLock);
     SANE_Handle h = handle.load();
     if (h != nullptr)
         sane_cancel(h);

@@ -14,9 +14,8 @@
 
 #include <sane/sane.h>
 
-class PageWriter;
-class ImageBuffer;
-struct PageGeometry;
+class PageRead;
+struct ScanJob;
 
 // The one session with the SANE library: device list of the three scanner
 // families, one open device at a time, its options as text records, and the
@@ -67,37 +66,25 @@ private:
     void setOptionValue(int number, void* value, const QByteArray& requestedName);
 
     // Scan loop.
-    // pageCut is set when the status ended a page half-way (it came from
-    // reading, not from sane_start).
-    int scanPages(const QString& basePath, bool& pageCut);
-    QString pagePath(const QString& basePath) const;
-    int inner_scan(FILE* file);
-    struct FrameRead {
-        int64_t expected; // announced bytes of the page, 0 when unknown
-        int64_t total;    // bytes read so far over all frames
-        bool ended;       // device gone or over-run: finish the page now
-    };
-    SANE_Status readFrame(const SANE_Parameters& p, PageWriter* writer, ImageBuffer& image, bool separate,
-                          int channel, FrameRead& read);
-    SANE_Status checkFrame(const SANE_Parameters& p, const SANE_Parameters* first) const;
-    SANE_Status writeBuffered(FILE* file, ImageBuffer& image, const SANE_Parameters& first, bool separate);
-    PageGeometry geometryOf(const SANE_Parameters& p) const;
+    template <typename Call> bool onDevice(Call&& call);
+    SANE_Status scanPages(ScanJob& job);
+    SANE_Status scanPage(ScanJob& job);
+    SANE_Status inner_scan(PageRead& page, FILE* file);
+    SANE_Status firstFrame(PageRead& page, FILE* file, SANE_Parameters& frame);
+    SANE_Status nextFrame(PageRead& page, SANE_Parameters& frame);
+    SANE_Status readFrame(PageRead& page, const SANE_Parameters& frame);
 
     const SANE_Device** devices = nullptr;
     std::atomic<SANE_Handle> handle{nullptr};
     QList<QString> deviceNames;
     QHash<int, QString> optionIndex;
     QHash<QString, Opt_Result> options;
-    uint8_t* buffer = nullptr;
-    size_t bufferSize = 33554432;
-    int fileCounter = 1;
-    int outputFormat = 1;
-    int resolution = 200;
-    QString extension;
-    int minDigits = 0;
-    int pageLimit = 0;
     // Marks that a device is open. It may be released from a thread other
     // than the one that opened the device, so it is a flag under a mutex.
     QMutex deviceLock;
     bool deviceOpen = false;
+    // Held by the scan loop around each of its SANE calls on the device, so
+    // that CloseDevice and Exit from another thread never pull the device
+    // or the library away under a running call.
+    QMutex callLock;
 };

@@ -2,284 +2,163 @@
 // page, written under a ".part" name and renamed when complete.
 #include "sanescan.h"
 
-#include "imagebuffer.h"
+#include "pageread.h"
 #include "pagewriter.h"
+#include "scanjob.h"
 
 #include <QFile>
+#include <QMutexLocker>
 
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 
 namespace {
 
 const char kProgram[] = "scanvy";
 constexpr int kMaxPathBytes = 4095;
 
-bool isSeparateColour(SANE_Frame f)
+// A complete page gets its final name.
+SANE_Status closeAndRename(FILE* file, const QByteArray& part, const QByteArray& final)
 {
-    return f == SANE_FRAME_RED || f == SANE_FRAME_GREEN || f == SANE_FRAME_BLUE;
+    if (std::fclose(file) != 0 || std::rename(part.constData(), final.constData()) != 0)
+        return SANE_STATUS_ACCESS_DENIED;
+    return SANE_STATUS_GOOD;
 }
-
-struct FreeDeleter {
-    void operator()(uint8_t* p) const { std::free(p); }
-};
 
 } // namespace
 
-int SaneScan::Scan(QString basePath, QString format, int firstNumber, int minDigits_, int pageLimit_)
+int SaneScan::Scan(QString basePath, QString format, int firstNumber, int minDigits, int pageLimit)
 {
-    extension = format;
-    fileCounter = firstNumber;
-    minDigits = minDigits_;
-    pageLimit = pageLimit_;
-    bool pageCut = false;
-    const int status = scanPages(basePath, pageCut);
-    // An empty feeder after at least one page ends the batch normally; a page
-    // cut off half-way by the same status is a failed page, not success.
-    if (fileCounter > firstNumber &&
-        (status == SANE_STATUS_GOOD || (status == SANE_STATUS_NO_DOCS && !pageCut)))
-        return SANE_STATUS_GOOD;
-    return status;
+    ScanJob job(basePath, format, firstNumber, minDigits, pageLimit);
+    return job.result(scanPages(job));
 }
 
-QString SaneScan::pagePath(const QString& basePath) const
+// Runs one SANE call of the scan loop on the open device, serialised with
+// CloseDevice and Exit on other threads. False, without calling, once the
+// device has been closed.
+template <typename Call> bool SaneScan::onDevice(Call&& call)
 {
-    const QString number = QString::number(fileCounter).rightJustified(minDigits, QLatin1Char('0'));
-    return QStringLiteral("%1%2.%3").arg(basePath, number, extension);
+    QMutexLocker calls(&callLock);
+    const SANE_Handle h = handle;
+    if (h == nullptr)
+        return false;
+    call(h);
+    return true;
 }
 
-int SaneScan::scanPages(const QString& basePath, bool& pageCut)
+SANE_Status SaneScan::scanPages(ScanJob& job)
 {
-    pageCut = false;
     if (handle == nullptr)
         return SANE_STATUS_INVAL;
-    resolution = get_resolution();
+    onDevice([&](SANE_Handle) { job.resolution = get_resolution(); });
 
-    int status = SANE_STATUS_GOOD;
-    int pages = 0;
-    for (;;) {
-        SANE_Handle h = handle;
-        if (h == nullptr) {
-            status = SANE_STATUS_INVAL;
-            break;
-        }
-        status = sane_start(h);
-        if (status != SANE_STATUS_GOOD)
-            break;
-
-        const QString path = pagePath(basePath);
-        outputFormat = PageWriter::formatForPath(path);
-        const QByteArray local = QFile::encodeName(path);
-        if (local.size() > kMaxPathBytes) {
-            std::fprintf(stderr, "%s: page file name too long\n", kProgram);
-            status = SANE_STATUS_ACCESS_DENIED;
-            break;
-        }
-        const QByteArray part = local + ".part";
-
-        buffer = static_cast<uint8_t*>(std::malloc(bufferSize));
-        if (buffer == nullptr) {
-            status = SANE_STATUS_NO_MEM;
-            break;
-        }
-        FILE* file = std::fopen(part.constData(), "wb");
-        if (file == nullptr) {
-            std::free(buffer);
-            buffer = nullptr;
-            status = SANE_STATUS_ACCESS_DENIED;
-            break;
-        }
-
-        status = inner_scan(file);
-        if (status == SANE_STATUS_GOOD || status == SANE_STATUS_EOF) {
-            if (std::fclose(file) != 0)
-                status = SANE_STATUS_ACCESS_DENIED;
-            else if (std::rename(part.constData(), local.constData()) != 0)
-                status = SANE_STATUS_ACCESS_DENIED;
-            else
-                status = SANE_STATUS_GOOD;
-        } else {
-            std::fclose(file);
-            pageCut = true;
-        }
-        std::free(buffer);
-        buffer = nullptr;
-
-        ++fileCounter;
-        if (status == SANE_STATUS_INVAL) {
-            std::remove(part.constData());
-            --fileCounter;
-        } else {
-            emit sglScanOneImageDone(QFile::decodeName(local));
-        }
-        ++pages;
-        if (pages == pageLimit || status != SANE_STATUS_GOOD)
-            break;
-    }
-    if (SANE_Handle h = handle)
-        sane_cancel(h);
-    return status;
-}
-
-PageGeometry SaneScan::geometryOf(const SANE_Parameters& p) const
-{
-    PageGeometry g;
-    g.rgb = p.format != SANE_FRAME_GRAY;
-    g.depth = p.depth;
-    g.pixelsPerLine = p.pixels_per_line;
-    g.bytesPerLine = p.bytes_per_line;
-    g.lines = p.lines;
-    g.resolution = resolution;
-    return g;
-}
-
-SANE_Status SaneScan::checkFrame(const SANE_Parameters& p, const SANE_Parameters* first) const
-{
-    bool supported = false;
-    if (first == nullptr) {
-        if (p.format == SANE_FRAME_GRAY)
-            supported = p.depth == 1 || p.depth == 8 || p.depth == 16;
-        else if (p.format == SANE_FRAME_RGB)
-            supported = p.depth == 8 || p.depth == 16;
-        else if (isSeparateColour(p.format))
-            supported = p.depth == 8;
-        supported = supported && p.bytes_per_line > 0 && p.pixels_per_line > 0;
-    } else {
-        // Later frames continue a separate colour page with the same shape.
-        supported = isSeparateColour(first->format) && isSeparateColour(p.format) && p.depth == 8 &&
-                    p.bytes_per_line == first->bytes_per_line && p.pixels_per_line == first->pixels_per_line;
-    }
-    if (supported)
-        return SANE_STATUS_GOOD;
-    std::fprintf(stderr, "%s: unsupported frame (format %d, depth %d, %d bytes per line)\n", kProgram,
-                 int(p.format), p.depth, p.bytes_per_line);
-    return SANE_STATUS_INVAL;
-}
-
-SANE_Status SaneScan::writeBuffered(FILE* file, ImageBuffer& image, const SANE_Parameters& first,
-                                    bool separate)
-{
-    PageGeometry g = geometryOf(first);
-    g.rgb = separate || first.format == SANE_FRAME_RGB;
-    g.bytesPerLine = image.width();
-    g.lines = image.rows();
-    std::unique_ptr<PageWriter> writer = PageWriter::create(outputFormat, file);
-    if (!writer)
-        return SANE_STATUS_NO_MEM;
-    SANE_Status status = writer->begin(g);
-    if (status == SANE_STATUS_GOOD)
-        status = writer->write(image.data(), size_t(g.bytesPerLine) * size_t(g.lines));
-    if (status == SANE_STATUS_GOOD)
-        status = writer->finish();
-    return status;
-}
-
-// Reads the data of one frame until the device ends it. Each chunk goes to
-// the page writer (streamed pages) or into the image buffer.
-SANE_Status SaneScan::readFrame(const SANE_Parameters& p, PageWriter* writer, ImageBuffer& image,
-                                bool separate, int channel, FrameRead& read)
-{
-    const int64_t expected = read.expected;
     SANE_Status status = SANE_STATUS_GOOD;
-    for (;;) {
-        SANE_Handle h = handle;
-        if (h == nullptr) {
-            read.ended = true;
-            return status;
-        }
-        SANE_Int len = 0;
-        status = sane_read(h, buffer, SANE_Int(bufferSize), &len);
-        if (status != SANE_STATUS_GOOD)
-            return status;
-        if (len <= 0)
-            continue;
-        // Over-run guard: data past the announced size is never written,
-        // and a device that goes clearly beyond it ends the page.
-        size_t n = size_t(len);
-        if (expected > 0 && read.total + len > expected)
-            n = read.total < expected ? size_t(expected - read.total) : 0;
-        read.total += len;
-        if (writer) {
-            if (SANE_Status s = writer->write(buffer, n); s != SANE_STATUS_GOOD)
-                return s;
-        } else if (!image.store(buffer, n, p.bytes_per_line, separate ? 3 : 1, channel)) {
-            std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, image.width(),
-                         image.height() + ImageBuffer::kStripe);
-            return SANE_STATUS_NO_MEM;
-        }
-        if (expected > 0 && read.total * 100 / expected > 100) {
-            std::fprintf(stderr, "%s: device sent more data than announced; page ended\n", kProgram);
-            read.ended = true;
-            return status;
-        }
+    do {
+        if (!onDevice([&](SANE_Handle h) { status = sane_start(h); }))
+            status = SANE_STATUS_INVAL; // closed between two sheets
+        if (status == SANE_STATUS_GOOD)
+            status = scanPage(job);
+    } while (status == SANE_STATUS_GOOD && job.pages != job.pageLimit);
+
+    // The next job starts from a stopped device.
+    onDevice([](SANE_Handle h) { sane_cancel(h); });
+    return status;
+}
+
+// One started sheet: its ".part" file, the reading, the final name and the
+// announcement. Every page attempt is announced by its final name, also one
+// that failed half-way; only a page that never began is dropped.
+SANE_Status SaneScan::scanPage(ScanJob& job)
+{
+    const QString path = job.pagePath();
+    const QByteArray local = QFile::encodeName(path);
+    if (local.size() > kMaxPathBytes) {
+        std::fprintf(stderr, "%s: page file name too long\n", kProgram);
+        return SANE_STATUS_ACCESS_DENIED;
     }
+    const QByteArray part = local + ".part";
+    PageRead page(PageWriter::formatForPath(path), job.resolution);
+    if (!page.allocateBuffer())
+        return SANE_STATUS_NO_MEM;
+    FILE* file = std::fopen(part.constData(), "wb");
+    if (file == nullptr)
+        return SANE_STATUS_ACCESS_DENIED;
+
+    SANE_Status status = inner_scan(page, file);
+    if (status == SANE_STATUS_GOOD) {
+        status = closeAndRename(file, part, local);
+    } else {
+        std::fclose(file); // an interrupted page keeps its ".part"
+        job.pageCut = true;
+    }
+    ++job.pages;
+    if (status == SANE_STATUS_INVAL) {
+        std::remove(part.constData());
+        return status;
+    }
+    ++job.fileCounter;
+    emit sglScanOneImageDone(QFile::decodeName(local));
+    return status;
 }
 
 // Reads one page (one frame, or three separate colour frames) into `file`.
-// Pages of known size are streamed; pages of unknown length and separate
-// colour pages are collected in memory and written at the end.
-int SaneScan::inner_scan(FILE* file)
+// SANE_STATUS_GOOD when the page is complete and written; otherwise the
+// status that interrupted it (SANE_STATUS_INVAL when there is no page).
+SANE_Status SaneScan::inner_scan(PageRead& page, FILE* file)
 {
-    if (handle == nullptr)
-        return SANE_STATUS_INVAL;
-    std::unique_ptr<PageWriter> writer;
-    ImageBuffer image;
-    SANE_Parameters first{};
-    bool haveFirst = false;
-    bool separate = false;
-    int64_t expected = 0; // bytes announced for the whole page, 0 when unknown
-    int64_t total = 0;
-    SANE_Status status = SANE_STATUS_GOOD;
-    bool ended = false; // the device is gone or sent more than announced
-
-    while (!ended) {
-        SANE_Handle h = handle;
-        if (h == nullptr)
+    SANE_Parameters frame{};
+    SANE_Status status = firstFrame(page, file, frame);
+    while (status == SANE_STATUS_GOOD) {
+        status = readFrame(page, frame);
+        if (status != SANE_STATUS_EOF || frame.last_frame || page.overRun())
             break;
-        if (haveFirst && (status = sane_start(h)) != SANE_STATUS_GOOD)
-            return status;
-        SANE_Parameters p{};
-        if ((status = sane_get_parameters(h, &p)) != SANE_STATUS_GOOD)
-            return status;
-        if ((status = checkFrame(p, haveFirst ? &first : nullptr)) != SANE_STATUS_GOOD)
-            return status;
-        if (!haveFirst) {
-            haveFirst = true;
-            first = p;
-            separate = isSeparateColour(p.format);
-            if (p.lines > 0)
-                expected = int64_t(p.bytes_per_line) * p.lines * (separate ? 3 : 1);
-            if (p.lines < 0 || separate) {
-                const int rowBytes = separate ? p.bytes_per_line * 3 : p.bytes_per_line;
-                if (!image.allocate(rowBytes, p.lines > 0 ? p.lines + 1 : ImageBuffer::kStripe)) {
-                    std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, rowBytes,
-                                 p.lines > 0 ? p.lines + 1 : ImageBuffer::kStripe);
-                    return SANE_STATUS_NO_MEM;
-                }
-            } else {
-                writer = PageWriter::create(outputFormat, file);
-                if (!writer)
-                    return SANE_STATUS_NO_MEM;
-                if ((status = writer->begin(geometryOf(p))) != SANE_STATUS_GOOD)
-                    return status;
-            }
-        } else {
-            image.rewind();
-        }
-        const int channel = separate ? int(p.format) - int(SANE_FRAME_RED) : 0;
-
-        FrameRead read{expected, total, false};
-        status = readFrame(p, writer.get(), image, separate, channel, read);
-        total = read.total;
-        ended = read.ended;
-        if (!ended && status != SANE_STATUS_EOF)
-            return status;
-        if (p.last_frame)
-            break;
+        status = nextFrame(page, frame);
     }
-    if (!haveFirst)
-        return SANE_STATUS_INVAL;
-    const SANE_Status done = writer ? writer->finish() : writeBuffered(file, image, first, separate);
-    return done != SANE_STATUS_GOOD ? done : status;
+    // Frames that ended as the device said, or that ran over and were cut
+    // at the announced size, make a page; a short page is completed white.
+    return status == SANE_STATUS_EOF ? page.finish() : status;
+}
+
+SANE_Status SaneScan::firstFrame(PageRead& page, FILE* file, SANE_Parameters& frame)
+{
+    SANE_Status status = SANE_STATUS_GOOD;
+    if (!onDevice([&](SANE_Handle h) { status = sane_get_parameters(h, &frame); }))
+        return SANE_STATUS_INVAL; // closed before the page began
+    if (status == SANE_STATUS_GOOD)
+        status = PageRead::checkFrame(frame, nullptr);
+    if (status == SANE_STATUS_GOOD)
+        status = page.begin(file, frame);
+    return status;
+}
+
+SANE_Status SaneScan::nextFrame(PageRead& page, SANE_Parameters& frame)
+{
+    SANE_Status status = SANE_STATUS_GOOD;
+    const bool open = onDevice([&](SANE_Handle h) {
+        status = sane_start(h);
+        if (status == SANE_STATUS_GOOD)
+            status = sane_get_parameters(h, &frame);
+    });
+    if (!open)
+        return SANE_STATUS_CANCELLED; // closed under the page
+    return status == SANE_STATUS_GOOD ? page.nextFrame(frame) : status;
+}
+
+// Reads one frame until the device ends it: SANE_STATUS_EOF when it ended,
+// or ran clearly past the announced size; the interrupting status otherwise.
+SANE_Status SaneScan::readFrame(PageRead& page, const SANE_Parameters& frame)
+{
+    for (;;) {
+        SANE_Status status = SANE_STATUS_GOOD;
+        SANE_Int len = 0;
+        if (!onDevice([&](SANE_Handle h) { status = sane_read(h, page.buffer(), page.bufferSize(), &len); }))
+            return SANE_STATUS_CANCELLED; // closed under the page: it is not complete
+        if (status != SANE_STATUS_GOOD)
+            return status;
+        if (len > 0 && (status = page.store(frame, size_t(len))) != SANE_STATUS_GOOD)
+            return status;
+        if (page.overRun()) {
+            std::fprintf(stderr, "%s: device sent more data than announced; page ended\n", kProgram);
+            return SANE_STATUS_EOF;
+        }
+    }
 }

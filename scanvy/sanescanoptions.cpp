@@ -38,47 +38,54 @@ QString fixedText(SANE_Word w)
     return QString::asprintf("%g", SANE_UNFIX(w));
 }
 
+// Word values as text and back: integers by "%d", fixed-point values by
+// "%g" (which keeps six significant digits); other types stay 0.
+void describeWordList(const SANE_Option_Descriptor* d, Opt_Result& r)
+{
+    const SANE_Word* list = d->constraint.word_list;
+    if (list == nullptr)
+        return;
+    r.wordList.resize(list[0]);
+    for (int i = 0; i < list[0]; ++i) {
+        if (d->type == SANE_TYPE_INT)
+            r.wordList[i] = QString::asprintf("%d", list[i + 1]).toDouble();
+        else if (d->type == SANE_TYPE_FIXED)
+            r.wordList[i] = fixedText(list[i + 1]).toDouble();
+    }
+    r.unit = unitText(d->unit);
+}
+
+// Bounds as the device gives them; a zero step leaves quant empty.
+void describeRange(const SANE_Option_Descriptor* d, Opt_Result& r)
+{
+    const SANE_Range* range = d->constraint.range;
+    if (range == nullptr)
+        return;
+    const auto text = [d](SANE_Word w) {
+        return d->type == SANE_TYPE_INT ? QString::asprintf("%d", w) : fixedText(w);
+    };
+    r.range.min = text(range->min);
+    r.range.max = text(range->max);
+    if (range->quant != 0)
+        r.range.quant = text(range->quant);
+    r.unit = unitText(d->unit);
+}
+
 void describeConstraint(const SANE_Option_Descriptor* d, Opt_Result& r)
 {
     if (d->type == SANE_TYPE_BOOL || d->type == SANE_TYPE_BUTTON)
         return;
     switch (d->constraint_type) {
-    case SANE_CONSTRAINT_WORD_LIST: {
-        const SANE_Word* list = d->constraint.word_list;
-        if (list == nullptr)
-            break;
-        r.wordList.resize(list[0]);
-        for (int i = 0; i < list[0]; ++i) {
-            if (d->type == SANE_TYPE_INT)
-                r.wordList[i] = QString::asprintf("%d", list[i + 1]).toDouble();
-            else if (d->type == SANE_TYPE_FIXED)
-                r.wordList[i] = fixedText(list[i + 1]).toDouble();
-        }
-        r.unit = unitText(d->unit);
+    case SANE_CONSTRAINT_WORD_LIST:
+        describeWordList(d, r);
         break;
-    }
     case SANE_CONSTRAINT_STRING_LIST:
         for (int i = 0; d->constraint.string_list != nullptr && d->constraint.string_list[i] != nullptr; ++i)
             r.stringList.append(QString::fromUtf8(d->constraint.string_list[i]));
         break;
-    case SANE_CONSTRAINT_RANGE: {
-        const SANE_Range* range = d->constraint.range;
-        if (range == nullptr)
-            break;
-        if (d->type == SANE_TYPE_INT) {
-            r.range.min = QString::asprintf("%d", range->min);
-            r.range.max = QString::asprintf("%d", range->max);
-            if (range->quant != 0)
-                r.range.quant = QString::asprintf("%d", range->quant);
-        } else {
-            r.range.min = fixedText(range->min);
-            r.range.max = fixedText(range->max);
-            if (range->quant != 0)
-                r.range.quant = fixedText(range->quant);
-        }
-        r.unit = unitText(d->unit);
+    case SANE_CONSTRAINT_RANGE:
+        describeRange(d, r);
         break;
-    }
     default:
         break;
     }
@@ -314,17 +321,20 @@ void SaneScan::setOptionValue(int number, void* value, const QByteArray& request
 
 int SaneScan::get_resolution()
 {
-    if (handle == nullptr)
+    // One reading of the handle: the scan loop calls this while a close on
+    // another thread may clear it.
+    SANE_Handle h = handle;
+    if (h == nullptr)
         return 200;
     const int number = optionIndex.key(QStringLiteral("resolution"), -1);
     if (number < 0)
         return 200;
-    const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, number);
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, number);
     if (d == nullptr)
         return 200;
     SANE_Word word = 0;
     if (d->size != SANE_Int(sizeof(SANE_Word)) ||
-        sane_control_option(handle, number, SANE_ACTION_GET_VALUE, &word, nullptr) != SANE_STATUS_GOOD)
+        sane_control_option(h, number, SANE_ACTION_GET_VALUE, &word, nullptr) != SANE_STATUS_GOOD)
         return 200;
     return d->type == SANE_TYPE_INT ? word : int(SANE_UNFIX(word));
 }

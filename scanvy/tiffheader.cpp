@@ -53,54 +53,93 @@ private:
     QByteArray m_out;
 };
 
+// The figures of one header that the entries and values are made of.
+struct Layout {
+    Layout(bool rgb, int depth, int pixelsPerLine, int lines, int resolution)
+        : rgb(rgb), bilevel(!rgb && depth == 1), withRes(resolution >= 1), depth(depth),
+          resolution(resolution), width(quint32(pixelsPerLine)), height(quint32(lines)),
+          maxSample(depth > 8 ? 65535 : 255)
+    {
+        const int count = (bilevel ? 12 : 13) + (withRes ? 3 : 0);
+        afterDirectory = 14 + 12 * quint32(count);
+        resOffset = rgb ? afterDirectory + 18 : afterDirectory;
+        dataOffset = resOffset + (withRes ? 16 : 0);
+        const quint32 bytesPerSample = depth > 8 ? 2 : 1;
+        byteCount = bilevel ? ((width + 7) / 8) * height : width * height * (rgb ? 3 : 1) * bytesPerSample;
+    }
+
+    quint16 sizeType() const { return (width < 65536 && height < 65536) ? Short : Long; }
+    quint32 photometric() const { return rgb ? 2 : (bilevel ? 0 : 1); }
+
+    bool rgb;
+    bool bilevel;
+    bool withRes;
+    int depth;
+    int resolution;
+    quint32 width;
+    quint32 height;
+    quint16 maxSample;
+    quint32 afterDirectory = 0; // D: the first byte after the directory
+    quint32 resOffset = 0;
+    quint32 dataOffset = 0;
+    quint32 byteCount = 0;
+};
+
+QVector<Entry> entriesFor(const Layout& l)
+{
+    const quint32 d = l.afterDirectory;
+    QVector<Entry> entries;
+    entries << Entry{254, Long, 1, 0};
+    entries << Entry{256, l.sizeType(), 1, l.width};
+    entries << Entry{257, l.sizeType(), 1, l.height};
+    entries << (l.rgb ? Entry{258, Short, 3, d} : Entry{258, Short, 1, quint32(l.bilevel ? 1 : l.depth)});
+    entries << Entry{259, Short, 1, 1};
+    entries << Entry{262, Short, 1, l.photometric()};
+    if (l.bilevel)
+        entries << Entry{266, Short, 1, 1};
+    entries << Entry{273, Long, 1, l.dataOffset};
+    entries << Entry{274, Short, 1, 1};
+    entries << Entry{277, Short, 1, l.rgb ? 3u : 1u};
+    entries << Entry{278, Long, 1, l.height};
+    entries << Entry{279, Long, 1, l.byteCount};
+    if (l.rgb) {
+        entries << Entry{280, Short, 3, d + 6};
+        entries << Entry{281, Short, 3, d + 12};
+    } else if (!l.bilevel) {
+        entries << Entry{280, Short, 1, 0};
+        entries << Entry{281, Short, 1, l.maxSample};
+    }
+    if (l.withRes) {
+        entries << Entry{282, Rational, 1, l.resOffset};
+        entries << Entry{283, Rational, 1, l.resOffset + 8};
+        entries << Entry{296, Short, 1, 2};
+    }
+    return entries;
+}
+
+// The directory's out-of-line values, in the order the offsets above give.
+void writeValues(Writer& w, const Layout& l)
+{
+    if (l.rgb) {
+        for (quint16 v : {quint16(l.depth), quint16(0), l.maxSample}) {
+            for (int i = 0; i < 3; ++i)
+                w.u16(v);
+        }
+    }
+    if (l.withRes) {
+        for (int i = 0; i < 2; ++i) {
+            w.u32(quint32(l.resolution));
+            w.u32(1);
+        }
+    }
+}
+
 } // namespace
 
 QByteArray TiffHeader::build(bool rgb, int depth, int pixelsPerLine, int lines, int resolution)
 {
-    const bool bilevel = !rgb && depth == 1;
-    const bool withRes = resolution >= 1;
-    const quint32 width = quint32(pixelsPerLine);
-    const quint32 height = quint32(lines);
-    const quint32 bytesPerSample = depth > 8 ? 2 : 1;
-    const quint16 maxSample = depth > 8 ? 65535 : 255;
-    const quint16 sizeType = (width < 65536 && height < 65536) ? Short : Long;
-
-    int count = bilevel ? 12 : 13;
-    if (withRes)
-        count += 3;
-    const quint32 d = 14 + 12 * quint32(count);
-    const quint32 resOffset = rgb ? d + 18 : d;
-    const quint32 dataOffset = (rgb ? d + 18 : d) + (withRes ? 16 : 0);
-    const quint32 byteCount =
-        bilevel ? ((width + 7) / 8) * height : width * height * (rgb ? 3 : 1) * bytesPerSample;
-
-    QVector<Entry> entries;
-    entries << Entry{254, Long, 1, 0};
-    entries << Entry{256, sizeType, 1, width};
-    entries << Entry{257, sizeType, 1, height};
-    entries << (rgb ? Entry{258, Short, 3, d} : Entry{258, Short, 1, quint32(bilevel ? 1 : depth)});
-    entries << Entry{259, Short, 1, 1};
-    entries << Entry{262, Short, 1, rgb ? 2u : (bilevel ? 0u : 1u)};
-    if (bilevel)
-        entries << Entry{266, Short, 1, 1};
-    entries << Entry{273, Long, 1, dataOffset};
-    entries << Entry{274, Short, 1, 1};
-    entries << Entry{277, Short, 1, rgb ? 3u : 1u};
-    entries << Entry{278, Long, 1, height};
-    entries << Entry{279, Long, 1, byteCount};
-    if (rgb) {
-        entries << Entry{280, Short, 3, d + 6};
-        entries << Entry{281, Short, 3, d + 12};
-    } else if (!bilevel) {
-        entries << Entry{280, Short, 1, 0};
-        entries << Entry{281, Short, 1, maxSample};
-    }
-    if (withRes) {
-        entries << Entry{282, Rational, 1, resOffset};
-        entries << Entry{283, Rational, 1, resOffset + 8};
-        entries << Entry{296, Short, 1, 2};
-    }
-
+    const Layout layout(rgb, depth, pixelsPerLine, lines, resolution);
+    const QVector<Entry> entries = entriesFor(layout);
     const bool bigEndian = depth <= 8;
     Writer w(bigEndian);
     w.u16(bigEndian ? 0x4D4D : 0x4949);
@@ -110,19 +149,6 @@ QByteArray TiffHeader::build(bool rgb, int depth, int pixelsPerLine, int lines, 
     for (const Entry& e : entries)
         w.entry(e);
     w.u32(0);
-    if (rgb) {
-        for (int i = 0; i < 3; ++i)
-            w.u16(quint16(depth));
-        for (int i = 0; i < 3; ++i)
-            w.u16(0);
-        for (int i = 0; i < 3; ++i)
-            w.u16(maxSample);
-    }
-    if (withRes) {
-        w.u32(quint32(resolution));
-        w.u32(1);
-        w.u32(quint32(resolution));
-        w.u32(1);
-    }
+    writeValues(w, layout);
     return w.take();
 }

@@ -1,7 +1,29 @@
+#include "execcmd.h"
 #include "startupguard.h"
 
 #include <QHash>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// A process of another program that shows up under the name scanvy.
+qint64 startNamedScanvy(QProcess& p, const QStringList& asUser)
+{
+    const QStringList command{"bash", "-c", "exec -a scanvy sleep 60"};
+    const QStringList all = asUser + command;
+    p.start(all.first(), all.mid(1));
+    if (!p.waitForStarted(10000))
+        return -1;
+    return p.processId();
+}
+
+} // namespace
 
 class TestStartupGuard : public QObject {
     Q_OBJECT
@@ -17,6 +39,12 @@ private slots:
     void instance_data();
     void instance();
     void commands();
+    void otherAccountsDoNotCount_data();
+    void otherAccountsDoNotCount();
+    void lockIsExclusiveUntilReleased();
+    void lockOfAKilledHolderIsFree();
+    void lockDecidesWhenUsable_data();
+    void lockDecidesWhenUsable();
 };
 
 void TestStartupGuard::managerName_data()
@@ -94,43 +122,61 @@ void TestStartupGuard::pidList()
 void TestStartupGuard::instance_data()
 {
     QTest::addColumn<QString>("pidof");
+    QTest::addColumn<QList<long long>>("owners");
     QTest::addColumn<QStringList>("links");
     QTest::addColumn<bool>("refused");
 
     const QString here = QStringLiteral("/opt/scanvy/bin/scanvy");
-    QTest::newRow("only this process") << "100" << QStringList{here} << false;
-    QTest::newRow("nothing found") << "" << QStringList() << false;
-    QTest::newRow("second copy here") << "100 200" << QStringList{here, here} << true;
-    QTest::newRow("second copy elsewhere") << "100 200" << QStringList{here, "/home/u/scanvy"} << true;
-    QTest::newRow("second copy, link unreadable") << "100 200" << QStringList{here, ""} << true;
-    QTest::newRow("this process, other folder") << "100" << QStringList{"/usr/bin/scanvy"} << false;
+    const long long me = 1000;
+    const long long other = 1001;
+    QTest::newRow("only this process") << "100" << QList<long long>{me} << QStringList{here} << false;
+    QTest::newRow("nothing found") << "" << QList<long long>() << QStringList() << false;
+    QTest::newRow("second copy here")
+        << "100 200" << QList<long long>{me, me} << QStringList{here, here} << true;
+    QTest::newRow("second copy elsewhere")
+        << "100 200" << QList<long long>{me, me} << QStringList{here, "/home/u/scanvy"} << true;
+    QTest::newRow("second copy, link unreadable")
+        << "100 200" << QList<long long>{me, me} << QStringList{here, ""} << true;
+    QTest::newRow("this process, other folder")
+        << "100" << QList<long long>{me} << QStringList{"/usr/bin/scanvy"} << false;
+    QTest::newRow("another account's copy here")
+        << "100 200" << QList<long long>{me, other} << QStringList{here, here} << false;
+    QTest::newRow("other accounts only, before this one")
+        << "50 60 100" << QList<long long>{other, 0, me} << QStringList{here, here, here} << false;
+    QTest::newRow("process gone meanwhile")
+        << "100 200" << QList<long long>{me, -1} << QStringList{here, ""} << false;
+    QTest::newRow("own second copy among others")
+        << "50 100 200" << QList<long long>{other, me, me} << QStringList{here, here, here} << true;
 }
 
 void TestStartupGuard::instance()
 {
     QFETCH(QString, pidof);
+    QFETCH(QList<long long>, owners);
     QFETCH(QStringList, links);
     QFETCH(bool, refused);
 
     const QString appDir = QStringLiteral("/opt/scanvy/bin");
-    const QStringList pids = StartupGuard::ParsePidList(pidof);
-    QCOMPARE(StartupGuard::IsAnotherInstance(pids, links, appDir), refused);
-
-    // The same decision through the command runner, which must ask for
-    // exactly these commands.
+    const QStringList all = StartupGuard::ParsePidList(pidof);
+    QHash<QString, long long> ownerOf;
     QHash<QString, QString> outputs;
     outputs.insert(QStringLiteral("pidof scanvy"), pidof);
-    for (int i = 0; i < pids.size(); ++i) {
-        outputs.insert(QStringLiteral("ls -ld /proc/%1/exe | awk '{print $NF}' ").arg(pids[i]), links[i]);
+    for (int i = 0; i < all.size(); ++i) {
+        ownerOf.insert(all[i], owners[i]);
+        outputs.insert(QStringLiteral("ls -ld /proc/%1/exe | awk '{print $NF}' ").arg(all[i]), links[i]);
     }
     QStringList asked;
     const auto run = [&](const QString& command) {
         asked << command;
         return outputs.value(command, QStringLiteral("UNEXPECTED"));
     };
-    QCOMPARE(StartupGuard::IsAnotherInstanceRunning(appDir, run), refused);
-    QCOMPARE(asked.size(), 1 + pids.size());
-    QVERIFY(!asked.contains(QStringLiteral("UNEXPECTED")));
+    const auto owner = [&](const QString& pid) { return ownerOf.value(pid, -1); };
+    QCOMPARE(StartupGuard::IsAnotherInstanceRunning(appDir, run, owner, 1000), refused);
+
+    // Only this account's processes are looked at further, with exactly
+    // these commands.
+    const QStringList mine = StartupGuard::PidsOfUser(all, owners, 1000);
+    QCOMPARE(asked.size(), 1 + mine.size());
     for (const QString& command : asked) {
         QVERIFY2(outputs.contains(command), qPrintable(command));
     }
@@ -141,6 +187,156 @@ void TestStartupGuard::commands()
     QCOMPARE(StartupGuard::ParentNameCommand(1234), QStringLiteral("ps -p 1234 -o comm="));
     QCOMPARE(StartupGuard::ExeLinkCommand(QStringLiteral(" 77\n")),
              QStringLiteral("ls -ld /proc/77/exe | awk '{print $NF}' "));
+}
+
+void TestStartupGuard::otherAccountsDoNotCount_data()
+{
+    QTest::addColumn<QStringList>("processes"); // "me" or "nobody", in start order
+    QTest::addColumn<bool>("refused");
+
+    QTest::newRow("mine alone") << QStringList{"me"} << false;
+    QTest::newRow("another account's first") << QStringList{"nobody", "me"} << false;
+    QTest::newRow("two of mine") << QStringList{"me", "me"} << true;
+    QTest::newRow("two of mine and another's") << QStringList{"nobody", "me", "me"} << true;
+}
+
+void TestStartupGuard::otherAccountsDoNotCount()
+{
+    QFETCH(QStringList, processes);
+    QFETCH(bool, refused);
+
+    // Real processes named scanvy, some of them owned by another account.
+    const QStringList asNobody{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    if (processes.contains("nobody") &&
+        (geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty()))
+        QSKIP("starting a process as another account needs root and setpriv");
+    std::vector<std::unique_ptr<QProcess>> running;
+    QStringList pids;
+    for (const QString& who : processes) {
+        running.emplace_back(new QProcess);
+        const qint64 pid = startNamedScanvy(*running.back(), who == "nobody" ? asNobody : QStringList());
+        QVERIFY(pid > 0);
+        pids << QString::number(pid);
+    }
+    auto stopAll = qScopeGuard([&running] {
+        for (auto& p : running) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    });
+
+    // pidof also lists other copies on this machine; only ours take part.
+    QString pidof;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const QStringList found = StartupGuard::ParsePidList(ExecCmd("pidof scanvy"));
+            QStringList ours;
+            for (const QString& pid : found) {
+                if (pids.contains(pid))
+                    ours << pid;
+            }
+            pidof = ours.join(' ');
+            return ours.size() == pids.size();
+        }(),
+        10000);
+    for (int i = 0; i < processes.size(); ++i) {
+        const long long owner = StartupGuard::ProcessOwner(pids[i]);
+        QCOMPARE(owner == geteuid(), processes[i] == "me");
+    }
+    const auto run = [&pidof](const QString& command) {
+        return command == QLatin1String("pidof scanvy") ? pidof : ExecCmd(command);
+    };
+    QCOMPARE(StartupGuard::IsAnotherInstanceRunning(QStringLiteral("/usr/bin"), run,
+                                                    StartupGuard::ProcessOwner, geteuid()),
+             refused);
+}
+
+void TestStartupGuard::lockIsExclusiveUntilReleased()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString path = StartupGuard::InstanceLockPath(home.path());
+    QVERIFY(path.startsWith(home.path() + "/.config/com.quvex.zyl.scanvy/"));
+    {
+        StartupGuard::InstanceLock first(path); // creates the settings folder
+        QCOMPARE(first.state(), StartupGuard::InstanceLock::Held);
+        StartupGuard::InstanceLock second(path);
+        QCOMPARE(second.state(), StartupGuard::InstanceLock::HeldByOther);
+    }
+    // Released with its holder; the file left behind does not block.
+    QVERIFY(QFile::exists(path));
+    StartupGuard::InstanceLock third(path);
+    QCOMPARE(third.state(), StartupGuard::InstanceLock::Held);
+
+    // A lock file that cannot be made (its folder is a file) is no lock.
+    QTemporaryDir other;
+    QFile blocker(other.filePath(".config"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    StartupGuard::InstanceLock unusable(StartupGuard::InstanceLockPath(other.path()));
+    QCOMPARE(unusable.state(), StartupGuard::InstanceLock::Unavailable);
+}
+
+void TestStartupGuard::lockOfAKilledHolderIsFree()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString path = StartupGuard::InstanceLockPath(home.path());
+    int ready[2];
+    QVERIFY(pipe(ready) == 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        StartupGuard::InstanceLock lock(path);
+        const char state = char('0' + lock.state());
+        if (::write(ready[1], &state, 1) != 1)
+            _exit(1);
+        pause(); // killed while holding the lock
+        _exit(0);
+    }
+    char state = 0;
+    QCOMPARE(::read(ready[0], &state, 1), ssize_t(1));
+    ::close(ready[0]);
+    ::close(ready[1]);
+    QCOMPARE(state, char('0' + StartupGuard::InstanceLock::Held));
+    {
+        StartupGuard::InstanceLock meanwhile(path);
+        QCOMPARE(meanwhile.state(), StartupGuard::InstanceLock::HeldByOther);
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    StartupGuard::InstanceLock after(path);
+    QCOMPARE(after.state(), StartupGuard::InstanceLock::Held);
+}
+
+void TestStartupGuard::lockDecidesWhenUsable_data()
+{
+    QTest::addColumn<int>("lock");
+    QTest::addColumn<bool>("othersRunning");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<bool>("checked");
+
+    using L = StartupGuard::InstanceLock;
+    // Holding the lock wins even while a competing start is still visible.
+    QTest::newRow("held, a competitor visible") << int(L::Held) << true << false << false;
+    QTest::newRow("held by another") << int(L::HeldByOther) << false << true << false;
+    QTest::newRow("no lock, others running") << int(L::Unavailable) << true << true << true;
+    QTest::newRow("no lock, alone") << int(L::Unavailable) << false << false << true;
+}
+
+void TestStartupGuard::lockDecidesWhenUsable()
+{
+    QFETCH(int, lock);
+    QFETCH(bool, othersRunning);
+    QFETCH(bool, refused);
+    QFETCH(bool, checked);
+    bool asked = false;
+    const auto check = [&] {
+        asked = true;
+        return othersRunning;
+    };
+    QCOMPARE(StartupGuard::IsSecondInstance(StartupGuard::InstanceLock::State(lock), check), refused);
+    QCOMPARE(asked, checked);
 }
 
 QTEST_APPLESS_MAIN(TestStartupGuard)

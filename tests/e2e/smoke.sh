@@ -38,16 +38,8 @@ xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "smoke: display $DISPLAY no
 touch "$SCANVY_SMOKE_STARTED"
 
 export PATH="$simbin:$PATH"
-# The single-instance guard refuses to start while any other scanvy runs on
-# this machine (another build's test, say): wait for it to end first.
-for _ in $(seq 1 120); do
-  pidof scanvy >/dev/null || break
-  sleep 0.5
-done
-if others=$(pidof scanvy); then
-  echo "smoke: another scanvy is running (pid $others); the single-instance guard would refuse"
-  exit 1
-fi
+# The single-instance guard holds its lock in this test's own HOME, so other
+# copies running on the machine (other builds' tests) do not refuse the start.
 title=${SCANVY_SMOKE_TITLE:-泽科维扫描软件}
 shot=${SCANVY_SMOKE_SHOT:-$TMPDIR/smoke.png}
 log=$TMPDIR/scanvy.log

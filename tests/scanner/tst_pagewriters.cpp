@@ -75,6 +75,8 @@ private slots:
     void png();
     void jpeg_data();
     void jpeg();
+    void paddedRowsGiveTheSameFile_data();
+    void paddedRowsGiveTheSameFile();
     void shortPageIsCompletedWithWhite_data();
     void shortPageIsCompletedWithWhite();
     void writeFailureIsReported_data();
@@ -341,6 +343,55 @@ void TestPageWriters::jpeg()
     const int right = depth == 16 ? 0xF0 : 255;
     QVERIFY2(qAbs(qGray(image.pixel(58, 8)) - right) < 12,
              qPrintable(QString::number(qGray(image.pixel(58, 8)))));
+}
+
+void TestPageWriters::paddedRowsGiveTheSameFile_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("rgb");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("padding");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<int>("rowsSent");
+
+    QTest::newRow("pnm gray16, odd padding, odd chunks")
+        << int(PageWriter::Pnm) << false << 16 << 3 << 7 << 11;
+    QTest::newRow("pnm rgb16, byte by byte") << int(PageWriter::Pnm) << true << 16 << 6 << 1 << 11;
+    QTest::newRow("pnm lineart") << int(PageWriter::Pnm) << false << 1 << 2 << 5 << 11;
+    QTest::newRow("tiff lineart, padding in one chunk")
+        << int(PageWriter::Tiff) << false << 1 << 1 << 1000 << 11;
+    QTest::newRow("tiff rgb8") << int(PageWriter::Tiff) << true << 8 << 5 << 13 << 11;
+    QTest::newRow("tiff gray16 short page") << int(PageWriter::Tiff) << false << 16 << 4 << 9 << 6;
+    QTest::newRow("pnm gray8 short page") << int(PageWriter::Pnm) << false << 8 << 9 << 64 << 4;
+    QTest::newRow("png gray16") << int(PageWriter::Png) << false << 16 << 3 << 13 << 11;
+    QTest::newRow("jpeg rgb8") << int(PageWriter::Jpeg) << true << 8 << 7 << 11 << 11;
+}
+
+void TestPageWriters::paddedRowsGiveTheSameFile()
+{
+    QFETCH(int, format);
+    QFETCH(bool, rgb);
+    QFETCH(int, depth);
+    QFETCH(int, padding);
+    QFETCH(int, chunk);
+    QFETCH(int, rowsSent);
+
+    // The same page once with rows of exactly its pixels and once with
+    // `padding` bytes of junk after every row: the files must be identical.
+    const PageGeometry plain = geometry(rgb, depth, 37, 11, 150);
+    PageGeometry padded = plain;
+    padded.bytesPerLine += padding;
+    const QByteArray pixels = pattern(plain).left(plain.bytesPerLine * rowsSent);
+    QByteArray delivered;
+    for (int y = 0; y < rowsSent; ++y)
+        delivered += pixels.mid(y * plain.bytesPerLine, plain.bytesPerLine) + QByteArray(padding, char(0xA5));
+
+    const QString a = path(QStringLiteral("plain%1.page").arg(QTest::currentDataTag()));
+    const QString b = path(QStringLiteral("padded%1.page").arg(QTest::currentDataTag()));
+    QCOMPARE(writePage(a, format, plain, pixels, plain.bytesPerLine * 3), SANE_STATUS_GOOD);
+    QCOMPARE(writePage(b, format, padded, delivered, chunk), SANE_STATUS_GOOD);
+    QVERIFY(readAll(a).size() > 40);
+    QCOMPARE(readAll(b), readAll(a));
 }
 
 void TestPageWriters::shortPageIsCompletedWithWhite_data()

@@ -1,0 +1,148 @@
+#include "pageread.h"
+
+#include <new>
+
+namespace {
+
+const char kProgram[] = "scanvy";
+
+bool isSeparateColour(SANE_Frame f)
+{
+    return f == SANE_FRAME_RED || f == SANE_FRAME_GREEN || f == SANE_FRAME_BLUE;
+}
+
+bool supportedFirst(const SANE_Parameters& p)
+{
+    switch (p.format) {
+    case SANE_FRAME_GRAY:
+        return p.depth == 1 || p.depth == 8 || p.depth == 16;
+    case SANE_FRAME_RGB:
+        return p.depth == 8 || p.depth == 16;
+    case SANE_FRAME_RED:
+    case SANE_FRAME_GREEN:
+    case SANE_FRAME_BLUE:
+        return p.depth == 8;
+    default:
+        return false;
+    }
+}
+
+// Later frames continue a separate colour page with the same shape.
+bool continuesPage(const SANE_Parameters& p, const SANE_Parameters& first)
+{
+    return isSeparateColour(first.format) && isSeparateColour(p.format) && p.depth == 8 &&
+           p.bytes_per_line == first.bytes_per_line && p.pixels_per_line == first.pixels_per_line;
+}
+
+// Rows may carry padding after their pixels, but never fewer bytes than the
+// pixels need.
+bool rowsHoldPixels(const SANE_Parameters& p)
+{
+    const int64_t bits = int64_t(p.pixels_per_line) * (p.format == SANE_FRAME_RGB ? 3 : 1) * p.depth;
+    return p.pixels_per_line > 0 && p.bytes_per_line > 0 && int64_t(p.bytes_per_line) >= (bits + 7) / 8;
+}
+
+} // namespace
+
+bool PageRead::allocateBuffer()
+{
+    m_buffer.reset(new (std::nothrow) uint8_t[kReadBufferSize]);
+    return m_buffer != nullptr;
+}
+
+SANE_Status PageRead::checkFrame(const SANE_Parameters& frame, const SANE_Parameters* first)
+{
+    const bool shape = first == nullptr ? supportedFirst(frame) : continuesPage(frame, *first);
+    if (shape && rowsHoldPixels(frame))
+        return SANE_STATUS_GOOD;
+    std::fprintf(stderr, "%s: unsupported frame (format %d, depth %d, %d bytes per line)\n", kProgram,
+                 int(frame.format), frame.depth, frame.bytes_per_line);
+    return SANE_STATUS_INVAL;
+}
+
+PageGeometry PageRead::geometry(const SANE_Parameters& frame) const
+{
+    PageGeometry g;
+    g.rgb = frame.format != SANE_FRAME_GRAY;
+    g.depth = frame.depth;
+    g.pixelsPerLine = frame.pixels_per_line;
+    g.bytesPerLine = frame.bytes_per_line;
+    g.lines = frame.lines;
+    g.resolution = m_resolution;
+    return g;
+}
+
+SANE_Status PageRead::begin(FILE* file, const SANE_Parameters& first)
+{
+    m_file = file;
+    m_first = first;
+    m_separate = isSeparateColour(first.format);
+    if (first.lines > 0)
+        m_expected = int64_t(first.bytes_per_line) * first.lines * (m_separate ? 3 : 1);
+    if (first.lines < 0 || m_separate)
+        return beginBuffered(first);
+    m_writer = PageWriter::create(m_format, file);
+    if (!m_writer)
+        return SANE_STATUS_NO_MEM;
+    return m_writer->begin(geometry(first));
+}
+
+SANE_Status PageRead::beginBuffered(const SANE_Parameters& first)
+{
+    // Separate colour frames fill every third byte of a row of all three.
+    const int rowBytes = m_separate ? first.bytes_per_line * 3 : first.bytes_per_line;
+    const int rows = first.lines > 0 ? first.lines + 1 : ImageBuffer::kStripe;
+    if (m_image.allocate(rowBytes, rows))
+        return SANE_STATUS_GOOD;
+    std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, rowBytes, rows);
+    return SANE_STATUS_NO_MEM;
+}
+
+SANE_Status PageRead::nextFrame(const SANE_Parameters& frame)
+{
+    const SANE_Status status = checkFrame(frame, &m_first);
+    if (status == SANE_STATUS_GOOD)
+        m_image.rewind();
+    return status;
+}
+
+SANE_Status PageRead::store(const SANE_Parameters& frame, size_t len)
+{
+    // Over-run guard: data past the announced size is never written.
+    size_t n = len;
+    if (m_expected > 0 && m_total + int64_t(len) > m_expected)
+        n = m_total < m_expected ? size_t(m_expected - m_total) : 0;
+    m_total += int64_t(len);
+
+    if (m_writer)
+        return m_writer->write(m_buffer.get(), n);
+    const int channel = m_separate ? int(frame.format) - int(SANE_FRAME_RED) : 0;
+    if (m_image.store(m_buffer.get(), n, frame.bytes_per_line, m_separate ? 3 : 1, channel))
+        return SANE_STATUS_GOOD;
+    std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, m_image.width(),
+                 m_image.height() + ImageBuffer::kStripe);
+    return SANE_STATUS_NO_MEM;
+}
+
+SANE_Status PageRead::finish()
+{
+    return m_writer ? m_writer->finish() : writeBuffered();
+}
+
+SANE_Status PageRead::writeBuffered()
+{
+    // The rows that arrived, each holding all of a pixel's samples.
+    PageGeometry g = geometry(m_first);
+    g.rgb = m_separate || m_first.format == SANE_FRAME_RGB;
+    g.bytesPerLine = m_image.width();
+    g.lines = m_image.rows();
+    std::unique_ptr<PageWriter> writer = PageWriter::create(m_format, m_file);
+    if (!writer)
+        return SANE_STATUS_NO_MEM;
+    SANE_Status status = writer->begin(g);
+    if (status == SANE_STATUS_GOOD)
+        status = writer->write(m_image.data(), size_t(g.bytesPerLine) * size_t(g.lines));
+    if (status == SANE_STATUS_GOOD)
+        status = writer->finish();
+    return status;
+}

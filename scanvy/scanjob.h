@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <sane/sane.h>
+
+// The state of one SaneScan::Scan call: how its page files are named and
+// numbered, and what has happened so far.
+struct ScanJob {
+    ScanJob(const QString& basePath, const QString& extension, int firstNumber, int minDigits, int pageLimit)
+        : basePath(basePath), extension(extension), firstNumber(firstNumber), fileCounter(firstNumber),
+          minDigits(minDigits), pageLimit(pageLimit)
+    {
+    }
+
+    // basePath + fileCounter (zero-padded to minDigits, never cut) + "." +
+    // extension.
+    QString pagePath() const;
+    // The job's result for the status that ended it: an empty feeder after
+    // at least one announced page is success, unless a page was cut off
+    // half-way by that status.
+    int result(SANE_Status status) const;
+
+    const QString basePath;
+    const QString extension;
+    const int firstNumber;
+    int fileCounter;
+    const int minDigits;
+    const int pageLimit;  // pages to scan; never reached (0 or below) means no limit
+    int resolution = 200; // dpi written into the page files' headers
+    int pages = 0;        // page attempts so far
+    bool pageCut = false; // the last page ended half-way
+};
