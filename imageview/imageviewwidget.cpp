@@ -253,6 +253,7 @@ void ImageViewWidget::SetSelection(int row)
     currentIndex = row;
     insertIndex = row;
     thumbList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::ResetSelection()
@@ -317,6 +318,7 @@ void ImageViewWidget::FirstPage()
     currentIndex = 0;
     thumbList->setCurrentRow(0);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::NextPage()
@@ -327,6 +329,7 @@ void ImageViewWidget::NextPage()
     currentIndex += 1;
     thumbList->setCurrentRow(currentIndex);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::PrevPage()
@@ -337,6 +340,7 @@ void ImageViewWidget::PrevPage()
     currentIndex -= 1;
     thumbList->setCurrentRow(currentIndex);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::LastPage()
@@ -347,6 +351,7 @@ void ImageViewWidget::LastPage()
     currentIndex = RowCount() - 1;
     thumbList->setCurrentRow(currentIndex);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::JumpTo(int row)
@@ -356,6 +361,7 @@ void ImageViewWidget::JumpTo(int row)
     }
     thumbList->setCurrentRow(row);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::OnCurrentRowChanged(int row)
@@ -433,6 +439,7 @@ void ImageViewWidget::Delete()
             ShowLargeImage(currentPath);
         }
         emit sglThumbItemClicked(currentIndex);
+        thumbList->ScrollToCurrent();
     }
     thumbList->blockSignals(false);
 }
@@ -516,6 +523,9 @@ void ImageViewWidget::Rotate(double angle)
     }
     if (!rotatedCurrent.isEmpty()) {
         ShowLargeImage(rotatedCurrent);
+    }
+    if (!thumbList.isNull()) {
+        thumbList->ScrollToCurrent();
     }
 }
 
