@@ -194,6 +194,13 @@ private:
     QString ReadSetting(const QString& group, const QString& key) const;
     void WriteSetting(const QString& group, const QString& key, const QString& value);
 
+    // The image page's actions follow the page list and the scanner while
+    // that page shows; on the settings pages they are all off.
+    bool ImagePageShown() const;
+    bool ScannerUsable() const;
+    void ApplyImagePageRules();
+    void ApplyZoomLimit(int code);
+
     void RebuildPageJumpBox(int count);
     void SelectPageJumpItem(int index);
     bool CheckPageJumpText();
@@ -269,6 +276,8 @@ private:
     bool m_deviceReady = false;
     bool m_onScanPage = false;
     bool m_manualPass = false;
+    bool m_scanButtonsOn = true;
+    int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)
     int m_currentIndex = 0;
     int m_imageCount = 0;
     int m_scanStatus = 0;

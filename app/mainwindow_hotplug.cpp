@@ -54,6 +54,10 @@ void MainWindow::OnSplashWorkerProgress()
 void MainWindow::OnSplashWorkerFinished()
 {
     if (!m_deviceReady) {
+        // No scanner to open: nothing may offer to scan until a hot-plug
+        // rebuild finds one (the page list's context menu reads the flag).
+        GData::ctx().m_scannerReady = false;
+        EnableScanButtons(false);
         m_storeWindowSize = true;
         setEnabled(true);
         emit sglStartupDone(false);

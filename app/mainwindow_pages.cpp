@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "fileutils.h"
+#include "gdata.h"
 #include "imageviewwidget.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
@@ -15,32 +16,71 @@
 #include <QRegularExpression>
 #include <QSignalBlocker>
 
+bool MainWindow::ImagePageShown() const
+{
+    return ui->stackedWidget->currentWidget() == ui->pageImage;
+}
+
+// A scan can start: a device list was obtained, the last look for scanners
+// found one, and its settings panel exists (the scan reads it).
+bool MainWindow::ScannerUsable() const
+{
+    return m_deviceReady && GData::ctx().m_scannerReady && m_optionsContainer->m_currentPanel &&
+           !m_scanDir.isEmpty();
+}
+
+// The enable rules for the page list as it is now. On a settings page the
+// same call turns every image-page action off, so that its keys (Up, Del,
+// +, Ctrl+A, F5 ...) reach the settings widgets instead.
+void MainWindow::ApplyImagePageRules()
+{
+    const bool pages = m_imageCount > 0;
+    EnableScanButtons(ScannerUsable());
+    EnableMenu(pages);
+    if (pages) {
+        ApplyZoomLimit(m_zoomLimit);
+    }
+    RefreshPageButtons();
+}
+
 void MainWindow::EnableMenu(bool on)
 {
+    on = on && ImagePageShown();
     const QList<QAction*> actions = {
-        ui->actionScantoPrev,    ui->actionScanToNext,  ui->actionScanReplace, ui->actionSave,
-        ui->actionRotateLeft,    ui->actionRotate180,   ui->actionRotateRight, ui->actionSelectAll,
-        ui->actionSelectReverse, ui->actionDelete,      ui->actionBroom,       ui->actionZoomIn,
-        ui->actionZoomOut,       ui->actionFitToWindow, ui->actionNormalSize,
+        ui->actionSave,      ui->actionRotateLeft,    ui->actionRotate180,   ui->actionRotateRight,
+        ui->actionSelectAll, ui->actionSelectReverse, ui->actionDelete,      ui->actionBroom,
+        ui->actionZoomIn,    ui->actionZoomOut,       ui->actionFitToWindow, ui->actionNormalSize,
     };
     for (QAction* action : actions) {
         action->setEnabled(on);
     }
+    // Scanning around the current page also needs a scanner.
+    const bool scan = on && m_scanButtonsOn;
+    ui->actionScantoPrev->setEnabled(scan);
+    ui->actionScanToNext->setEnabled(scan);
+    ui->actionScanReplace->setEnabled(scan);
 }
 
 void MainWindow::EnableScanButtons(bool on)
 {
+    m_scanButtonsOn = on;
+    on = on && ImagePageShown();
     ui->menuScan->menuAction()->setEnabled(on);
     ui->actionScanToLast->setEnabled(on);
+    const bool aroundPage = on && m_imageCount > 0;
+    ui->actionScantoPrev->setEnabled(aroundPage);
+    ui->actionScanToNext->setEnabled(aroundPage);
+    ui->actionScanReplace->setEnabled(aroundPage);
 }
 
 void MainWindow::EnablePageButton(bool first, bool next, bool jump, bool prev, bool last)
 {
-    ui->actionFirstPage->setEnabled(first);
-    ui->actionNextPage->setEnabled(next);
-    m_pageJump->setEnabled(jump);
-    ui->actionPrevPage->setEnabled(prev);
-    ui->actionLastPage->setEnabled(last);
+    const bool shown = ImagePageShown();
+    ui->actionFirstPage->setEnabled(first && shown);
+    ui->actionNextPage->setEnabled(next && shown);
+    m_pageJump->setEnabled(jump && shown);
+    ui->actionPrevPage->setEnabled(prev && shown);
+    ui->actionLastPage->setEnabled(last && shown);
 }
 
 void MainWindow::RefreshPageButtons()
@@ -156,16 +196,21 @@ void MainWindow::OnThumbItemDeleted(const QList<QString>& remaining, int /*code*
 
 void MainWindow::OnLargeImageCannotZoom(int code)
 {
-    if (code == ImageViewWidget::CannotZoomIn) {
-        ui->actionZoomIn->setEnabled(false);
-        ui->actionZoomOut->setEnabled(true);
-    } else if (code == ImageViewWidget::CannotZoomOut) {
-        ui->actionZoomOut->setEnabled(false);
-        ui->actionZoomIn->setEnabled(true);
-    } else if (code == ImageViewWidget::CanZoomBoth) {
-        ui->actionZoomIn->setEnabled(true);
-        ui->actionZoomOut->setEnabled(true);
+    if (code != ImageViewWidget::CannotZoomIn && code != ImageViewWidget::CannotZoomOut &&
+        code != ImageViewWidget::CanZoomBoth) {
+        return;
     }
+    // Kept for the return to the image page (a resize fits the page again
+    // while a settings page shows).
+    m_zoomLimit = code;
+    ApplyZoomLimit(code);
+}
+
+void MainWindow::ApplyZoomLimit(int code)
+{
+    const bool shown = ImagePageShown();
+    ui->actionZoomIn->setEnabled(shown && code != ImageViewWidget::CannotZoomIn);
+    ui->actionZoomOut->setEnabled(shown && code != ImageViewWidget::CannotZoomOut);
 }
 
 void MainWindow::OnFitToWindow()
@@ -217,8 +262,6 @@ void MainWindow::OnShowImagePage()
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
     ui->pageImage->setFocus();
     ui->toolBar->show();
-    EnableScanButtons(m_deviceReady);
-    ui->actionSave->setEnabled(m_imageCount >= 1);
     ui->menuEdit->menuAction()->setEnabled(true);
     ui->menuImage->menuAction()->setEnabled(true);
     ui->actionImageView->setEnabled(false);
@@ -226,6 +269,9 @@ void MainWindow::OnShowImagePage()
     ui->actionSystemConfig->setEnabled(true);
     ShowStandardTab();
     m_onScanPage = false;
+    // The page list or the scanner may have changed meanwhile (a hot-plug
+    // rebuild, a scanner switch).
+    ApplyImagePageRules();
 }
 
 void MainWindow::ShowStandardTab()
@@ -241,6 +287,7 @@ void MainWindow::OnShowScanSettingPage()
         m_optionsContainer->m_currentPanel->GetParamsEnter();
     }
     ui->stackedWidget->setCurrentWidget(ui->pageScanSetting);
+    ApplyImagePageRules();
     ui->pageScanSetting->setFocus();
     ui->toolBar->hide();
     ui->menuEdit->menuAction()->setEnabled(false);
@@ -259,6 +306,7 @@ void MainWindow::OnShowSystemSettingPage()
         SaveParams();
     }
     ui->stackedWidget->setCurrentWidget(ui->pageSystemSetting);
+    ApplyImagePageRules();
     ui->pageSystemSetting->setFocus();
     ui->toolBar->hide();
     ui->menuEdit->menuAction()->setEnabled(false);

@@ -101,10 +101,15 @@ void MainWindow::ScanImage(int type)
     m_scanStatus = 0;
     m_scanErrorDetail.clear();
     m_scanType = type;
-    // A feeder batch runs until the feeder is empty; only a replacement is
-    // limited, to the one page it replaces.
-    m_pagesToScan = type == ScanReplace ? 1 : 0;
     m_scanDevice = m_optionsContainer->m_currentDevice;
+    // A replacement takes the one page it replaces. The overhead scanner
+    // takes what its panel counts (one page: it would go on scanning in its
+    // delayed mode). A sheet feeder runs until it is empty: its panel counts
+    // the images of one sheet, not a batch (see docs/decisions.md).
+    m_pagesToScan = type == ScanReplace ? 1
+                    : m_scanDevice.startsWith(QLatin1String("zyljn:RV920"))
+                        ? m_optionsContainer->m_currentPanel->GetTotalScanCount()
+                        : 0;
     m_scanBasePath = m_scanDir + QLatin1Char('/') + m_sysConfig.prefix;
     ExecLambda(
         tr("正在进行扫描..."), [this] { ScanWork(); }, [this] { ScanFinished(); }, [this] { ScanAfter(); });

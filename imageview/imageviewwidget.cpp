@@ -254,6 +254,7 @@ void ImageViewWidget::SetSelection(int row)
     currentIndex = row;
     insertIndex = row;
     thumbList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::ResetSelection()
@@ -318,6 +319,7 @@ void ImageViewWidget::FirstPage()
     currentIndex = 0;
     thumbList->setCurrentRow(0);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::NextPage()
@@ -328,6 +330,7 @@ void ImageViewWidget::NextPage()
     currentIndex += 1;
     thumbList->setCurrentRow(currentIndex);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::PrevPage()
@@ -338,6 +341,7 @@ void ImageViewWidget::PrevPage()
     currentIndex -= 1;
     thumbList->setCurrentRow(currentIndex);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::LastPage()
@@ -348,6 +352,7 @@ void ImageViewWidget::LastPage()
     currentIndex = RowCount() - 1;
     thumbList->setCurrentRow(currentIndex);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::JumpTo(int row)
@@ -357,6 +362,7 @@ void ImageViewWidget::JumpTo(int row)
     }
     thumbList->setCurrentRow(row);
     ResetSelection();
+    thumbList->ScrollToCurrent();
 }
 
 void ImageViewWidget::OnCurrentRowChanged(int row)
@@ -434,6 +440,7 @@ void ImageViewWidget::Delete()
             ShowLargeImage(currentPath);
         }
         emit sglThumbItemClicked(currentIndex);
+        thumbList->ScrollToCurrent();
     }
     thumbList->blockSignals(false);
 }
@@ -517,6 +524,9 @@ void ImageViewWidget::Rotate(double angle)
     }
     if (!rotatedCurrent.isEmpty()) {
         ShowLargeImage(rotatedCurrent);
+    }
+    if (!thumbList.isNull()) {
+        thumbList->ScrollToCurrent();
     }
 }
 

@@ -26,10 +26,14 @@ public:
     // Drops number and image, then draws `path` unless it is empty.
     void ResetFilePath(const QString& path);
     void Reset(const QString& path, int index);
+    // Draws the page number in the colour that reads on the row's background,
+    // the selected one or the plain one.
+    void SetSelected(bool selected);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
     Ui::ThumbnailWidget* ui;
+    bool m_selected = false;
 };

@@ -283,7 +283,12 @@ static SANE_Status next_side(sim_handle* h, int* sheet, char* side)
 {
     int single = h->batch_sheets >= 1;
     if (!sim_is_feeder_source(sim_opt_str(&h->dev, O_SOURCE, ""))) {
-        if (single)
+        /* The overhead scanner with its delayed scan on goes on scanning, one
+         * page per interval (not waited for here), while pages are laid under
+         * its head: up to `sheets` pages in one batch. */
+        int timed = h->dev.model->family == SIM_FAM_JN && sim_opt_word(&h->dev, O_TIME_SCAN, 0) &&
+                    h->batch_sheets < g.ctl.sheets;
+        if (single && !timed)
             return SANE_STATUS_NO_DOCS; /* one page per flatbed / overhead batch */
         *sheet = ++h->flat_count;
         *side = 'A';

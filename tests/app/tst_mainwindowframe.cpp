@@ -606,22 +606,32 @@ void TestMainWindowFrame::showPages_data()
     QTest::addColumn<QStringList>("enabled");
     QTest::addColumn<QStringList>("disabled");
 
+    // Two pages, the first current, no scanner. The settings pages leave
+    // every key to their own widgets: no image-page action stays enabled.
+    const QStringList imagePage{
+        "actionSave",    "actionDelete",     "actionSelectAll", "actionSelectReverse", "actionZoomIn",
+        "actionZoomOut", "actionRotateLeft", "actionNextPage",  "actionLastPage",      "actionScanToLast"};
     QTest::newRow("scan settings") << "actionScanConfig"
                                    << "pageScanSetting" << false << false
                                    << QStringList{"actionImageView", "actionSystemConfig"}
-                                   << QStringList{"actionScanConfig", "actionSave"};
+                                   << QStringList{"actionScanConfig"} + imagePage;
     QTest::newRow("system settings") << "actionSystemConfig"
                                      << "pageSystemSetting" << false << false
                                      << QStringList{"actionImageView", "actionScanConfig"}
-                                     << QStringList{"actionSystemConfig", "actionSave"};
+                                     << QStringList{"actionSystemConfig"} + imagePage;
+    // Back, the actions follow the two pages; scanning needs a scanner.
+    const QStringList pageRules{"actionSave",       "actionDelete",   "actionSelectAll", "actionZoomIn",
+                                "actionRotateLeft", "actionNextPage", "actionLastPage"};
+    const QStringList offBack{"actionImageView", "actionFirstPage", "actionPrevPage", "actionScanToLast",
+                              "actionScanToNext"};
     QTest::newRow("back from scan settings")
         << "btnReturnToImageFromScan"
-        << "pageImage" << true << true << QStringList{"actionScanConfig", "actionSystemConfig", "actionSave"}
-        << QStringList{"actionImageView"};
+        << "pageImage" << true << true << QStringList{"actionScanConfig", "actionSystemConfig"} + pageRules
+        << offBack;
     QTest::newRow("back from system settings")
         << "btnReturnToImageFromSys"
-        << "pageImage" << true << true << QStringList{"actionScanConfig", "actionSystemConfig", "actionSave"}
-        << QStringList{"actionImageView"};
+        << "pageImage" << true << true << QStringList{"actionScanConfig", "actionSystemConfig"} + pageRules
+        << offBack;
 }
 
 void TestMainWindowFrame::showPages()
@@ -634,6 +644,10 @@ void TestMainWindowFrame::showPages()
     QFETCH(QStringList, disabled);
     Open(true);
     AddPages(2);
+    // As after a scan that brought the pages.
+    m_window->EnableScanButtons(true);
+    m_window->EnableMenu(true);
+    m_window->RefreshPageButtons();
     if (trigger.startsWith(QLatin1String("btn"))) {
         // Leave the image page first so that the button brings it back.
         Action(trigger.contains(QLatin1String("Scan")) ? "actionScanConfig" : "actionSystemConfig")

@@ -10,10 +10,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // Scan jobs of the main window on the simulated Kx feeder, through the real
@@ -36,17 +39,24 @@ private slots:
     void failedScans();
     void pageFileFormat_data();
     void pageFileFormat();
+    void pageLimitPerFamily_data();
+    void pageLimitPerFamily();
 
 private:
     bool Scan(const char* action, int jobs = 1);
     QString Marker(const QString& file) const;
     QStringList Numbers() const;
+    bool StartWith(const QString& scenario);
 
     QScopedPointer<WindowFixture> m_fx;
 };
 
 void TestScanWorkflow::init()
 {
+    // This one starts the window itself, on other scanners.
+    if (QByteArray(QTest::currentTestFunction()) == "pageLimitPerFamily") {
+        return;
+    }
     WindowFixture::WriteScenario(QStringLiteral("sheets=3\nsource=Adf-front"));
     m_fx.reset(new WindowFixture);
     QVERIFY(m_fx->Start());
@@ -59,6 +69,14 @@ void TestScanWorkflow::init()
 void TestScanWorkflow::cleanup()
 {
     m_fx.reset();
+    WindowFixture::WriteScenario(QString());
+}
+
+bool TestScanWorkflow::StartWith(const QString& scenario)
+{
+    WindowFixture::WriteScenario(scenario);
+    m_fx.reset(new WindowFixture);
+    return m_fx->Start();
 }
 
 bool TestScanWorkflow::Scan(const char* action, int jobs)
@@ -333,6 +351,64 @@ void TestScanWorkflow::pageFileFormat()
     for (const QString& file : files) {
         QCOMPARE(QFileInfo(file).suffix(), suffix);
         QVERIFY2(!QImage(file).isNull(), qPrintable(file));
+    }
+}
+
+// The page limit of a job: the overhead scanner takes one page per job even
+// while it would deliver more; the sheet feeders take the whole feeder.
+void TestScanWorkflow::pageLimitPerFamily_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("pagesPerJob");
+
+    QTest::newRow("RV920, delayed scan") << "devices=zyljn:RV920\npackages=none\nsheets=3"
+                                         << "" << 1;
+    QTest::newRow("KX-8000 feeder") << "devices=zylkx:KX-8000\nsheets=3"
+                                    << "Adf-front" << 3;
+    QTest::newRow("KX-8000 duplex feeder") << "devices=zylkx:KX-8000\nsheets=3"
+                                           << "Adf-duplex" << 6;
+    QTest::newRow("WY200 feeder") << "devices=zylwy:WY200\nsheets=3"
+                                  << "Adf-front" << 3;
+}
+
+void TestScanWorkflow::pageLimitPerFamily()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, source);
+    QFETCH(int, pagesPerJob);
+
+    QVERIFY(StartWith(scenario));
+    QVERIFY(m_fx->Panel());
+    if (source.isEmpty()) {
+        // The overhead scanner in its delayed mode goes on scanning: the
+        // simulator really has more than one page for a job.
+        m_fx->Child<QCheckBox>("cbTimeScan")->setChecked(true);
+        SaneScan* sane = m_fx->Session();
+        QTemporaryDir dir;
+        QCOMPARE(sane->OpenDevice(m_fx->Container()->m_currentDevice), 0);
+        QVERIFY(sane->SetOption(QStringLiteral("time-scan"), QStringLiteral("yes")));
+        {
+            const QSignalBlocker quiet(sane); // not for the window's page list
+            QCOMPARE(sane->Scan(dir.path() + QStringLiteral("/p"), QStringLiteral("jpg"), 1, 4, 0), 0);
+        }
+        sane->CloseDevice();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+        WindowFixture::WriteScenario(scenario + QStringLiteral("\nload=again"));
+    } else {
+        // Every family's panel exists; only the shown one counts.
+        auto* panel = dynamic_cast<QWidget*>(m_fx->Panel());
+        panel->findChild<QSpinBox*>(QStringLiteral("sbResolution"))->setValue(75);
+        auto* sources = panel->findChild<QComboBox*>(QStringLiteral("cmSource"));
+        sources->setCurrentIndex(sources->findData(source));
+        QCOMPARE(m_fx->Panel()->GetSource(), source);
+    }
+    QVERIFY(Scan("actionScanToLast"));
+    QCOMPARE(m_fx->window->PageFiles().size(), pagesPerJob);
+    QVERIFY(m_fx->answerer.texts.isEmpty());
+    if (source.isEmpty()) {
+        QVERIFY(Scan("actionScanToLast"));
+        QCOMPARE(m_fx->window->PageFiles().size(), 2 * pagesPerJob);
     }
 }
 

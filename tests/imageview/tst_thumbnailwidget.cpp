@@ -1,12 +1,73 @@
+#include "imageviewwidget.h"
 #include "pagefiles.h"
+#include "thumblistwidget.h"
 #include "thumbnailwidget.h"
+#include "workspace.h"
 
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
+
+#include <cmath>
+
+namespace {
+// Relative luminance of an sRGB colour (WCAG 2).
+double Luminance(QRgb rgb)
+{
+    const auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(rgb)) + 0.7152 * linear(qGreen(rgb)) + 0.0722 * linear(qBlue(rgb));
+}
+
+double Contrast(QRgb a, QRgb b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The contrast of the page number of `row` as painted in `shot` (the whole
+// list): the background is the commonest colour of the number's box, the
+// number's colour the pixel that stands out most from it.
+double NumberContrast(const Workspace& ws, const QImage& shot, int row, QString* detail)
+{
+    QLabel* number = ws.Thumb(row)->findChild<QLabel*>(QStringLiteral("lblIndex"));
+    const QRect box(number->mapTo(ws.list, QPoint(0, 0)), number->size());
+    QHash<QRgb, int> counts;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            counts[shot.pixel(x, y) | 0xff000000u] += 1;
+        }
+    }
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    double best = 1.0;
+    QRgb ink = background;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        const double ratio = Contrast(it.key(), background);
+        if (ratio > best) {
+            best = ratio;
+            ink = it.key();
+        }
+    }
+    *detail = QStringLiteral("number %1 on %2: %3:1")
+                  .arg(QColor(ink).name(), QColor(background).name())
+                  .arg(best, 0, 'f', 2);
+    return best;
+}
+} // namespace
 
 class TestThumbnailWidget : public QObject {
     Q_OBJECT
@@ -22,6 +83,8 @@ private slots:
     void fileIndex();
     void reset_data();
     void reset();
+    void pageNumberContrast_data();
+    void pageNumberContrast();
 
 private:
     QLabel* Label(ThumbnailWidget& widget, const char* name);
@@ -185,6 +248,63 @@ void TestThumbnailWidget::reset()
     }
     QCOMPARE(pixmap.size(), QSize(50, 100));
     QVERIFY(PageFiles::Near(PageFiles::CenterColor(pixmap.toImage()), Qt::blue));
+}
+
+void TestThumbnailWidget::pageNumberContrast_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("selected");
+
+    // Four pages; steps: "sel R" makes row R the only selected one, "all"
+    // selects every row, "reverse" inverts the selection, "rep R" replaces
+    // the page of row R (current) with a new file.
+    QTest::newRow("unselected") << "sel 1" << 0 << false;
+    QTest::newRow("selected") << "sel 1" << 1 << true;
+    QTest::newRow("selected together with all others") << "sel 1; all" << 3 << true;
+    QTest::newRow("selected, then another one") << "sel 2; sel 0" << 2 << false;
+    QTest::newRow("selection inverted") << "sel 2; reverse" << 2 << false;
+    QTest::newRow("inverted into the selection") << "sel 2; reverse" << 3 << true;
+    QTest::newRow("selected page replaced") << "sel 1; rep 1" << 1 << true;
+}
+
+// The page number must stay readable (WCAG contrast at least 4.5:1) on the
+// item as the list paints it, selected or not.
+void TestThumbnailWidget::pageNumberContrast()
+{
+    QFETCH(QString, steps);
+    QFETCH(int, row);
+    QFETCH(bool, selected);
+
+    Workspace ws;
+    for (int i = 0; i < 4; ++i) {
+        ws.view->AddImage(PageFiles::Write(m_dir.path(), QStringLiteral("n%1.png").arg(i), QSize(120, 160),
+                                           PageFiles::ColorFor(i)));
+    }
+    ws.view->RefreshInfos();
+    for (const QString& step : steps.split(QStringLiteral("; "))) {
+        const QStringList parts = step.split(QLatin1Char(' '));
+        if (parts.at(0) == QLatin1String("sel")) {
+            ws.view->SetSelection(parts.at(1).toInt());
+        } else if (parts.at(0) == QLatin1String("all")) {
+            ws.view->SelectAll();
+        } else if (parts.at(0) == QLatin1String("reverse")) {
+            ws.view->SelectReverse();
+        } else if (parts.at(0) == QLatin1String("rep")) {
+            const int at = parts.at(1).toInt();
+            ws.view->ReplaceImage(at, PageFiles::Write(m_dir.path(), QStringLiteral("r%1.png").arg(at),
+                                                       QSize(160, 120), PageFiles::ColorFor(7)));
+        }
+    }
+    QCOMPARE(ws.list->item(row)->isSelected(), selected);
+    QVERIFY(!ws.Thumb(row)->findChild<QLabel*>(QStringLiteral("lblIndex"))->text().isEmpty());
+    ws.list->scrollToItem(ws.list->item(row));
+    QTest::qWait(1);
+
+    const QImage shot = ws.list->grab().toImage();
+    QString detail;
+    const double ratio = NumberContrast(ws, shot, row, &detail);
+    QVERIFY2(ratio >= 4.5, qPrintable(detail));
 }
 
 QTEST_MAIN(TestThumbnailWidget)
