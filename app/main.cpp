@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "splashdialog.h"
 #include "startupguard.h"
+#include "terminationwatcher.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -64,6 +65,9 @@ int main(int argc, char* argv[])
     QApplication::setStyle(new CancelButtonRectStyle);
 
     auto* mainWindow = new MainWindow;
+    // Logout and shutdown end the program at once, without the exit
+    // question; the session's pages are offered back at the next start.
+    TerminationWatcher termination([mainWindow](int) { mainWindow->EndAtOnce(); });
     auto* splash = new SplashDialog(mainWindow, QStringLiteral("0"), nullptr);
     QObject::connect(splash, &SplashDialog::sglSplashFinished, mainWindow, [splash, mainWindow] {
         splash->close();
