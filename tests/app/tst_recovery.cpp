@@ -329,6 +329,7 @@ void TestRecovery::endings_data()
     QTest::newRow("closed, exit confirmed") << "close" << false;
     QTest::newRow("saved") << "save" << false;
     QTest::newRow("清除全部") << "broom" << false;
+    QTest::newRow("every page deleted") << "delete all" << false;
 }
 
 // How a session ends decides whether its pages are offered back.
@@ -353,6 +354,10 @@ void TestRecovery::endings()
         QCOMPARE(m_fx->window->PageFiles().isEmpty(), ending == QLatin1String("save"));
     } else if (ending == QLatin1String("broom")) {
         m_fx->Child<QAction>("actionBroom")->trigger();
+    } else if (ending == QLatin1String("delete all")) {
+        m_fx->Child<QAction>("actionSelectAll")->trigger();
+        m_fx->Child<QAction>("actionDelete")->trigger();
+        QCOMPARE(m_fx->window->PageFiles(), QList<QString>());
     }
     m_fx->answerer.texts.clear();
     RestartWithoutScanner();
