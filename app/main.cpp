@@ -50,6 +50,12 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
+#ifndef QT_NO_SESSIONMANAGER
+    // At logout the session manager must not close the window the usual way:
+    // that would ask the exit question and hold up the logout. The pages are
+    // kept by the session's journal and offered at the next start.
+    QGuiApplication::setFallbackSessionManagementEnabled(false);
+#endif
 
     if (StartupGuard::IsSudoRefused(geteuid(), getenv("SUDO_UID") != nullptr)) {
         RefuseStart(QObject::tr("不能通过sudo方式运行泽科维扫描软件"));
