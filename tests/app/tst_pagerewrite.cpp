@@ -53,7 +53,7 @@ void TestPageRewrite::killedWhileTurning_data()
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<int>("writes"); // writes into the folder before the kill
     for (const char* suffix : {"jpg", "tiff"}) {
-        for (int writes : {1, 5, 20}) {
+        for (int writes : {1, 12}) {
             QTest::addRow("%s, after %d writes", suffix, writes) << QString::fromLatin1(suffix) << writes;
         }
     }
@@ -80,7 +80,7 @@ void TestPageRewrite::killedWhileTurning()
         QVERIFY(QFile::copy(page, model));
         ImageProc proc;
         states << Hash(model);
-        for (int i = 0; i < 40; ++i) {
+        for (int i = 0; i < 30; ++i) {
             QVERIFY(proc.SaveAs(model, model, 90.0, true));
             states << Hash(model);
         }
