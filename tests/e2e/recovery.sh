@@ -96,14 +96,19 @@ visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 
 # Starts the program in its own PID namespace; waits for the main window.
 start() {
-  # A varying number of short-lived processes first, so that the program's
-  # process id differs from the one of the copy that was killed.
-  for _ in $(seq 0 $((RANDOM % 3))); do /bin/true; done
-  unshare --pid --fork --mount-proc --kill-child "$exe" >>"$root/$CASE/scanvy.log" 2>&1 &
+  # Inside the namespace a varying number of short-lived processes come
+  # first, so that the program's process id differs from the one of the
+  # copy that was killed (a lock that trusts process ids must not mistake
+  # the new copy for the old one).
+  unshare --pid --fork --mount-proc --kill-child sh -c \
+    'i=0; while [ $i -lt "$1" ]; do /bin/true; i=$((i + 1)); done; "$2" & wait $!' \
+    sh $((RANDOM % 20 + 1)) "$exe" >>"$root/$CASE/scanvy.log" 2>&1 &
   UPID=$!
   PID=""; MAIN=""
+  local shell=""
   for _ in $(seq 1 200); do
-    [ -z "$PID" ] && PID=$(pgrep -P "$UPID" | head -1)
+    [ -z "$shell" ] && shell=$(pgrep -P "$UPID" | head -1)
+    [ -z "$PID" ] && [ -n "$shell" ] && PID=$(pgrep -x -P "$shell" scanvy | head -1)
     kill -0 "$UPID" 2>/dev/null || fail "the program ended during start-up"
     local main="" w width
     for w in $(xdotool search --onlyvisible --name '^泽科维扫描软件$' 2>/dev/null); do
@@ -245,7 +250,7 @@ only_own_files() {
     grep -vE '^home/\.cache/fontconfig/')
   local beside
   beside=$(echo "$stray" | grep -E '^home/out/\.r[0-9]+\.part-')
-  [ -n "$beside" ] && note "writer's temporary file left beside a target: $beside"
+  [ -n "$beside" ] && note "writers' temporary files left beside a target: $(echo $beside)"
   stray=$(echo "$stray" | grep -vE '^home/out/\.r[0-9]+\.part-' | grep -v '^$')
   [ -z "$stray" ] || fail "files outside the private folder and the targets: $stray"
 }
