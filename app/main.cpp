@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTranslator>
 
 #include <cstdlib>
@@ -73,7 +74,11 @@ int main(int argc, char* argv[])
     auto* mainWindow = new MainWindow;
     // Logout and shutdown end the program at once, without the exit
     // question; the session's pages are offered back at the next start.
-    TerminationWatcher termination([mainWindow](int) { mainWindow->EndAtOnce(); });
+    TerminationWatcher termination([window = QPointer<MainWindow>(mainWindow)](int) {
+        if (window) { // gone once the window has been closed
+            window->EndAtOnce();
+        }
+    });
     auto* splash = new SplashDialog(mainWindow, QStringLiteral("0"), nullptr);
     QObject::connect(splash, &SplashDialog::sglSplashFinished, mainWindow, [splash, mainWindow] {
         splash->close();
