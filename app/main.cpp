@@ -4,9 +4,11 @@
 #include "mainwindow.h"
 #include "splashdialog.h"
 #include "startupguard.h"
+#include "terminationwatcher.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTranslator>
 
 #include <cstdlib>
@@ -49,6 +51,12 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
+#ifndef QT_NO_SESSIONMANAGER
+    // At logout the session manager must not close the window the usual way:
+    // that would ask the exit question and hold up the logout. The pages are
+    // kept by the session's journal and offered at the next start.
+    QGuiApplication::setFallbackSessionManagementEnabled(false);
+#endif
 
     if (StartupGuard::IsSudoRefused(geteuid(), getenv("SUDO_UID") != nullptr)) {
         RefuseStart(QObject::tr("不能通过sudo方式运行泽科维扫描软件"));
@@ -69,6 +77,13 @@ int main(int argc, char* argv[])
     QApplication::setStyle(new CancelButtonRectStyle);
 
     auto* mainWindow = new MainWindow;
+    // Logout and shutdown end the program at once, without the exit
+    // question; the session's pages are offered back at the next start.
+    TerminationWatcher termination([window = QPointer<MainWindow>(mainWindow)](int) {
+        if (window) { // gone once the window has been closed
+            window->EndAtOnce();
+        }
+    });
     auto* splash = new SplashDialog(mainWindow, QStringLiteral("0"), nullptr);
     QObject::connect(splash, &SplashDialog::sglSplashFinished, mainWindow, [splash, mainWindow] {
         splash->close();

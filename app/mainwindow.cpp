@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "aboutdialog.h"
+#include "blockedclosefilter.h"
 #include "configsetting.h"
 #include "execcmd.h"
 #include "fileutils.h"
@@ -10,6 +11,8 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
+#include "sessionjournal.h"
+#include "sessionlock.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
@@ -25,6 +28,7 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <QTranslator>
 
 namespace {
@@ -63,11 +67,13 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     }
     m_sysConfig.settings = new ConfigSetting(ConfigFilePath());
 
-    // Only a folder of our own is used (and emptied); see WorkDir.
+    // Only a folder of our own is used (and emptied); see WorkDir. It is
+    // emptied unless it holds the pages of a session that did not end
+    // normally: those are offered back once the window shows.
     m_workDir = workDir.isEmpty() ? DefaultWorkDir() : WorkDir::ChooseFor(workDir);
     if (!m_workDir.isEmpty()) {
         m_scanDir = m_workDir + QLatin1String("/scanimages");
-        ClearDirectory(m_workDir);
+        PrepareSession();
     }
     m_quit = [](int status) { QCoreApplication::exit(status); };
     m_imageProc = new ImageProc;
@@ -104,6 +110,20 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     ConnectActions();
     ConnectSystemPage();
     ConnectJobActions();
+
+    // A cancel that falls between two pages does not stop the scanner's
+    // batch; it is repeated until the job has ended.
+    m_cancelRepeat = new QTimer(this);
+    m_cancelRepeat->setInterval(150);
+    connect(m_cancelRepeat, &QTimer::timeout, this, [this] {
+        if (m_scanning && m_stopRequested) {
+            CancelRunningScan();
+        } else {
+            m_cancelRepeat->stop();
+        }
+    });
+    // The window manager's close button while the overlay blocks the window.
+    m_closeFilter.reset(new BlockedCloseFilter(this, [this] { return StopJobOnClose(); }));
 }
 
 MainWindow::~MainWindow()
@@ -223,6 +243,13 @@ void MainWindow::ConnectActions()
     connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::OnThumbItemDeleted);
     connect(m_optionsContainer, &OptionsContainerWidget::sglBeforeChangeDevice, this,
             &MainWindow::OnBeforeChangeDevice);
+    // Every change of the page list, and of the current page, goes to the
+    // session's journal (after the handlers above have updated the list).
+    for (QAction* rotate : {ui->actionRotateLeft, ui->actionRotate180, ui->actionRotateRight}) {
+        connect(rotate, &QAction::triggered, this, &MainWindow::RecordSession);
+    }
+    connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::RecordSession);
+    connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::RecordSession);
     connect(this, &MainWindow::sglUpdateMaskerMessage, this, [this](const QString& text) {
         if (m_masker) {
             m_masker->SetMsg(text);
@@ -244,9 +271,11 @@ void MainWindow::ShowImageCount()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_scanning) {
-        m_saneScan->CancelScan();
-        m_saneScan->CloseDevice();
+    // Not while a job runs: a scan is stopped instead, other jobs finish.
+    // The window stays; closing it again asks as usual.
+    if (StopJobOnClose()) {
+        event->ignore();
+        return;
     }
     SaveParams();
     if (m_imageCount > 0) {
@@ -261,7 +290,19 @@ void MainWindow::closeEvent(QCloseEvent* event)
         }
     }
     StopScannerServices();
+    EndSessionCleanly();
     event->accept();
+}
+
+bool MainWindow::StopJobOnClose()
+{
+    if (!m_jobActive && !m_scanning) {
+        return false;
+    }
+    if (m_scanning) {
+        StopScan();
+    }
+    return true;
 }
 
 void MainWindow::StopScannerServices()
@@ -281,6 +322,10 @@ void MainWindow::showEvent(QShowEvent* event)
 {
     setAttribute(Qt::WA_Mapped);
     QMainWindow::showEvent(event);
+    if (m_recoveryPending) {
+        // Asked once the window is on screen, after the start-up.
+        QTimer::singleShot(0, this, &MainWindow::OfferRecovery);
+    }
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)

@@ -9,15 +9,22 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QMutex>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
+class BlockedCloseFilter;
 class ImageProc;
 class ImageViewWidget;
 class QThread;
+class QTimer;
+class SessionJournal;
+class SessionLock;
 class Worker;
 class OptionsContainerWidget;
 class ParentScannerOptions;
@@ -89,6 +96,31 @@ public:
 
     // Rebuilds the device list after a hot-plug notice.
     void StartUsbDetect(int event);
+
+    // "停止扫描": cancels the running scan. The pages completed so far stay,
+    // the page being read is dropped, no error is reported.
+    void StopScan();
+    // A background job (scan, save, device change) is running.
+    bool JobRunning() const { return m_jobActive; }
+
+    // The program is about to end without any question (SIGTERM, SIGHUP):
+    // stop a running scan and leave the session's journal complete, so that
+    // the next start offers the pages back.
+    void EndAtOnce();
+    // Pages of a session that did not end normally, waiting for the question
+    // that offers them back (asked once the window shows).
+    int PendingRecoveryCount() const { return m_recoveryPending ? int(m_recoveryPages.size()) : 0; }
+
+    // A stored file-name prefix the program can use: no folder separators,
+    // no "..", no control characters, and short enough that every file
+    // name made from it (counter, extension, temporary suffixes) fits the
+    // 255 bytes of a file name.
+    static bool IsUsablePrefix(const QString& prefix);
+    static bool PrefixFitsFileName(const QString& prefix);
+    // The counter stays below this limit (and at least 1).
+    static constexpr int kCounterLimit = 20000000;
+    // The counter a stored "ScanCount" text gives, kept in its range.
+    static int StoredCounter(const QString& text);
 
     // How the start-up ends the application (default: the event loop's exit).
     void SetQuitHandler(std::function<void(int)> quit) { m_quit = std::move(quit); }
@@ -210,14 +242,16 @@ private:
     void StopScannerServices();
 
     // Background jobs: work runs on a new thread, finished and after are
-    // queued back to this thread in that order.
-    void ExecLambda(const QString& message, std::function<void()> work, std::function<void()> finished,
-                    std::function<void()> after);
+    // queued back to this thread in that order. Refused (false) while another
+    // job runs. A stoppable job's overlay offers "停止扫描".
+    bool ExecLambda(const QString& message, std::function<void()> work, std::function<void()> finished,
+                    std::function<void()> after, bool stoppable = false);
     void StopJobThread();
     void HideMasker();
     void ConnectJobActions();
 
     void ScanWork();
+    void CancelRunningScan();
     void ScanFinished();
     void ScanAfter();
     void ScanAllImageDone();
@@ -242,6 +276,15 @@ private:
     void UsbDetectFinished();
     void StartupOpenFirstDevice();
     void StartupOpenFinished();
+
+    // The session's pages on disk: lock, journal and recovery.
+    void PrepareSession();
+    void RecordSession();
+    void OfferRecovery();
+    void RestorePages();
+    void EndSessionCleanly();
+    bool StopJobOnClose();
+    QString TempFolderProblem() const;
 
     static bool IsAllowedPrefixChar(uint codePoint);
     static bool IsValidPrefix(const QString& prefix);
@@ -314,4 +357,21 @@ private:
     bool m_askingParams = false;
     bool m_jobActive = false;
     std::function<void(int)> m_quit;
+
+    // Stopping a scan: the request, the device state the cancel may act on
+    // (guarded, so a cancel never meets a device being closed), and the
+    // repeat that catches a cancel falling between two pages.
+    std::atomic<bool> m_stopRequested{false};
+    QMutex m_cancelMutex;
+    bool m_scanDeviceOpen = false;
+    QTimer* m_cancelRepeat = nullptr;
+    int m_scanFirstNumber = 1;
+
+    std::unique_ptr<SessionLock> m_sessionLock;
+    std::unique_ptr<SessionJournal> m_journal;
+    bool m_recoveryPending = false;
+    QList<QString> m_recoveryPages;
+    int m_recoveryCurrent = 0;
+    int m_recoveryScanNumber = 1;
+    std::unique_ptr<BlockedCloseFilter> m_closeFilter;
 };

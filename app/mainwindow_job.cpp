@@ -2,21 +2,30 @@
 // its Worker, and the two completion steps queued back to this thread.
 #include "mainwindow.h"
 
+#include "applog.h"
 #include "maskerdialog.h"
 #include "worker.h"
 
 #include <QThread>
 
-void MainWindow::ExecLambda(const QString& message, std::function<void()> work,
-                            std::function<void()> finished, std::function<void()> after)
+bool MainWindow::ExecLambda(const QString& message, std::function<void()> work,
+                            std::function<void()> finished, std::function<void()> after, bool stoppable)
 {
+    // One job at a time: a second one would share the scanner session and
+    // the page list with the first.
+    if (m_jobActive) {
+        qCWarning(lcApp) << "job refused while another runs:" << message;
+        return false;
+    }
     if (m_masker) {
         m_masker->SetMsg(message);
     } else {
         m_masker = new MaskerDialog(message, this);
         m_masker->setWindowTitle(tr("正在进行处理"));
         m_masker->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_masker.data(), &MaskerDialog::sglStopRequested, this, &MainWindow::StopScan);
     }
+    m_masker->SetStoppable(stoppable);
 
     m_jobActive = true;
     auto* thread = new QThread;
@@ -56,6 +65,7 @@ void MainWindow::ExecLambda(const QString& message, std::function<void()> work,
     m_masker->open();
     MoveMaskerToCenter();
     thread->start(QThread::InheritPriority);
+    return true;
 }
 
 void MainWindow::StopJobThread()

@@ -5,6 +5,7 @@
 #include "gdata.h"
 #include "imageviewwidget.h"
 #include "optionscontainerwidget.h"
+#include "pagefile.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
 #include "thumblistwidget.h"
@@ -13,8 +14,17 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
+#include <QMutexLocker>
 #include <QSignalBlocker>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstdlib>
+#include <sane/sane.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 bool IsTiffMode(const QString& mode)
@@ -91,7 +101,7 @@ void MainWindow::OnThumbItemRightMenuClicked(int /*index*/, int code)
 
 void MainWindow::ScanImage(int type)
 {
-    if (m_scanning || m_scanDir.isEmpty() || !m_optionsContainer->m_currentPanel) {
+    if (m_scanning || m_jobActive || m_scanDir.isEmpty() || !m_optionsContainer->m_currentPanel) {
         return;
     }
     ui->lwImgThumbnail->blockSignals(true);
@@ -111,8 +121,34 @@ void MainWindow::ScanImage(int type)
                         ? m_optionsContainer->m_currentPanel->GetTotalScanCount()
                         : 0;
     m_scanBasePath = m_scanDir + QLatin1Char('/') + m_sysConfig.prefix;
+    m_stopRequested = false;
+    m_scanFirstNumber = m_scanNumber;
+    // The journal knows where this job's pages go before the first arrives.
+    RecordSession();
     ExecLambda(
-        tr("正在进行扫描..."), [this] { ScanWork(); }, [this] { ScanFinished(); }, [this] { ScanAfter(); });
+        tr("正在进行扫描..."), [this] { ScanWork(); }, [this] { ScanFinished(); }, [this] { ScanAfter(); },
+        true);
+}
+
+void MainWindow::StopScan()
+{
+    if (!m_scanning || m_stopRequested) {
+        return;
+    }
+    m_stopRequested = true;
+    emit sglUpdateMaskerMessage(tr("正在停止扫描..."));
+    CancelRunningScan();
+    m_cancelRepeat->start();
+}
+
+void MainWindow::CancelRunningScan()
+{
+    // Only while the job's device is open: a cancel must never meet a handle
+    // that the job thread is closing.
+    QMutexLocker locker(&m_cancelMutex);
+    if (m_scanDeviceOpen) {
+        m_saneScan->CancelScan();
+    }
 }
 
 void MainWindow::ScanWork()
@@ -121,8 +157,17 @@ void MainWindow::ScanWork()
     m_scanFormat = IsTiffMode(panel->GetMode()) ? QStringLiteral("tiff") : QStringLiteral("jpg");
     m_scanStatus = m_saneScan->OpenDevice(m_scanDevice);
     if (m_scanStatus == 0) {
-        if (!SetScanOptions()) {
+        {
+            QMutexLocker locker(&m_cancelMutex);
+            m_scanDeviceOpen = true;
+        }
+        // A stop that came before the scanner started needs no cancel.
+        if (m_stopRequested) {
+            m_scanStatus = SANE_STATUS_CANCELLED;
+        } else if (!SetScanOptions()) {
             m_scanStatus = 4;
+        } else if (m_stopRequested) {
+            m_scanStatus = SANE_STATUS_CANCELLED;
         } else {
             m_scanStatus =
                 m_saneScan->Scan(m_scanBasePath, m_scanFormat, m_scanNumber, m_minDigits, m_pagesToScan);
@@ -133,12 +178,15 @@ void MainWindow::ScanWork()
             }
         }
     }
+    QMutexLocker locker(&m_cancelMutex);
+    m_scanDeviceOpen = false;
     m_saneScan->CloseDevice();
 }
 
 void MainWindow::ScanFinished()
 {
     StopJobThread();
+    m_cancelRepeat->stop();
     ScanAllImageDone();
     if (!m_pageFiles.isEmpty()) {
         RebuildPageJumpAfterScan();
@@ -149,6 +197,7 @@ void MainWindow::ScanFinished()
         ui->actionPassManual->setChecked(false);
     }
     m_scanning = false;
+    RecordSession();
     HideMasker();
 }
 
@@ -161,9 +210,21 @@ void MainWindow::RebuildPageJumpAfterScan()
 
 void MainWindow::ScanAfter()
 {
-    if (m_scanStatus != 0) {
-        QMessageBox::critical(this, tr("错误"), GetSaneStatus(m_scanStatus));
-    } else if (m_saveAfterScan) {
+    // A scan the user stopped ends quietly, and its pages are left for the
+    // user to look at rather than saved at once.
+    const bool stopped = m_stopRequested;
+    const bool quietEnd =
+        stopped && (m_scanStatus == SANE_STATUS_CANCELLED || m_scanStatus == SANE_STATUS_NO_DOCS);
+    if (m_scanStatus != 0 && !quietEnd) {
+        QString text = GetSaneStatus(m_scanStatus);
+        if (m_scanStatus == SANE_STATUS_ACCESS_DENIED || m_scanStatus == SANE_STATUS_NO_MEM) {
+            const QString problem = TempFolderProblem();
+            if (!problem.isEmpty()) {
+                text += QStringLiteral("\r\n") + problem;
+            }
+        }
+        QMessageBox::critical(this, tr("错误"), text);
+    } else if (m_scanStatus == 0 && m_saveAfterScan && !stopped) {
         SaveAfterScan();
     }
     if (m_usbPending) {
@@ -175,6 +236,13 @@ void MainWindow::ScanAfter()
 void MainWindow::OnScanOneImageDone(QString file)
 {
     m_scanNumber += 1;
+    // A page cut off by the user's stop is dropped. A replacement that did
+    // not complete leaves the page it was to replace in place.
+    if (!IsPageComplete(file) && (m_stopRequested || m_scanType == ScanReplace)) {
+        QFile::remove(PartialPagePath(file));
+        RecordSession();
+        return;
+    }
     if (m_scanType == ScanReplace) {
         m_pagesThisRun += 1;
         m_imageView->ReplaceImage(m_currentIndex, file);
@@ -194,6 +262,12 @@ void MainWindow::OnScanOneImageDone(QString file)
         m_insertIndex += 1;
     }
     ShowImageCount();
+    RecordSession();
+    if (m_stopRequested) {
+        // A page the scanner finished while the stop was on its way.
+        CancelRunningScan();
+        return;
+    }
     emit sglUpdateMaskerMessage(
         tr("正在进行扫描...%1当前第%2张图像").arg(QStringLiteral("\r\n")).arg(m_pagesThisRun));
 }
@@ -303,4 +377,34 @@ void MainWindow::GetResAndBryMap(const QString& deviceName)
             m_saneScan->SetOption(option, value);
         }
     }
+}
+
+QString MainWindow::TempFolderProblem() const
+{
+    // Page files go to the scan folder of the private temporary folder; tell
+    // the user when that folder is what stopped the scan.
+    const QString folder = m_scanDir;
+    const QString full = tr("临时文件夹空间已满：%1").arg(folder);
+    const QString unwritable = tr("临时文件夹无法写入：%1").arg(folder);
+    QByteArray probe = QFile::encodeName(folder + QStringLiteral("/.space-probe-XXXXXX"));
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        return errno == ENOSPC || errno == EDQUOT ? full : unwritable;
+    }
+    // Room for a file name is not room for a page.
+    const QByteArray block(64 * 1024, '\0');
+    const ssize_t written = ::write(fd, block.constData(), size_t(block.size()));
+    const int writeError = errno;
+    ::close(fd);
+    ::unlink(probe.constData());
+    if (written != block.size()) {
+        return writeError == ENOSPC || writeError == EDQUOT ? full : unwritable;
+    }
+    struct statvfs space {};
+    const qint64 kNearlyFull = 16 * 1024 * 1024;
+    if (::statvfs(QFile::encodeName(folder).constData(), &space) == 0 &&
+        qint64(space.f_bavail) * qint64(space.f_frsize) < kNearlyFull) {
+        return full;
+    }
+    return QString();
 }

@@ -9,7 +9,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTranslator>
+
+#include <algorithm>
 
 namespace {
 const QString kScanner = QStringLiteral("Scanner");
@@ -78,7 +81,13 @@ void MainWindow::ConnectSystemPage()
 void MainWindow::ReadSysConfig()
 {
     ReadSavePath();
-    m_sysConfig.prefix = ReadSetting(kScanner, QStringLiteral("Prefix"));
+    // A prefix that could lead a file out of its folder, or that no file
+    // name can hold, is not used: the default (no prefix) takes its place.
+    QString prefix = ReadSetting(kScanner, QStringLiteral("Prefix"));
+    if (!IsUsablePrefix(prefix)) {
+        prefix.clear();
+    }
+    m_sysConfig.prefix = prefix;
     ui->txtSysFileNamePrefix->setText(m_sysConfig.prefix);
     ReadFileFormat();
     ReadScanCount();
@@ -108,14 +117,16 @@ void MainWindow::ReadFileFormat()
     if (text.isEmpty()) {
         WriteSetting(kScanner, QStringLiteral("FileFormat"), QStringLiteral("0"));
     } else {
-        index = text.toInt();
+        bool ok = false;
+        index = text.trimmed().toInt(&ok);
+        // An index the box does not offer would save under an empty
+        // extension while the box shows another format.
+        if (!ok || index < 0 || index >= ui->cmImageFormat->count()) {
+            index = 0;
+        }
     }
-    if (index >= 0 && index < ui->cmImageFormat->count()) {
-        ui->cmImageFormat->setCurrentIndex(index);
-        m_sysConfig.fileFormat = ui->cmImageFormat->currentData().toString();
-    } else {
-        m_sysConfig.fileFormat.clear();
-    }
+    ui->cmImageFormat->setCurrentIndex(index);
+    m_sysConfig.fileFormat = ui->cmImageFormat->currentData().toString();
     m_formatIndex = index;
 }
 
@@ -124,28 +135,47 @@ void MainWindow::ReadScanCount()
     const QString text = ReadSetting(kScanner, QStringLiteral("ScanCount"));
     int counter = 1;
     if (text.isEmpty()) {
-        ui->txtSysScanCount->setText(QStringLiteral("1"));
         WriteSetting(kScanner, QStringLiteral("ScanCount"), QStringLiteral("1"));
     } else {
-        ui->txtSysScanCount->setText(text);
-        counter = text.toInt();
+        counter = StoredCounter(text);
     }
+    ui->txtSysScanCount->setText(QString::number(counter));
     m_sysConfig.scanCount = counter;
     m_counter = counter;
+}
+
+int MainWindow::StoredCounter(const QString& text)
+{
+    // The counter's own range: at least 1 and below 20000000, so that the
+    // numbers of a save can never run past the end of int and turn negative.
+    const QString digits = text.trimmed();
+    bool ok = false;
+    const qlonglong value = digits.toLongLong(&ok);
+    if (!ok) {
+        static const QRegularExpression longNumber(QStringLiteral("^\\+?[0-9]+$"));
+        return longNumber.match(digits).hasMatch() ? kCounterLimit - 1 : 1;
+    }
+    return int(std::clamp<qlonglong>(value, 1, kCounterLimit - 1));
 }
 
 void MainWindow::ReadMinCountSize()
 {
     const QString text = ReadSetting(kScanner, QStringLiteral("ScanMinCountSize"));
+    const int kDefaultDigits = 4;
+    int digits = kDefaultDigits;
     if (text.isEmpty()) {
-        m_sysConfig.minDigits = 4;
-        ui->cbMinCountSize->setCurrentIndex(3);
         WriteSetting(kScanner, QStringLiteral("ScanMinCountSize"), QStringLiteral("4"));
     } else {
-        ui->cbMinCountSize->setCurrentText(text);
-        m_sysConfig.minDigits = text.toInt();
+        bool ok = false;
+        digits = text.trimmed().toInt(&ok);
+        // The box offers 1 to 10 digits; anything else pads wrongly or not at all.
+        if (!ok || digits < 1 || digits > ui->cbMinCountSize->count()) {
+            digits = kDefaultDigits;
+        }
     }
-    m_minDigits = m_sysConfig.minDigits;
+    ui->cbMinCountSize->setCurrentIndex(digits - 1);
+    m_sysConfig.minDigits = digits;
+    m_minDigits = digits;
 }
 
 void MainWindow::ReadLanguageAndSize()
@@ -179,6 +209,30 @@ bool MainWindow::IsAllowedPrefixChar(uint c)
            (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x2EBEF);
 }
 
+bool MainWindow::PrefixFitsFileName(const QString& prefix)
+{
+    // The longest name made from a prefix: a writer's temporary name while a
+    // saved file is incomplete, "." + prefix + counter (up to 10 digits) +
+    // ".part-<pid>-<n>" + ".tiff"; a page file's ".part" name is shorter.
+    const int kNameMax = 255;
+    const int kLongestAddition = 40;
+    return QFile::encodeName(prefix).size() + kLongestAddition <= kNameMax;
+}
+
+bool MainWindow::IsUsablePrefix(const QString& prefix)
+{
+    if (prefix.contains(QLatin1Char('/')) || prefix.contains(QLatin1Char('\\')) ||
+        prefix.contains(QLatin1String(".."))) {
+        return false;
+    }
+    for (const QChar c : prefix) {
+        if (c.category() == QChar::Other_Control) {
+            return false;
+        }
+    }
+    return PrefixFitsFileName(prefix);
+}
+
 bool MainWindow::IsValidPrefix(const QString& prefix)
 {
     const QVector<uint> codePoints = prefix.toUcs4();
@@ -202,6 +256,12 @@ void MainWindow::SaveSysPrefix()
         ui->txtSysFileNamePrefix->setText(m_sysConfig.prefix);
         return;
     }
+    if (!PrefixFitsFileName(text)) {
+        QMessageBox::critical(this, tr("错误"),
+                              tr("文件名前缀过长，加上计数器和扩展名后超出文件名的长度限制(255字节)"));
+        ui->txtSysFileNamePrefix->setText(m_sysConfig.prefix);
+        return;
+    }
     m_sysConfig.prefix = text;
     WriteSetting(kScanner, QStringLiteral("Prefix"), text);
 }
@@ -209,7 +269,7 @@ void MainWindow::SaveSysPrefix()
 void MainWindow::SaveSysScanCount()
 {
     const int value = ui->txtSysScanCount->text().toInt();
-    if (value >= 1 && value < 20000000) {
+    if (value >= 1 && value < kCounterLimit) {
         m_sysConfig.scanCount = value;
         m_counter = value;
         WriteSetting(kScanner, QStringLiteral("ScanCount"), QString::number(value));

@@ -1,7 +1,17 @@
 #include "maskerdialog.h"
 
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+const char kStopButtonStyle[] = "QPushButton { font-size:20px; color:white; background:#B03A2E;"
+                                " border:0px; border-radius:6px; padding:6px 28px; }"
+                                "QPushButton:hover { background:#C0392B; }"
+                                "QPushButton:disabled { background:#7F8C8D; }";
+} // namespace
 
 MaskerDialog::MaskerDialog(const QString& message, QWidget* parent) : QDialog(parent)
 {
@@ -11,12 +21,38 @@ MaskerDialog::MaskerDialog(const QString& message, QWidget* parent) : QDialog(pa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    m_label = new QLabel(message, this);
+    // One grey panel: the message, and below it, during a scan, the stop
+    // button, so no see-through gap opens around the button.
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("frmBusy"));
+    panel->setStyleSheet(QStringLiteral("QFrame#frmBusy { background:gray; }"));
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setSpacing(0);
+    layout->addWidget(panel);
+
+    m_label = new QLabel(message, panel);
     m_label->setObjectName(QStringLiteral("lblMessage"));
     m_label->setStyleSheet(QStringLiteral("font-size:30px;\nbackground:gray;\ncolor:white;"));
     m_label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     m_label->setFixedSize(500, 100);
-    layout->addWidget(m_label);
+    panelLayout->addWidget(m_label);
+
+    m_stopButton = new QPushButton(tr("停止扫描"), panel);
+    m_stopButton->setObjectName(QStringLiteral("btnStopScan"));
+    m_stopButton->setStyleSheet(QLatin1String(kStopButtonStyle));
+    m_stopButton->setCursor(Qt::PointingHandCursor);
+    m_stopButton->setAutoDefault(false);
+    m_stopButton->hide();
+    m_buttonRow = new QWidget(panel);
+    auto* row = new QHBoxLayout(m_buttonRow);
+    row->setContentsMargins(0, 0, 0, 14);
+    row->addStretch();
+    row->addWidget(m_stopButton);
+    row->addStretch();
+    m_buttonRow->hide();
+    panelLayout->addWidget(m_buttonRow);
+    connect(m_stopButton, &QPushButton::clicked, this, &MaskerDialog::RequestStop);
 
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -31,6 +67,35 @@ void MaskerDialog::SetMsg(const QString& message)
 QString MaskerDialog::Msg() const
 {
     return m_label->text();
+}
+
+void MaskerDialog::SetStoppable(bool stoppable)
+{
+    m_stoppable = stoppable;
+    m_stopSent = false;
+    m_stopButton->setEnabled(stoppable);
+    m_stopButton->setVisible(stoppable);
+    m_buttonRow->setVisible(stoppable);
+    adjustSize();
+}
+
+void MaskerDialog::reject()
+{
+    // The overlay stays until its job has ended; closing it early would free
+    // the window under a running job.
+    if (m_stoppable) {
+        RequestStop();
+    }
+}
+
+void MaskerDialog::RequestStop()
+{
+    if (!m_stoppable || m_stopSent) {
+        return;
+    }
+    m_stopSent = true;
+    m_stopButton->setEnabled(false);
+    emit sglStopRequested();
 }
 
 void MaskerDialog::OnMaskerWorkerFinished()

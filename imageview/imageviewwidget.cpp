@@ -3,6 +3,8 @@
 #include "execcmd.h"
 #include "gdata.h"
 #include "imageviewlog.h"
+#include "interruptedpage.h"
+#include "pagefile.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "thumbnailitemdelegate.h"
@@ -373,7 +375,9 @@ void ImageViewWidget::OnCurrentRowChanged(int row)
     currentIndex = row;
     currentItem = thumbList->currentItem();
     currentPath = currentItem != nullptr ? currentItem->data(Qt::UserRole).toString() : QString();
-    if (!currentPath.isEmpty() && QFileInfo::exists(currentPath)) {
+    // Also for a page that cannot be shown: the view must not go on showing
+    // the page that was current before.
+    if (!currentPath.isEmpty()) {
         ShowLargeImage(currentPath);
     }
     emit sglThumbItemClicked(currentIndex);
@@ -436,9 +440,7 @@ void ImageViewWidget::Delete()
         currentIndex = row;
         currentItem = thumbList->item(row);
         currentPath = currentItem->data(Qt::UserRole).toString();
-        if (QFileInfo::exists(currentPath)) {
-            ShowLargeImage(currentPath);
-        }
+        ShowLargeImage(currentPath);
         emit sglThumbItemClicked(currentIndex);
         thumbList->ScrollToCurrent();
     }
@@ -546,16 +548,21 @@ void ImageViewWidget::ShowLargeImage(const QString& path)
         return;
     }
     largeLabel->clear();
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    const QSize size = reader.size();
-    if (size.width() <= 0 || size.height() <= 0) {
-        return;
-    }
-    QImage image = reader.read();
-    if (image.isNull()) {
-        qCWarning(lcImageView) << "ShowLargeImage:" << path << reader.errorString();
-        return;
+    QImage image;
+    if (!path.isEmpty() && !IsPageComplete(path)) {
+        image = InterruptedPage::Picture(InterruptedPage::LargeSize());
+    } else {
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        const QSize size = reader.size();
+        if (size.width() <= 0 || size.height() <= 0) {
+            return;
+        }
+        image = reader.read();
+        if (image.isNull()) {
+            qCWarning(lcImageView) << "ShowLargeImage:" << path << reader.errorString();
+            return;
+        }
     }
     largeLabel->setPixmap(QPixmap::fromImage(std::move(image)));
     zoomMode = ZoomFit;

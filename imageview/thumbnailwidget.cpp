@@ -1,6 +1,9 @@
 #include "thumbnailwidget.h"
 #include "ui_thumbnailwidget.h"
 
+#include "interruptedpage.h"
+#include "pagefile.h"
+
 #include <QImage>
 #include <QImageReader>
 #include <QPixmap>
@@ -34,6 +37,10 @@ void ThumbnailWidget::ScalImage(const QString& path)
     if (path.isEmpty()) {
         return;
     }
+    if (!IsPageComplete(path)) {
+        ShowInterrupted();
+        return;
+    }
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
@@ -62,6 +69,16 @@ void ThumbnailWidget::ScalImage(const QString& path)
         return;
     }
     ui->lblImage->setPixmap(QPixmap::fromImage(boxed));
+    ui->lblText->clear();
+}
+
+void ThumbnailWidget::ShowInterrupted()
+{
+    // The shape of an upright A4 sheet, fitted into the box like a page.
+    const QSize sheet(kBoxSize * 210 / 297, kBoxSize);
+    ui->lblImage->setPixmap(QPixmap::fromImage(InterruptedPage::Picture(sheet)));
+    ui->lblText->setStyleSheet(QStringLiteral("color:#C01E1E; font-weight:bold;"));
+    ui->lblText->setText(InterruptedPage::MarkText());
 }
 
 void ThumbnailWidget::ResetFileIndex(int index)
@@ -76,6 +93,7 @@ void ThumbnailWidget::ResetFilePath(const QString& path)
 {
     ui->lblIndex->clear();
     ui->lblImage->clear();
+    ui->lblText->clear();
     if (!path.isEmpty()) {
         ScalImage(path);
     }

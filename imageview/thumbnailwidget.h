@@ -19,7 +19,9 @@ public:
     explicit ThumbnailWidget(const QString& path, QWidget* parent = nullptr);
     ~ThumbnailWidget() override;
 
-    // Draws the thumbnail of `path`; an unreadable file leaves the label as it was.
+    // Draws the thumbnail of `path`; an unreadable file leaves the label as it
+    // was. A page whose file was never completed (only its ".part" exists)
+    // shows the mark "未完成" instead.
     void ScalImage(const QString& path);
     // Shows index + 1 as the page number; negative indices change nothing.
     void ResetFileIndex(int index);
@@ -34,6 +36,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    void ShowInterrupted();
+
     Ui::ThumbnailWidget* ui;
     bool m_selected = false;
 };

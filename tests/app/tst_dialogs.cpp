@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
@@ -72,6 +73,8 @@ private slots:
     void completionBoxClosesItself();
     void completionBoxOkCloses();
     void masker();
+    void maskerStaysUntilJobEnds_data();
+    void maskerStaysUntilJobEnds();
     void splashPicture_data();
     void splashPicture();
     void splashParentFollowsSplash();
@@ -259,6 +262,65 @@ void TestDialogs::masker()
     QSignalSpy finished(masker, &MaskerDialog::sglMaskerFinished);
     masker->OnMaskerWorkerFinished();
     QCOMPARE(finished.count(), 1);
+}
+
+void TestDialogs::maskerStaysUntilJobEnds_data()
+{
+    QTest::addColumn<bool>("stoppable");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("stops"); // stop requests sent
+
+    for (bool stoppable : {true, false}) {
+        const char* job = stoppable ? "scan" : "other job";
+        QTest::addRow("%s, Esc", job) << stoppable << "escape" << (stoppable ? 1 : 0);
+        QTest::addRow("%s, close request", job) << stoppable << "close" << (stoppable ? 1 : 0);
+        QTest::addRow("%s, twice", job) << stoppable << "escape twice" << (stoppable ? 1 : 0);
+    }
+    QTest::newRow("scan, stop button") << true << "button" << 1;
+}
+
+// Whatever the user does, the overlay only goes when its owner hides it at
+// the end of the job; during a scan each of these asks once to stop it.
+void TestDialogs::maskerStaysUntilJobEnds()
+{
+    QFETCH(bool, stoppable);
+    QFETCH(QString, how);
+    QFETCH(int, stops);
+
+    QWidget owner;
+    owner.show();
+    QPointer<MaskerDialog> masker = new MaskerDialog(QStringLiteral("正在进行扫描..."), &owner);
+    masker->setAttribute(Qt::WA_DeleteOnClose);
+    masker->SetStoppable(stoppable);
+    masker->setWindowModality(Qt::WindowModal);
+    masker->open();
+    QVERIFY(QTest::qWaitForWindowExposed(masker));
+    auto* button = masker->findChild<QPushButton*>(QStringLiteral("btnStopScan"));
+    QVERIFY(button);
+    QCOMPARE(button->isVisible(), stoppable);
+    QCOMPARE(button->text(), QStringLiteral("停止扫描"));
+    QSignalSpy stop(masker.data(), &MaskerDialog::sglStopRequested);
+
+    if (how == QLatin1String("button")) {
+        button->click();
+    } else if (how == QLatin1String("close")) {
+        masker->close();
+    } else {
+        QTest::keyClick(masker, Qt::Key_Escape);
+        if (how == QLatin1String("escape twice")) {
+            QTest::keyClick(masker, Qt::Key_Escape);
+        }
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(masker);
+    QVERIFY(masker->isVisible());
+    QCOMPARE(stop.count(), stops);
+    QCOMPARE(button->isEnabled(), stoppable && stops == 0);
+
+    // The owner hides it; the next job arms the button again.
+    masker->hide();
+    masker->SetStoppable(true);
+    QVERIFY(button->isEnabled());
 }
 
 void TestDialogs::splashPicture_data()

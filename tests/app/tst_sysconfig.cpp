@@ -23,6 +23,8 @@ const char kConfigRel[] = "/.config/com.quvex.zyl.scanvy/SysConfig.ini";
 const QString kCounterError = QStringLiteral("计数器必须大于等于1且小于20000000");
 const QString kPrefixError =
     QStringLiteral("文件名前缀包含非法字符，只能包含:[A-Z a-z 0-9 _ -]五种字符和常用汉字");
+const QString kPrefixTooLong =
+    QStringLiteral("文件名前缀过长，加上计数器和扩展名后超出文件名的长度限制(255字节)");
 } // namespace
 
 class TestSysConfig : public QObject {
@@ -162,10 +164,10 @@ void TestSysConfig::readStoredValues_data()
                                                    << "5"
                                                    << "4"
                                                    << "" << 0 << "4" << false;
-    QTest::newRow("bad counter shown as read") << "0"
-                                               << "abc"
-                                               << "4"
-                                               << "0" << 0 << "4" << false;
+    QTest::newRow("bad counter gives the first number") << "0"
+                                                        << "abc"
+                                                        << "4"
+                                                        << "0" << 0 << "4" << false;
 }
 
 void TestSysConfig::readStoredValues()
@@ -194,7 +196,9 @@ void TestSysConfig::readStoredValues()
     QCOMPARE(Child<QLineEdit>("txtSysImagePath")->text(), m_home->path() + "/somewhere");
     QCOMPARE(Child<QLineEdit>("txtSysFileNamePrefix")->text(), QStringLiteral("scan_"));
     QCOMPARE(Child<QComboBox>("cmImageFormat")->currentIndex(), formatIndex);
-    QCOMPARE(Child<QLineEdit>("txtSysScanCount")->text(), scanCount);
+    // The counter in use is shown; an unusable stored text gives the first number.
+    QCOMPARE(Child<QLineEdit>("txtSysScanCount")->text(),
+             scanCount == QLatin1String("abc") ? "1" : scanCount);
     QCOMPARE(Child<QComboBox>("cbMinCountSize")->currentText(), digitsShown);
     QCOMPARE(Child<QCheckBox>("cbSaveAfterScan")->isChecked(), checked);
     Close();
@@ -247,6 +251,9 @@ void TestSysConfig::prefixCommit_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("stored");
 
+    // Every file name made from the prefix must fit 255 bytes.
+    QTest::newRow("too long for a file name") << QString(100, QChar(0x626B)) << false << "old";
+    QTest::newRow("longest that fits") << QString(71, QChar(0x626B)) << true << QString(71, QChar(0x626B));
     QTest::newRow("blank inside") << "a b" << false << "old";
     QTest::newRow("dot") << "a.b" << false << "old";
     QTest::newRow("slash") << "a/b" << false << "old";
@@ -279,7 +286,8 @@ void TestSysConfig::prefixCommit()
     if (accepted) {
         QVERIFY(answerer.texts.isEmpty());
     } else {
-        QCOMPARE(answerer.texts, QStringList{kPrefixError});
+        const bool tooLong = QFile::encodeName(typed).size() > 215;
+        QCOMPARE(answerer.texts, QStringList{tooLong ? kPrefixTooLong : kPrefixError});
         QCOMPARE(field->text(), QStringLiteral("old"));
     }
     Close();

@@ -41,9 +41,13 @@ export PATH="$simbin:$PATH"
 # The single-instance guard holds its lock in this test's own HOME, so other
 # copies running on the machine (other builds' tests) do not refuse the start.
 title=${SCANVY_SMOKE_TITLE:-泽科维扫描软件}
+command -v unshare >/dev/null || { echo "smoke: unshare missing (scripts/bootstrap)"; exit 1; }
 shot=${SCANVY_SMOKE_SHOT:-$TMPDIR/smoke.png}
 log=$TMPDIR/scanvy.log
-"$exe" >"$log" 2>&1 &
+# In its own PID namespace: the single-instance guard sees no other copy of
+# the program on this machine (another build's test, say), and other tests'
+# guards do not see this one.
+unshare --pid --fork --mount-proc --kill-child "$exe" >"$log" 2>&1 &
 pid=$!
 
 fail() {

@@ -79,6 +79,7 @@ private slots:
     void thumbnailSize();
     void undecodable_data();
     void undecodable();
+    void interruptedPage();
     void fileIndex_data();
     void fileIndex();
     void reset_data();
@@ -162,7 +163,6 @@ void TestThumbnailWidget::undecodable_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("create");
 
-    QTest::newRow("missing file") << QByteArray() << false;
     QTest::newRow("empty file") << QByteArray() << true;
     QTest::newRow("text") << QByteArray("not an image at all\n") << true;
     QByteArray truncated("\xff\xd8\xff\xe0\x00\x10JFIF", 10);
@@ -191,6 +191,29 @@ void TestThumbnailWidget::undecodable()
     const QPixmap after = Label(shown, "lblImage")->pixmap(Qt::ReturnByValue);
     QCOMPARE(after.cacheKey(), before);
     QCOMPARE(after.size(), QSize(100, 50));
+}
+
+// A page whose file never got its final name (only the ".part" the scan
+// loop was writing) is marked as such, and the mark goes with a real page.
+void TestThumbnailWidget::interruptedPage()
+{
+    const QString page = m_dir.filePath(QStringLiteral("0007.jpg"));
+    QFile part(page + QStringLiteral(".part"));
+    QVERIFY(part.open(QIODevice::WriteOnly));
+    part.write("\xff\xd8\xff\xe0 half a page");
+    part.close();
+
+    ThumbnailWidget widget(page);
+    QCOMPARE(Label(widget, "lblText")->text(), QStringLiteral("未完成"));
+    const QPixmap mark = Label(widget, "lblImage")->pixmap(Qt::ReturnByValue);
+    QVERIFY(!mark.isNull());
+    QVERIFY(mark.width() <= ThumbnailWidget::kBoxSize && mark.height() <= ThumbnailWidget::kBoxSize);
+
+    const QString good = PageFiles::Write(m_dir.path(), "whole.png", QSize(300, 150), Qt::blue);
+    widget.Reset(good, 6);
+    QCOMPARE(Label(widget, "lblText")->text(), QString());
+    QCOMPARE(Label(widget, "lblImage")->pixmap(Qt::ReturnByValue).size(), QSize(100, 50));
+    QCOMPARE(Label(widget, "lblIndex")->text(), QStringLiteral("7"));
 }
 
 void TestThumbnailWidget::fileIndex_data()

@@ -54,6 +54,8 @@ private slots:
     void windowWithDamagedSysConfig();
     void windowWithUnwritableConfigFolder_data();
     void windowWithUnwritableConfigFolder();
+    void hostileStoredValues_data();
+    void hostileStoredValues();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -247,6 +249,117 @@ void TestRobustConfig::windowWithUnwritableConfigFolder()
         QCOMPARE(readFile(folder), QByteArray("in the way"));
     else
         QVERIFY(QFileInfo(folder + "/SysConfig.ini").isDir());
+}
+
+void TestRobustConfig::hostileStoredValues_data()
+{
+    // One stored value per row, and the file name of a save that the program
+    // then makes for counter value `counter` (prefix + padded counter +
+    // extension of the format the box shows) in the save folder.
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("counterShown");
+
+    // Defaults around the row's value: prefix "p", counter 7, 4 digits, JPEG.
+    QTest::newRow("prefix climbing out of the folder") << "Prefix"
+                                                       << "../../x/e_"
+                                                       << "0007.jpg"
+                                                       << "7";
+    QTest::newRow("prefix with a backslash") << "Prefix"
+                                             << "a\\b"
+                                             << "0007.jpg"
+                                             << "7";
+    QTest::newRow("prefix with a control character") << "Prefix"
+                                                     << "a\tb"
+                                                     << "0007.jpg"
+                                                     << "7";
+    QTest::newRow("prefix of 100 ideographs") << "Prefix" << QString(100, QChar(0x626B)) << "0007.jpg"
+                                              << "7";
+    QTest::newRow("prefix of 70 ideographs still fits")
+        << "Prefix" << QString(70, QChar(0x626B)) << QString(70, QChar(0x626B)) + "0007.jpg"
+        << "7";
+    QTest::newRow("prefix of 215 letters fits")
+        << "Prefix" << QString(215, 'a') << QString(215, 'a') + "0007.jpg"
+        << "7";
+    QTest::newRow("prefix of 216 letters does not") << "Prefix" << QString(216, 'a') << "0007.jpg"
+                                                    << "7";
+    QTest::newRow("largest int as counter") << "ScanCount"
+                                            << "2147483647"
+                                            << "p19999999.jpg"
+                                            << "19999999";
+    QTest::newRow("counter past any int") << "ScanCount"
+                                          << "99999999999999999999"
+                                          << "p19999999.jpg"
+                                          << "19999999";
+    QTest::newRow("counter 0") << "ScanCount"
+                               << "0"
+                               << "p0001.jpg"
+                               << "1";
+    QTest::newRow("negative counter") << "ScanCount"
+                                      << "-5"
+                                      << "p0001.jpg"
+                                      << "1";
+    QTest::newRow("counter not a number") << "ScanCount"
+                                          << "abc"
+                                          << "p0001.jpg"
+                                          << "1";
+    QTest::newRow("negative digit count") << "ScanMinCountSize"
+                                          << "-4"
+                                          << "p0007.jpg"
+                                          << "7";
+    QTest::newRow("digit count 11") << "ScanMinCountSize"
+                                    << "11"
+                                    << "p0007.jpg"
+                                    << "7";
+    QTest::newRow("digit count 10") << "ScanMinCountSize"
+                                    << "10"
+                                    << "p0000000007.jpg"
+                                    << "7";
+    QTest::newRow("format 42") << "FileFormat"
+                               << "42"
+                               << "p0007.tiff"
+                               << "7";
+    QTest::newRow("format not a number") << "FileFormat"
+                                         << "pdf"
+                                         << "p0007.tiff"
+                                         << "7";
+}
+
+// A hostile "SysConfig.ini" value never leads a file out of the save or work
+// folder, never makes a negative or wrapped number, and never leaves the
+// format box showing one format while another extension is written.
+void TestRobustConfig::hostileStoredValues()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    QFETCH(QString, fileName);
+    QFETCH(QString, counterShown);
+
+    const QString home = m_dir->filePath("home");
+    const QString config = home + kConfigRel + "/SysConfig.ini";
+    QDir().mkpath(QFileInfo(config).path());
+    {
+        QSettings ini(config, QSettings::IniFormat);
+        ini.setValue("Scanner/FilePath", m_dir->filePath("out"));
+        ini.setValue("Scanner/Prefix", "p");
+        ini.setValue("Scanner/ScanCount", "7");
+        ini.setValue("Scanner/ScanMinCountSize", "4");
+        ini.setValue("Scanner/FileFormat", "3");
+        ini.setValue("Scanner/" + key, stored);
+    }
+    MainWindow window(home, m_dir->filePath("work/zir/scanvy"));
+    auto* format = window.findChild<QComboBox*>("cmImageFormat");
+    const QString extension = format->currentData().toString();
+    const QString target = window.GetScanFile(window.Counter(), extension);
+    QCOMPARE(QFileInfo(target).path(), m_dir->filePath("out"));
+    QCOMPARE(QFileInfo(target).fileName(), fileName);
+    QCOMPARE(window.findChild<QLineEdit*>("txtSysScanCount")->text(), counterShown);
+    QVERIFY(window.Counter() >= 1);
+    // What the box shows is what is written.
+    QVERIFY(!extension.isEmpty());
+    // The prefix field shows the prefix in use.
+    QVERIFY(fileName.startsWith(window.findChild<QLineEdit*>("txtSysFileNamePrefix")->text()));
 }
 
 QTEST_MAIN(TestRobustConfig)
