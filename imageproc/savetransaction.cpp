@@ -36,11 +36,28 @@ QString hiddenName(const QString& target, const char* kind, quint32 n)
     return name;
 }
 
+// kill() also answers for the id of any thread, and in a fresh PID namespace
+// the ids a killed copy left in its file names are soon threads of another
+// process; only a thread-group leader is a process that may own a save.
+bool isProcessNotThread(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return true; // cannot tell: keep its files
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (line.startsWith("Tgid:"))
+            return line.mid(5).trimmed().toLongLong() == pid;
+    }
+    return true;
+}
+
 bool processRuns(qint64 pid)
 {
     if (pid == getpid())
         return true;
-    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+        return false;
+    return isProcessNotThread(pid);
 }
 
 void syncFolder(const QString& folder)
