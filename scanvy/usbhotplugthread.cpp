@@ -65,7 +65,16 @@ void USBHotplugThread::OpenSocket()
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags);
 
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
+    // The process id as port is taken when another socket of this network
+    // namespace got there first (a copy of the program in another PID
+    // namespace has the same id): let the kernel choose a free port then;
+    // uevents reach every listener of the group whatever its port.
+    int bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    if (bound < 0 && errno == EADDRINUSE) {
+        addr.nl_pid = 0;
+        bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    }
+    if (bound < 0) {
         std::printf("bind failed: %s\n", std::strerror(errno));
         std::fflush(stdout);
         ::close(fd);

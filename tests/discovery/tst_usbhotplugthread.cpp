@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include <linux/netlink.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -112,6 +113,7 @@ private slots:
     void destructorStopsThreadAndReleasesSocket();
     void deliversScannerEvents_data();
     void deliversScannerEvents();
+    void listensWhenItsPortIsTaken();
 };
 
 void TestUSBHotplugThread::interruptionEndsThreadPromptly()
@@ -131,17 +133,34 @@ void TestUSBHotplugThread::interruptionEndsThreadPromptly()
 
 void TestUSBHotplugThread::failedSetupIdlesWithoutEmitting()
 {
-    // Holding the process's port makes the monitor's bind fail.
-    const int blocker = UeventSocket(static_cast<__u32>(::getpid()));
-    QVERIFY2(blocker >= 0, "could not occupy the netlink port");
+    // No descriptor left for the socket: the monitor's set-up fails. The
+    // output file is opened first, so only the socket meets the limit.
+    QTemporaryFile output;
+    QVERIFY(output.open());
+    rlimit saved;
+    QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
+    const int lowestFree = ::dup(STDIN_FILENO);
+    QVERIFY(lowestFree >= 0);
+    ::close(lowestFree);
 
     USBHotplugThread* monitor = nullptr;
-    const QByteArray printed = CaptureStdout([&monitor] { monitor = new USBHotplugThread; });
+    std::fflush(stdout);
+    const int savedOut = ::dup(STDOUT_FILENO);
+    ::dup2(output.handle(), STDOUT_FILENO);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(lowestFree > savedOut ? lowestFree : savedOut + 1);
+    ::setrlimit(RLIMIT_NOFILE, &tight);
+    monitor = new USBHotplugThread;
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    std::fflush(stdout);
+    ::dup2(savedOut, STDOUT_FILENO);
+    ::close(savedOut);
     QScopedPointer<USBHotplugThread> owner(monitor);
-    ::close(blocker);
+    output.seek(0);
+    const QByteArray printed = output.readAll();
 
     QVERIFY(!monitor->IsListening());
-    QVERIFY2(printed.startsWith("bind failed: "), printed.constData());
+    QVERIFY2(printed.startsWith("error getting socket: "), printed.constData());
     monitor->ClearBuffer();
 
     QSignalSpy spy(monitor, &USBHotplugThread::sglUSBListChanged);
@@ -221,6 +240,20 @@ void TestUSBHotplugThread::deliversScannerEvents()
 
     monitor.requestInterruption();
     QVERIFY(monitor.wait(kStopBoundMs));
+}
+
+// Another socket already holds the port the monitor asks for first (the
+// process id): the monitor still listens.
+void TestUSBHotplugThread::listensWhenItsPortIsTaken()
+{
+    const int holder = UeventSocket(static_cast<__u32>(::getpid()));
+    if (holder < 0)
+        QSKIP("cannot bind a uevent socket to the process id here");
+    {
+        USBHotplugThread monitor;
+        QVERIFY(monitor.IsListening());
+    }
+    ::close(holder);
 }
 
 QTEST_GUILESS_MAIN(TestUSBHotplugThread)

@@ -13,8 +13,8 @@
 
 #include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/syscall.h>
+#include <unistd.h>
 
 #include <future>
 #include <thread>
