@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "imageproc.h"
+#include "pagecache.h"
 
 class QAction;
 class QLabel;
@@ -17,6 +18,7 @@ class QMouseEvent;
 class QScrollArea;
 class QScrollBar;
 class QVBoxLayout;
+class PageDecoder;
 class ThumbListWidget;
 class ThumbnailItemDelegate;
 
@@ -73,12 +75,22 @@ public:
     void Broom();
 
     void ShowLargeImage(const QString& path);
+    // The page file `path` was rewritten (turned, replaced under its name):
+    // its thumbnails and, when it is the current page, the large view are
+    // drawn again from the file. Nothing decoded from the old file is shown
+    // again.
+    void RedrawPage(const QString& path);
 
     ZoomMode GetZoomMode() const { return zoomMode; }
     double GetScaleFactor() const { return scaleFactor; }
     const QVector<QString>& GetPagePaths() const { return pagePaths; }
     QString GetCurrentPath() const { return currentPath; }
     int GetInsertIndex() const { return insertIndex; }
+    // Decoded pages the large view holds for quick page switching.
+    int CachedPageCount() const { return pageCache.Count(); }
+    qint64 CachedPageBytes() const { return pageCache.Bytes(); }
+    // True while pages are decoded in the background.
+    bool IsDecoding() const;
 
 signals:
     void sglThumbItemClicked(int thumbItemIndex);
@@ -92,6 +104,7 @@ protected:
 private slots:
     void OnCurrentRowChanged(int row);
     void OnContextMenuRequested(const QPoint& pos);
+    void OnPagesDecoded();
 
 private:
     void SetUpLargeView(QVBoxLayout* layout);
@@ -99,6 +112,7 @@ private:
     void SetUpContextMenu();
     void AddItemAt(int row, const QString& path);
     void ClearLargeImage();
+    void ForgetShownPage();
     void Rotate(double angle);
     void ScaleImage(double factor);
     void ScaleWindowSize();
@@ -107,6 +121,11 @@ private:
     void ShowOpenHand();
     void ReleaseOpenHand();
     int RowCount() const;
+    QSize FitBox() const;
+    DecodedPage FetchPage(const PageRequest& request);
+    void PrefetchAround(const QString& path);
+    void RequestSharperPage();
+    void ShowSharperPage(const DecodedPage& page);
 
     QVector<QString> pagePaths;
     int currentIndex = 0;
@@ -126,4 +145,16 @@ private:
     QPointer<ThumbListWidget> thumbList;
     ThumbnailItemDelegate* delegate = nullptr;
     QMenu* contextMenu = nullptr;
+
+    // The large view's page: its full size, what its pixmap was decoded
+    // for (no path for the interrupted-page picture) and from which file,
+    // and a sharper decode of it that is awaited.
+    QSize pageSize;
+    PageRequest shownRequest;
+    PageStamp shownStamp;
+    PageRequest wantedRequest;
+    QList<PageRequest> prefetchRequests;
+    int lastShownRow = -1;
+    PageDecoder* decoder = nullptr;
+    PageCache pageCache;
 };
