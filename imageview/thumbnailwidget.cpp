@@ -117,6 +117,11 @@ void ThumbnailWidget::ScalImage(const QString& path)
     }));
 }
 
+bool ThumbnailWidget::WaitForBackgroundDecodes(int msecs)
+{
+    return thumbnailThreads()->waitForDone(msecs);
+}
+
 void ThumbnailWidget::ShowThumbnail(const QImage& image)
 {
     if (image.isNull()) {

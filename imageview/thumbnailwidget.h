@@ -36,6 +36,9 @@ public:
     void SetSelected(bool selected);
     // True while the thumbnail is being decoded in the background.
     bool IsLoading() const { return m_loading; }
+    // Waits up to `msecs` until no thumbnail is decoded in the background;
+    // false on time-out. The images arrive with the next events handled.
+    static bool WaitForBackgroundDecodes(int msecs);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
