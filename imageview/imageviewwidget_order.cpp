@@ -102,6 +102,36 @@ bool ImageViewWidget::MoveRows(QList<int> rows, int gap)
     return ApplyOrder(order);
 }
 
+namespace {
+
+// Which entries of `order` form a longest increasing run (not necessarily
+// contiguous): those rows keep their relative places, only the others move.
+QVector<bool> LongestIncreasing(const QVector<int>& order)
+{
+    const int count = order.size();
+    QVector<int> tails; // index into order of the smallest tail per length
+    QVector<int> previous(count, -1);
+    for (int i = 0; i < count; ++i) {
+        const auto at = std::lower_bound(tails.begin(), tails.end(), order.at(i),
+                                         [&order](int index, int value) { return order.at(index) < value; });
+        if (at != tails.begin()) {
+            previous[i] = *(at - 1);
+        }
+        if (at == tails.end()) {
+            tails.append(i);
+        } else {
+            *at = i;
+        }
+    }
+    QVector<bool> keep(count, false);
+    for (int i = tails.isEmpty() ? -1 : tails.last(); i >= 0; i = previous.at(i)) {
+        keep[i] = true;
+    }
+    return keep;
+}
+
+} // namespace
+
 // order[i] is the row that is to become row i.
 bool ImageViewWidget::ApplyOrder(const QVector<int>& order)
 {
@@ -113,23 +143,43 @@ bool ImageViewWidget::ApplyOrder(const QVector<int>& order)
     if (same) {
         return false;
     }
+    // The fewest moves: rows outside a longest increasing run of the new
+    // order are taken out and put back right after the page that precedes
+    // them in the new order, in the order of their new places; runs of such
+    // rows that stay together move as one block.
+    const QVector<bool> keep = LongestIncreasing(order);
     QAbstractItemModel* model = thumbList->model();
     QVector<int> rows(count);
     for (int row = 0; row < count; ++row) {
         rows[row] = row;
     }
     rowChangeSuppressed = true;
-    // From the top down, bring the row that belongs at each place there.
-    for (int target = 0; target < count; ++target) {
-        const int source = int(rows.indexOf(order.at(target), target));
-        if (source == target) {
+    for (int target = 0; target < count;) {
+        if (keep.at(target)) {
+            ++target;
             continue;
         }
-        if (!model->moveRows(QModelIndex(), source, 1, QModelIndex(), target)) {
-            qCWarning(lcImageView) << "MoveRows: the list refused to move row" << source << "to" << target;
-            break;
+        const int source = int(rows.indexOf(order.at(target)));
+        int length = 1;
+        while (target + length < count && !keep.at(target + length) && source + length < count &&
+               rows.at(source + length) == order.at(target + length)) {
+            ++length;
         }
-        rows.move(source, target);
+        const int destination = target == 0 ? 0 : int(rows.indexOf(order.at(target - 1))) + 1;
+        if (destination != source) {
+            if (!model->moveRows(QModelIndex(), source, length, QModelIndex(), destination)) {
+                qCWarning(lcImageView)
+                    << "MoveRows: the list refused to move rows" << source << length << "to" << destination;
+                break;
+            }
+            const QVector<int> block = rows.mid(source, length);
+            rows.remove(source, length);
+            const int insertAt = destination > source ? destination - length : destination;
+            for (int i = 0; i < length; ++i) {
+                rows.insert(insertAt + i, block.at(i));
+            }
+        }
+        target += length;
     }
     rowChangeSuppressed = false;
 

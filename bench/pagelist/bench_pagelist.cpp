@@ -5,6 +5,8 @@
 //   bench_pagelist pages <dir> [rounds]    add every page, then visit each
 //                                          page `rounds` times in the large view
 //   bench_pagelist decode <dir>            peer: decode every page at full size
+//   bench_pagelist reorder <dir> [pages]   time moves and drops of pages (writes
+//                                          small pages of its own into <dir>)
 //
 // run.sh runs them under /usr/bin/time -v and compares peak resident sizes.
 #include "imageviewwidget.h"
@@ -22,6 +24,7 @@
 #include <QTextStream>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -183,6 +186,69 @@ int Decode(const QString& dir)
     return 0;
 }
 
+// Times one reorder, including the relayout of the column that follows it.
+void TimeReorder(const char* name, const std::function<bool()>& reorder)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const bool moved = reorder();
+    QApplication::processEvents();
+    Out() << "reorder " << name << " moved=" << moved << " ms=" << timer.elapsed() << Qt::endl;
+}
+
+int Reorder(const QString& dir, int count)
+{
+    QDir().mkpath(dir);
+    QStringList files;
+    for (int i = 0; i < count; ++i) {
+        QImage page(60, 80, QImage::Format_RGB32);
+        page.fill(QColor::fromHsv(i * 7 % 360, 160, 230));
+        files << QStringLiteral("%1/r%2.png").arg(dir).arg(i, 4, 10, QLatin1Char('0'));
+        if (!page.save(files.last())) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(files.last()));
+            return 1;
+        }
+    }
+    Workspace ws;
+    for (const QString& file : qAsConst(files)) {
+        ws.view->AddImage(file);
+    }
+    ws.view->RefreshInfos();
+    ws.view->SetReorderEnabled(true);
+    QApplication::processEvents();
+    auto select = [&ws](const std::function<bool(int)>& selected) {
+        QItemSelectionModel* model = ws.list->selectionModel();
+        model->clearSelection();
+        for (int row = 0; row < ws.list->count(); ++row) {
+            if (selected(row)) {
+                model->select(ws.list->model()->index(row, 0), QItemSelectionModel::Select);
+            }
+        }
+    };
+
+    ws.view->SetSelection(0);
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 1; i < count; ++i) {
+        ws.view->MoveSelection(1);
+        QApplication::processEvents();
+    }
+    Out() << "reorder first-page-down-to-the-end steps=" << count - 1 << " ms=" << timer.elapsed()
+          << Qt::endl;
+
+    select([](int row) { return row > 0; });
+    TimeReorder("all-but-first-up", [&ws] { return ws.view->MoveSelection(-1); });
+    select([](int row) { return row % 2 == 0; });
+    QList<int> even;
+    for (int row = 0; row < count; row += 2) {
+        even << row;
+    }
+    TimeReorder("every-second-page-dropped-at-the-end", [&] { return ws.view->MoveRows(even, count); });
+    select([count](int row) { return row == count - 1; });
+    TimeReorder("last-page-dropped-first", [&] { return ws.view->MoveRows({count - 1}, 0); });
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -190,7 +256,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: %s prepare|baseline|pages|decode <dir> [n]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s prepare|baseline|pages|decode|reorder <dir> [n]\n", argv[0]);
         return 2;
     }
     const QString mode = args.at(1);
@@ -206,6 +272,9 @@ int main(int argc, char* argv[])
     }
     if (mode == QLatin1String("decode")) {
         return Decode(dir);
+    }
+    if (mode == QLatin1String("reorder")) {
+        return Reorder(dir, args.value(3, QStringLiteral("500")).toInt());
     }
     std::fprintf(stderr, "unknown mode %s\n", argv[1]);
     return 2;
