@@ -1,6 +1,5 @@
 #include "imageviewwidget.h"
 #include "mainwindow.h"
-#include "maskerdialog.h"
 #include "modalanswerer.h"
 #include "optionscontainerwidget.h"
 
@@ -120,7 +119,7 @@ QString Names(const QList<QWidget*>& widgets)
 // letter and every entry is reached by the arrow keys, every shortcut
 // reaches its own action and no other, Tab walks the settings forms in the
 // order they are read, and the controls outside the menus (page-jump box,
-// scanner selector, the overlay's stop button) take keys.
+// scanner selector) take keys.
 class TestKeyboard : public QObject {
     Q_OBJECT
 
@@ -135,7 +134,6 @@ private slots:
     void tabFollowsTheForm();
     void pageJumpByKeys();
     void scannerSelectorByKeys();
-    void stopButtonTakesKeys();
 
 private:
     void Open(int pages);
@@ -452,22 +450,6 @@ void TestKeyboard::scannerSelectorByKeys()
     page.RestoreChangeDevice();
     QCOMPARE(page.m_currentDevice, wy);
     QCOMPARE(selector->currentText(), wy);
-}
-
-// While a scan runs the overlay holds the keyboard: its stop button has the
-// focus, and Space or Esc asks to stop.
-void TestKeyboard::stopButtonTakesKeys()
-{
-    Open(0);
-    MaskerDialog masker(QStringLiteral("正在进行扫描..."), m_window);
-    masker.SetStoppable(true);
-    QSignalSpy stop(&masker, &MaskerDialog::sglStopRequested);
-    masker.setWindowModality(Qt::WindowModal);
-    masker.open();
-    auto* button = masker.findChild<QPushButton*>(QStringLiteral("btnStopScan"));
-    QTRY_COMPARE(QApplication::focusWidget(), button);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(stop.count(), 1);
 }
 
 QTEST_MAIN(TestKeyboard)
