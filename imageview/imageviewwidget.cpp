@@ -155,6 +155,7 @@ void ImageViewWidget::SetUpThumbList()
     connect(thumbList.data(), &QListWidget::currentRowChanged, this, &ImageViewWidget::OnCurrentRowChanged);
     connect(thumbList.data(), &QWidget::customContextMenuRequested, this,
             &ImageViewWidget::OnContextMenuRequested);
+    SetUpReorder();
 }
 
 void ImageViewWidget::SetUpContextMenu()
@@ -173,6 +174,7 @@ void ImageViewWidget::SetUpContextMenu()
     for (const auto& entry : entries) {
         QAction* action = contextMenu->addAction(tr(entry.text));
         action->setObjectName(QLatin1String(entry.name));
+        scanMenuActions << action;
         const int type = entry.type;
         connect(action, &QAction::triggered, this,
                 [this, type]() { emit sglThumbItemRightMenuClicked(currentIndex, type); });
@@ -416,10 +418,12 @@ void ImageViewWidget::OnContextMenuRequested(const QPoint& pos)
         return;
     }
     const bool ready = GData::ctx().m_scannerReady;
-    for (QAction* action : contextMenu->actions()) {
+    for (QAction* action : qAsConst(scanMenuActions)) {
         action->setEnabled(ready);
     }
-    contextMenu->exec(QCursor::pos());
+    // At the thumbnail the request came from: the pointer for a click, the
+    // current thumbnail for the Menu key.
+    contextMenu->exec(thumbList->viewport()->mapToGlobal(pos));
 }
 
 // ------------------------------------------------------ delete and clear

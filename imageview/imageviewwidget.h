@@ -81,6 +81,21 @@ public:
     // again.
     void RedrawPage(const QString& path);
 
+    // Page order. Reordering is refused (no drag, no move) while it is off;
+    // the owner turns it off while a job works on the pages.
+    void SetReorderEnabled(bool on);
+    bool ReorderEnabled() const { return reorderEnabled; }
+    // Moves every selected page one place up (step -1) or down (+1). A run
+    // of selected pages moves as one; a run at the edge stays. True when the
+    // order changed.
+    bool MoveSelection(int step);
+    // Moves `rows` into the gap before row `gap` (the row count: the end),
+    // in their present order. True when the order changed.
+    bool MoveRows(QList<int> rows, int gap);
+    // Actions offered below the scan entries of the context menu (their
+    // state stays with their owner).
+    void AddContextActions(const QList<QAction*>& actions);
+
     ZoomMode GetZoomMode() const { return zoomMode; }
     double GetScaleFactor() const { return scaleFactor; }
     const QVector<QString>& GetPagePaths() const { return pagePaths; }
@@ -97,6 +112,9 @@ signals:
     void sglThumbItemRightMenuClicked(int thumbItemIndex, int type);
     void sglLargeImageCannotZoom(int type);
     void sglThumbItemDeleted(QList<QString> remainImgs, int currentindex);
+    // The page order changed; the pages in their new order. The current page
+    // and the selection stay with their pages.
+    void sglThumbItemsMoved(QList<QString> pages);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -110,6 +128,8 @@ private:
     void SetUpLargeView(QVBoxLayout* layout);
     void SetUpThumbList();
     void SetUpContextMenu();
+    void SetUpReorder();
+    bool ApplyOrder(const QVector<int>& order);
     void AddItemAt(int row, const QString& path);
     void ClearLargeImage();
     void ForgetShownPage();
@@ -157,4 +177,6 @@ private:
     int lastShownRow = -1;
     PageDecoder* decoder = nullptr;
     PageCache pageCache;
+    QList<QAction*> scanMenuActions;
+    bool reorderEnabled = false;
 };

@@ -14,6 +14,9 @@
 //                          peers: full-size QImage decode of a page, and
 //                          the large view's former switch (full decode,
 //                          fitted by the label) of the same pages
+//   bench_pagelist reorder <dir> [pages]
+//                          time moves and drops of pages (writes
+//                          small pages of its own into <dir>)
 //
 // Switch times are measured as the user sees them: from the action (or the
 // moment the key repeat delivers the key) until the label holds the new
@@ -40,6 +43,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -356,6 +360,69 @@ int Decode(const QString& dir, int count)
     return 0;
 }
 
+// Times one reorder, including the relayout of the column that follows it.
+void TimeReorder(const char* name, const std::function<bool()>& reorder)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const bool moved = reorder();
+    QApplication::processEvents();
+    Out() << "reorder " << name << " moved=" << moved << " ms=" << timer.elapsed() << Qt::endl;
+}
+
+int Reorder(const QString& dir, int count)
+{
+    QDir().mkpath(dir);
+    QStringList files;
+    for (int i = 0; i < count; ++i) {
+        QImage page(60, 80, QImage::Format_RGB32);
+        page.fill(QColor::fromHsv(i * 7 % 360, 160, 230));
+        files << QStringLiteral("%1/r%2.png").arg(dir).arg(i, 4, 10, QLatin1Char('0'));
+        if (!page.save(files.last())) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(files.last()));
+            return 1;
+        }
+    }
+    Workspace ws;
+    for (const QString& file : qAsConst(files)) {
+        ws.view->AddImage(file);
+    }
+    ws.view->RefreshInfos();
+    ws.view->SetReorderEnabled(true);
+    QApplication::processEvents();
+    auto select = [&ws](const std::function<bool(int)>& selected) {
+        QItemSelectionModel* model = ws.list->selectionModel();
+        model->clearSelection();
+        for (int row = 0; row < ws.list->count(); ++row) {
+            if (selected(row)) {
+                model->select(ws.list->model()->index(row, 0), QItemSelectionModel::Select);
+            }
+        }
+    };
+
+    ws.view->SetSelection(0);
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 1; i < count; ++i) {
+        ws.view->MoveSelection(1);
+        QApplication::processEvents();
+    }
+    Out() << "reorder first-page-down-to-the-end steps=" << count - 1 << " ms=" << timer.elapsed()
+          << Qt::endl;
+
+    select([](int row) { return row > 0; });
+    TimeReorder("all-but-first-up", [&ws] { return ws.view->MoveSelection(-1); });
+    select([](int row) { return row % 2 == 0; });
+    QList<int> even;
+    for (int row = 0; row < count; row += 2) {
+        even << row;
+    }
+    TimeReorder("every-second-page-dropped-at-the-end", [&] { return ws.view->MoveRows(even, count); });
+    select([count](int row) { return row == count - 1; });
+    TimeReorder("last-page-dropped-first", [&] { return ws.view->MoveRows({count - 1}, 0); });
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -363,7 +430,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: %s prepare|baseline|add|pages|decode <dir> [n] [jpg|tiff]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s prepare|baseline|add|pages|decode|reorder <dir> [n] [jpg|tiff]\n", argv[0]);
         return 2;
     }
     const QString mode = args.at(1);
@@ -383,6 +450,9 @@ int main(int argc, char* argv[])
     }
     if (mode == QLatin1String("decode")) {
         return Decode(dir, args.value(3, QStringLiteral("50")).toInt());
+    }
+    if (mode == QLatin1String("reorder")) {
+        return Reorder(dir, args.value(3, QStringLiteral("500")).toInt());
     }
     std::fprintf(stderr, "unknown mode %s\n", argv[1]);
     return 2;
