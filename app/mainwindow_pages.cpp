@@ -240,20 +240,6 @@ void MainWindow::OnDelete()
     m_pageBusy = false;
 }
 
-void MainWindow::OnBroom()
-{
-    m_pageBusy = true;
-    const auto answer =
-        QMessageBox::question(this, tr("提示"), tr("是否清除全部图像？"), QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) {
-        m_imageView->Broom();
-        ClearDirectory(m_workDir);
-        EnableMenu(m_imageCount != 0);
-        EnablePageButton(false, false, false, false, false);
-    }
-    m_pageBusy = false;
-}
-
 void MainWindow::OnShowImagePage()
 {
     if (m_onScanPage) {
