@@ -520,9 +520,6 @@ void ImageViewWidget::Rotate(double angle)
         }
     }
     RefreshRows(turned);
-    if (!thumbList.isNull()) {
-        thumbList->ScrollToCurrent();
-    }
 }
 
 QList<int> ImageViewWidget::SelectedRows() const
@@ -582,6 +579,10 @@ void ImageViewWidget::RefreshRows(const QList<int>& rows)
     }
     if (!currentFile.isEmpty()) {
         ShowLargeImage(currentFile);
+    }
+    // A redrawn thumbnail may change the rows' heights.
+    if (!thumbList.isNull()) {
+        thumbList->ScrollToCurrent();
     }
 }
 

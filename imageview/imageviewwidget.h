@@ -74,7 +74,7 @@ public:
     // where the file was turned (page indices count in `paths`).
     static QVector<SaveFailure> RotateFiles(const QList<QString>& paths, double angle);
     // Redraws the thumbnails of `rows` from their files, and the large view
-    // when the current row is among them.
+    // when the current row is among them; the current row stays in view.
     void RefreshRows(const QList<int>& rows);
 
     void ZoomIn();
