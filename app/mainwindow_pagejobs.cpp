@@ -96,6 +96,9 @@ void MainWindow::RotateAfter(const QList<int>& rows, const QVector<SaveFailure>&
 
 void MainWindow::OnBroom()
 {
+    if (m_jobActive) {
+        return;
+    }
     m_pageBusy = true;
     const auto answer =
         QMessageBox::question(this, tr("提示"), tr("是否清除全部图像？"), QMessageBox::Yes | QMessageBox::No);

@@ -229,6 +229,10 @@ void MainWindow::OnNormalSize()
 
 void MainWindow::OnDelete()
 {
+    // A job may be rewriting or saving the pages' files.
+    if (m_jobActive) {
+        return;
+    }
     m_pageBusy = true;
     const auto answer =
         QMessageBox::question(this, tr("提示"), tr("是否删除选中图像？"), QMessageBox::Yes | QMessageBox::No);

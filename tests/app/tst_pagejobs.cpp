@@ -28,6 +28,8 @@ private slots:
     void rotation_data();
     void rotation();
     void clearAll();
+    void noPageChangeDuringAJob_data();
+    void noPageChangeDuringAJob();
     void saveAfterScanIsAJob();
     void saveSuccessOpensFolder_data();
     void saveSuccessOpensFolder();
@@ -231,6 +233,32 @@ void TestPageJobs::clearAll()
         left << it.next();
     }
     QCOMPARE(left, QStringList());
+}
+
+void TestPageJobs::noPageChangeDuringAJob_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("删除") << "actionDelete";
+    QTest::newRow("清除全部") << "actionBroom";
+}
+
+// While the files are being turned, deleting or clearing pages (a shortcut
+// reaches the action past the overlay) is refused without a question.
+void TestPageJobs::noPageChangeDuringAJob()
+{
+    QFETCH(QString, action);
+
+    Start(3);
+    const QList<QString> pages = m_fx->window->PageFiles();
+    m_fx->Child<QAction>("actionSelectAll")->trigger();
+    m_fx->answerer.SetAnswer(QMessageBox::Yes);
+    m_fx->Child<QAction>("actionRotateRight")->trigger();
+    QVERIFY(m_fx->window->JobRunning());
+    m_fx->Child<QAction>(qPrintable(action))->trigger();
+    QVERIFY(m_fx->WaitJobDone());
+    QCOMPARE(m_fx->answerer.texts, QStringList());
+    QCOMPARE(m_fx->window->PageFiles(), pages);
+    QCOMPARE(Readings(), (QStringList{"1A@90", "2A@90", "3A@90"}));
 }
 
 // With "扫描完立即保存" on, the scan's last step starts the save as a job of

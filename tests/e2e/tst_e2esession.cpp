@@ -165,7 +165,7 @@ void TestE2eSession::editAndSave()
     QCOMPARE(Markers(), QStringList({"1A", "1B", "2A", "2B", "3A", "3B", "4A", "4B", "5A", "5B"}));
 
     Select(1);
-    QVERIFY(Trigger("actionRotateRight"));
+    QVERIFY(Trigger("actionRotateRight") && m_fx->WaitJobDone());
     Select(2);
     m_fx->answerer.SetAnswer(QMessageBox::Yes);
     QVERIFY(Trigger("actionDelete"));
