@@ -22,14 +22,17 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QListView>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <QTranslator>
+#include <QUrl>
 
 namespace {
 const char kConfigSubDir[] = "/.config/com.quvex.zyl.scanvy";
@@ -37,6 +40,7 @@ const char kConfigFileName[] = "/SysConfig.ini";
 const char kDefaultSaveSubDir[] = "/scanvyimg";
 const int kDefaultWidth = 920;
 const int kDefaultHeight = 620;
+const int kSaveNoteMs = 6000;
 
 const char kToolBarStyle[] =
     "QToolBar { border: none; padding-left: 0px; padding-right: 0px; margin: 2px; }"
@@ -105,6 +109,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     ui->actionPassManual->setEnabled(false);
 
     SetScannerLabel(QString());
+    SetupSaveNote();
     RetranslateTexts();
     InstallEventFilters();
     ConnectActions();
@@ -202,6 +207,25 @@ void MainWindow::SetupPageJumpBox()
     ui->toolBar->insertWidget(ui->actionNextPage, m_pageJump);
 }
 
+void MainWindow::SetupSaveNote()
+{
+    // What a save after a scan wrote, shown for a few seconds between the
+    // scanner label and the page count.
+    m_saveNote = new QLabel(this);
+    m_saveNote->setObjectName(QStringLiteral("lblSaveNote"));
+    m_saveNote->setStyleSheet(QStringLiteral("font-size:12px;border:1px solid gray;height:24px;"));
+    m_saveNote->hide();
+    ui->layoutImageStatus->insertWidget(1, m_saveNote);
+    m_saveNoteTimer = new QTimer(this);
+    m_saveNoteTimer->setSingleShot(true);
+    m_saveNoteTimer->setInterval(kSaveNoteMs);
+    connect(m_saveNoteTimer, &QTimer::timeout, this, [this] {
+        m_saveNote->hide();
+        m_saveNote->clear();
+    });
+    m_openFolder = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+}
+
 void MainWindow::InstallEventFilters()
 {
     ui->frmSystemSetting->installEventFilter(this);
@@ -214,9 +238,9 @@ void MainWindow::ConnectActions()
 {
     connect(ui->actionExit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionPassManual, &QAction::toggled, this, &MainWindow::OnPassManual);
-    connect(ui->actionRotateLeft, &QAction::triggered, m_imageView, &ImageViewWidget::RotateLeft);
-    connect(ui->actionRotate180, &QAction::triggered, m_imageView, &ImageViewWidget::Rotate180);
-    connect(ui->actionRotateRight, &QAction::triggered, m_imageView, &ImageViewWidget::RotateRight);
+    connect(ui->actionRotateLeft, &QAction::triggered, this, [this] { RotatePages(-90.0); });
+    connect(ui->actionRotate180, &QAction::triggered, this, [this] { RotatePages(180.0); });
+    connect(ui->actionRotateRight, &QAction::triggered, this, [this] { RotatePages(90.0); });
     connect(ui->actionSelectAll, &QAction::triggered, m_imageView, &ImageViewWidget::SelectAll);
     connect(ui->actionSelectReverse, &QAction::triggered, m_imageView, &ImageViewWidget::SelectReverse);
     connect(ui->actionBroom, &QAction::triggered, this, &MainWindow::OnBroom);
@@ -246,9 +270,6 @@ void MainWindow::ConnectActions()
             &MainWindow::OnBeforeChangeDevice);
     // Every change of the page list, and of the current page, goes to the
     // session's journal (after the handlers above have updated the list).
-    for (QAction* rotate : {ui->actionRotateLeft, ui->actionRotate180, ui->actionRotateRight}) {
-        connect(rotate, &QAction::triggered, this, &MainWindow::RecordSession);
-    }
     connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::RecordSession);
     connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::RecordSession);
     connect(this, &MainWindow::sglUpdateMaskerMessage, this, [this](const QString& text) {

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <atomic>
 #include <functional>
@@ -21,6 +22,8 @@
 class BlockedCloseFilter;
 class ImageProc;
 class ImageViewWidget;
+class QLabel;
+class QUrl;
 class QThread;
 class QTimer;
 class SessionJournal;
@@ -92,6 +95,16 @@ public:
     void Save();
     bool DoSave();
     bool CheckDuplicateSavePath();
+    // The files the next save would overwrite, in the order it writes them.
+    QStringList ExistingSaveTargets() const;
+    // How "打开文件夹" of the "保存成功" box opens the save folder (default:
+    // the desktop's file manager through QDesktopServices::openUrl).
+    void SetFolderOpener(std::function<bool(const QUrl&)> opener) { m_openFolder = std::move(opener); }
+
+    // Turns the selected pages clockwise by `angle` degrees as a background
+    // job; a page whose file cannot be rewritten keeps it and is named in a
+    // "保存失败" box.
+    void RotatePages(double angle);
     QString GetScanFile(int number, const QString& extension) const;
 
     // Rebuilds the device list after a hot-plug notice.
@@ -214,6 +227,7 @@ private:
     void SetupWindowGeometry();
     void SetupSystemPage();
     void SetupPageJumpBox();
+    void SetupSaveNote();
     void InstallEventFilters();
     void ConnectActions();
     void ConnectSystemPage();
@@ -255,6 +269,12 @@ private:
     // job runs. A stoppable job's overlay offers "停止扫描".
     bool ExecLambda(const QString& message, std::function<void()> work, std::function<void()> finished,
                     std::function<void()> after, bool stoppable = false);
+    // From a finished step: go on with `step` on this thread, run again (the
+    // event loop turning in between) until it returns true; the overlay
+    // stays until then and the job's after step waits for it.
+    void FinishInSteps(std::function<bool()> step);
+    void RunJobStep();
+    void EndJob(const std::function<void()>& after);
     void StopJobThread();
     void HideMasker();
     void ConnectJobActions();
@@ -266,18 +286,36 @@ private:
     void ScanAllImageDone();
     void RebuildPageJumpAfterScan();
 
+    // The job's work: write the files, then drop the temporary ones.
+    void SaveWork();
     void SaveFinished();
     void SaveAfter();
     void SaveAfterScan();
+    void SaveAfterScanFinished();
+    void SaveAfterScanAfter();
     void StoreCounter();
     void ShowSaveFailure();
+    void ShowSaveSuccess();
+    // The status-area note after a save that shows no box: what it wrote.
+    void ShowSavedNote();
     QString SaveFailureText() const;
-    bool AskOverwrite();
+    static QString FailureText(const SaveFailure& failure);
+    // Asks before overwriting `existing` (listed, the first few by name).
+    bool AskOverwrite(const QStringList& existing);
+    // True when nothing would be overwritten or the user agreed.
+    bool ConfirmOverwrite();
     // Refuses to save while a page's file is incomplete (an interrupted
     // scan), naming the pages in a box. True when refused.
     bool RefuseIncompletePages();
     // One writer call of the save format `format` into `file`.
     bool WriteSaveFile(int format, const QList<QString>& pages, const QString& file);
+
+    void RotateFinished(const QList<int>& rows, const QVector<SaveFailure>& results);
+    void RotateAfter(const QList<int>& rows, const QVector<SaveFailure>& results);
+
+    // The completion box of a hot-plug rebuild; it names the scanners when
+    // the one in use went away and another took its place.
+    void ShowUsbDetectDone(const QString& before);
 
     void AskSaveParams(ParentScannerOptions* panel);
     void OpenForOptions(const QString& device);
@@ -354,6 +392,11 @@ private:
     bool m_saveOk = false;
     bool m_doSave = false;
     SaveFailure m_saveFailure;
+    QStringList m_savedFiles; // what the last save wrote
+    int m_savedPages = 0;
+    std::function<bool(const QUrl&)> m_openFolder;
+    QLabel* m_saveNote = nullptr;
+    QTimer* m_saveNoteTimer = nullptr;
 
     DeviceOpt m_deviceOpt;
     QList<QString> m_deviceList;
@@ -365,7 +408,11 @@ private:
     // SaveParams is asking whether to save changed scan settings.
     bool m_askingParams = false;
     bool m_jobActive = false;
+    std::function<bool()> m_jobStep;
+    std::function<void()> m_deferredAfter;
     std::function<void(int)> m_quit;
+    // The scanner the label names as connected; empty when none.
+    QString m_connectedDevice;
 
     // Stopping a scan: the request, the device state the cancel may act on
     // (guarded, so a cancel never meets a device being closed), and the

@@ -83,6 +83,7 @@ void MainWindow::SetPassManual()
 
 void MainWindow::SetScannerLabel(const QString& device)
 {
+    m_connectedDevice = device;
     if (device.isEmpty()) {
         ui->lblScannerInfo->setStyleSheet(QLatin1String(kLabelNoScanner));
         ui->lblScannerInfo->setText(tr("未连接扫描仪"));

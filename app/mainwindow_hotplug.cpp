@@ -18,6 +18,11 @@
 #include <QStackedWidget>
 #include <QtConcurrent>
 
+namespace {
+// How long the completion box stays when it names a replaced scanner.
+const int kReplacedNoteMs = 4000;
+} // namespace
+
 void MainWindow::OnSplashWorkerProgress()
 {
     m_deviceReady = false;
@@ -142,12 +147,26 @@ void MainWindow::StartUsbDetect(int event)
     } else {
         message = tr("检测到扫描设备的变动%1正在进行配置...").arg(crlf);
     }
+    const QString before = m_connectedDevice;
     ExecLambda(
         message, [this] { UsbDetectWork(); }, [this] { UsbDetectFinished(); },
-        [this] {
-            AutoCloseMessageBox::information(
-                this, tr("提示"), tr("检测扫描仪操作已完成%1[本窗口自动关闭]").arg(QStringLiteral("\r\n")));
-        });
+        [this, before] { ShowUsbDetectDone(before); });
+}
+
+void MainWindow::ShowUsbDetectDone(const QString& before)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    QString text = tr("检测扫描仪操作已完成%1[本窗口自动关闭]").arg(crlf);
+    const QString now = m_connectedDevice;
+    const bool replaced =
+        !before.isEmpty() && !now.isEmpty() && now != before && !m_deviceList.contains(before);
+    if (!replaced) {
+        AutoCloseMessageBox::information(this, tr("提示"), text);
+        return;
+    }
+    // Long enough to be read: the scanner in use has changed under the user.
+    text += crlf + tr("已断开：%1").arg(before) + crlf + tr("当前连接：%1").arg(now);
+    AutoCloseMessageBox::information(this, tr("提示"), text, kReplacedNoteMs);
 }
 
 void MainWindow::UsbDetectWork()

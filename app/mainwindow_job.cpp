@@ -1,5 +1,8 @@
 // Background jobs of the main window: the busy overlay, one job thread with
-// its Worker, and the two completion steps queued back to this thread.
+// its Worker, and the two completion steps queued back to this thread. A
+// finished step with much to do on this thread (redrawing many rows) hands
+// it to FinishInSteps: the overlay stays, the event loop turns between the
+// steps, and the after step runs once they are done.
 #include "mainwindow.h"
 
 #include "applog.h"
@@ -7,6 +10,7 @@
 #include "worker.h"
 
 #include <QThread>
+#include <QTimer>
 
 bool MainWindow::ExecLambda(const QString& message, std::function<void()> work,
                             std::function<void()> finished, std::function<void()> after, bool stoppable)
@@ -51,16 +55,12 @@ bool MainWindow::ExecLambda(const QString& message, std::function<void()> work,
         worker, &Worker::sglWorkerProgress, worker, [work] { work(); }, Qt::DirectConnection);
     connect(worker, &Worker::sglWorkerFinished, this, [finished] { finished(); });
     connect(worker, &Worker::sglWorkerFinishedOther, this, [this, after] {
-        m_jobActive = false;
-        ApplyReorderRule();
-        after();
-        // A hot-plug notice parked while this job ran, unless the job's own
-        // after step has already taken it up.
-        if (m_usbPending && !m_jobActive && !m_scanning && !m_pageBusy) {
-            m_usbPending = false;
-            StartUsbDetect(m_usbEvent);
+        if (m_jobStep) {
+            // The finished step goes on in steps; after waits for their end.
+            m_deferredAfter = after;
+            return;
         }
-        emit sglJobDone();
+        EndJob(after);
     });
 
     m_masker->setWindowModality(Qt::WindowModal);
@@ -68,6 +68,45 @@ bool MainWindow::ExecLambda(const QString& message, std::function<void()> work,
     MoveMaskerToCenter();
     thread->start(QThread::InheritPriority);
     return true;
+}
+
+void MainWindow::EndJob(const std::function<void()>& after)
+{
+    m_jobActive = false;
+    ApplyReorderRule();
+    after();
+    // A hot-plug notice parked while this job ran, unless the job's own
+    // after step has already taken it up (or started another job).
+    if (m_usbPending && !m_jobActive && !m_scanning && !m_pageBusy) {
+        m_usbPending = false;
+        StartUsbDetect(m_usbEvent);
+    }
+    emit sglJobDone();
+}
+
+void MainWindow::FinishInSteps(std::function<bool()> step)
+{
+    m_jobStep = std::move(step);
+    QTimer::singleShot(0, this, &MainWindow::RunJobStep);
+}
+
+void MainWindow::RunJobStep()
+{
+    if (!m_jobStep) {
+        return;
+    }
+    if (!m_jobStep()) {
+        // The event loop turns (input, painting, timers) before the next one.
+        QTimer::singleShot(0, this, &MainWindow::RunJobStep);
+        return;
+    }
+    m_jobStep = nullptr;
+    HideMasker();
+    if (m_deferredAfter) {
+        const std::function<void()> after = std::move(m_deferredAfter);
+        m_deferredAfter = nullptr;
+        EndJob(after);
+    }
 }
 
 void MainWindow::StopJobThread()

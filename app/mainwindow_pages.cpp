@@ -241,6 +241,10 @@ void MainWindow::OnNormalSize()
 
 void MainWindow::OnDelete()
 {
+    // A job may be rewriting or saving the pages' files.
+    if (m_jobActive) {
+        return;
+    }
     m_pageBusy = true;
     const auto answer =
         QMessageBox::question(this, tr("提示"), tr("是否删除选中图像？"), QMessageBox::Yes | QMessageBox::No);
@@ -248,20 +252,6 @@ void MainWindow::OnDelete()
         m_imageView->Delete();
         EnableMenu(m_imageCount != 0);
         RefreshPageButtons();
-    }
-    m_pageBusy = false;
-}
-
-void MainWindow::OnBroom()
-{
-    m_pageBusy = true;
-    const auto answer =
-        QMessageBox::question(this, tr("提示"), tr("是否清除全部图像？"), QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) {
-        m_imageView->Broom();
-        ClearDirectory(m_workDir);
-        EnableMenu(m_imageCount != 0);
-        EnablePageButton(false, false, false, false, false);
     }
     m_pageBusy = false;
 }

@@ -12,14 +12,19 @@
 #include "imageviewwidget.h"
 #include "pagefile.h"
 #include "savetransaction.h"
+#include "sessionjournal.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QUrl>
 
 namespace {
 enum FormatIndex {
@@ -34,6 +39,9 @@ enum FormatIndex {
     FormatMultiOfd = 8
 };
 
+// Files named one by one in the overwrite question; the rest are counted.
+const int kListedTargets = 3;
+
 bool IsMultiFile(int index)
 {
     return index == FormatMultiTiff || index == FormatMultiPdf || index == FormatMultiOfd;
@@ -46,25 +54,30 @@ QString MainWindow::GetScanFile(int number, const QString& extension) const
     return m_savePath + QLatin1Char('/') + m_sysConfig.prefix + digits + QLatin1Char('.') + extension;
 }
 
-bool MainWindow::CheckDuplicateSavePath()
+QStringList MainWindow::ExistingSaveTargets() const
 {
     const QDir dir(m_savePath);
     if (m_savePath.isEmpty() || !dir.exists()) {
-        return false;
+        return {};
     }
     if (dir.entryList(QDir::Files).isEmpty()) {
-        return false;
+        return {};
     }
     const QString extension = ui->cmImageFormat->itemData(m_formatIndex).toString();
-    if (IsMultiFile(m_formatIndex)) {
-        return QFileInfo::exists(GetScanFile(m_counter, extension));
-    }
-    for (int i = 0; i < m_pageFiles.size(); ++i) {
-        if (QFileInfo::exists(GetScanFile(m_counter + i, extension))) {
-            return true;
+    const int files = IsMultiFile(m_formatIndex) ? 1 : m_pageFiles.size();
+    QStringList existing;
+    for (int i = 0; i < files; ++i) {
+        const QString target = GetScanFile(m_counter + i, extension);
+        if (QFileInfo::exists(target)) {
+            existing << target;
         }
     }
-    return false;
+    return existing;
+}
+
+bool MainWindow::CheckDuplicateSavePath()
+{
+    return !ExistingSaveTargets().isEmpty();
 }
 
 bool MainWindow::WriteSaveFile(int format, const QList<QString>& pages, const QString& file)
@@ -92,6 +105,8 @@ bool MainWindow::DoSave()
     const QList<QString> pages = m_pageFiles;
     const int firstCounter = m_counter;
     m_saveFailure = SaveFailure();
+    m_savedFiles.clear();
+    m_savedPages = 0;
     // Nothing to put into a file: none is written, the counter stays.
     if (pages.isEmpty()) {
         return true;
@@ -132,6 +147,8 @@ bool MainWindow::DoSave()
         return false;
     }
     m_counter = firstCounter + files;
+    m_savedFiles = targets;
+    m_savedPages = pages.size();
     return true;
 }
 
@@ -142,22 +159,39 @@ void MainWindow::StoreCounter()
     ui->txtSysScanCount->setText(QString::number(m_counter));
 }
 
-bool MainWindow::AskOverwrite()
+bool MainWindow::AskOverwrite(const QStringList& existing)
 {
-    const auto answer = QMessageBox::question(
-        this, tr("提示"), tr("保存路径有重复文件，%1确定要覆盖吗？").arg(QStringLiteral("\r\n")),
-        QMessageBox::Yes | QMessageBox::No);
+    const QString crlf = QStringLiteral("\r\n");
+    QString text = tr("保存路径有重复文件，%1确定要覆盖吗？").arg(crlf);
+    for (int i = 0; i < existing.size() && i < kListedTargets; ++i) {
+        text += crlf + QFileInfo(existing.at(i)).fileName();
+    }
+    if (existing.size() > kListedTargets) {
+        text += crlf + tr("等 %1 个文件").arg(existing.size());
+    }
+    const auto answer = QMessageBox::question(this, tr("提示"), text, QMessageBox::Yes | QMessageBox::No);
     return answer == QMessageBox::Yes;
+}
+
+bool MainWindow::ConfirmOverwrite()
+{
+    const QStringList existing = ExistingSaveTargets();
+    return existing.isEmpty() || AskOverwrite(existing);
 }
 
 QString MainWindow::SaveFailureText() const
 {
-    const QString path = QDir::toNativeSeparators(m_saveFailure.path);
-    switch (m_saveFailure.reason) {
+    return FailureText(m_saveFailure);
+}
+
+QString MainWindow::FailureText(const SaveFailure& failure)
+{
+    const QString path = QDir::toNativeSeparators(failure.path);
+    switch (failure.reason) {
     case SaveFailure::PageMissing:
-        return tr("第%1页图像文件不存在，无法读取").arg(m_saveFailure.page + 1);
+        return tr("第%1页图像文件不存在，无法读取").arg(failure.page + 1);
     case SaveFailure::PageDamaged:
-        return tr("第%1页图像文件已损坏，无法读取").arg(m_saveFailure.page + 1);
+        return tr("第%1页图像文件已损坏，无法读取").arg(failure.page + 1);
     case SaveFailure::TargetIsFolder:
         return tr("已有同名文件夹：%1").arg(path);
     case SaveFailure::FolderMissing:
@@ -210,26 +244,34 @@ void MainWindow::Save()
     if (RefuseIncompletePages()) {
         return;
     }
-    if (CheckDuplicateSavePath()) {
-        if (!AskOverwrite()) {
-            return;
-        }
+    if (!ConfirmOverwrite()) {
+        return;
     }
     EnsureScanPath();
     m_saveOk = false;
     ExecLambda(
-        tr("正在进行保存..."), [this] { m_saveOk = DoSave(); }, [this] { SaveFinished(); },
-        [this] { SaveAfter(); });
+        tr("正在进行保存..."), [this] { SaveWork(); }, [this] { SaveFinished(); }, [this] { SaveAfter(); });
+}
+
+void MainWindow::SaveWork()
+{
+    m_saveOk = DoSave();
+    if (m_saveOk) {
+        // The pages are in the saved files now: nothing is left to offer
+        // back after a crash, and the page files and other temporary files
+        // go (hundreds of files can take a second to delete).
+        if (m_journal) {
+            m_journal->Discard();
+        }
+        ClearDirectory(m_workDir);
+    }
 }
 
 void MainWindow::SaveFinished()
 {
     StopJobThread();
     if (m_saveOk) {
-        m_pageBusy = true;
-        ClearDirectory(m_workDir);
         StoreCounter();
-        m_pageBusy = false;
     }
     HideMasker();
 }
@@ -243,38 +285,82 @@ void MainWindow::SaveAfter()
     m_imageView->Broom();
     EnableMenu(false);
     EnablePageButton(false, false, false, false, false);
-    QMessageBox::information(this, tr("提示"), tr("保存成功"));
+    ShowSaveSuccess();
+}
+
+void MainWindow::ShowSaveSuccess()
+{
+    const QString text =
+        tr("保存成功") + QLatin1Char('\n') +
+        tr("已写入 %1 个文件到 %2").arg(m_savedFiles.size()).arg(QDir::toNativeSeparators(m_savePath));
+    QMessageBox box(QMessageBox::Information, tr("提示"), text, QMessageBox::Ok, this);
+    QPushButton* open = box.addButton(tr("打开文件夹"), QMessageBox::ActionRole);
+    open->setObjectName(QStringLiteral("btnOpenSaveFolder"));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    if (box.clickedButton() == open && m_openFolder) {
+        m_openFolder(QUrl::fromLocalFile(m_savePath));
+    }
+}
+
+void MainWindow::ShowSavedNote()
+{
+    if (m_savedFiles.isEmpty()) {
+        return;
+    }
+    const QString first = QFileInfo(m_savedFiles.first()).fileName();
+    const QString note = m_savedFiles.size() == 1 ? tr("已保存 %1（%2 页）").arg(first).arg(m_savedPages)
+                                                  : tr("已保存 %1 至 %2（%3 页）")
+                                                        .arg(first, QFileInfo(m_savedFiles.last()).fileName())
+                                                        .arg(m_savedPages);
+    m_saveNote->setText(note);
+    m_saveNote->setToolTip(QDir::toNativeSeparators(m_savePath));
+    m_saveNote->show();
+    m_saveNoteTimer->start();
 }
 
 void MainWindow::SaveAfterScan()
 {
     m_saveOk = false;
-    m_doSave = true;
-    if (RefuseIncompletePages()) {
-        m_doSave = false;
-    } else if (CheckDuplicateSavePath()) {
-        if (!AskOverwrite()) {
-            m_doSave = false;
-        }
-    }
+    m_doSave = !RefuseIncompletePages() && ConfirmOverwrite();
     if (m_doSave) {
         EnsureScanPath();
-        m_saveOk = DoSave();
-        if (m_saveOk) {
-            m_pageBusy = true;
-            ClearDirectory(m_workDir);
-            EnablePageButton(false, false, false, false, false);
-            StoreCounter();
-            {
-                const QSignalBlocker blocker(m_pageJump);
-                m_pageJump->clear();
-            }
-            m_pageBusy = false;
-            m_imageView->Broom();
-        } else {
-            ShowSaveFailure();
+        // On the job thread like "保存"; the window keeps painting.
+        m_doSave = ExecLambda(
+            tr("正在进行保存..."), [this] { SaveWork(); }, [this] { SaveAfterScanFinished(); },
+            [this] { SaveAfterScanAfter(); });
+    }
+    if (!m_doSave) {
+        EnableMenu(m_imageCount != 0);
+        RefreshPageButtons();
+    }
+}
+
+void MainWindow::SaveAfterScanFinished()
+{
+    StopJobThread();
+    if (m_saveOk) {
+        m_pageBusy = true;
+        EnablePageButton(false, false, false, false, false);
+        StoreCounter();
+        {
+            const QSignalBlocker blocker(m_pageJump);
+            m_pageJump->clear();
         }
+        m_pageBusy = false;
+        m_imageView->Broom();
     }
     EnableMenu(m_imageCount != 0);
     RefreshPageButtons();
+    HideMasker();
+}
+
+void MainWindow::SaveAfterScanAfter()
+{
+    if (m_saveOk) {
+        ShowSavedNote();
+    } else {
+        ShowSaveFailure();
+    }
 }

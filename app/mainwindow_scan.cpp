@@ -227,7 +227,8 @@ void MainWindow::ScanAfter()
     } else if (m_scanStatus == 0 && m_saveAfterScan && !stopped) {
         SaveAfterScan();
     }
-    if (m_usbPending) {
+    // While the save that follows runs, its own end takes the notice up.
+    if (m_usbPending && !m_jobActive) {
         m_usbPending = false;
         StartUsbDetect(m_usbEvent);
     }

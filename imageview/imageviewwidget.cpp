@@ -28,7 +28,9 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QtConcurrent>
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -541,20 +543,69 @@ void ImageViewWidget::Rotate180()
 
 void ImageViewWidget::Rotate(double angle)
 {
-    for (int row = 0; row < RowCount(); ++row) {
-        QListWidgetItem* item = thumbList->item(row);
-        if (!item->isSelected()) {
-            continue;
-        }
-        const QString path = item->data(Qt::UserRole).toString();
-        // The writer replaces the file only once the rotated copy is
-        // complete; on failure the page and its views stay as they were.
-        if (!imageProc.SaveAs(path, path, angle, true)) {
-            qCWarning(lcImageView) << "Rotate: could not rewrite" << path;
-            continue;
-        }
-        RedrawPage(path);
+    const QList<int> rows = SelectedRows();
+    QList<QString> paths;
+    for (int row : rows) {
+        paths << PathAt(row);
     }
+    const QVector<SaveFailure> results = RotateFiles(paths, angle);
+    QList<int> turned;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (results.at(i).Failed()) {
+            qCWarning(lcImageView) << "Rotate: could not rewrite" << paths.at(i);
+        } else {
+            turned << rows.at(i);
+        }
+    }
+    RefreshRows(turned);
+}
+
+QList<int> ImageViewWidget::SelectedRows() const
+{
+    QList<int> rows;
+    for (int row = 0; row < RowCount(); ++row) {
+        if (thumbList->item(row)->isSelected()) {
+            rows << row;
+        }
+    }
+    return rows;
+}
+
+QString ImageViewWidget::PathAt(int row) const
+{
+    if (row < 0 || row >= RowCount()) {
+        return QString();
+    }
+    return thumbList->item(row)->data(Qt::UserRole).toString();
+}
+
+QVector<SaveFailure> ImageViewWidget::RotateFiles(const QList<QString>& paths, double angle)
+{
+    QVector<SaveFailure> results(paths.size());
+    QVector<int> indices(paths.size());
+    std::iota(indices.begin(), indices.end(), 0);
+    // One page per task: decoding, turning and encoding a page dominate, and
+    // pages do not share anything.
+    QtConcurrent::blockingMap(indices, [&paths, &results, angle](int i) {
+        ImageProc proc;
+        if (!proc.SaveAs(paths.at(i), paths.at(i), angle, true)) {
+            results[i] = proc.LastFailure();
+            if (!results[i].Failed()) {
+                results[i] = SaveFailure::Target(paths.at(i), 0);
+            }
+        }
+    });
+    return results;
+}
+
+void ImageViewWidget::RefreshRows(const QList<int>& rows)
+{
+    for (int row : rows) {
+        // The thumbnail, anything decoded ahead and, for the current page,
+        // the large view are drawn again from the rewritten file.
+        RedrawPage(PathAt(row));
+    }
+    // A redrawn thumbnail may change the rows' heights.
     if (!thumbList.isNull()) {
         thumbList->ScrollToCurrent();
     }

@@ -61,9 +61,23 @@ public:
     void LastPage();
     void JumpTo(int row);
 
+    // Turn the selected pages and redraw them, all on this thread.
     void RotateLeft();
     void RotateRight();
     void Rotate180();
+
+    // Rows of the selected pages, in row order; the page file of a row.
+    QList<int> SelectedRows() const;
+    QString PathAt(int row) const;
+    // Turns page files clockwise by `angle` degrees, spread over the cores.
+    // Each file is written beside and renamed over, so a failure (or a kill)
+    // leaves it whole, in its old or its new orientation. Touches no widget:
+    // callable from any thread. One entry per file, in order; reason None
+    // where the file was turned (page indices count in `paths`).
+    static QVector<SaveFailure> RotateFiles(const QList<QString>& paths, double angle);
+    // Redraws the thumbnails of `rows` from their files, and the large view
+    // when the current row is among them; the current row stays in view.
+    void RefreshRows(const QList<int>& rows);
 
     void ZoomIn();
     void ZoomOut();

@@ -1,30 +1,43 @@
 // A whole session at scale through the real main window: the program's
-// start-up job on the simulated feeder, then for each multi-page format a
-// feeder batch of N sheets into the page list and the save by the "保存"
-// action. Prints one line per step: wall time, the step's peak resident
-// memory (VmHWM after resetting it) and, for the scans, the longest delay of a
-// 10 ms timer on the user-interface thread while pages arrived.
+// start-up job on the simulated feeder, then
+//   save   for each multi-page format a feeder batch of N sheets into the page
+//          list and the save by the "保存" action;
+//   after  for each multi-page format a batch with "扫描完立即保存" on (the
+//          scan and the save that follows it, as one step);
+//   pages  a batch, "顺时针90°" on its first 50 pages (and the same turns one
+//          by one on one thread, for reference), "删除" of every page, another
+//          batch and "清除全部".
+// Prints one line per step: wall time, the step's peak resident memory
+// (VmHWM after resetting it) and the longest lateness of a 10 ms timer on the
+// user-interface thread during the step.
 //
-// usage: bench_session <sheets> <work folder>
+// usage: bench_session <sheets> <work folder> [save,after,pages]
 // Needs SANE_CONFIG_DIR / LD_LIBRARY_PATH of the simulator (run.sh sets them).
 #include "deviceopt.h"
 #include "execcmd.h"
+#include "imageproc.h"
 #include "mainwindow.h"
 #include "splashdialog.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -59,15 +72,21 @@ void WriteScenario(const QString& text)
     }
 }
 
-// Presses the default button of every message box that comes up (the
-// "保存成功" note and the like), printing its text.
+// Presses 是 (or else 确定) in every message box that comes up (the
+// questions, the "保存成功" note and the like), printing its text.
 void AnswerBoxes()
 {
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             std::fprintf(stderr, "box: %s\n", qPrintable(box->text()));
-            box->done(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok);
+            QAbstractButton* button = box->button(QMessageBox::Yes);
+            if (!button) {
+                button = box->button(QMessageBox::Ok);
+            }
+            if (button) {
+                button->click(); // what the box reports is the button clicked
+            }
         }
     });
     timer->start(10);
@@ -92,8 +111,11 @@ struct Step {
     int maxDelayMs = 0;
 };
 
-// Runs an action to the end of its background job.
-Step RunJob(MainWindow* window, const char* action, bool watchLatency)
+// Runs an action until `done` holds and no background job runs, with a 10 ms
+// timer on the user-interface thread recording its longest lateness. The
+// action may open a modal question first (answered by AnswerBoxes); the timer
+// goes on running inside it.
+Step RunUntil(MainWindow* window, const char* action, const std::function<bool()>& done)
 {
     Step step;
     QElapsedTimer beat;
@@ -106,14 +128,18 @@ Step RunJob(MainWindow* window, const char* action, bool watchLatency)
     ResetPeak();
     QElapsedTimer clock;
     clock.start();
-    if (watchLatency) {
-        beat.start();
-        ticker.start(10);
-    }
+    beat.start();
+    ticker.start(10);
     window->findChild<QAction*>(QLatin1String(action))->trigger();
-    if (!WaitFor(window, SIGNAL(sglJobDone()), 30 * 60 * 1000)) {
-        std::fprintf(stderr, "%s: the job did not end\n", action);
-    }
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() && !window->JobRunning()) {
+            loop.quit();
+        }
+    });
+    poll.start(5);
+    loop.exec();
     ticker.stop();
     step.seconds = clock.elapsed() / 1000.0;
     step.peakKb = StatusKb("VmHWM");
@@ -122,11 +148,8 @@ Step RunJob(MainWindow* window, const char* action, bool watchLatency)
 
 void Print(const char* name, const Step& s, int pages)
 {
-    std::printf("%-10s %8.2f s  peak %7.1f MiB  pages %4d", name, s.seconds, s.peakKb / 1024.0, pages);
-    if (s.maxDelayMs > 0) {
-        std::printf("  max event-loop delay %d ms", s.maxDelayMs);
-    }
-    std::printf("\n");
+    std::printf("%-16s %8.2f s  peak %7.1f MiB  pages %4d  longest stall %d ms\n", name, s.seconds,
+                s.peakKb / 1024.0, pages, s.maxDelayMs);
     std::fflush(stdout);
 }
 
@@ -136,9 +159,10 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_session <sheets> <work folder>\n");
+        std::fprintf(stderr, "usage: bench_session <sheets> <work folder> [save,after,pages]\n");
         return 2;
     }
+    const QStringList steps = QString::fromLatin1(argc > 3 ? argv[3] : "save,after,pages").split(',');
     const int sheets = QString::fromLocal8Bit(argv[1]).toInt();
     const QString work = QString::fromLocal8Bit(argv[2]);
     const QString home = work + QStringLiteral("/home");
@@ -192,27 +216,80 @@ int main(int argc, char* argv[])
         int format;
     } saves[] = {{"PDF", 6}, {"OFD", 8}, {"TIFF", 1}};
     auto* format = window->findChild<QComboBox*>(QStringLiteral("cmImageFormat"));
+    auto* saveAfterScan = window->findChild<QCheckBox*>(QStringLiteral("cbSaveAfterScan"));
     int load = 0;
     long sessionPeakKb = 0;
-    for (const auto& save : saves) {
+    auto scan = [&](const char* name) {
         WriteScenario(QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2\n").arg(sheets).arg(++load));
-        const Step scan = RunJob(window, "actionScanToLast", true);
-        const int pages = window->PageFiles().size();
-        Print("scan", scan, pages);
-        sessionPeakKb = qMax(sessionPeakKb, scan.peakKb);
-        if (load == 1) {
-            // The pages for the reference tools (hard links: no copy).
-            for (const QString& page : window->PageFiles()) {
-                const QString target = keep + QLatin1Char('/') + QFileInfo(page).fileName();
-                if (::link(QFile::encodeName(page).constData(), QFile::encodeName(target).constData()) != 0) {
-                    std::fprintf(stderr, "cannot keep %s for the reference tools\n", qPrintable(page));
+        const int before = window->PageFiles().size();
+        const Step step = RunUntil(window, "actionScanToLast", [&] {
+            return saveAfterScan->isChecked() ? window->PageFiles().isEmpty()
+                                              : window->PageFiles().size() > before;
+        });
+        Print(name, step, sheets);
+        sessionPeakKb = qMax(sessionPeakKb, step.peakKb);
+    };
+    auto pagesGone = [window] { return window->PageFiles().isEmpty(); };
+
+    if (steps.contains(QLatin1String("save"))) {
+        for (const auto& save : saves) {
+            scan("scan");
+            if (load == 1) {
+                // The pages for the reference tools (hard links: no copy).
+                for (const QString& page : window->PageFiles()) {
+                    const QString target = keep + QLatin1Char('/') + QFileInfo(page).fileName();
+                    if (::link(QFile::encodeName(page).constData(), QFile::encodeName(target).constData()) !=
+                        0) {
+                        std::fprintf(stderr, "cannot keep %s for the reference tools\n", qPrintable(page));
+                    }
                 }
             }
+            format->setCurrentIndex(save.format);
+            const Step saved = RunUntil(window, "actionSave", pagesGone);
+            Print(save.name, saved, sheets);
+            sessionPeakKb = qMax(sessionPeakKb, saved.peakKb);
         }
-        format->setCurrentIndex(save.format);
-        const Step saved = RunJob(window, "actionSave", false);
-        Print(save.name, saved, pages);
-        sessionPeakKb = qMax(sessionPeakKb, saved.peakKb);
+    }
+    if (steps.contains(QLatin1String("after"))) {
+        // "扫描完立即保存": the scan and the save that follows it, as one step.
+        saveAfterScan->setChecked(true);
+        for (const auto& save : saves) {
+            format->setCurrentIndex(save.format);
+            scan(qPrintable(QStringLiteral("scan+save %1").arg(QLatin1String(save.name))));
+        }
+        saveAfterScan->setChecked(false);
+    }
+    if (steps.contains(QLatin1String("pages"))) {
+        auto* list = window->findChild<QListWidget*>(QStringLiteral("lwImgThumbnail"));
+        scan("scan");
+        const QList<QString> pages = window->PageFiles();
+        // Rotating the first 50 pages: by the action, then the same pages one
+        // by one on this thread, as a single-threaded reference.
+        const int turned = qMin(50, pages.size());
+        list->clearSelection();
+        for (int row = 0; row < turned; ++row) {
+            list->item(row)->setSelected(true);
+        }
+        QFileInfo first(pages.first());
+        const QDateTime firstWritten = first.lastModified();
+        const Step rotate = RunUntil(window, "actionRotateRight", [&] {
+            return QFileInfo(pages.at(turned - 1)).lastModified() != firstWritten &&
+                   QFileInfo(pages.first()).lastModified() != firstWritten;
+        });
+        Print("rotate", rotate, turned);
+        QElapsedTimer one;
+        one.start();
+        ImageProc proc;
+        for (int row = 0; row < turned; ++row) {
+            proc.SaveAs(pages.at(row), pages.at(row), 90.0, true);
+        }
+        std::printf("%-16s %8.2f s  pages %4d  ratio action/one thread %.2f\n", "rotate, 1 thread",
+                    one.elapsed() / 1000.0, turned, rotate.seconds / (one.elapsed() / 1000.0));
+
+        list->selectAll();
+        Print("delete all", RunUntil(window, "actionDelete", pagesGone), pages.size());
+        scan("scan");
+        Print("clear all", RunUntil(window, "actionBroom", pagesGone), sheets);
     }
     std::printf("session    peak %.1f MiB, files in %s: %s\n", sessionPeakKb / 1024.0, qPrintable(out),
                 qPrintable(QDir(out).entryList(QDir::Files).join(QLatin1Char(' '))));

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPushButton>
 
 ModalAnswerer::ModalAnswerer(QMessageBox::StandardButton answer, QObject* parent)
     : QObject(parent), m_answer(answer)
@@ -33,8 +34,16 @@ void ModalAnswerer::Poll()
         return;
     }
     QAbstractButton* button = box->button(m_answer);
+    for (QAbstractButton* named : box->buttons()) {
+        if (!m_buttonText.isEmpty() && named->text() == m_buttonText) {
+            button = named;
+        }
+    }
     if (!button && box->buttons().size() == 1) {
         button = box->buttons().first();
+    }
+    if (!button) {
+        button = box->defaultButton();
     }
     if (button) {
         if (beforeAnswer) {

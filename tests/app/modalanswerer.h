@@ -9,14 +9,16 @@
 #include <functional>
 
 // Answers every message box that becomes the active modal widget while it
-// runs: records title and text, then presses the chosen button (or the only
-// button of a box that lacks it).
+// runs: records title and text, then presses the chosen button (or, in a box
+// that lacks it, its only button or else its default button).
 class ModalAnswerer : public QObject {
     Q_OBJECT
 public:
     explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok, QObject* parent = nullptr);
 
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
+    // Press the button with this text where a box has one (empty: none).
+    void SetButtonText(const QString& text) { m_buttonText = text; }
     // Only look, do not answer; a test then closes the box itself.
     void SetPassive(bool passive) { m_passive = passive; }
     // Keep each box open this long before answering it.
@@ -34,6 +36,7 @@ private:
 
     QTimer m_timer;
     QMessageBox::StandardButton m_answer;
+    QString m_buttonText;
     bool m_passive = false;
     int m_delayMs = 0;
     QElapsedTimer m_seenFor;

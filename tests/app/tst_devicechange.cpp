@@ -31,6 +31,8 @@ private slots:
     void unplugAndReplugWhileIdle();
     void noticeDuringScanRunsOnceAfterIt();
     void noticesDuringRebuildDropped();
+    void replacedScannerNamed_data();
+    void replacedScannerNamed();
     void changedSettingsAskFirst();
     void switchScanner_data();
     void switchScanner();
@@ -227,6 +229,42 @@ void TestDeviceChange::noticesDuringRebuildDropped()
     QCOMPARE(MaskerText(), QStringLiteral("检测到插入扫描设备\r\n正在进行配置..."));
     QVERIFY(!m_fx->window->UsbPending());
     QVERIFY(!m_fx->window->UsbBusy());
+}
+
+void TestDeviceChange::replacedScannerNamed_data()
+{
+    QTest::addColumn<QString>("inUse"); // switched to before the notice
+    QTest::addColumn<QString>("after"); // the scenario of the notice
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("named"); // below the completion text
+
+    const QString kxGone = QStringLiteral("\r\n已断开：zylkx:KX-8000\r\n当前连接：");
+    QTest::newRow("unplugged, another left") << kKx << "devices=zylwy:WY200" << 2 << kxGone + kWy;
+    QTest::newRow("unplugged, two left, the first taken")
+        << kKx << "devices=zylwy:WY200,zylkx:KX-F600" << 2 << kxGone + kF600;
+    QTest::newRow("the one switched to unplugged")
+        << kWy << "devices=zylkx:KX-8000" << 2 << "\r\n已断开：zylwy:WY200\r\n当前连接：zylkx:KX-8000";
+    QTest::newRow("another plugged in") << kKx << "devices=zylkx:KX-8000,zylwy:WY200" << 1 << "";
+    QTest::newRow("a switched-to scanner stays, the list starts elsewhere") << kWy << "" << 1 << "";
+    QTest::newRow("all unplugged") << kKx << "usb=none\ndevices=zylkx:KX-F600" << 2 << "";
+}
+
+// The completion box of a rebuild names the scanner that went away and the
+// one now in use, when the one in use was unplugged and another took over.
+void TestDeviceChange::replacedScannerNamed()
+{
+    QFETCH(QString, inUse);
+    QFETCH(QString, after);
+    QFETCH(int, code);
+    QFETCH(QString, named);
+
+    StartConnected();
+    QVERIFY(SwitchTo(inUse));
+    m_fx->answerer.texts.clear();
+    WindowFixture::WriteScenario(after);
+    Notice(code);
+    QVERIFY(m_fx->WaitJobDone());
+    QCOMPARE(m_fx->answerer.texts, QStringList{kDone + named});
 }
 
 void TestDeviceChange::changedSettingsAskFirst()

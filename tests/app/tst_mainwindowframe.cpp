@@ -740,6 +740,8 @@ void TestMainWindowFrame::broomClearsWorkFolder()
              (QStringList{QStringLiteral("是否清除全部图像？"), QStringLiteral("是否清除全部图像？")}));
     QCOMPARE(JumpBox()->count(), 0);
     QCOMPARE(Child<QLabel>("lblImgInfo")->text(), QStringLiteral("当前图像数量：0"));
+    // The files go on the job thread.
+    QTRY_VERIFY(!m_window->JobRunning());
     QVERIFY(!QFile::exists(extra.fileName()));
     QVERIFY(QDir(nested).exists());
     QVERIFY(QDir(m_workDir + "/scanimages").entryList(QDir::Files | QDir::Hidden).isEmpty());

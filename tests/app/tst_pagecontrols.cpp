@@ -491,6 +491,7 @@ void TestPageControls::currentThumbnailStaysInView()
             }
         } else if (op == QLatin1String("rotate")) {
             m_fx->Child<QAction>("actionRotateRight")->trigger();
+            QVERIFY(m_fx->WaitJobDone());
         } else if (op == QLatin1String("jump")) {
             const int target = (current + 1 + random.bounded(model.size() - 1)) % model.size();
             m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(target);

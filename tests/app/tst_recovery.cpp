@@ -220,6 +220,9 @@ QString TestRecovery::Step(QRandomGenerator& random, int kind)
         const int row = int(random.bounded(count));
         Select(row);
         m_fx->Child<QAction>("actionRotateRight")->trigger();
+        if (!m_fx->WaitJobDone()) {
+            return QStringLiteral("rotation did not end");
+        }
         m_pages[row].reading = TurnedRight(m_pages[row].reading);
         return QStringLiteral("rotate@%1").arg(row);
     }
@@ -372,6 +375,7 @@ void TestRecovery::endings()
         QCOMPARE(m_fx->window->PageFiles().isEmpty(), ending == QLatin1String("save"));
     } else if (ending == QLatin1String("broom")) {
         m_fx->Child<QAction>("actionBroom")->trigger();
+        QVERIFY(m_fx->WaitJobDone());
     } else if (ending == QLatin1String("delete all")) {
         m_fx->Child<QAction>("actionSelectAll")->trigger();
         m_fx->Child<QAction>("actionDelete")->trigger();

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
 #include <QtTest>
@@ -43,6 +44,11 @@ private:
     QString StoredCounter() const;
     QStringList FilesUnder(const QString& dir) const;
     QString Out() const { return m_fx->home->path() + QStringLiteral("/out"); }
+    // The text of the box after a successful save of `files` files.
+    QString Saved(int files) const
+    {
+        return QStringLiteral("保存成功\n已写入 %1 个文件到 %2").arg(files).arg(Out());
+    }
 
     QScopedPointer<WindowFixture> m_fx;
 };
@@ -79,7 +85,7 @@ bool TestSaveWorkflow::ScanSheets(int sheets)
     WindowFixture::WriteScenario(
         QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2").arg(sheets).arg(++load));
     m_fx->Child<QAction>("actionScanToLast")->trigger();
-    return m_fx->WaitJobDone();
+    return m_fx->WaitIdle();
 }
 
 bool TestSaveWorkflow::SaveByAction()
@@ -170,7 +176,7 @@ void TestSaveWorkflow::formats()
     QCOMPARE(m_fx->window->Counter(), counter);
     QCOMPARE(StoredCounter(), QString::number(counter));
     QCOMPARE(m_fx->Child<QLineEdit>("txtSysScanCount")->text(), QString::number(counter));
-    QCOMPARE(m_fx->answerer.texts, QStringList({"保存成功"}));
+    QCOMPARE(m_fx->answerer.texts, QStringList({Saved(files.size())}));
 
     // The pages and their files are gone; the work folder keeps its folders.
     QVERIFY(m_fx->window->PageFiles().isEmpty());
@@ -190,21 +196,31 @@ void TestSaveWorkflow::overwriteQuestion_data()
 {
     QTest::addColumn<int>("format");
     QTest::addColumn<QString>("existing"); // created in the save folder; "-" for no folder
-    QTest::addColumn<bool>("asks");
+    QTest::addColumn<QString>("listed");   // under the question; empty: not asked
 
-    QTest::newRow("single pages, a0014.pdf there") << 5 << "a0014.pdf" << true;
-    QTest::newRow("single pages, a0017.pdf there") << 5 << "a0017.pdf" << false;
-    QTest::newRow("multi-page, a0014.pdf there") << 6 << "a0014.pdf" << false;
-    QTest::newRow("multi-page, a0012.pdf there") << 6 << "a0012.pdf" << true;
-    QTest::newRow("no save folder") << 5 << "-" << false;
-    QTest::newRow("only sub-folders") << 6 << "sub/" << false;
+    QTest::newRow("single pages, a0014.pdf there") << 5 << "a0014.pdf"
+                                                   << "a0014.pdf";
+    QTest::newRow("single pages, a0017.pdf there") << 5 << "a0017.pdf"
+                                                   << "";
+    QTest::newRow("single pages, four there, three named")
+        << 5 << "a0016.pdf,a0013.pdf,a0014.pdf,a0015.pdf"
+        << "a0013.pdf\r\na0014.pdf\r\na0015.pdf\r\n等 4 个文件";
+    QTest::newRow("multi-page, a0014.pdf there") << 6 << "a0014.pdf"
+                                                 << "";
+    QTest::newRow("multi-page, a0012.pdf there") << 6 << "a0012.pdf"
+                                                 << "a0012.pdf";
+    QTest::newRow("no save folder") << 5 << "-"
+                                    << "";
+    QTest::newRow("only sub-folders") << 6 << "sub/"
+                                      << "";
 }
 
 void TestSaveWorkflow::overwriteQuestion()
 {
     QFETCH(int, format);
     QFETCH(QString, existing);
-    QFETCH(bool, asks);
+    QFETCH(QString, listed);
+    const bool asks = !listed.isEmpty();
 
     StartWith(format);
     QVERIFY(ScanSheets(5));
@@ -213,16 +229,19 @@ void TestSaveWorkflow::overwriteQuestion()
         QVERIFY(QDir().mkpath(Out() + QLatin1Char('/') + existing));
     } else if (existing != QLatin1String("-")) {
         QVERIFY(QDir().mkpath(Out()));
-        QFile file(Out() + QLatin1Char('/') + existing);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("old");
+        for (const QString& name : existing.split(QLatin1Char(','))) {
+            QFile file(Out() + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("old");
+        }
     }
     const QStringList before = SavedFiles();
 
     m_fx->answerer.SetAnswer(QMessageBox::No);
     m_fx->Child<QAction>("actionSave")->trigger();
     if (asks) {
-        QTRY_COMPARE(m_fx->answerer.texts, QStringList({"保存路径有重复文件，\r\n确定要覆盖吗？"}));
+        QTRY_COMPARE(m_fx->answerer.texts,
+                     QStringList({"保存路径有重复文件，\r\n确定要覆盖吗？\r\n" + listed}));
         QTest::qWait(100);
         QCOMPARE(SavedFiles(), before);
         QCOMPARE(m_fx->window->PageFiles().size(), 5);
@@ -230,7 +249,7 @@ void TestSaveWorkflow::overwriteQuestion()
         QCOMPARE(StoredCounter(), QStringLiteral("12"));
     } else {
         QVERIFY(m_fx->WaitJobDone());
-        QVERIFY(!m_fx->answerer.texts.contains(QStringLiteral("保存路径有重复文件，\r\n确定要覆盖吗？")));
+        QCOMPARE(m_fx->answerer.texts, QStringList({Saved(format == 6 ? 1 : 5)}));
         QVERIFY(m_fx->window->PageFiles().isEmpty());
     }
 }
@@ -309,8 +328,8 @@ void TestSaveWorkflow::failedSaveKeepsPages()
         QVERIFY(QDir(Out() + QLatin1Char('/') + obstacle).removeRecursively());
         m_fx->answerer.texts.clear();
         QVERIFY(SaveByAction());
-        QCOMPARE(m_fx->answerer.texts, QStringList({"保存成功"}));
         const int written = format == 6 ? 1 : 5;
+        QCOMPARE(m_fx->answerer.texts, QStringList({Saved(written)}));
         QCOMPARE(SavedFiles().size(), written);
         QCOMPARE(SavedFiles().first(), QStringLiteral("a0012.pdf"));
         QCOMPARE(m_fx->window->Counter(), 12 + written);
@@ -327,16 +346,16 @@ void TestSaveWorkflow::saveAfterScan_data()
     QTest::addColumn<QStringList>("messages");
 
     const QStringList three = {"a0012.jpg", "a0013.jpg", "a0014.jpg"};
-    const QString question = QStringLiteral("保存路径有重复文件，\r\n确定要覆盖吗？");
+    const QString question = QStringLiteral("保存路径有重复文件，\r\n确定要覆盖吗？\r\n");
     QTest::newRow("off") << false << "" << true << QStringList() << 3 << QStringList();
     QTest::newRow("on") << true << "" << true << three << 0 << QStringList();
-    QTest::newRow("on, overwrite declined")
-        << true << "a0013.jpg" << false << QStringList({"a0013.jpg"}) << 3 << QStringList({question});
+    QTest::newRow("on, overwrite declined") << true << "a0013.jpg" << false << QStringList({"a0013.jpg"}) << 3
+                                            << QStringList({question + "a0013.jpg"});
     QTest::newRow("on, overwrite agreed")
-        << true << "a0013.jpg" << true << three << 0 << QStringList({question});
+        << true << "a0013.jpg" << true << three << 0 << QStringList({question + "a0013.jpg"});
     QTest::newRow("on, target blocked")
         << true << "a0014.jpg/" << true << QStringList() << 3
-        << QStringList({question, QStringLiteral("保存失败\n已有同名文件夹：%1/a0014.jpg")});
+        << QStringList({question + "a0014.jpg", QStringLiteral("保存失败\n已有同名文件夹：%1/a0014.jpg")});
 }
 
 void TestSaveWorkflow::saveAfterScan()
@@ -377,6 +396,11 @@ void TestSaveWorkflow::saveAfterScan()
     for (const QString& page : m_fx->window->PageFiles()) {
         QVERIFY(QFileInfo::exists(page));
     }
+    // No box after a save that follows a scan: the status area says what it wrote.
+    auto* note = m_fx->Child<QLabel>("lblSaveNote");
+    QCOMPARE(note->isVisibleTo(m_fx->window), pagesLeft == 0);
+    QCOMPARE(note->text(),
+             pagesLeft == 0 ? QStringLiteral("已保存 a0012.jpg 至 a0014.jpg（3 页）") : QString());
 }
 
 void TestSaveWorkflow::emptyMultiFileSave()

@@ -78,6 +78,7 @@ void TestScanFaults::init()
     m_fx->answerer.SetAnswer(QMessageBox::Yes);
     if (!m_fx->window->PageFiles().isEmpty()) {
         m_fx->Child<QAction>("actionBroom")->trigger();
+        QVERIFY(m_fx->WaitJobDone());
     }
     QVERIFY(m_fx->window->PageFiles().isEmpty());
     m_fx->answerer.texts.clear();

@@ -94,6 +94,16 @@ bool WindowFixture::WaitJobDone(int count, int timeoutMs)
     return ok;
 }
 
+bool WindowFixture::WaitIdle(int timeoutMs)
+{
+    for (int waited = 0; (jobsDone < 1 || window->JobRunning()) && waited < timeoutMs; waited += 20) {
+        QTest::qWait(20);
+    }
+    const bool ok = jobsDone >= 1 && !window->JobRunning();
+    jobsDone = 0;
+    return ok;
+}
+
 ImageViewWidget* WindowFixture::View() const
 {
     return window->findChild<ImageViewWidget*>();

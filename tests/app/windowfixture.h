@@ -33,6 +33,9 @@ public:
 
     // Waits until the current background job has run its last step.
     bool WaitJobDone(int count = 1, int timeoutMs = 30000);
+    // Waits until a job has ended and none runs any more (a job's last step
+    // may start another, as a scan starts the save that follows it).
+    bool WaitIdle(int timeoutMs = 30000);
 
     template <typename T> T* Child(const char* name) const
     {

@@ -25,7 +25,7 @@ namespace {
 const int kDpi = 75;
 const QString kJam = QStringLiteral("检测到卡纸(错误码:6)\r\n请取出堵塞的纸张");
 const QString kDone = QStringLiteral("检测扫描仪操作已完成\r\n[本窗口自动关闭]");
-const QString kSaved = QStringLiteral("保存成功");
+const QString kSaved = QStringLiteral("保存成功\n"); // then what was written where
 const QString kNoScanner = QStringLiteral("未连接扫描仪");
 
 } // namespace
@@ -165,7 +165,7 @@ void TestE2eSession::editAndSave()
     QCOMPARE(Markers(), QStringList({"1A", "1B", "2A", "2B", "3A", "3B", "4A", "4B", "5A", "5B"}));
 
     Select(1);
-    QVERIFY(Trigger("actionRotateRight"));
+    QVERIFY(Trigger("actionRotateRight") && m_fx->WaitJobDone());
     Select(2);
     m_fx->answerer.SetAnswer(QMessageBox::Yes);
     QVERIFY(Trigger("actionDelete"));
@@ -197,7 +197,8 @@ void TestE2eSession::editAndSave()
 
     QVERIFY(Trigger("actionSave"));
     QVERIFY(m_fx->WaitJobDone());
-    QCOMPARE(m_fx->answerer.texts, QStringList({kSaved}));
+    QCOMPARE(m_fx->answerer.texts.size(), 1);
+    QVERIFY(m_fx->answerer.texts.first().startsWith(kSaved));
     QCOMPARE(SavedFiles(), QStringList({file}));
     const QString saved = Out() + QLatin1Char('/') + file;
 
@@ -313,7 +314,8 @@ void TestE2eSession::jamThenReplaceAndSaveSinglePdf()
 
     QVERIFY(Trigger("actionSave"));
     QVERIFY(m_fx->WaitJobDone());
-    QCOMPARE(m_fx->answerer.texts, QStringList({kSaved}));
+    QCOMPARE(m_fx->answerer.texts.size(), 1);
+    QVERIFY(m_fx->answerer.texts.first().startsWith(kSaved));
     QCOMPARE(SavedFiles(), QStringList({"s0007.pdf", "s0008.pdf", "s0009.pdf"}));
     QStringList readings;
     for (const QString& name : SavedFiles()) {

@@ -1,0 +1,124 @@
+// Page actions that take long on many pages: turning the selected pages runs
+// as a background job (the files on the job thread, spread over the cores;
+// the thumbnails and the large view redrawn in steps when all are done), and
+// "清除全部" deletes the page files on the job thread.
+#include "mainwindow.h"
+
+#include "fileutils.h"
+#include "imageviewwidget.h"
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+
+#include <memory>
+
+namespace {
+// Redrawing rows yields to the event loop after about this long.
+const int kStepMs = 25;
+// Failed pages named one by one in the failure box; the rest are counted.
+const int kListedFailures = 5;
+} // namespace
+
+void MainWindow::RotatePages(double angle)
+{
+    if (m_jobActive || m_scanning || m_pageBusy) {
+        return;
+    }
+    const QList<int> rows = m_imageView->SelectedRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    QList<QString> files;
+    for (int row : rows) {
+        files << m_imageView->PathAt(row);
+    }
+    // Written by the job thread, read once it has been stopped.
+    auto results = std::make_shared<QVector<SaveFailure>>();
+    ExecLambda(
+        tr("正在旋转图像..."),
+        [files, angle, results] { *results = ImageViewWidget::RotateFiles(files, angle); },
+        [this, rows, results] { RotateFinished(rows, *results); },
+        [this, rows, results] { RotateAfter(rows, *results); });
+}
+
+void MainWindow::RotateFinished(const QList<int>& rows, const QVector<SaveFailure>& results)
+{
+    StopJobThread();
+    auto pending = std::make_shared<QList<int>>();
+    for (int i = 0; i < rows.size() && i < results.size(); ++i) {
+        if (!results.at(i).Failed()) {
+            pending->append(rows.at(i));
+        }
+    }
+    FinishInSteps([this, pending] {
+        QElapsedTimer clock;
+        clock.start();
+        while (!pending->isEmpty() && clock.elapsed() < kStepMs) {
+            m_imageView->RefreshRows({pending->takeFirst()});
+        }
+        if (!pending->isEmpty()) {
+            return false;
+        }
+        RecordSession();
+        return true;
+    });
+}
+
+void MainWindow::RotateAfter(const QList<int>& rows, const QVector<SaveFailure>& results)
+{
+    QStringList lines;
+    int failed = 0;
+    for (int i = 0; i < rows.size() && i < results.size(); ++i) {
+        SaveFailure failure = results.at(i);
+        if (!failure.Failed()) {
+            continue;
+        }
+        failed += 1;
+        if (lines.size() == kListedFailures) {
+            continue;
+        }
+        if (failure.IsPage()) {
+            failure.page = rows.at(i); // the text names the page itself
+            lines << FailureText(failure);
+        } else {
+            lines << tr("第%1页：%2").arg(rows.at(i) + 1).arg(FailureText(failure));
+        }
+    }
+    if (failed == 0) {
+        return;
+    }
+    if (failed > lines.size()) {
+        lines << tr("等 %1 页").arg(failed);
+    }
+    QMessageBox::critical(this, tr("错误"),
+                          tr("保存失败") + QLatin1Char('\n') + lines.join(QLatin1Char('\n')));
+}
+
+void MainWindow::OnBroom()
+{
+    if (m_jobActive) {
+        return;
+    }
+    m_pageBusy = true;
+    const auto answer =
+        QMessageBox::question(this, tr("提示"), tr("是否清除全部图像？"), QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        // The list empties at once, and the journal with it (so a crash
+        // while the files go offers nothing back).
+        m_imageView->Broom();
+        EnableMenu(m_imageCount != 0);
+        EnablePageButton(false, false, false, false, false);
+    }
+    m_pageBusy = false;
+    if (answer != QMessageBox::Yes) {
+        return;
+    }
+    const QString workDir = m_workDir;
+    ExecLambda(
+        tr("正在清除图像..."), [workDir] { ClearDirectory(workDir); },
+        [this] {
+            StopJobThread();
+            HideMasker();
+        },
+        [] {});
+}
