@@ -1,9 +1,9 @@
 #include "imageviewwidget.h"
 
-#include "execcmd.h"
 #include "gdata.h"
 #include "imageviewlog.h"
 #include "interruptedpage.h"
+#include "osname.h"
 #include "pagefile.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
@@ -44,15 +44,6 @@ const char* const kThumbListStyle =
     "QListWidget::Item:hover { background-color:#D0D0D0; }            "
     "QListWidget::Item:selected { background-color:#0173C7; }            "
     "QListWidget::Item:selected:- { background-color:#0173C7; }            ";
-
-// Distributor id as lsb_release reports it, lower-cased ("uos", "debian", ...).
-QString DistributorId()
-{
-    QString text = ExecCmd(QStringLiteral("lsb_release -i"));
-    text.remove(QStringLiteral("Distributor ID:\t"));
-    text.remove(QLatin1Char('\n'));
-    return text.toLower();
-}
 
 } // namespace
 
@@ -97,8 +88,7 @@ void ImageViewWidget::SetUpLargeView(QVBoxLayout* layout)
     scrollArea->setWidget(largeLabel);
     scrollArea->setAlignment(Qt::AlignCenter);
 
-    const Qt::ScrollBarPolicy policy =
-        DistributorId() == QLatin1String("uos") ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
+    const Qt::ScrollBarPolicy policy = GetOSName() == OSUos ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
     scrollArea->setHorizontalScrollBarPolicy(policy);
     scrollArea->setVerticalScrollBarPolicy(policy);
 
