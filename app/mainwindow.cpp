@@ -110,6 +110,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     ConnectActions();
     ConnectSystemPage();
     ConnectJobActions();
+    ConnectPageOrder();
 
     // A cancel that falls between two pages does not stop the scanner's
     // batch; it is repeated until the job has ended.

@@ -196,6 +196,9 @@ private slots:
 
     void OnDelete();
     void OnBroom();
+    void OnMoveUp();
+    void OnMoveDown();
+    void OnThumbItemsMoved(const QList<QString>& pages);
     void OnFitToWindow();
     void OnNormalSize();
     void OnPassManual(bool checked);
@@ -232,6 +235,12 @@ private:
     bool ScannerUsable() const;
     void ApplyImagePageRules();
     void ApplyZoomLimit(int code);
+    // "上移", "下移" and dragging thumbnails: on the image page, with two
+    // pages or more, and never while a job runs.
+    void ApplyReorderRule();
+    void ConnectPageOrder();
+    void MovePages(int step);
+    void FocusPageJump();
 
     void RebuildPageJumpBox(int count);
     void SelectPageJumpItem(int index);

@@ -28,6 +28,7 @@ bool MainWindow::ExecLambda(const QString& message, std::function<void()> work,
     m_masker->SetStoppable(stoppable);
 
     m_jobActive = true;
+    ApplyReorderRule();
     auto* thread = new QThread;
     auto* worker = new Worker;
     worker->moveToThread(thread);
@@ -51,6 +52,7 @@ bool MainWindow::ExecLambda(const QString& message, std::function<void()> work,
     connect(worker, &Worker::sglWorkerFinished, this, [finished] { finished(); });
     connect(worker, &Worker::sglWorkerFinishedOther, this, [this, after] {
         m_jobActive = false;
+        ApplyReorderRule();
         after();
         // A hot-plug notice parked while this job ran, unless the job's own
         // after step has already taken it up.

@@ -12,8 +12,10 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QSignalBlocker>
 
 bool MainWindow::ImagePageShown() const
@@ -59,6 +61,15 @@ void MainWindow::EnableMenu(bool on)
     ui->actionScantoPrev->setEnabled(scan);
     ui->actionScanToNext->setEnabled(scan);
     ui->actionScanReplace->setEnabled(scan);
+    ApplyReorderRule();
+}
+
+void MainWindow::ApplyReorderRule()
+{
+    const bool on = ImagePageShown() && m_imageCount >= 2 && !m_jobActive && !m_scanning;
+    ui->actionMoveUp->setEnabled(on);
+    ui->actionMoveDown->setEnabled(on);
+    m_imageView->SetReorderEnabled(on);
 }
 
 void MainWindow::EnableScanButtons(bool on)
@@ -191,6 +202,7 @@ void MainWindow::OnThumbItemDeleted(const QList<QString>& remaining, int /*code*
         SelectPageJumpItem(m_currentIndex);
     }
     ShowImageCount();
+    ApplyReorderRule();
     m_pageBusy = false;
 }
 
@@ -252,6 +264,60 @@ void MainWindow::OnBroom()
         EnablePageButton(false, false, false, false, false);
     }
     m_pageBusy = false;
+}
+
+void MainWindow::ConnectPageOrder()
+{
+    connect(ui->actionMoveUp, &QAction::triggered, this, &MainWindow::OnMoveUp);
+    connect(ui->actionMoveDown, &QAction::triggered, this, &MainWindow::OnMoveDown);
+    connect(m_imageView, &ImageViewWidget::sglThumbItemsMoved, this, &MainWindow::OnThumbItemsMoved);
+    m_imageView->AddContextActions({ui->actionMoveUp, ui->actionMoveDown});
+    // The page-jump box sits in the toolbar, far from the keyboard focus.
+    auto* jump = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+    jump->setObjectName(QStringLiteral("shortcutPageJump"));
+    connect(jump, &QShortcut::activated, this, &MainWindow::FocusPageJump);
+    ApplyReorderRule();
+}
+
+void MainWindow::OnMoveUp()
+{
+    MovePages(-1);
+}
+
+void MainWindow::OnMoveDown()
+{
+    MovePages(1);
+}
+
+void MainWindow::MovePages(int step)
+{
+    // Refused while a job works on the pages, and from the settings pages.
+    if (m_jobActive || m_scanning || m_pageBusy || !ImagePageShown()) {
+        return;
+    }
+    m_imageView->MoveSelection(step);
+}
+
+// A drag or a move changed the order of the pages: the page files follow,
+// and so does the journal, so that a crash brings the new order back.
+void MainWindow::OnThumbItemsMoved(const QList<QString>& pages)
+{
+    m_pageBusy = true;
+    m_pageFiles = pages;
+    m_currentIndex = m_imageView->GetCurrentIndex();
+    SelectPageJumpItem(m_currentIndex);
+    RefreshPageButtons();
+    m_pageBusy = false;
+    RecordSession();
+}
+
+void MainWindow::FocusPageJump()
+{
+    if (!ImagePageShown() || !m_pageJump->isEnabled() || !m_pageJump->isVisible()) {
+        return;
+    }
+    m_pageJump->setFocus(Qt::ShortcutFocusReason);
+    m_pageJump->lineEdit()->selectAll();
 }
 
 void MainWindow::OnShowImagePage()

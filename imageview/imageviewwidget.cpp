@@ -4,6 +4,7 @@
 #include "imageviewlog.h"
 #include "interruptedpage.h"
 #include "osname.h"
+#include "pagedecoder.h"
 #include "pagefile.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 #include <QLabel>
 #include <QListWidgetItem>
 #include <QMenu>
@@ -24,6 +24,7 @@
 #include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QThread>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -35,6 +36,24 @@ const int kListWidth = 140;
 const int kListSpacing = 5;
 const int kListScrollStep = 20;
 const int kMinLabelSide = 2;
+
+// Decoded pages held for page switching: the current page, the pages ahead
+// and behind it, and one page at full resolution fit in these bounds.
+const int kCachedPages = 12;
+const qint64 kCachedBytes = 64 * 1024 * 1024;
+// Pages decoded ahead in the direction of travel, and behind.
+const int kPagesAhead = 3;
+const int kPagesBehind = 1;
+// A pixmap with at least this share of the pixels the label shows is sharp
+// enough; below it a sharper decode is made in the background.
+const double kSharpEnough = 0.9;
+
+// Background decoding threads: one next to the interface thread on a
+// two-core machine, two where there are more cores.
+int DecoderThreads()
+{
+    return std::clamp(QThread::idealThreadCount() - 1, 1, 2);
+}
 
 const char* const kLargeLabelStyle = "QLabel {background-color:#C0C0C0;}";
 const char* const kScrollAreaStyle = "QScrollArea {background-color:#C0C0C0; border:1px solid gray;}";
@@ -48,7 +67,7 @@ const char* const kThumbListStyle =
 } // namespace
 
 ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent)
-    : QWidget(parent), thumbList(list)
+    : QWidget(parent), thumbList(list), pageCache(kCachedPages, kCachedBytes)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // The workspace draws nothing itself: its views live in the creator's
@@ -59,10 +78,16 @@ ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWi
     SetUpLargeView(layout);
     SetUpThumbList();
     SetUpContextMenu();
+
+    decoder = new PageDecoder(DecoderThreads(), this);
+    connect(decoder, &PageDecoder::sglFinished, this, &ImageViewWidget::OnPagesDecoded, Qt::QueuedConnection);
 }
 
 ImageViewWidget::~ImageViewWidget()
 {
+    // First, so that no decode ends while the rest is torn down.
+    delete decoder;
+    decoder = nullptr;
     // The list and the large view are owned by the creator's widgets; they
     // may already be gone when the creator is torn down first.
     delete thumbList.data();
@@ -120,6 +145,7 @@ void ImageViewWidget::SetUpThumbList()
     connect(thumbList.data(), &QListWidget::currentRowChanged, this, &ImageViewWidget::OnCurrentRowChanged);
     connect(thumbList.data(), &QWidget::customContextMenuRequested, this,
             &ImageViewWidget::OnContextMenuRequested);
+    SetUpReorder();
 }
 
 void ImageViewWidget::SetUpContextMenu()
@@ -138,6 +164,7 @@ void ImageViewWidget::SetUpContextMenu()
     for (const auto& entry : entries) {
         QAction* action = contextMenu->addAction(tr(entry.text));
         action->setObjectName(QLatin1String(entry.name));
+        scanMenuActions << action;
         const int type = entry.type;
         connect(action, &QAction::triggered, this,
                 [this, type]() { emit sglThumbItemRightMenuClicked(currentIndex, type); });
@@ -193,6 +220,8 @@ void ImageViewWidget::ReplaceImage(int index, const QString& path)
         qCWarning(lcImageView) << "ReplaceImage: no page at row" << index;
         return;
     }
+    pageCache.Forget(pagePaths.at(index));
+    decoder->Forget(pagePaths.at(index));
     pagePaths[index] = path;
     QListWidgetItem* item = thumbList->item(index);
     thumbList->setFocus();
@@ -379,10 +408,12 @@ void ImageViewWidget::OnContextMenuRequested(const QPoint& pos)
         return;
     }
     const bool ready = GData::ctx().m_scannerReady;
-    for (QAction* action : contextMenu->actions()) {
+    for (QAction* action : qAsConst(scanMenuActions)) {
         action->setEnabled(ready);
     }
-    contextMenu->exec(QCursor::pos());
+    // At the thumbnail the request came from: the pointer for a click, the
+    // current thumbnail for the Menu key.
+    contextMenu->exec(thumbList->viewport()->mapToGlobal(pos));
 }
 
 // ------------------------------------------------------ delete and clear
@@ -403,6 +434,9 @@ void ImageViewWidget::Delete()
             if (item == currentItem) {
                 currentItem = nullptr;
             }
+            const QString path = item->data(Qt::UserRole).toString();
+            pageCache.Forget(path);
+            decoder->Forget(path);
             delete item; // the view disposes of the cell widget
         } else {
             remaining.prepend(item->data(Qt::UserRole).toString());
@@ -456,6 +490,9 @@ void ImageViewWidget::ClearImages()
     }
 
     ClearLargeImage();
+    pageCache.Clear();
+    decoder->Clear();
+    lastShownRow = -1;
     pagePaths.clear();
     currentPath.clear();
     currentItem = nullptr;
@@ -493,8 +530,6 @@ void ImageViewWidget::Rotate180()
 
 void ImageViewWidget::Rotate(double angle)
 {
-    const int current = GetCurrentIndex();
-    QString rotatedCurrent;
     for (int row = 0; row < RowCount(); ++row) {
         QListWidgetItem* item = thumbList->item(row);
         if (!item->isSelected()) {
@@ -507,15 +542,7 @@ void ImageViewWidget::Rotate(double angle)
             qCWarning(lcImageView) << "Rotate: could not rewrite" << path;
             continue;
         }
-        if (row == current) {
-            rotatedCurrent = path;
-        }
-        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-            widget->ScalImage(path);
-        }
-    }
-    if (!rotatedCurrent.isEmpty()) {
-        ShowLargeImage(rotatedCurrent);
+        RedrawPage(path);
     }
     if (!thumbList.isNull()) {
         thumbList->ScrollToCurrent();
@@ -530,6 +557,37 @@ void ImageViewWidget::ClearLargeImage()
         largeLabel->clear();
         largeLabel->resize(0, 0);
     }
+    ForgetShownPage();
+}
+
+void ImageViewWidget::ForgetShownPage()
+{
+    pageSize = QSize();
+    shownRequest = PageRequest();
+    shownStamp = PageStamp();
+    wantedRequest = PageRequest();
+}
+
+QSize ImageViewWidget::FitBox() const
+{
+    const QRect view = scrollArea->viewport()->rect();
+    const double ratio = largeLabel->devicePixelRatioF();
+    return QSize(std::max(1, qRound((view.right() - view.left() + 1) * ratio)),
+                 std::max(1, qRound((view.bottom() - view.top() + 1) * ratio)));
+}
+
+DecodedPage ImageViewWidget::FetchPage(const PageRequest& request)
+{
+    if (const DecodedPage* cached = pageCache.Find(request)) {
+        return *cached;
+    }
+    DecodedPage page = decoder->Decode(request);
+    if (page.stamp != PageStamp::Of(request.path)) {
+        // Decoded ahead from a file that has been replaced since.
+        page = DecodePage(request);
+    }
+    pageCache.Insert(page);
+    return page;
 }
 
 void ImageViewWidget::ShowLargeImage(const QString& path)
@@ -538,44 +596,163 @@ void ImageViewWidget::ShowLargeImage(const QString& path)
         return;
     }
     largeLabel->clear();
+    ForgetShownPage();
     QImage image;
     if (!path.isEmpty() && !IsPageComplete(path)) {
         image = InterruptedPage::Picture(InterruptedPage::LargeSize());
+        pageSize = image.size();
     } else {
-        QImageReader reader(path);
-        reader.setDecideFormatFromContent(true);
-        const QSize size = reader.size();
-        if (size.width() <= 0 || size.height() <= 0) {
+        // Decoded at the size it is shown at; the full resolution follows
+        // in the background when the zoom needs it.
+        const DecodedPage page = FetchPage(PageRequest{path, FitBox()});
+        if (page.image.isNull()) {
+            if (!page.pageSize.isEmpty()) {
+                qCWarning(lcImageView) << "ShowLargeImage: cannot decode" << path;
+            }
             return;
         }
-        image = reader.read();
-        if (image.isNull()) {
-            qCWarning(lcImageView) << "ShowLargeImage:" << path << reader.errorString();
-            return;
-        }
+        image = page.image;
+        pageSize = page.pageSize;
+        shownRequest = page.request;
+        shownStamp = page.stamp;
     }
     largeLabel->setPixmap(QPixmap::fromImage(std::move(image)));
     zoomMode = ZoomFit;
     ScaleWindowSize();
     emit sglLargeImageCannotZoom(CanZoomBoth);
+    PrefetchAround(path);
+}
+
+void ImageViewWidget::RedrawPage(const QString& path)
+{
+    if (path.isEmpty()) {
+        return;
+    }
+    pageCache.Forget(path);
+    decoder->Forget(path);
+    for (int row = 0; row < RowCount(); ++row) {
+        QListWidgetItem* item = thumbList->item(row);
+        if (item->data(Qt::UserRole).toString() != path) {
+            continue;
+        }
+        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
+            widget->ScalImage(path);
+        }
+    }
+    if (path == currentPath) {
+        ShowLargeImage(path);
+    }
+}
+
+bool ImageViewWidget::IsDecoding() const
+{
+    return !decoder->IsIdle();
+}
+
+void ImageViewWidget::PrefetchAround(const QString& path)
+{
+    prefetchRequests.clear();
+    const int row = thumbList.isNull() ? -1 : thumbList->currentRow();
+    if (row >= 0 && thumbList->item(row)->data(Qt::UserRole).toString() == path) {
+        const int step = row < lastShownRow ? -1 : 1;
+        lastShownRow = row;
+        const QSize fit = FitBox();
+        QList<int> rows;
+        for (int i = 1; i <= kPagesAhead; ++i) {
+            rows << row + i * step;
+        }
+        for (int i = 1; i <= kPagesBehind; ++i) {
+            rows << row - i * step;
+        }
+        for (int near : qAsConst(rows)) {
+            if (near < 0 || near >= RowCount()) {
+                continue;
+            }
+            const PageRequest request{thumbList->item(near)->data(Qt::UserRole).toString(), fit};
+            if (!request.path.isEmpty() && !pageCache.Contains(request) && IsPageComplete(request.path)) {
+                prefetchRequests << request;
+            }
+        }
+    }
+    decoder->Queue(prefetchRequests);
+}
+
+void ImageViewWidget::RequestSharperPage()
+{
+    if (shownRequest.path.isEmpty() || largeLabel.isNull()) {
+        return;
+    }
+    const QSize have = largeLabel->pixmap(Qt::ReturnByValue).size();
+    const QSize need = largeLabel->size() * largeLabel->devicePixelRatioF();
+    if (have.width() >= pageSize.width() && have.height() >= pageSize.height()) {
+        return; // full resolution
+    }
+    if (have.width() >= need.width() * kSharpEnough && have.height() >= need.height() * kSharpEnough) {
+        return;
+    }
+    // Fitted into a larger window, a fitted decode is enough; zoomed in,
+    // only the full resolution is.
+    const PageRequest better{shownRequest.path, zoomMode == ZoomFit ? FitBox() : QSize()};
+    if (better == shownRequest || better == wantedRequest) {
+        return;
+    }
+    if (const DecodedPage* page = pageCache.Find(better)) {
+        ShowSharperPage(*page);
+        return;
+    }
+    wantedRequest = better;
+    decoder->Queue(QList<PageRequest>{better} + prefetchRequests);
+}
+
+void ImageViewWidget::ShowSharperPage(const DecodedPage& page)
+{
+    wantedRequest = PageRequest();
+    // Only pixels of the very file shown; a file rewritten since is drawn
+    // anew by RedrawPage.
+    if (page.request.path != shownRequest.path || page.stamp != shownStamp || page.pageSize != pageSize) {
+        return;
+    }
+    // The label keeps its size: zoom and scroll position stay as they are.
+    largeLabel->setPixmap(QPixmap::fromImage(page.image));
+    shownRequest = page.request;
+}
+
+void ImageViewWidget::OnPagesDecoded()
+{
+    bool wantedDone = false;
+    const QList<DecodedPage> finished = decoder->TakeFinished();
+    for (const DecodedPage& page : finished) {
+        wantedDone = wantedDone || page.request == wantedRequest;
+        pageCache.Insert(page);
+    }
+    if (!wantedDone) {
+        return;
+    }
+    if (const DecodedPage* page = pageCache.Find(wantedRequest)) {
+        ShowSharperPage(*page);
+    } else {
+        wantedRequest = PageRequest(); // it did not decode: keep what is shown
+    }
 }
 
 void ImageViewWidget::ScaleImage(double factor)
 {
-    if (largeLabel.isNull() || factor == 0.0) {
+    if (largeLabel.isNull() || factor == 0.0 || pageSize.isEmpty()) {
         return;
     }
-    const QPixmap pixmap = largeLabel->pixmap(Qt::ReturnByValue);
-    if (pixmap.isNull()) {
+    if (largeLabel->pixmap(Qt::ReturnByValue).isNull()) {
         return;
     }
+    // The factor relates the label to the page at full resolution, whatever
+    // resolution the pixmap was decoded at.
     scaleFactor *= factor;
-    const int width = std::max(kMinLabelSide, qRound(pixmap.width() * scaleFactor));
-    const int height = std::max(kMinLabelSide, qRound(pixmap.height() * scaleFactor));
+    const int width = std::max(kMinLabelSide, qRound(pageSize.width() * scaleFactor));
+    const int height = std::max(kMinLabelSide, qRound(pageSize.height() * scaleFactor));
     largeLabel->resize(width, height);
 
     AdjustScrollBar(scrollArea->horizontalScrollBar(), factor);
     AdjustScrollBar(scrollArea->verticalScrollBar(), factor);
+    RequestSharperPage();
 }
 
 void ImageViewWidget::AdjustScrollBar(QScrollBar* bar, double factor)
@@ -586,16 +763,12 @@ void ImageViewWidget::AdjustScrollBar(QScrollBar* bar, double factor)
 
 void ImageViewWidget::ScaleWindowSize()
 {
-    if (largeLabel.isNull()) {
-        return;
-    }
-    const QPixmap pixmap = largeLabel->pixmap(Qt::ReturnByValue);
-    if (pixmap.isNull()) {
+    if (largeLabel.isNull() || pageSize.isEmpty() || largeLabel->pixmap(Qt::ReturnByValue).isNull()) {
         return;
     }
     const QRect view = scrollArea->viewport()->rect();
-    const double fitWidth = double(view.right() - view.left() + 1) / pixmap.width();
-    const double fitHeight = double(view.bottom() - view.top() + 1) / pixmap.height();
+    const double fitWidth = double(view.right() - view.left() + 1) / pageSize.width();
+    const double fitHeight = double(view.bottom() - view.top() + 1) / pageSize.height();
     ScaleImage(std::min(fitWidth, fitHeight) / scaleFactor);
 }
 
@@ -631,13 +804,11 @@ void ImageViewWidget::FitToWindow()
 void ImageViewWidget::NormalSize()
 {
     zoomMode = ZoomNormal;
-    if (!largeLabel.isNull()) {
-        const QPixmap pixmap = largeLabel->pixmap(Qt::ReturnByValue);
-        if (!pixmap.isNull()) {
-            largeLabel->resize(pixmap.size());
-        }
+    if (!largeLabel.isNull() && !pageSize.isEmpty() && !largeLabel->pixmap(Qt::ReturnByValue).isNull()) {
+        largeLabel->resize(pageSize);
     }
     scaleFactor = 1.0;
+    RequestSharperPage();
     emit sglLargeImageCannotZoom(CanZoomBoth);
 }
 

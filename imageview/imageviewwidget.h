@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "imageproc.h"
+#include "pagecache.h"
 
 class QAction;
 class QLabel;
@@ -17,6 +18,7 @@ class QMouseEvent;
 class QScrollArea;
 class QScrollBar;
 class QVBoxLayout;
+class PageDecoder;
 class ThumbListWidget;
 class ThumbnailItemDelegate;
 
@@ -73,18 +75,46 @@ public:
     void Broom();
 
     void ShowLargeImage(const QString& path);
+    // The page file `path` was rewritten (turned, replaced under its name):
+    // its thumbnails and, when it is the current page, the large view are
+    // drawn again from the file. Nothing decoded from the old file is shown
+    // again.
+    void RedrawPage(const QString& path);
+
+    // Page order. Reordering is refused (no drag, no move) while it is off;
+    // the owner turns it off while a job works on the pages.
+    void SetReorderEnabled(bool on);
+    bool ReorderEnabled() const { return reorderEnabled; }
+    // Moves every selected page one place up (step -1) or down (+1). A run
+    // of selected pages moves as one; a run at the edge stays. True when the
+    // order changed.
+    bool MoveSelection(int step);
+    // Moves `rows` into the gap before row `gap` (the row count: the end),
+    // in their present order. True when the order changed.
+    bool MoveRows(QList<int> rows, int gap);
+    // Actions offered below the scan entries of the context menu (their
+    // state stays with their owner).
+    void AddContextActions(const QList<QAction*>& actions);
 
     ZoomMode GetZoomMode() const { return zoomMode; }
     double GetScaleFactor() const { return scaleFactor; }
     const QVector<QString>& GetPagePaths() const { return pagePaths; }
     QString GetCurrentPath() const { return currentPath; }
     int GetInsertIndex() const { return insertIndex; }
+    // Decoded pages the large view holds for quick page switching.
+    int CachedPageCount() const { return pageCache.Count(); }
+    qint64 CachedPageBytes() const { return pageCache.Bytes(); }
+    // True while pages are decoded in the background.
+    bool IsDecoding() const;
 
 signals:
     void sglThumbItemClicked(int thumbItemIndex);
     void sglThumbItemRightMenuClicked(int thumbItemIndex, int type);
     void sglLargeImageCannotZoom(int type);
     void sglThumbItemDeleted(QList<QString> remainImgs, int currentindex);
+    // The page order changed; the pages in their new order. The current page
+    // and the selection stay with their pages.
+    void sglThumbItemsMoved(QList<QString> pages);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,13 +122,17 @@ protected:
 private slots:
     void OnCurrentRowChanged(int row);
     void OnContextMenuRequested(const QPoint& pos);
+    void OnPagesDecoded();
 
 private:
     void SetUpLargeView(QVBoxLayout* layout);
     void SetUpThumbList();
     void SetUpContextMenu();
+    void SetUpReorder();
+    bool ApplyOrder(const QVector<int>& order);
     void AddItemAt(int row, const QString& path);
     void ClearLargeImage();
+    void ForgetShownPage();
     void Rotate(double angle);
     void ScaleImage(double factor);
     void ScaleWindowSize();
@@ -107,6 +141,11 @@ private:
     void ShowOpenHand();
     void ReleaseOpenHand();
     int RowCount() const;
+    QSize FitBox() const;
+    DecodedPage FetchPage(const PageRequest& request);
+    void PrefetchAround(const QString& path);
+    void RequestSharperPage();
+    void ShowSharperPage(const DecodedPage& page);
 
     QVector<QString> pagePaths;
     int currentIndex = 0;
@@ -126,4 +165,18 @@ private:
     QPointer<ThumbListWidget> thumbList;
     ThumbnailItemDelegate* delegate = nullptr;
     QMenu* contextMenu = nullptr;
+
+    // The large view's page: its full size, what its pixmap was decoded
+    // for (no path for the interrupted-page picture) and from which file,
+    // and a sharper decode of it that is awaited.
+    QSize pageSize;
+    PageRequest shownRequest;
+    PageStamp shownStamp;
+    PageRequest wantedRequest;
+    QList<PageRequest> prefetchRequests;
+    int lastShownRow = -1;
+    PageDecoder* decoder = nullptr;
+    PageCache pageCache;
+    QList<QAction*> scanMenuActions;
+    bool reorderEnabled = false;
 };

@@ -3,10 +3,14 @@
 
 #include "interruptedpage.h"
 #include "pagefile.h"
+#include "pagereader.h"
 
+#include <QFutureWatcher>
 #include <QImage>
-#include <QImageReader>
 #include <QPixmap>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent>
 #include <algorithm>
 
 namespace {
@@ -17,6 +21,41 @@ namespace {
 // the form starts with the plain one.
 const char kNumberSelected[] = "color:#ffffff;";
 const char kNumberPlain[] = "color:#b00000;";
+
+// Threads for the thumbnails that are too slow for the interface thread;
+// half the cores, so that the large view's decoding keeps its share.
+class ThumbnailThreads : public QThreadPool {
+public:
+    ThumbnailThreads() { setMaxThreadCount(std::max(1, QThread::idealThreadCount() / 2)); }
+};
+Q_GLOBAL_STATIC(ThumbnailThreads, thumbnailThreads)
+
+// Size of the thumbnail of a page of `page` pixels: fitted into the box,
+// neither side below 2 pixels.
+QSize ThumbnailSize(const QSize& page)
+{
+    const int w = page.width();
+    const int h = page.height();
+    double s = std::min(double(ThumbnailWidget::kBoxSize) / w, double(ThumbnailWidget::kBoxSize) / h);
+    if (w * s < 2.0) {
+        s = 2.0 / w;
+    }
+    if (h * s < 2.0) {
+        s = 2.0 / h;
+    }
+    return QSize(qRound(w * s), qRound(h * s));
+}
+
+QImage MakeThumbnail(PageReader* reader, const QSize& size)
+{
+    const QImage image = reader->ReadAt(size);
+    if (image.isNull()) {
+        return image;
+    }
+    const int box = ThumbnailWidget::kBoxSize;
+    return image.scaled(box, box, Qt::KeepAspectRatio, Qt::FastTransformation);
+}
+
 } // namespace
 
 ThumbnailWidget::ThumbnailWidget(const QString& path, QWidget* parent)
@@ -37,38 +76,58 @@ void ThumbnailWidget::ScalImage(const QString& path)
     if (path.isEmpty()) {
         return;
     }
+    // Whatever an earlier request still decodes is not shown any more.
+    ++m_request;
+    m_loading = false;
     if (!IsPageComplete(path)) {
         ShowInterrupted();
         return;
     }
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    const QSize size = reader.size();
-    const int w = size.width();
-    const int h = size.height();
-    if (w <= 0 || h <= 0) {
-        return;
+    {
+        PageReader reader(path);
+        if (!reader.IsValid()) {
+            return;
+        }
+        const QSize size = ThumbnailSize(reader.Size());
+        if (reader.IsQuick(reader.FactorFor(size))) {
+            ShowThumbnail(MakeThumbnail(&reader, size));
+            return;
+        }
     }
+    // The old image may show another page (or the page turned): none until
+    // the new one is there.
+    ui->lblImage->clear();
+    ui->lblText->clear();
+    m_loading = true;
+    const quint64 request = m_request;
+    auto* watcher = new QFutureWatcher<QImage>(this);
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, request]() {
+        watcher->deleteLater();
+        if (request != m_request) {
+            return;
+        }
+        m_loading = false;
+        ShowThumbnail(watcher->result());
+    });
+    // Opened again there: a file held open for every waiting page would run
+    // out of descriptors on a long list.
+    watcher->setFuture(QtConcurrent::run(thumbnailThreads(), [path]() {
+        PageReader reader(path);
+        return reader.IsValid() ? MakeThumbnail(&reader, ThumbnailSize(reader.Size())) : QImage();
+    }));
+}
 
-    // Decode directly at (about) the box size; neither side below 2 pixels.
-    double s = std::min(double(kBoxSize) / w, double(kBoxSize) / h);
-    if (w * s < 2.0) {
-        s = 2.0 / w;
-    }
-    if (h * s < 2.0) {
-        s = 2.0 / h;
-    }
-    reader.setScaledSize(QSize(qRound(w * s), qRound(h * s)));
-    const QImage image = reader.read();
+bool ThumbnailWidget::WaitForBackgroundDecodes(int msecs)
+{
+    return thumbnailThreads()->waitForDone(msecs);
+}
+
+void ThumbnailWidget::ShowThumbnail(const QImage& image)
+{
     if (image.isNull()) {
         return;
     }
-
-    const QImage boxed = image.scaled(kBoxSize, kBoxSize, Qt::KeepAspectRatio, Qt::FastTransformation);
-    if (boxed.isNull()) {
-        return;
-    }
-    ui->lblImage->setPixmap(QPixmap::fromImage(boxed));
+    ui->lblImage->setPixmap(QPixmap::fromImage(image));
     ui->lblText->clear();
 }
 
@@ -91,6 +150,8 @@ void ThumbnailWidget::ResetFileIndex(int index)
 
 void ThumbnailWidget::ResetFilePath(const QString& path)
 {
+    ++m_request;
+    m_loading = false;
     ui->lblIndex->clear();
     ui->lblImage->clear();
     ui->lblText->clear();

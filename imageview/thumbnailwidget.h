@@ -8,7 +8,10 @@ class ThumbnailWidget;
 }
 
 // Cell widget of one page row: page number, a reduced image of the page and
-// a text line. The image is decoded at thumbnail size, never at full size.
+// a text line. The image is decoded at thumbnail size, never at full size;
+// a page that takes more than a few milliseconds even so (a large page in a
+// format that cannot be decoded reduced) is decoded in the background, and
+// the image stays empty until it is ready.
 class ThumbnailWidget : public QWidget {
     Q_OBJECT
 
@@ -31,13 +34,23 @@ public:
     // Draws the page number in the colour that reads on the row's background,
     // the selected one or the plain one.
     void SetSelected(bool selected);
+    // True while the thumbnail is being decoded in the background.
+    bool IsLoading() const { return m_loading; }
+    // Waits up to `msecs` until no thumbnail is decoded in the background;
+    // false on time-out. The images arrive with the next events handled.
+    static bool WaitForBackgroundDecodes(int msecs);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void ShowInterrupted();
+    void ShowThumbnail(const QImage& image);
 
     Ui::ThumbnailWidget* ui;
     bool m_selected = false;
+    // Counts the drawing requests; a background decode shows its image only
+    // when no request came after the one that started it.
+    quint64 m_request = 0;
+    bool m_loading = false;
 };

@@ -77,6 +77,9 @@ void OptionsContainerWidget::InitScannerList(const QList<QString>& devices)
 
 void OptionsContainerWidget::OnScannerChanged()
 {
+    // The device to go back to should the switch fail. Taken here and not
+    // only on a mouse press: the arrow keys change the selector without one.
+    m_previousDevice = m_currentDevice;
     emit sglBeforeChangeDevice(m_currentDevice);
     const QString old = m_currentDevice;
     m_currentDevice = ui->cmScannerList->currentText();

@@ -1,14 +1,30 @@
 // Memory and time of the page list with many scanned pages.
 //
-//   bench_pagelist prepare <dir> [pages]   write A4 300 dpi colour JPEG pages
-//   bench_pagelist baseline <dir>          the workspace without pages
-//   bench_pagelist pages <dir> [rounds]    add every page, then visit each
-//                                          page `rounds` times in the large view
-//   bench_pagelist decode <dir>            peer: decode every page at full size
+//   bench_pagelist prepare <dir> <pages> jpg|tiff
+//                          write A4 300 dpi pages: colour JPEG, or 1-bit
+//                          uncompressed TIFF as the scanner writes them
+//   bench_pagelist baseline <dir>      the workspace without pages
+//   bench_pagelist add <dir> [count]   add the first `count` pages (all
+//                                      thumbnails shown), as a scan does
+//   bench_pagelist pages <dir> [steps] add every page, then switch pages:
+//                                      `steps` single steps of "下一页" at a
+//                                      reading pace, then the down arrow
+//                                      held through the whole list
+//   bench_pagelist decode <dir> [count]
+//                          peers: full-size QImage decode of a page, and
+//                          the large view's former switch (full decode,
+//                          fitted by the label) of the same pages
+//   bench_pagelist reorder <dir> [pages]
+//                          time moves and drops of pages (writes
+//                          small pages of its own into <dir>)
 //
-// run.sh runs them under /usr/bin/time -v and compares peak resident sizes.
+// Switch times are measured as the user sees them: from the action (or the
+// moment the key repeat delivers the key) until the label holds the new
+// page's pixmap and the events it caused, painting included, are handled.
+// run.sh runs the modes under /usr/bin/time -v and compares peak sizes.
 #include "imageviewwidget.h"
 #include "thumblistwidget.h"
+#include "thumbnailwidget.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,16 +33,25 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QImageReader>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QScrollArea>
 #include <QTextStream>
+#include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 namespace {
 
 const QSize kA4At300Dpi(2480, 3508);
 const int kDistinctPages = 8;
+// Key repeat of a held key: about 30 per second.
+const int kRepeatMs = 33;
 
 QTextStream& Out()
 {
@@ -80,33 +105,42 @@ QImage MakePage(int seed)
 QStringList PageFiles(const QString& dir)
 {
     QStringList files;
-    for (const QString& name : QDir(dir).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name)) {
+    const QStringList names = QDir(dir).entryList({QStringLiteral("scan*.jpg"), QStringLiteral("scan*.tiff")},
+                                                  QDir::Files, QDir::Name);
+    for (const QString& name : names) {
         files << QDir(dir).filePath(name);
     }
     return files;
 }
 
-int Prepare(const QString& dir, int count)
+int Prepare(const QString& dir, int count, const QString& kind)
 {
+    const bool tiff = kind == QLatin1String("tiff");
     QDir().mkpath(dir);
     QStringList distinct;
     for (int i = 0; i < kDistinctPages; ++i) {
-        const QString path = QDir(dir).filePath(QStringLiteral("seed%1.jpeg").arg(i));
-        if (!MakePage(i).save(path, "JPEG", 80)) {
+        const QString path =
+            QDir(dir).filePath(QStringLiteral("seed%1.%2").arg(i).arg(tiff ? "tif" : "jpeg"));
+        const QImage page = MakePage(i);
+        // Black and white as a scanner's threshold makes it, uncompressed.
+        const bool saved =
+            tiff ? page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).save(path, "TIFF")
+                 : page.save(path, "JPEG", 80);
+        if (!saved) {
             return 1;
         }
         distinct << path;
     }
     for (int i = 0; i < count; ++i) {
-        const QString path =
-            QDir(dir).filePath(QStringLiteral("scan%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0')));
+        const QString path = QDir(dir).filePath(
+            QStringLiteral("scan%1.%2").arg(i + 1, 4, 10, QLatin1Char('0')).arg(tiff ? "tiff" : "jpg"));
         QFile::remove(path);
         if (!QFile::copy(distinct.at(i % kDistinctPages), path)) {
             return 1;
         }
     }
-    Out() << "prepared " << count << " pages of " << kA4At300Dpi.width() << "x" << kA4At300Dpi.height()
-          << " in " << dir << Qt::endl;
+    Out() << "prepared " << count << " " << kind << " pages of " << kA4At300Dpi.width() << "x"
+          << kA4At300Dpi.height() << " in " << dir << Qt::endl;
     return 0;
 }
 
@@ -128,6 +162,84 @@ struct Workspace {
         QApplication::processEvents();
     }
     ~Workspace() { delete view; }
+
+    QLabel* Label() const { return host.findChild<QLabel*>(QStringLiteral("largeLabel")); }
+    qint64 Shown() const { return Label()->pixmap(Qt::ReturnByValue).cacheKey(); }
+
+    bool ThumbnailsLoading() const
+    {
+        for (int row = 0; row < list->count(); ++row) {
+            auto* thumb = qobject_cast<ThumbnailWidget*>(list->itemWidget(list->item(row)));
+            if (thumb != nullptr && thumb->IsLoading()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Adds pages as a scan does: one row per page, then numbers and the
+    // last page current. Returns when every thumbnail is drawn.
+    qint64 Add(const QStringList& files)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (const QString& file : files) {
+            view->AddImage(file);
+            QApplication::processEvents();
+        }
+        view->RefreshInfos();
+        view->SetSelection(list->count() - 1);
+        QApplication::processEvents();
+        while (ThumbnailsLoading()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+        return timer.elapsed();
+    }
+
+    // Handles events until the large view has left the pixmap `before`
+    // (or `limitMs` passed) and no event waits.
+    void WaitShown(qint64 before, int limitMs = 10000) const
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (Shown() == before && timer.elapsed() < limitMs) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        }
+        QApplication::processEvents();
+    }
+
+    // Handles events for `ms` milliseconds.
+    static void Idle(int ms)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        }
+    }
+};
+
+struct Stats {
+    std::vector<double> ms;
+
+    void Add(qint64 ns) { ms.push_back(ns / 1e6); }
+    double Percentile(double p)
+    {
+        if (ms.empty()) {
+            return 0;
+        }
+        std::sort(ms.begin(), ms.end());
+        const size_t rank = size_t(std::max(1.0, std::ceil(p * double(ms.size()))));
+        return ms.at(std::min(ms.size(), rank) - 1);
+    }
+    QString Line()
+    {
+        return QStringLiteral("n=%1 median_ms=%2 p95_ms=%3 max_ms=%4")
+            .arg(ms.size())
+            .arg(Percentile(0.5), 0, 'f', 2)
+            .arg(Percentile(0.95), 0, 'f', 2)
+            .arg(Percentile(1.0), 0, 'f', 2);
+    }
 };
 
 int Baseline()
@@ -138,48 +250,176 @@ int Baseline()
     return 0;
 }
 
-int Pages(const QString& dir, int rounds)
+int Add(const QString& dir, int count)
+{
+    const QStringList files = PageFiles(dir).mid(0, count);
+    Workspace ws;
+    const qint64 ms = ws.Add(files);
+    Out() << "added pages=" << files.size() << " ms=" << ms << " rss_kib=" << ResidentKiB() << Qt::endl;
+    return 0;
+}
+
+// "下一页" once, then a pause as when the user reads the page.
+void SingleSteps(Workspace& ws, int steps)
+{
+    ws.view->FirstPage();
+    ws.WaitShown(0);
+    Workspace::Idle(300);
+    Stats stats;
+    QElapsedTimer timer;
+    for (int i = 0; i < steps && ws.view->GetCurrentIndex() + 1 < ws.list->count(); ++i) {
+        const qint64 before = ws.Shown();
+        timer.start();
+        ws.view->NextPage();
+        ws.WaitShown(before);
+        stats.Add(timer.nsecsElapsed());
+        Workspace::Idle(150);
+    }
+    Out() << "single_step " << stats.Line() << " cached_pages=" << ws.view->CachedPageCount()
+          << " cached_mib=" << ws.view->CachedPageBytes() / (1024 * 1024) << " rss_kib=" << ResidentKiB()
+          << Qt::endl;
+}
+
+// The down arrow held on the thumbnail list from the first to the last
+// page. Key repeats arrive every kRepeatMs; one that is due while the
+// program is still busy waits, and its switch is timed from when it was due.
+void HeldKey(Workspace& ws)
+{
+    ws.view->FirstPage();
+    ws.WaitShown(0);
+    Workspace::Idle(300);
+    ws.list->setFocus();
+    Stats stats;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 due = 0;
+    while (ws.view->GetCurrentIndex() + 1 < ws.list->count()) {
+        due += qint64(kRepeatMs) * 1000000;
+        while (clock.nsecsElapsed() < due) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        }
+        const qint64 before = ws.Shown();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(ws.list, &press);
+        ws.WaitShown(before);
+        stats.Add(clock.nsecsElapsed() - due);
+    }
+    Out() << "held_key " << stats.Line() << " elapsed_ms=" << clock.elapsed()
+          << " cached_pages=" << ws.view->CachedPageCount()
+          << " cached_mib=" << ws.view->CachedPageBytes() / (1024 * 1024) << " rss_kib=" << ResidentKiB()
+          << Qt::endl;
+}
+
+int Pages(const QString& dir, int steps)
 {
     const QStringList files = PageFiles(dir);
     Workspace ws;
     Out() << "empty rss_kib=" << ResidentKiB() << Qt::endl;
-
-    QElapsedTimer timer;
-    timer.start();
-    for (const QString& file : files) {
-        ws.view->AddImage(file);
-        QApplication::processEvents();
-    }
-    ws.view->RefreshInfos();
-    ws.view->SetSelection(ws.list->count() - 1);
-    QApplication::processEvents();
-    Out() << "added pages=" << files.size() << " ms=" << timer.elapsed() << " rss_kib=" << ResidentKiB()
-          << Qt::endl;
-
-    for (int round = 1; round <= rounds; ++round) {
-        timer.restart();
-        for (int row = 0; row < ws.list->count(); ++row) {
-            ws.view->JumpTo(row);
-            QApplication::processEvents();
-        }
-        Out() << "switch round=" << round << " ms=" << timer.elapsed() << " rss_kib=" << ResidentKiB()
-              << Qt::endl;
-    }
+    const qint64 ms = ws.Add(files);
+    Out() << "added pages=" << files.size() << " ms=" << ms << " rss_kib=" << ResidentKiB() << Qt::endl;
+    SingleSteps(ws, steps);
+    HeldKey(ws);
     return 0;
 }
 
-int Decode(const QString& dir)
+// The large view as it was: the whole page decoded and given to the label,
+// which fits it into the view when it paints.
+int Decode(const QString& dir, int count)
 {
-    const QStringList files = PageFiles(dir);
+    const QStringList files = PageFiles(dir).mid(0, count);
+    Stats decode;
+    QElapsedTimer timer;
+    for (const QString& file : files) {
+        timer.start();
+        const QImage image = QImageReader(file).read();
+        decode.Add(timer.nsecsElapsed());
+        if (image.isNull()) {
+            return 1;
+        }
+    }
+    Out() << "full_decode " << decode.Line() << Qt::endl;
+
+    QScrollArea area;
+    auto* label = new QLabel;
+    label->setScaledContents(true);
+    area.setWidget(label);
+    area.resize(1040, 900);
+    area.show();
+    QApplication::processEvents();
+    const QSize view = area.viewport()->size();
+    Stats shown;
+    for (const QString& file : files) {
+        timer.start();
+        const QImage image = QImageReader(file).read();
+        label->setPixmap(QPixmap::fromImage(image));
+        label->resize(image.size().scaled(view, Qt::KeepAspectRatio));
+        QApplication::processEvents();
+        shown.Add(timer.nsecsElapsed());
+    }
+    Out() << "former_switch " << shown.Line() << Qt::endl;
+    return 0;
+}
+
+// Times one reorder, including the relayout of the column that follows it.
+void TimeReorder(const char* name, const std::function<bool()>& reorder)
+{
     QElapsedTimer timer;
     timer.start();
-    qint64 pixels = 0;
-    for (const QString& file : files) {
-        const QImage image = QImageReader(file).read();
-        pixels += qint64(image.width()) * image.height();
+    const bool moved = reorder();
+    QApplication::processEvents();
+    Out() << "reorder " << name << " moved=" << moved << " ms=" << timer.elapsed() << Qt::endl;
+}
+
+int Reorder(const QString& dir, int count)
+{
+    QDir().mkpath(dir);
+    QStringList files;
+    for (int i = 0; i < count; ++i) {
+        QImage page(60, 80, QImage::Format_RGB32);
+        page.fill(QColor::fromHsv(i * 7 % 360, 160, 230));
+        files << QStringLiteral("%1/r%2.png").arg(dir).arg(i, 4, 10, QLatin1Char('0'));
+        if (!page.save(files.last())) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(files.last()));
+            return 1;
+        }
     }
-    Out() << "decoded pages=" << files.size() << " ms=" << timer.elapsed()
-          << " megapixels=" << pixels / 1000000 << Qt::endl;
+    Workspace ws;
+    for (const QString& file : qAsConst(files)) {
+        ws.view->AddImage(file);
+    }
+    ws.view->RefreshInfos();
+    ws.view->SetReorderEnabled(true);
+    QApplication::processEvents();
+    auto select = [&ws](const std::function<bool(int)>& selected) {
+        QItemSelectionModel* model = ws.list->selectionModel();
+        model->clearSelection();
+        for (int row = 0; row < ws.list->count(); ++row) {
+            if (selected(row)) {
+                model->select(ws.list->model()->index(row, 0), QItemSelectionModel::Select);
+            }
+        }
+    };
+
+    ws.view->SetSelection(0);
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 1; i < count; ++i) {
+        ws.view->MoveSelection(1);
+        QApplication::processEvents();
+    }
+    Out() << "reorder first-page-down-to-the-end steps=" << count - 1 << " ms=" << timer.elapsed()
+          << Qt::endl;
+
+    select([](int row) { return row > 0; });
+    TimeReorder("all-but-first-up", [&ws] { return ws.view->MoveSelection(-1); });
+    select([](int row) { return row % 2 == 0; });
+    QList<int> even;
+    for (int row = 0; row < count; row += 2) {
+        even << row;
+    }
+    TimeReorder("every-second-page-dropped-at-the-end", [&] { return ws.view->MoveRows(even, count); });
+    select([count](int row) { return row == count - 1; });
+    TimeReorder("last-page-dropped-first", [&] { return ws.view->MoveRows({count - 1}, 0); });
     return 0;
 }
 
@@ -190,22 +430,29 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: %s prepare|baseline|pages|decode <dir> [n]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s prepare|baseline|add|pages|decode|reorder <dir> [n] [jpg|tiff]\n", argv[0]);
         return 2;
     }
     const QString mode = args.at(1);
     const QString dir = args.at(2);
     if (mode == QLatin1String("prepare")) {
-        return Prepare(dir, args.value(3, QStringLiteral("500")).toInt());
+        return Prepare(dir, args.value(3, QStringLiteral("500")).toInt(),
+                       args.value(4, QStringLiteral("jpg")));
     }
     if (mode == QLatin1String("baseline")) {
         return Baseline();
     }
+    if (mode == QLatin1String("add")) {
+        return Add(dir, args.value(3, QStringLiteral("110")).toInt());
+    }
     if (mode == QLatin1String("pages")) {
-        return Pages(dir, args.value(3, QStringLiteral("2")).toInt());
+        return Pages(dir, args.value(3, QStringLiteral("100")).toInt());
     }
     if (mode == QLatin1String("decode")) {
-        return Decode(dir);
+        return Decode(dir, args.value(3, QStringLiteral("50")).toInt());
+    }
+    if (mode == QLatin1String("reorder")) {
+        return Reorder(dir, args.value(3, QStringLiteral("500")).toInt());
     }
     std::fprintf(stderr, "unknown mode %s\n", argv[1]);
     return 2;

@@ -193,20 +193,20 @@ void TestMainWindowFrame::menus_data()
     QTest::addColumn<QStringList>("entries");
 
     QTest::newRow("file") << "menuFile"
-                          << "文件" << QStringList{"[menuScan]", kSep, "保存", kSep, "退出"};
+                          << "文件(&F)" << QStringList{"[menuScan]", kSep, "保存", kSep, "退出"};
     QTest::newRow("scan") << "menuScan"
-                          << "扫描" << QStringList{"扫描到最后", "扫描到之前", "扫描到之后", "替换扫描"};
+                          << "扫描(&S)" << QStringList{"扫描到最后", "扫描到之前", "扫描到之后", "替换扫描"};
     QTest::newRow("edit") << "menuEdit"
-                          << "编辑"
-                          << QStringList{"手动通过", kSep,   kSep,   "逆时针90°", "旋转180°", "顺时针90°",
-                                         kSep,       "全选", "反选", kSep,        "清除全部", "删除"};
+                          << "编辑(&E)" << QStringList{"手动通过",  kSep,   kSep,   "逆时针90°", "旋转180°",
+                                                       "顺时针90°", kSep,   "全选", "反选",      kSep,
+                                                       "上移",      "下移", kSep,   "清除全部",  "删除"};
     QTest::newRow("image") << "menuImage"
-                           << "查看" << QStringList{"放大", "缩小", kSep,       "自适应",   "实际大小",
-                                                    kSep,   "首页", "上一页 ↑", "下一页 ↓", "尾页"};
+                           << "查看(&V)" << QStringList{"放大", "缩小", kSep,       "自适应",   "实际大小",
+                                                        kSep,   "首页", "上一页 ↑", "下一页 ↓", "尾页"};
     QTest::newRow("view") << "menuView"
-                          << "视图" << QStringList{"图像显示", "扫描配置", "系统配置"};
+                          << "视图(&W)" << QStringList{"图像显示", "扫描配置", "系统配置"};
     QTest::newRow("help") << "menuHelp"
-                          << "帮助" << QStringList{"关于"};
+                          << "帮助(&H)" << QStringList{"关于"};
 }
 
 void TestMainWindowFrame::menus()
@@ -440,7 +440,7 @@ void TestMainWindowFrame::startState()
           "actionSelectReverse", "actionDelete",      "actionBroom",       "actionZoomIn",
           "actionZoomOut",       "actionFitToWindow", "actionNormalSize",  "actionFirstPage",
           "actionPrevPage",      "actionNextPage",    "actionLastPage",    "actionImageView",
-          "actionPassManual"}) {
+          "actionPassManual",    "actionMoveUp",      "actionMoveDown"}) {
         QVERIFY2(!Action(off)->isEnabled(), off);
     }
     QVERIFY(!Action("actionPassManual")->isChecked());

@@ -30,6 +30,7 @@ const char* const kImagePageActions[] = {
     "actionRotateLeft", "actionRotate180",  "actionRotateRight", "actionSelectAll",   "actionSelectReverse",
     "actionBroom",      "actionDelete",     "actionZoomIn",      "actionZoomOut",     "actionFitToWindow",
     "actionNormalSize", "actionFirstPage",  "actionPrevPage",    "actionNextPage",    "actionLastPage",
+    "actionMoveUp",     "actionMoveDown",
 };
 const char* const kScanActions[] = {"actionScanToLast", "actionScantoPrev", "actionScanToNext",
                                     "actionScanReplace"};

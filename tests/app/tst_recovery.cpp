@@ -40,8 +40,8 @@ QString TurnedRight(const QString& reading)
 
 // A session is killed at any point and the program started again on the
 // same folders: answering 是 brings the page list back as it was (files,
-// order, orientation, current page, file numbering), without the pages that
-// never completed; 否, a clean exit, a save and "清除全部" leave nothing to
+// order, also after 上移 and 下移, orientation, current page, file numbering),
+// without the pages that never completed; 否, a clean exit, a save and "清除全部" leave nothing to
 // bring back. The user's actions are drawn at random from a seed and
 // followed by a small model of the page list.
 class TestRecovery : public QObject {
@@ -163,7 +163,7 @@ QString TestRecovery::Step(QRandomGenerator& random, int kind)
 {
     const int count = m_pages.size();
     if (kind < 0) {
-        kind = count == 0 ? 0 : int(random.bounded(7));
+        kind = count == 0 ? 0 : int(random.bounded(8));
     }
     const int sheets = 1 + int(random.bounded(3));
     auto sheetsOf = [](int n, const QString& extra = QString()) {
@@ -222,6 +222,22 @@ QString TestRecovery::Step(QRandomGenerator& random, int kind)
         m_fx->Child<QAction>("actionRotateRight")->trigger();
         m_pages[row].reading = TurnedRight(m_pages[row].reading);
         return QStringLiteral("rotate@%1").arg(row);
+    }
+    if (kind == 7) {
+        // "上移" or "下移" of one page; a page at the edge stays.
+        if (count == 0) {
+            return QStringLiteral("nothing to move");
+        }
+        const int row = int(random.bounded(count));
+        Select(row);
+        const bool up = random.bounded(2) == 0;
+        m_fx->Child<QAction>(up ? "actionMoveUp" : "actionMoveDown")->trigger();
+        const int to = up ? row - 1 : row + 1;
+        if (to >= 0 && to < count) {
+            m_pages.move(row, to);
+            m_current = to;
+        }
+        return QStringLiteral("%1@%2").arg(up ? "up" : "down").arg(row);
     }
     // A jam half-way through the last sheet: the pages before it stay, the
     // cut-off one is listed as interrupted.
@@ -301,8 +317,10 @@ void TestRecovery::randomSessions()
     for (int round = 0; round < 2; ++round) {
         const int steps = 3 + int(random.bounded(3));
         for (int i = 0; i < steps; ++i) {
-            // Every first part has a jam: a page that must not come back.
-            trail += QLatin1Char(' ') + Step(random, round == 0 && i == 1 ? 6 : -1);
+            // Every first part has a jam: a page that must not come back; every
+            // part ends with a page moved, which must come back in its place.
+            const int kind = round == 0 && i == 1 ? 6 : (i == steps - 1 ? 7 : -1);
+            trail += QLatin1Char(' ') + Step(random, kind);
         }
         int complete = 0;
         for (const ModelPage& page : qAsConst(m_pages)) {

@@ -127,7 +127,9 @@ void TestThumbnailWidget::thumbnailSize_data()
 
     QTest::newRow("A4 portrait jpg") << "a4p.jpg" << QSize(2480, 3508) << QSize(71, 100);
     QTest::newRow("A4 landscape jpg") << "a4l.jpg" << QSize(3508, 2480) << QSize(100, 71);
+    // Colour TIFF pages this large are decoded in the background.
     QTest::newRow("A4 portrait tiff") << "a4p.tiff" << QSize(2480, 3508) << QSize(71, 100);
+    QTest::newRow("A4 landscape 1-bit tiff") << "a4l-bw.tiff" << QSize(3508, 2480) << QSize(100, 71);
     QTest::newRow("square png") << "square.png" << QSize(600, 600) << QSize(100, 100);
     QTest::newRow("small page is enlarged") << "small.pnm" << QSize(50, 20) << QSize(100, 40);
     QTest::newRow("long strip") << "strip.png" << QSize(4000, 40) << QSize(100, 1);
@@ -142,7 +144,15 @@ void TestThumbnailWidget::thumbnailSize()
     QFETCH(QSize, expected);
 
     QString path;
-    if (name == QLatin1String("named.jpg")) {
+    QColor color = Qt::darkGreen;
+    if (name.endsWith(QLatin1String("-bw.tiff"))) {
+        QImage page(pageSize, QImage::Format_Mono);
+        page.fill(1);
+        page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        path = m_dir.filePath(name);
+        QVERIFY(page.save(path, "TIFF"));
+        color = Qt::black;
+    } else if (name == QLatin1String("named.jpg")) {
         const QString png = PageFiles::Write(m_dir.path(), "named.png", pageSize, Qt::darkGreen);
         path = m_dir.filePath(name);
         QFile::remove(path);
@@ -153,9 +163,10 @@ void TestThumbnailWidget::thumbnailSize()
     QVERIFY2(!path.isEmpty(), "page file could not be written");
 
     ThumbnailWidget widget(path);
+    QTRY_VERIFY(!widget.IsLoading());
     const QPixmap pixmap = Label(widget, "lblImage")->pixmap(Qt::ReturnByValue);
     QCOMPARE(pixmap.size(), expected);
-    QVERIFY(PageFiles::Near(PageFiles::CenterColor(pixmap.toImage()), QColor(Qt::darkGreen)));
+    QVERIFY(PageFiles::Near(PageFiles::CenterColor(pixmap.toImage()), color));
 }
 
 void TestThumbnailWidget::undecodable_data()
