@@ -6,6 +6,7 @@
 #include "osname.h"
 #include "pagedecoder.h"
 #include "pagefile.h"
+#include "pagereader.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "thumbnailitemdelegate.h"
@@ -590,6 +591,38 @@ DecodedPage ImageViewWidget::FetchPage(const PageRequest& request)
     return page;
 }
 
+// While a held key runs through the list, a page that is not decoded yet is
+// shown at once from its thumbnail, and its fitted decode is queued first:
+// decoding every page on the way would keep the window busy long after the
+// key is released. The decode replaces the preview when it arrives, unless
+// the key has moved on.
+bool ImageViewWidget::ShowPreview(const PageRequest& request)
+{
+    if (thumbList.isNull() || !thumbList->InKeyRepeat() || pageCache.Contains(request)) {
+        return false;
+    }
+    auto* thumb = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->currentItem()));
+    const QPixmap preview = thumb != nullptr ? thumb->Thumbnail() : QPixmap();
+    if (preview.isNull()) {
+        return false;
+    }
+    const PageReader reader(request.path);
+    if (!reader.IsValid()) {
+        return false;
+    }
+    pageSize = reader.Size();
+    shownStamp = reader.Stamp();
+    shownRequest = PageRequest{request.path, preview.size()};
+    wantedRequest = request;
+    largeLabel->setPixmap(preview);
+    zoomMode = ZoomFit;
+    ScaleWindowSize();
+    emit sglLargeImageCannotZoom(CanZoomBoth);
+    PrefetchAround(request.path);
+    decoder->Queue(QList<PageRequest>{request} + prefetchRequests);
+    return true;
+}
+
 void ImageViewWidget::ShowLargeImage(const QString& path)
 {
     if (largeLabel.isNull()) {
@@ -604,7 +637,11 @@ void ImageViewWidget::ShowLargeImage(const QString& path)
     } else {
         // Decoded at the size it is shown at; the full resolution follows
         // in the background when the zoom needs it.
-        const DecodedPage page = FetchPage(PageRequest{path, FitBox()});
+        const PageRequest request{path, FitBox()};
+        if (ShowPreview(request)) {
+            return;
+        }
+        const DecodedPage page = FetchPage(request);
         if (page.image.isNull()) {
             if (!page.pageSize.isEmpty()) {
                 qCWarning(lcImageView) << "ShowLargeImage: cannot decode" << path;

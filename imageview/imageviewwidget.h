@@ -143,6 +143,7 @@ private:
     int RowCount() const;
     QSize FitBox() const;
     DecodedPage FetchPage(const PageRequest& request);
+    bool ShowPreview(const PageRequest& request);
     void PrefetchAround(const QString& path);
     void RequestSharperPage();
     void ShowSharperPage(const DecodedPage& page);

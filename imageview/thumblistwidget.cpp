@@ -92,7 +92,9 @@ void ThumbListWidget::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    m_keyRepeat = event->isAutoRepeat();
     QListWidget::keyPressEvent(event);
+    m_keyRepeat = false;
 }
 
 void ThumbListWidget::OpenMenuAtCurrent()

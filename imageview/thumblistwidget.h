@@ -32,6 +32,8 @@ public:
     // Dragging thumbnails; off until the owner allows it.
     void SetReorderEnabled(bool on);
     bool ReorderEnabled() const { return m_reorder; }
+    // True while a repeated key press (a held key) is handled.
+    bool InKeyRepeat() const { return m_keyRepeat; }
 
     // What a drag of the selected rows carries (null without a selection).
     QMimeData* CreateDragData() const;
@@ -73,4 +75,5 @@ private:
     int m_dropGap = -1;
     int m_scrollStep = 0;
     bool m_reorder = false;
+    bool m_keyRepeat = false;
 };

@@ -122,6 +122,11 @@ bool ThumbnailWidget::WaitForBackgroundDecodes(int msecs)
     return thumbnailThreads()->waitForDone(msecs);
 }
 
+QPixmap ThumbnailWidget::Thumbnail() const
+{
+    return m_loading ? QPixmap() : ui->lblImage->pixmap(Qt::ReturnByValue);
+}
+
 void ThumbnailWidget::ShowThumbnail(const QImage& image)
 {
     if (image.isNull()) {

@@ -36,6 +36,8 @@ public:
     void SetSelected(bool selected);
     // True while the thumbnail is being decoded in the background.
     bool IsLoading() const { return m_loading; }
+    // The thumbnail shown (null while none is).
+    QPixmap Thumbnail() const;
     // Waits up to `msecs` until no thumbnail is decoded in the background;
     // false on time-out. The images arrive with the next events handled.
     static bool WaitForBackgroundDecodes(int msecs);

@@ -282,7 +282,8 @@ void SingleSteps(Workspace& ws, int steps)
 
 // The down arrow held on the thumbnail list from the first to the last
 // page. Key repeats arrive every kRepeatMs; one that is due while the
-// program is still busy waits, and its switch is timed from when it was due.
+// program is still busy waits, and its switch is timed from when it was due
+// until the view shows the page (its thumbnail, when it is not decoded yet).
 void HeldKey(Workspace& ws)
 {
     ws.view->FirstPage();
@@ -304,8 +305,16 @@ void HeldKey(Workspace& ws)
         ws.WaitShown(before);
         stats.Add(clock.nsecsElapsed() - due);
     }
-    Out() << "held_key " << stats.Line() << " elapsed_ms=" << clock.elapsed()
-          << " cached_pages=" << ws.view->CachedPageCount()
+    // After the key is let go: until the last page is drawn from its file
+    // (pages passed on the way may have shown their thumbnails).
+    QElapsedTimer settle;
+    settle.start();
+    while (ws.view->IsDecoding()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+    }
+    QApplication::processEvents();
+    Out() << "held_key " << stats.Line() << " settle_ms=" << settle.elapsed()
+          << " elapsed_ms=" << clock.elapsed() << " cached_pages=" << ws.view->CachedPageCount()
           << " cached_mib=" << ws.view->CachedPageBytes() / (1024 * 1024) << " rss_kib=" << ResidentKiB()
           << Qt::endl;
 }
@@ -430,7 +439,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: %s prepare|baseline|add|pages|decode|reorder <dir> [n] [jpg|tiff]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s prepare|baseline|add|pages|decode|reorder <dir> [n] [jpg|tiff]\n",
+                     argv[0]);
         return 2;
     }
     const QString mode = args.at(1);

@@ -456,7 +456,7 @@ void TestSysConfig::switchLanguage()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(R"(<?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS><TS version="2.1" language="en_US"><context><name>MainWindow</name>
-<message><source>文件</source><translation>File</translation></message>
+<message><source>文件(&amp;F)</source><translation>&amp;File</translation></message>
 <message><source>当前图像数量：%1</source><translation>Pages: %1</translation></message>
 <message><source>多页TIFF</source><translation>Multi-page TIFF</translation></message>
 <message><source>跳转</source><translation>Go to</translation></message>
@@ -469,21 +469,21 @@ void TestSysConfig::switchLanguage()
     auto* fileMenu = Child<QMenu>("menuFile");
     auto* count = Child<QLabel>("lblImgInfo");
     m_window->SwitchLanguage(qm);
-    QCOMPARE(fileMenu->title(), QStringLiteral("File"));
+    QCOMPARE(fileMenu->title(), QStringLiteral("&File"));
     QCOMPARE(count->text(), QStringLiteral("Pages: 0"));
     QCOMPARE(Child<QComboBox>("cmImageFormat")->itemText(1), QStringLiteral("Multi-page TIFF"));
     QCOMPARE(Child<QComboBox>("cmPageJump")->toolTip(), QStringLiteral("Go to"));
 
     // The built-in catalogues carry no entries: back to the source texts.
     m_window->SwitchLanguage(QStringLiteral(":/trans/zh_CN.qm"));
-    QCOMPARE(fileMenu->title(), QStringLiteral("文件"));
+    QCOMPARE(fileMenu->title(), QStringLiteral("文件(&F)"));
     QCOMPARE(count->text(), QStringLiteral("当前图像数量：0"));
 
     // A file that cannot be loaded leaves no program translation installed.
     m_window->SwitchLanguage(qm);
-    QCOMPARE(fileMenu->title(), QStringLiteral("File"));
+    QCOMPARE(fileMenu->title(), QStringLiteral("&File"));
     m_window->SwitchLanguage(m_work->path() + QStringLiteral("/missing.qm"));
-    QCOMPARE(fileMenu->title(), QStringLiteral("文件"));
+    QCOMPARE(fileMenu->title(), QStringLiteral("文件(&F)"));
     QCOMPARE(count->text(), QStringLiteral("当前图像数量：0"));
 }
 

@@ -9,7 +9,7 @@ set -u
 exe=$1; simbin=$2
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${SCANVY_RACE_INNER:-}" ]; then
-  for tool in xvfb-run xdotool unshare; do
+  for tool in Xvfb xdotool unshare; do
     command -v "$tool" >/dev/null || { echo "guardrace: $tool missing (scripts/bootstrap)"; exit 1; }
   done
   if ! unshare --pid --fork --mount-proc true 2>/dev/null; then
@@ -18,11 +18,11 @@ if [ -z "${SCANVY_RACE_INNER:-}" ]; then
   fi
   unset QT_QPA_PLATFORM SUDO_UID
   export SCANVY_RACE_INNER=1
-  # As in smoke.sh: only the virtual X server's start is retried.
+  # Only the virtual X server's start is retried, never the test.
   export SCANVY_RACE_STARTED="$TMPDIR/race.started"
   for attempt in 1 2 3; do
     rm -f "$SCANVY_RACE_STARTED"
-    xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+    "$here/xserver.sh" "$0" "$@"
     rc=$?
     [ -e "$SCANVY_RACE_STARTED" ] && exit $rc
     echo "guardrace: the virtual X server did not start (attempt $attempt, status $rc)"

@@ -24,17 +24,16 @@ group=$1; exe=$2; marks=$3; killer=$4; simbin=$5
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${SCANVY_E2E_INNER:-}" ]; then
-  for tool in xvfb-run xdotool import unshare pgrep sha256sum; do
+  for tool in Xvfb xdotool import unshare pgrep sha256sum; do
     command -v "$tool" >/dev/null || { echo "recovery: $tool missing (scripts/bootstrap)"; exit 1; }
   done
   unset QT_QPA_PLATFORM
   export SCANVY_E2E_INNER=1
-  # xvfb-run -a can lose the race for a display number: retry the server's
-  # start, never the test.
+  # Only the virtual X server's start is retried, never the test.
   export SCANVY_E2E_STARTED="$TMPDIR/e2e.started"
   for attempt in 1 2 3; do
     rm -f "$SCANVY_E2E_STARTED"
-    xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+    "$here/xserver.sh" "$0" "$@"
     rc=$?
     [ -e "$SCANVY_E2E_STARTED" ] && exit $rc
     echo "recovery: the virtual X server did not start (attempt $attempt, status $rc)"

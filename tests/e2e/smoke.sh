@@ -10,18 +10,16 @@ set -u
 exe=$1; simbin=$2
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
-  for tool in xvfb-run xdotool xprop import identify; do
+  for tool in Xvfb xdotool xprop import identify; do
     command -v "$tool" >/dev/null || { echo "smoke: $tool missing (scripts/bootstrap)"; exit 1; }
   done
   unset QT_QPA_PLATFORM
   export SCANVY_SMOKE_INNER=1
-  # xvfb-run -a can lose the race for a display number, or hand over a
-  # display that never accepts clients; the X server's start is retried, the
-  # test is not.
+  # Only the virtual X server's start is retried, never the test.
   export SCANVY_SMOKE_STARTED="$TMPDIR/smoke.started"
   for attempt in 1 2 3; do
     rm -f "$SCANVY_SMOKE_STARTED"
-    xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+    "$here/xserver.sh" "$0" "$@"
     rc=$?
     [ -e "$SCANVY_SMOKE_STARTED" ] && exit $rc
     echo "smoke: the virtual X server did not start (attempt $attempt, status $rc)"

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -34,6 +35,8 @@ private slots:
     void damagedPage();
     void backgroundThumbnailNeverStale_data();
     void backgroundThumbnailNeverStale();
+    void heldKeyShowsThumbnailsThenThePage_data();
+    void heldKeyShowsThumbnailsThenThePage();
 
 private:
     QString BlockPage(const QString& name, QImage::Format format);
@@ -397,6 +400,68 @@ void TestImageViewCache::backgroundThumbnailNeverStale()
     } else {
         QVERIFY(image.isNull());
     }
+}
+
+void TestImageViewCache::heldKeyShowsThumbnailsThenThePage_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("format");
+
+    QTest::newRow("colour JPEG") << "page%1.jpg" << int(QImage::Format_RGB32);
+    QTest::newRow("1-bit TIFF") << "page%1.tiff" << int(QImage::Format_Mono);
+}
+
+// A held arrow key moves through pages faster than they decode: the pages
+// on the way show their thumbnails, and the page the key stops at is then
+// drawn from its file. A single key press shows the decoded page at once.
+void TestImageViewCache::heldKeyShowsThumbnailsThenThePage()
+{
+    QFETCH(QString, name);
+    QFETCH(int, format);
+
+    const int count = 12;
+    Workspace ws;
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        paths << BlockPage(name.arg(i, 2, 10, QLatin1Char('0')), QImage::Format(format));
+        QVERIFY(!paths.last().isEmpty());
+        ws.view->AddImage(paths.last());
+    }
+    ws.view->SetSelection(0);
+    QTRY_VERIFY(!ws.view->IsDecoding());
+    QVERIFY(ThumbnailWidget::WaitForBackgroundDecodes(10000));
+    QApplication::processEvents();
+    const QSize fitted = ws.LargeLabel()->size();
+    ws.list->setFocus();
+
+    QTest::keyClick(ws.list, Qt::Key_Down);
+    QCOMPARE(ws.view->GetCurrentIndex(), 1);
+    QCOMPARE(Shown(ws).size(), fitted);
+
+    int previews = 0;
+    for (int step = 2; step < count; ++step) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(ws.list, &press);
+        QCOMPARE(ws.view->GetCurrentIndex(), step);
+        const QSize shown = Shown(ws).size();
+        if (shown != fitted) {
+            QVERIFY2(shown.width() <= ThumbnailWidget::kBoxSize &&
+                         shown.height() <= ThumbnailWidget::kBoxSize,
+                     qPrintable(QStringLiteral("page %1 shown at %2x%3")
+                                    .arg(step)
+                                    .arg(shown.width())
+                                    .arg(shown.height())));
+            ++previews;
+        }
+    }
+    // Ten pages at once outrun the decoding threads.
+    QVERIFY(previews > 0);
+    QTRY_COMPARE(Shown(ws).size(), fitted);
+    const double difference = MeanDifference(Shown(ws), QImageReader(paths.last()).read(), fitted);
+    QVERIFY2(difference <= 3.0, qPrintable(QString::number(difference)));
+    // Zoom still works on the page that replaced the preview.
+    ws.view->NormalSize();
+    QTRY_COMPARE(Shown(ws).size(), kPage);
 }
 
 QTEST_MAIN(TestImageViewCache)
