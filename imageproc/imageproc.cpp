@@ -3,6 +3,7 @@
 #include "checkedfile.h"
 #include "ofdprocess.h"
 #include "outputlog.h"
+#include "pageimage.h"
 #include "pagecheck.h"
 #include "pdfconvert.h"
 #include "pdfdocument.h"
@@ -26,16 +27,6 @@
 #include <limits>
 
 namespace {
-
-const double kMetresPerInch = 0.0254;
-// The largest resolution whose dots per metre still fit in an int; a page
-// file may claim any number.
-const int kMaxDpi = int(std::numeric_limits<int>::max() * kMetresPerInch);
-
-int dotsPerMetre(int dpi)
-{
-    return qRound(std::min(dpi, kMaxDpi) / kMetresPerInch);
-}
 
 bool isBilevel(QImage::Format format)
 {
@@ -84,36 +75,9 @@ bool writeImage(const QImage& image, const QString& dst, const QByteArray& forma
 
 } // namespace
 
-ImageProc::ImageProc() : m_scanDir(GetTempDir() + "/scanimages"), m_thumbDir(GetTempDir() + "/thumbimages")
+ImageProc::ImageProc() : m_scanDir(GetTempDir() + "/" + kScanFolderName)
 {
     InstallTiffHandlers();
-}
-
-int ImageProc::GetPNMResolution(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return 200;
-    // Only the comment line matters; never read a whole binary raster.
-    file.readLine(256);
-    QString second = QString::fromLatin1(file.readLine(256)).trimmed();
-    file.close();
-    if (second.isEmpty() || !second.startsWith("#dpi:"))
-        return 200;
-    return second.remove("#dpi:").toInt();
-}
-
-QImage ImageProc::LoadPage(const QString& path)
-{
-    QImage image(path);
-    if (!image.isNull() && QFileInfo(path).suffix().toLower() == "pnm") {
-        const int dpi = GetPNMResolution(path);
-        if (dpi > 0) {
-            image.setDotsPerMeterX(dotsPerMetre(dpi));
-            image.setDotsPerMeterY(dotsPerMetre(dpi));
-        }
-    }
-    return image;
 }
 
 bool ImageProc::CopyFile(const QString& src, const QString& dst)
@@ -240,10 +204,10 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
         if (image.isNull())
             return Fail(pages, -1, dst);
     }
-    int dpiX = qRound(image.dotsPerMeterX() * kMetresPerInch);
-    int dpiY = qRound(image.dotsPerMeterY() * kMetresPerInch);
+    int dpiX = dotsPerInch(image.dotsPerMeterX());
+    int dpiY = dotsPerInch(image.dotsPerMeterY());
     if (srcExt == "pnm") {
-        const int r = GetPNMResolution(src);
+        const int r = pnmResolution(src);
         if (r > 0)
             dpiX = dpiY = r;
     }
@@ -269,7 +233,7 @@ struct TiffPage {
 TiffPage prepareTiffPage(const QString& page)
 {
     TiffPage result;
-    const QImage image = ImageProc::LoadPage(page);
+    const QImage image = loadPageImage(page);
     if (image.isNull())
         return result;
     result.ok = true;
@@ -318,7 +282,7 @@ QString ImageProc::PdfSource(const QList<QString>& pages, int index, QList<QStri
     const QString& page = pages.at(index);
     if (QFileInfo(page).suffix().toLower() == "tiff" || IsEmbeddableJpeg(page))
         return page;
-    const QImage image = LoadPage(page);
+    const QImage image = loadPageImage(page);
     if (image.isNull()) {
         Fail(pages, index, dst);
         return QString();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pageimage.h"
 #include "savefailure.h"
 
 #include <QImage>
@@ -22,14 +23,10 @@ public:
     const SaveFailure& LastFailure() const { return m_failure; }
 
     QString ScanDir() const { return m_scanDir; }
-    QString ThumbDir() const { return m_thumbDir; }
 
-    // Dots per inch from a PNM file's "#dpi:" comment line; 200 without one.
-    static int GetPNMResolution(const QString& path);
-
-    // Decodes a page file; a PNM page gets the resolution of its "#dpi:"
-    // comment (200 dpi without one), other pages keep what their file says.
-    static QImage LoadPage(const QString& path);
+    // See pnmResolution() and loadPageImage().
+    static int GetPNMResolution(const QString& path) { return pnmResolution(path); }
+    static QImage LoadPage(const QString& path) { return loadPageImage(path); }
 
     // Writes `dst` from `src`, rotated clockwise by `angle` degrees, in the
     // format named by dst's extension ("jpg", "png", "pnm", "tiff"). A TIFF
@@ -70,6 +67,5 @@ private:
     bool SaveCompressedTiff(const QImage& image, const QString& dst, bool bilevel, bool jpegInTiff);
 
     QString m_scanDir;
-    QString m_thumbDir;
     SaveFailure m_failure;
 };

@@ -1,37 +1,33 @@
 #include "jpegencoder.h"
 
+#include "jpegerror.h"
 #include "outputlog.h"
 
-#include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
 
 namespace {
 
-// libjpeg's error manager followed by the place to return to on a fatal error.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-void onJpegError(j_common_ptr cinfo)
+void reportError(const char* text)
 {
-    char text[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, text);
     qCWarning(lcOutput) << "JPEG encoder:" << text;
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
-void onJpegMessage(j_common_ptr)
+// Runs one libjpeg step of the encoder `s`: a fatal error inside it ends
+// the step with false and leaves the encoder failed.
+template <typename State, typename Step> bool runGuarded(State& s, Step&& step)
 {
+    if (setjmp(s.err.jump)) {
+        s.failed = true;
+        return false;
+    }
+    return step();
 }
 
 } // namespace
 
 struct JpegEncoder::State {
     jpeg_compress_struct cinfo{};
-    ErrorManager err{};
+    JpegErrorManager err;
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     bool started = false;
@@ -41,14 +37,11 @@ struct JpegEncoder::State {
 JpegEncoder::JpegEncoder() : m_state(new State)
 {
     State& s = *m_state;
-    s.cinfo.err = jpeg_std_error(&s.err.pub);
-    s.err.pub.error_exit = onJpegError;
-    s.err.pub.output_message = onJpegMessage;
-    if (setjmp(s.err.jump)) {
-        s.failed = true;
-        return;
-    }
-    jpeg_create_compress(&s.cinfo);
+    s.err.attach(s.cinfo, reportError, nullptr);
+    runGuarded(s, [&s] {
+        jpeg_create_compress(&s.cinfo);
+        return true;
+    });
 }
 
 JpegEncoder::~JpegEncoder()
@@ -62,24 +55,22 @@ bool JpegEncoder::Begin(int width, int height, int components, int quality)
     State& s = *m_state;
     if (s.failed || s.started || width <= 0 || height <= 0 || (components != 1 && components != 3))
         return false;
-    if (setjmp(s.err.jump)) {
-        s.failed = true;
-        return false;
-    }
-    jpeg_mem_dest(&s.cinfo, &s.buffer, &s.size);
-    s.cinfo.image_width = JDIMENSION(width);
-    s.cinfo.image_height = JDIMENSION(height);
-    s.cinfo.input_components = components;
-    s.cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&s.cinfo);
-    jpeg_set_quality(&s.cinfo, quality, TRUE);
-    // Huffman tables made for this image instead of the standard ones: a
-    // second pass over the coefficients, the same pixels, a much smaller
-    // stream for scanned documents.
-    s.cinfo.optimize_coding = TRUE;
-    jpeg_start_compress(&s.cinfo, TRUE);
-    s.started = true;
-    return true;
+    return runGuarded(s, [&] {
+        jpeg_mem_dest(&s.cinfo, &s.buffer, &s.size);
+        s.cinfo.image_width = JDIMENSION(width);
+        s.cinfo.image_height = JDIMENSION(height);
+        s.cinfo.input_components = components;
+        s.cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+        jpeg_set_defaults(&s.cinfo);
+        jpeg_set_quality(&s.cinfo, quality, TRUE);
+        // Huffman tables made for this image instead of the standard ones: a
+        // second pass over the coefficients, the same pixels, a much smaller
+        // stream for scanned documents.
+        s.cinfo.optimize_coding = TRUE;
+        jpeg_start_compress(&s.cinfo, TRUE);
+        s.started = true;
+        return true;
+    });
 }
 
 bool JpegEncoder::WriteRow(const unsigned char* row)
@@ -87,12 +78,9 @@ bool JpegEncoder::WriteRow(const unsigned char* row)
     State& s = *m_state;
     if (s.failed || !s.started)
         return false;
-    if (setjmp(s.err.jump)) {
-        s.failed = true;
-        return false;
-    }
+    // libjpeg's row type is not const, but the encoder only reads the row.
     JSAMPROW rows[1] = {const_cast<JSAMPROW>(row)};
-    return jpeg_write_scanlines(&s.cinfo, rows, 1) == 1;
+    return runGuarded(s, [&] { return jpeg_write_scanlines(&s.cinfo, rows, 1) == 1; });
 }
 
 bool JpegEncoder::Finish(QByteArray* out)
@@ -100,11 +88,12 @@ bool JpegEncoder::Finish(QByteArray* out)
     State& s = *m_state;
     if (s.failed || !s.started)
         return false;
-    if (setjmp(s.err.jump)) {
-        s.failed = true;
+    const bool finished = runGuarded(s, [&s] {
+        jpeg_finish_compress(&s.cinfo);
+        return true;
+    });
+    if (!finished)
         return false;
-    }
-    jpeg_finish_compress(&s.cinfo);
     s.started = false;
     *out = QByteArray(reinterpret_cast<const char*>(s.buffer), int(s.size));
     return true;

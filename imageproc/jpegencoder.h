@@ -5,8 +5,9 @@
 #include <memory>
 
 // Compresses 8-bit grey or RGB rows into a baseline JPEG stream held in
-// memory, with Huffman tables optimised for the image. libjpeg's fatal errors end the current call with false
-// instead of the process; after a failure the encoder accepts no more rows.
+// memory, with Huffman tables optimised for the image. libjpeg's fatal
+// errors end the current call with false instead of the process; after a
+// failure the encoder accepts no more rows.
 class JpegEncoder {
 public:
     JpegEncoder();

@@ -2,9 +2,11 @@
 
 #include "jpegencoder.h"
 #include "jpeginfo.h"
+#include "pageimage.h"
 #include "pdfwriter.h"
 #include "targetfile.h"
 #include "temppath.h"
+#include "tifflayout.h"
 #include "tifflog.h"
 
 #include <QFile>
@@ -18,6 +20,7 @@ namespace {
 const char kModule[] = "tiff2pdf";
 const int kJpegQuality = 75;
 const double kDefaultDpi = 300.0;
+const double kPointsPerInch = 72.0;
 
 // Page size in points from the image size and the directory's resolution.
 void pageSize(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
@@ -29,8 +32,8 @@ void pageSize(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
     TIFFGetFieldDefaulted(in, TIFFTAG_RESOLUTIONUNIT, &unit);
     double dpiX = xres, dpiY = yres;
     if (unit == RESUNIT_CENTIMETER) {
-        dpiX *= 2.54;
-        dpiY *= 2.54;
+        dpiX *= kCentimetresPerInch;
+        dpiY *= kCentimetresPerInch;
     }
     // Unitless resolution only gives the aspect ratio: read it as dots per
     // inch rather than producing pages of a fraction of a point.
@@ -38,12 +41,13 @@ void pageSize(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
         dpiX = kDefaultDpi;
     if (!(dpiY > 0))
         dpiY = kDefaultDpi;
-    img->widthPt = width * 72.0 / dpiX;
-    img->heightPt = length * 72.0 / dpiY;
+    img->widthPt = width * kPointsPerInch / dpiX;
+    img->heightPt = length * kPointsPerInch / dpiY;
 }
 
-// Bilevel rows (1 = black) into a CCITT G4 stream, through libtiff's codec.
-bool encodeG4(const std::vector<unsigned char>& rows, uint32_t width, uint32_t length, QByteArray* out)
+// Bilevel rows (1 = black) into a CCITT G4 stream, through libtiff's codec,
+// which may change the rows in place.
+bool encodeG4(std::vector<unsigned char>& rows, uint32_t width, uint32_t length, QByteArray* out)
 {
     const QString tmp = GetTempFilePath("tiff");
     if (tmp.isEmpty())
@@ -59,7 +63,7 @@ bool encodeG4(const std::vector<unsigned char>& rows, uint32_t width, uint32_t l
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, length);
         const tmsize_t size = tmsize_t((width + 7) / 8) * length;
-        ok = TIFFWriteEncodedStrip(t, 0, const_cast<unsigned char*>(rows.data()), size) >= 0 &&
+        ok = TIFFWriteEncodedStrip(t, 0, rows.data(), size) >= 0 &&
              TIFFWriteDirectory(t);
         TIFFClose(t);
     }
@@ -158,32 +162,25 @@ bool readViaRgba(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
 
 bool readDirectory(TIFF* in, PdfImage* img)
 {
-    uint32_t width = 0, length = 0;
-    uint16_t bps = 1, spp = 1, planar = PLANARCONFIG_CONTIG, photometric = 0, compression = 0;
-    if (!TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length) ||
-        width == 0 || length == 0)
+    TiffLayout layout;
+    if (!layout.read(in, PHOTOMETRIC_MINISWHITE) || layout.width == 0 || layout.length == 0)
         return false;
-    TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bps);
-    TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
-    TIFFGetFieldDefaulted(in, TIFFTAG_COMPRESSION, &compression);
-    if (!TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric))
-        photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISWHITE;
+    const uint32_t width = layout.width;
+    const uint32_t length = layout.length;
+    const uint16_t spp = layout.samplesPerPixel;
     img->width = int(width);
     img->height = int(length);
     pageSize(in, width, length, img);
 
-    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
-    if (bps == 1 && spp == 1 && grey)
-        return readBilevel(in, width, length, photometric, img);
-    if (compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_YCBCR) {
-        TIFFSetField(in, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-        photometric = PHOTOMETRIC_RGB;
-    }
-    if (bps == 8 && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(in)) {
+    const bool grey =
+        layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE;
+    if (layout.bitsPerSample == 1 && spp == 1 && grey)
+        return readBilevel(in, width, length, layout.photometric, img);
+    layout.decodeAsRgb(in);
+    if (layout.bitsPerSample == 8 && layout.planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(in)) {
         if (grey)
-            return readDirect(in, width, length, 1, spp, photometric == PHOTOMETRIC_MINISWHITE, img);
-        if (photometric == PHOTOMETRIC_RGB && spp >= 3)
+            return readDirect(in, width, length, 1, spp, layout.photometric == PHOTOMETRIC_MINISWHITE, img);
+        if (layout.photometric == PHOTOMETRIC_RGB && spp >= 3)
             return readDirect(in, width, length, 3, spp, false, img);
     }
     return readViaRgba(in, width, length, img);
@@ -212,24 +209,24 @@ bool addJpegPage(const QByteArray& data, PdfWriter* writer)
     if (!info.Parse(data) || !info.Embeddable() || !JpegInfo::IsComplete(data))
         return false;
     double dpiX = 0, dpiY = 0;
-    if (info.densityUnit == 1) {
+    if (info.densityUnit == JpegInfo::DotsPerInch) {
         dpiX = info.densityX;
         dpiY = info.densityY;
-    } else if (info.densityUnit == 2) {
-        dpiX = info.densityX * 2.54;
-        dpiY = info.densityY * 2.54;
+    } else if (info.densityUnit == JpegInfo::DotsPerCentimetre) {
+        dpiX = info.densityX * kCentimetresPerInch;
+        dpiY = info.densityY * kCentimetresPerInch;
     } else {
         const QImage blank(1, 1, QImage::Format_RGB32);
-        dpiX = qRound(blank.dotsPerMeterX() * 0.0254);
-        dpiY = qRound(blank.dotsPerMeterY() * 0.0254);
+        dpiX = dotsPerInch(blank.dotsPerMeterX());
+        dpiY = dotsPerInch(blank.dotsPerMeterY());
     }
     PdfImage img;
     img.data = data;
     img.width = info.width;
     img.height = info.height;
     img.components = info.components;
-    img.widthPt = info.width * 72.0 / (dpiX > 0 ? dpiX : kDefaultDpi);
-    img.heightPt = info.height * 72.0 / (dpiY > 0 ? dpiY : kDefaultDpi);
+    img.widthPt = info.width * kPointsPerInch / (dpiX > 0 ? dpiX : kDefaultDpi);
+    img.heightPt = info.height * kPointsPerInch / (dpiY > 0 ? dpiY : kDefaultDpi);
     return writer->AddPage(img);
 }
 

@@ -1,8 +1,8 @@
 #include "savetransaction.h"
 
+#include "hiddenfile.h"
 #include "outputlog.h"
 
-#include <QAtomicInteger>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,22 +18,9 @@
 
 namespace {
 
-QAtomicInteger<quint32> g_counter;
-
 QByteArray native(const QString& path)
 {
     return QFile::encodeName(path);
-}
-
-// ".<base>.<kind>-<pid>-<n>.<suffix>" beside `target`.
-QString hiddenName(const QString& target, const char* kind, quint32 n)
-{
-    const QFileInfo info(target);
-    QString name = info.absolutePath() + "/." + info.completeBaseName() + "." + QLatin1String(kind) + "-" +
-                   QString::number(getpid()) + "-" + QString::number(n);
-    if (!info.suffix().isEmpty())
-        name += "." + info.suffix();
-    return name;
 }
 
 // kill() also answers for the id of any thread, and in a fresh PID namespace
@@ -58,6 +45,35 @@ bool processRuns(qint64 pid)
     if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
         return false;
     return isProcessNotThread(pid);
+}
+
+// Names tried for a kept old file before giving up.
+constexpr int kKeepAttempts = 100;
+
+// A second name for the file at `target`, a hidden file of kind "keep": a
+// hard link, or on file systems without hard links the file itself renamed
+// aside (`renamed` then true). False, with errno set, when neither works.
+bool keepAside(const QString& target, QString* backup, bool* renamed)
+{
+    const QByteArray to = native(target);
+    for (int attempt = 0; attempt < kKeepAttempts; ++attempt) {
+        const QString candidate = hiddenSiblingPath(target, "keep", nextHiddenNumber());
+        const QByteArray name = native(candidate);
+        if (::link(to.constData(), name.constData()) == 0) {
+            *backup = candidate;
+            return true;
+        }
+        struct stat taken {};
+        if (errno == EEXIST || ::lstat(name.constData(), &taken) == 0)
+            continue;
+        if (std::rename(to.constData(), name.constData()) != 0)
+            return false;
+        *backup = candidate;
+        *renamed = true;
+        return true;
+    }
+    errno = EEXIST;
+    return false;
 }
 
 void syncFolder(const QString& folder)
@@ -86,22 +102,16 @@ QString SaveTransaction::Stage(const QString& target)
         m_failure = SaveFailure::Target(target, EISDIR);
         return QString();
     }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString staged = hiddenName(target, "save", g_counter.fetchAndAddRelaxed(1));
-        const int fd = ::open(native(staged).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            Entry entry;
-            entry.target = target;
-            entry.staged = staged;
-            m_entries.append(entry);
-            return staged;
-        }
-        if (errno != EEXIST)
-            break;
+    const QString staged = createHiddenSibling(target, "save");
+    if (staged.isEmpty()) {
+        m_failure = SaveFailure::Target(target, errno);
+        return QString();
     }
-    m_failure = SaveFailure::Target(target, errno);
-    return QString();
+    Entry entry;
+    entry.target = target;
+    entry.staged = staged;
+    m_entries.append(entry);
+    return staged;
 }
 
 // Puts one staged file at its target, keeping the old file's permissions and
@@ -121,27 +131,8 @@ bool SaveTransaction::Install(Entry* e)
         }
         if (resolved && S_ISREG(old.st_mode) && ::chmod(from.constData(), old.st_mode & 0777) != 0)
             return false;
-        // A second name for the old file; renaming it aside is the fallback
-        // on file systems without hard links.
-        for (int attempt = 0; attempt < 100 && e->backup.isEmpty(); ++attempt) {
-            const QString backup = hiddenName(e->target, "keep", g_counter.fetchAndAddRelaxed(1));
-            const QByteArray b = native(backup);
-            if (::link(to.constData(), b.constData()) == 0) {
-                e->backup = backup;
-            } else if (errno != EEXIST) {
-                struct stat taken {};
-                if (::lstat(b.constData(), &taken) == 0)
-                    continue;
-                if (std::rename(to.constData(), b.constData()) != 0)
-                    return false;
-                e->backup = backup;
-                e->backupIsOld = true;
-            }
-        }
-        if (e->backup.isEmpty()) {
-            errno = EEXIST;
+        if (!keepAside(e->target, &e->backup, &e->backupIsOld))
             return false;
-        }
     }
     if (std::rename(from.constData(), to.constData()) != 0) {
         const int error = errno;

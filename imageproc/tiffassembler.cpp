@@ -1,6 +1,8 @@
 #include "tiffassembler.h"
 
+#include "pageimage.h"
 #include "targetfile.h"
+#include "tifflayout.h"
 #include "tifflog.h"
 
 #include <QFile>
@@ -8,10 +10,19 @@
 #include <QRegularExpression>
 #include <QVector>
 
+#include <cstring>
 #include <tiffio.h>
 #include <vector>
 
 namespace {
+
+// Strips of this many rows, as libtiff's copy tool writes them.
+constexpr uint32_t kRowsPerStrip = 16;
+
+uint32_t rowsPerStrip(uint32_t length)
+{
+    return length < kRowsPerStrip ? length : kRowsPerStrip;
+}
 
 struct CompressOptions {
     uint16_t compression = COMPRESSION_NONE;
@@ -147,33 +158,23 @@ void applyCompression(TIFF* out, const CompressOptions& opt, uint16_t photometri
 // copy cannot represent.
 bool setupDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
 {
-    uint32_t width = 0, length = 0;
-    uint16_t bps = 1, spp = 1, planar = PLANARCONFIG_CONTIG, inCompression = COMPRESSION_NONE;
-    uint16_t photometric = 0;
-    if (!TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length))
+    TiffLayout layout;
+    if (!layout.read(in, PHOTOMETRIC_MINISBLACK))
         return false;
-    TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bps);
-    TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
-    TIFFGetFieldDefaulted(in, TIFFTAG_COMPRESSION, &inCompression);
-    if (!TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric))
-        photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
-    if (inCompression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_YCBCR) {
-        // Let the codec hand out RGB; the copy then treats the input as RGB.
-        TIFFSetField(in, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-        photometric = PHOTOMETRIC_RGB;
-    }
+    // Let the codec hand out RGB; the copy then treats the input as RGB.
+    layout.decodeAsRgb(in);
 
-    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(out, TIFFTAG_IMAGELENGTH, length);
-    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, bps);
-    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, spp);
-    TIFFSetField(out, TIFFTAG_PLANARCONFIG, planar);
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, layout.width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, layout.length);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, layout.bitsPerSample);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, layout.samplesPerPixel);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, layout.planar);
     TIFFSetField(out, TIFFTAG_COMPRESSION, opt.compression);
     copyDescriptiveFields(in, out);
 
     uint16_t predictor = 0;
-    applyCompression(out, opt, photometric, TIFFGetField(in, TIFFTAG_PREDICTOR, &predictor) ? predictor : 0);
+    applyCompression(out, opt, layout.photometric,
+                     TIFFGetField(in, TIFFTAG_PREDICTOR, &predictor) ? predictor : 0);
 
     if (TIFFIsTiled(in)) {
         uint32_t tw = 0, tl = 0;
@@ -182,7 +183,7 @@ bool setupDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
         TIFFSetField(out, TIFFTAG_TILEWIDTH, tw);
         TIFFSetField(out, TIFFTAG_TILELENGTH, tl);
     } else {
-        TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, length < 16 ? length : uint32_t(16));
+        TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, rowsPerStrip(layout.length));
     }
     return true;
 }
@@ -273,27 +274,29 @@ bool writeImage(TIFF* out, const QImage& image, const CompressOptions& opt)
         TIFFSetField(out, TIFFTAG_YRESOLUTION, float(dpmY / 100.0));
     } else {
         TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(out, TIFFTAG_XRESOLUTION, float(qRound(dpmX * 0.0254)));
-        TIFFSetField(out, TIFFTAG_YRESOLUTION, float(qRound(dpmY * 0.0254)));
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, float(dotsPerInch(dpmX)));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, float(dotsPerInch(dpmY)));
     }
     applyCompression(out, opt, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB, 0);
-    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, length < 16 ? length : uint32_t(16));
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, rowsPerStrip(length));
     if (TIFFScanlineSize(out) != tmsize_t(width) * spp)
         return false;
+    // libtiff may change a row it is given, so every row goes through a
+    // buffer of ours rather than from the image's own pixels.
     std::vector<unsigned char> line(size_t(width) * spp);
     for (uint32_t y = 0; y < length; ++y) {
         const uchar* src = image.constScanLine(int(y));
-        unsigned char* row = const_cast<unsigned char*>(src);
-        if (!grey) {
+        if (grey) {
+            std::memcpy(line.data(), src, width);
+        } else {
             const QRgb* px = reinterpret_cast<const QRgb*>(src);
             for (uint32_t x = 0; x < width; ++x) {
                 line[x * 3] = uchar(qRed(px[x]));
                 line[x * 3 + 1] = uchar(qGreen(px[x]));
                 line[x * 3 + 2] = uchar(qBlue(px[x]));
             }
-            row = line.data();
         }
-        if (TIFFWriteScanline(out, row, y, 0) < 0)
+        if (TIFFWriteScanline(out, line.data(), y, 0) < 0)
             return false;
     }
     return TIFFWriteDirectory(out);
@@ -348,13 +351,12 @@ bool TiffAssembler::JpegCopyable(const QString& path)
         return false;
     bool ok = true;
     do {
-        uint16_t bps = 0, spp = 0, planar = PLANARCONFIG_CONTIG, photometric = 0;
-        TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bps);
-        TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &spp);
-        TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
-        const bool rgb = TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric) &&
-                         (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_YCBCR);
-        ok = bps == 8 && spp == 3 && planar == PLANARCONFIG_CONTIG && rgb;
+        TiffLayout layout;
+        layout.read(in, PHOTOMETRIC_MINISBLACK);
+        const bool rgb = layout.hasPhotometric &&
+                         (layout.photometric == PHOTOMETRIC_RGB || layout.photometric == PHOTOMETRIC_YCBCR);
+        ok = layout.bitsPerSample == 8 && layout.samplesPerPixel == 3 && layout.planar == PLANARCONFIG_CONTIG &&
+             rgb;
     } while (ok && TIFFReadDirectory(in));
     TIFFClose(in);
     return ok;

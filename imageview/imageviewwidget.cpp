@@ -1,9 +1,9 @@
 #include "imageviewwidget.h"
 
-#include "execcmd.h"
 #include "gdata.h"
 #include "imageviewlog.h"
 #include "interruptedpage.h"
+#include "osname.h"
 #include "pagedecoder.h"
 #include "pagefile.h"
 #include "pagereader.h"
@@ -67,15 +67,6 @@ const char* const kThumbListStyle =
     "QListWidget::Item:selected { background-color:#0173C7; }            "
     "QListWidget::Item:selected:- { background-color:#0173C7; }            ";
 
-// Distributor id as lsb_release reports it, lower-cased ("uos", "debian", ...).
-QString DistributorId()
-{
-    QString text = ExecCmd(QStringLiteral("lsb_release -i"));
-    text.remove(QStringLiteral("Distributor ID:\t"));
-    text.remove(QLatin1Char('\n'));
-    return text.toLower();
-}
-
 } // namespace
 
 ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent)
@@ -125,8 +116,7 @@ void ImageViewWidget::SetUpLargeView(QVBoxLayout* layout)
     scrollArea->setWidget(largeLabel);
     scrollArea->setAlignment(Qt::AlignCenter);
 
-    const Qt::ScrollBarPolicy policy =
-        DistributorId() == QLatin1String("uos") ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
+    const Qt::ScrollBarPolicy policy = GetOSName() == OSUos ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
     scrollArea->setHorizontalScrollBarPolicy(policy);
     scrollArea->setVerticalScrollBarPolicy(policy);
 

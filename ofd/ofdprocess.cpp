@@ -1,21 +1,19 @@
 #include "ofdprocess.h"
 
 #include "checkedfile.h"
-#include "imageproc.h"
 #include "jpeginfo.h"
+#include "pageimage.h"
 #include "targetfile.h"
 #include "temppath.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
+#include <QImageWriter>
 #include <QUuid>
 #include <QXmlStreamWriter>
-
-#include <QDirIterator>
-#include <QImageWriter>
 
 #include <algorithm>
 #include <cerrno>
@@ -58,19 +56,20 @@ int pageDpi(const QString& path, QSize* size, bool* readable)
     *readable = true;
     if (info.Read(path)) {
         *size = QSize(info.width, info.height);
-        if (info.densityUnit == 1)
-            return qRound(int(100.0 * info.densityX / 2.54) * 0.0254);
-        if (info.densityUnit == 2)
-            return qRound(100 * info.densityX * 0.0254);
+        // Dots per metre as the decoder computes them from the density.
+        if (info.densityUnit == JpegInfo::DotsPerInch)
+            return dotsPerInch(int(100.0 * info.densityX / kCentimetresPerInch));
+        if (info.densityUnit == JpegInfo::DotsPerCentimetre)
+            return dotsPerInch(100 * info.densityX);
         return 0;
     }
-    const QImage image = ImageProc::LoadPage(path);
+    const QImage image = loadPageImage(path);
     if (image.isNull()) {
         *readable = false;
         return 0;
     }
     *size = image.size();
-    return qRound(image.dotsPerMeterX() * 0.0254);
+    return dotsPerInch(image.dotsPerMeterX());
 }
 
 // Creates `file` for writing, readable by the user only; never through a
@@ -206,7 +205,7 @@ bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
     QImage image;
     QByteArray data;
     if (pnm) {
-        image = ImageProc::LoadPage(fragment.path);
+        image = loadPageImage(fragment.path);
     } else {
         QFile in(fragment.path);
         if (in.open(QIODevice::ReadOnly))

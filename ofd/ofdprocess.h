@@ -43,8 +43,6 @@ public:
     bool createOFD(const QVector<PageInfo>& pages);
 
     const DocInfo& Info() const { return m_docInfo; }
-    // The private staging folder, ending in "/"; empty when none could be made.
-    QString StagingDir() const { return m_stagingDir; }
     const SaveFailure& Failure() const { return m_failure; }
 
 private:

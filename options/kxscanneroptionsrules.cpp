@@ -3,17 +3,14 @@
 #include "kxscanneroptionswidget.h"
 
 #include "optionwidget.h"
+#include "saneoptions.h"
 #include "ui_kxscanneroptionswidget.h"
 
 namespace {
 
 using OptionWidget::ComboValue;
+using OptionWidget::comboIs;
 using OptionWidget::SetEnabled;
-
-bool Is(const QComboBox* combo, const char* value)
-{
-    return ComboValue(combo) == QLatin1String(value);
-}
 
 bool On(const QAbstractButton* box)
 {
@@ -29,33 +26,25 @@ bool OnAndActive(const QAbstractButton* box)
 
 void KxScannerOptionsWidget::InitWidgetEvent()
 {
-    const QList<QWidget*> triggers{
-        ui->cmMode,           ui->cmSource,           ui->sbResolution, ui->cmPaperSize,
-        ui->cbPageAuto,       ui->cmPageAutoPriority, ui->cmBwMode,     ui->cbBlankPageSkip,
-        ui->cmToneAdjustment, ui->cbHolePunchRemoval, ui->cbSplitImage, ui->cbFrontBackMerging,
-        ui->cmColorCleanup,   ui->cmBgcolor};
+    const QList<QWidget*> triggers{ui->cmSource,           ui->sbResolution,       ui->cmPaperSize,
+                                   ui->cbPageAuto,         ui->cmPageAutoPriority, ui->cbHolePunchRemoval,
+                                   ui->cbSplitImage,       ui->cbFrontBackMerging, ui->cmBgcolor};
     for (QWidget* trigger : triggers)
         disconnect(trigger, nullptr, this, nullptr);
-    m_lastResolution = ui->sbResolution->value();
+    connectSharedRules();
 
     const auto comboChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
-    connect(ui->cmMode, comboChanged, this, &KxScannerOptionsWidget::OnModeChanged);
     connect(ui->cmSource, comboChanged, this, &KxScannerOptionsWidget::OnSourceChanged);
     connect(ui->sbResolution, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &KxScannerOptionsWidget::OnResolutionChanged);
     connect(ui->cmPaperSize, comboChanged, this, &KxScannerOptionsWidget::OnPaperSizeChanged);
     connect(ui->cbPageAuto, &QCheckBox::stateChanged, this, &KxScannerOptionsWidget::OnPageAutoChanged);
     connect(ui->cmPageAutoPriority, comboChanged, this, &KxScannerOptionsWidget::OnPageAutoPriorityChanged);
-    connect(ui->cmBwMode, comboChanged, this, &KxScannerOptionsWidget::OnBwModeChanged);
-    connect(ui->cbBlankPageSkip, &QCheckBox::stateChanged, this,
-            &KxScannerOptionsWidget::OnBlankPageSkipChanged);
-    connect(ui->cmToneAdjustment, comboChanged, this, &KxScannerOptionsWidget::OnToneAdjustmentChanged);
     connect(ui->cbHolePunchRemoval, &QCheckBox::stateChanged, this,
             &KxScannerOptionsWidget::OnHolePunchRemovalChanged);
     connect(ui->cbSplitImage, &QCheckBox::stateChanged, this, &KxScannerOptionsWidget::OnSplitImageChanged);
     connect(ui->cbFrontBackMerging, &QCheckBox::stateChanged, this,
             &KxScannerOptionsWidget::OnFrontBackMergingChanged);
-    connect(ui->cmColorCleanup, comboChanged, this, &KxScannerOptionsWidget::OnColorCleanupChanged);
     connect(ui->cmBgcolor, comboChanged, this, &KxScannerOptionsWidget::OnBgcolorChanged);
 }
 
@@ -73,12 +62,12 @@ bool KxScannerOptionsWidget::PriorityOk() const
 {
     if (!ui->cmPageAutoPriority->isEnabled())
         return ComboValue(ui->cmPageAutoPriority).isEmpty();
-    return Is(ui->cmPageAutoPriority, "Accuracy");
+    return comboIs(ui->cmPageAutoPriority, SaneValue::kAccuracy);
 }
 
 bool KxScannerOptionsWidget::BlackBackground() const
 {
-    return Is(ui->cmBgcolor, "Black");
+    return comboIs(ui->cmBgcolor, SaneValue::kBlack);
 }
 
 void KxScannerOptionsWidget::SetCustomSizeEnabled(bool enabled)
@@ -93,19 +82,14 @@ void KxScannerOptionsWidget::UpdateHolePunchWidgets(bool allowed)
     ui->cmHolePunchRemovalMode->setEnabled(allowed && On(ui->cbHolePunchRemoval) && m_hasHolePunchMode);
 }
 
-void KxScannerOptionsWidget::OnModeChanged()
-{
-    SheetFedRules::ModeChanged(m_shared);
-}
-
 void KxScannerOptionsWidget::OnSourceChanged()
 {
-    m_flatbedSelected = Is(ui->cmSource, "Flatbed");
+    m_flatbedSelected = comboIs(ui->cmSource, SaneValue::kFlatbed);
     const bool pageAuto = On(ui->cbPageAuto);
     if (m_flatbedSelected) {
         ui->cbFrontBackMerging->setEnabled(false);
         ui->cmPaperSize->setEnabled(false);
-        SetComboboxValue(ui->cmPaperSize, QStringLiteral("Custom"));
+        SetComboboxValue(ui->cmPaperSize, SaneValue::kCustom);
         SetCustomSizeEnabled(!pageAuto);
         if (!pageAuto)
             ResolutionOpt();
@@ -117,9 +101,9 @@ void KxScannerOptionsWidget::OnSourceChanged()
         UpdateHolePunchWidgets(true);
     } else {
         ui->cbFrontBackMerging->setEnabled(!OnAndActive(ui->cbSplitImage) &&
-                                           !Is(ui->cmMode, "Multi-image-output"));
+                                           !comboIs(ui->cmMode, SaneValue::kMultiImageOutput));
         ui->cmPaperSize->setEnabled(!pageAuto);
-        const bool custom = !pageAuto && ui->cmPaperSize->isEnabled() && Is(ui->cmPaperSize, "Custom");
+        const bool custom = !pageAuto && ui->cmPaperSize->isEnabled() && comboIs(ui->cmPaperSize, SaneValue::kCustom);
         SetCustomSizeEnabled(custom);
         if (custom)
             ResolutionOpt();
@@ -138,18 +122,16 @@ void KxScannerOptionsWidget::OnSourceChanged()
 
 void KxScannerOptionsWidget::OnResolutionChanged(int resolution)
 {
-    const int old = m_lastResolution;
-    m_lastResolution = resolution;
-    if (SheetFedRules::SameBand(m_resolutionBands, old, resolution))
+    if (!leavesResolutionBand(resolution))
         return;
     if (!On(ui->cbPageAuto) && ui->cbPageAuto->isEnabled() && ui->cmPaperSize->isEnabled() &&
-        Is(ui->cmPaperSize, "Custom"))
+        comboIs(ui->cmPaperSize, SaneValue::kCustom))
         ResolutionOpt();
 }
 
 void KxScannerOptionsWidget::OnPaperSizeChanged()
 {
-    const bool custom = Is(ui->cmPaperSize, "Custom");
+    const bool custom = comboIs(ui->cmPaperSize, SaneValue::kCustom);
     SetCustomSizeEnabled(custom);
     if (custom)
         ResolutionOpt();
@@ -157,11 +139,11 @@ void KxScannerOptionsWidget::OnPaperSizeChanged()
 
 void KxScannerOptionsWidget::OnPageAutoChanged()
 {
-    const bool flatbed = Is(ui->cmSource, "Flatbed");
+    const bool flatbed = comboIs(ui->cmSource, SaneValue::kFlatbed);
     if (On(ui->cbPageAuto)) {
         ui->cmPaperSize->setEnabled(false);
         if (flatbed)
-            SetComboboxValue(ui->cmPaperSize, QStringLiteral("Custom"));
+            SetComboboxValue(ui->cmPaperSize, SaneValue::kCustom);
         SetCustomSizeEnabled(false);
         const bool black = ui->cmBgcolor->isEnabled() && BlackBackground();
         ui->cmPageAutoPriority->setEnabled(black && !(!ui->cmSource->isEnabled() && flatbed) &&
@@ -173,12 +155,12 @@ void KxScannerOptionsWidget::OnPageAutoChanged()
     } else {
         if (flatbed) {
             ui->cmPaperSize->setEnabled(false);
-            SetComboboxValue(ui->cmPaperSize, QStringLiteral("Custom"));
+            SetComboboxValue(ui->cmPaperSize, SaneValue::kCustom);
             SetCustomSizeEnabled(true);
             ResolutionOpt();
         } else {
             ui->cmPaperSize->setEnabled(true);
-            const bool custom = Is(ui->cmPaperSize, "Custom");
+            const bool custom = comboIs(ui->cmPaperSize, SaneValue::kCustom);
             SetCustomSizeEnabled(custom);
             if (custom)
                 ResolutionOpt();
@@ -191,26 +173,11 @@ void KxScannerOptionsWidget::OnPageAutoChanged()
 
 void KxScannerOptionsWidget::OnPageAutoPriorityChanged()
 {
-    if (Is(ui->cmPageAutoPriority, "Speed"))
+    if (comboIs(ui->cmPageAutoPriority, SaneValue::kSpeed))
         ui->cbEdgeRepair->setEnabled(false);
-    else if (Is(ui->cmPageAutoPriority, "Accuracy"))
+    else if (comboIs(ui->cmPageAutoPriority, SaneValue::kAccuracy))
         ui->cbEdgeRepair->setEnabled(!MergeOn());
     DisableWidgetsNotInDirver();
-}
-
-void KxScannerOptionsWidget::OnBwModeChanged()
-{
-    SheetFedRules::BwModeChanged(m_shared);
-}
-
-void KxScannerOptionsWidget::OnBlankPageSkipChanged()
-{
-    SheetFedRules::BlankPageSkipChanged(m_shared);
-}
-
-void KxScannerOptionsWidget::OnToneAdjustmentChanged()
-{
-    SheetFedRules::ToneAdjustmentChanged(m_shared);
 }
 
 void KxScannerOptionsWidget::OnHolePunchRemovalChanged()
@@ -223,8 +190,8 @@ void KxScannerOptionsWidget::OnSplitImageChanged()
     if (On(ui->cbSplitImage))
         ui->cbFrontBackMerging->setEnabled(false);
     else
-        ui->cbFrontBackMerging->setEnabled(!Is(ui->cmSource, "Flatbed") &&
-                                           !Is(ui->cmMode, "Multi-image-output"));
+        ui->cbFrontBackMerging->setEnabled(!comboIs(ui->cmSource, SaneValue::kFlatbed) &&
+                                           !comboIs(ui->cmMode, SaneValue::kMultiImageOutput));
 }
 
 void KxScannerOptionsWidget::OnFrontBackMergingChanged()
@@ -238,18 +205,13 @@ void KxScannerOptionsWidget::OnFrontBackMergingChanged()
                                      BlackBackground());
 }
 
-void KxScannerOptionsWidget::OnColorCleanupChanged()
-{
-    SheetFedRules::ColorCleanupChanged(m_shared);
-}
-
 void KxScannerOptionsWidget::OnBgcolorChanged()
 {
-    if (Is(ui->cmBgcolor, "White")) {
+    if (comboIs(ui->cmBgcolor, SaneValue::kWhite)) {
         SetEnabled({ui->cmPageAutoPriority, ui->cbEdgeRepair, ui->cbHolePunchRemoval,
                     ui->cmHolePunchRemovalFillColor, ui->cmHolePunchRemovalMode},
                    false);
-    } else if (Is(ui->cmBgcolor, "Black")) {
+    } else if (comboIs(ui->cmBgcolor, SaneValue::kBlack)) {
         ui->cmPageAutoPriority->setEnabled(PageAutoOn() && m_hasPageAutoPriority);
         ui->cbEdgeRepair->setEnabled(PageAutoOn() && !MergeOn() && PriorityOk());
         ui->cbHolePunchRemoval->setEnabled(true);

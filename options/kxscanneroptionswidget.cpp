@@ -2,33 +2,36 @@
 
 #include "gdata.h"
 #include "optionwidget.h"
+#include "saneoptions.h"
 #include "ui_kxscanneroptionswidget.h"
 
 namespace {
 
 using OptionWidget::ComboValue;
+using SheetFedRules::kMinCustomLength;
 
 double Limit(const QString& text)
 {
     return OptionWidget::TextToDouble(text);
 }
 
-constexpr double kMinLength = 26.0;
+// The largest merged page above 300 dpi, in millimetres.
+constexpr double kMergedLimitAbove300 = 431.8;
+// The custom size a flatbed-only scanner starts with: A4.
+constexpr double kFlatbedStartWidth = 210.0;
+constexpr double kFlatbedStartHeight = 297.0;
 
 } // namespace
 
 KxScannerOptionsWidget::KxScannerOptionsWidget(QWidget* parent)
-    : QWidget(parent),
-      ui(new Ui_KxScannerOptionsWidget), m_resolutionBands{{51, 200}, {201, 300}, {301, 400}, {401, 600}}
+    : SheetFedOptionsWidget({{51, 200}, {201, 300}, {301, 400}, {401, 600}}, parent),
+      ui(new Ui_KxScannerOptionsWidget)
 {
     ui->setupUi(this);
-    m_shared = SheetFedWidgets::FromUi(ui);
-    m_shared.cmJpegQuality = ui->cmJpegQuality;
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFocusPolicy(Qt::NoFocus);
-    ui->sbResolution->installEventFilter(this);
+    SheetFedWidgets widgets = SheetFedWidgets::FromUi(ui);
+    widgets.cmJpegQuality = ui->cmJpegQuality;
+    takeForm(widgets);
     InitWidgetMap();
-    InitCleanupSharpness(ui->cmCleanupSharpness);
 }
 
 KxScannerOptionsWidget::~KxScannerOptionsWidget()
@@ -38,12 +41,7 @@ KxScannerOptionsWidget::~KxScannerOptionsWidget()
 
 void KxScannerOptionsWidget::InitWidgetMap()
 {
-    const struct {
-        QWidget* widget;
-        const char* name;
-        ParamType type;
-        const char* defaultValue;
-    } bindings[] = {
+    addParamConfigs({
         {ui->cmSource, "source", ParamNormal, "Adf-duplex"},
         {ui->cmMode, "mode", ParamNormal, "Color"},
         {ui->cmMultiImageOutputList, "multi-image-output-list", ParamNormal, "Color+BW"},
@@ -86,99 +84,56 @@ void KxScannerOptionsWidget::InitWidgetMap()
         {ui->cbSplitImage, "split-image", ParamNormal, "no"},
         {ui->cmColorCleanup, "color-cleanup", ParamNormal, "None"},
         {ui->sbColorCleanupCleanness, "color-cleanup-cleanness", ParamNormal, "0"},
-    };
-    for (const auto& b : bindings)
-        AddParamConfig(b.widget, QLatin1String(b.name), b.type, QLatin1String(b.defaultValue));
+    });
 }
 
 void KxScannerOptionsWidget::InitOptionsByDefault()
 {
     ParentScannerOptions::InitOptionsByDefault();
-    const Opt_Result multifeed = m_options.value(QStringLiteral("multifeed-detection"));
-    ui->cbMultifeedDetection->setEnabled(multifeed.isActive);
-    ui->cbMultifeedDetection->setChecked(multifeed.value == QLatin1String("Stop"));
+    ui->cbMultifeedDetection->setEnabled(m_options.value(SaneOption::kMultifeedDetection).isActive);
+    showDeviceMultifeed();
 
-    ui->cmBgcolor->setEnabled(GetSource() != QLatin1String("Flatbed"));
+    ui->cmBgcolor->setEnabled(GetSource() != SaneValue::kFlatbed);
     ui->cmPaperSize->setEnabled(false);
     SetCustomSizeEnabled(false);
     m_flatbedSelected = false;
 
-    const GData& limits = GData::ctx();
     if (!m_flatbedOnly) {
-        ui->dsbBry->setRange(kMinLength, Limit(limits.m_resMaxHeight.value(QStringLiteral("200"))));
-        ui->dsbBrx->setRange(kMinLength, Limit(limits.m_pageWidthMax));
+        setFeederSizeRanges();
     } else {
+        const GData& limits = GData::ctx();
         m_flatbedSelected = true;
-        ui->cmPaperSize->addItem(QObject::tr("自定义"), QStringLiteral("Custom"));
-        ui->dsbBry->setRange(kMinLength, Limit(limits.m_flatbedMaxY));
-        ui->dsbBry->setValue(297.0);
-        ui->dsbBrx->setRange(kMinLength, Limit(limits.m_flatbedMaxX));
-        ui->dsbBrx->setValue(210.0);
+        ui->cmPaperSize->addItem(QObject::tr("自定义"), QString(SaneValue::kCustom));
+        ui->dsbBry->setRange(kMinCustomLength, Limit(limits.m_flatbedMaxY));
+        ui->dsbBry->setValue(kFlatbedStartHeight);
+        ui->dsbBrx->setRange(kMinCustomLength, Limit(limits.m_flatbedMaxX));
+        ui->dsbBrx->setValue(kFlatbedStartWidth);
     }
 }
 
 void KxScannerOptionsWidget::InitOther()
 {
     CleanupSharpnessOpt(ui->cmCleanupSharpness, GetMode());
-    m_flatbedSelected = GetSource() == QLatin1String("Flatbed");
+    m_flatbedSelected = GetSource() == SaneValue::kFlatbed;
     ResolutionOpt();
 }
 
 void KxScannerOptionsWidget::ResolutionOpt()
 {
-    const int res = ui->sbResolution->value();
-    const GData& limits = GData::ctx();
     if (!m_flatbedSelected) {
-        if (ui->cbFrontBackMerging->isChecked()) {
-            ui->dsbBry->setRange(kMinLength, res <= 300 ? 863.6 : 431.8);
-            return;
-        }
-        ui->dsbBry->setRange(kMinLength, Limit(SheetFedRules::FeederHeightLimit(m_resolutionBands, res)));
+        setFeederHeightRange(kMergedLimitAbove300);
     } else if (!m_flatbedOnly && !ui->cbPageAuto->isChecked()) {
-        ui->dsbBry->setRange(kMinLength, Limit(limits.m_flatbedMaxY));
-        ui->dsbBrx->setRange(kMinLength, Limit(limits.m_flatbedMaxX));
+        const GData& limits = GData::ctx();
+        ui->dsbBry->setRange(kMinCustomLength, Limit(limits.m_flatbedMaxY));
+        ui->dsbBrx->setRange(kMinCustomLength, Limit(limits.m_flatbedMaxX));
     }
 }
 
 bool KxScannerOptionsWidget::CroppingSpecialOpt()
 {
     const bool autoSize = ui->cbPageAuto->isChecked();
-    if (GetSource() != QLatin1String("Flatbed") && ComboValue(ui->cmBgcolor) != QLatin1String("White") &&
-        (!autoSize || ComboValue(ui->cmCropping) != QLatin1String("Overscan")))
-        m_scanParams.append({QStringLiteral("cropping"), ComboValue(ui->cmCropping)});
+    if (GetSource() != SaneValue::kFlatbed && ComboValue(ui->cmBgcolor) != SaneValue::kWhite &&
+        (!autoSize || ComboValue(ui->cmCropping) != SaneValue::kOverscan))
+        m_scanParams.append({SaneOption::kCropping, ComboValue(ui->cmCropping)});
     return true;
-}
-
-void KxScannerOptionsWidget::ShowStandardTab()
-{
-    ui->twOptions->setCurrentIndex(0);
-}
-
-int KxScannerOptionsWidget::GetTotalScanCount()
-{
-    return SheetFedRules::TotalScanCount(m_shared);
-}
-
-QString KxScannerOptionsWidget::GetMode()
-{
-    return ComboValue(ui->cmMode);
-}
-
-QString KxScannerOptionsWidget::GetSource()
-{
-    return ComboValue(ui->cmSource);
-}
-
-bool KxScannerOptionsWidget::IsMultifeedChecked()
-{
-    return ui->cbMultifeedDetection->isChecked();
-}
-
-bool KxScannerOptionsWidget::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ui->sbResolution && SheetFedRules::IsReturnKeyPress(event)) {
-        setFocus(Qt::OtherFocusReason);
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }

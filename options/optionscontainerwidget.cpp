@@ -2,6 +2,7 @@
 
 #include "kxscanneroptionswidget.h"
 #include "rv920scanneroptionswidget.h"
+#include "saneoptions.h"
 #include "ui_optionscontainerwidget.h"
 #include "wyscanneroptionswidget.h"
 
@@ -39,9 +40,9 @@ OptionsContainerWidget::~OptionsContainerWidget()
 void OptionsContainerWidget::ShowScannerConfigInterface()
 {
     m_currentPanel = nullptr;
-    const bool rv = m_currentDevice.startsWith(QLatin1String("zyljn:RV920"));
-    const bool kx = m_currentDevice.startsWith(QLatin1String("zylkx"));
-    const bool wy = m_currentDevice.startsWith(QLatin1String("zylwy"));
+    const bool rv = m_currentDevice.startsWith(SaneDevice::kRV920);
+    const bool kx = m_currentDevice.startsWith(SaneDevice::kKxBackend);
+    const bool wy = m_currentDevice.startsWith(SaneDevice::kWyBackend);
     m_rv920Panel->setVisible(rv);
     m_kxPanel->setVisible(kx);
     m_wyPanel->setVisible(wy);

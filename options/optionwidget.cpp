@@ -1,5 +1,7 @@
 #include "optionwidget.h"
 
+#include "saneoptions.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -8,11 +10,6 @@
 #include <cstring>
 
 namespace OptionWidget {
-
-namespace {
-// Where a combo box's standard model keeps an item's flags.
-constexpr int kItemFlagsRole = Qt::UserRole - 1;
-} // namespace
 
 OptionWidgetKind KindOf(const QWidget* widget)
 {
@@ -40,8 +37,8 @@ QString ValueText(const QWidget* widget)
     case OptionWidgetKind::DoubleSpinBox:
         return QString::number(static_cast<const QDoubleSpinBox*>(widget)->value(), 'g', 6);
     case OptionWidgetKind::CheckBox:
-        return static_cast<const QCheckBox*>(widget)->isChecked() ? QStringLiteral("yes")
-                                                                  : QStringLiteral("no");
+        return static_cast<const QCheckBox*>(widget)->isChecked() ? QString(SaneValue::kYes)
+                                                                  : QString(SaneValue::kNo);
     case OptionWidgetKind::Other:
         break;
     }
@@ -51,6 +48,11 @@ QString ValueText(const QWidget* widget)
 QString ComboValue(const QComboBox* combo)
 {
     return combo->currentData(Qt::UserRole).toString();
+}
+
+bool comboIs(const QComboBox* combo, QLatin1String value)
+{
+    return ComboValue(combo) == value;
 }
 
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled)
@@ -83,6 +85,28 @@ double TextToDouble(const QString& text)
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
+namespace {
+
+// The parts of a spin box's state both kinds of spin box have.
+template <typename Spin> void captureSpin(const Spin* spin, State& state)
+{
+    state.value = spin->value();
+    state.minimum = spin->minimum();
+    state.maximum = spin->maximum();
+    state.step = spin->singleStep();
+}
+
+// The range comes before the value, so a value the range allowed then is
+// not clamped by the range of now.
+template <typename Spin, typename Number> void restoreSpin(Spin* spin, const State& state)
+{
+    spin->setRange(static_cast<Number>(state.minimum), static_cast<Number>(state.maximum));
+    spin->setSingleStep(static_cast<Number>(state.step));
+    spin->setValue(static_cast<Number>(state.value));
+}
+
+} // namespace
+
 State Capture(QWidget* widget)
 {
     State state;
@@ -98,20 +122,12 @@ State Capture(QWidget* widget)
             state.itemFlags.append(combo->itemData(i, kItemFlagsRole));
         break;
     }
-    case OptionWidgetKind::SpinBox: {
-        const auto* spin = static_cast<const QSpinBox*>(widget);
-        state.value = spin->value();
-        state.minimum = spin->minimum();
-        state.maximum = spin->maximum();
-        state.step = spin->singleStep();
+    case OptionWidgetKind::SpinBox:
+        captureSpin(static_cast<const QSpinBox*>(widget), state);
         break;
-    }
     case OptionWidgetKind::DoubleSpinBox: {
         const auto* spin = static_cast<const QDoubleSpinBox*>(widget);
-        state.value = spin->value();
-        state.minimum = spin->minimum();
-        state.maximum = spin->maximum();
-        state.step = spin->singleStep();
+        captureSpin(spin, state);
         state.decimals = spin->decimals();
         break;
     }
@@ -153,19 +169,13 @@ void Restore(const State& state)
     case OptionWidgetKind::ComboBox:
         RestoreCombo(static_cast<QComboBox*>(widget), state);
         break;
-    case OptionWidgetKind::SpinBox: {
-        auto* spin = static_cast<QSpinBox*>(widget);
-        spin->setRange(static_cast<int>(state.minimum), static_cast<int>(state.maximum));
-        spin->setSingleStep(static_cast<int>(state.step));
-        spin->setValue(static_cast<int>(state.value));
+    case OptionWidgetKind::SpinBox:
+        restoreSpin<QSpinBox, int>(static_cast<QSpinBox*>(widget), state);
         break;
-    }
     case OptionWidgetKind::DoubleSpinBox: {
         auto* spin = static_cast<QDoubleSpinBox*>(widget);
         spin->setDecimals(state.decimals);
-        spin->setRange(state.minimum, state.maximum);
-        spin->setSingleStep(state.step);
-        spin->setValue(state.value);
+        restoreSpin<QDoubleSpinBox, double>(spin, state);
         break;
     }
     case OptionWidgetKind::CheckBox:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1String>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -14,6 +15,9 @@ enum class OptionWidgetKind { Other, ComboBox, SpinBox, DoubleSpinBox, CheckBox 
 
 namespace OptionWidget {
 
+// Where a combo box's standard model keeps an item's flags.
+constexpr int kItemFlagsRole = Qt::UserRole - 1;
+
 OptionWidgetKind KindOf(const QWidget* widget);
 
 // The widget's value as option text: a combo box's current item data, a spin
@@ -23,6 +27,8 @@ QString ValueText(const QWidget* widget);
 
 // The device value of a combo box's current item (its user data as text).
 QString ComboValue(const QComboBox* combo);
+// True when that value is `value`.
+bool comboIs(const QComboBox* combo, QLatin1String value);
 
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled);
 

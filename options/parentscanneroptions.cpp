@@ -10,16 +10,14 @@
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 #include <QtGlobal>
-#include <iterator>
+
+#include <cstring>
+
+#include <sane/sane.h>
 
 namespace {
 
-// SANE constraint types as carried by Opt_Result::constraintType.
-constexpr int kConstraintWordList = 2;
-constexpr int kConstraintStringList = 3;
-
-// Item flags of a combo box's standard model: selectable and enabled, or none.
-constexpr int kItemFlagsRole = Qt::UserRole - 1;
+// Item flags of a combo box's item that can be chosen.
 constexpr int kItemEnabledFlags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
 
 struct ValueName {
@@ -109,18 +107,34 @@ const ValueName kValueNames[] = {
     {"Business-cardL", QT_TRANSLATE_NOOP("QObject", "名片")},
 };
 
-// The fixed sharpness list, in item order.
-const ValueName kCleanupSharpness[] = {
-    {"None", QT_TRANSLATE_NOOP("QObject", "无")},
-    {"Smoothing", QT_TRANSLATE_NOOP("QObject", "平滑")},
-    {"Emphasis-level-3", QT_TRANSLATE_NOOP("QObject", "强调轮廓 Level 3")},
-    {"Emphasis-level-2", QT_TRANSLATE_NOOP("QObject", "强调轮廓 Level 2")},
-    {"Emphasis-level-1", QT_TRANSLATE_NOOP("QObject", "强调轮廓 Level 1")},
-    {"Descreen-level-1", QT_TRANSLATE_NOOP("QObject", "消除网线 Level 1")},
-    {"Descreen-level-2", QT_TRANSLATE_NOOP("QObject", "消除网线 Level 2")},
-    {"Descreen-level-3", QT_TRANSLATE_NOOP("QObject", "消除网线 Level 3")},
-    {"Descreen-level-4", QT_TRANSLATE_NOOP("QObject", "消除网线 Level 4")},
+// The fixed sharpness list, in item order; the texts are those of kValueNames.
+const char* const kCleanupSharpness[] = {
+    "None",
+    "Smoothing",
+    "Emphasis-level-3",
+    "Emphasis-level-2",
+    "Emphasis-level-1",
+    "Descreen-level-1",
+    "Descreen-level-2",
+    "Descreen-level-3",
+    "Descreen-level-4",
 };
+
+// The untranslated display text of a device value; nullptr for a value
+// without one.
+const char* DisplayText(const char* value)
+{
+    for (const ValueName& entry : kValueNames) {
+        if (std::strcmp(entry.value, value) == 0)
+            return entry.display;
+    }
+    return nullptr;
+}
+
+// The sharpness items that only these modes can use.
+constexpr int kLineartOnlyItem = 1;
+const int kShapeItems[] = {0, 2, 3, 4};    // none and the emphasis levels
+const int kDescreenItems[] = {5, 6, 7, 8}; // colour modes only
 
 } // namespace
 
@@ -160,6 +174,12 @@ bool ParentScannerOptions::AddParamConfig(QWidget* widget, const QString& option
     return true;
 }
 
+void ParentScannerOptions::addParamConfigs(std::initializer_list<Binding> bindings)
+{
+    for (const Binding& b : bindings)
+        AddParamConfig(b.widget, QLatin1String(b.optionName), b.type, QLatin1String(b.defaultValue));
+}
+
 Opt_Result ParentScannerOptions::Option(const QString& name) const
 {
     return m_options.value(name);
@@ -182,26 +202,30 @@ void ParentScannerOptions::SetComboboxValue(QComboBox* combo, const QString& val
 void ParentScannerOptions::InitCleanupSharpness(QComboBox* combo)
 {
     combo->clear();
-    for (const ValueName& entry : kCleanupSharpness)
-        combo->addItem(QObject::tr(entry.display), QString::fromLatin1(entry.value));
+    for (const char* value : kCleanupSharpness)
+        combo->addItem(QObject::tr(DisplayText(value)), QString::fromLatin1(value));
 }
 
 void ParentScannerOptions::SetComboItemEnabled(QComboBox* combo, int index, bool enabled)
 {
     if (index < 0 || index >= combo->count())
         return;
-    combo->setItemData(index, enabled ? kItemEnabledFlags : 0, kItemFlagsRole);
+    combo->setItemData(index, enabled ? kItemEnabledFlags : 0, OptionWidget::kItemFlagsRole);
+}
+
+bool ParentScannerOptions::isColourMode(const QString& mode)
+{
+    return mode == SaneValue::kColor || mode == SaneValue::kAutoColorDetect || mode == SaneValue::kMultiImageOutput;
 }
 
 void ParentScannerOptions::CleanupSharpnessOpt(QComboBox* combo, const QString& mode)
 {
-    const bool colour = mode == QLatin1String("Color") || mode == QLatin1String("Auto-color-detect") ||
-                        mode == QLatin1String("Multi-image-output");
-    const bool line = mode == QLatin1String("Lineart");
-    for (int index : {0, 2, 3, 4})
+    const bool colour = isColourMode(mode);
+    const bool line = mode == SaneValue::kLineart;
+    for (int index : kShapeItems)
         SetComboItemEnabled(combo, index, colour || line);
-    SetComboItemEnabled(combo, 1, line);
-    for (int index : {5, 6, 7, 8})
+    SetComboItemEnabled(combo, kLineartOnlyItem, line);
+    for (int index : kDescreenItems)
         SetComboItemEnabled(combo, index, colour);
 }
 
@@ -213,12 +237,12 @@ void ParentScannerOptions::InitComboBox(QComboBox* combo, const QString& name, c
         combo->setEnabled(false);
         return;
     }
-    if (option.constraintType == kConstraintWordList) {
+    if (option.constraintType == SANE_CONSTRAINT_WORD_LIST) {
         for (double number : option.wordList) {
             const QString text = QString::number(number, 'g', 6);
             combo->addItem(text, text);
         }
-    } else if (option.constraintType == kConstraintStringList) {
+    } else if (option.constraintType == SANE_CONSTRAINT_STRING_LIST) {
         for (const QString& value : option.stringList)
             combo->addItem(DisplayName(value), value);
     }
@@ -267,7 +291,7 @@ void ParentScannerOptions::InitCheckBox(QCheckBox* box, const QString& name, con
         return;
     }
     const QString text = option.value.isEmpty() ? defaultValue : option.value;
-    box->setChecked(text == QLatin1String("1"));
+    box->setChecked(text == SaneValue::kTrue);
     box->setEnabled(option.isActive);
 }
 
@@ -275,9 +299,9 @@ void ParentScannerOptions::InitOptionsByDefault()
 {
     ShowStandardTab();
     for (const ParamConfig& config : qAsConst(m_paramConfigs)) {
-        if (config.paramType == ParamFixed || config.optionName == QLatin1String("multifeed-detection") ||
-            config.optionName == QLatin1String("cleanup-sharpness") ||
-            config.optionName == QLatin1String("custom-longpage"))
+        // The family's own start-up fills these.
+        if (config.paramType == ParamFixed || config.optionName == SaneOption::kMultifeedDetection ||
+            config.optionName == SaneOption::kCleanupSharpness || config.optionName == SaneOption::kCustomLongPage)
             continue;
         switch (OptionWidget::KindOf(config.widget)) {
         case OptionWidgetKind::ComboBox:
@@ -301,17 +325,16 @@ void ParentScannerOptions::InitOptionsByDefault()
 
 void ParentScannerOptions::InitSpecial()
 {
-    const Opt_Result source = Option(QStringLiteral("source"));
-    m_flatbedOnly = source.stringList.size() == 1 && source.stringList.first() == QLatin1String("Flatbed");
-    m_hasHolePunchMode = m_options.contains(QStringLiteral("hole-punch-removal-mode"));
-    m_hasPageAutoPriority = m_options.contains(QStringLiteral("page-auto-priority"));
+    const Opt_Result source = Option(SaneOption::kSource);
+    m_flatbedOnly = source.stringList.size() == 1 && source.stringList.first() == SaneValue::kFlatbed;
+    m_hasHolePunchMode = m_options.contains(SaneOption::kHolePunchRemovalMode);
+    m_hasPageAutoPriority = m_options.contains(SaneOption::kPageAutoPriority);
 
     m_notInDriver.clear();
     for (const ParamConfig& config : qAsConst(m_paramConfigs)) {
-        if (config.optionName == QLatin1String("custom-longpage"))
+        if (config.optionName == SaneOption::kCustomLongPage)
             continue;
-        if (m_flatbedOnly &&
-            (config.optionName == QLatin1String("br-x") || config.optionName == QLatin1String("br-y")))
+        if (m_flatbedOnly && (config.optionName == SaneOption::kBrX || config.optionName == SaneOption::kBrY))
             continue;
         if (!m_options.contains(config.optionName)) {
             config.widget->setEnabled(false);

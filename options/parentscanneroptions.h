@@ -3,12 +3,15 @@
 #include "optionwidget.h"
 #include "optresult.h"
 #include "paramconfig.h"
+#include "saneoptions.h"
 
 #include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QVector>
+
+#include <initializer_list>
 
 class ConfigSetting;
 class QCheckBox;
@@ -27,7 +30,7 @@ class QWidget;
 class ParentScannerOptions {
 public:
     ParentScannerOptions();
-    ~ParentScannerOptions();
+    virtual ~ParentScannerOptions();
     ParentScannerOptions(const ParentScannerOptions&) = delete;
     ParentScannerOptions& operator=(const ParentScannerOptions&) = delete;
 
@@ -41,8 +44,8 @@ public:
     virtual void LongpageSpecialOpt() {}
     virtual void ShowStandardTab() {}
     virtual int GetTotalScanCount() { return 0; }
-    virtual QString GetMode() { return QStringLiteral("Color"); }
-    virtual QString GetSource() { return QStringLiteral("Adf-duplex"); }
+    virtual QString GetMode() { return SaneValue::kColor; }
+    virtual QString GetSource() { return SaneValue::kAdfDuplex; }
     virtual bool IsMultifeedChecked() { return false; }
 
     // Rebuilds m_scanParams from the enabled widgets, in binding order.
@@ -90,6 +93,9 @@ public:
     // Selects the item whose data equals value without emitting a change;
     // no match keeps the current item.
     static void SetComboboxValue(QComboBox* combo, const QString& value);
+    // True for the colour image modes ("Color", "Auto-color-detect",
+    // "Multi-image-output").
+    static bool isColourMode(const QString& mode);
     static void InitCleanupSharpness(QComboBox* combo);
     static void CleanupSharpnessOpt(QComboBox* combo, const QString& mode);
     static void SetComboItemEnabled(QComboBox* combo, int index, bool enabled);
@@ -117,6 +123,16 @@ protected:
     bool AddParamConfig(QWidget* widget, const QString& optionName, ParamType type,
                         const QString& defaultValue);
 
+    // One row of a panel's binding table.
+    struct Binding {
+        QWidget* widget;
+        const char* optionName;
+        ParamType type;
+        const char* defaultValue;
+    };
+    // Appends the bindings of a table, in its order.
+    void addParamConfigs(std::initializer_list<Binding> bindings);
+
     ConfigSetting* m_config = nullptr;
     QHash<QString, QString> m_valueNames;
     QHash<QString, ParamConfigCMP> m_enterParams;
@@ -135,6 +151,9 @@ private:
     QList<QWidget*> OptionWidgets() const;
     void InitNames();
     void AddScanParam(const ParamConfig& config);
+    void addComboParam(const ParamConfig& config);
+    void addDoubleSpinParam(const ParamConfig& config);
+    void addCheckBoxParam(const ParamConfig& config);
     void FillSnapshot(QHash<QString, ParamConfigCMP>& snapshot) const;
     void ReadParamsFromIniInternal(QWidget* widget, const QString& optionName, ParamType paramType);
     void SaveParamsToIniInternal(QWidget* widget, const QString& optionName, ParamType paramType,

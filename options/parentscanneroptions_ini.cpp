@@ -98,8 +98,7 @@ void ParentScannerOptions::ReadParamsFromIniInternal(QWidget* widget, const QStr
         SetComboboxValue(static_cast<QComboBox*>(widget), value);
         break;
     case OptionWidgetKind::CheckBox:
-        static_cast<QCheckBox*>(widget)->setChecked(value == QLatin1String("yes") ||
-                                                    value == QLatin1String("Stop"));
+        static_cast<QCheckBox*>(widget)->setChecked(value == SaneValue::kYes || value == SaneValue::kStop);
         break;
     case OptionWidgetKind::SpinBox:
         static_cast<QSpinBox*>(widget)->setValue(OptionWidget::TextToInt(value));

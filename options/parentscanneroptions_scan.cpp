@@ -18,50 +18,72 @@ void ParentScannerOptions::GetParamsForScan()
     LongpageSpecialOpt();
 }
 
+namespace {
+
+// The value a binding sends: its fixed text, or the widget's value.
+QString BoundValue(const ParamConfig& config)
+{
+    return config.paramType == ParamFixed ? config.defaultValue : OptionWidget::ValueText(config.widget);
+}
+
+} // namespace
+
 void ParentScannerOptions::AddScanParam(const ParamConfig& config)
 {
-    const QString& name = config.optionName;
-    const bool fixed = config.paramType == ParamFixed;
-    const QString value = OptionWidget::ValueText(config.widget);
     switch (OptionWidget::KindOf(config.widget)) {
     case OptionWidgetKind::ComboBox:
-        if (name == QLatin1String("cropping")) {
-            if (!CroppingSpecialOpt())
-                m_scanParams.append({name, value});
-        } else {
-            m_scanParams.append({name, fixed ? config.defaultValue : value});
-        }
+        addComboParam(config);
         break;
     case OptionWidgetKind::SpinBox:
-        m_scanParams.append({name, fixed ? config.defaultValue : value});
+        m_scanParams.append({config.optionName, BoundValue(config)});
         break;
-    case OptionWidgetKind::DoubleSpinBox: {
-        const bool brx = name == QLatin1String("br-x");
-        if (brx || name == QLatin1String("br-y")) {
-            // Feeder scanners take the custom size as page size and scan area.
-            if (!m_flatbedOnly && !m_flatbedSelected)
-                m_scanParams.append(
-                    {brx ? QStringLiteral("page-width") : QStringLiteral("page-height"), value});
-            m_scanParams.append({name, value});
-        } else {
-            m_scanParams.append({name, fixed ? config.defaultValue : value});
-        }
+    case OptionWidgetKind::DoubleSpinBox:
+        addDoubleSpinParam(config);
         break;
-    }
-    case OptionWidgetKind::CheckBox: {
-        const bool checked = static_cast<const QCheckBox*>(config.widget)->isChecked();
-        if (fixed) {
-            if (checked)
-                m_scanParams.append({name, config.defaultValue});
-        } else if (name == QLatin1String("multifeed-detection")) {
-            m_scanParams.append({name, checked ? QStringLiteral("Stop") : QStringLiteral("Do-not-detect")});
-        } else {
-            m_scanParams.append({name, value});
-        }
+    case OptionWidgetKind::CheckBox:
+        addCheckBoxParam(config);
         break;
-    }
     case OptionWidgetKind::Other:
         break;
+    }
+}
+
+void ParentScannerOptions::addComboParam(const ParamConfig& config)
+{
+    if (config.optionName != SaneOption::kCropping) {
+        m_scanParams.append({config.optionName, BoundValue(config)});
+        return;
+    }
+    if (!CroppingSpecialOpt())
+        m_scanParams.append({config.optionName, OptionWidget::ValueText(config.widget)});
+}
+
+void ParentScannerOptions::addDoubleSpinParam(const ParamConfig& config)
+{
+    const QString& name = config.optionName;
+    const bool brx = name == SaneOption::kBrX;
+    if (!brx && name != SaneOption::kBrY) {
+        m_scanParams.append({name, BoundValue(config)});
+        return;
+    }
+    const QString value = OptionWidget::ValueText(config.widget);
+    // Feeder scanners take the custom size as page size and scan area.
+    if (!m_flatbedOnly && !m_flatbedSelected)
+        m_scanParams.append({brx ? SaneOption::kPageWidth : SaneOption::kPageHeight, value});
+    m_scanParams.append({name, value});
+}
+
+void ParentScannerOptions::addCheckBoxParam(const ParamConfig& config)
+{
+    const QString& name = config.optionName;
+    const bool checked = static_cast<const QCheckBox*>(config.widget)->isChecked();
+    if (config.paramType == ParamFixed) {
+        if (checked)
+            m_scanParams.append({name, config.defaultValue});
+    } else if (name == SaneOption::kMultifeedDetection) {
+        m_scanParams.append({name, checked ? SaneValue::kStop : SaneValue::kDoNotDetect});
+    } else {
+        m_scanParams.append({name, OptionWidget::ValueText(config.widget)});
     }
 }
 

@@ -4,8 +4,17 @@
 #include "ui_rv920scanneroptionswidget.h"
 
 namespace {
-// The item the panel starts on, whatever the device says.
+
+// The rules know the image modes by their place in the list: the panel
+// starts on the third, whatever the device says, which has no drop-out
+// colour; only the first takes a threshold.
 constexpr int kStartModeIndex = 2;
+constexpr int kThresholdModeIndex = 0;
+// The first paper size is the custom one, set by width and height.
+constexpr int kCustomPaperIndex = 0;
+// The resolution the panel starts on, whatever the device says.
+const char kStartResolution[] = "200";
+
 } // namespace
 
 RV920ScannerOptionsWidget::RV920ScannerOptionsWidget(QWidget* parent)
@@ -24,33 +33,27 @@ RV920ScannerOptionsWidget::~RV920ScannerOptionsWidget()
 
 void RV920ScannerOptionsWidget::InitWidgetMap()
 {
-    const struct {
-        QWidget* widget;
-        const char* name;
-        const char* defaultValue;
-    } bindings[] = {
-        {ui->cmSource, "source", "Simplex-scan"},
-        {ui->cmMode, "mode", "Color"},
-        {ui->cmResolution, "resolution", "200"},
-        {ui->cmPaperSize, "paper-size", "Custom"},
-        {ui->dsbPageWidth, "page-width", "355.6"},
-        {ui->dsbPageHeight, "page-height", "216"},
-        {ui->cbPageAuto, "page-auto", "yes"},
-        {ui->sbBrightness, "brightness", "0"},
-        {ui->sbContrast, "contrast", "0"},
-        {ui->sbThreshold, "threshold", "128"},
-        {ui->cmDropOutColor, "dropoutcolor", "White"},
-        {ui->cbTimeScan, "time-scan", "no"},
-        {ui->sbIntervalTime, "interval-time", "4"},
-    };
-    for (const auto& b : bindings)
-        AddParamConfig(b.widget, QLatin1String(b.name), ParamNormal, QLatin1String(b.defaultValue));
+    addParamConfigs({
+        {ui->cmSource, "source", ParamNormal, "Simplex-scan"},
+        {ui->cmMode, "mode", ParamNormal, "Color"},
+        {ui->cmResolution, "resolution", ParamNormal, "200"},
+        {ui->cmPaperSize, "paper-size", ParamNormal, "Custom"},
+        {ui->dsbPageWidth, "page-width", ParamNormal, "355.6"},
+        {ui->dsbPageHeight, "page-height", ParamNormal, "216"},
+        {ui->cbPageAuto, "page-auto", ParamNormal, "yes"},
+        {ui->sbBrightness, "brightness", ParamNormal, "0"},
+        {ui->sbContrast, "contrast", ParamNormal, "0"},
+        {ui->sbThreshold, "threshold", ParamNormal, "128"},
+        {ui->cmDropOutColor, "dropoutcolor", ParamNormal, "White"},
+        {ui->cbTimeScan, "time-scan", ParamNormal, "no"},
+        {ui->sbIntervalTime, "interval-time", ParamNormal, "4"},
+    });
 }
 
 void RV920ScannerOptionsWidget::InitOptionsByDefault()
 {
     ParentScannerOptions::InitOptionsByDefault();
-    SetComboboxValue(ui->cmResolution, QStringLiteral("200"));
+    SetComboboxValue(ui->cmResolution, QLatin1String(kStartResolution));
     if (ui->cmMode->currentIndex() != kStartModeIndex) {
         const bool wasBlocked = ui->cmMode->blockSignals(true);
         ui->cmMode->setCurrentIndex(kStartModeIndex);
@@ -73,13 +76,13 @@ void RV920ScannerOptionsWidget::InitWidgetEvent()
 
 void RV920ScannerOptionsWidget::OnModeChanged(int index)
 {
-    ui->cmDropOutColor->setEnabled(index != 2);
-    ui->sbThreshold->setEnabled(index == 0);
+    ui->cmDropOutColor->setEnabled(index != kStartModeIndex);
+    ui->sbThreshold->setEnabled(index == kThresholdModeIndex);
 }
 
 void RV920ScannerOptionsWidget::OnPaperSizeChanged(int index)
 {
-    OptionWidget::SetEnabled({ui->dsbPageWidth, ui->dsbPageHeight}, index == 0);
+    OptionWidget::SetEnabled({ui->dsbPageWidth, ui->dsbPageHeight}, index == kCustomPaperIndex);
 }
 
 void RV920ScannerOptionsWidget::OnPageAutoChanged()
@@ -88,7 +91,8 @@ void RV920ScannerOptionsWidget::OnPageAutoChanged()
         OptionWidget::SetEnabled({ui->cmPaperSize, ui->dsbPageHeight, ui->dsbPageWidth}, false);
     } else {
         ui->cmPaperSize->setEnabled(true);
-        OptionWidget::SetEnabled({ui->dsbPageHeight, ui->dsbPageWidth}, ui->cmPaperSize->currentIndex() == 0);
+        OptionWidget::SetEnabled({ui->dsbPageHeight, ui->dsbPageWidth},
+                                 ui->cmPaperSize->currentIndex() == kCustomPaperIndex);
     }
 }
 

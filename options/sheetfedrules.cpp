@@ -3,6 +3,7 @@
 #include "gdata.h"
 #include "optionwidget.h"
 #include "parentscanneroptions.h"
+#include "saneoptions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,21 +16,21 @@ namespace SheetFedRules {
 namespace {
 
 using OptionWidget::ComboValue;
+using OptionWidget::comboIs;
 using OptionWidget::SetEnabled;
-
-bool Is(const QComboBox* combo, const char* value)
-{
-    return ComboValue(combo) == QLatin1String(value);
-}
 
 // Item of the mode and rotation lists that front/back merging cannot use.
 constexpr int kMergeBlockedItem = 4;
+
+constexpr int kLowestResolution = 50;
+// The feeder height limit of a resolution outside every band: A4's height.
+const char kHeightLimitOutsideBands[] = "297.0";
 
 } // namespace
 
 bool IsColourMode(const SheetFedWidgets& w)
 {
-    return Is(w.cmMode, "Color") || Is(w.cmMode, "Auto-color-detect") || Is(w.cmMode, "Multi-image-output");
+    return ParentScannerOptions::isColourMode(ComboValue(w.cmMode));
 }
 
 void SetToneGroupEnabled(const SheetFedWidgets& w, bool enabled)
@@ -39,19 +40,19 @@ void SetToneGroupEnabled(const SheetFedWidgets& w, bool enabled)
 
 void ModeChanged(const SheetFedWidgets& w)
 {
-    const bool line = Is(w.cmMode, "Lineart");
+    const bool line = comboIs(w.cmMode, SaneValue::kLineart);
     const bool colour = IsColourMode(w);
-    const bool multi = Is(w.cmMode, "Multi-image-output");
-    const bool idtc = Is(w.cmBwMode, "iDTC");
+    const bool multi = comboIs(w.cmMode, SaneValue::kMultiImageOutput);
+    const bool idtc = comboIs(w.cmBwMode, SaneValue::kIdtc);
 
     w.cmBwMode->setEnabled(line);
     SetEnabled({w.sbBWIDTCSensitivity, w.sbBWIDTCBGThreshold}, line && idtc);
-    w.cmBwSdtcVariance->setEnabled(line && Is(w.cmBwMode, "SDTC"));
-    w.sbThreshold->setEnabled(line && Is(w.cmBwMode, "Threshold"));
+    w.cmBwSdtcVariance->setEnabled(line && comboIs(w.cmBwMode, SaneValue::kSdtc));
+    w.sbThreshold->setEnabled(line && comboIs(w.cmBwMode, SaneValue::kThreshold));
 
     const bool toneAllowed = line ? !idtc : true;
     w.cmToneAdjustment->setEnabled(toneAllowed);
-    SetToneGroupEnabled(w, toneAllowed && Is(w.cmToneAdjustment, "Custom"));
+    SetToneGroupEnabled(w, toneAllowed && comboIs(w.cmToneAdjustment, SaneValue::kCustom));
 
     const bool sharpAllowed = line ? !idtc : colour;
     w.cmCleanupSharpness->setCurrentIndex(0);
@@ -63,25 +64,25 @@ void ModeChanged(const SheetFedWidgets& w)
     if (w.cmJpegQuality)
         w.cmJpegQuality->setEnabled(!line);
     w.cmColorCleanup->setEnabled(!line);
-    w.sbColorCleanupCleanness->setEnabled(!line && !Is(w.cmColorCleanup, "None"));
+    w.sbColorCleanupCleanness->setEnabled(!line && !comboIs(w.cmColorCleanup, SaneValue::kNone));
     w.cmMultiImageOutputList->setEnabled(multi);
 
     if (multi)
         w.cbFrontBackMerging->setEnabled(false);
     else
-        w.cbFrontBackMerging->setEnabled(!Is(w.cmSource, "Flatbed") && !w.cbSplitImage->isChecked());
+        w.cbFrontBackMerging->setEnabled(!comboIs(w.cmSource, SaneValue::kFlatbed) && !w.cbSplitImage->isChecked());
     const bool mergeOn = w.cbFrontBackMerging->isEnabled() && w.cbFrontBackMerging->isChecked();
     SetEnabled({w.cmBackSideLocation, w.cmBackSideRotation}, mergeOn);
 }
 
 void BwModeChanged(const SheetFedWidgets& w)
 {
-    const bool idtc = Is(w.cmBwMode, "iDTC");
+    const bool idtc = comboIs(w.cmBwMode, SaneValue::kIdtc);
     SetEnabled({w.sbBWIDTCSensitivity, w.sbBWIDTCBGThreshold}, idtc);
-    w.cmBwSdtcVariance->setEnabled(Is(w.cmBwMode, "SDTC"));
-    w.sbThreshold->setEnabled(Is(w.cmBwMode, "Threshold"));
+    w.cmBwSdtcVariance->setEnabled(comboIs(w.cmBwMode, SaneValue::kSdtc));
+    w.sbThreshold->setEnabled(comboIs(w.cmBwMode, SaneValue::kThreshold));
     w.cmToneAdjustment->setEnabled(!idtc);
-    SetToneGroupEnabled(w, !idtc && Is(w.cmToneAdjustment, "Custom"));
+    SetToneGroupEnabled(w, !idtc && comboIs(w.cmToneAdjustment, SaneValue::kCustom));
     w.cmCleanupSharpness->setEnabled(!idtc);
     if (!idtc)
         ParentScannerOptions::CleanupSharpnessOpt(w.cmCleanupSharpness, ComboValue(w.cmMode));
@@ -89,7 +90,7 @@ void BwModeChanged(const SheetFedWidgets& w)
 
 void ToneAdjustmentChanged(const SheetFedWidgets& w)
 {
-    SetToneGroupEnabled(w, Is(w.cmToneAdjustment, "Custom"));
+    SetToneGroupEnabled(w, comboIs(w.cmToneAdjustment, SaneValue::kCustom));
 }
 
 void BlankPageSkipChanged(const SheetFedWidgets& w)
@@ -99,7 +100,7 @@ void BlankPageSkipChanged(const SheetFedWidgets& w)
 
 void ColorCleanupChanged(const SheetFedWidgets& w)
 {
-    w.sbColorCleanupCleanness->setEnabled(!Is(w.cmColorCleanup, "None"));
+    w.sbColorCleanupCleanness->setEnabled(!comboIs(w.cmColorCleanup, SaneValue::kNone));
 }
 
 void FrontBackMergingChanged(const SheetFedWidgets& w)
@@ -127,23 +128,24 @@ bool SameBand(const ResolutionBands& bands, int oldResolution, int newResolution
 
 QString FeederHeightLimit(const ResolutionBands& bands, int resolution)
 {
-    // The lowest band starts at 51 for change detection, but 50 dpi belongs to it here.
+    // The lowest band starts at 51 for change detection, but the lowest
+    // resolution belongs to it here.
     for (int i = 0; i < bands.size(); ++i) {
-        const int low = i == 0 ? 50 : bands.at(i).first;
+        const int low = i == 0 ? kLowestResolution : bands.at(i).first;
         if (low <= resolution && resolution <= bands.at(i).second)
             return GData::ctx().m_resMaxHeight.value(QString::number(bands.at(i).second));
     }
-    return QStringLiteral("297.0");
+    return QLatin1String(kHeightLimitOutsideBands);
 }
 
 int TotalScanCount(const SheetFedWidgets& w)
 {
-    if (Is(w.cmSource, "Flatbed"))
+    if (comboIs(w.cmSource, SaneValue::kFlatbed))
         return 0;
     int count = 1;
     if (w.cbSplitImage->isChecked())
         count *= 2;
-    if (Is(w.cmMode, "Multi-image-output"))
+    if (comboIs(w.cmMode, SaneValue::kMultiImageOutput))
         count *= 2;
     return count;
 }

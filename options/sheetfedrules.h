@@ -9,10 +9,12 @@ class QComboBox;
 class QDoubleSpinBox;
 class QEvent;
 class QSpinBox;
+class QTabWidget;
 
 // The widgets both sheet-fed panels (families Kx and Wy) have under the same
 // object names, so that the rules they share are written once.
 struct SheetFedWidgets {
+    QTabWidget* twOptions = nullptr;
     QComboBox* cmSource = nullptr;
     QComboBox* cmMode = nullptr;
     QComboBox* cmMultiImageOutputList = nullptr;
@@ -25,6 +27,8 @@ struct SheetFedWidgets {
     QComboBox* cmRotation = nullptr;
     QComboBox* cmBackSideLocation = nullptr;
     QComboBox* cmBackSideRotation = nullptr;
+    QComboBox* cmPaperSize = nullptr;
+    QComboBox* cmCropping = nullptr;
     QComboBox* cmJpegQuality = nullptr; // family Kx only
     QSpinBox* sbResolution = nullptr;
     QSpinBox* sbBWIDTCSensitivity = nullptr;
@@ -37,6 +41,10 @@ struct SheetFedWidgets {
     QSpinBox* sbBlankPageSkipSensitivity = nullptr;
     QSpinBox* sbColorCleanupCleanness = nullptr;
     QDoubleSpinBox* dsbGamma = nullptr;
+    QDoubleSpinBox* dsbBrx = nullptr;
+    QDoubleSpinBox* dsbBry = nullptr;
+    QCheckBox* cbPageAuto = nullptr;
+    QCheckBox* cbMultifeedDetection = nullptr;
     QCheckBox* cbSplitImage = nullptr;
     QCheckBox* cbFrontBackMerging = nullptr;
     QCheckBox* cbBlankPageSkip = nullptr;
@@ -44,6 +52,7 @@ struct SheetFedWidgets {
     template <typename Ui> static SheetFedWidgets FromUi(Ui* ui)
     {
         SheetFedWidgets w;
+        w.twOptions = ui->twOptions;
         w.cmSource = ui->cmSource;
         w.cmMode = ui->cmMode;
         w.cmMultiImageOutputList = ui->cmMultiImageOutputList;
@@ -56,6 +65,8 @@ struct SheetFedWidgets {
         w.cmRotation = ui->cmRotation;
         w.cmBackSideLocation = ui->cmBackSideLocation;
         w.cmBackSideRotation = ui->cmBackSideRotation;
+        w.cmPaperSize = ui->cmPaperSize;
+        w.cmCropping = ui->cmCropping;
         w.sbResolution = ui->sbResolution;
         w.sbBWIDTCSensitivity = ui->sbBWIDTCSensitivity;
         w.sbBWIDTCBGThreshold = ui->sbBWIDTCBGThreshold;
@@ -67,6 +78,10 @@ struct SheetFedWidgets {
         w.sbBlankPageSkipSensitivity = ui->sbBlankPageSkipSensitivity;
         w.sbColorCleanupCleanness = ui->sbColorCleanupCleanness;
         w.dsbGamma = ui->dsbGamma;
+        w.dsbBrx = ui->dsbBrx;
+        w.dsbBry = ui->dsbBry;
+        w.cbPageAuto = ui->cbPageAuto;
+        w.cbMultifeedDetection = ui->cbMultifeedDetection;
         w.cbSplitImage = ui->cbSplitImage;
         w.cbFrontBackMerging = ui->cbFrontBackMerging;
         w.cbBlankPageSkip = ui->cbBlankPageSkip;
@@ -78,6 +93,9 @@ struct SheetFedWidgets {
 namespace SheetFedRules {
 
 using ResolutionBands = QVector<QPair<int, int>>;
+
+// The shortest custom page side, in millimetres.
+constexpr double kMinCustomLength = 26.0;
 
 bool IsColourMode(const SheetFedWidgets& w);
 void SetToneGroupEnabled(const SheetFedWidgets& w, bool enabled);

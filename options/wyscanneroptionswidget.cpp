@@ -1,32 +1,25 @@
 #include "wyscanneroptionswidget.h"
 
-#include "gdata.h"
 #include "optionwidget.h"
+#include "saneoptions.h"
 #include "ui_wyscanneroptionswidget.h"
 
 namespace {
 
 using OptionWidget::ComboValue;
+using OptionWidget::comboIs;
 
-bool Is(const QComboBox* combo, const char* value)
-{
-    return ComboValue(combo) == QLatin1String(value);
-}
-
-constexpr double kMinLength = 26.0;
+// The largest merged page above 300 dpi, in millimetres.
+constexpr double kMergedLimitAbove300 = 355.6;
 
 } // namespace
 
 WyScannerOptionsWidget::WyScannerOptionsWidget(QWidget* parent)
-    : QWidget(parent), ui(new Ui_WyScannerOptionsWidget), m_resolutionBands{{51, 200}, {201, 300}, {301, 600}}
+    : SheetFedOptionsWidget({{51, 200}, {201, 300}, {301, 600}}, parent), ui(new Ui_WyScannerOptionsWidget)
 {
     ui->setupUi(this);
-    m_shared = SheetFedWidgets::FromUi(ui);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFocusPolicy(Qt::NoFocus);
-    ui->sbResolution->installEventFilter(this);
+    takeForm(SheetFedWidgets::FromUi(ui));
     InitWidgetMap();
-    InitCleanupSharpness(ui->cmCleanupSharpness);
 }
 
 WyScannerOptionsWidget::~WyScannerOptionsWidget()
@@ -38,12 +31,7 @@ void WyScannerOptionsWidget::InitWidgetMap()
 {
     // Tone adjustment and the black-and-white sub-settings are on the form
     // but bound to no option.
-    const struct {
-        QWidget* widget;
-        const char* name;
-        ParamType type;
-        const char* defaultValue;
-    } bindings[] = {
+    addParamConfigs({
         {ui->cmSource, "source", ParamNormal, "Adf-duplex"},
         {ui->cmMode, "mode", ParamNormal, "Color"},
         {ui->cmMultiImageOutputList, "multi-image-output-list", ParamNormal, "Color+BW"},
@@ -73,24 +61,18 @@ void WyScannerOptionsWidget::InitWidgetMap()
         {ui->cbSplitImage, "split-image", ParamNormal, "no"},
         {ui->cmColorCleanup, "color-cleanup", ParamNormal, "None"},
         {ui->sbColorCleanupCleanness, "color-cleanup-cleanness", ParamNormal, "0"},
-    };
-    for (const auto& b : bindings)
-        AddParamConfig(b.widget, QLatin1String(b.name), b.type, QLatin1String(b.defaultValue));
+    });
 }
 
 void WyScannerOptionsWidget::InitOptionsByDefault()
 {
     ParentScannerOptions::InitOptionsByDefault();
-    ui->cbMultifeedDetection->setChecked(m_options.value(QStringLiteral("multifeed-detection")).value ==
-                                         QLatin1String("Stop"));
+    showDeviceMultifeed();
     ui->cmPaperSize->setEnabled(true);
     ui->dsbBrx->setEnabled(false);
     ui->dsbBry->setEnabled(false);
     ui->cbLongPage->setChecked(false);
-    const GData& limits = GData::ctx();
-    ui->dsbBry->setRange(kMinLength,
-                         OptionWidget::TextToDouble(limits.m_resMaxHeight.value(QStringLiteral("200"))));
-    ui->dsbBrx->setRange(kMinLength, OptionWidget::TextToDouble(limits.m_pageWidthMax));
+    setFeederSizeRanges();
 }
 
 void WyScannerOptionsWidget::InitOther()
@@ -101,13 +83,7 @@ void WyScannerOptionsWidget::InitOther()
 
 void WyScannerOptionsWidget::ResolutionOpt()
 {
-    const int res = ui->sbResolution->value();
-    if (ui->cbFrontBackMerging->isChecked()) {
-        ui->dsbBry->setRange(kMinLength, res <= 300 ? 863.6 : 355.6);
-        return;
-    }
-    ui->dsbBry->setRange(
-        kMinLength, OptionWidget::TextToDouble(SheetFedRules::FeederHeightLimit(m_resolutionBands, res)));
+    setFeederHeightRange(kMergedLimitAbove300);
 }
 
 void WyScannerOptionsWidget::SetToMaximum()
@@ -118,8 +94,8 @@ void WyScannerOptionsWidget::SetToMaximum()
 
 bool WyScannerOptionsWidget::CroppingSpecialOpt()
 {
-    if (GetSource() != QLatin1String("Flatbed") && !ui->cbPageAuto->isChecked())
-        m_scanParams.append({QStringLiteral("cropping"), ComboValue(ui->cmCropping)});
+    if (GetSource() != SaneValue::kFlatbed && !ui->cbPageAuto->isChecked())
+        m_scanParams.append({SaneOption::kCropping, ComboValue(ui->cmCropping)});
     return true;
 }
 
@@ -129,83 +105,34 @@ void WyScannerOptionsWidget::LongpageSpecialOpt()
         return;
     const QString width = QString::number(ui->dsbBrx->value(), 'g', 6);
     const QString height = QString::number(ui->dsbBry->value(), 'g', 6);
-    m_scanParams.append({QStringLiteral("paper-size"), QStringLiteral("Custom")});
-    m_scanParams.append({QStringLiteral("page-width"), width});
-    m_scanParams.append({QStringLiteral("br-x"), width});
-    m_scanParams.append({QStringLiteral("page-height"), height});
-    m_scanParams.append({QStringLiteral("br-y"), height});
-}
-
-void WyScannerOptionsWidget::ShowStandardTab()
-{
-    ui->twOptions->setCurrentIndex(0);
-}
-
-int WyScannerOptionsWidget::GetTotalScanCount()
-{
-    return SheetFedRules::TotalScanCount(m_shared);
-}
-
-QString WyScannerOptionsWidget::GetMode()
-{
-    return ComboValue(ui->cmMode);
-}
-
-QString WyScannerOptionsWidget::GetSource()
-{
-    return ComboValue(ui->cmSource);
-}
-
-bool WyScannerOptionsWidget::IsMultifeedChecked()
-{
-    return ui->cbMultifeedDetection->isChecked();
-}
-
-bool WyScannerOptionsWidget::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ui->sbResolution && SheetFedRules::IsReturnKeyPress(event)) {
-        setFocus(Qt::OtherFocusReason);
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    m_scanParams.append({SaneOption::kPaperSize, SaneValue::kCustom});
+    m_scanParams.append({SaneOption::kPageWidth, width});
+    m_scanParams.append({SaneOption::kBrX, width});
+    m_scanParams.append({SaneOption::kPageHeight, height});
+    m_scanParams.append({SaneOption::kBrY, height});
 }
 
 void WyScannerOptionsWidget::InitWidgetEvent()
 {
-    const QList<QWidget*> triggers{ui->cmMode,           ui->sbResolution, ui->cmPaperSize,
-                                   ui->cbLongPage,       ui->cmBwMode,     ui->cbBlankPageSkip,
-                                   ui->cmToneAdjustment, ui->cbSplitImage, ui->cbFrontBackMerging,
-                                   ui->cmColorCleanup};
+    const QList<QWidget*> triggers{ui->sbResolution, ui->cmPaperSize, ui->cbLongPage, ui->cbSplitImage,
+                                   ui->cbFrontBackMerging};
     for (QWidget* trigger : triggers)
         disconnect(trigger, nullptr, this, nullptr);
-    m_lastResolution = ui->sbResolution->value();
+    connectSharedRules();
 
-    const auto comboChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
-    connect(ui->cmMode, comboChanged, this, &WyScannerOptionsWidget::OnModeChanged);
     connect(ui->sbResolution, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &WyScannerOptionsWidget::OnResolutionChanged);
-    connect(ui->cmPaperSize, comboChanged, this, &WyScannerOptionsWidget::OnPaperSizeChanged);
+    connect(ui->cmPaperSize, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &WyScannerOptionsWidget::OnPaperSizeChanged);
     connect(ui->cbLongPage, &QCheckBox::stateChanged, this, &WyScannerOptionsWidget::OnLongPageChanged);
-    connect(ui->cmBwMode, comboChanged, this, &WyScannerOptionsWidget::OnBwModeChanged);
-    connect(ui->cbBlankPageSkip, &QCheckBox::stateChanged, this,
-            &WyScannerOptionsWidget::OnBlankPageSkipChanged);
-    connect(ui->cmToneAdjustment, comboChanged, this, &WyScannerOptionsWidget::OnToneAdjustmentChanged);
     connect(ui->cbSplitImage, &QCheckBox::stateChanged, this, &WyScannerOptionsWidget::OnSplitImageChanged);
     connect(ui->cbFrontBackMerging, &QCheckBox::stateChanged, this,
             &WyScannerOptionsWidget::OnFrontBackMergingChanged);
-    connect(ui->cmColorCleanup, comboChanged, this, &WyScannerOptionsWidget::OnColorCleanupChanged);
-}
-
-void WyScannerOptionsWidget::OnModeChanged()
-{
-    SheetFedRules::ModeChanged(m_shared);
 }
 
 void WyScannerOptionsWidget::OnResolutionChanged(int resolution)
 {
-    const int old = m_lastResolution;
-    m_lastResolution = resolution;
-    if (SheetFedRules::SameBand(m_resolutionBands, old, resolution))
+    if (!leavesResolutionBand(resolution))
         return;
     ResolutionOpt();
     if (ui->cbLongPage->isChecked())
@@ -214,7 +141,7 @@ void WyScannerOptionsWidget::OnResolutionChanged(int resolution)
 
 void WyScannerOptionsWidget::OnPaperSizeChanged()
 {
-    const bool custom = Is(ui->cmPaperSize, "Custom");
+    const bool custom = comboIs(ui->cmPaperSize, SaneValue::kCustom);
     OptionWidget::SetEnabled({ui->dsbBrx, ui->dsbBry}, custom);
     if (custom)
         ResolutionOpt();
@@ -226,24 +153,9 @@ void WyScannerOptionsWidget::OnLongPageChanged()
     if (longPage) {
         ResolutionOpt();
         SetToMaximum();
-        SetComboboxValue(ui->cmPaperSize, QStringLiteral("Custom"));
+        SetComboboxValue(ui->cmPaperSize, SaneValue::kCustom);
     }
     OptionWidget::SetEnabled({ui->cmPaperSize, ui->dsbBry, ui->dsbBrx}, !longPage);
-}
-
-void WyScannerOptionsWidget::OnBwModeChanged()
-{
-    SheetFedRules::BwModeChanged(m_shared);
-}
-
-void WyScannerOptionsWidget::OnBlankPageSkipChanged()
-{
-    SheetFedRules::BlankPageSkipChanged(m_shared);
-}
-
-void WyScannerOptionsWidget::OnToneAdjustmentChanged()
-{
-    SheetFedRules::ToneAdjustmentChanged(m_shared);
 }
 
 void WyScannerOptionsWidget::OnSplitImageChanged()
@@ -251,7 +163,7 @@ void WyScannerOptionsWidget::OnSplitImageChanged()
     if (ui->cbSplitImage->isChecked())
         ui->cbFrontBackMerging->setEnabled(false);
     else
-        ui->cbFrontBackMerging->setEnabled(!Is(ui->cmMode, "Multi-image-output"));
+        ui->cbFrontBackMerging->setEnabled(!comboIs(ui->cmMode, SaneValue::kMultiImageOutput));
 }
 
 void WyScannerOptionsWidget::OnFrontBackMergingChanged()
@@ -260,9 +172,4 @@ void WyScannerOptionsWidget::OnFrontBackMergingChanged()
     if (ui->cbLongPage->isChecked())
         SetToMaximum();
     SheetFedRules::FrontBackMergingChanged(m_shared);
-}
-
-void WyScannerOptionsWidget::OnColorCleanupChanged()
-{
-    SheetFedRules::ColorCleanupChanged(m_shared);
 }

@@ -1,15 +1,12 @@
 #pragma once
 
-#include "parentscanneroptions.h"
-#include "sheetfedrules.h"
-
-#include <QWidget>
+#include "sheetfedoptionswidget.h"
 
 class Ui_WyScannerOptionsWidget;
 
 // Settings panel of the family Wy sheet-fed scanners (backend "zylwy"),
 // which can scan long pages at the largest custom size.
-class WyScannerOptionsWidget : public QWidget, public ParentScannerOptions {
+class WyScannerOptionsWidget : public SheetFedOptionsWidget {
     Q_OBJECT
 public:
     explicit WyScannerOptionsWidget(QWidget* parent = nullptr);
@@ -20,13 +17,6 @@ public:
     void InitWidgetEvent() override;
     bool CroppingSpecialOpt() override;
     void LongpageSpecialOpt() override;
-    void ShowStandardTab() override;
-    int GetTotalScanCount() override;
-    QString GetMode() override;
-    QString GetSource() override;
-    bool IsMultifeedChecked() override;
-
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void InitWidgetMap();
@@ -34,20 +24,12 @@ private:
     // Custom width and then height to their maximums.
     void SetToMaximum();
 
-    // The dependency rules, one per trigger widget.
-    void OnModeChanged();
+    // The dependency rules of this family, one per trigger widget.
     void OnResolutionChanged(int resolution);
     void OnPaperSizeChanged();
     void OnLongPageChanged();
-    void OnBwModeChanged();
-    void OnBlankPageSkipChanged();
-    void OnToneAdjustmentChanged();
     void OnSplitImageChanged();
     void OnFrontBackMergingChanged();
-    void OnColorCleanupChanged();
 
     Ui_WyScannerOptionsWidget* ui;
-    int m_lastResolution = 0;
-    SheetFedRules::ResolutionBands m_resolutionBands;
-    SheetFedWidgets m_shared;
 };

@@ -3,13 +3,10 @@
 #include "execcmd.h"
 
 #include <QFileInfo>
-#include <QProcess>
 
 #include <utility>
 
 namespace {
-
-constexpr int kCommandTimeoutMs = 30000;
 
 QString PackageQuery(QString const& package)
 {
@@ -33,35 +30,6 @@ struct DeviceOpt::Family {
     bool dropHyphens;
     int code;
 };
-
-int OSCodeFromLsbRelease(QByteArray const& output)
-{
-    QByteArray text = output;
-    const int nul = text.indexOf('\0');
-    if (nul >= 0)
-        text.truncate(nul);
-    QString name = QString::fromLocal8Bit(text);
-    name.remove(QStringLiteral("Distributor ID:\t"));
-    name.remove(QLatin1Char('\n'));
-    name = name.toLower();
-    if (name == QLatin1String("kylin"))
-        return OSKylin;
-    if (name == QLatin1String("uos"))
-        return OSUos;
-    if (name == QLatin1String("nfsdesktop"))
-        return OSNfsDesktop;
-    return OSOther;
-}
-
-int GetOSName()
-{
-    QProcess process;
-    process.start(QStringLiteral("lsb_release"), {QStringLiteral("-i")}, QIODevice::ReadOnly);
-    process.waitForFinished(kCommandTimeoutMs);
-    const QByteArray out = process.readAllStandardOutput();
-    process.close();
-    return OSCodeFromLsbRelease(out);
-}
 
 DeviceOpt::DeviceOpt() : DeviceOpt(ExecCmd, GetOSName)
 {

@@ -1,8 +1,24 @@
 #include "jpegpagewriter.h"
 
+#include "scannerlog.h"
+
 #include <cstdlib>
 
 #include <jerror.h>
+
+namespace {
+
+// Baseline JPEG at libjpeg's usual quality.
+constexpr int kJpegQuality = 75;
+// JFIF density unit: dots per inch.
+constexpr UINT8 kDensityDotsPerInch = 1;
+
+void reportLibjpeg(const char* text)
+{
+    std::fprintf(stderr, "%s: libjpeg: %s\n", kProgramName, text);
+}
+
+} // namespace
 
 JpegPageWriter::~JpegPageWriter()
 {
@@ -11,23 +27,9 @@ JpegPageWriter::~JpegPageWriter()
     std::free(m_scanline);
 }
 
-void JpegPageWriter::onErrorExit(j_common_ptr cinfo)
-{
-    (*cinfo->err->output_message)(cinfo);
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    std::longjmp(err->jump, 1);
-}
-
-void JpegPageWriter::onOutputMessage(j_common_ptr cinfo)
-{
-    char text[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, text);
-    std::fprintf(stderr, "scanvy: libjpeg: %s\n", text);
-}
-
 SANE_Status JpegPageWriter::failure() const
 {
-    return m_error.pub.msg_code == JERR_OUT_OF_MEMORY ? SANE_STATUS_NO_MEM : SANE_STATUS_ACCESS_DENIED;
+    return m_error.lastCode() == JERR_OUT_OF_MEMORY ? SANE_STATUS_NO_MEM : SANE_STATUS_ACCESS_DENIED;
 }
 
 SANE_Status JpegPageWriter::beginImage()
@@ -38,9 +40,7 @@ SANE_Status JpegPageWriter::beginImage()
     if (m_scanline == nullptr)
         return SANE_STATUS_NO_MEM;
 
-    m_cinfo.err = jpeg_std_error(&m_error.pub);
-    m_error.pub.error_exit = onErrorExit;
-    m_error.pub.output_message = onOutputMessage;
+    m_error.attach(m_cinfo, reportLibjpeg, reportLibjpeg);
     if (setjmp(m_error.jump))
         return failure();
     jpeg_create_compress(&m_cinfo);
@@ -51,9 +51,9 @@ SANE_Status JpegPageWriter::beginImage()
     m_cinfo.input_components = components;
     m_cinfo.in_color_space = g.rgb ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(&m_cinfo);
-    jpeg_set_quality(&m_cinfo, 75, TRUE);
+    jpeg_set_quality(&m_cinfo, kJpegQuality, TRUE);
     m_cinfo.write_JFIF_header = TRUE;
-    m_cinfo.density_unit = 1;
+    m_cinfo.density_unit = kDensityDotsPerInch;
     m_cinfo.X_density = UINT16(g.resolution);
     m_cinfo.Y_density = UINT16(g.resolution);
     jpeg_start_compress(&m_cinfo, TRUE);

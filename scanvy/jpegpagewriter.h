@@ -1,11 +1,7 @@
 #pragma once
 
+#include "jpegerror.h"
 #include "rowpagewriter.h"
-
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
 
 // JPEG pages through libjpeg: library defaults, quality 75 baseline, and a
 // JFIF header carrying the resolution in dots per inch. 1-bit rows are
@@ -22,16 +18,10 @@ protected:
     SANE_Status finishImage() override;
 
 private:
-    struct ErrorManager {
-        jpeg_error_mgr pub;
-        jmp_buf jump;
-    };
-    static void onErrorExit(j_common_ptr cinfo);
-    static void onOutputMessage(j_common_ptr cinfo);
     SANE_Status failure() const;
 
     jpeg_compress_struct m_cinfo{};
-    ErrorManager m_error{};
+    JpegErrorManager m_error;
     bool m_created = false;
     JSAMPLE* m_scanline = nullptr;
 };

@@ -1,13 +1,13 @@
 #include "optionvalueparser.h"
 
+#include "scannerlog.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-const char kProgram[] = "scanvy";
 
 // Rounds to the nearest integer with halves away from zero, clamped to the
 // range of a SANE word.
@@ -37,7 +37,7 @@ OptionValueParser::OptionValueParser(QByteArray optionName, SANE_Value_Type type
 
 QString OptionValueParser::message(const char* format, const QString& rest) const
 {
-    return QString::asprintf(format, kProgram, m_name.constData(), rest.toUtf8().constData());
+    return QString::asprintf(format, kProgramName, m_name.constData(), rest.toUtf8().constData());
 }
 
 double OptionValueParser::applyUnit(const char*& rest, double value, bool* failed, Result& result) const
@@ -139,7 +139,7 @@ OptionValueParser::Result OptionValueParser::parse(const QByteArray& text, int w
     for (;;) {
         if (index < 0 || index >= wordCount) {
             result.messages << QString::asprintf("%s: option --%s: index %d out of range [0..%ld]\n",
-                                                 kProgram, m_name.constData(), static_cast<int>(index),
+                                                 kProgramName, m_name.constData(), static_cast<int>(index),
                                                  static_cast<long>(wordCount) - 1);
             break;
         }

@@ -1,10 +1,10 @@
 #include "pageread.h"
 
+#include "scannerlog.h"
+
 #include <new>
 
 namespace {
-
-const char kProgram[] = "scanvy";
 
 bool isSeparateColour(SANE_Frame f)
 {
@@ -55,7 +55,7 @@ SANE_Status PageRead::checkFrame(const SANE_Parameters& frame, const SANE_Parame
     const bool shape = first == nullptr ? supportedFirst(frame) : continuesPage(frame, *first);
     if (shape && rowsHoldPixels(frame))
         return SANE_STATUS_GOOD;
-    std::fprintf(stderr, "%s: unsupported frame (format %d, depth %d, %d bytes per line)\n", kProgram,
+    std::fprintf(stderr, "%s: unsupported frame (format %d, depth %d, %d bytes per line)\n", kProgramName,
                  int(frame.format), frame.depth, frame.bytes_per_line);
     return SANE_STATUS_INVAL;
 }
@@ -94,7 +94,7 @@ SANE_Status PageRead::beginBuffered(const SANE_Parameters& first)
     const int rows = first.lines > 0 ? first.lines + 1 : ImageBuffer::kStripe;
     if (m_image.allocate(rowBytes, rows))
         return SANE_STATUS_GOOD;
-    std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, rowBytes, rows);
+    std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgramName, rowBytes, rows);
     return SANE_STATUS_NO_MEM;
 }
 
@@ -119,7 +119,7 @@ SANE_Status PageRead::store(const SANE_Parameters& frame, size_t len)
     const int channel = m_separate ? int(frame.format) - int(SANE_FRAME_RED) : 0;
     if (m_image.store(m_buffer.get(), n, frame.bytes_per_line, m_separate ? 3 : 1, channel))
         return SANE_STATUS_GOOD;
-    std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgram, m_image.width(),
+    std::fprintf(stderr, "%s: can't allocate image buffer (%dx%d)\n", kProgramName, m_image.width(),
                  m_image.height() + ImageBuffer::kStripe);
     return SANE_STATUS_NO_MEM;
 }

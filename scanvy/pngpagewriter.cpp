@@ -1,5 +1,7 @@
 #include "pngpagewriter.h"
 
+#include "scannerlog.h"
+
 #include <cstdio>
 #include <utility>
 
@@ -12,7 +14,7 @@ PngPageWriter::~PngPageWriter()
 void PngPageWriter::onError(png_structp, png_const_charp message)
 {
     // Returning makes libpng jump back to the setjmp of the running call.
-    std::fprintf(stderr, "scanvy: libpng error: %s\n", message);
+    std::fprintf(stderr, "%s: libpng error: %s\n", kProgramName, message);
 }
 
 void PngPageWriter::onWarning(png_structp, png_const_charp)

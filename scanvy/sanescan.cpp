@@ -1,15 +1,16 @@
 #include "sanescan.h"
 
+#include "saneoptions.h"
+
 #include <QMutexLocker>
 
 #include <csignal>
 
 bool SaneScan::IsFamilyDeviceName(const char* name)
 {
-    static const char* const prefixes[] = {"zylkx", "zyljn", "zylwy"};
     const QByteArray n(name);
-    for (const char* prefix : prefixes) {
-        if (n.startsWith(prefix))
+    for (QLatin1String prefix : {SaneDevice::kKxBackend, SaneDevice::kJnBackend, SaneDevice::kWyBackend}) {
+        if (n.startsWith(prefix.latin1()))
             return true;
     }
     return false;

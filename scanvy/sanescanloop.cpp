@@ -5,6 +5,7 @@
 #include "pageread.h"
 #include "pagewriter.h"
 #include "scanjob.h"
+#include "scannerlog.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -13,7 +14,6 @@
 
 namespace {
 
-const char kProgram[] = "scanvy";
 constexpr int kMaxPathBytes = 4095;
 
 // A complete page gets its final name.
@@ -72,7 +72,7 @@ SANE_Status SaneScan::scanPage(ScanJob& job)
     const QString path = job.pagePath();
     const QByteArray local = QFile::encodeName(path);
     if (local.size() > kMaxPathBytes) {
-        std::fprintf(stderr, "%s: page file name too long\n", kProgram);
+        std::fprintf(stderr, "%s: page file name too long\n", kProgramName);
         return SANE_STATUS_ACCESS_DENIED;
     }
     const QByteArray part = local + ".part";
@@ -157,7 +157,7 @@ SANE_Status SaneScan::readFrame(PageRead& page, const SANE_Parameters& frame)
         if (len > 0 && (status = page.store(frame, size_t(len))) != SANE_STATUS_GOOD)
             return status;
         if (page.overRun()) {
-            std::fprintf(stderr, "%s: device sent more data than announced; page ended\n", kProgram);
+            std::fprintf(stderr, "%s: device sent more data than announced; page ended\n", kProgramName);
             return SANE_STATUS_EOF;
         }
     }

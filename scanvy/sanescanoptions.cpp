@@ -2,6 +2,9 @@
 #include "sanescan.h"
 
 #include "optionvalueparser.h"
+#include "saneoptions.h"
+#include "scanjob.h"
+#include "scannerlog.h"
 
 #include <QByteArray>
 #include <QVector>
@@ -10,8 +13,6 @@
 #include <cstring>
 
 namespace {
-
-const char kProgram[] = "scanvy";
 
 QString unitText(SANE_Unit unit)
 {
@@ -217,18 +218,18 @@ bool SaneScan::SetOption(QString name, QString value)
     const QByteArray optName = name.toUtf8();
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, number);
     if (d == nullptr) {
-        std::fprintf(stderr, "%s: ignored request to set invalid option %d\n", kProgram, number);
+        std::fprintf(stderr, "%s: ignored request to set invalid option %d\n", kProgramName, number);
         return true;
     }
     if (d->cap & SANE_CAP_INACTIVE) {
-        std::fprintf(stderr, "%s: attempted to set inactive option %s\n", kProgram, optName.constData());
+        std::fprintf(stderr, "%s: attempted to set inactive option %s\n", kProgramName, optName.constData());
         return true;
     }
     if ((d->cap & SANE_CAP_AUTOMATIC) &&
         value.left(4).compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
         const SANE_Status s = sane_control_option(handle, number, SANE_ACTION_SET_AUTO, nullptr, nullptr);
         if (s != SANE_STATUS_GOOD)
-            std::fprintf(stderr, "%s: failed to set option --%s to automatic (%s)\n", kProgram,
+            std::fprintf(stderr, "%s: failed to set option --%s to automatic (%s)\n", kProgramName,
                          optName.constData(), sane_strstatus(s));
         return true;
     }
@@ -241,7 +242,7 @@ bool SaneScan::SetOption(QString name, QString value)
         } else if (value.size() <= 2 && QStringLiteral("no").startsWith(value, Qt::CaseInsensitive)) {
             flag = SANE_FALSE;
         } else {
-            std::fprintf(stderr, "%s: option --%s: bad option value `%s'\n", kProgram, optName.constData(),
+            std::fprintf(stderr, "%s: option --%s: bad option value `%s'\n", kProgramName, optName.constData(),
                          text.constData());
             return true;
         }
@@ -266,7 +267,7 @@ bool SaneScan::SetOption(QString name, QString value)
         break;
     }
     default:
-        std::fprintf(stderr, "%s: duh, got unknown option type %d\n", kProgram, int(d->type));
+        std::fprintf(stderr, "%s: duh, got unknown option type %d\n", kProgramName, int(d->type));
         break;
     }
     return true;
@@ -288,11 +289,11 @@ void SaneScan::setOptionValue(int number, void* value, const QByteArray& request
 {
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, number);
     if (d == nullptr) {
-        std::fprintf(stderr, "%s: ignored request to set invalid option %d\n", kProgram, number);
+        std::fprintf(stderr, "%s: ignored request to set invalid option %d\n", kProgramName, number);
         return;
     }
     if (d->cap & SANE_CAP_INACTIVE) {
-        std::fprintf(stderr, "%s: ignored request to set inactive option %s\n", kProgram,
+        std::fprintf(stderr, "%s: ignored request to set inactive option %s\n", kProgramName,
                      requestedName.constData());
         return;
     }
@@ -303,7 +304,7 @@ void SaneScan::setOptionValue(int number, void* value, const QByteArray& request
     SANE_Int info = 0;
     const SANE_Status s = sane_control_option(handle, number, SANE_ACTION_SET_VALUE, value, &info);
     if (s != SANE_STATUS_GOOD) {
-        std::fprintf(stderr, "%s: setting of option --%s failed (%s)\n", kProgram, requestedName.constData(),
+        std::fprintf(stderr, "%s: setting of option --%s failed (%s)\n", kProgramName, requestedName.constData(),
                      sane_strstatus(s));
         return;
     }
@@ -311,10 +312,10 @@ void SaneScan::setOptionValue(int number, void* value, const QByteArray& request
         SANE_Word stored = 0;
         std::memcpy(&stored, value, sizeof stored);
         if (d->type == SANE_TYPE_INT)
-            std::fprintf(stderr, "%s: rounded value of %s from %d to %d\n", kProgram,
+            std::fprintf(stderr, "%s: rounded value of %s from %d to %d\n", kProgramName,
                          requestedName.constData(), requested, stored);
         else if (d->type == SANE_TYPE_FIXED)
-            std::fprintf(stderr, "%s: rounded value of %s from %g to %g\n", kProgram,
+            std::fprintf(stderr, "%s: rounded value of %s from %g to %g\n", kProgramName,
                          requestedName.constData(), SANE_UNFIX(requested), SANE_UNFIX(stored));
     }
 }
@@ -325,16 +326,16 @@ int SaneScan::get_resolution()
     // another thread may clear it.
     SANE_Handle h = handle;
     if (h == nullptr)
-        return 200;
-    const int number = optionIndex.key(QStringLiteral("resolution"), -1);
+        return kDefaultResolution;
+    const int number = optionIndex.key(SaneOption::kResolution, -1);
     if (number < 0)
-        return 200;
+        return kDefaultResolution;
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, number);
     if (d == nullptr)
-        return 200;
+        return kDefaultResolution;
     SANE_Word word = 0;
     if (d->size != SANE_Int(sizeof(SANE_Word)) ||
         sane_control_option(h, number, SANE_ACTION_GET_VALUE, &word, nullptr) != SANE_STATUS_GOOD)
-        return 200;
+        return kDefaultResolution;
     return d->type == SANE_TYPE_INT ? word : int(SANE_UNFIX(word));
 }

@@ -4,6 +4,9 @@
 
 #include <sane/sane.h>
 
+// The resolution a page is taken to have when the device does not say.
+constexpr int kDefaultResolution = 200;
+
 // The state of one SaneScan::Scan call: how its page files are named and
 // numbered, and what has happened so far.
 struct ScanJob {
@@ -27,7 +30,7 @@ struct ScanJob {
     int fileCounter;
     const int minDigits;
     const int pageLimit;  // pages to scan; never reached (0 or below) means no limit
-    int resolution = 200; // dpi written into the page files' headers
+    int resolution = kDefaultResolution; // dpi written into the page files' headers
     int pages = 0;        // page attempts so far
     bool pageCut = false; // the last page ended half-way
 };

@@ -313,14 +313,22 @@ void TestOfd::privateStaging()
 {
     QVERIFY(write(pattern(80, 60, QImage::Format_RGB32, 200), path("a.jpg")));
     QVERIFY(write(pattern(80, 60, QImage::Format_Grayscale8, 200), path("b.pnm"), 200));
+    // The staging folders are the "ofd-*" folders that appear in the
+    // program's private folder while the writers live.
+    const auto stagingFolders = [] {
+        return QDir(GetTempDir()).entryList({QStringLiteral("ofd-*")}, QDir::Dirs | QDir::Hidden);
+    };
+    const QStringList before = stagingFolders();
     QString first;
     {
         OFDProcess ofd(path("doc.ofd"));
+        QStringList made = stagingFolders();
+        for (const QString& name : before)
+            made.removeAll(name);
+        QCOMPARE(made.size(), 1);
+        first = QDir(GetTempDir()).filePath(made.first());
         OFDProcess other(path("other.ofd"));
-        first = ofd.StagingDir();
-        QVERIFY(!first.isEmpty());
-        QVERIFY(first != other.StagingDir());
-        QCOMPARE(QFileInfo(QDir::cleanPath(first)).path(), GetTempDir());
+        QCOMPARE(stagingFolders().size(), before.size() + 2);
         QVERIFY(ofd.createOFD(ofd.AddImages({path("a.jpg"), path("b.pnm")})));
         QCOMPARE(int(QFileInfo(first).permissions() & 0x0777), 0x0700);
         int files = 0;
@@ -333,6 +341,7 @@ void TestOfd::privateStaging()
         QCOMPARE(files, 4 + 2 + 2);
     }
     QVERIFY(!QFileInfo::exists(first));
+    QCOMPARE(stagingFolders(), before);
 }
 
 void TestOfd::failures_data()

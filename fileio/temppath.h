@@ -2,6 +2,10 @@
 
 #include <QString>
 
+// The sub-folder of the temporary folder that holds the page files and the
+// temporary files of GetTempFilePath().
+constexpr char kScanFolderName[] = "scanimages";
+
 // The application's temporary folder: system temporary folder + "/zir/scanvy"
 // when that is a private folder of the current user, otherwise the per-user
 // fallback chosen by WorkDir::Choose. Created when missing.

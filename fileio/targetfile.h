@@ -7,9 +7,8 @@
 // commit() renames it over the target. An uncommitted file is removed by the
 // destructor, so a failed write leaves the target as it was. A replaced
 // file's permissions carry over to the new one; a new file gets those of the
-// user's umask. The temporary is named ".<base name>.part-<pid>-<n>.<suffix>"
-// (SaveTransaction::RemoveLeftovers knows the pattern). Failed system calls
-// are noted with NoteWriteError().
+// user's umask. The temporary is a hidden file of kind "part" (see
+// hiddenfile.h). Failed system calls are noted with NoteWriteError().
 class TargetFile {
 public:
     explicit TargetFile(const QString& target);

@@ -7,12 +7,15 @@ class QIODevice;
 
 // What a JPEG file's headers say, read without decoding the image.
 struct JpegInfo {
+    // The units of a JFIF header's density.
+    enum DensityUnit { NoDensityUnit = 0, DotsPerInch = 1, DotsPerCentimetre = 2 };
+
     int width = 0;
     int height = 0;
     int components = 0;
     int precision = 0;
     bool adobe = false;  // an Adobe APP14 marker (colour transform is then up to it)
-    int densityUnit = 0; // JFIF: 0 none, 1 dots per inch, 2 dots per cm
+    int densityUnit = NoDensityUnit; // a DensityUnit
     int densityX = 0;
     int densityY = 0;
 

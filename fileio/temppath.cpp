@@ -32,7 +32,7 @@ QString GetTempFilePath(const QString& ext)
     static QString lastStamp;
     static int sequence = 0;
 
-    const QString folder = GetTempDir() + "/scanimages";
+    const QString folder = GetTempDir() + "/" + kScanFolderName;
     if (!QDir().mkpath(folder))
         return QString();
 

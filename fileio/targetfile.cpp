@@ -1,10 +1,9 @@
 #include "targetfile.h"
 
+#include "hiddenfile.h"
 #include "savefailure.h"
 
-#include <QAtomicInteger>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,34 +11,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-QAtomicInteger<quint32> g_counter;
-}
-
 TargetFile::TargetFile(const QString& target) : m_target(target)
 {
     if (target.isEmpty())
         return;
-    const QFileInfo info(target);
-    const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
-    const QString stem =
-        info.absolutePath() + "/." + info.completeBaseName() + ".part-" + QString::number(getpid()) + "-";
-    // O_EXCL reserves the name; mode 0666 lets the user's umask decide the
-    // final permissions exactly as for a newly created file.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate = stem + QString::number(g_counter.fetchAndAddRelaxed(1)) + suffix;
-        const QByteArray path = QFile::encodeName(candidate);
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            m_tempPath = candidate;
-            return;
-        }
-        if (errno != EEXIST) {
-            NoteWriteError(errno);
-            return;
-        }
-    }
+    m_tempPath = createHiddenSibling(target, "part");
+    if (m_tempPath.isEmpty() && errno != EEXIST)
+        NoteWriteError(errno);
 }
 
 TargetFile::~TargetFile()

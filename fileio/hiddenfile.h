@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Hidden files beside a user's file, named
+// ".<base name>.<kind>-<pid>-<n>.<suffix>" (without ".<suffix>" when the
+// file has none): the temporary and kept files of the writers, which
+// SaveTransaction::RemoveLeftovers finds by this pattern after a crash.
+
+// The hidden name of kind `kind` and number `n` beside `target`.
+QString hiddenSiblingPath(const QString& target, const char* kind, quint32 n);
+
+// A number for such a name that no other call of the process got.
+quint32 nextHiddenNumber();
+
+// Creates a new, empty hidden file of kind `kind` beside `target`
+// (exclusively, so never over another file; mode 0666 before the user's
+// umask) and returns its path. Empty when none could be made; errno then
+// says why (EEXIST when a hundred names in a row were taken).
+QString createHiddenSibling(const QString& target, const char* kind);

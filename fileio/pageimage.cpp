@@ -1,0 +1,56 @@
+#include "pageimage.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// The largest resolution whose dots per metre still fit in an int.
+const int kMaxDpi = int(std::numeric_limits<int>::max() * kMetresPerInch);
+
+// How far into a PNM file the "#dpi:" line is looked for, per line.
+constexpr qint64 kHeaderLineBytes = 256;
+
+const char kDpiComment[] = "#dpi:";
+
+} // namespace
+
+int dotsPerMetre(int dpi)
+{
+    return qRound(std::min(dpi, kMaxDpi) / kMetresPerInch);
+}
+
+int dotsPerInch(int dotsPerMetre)
+{
+    return qRound(dotsPerMetre * kMetresPerInch);
+}
+
+int pnmResolution(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return kDefaultPnmDpi;
+    // Only the comment line matters; never read a whole binary raster.
+    file.readLine(kHeaderLineBytes);
+    QString second = QString::fromLatin1(file.readLine(kHeaderLineBytes)).trimmed();
+    file.close();
+    if (second.isEmpty() || !second.startsWith(QLatin1String(kDpiComment)))
+        return kDefaultPnmDpi;
+    return second.remove(QLatin1String(kDpiComment)).toInt();
+}
+
+QImage loadPageImage(const QString& path)
+{
+    QImage image(path);
+    if (!image.isNull() && QFileInfo(path).suffix().toLower() == QLatin1String("pnm")) {
+        const int dpi = pnmResolution(path);
+        if (dpi > 0) {
+            image.setDotsPerMeterX(dotsPerMetre(dpi));
+            image.setDotsPerMeterY(dotsPerMetre(dpi));
+        }
+    }
+    return image;
+}
