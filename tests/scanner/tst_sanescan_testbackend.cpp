@@ -627,7 +627,13 @@ void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels()
         // The strip follows the header and holds exactly the pixels.
         const int header = TiffHeader::build(channels == 3, depth, width, height, 50).size();
         QCOMPARE(ours.size(), header + expected.size());
-        QCOMPARE(ours.mid(header), depth == 16 ? swapped16(expected) : expected);
+        if (depth == 1) {
+            // The bits after a row's last pixel are not the device's pixels
+            // (the test backend leaves them unset): compare the pixels.
+            QCOMPARE(pnmSamples(ours.mid(header), width, height, 1, 1), expectedSamples);
+        } else {
+            QCOMPARE(ours.mid(header), depth == 16 ? swapped16(expected) : expected);
+        }
         const QString info = runTool("tiffinfo", {page}, true);
         QVERIFY2(info.contains(QStringLiteral("Image Width: %1 Image Length: %2").arg(width).arg(height)),
                  qPrintable(info));
