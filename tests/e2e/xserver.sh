@@ -5,9 +5,11 @@
 # The server picks a free display number itself (-displayfd), so tests that
 # run side by side never share or steal a display, unlike xvfb-run -a, which
 # guesses a number before its server has claimed it.
+# -noreset: the server does not reset when its last client leaves (a check
+# by xdotool, say), so a client that connects at that moment is not refused.
 set -u
 out=$(mktemp "${TMPDIR:-/tmp}/xserver.XXXXXX")
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$out" 2>"$out.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$out" 2>"$out.log" &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$out" "$out.log"' EXIT
 for _ in $(seq 1 100); do
