@@ -43,10 +43,12 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        const auto* key = static_cast<QKeyEvent*>(event);
         // The modifier keys themselves are pressed too; only the keys count.
-        if (event->type() == QEvent::KeyPress && key->key() != Qt::Key_Control) {
-            keys << QKeySequence(key->key() | int(key->modifiers() & ~Qt::KeypadModifier));
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() != Qt::Key_Control) {
+                keys << QKeySequence(key->key() | int(key->modifiers() & ~Qt::KeypadModifier));
+            }
         }
         return QObject::eventFilter(watched, event);
     }

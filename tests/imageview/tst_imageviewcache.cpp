@@ -333,8 +333,7 @@ void TestImageViewCache::damagedPage_data()
 
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("not an image") << QByteArray("no image here\n");
-    QTest::newRow("JPEG header only")
-        << QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01", 18);
+    QTest::newRow("JPEG header only") << QByteArray::fromHex("ffd8ffe000104a4649460001010000010001");
     // As the scanner writes a black-and-white page, cut off half-way.
     const QSize size(2480, 3508);
     QTest::newRow("1-bit TIFF cut off") << TiffHeader::build(false, 1, size.width(), size.height(), 300) +
