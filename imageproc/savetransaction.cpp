@@ -23,19 +23,23 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
-// kill() also answers for the id of any thread, and in a fresh PID namespace
-// the ids a killed copy left in its file names are soon threads of another
-// process; only a thread-group leader is a process that may own a save.
-bool isProcessNotThread(qint64 pid)
+// kill() also answers for the id of any thread and for a zombie, and in a
+// fresh PID namespace the ids a killed copy left in its file names are soon
+// threads of another process or children that nobody has reaped yet; only a
+// thread-group leader that has not ended may own a save.
+bool isLiveProcessNotThread(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return true; // cannot tell: keep its files
+    bool leader = true;
     for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (line.startsWith("State:") && line.mid(6).trimmed().startsWith('Z'))
+            return false;
         if (line.startsWith("Tgid:"))
-            return line.mid(5).trimmed().toLongLong() == pid;
+            leader = line.mid(5).trimmed().toLongLong() == pid;
     }
-    return true;
+    return leader;
 }
 
 bool processRuns(qint64 pid)
@@ -44,7 +48,7 @@ bool processRuns(qint64 pid)
         return true;
     if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
         return false;
-    return isProcessNotThread(pid);
+    return isLiveProcessNotThread(pid);
 }
 
 // Names tried for a kept old file before giving up.

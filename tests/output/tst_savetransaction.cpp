@@ -8,12 +8,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <future>
@@ -274,6 +276,14 @@ void TestSaveTransaction::leftovers()
     // A thread's id answers kill() like a process id but owns no save.
     const ParkedThread helper;
     const QString thread = QString::number(helper.id);
+    // A child that has ended but is not reaped yet answers kill() too.
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    QVERIFY(child > 0);
+    const auto reap = qScopeGuard([child] { ::waitpid(child, nullptr, 0); });
+    QTRY_VERIFY(bytes(QStringLiteral("/proc/%1/stat").arg(child)).contains(") Z "));
+    const QString zombie = QString::number(child);
     struct Row {
         QString name;
         const char* outcome; // "gone", "stays", "restored" (renamed to its target)
@@ -288,6 +298,7 @@ void TestSaveTransaction::leftovers()
         {".a0020.part-" + self + "-1.pdf", "stays"},
         {".a0021.save-1-2.pdf", "stays"}, // process 1 always runs
         {".a0022.save-" + thread + "-4.pdf", "gone"},
+        {".a0023.save-" + zombie + "-8.pdf", "gone"},
         {"a0012.part-" + dead + "-0.pdf", "stays"},
         {".a0012.part-" + dead + "-0.txt", "stays"},
         {".a0012.part-" + dead + ".pdf", "stays"},
