@@ -379,15 +379,18 @@ void TestE2eSession::unplugDuringScan()
     QTest::qWait(300);
     QVERIFY(!m_fx->window->UsbPending());
     const QList<QString> kept = m_fx->window->PageFiles();
-    // The complete pages (none when the unplug came during the first), then
-    // the interrupted one whose data (possibly none yet) stays in its ".part"
-    // file.
+    // The complete pages, then, when the unplug came in the middle of a page
+    // rather than between two, the interrupted one whose data (possibly none
+    // yet) stays in its ".part" file.
     QVERIFY2(kept.size() >= 1 && kept.size() < 6, qPrintable(QString::number(kept.size())));
-    for (int i = 0; i < kept.size() - 1; ++i) {
+    const bool cut = !QFileInfo::exists(kept.last());
+    const int complete = cut ? kept.size() - 1 : kept.size();
+    for (int i = 0; i < complete; ++i) {
         QCOMPARE(Reading(QImage(kept.at(i)), kDpi), QStringLiteral("%1A").arg(i + 1));
     }
-    QVERIFY(!QFileInfo::exists(kept.last()));
-    QVERIFY(QFileInfo::exists(kept.last() + QStringLiteral(".part")));
+    if (cut) {
+        QVERIFY(QFileInfo::exists(kept.last() + QStringLiteral(".part")));
+    }
 
     QCOMPARE(m_fx->answerer.texts.size(), 2);
     QVERIFY2(m_fx->answerer.texts.first().contains(QStringLiteral("(错误码:9)")),
