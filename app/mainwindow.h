@@ -2,7 +2,7 @@
 
 #include "deviceopt.h"
 #include "optresult.h"
-#include "savefailure.h"
+#include "savecontroller.h"
 #include "sysconfig.h"
 
 #include <QHash>
@@ -22,16 +22,14 @@
 class BlockedCloseFilter;
 class ImageProc;
 class ImageViewWidget;
+class JobRunner;
 class QLabel;
 class QUrl;
-class QThread;
 class QTimer;
 class SessionJournal;
 class SessionLock;
-class Worker;
 class OptionsContainerWidget;
 class ParentScannerOptions;
-class MaskerDialog;
 class QComboBox;
 class QTranslator;
 class SaneScan;
@@ -99,7 +97,7 @@ public:
     QStringList ExistingSaveTargets() const;
     // How "打开文件夹" of the "保存成功" box opens the save folder (default:
     // the desktop's file manager through QDesktopServices::openUrl).
-    void SetFolderOpener(std::function<bool(const QUrl&)> opener) { m_openFolder = std::move(opener); }
+    void SetFolderOpener(std::function<bool(const QUrl&)> opener);
 
     // Turns the selected pages clockwise by `angle` degrees as a background
     // job; a page whose file cannot be rewritten keeps it and is named in a
@@ -114,7 +112,7 @@ public:
     // the page being read is dropped, no error is reported.
     void StopScan();
     // A background job (scan, save, device change) is running.
-    bool JobRunning() const { return m_jobActive; }
+    bool JobRunning() const;
 
     // The program is about to end without any question (SIGTERM, SIGHUP):
     // stop a running scan and leave the session's journal complete, so that
@@ -264,19 +262,9 @@ private:
     void ShowStandardTab();
     void StopScannerServices();
 
-    // Background jobs: work runs on a new thread, finished and after are
-    // queued back to this thread in that order. Refused (false) while another
-    // job runs. A stoppable job's overlay offers "停止扫描".
+    // Background jobs (JobRunner): refused (false) while another job runs.
     bool ExecLambda(const QString& message, std::function<void()> work, std::function<void()> finished,
                     std::function<void()> after, bool stoppable = false);
-    // From a finished step: go on with `step` on this thread, run again (the
-    // event loop turning in between) until it returns true; the overlay
-    // stays until then and the job's after step waits for it.
-    void FinishInSteps(std::function<bool()> step);
-    void RunJobStep();
-    void EndJob(const std::function<void()>& after);
-    void StopJobThread();
-    void HideMasker();
     void ConnectJobActions();
 
     void ScanWork();
@@ -294,21 +282,12 @@ private:
     void SaveAfterScanFinished();
     void SaveAfterScanAfter();
     void StoreCounter();
-    void ShowSaveFailure();
-    void ShowSaveSuccess();
     // The status-area note after a save that shows no box: what it wrote.
     void ShowSavedNote();
-    QString SaveFailureText() const;
-    static QString FailureText(const SaveFailure& failure);
-    // Asks before overwriting `existing` (listed, the first few by name).
-    bool AskOverwrite(const QStringList& existing);
     // True when nothing would be overwritten or the user agreed.
     bool ConfirmOverwrite();
-    // Refuses to save while a page's file is incomplete (an interrupted
-    // scan), naming the pages in a box. True when refused.
-    bool RefuseIncompletePages();
-    // One writer call of the save format `format` into `file`.
-    bool WriteSaveFile(int format, const QList<QString>& pages, const QString& file);
+    // The save folder, names and format the settings give.
+    SaveController::Target SaveTarget() const;
 
     void RotateFinished(const QList<int>& rows, const QVector<SaveFailure>& results);
     void RotateAfter(const QList<int>& rows, const QVector<SaveFailure>& results);
@@ -342,7 +321,7 @@ private:
     ImageViewWidget* m_imageView = nullptr;
     OptionsContainerWidget* m_optionsContainer = nullptr;
     QComboBox* m_pageJump = nullptr;
-    QPointer<MaskerDialog> m_masker;
+    JobRunner* m_jobs = nullptr;
     QTranslator* m_translator = nullptr;
     QWidget* m_splashParent = nullptr;
 
@@ -376,8 +355,6 @@ private:
     QString m_workDir;
     QString m_scanDir;
 
-    QThread* m_jobThread = nullptr;
-    Worker* m_worker = nullptr;
     ImageProc* m_imageProc = nullptr;
 
     int m_scanType = ScanToLast;
@@ -389,12 +366,7 @@ private:
     QString m_scanDevice;
     QString m_scanBasePath;
 
-    bool m_saveOk = false;
-    bool m_doSave = false;
-    SaveFailure m_saveFailure;
-    QStringList m_savedFiles; // what the last save wrote
-    int m_savedPages = 0;
-    std::function<bool(const QUrl&)> m_openFolder;
+    SaveController* m_saver = nullptr;
     QLabel* m_saveNote = nullptr;
     QTimer* m_saveNoteTimer = nullptr;
 
@@ -407,9 +379,6 @@ private:
     int m_usbEvent = 0;
     // SaveParams is asking whether to save changed scan settings.
     bool m_askingParams = false;
-    bool m_jobActive = false;
-    std::function<bool()> m_jobStep;
-    std::function<void()> m_deferredAfter;
     std::function<void(int)> m_quit;
     // The scanner the label names as connected; empty when none.
     QString m_connectedDevice;

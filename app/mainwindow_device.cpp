@@ -2,6 +2,7 @@
 // manual-pass action and the scanner label.
 #include "mainwindow.h"
 
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
@@ -38,7 +39,7 @@ void MainWindow::SaveParams()
             [this] {
                 // Taken up unless another job has started meanwhile (its after
                 // step takes it up then) or the window is closing.
-                if (m_usbPending && !m_usbBusy && !m_jobActive && !m_scanning && !m_pageBusy &&
+                if (m_usbPending && !m_usbBusy && !m_jobs->Active() && !m_scanning && !m_pageBusy &&
                     !m_askingParams && !m_usbThread->isInterruptionRequested()) {
                     m_usbPending = false;
                     StartUsbDetect(m_usbEvent);

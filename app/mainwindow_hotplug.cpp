@@ -4,6 +4,7 @@
 
 #include "autoclosemessagebox.h"
 #include "gdata.h"
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
@@ -121,7 +122,7 @@ void MainWindow::OnUSBListChanged(int code)
         return;
     }
     m_usbEvent = code;
-    if (m_scanning || m_pageBusy || m_jobActive || m_askingParams) {
+    if (m_scanning || m_pageBusy || m_jobs->Active() || m_askingParams) {
         m_usbPending = true;
         return;
     }
@@ -200,7 +201,7 @@ void MainWindow::UsbDetectWork()
 
 void MainWindow::UsbDetectFinished()
 {
-    StopJobThread();
+    m_jobs->StopThread();
     m_optionsContainer->setVisible(m_deviceReady);
     const bool connected = m_deviceReady && m_scanStatus == 0;
     GData::ctx().m_scannerReady = connected;
@@ -222,7 +223,7 @@ void MainWindow::UsbDetectFinished()
         SetPassManual();
     }
     m_usbBusy = false;
-    HideMasker();
+    m_jobs->HideMasker();
 }
 
 void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& newDevice)
@@ -236,7 +237,7 @@ void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& ne
             OpenForOptions(newDevice);
         },
         [this, previousDevice, newDevice] {
-            StopJobThread();
+            m_jobs->StopThread();
             if (m_scanStatus != 0) {
                 // The selector and the panel go back to the previous scanner
                 // (its option table was kept) before the failure is shown: the
@@ -252,7 +253,7 @@ void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& ne
             // selected scanner, and that is its entry snapshot.
             m_optionsContainer->InitWidgetByOption(m_optionTable, false);
             SetPassManual();
-            HideMasker();
+            m_jobs->HideMasker();
         },
         [this] {
             if (m_scanStatus != 0) {
@@ -276,11 +277,11 @@ void MainWindow::OnGetDefaultOpts(const QString& device)
             OpenForOptions(device);
         },
         [this] {
-            StopJobThread();
+            m_jobs->StopThread();
             if (m_scanStatus == 0) {
                 m_optionsContainer->InitWidgetByOption(m_optionTable, true);
             }
-            HideMasker();
+            m_jobs->HideMasker();
         },
         [this] {
             if (m_scanStatus != 0) {

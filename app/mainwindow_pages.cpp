@@ -5,6 +5,7 @@
 #include "fileutils.h"
 #include "gdata.h"
 #include "imageviewwidget.h"
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
@@ -66,7 +67,7 @@ void MainWindow::EnableMenu(bool on)
 
 void MainWindow::ApplyReorderRule()
 {
-    const bool on = ImagePageShown() && m_imageCount >= 2 && !m_jobActive && !m_scanning;
+    const bool on = ImagePageShown() && m_imageCount >= 2 && !m_jobs->Active() && !m_scanning;
     ui->actionMoveUp->setEnabled(on);
     ui->actionMoveDown->setEnabled(on);
     m_imageView->SetReorderEnabled(on);
@@ -242,7 +243,7 @@ void MainWindow::OnNormalSize()
 void MainWindow::OnDelete()
 {
     // A job may be rewriting or saving the pages' files.
-    if (m_jobActive) {
+    if (m_jobs->Active()) {
         return;
     }
     m_pageBusy = true;
@@ -282,7 +283,7 @@ void MainWindow::OnMoveDown()
 void MainWindow::MovePages(int step)
 {
     // Refused while a job works on the pages, and from the settings pages.
-    if (m_jobActive || m_scanning || m_pageBusy || !ImagePageShown()) {
+    if (m_jobs->Active() || m_scanning || m_pageBusy || !ImagePageShown()) {
         return;
     }
     m_imageView->MoveSelection(step);

@@ -4,6 +4,7 @@
 
 #include "gdata.h"
 #include "imageviewwidget.h"
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "pagefile.h"
 #include "parentscanneroptions.h"
@@ -101,7 +102,7 @@ void MainWindow::OnThumbItemRightMenuClicked(int /*index*/, int code)
 
 void MainWindow::ScanImage(int type)
 {
-    if (m_scanning || m_jobActive || m_scanDir.isEmpty() || !m_optionsContainer->m_currentPanel) {
+    if (m_scanning || m_jobs->Active() || m_scanDir.isEmpty() || !m_optionsContainer->m_currentPanel) {
         return;
     }
     ui->lwImgThumbnail->blockSignals(true);
@@ -185,7 +186,7 @@ void MainWindow::ScanWork()
 
 void MainWindow::ScanFinished()
 {
-    StopJobThread();
+    m_jobs->StopThread();
     m_cancelRepeat->stop();
     ScanAllImageDone();
     if (!m_pageFiles.isEmpty()) {
@@ -198,7 +199,7 @@ void MainWindow::ScanFinished()
     }
     m_scanning = false;
     RecordSession();
-    HideMasker();
+    m_jobs->HideMasker();
 }
 
 void MainWindow::RebuildPageJumpAfterScan()
@@ -228,7 +229,7 @@ void MainWindow::ScanAfter()
         SaveAfterScan();
     }
     // While the save that follows runs, its own end takes the notice up.
-    if (m_usbPending && !m_jobActive) {
+    if (m_usbPending && !m_jobs->Active()) {
         m_usbPending = false;
         StartUsbDetect(m_usbEvent);
     }
