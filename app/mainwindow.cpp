@@ -3,6 +3,7 @@
 #include "aboutdialog.h"
 #include "blockedclosefilter.h"
 #include "configsetting.h"
+#include "devicecontroller.h"
 #include "execcmd.h"
 #include "fileutils.h"
 #include "imageproc.h"
@@ -85,6 +86,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
 
     m_saneScan = new SaneScan(this);
     m_usbThread = new USBHotplugThread(this);
+    m_devices = new DeviceController(m_saneScan, this);
 
     SetupSystemPage();
     ReadSysConfig();
@@ -281,9 +283,8 @@ void MainWindow::ConnectActions()
     connect(m_jobs, &JobRunner::sglEnded, this, [this] {
         // A hot-plug notice parked while this job ran, unless the job's own
         // after step has already taken it up (or started another job).
-        if (m_usbPending && !m_jobs->Active() && !m_scanning && !m_pageBusy) {
-            m_usbPending = false;
-            StartUsbDetect(m_usbEvent);
+        if (!m_jobs->Active() && !m_scanning && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
+            StartUsbDetect(m_devices->UsbEvent());
         }
         emit sglJobDone();
     });

@@ -20,6 +20,7 @@
 #include <memory>
 
 class BlockedCloseFilter;
+class DeviceController;
 class ImageProc;
 class ImageViewWidget;
 class JobRunner;
@@ -137,20 +138,20 @@ public:
     void SetQuitHandler(std::function<void(int)> quit) { m_quit = std::move(quit); }
 
     // Scanner discovery (default: the system's tools).
-    void SetDeviceOpt(const DeviceOpt& deviceOpt) { m_deviceOpt = deviceOpt; }
+    void SetDeviceOpt(const DeviceOpt& deviceOpt);
 
     // The placement of the next scan's pages (ScanType), used by SetScanOptions.
     void SetScanType(int type) { m_scanType = type; }
     bool ManualPass() const { return m_manualPass; }
-    bool UsbPending() const { return m_usbPending; }
-    bool UsbBusy() const { return m_usbBusy; }
+    bool UsbPending() const;
+    bool UsbBusy() const;
     QString ScanDir() const { return m_scanDir; }
 
     QList<QString> PageFiles() const { return m_pageFiles; }
     int ScanNumber() const { return m_scanNumber; }
     int Counter() const { return m_counter; }
-    QList<QString> DeviceList() const { return m_deviceList; }
-    bool DeviceReady() const { return m_deviceReady; }
+    QList<QString> DeviceList() const;
+    bool DeviceReady() const;
 
     void EnableMenu(bool on);
     void EnableScanButtons(bool on);
@@ -297,7 +298,6 @@ private:
     void ShowUsbDetectDone(const QString& before);
 
     void AskSaveParams(ParentScannerOptions* panel);
-    void OpenForOptions(const QString& device);
     void UsbDetectWork();
     void UsbDetectFinished();
     void StartupOpenFirstDevice();
@@ -342,7 +342,6 @@ private:
 
     bool m_scanning = false;
     bool m_pageBusy = false;
-    bool m_deviceReady = false;
     bool m_onScanPage = false;
     bool m_manualPass = false;
     bool m_scanButtonsOn = true;
@@ -370,18 +369,10 @@ private:
     QLabel* m_saveNote = nullptr;
     QTimer* m_saveNoteTimer = nullptr;
 
-    DeviceOpt m_deviceOpt;
-    QList<QString> m_deviceList;
-    QHash<QString, Opt_Result> m_optionTable;
-    bool m_hasScanners = false;
-    bool m_usbBusy = false;
-    bool m_usbPending = false;
-    int m_usbEvent = 0;
+    DeviceController* m_devices = nullptr;
     // SaveParams is asking whether to save changed scan settings.
     bool m_askingParams = false;
     std::function<void(int)> m_quit;
-    // The scanner the label names as connected; empty when none.
-    QString m_connectedDevice;
 
     // Stopping a scan: the request, the device state the cancel may act on
     // (guarded, so a cancel never meets a device being closed), and the

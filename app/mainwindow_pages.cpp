@@ -2,6 +2,7 @@
 // page-jump box, the three pages and the page-list notices.
 #include "mainwindow.h"
 
+#include "devicecontroller.h"
 #include "fileutils.h"
 #include "gdata.h"
 #include "imageviewwidget.h"
@@ -28,7 +29,7 @@ bool MainWindow::ImagePageShown() const
 // found one, and its settings panel exists (the scan reads it).
 bool MainWindow::ScannerUsable() const
 {
-    return m_deviceReady && GData::ctx().m_scannerReady && m_optionsContainer->m_currentPanel &&
+    return m_devices->Ready() && GData::ctx().m_scannerReady && m_optionsContainer->m_currentPanel &&
            !m_scanDir.isEmpty();
 }
 

@@ -2,6 +2,7 @@
 // scan thread, the arriving pages, and the scan-area probe.
 #include "mainwindow.h"
 
+#include "devicecontroller.h"
 #include "gdata.h"
 #include "imageviewwidget.h"
 #include "jobrunner.h"
@@ -229,9 +230,8 @@ void MainWindow::ScanAfter()
         SaveAfterScan();
     }
     // While the save that follows runs, its own end takes the notice up.
-    if (m_usbPending && !m_jobs->Active()) {
-        m_usbPending = false;
-        StartUsbDetect(m_usbEvent);
+    if (!m_jobs->Active() && m_devices->TakeParkedUsbEvent()) {
+        StartUsbDetect(m_devices->UsbEvent());
     }
 }
 
@@ -319,7 +319,7 @@ bool MainWindow::SetScanOptions()
                 continue;
             }
         }
-        if (!m_optionTable.contains(name)) {
+        if (!m_devices->OptionTable().contains(name)) {
             continue;
         }
         if (!m_saneScan->SetOption(name, param.second)) {
@@ -337,48 +337,7 @@ bool MainWindow::SetScanOptions()
 
 void MainWindow::GetResAndBryMap(const QString& deviceName)
 {
-    const bool kx = deviceName.startsWith(QLatin1String("zylkx"));
-    if (!kx && !deviceName.startsWith(QLatin1String("zylwy"))) {
-        return;
-    }
-    GData& g = GData::ctx();
-    g.m_resMaxHeight.clear();
-    g.m_flatbedMaxY.clear();
-    const QList<QString> sources = m_optionTable.value(QStringLiteral("source")).stringList;
-    if (sources.contains(QLatin1String("Flatbed"))) {
-        m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Flatbed"));
-        Opt_Result bry;
-        Opt_Result brx;
-        m_saneScan->GetOption(QStringLiteral("br-y"), bry);
-        m_saneScan->GetOption(QStringLiteral("br-x"), brx);
-        g.m_flatbedMaxY = bry.range.max;
-        g.m_flatbedMaxX = brx.range.max;
-    }
-    if (!sources.contains(QLatin1String("Adf-front"))) {
-        return;
-    }
-    const QString maxHeight = m_optionTable.value(QStringLiteral("page-height")).range.max;
-    g.m_pageWidthMax = m_optionTable.value(QStringLiteral("page-width")).range.max;
-    m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Adf-front"));
-    QStringList resolutions = {QStringLiteral("600"), QStringLiteral("300"), QStringLiteral("200")};
-    if (kx) {
-        resolutions.insert(1, QStringLiteral("400"));
-    }
-    for (const QString& res : qAsConst(resolutions)) {
-        m_saneScan->SetOption(QStringLiteral("resolution"), res);
-        m_saneScan->SetOption(QStringLiteral("paper-size"), QStringLiteral("Custom"));
-        m_saneScan->SetOption(QStringLiteral("page-height"), maxHeight);
-        Opt_Result height;
-        m_saneScan->GetOption(QStringLiteral("page-height"), height);
-        g.m_resMaxHeight.insert(res, height.value);
-    }
-    for (const char* name : {"source", "page-height", "paper-size"}) {
-        const QString option = QLatin1String(name);
-        const QString value = m_optionTable.value(option).value;
-        if (!value.isEmpty()) { // an inactive option has no value to go back to
-            m_saneScan->SetOption(option, value);
-        }
-    }
+    m_devices->ProbeScanArea(deviceName);
 }
 
 QString MainWindow::TempFolderProblem() const
