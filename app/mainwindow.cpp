@@ -12,8 +12,7 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
-#include "sessionjournal.h"
-#include "sessionlock.h"
+#include "sessioncontroller.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
@@ -355,7 +354,7 @@ void MainWindow::showEvent(QShowEvent* event)
 {
     setAttribute(Qt::WA_Mapped);
     QMainWindow::showEvent(event);
-    if (m_recoveryPending) {
+    if (PendingRecoveryCount() > 0) {
         // Asked once the window is on screen, after the start-up.
         QTimer::singleShot(0, this, &MainWindow::OfferRecovery);
     }

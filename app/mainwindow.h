@@ -3,6 +3,7 @@
 #include "deviceopt.h"
 #include "optresult.h"
 #include "savecontroller.h"
+#include "sessionjournal.h"
 #include "sysconfig.h"
 
 #include <QHash>
@@ -27,8 +28,7 @@ class JobRunner;
 class QLabel;
 class QUrl;
 class QTimer;
-class SessionJournal;
-class SessionLock;
+class SessionController;
 class OptionsContainerWidget;
 class ParentScannerOptions;
 class QComboBox;
@@ -121,7 +121,7 @@ public:
     void EndAtOnce();
     // Pages of a session that did not end normally, waiting for the question
     // that offers them back (asked once the window shows).
-    int PendingRecoveryCount() const { return m_recoveryPending ? int(m_recoveryPages.size()) : 0; }
+    int PendingRecoveryCount() const;
 
     // A stored file-name prefix the program can use: no folder separators,
     // no "..", no control characters, and short enough that every file
@@ -307,7 +307,7 @@ private:
     void PrepareSession();
     void RecordSession();
     void OfferRecovery();
-    void RestorePages();
+    void RestorePages(const SessionJournal::State& found);
     void EndSessionCleanly();
     bool StopJobOnClose();
     QString TempFolderProblem() const;
@@ -383,11 +383,6 @@ private:
     QTimer* m_cancelRepeat = nullptr;
     int m_scanFirstNumber = 1;
 
-    std::unique_ptr<SessionLock> m_sessionLock;
-    std::unique_ptr<SessionJournal> m_journal;
-    bool m_recoveryPending = false;
-    QList<QString> m_recoveryPages;
-    int m_recoveryCurrent = 0;
-    int m_recoveryScanNumber = 1;
+    std::unique_ptr<SessionController> m_session;
     std::unique_ptr<BlockedCloseFilter> m_closeFilter;
 };

@@ -9,7 +9,7 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "savecontroller.h"
-#include "sessionjournal.h"
+#include "sessioncontroller.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -94,8 +94,8 @@ void MainWindow::SaveWork()
         // The pages are in the saved files now: nothing is left to offer
         // back after a crash, and the page files and other temporary files
         // go (hundreds of files can take a second to delete).
-        if (m_journal) {
-            m_journal->Discard();
+        if (m_session) {
+            m_session->Discard();
         }
         ClearDirectory(m_workDir);
     }
