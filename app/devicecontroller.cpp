@@ -35,7 +35,7 @@ DeviceController::Discovery DeviceController::Discover()
         }
     }
     // An empty list has no first device to open.
-    m_ready = m_status == 0 && !m_deviceList.isEmpty();
+    m_ready = m_status == SANE_STATUS_GOOD && !m_deviceList.isEmpty();
     return m_ready ? Discovery::Ready : Discovery::Failed;
 }
 
@@ -68,7 +68,7 @@ void DeviceController::Rediscover()
     if (m_deviceList.isEmpty()) {
         m_status = m_saneScan->GetDeviceList(m_deviceList);
     }
-    if (m_status == 0 && !m_deviceList.isEmpty()) {
+    if (m_status == SANE_STATUS_GOOD && !m_deviceList.isEmpty()) {
         m_saneScan->ResetScannerList(m_deviceList);
         m_ready = true;
     }
@@ -84,7 +84,7 @@ int DeviceController::Reopen(const QString& device)
 int DeviceController::OpenForOptions(const QString& device)
 {
     m_status = m_saneScan->OpenDevice(device);
-    if (m_status == 0) {
+    if (m_status == SANE_STATUS_GOOD) {
         m_optionTable = m_saneScan->GetAllOptions();
         ProbeScanArea(device);
         m_saneScan->CloseDevice();

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <sane/sane.h>
+
 class SaneScan;
 
 // The scanners the program knows of: discovery at start-up and after a
@@ -43,10 +45,10 @@ public:
     void ProbeScanArea(const QString& device);
 
     int Status() const { return m_status; }
-    void ClearStatus() { m_status = 0; }
+    void ClearStatus() { m_status = SANE_STATUS_GOOD; }
     bool Ready() const { return m_ready; }
     // A rebuild left a scanner that can be opened.
-    bool Connected() const { return m_ready && m_status == 0; }
+    bool Connected() const { return m_ready && m_status == SANE_STATUS_GOOD; }
     QList<QString> DeviceList() const { return m_deviceList; }
     QString FirstDevice() const { return m_deviceList.value(0); }
     const QHash<QString, Opt_Result>& OptionTable() const { return m_optionTable; }
@@ -75,7 +77,7 @@ private:
     QList<QString> m_deviceList;
     QHash<QString, Opt_Result> m_optionTable;
     QString m_connectedDevice;
-    int m_status = 0;
+    int m_status = SANE_STATUS_GOOD;
     bool m_ready = false;
     bool m_hasScanners = false;
     bool m_usbBusy = false;

@@ -159,11 +159,6 @@ QString MainWindow::ConfigFilePath() const
     return m_configDir + QLatin1String(kConfigFileName);
 }
 
-QString MainWindow::DefaultSavePath() const
-{
-    return m_defaultSavePath;
-}
-
 QString MainWindow::WorkDir() const
 {
     return m_workDir;

@@ -69,7 +69,6 @@ public:
     QWidget* SplashParent() const;
 
     QString ConfigFilePath() const;
-    QString DefaultSavePath() const;
     QString WorkDir() const;
 
     void ReadSysConfig();

@@ -19,6 +19,8 @@
 #include <QStackedWidget>
 #include <QtConcurrent>
 
+#include <sane/sane.h>
+
 namespace {
 // How long the completion box stays when it names a replaced scanner.
 const int kReplacedNoteMs = 4000;
@@ -67,7 +69,7 @@ void MainWindow::StartupOpenFirstDevice()
 
 void MainWindow::StartupOpenFinished()
 {
-    if (m_devices->Status() != 0) {
+    if (m_devices->Status() != SANE_STATUS_GOOD) {
         m_saneScan->Exit();
         QMessageBox::critical(this, tr("错误"),
                               tr("打开扫描仪失败:%1").arg(GetSaneStatus(m_devices->Status())));
@@ -176,7 +178,7 @@ void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& ne
         tr("正在切换扫描仪..."), [this, newDevice] { m_devices->Reopen(newDevice); },
         [this, previousDevice, newDevice] {
             m_jobs->StopThread();
-            if (m_devices->Status() != 0) {
+            if (m_devices->Status() != SANE_STATUS_GOOD) {
                 // The selector and the panel go back to the previous scanner
                 // (its option table was kept) before the failure is shown: the
                 // message box lets other events in, and none of them may find
@@ -194,7 +196,7 @@ void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& ne
             m_jobs->HideMasker();
         },
         [this] {
-            if (m_devices->Status() != 0) {
+            if (m_devices->Status() != SANE_STATUS_GOOD) {
                 QMessageBox::critical(this, tr("错误"),
                                       tr("切换扫描仪失败:%1").arg(GetSaneStatus(m_devices->Status())));
             } else {
@@ -211,13 +213,13 @@ void MainWindow::OnGetDefaultOpts(const QString& device)
         tr("正在获取默认参数..."), [this, device] { m_devices->Reopen(device); },
         [this] {
             m_jobs->StopThread();
-            if (m_devices->Status() == 0) {
+            if (m_devices->Status() == SANE_STATUS_GOOD) {
                 m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), true);
             }
             m_jobs->HideMasker();
         },
         [this] {
-            if (m_devices->Status() != 0) {
+            if (m_devices->Status() != SANE_STATUS_GOOD) {
                 QMessageBox::critical(this, tr("错误"),
                                       tr("获取默认参数失败:%1%2")
                                           .arg(QStringLiteral("\r\n"), GetSaneStatus(m_devices->Status())));

@@ -110,7 +110,7 @@ void MainWindow::ScanImage(int type)
     m_pagesThisRun = 0;
     QDir().mkpath(m_scanDir);
     m_scanning = true;
-    m_scanStatus = 0;
+    m_scanStatus = SANE_STATUS_GOOD;
     m_scanErrorDetail.clear();
     m_scanType = type;
     m_scanDevice = m_optionsContainer->m_currentDevice;
@@ -158,7 +158,7 @@ void MainWindow::ScanWork()
     ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
     m_scanFormat = IsTiffMode(panel->GetMode()) ? QStringLiteral("tiff") : QStringLiteral("jpg");
     m_scanStatus = m_saneScan->OpenDevice(m_scanDevice);
-    if (m_scanStatus == 0) {
+    if (m_scanStatus == SANE_STATUS_GOOD) {
         {
             QMutexLocker locker(&m_cancelMutex);
             m_scanDeviceOpen = true;
@@ -167,13 +167,13 @@ void MainWindow::ScanWork()
         if (m_stopRequested) {
             m_scanStatus = SANE_STATUS_CANCELLED;
         } else if (!SetScanOptions()) {
-            m_scanStatus = 4;
+            m_scanStatus = SANE_STATUS_INVAL;
         } else if (m_stopRequested) {
             m_scanStatus = SANE_STATUS_CANCELLED;
         } else {
             m_scanStatus =
                 m_saneScan->Scan(m_scanBasePath, m_scanFormat, m_scanNumber, m_minDigits, m_pagesToScan);
-            if (m_scanStatus == 6) {
+            if (m_scanStatus == SANE_STATUS_JAMMED) {
                 Opt_Result detail;
                 m_saneScan->GetOption(QStringLiteral("get-sc-error"), detail);
                 m_scanErrorDetail = detail.value;
@@ -217,7 +217,7 @@ void MainWindow::ScanAfter()
     const bool stopped = m_stopRequested;
     const bool quietEnd =
         stopped && (m_scanStatus == SANE_STATUS_CANCELLED || m_scanStatus == SANE_STATUS_NO_DOCS);
-    if (m_scanStatus != 0 && !quietEnd) {
+    if (m_scanStatus != SANE_STATUS_GOOD && !quietEnd) {
         QString text = GetSaneStatus(m_scanStatus);
         if (m_scanStatus == SANE_STATUS_ACCESS_DENIED || m_scanStatus == SANE_STATUS_NO_MEM) {
             const QString problem = TempFolderProblem();
@@ -226,7 +226,7 @@ void MainWindow::ScanAfter()
             }
         }
         QMessageBox::critical(this, tr("错误"), text);
-    } else if (m_scanStatus == 0 && m_saveAfterScan && !stopped) {
+    } else if (m_scanStatus == SANE_STATUS_GOOD && m_saveAfterScan && !stopped) {
         SaveAfterScan();
     }
     // While the save that follows runs, its own end takes the notice up.
