@@ -260,6 +260,9 @@ private:
     void ShowImageCount();
     void MoveMaskerToCenter();
     void ShowStandardTab();
+    // The scan-settings or system-settings page, with the menus and toolbar
+    // of the image page off.
+    void ShowSettingsPage(QWidget* page);
     void StopScannerServices();
 
     // Background jobs (JobRunner): refused (false) while another job runs.

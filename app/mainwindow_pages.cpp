@@ -339,22 +339,28 @@ void MainWindow::ShowStandardTab()
     }
 }
 
-void MainWindow::OnShowScanSettingPage()
+void MainWindow::ShowSettingsPage(QWidget* page)
 {
-    if (m_optionsContainer->m_currentPanel) {
-        m_optionsContainer->m_currentPanel->GetParamsEnter();
-    }
-    ui->stackedWidget->setCurrentWidget(ui->pageScanSetting);
+    ui->stackedWidget->setCurrentWidget(page);
     ApplyImagePageRules();
-    ui->pageScanSetting->setFocus();
+    page->setFocus();
     ui->toolBar->hide();
     ui->menuEdit->menuAction()->setEnabled(false);
     ui->menuScan->menuAction()->setEnabled(false);
     ui->menuImage->menuAction()->setEnabled(false);
     ui->actionSave->setEnabled(false);
     ui->actionImageView->setEnabled(true);
-    ui->actionSystemConfig->setEnabled(true);
-    ui->actionScanConfig->setEnabled(false);
+    // The action of the page on show is off, that of the other one on.
+    ui->actionSystemConfig->setEnabled(page != ui->pageSystemSetting);
+    ui->actionScanConfig->setEnabled(page != ui->pageScanSetting);
+}
+
+void MainWindow::OnShowScanSettingPage()
+{
+    if (m_optionsContainer->m_currentPanel) {
+        m_optionsContainer->m_currentPanel->GetParamsEnter();
+    }
+    ShowSettingsPage(ui->pageScanSetting);
     m_onScanPage = true;
 }
 
@@ -363,17 +369,7 @@ void MainWindow::OnShowSystemSettingPage()
     if (m_onScanPage) {
         SaveParams();
     }
-    ui->stackedWidget->setCurrentWidget(ui->pageSystemSetting);
-    ApplyImagePageRules();
-    ui->pageSystemSetting->setFocus();
-    ui->toolBar->hide();
-    ui->menuEdit->menuAction()->setEnabled(false);
-    ui->menuScan->menuAction()->setEnabled(false);
-    ui->menuImage->menuAction()->setEnabled(false);
-    ui->actionSave->setEnabled(false);
-    ui->actionImageView->setEnabled(true);
-    ui->actionScanConfig->setEnabled(true);
-    ui->actionSystemConfig->setEnabled(false);
+    ShowSettingsPage(ui->pageSystemSetting);
     ShowStandardTab();
     m_onScanPage = false;
 }
