@@ -87,6 +87,10 @@ public:
     // Scanning (the page files go to the work folder's "scanimages").
     void ScanImage(int type);
     bool SetScanOptions();
+    // One setting of the panel onto the open scanner (settings the scanner
+    // lacks and those a manual pass leaves out are skipped); false when the
+    // scanner refuses it.
+    bool ApplyScanParam(const QString& name, const QString& value);
     void GetResAndBryMap(const QString& deviceName);
 
     // Saving: the action "保存" and its parts.

@@ -304,25 +304,7 @@ bool MainWindow::SetScanOptions()
     panel->GetParamsForScan();
     const QVector<QPair<QString, QString>> params = panel->m_scanParams;
     for (const auto& param : params) {
-        const QString& name = param.first;
-        if (name == QLatin1String("custom-longpage")) {
-            continue;
-        }
-        if (m_manualPass) {
-            if (name == QLatin1String("multifeed-detection")) {
-                if (!m_saneScan->SetOption(name, QStringLiteral("Do-not-detect"))) {
-                    return false;
-                }
-                continue;
-            }
-            if (name == QLatin1String("mf-overlapping") || name == QLatin1String("mf-length")) {
-                continue;
-            }
-        }
-        if (!m_devices->OptionTable().contains(name)) {
-            continue;
-        }
-        if (!m_saneScan->SetOption(name, param.second)) {
+        if (!ApplyScanParam(param.first, param.second)) {
             return false;
         }
     }
@@ -333,6 +315,26 @@ bool MainWindow::SetScanOptions()
         }
     }
     return true;
+}
+
+bool MainWindow::ApplyScanParam(const QString& name, const QString& value)
+{
+    if (name == QLatin1String("custom-longpage")) {
+        return true;
+    }
+    if (m_manualPass) {
+        // "手动通过": the next sheets go through without multifeed detection.
+        if (name == QLatin1String("multifeed-detection")) {
+            return m_saneScan->SetOption(name, QStringLiteral("Do-not-detect"));
+        }
+        if (name == QLatin1String("mf-overlapping") || name == QLatin1String("mf-length")) {
+            return true;
+        }
+    }
+    if (!m_devices->OptionTable().contains(name)) {
+        return true;
+    }
+    return m_saneScan->SetOption(name, value);
 }
 
 void MainWindow::GetResAndBryMap(const QString& deviceName)
