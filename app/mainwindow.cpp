@@ -3,16 +3,16 @@
 #include "aboutdialog.h"
 #include "blockedclosefilter.h"
 #include "configsetting.h"
+#include "devicecontroller.h"
 #include "execcmd.h"
 #include "fileutils.h"
 #include "imageproc.h"
 #include "imageviewwidget.h"
-#include "maskerdialog.h"
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
-#include "sessionjournal.h"
-#include "sessionlock.h"
+#include "sessioncontroller.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
@@ -22,7 +22,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -81,9 +80,12 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     }
     m_quit = [](int status) { QCoreApplication::exit(status); };
     m_imageProc = new ImageProc;
+    m_jobs = new JobRunner(this);
+    m_saver = new SaveController(m_imageProc, this);
 
     m_saneScan = new SaneScan(this);
     m_usbThread = new USBHotplugThread(this);
+    m_devices = new DeviceController(m_saneScan, this);
 
     SetupSystemPage();
     ReadSysConfig();
@@ -134,7 +136,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
 
 MainWindow::~MainWindow()
 {
-    StopJobThread();
+    m_jobs->StopThread();
     if (m_usbThread->isRunning()) {
         m_usbThread->requestInterruption();
         m_usbThread->quit();
@@ -155,11 +157,6 @@ QString MainWindow::DefaultWorkDir()
 QString MainWindow::ConfigFilePath() const
 {
     return m_configDir + QLatin1String(kConfigFileName);
-}
-
-QString MainWindow::DefaultSavePath() const
-{
-    return m_defaultSavePath;
 }
 
 QString MainWindow::WorkDir() const
@@ -223,7 +220,6 @@ void MainWindow::SetupSaveNote()
         m_saveNote->hide();
         m_saveNote->clear();
     });
-    m_openFolder = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
 void MainWindow::InstallEventFilters()
@@ -272,10 +268,19 @@ void MainWindow::ConnectActions()
     // session's journal (after the handlers above have updated the list).
     connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::RecordSession);
     connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::RecordSession);
-    connect(this, &MainWindow::sglUpdateMaskerMessage, this, [this](const QString& text) {
-        if (m_masker) {
-            m_masker->SetMsg(text);
+    connect(this, &MainWindow::sglUpdateMaskerMessage, m_jobs, &JobRunner::SetMessage);
+    // Emitted on the job thread while a save writes its files.
+    connect(m_saver, &SaveController::sglProgress, this, &MainWindow::sglUpdateMaskerMessage,
+            Qt::DirectConnection);
+    connect(m_jobs, &JobRunner::sglStopRequested, this, &MainWindow::StopScan);
+    connect(m_jobs, &JobRunner::sglActiveChanged, this, &MainWindow::ApplyReorderRule);
+    connect(m_jobs, &JobRunner::sglEnded, this, [this] {
+        // A hot-plug notice parked while this job ran, unless the job's own
+        // after step has already taken it up (or started another job).
+        if (!m_jobs->Active() && !m_scanning && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
+            StartUsbDetect(m_devices->UsbEvent());
         }
+        emit sglJobDone();
     });
 }
 
@@ -318,7 +323,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::StopJobOnClose()
 {
-    if (!m_jobActive && !m_scanning) {
+    if (!m_jobs->Active() && !m_scanning) {
         return false;
     }
     if (m_scanning) {
@@ -344,7 +349,7 @@ void MainWindow::showEvent(QShowEvent* event)
 {
     setAttribute(Qt::WA_Mapped);
     QMainWindow::showEvent(event);
-    if (m_recoveryPending) {
+    if (PendingRecoveryCount() > 0) {
         // Asked once the window is on screen, after the start-up.
         QTimer::singleShot(0, this, &MainWindow::OfferRecovery);
     }
@@ -375,10 +380,18 @@ void MainWindow::moveEvent(QMoveEvent* event)
 
 void MainWindow::MoveMaskerToCenter()
 {
-    if (!m_masker || !m_masker->isVisible()) {
-        return;
-    }
-    m_masker->move(x() + width() / 2 - m_masker->width() / 2, y() + height() / 2 - m_masker->height() / 2);
+    m_jobs->CenterMasker();
+}
+
+bool MainWindow::JobRunning() const
+{
+    return m_jobs->Active();
+}
+
+bool MainWindow::ExecLambda(const QString& message, std::function<void()> work,
+                            std::function<void()> finished, std::function<void()> after, bool stoppable)
+{
+    return m_jobs->Start(message, std::move(work), std::move(finished), std::move(after), stoppable);
 }
 
 void MainWindow::changeEvent(QEvent* event)

@@ -2,7 +2,8 @@
 
 #include "deviceopt.h"
 #include "optresult.h"
-#include "savefailure.h"
+#include "savecontroller.h"
+#include "sessionjournal.h"
 #include "sysconfig.h"
 
 #include <QHash>
@@ -20,18 +21,16 @@
 #include <memory>
 
 class BlockedCloseFilter;
+class DeviceController;
 class ImageProc;
 class ImageViewWidget;
+class JobRunner;
 class QLabel;
 class QUrl;
-class QThread;
 class QTimer;
-class SessionJournal;
-class SessionLock;
-class Worker;
+class SessionController;
 class OptionsContainerWidget;
 class ParentScannerOptions;
-class MaskerDialog;
 class QComboBox;
 class QTranslator;
 class SaneScan;
@@ -70,7 +69,6 @@ public:
     QWidget* SplashParent() const;
 
     QString ConfigFilePath() const;
-    QString DefaultSavePath() const;
     QString WorkDir() const;
 
     void ReadSysConfig();
@@ -89,6 +87,10 @@ public:
     // Scanning (the page files go to the work folder's "scanimages").
     void ScanImage(int type);
     bool SetScanOptions();
+    // One setting of the panel onto the open scanner (settings the scanner
+    // lacks and those a manual pass leaves out are skipped); false when the
+    // scanner refuses it.
+    bool ApplyScanParam(const QString& name, const QString& value);
     void GetResAndBryMap(const QString& deviceName);
 
     // Saving: the action "保存" and its parts.
@@ -99,7 +101,7 @@ public:
     QStringList ExistingSaveTargets() const;
     // How "打开文件夹" of the "保存成功" box opens the save folder (default:
     // the desktop's file manager through QDesktopServices::openUrl).
-    void SetFolderOpener(std::function<bool(const QUrl&)> opener) { m_openFolder = std::move(opener); }
+    void SetFolderOpener(std::function<bool(const QUrl&)> opener);
 
     // Turns the selected pages clockwise by `angle` degrees as a background
     // job; a page whose file cannot be rewritten keeps it and is named in a
@@ -114,7 +116,7 @@ public:
     // the page being read is dropped, no error is reported.
     void StopScan();
     // A background job (scan, save, device change) is running.
-    bool JobRunning() const { return m_jobActive; }
+    bool JobRunning() const;
 
     // The program is about to end without any question (SIGTERM, SIGHUP):
     // stop a running scan and leave the session's journal complete, so that
@@ -122,7 +124,7 @@ public:
     void EndAtOnce();
     // Pages of a session that did not end normally, waiting for the question
     // that offers them back (asked once the window shows).
-    int PendingRecoveryCount() const { return m_recoveryPending ? int(m_recoveryPages.size()) : 0; }
+    int PendingRecoveryCount() const;
 
     // A stored file-name prefix the program can use: no folder separators,
     // no "..", no control characters, and short enough that every file
@@ -139,20 +141,20 @@ public:
     void SetQuitHandler(std::function<void(int)> quit) { m_quit = std::move(quit); }
 
     // Scanner discovery (default: the system's tools).
-    void SetDeviceOpt(const DeviceOpt& deviceOpt) { m_deviceOpt = deviceOpt; }
+    void SetDeviceOpt(const DeviceOpt& deviceOpt);
 
     // The placement of the next scan's pages (ScanType), used by SetScanOptions.
     void SetScanType(int type) { m_scanType = type; }
     bool ManualPass() const { return m_manualPass; }
-    bool UsbPending() const { return m_usbPending; }
-    bool UsbBusy() const { return m_usbBusy; }
+    bool UsbPending() const;
+    bool UsbBusy() const;
     QString ScanDir() const { return m_scanDir; }
 
     QList<QString> PageFiles() const { return m_pageFiles; }
     int ScanNumber() const { return m_scanNumber; }
     int Counter() const { return m_counter; }
-    QList<QString> DeviceList() const { return m_deviceList; }
-    bool DeviceReady() const { return m_deviceReady; }
+    QList<QString> DeviceList() const;
+    bool DeviceReady() const;
 
     void EnableMenu(bool on);
     void EnableScanButtons(bool on);
@@ -262,21 +264,14 @@ private:
     void ShowImageCount();
     void MoveMaskerToCenter();
     void ShowStandardTab();
+    // The scan-settings or system-settings page, with the menus and toolbar
+    // of the image page off.
+    void ShowSettingsPage(QWidget* page);
     void StopScannerServices();
 
-    // Background jobs: work runs on a new thread, finished and after are
-    // queued back to this thread in that order. Refused (false) while another
-    // job runs. A stoppable job's overlay offers "停止扫描".
+    // Background jobs (JobRunner): refused (false) while another job runs.
     bool ExecLambda(const QString& message, std::function<void()> work, std::function<void()> finished,
                     std::function<void()> after, bool stoppable = false);
-    // From a finished step: go on with `step` on this thread, run again (the
-    // event loop turning in between) until it returns true; the overlay
-    // stays until then and the job's after step waits for it.
-    void FinishInSteps(std::function<bool()> step);
-    void RunJobStep();
-    void EndJob(const std::function<void()>& after);
-    void StopJobThread();
-    void HideMasker();
     void ConnectJobActions();
 
     void ScanWork();
@@ -294,21 +289,12 @@ private:
     void SaveAfterScanFinished();
     void SaveAfterScanAfter();
     void StoreCounter();
-    void ShowSaveFailure();
-    void ShowSaveSuccess();
     // The status-area note after a save that shows no box: what it wrote.
     void ShowSavedNote();
-    QString SaveFailureText() const;
-    static QString FailureText(const SaveFailure& failure);
-    // Asks before overwriting `existing` (listed, the first few by name).
-    bool AskOverwrite(const QStringList& existing);
     // True when nothing would be overwritten or the user agreed.
     bool ConfirmOverwrite();
-    // Refuses to save while a page's file is incomplete (an interrupted
-    // scan), naming the pages in a box. True when refused.
-    bool RefuseIncompletePages();
-    // One writer call of the save format `format` into `file`.
-    bool WriteSaveFile(int format, const QList<QString>& pages, const QString& file);
+    // The save folder, names and format the settings give.
+    SaveController::Target SaveTarget() const;
 
     void RotateFinished(const QList<int>& rows, const QVector<SaveFailure>& results);
     void RotateAfter(const QList<int>& rows, const QVector<SaveFailure>& results);
@@ -318,7 +304,6 @@ private:
     void ShowUsbDetectDone(const QString& before);
 
     void AskSaveParams(ParentScannerOptions* panel);
-    void OpenForOptions(const QString& device);
     void UsbDetectWork();
     void UsbDetectFinished();
     void StartupOpenFirstDevice();
@@ -328,7 +313,7 @@ private:
     void PrepareSession();
     void RecordSession();
     void OfferRecovery();
-    void RestorePages();
+    void RestorePages(const SessionJournal::State& found);
     void EndSessionCleanly();
     bool StopJobOnClose();
     QString TempFolderProblem() const;
@@ -342,7 +327,7 @@ private:
     ImageViewWidget* m_imageView = nullptr;
     OptionsContainerWidget* m_optionsContainer = nullptr;
     QComboBox* m_pageJump = nullptr;
-    QPointer<MaskerDialog> m_masker;
+    JobRunner* m_jobs = nullptr;
     QTranslator* m_translator = nullptr;
     QWidget* m_splashParent = nullptr;
 
@@ -363,7 +348,6 @@ private:
 
     bool m_scanning = false;
     bool m_pageBusy = false;
-    bool m_deviceReady = false;
     bool m_onScanPage = false;
     bool m_manualPass = false;
     bool m_scanButtonsOn = true;
@@ -376,8 +360,6 @@ private:
     QString m_workDir;
     QString m_scanDir;
 
-    QThread* m_jobThread = nullptr;
-    Worker* m_worker = nullptr;
     ImageProc* m_imageProc = nullptr;
 
     int m_scanType = ScanToLast;
@@ -389,30 +371,14 @@ private:
     QString m_scanDevice;
     QString m_scanBasePath;
 
-    bool m_saveOk = false;
-    bool m_doSave = false;
-    SaveFailure m_saveFailure;
-    QStringList m_savedFiles; // what the last save wrote
-    int m_savedPages = 0;
-    std::function<bool(const QUrl&)> m_openFolder;
+    SaveController* m_saver = nullptr;
     QLabel* m_saveNote = nullptr;
     QTimer* m_saveNoteTimer = nullptr;
 
-    DeviceOpt m_deviceOpt;
-    QList<QString> m_deviceList;
-    QHash<QString, Opt_Result> m_optionTable;
-    bool m_hasScanners = false;
-    bool m_usbBusy = false;
-    bool m_usbPending = false;
-    int m_usbEvent = 0;
+    DeviceController* m_devices = nullptr;
     // SaveParams is asking whether to save changed scan settings.
     bool m_askingParams = false;
-    bool m_jobActive = false;
-    std::function<bool()> m_jobStep;
-    std::function<void()> m_deferredAfter;
     std::function<void(int)> m_quit;
-    // The scanner the label names as connected; empty when none.
-    QString m_connectedDevice;
 
     // Stopping a scan: the request, the device state the cancel may act on
     // (guarded, so a cancel never meets a device being closed), and the
@@ -423,11 +389,6 @@ private:
     QTimer* m_cancelRepeat = nullptr;
     int m_scanFirstNumber = 1;
 
-    std::unique_ptr<SessionLock> m_sessionLock;
-    std::unique_ptr<SessionJournal> m_journal;
-    bool m_recoveryPending = false;
-    QList<QString> m_recoveryPages;
-    int m_recoveryCurrent = 0;
-    int m_recoveryScanNumber = 1;
+    std::unique_ptr<SessionController> m_session;
     std::unique_ptr<BlockedCloseFilter> m_closeFilter;
 };

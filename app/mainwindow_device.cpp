@@ -2,6 +2,8 @@
 // manual-pass action and the scanner label.
 #include "mainwindow.h"
 
+#include "devicecontroller.h"
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
@@ -28,20 +30,20 @@ void MainWindow::SaveParams()
     }
     // A hot-plug notice that arrives while the question is open waits for
     // the answer (and for the job that may follow it, such as a switch).
-    const bool parkedBefore = m_usbPending;
+    const bool parkedBefore = m_devices->UsbPending();
     m_askingParams = true;
     AskSaveParams(panel);
     m_askingParams = false;
-    if (m_usbPending && !parkedBefore) {
+    if (m_devices->UsbPending() && !parkedBefore) {
         QMetaObject::invokeMethod(
             this,
             [this] {
                 // Taken up unless another job has started meanwhile (its after
                 // step takes it up then) or the window is closing.
-                if (m_usbPending && !m_usbBusy && !m_jobActive && !m_scanning && !m_pageBusy &&
-                    !m_askingParams && !m_usbThread->isInterruptionRequested()) {
-                    m_usbPending = false;
-                    StartUsbDetect(m_usbEvent);
+                if (!m_devices->UsbBusy() && !m_jobs->Active() && !m_scanning && !m_pageBusy &&
+                    !m_askingParams && !m_usbThread->isInterruptionRequested() &&
+                    m_devices->TakeParkedUsbEvent()) {
+                    StartUsbDetect(m_devices->UsbEvent());
                 }
             },
             Qt::QueuedConnection);
@@ -83,7 +85,7 @@ void MainWindow::SetPassManual()
 
 void MainWindow::SetScannerLabel(const QString& device)
 {
-    m_connectedDevice = device;
+    m_devices->SetConnectedDevice(device);
     if (device.isEmpty()) {
         ui->lblScannerInfo->setStyleSheet(QLatin1String(kLabelNoScanner));
         ui->lblScannerInfo->setText(tr("未连接扫描仪"));

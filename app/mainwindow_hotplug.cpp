@@ -3,11 +3,12 @@
 #include "mainwindow.h"
 
 #include "autoclosemessagebox.h"
+#include "devicecontroller.h"
 #include "gdata.h"
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
-#include "scannerinfo.h"
 #include "scanvymessagebox.h"
 #include "ui_mainwindow.h"
 #include "usbhotplugthread.h"
@@ -18,6 +19,8 @@
 #include <QStackedWidget>
 #include <QtConcurrent>
 
+#include <sane/sane.h>
+
 namespace {
 // How long the completion box stays when it names a replaced scanner.
 const int kReplacedNoteMs = 4000;
@@ -25,40 +28,20 @@ const int kReplacedNoteMs = 4000;
 
 void MainWindow::OnSplashWorkerProgress()
 {
-    m_deviceReady = false;
-    m_scanStatus = 0;
-    m_deviceList.clear();
-    bool isOverhead = false;
-    m_hasScanners = m_deviceOpt.HasScanners(isOverhead);
-    if (!m_hasScanners) {
-        ScanvyMessageBox::critical(m_splashParent, tr("错误"), tr("未找到扫描仪"));
-        QMetaObject::invokeMethod(
-            this, [this] { m_quit(0); }, Qt::QueuedConnection);
+    const DeviceController::Discovery found = m_devices->Discover();
+    if (found != DeviceController::Discovery::NoScanners && found != DeviceController::Discovery::NoDriver) {
         return;
     }
-    QList<ScannerInfo> scanners;
-    m_deviceOpt.LoadScanner(scanners);
-    if (scanners.isEmpty() && !isOverhead) {
-        ScanvyMessageBox::critical(m_splashParent, tr("错误"), tr("未安装驱动"));
-        QMetaObject::invokeMethod(
-            this, [this] { m_quit(0); }, Qt::QueuedConnection);
-        return;
-    }
-    m_saneScan->Init();
-    if (isOverhead || scanners.isEmpty()) {
-        m_scanStatus = m_saneScan->GetDeviceList(m_deviceList);
-    } else {
-        for (const ScannerInfo& info : qAsConst(scanners)) {
-            m_deviceList.append(info.deviceName);
-        }
-    }
-    // An empty list has no first device to open.
-    m_deviceReady = m_scanStatus == 0 && !m_deviceList.isEmpty();
+    const QString text =
+        found == DeviceController::Discovery::NoScanners ? tr("未找到扫描仪") : tr("未安装驱动");
+    ScanvyMessageBox::critical(m_splashParent, tr("错误"), text);
+    QMetaObject::invokeMethod(
+        this, [this] { m_quit(0); }, Qt::QueuedConnection);
 }
 
 void MainWindow::OnSplashWorkerFinished()
 {
-    if (!m_deviceReady) {
+    if (!m_devices->Ready()) {
         // No scanner to open: nothing may offer to scan until a hot-plug
         // rebuild finds one (the page list's context menu reads the flag).
         GData::ctx().m_scannerReady = false;
@@ -68,7 +51,7 @@ void MainWindow::OnSplashWorkerFinished()
         emit sglStartupDone(false);
         return;
     }
-    m_scanStatus = 0;
+    m_devices->ClearStatus();
     setEnabled(false);
     auto* watcher = new QFutureWatcher<void>(this);
     connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {
@@ -80,33 +63,24 @@ void MainWindow::OnSplashWorkerFinished()
 
 void MainWindow::StartupOpenFirstDevice()
 {
-    m_saneScan->ResetScannerList(m_deviceList);
-    OpenForOptions(m_deviceList.first());
-}
-
-void MainWindow::OpenForOptions(const QString& device)
-{
-    m_scanStatus = m_saneScan->OpenDevice(device);
-    if (m_scanStatus == 0) {
-        m_optionTable = m_saneScan->GetAllOptions();
-        GetResAndBryMap(device);
-        m_saneScan->CloseDevice();
-    }
+    m_saneScan->ResetScannerList(m_devices->DeviceList());
+    m_devices->OpenForOptions(m_devices->FirstDevice());
 }
 
 void MainWindow::StartupOpenFinished()
 {
-    if (m_scanStatus != 0) {
+    if (m_devices->Status() != SANE_STATUS_GOOD) {
         m_saneScan->Exit();
-        QMessageBox::critical(this, tr("错误"), tr("打开扫描仪失败:%1").arg(GetSaneStatus(m_scanStatus)));
+        QMessageBox::critical(this, tr("错误"),
+                              tr("打开扫描仪失败:%1").arg(GetSaneStatus(m_devices->Status())));
         m_quit(0);
         emit sglStartupDone(false);
         return;
     }
-    SetScannerLabel(m_deviceList.first());
+    SetScannerLabel(m_devices->FirstDevice());
     m_optionsContainer->show();
-    m_optionsContainer->InitScannerList(m_deviceList);
-    m_optionsContainer->InitWidgetByOption(m_optionTable, false);
+    m_optionsContainer->InitScannerList(m_devices->DeviceList());
+    m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
     SetPassManual();
     m_storeWindowSize = true;
     setEnabled(true);
@@ -117,12 +91,12 @@ void MainWindow::StartupOpenFinished()
 
 void MainWindow::OnUSBListChanged(int code)
 {
-    if (m_usbBusy) {
+    if (m_devices->UsbBusy()) {
         return;
     }
-    m_usbEvent = code;
-    if (m_scanning || m_pageBusy || m_jobActive || m_askingParams) {
-        m_usbPending = true;
+    m_devices->NoteUsbEvent(code);
+    if (m_scanning || m_pageBusy || m_jobs->Active() || m_askingParams) {
+        m_devices->ParkUsbEvent();
         return;
     }
     StartUsbDetect(code);
@@ -133,11 +107,9 @@ void MainWindow::StartUsbDetect(int event)
     // Busy from the question on: a plug-in sends one notice per interface,
     // and the others arrive while the question is open or before the job
     // thread runs. They are the same change: one question, one rebuild.
-    m_usbBusy = true;
+    m_devices->SetUsbBusy(true);
     SaveParams();
-    m_deviceReady = false;
-    m_hasScanners = false;
-    m_scanStatus = 0;
+    m_devices->Forget();
     const QString crlf = QStringLiteral("\r\n");
     QString message;
     if (event == 1) {
@@ -147,7 +119,7 @@ void MainWindow::StartUsbDetect(int event)
     } else {
         message = tr("检测到扫描设备的变动%1正在进行配置...").arg(crlf);
     }
-    const QString before = m_connectedDevice;
+    const QString before = m_devices->ConnectedDevice();
     ExecLambda(
         message, [this] { UsbDetectWork(); }, [this] { UsbDetectFinished(); },
         [this, before] { ShowUsbDetectDone(before); });
@@ -157,55 +129,29 @@ void MainWindow::ShowUsbDetectDone(const QString& before)
 {
     const QString crlf = QStringLiteral("\r\n");
     QString text = tr("检测扫描仪操作已完成%1[本窗口自动关闭]").arg(crlf);
-    const QString now = m_connectedDevice;
-    const bool replaced =
-        !before.isEmpty() && !now.isEmpty() && now != before && !m_deviceList.contains(before);
-    if (!replaced) {
+    if (!m_devices->Replaced(before)) {
         AutoCloseMessageBox::information(this, tr("提示"), text);
         return;
     }
     // Long enough to be read: the scanner in use has changed under the user.
-    text += crlf + tr("已断开：%1").arg(before) + crlf + tr("当前连接：%1").arg(now);
+    text += crlf + tr("已断开：%1").arg(before) + crlf + tr("当前连接：%1").arg(m_devices->ConnectedDevice());
     AutoCloseMessageBox::information(this, tr("提示"), text, kReplacedNoteMs);
 }
 
 void MainWindow::UsbDetectWork()
 {
-    m_usbBusy = true;
-    m_optionTable.clear();
-    m_deviceList.clear();
-    m_saneScan->Exit();
-    m_saneScan->Init();
-    bool isOverhead = false;
-    const bool present = m_deviceOpt.HasScanners(isOverhead);
-    m_hasScanners = present;
-    if (!present && !isOverhead) {
-        return;
-    }
-    if (!isOverhead) {
-        QList<ScannerInfo> scanners;
-        m_deviceOpt.LoadScanner(scanners);
-        for (const ScannerInfo& info : qAsConst(scanners)) {
-            m_deviceList.append(info.deviceName);
-        }
-    }
-    if (m_deviceList.isEmpty()) {
-        m_scanStatus = m_saneScan->GetDeviceList(m_deviceList);
-    }
-    if (m_scanStatus == 0 && !m_deviceList.isEmpty()) {
-        m_saneScan->ResetScannerList(m_deviceList);
-        m_deviceReady = true;
-    }
+    m_devices->SetUsbBusy(true);
+    m_devices->Rediscover();
 }
 
 void MainWindow::UsbDetectFinished()
 {
-    StopJobThread();
-    m_optionsContainer->setVisible(m_deviceReady);
-    const bool connected = m_deviceReady && m_scanStatus == 0;
+    m_jobs->StopThread();
+    m_optionsContainer->setVisible(m_devices->Ready());
+    const bool connected = m_devices->Connected();
     GData::ctx().m_scannerReady = connected;
     if (connected) {
-        SetScannerLabel(m_deviceList.first());
+        SetScannerLabel(m_devices->FirstDevice());
         EnableScanButtons(ui->stackedWidget->currentWidget() == ui->pageImage);
     } else {
         SetScannerLabel(QString());
@@ -213,31 +159,26 @@ void MainWindow::UsbDetectFinished()
     }
     ui->actionPassManual->setEnabled(false);
     if (connected) {
-        OpenForOptions(m_deviceList.first());
-        m_optionsContainer->InitScannerList(m_deviceList);
-        m_optionsContainer->InitWidgetByOption(m_optionTable, false);
+        m_devices->OpenForOptions(m_devices->FirstDevice());
+        m_optionsContainer->InitScannerList(m_devices->DeviceList());
+        m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
         if (m_onScanPage && m_optionsContainer->m_currentPanel) {
             m_optionsContainer->m_currentPanel->GetParamsEnter();
         }
         SetPassManual();
     }
-    m_usbBusy = false;
-    HideMasker();
+    m_devices->SetUsbBusy(false);
+    m_jobs->HideMasker();
 }
 
 void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& newDevice)
 {
-    m_scanStatus = 0;
+    m_devices->ClearStatus();
     ExecLambda(
-        tr("正在切换扫描仪..."),
-        [this, newDevice] {
-            m_saneScan->Exit();
-            m_saneScan->Init();
-            OpenForOptions(newDevice);
-        },
+        tr("正在切换扫描仪..."), [this, newDevice] { m_devices->Reopen(newDevice); },
         [this, previousDevice, newDevice] {
-            StopJobThread();
-            if (m_scanStatus != 0) {
+            m_jobs->StopThread();
+            if (m_devices->Status() != SANE_STATUS_GOOD) {
                 // The selector and the panel go back to the previous scanner
                 // (its option table was kept) before the failure is shown: the
                 // message box lets other events in, and none of them may find
@@ -250,14 +191,14 @@ void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& ne
             }
             // Either way the panel now shows the stored settings of the
             // selected scanner, and that is its entry snapshot.
-            m_optionsContainer->InitWidgetByOption(m_optionTable, false);
+            m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
             SetPassManual();
-            HideMasker();
+            m_jobs->HideMasker();
         },
         [this] {
-            if (m_scanStatus != 0) {
+            if (m_devices->Status() != SANE_STATUS_GOOD) {
                 QMessageBox::critical(this, tr("错误"),
-                                      tr("切换扫描仪失败:%1").arg(GetSaneStatus(m_scanStatus)));
+                                      tr("切换扫描仪失败:%1").arg(GetSaneStatus(m_devices->Status())));
             } else {
                 AutoCloseMessageBox::information(
                     this, tr("提示"), tr("切换扫描仪已完成%1[本窗口自动关闭]").arg(QStringLiteral("\r\n")));
@@ -267,26 +208,46 @@ void MainWindow::OnChangeDevice(const QString& previousDevice, const QString& ne
 
 void MainWindow::OnGetDefaultOpts(const QString& device)
 {
-    m_scanStatus = 0;
+    m_devices->ClearStatus();
     ExecLambda(
-        tr("正在获取默认参数..."),
-        [this, device] {
-            m_saneScan->Exit();
-            m_saneScan->Init();
-            OpenForOptions(device);
-        },
+        tr("正在获取默认参数..."), [this, device] { m_devices->Reopen(device); },
         [this] {
-            StopJobThread();
-            if (m_scanStatus == 0) {
-                m_optionsContainer->InitWidgetByOption(m_optionTable, true);
+            m_jobs->StopThread();
+            if (m_devices->Status() == SANE_STATUS_GOOD) {
+                m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), true);
             }
-            HideMasker();
+            m_jobs->HideMasker();
         },
         [this] {
-            if (m_scanStatus != 0) {
-                QMessageBox::critical(
-                    this, tr("错误"),
-                    tr("获取默认参数失败:%1%2").arg(QStringLiteral("\r\n"), GetSaneStatus(m_scanStatus)));
+            if (m_devices->Status() != SANE_STATUS_GOOD) {
+                QMessageBox::critical(this, tr("错误"),
+                                      tr("获取默认参数失败:%1%2")
+                                          .arg(QStringLiteral("\r\n"), GetSaneStatus(m_devices->Status())));
             }
         });
+}
+
+void MainWindow::SetDeviceOpt(const DeviceOpt& deviceOpt)
+{
+    m_devices->SetDeviceOpt(deviceOpt);
+}
+
+bool MainWindow::UsbPending() const
+{
+    return m_devices->UsbPending();
+}
+
+bool MainWindow::UsbBusy() const
+{
+    return m_devices->UsbBusy();
+}
+
+QList<QString> MainWindow::DeviceList() const
+{
+    return m_devices->DeviceList();
+}
+
+bool MainWindow::DeviceReady() const
+{
+    return m_devices->Ready();
 }

@@ -6,6 +6,7 @@
 
 #include "fileutils.h"
 #include "imageviewwidget.h"
+#include "jobrunner.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -21,7 +22,7 @@ const int kListedFailures = 5;
 
 void MainWindow::RotatePages(double angle)
 {
-    if (m_jobActive || m_scanning || m_pageBusy) {
+    if (m_jobs->Active() || m_scanning || m_pageBusy) {
         return;
     }
     const QList<int> rows = m_imageView->SelectedRows();
@@ -43,14 +44,14 @@ void MainWindow::RotatePages(double angle)
 
 void MainWindow::RotateFinished(const QList<int>& rows, const QVector<SaveFailure>& results)
 {
-    StopJobThread();
+    m_jobs->StopThread();
     auto pending = std::make_shared<QList<int>>();
     for (int i = 0; i < rows.size() && i < results.size(); ++i) {
         if (!results.at(i).Failed()) {
             pending->append(rows.at(i));
         }
     }
-    FinishInSteps([this, pending] {
+    m_jobs->FinishInSteps([this, pending] {
         QElapsedTimer clock;
         clock.start();
         while (!pending->isEmpty() && clock.elapsed() < kStepMs) {
@@ -79,9 +80,9 @@ void MainWindow::RotateAfter(const QList<int>& rows, const QVector<SaveFailure>&
         }
         if (failure.IsPage()) {
             failure.page = rows.at(i); // the text names the page itself
-            lines << FailureText(failure);
+            lines << SaveController::FailureText(failure);
         } else {
-            lines << tr("第%1页：%2").arg(rows.at(i) + 1).arg(FailureText(failure));
+            lines << tr("第%1页：%2").arg(rows.at(i) + 1).arg(SaveController::FailureText(failure));
         }
     }
     if (failed == 0) {
@@ -96,7 +97,7 @@ void MainWindow::RotateAfter(const QList<int>& rows, const QVector<SaveFailure>&
 
 void MainWindow::OnBroom()
 {
-    if (m_jobActive) {
+    if (m_jobs->Active()) {
         return;
     }
     m_pageBusy = true;
@@ -117,8 +118,8 @@ void MainWindow::OnBroom()
     ExecLambda(
         tr("正在清除图像..."), [workDir] { ClearDirectory(workDir); },
         [this] {
-            StopJobThread();
-            HideMasker();
+            m_jobs->StopThread();
+            m_jobs->HideMasker();
         },
         [] {});
 }

@@ -2,9 +2,11 @@
 // page-jump box, the three pages and the page-list notices.
 #include "mainwindow.h"
 
+#include "devicecontroller.h"
 #include "fileutils.h"
 #include "gdata.h"
 #include "imageviewwidget.h"
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
@@ -27,7 +29,7 @@ bool MainWindow::ImagePageShown() const
 // found one, and its settings panel exists (the scan reads it).
 bool MainWindow::ScannerUsable() const
 {
-    return m_deviceReady && GData::ctx().m_scannerReady && m_optionsContainer->m_currentPanel &&
+    return m_devices->Ready() && GData::ctx().m_scannerReady && m_optionsContainer->m_currentPanel &&
            !m_scanDir.isEmpty();
 }
 
@@ -66,7 +68,7 @@ void MainWindow::EnableMenu(bool on)
 
 void MainWindow::ApplyReorderRule()
 {
-    const bool on = ImagePageShown() && m_imageCount >= 2 && !m_jobActive && !m_scanning;
+    const bool on = ImagePageShown() && m_imageCount >= 2 && !m_jobs->Active() && !m_scanning;
     ui->actionMoveUp->setEnabled(on);
     ui->actionMoveDown->setEnabled(on);
     m_imageView->SetReorderEnabled(on);
@@ -242,7 +244,7 @@ void MainWindow::OnNormalSize()
 void MainWindow::OnDelete()
 {
     // A job may be rewriting or saving the pages' files.
-    if (m_jobActive) {
+    if (m_jobs->Active()) {
         return;
     }
     m_pageBusy = true;
@@ -282,7 +284,7 @@ void MainWindow::OnMoveDown()
 void MainWindow::MovePages(int step)
 {
     // Refused while a job works on the pages, and from the settings pages.
-    if (m_jobActive || m_scanning || m_pageBusy || !ImagePageShown()) {
+    if (m_jobs->Active() || m_scanning || m_pageBusy || !ImagePageShown()) {
         return;
     }
     m_imageView->MoveSelection(step);
@@ -337,22 +339,28 @@ void MainWindow::ShowStandardTab()
     }
 }
 
-void MainWindow::OnShowScanSettingPage()
+void MainWindow::ShowSettingsPage(QWidget* page)
 {
-    if (m_optionsContainer->m_currentPanel) {
-        m_optionsContainer->m_currentPanel->GetParamsEnter();
-    }
-    ui->stackedWidget->setCurrentWidget(ui->pageScanSetting);
+    ui->stackedWidget->setCurrentWidget(page);
     ApplyImagePageRules();
-    ui->pageScanSetting->setFocus();
+    page->setFocus();
     ui->toolBar->hide();
     ui->menuEdit->menuAction()->setEnabled(false);
     ui->menuScan->menuAction()->setEnabled(false);
     ui->menuImage->menuAction()->setEnabled(false);
     ui->actionSave->setEnabled(false);
     ui->actionImageView->setEnabled(true);
-    ui->actionSystemConfig->setEnabled(true);
-    ui->actionScanConfig->setEnabled(false);
+    // The action of the page on show is off, that of the other one on.
+    ui->actionSystemConfig->setEnabled(page != ui->pageSystemSetting);
+    ui->actionScanConfig->setEnabled(page != ui->pageScanSetting);
+}
+
+void MainWindow::OnShowScanSettingPage()
+{
+    if (m_optionsContainer->m_currentPanel) {
+        m_optionsContainer->m_currentPanel->GetParamsEnter();
+    }
+    ShowSettingsPage(ui->pageScanSetting);
     m_onScanPage = true;
 }
 
@@ -361,17 +369,7 @@ void MainWindow::OnShowSystemSettingPage()
     if (m_onScanPage) {
         SaveParams();
     }
-    ui->stackedWidget->setCurrentWidget(ui->pageSystemSetting);
-    ApplyImagePageRules();
-    ui->pageSystemSetting->setFocus();
-    ui->toolBar->hide();
-    ui->menuEdit->menuAction()->setEnabled(false);
-    ui->menuScan->menuAction()->setEnabled(false);
-    ui->menuImage->menuAction()->setEnabled(false);
-    ui->actionSave->setEnabled(false);
-    ui->actionImageView->setEnabled(true);
-    ui->actionScanConfig->setEnabled(true);
-    ui->actionSystemConfig->setEnabled(false);
+    ShowSettingsPage(ui->pageSystemSetting);
     ShowStandardTab();
     m_onScanPage = false;
 }

@@ -2,8 +2,10 @@
 // scan thread, the arriving pages, and the scan-area probe.
 #include "mainwindow.h"
 
+#include "devicecontroller.h"
 #include "gdata.h"
 #include "imageviewwidget.h"
+#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "pagefile.h"
 #include "parentscanneroptions.h"
@@ -101,14 +103,14 @@ void MainWindow::OnThumbItemRightMenuClicked(int /*index*/, int code)
 
 void MainWindow::ScanImage(int type)
 {
-    if (m_scanning || m_jobActive || m_scanDir.isEmpty() || !m_optionsContainer->m_currentPanel) {
+    if (m_scanning || m_jobs->Active() || m_scanDir.isEmpty() || !m_optionsContainer->m_currentPanel) {
         return;
     }
     ui->lwImgThumbnail->blockSignals(true);
     m_pagesThisRun = 0;
     QDir().mkpath(m_scanDir);
     m_scanning = true;
-    m_scanStatus = 0;
+    m_scanStatus = SANE_STATUS_GOOD;
     m_scanErrorDetail.clear();
     m_scanType = type;
     m_scanDevice = m_optionsContainer->m_currentDevice;
@@ -156,7 +158,7 @@ void MainWindow::ScanWork()
     ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
     m_scanFormat = IsTiffMode(panel->GetMode()) ? QStringLiteral("tiff") : QStringLiteral("jpg");
     m_scanStatus = m_saneScan->OpenDevice(m_scanDevice);
-    if (m_scanStatus == 0) {
+    if (m_scanStatus == SANE_STATUS_GOOD) {
         {
             QMutexLocker locker(&m_cancelMutex);
             m_scanDeviceOpen = true;
@@ -165,13 +167,13 @@ void MainWindow::ScanWork()
         if (m_stopRequested) {
             m_scanStatus = SANE_STATUS_CANCELLED;
         } else if (!SetScanOptions()) {
-            m_scanStatus = 4;
+            m_scanStatus = SANE_STATUS_INVAL;
         } else if (m_stopRequested) {
             m_scanStatus = SANE_STATUS_CANCELLED;
         } else {
             m_scanStatus =
                 m_saneScan->Scan(m_scanBasePath, m_scanFormat, m_scanNumber, m_minDigits, m_pagesToScan);
-            if (m_scanStatus == 6) {
+            if (m_scanStatus == SANE_STATUS_JAMMED) {
                 Opt_Result detail;
                 m_saneScan->GetOption(QStringLiteral("get-sc-error"), detail);
                 m_scanErrorDetail = detail.value;
@@ -185,7 +187,7 @@ void MainWindow::ScanWork()
 
 void MainWindow::ScanFinished()
 {
-    StopJobThread();
+    m_jobs->StopThread();
     m_cancelRepeat->stop();
     ScanAllImageDone();
     if (!m_pageFiles.isEmpty()) {
@@ -198,7 +200,7 @@ void MainWindow::ScanFinished()
     }
     m_scanning = false;
     RecordSession();
-    HideMasker();
+    m_jobs->HideMasker();
 }
 
 void MainWindow::RebuildPageJumpAfterScan()
@@ -215,7 +217,7 @@ void MainWindow::ScanAfter()
     const bool stopped = m_stopRequested;
     const bool quietEnd =
         stopped && (m_scanStatus == SANE_STATUS_CANCELLED || m_scanStatus == SANE_STATUS_NO_DOCS);
-    if (m_scanStatus != 0 && !quietEnd) {
+    if (m_scanStatus != SANE_STATUS_GOOD && !quietEnd) {
         QString text = GetSaneStatus(m_scanStatus);
         if (m_scanStatus == SANE_STATUS_ACCESS_DENIED || m_scanStatus == SANE_STATUS_NO_MEM) {
             const QString problem = TempFolderProblem();
@@ -224,13 +226,12 @@ void MainWindow::ScanAfter()
             }
         }
         QMessageBox::critical(this, tr("错误"), text);
-    } else if (m_scanStatus == 0 && m_saveAfterScan && !stopped) {
+    } else if (m_scanStatus == SANE_STATUS_GOOD && m_saveAfterScan && !stopped) {
         SaveAfterScan();
     }
     // While the save that follows runs, its own end takes the notice up.
-    if (m_usbPending && !m_jobActive) {
-        m_usbPending = false;
-        StartUsbDetect(m_usbEvent);
+    if (!m_jobs->Active() && m_devices->TakeParkedUsbEvent()) {
+        StartUsbDetect(m_devices->UsbEvent());
     }
 }
 
@@ -303,25 +304,7 @@ bool MainWindow::SetScanOptions()
     panel->GetParamsForScan();
     const QVector<QPair<QString, QString>> params = panel->m_scanParams;
     for (const auto& param : params) {
-        const QString& name = param.first;
-        if (name == QLatin1String("custom-longpage")) {
-            continue;
-        }
-        if (m_manualPass) {
-            if (name == QLatin1String("multifeed-detection")) {
-                if (!m_saneScan->SetOption(name, QStringLiteral("Do-not-detect"))) {
-                    return false;
-                }
-                continue;
-            }
-            if (name == QLatin1String("mf-overlapping") || name == QLatin1String("mf-length")) {
-                continue;
-            }
-        }
-        if (!m_optionTable.contains(name)) {
-            continue;
-        }
-        if (!m_saneScan->SetOption(name, param.second)) {
+        if (!ApplyScanParam(param.first, param.second)) {
             return false;
         }
     }
@@ -334,50 +317,29 @@ bool MainWindow::SetScanOptions()
     return true;
 }
 
-void MainWindow::GetResAndBryMap(const QString& deviceName)
+bool MainWindow::ApplyScanParam(const QString& name, const QString& value)
 {
-    const bool kx = deviceName.startsWith(QLatin1String("zylkx"));
-    if (!kx && !deviceName.startsWith(QLatin1String("zylwy"))) {
-        return;
+    if (name == QLatin1String("custom-longpage")) {
+        return true;
     }
-    GData& g = GData::ctx();
-    g.m_resMaxHeight.clear();
-    g.m_flatbedMaxY.clear();
-    const QList<QString> sources = m_optionTable.value(QStringLiteral("source")).stringList;
-    if (sources.contains(QLatin1String("Flatbed"))) {
-        m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Flatbed"));
-        Opt_Result bry;
-        Opt_Result brx;
-        m_saneScan->GetOption(QStringLiteral("br-y"), bry);
-        m_saneScan->GetOption(QStringLiteral("br-x"), brx);
-        g.m_flatbedMaxY = bry.range.max;
-        g.m_flatbedMaxX = brx.range.max;
-    }
-    if (!sources.contains(QLatin1String("Adf-front"))) {
-        return;
-    }
-    const QString maxHeight = m_optionTable.value(QStringLiteral("page-height")).range.max;
-    g.m_pageWidthMax = m_optionTable.value(QStringLiteral("page-width")).range.max;
-    m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Adf-front"));
-    QStringList resolutions = {QStringLiteral("600"), QStringLiteral("300"), QStringLiteral("200")};
-    if (kx) {
-        resolutions.insert(1, QStringLiteral("400"));
-    }
-    for (const QString& res : qAsConst(resolutions)) {
-        m_saneScan->SetOption(QStringLiteral("resolution"), res);
-        m_saneScan->SetOption(QStringLiteral("paper-size"), QStringLiteral("Custom"));
-        m_saneScan->SetOption(QStringLiteral("page-height"), maxHeight);
-        Opt_Result height;
-        m_saneScan->GetOption(QStringLiteral("page-height"), height);
-        g.m_resMaxHeight.insert(res, height.value);
-    }
-    for (const char* name : {"source", "page-height", "paper-size"}) {
-        const QString option = QLatin1String(name);
-        const QString value = m_optionTable.value(option).value;
-        if (!value.isEmpty()) { // an inactive option has no value to go back to
-            m_saneScan->SetOption(option, value);
+    if (m_manualPass) {
+        // "手动通过": the next sheets go through without multifeed detection.
+        if (name == QLatin1String("multifeed-detection")) {
+            return m_saneScan->SetOption(name, QStringLiteral("Do-not-detect"));
+        }
+        if (name == QLatin1String("mf-overlapping") || name == QLatin1String("mf-length")) {
+            return true;
         }
     }
+    if (!m_devices->OptionTable().contains(name)) {
+        return true;
+    }
+    return m_saneScan->SetOption(name, value);
+}
+
+void MainWindow::GetResAndBryMap(const QString& deviceName)
+{
+    m_devices->ProbeScanArea(deviceName);
 }
 
 QString MainWindow::TempFolderProblem() const

@@ -1,6 +1,8 @@
 // Texts shown for SANE status codes.
 #include "mainwindow.h"
 
+#include <sane/sane.h>
+
 namespace {
 const QString kMultifeedCodes[] = {QStringLiteral("0x03800755"), QStringLiteral("0x03800756")};
 }
@@ -9,46 +11,46 @@ QString MainWindow::SaneStatusText(int status, const QString& scanErrorDetail)
 {
     QString text;
     switch (status) {
-    case 0:
+    case SANE_STATUS_GOOD:
         text = tr("正常");
         break;
-    case 1:
+    case SANE_STATUS_UNSUPPORTED:
         text = tr("设置了不正确的选项(错误码:1)");
         break;
-    case 2:
+    case SANE_STATUS_CANCELLED:
         text = tr("操作被取消(错误码:2)");
         break;
-    case 3:
+    case SANE_STATUS_DEVICE_BUSY:
         text = tr("设备忙碌(错误码:3)%1请检查扫描仪是否被占用");
         break;
-    case 4:
+    case SANE_STATUS_INVAL:
         text = tr("数据不合法(或找不到设备)(错误码:4)");
         break;
-    case 5:
+    case SANE_STATUS_EOF:
         text = tr("没有更多可用数据(已到达文件尾部)(错误码:5)");
         break;
-    case 6:
+    case SANE_STATUS_JAMMED:
         if (scanErrorDetail == kMultifeedCodes[0] || scanErrorDetail == kMultifeedCodes[1]) {
             text = tr("检测到多页进纸(错误码:6)%1请取出堵塞的纸张");
         } else {
             text = tr("检测到卡纸(错误码:6)%1请取出堵塞的纸张");
         }
         break;
-    case 7:
+    case SANE_STATUS_NO_DOCS:
         text = tr("进纸器没有纸张(错误码:7)%1请放入纸张");
         break;
-    case 8:
+    case SANE_STATUS_COVER_OPEN:
         text = tr("进纸器被打开(错误码:8)%1请关闭进纸器");
         break;
-    case 9:
+    case SANE_STATUS_IO_ERROR:
         text = tr(
             "设备在输入/"
             "输出过程中出现错误(错误码:9)%1请打开进纸器并清洁传感器%1或确认运输锁开关已解锁%1或重启扫描仪");
         break;
-    case 10:
+    case SANE_STATUS_NO_MEM:
         text = tr("扫描过程中内存不足(错误码:10)");
         break;
-    case 11:
+    case SANE_STATUS_ACCESS_DENIED:
         text = tr("无法读写文件(错误码:11)%1请确认文件保存路径有读写权限");
         break;
     default:

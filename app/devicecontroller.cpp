@@ -1,0 +1,154 @@
+#include "devicecontroller.h"
+
+#include "gdata.h"
+#include "sanescan.h"
+#include "scannerinfo.h"
+
+#include <QStringList>
+
+DeviceController::DeviceController(SaneScan* saneScan, QObject* parent)
+    : QObject(parent), m_saneScan(saneScan)
+{
+}
+
+DeviceController::Discovery DeviceController::Discover()
+{
+    m_ready = false;
+    m_status = 0;
+    m_deviceList.clear();
+    bool isOverhead = false;
+    m_hasScanners = m_deviceOpt.HasScanners(isOverhead);
+    if (!m_hasScanners) {
+        return Discovery::NoScanners;
+    }
+    QList<ScannerInfo> scanners;
+    m_deviceOpt.LoadScanner(scanners);
+    if (scanners.isEmpty() && !isOverhead) {
+        return Discovery::NoDriver;
+    }
+    m_saneScan->Init();
+    if (isOverhead || scanners.isEmpty()) {
+        m_status = m_saneScan->GetDeviceList(m_deviceList);
+    } else {
+        for (const ScannerInfo& info : qAsConst(scanners)) {
+            m_deviceList.append(info.deviceName);
+        }
+    }
+    // An empty list has no first device to open.
+    m_ready = m_status == SANE_STATUS_GOOD && !m_deviceList.isEmpty();
+    return m_ready ? Discovery::Ready : Discovery::Failed;
+}
+
+void DeviceController::Forget()
+{
+    m_ready = false;
+    m_hasScanners = false;
+    m_status = 0;
+}
+
+void DeviceController::Rediscover()
+{
+    m_optionTable.clear();
+    m_deviceList.clear();
+    m_saneScan->Exit();
+    m_saneScan->Init();
+    bool isOverhead = false;
+    const bool present = m_deviceOpt.HasScanners(isOverhead);
+    m_hasScanners = present;
+    if (!present && !isOverhead) {
+        return;
+    }
+    if (!isOverhead) {
+        QList<ScannerInfo> scanners;
+        m_deviceOpt.LoadScanner(scanners);
+        for (const ScannerInfo& info : qAsConst(scanners)) {
+            m_deviceList.append(info.deviceName);
+        }
+    }
+    if (m_deviceList.isEmpty()) {
+        m_status = m_saneScan->GetDeviceList(m_deviceList);
+    }
+    if (m_status == SANE_STATUS_GOOD && !m_deviceList.isEmpty()) {
+        m_saneScan->ResetScannerList(m_deviceList);
+        m_ready = true;
+    }
+}
+
+int DeviceController::Reopen(const QString& device)
+{
+    m_saneScan->Exit();
+    m_saneScan->Init();
+    return OpenForOptions(device);
+}
+
+int DeviceController::OpenForOptions(const QString& device)
+{
+    m_status = m_saneScan->OpenDevice(device);
+    if (m_status == SANE_STATUS_GOOD) {
+        m_optionTable = m_saneScan->GetAllOptions();
+        ProbeScanArea(device);
+        m_saneScan->CloseDevice();
+    }
+    return m_status;
+}
+
+void DeviceController::ProbeScanArea(const QString& device)
+{
+    const bool kx = device.startsWith(QLatin1String("zylkx"));
+    if (!kx && !device.startsWith(QLatin1String("zylwy"))) {
+        return;
+    }
+    GData& g = GData::ctx();
+    g.m_resMaxHeight.clear();
+    g.m_flatbedMaxY.clear();
+    const QList<QString> sources = m_optionTable.value(QStringLiteral("source")).stringList;
+    if (sources.contains(QLatin1String("Flatbed"))) {
+        m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Flatbed"));
+        Opt_Result bry;
+        Opt_Result brx;
+        m_saneScan->GetOption(QStringLiteral("br-y"), bry);
+        m_saneScan->GetOption(QStringLiteral("br-x"), brx);
+        g.m_flatbedMaxY = bry.range.max;
+        g.m_flatbedMaxX = brx.range.max;
+    }
+    if (!sources.contains(QLatin1String("Adf-front"))) {
+        return;
+    }
+    const QString maxHeight = m_optionTable.value(QStringLiteral("page-height")).range.max;
+    g.m_pageWidthMax = m_optionTable.value(QStringLiteral("page-width")).range.max;
+    m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Adf-front"));
+    QStringList resolutions = {QStringLiteral("600"), QStringLiteral("300"), QStringLiteral("200")};
+    if (kx) {
+        resolutions.insert(1, QStringLiteral("400"));
+    }
+    for (const QString& res : qAsConst(resolutions)) {
+        m_saneScan->SetOption(QStringLiteral("resolution"), res);
+        m_saneScan->SetOption(QStringLiteral("paper-size"), QStringLiteral("Custom"));
+        m_saneScan->SetOption(QStringLiteral("page-height"), maxHeight);
+        Opt_Result height;
+        m_saneScan->GetOption(QStringLiteral("page-height"), height);
+        g.m_resMaxHeight.insert(res, height.value);
+    }
+    for (const char* name : {"source", "page-height", "paper-size"}) {
+        const QString option = QLatin1String(name);
+        const QString value = m_optionTable.value(option).value;
+        if (!value.isEmpty()) { // an inactive option has no value to go back to
+            m_saneScan->SetOption(option, value);
+        }
+    }
+}
+
+bool DeviceController::Replaced(const QString& before) const
+{
+    const QString now = m_connectedDevice;
+    return !before.isEmpty() && !now.isEmpty() && now != before && !m_deviceList.contains(before);
+}
+
+bool DeviceController::TakeParkedUsbEvent()
+{
+    if (!m_usbPending) {
+        return false;
+    }
+    m_usbPending = false;
+    return true;
+}

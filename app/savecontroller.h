@@ -1,0 +1,96 @@
+#pragma once
+
+#include "savefailure.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class ImageProc;
+class QUrl;
+class QWidget;
+
+// Saving the pages into the save folder, all or nothing: every file is
+// written under a hidden name first and put in place only when all are
+// complete; if anything fails, every target is as it was before (old files
+// keep their content and permissions). Also the questions and messages of a
+// save. It keeps what the last save did; the caller keeps the pages, the
+// settings and the counter.
+class SaveController : public QObject {
+    Q_OBJECT
+public:
+    // The entries of the format box, in order.
+    enum FormatIndex {
+        FormatTiff = 0,
+        FormatMultiTiff = 1,
+        FormatPnm = 2,
+        FormatJpeg = 3,
+        FormatPng = 4,
+        FormatPdf = 5,
+        FormatMultiPdf = 6,
+        FormatOfd = 7,
+        FormatMultiOfd = 8
+    };
+
+    // Where and under which names a save writes: folder/prefix + counter
+    // with at least minDigits digits + "." + extension.
+    struct Target {
+        QString folder;
+        QString prefix;
+        int minDigits = 4;
+        int format = FormatTiff;
+        QString extension;
+    };
+
+    // Boxes are raised over `dialogParent`; `imageProc` does the writing.
+    SaveController(ImageProc* imageProc, QWidget* dialogParent);
+
+    static bool IsMultiFile(int format);
+    static QString FileName(const Target& target, int number);
+    // The files a save of `pageCount` pages from `counter` would overwrite,
+    // in the order it writes them.
+    static QStringList ExistingTargets(const Target& target, int pageCount, int counter);
+
+    // Writes `pages` from `counter` on (from any thread). True when every
+    // file is in place; the numbers used are then SavedFiles().size().
+    bool Write(const Target& target, const QList<QString>& pages, int counter);
+    const SaveFailure& Failure() const { return m_failure; }
+    QStringList SavedFiles() const { return m_savedFiles; }
+    int SavedPages() const { return m_savedPages; }
+    // The last Write succeeded.
+    bool Succeeded() const { return m_succeeded; }
+    void Reset();
+
+    static QString FailureText(const SaveFailure& failure);
+    // "已保存 …" after the last save, empty when it wrote nothing.
+    QString SavedNote() const;
+
+    // Asks before overwriting `existing` (listed, the first few by name).
+    bool AskOverwrite(const QStringList& existing);
+    // Refuses to save while a page's file is incomplete (an interrupted
+    // scan), naming the pages in a box. True when refused.
+    bool RefuseIncompletePages(const QList<QString>& pages);
+    void ShowFailure();
+    // "保存成功" with "打开文件夹", which opens `folder` through the opener.
+    void ShowSuccess(const QString& folder);
+    void SetFolderOpener(std::function<bool(const QUrl&)> opener) { m_openFolder = std::move(opener); }
+
+signals:
+    // The file being written, for the busy overlay.
+    void sglProgress(const QString& text);
+
+private:
+    bool WriteFile(int format, const QList<QString>& pages, const QString& file);
+    void FailWriting(const QString& staged, const QString& target, int index, bool multi);
+
+    ImageProc* m_imageProc;
+    QWidget* m_dialogParent;
+    std::function<bool(const QUrl&)> m_openFolder;
+    SaveFailure m_failure;
+    QStringList m_savedFiles; // what the last save wrote
+    int m_savedPages = 0;
+    bool m_succeeded = false;
+};

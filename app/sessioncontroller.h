@@ -1,0 +1,50 @@
+#pragma once
+
+#include "sessionjournal.h"
+
+#include <QString>
+
+#include <memory>
+
+class SessionLock;
+
+// The session's pages on disk: the lock that marks a running session in the
+// work folder, the journal that every change of the page list rewrites, and
+// the pages of a session that did not end normally, kept until the user
+// has been asked about them.
+class SessionController {
+public:
+    explicit SessionController(const QString& workDir);
+    ~SessionController();
+    SessionController(const SessionController&) = delete;
+    SessionController& operator=(const SessionController&) = delete;
+
+    // Takes the work folder: locks it, then either keeps a journal's pages
+    // for the question or empties the folder. Another running session
+    // keeps its folder, and this one keeps no journal. The number of the
+    // next page file (`scanNumber` when nothing says otherwise).
+    int Prepare(int scanNumber);
+
+    // This session writes a journal, and no question is waiting.
+    bool Recording() const { return m_journal && !m_recoveryPending; }
+    // Rewrites the journal (while Recording).
+    void Record(const SessionJournal::State& state);
+    // Nothing is to be brought back (the pages are saved or gone).
+    void Discard();
+    // A normal end: journal and page files go, unless pages still wait for
+    // the question.
+    void EndCleanly();
+
+    bool RecoveryPending() const { return m_recoveryPending; }
+    int PendingRecoveryCount() const { return m_recoveryPending ? int(m_recovery.pages.size()) : 0; }
+    // The answer to the question: the pages to bring back when `restore`,
+    // else none and the folder is emptied. The question is then over.
+    SessionJournal::State TakeRecovery(bool restore);
+
+private:
+    QString m_workDir;
+    std::unique_ptr<SessionLock> m_lock;
+    std::unique_ptr<SessionJournal> m_journal;
+    bool m_recoveryPending = false;
+    SessionJournal::State m_recovery;
+};
