@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,10 +43,27 @@ bool isLiveProcessNotThread(qint64 pid)
     return leader;
 }
 
-bool processRuns(qint64 pid)
+// When this process started (near enough: when its static objects were made).
+const struct timespec kStarted = [] {
+    struct timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}();
+
+bool before(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// Whether the writer of a file named with `pid` and last changed at
+// `changed` may still be at work. A file with this process's own id but
+// older than this process was left by an earlier copy that had the same id
+// (in a PID namespace, such as a sandbox, a program often gets the same id
+// every time).
+bool processRuns(qint64 pid, const struct timespec& changed)
 {
     if (pid == getpid())
-        return true;
+        return !before(changed, kStarted);
     if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
         return false;
     return isLiveProcessNotThread(pid);
@@ -214,7 +232,7 @@ int SaveTransaction::RemoveLeftovers(const QString& folder)
         if (::lstat(file.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid())
             continue;
         const qint64 pid = m.captured(3).toLongLong();
-        if (pid <= 0 || processRuns(pid))
+        if (pid <= 0 || processRuns(pid, st.st_mtim))
             continue;
         if (m.captured(2) == QLatin1String("keep")) {
             // The save died between moving the old file aside and putting the

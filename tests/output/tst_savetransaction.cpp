@@ -12,12 +12,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <future>
 #include <thread>
 
@@ -299,6 +301,7 @@ void TestSaveTransaction::leftovers()
         {".a0021.save-1-2.pdf", "stays"}, // process 1 always runs
         {".a0022.save-" + thread + "-4.pdf", "gone"},
         {".a0023.save-" + zombie + "-8.pdf", "gone"},
+        {".a0024.save-" + self + "-9.pdf", "gone"}, // made before this process started
         {"a0012.part-" + dead + "-0.pdf", "stays"},
         {".a0012.part-" + dead + "-0.txt", "stays"},
         {".a0012.part-" + dead + ".pdf", "stays"},
@@ -311,6 +314,11 @@ void TestSaveTransaction::leftovers()
     };
     for (const Row& row : rows)
         QVERIFY(writeFile(path(row.name), row.name.toUtf8()));
+    // An earlier copy of the program that had the same process id.
+    const struct timespec earlier[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path(".a0024.save-" + self + "-9.pdf")).constData(),
+                         earlier, 0),
+             0);
     QVERIFY(writeFile(path("a0015.tiff"), "current a0015"));
     QVERIFY(QDir().mkpath(path(".a0040.part-" + dead + "-0.pdf/inner")));
     QVERIFY(QFile::link(path("a0015.tiff"), path(".a0041.part-" + dead + "-0.pdf")));
