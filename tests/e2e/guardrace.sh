@@ -8,7 +8,7 @@
 set -u
 exe=$1; simbin=$2
 here=$(cd "$(dirname "$0")" && pwd)
-if [ -z "${SCANVY_RACE_INNER:-}" ]; then
+if [ -z "${SCANVY_XSERVER:-}" ]; then
   for tool in Xvfb xdotool unshare; do
     command -v "$tool" >/dev/null || { echo "guardrace: $tool missing (scripts/bootstrap)"; exit 1; }
   done
@@ -17,25 +17,8 @@ if [ -z "${SCANVY_RACE_INNER:-}" ]; then
     exit 77
   fi
   unset QT_QPA_PLATFORM SUDO_UID
-  export SCANVY_RACE_INNER=1
-  # Only the virtual X server's start is retried, never the test.
-  export SCANVY_RACE_STARTED="$TMPDIR/race.started"
-  for attempt in 1 2 3; do
-    rm -f "$SCANVY_RACE_STARTED"
-    "$here/xserver.sh" "$0" "$@"
-    rc=$?
-    [ -e "$SCANVY_RACE_STARTED" ] && exit $rc
-    echo "guardrace: the virtual X server did not start (attempt $attempt, status $rc)"
-    sleep 1
-  done
-  exit 1
+  exec "$here/xserver.sh" "$0" "$@"
 fi
-for _ in $(seq 1 50); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.2
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "guardrace: display $DISPLAY not reachable"; exit 1; }
-touch "$SCANVY_RACE_STARTED"
 export PATH="$simbin:$PATH"
 
 # Both starts wait at a FIFO and are let go by one write, so they reach the

@@ -23,30 +23,13 @@ set -u
 group=$1; exe=$2; marks=$3; killer=$4; simbin=$5
 here=$(cd "$(dirname "$0")" && pwd)
 
-if [ -z "${SCANVY_E2E_INNER:-}" ]; then
+if [ -z "${SCANVY_XSERVER:-}" ]; then
   for tool in Xvfb xdotool import unshare pgrep sha256sum; do
     command -v "$tool" >/dev/null || { echo "recovery: $tool missing (scripts/bootstrap)"; exit 1; }
   done
   unset QT_QPA_PLATFORM
-  export SCANVY_E2E_INNER=1
-  # Only the virtual X server's start is retried, never the test.
-  export SCANVY_E2E_STARTED="$TMPDIR/e2e.started"
-  for attempt in 1 2 3; do
-    rm -f "$SCANVY_E2E_STARTED"
-    "$here/xserver.sh" "$0" "$@"
-    rc=$?
-    [ -e "$SCANVY_E2E_STARTED" ] && exit $rc
-    echo "recovery: the virtual X server did not start (attempt $attempt, status $rc)"
-    sleep 1
-  done
-  exit 1
+  exec "$here/xserver.sh" "$0" "$@"
 fi
-for _ in $(seq 1 50); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.2
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "recovery: display $DISPLAY not reachable"; exit 1; }
-touch "$SCANVY_E2E_STARTED"
 
 export PATH="$simbin:$PATH"
 root=$TMPDIR          # this test's own folder (run-test.sh)

@@ -9,31 +9,13 @@
 set -u
 exe=$1; simbin=$2
 here=$(cd "$(dirname "$0")" && pwd)
-if [ -z "${SCANVY_SMOKE_INNER:-}" ]; then
+if [ -z "${SCANVY_XSERVER:-}" ]; then
   for tool in Xvfb xdotool xprop import identify; do
     command -v "$tool" >/dev/null || { echo "smoke: $tool missing (scripts/bootstrap)"; exit 1; }
   done
   unset QT_QPA_PLATFORM
-  export SCANVY_SMOKE_INNER=1
-  # Only the virtual X server's start is retried, never the test.
-  export SCANVY_SMOKE_STARTED="$TMPDIR/smoke.started"
-  for attempt in 1 2 3; do
-    rm -f "$SCANVY_SMOKE_STARTED"
-    "$here/xserver.sh" "$0" "$@"
-    rc=$?
-    [ -e "$SCANVY_SMOKE_STARTED" ] && exit $rc
-    echo "smoke: the virtual X server did not start (attempt $attempt, status $rc)"
-    sleep 1
-  done
-  exit 1
+  exec "$here/xserver.sh" "$0" "$@"
 fi
-# The server may report itself ready a moment before it accepts clients.
-for _ in $(seq 1 50); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.2
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "smoke: display $DISPLAY not reachable"; exit 1; }
-touch "$SCANVY_SMOKE_STARTED"
 
 export PATH="$simbin:$PATH"
 # The single-instance guard holds its lock in this test's own HOME, so other
