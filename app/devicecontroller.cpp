@@ -1,4 +1,5 @@
 #include "devicecontroller.h"
+#include "saneoptions.h"
 
 #include "gdata.h"
 #include "sanescan.h"
@@ -101,36 +102,36 @@ void DeviceController::ProbeScanArea(const QString& device)
     GData& g = GData::ctx();
     g.m_resMaxHeight.clear();
     g.m_flatbedMaxY.clear();
-    const QList<QString> sources = m_optionTable.value(QStringLiteral("source")).stringList;
-    if (sources.contains(QLatin1String("Flatbed"))) {
-        m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Flatbed"));
+    const QList<QString> sources = m_optionTable.value(QString(SaneOption::kSource)).stringList;
+    if (sources.contains(SaneValue::kFlatbed)) {
+        m_saneScan->SetOption(QString(SaneOption::kSource), QString(SaneValue::kFlatbed));
         Opt_Result bry;
         Opt_Result brx;
-        m_saneScan->GetOption(QStringLiteral("br-y"), bry);
-        m_saneScan->GetOption(QStringLiteral("br-x"), brx);
+        m_saneScan->GetOption(QString(SaneOption::kBrY), bry);
+        m_saneScan->GetOption(QString(SaneOption::kBrX), brx);
         g.m_flatbedMaxY = bry.range.max;
         g.m_flatbedMaxX = brx.range.max;
     }
-    if (!sources.contains(QLatin1String("Adf-front"))) {
+    if (!sources.contains(SaneValue::kAdfFront)) {
         return;
     }
-    const QString maxHeight = m_optionTable.value(QStringLiteral("page-height")).range.max;
-    g.m_pageWidthMax = m_optionTable.value(QStringLiteral("page-width")).range.max;
-    m_saneScan->SetOption(QStringLiteral("source"), QStringLiteral("Adf-front"));
+    const QString maxHeight = m_optionTable.value(QString(SaneOption::kPageHeight)).range.max;
+    g.m_pageWidthMax = m_optionTable.value(QString(SaneOption::kPageWidth)).range.max;
+    m_saneScan->SetOption(QString(SaneOption::kSource), QString(SaneValue::kAdfFront));
     QStringList resolutions = {QStringLiteral("600"), QStringLiteral("300"), QStringLiteral("200")};
     if (kx) {
         resolutions.insert(1, QStringLiteral("400"));
     }
     for (const QString& res : qAsConst(resolutions)) {
-        m_saneScan->SetOption(QStringLiteral("resolution"), res);
-        m_saneScan->SetOption(QStringLiteral("paper-size"), QStringLiteral("Custom"));
-        m_saneScan->SetOption(QStringLiteral("page-height"), maxHeight);
+        m_saneScan->SetOption(QString(SaneOption::kResolution), res);
+        m_saneScan->SetOption(QString(SaneOption::kPaperSize), QString(SaneValue::kCustom));
+        m_saneScan->SetOption(QString(SaneOption::kPageHeight), maxHeight);
         Opt_Result height;
-        m_saneScan->GetOption(QStringLiteral("page-height"), height);
+        m_saneScan->GetOption(QString(SaneOption::kPageHeight), height);
         g.m_resMaxHeight.insert(res, height.value);
     }
-    for (const char* name : {"source", "page-height", "paper-size"}) {
-        const QString option = QLatin1String(name);
+    for (const QLatin1String name : {SaneOption::kSource, SaneOption::kPageHeight, SaneOption::kPaperSize}) {
+        const QString option = name;
         const QString value = m_optionTable.value(option).value;
         if (!value.isEmpty()) { // an inactive option has no value to go back to
             m_saneScan->SetOption(option, value);

@@ -1,6 +1,7 @@
 // Scan settings seen from the main window: saving changed settings, the
 // manual-pass action and the scanner label.
 #include "mainwindow.h"
+#include "saneoptions.h"
 
 #include "devicecontroller.h"
 #include "jobrunner.h"
@@ -75,7 +76,7 @@ void MainWindow::SetPassManual()
         return;
     }
     const QString source = panel->GetSource();
-    if (source == QLatin1String("Flatbed") || source == QLatin1String("Simplex-scan")) {
+    if (source == SaneValue::kFlatbed || source == SaneValue::kSimplexScan) {
         ui->actionPassManual->setChecked(false);
         ui->actionPassManual->setEnabled(false);
         return;

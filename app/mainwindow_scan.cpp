@@ -1,6 +1,7 @@
 // Scan jobs of the main window: the four scan types, the job's work on the
 // scan thread, the arriving pages, and the scan-area probe.
 #include "mainwindow.h"
+#include "saneoptions.h"
 
 #include "devicecontroller.h"
 #include "gdata.h"
@@ -31,13 +32,13 @@
 namespace {
 bool IsTiffMode(const QString& mode)
 {
-    return mode == QLatin1String("Lineart") || mode == QLatin1String("Auto-color-detect") ||
-           mode == QLatin1String("Multi-image-output");
+    return mode == SaneValue::kLineart || mode == SaneValue::kAutoColorDetect ||
+           mode == SaneValue::kMultiImageOutput;
 }
 
 bool IsFeederSource(const QString& source)
 {
-    return source != QLatin1String("Flatbed") && source != QLatin1String("Simplex-scan");
+    return source != SaneValue::kFlatbed && source != SaneValue::kSimplexScan;
 }
 } // namespace
 
@@ -175,7 +176,7 @@ void MainWindow::ScanWork()
                 m_saneScan->Scan(m_scanBasePath, m_scanFormat, m_scanNumber, m_minDigits, m_pagesToScan);
             if (m_scanStatus == SANE_STATUS_JAMMED) {
                 Opt_Result detail;
-                m_saneScan->GetOption(QStringLiteral("get-sc-error"), detail);
+                m_saneScan->GetOption(QString(SaneOption::kScannerError), detail);
                 m_scanErrorDetail = detail.value;
             }
         }
@@ -309,8 +310,8 @@ bool MainWindow::SetScanOptions()
         }
     }
     if (IsFeederSource(panel->GetSource()) && m_scanType == ScanReplace) {
-        if (!m_saneScan->SetOption(QStringLiteral("autofeed"), QStringLiteral("no")) ||
-            !m_saneScan->SetOption(QStringLiteral("prepick"), QStringLiteral("no"))) {
+        if (!m_saneScan->SetOption(SaneOption::kAutofeed, SaneValue::kNo) ||
+            !m_saneScan->SetOption(SaneOption::kPrepick, SaneValue::kNo)) {
             return false;
         }
     }

@@ -144,6 +144,8 @@ private:
     void SetUpContextMenu();
     void SetUpReorder();
     bool ApplyOrder(const QVector<int>& order);
+    void MoveModelRows(const QVector<int>& order);
+    void AdoptRowOrder();
     void AddItemAt(int row, const QString& path);
     void ClearLargeImage();
     void ForgetShownPage();

@@ -132,58 +132,96 @@ QVector<bool> LongestIncreasing(const QVector<int>& order)
 
 } // namespace
 
+namespace {
+
+bool IsIdentity(const QVector<int>& order)
+{
+    for (int row = 0; row < order.size(); ++row) {
+        if (order.at(row) != row) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// How many rows, starting at `target` of the new order and at `source` of
+// the current one, can move together as one block.
+int BlockLength(const QVector<int>& order, const QVector<bool>& keep, const QVector<int>& rows, int target,
+                int source)
+{
+    const int count = order.size();
+    int length = 1;
+    while (target + length < count && !keep.at(target + length) && source + length < count &&
+           rows.at(source + length) == order.at(target + length)) {
+        ++length;
+    }
+    return length;
+}
+
+// Mirrors QAbstractItemModel::moveRows on a plain list of row ids.
+void MoveBlock(QVector<int>& rows, int source, int length, int destination)
+{
+    const QVector<int> block = rows.mid(source, length);
+    rows.remove(source, length);
+    const int insertAt = destination > source ? destination - length : destination;
+    for (int i = 0; i < length; ++i) {
+        rows.insert(insertAt + i, block.at(i));
+    }
+}
+
+} // namespace
+
 // order[i] is the row that is to become row i.
 bool ImageViewWidget::ApplyOrder(const QVector<int>& order)
 {
-    const int count = RowCount();
-    bool same = true;
-    for (int row = 0; row < count && same; ++row) {
-        same = order.at(row) == row;
-    }
-    if (same) {
+    if (order.size() != RowCount() || IsIdentity(order)) {
         return false;
     }
-    // The fewest moves: rows outside a longest increasing run of the new
-    // order are taken out and put back right after the page that precedes
-    // them in the new order, in the order of their new places; runs of such
-    // rows that stay together move as one block.
+    rowChangeSuppressed = true;
+    MoveModelRows(order);
+    rowChangeSuppressed = false;
+    AdoptRowOrder();
+    return true;
+}
+
+// The fewest moves: rows outside a longest increasing run of the new order
+// are taken out and put back right after the page that precedes them in the
+// new order, in the order of their new places; runs of such rows that stay
+// together move as one block.
+void ImageViewWidget::MoveModelRows(const QVector<int>& order)
+{
+    const int count = order.size();
     const QVector<bool> keep = LongestIncreasing(order);
     QAbstractItemModel* model = thumbList->model();
     QVector<int> rows(count);
     for (int row = 0; row < count; ++row) {
         rows[row] = row;
     }
-    rowChangeSuppressed = true;
     for (int target = 0; target < count;) {
         if (keep.at(target)) {
             ++target;
             continue;
         }
         const int source = int(rows.indexOf(order.at(target)));
-        int length = 1;
-        while (target + length < count && !keep.at(target + length) && source + length < count &&
-               rows.at(source + length) == order.at(target + length)) {
-            ++length;
-        }
+        const int length = BlockLength(order, keep, rows, target, source);
         const int destination = target == 0 ? 0 : int(rows.indexOf(order.at(target - 1))) + 1;
         if (destination != source) {
             if (!model->moveRows(QModelIndex(), source, length, QModelIndex(), destination)) {
                 qCWarning(lcImageView)
                     << "MoveRows: the list refused to move rows" << source << length << "to" << destination;
-                break;
+                return;
             }
-            const QVector<int> block = rows.mid(source, length);
-            rows.remove(source, length);
-            const int insertAt = destination > source ? destination - length : destination;
-            for (int i = 0; i < length; ++i) {
-                rows.insert(insertAt + i, block.at(i));
-            }
+            MoveBlock(rows, source, length, destination);
         }
         target += length;
     }
-    rowChangeSuppressed = false;
+}
 
-    // The rows are the truth: the path list follows them.
+// The rows are the truth: the path list, the current page and the listeners
+// follow them.
+void ImageViewWidget::AdoptRowOrder()
+{
+    const int count = RowCount();
     QList<QString> pages;
     pages.reserve(count);
     for (int row = 0; row < count; ++row) {
@@ -196,5 +234,4 @@ bool ImageViewWidget::ApplyOrder(const QVector<int>& order)
     insertIndex = currentIndex;
     thumbList->ScrollToCurrent();
     emit sglThumbItemsMoved(pages);
-    return true;
 }
