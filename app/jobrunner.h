@@ -41,11 +41,11 @@ public:
 
 signals:
     // A job started (true) or is about to run its after step (false).
-    void sglActiveChanged(bool active);
+    void SglActiveChanged(bool active);
     // The overlay's "停止扫描", Esc or close request.
-    void sglStopRequested();
+    void SglStopRequested();
     // A job has run its after step.
-    void sglEnded();
+    void SglEnded();
 
 private:
     void ShowMasker(const QString& message, bool stoppable);

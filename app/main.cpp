@@ -63,7 +63,7 @@ int main(int argc, char* argv[])
     }
     // Held until main returns; the kernel releases it however the process ends.
     StartupGuard::InstanceLock instanceLock(StartupGuard::InstanceLockPath(GetHomePath()));
-    if (StartupGuard::IsSecondInstance(instanceLock.state(), [] {
+    if (StartupGuard::IsSecondInstance(instanceLock.GetState(), [] {
             return StartupGuard::IsAnotherInstanceRunning(QApplication::applicationDirPath(), ExecCmd,
                                                           StartupGuard::ProcessOwner, geteuid());
         })) {

@@ -270,17 +270,17 @@ void MainWindow::ConnectActions()
     connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::RecordSession);
     connect(this, &MainWindow::sglUpdateMaskerMessage, m_jobs, &JobRunner::SetMessage);
     // Emitted on the job thread while a save writes its files.
-    connect(m_saver, &SaveController::sglProgress, this, &MainWindow::sglUpdateMaskerMessage,
+    connect(m_saver, &SaveController::SglProgress, this, &MainWindow::sglUpdateMaskerMessage,
             Qt::DirectConnection);
-    connect(m_jobs, &JobRunner::sglStopRequested, this, &MainWindow::StopScan);
-    connect(m_jobs, &JobRunner::sglActiveChanged, this, &MainWindow::ApplyReorderRule);
-    connect(m_jobs, &JobRunner::sglEnded, this, [this] {
+    connect(m_jobs, &JobRunner::SglStopRequested, this, &MainWindow::StopScan);
+    connect(m_jobs, &JobRunner::SglActiveChanged, this, &MainWindow::ApplyReorderRule);
+    connect(m_jobs, &JobRunner::SglEnded, this, [this] {
         // A hot-plug notice parked while this job ran, unless the job's own
         // after step has already taken it up (or started another job).
         if (!m_jobs->Active() && !m_scanning && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
             StartUsbDetect(m_devices->UsbEvent());
         }
-        emit sglJobDone();
+        emit SglJobDone();
     });
 }
 

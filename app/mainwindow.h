@@ -175,9 +175,9 @@ public slots:
 signals:
     void sglUpdateMaskerMessage(const QString& text);
     // A background job has run its last step (after its messages).
-    void sglJobDone();
+    void SglJobDone();
     // The start-up has ended: connected (true) or without a device list.
-    void sglStartupDone(bool connected);
+    void SglStartupDone(bool connected);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -48,7 +48,7 @@ void MainWindow::OnSplashWorkerFinished()
         EnableScanButtons(false);
         m_storeWindowSize = true;
         setEnabled(true);
-        emit sglStartupDone(false);
+        emit SglStartupDone(false);
         return;
     }
     m_devices->ClearStatus();
@@ -74,7 +74,7 @@ void MainWindow::StartupOpenFinished()
         QMessageBox::critical(this, tr("错误"),
                               tr("打开扫描仪失败:%1").arg(GetSaneStatus(m_devices->Status())));
         m_quit(0);
-        emit sglStartupDone(false);
+        emit SglStartupDone(false);
         return;
     }
     SetScannerLabel(m_devices->FirstDevice());
@@ -86,7 +86,7 @@ void MainWindow::StartupOpenFinished()
     setEnabled(true);
     m_usbThread->ClearBuffer();
     m_usbThread->start(QThread::InheritPriority);
-    emit sglStartupDone(true);
+    emit SglStartupDone(true);
 }
 
 void MainWindow::OnUSBListChanged(int code)

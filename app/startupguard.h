@@ -74,7 +74,7 @@ public:
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
-    State state() const { return m_state; }
+    State GetState() const { return m_state; }
 
 private:
     int m_fd = -1;

@@ -2,12 +2,12 @@
 
 namespace {
 
-JpegErrorManager* managerOf(j_common_ptr cinfo)
+JpegErrorManager* ManagerOf(j_common_ptr cinfo)
 {
     return reinterpret_cast<JpegErrorManager*>(cinfo->err);
 }
 
-void report(j_common_ptr cinfo, JpegErrorManager::Report to)
+void Report(j_common_ptr cinfo, JpegErrorManager::Report to)
 {
     if (to == nullptr)
         return;
@@ -16,25 +16,25 @@ void report(j_common_ptr cinfo, JpegErrorManager::Report to)
     to(text);
 }
 
-void onErrorExit(j_common_ptr cinfo)
+void OnErrorExit(j_common_ptr cinfo)
 {
-    JpegErrorManager* manager = managerOf(cinfo);
-    report(cinfo, manager->onError);
+    JpegErrorManager* manager = ManagerOf(cinfo);
+    Report(cinfo, manager->onError);
     std::longjmp(manager->jump, 1);
 }
 
-void onOutputMessage(j_common_ptr cinfo)
+void OnOutputMessage(j_common_ptr cinfo)
 {
-    report(cinfo, managerOf(cinfo)->onWarning);
+    Report(cinfo, ManagerOf(cinfo)->onWarning);
 }
 
 } // namespace
 
-void JpegErrorManager::attach(jpeg_compress_struct& cinfo, Report error, Report warning)
+void JpegErrorManager::Attach(jpeg_compress_struct& cinfo, Report error, Report warning)
 {
     cinfo.err = jpeg_std_error(&pub);
-    pub.error_exit = onErrorExit;
-    pub.output_message = onOutputMessage;
+    pub.error_exit = OnErrorExit;
+    pub.output_message = OnOutputMessage;
     onError = error;
     onWarning = warning;
 }

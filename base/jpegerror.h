@@ -20,8 +20,8 @@ struct JpegErrorManager {
     Report onWarning = nullptr; // told the text of a warning; nullptr drops them
 
     // Makes this the error manager of `cinfo`; call before jpeg_create_compress.
-    void attach(jpeg_compress_struct& cinfo, Report error, Report warning);
+    void Attach(jpeg_compress_struct& cinfo, Report error, Report warning);
 
     // libjpeg's code of the last message (JERR_OUT_OF_MEMORY, ...).
-    int lastCode() const { return pub.msg_code; }
+    int LastCode() const { return pub.msg_code; }
 };

@@ -17,7 +17,7 @@ constexpr int kCreateAttempts = 100;
 
 } // namespace
 
-QString hiddenSiblingPath(const QString& target, const char* kind, quint32 n)
+QString HiddenSiblingPath(const QString& target, const char* kind, quint32 n)
 {
     const QFileInfo info(target);
     QString name = info.absolutePath() + "/." + info.completeBaseName() + "." + QLatin1String(kind) + "-" +
@@ -27,15 +27,15 @@ QString hiddenSiblingPath(const QString& target, const char* kind, quint32 n)
     return name;
 }
 
-quint32 nextHiddenNumber()
+quint32 NextHiddenNumber()
 {
     return g_counter.fetchAndAddRelaxed(1);
 }
 
-QString createHiddenSibling(const QString& target, const char* kind)
+QString CreateHiddenSibling(const QString& target, const char* kind)
 {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const QString candidate = hiddenSiblingPath(target, kind, nextHiddenNumber());
+        const QString candidate = HiddenSiblingPath(target, kind, NextHiddenNumber());
         const QByteArray path = QFile::encodeName(candidate);
         // O_EXCL reserves the name; mode 0666 lets the user's umask decide
         // the permissions exactly as for any new file.

@@ -8,13 +8,13 @@
 // SaveTransaction::RemoveLeftovers finds by this pattern after a crash.
 
 // The hidden name of kind `kind` and number `n` beside `target`.
-QString hiddenSiblingPath(const QString& target, const char* kind, quint32 n);
+QString HiddenSiblingPath(const QString& target, const char* kind, quint32 n);
 
 // A number for such a name that no other call of the process got.
-quint32 nextHiddenNumber();
+quint32 NextHiddenNumber();
 
 // Creates a new, empty hidden file of kind `kind` beside `target`
 // (exclusively, so never over another file; mode 0666 before the user's
 // umask) and returns its path. Empty when none could be made; errno then
 // says why (EEXIST when a hundred names in a row were taken).
-QString createHiddenSibling(const QString& target, const char* kind);
+QString CreateHiddenSibling(const QString& target, const char* kind);

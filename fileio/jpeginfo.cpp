@@ -22,23 +22,23 @@ constexpr int kStuffedZero = 0x00;
 // The fields of a JFIF header: the density unit at 7, the densities at 8 and 10.
 constexpr int kJfifMinSize = 12;
 
-int be16(const QByteArray& b, int at)
+int Be16(const QByteArray& b, int at)
 {
     return (uchar(b.at(at)) << 8) | uchar(b.at(at + 1));
 }
 
-bool isFrameMarker(int m)
+bool IsFrameMarker(int m)
 {
     // SOF0..SOF15 without DHT (C4), JPG (C8) and DAC (CC).
     return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
 }
 
-bool isRestart(int m)
+bool IsRestart(int m)
 {
     return m >= kFirstRestart && m <= kLastRestart;
 }
 
-bool startsJpeg(const QByteArray& head)
+bool StartsJpeg(const QByteArray& head)
 {
     return head.size() == 2 && uchar(head.at(0)) == kMarkerPrefix && uchar(head.at(1)) == kStartOfImage;
 }
@@ -46,7 +46,7 @@ bool startsJpeg(const QByteArray& head)
 // Reads the next marker segment of `file`: its marker (fill bytes before it
 // skipped) and its body. False when the file ends first or holds no marker
 // there.
-bool readSegment(QIODevice* file, int* marker, QByteArray* body)
+bool ReadSegment(QIODevice* file, int* marker, QByteArray* body)
 {
     QByteArray head = file->read(4);
     if (head.size() < 4 || uchar(head.at(0)) != kMarkerPrefix)
@@ -58,7 +58,7 @@ bool readSegment(QIODevice* file, int* marker, QByteArray* body)
             return false;
         m = uchar(head.at(1));
     }
-    const int length = be16(head, 2);
+    const int length = Be16(head, 2);
     if (length < 2)
         return false;
     *marker = m;
@@ -82,23 +82,23 @@ bool JpegInfo::Parse(const QByteArray& data)
 
 bool JpegInfo::ReadFrom(QIODevice* file)
 {
-    if (!startsJpeg(file->read(2)))
+    if (!StartsJpeg(file->read(2)))
         return false;
     int marker = 0;
     QByteArray body;
-    while (readSegment(file, &marker, &body)) {
+    while (ReadSegment(file, &marker, &body)) {
         if (marker == kApp0 && body.startsWith(QByteArray("JFIF\0", 5)) && body.size() >= kJfifMinSize) {
             densityUnit = uchar(body.at(7));
-            densityX = be16(body, 8);
-            densityY = be16(body, 10);
+            densityX = Be16(body, 8);
+            densityY = Be16(body, 10);
         } else if (marker == kApp14 && body.startsWith("Adobe")) {
             adobe = true;
-        } else if (isFrameMarker(marker)) {
+        } else if (IsFrameMarker(marker)) {
             if (body.size() < 6)
                 return false;
             precision = uchar(body.at(0));
-            height = be16(body, 1);
-            width = be16(body, 3);
+            height = Be16(body, 1);
+            width = Be16(body, 3);
             components = uchar(body.at(5));
             return width > 0 && height > 0;
         } else if (marker == kStartOfScan || marker == kEndOfImage) {
@@ -118,7 +118,7 @@ namespace {
 // Position just after the entropy-coded data that starts at `i`: at the
 // 0xFF of the next marker other than a stuffed zero or a restart; -1 when
 // the data ends first.
-qsizetype skipScanData(const uchar* p, qsizetype n, qsizetype i)
+qsizetype SkipScanData(const uchar* p, qsizetype n, qsizetype i)
 {
     for (;;) {
         const void* ff = i < n ? std::memchr(p + i, kMarkerPrefix, size_t(n - i)) : nullptr;
@@ -128,7 +128,7 @@ qsizetype skipScanData(const uchar* p, qsizetype n, qsizetype i)
         if (i + 1 >= n)
             return -1;
         const uchar next = p[i + 1];
-        if (next == kStuffedZero || isRestart(next))
+        if (next == kStuffedZero || IsRestart(next))
             i += 2;
         else if (next == kMarkerPrefix)
             i += 1; // fill byte before a marker
@@ -139,7 +139,7 @@ qsizetype skipScanData(const uchar* p, qsizetype n, qsizetype i)
 
 // Reads the marker at `i` (after any fill bytes): the position after it, or
 // -1 when there is none.
-qsizetype readMarker(const uchar* p, qsizetype n, qsizetype i, int* marker)
+qsizetype ReadMarker(const uchar* p, qsizetype n, qsizetype i, int* marker)
 {
     if (p[i] != kMarkerPrefix)
         return -1;
@@ -154,7 +154,7 @@ qsizetype readMarker(const uchar* p, qsizetype n, qsizetype i, int* marker)
 // The position after the segment of `marker` whose length starts at `i`
 // (after its scan data for a scan); -1 when it is cut off or no segment
 // can start there.
-qsizetype skipSegment(const uchar* p, qsizetype n, qsizetype i, int marker)
+qsizetype SkipSegment(const uchar* p, qsizetype n, qsizetype i, int marker)
 {
     if (marker == kStuffedZero || marker == kStartOfImage || i + 2 > n)
         return -1;
@@ -162,7 +162,7 @@ qsizetype skipSegment(const uchar* p, qsizetype n, qsizetype i, int marker)
     if (length < 2 || i + length > n)
         return -1;
     i += length;
-    return marker == kStartOfScan ? skipScanData(p, n, i) : i;
+    return marker == kStartOfScan ? SkipScanData(p, n, i) : i;
 }
 
 } // namespace
@@ -178,19 +178,19 @@ bool JpegInfo::IsComplete(const QByteArray& data)
     bool scan = false;
     while (i < n) {
         int marker = 0;
-        i = readMarker(p, n, i, &marker);
+        i = ReadMarker(p, n, i, &marker);
         if (i < 0)
             return false;
         if (marker == kEndOfImage)
             return frame && scan;
-        if (marker == kTem || isRestart(marker))
+        if (marker == kTem || IsRestart(marker))
             continue; // markers without a length
         if (marker == kStartOfScan && !frame)
             return false;
-        i = skipSegment(p, n, i, marker);
+        i = SkipSegment(p, n, i, marker);
         if (i < 0)
             return false;
-        frame = frame || isFrameMarker(marker);
+        frame = frame || IsFrameMarker(marker);
         scan = scan || marker == kStartOfScan;
     }
     return false;

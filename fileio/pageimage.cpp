@@ -18,17 +18,17 @@ const char kDpiComment[] = "#dpi:";
 
 } // namespace
 
-int dotsPerMetre(int dpi)
+int DotsPerMetre(int dpi)
 {
     return qRound(std::min(dpi, kMaxDpi) / kMetresPerInch);
 }
 
-int dotsPerInch(int dotsPerMetre)
+int DotsPerInch(int dotsPerMetre)
 {
     return qRound(dotsPerMetre * kMetresPerInch);
 }
 
-int pnmResolution(const QString& path)
+int PnmResolution(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -42,14 +42,14 @@ int pnmResolution(const QString& path)
     return second.remove(QLatin1String(kDpiComment)).toInt();
 }
 
-QImage loadPageImage(const QString& path)
+QImage LoadPageImage(const QString& path)
 {
     QImage image(path);
     if (!image.isNull() && QFileInfo(path).suffix().toLower() == QLatin1String("pnm")) {
-        const int dpi = pnmResolution(path);
+        const int dpi = PnmResolution(path);
         if (dpi > 0) {
-            image.setDotsPerMeterX(dotsPerMetre(dpi));
-            image.setDotsPerMeterY(dotsPerMetre(dpi));
+            image.setDotsPerMeterX(DotsPerMetre(dpi));
+            image.setDotsPerMeterY(DotsPerMetre(dpi));
         }
     }
     return image;

@@ -15,16 +15,16 @@ constexpr int kDefaultPnmDpi = 200;
 // Dots per metre for `dpi`, rounded. A resolution whose dots per metre do
 // not fit in an int (a page file may claim any number) gives the largest
 // that does.
-int dotsPerMetre(int dpi);
+int DotsPerMetre(int dpi);
 
 // Dots per inch for `dotsPerMetre`, rounded.
-int dotsPerInch(int dotsPerMetre);
+int DotsPerInch(int dotsPerMetre);
 
 // Dots per inch from a PNM file's "#dpi:" comment (its second line);
 // kDefaultPnmDpi without one. Never reads the raster.
-int pnmResolution(const QString& path);
+int PnmResolution(const QString& path);
 
 // Decodes a page file; a PNM page gets the resolution of its "#dpi:"
 // comment (kDefaultPnmDpi without one), other pages keep what their file
 // says.
-QImage loadPageImage(const QString& path);
+QImage LoadPageImage(const QString& path);

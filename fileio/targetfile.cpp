@@ -15,7 +15,7 @@ TargetFile::TargetFile(const QString& target) : m_target(target)
 {
     if (target.isEmpty())
         return;
-    m_tempPath = createHiddenSibling(target, "part");
+    m_tempPath = CreateHiddenSibling(target, "part");
     if (m_tempPath.isEmpty() && errno != EEXIST)
         NoteWriteError(errno);
 }
@@ -26,7 +26,7 @@ TargetFile::~TargetFile()
         QFile::remove(m_tempPath);
 }
 
-bool TargetFile::commit()
+bool TargetFile::Commit()
 {
     if (m_tempPath.isEmpty() || m_committed)
         return false;

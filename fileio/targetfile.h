@@ -17,13 +17,13 @@ public:
     TargetFile& operator=(const TargetFile&) = delete;
 
     // False when no file could be created in the target's folder.
-    bool isValid() const { return !m_tempPath.isEmpty(); }
+    bool IsValid() const { return !m_tempPath.isEmpty(); }
     QString tempPath() const { return m_tempPath; }
-    QString target() const { return m_target; }
+    QString Target() const { return m_target; }
 
     // Flushes the written file to disk and renames it over the target,
     // keeping the permissions of a file that was there.
-    bool commit();
+    bool Commit();
 
 private:
     QString m_target;

@@ -3,8 +3,8 @@
 #include "checkedfile.h"
 #include "ofdprocess.h"
 #include "outputlog.h"
-#include "pageimage.h"
 #include "pagecheck.h"
+#include "pageimage.h"
 #include "pdfconvert.h"
 #include "pdfdocument.h"
 #include "targetfile.h"
@@ -28,12 +28,12 @@
 
 namespace {
 
-bool isBilevel(QImage::Format format)
+bool IsBilevel(QImage::Format format)
 {
     return format == QImage::Format_Mono || format == QImage::Format_MonoLSB;
 }
 
-QByteArray writerFormat(const QString& ext, bool bilevel, QImage::Format format)
+QByteArray WriterFormat(const QString& ext, bool bilevel, QImage::Format format)
 {
     if (ext == "pnm") {
         if (bilevel)
@@ -50,10 +50,10 @@ QByteArray writerFormat(const QString& ext, bool bilevel, QImage::Format format)
 }
 
 // Writes `image` to a fresh file beside `dst` and renames it over `dst`.
-bool writeImage(const QImage& image, const QString& dst, const QByteArray& format)
+bool WriteImage(const QImage& image, const QString& dst, const QByteArray& format)
 {
     TargetFile target(dst);
-    if (!target.isValid())
+    if (!target.IsValid())
         return false;
     CheckedFile file(target.tempPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -70,7 +70,7 @@ bool writeImage(const QImage& image, const QString& dst, const QByteArray& forma
     if (!file.flush())
         return false;
     file.close();
-    return file.error() == QFileDevice::NoError && !file.WriteFailed() && target.commit();
+    return file.error() == QFileDevice::NoError && !file.WriteFailed() && target.Commit();
 }
 
 } // namespace
@@ -86,7 +86,7 @@ bool ImageProc::CopyFile(const QString& src, const QString& dst)
     if (!in.open(QIODevice::ReadOnly))
         return false;
     TargetFile target(dst);
-    if (!target.isValid())
+    if (!target.IsValid())
         return false;
     CheckedFile out(target.tempPath());
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -101,7 +101,7 @@ bool ImageProc::CopyFile(const QString& src, const QString& dst)
     if (in.error() != QFileDevice::NoError || !out.flush())
         return false;
     out.close();
-    return out.error() == QFileDevice::NoError && target.commit();
+    return out.error() == QFileDevice::NoError && target.Commit();
 }
 
 bool ImageProc::SaveCompressedTiff(const QImage& image, const QString& dst, bool bilevel, bool jpegInTiff)
@@ -194,8 +194,8 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
     if (image.isNull())
         return Fail(pages, 0, dst);
     const QImage::Format format = image.format();
-    const bool bilevel = isBilevel(format);
-    const QByteArray writer = writerFormat(dstExt, bilevel, format);
+    const bool bilevel = IsBilevel(format);
+    const QByteArray writer = WriterFormat(dstExt, bilevel, format);
     if (writer.isEmpty())
         return Fail(pages, -1, dst);
 
@@ -204,19 +204,19 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
         if (image.isNull())
             return Fail(pages, -1, dst);
     }
-    int dpiX = dotsPerInch(image.dotsPerMeterX());
-    int dpiY = dotsPerInch(image.dotsPerMeterY());
+    int dpiX = DotsPerInch(image.dotsPerMeterX());
+    int dpiY = DotsPerInch(image.dotsPerMeterY());
     if (srcExt == "pnm") {
-        const int r = pnmResolution(src);
+        const int r = PnmResolution(src);
         if (r > 0)
             dpiX = dpiY = r;
     }
-    image.setDotsPerMeterX(dotsPerMetre(dpiX));
-    image.setDotsPerMeterY(dotsPerMetre(dpiY));
+    image.setDotsPerMeterX(DotsPerMetre(dpiX));
+    image.setDotsPerMeterY(DotsPerMetre(dpiY));
 
     const bool written = angle == 0.0 && dstExt == "tiff"
                              ? SaveCompressedTiff(image, dst, bilevel, jpegInTiff)
-                             : writeImage(image, dst, writer);
+                             : WriteImage(image, dst, writer);
     return written || Fail(pages, -1, dst);
 }
 
@@ -230,10 +230,10 @@ struct TiffPage {
     QImage image;
 };
 
-TiffPage prepareTiffPage(const QString& page)
+TiffPage PrepareTiffPage(const QString& page)
 {
     TiffPage result;
-    const QImage image = loadPageImage(page);
+    const QImage image = LoadPageImage(page);
     if (image.isNull())
         return result;
     result.ok = true;
@@ -261,11 +261,11 @@ bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
     // does not depend on the timing.
     std::future<TiffPage> next;
     if (!pages.isEmpty())
-        next = std::async(std::launch::async | std::launch::deferred, prepareTiffPage, pages.first());
+        next = std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, pages.first());
     for (int i = 0; i < pages.size(); ++i) {
         TiffPage page = next.get();
         if (i + 1 < pages.size())
-            next = std::async(std::launch::async | std::launch::deferred, prepareTiffPage, pages.at(i + 1));
+            next = std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, pages.at(i + 1));
         const bool added = page.ok && (page.useFile ? tiff.AddFile(pages.at(i)) : tiff.AddImage(page.image));
         if (!added) {
             if (next.valid())
@@ -282,7 +282,7 @@ QString ImageProc::PdfSource(const QList<QString>& pages, int index, QList<QStri
     const QString& page = pages.at(index);
     if (QFileInfo(page).suffix().toLower() == "tiff" || IsEmbeddableJpeg(page))
         return page;
-    const QImage image = loadPageImage(page);
+    const QImage image = LoadPageImage(page);
     if (image.isNull()) {
         Fail(pages, index, dst);
         return QString();

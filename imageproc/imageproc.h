@@ -25,8 +25,8 @@ public:
     QString ScanDir() const { return m_scanDir; }
 
     // See pnmResolution() and loadPageImage().
-    static int GetPNMResolution(const QString& path) { return pnmResolution(path); }
-    static QImage LoadPage(const QString& path) { return loadPageImage(path); }
+    static int GetPNMResolution(const QString& path) { return PnmResolution(path); }
+    static QImage LoadPage(const QString& path) { return LoadPageImage(path); }
 
     // Writes `dst` from `src`, rotated clockwise by `angle` degrees, in the
     // format named by dst's extension ("jpg", "png", "pnm", "tiff"). A TIFF

@@ -7,14 +7,14 @@
 
 namespace {
 
-void reportError(const char* text)
+void ReportError(const char* text)
 {
     qCWarning(lcOutput) << "JPEG encoder:" << text;
 }
 
 // Runs one libjpeg step of the encoder `s`: a fatal error inside it ends
 // the step with false and leaves the encoder failed.
-template <typename State, typename Step> bool runGuarded(State& s, Step&& step)
+template <typename State, typename Step> bool RunGuarded(State& s, Step&& step)
 {
     if (setjmp(s.err.jump)) {
         s.failed = true;
@@ -37,8 +37,8 @@ struct JpegEncoder::State {
 JpegEncoder::JpegEncoder() : m_state(new State)
 {
     State& s = *m_state;
-    s.err.attach(s.cinfo, reportError, nullptr);
-    runGuarded(s, [&s] {
+    s.err.Attach(s.cinfo, ReportError, nullptr);
+    RunGuarded(s, [&s] {
         jpeg_create_compress(&s.cinfo);
         return true;
     });
@@ -55,7 +55,7 @@ bool JpegEncoder::Begin(int width, int height, int components, int quality)
     State& s = *m_state;
     if (s.failed || s.started || width <= 0 || height <= 0 || (components != 1 && components != 3))
         return false;
-    return runGuarded(s, [&] {
+    return RunGuarded(s, [&] {
         jpeg_mem_dest(&s.cinfo, &s.buffer, &s.size);
         s.cinfo.image_width = JDIMENSION(width);
         s.cinfo.image_height = JDIMENSION(height);
@@ -80,7 +80,7 @@ bool JpegEncoder::WriteRow(const unsigned char* row)
         return false;
     // libjpeg's row type is not const, but the encoder only reads the row.
     JSAMPROW rows[1] = {const_cast<JSAMPROW>(row)};
-    return runGuarded(s, [&] { return jpeg_write_scanlines(&s.cinfo, rows, 1) == 1; });
+    return RunGuarded(s, [&] { return jpeg_write_scanlines(&s.cinfo, rows, 1) == 1; });
 }
 
 bool JpegEncoder::Finish(QByteArray* out)
@@ -88,7 +88,7 @@ bool JpegEncoder::Finish(QByteArray* out)
     State& s = *m_state;
     if (s.failed || !s.started)
         return false;
-    const bool finished = runGuarded(s, [&s] {
+    const bool finished = RunGuarded(s, [&s] {
         jpeg_finish_compress(&s.cinfo);
         return true;
     });

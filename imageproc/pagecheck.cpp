@@ -11,7 +11,7 @@ namespace PageCheck {
 
 namespace {
 
-bool startsLikeJpeg(QFile* file)
+bool StartsLikeJpeg(QFile* file)
 {
     return file->peek(2) == QByteArray("\xFF\xD8", 2);
 }
@@ -25,7 +25,7 @@ SaveFailure::Reason Quick(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return SaveFailure::PageDamaged;
-    if (startsLikeJpeg(&file)) {
+    if (StartsLikeJpeg(&file)) {
         const QByteArray data = file.readAll();
         return file.error() == QFileDevice::NoError && JpegInfo::IsComplete(data) ? SaveFailure::None
                                                                                   : SaveFailure::PageDamaged;
@@ -47,7 +47,7 @@ SaveFailure::Reason Full(const QString& path)
 SaveFailure::Reason AsIs(const QString& path)
 {
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && startsLikeJpeg(&file))
+    if (file.open(QIODevice::ReadOnly) && StartsLikeJpeg(&file))
         return Quick(path);
     return Full(path);
 }

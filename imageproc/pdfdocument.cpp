@@ -23,7 +23,7 @@ const double kDefaultDpi = 300.0;
 const double kPointsPerInch = 72.0;
 
 // Page size in points from the image size and the directory's resolution.
-void pageSize(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
+void PageSize(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
 {
     float xres = 0, yres = 0;
     uint16_t unit = RESUNIT_INCH;
@@ -47,7 +47,7 @@ void pageSize(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
 
 // Bilevel rows (1 = black) into a CCITT G4 stream, through libtiff's codec,
 // which may change the rows in place.
-bool encodeG4(std::vector<unsigned char>& rows, uint32_t width, uint32_t length, QByteArray* out)
+bool EncodeG4(std::vector<unsigned char>& rows, uint32_t width, uint32_t length, QByteArray* out)
 {
     const QString tmp = GetTempFilePath("tiff");
     if (tmp.isEmpty())
@@ -63,8 +63,7 @@ bool encodeG4(std::vector<unsigned char>& rows, uint32_t width, uint32_t length,
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, length);
         const tmsize_t size = tmsize_t((width + 7) / 8) * length;
-        ok = TIFFWriteEncodedStrip(t, 0, rows.data(), size) >= 0 &&
-             TIFFWriteDirectory(t);
+        ok = TIFFWriteEncodedStrip(t, 0, rows.data(), size) >= 0 && TIFFWriteDirectory(t);
         TIFFClose(t);
     }
     if (ok) {
@@ -82,7 +81,7 @@ bool encodeG4(std::vector<unsigned char>& rows, uint32_t width, uint32_t length,
     return ok;
 }
 
-bool readBilevel(TIFF* in, uint32_t width, uint32_t length, uint16_t photometric, PdfImage* img)
+bool ReadBilevel(TIFF* in, uint32_t width, uint32_t length, uint16_t photometric, PdfImage* img)
 {
     const size_t lineBytes = (width + 7) / 8;
     if (TIFFScanlineSize(in) != tmsize_t(lineBytes))
@@ -99,11 +98,11 @@ bool readBilevel(TIFF* in, uint32_t width, uint32_t length, uint16_t photometric
     }
     img->filter = PdfImage::CCITTG4;
     img->components = 1;
-    return encodeG4(rows, width, length, &img->data);
+    return EncodeG4(rows, width, length, &img->data);
 }
 
 // 8-bit grey or RGB scanlines straight into the JPEG encoder.
-bool readDirect(TIFF* in, uint32_t width, uint32_t length, int components, uint16_t spp, bool invert,
+bool ReadDirect(TIFF* in, uint32_t width, uint32_t length, int components, uint16_t spp, bool invert,
                 PdfImage* img)
 {
     const tmsize_t lineSize = TIFFScanlineSize(in);
@@ -136,7 +135,7 @@ bool readDirect(TIFF* in, uint32_t width, uint32_t length, int components, uint1
 }
 
 // Anything else libtiff can decode (palette, 16-bit, CMYK, separate planes).
-bool readViaRgba(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
+bool ReadViaRgba(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
 {
     std::vector<uint32_t> raster(size_t(width) * length);
     if (!TIFFReadRGBAImageOriented(in, width, length, raster.data(), ORIENTATION_TOPLEFT, 0))
@@ -160,33 +159,33 @@ bool readViaRgba(TIFF* in, uint32_t width, uint32_t length, PdfImage* img)
     return encoder.Finish(&img->data);
 }
 
-bool readDirectory(TIFF* in, PdfImage* img)
+bool ReadDirectory(TIFF* in, PdfImage* img)
 {
     TiffLayout layout;
-    if (!layout.read(in, PHOTOMETRIC_MINISWHITE) || layout.width == 0 || layout.length == 0)
+    if (!layout.Read(in, PHOTOMETRIC_MINISWHITE) || layout.width == 0 || layout.length == 0)
         return false;
     const uint32_t width = layout.width;
     const uint32_t length = layout.length;
     const uint16_t spp = layout.samplesPerPixel;
     img->width = int(width);
     img->height = int(length);
-    pageSize(in, width, length, img);
+    PageSize(in, width, length, img);
 
     const bool grey =
         layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE;
     if (layout.bitsPerSample == 1 && spp == 1 && grey)
-        return readBilevel(in, width, length, layout.photometric, img);
-    layout.decodeAsRgb(in);
+        return ReadBilevel(in, width, length, layout.photometric, img);
+    layout.DecodeAsRgb(in);
     if (layout.bitsPerSample == 8 && layout.planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(in)) {
         if (grey)
-            return readDirect(in, width, length, 1, spp, layout.photometric == PHOTOMETRIC_MINISWHITE, img);
+            return ReadDirect(in, width, length, 1, spp, layout.photometric == PHOTOMETRIC_MINISWHITE, img);
         if (layout.photometric == PHOTOMETRIC_RGB && spp >= 3)
-            return readDirect(in, width, length, 3, spp, false, img);
+            return ReadDirect(in, width, length, 3, spp, false, img);
     }
-    return readViaRgba(in, width, length, img);
+    return ReadViaRgba(in, width, length, img);
 }
 
-bool addTiffPages(const QString& path, PdfWriter* writer)
+bool AddTiffPages(const QString& path, PdfWriter* writer)
 {
     TIFF* in = TIFFOpen(QFile::encodeName(path).constData(), "r");
     if (!in)
@@ -194,7 +193,7 @@ bool addTiffPages(const QString& path, PdfWriter* writer)
     bool ok = true;
     do {
         PdfImage img;
-        ok = readDirectory(in, &img) && writer->AddPage(img);
+        ok = ReadDirectory(in, &img) && writer->AddPage(img);
     } while (ok && TIFFReadDirectory(in));
     TIFFClose(in);
     return ok;
@@ -203,7 +202,7 @@ bool addTiffPages(const QString& path, PdfWriter* writer)
 // A JPEG page as it is, sized as it would be after a round trip through a
 // QImage and a TIFF file. False (nothing added) when `data` is no JPEG the
 // PDF can show unchanged, or is incomplete.
-bool addJpegPage(const QByteArray& data, PdfWriter* writer)
+bool AddJpegPage(const QByteArray& data, PdfWriter* writer)
 {
     JpegInfo info;
     if (!info.Parse(data) || !info.Embeddable() || !JpegInfo::IsComplete(data))
@@ -217,8 +216,8 @@ bool addJpegPage(const QByteArray& data, PdfWriter* writer)
         dpiY = info.densityY * kCentimetresPerInch;
     } else {
         const QImage blank(1, 1, QImage::Format_RGB32);
-        dpiX = dotsPerInch(blank.dotsPerMeterX());
-        dpiY = dotsPerInch(blank.dotsPerMeterY());
+        dpiX = DotsPerInch(blank.dotsPerMeterX());
+        dpiY = DotsPerInch(blank.dotsPerMeterY());
     }
     PdfImage img;
     img.data = data;
@@ -231,7 +230,7 @@ bool addJpegPage(const QByteArray& data, PdfWriter* writer)
 }
 
 // Adds a JPEG page unchanged or all directories of a TIFF file.
-bool addFile(const QString& path, PdfWriter* writer)
+bool AddFileTo(const QString& path, PdfWriter* writer)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -240,10 +239,10 @@ bool addFile(const QString& path, PdfWriter* writer)
         const QByteArray data = file.readAll();
         if (file.error() != QFileDevice::NoError)
             return false;
-        return addJpegPage(data, writer);
+        return AddJpegPage(data, writer);
     }
     file.close();
-    return addTiffPages(path, writer);
+    return AddTiffPages(path, writer);
 }
 
 } // namespace
@@ -259,7 +258,7 @@ bool PdfDocument::Open(const QString& pdfPath)
     InstallTiffHandlers();
     m_path = pdfPath;
     m_target.reset(new TargetFile(pdfPath));
-    if (!m_target->isValid() || !m_writer->Open(m_target->tempPath())) {
+    if (!m_target->IsValid() || !m_writer->Open(m_target->tempPath())) {
         TIFFError(kModule, "Can't open output file %s for writing", QFile::encodeName(pdfPath).constData());
         m_failed = true;
         return false;
@@ -271,7 +270,7 @@ bool PdfDocument::AddFile(const QString& path)
 {
     if (!m_target || m_failed)
         return false;
-    if (!addFile(path, m_writer.get()))
+    if (!AddFileTo(path, m_writer.get()))
         return Fail();
     ++m_pages;
     return true;
@@ -283,7 +282,7 @@ bool PdfDocument::Commit()
         return false;
     if (!m_writer->Finish() || m_pages == 0)
         return Fail();
-    return m_target->commit();
+    return m_target->Commit();
 }
 
 bool PdfDocument::Fail()

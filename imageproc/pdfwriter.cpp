@@ -15,7 +15,7 @@ const int kCatalog = 1;
 const int kPageTree = 2;
 const int kInfo = 3;
 
-QByteArray num(double value)
+QByteArray Num(double value)
 {
     return QByteArray::number(value, 'f', 4);
 }
@@ -69,8 +69,8 @@ bool PdfWriter::AddPage(const PdfImage& image)
 {
     if (!m_file || m_failed || image.data.isEmpty())
         return false;
-    const QByteArray w = num(image.widthPt);
-    const QByteArray h = num(image.heightPt);
+    const QByteArray w = Num(image.widthPt);
+    const QByteArray h = Num(image.heightPt);
     // Page, then its content stream (next number), then the image (after that).
     const int page = BeginObject();
     Write("<< /Type /Page /Parent " + QByteArray::number(kPageTree) + " 0 R /MediaBox [0 0 " + w + " " + h +

@@ -19,7 +19,7 @@
 
 namespace {
 
-QByteArray native(const QString& path)
+QByteArray Native(const QString& path)
 {
     return QFile::encodeName(path);
 }
@@ -28,7 +28,7 @@ QByteArray native(const QString& path)
 // fresh PID namespace the ids a killed copy left in its file names are soon
 // threads of another process or children that nobody has reaped yet; only a
 // thread-group leader that has not ended may own a save.
-bool isLiveProcessNotThread(qint64 pid)
+bool IsLiveProcessNotThread(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
@@ -50,7 +50,7 @@ const struct timespec kStarted = [] {
     return now;
 }();
 
-bool before(const struct timespec& a, const struct timespec& b)
+bool Before(const struct timespec& a, const struct timespec& b)
 {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
@@ -60,13 +60,13 @@ bool before(const struct timespec& a, const struct timespec& b)
 // older than this process was left by an earlier copy that had the same id
 // (in a PID namespace, such as a sandbox, a program often gets the same id
 // every time).
-bool processRuns(qint64 pid, const struct timespec& changed)
+bool ProcessRuns(qint64 pid, const struct timespec& changed)
 {
     if (pid == getpid())
-        return !before(changed, kStarted);
+        return !Before(changed, kStarted);
     if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
         return false;
-    return isLiveProcessNotThread(pid);
+    return IsLiveProcessNotThread(pid);
 }
 
 // Names tried for a kept old file before giving up.
@@ -75,12 +75,12 @@ constexpr int kKeepAttempts = 100;
 // A second name for the file at `target`, a hidden file of kind "keep": a
 // hard link, or on file systems without hard links the file itself renamed
 // aside (`renamed` then true). False, with errno set, when neither works.
-bool keepAside(const QString& target, QString* backup, bool* renamed)
+bool KeepAside(const QString& target, QString* backup, bool* renamed)
 {
-    const QByteArray to = native(target);
+    const QByteArray to = Native(target);
     for (int attempt = 0; attempt < kKeepAttempts; ++attempt) {
-        const QString candidate = hiddenSiblingPath(target, "keep", nextHiddenNumber());
-        const QByteArray name = native(candidate);
+        const QString candidate = HiddenSiblingPath(target, "keep", NextHiddenNumber());
+        const QByteArray name = Native(candidate);
         if (::link(to.constData(), name.constData()) == 0) {
             *backup = candidate;
             return true;
@@ -98,9 +98,9 @@ bool keepAside(const QString& target, QString* backup, bool* renamed)
     return false;
 }
 
-void syncFolder(const QString& folder)
+void SyncFolder(const QString& folder)
 {
-    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -120,11 +120,11 @@ QString SaveTransaction::Stage(const QString& target)
     if (m_committed || m_failure.Failed())
         return QString();
     struct stat st {};
-    if (::stat(native(target).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::stat(Native(target).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
         m_failure = SaveFailure::Target(target, EISDIR);
         return QString();
     }
-    const QString staged = createHiddenSibling(target, "save");
+    const QString staged = CreateHiddenSibling(target, "save");
     if (staged.isEmpty()) {
         m_failure = SaveFailure::Target(target, errno);
         return QString();
@@ -141,8 +141,8 @@ QString SaveTransaction::Stage(const QString& target)
 // why.
 bool SaveTransaction::Install(Entry* e)
 {
-    const QByteArray to = native(e->target);
-    const QByteArray from = native(e->staged);
+    const QByteArray to = Native(e->target);
+    const QByteArray from = Native(e->staged);
     struct stat entry {};
     if (::lstat(to.constData(), &entry) == 0) {
         struct stat old {};
@@ -153,15 +153,15 @@ bool SaveTransaction::Install(Entry* e)
         }
         if (resolved && S_ISREG(old.st_mode) && ::chmod(from.constData(), old.st_mode & 0777) != 0)
             return false;
-        if (!keepAside(e->target, &e->backup, &e->backupIsOld))
+        if (!KeepAside(e->target, &e->backup, &e->backupIsOld))
             return false;
     }
     if (std::rename(from.constData(), to.constData()) != 0) {
         const int error = errno;
         if (e->backupIsOld)
-            std::rename(native(e->backup).constData(), to.constData());
+            std::rename(Native(e->backup).constData(), to.constData());
         else if (!e->backup.isEmpty())
-            ::unlink(native(e->backup).constData());
+            ::unlink(Native(e->backup).constData());
         e->backup.clear();
         e->backupIsOld = false;
         errno = error;
@@ -186,11 +186,11 @@ bool SaveTransaction::Commit()
     QSet<QString> folders;
     for (const Entry& e : qAsConst(m_entries)) {
         if (!e.backup.isEmpty())
-            ::unlink(native(e.backup).constData());
+            ::unlink(Native(e.backup).constData());
         folders.insert(QFileInfo(e.target).absolutePath());
     }
     for (const QString& folder : qAsConst(folders))
-        syncFolder(folder);
+        SyncFolder(folder);
     return true;
 }
 
@@ -199,15 +199,15 @@ void SaveTransaction::Rollback()
     for (int i = m_entries.size() - 1; i >= 0; --i) {
         Entry& e = m_entries[i];
         if (e.committed) {
-            const QByteArray to = native(e.target);
+            const QByteArray to = Native(e.target);
             const bool restored = e.backup.isEmpty()
                                       ? ::unlink(to.constData()) == 0
-                                      : std::rename(native(e.backup).constData(), to.constData()) == 0;
+                                      : std::rename(Native(e.backup).constData(), to.constData()) == 0;
             if (!restored)
                 qCWarning(lcOutput) << "Failed to put back" << e.target << "from" << e.backup;
             e.committed = false;
         } else {
-            ::unlink(native(e.staged).constData());
+            ::unlink(Native(e.staged).constData());
         }
         e.backup.clear();
     }
@@ -227,17 +227,17 @@ int SaveTransaction::RemoveLeftovers(const QString& folder)
         if (!m.hasMatch())
             continue;
         const QString path = folder + "/" + name;
-        const QByteArray file = native(path);
+        const QByteArray file = Native(path);
         struct stat st {};
         if (::lstat(file.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid())
             continue;
         const qint64 pid = m.captured(3).toLongLong();
-        if (pid <= 0 || processRuns(pid, st.st_mtim))
+        if (pid <= 0 || ProcessRuns(pid, st.st_mtim))
             continue;
         if (m.captured(2) == QLatin1String("keep")) {
             // The save died between moving the old file aside and putting the
             // new one in its place: the old file goes back.
-            const QByteArray target = native(folder + "/" + m.captured(1) + "." + m.captured(5));
+            const QByteArray target = Native(folder + "/" + m.captured(1) + "." + m.captured(5));
             struct stat there {};
             if (::lstat(target.constData(), &there) != 0 && errno == ENOENT) {
                 if (std::rename(file.constData(), target.constData()) == 0)

@@ -19,7 +19,7 @@ namespace {
 // Strips of this many rows, as libtiff's copy tool writes them.
 constexpr uint32_t kRowsPerStrip = 16;
 
-uint32_t rowsPerStrip(uint32_t length)
+uint32_t RowsPerStrip(uint32_t length)
 {
     return length < kRowsPerStrip ? length : kRowsPerStrip;
 }
@@ -32,14 +32,14 @@ struct CompressOptions {
     bool jpegRaw = false;
 };
 
-bool parseNumber(const QString& text, int* value)
+bool ParseNumber(const QString& text, int* value)
 {
     bool ok = false;
     *value = text.toInt(&ok);
     return ok;
 }
 
-bool parseCompression(const QString& text, CompressOptions* opt)
+bool ParseCompression(const QString& text, CompressOptions* opt)
 {
     const QStringList parts = text.split(':');
     const QString name = parts.first();
@@ -52,9 +52,9 @@ bool parseCompression(const QString& text, CompressOptions* opt)
         for (int i = 1; i < parts.size(); ++i) {
             const QString& p = parts.at(i);
             int value = 0;
-            if (name == "zip" && p.startsWith('p') && parseNumber(p.mid(1), &value))
+            if (name == "zip" && p.startsWith('p') && ParseNumber(p.mid(1), &value))
                 opt->zipLevel = value;
-            else if (parseNumber(p, &value) && value >= 1 && value <= 3)
+            else if (ParseNumber(p, &value) && value >= 1 && value <= 3)
                 opt->predictor = value;
             else
                 return false;
@@ -66,7 +66,7 @@ bool parseCompression(const QString& text, CompressOptions* opt)
             int value = 0;
             if (p == "r")
                 opt->jpegRaw = true;
-            else if (parseNumber(p, &value) && value >= 1 && value <= 100)
+            else if (ParseNumber(p, &value) && value >= 1 && value <= 100)
                 opt->quality = value;
             else
                 return false;
@@ -85,7 +85,7 @@ struct Source {
 
 // A path that exists is always taken as written. Otherwise a trailing
 // ",<n>[,<n>...]" selects directories of the file named before it.
-bool resolveSource(const QString& input, Source* src)
+bool ResolveSource(const QString& input, Source* src)
 {
     if (QFileInfo::exists(input)) {
         src->path = input;
@@ -102,29 +102,29 @@ bool resolveSource(const QString& input, Source* src)
     return true;
 }
 
-template <typename T> void copyField(TIFF* in, TIFF* out, ttag_t tag)
+template <typename T> void CopyField(TIFF* in, TIFF* out, ttag_t tag)
 {
     T value;
     if (TIFFGetField(in, tag, &value))
         TIFFSetField(out, tag, value);
 }
 
-void copyDescriptiveFields(TIFF* in, TIFF* out)
+void CopyDescriptiveFields(TIFF* in, TIFF* out)
 {
-    copyField<uint32_t>(in, out, TIFFTAG_SUBFILETYPE);
-    copyField<uint16_t>(in, out, TIFFTAG_FILLORDER);
-    copyField<uint16_t>(in, out, TIFFTAG_ORIENTATION);
-    copyField<uint16_t>(in, out, TIFFTAG_SAMPLEFORMAT);
-    copyField<uint16_t>(in, out, TIFFTAG_MINSAMPLEVALUE);
-    copyField<uint16_t>(in, out, TIFFTAG_MAXSAMPLEVALUE);
-    copyField<float>(in, out, TIFFTAG_XRESOLUTION);
-    copyField<float>(in, out, TIFFTAG_YRESOLUTION);
-    copyField<uint16_t>(in, out, TIFFTAG_RESOLUTIONUNIT);
+    CopyField<uint32_t>(in, out, TIFFTAG_SUBFILETYPE);
+    CopyField<uint16_t>(in, out, TIFFTAG_FILLORDER);
+    CopyField<uint16_t>(in, out, TIFFTAG_ORIENTATION);
+    CopyField<uint16_t>(in, out, TIFFTAG_SAMPLEFORMAT);
+    CopyField<uint16_t>(in, out, TIFFTAG_MINSAMPLEVALUE);
+    CopyField<uint16_t>(in, out, TIFFTAG_MAXSAMPLEVALUE);
+    CopyField<float>(in, out, TIFFTAG_XRESOLUTION);
+    CopyField<float>(in, out, TIFFTAG_YRESOLUTION);
+    CopyField<uint16_t>(in, out, TIFFTAG_RESOLUTIONUNIT);
     const ttag_t texts[] = {TIFFTAG_DOCUMENTNAME, TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE,
                             TIFFTAG_MODEL,        TIFFTAG_SOFTWARE,         TIFFTAG_DATETIME,
                             TIFFTAG_ARTIST,       TIFFTAG_HOSTCOMPUTER,     TIFFTAG_COPYRIGHT};
     for (ttag_t tag : texts)
-        copyField<const char*>(in, out, tag);
+        CopyField<const char*>(in, out, tag);
     uint16_t count = 0;
     uint16_t* extra = nullptr;
     if (TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &count, &extra))
@@ -136,7 +136,7 @@ void copyDescriptiveFields(TIFF* in, TIFF* out)
 
 // Photometric and codec settings of an output directory whose samples are
 // `photometric`; `inPredictor` is the input's predictor (0: none).
-void applyCompression(TIFF* out, const CompressOptions& opt, uint16_t photometric, uint16_t inPredictor)
+void ApplyCompression(TIFF* out, const CompressOptions& opt, uint16_t photometric, uint16_t inPredictor)
 {
     const bool ycbcr = opt.compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_RGB && !opt.jpegRaw;
     TIFFSetField(out, TIFFTAG_PHOTOMETRIC, ycbcr ? PHOTOMETRIC_YCBCR : photometric);
@@ -156,13 +156,13 @@ void applyCompression(TIFF* out, const CompressOptions& opt, uint16_t photometri
 
 // Writes the output directory's structure fields. Returns false for input the
 // copy cannot represent.
-bool setupDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
+bool SetupDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
 {
     TiffLayout layout;
-    if (!layout.read(in, PHOTOMETRIC_MINISBLACK))
+    if (!layout.Read(in, PHOTOMETRIC_MINISBLACK))
         return false;
     // Let the codec hand out RGB; the copy then treats the input as RGB.
-    layout.decodeAsRgb(in);
+    layout.DecodeAsRgb(in);
 
     TIFFSetField(out, TIFFTAG_IMAGEWIDTH, layout.width);
     TIFFSetField(out, TIFFTAG_IMAGELENGTH, layout.length);
@@ -170,10 +170,10 @@ bool setupDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
     TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, layout.samplesPerPixel);
     TIFFSetField(out, TIFFTAG_PLANARCONFIG, layout.planar);
     TIFFSetField(out, TIFFTAG_COMPRESSION, opt.compression);
-    copyDescriptiveFields(in, out);
+    CopyDescriptiveFields(in, out);
 
     uint16_t predictor = 0;
-    applyCompression(out, opt, layout.photometric,
+    ApplyCompression(out, opt, layout.photometric,
                      TIFFGetField(in, TIFFTAG_PREDICTOR, &predictor) ? predictor : 0);
 
     if (TIFFIsTiled(in)) {
@@ -183,12 +183,12 @@ bool setupDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
         TIFFSetField(out, TIFFTAG_TILEWIDTH, tw);
         TIFFSetField(out, TIFFTAG_TILELENGTH, tl);
     } else {
-        TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, rowsPerStrip(layout.length));
+        TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, RowsPerStrip(layout.length));
     }
     return true;
 }
 
-bool copyScanlines(TIFF* in, TIFF* out)
+bool CopyScanlines(TIFF* in, TIFF* out)
 {
     uint32_t length = 0;
     uint16_t spp = 1, planar = PLANARCONFIG_CONTIG;
@@ -210,7 +210,7 @@ bool copyScanlines(TIFF* in, TIFF* out)
     return true;
 }
 
-bool copyTiles(TIFF* in, TIFF* out)
+bool CopyTiles(TIFF* in, TIFF* out)
 {
     const tmsize_t size = TIFFTileSize(in);
     if (size <= 0)
@@ -225,15 +225,15 @@ bool copyTiles(TIFF* in, TIFF* out)
     return true;
 }
 
-bool copyDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
+bool CopyDirectory(TIFF* in, TIFF* out, const CompressOptions& opt)
 {
-    if (!setupDirectory(in, out, opt))
+    if (!SetupDirectory(in, out, opt))
         return false;
-    const bool copied = TIFFIsTiled(in) ? copyTiles(in, out) : copyScanlines(in, out);
+    const bool copied = TIFFIsTiled(in) ? CopyTiles(in, out) : CopyScanlines(in, out);
     return copied && TIFFWriteDirectory(out);
 }
 
-bool copySource(const Source& src, TIFF* out, const CompressOptions& opt)
+bool CopySource(const Source& src, TIFF* out, const CompressOptions& opt)
 {
     TIFF* in = TIFFOpen(QFile::encodeName(src.path).constData(), "r");
     if (!in)
@@ -241,11 +241,11 @@ bool copySource(const Source& src, TIFF* out, const CompressOptions& opt)
     bool ok = true;
     if (src.dirs.isEmpty()) {
         do {
-            ok = copyDirectory(in, out, opt);
+            ok = CopyDirectory(in, out, opt);
         } while (ok && TIFFReadDirectory(in));
     } else {
         for (tdir_t dir : src.dirs) {
-            ok = TIFFSetDirectory(in, dir) && copyDirectory(in, out, opt);
+            ok = TIFFSetDirectory(in, dir) && CopyDirectory(in, out, opt);
             if (!ok)
                 break;
         }
@@ -254,7 +254,7 @@ bool copySource(const Source& src, TIFF* out, const CompressOptions& opt)
     return ok;
 }
 
-bool writeImage(TIFF* out, const QImage& image, const CompressOptions& opt)
+bool WriteImage(TIFF* out, const QImage& image, const CompressOptions& opt)
 {
     const bool grey = image.format() == QImage::Format_Grayscale8;
     const uint16_t spp = grey ? 1 : 3;
@@ -274,11 +274,11 @@ bool writeImage(TIFF* out, const QImage& image, const CompressOptions& opt)
         TIFFSetField(out, TIFFTAG_YRESOLUTION, float(dpmY / 100.0));
     } else {
         TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(out, TIFFTAG_XRESOLUTION, float(dotsPerInch(dpmX)));
-        TIFFSetField(out, TIFFTAG_YRESOLUTION, float(dotsPerInch(dpmY)));
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, float(DotsPerInch(dpmX)));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, float(DotsPerInch(dpmY)));
     }
-    applyCompression(out, opt, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB, 0);
-    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, rowsPerStrip(length));
+    ApplyCompression(out, opt, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB, 0);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, RowsPerStrip(length));
     if (TIFFScanlineSize(out) != tmsize_t(width) * spp)
         return false;
     // libtiff may change a row it is given, so every row goes through a
@@ -319,10 +319,10 @@ TiffAssembler::~TiffAssembler()
 bool TiffAssembler::Open(const QString& output, const QString& compression)
 {
     InstallTiffHandlers();
-    if (m_out || !parseCompression(compression, m_opt.get()))
+    if (m_out || !ParseCompression(compression, m_opt.get()))
         return false;
     m_target.reset(new TargetFile(output));
-    if (!m_target->isValid())
+    if (!m_target->IsValid())
         return false;
     m_out = TIFFOpen(QFile::encodeName(m_target->tempPath()).constData(), "wb");
     return m_out != nullptr;
@@ -331,15 +331,15 @@ bool TiffAssembler::Open(const QString& output, const QString& compression)
 bool TiffAssembler::Resolvable(const QString& input)
 {
     Source src;
-    return resolveSource(input, &src);
+    return ResolveSource(input, &src);
 }
 
 bool TiffAssembler::AddFile(const QString& input)
 {
     Source src;
-    if (!m_out || m_failed || !resolveSource(input, &src))
+    if (!m_out || m_failed || !ResolveSource(input, &src))
         return false;
-    m_failed = !copySource(src, m_out, *m_opt);
+    m_failed = !CopySource(src, m_out, *m_opt);
     return !m_failed;
 }
 
@@ -352,11 +352,11 @@ bool TiffAssembler::JpegCopyable(const QString& path)
     bool ok = true;
     do {
         TiffLayout layout;
-        layout.read(in, PHOTOMETRIC_MINISBLACK);
+        layout.Read(in, PHOTOMETRIC_MINISBLACK);
         const bool rgb = layout.hasPhotometric &&
                          (layout.photometric == PHOTOMETRIC_RGB || layout.photometric == PHOTOMETRIC_YCBCR);
-        ok = layout.bitsPerSample == 8 && layout.samplesPerPixel == 3 && layout.planar == PLANARCONFIG_CONTIG &&
-             rgb;
+        ok = layout.bitsPerSample == 8 && layout.samplesPerPixel == 3 &&
+             layout.planar == PLANARCONFIG_CONTIG && rgb;
     } while (ok && TIFFReadDirectory(in));
     TIFFClose(in);
     return ok;
@@ -372,7 +372,7 @@ bool TiffAssembler::AddImage(const QImage& image)
 {
     if (!m_out || m_failed || !CanAddImage(image))
         return false;
-    m_failed = !writeImage(m_out, image, *m_opt);
+    m_failed = !WriteImage(m_out, image, *m_opt);
     return !m_failed;
 }
 
@@ -382,5 +382,5 @@ bool TiffAssembler::Commit()
         return false;
     TIFFClose(m_out);
     m_out = nullptr;
-    return !m_failed && m_target->commit();
+    return !m_failed && m_target->Commit();
 }

@@ -1,8 +1,9 @@
 #include "tifflayout.h"
 
-bool TiffLayout::read(TIFF* in, uint16_t greyPhotometric)
+bool TiffLayout::Read(TIFF* in, uint16_t greyPhotometric)
 {
-    const bool sized = TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width) && TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length);
+    const bool sized =
+        TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width) && TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length);
     TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
     TIFFGetFieldDefaulted(in, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
     TIFFGetFieldDefaulted(in, TIFFTAG_PLANARCONFIG, &planar);
@@ -13,7 +14,7 @@ bool TiffLayout::read(TIFF* in, uint16_t greyPhotometric)
     return sized;
 }
 
-void TiffLayout::decodeAsRgb(TIFF* in)
+void TiffLayout::DecodeAsRgb(TIFF* in)
 {
     if (compression != COMPRESSION_JPEG || photometric != PHOTOMETRIC_YCBCR)
         return;

@@ -17,9 +17,9 @@ struct TiffLayout {
     // Reads the current directory of `in`. Without a stated photometric
     // interpretation, three or more samples are taken as RGB and fewer as
     // `greyPhotometric`. False when the width or the length is missing.
-    bool read(TIFF* in, uint16_t greyPhotometric);
+    bool Read(TIFF* in, uint16_t greyPhotometric);
 
     // JPEG data in YCbCr is handed out as RGB by the codec from now on, and
     // the layout then says RGB.
-    void decodeAsRgb(TIFF* in);
+    void DecodeAsRgb(TIFF* in);
 };

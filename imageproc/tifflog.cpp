@@ -13,7 +13,7 @@
 
 namespace {
 
-QByteArray formatMessage(const char* module, const char* fmt, va_list ap)
+QByteArray FormatMessage(const char* module, const char* fmt, va_list ap)
 {
     char text[1024];
     std::vsnprintf(text, sizeof text, fmt, ap);
@@ -23,19 +23,19 @@ QByteArray formatMessage(const char* module, const char* fmt, va_list ap)
     return line.append(text);
 }
 
-void onTiffError(const char* module, const char* fmt, va_list ap)
+void OnTiffError(const char* module, const char* fmt, va_list ap)
 {
     // A failed write reaches us here with the system's errno still set; other
     // errors may find a stale one, so only a write's typical failures count.
     const int error = errno;
     if (error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO)
         NoteWriteError(error);
-    qCWarning(lcOutput).noquote() << formatMessage(module, fmt, ap);
+    qCWarning(lcOutput).noquote() << FormatMessage(module, fmt, ap);
 }
 
-void onTiffWarning(const char* module, const char* fmt, va_list ap)
+void OnTiffWarning(const char* module, const char* fmt, va_list ap)
 {
-    qCInfo(lcOutput).noquote() << formatMessage(module, fmt, ap);
+    qCInfo(lcOutput).noquote() << FormatMessage(module, fmt, ap);
 }
 
 } // namespace
@@ -44,7 +44,7 @@ void InstallTiffHandlers()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        TIFFSetErrorHandler(onTiffError);
-        TIFFSetWarningHandler(onTiffWarning);
+        TIFFSetErrorHandler(OnTiffError);
+        TIFFSetWarningHandler(OnTiffWarning);
     });
 }

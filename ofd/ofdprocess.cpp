@@ -41,7 +41,7 @@ const int kFirstFreeId = 6;
 const double kDefaultWidthMm = 210;
 const double kDefaultHeightMm = 297;
 
-QString num(double value)
+QString Num(double value)
 {
     return QString::number(value, 'g', 6);
 }
@@ -50,7 +50,7 @@ QString num(double value)
 // states none. JPEG files are answered from their headers (as the decoder
 // would set them); everything else is decoded. `readable` tells whether
 // that worked.
-int pageDpi(const QString& path, QSize* size, bool* readable)
+int PageDpi(const QString& path, QSize* size, bool* readable)
 {
     JpegInfo info;
     *readable = true;
@@ -58,23 +58,23 @@ int pageDpi(const QString& path, QSize* size, bool* readable)
         *size = QSize(info.width, info.height);
         // Dots per metre as the decoder computes them from the density.
         if (info.densityUnit == JpegInfo::DotsPerInch)
-            return dotsPerInch(int(100.0 * info.densityX / kCentimetresPerInch));
+            return DotsPerInch(int(100.0 * info.densityX / kCentimetresPerInch));
         if (info.densityUnit == JpegInfo::DotsPerCentimetre)
-            return dotsPerInch(100 * info.densityX);
+            return DotsPerInch(100 * info.densityX);
         return 0;
     }
-    const QImage image = loadPageImage(path);
+    const QImage image = LoadPageImage(path);
     if (image.isNull()) {
         *readable = false;
         return 0;
     }
     *size = image.size();
-    return dotsPerInch(image.dotsPerMeterX());
+    return DotsPerInch(image.dotsPerMeterX());
 }
 
 // Creates `file` for writing, readable by the user only; never through a
 // link and never over an existing file.
-bool openPrivate(QFile* file)
+bool OpenPrivate(QFile* file)
 {
     const int fd = ::open(QFile::encodeName(file->fileName()).constData(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -87,7 +87,7 @@ bool openPrivate(QFile* file)
     return true;
 }
 
-SaveFailure pageFailure(int index, const QString& path)
+SaveFailure PageFailure(int index, const QString& path)
 {
     return SaveFailure::Page(QFileInfo(path).isFile() ? SaveFailure::PageDamaged : SaveFailure::PageMissing,
                              index, path);
@@ -132,7 +132,7 @@ PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
 {
     QSize size;
     bool readable = false;
-    int dpi = pageDpi(path, &size, &readable);
+    int dpi = PageDpi(path, &size, &readable);
     if (dpi <= 0)
         dpi = kFallbackDpi;
     PageInfo page;
@@ -160,8 +160,8 @@ PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
 
 bool OFDProcess::TransformPage(const PageInfo& page, OFDPageInfo* out)
 {
-    const QString w = num(page.widthMm);
-    const QString h = num(page.heightMm);
+    const QString w = Num(page.widthMm);
+    const QString h = Num(page.heightMm);
     out->PhysicalBox = "0 0 " + w + " " + h;
     out->Boundary = out->PhysicalBox;
     out->CTM = w + " 0 0 " + h + " 0 0";
@@ -195,7 +195,7 @@ bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
 {
     const int index = fragment.imageNumber - 1;
     if (!fragment.readable) {
-        m_failure = pageFailure(index, fragment.path);
+        m_failure = PageFailure(index, fragment.path);
         return false;
     }
     const QString ext = QFileInfo(fragment.path).suffix().toLower();
@@ -205,7 +205,7 @@ bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
     QImage image;
     QByteArray data;
     if (pnm) {
-        image = loadPageImage(fragment.path);
+        image = LoadPageImage(fragment.path);
     } else {
         QFile in(fragment.path);
         if (in.open(QIODevice::ReadOnly))
@@ -216,10 +216,10 @@ bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
     // A JPEG page goes in as it is, so it must be whole.
     const bool jpeg = data.startsWith(QByteArray("\xFF\xD8", 2));
     if ((pnm && image.isNull()) || (!pnm && data.isEmpty()) || (jpeg && !JpegInfo::IsComplete(data))) {
-        m_failure = pageFailure(index, fragment.path);
+        m_failure = PageFailure(index, fragment.path);
         return false;
     }
-    bool ok = openPrivate(&out);
+    bool ok = OpenPrivate(&out);
     if (ok && pnm) {
         QImageWriter writer(&out, "PNG");
         ok = writer.write(image);
@@ -239,7 +239,7 @@ bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
 bool OFDProcess::WriteXml(const QString& relPath, const std::function<void(QXmlStreamWriter&)>& body)
 {
     QFile file(m_stagingDir + relPath);
-    if (!openPrivate(&file))
+    if (!OpenPrivate(&file))
         return false;
     QXmlStreamWriter xml(&file);
     xml.setAutoFormatting(true);
@@ -283,7 +283,7 @@ bool OFDProcess::WriteDocument()
         x.writeTextElement(kNamespace, "MaxUnitID", QString::number(m_maxUnitId));
         x.writeStartElement(kNamespace, "PageArea");
         x.writeTextElement(kNamespace, "PhysicalBox",
-                           "0 0 " + num(kDefaultWidthMm) + " " + num(kDefaultHeightMm));
+                           "0 0 " + Num(kDefaultWidthMm) + " " + Num(kDefaultHeightMm));
         x.writeEndElement();
         x.writeTextElement(kNamespace, "PublicRes", "PublicRes.xml");
         x.writeTextElement(kNamespace, "DocumentRes", "DocumentRes.xml");
@@ -363,7 +363,7 @@ bool OFDProcess::WritePage(int index)
 bool OFDProcess::Zip()
 {
     TargetFile target(m_dst);
-    if (!target.isValid())
+    if (!target.IsValid())
         return false;
     // The staging folder's contents become the package root, entry file
     // first.
@@ -389,7 +389,7 @@ bool OFDProcess::Zip()
     zip.close();
     ok = ok && zip.getZipError() == ZIP_OK && !file.WriteFailed() && file.error() == QFileDevice::NoError;
     file.close();
-    return ok && target.commit();
+    return ok && target.Commit();
 }
 
 bool OFDProcess::AddZipEntry(QuaZip* zip, const QString& entry)

@@ -8,8 +8,8 @@
 
 namespace {
 
+using OptionWidget::ComboIs;
 using OptionWidget::ComboValue;
-using OptionWidget::comboIs;
 using OptionWidget::SetEnabled;
 
 bool On(const QAbstractButton* box)
@@ -26,12 +26,12 @@ bool OnAndActive(const QAbstractButton* box)
 
 void KxScannerOptionsWidget::InitWidgetEvent()
 {
-    const QList<QWidget*> triggers{ui->cmSource,           ui->sbResolution,       ui->cmPaperSize,
-                                   ui->cbPageAuto,         ui->cmPageAutoPriority, ui->cbHolePunchRemoval,
-                                   ui->cbSplitImage,       ui->cbFrontBackMerging, ui->cmBgcolor};
+    const QList<QWidget*> triggers{ui->cmSource,     ui->sbResolution,       ui->cmPaperSize,
+                                   ui->cbPageAuto,   ui->cmPageAutoPriority, ui->cbHolePunchRemoval,
+                                   ui->cbSplitImage, ui->cbFrontBackMerging, ui->cmBgcolor};
     for (QWidget* trigger : triggers)
         disconnect(trigger, nullptr, this, nullptr);
-    connectSharedRules();
+    ConnectSharedRules();
 
     const auto comboChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
     connect(ui->cmSource, comboChanged, this, &KxScannerOptionsWidget::OnSourceChanged);
@@ -62,12 +62,12 @@ bool KxScannerOptionsWidget::PriorityOk() const
 {
     if (!ui->cmPageAutoPriority->isEnabled())
         return ComboValue(ui->cmPageAutoPriority).isEmpty();
-    return comboIs(ui->cmPageAutoPriority, SaneValue::kAccuracy);
+    return ComboIs(ui->cmPageAutoPriority, SaneValue::kAccuracy);
 }
 
 bool KxScannerOptionsWidget::BlackBackground() const
 {
-    return comboIs(ui->cmBgcolor, SaneValue::kBlack);
+    return ComboIs(ui->cmBgcolor, SaneValue::kBlack);
 }
 
 void KxScannerOptionsWidget::SetCustomSizeEnabled(bool enabled)
@@ -84,7 +84,7 @@ void KxScannerOptionsWidget::UpdateHolePunchWidgets(bool allowed)
 
 void KxScannerOptionsWidget::OnSourceChanged()
 {
-    m_flatbedSelected = comboIs(ui->cmSource, SaneValue::kFlatbed);
+    m_flatbedSelected = ComboIs(ui->cmSource, SaneValue::kFlatbed);
     const bool pageAuto = On(ui->cbPageAuto);
     if (m_flatbedSelected) {
         ui->cbFrontBackMerging->setEnabled(false);
@@ -101,9 +101,10 @@ void KxScannerOptionsWidget::OnSourceChanged()
         UpdateHolePunchWidgets(true);
     } else {
         ui->cbFrontBackMerging->setEnabled(!OnAndActive(ui->cbSplitImage) &&
-                                           !comboIs(ui->cmMode, SaneValue::kMultiImageOutput));
+                                           !ComboIs(ui->cmMode, SaneValue::kMultiImageOutput));
         ui->cmPaperSize->setEnabled(!pageAuto);
-        const bool custom = !pageAuto && ui->cmPaperSize->isEnabled() && comboIs(ui->cmPaperSize, SaneValue::kCustom);
+        const bool custom =
+            !pageAuto && ui->cmPaperSize->isEnabled() && ComboIs(ui->cmPaperSize, SaneValue::kCustom);
         SetCustomSizeEnabled(custom);
         if (custom)
             ResolutionOpt();
@@ -122,16 +123,16 @@ void KxScannerOptionsWidget::OnSourceChanged()
 
 void KxScannerOptionsWidget::OnResolutionChanged(int resolution)
 {
-    if (!leavesResolutionBand(resolution))
+    if (!LeavesResolutionBand(resolution))
         return;
     if (!On(ui->cbPageAuto) && ui->cbPageAuto->isEnabled() && ui->cmPaperSize->isEnabled() &&
-        comboIs(ui->cmPaperSize, SaneValue::kCustom))
+        ComboIs(ui->cmPaperSize, SaneValue::kCustom))
         ResolutionOpt();
 }
 
 void KxScannerOptionsWidget::OnPaperSizeChanged()
 {
-    const bool custom = comboIs(ui->cmPaperSize, SaneValue::kCustom);
+    const bool custom = ComboIs(ui->cmPaperSize, SaneValue::kCustom);
     SetCustomSizeEnabled(custom);
     if (custom)
         ResolutionOpt();
@@ -139,7 +140,7 @@ void KxScannerOptionsWidget::OnPaperSizeChanged()
 
 void KxScannerOptionsWidget::OnPageAutoChanged()
 {
-    const bool flatbed = comboIs(ui->cmSource, SaneValue::kFlatbed);
+    const bool flatbed = ComboIs(ui->cmSource, SaneValue::kFlatbed);
     if (On(ui->cbPageAuto)) {
         ui->cmPaperSize->setEnabled(false);
         if (flatbed)
@@ -160,7 +161,7 @@ void KxScannerOptionsWidget::OnPageAutoChanged()
             ResolutionOpt();
         } else {
             ui->cmPaperSize->setEnabled(true);
-            const bool custom = comboIs(ui->cmPaperSize, SaneValue::kCustom);
+            const bool custom = ComboIs(ui->cmPaperSize, SaneValue::kCustom);
             SetCustomSizeEnabled(custom);
             if (custom)
                 ResolutionOpt();
@@ -173,9 +174,9 @@ void KxScannerOptionsWidget::OnPageAutoChanged()
 
 void KxScannerOptionsWidget::OnPageAutoPriorityChanged()
 {
-    if (comboIs(ui->cmPageAutoPriority, SaneValue::kSpeed))
+    if (ComboIs(ui->cmPageAutoPriority, SaneValue::kSpeed))
         ui->cbEdgeRepair->setEnabled(false);
-    else if (comboIs(ui->cmPageAutoPriority, SaneValue::kAccuracy))
+    else if (ComboIs(ui->cmPageAutoPriority, SaneValue::kAccuracy))
         ui->cbEdgeRepair->setEnabled(!MergeOn());
     DisableWidgetsNotInDirver();
 }
@@ -190,8 +191,8 @@ void KxScannerOptionsWidget::OnSplitImageChanged()
     if (On(ui->cbSplitImage))
         ui->cbFrontBackMerging->setEnabled(false);
     else
-        ui->cbFrontBackMerging->setEnabled(!comboIs(ui->cmSource, SaneValue::kFlatbed) &&
-                                           !comboIs(ui->cmMode, SaneValue::kMultiImageOutput));
+        ui->cbFrontBackMerging->setEnabled(!ComboIs(ui->cmSource, SaneValue::kFlatbed) &&
+                                           !ComboIs(ui->cmMode, SaneValue::kMultiImageOutput));
 }
 
 void KxScannerOptionsWidget::OnFrontBackMergingChanged()
@@ -207,11 +208,11 @@ void KxScannerOptionsWidget::OnFrontBackMergingChanged()
 
 void KxScannerOptionsWidget::OnBgcolorChanged()
 {
-    if (comboIs(ui->cmBgcolor, SaneValue::kWhite)) {
+    if (ComboIs(ui->cmBgcolor, SaneValue::kWhite)) {
         SetEnabled({ui->cmPageAutoPriority, ui->cbEdgeRepair, ui->cbHolePunchRemoval,
                     ui->cmHolePunchRemovalFillColor, ui->cmHolePunchRemovalMode},
                    false);
-    } else if (comboIs(ui->cmBgcolor, SaneValue::kBlack)) {
+    } else if (ComboIs(ui->cmBgcolor, SaneValue::kBlack)) {
         ui->cmPageAutoPriority->setEnabled(PageAutoOn() && m_hasPageAutoPriority);
         ui->cbEdgeRepair->setEnabled(PageAutoOn() && !MergeOn() && PriorityOk());
         ui->cbHolePunchRemoval->setEnabled(true);

@@ -30,7 +30,7 @@ KxScannerOptionsWidget::KxScannerOptionsWidget(QWidget* parent)
     ui->setupUi(this);
     SheetFedWidgets widgets = SheetFedWidgets::FromUi(ui);
     widgets.cmJpegQuality = ui->cmJpegQuality;
-    takeForm(widgets);
+    TakeForm(widgets);
     InitWidgetMap();
 }
 
@@ -41,7 +41,7 @@ KxScannerOptionsWidget::~KxScannerOptionsWidget()
 
 void KxScannerOptionsWidget::InitWidgetMap()
 {
-    addParamConfigs({
+    AddParamConfigs({
         {ui->cmSource, "source", ParamNormal, "Adf-duplex"},
         {ui->cmMode, "mode", ParamNormal, "Color"},
         {ui->cmMultiImageOutputList, "multi-image-output-list", ParamNormal, "Color+BW"},
@@ -91,7 +91,7 @@ void KxScannerOptionsWidget::InitOptionsByDefault()
 {
     ParentScannerOptions::InitOptionsByDefault();
     ui->cbMultifeedDetection->setEnabled(m_options.value(SaneOption::kMultifeedDetection).isActive);
-    showDeviceMultifeed();
+    ShowDeviceMultifeed();
 
     ui->cmBgcolor->setEnabled(GetSource() != SaneValue::kFlatbed);
     ui->cmPaperSize->setEnabled(false);
@@ -99,7 +99,7 @@ void KxScannerOptionsWidget::InitOptionsByDefault()
     m_flatbedSelected = false;
 
     if (!m_flatbedOnly) {
-        setFeederSizeRanges();
+        SetFeederSizeRanges();
     } else {
         const GData& limits = GData::ctx();
         m_flatbedSelected = true;
@@ -121,7 +121,7 @@ void KxScannerOptionsWidget::InitOther()
 void KxScannerOptionsWidget::ResolutionOpt()
 {
     if (!m_flatbedSelected) {
-        setFeederHeightRange(kMergedLimitAbove300);
+        SetFeederHeightRange(kMergedLimitAbove300);
     } else if (!m_flatbedOnly && !ui->cbPageAuto->isChecked()) {
         const GData& limits = GData::ctx();
         ui->dsbBry->setRange(kMinCustomLength, Limit(limits.m_flatbedMaxY));

@@ -50,7 +50,7 @@ QString ComboValue(const QComboBox* combo)
     return combo->currentData(Qt::UserRole).toString();
 }
 
-bool comboIs(const QComboBox* combo, QLatin1String value)
+bool ComboIs(const QComboBox* combo, QLatin1String value)
 {
     return ComboValue(combo) == value;
 }
@@ -88,7 +88,7 @@ double TextToDouble(const QString& text)
 namespace {
 
 // The parts of a spin box's state both kinds of spin box have.
-template <typename Spin> void captureSpin(const Spin* spin, State& state)
+template <typename Spin> void CaptureSpin(const Spin* spin, State& state)
 {
     state.value = spin->value();
     state.minimum = spin->minimum();
@@ -98,7 +98,7 @@ template <typename Spin> void captureSpin(const Spin* spin, State& state)
 
 // The range comes before the value, so a value the range allowed then is
 // not clamped by the range of now.
-template <typename Spin, typename Number> void restoreSpin(Spin* spin, const State& state)
+template <typename Spin, typename Number> void RestoreSpin(Spin* spin, const State& state)
 {
     spin->setRange(static_cast<Number>(state.minimum), static_cast<Number>(state.maximum));
     spin->setSingleStep(static_cast<Number>(state.step));
@@ -123,11 +123,11 @@ State Capture(QWidget* widget)
         break;
     }
     case OptionWidgetKind::SpinBox:
-        captureSpin(static_cast<const QSpinBox*>(widget), state);
+        CaptureSpin(static_cast<const QSpinBox*>(widget), state);
         break;
     case OptionWidgetKind::DoubleSpinBox: {
         const auto* spin = static_cast<const QDoubleSpinBox*>(widget);
-        captureSpin(spin, state);
+        CaptureSpin(spin, state);
         state.decimals = spin->decimals();
         break;
     }
@@ -170,12 +170,12 @@ void Restore(const State& state)
         RestoreCombo(static_cast<QComboBox*>(widget), state);
         break;
     case OptionWidgetKind::SpinBox:
-        restoreSpin<QSpinBox, int>(static_cast<QSpinBox*>(widget), state);
+        RestoreSpin<QSpinBox, int>(static_cast<QSpinBox*>(widget), state);
         break;
     case OptionWidgetKind::DoubleSpinBox: {
         auto* spin = static_cast<QDoubleSpinBox*>(widget);
         spin->setDecimals(state.decimals);
-        restoreSpin<QDoubleSpinBox, double>(spin, state);
+        RestoreSpin<QDoubleSpinBox, double>(spin, state);
         break;
     }
     case OptionWidgetKind::CheckBox:

@@ -28,7 +28,7 @@ QString ValueText(const QWidget* widget);
 // The device value of a combo box's current item (its user data as text).
 QString ComboValue(const QComboBox* combo);
 // True when that value is `value`.
-bool comboIs(const QComboBox* combo, QLatin1String value);
+bool ComboIs(const QComboBox* combo, QLatin1String value);
 
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled);
 

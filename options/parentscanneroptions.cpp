@@ -174,7 +174,7 @@ bool ParentScannerOptions::AddParamConfig(QWidget* widget, const QString& option
     return true;
 }
 
-void ParentScannerOptions::addParamConfigs(std::initializer_list<Binding> bindings)
+void ParentScannerOptions::AddParamConfigs(std::initializer_list<Binding> bindings)
 {
     for (const Binding& b : bindings)
         AddParamConfig(b.widget, QLatin1String(b.optionName), b.type, QLatin1String(b.defaultValue));
@@ -213,14 +213,15 @@ void ParentScannerOptions::SetComboItemEnabled(QComboBox* combo, int index, bool
     combo->setItemData(index, enabled ? kItemEnabledFlags : 0, OptionWidget::kItemFlagsRole);
 }
 
-bool ParentScannerOptions::isColourMode(const QString& mode)
+bool ParentScannerOptions::IsColourMode(const QString& mode)
 {
-    return mode == SaneValue::kColor || mode == SaneValue::kAutoColorDetect || mode == SaneValue::kMultiImageOutput;
+    return mode == SaneValue::kColor || mode == SaneValue::kAutoColorDetect ||
+           mode == SaneValue::kMultiImageOutput;
 }
 
 void ParentScannerOptions::CleanupSharpnessOpt(QComboBox* combo, const QString& mode)
 {
-    const bool colour = isColourMode(mode);
+    const bool colour = IsColourMode(mode);
     const bool line = mode == SaneValue::kLineart;
     for (int index : kShapeItems)
         SetComboItemEnabled(combo, index, colour || line);
@@ -301,7 +302,8 @@ void ParentScannerOptions::InitOptionsByDefault()
     for (const ParamConfig& config : qAsConst(m_paramConfigs)) {
         // The family's own start-up fills these.
         if (config.paramType == ParamFixed || config.optionName == SaneOption::kMultifeedDetection ||
-            config.optionName == SaneOption::kCleanupSharpness || config.optionName == SaneOption::kCustomLongPage)
+            config.optionName == SaneOption::kCleanupSharpness ||
+            config.optionName == SaneOption::kCustomLongPage)
             continue;
         switch (OptionWidget::KindOf(config.widget)) {
         case OptionWidgetKind::ComboBox:

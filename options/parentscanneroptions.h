@@ -95,7 +95,7 @@ public:
     static void SetComboboxValue(QComboBox* combo, const QString& value);
     // True for the colour image modes ("Color", "Auto-color-detect",
     // "Multi-image-output").
-    static bool isColourMode(const QString& mode);
+    static bool IsColourMode(const QString& mode);
     static void InitCleanupSharpness(QComboBox* combo);
     static void CleanupSharpnessOpt(QComboBox* combo, const QString& mode);
     static void SetComboItemEnabled(QComboBox* combo, int index, bool enabled);
@@ -131,7 +131,7 @@ protected:
         const char* defaultValue;
     };
     // Appends the bindings of a table, in its order.
-    void addParamConfigs(std::initializer_list<Binding> bindings);
+    void AddParamConfigs(std::initializer_list<Binding> bindings);
 
     ConfigSetting* m_config = nullptr;
     QHash<QString, QString> m_valueNames;
@@ -151,9 +151,9 @@ private:
     QList<QWidget*> OptionWidgets() const;
     void InitNames();
     void AddScanParam(const ParamConfig& config);
-    void addComboParam(const ParamConfig& config);
-    void addDoubleSpinParam(const ParamConfig& config);
-    void addCheckBoxParam(const ParamConfig& config);
+    void AddComboParam(const ParamConfig& config);
+    void AddDoubleSpinParam(const ParamConfig& config);
+    void AddCheckBoxParam(const ParamConfig& config);
     void FillSnapshot(QHash<QString, ParamConfigCMP>& snapshot) const;
     void ReadParamsFromIniInternal(QWidget* widget, const QString& optionName, ParamType paramType);
     void SaveParamsToIniInternal(QWidget* widget, const QString& optionName, ParamType paramType,

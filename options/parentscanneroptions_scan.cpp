@@ -32,23 +32,23 @@ void ParentScannerOptions::AddScanParam(const ParamConfig& config)
 {
     switch (OptionWidget::KindOf(config.widget)) {
     case OptionWidgetKind::ComboBox:
-        addComboParam(config);
+        AddComboParam(config);
         break;
     case OptionWidgetKind::SpinBox:
         m_scanParams.append({config.optionName, BoundValue(config)});
         break;
     case OptionWidgetKind::DoubleSpinBox:
-        addDoubleSpinParam(config);
+        AddDoubleSpinParam(config);
         break;
     case OptionWidgetKind::CheckBox:
-        addCheckBoxParam(config);
+        AddCheckBoxParam(config);
         break;
     case OptionWidgetKind::Other:
         break;
     }
 }
 
-void ParentScannerOptions::addComboParam(const ParamConfig& config)
+void ParentScannerOptions::AddComboParam(const ParamConfig& config)
 {
     if (config.optionName != SaneOption::kCropping) {
         m_scanParams.append({config.optionName, BoundValue(config)});
@@ -58,7 +58,7 @@ void ParentScannerOptions::addComboParam(const ParamConfig& config)
         m_scanParams.append({config.optionName, OptionWidget::ValueText(config.widget)});
 }
 
-void ParentScannerOptions::addDoubleSpinParam(const ParamConfig& config)
+void ParentScannerOptions::AddDoubleSpinParam(const ParamConfig& config)
 {
     const QString& name = config.optionName;
     const bool brx = name == SaneOption::kBrX;
@@ -73,7 +73,7 @@ void ParentScannerOptions::addDoubleSpinParam(const ParamConfig& config)
     m_scanParams.append({name, value});
 }
 
-void ParentScannerOptions::addCheckBoxParam(const ParamConfig& config)
+void ParentScannerOptions::AddCheckBoxParam(const ParamConfig& config)
 {
     const QString& name = config.optionName;
     const bool checked = static_cast<const QCheckBox*>(config.widget)->isChecked();

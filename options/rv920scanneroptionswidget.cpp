@@ -33,7 +33,7 @@ RV920ScannerOptionsWidget::~RV920ScannerOptionsWidget()
 
 void RV920ScannerOptionsWidget::InitWidgetMap()
 {
-    addParamConfigs({
+    AddParamConfigs({
         {ui->cmSource, "source", ParamNormal, "Simplex-scan"},
         {ui->cmMode, "mode", ParamNormal, "Color"},
         {ui->cmResolution, "resolution", ParamNormal, "200"},

@@ -29,45 +29,48 @@ SheetFedOptionsWidget::SheetFedOptionsWidget(SheetFedRules::ResolutionBands band
     setFocusPolicy(Qt::NoFocus);
 }
 
-void SheetFedOptionsWidget::takeForm(const SheetFedWidgets& widgets)
+void SheetFedOptionsWidget::TakeForm(const SheetFedWidgets& widgets)
 {
     m_shared = widgets;
     m_shared.sbResolution->installEventFilter(this);
     InitCleanupSharpness(m_shared.cmCleanupSharpness);
 }
 
-void SheetFedOptionsWidget::connectSharedRules()
+void SheetFedOptionsWidget::ConnectSharedRules()
 {
     const SheetFedWidgets& w = m_shared;
-    for (QWidget* trigger : {static_cast<QWidget*>(w.cmMode), static_cast<QWidget*>(w.cmBwMode),
-                             static_cast<QWidget*>(w.cbBlankPageSkip), static_cast<QWidget*>(w.cmToneAdjustment),
-                             static_cast<QWidget*>(w.cmColorCleanup)})
+    for (QWidget* trigger :
+         {static_cast<QWidget*>(w.cmMode), static_cast<QWidget*>(w.cmBwMode),
+          static_cast<QWidget*>(w.cbBlankPageSkip), static_cast<QWidget*>(w.cmToneAdjustment),
+          static_cast<QWidget*>(w.cmColorCleanup)})
         disconnect(trigger, nullptr, this, nullptr);
     m_lastResolution = w.sbResolution->value();
 
     const auto comboChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
     connect(w.cmMode, comboChanged, this, &SheetFedOptionsWidget::OnModeChanged);
     connect(w.cmBwMode, comboChanged, this, &SheetFedOptionsWidget::OnBwModeChanged);
-    connect(w.cbBlankPageSkip, &QCheckBox::stateChanged, this, &SheetFedOptionsWidget::OnBlankPageSkipChanged);
+    connect(w.cbBlankPageSkip, &QCheckBox::stateChanged, this,
+            &SheetFedOptionsWidget::OnBlankPageSkipChanged);
     connect(w.cmToneAdjustment, comboChanged, this, &SheetFedOptionsWidget::OnToneAdjustmentChanged);
     connect(w.cmColorCleanup, comboChanged, this, &SheetFedOptionsWidget::OnColorCleanupChanged);
 }
 
-void SheetFedOptionsWidget::showDeviceMultifeed()
+void SheetFedOptionsWidget::ShowDeviceMultifeed()
 {
     const QString value = m_options.value(SaneOption::kMultifeedDetection).value;
     m_shared.cbMultifeedDetection->setChecked(value == SaneValue::kStop);
 }
 
-void SheetFedOptionsWidget::setFeederSizeRanges()
+void SheetFedOptionsWidget::SetFeederSizeRanges()
 {
     const GData& limits = GData::ctx();
     m_shared.dsbBry->setRange(SheetFedRules::kMinCustomLength,
                               OptionWidget::TextToDouble(limits.m_resMaxHeight.value(kProbedResolution)));
-    m_shared.dsbBrx->setRange(SheetFedRules::kMinCustomLength, OptionWidget::TextToDouble(limits.m_pageWidthMax));
+    m_shared.dsbBrx->setRange(SheetFedRules::kMinCustomLength,
+                              OptionWidget::TextToDouble(limits.m_pageWidthMax));
 }
 
-void SheetFedOptionsWidget::setFeederHeightRange(double mergedLimitAbove300)
+void SheetFedOptionsWidget::SetFeederHeightRange(double mergedLimitAbove300)
 {
     const int resolution = m_shared.sbResolution->value();
     double limit = 0;
@@ -78,7 +81,7 @@ void SheetFedOptionsWidget::setFeederHeightRange(double mergedLimitAbove300)
     m_shared.dsbBry->setRange(SheetFedRules::kMinCustomLength, limit);
 }
 
-bool SheetFedOptionsWidget::leavesResolutionBand(int resolution)
+bool SheetFedOptionsWidget::LeavesResolutionBand(int resolution)
 {
     const int old = m_lastResolution;
     m_lastResolution = resolution;

@@ -23,25 +23,25 @@ protected:
     SheetFedOptionsWidget(SheetFedRules::ResolutionBands bands, QWidget* parent);
 
     // Takes the family's form once it is set up.
-    void takeForm(const SheetFedWidgets& widgets);
+    void TakeForm(const SheetFedWidgets& widgets);
 
     // Connects the rules both families share to their trigger widgets
     // (dropping what was connected before) and starts the resolution band
     // from the current resolution.
-    void connectSharedRules();
+    void ConnectSharedRules();
 
     // The device's multi-feed detection setting, read from m_options onto
     // the check box.
-    void showDeviceMultifeed();
+    void ShowDeviceMultifeed();
     // The custom page width and height up to the feeder's limits.
-    void setFeederSizeRanges();
+    void SetFeederSizeRanges();
     // The custom page height up to the feeder's limit at the current
     // resolution; with front/back merging on, up to the merged page's
     // limit (863.6 mm up to 300 dpi, `mergedLimitAbove300` above).
-    void setFeederHeightRange(double mergedLimitAbove300);
+    void SetFeederHeightRange(double mergedLimitAbove300);
     // Remembers `resolution`; true when it lies in another band than the
     // one remembered before.
-    bool leavesResolutionBand(int resolution);
+    bool LeavesResolutionBand(int resolution);
 
     // The rules both families share, one per trigger widget.
     void OnModeChanged();

@@ -15,8 +15,8 @@ namespace SheetFedRules {
 
 namespace {
 
+using OptionWidget::ComboIs;
 using OptionWidget::ComboValue;
-using OptionWidget::comboIs;
 using OptionWidget::SetEnabled;
 
 // Item of the mode and rotation lists that front/back merging cannot use.
@@ -30,7 +30,7 @@ const char kHeightLimitOutsideBands[] = "297.0";
 
 bool IsColourMode(const SheetFedWidgets& w)
 {
-    return ParentScannerOptions::isColourMode(ComboValue(w.cmMode));
+    return ParentScannerOptions::IsColourMode(ComboValue(w.cmMode));
 }
 
 void SetToneGroupEnabled(const SheetFedWidgets& w, bool enabled)
@@ -40,19 +40,19 @@ void SetToneGroupEnabled(const SheetFedWidgets& w, bool enabled)
 
 void ModeChanged(const SheetFedWidgets& w)
 {
-    const bool line = comboIs(w.cmMode, SaneValue::kLineart);
+    const bool line = ComboIs(w.cmMode, SaneValue::kLineart);
     const bool colour = IsColourMode(w);
-    const bool multi = comboIs(w.cmMode, SaneValue::kMultiImageOutput);
-    const bool idtc = comboIs(w.cmBwMode, SaneValue::kIdtc);
+    const bool multi = ComboIs(w.cmMode, SaneValue::kMultiImageOutput);
+    const bool idtc = ComboIs(w.cmBwMode, SaneValue::kIdtc);
 
     w.cmBwMode->setEnabled(line);
     SetEnabled({w.sbBWIDTCSensitivity, w.sbBWIDTCBGThreshold}, line && idtc);
-    w.cmBwSdtcVariance->setEnabled(line && comboIs(w.cmBwMode, SaneValue::kSdtc));
-    w.sbThreshold->setEnabled(line && comboIs(w.cmBwMode, SaneValue::kThreshold));
+    w.cmBwSdtcVariance->setEnabled(line && ComboIs(w.cmBwMode, SaneValue::kSdtc));
+    w.sbThreshold->setEnabled(line && ComboIs(w.cmBwMode, SaneValue::kThreshold));
 
     const bool toneAllowed = line ? !idtc : true;
     w.cmToneAdjustment->setEnabled(toneAllowed);
-    SetToneGroupEnabled(w, toneAllowed && comboIs(w.cmToneAdjustment, SaneValue::kCustom));
+    SetToneGroupEnabled(w, toneAllowed && ComboIs(w.cmToneAdjustment, SaneValue::kCustom));
 
     const bool sharpAllowed = line ? !idtc : colour;
     w.cmCleanupSharpness->setCurrentIndex(0);
@@ -64,25 +64,26 @@ void ModeChanged(const SheetFedWidgets& w)
     if (w.cmJpegQuality)
         w.cmJpegQuality->setEnabled(!line);
     w.cmColorCleanup->setEnabled(!line);
-    w.sbColorCleanupCleanness->setEnabled(!line && !comboIs(w.cmColorCleanup, SaneValue::kNone));
+    w.sbColorCleanupCleanness->setEnabled(!line && !ComboIs(w.cmColorCleanup, SaneValue::kNone));
     w.cmMultiImageOutputList->setEnabled(multi);
 
     if (multi)
         w.cbFrontBackMerging->setEnabled(false);
     else
-        w.cbFrontBackMerging->setEnabled(!comboIs(w.cmSource, SaneValue::kFlatbed) && !w.cbSplitImage->isChecked());
+        w.cbFrontBackMerging->setEnabled(!ComboIs(w.cmSource, SaneValue::kFlatbed) &&
+                                         !w.cbSplitImage->isChecked());
     const bool mergeOn = w.cbFrontBackMerging->isEnabled() && w.cbFrontBackMerging->isChecked();
     SetEnabled({w.cmBackSideLocation, w.cmBackSideRotation}, mergeOn);
 }
 
 void BwModeChanged(const SheetFedWidgets& w)
 {
-    const bool idtc = comboIs(w.cmBwMode, SaneValue::kIdtc);
+    const bool idtc = ComboIs(w.cmBwMode, SaneValue::kIdtc);
     SetEnabled({w.sbBWIDTCSensitivity, w.sbBWIDTCBGThreshold}, idtc);
-    w.cmBwSdtcVariance->setEnabled(comboIs(w.cmBwMode, SaneValue::kSdtc));
-    w.sbThreshold->setEnabled(comboIs(w.cmBwMode, SaneValue::kThreshold));
+    w.cmBwSdtcVariance->setEnabled(ComboIs(w.cmBwMode, SaneValue::kSdtc));
+    w.sbThreshold->setEnabled(ComboIs(w.cmBwMode, SaneValue::kThreshold));
     w.cmToneAdjustment->setEnabled(!idtc);
-    SetToneGroupEnabled(w, !idtc && comboIs(w.cmToneAdjustment, SaneValue::kCustom));
+    SetToneGroupEnabled(w, !idtc && ComboIs(w.cmToneAdjustment, SaneValue::kCustom));
     w.cmCleanupSharpness->setEnabled(!idtc);
     if (!idtc)
         ParentScannerOptions::CleanupSharpnessOpt(w.cmCleanupSharpness, ComboValue(w.cmMode));
@@ -90,7 +91,7 @@ void BwModeChanged(const SheetFedWidgets& w)
 
 void ToneAdjustmentChanged(const SheetFedWidgets& w)
 {
-    SetToneGroupEnabled(w, comboIs(w.cmToneAdjustment, SaneValue::kCustom));
+    SetToneGroupEnabled(w, ComboIs(w.cmToneAdjustment, SaneValue::kCustom));
 }
 
 void BlankPageSkipChanged(const SheetFedWidgets& w)
@@ -100,7 +101,7 @@ void BlankPageSkipChanged(const SheetFedWidgets& w)
 
 void ColorCleanupChanged(const SheetFedWidgets& w)
 {
-    w.sbColorCleanupCleanness->setEnabled(!comboIs(w.cmColorCleanup, SaneValue::kNone));
+    w.sbColorCleanupCleanness->setEnabled(!ComboIs(w.cmColorCleanup, SaneValue::kNone));
 }
 
 void FrontBackMergingChanged(const SheetFedWidgets& w)
@@ -140,12 +141,12 @@ QString FeederHeightLimit(const ResolutionBands& bands, int resolution)
 
 int TotalScanCount(const SheetFedWidgets& w)
 {
-    if (comboIs(w.cmSource, SaneValue::kFlatbed))
+    if (ComboIs(w.cmSource, SaneValue::kFlatbed))
         return 0;
     int count = 1;
     if (w.cbSplitImage->isChecked())
         count *= 2;
-    if (comboIs(w.cmMode, SaneValue::kMultiImageOutput))
+    if (ComboIs(w.cmMode, SaneValue::kMultiImageOutput))
         count *= 2;
     return count;
 }

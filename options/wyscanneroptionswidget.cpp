@@ -6,8 +6,8 @@
 
 namespace {
 
+using OptionWidget::ComboIs;
 using OptionWidget::ComboValue;
-using OptionWidget::comboIs;
 
 // The largest merged page above 300 dpi, in millimetres.
 constexpr double kMergedLimitAbove300 = 355.6;
@@ -18,7 +18,7 @@ WyScannerOptionsWidget::WyScannerOptionsWidget(QWidget* parent)
     : SheetFedOptionsWidget({{51, 200}, {201, 300}, {301, 600}}, parent), ui(new Ui_WyScannerOptionsWidget)
 {
     ui->setupUi(this);
-    takeForm(SheetFedWidgets::FromUi(ui));
+    TakeForm(SheetFedWidgets::FromUi(ui));
     InitWidgetMap();
 }
 
@@ -31,7 +31,7 @@ void WyScannerOptionsWidget::InitWidgetMap()
 {
     // Tone adjustment and the black-and-white sub-settings are on the form
     // but bound to no option.
-    addParamConfigs({
+    AddParamConfigs({
         {ui->cmSource, "source", ParamNormal, "Adf-duplex"},
         {ui->cmMode, "mode", ParamNormal, "Color"},
         {ui->cmMultiImageOutputList, "multi-image-output-list", ParamNormal, "Color+BW"},
@@ -67,12 +67,12 @@ void WyScannerOptionsWidget::InitWidgetMap()
 void WyScannerOptionsWidget::InitOptionsByDefault()
 {
     ParentScannerOptions::InitOptionsByDefault();
-    showDeviceMultifeed();
+    ShowDeviceMultifeed();
     ui->cmPaperSize->setEnabled(true);
     ui->dsbBrx->setEnabled(false);
     ui->dsbBry->setEnabled(false);
     ui->cbLongPage->setChecked(false);
-    setFeederSizeRanges();
+    SetFeederSizeRanges();
 }
 
 void WyScannerOptionsWidget::InitOther()
@@ -83,7 +83,7 @@ void WyScannerOptionsWidget::InitOther()
 
 void WyScannerOptionsWidget::ResolutionOpt()
 {
-    setFeederHeightRange(kMergedLimitAbove300);
+    SetFeederHeightRange(kMergedLimitAbove300);
 }
 
 void WyScannerOptionsWidget::SetToMaximum()
@@ -118,7 +118,7 @@ void WyScannerOptionsWidget::InitWidgetEvent()
                                    ui->cbFrontBackMerging};
     for (QWidget* trigger : triggers)
         disconnect(trigger, nullptr, this, nullptr);
-    connectSharedRules();
+    ConnectSharedRules();
 
     connect(ui->sbResolution, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &WyScannerOptionsWidget::OnResolutionChanged);
@@ -132,7 +132,7 @@ void WyScannerOptionsWidget::InitWidgetEvent()
 
 void WyScannerOptionsWidget::OnResolutionChanged(int resolution)
 {
-    if (!leavesResolutionBand(resolution))
+    if (!LeavesResolutionBand(resolution))
         return;
     ResolutionOpt();
     if (ui->cbLongPage->isChecked())
@@ -141,7 +141,7 @@ void WyScannerOptionsWidget::OnResolutionChanged(int resolution)
 
 void WyScannerOptionsWidget::OnPaperSizeChanged()
 {
-    const bool custom = comboIs(ui->cmPaperSize, SaneValue::kCustom);
+    const bool custom = ComboIs(ui->cmPaperSize, SaneValue::kCustom);
     OptionWidget::SetEnabled({ui->dsbBrx, ui->dsbBry}, custom);
     if (custom)
         ResolutionOpt();
@@ -163,7 +163,7 @@ void WyScannerOptionsWidget::OnSplitImageChanged()
     if (ui->cbSplitImage->isChecked())
         ui->cbFrontBackMerging->setEnabled(false);
     else
-        ui->cbFrontBackMerging->setEnabled(!comboIs(ui->cmMode, SaneValue::kMultiImageOutput));
+        ui->cbFrontBackMerging->setEnabled(!ComboIs(ui->cmMode, SaneValue::kMultiImageOutput));
 }
 
 void WyScannerOptionsWidget::OnFrontBackMergingChanged()

@@ -8,7 +8,7 @@ ImageBuffer::~ImageBuffer()
     std::free(m_data);
 }
 
-bool ImageBuffer::allocate(int rowBytes, int rows)
+bool ImageBuffer::Allocate(int rowBytes, int rows)
 {
     if (rowBytes <= 0 || rows <= 0)
         return false;
@@ -24,7 +24,7 @@ bool ImageBuffer::allocate(int rowBytes, int rows)
     return true;
 }
 
-bool ImageBuffer::grow()
+bool ImageBuffer::Grow()
 {
     if (m_height > INT32_MAX - kStripe)
         return false;
@@ -39,11 +39,11 @@ bool ImageBuffer::grow()
     return true;
 }
 
-bool ImageBuffer::store(const uint8_t* bytes, size_t len, int frameRowBytes, int stride, int channel)
+bool ImageBuffer::Store(const uint8_t* bytes, size_t len, int frameRowBytes, int stride, int channel)
 {
     size_t i = 0;
     while (i < len) {
-        if (m_y >= m_height && !grow())
+        if (m_y >= m_height && !Grow())
             return false;
         uint8_t* row = m_data + size_t(m_y) * size_t(m_width);
         if (stride == 1) {
@@ -65,7 +65,7 @@ bool ImageBuffer::store(const uint8_t* bytes, size_t len, int frameRowBytes, int
     return true;
 }
 
-void ImageBuffer::rewind()
+void ImageBuffer::Rewind()
 {
     if (m_y > m_rowsDone)
         m_rowsDone = m_y;

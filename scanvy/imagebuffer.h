@@ -17,18 +17,18 @@ public:
 
     // Allocates `rows` zero-filled rows of `rowBytes` bytes. False when the
     // memory cannot be had.
-    bool allocate(int rowBytes, int rows);
+    bool Allocate(int rowBytes, int rows);
     // Adds one stripe of rows. False when the memory cannot be had; the
     // buffer is then unchanged.
-    bool grow();
+    bool Grow();
 
     // Stores `len` bytes of a frame. With `stride` 1 bytes go one after
     // another; with stride 3 every byte goes to a pixel's channel `channel`
     // (separate colour frames), `x` counting the frame's own bytes per row
     // up to `frameRowBytes`. False when the buffer cannot grow.
-    bool store(const uint8_t* bytes, size_t len, int frameRowBytes, int stride, int channel);
+    bool Store(const uint8_t* bytes, size_t len, int frameRowBytes, int stride, int channel);
     // Restarts at the top of the buffer for the next separate colour frame.
-    void rewind();
+    void Rewind();
 
     uint8_t* data() { return m_data; }
     int width() const { return m_width; }
@@ -36,7 +36,7 @@ public:
     int x() const { return m_x; }
     int y() const { return m_y; }
     // Largest row count reached by any frame.
-    int rows() const { return m_rowsDone > m_y ? m_rowsDone : m_y; }
+    int Rows() const { return m_rowsDone > m_y ? m_rowsDone : m_y; }
 
 private:
     uint8_t* m_data = nullptr;

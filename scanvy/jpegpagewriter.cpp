@@ -13,7 +13,7 @@ constexpr int kJpegQuality = 75;
 // JFIF density unit: dots per inch.
 constexpr UINT8 kDensityDotsPerInch = 1;
 
-void reportLibjpeg(const char* text)
+void ReportLibjpeg(const char* text)
 {
     std::fprintf(stderr, "%s: libjpeg: %s\n", kProgramName, text);
 }
@@ -27,12 +27,12 @@ JpegPageWriter::~JpegPageWriter()
     std::free(m_scanline);
 }
 
-SANE_Status JpegPageWriter::failure() const
+SANE_Status JpegPageWriter::Failure() const
 {
-    return m_error.lastCode() == JERR_OUT_OF_MEMORY ? SANE_STATUS_NO_MEM : SANE_STATUS_ACCESS_DENIED;
+    return m_error.LastCode() == JERR_OUT_OF_MEMORY ? SANE_STATUS_NO_MEM : SANE_STATUS_ACCESS_DENIED;
 }
 
-SANE_Status JpegPageWriter::beginImage()
+SANE_Status JpegPageWriter::BeginImage()
 {
     const PageGeometry& g = m_geometry;
     const int components = g.rgb ? 3 : 1;
@@ -40,9 +40,9 @@ SANE_Status JpegPageWriter::beginImage()
     if (m_scanline == nullptr)
         return SANE_STATUS_NO_MEM;
 
-    m_error.attach(m_cinfo, reportLibjpeg, reportLibjpeg);
+    m_error.Attach(m_cinfo, ReportLibjpeg, ReportLibjpeg);
     if (setjmp(m_error.jump))
-        return failure();
+        return Failure();
     jpeg_create_compress(&m_cinfo);
     m_created = true;
     jpeg_stdio_dest(&m_cinfo, m_file);
@@ -60,7 +60,7 @@ SANE_Status JpegPageWriter::beginImage()
     return SANE_STATUS_GOOD;
 }
 
-SANE_Status JpegPageWriter::writeRow(uint8_t* row)
+SANE_Status JpegPageWriter::WriteRow(uint8_t* row)
 {
     const PageGeometry& g = m_geometry;
     JSAMPLE* line = row;
@@ -78,15 +78,15 @@ SANE_Status JpegPageWriter::writeRow(uint8_t* row)
         line = m_scanline;
     }
     if (setjmp(m_error.jump))
-        return failure();
+        return Failure();
     jpeg_write_scanlines(&m_cinfo, &line, 1);
     return SANE_STATUS_GOOD;
 }
 
-SANE_Status JpegPageWriter::finishImage()
+SANE_Status JpegPageWriter::FinishImage()
 {
     if (setjmp(m_error.jump))
-        return failure();
+        return Failure();
     jpeg_finish_compress(&m_cinfo);
     return SANE_STATUS_GOOD;
 }

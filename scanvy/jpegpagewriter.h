@@ -13,12 +13,12 @@ public:
     ~JpegPageWriter() override;
 
 protected:
-    SANE_Status beginImage() override;
-    SANE_Status writeRow(uint8_t* row) override;
-    SANE_Status finishImage() override;
+    SANE_Status BeginImage() override;
+    SANE_Status WriteRow(uint8_t* row) override;
+    SANE_Status FinishImage() override;
 
 private:
-    SANE_Status failure() const;
+    SANE_Status Failure() const;
 
     jpeg_compress_struct m_cinfo{};
     JpegErrorManager m_error;

@@ -11,7 +11,7 @@ namespace {
 
 // Rounds to the nearest integer with halves away from zero, clamped to the
 // range of a SANE word.
-SANE_Word toWord(double v)
+SANE_Word ToWord(double v)
 {
     if (std::isnan(v))
         return 0;
@@ -23,7 +23,7 @@ SANE_Word toWord(double v)
     return static_cast<SANE_Word>(r);
 }
 
-bool isSeparator(char c)
+bool IsSeparator(char c)
 {
     return c == ',' || c == '-';
 }
@@ -35,12 +35,12 @@ OptionValueParser::OptionValueParser(QByteArray optionName, SANE_Value_Type type
 {
 }
 
-QString OptionValueParser::message(const char* format, const QString& rest) const
+QString OptionValueParser::Message(const char* format, const QString& rest) const
 {
     return QString::asprintf(format, kProgramName, m_name.constData(), rest.toUtf8().constData());
 }
 
-double OptionValueParser::applyUnit(const char*& rest, double value, bool* failed, Result& result) const
+double OptionValueParser::ApplyUnit(const char*& rest, double value, bool* failed, Result& result) const
 {
     switch (m_unit) {
     case SANE_UNIT_BIT:
@@ -63,10 +63,10 @@ double OptionValueParser::applyUnit(const char*& rest, double value, bool* faile
         } else if (*rest == '"') {
             ++rest;
             value *= 25.4;
-        } else if (*rest != '\0' && !isSeparator(*rest)) {
+        } else if (*rest != '\0' && !IsSeparator(*rest)) {
             // A separator means "no unit on this element", so that vectors
             // of lengths can be given as "10,20,30mm".
-            result.messages << message("%s: option --%s: illegal unit (rest of option: %s)\n",
+            result.messages << Message("%s: option --%s: illegal unit (rest of option: %s)\n",
                                        QString::fromUtf8(rest));
             *failed = true;
         }
@@ -89,7 +89,7 @@ double OptionValueParser::applyUnit(const char*& rest, double value, bool* faile
     return value;
 }
 
-const char* OptionValueParser::parseElement(const char* p, SANE_Word* word, Result& result) const
+const char* OptionValueParser::ParseElement(const char* p, SANE_Word* word, Result& result) const
 {
     char* end = nullptr;
     double value = 0;
@@ -98,25 +98,25 @@ const char* OptionValueParser::parseElement(const char* p, SANE_Word* word, Resu
     else
         value = static_cast<double>(std::strtol(p, &end, 10));
     if (end == p) {
-        result.messages << message("%s: option --%s: bad option value (rest of option: %s)\n",
+        result.messages << Message("%s: option --%s: bad option value (rest of option: %s)\n",
                                    QString::fromUtf8(p));
         value = 0;
     }
     const char* rest = end;
     bool failed = false;
-    value = applyUnit(rest, value, &failed, result);
+    value = ApplyUnit(rest, value, &failed, result);
     if (failed)
         return nullptr;
-    *word = toWord(value);
+    *word = ToWord(value);
     return rest;
 }
 
-const char* OptionValueParser::parseIndex(const char* p, long* index, Result& result) const
+const char* OptionValueParser::ParseIndex(const char* p, long* index, Result& result) const
 {
     char* end = nullptr;
     *index = std::strtol(p + 1, &end, 10);
     if (end == p + 1 || *end != ']') {
-        result.messages << message("%s: option --%s: closing bracket missing (rest of option: %s)\n",
+        result.messages << Message("%s: option --%s: closing bracket missing (rest of option: %s)\n",
                                    QString::fromUtf8(end));
         // Go on after the character that stopped the number, never past the end.
         return *end != '\0' ? end + 1 : end;
@@ -124,14 +124,14 @@ const char* OptionValueParser::parseIndex(const char* p, long* index, Result& re
     return end + 1;
 }
 
-OptionValueParser::Result OptionValueParser::parse(const QByteArray& text, int wordCount) const
+OptionValueParser::Result OptionValueParser::Parse(const QByteArray& text, int wordCount) const
 {
     Result result;
     result.words.fill(0, qMax(0, wordCount));
     const char* p = text.constData();
     long index = 0;
     if (*p == '[')
-        p = parseIndex(p, &index, result);
+        p = ParseIndex(p, &index, result);
 
     long prevIndex = 0;
     SANE_Word prevValue = 0;
@@ -144,13 +144,13 @@ OptionValueParser::Result OptionValueParser::parse(const QByteArray& text, int w
             break;
         }
         SANE_Word value = 0;
-        const char* after = parseElement(p, &value, result);
+        const char* after = ParseElement(p, &value, result);
         if (after == nullptr) {
             result.ok = false;
             break;
         }
-        if (*after != '\0' && !isSeparator(*after))
-            result.messages << message("%s: option --%s: illegal separator (rest of option: %s)\n",
+        if (*after != '\0' && !IsSeparator(*after))
+            result.messages << Message("%s: option --%s: illegal separator (rest of option: %s)\n",
                                        QString::fromUtf8(after));
         result.words[index] = value;
         if (separator == '-' && index > prevIndex + 1) {
@@ -162,14 +162,14 @@ OptionValueParser::Result OptionValueParser::parse(const QByteArray& text, int w
                 result.words[i] = static_cast<SANE_Word>(running);
             }
         }
-        if (!isSeparator(*after))
+        if (!IsSeparator(*after))
             break;
         prevIndex = index;
         prevValue = value;
         separator = *after;
         p = after + 1;
         if (*p == '[')
-            p = parseIndex(p, &index, result);
+            p = ParseIndex(p, &index, result);
         else
             ++index;
     }

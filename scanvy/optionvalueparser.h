@@ -21,16 +21,16 @@ public:
 
     OptionValueParser(QByteArray optionName, SANE_Value_Type type, SANE_Unit unit);
 
-    Result parse(const QByteArray& text, int wordCount) const;
+    Result Parse(const QByteArray& text, int wordCount) const;
 
 private:
     // Reads one number with its unit suffix starting at `p`. Returns the
     // position after it, or nullptr when the element fails.
-    const char* parseElement(const char* p, SANE_Word* word, Result& result) const;
+    const char* ParseElement(const char* p, SANE_Word* word, Result& result) const;
     // Reads "[n]" at `p` (which points at '['); returns the position after it.
-    const char* parseIndex(const char* p, long* index, Result& result) const;
-    double applyUnit(const char*& rest, double value, bool* failed, Result& result) const;
-    QString message(const char* format, const QString& rest) const;
+    const char* ParseIndex(const char* p, long* index, Result& result) const;
+    double ApplyUnit(const char*& rest, double value, bool* failed, Result& result) const;
+    QString Message(const char* format, const QString& rest) const;
 
     QByteArray m_name;
     SANE_Value_Type m_type;

@@ -23,34 +23,34 @@ public:
     PageRead& operator=(const PageRead&) = delete;
 
     // False when the memory cannot be had.
-    bool allocateBuffer();
+    bool AllocateBuffer();
     uint8_t* buffer() { return m_buffer.get(); }
     int bufferSize() const { return int(kReadBufferSize); }
 
     // A frame the page can be made of: SANE_STATUS_GOOD, or
     // SANE_STATUS_INVAL (reported on standard error) for any other. A later
     // frame must continue the separate colour page of the first.
-    static SANE_Status checkFrame(const SANE_Parameters& frame, const SANE_Parameters* first);
+    static SANE_Status CheckFrame(const SANE_Parameters& frame, const SANE_Parameters* first);
 
     // Sets the page up from its first frame and writes to `file` (a
     // streamed page's header goes out now).
-    SANE_Status begin(FILE* file, const SANE_Parameters& first);
+    SANE_Status Begin(FILE* file, const SANE_Parameters& first);
     // Takes the next separate colour frame of the page (checked as
     // checkFrame does), to be stored from the top of the page again.
-    SANE_Status nextFrame(const SANE_Parameters& frame);
+    SANE_Status NextFrame(const SANE_Parameters& frame);
     // Takes `len` bytes of `frame` from the read buffer. Past the announced
     // size nothing is stored; overRun() then tells whether the device went
     // clearly beyond it.
-    SANE_Status store(const SANE_Parameters& frame, size_t len);
-    bool overRun() const { return m_expected > 0 && m_total * 100 / m_expected > 100; }
+    SANE_Status Store(const SANE_Parameters& frame, size_t len);
+    bool OverRun() const { return m_expected > 0 && m_total * 100 / m_expected > 100; }
     // Completes the file: the streamed writer's end, or the whole buffered
     // page with the rows that arrived.
-    SANE_Status finish();
+    SANE_Status Finish();
 
 private:
-    PageGeometry geometry(const SANE_Parameters& frame) const;
-    SANE_Status beginBuffered(const SANE_Parameters& first);
-    SANE_Status writeBuffered();
+    PageGeometry Geometry(const SANE_Parameters& frame) const;
+    SANE_Status BeginBuffered(const SANE_Parameters& first);
+    SANE_Status WriteBuffered();
 
     const int m_format;
     const int m_resolution;

@@ -6,7 +6,7 @@
 
 #include <new>
 
-int PageWriter::formatForPath(const QString& path)
+int PageWriter::FormatForPath(const QString& path)
 {
     const int dot = path.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
@@ -21,7 +21,7 @@ int PageWriter::formatForPath(const QString& path)
     return Pnm;
 }
 
-std::unique_ptr<PageWriter> PageWriter::create(int format, FILE* file)
+std::unique_ptr<PageWriter> PageWriter::Create(int format, FILE* file)
 {
     switch (format) {
     case Png:
@@ -35,7 +35,7 @@ std::unique_ptr<PageWriter> PageWriter::create(int format, FILE* file)
     }
 }
 
-SANE_Status PageWriter::writeBytes(const void* data, size_t len)
+SANE_Status PageWriter::WriteBytes(const void* data, size_t len)
 {
     if (len == 0)
         return SANE_STATUS_GOOD;

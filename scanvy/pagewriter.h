@@ -20,7 +20,7 @@ struct PageGeometry {
 
     // Bytes of one row that hold pixels. A device may deliver longer rows
     // (bytesPerLine above this); the bytes past it are padding.
-    int pixelBytesPerLine() const
+    int PixelBytesPerLine() const
     {
         const qint64 bits = qint64(pixelsPerLine) * (rgb ? 3 : 1) * depth;
         return int((bits + 7) / 8);
@@ -38,9 +38,9 @@ public:
 
     // Format code for a page path, by its extension (case-sensitive); PNM
     // for anything unknown.
-    static int formatForPath(const QString& path);
+    static int FormatForPath(const QString& path);
     // nullptr when memory runs out.
-    static std::unique_ptr<PageWriter> create(int format, FILE* file);
+    static std::unique_ptr<PageWriter> Create(int format, FILE* file);
 
     explicit PageWriter(FILE* file) : m_file(file) {}
     virtual ~PageWriter() = default;
@@ -48,18 +48,18 @@ public:
     PageWriter& operator=(const PageWriter&) = delete;
 
     // Writes the file header.
-    virtual SANE_Status begin(const PageGeometry& geometry) = 0;
+    virtual SANE_Status Begin(const PageGeometry& geometry) = 0;
     // Adds page data in delivery order. `data` may be changed in place.
-    virtual SANE_Status write(uint8_t* data, size_t len) = 0;
+    virtual SANE_Status Write(uint8_t* data, size_t len) = 0;
     // Completes the file, filling rows that never arrived with white, and
     // flushes it.
-    virtual SANE_Status finish() = 0;
+    virtual SANE_Status Finish() = 0;
 
 protected:
     // White in delivery order: 0 for 1-bit rows (a set bit is black), all
     // bits set otherwise.
-    uint8_t whiteByte() const { return m_geometry.depth == 1 ? 0x00 : 0xFF; }
-    SANE_Status writeBytes(const void* data, size_t len);
+    uint8_t WhiteByte() const { return m_geometry.depth == 1 ? 0x00 : 0xFF; }
+    SANE_Status WriteBytes(const void* data, size_t len);
 
     FILE* m_file;
     PageGeometry m_geometry;

@@ -11,17 +11,17 @@ PngPageWriter::~PngPageWriter()
         png_destroy_write_struct(&m_png, m_info != nullptr ? &m_info : nullptr);
 }
 
-void PngPageWriter::onError(png_structp, png_const_charp message)
+void PngPageWriter::OnError(png_structp, png_const_charp message)
 {
     // Returning makes libpng jump back to the setjmp of the running call.
     std::fprintf(stderr, "%s: libpng error: %s\n", kProgramName, message);
 }
 
-void PngPageWriter::onWarning(png_structp, png_const_charp)
+void PngPageWriter::OnWarning(png_structp, png_const_charp)
 {
 }
 
-void PngPageWriter::onWrite(png_structp png, png_bytep data, png_size_t length)
+void PngPageWriter::OnWrite(png_structp png, png_bytep data, png_size_t length)
 {
     auto* self = static_cast<PngPageWriter*>(png_get_io_ptr(png));
     if (std::fwrite(data, 1, length, self->m_file) != length) {
@@ -30,7 +30,7 @@ void PngPageWriter::onWrite(png_structp png, png_bytep data, png_size_t length)
     }
 }
 
-void PngPageWriter::onFlush(png_structp png)
+void PngPageWriter::OnFlush(png_structp png)
 {
     auto* self = static_cast<PngPageWriter*>(png_get_io_ptr(png));
     if (std::fflush(self->m_file) != 0) {
@@ -39,14 +39,14 @@ void PngPageWriter::onFlush(png_structp png)
     }
 }
 
-SANE_Status PngPageWriter::failure() const
+SANE_Status PngPageWriter::Failure() const
 {
     return m_writeFailed ? SANE_STATUS_ACCESS_DENIED : SANE_STATUS_NO_MEM;
 }
 
-SANE_Status PngPageWriter::beginImage()
+SANE_Status PngPageWriter::BeginImage()
 {
-    m_png = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, onError, onWarning);
+    m_png = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, OnError, OnWarning);
     if (m_png == nullptr) {
         std::fprintf(stderr, "png_create_write_struct failed\n");
         return SANE_STATUS_NO_MEM;
@@ -57,8 +57,8 @@ SANE_Status PngPageWriter::beginImage()
         return SANE_STATUS_NO_MEM;
     }
     if (setjmp(png_jmpbuf(m_png)))
-        return failure();
-    png_set_write_fn(m_png, this, onWrite, onFlush);
+        return Failure();
+    png_set_write_fn(m_png, this, OnWrite, OnFlush);
     const PageGeometry& g = m_geometry;
     png_set_IHDR(m_png, m_info, png_uint_32(g.pixelsPerLine), png_uint_32(g.lines), g.depth,
                  g.rgb ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
@@ -69,7 +69,7 @@ SANE_Status PngPageWriter::beginImage()
     return SANE_STATUS_GOOD;
 }
 
-SANE_Status PngPageWriter::writeRow(uint8_t* row)
+SANE_Status PngPageWriter::WriteRow(uint8_t* row)
 {
     const size_t n = size_t(m_geometry.bytesPerLine);
     if (m_geometry.depth == 1) {
@@ -80,15 +80,15 @@ SANE_Status PngPageWriter::writeRow(uint8_t* row)
             std::swap(row[i], row[i + 1]);
     }
     if (setjmp(png_jmpbuf(m_png)))
-        return failure();
+        return Failure();
     png_write_row(m_png, row);
     return SANE_STATUS_GOOD;
 }
 
-SANE_Status PngPageWriter::finishImage()
+SANE_Status PngPageWriter::FinishImage()
 {
     if (setjmp(png_jmpbuf(m_png)))
-        return failure();
+        return Failure();
     png_write_end(m_png, m_info);
     return SANE_STATUS_GOOD;
 }

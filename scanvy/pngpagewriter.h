@@ -14,16 +14,16 @@ public:
     ~PngPageWriter() override;
 
 protected:
-    SANE_Status beginImage() override;
-    SANE_Status writeRow(uint8_t* row) override;
-    SANE_Status finishImage() override;
+    SANE_Status BeginImage() override;
+    SANE_Status WriteRow(uint8_t* row) override;
+    SANE_Status FinishImage() override;
 
 private:
-    static void onError(png_structp png, png_const_charp message);
-    static void onWarning(png_structp png, png_const_charp message);
-    static void onWrite(png_structp png, png_bytep data, png_size_t length);
-    static void onFlush(png_structp png);
-    SANE_Status failure() const;
+    static void OnError(png_structp png, png_const_charp message);
+    static void OnWarning(png_structp png, png_const_charp message);
+    static void OnWrite(png_structp png, png_bytep data, png_size_t length);
+    static void OnFlush(png_structp png);
+    SANE_Status Failure() const;
 
     png_structp m_png = nullptr;
     png_infop m_info = nullptr;

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-QByteArray RawPageWriter::pnmHeader(const PageGeometry& g)
+QByteArray RawPageWriter::PnmHeader(const PageGeometry& g)
 {
     const char* magic = g.rgb ? "P6" : (g.depth == 1 ? "P4" : "P5");
     QByteArray header = QByteArray(magic) + "\n#dpi:" + QByteArray::number(g.resolution) + "\n" +
@@ -14,23 +14,23 @@ QByteArray RawPageWriter::pnmHeader(const PageGeometry& g)
     return header;
 }
 
-SANE_Status RawPageWriter::begin(const PageGeometry& geometry)
+SANE_Status RawPageWriter::Begin(const PageGeometry& geometry)
 {
     m_geometry = geometry;
     m_swap = m_kind == Pnm && geometry.depth == 16;
     const QByteArray header = m_kind == Pnm
-                                  ? pnmHeader(geometry)
-                                  : TiffHeader::build(geometry.rgb, geometry.depth, geometry.pixelsPerLine,
+                                  ? PnmHeader(geometry)
+                                  : TiffHeader::Build(geometry.rgb, geometry.depth, geometry.pixelsPerLine,
                                                       geometry.lines, geometry.resolution);
-    return writeBytes(header.constData(), size_t(header.size()));
+    return WriteBytes(header.constData(), size_t(header.size()));
 }
 
-SANE_Status RawPageWriter::write(uint8_t* data, size_t len)
+SANE_Status RawPageWriter::Write(uint8_t* data, size_t len)
 {
     const size_t rowBytes = size_t(m_geometry.bytesPerLine);
-    const size_t keep = size_t(m_geometry.pixelBytesPerLine());
+    const size_t keep = size_t(m_geometry.PixelBytesPerLine());
     if (keep >= rowBytes)
-        return writePixels(data, len);
+        return WritePixels(data, len);
 
     // The rows carry padding after their pixels: only the pixel bytes go
     // into the file, which holds rows of exactly the page's width.
@@ -38,7 +38,7 @@ SANE_Status RawPageWriter::write(uint8_t* data, size_t len)
     while (i < len) {
         const size_t n = qMin(len - i, rowBytes - m_column);
         if (m_column < keep) {
-            if (SANE_Status s = writePixels(data + i, qMin(n, keep - m_column)); s != SANE_STATUS_GOOD)
+            if (SANE_Status s = WritePixels(data + i, qMin(n, keep - m_column)); s != SANE_STATUS_GOOD)
                 return s;
         }
         i += n;
@@ -47,13 +47,13 @@ SANE_Status RawPageWriter::write(uint8_t* data, size_t len)
     return SANE_STATUS_GOOD;
 }
 
-SANE_Status RawPageWriter::writePixels(uint8_t* data, size_t len)
+SANE_Status RawPageWriter::WritePixels(uint8_t* data, size_t len)
 {
     if (len == 0)
         return SANE_STATUS_GOOD;
     m_written += len;
     if (!m_swap)
-        return writeBytes(data, len);
+        return WriteBytes(data, len);
 
     // Samples go out most significant byte first. A sample split between two
     // chunks is completed with the first byte of the next chunk.
@@ -62,7 +62,7 @@ SANE_Status RawPageWriter::writePixels(uint8_t* data, size_t len)
         const uint8_t pair[2] = {data[0], m_pending};
         m_hasPending = false;
         start = 1;
-        if (SANE_Status s = writeBytes(pair, 2); s != SANE_STATUS_GOOD)
+        if (SANE_Status s = WriteBytes(pair, 2); s != SANE_STATUS_GOOD)
             return s;
     }
     size_t end = len;
@@ -73,28 +73,28 @@ SANE_Status RawPageWriter::writePixels(uint8_t* data, size_t len)
     }
     for (size_t i = start; i + 1 < end; i += 2)
         std::swap(data[i], data[i + 1]);
-    return writeBytes(data + start, end - start);
+    return WriteBytes(data + start, end - start);
 }
 
-SANE_Status RawPageWriter::finish()
+SANE_Status RawPageWriter::Finish()
 {
     SANE_Status status = SANE_STATUS_GOOD;
     if (m_hasPending) {
         // An odd byte count cannot come from whole samples; keep the byte.
         const uint8_t pair[2] = {0, m_pending};
-        status = writeBytes(pair, 2);
+        status = WriteBytes(pair, 2);
         m_hasPending = false;
         ++m_written;
     }
     const uint64_t expected =
-        uint64_t(qMax(0, m_geometry.pixelBytesPerLine())) * uint64_t(qMax(0, m_geometry.lines));
+        uint64_t(qMax(0, m_geometry.PixelBytesPerLine())) * uint64_t(qMax(0, m_geometry.lines));
     if (status == SANE_STATUS_GOOD && m_written < expected) {
         uint8_t fill[4096];
-        std::fill(fill, fill + sizeof fill, whiteByte());
+        std::fill(fill, fill + sizeof fill, WhiteByte());
         uint64_t missing = expected - m_written;
         while (missing > 0 && status == SANE_STATUS_GOOD) {
             const size_t n = missing < sizeof fill ? size_t(missing) : sizeof fill;
-            status = writeBytes(fill, n);
+            status = WriteBytes(fill, n);
             missing -= n;
         }
         m_written = expected;

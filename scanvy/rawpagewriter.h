@@ -12,16 +12,16 @@ public:
 
     RawPageWriter(FILE* file, Kind kind) : PageWriter(file), m_kind(kind) {}
 
-    SANE_Status begin(const PageGeometry& geometry) override;
-    SANE_Status write(uint8_t* data, size_t len) override;
-    SANE_Status finish() override;
+    SANE_Status Begin(const PageGeometry& geometry) override;
+    SANE_Status Write(uint8_t* data, size_t len) override;
+    SANE_Status Finish() override;
 
     // The PNM header: magic, "#dpi:" line, size and (for P5/P6) maximum value.
-    static QByteArray pnmHeader(const PageGeometry& geometry);
+    static QByteArray PnmHeader(const PageGeometry& geometry);
 
 private:
     // Writes bytes that belong to pixels, swapping samples where needed.
-    SANE_Status writePixels(uint8_t* data, size_t len);
+    SANE_Status WritePixels(uint8_t* data, size_t len);
 
     Kind m_kind;
     bool m_swap = false;

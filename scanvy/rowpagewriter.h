@@ -9,17 +9,17 @@ public:
     explicit RowPageWriter(FILE* file) : PageWriter(file) {}
     ~RowPageWriter() override;
 
-    SANE_Status begin(const PageGeometry& geometry) override;
-    SANE_Status write(uint8_t* data, size_t len) override;
-    SANE_Status finish() override;
+    SANE_Status Begin(const PageGeometry& geometry) override;
+    SANE_Status Write(uint8_t* data, size_t len) override;
+    SANE_Status Finish() override;
 
 protected:
     // Sets up the encoder and writes the file header.
-    virtual SANE_Status beginImage() = 0;
+    virtual SANE_Status BeginImage() = 0;
     // Encodes one row of bytesPerLine bytes in delivery order; may change it.
-    virtual SANE_Status writeRow(uint8_t* row) = 0;
+    virtual SANE_Status WriteRow(uint8_t* row) = 0;
     // Ends the encoded image.
-    virtual SANE_Status finishImage() = 0;
+    virtual SANE_Status FinishImage() = 0;
 
 private:
     uint8_t* m_row = nullptr;

@@ -12,85 +12,85 @@
 
 namespace SaneText {
 // A QLatin1String of a string literal, sized at compile time.
-template <int N> constexpr QLatin1String of(const char (&text)[N])
+template <int N> constexpr QLatin1String Of(const char (&text)[N])
 {
     return QLatin1String(text, N - 1);
 }
 } // namespace SaneText
 
 namespace SaneOption {
-constexpr QLatin1String kSource = SaneText::of("source");
-constexpr QLatin1String kMode = SaneText::of("mode");
-constexpr QLatin1String kResolution = SaneText::of("resolution");
-constexpr QLatin1String kPaperSize = SaneText::of("paper-size");
-constexpr QLatin1String kPageWidth = SaneText::of("page-width");
-constexpr QLatin1String kPageHeight = SaneText::of("page-height");
-constexpr QLatin1String kBrX = SaneText::of("br-x");
-constexpr QLatin1String kBrY = SaneText::of("br-y");
-constexpr QLatin1String kCustomLongPage = SaneText::of("custom-longpage");
-constexpr QLatin1String kCropping = SaneText::of("cropping");
-constexpr QLatin1String kCleanupSharpness = SaneText::of("cleanup-sharpness");
-constexpr QLatin1String kHolePunchRemovalMode = SaneText::of("hole-punch-removal-mode");
-constexpr QLatin1String kPageAutoPriority = SaneText::of("page-auto-priority");
-constexpr QLatin1String kMultifeedDetection = SaneText::of("multifeed-detection");
-constexpr QLatin1String kMfOverlapping = SaneText::of("mf-overlapping");
-constexpr QLatin1String kMfLength = SaneText::of("mf-length");
-constexpr QLatin1String kAutofeed = SaneText::of("autofeed");
-constexpr QLatin1String kPrepick = SaneText::of("prepick");
+constexpr QLatin1String kSource = SaneText::Of("source");
+constexpr QLatin1String kMode = SaneText::Of("mode");
+constexpr QLatin1String kResolution = SaneText::Of("resolution");
+constexpr QLatin1String kPaperSize = SaneText::Of("paper-size");
+constexpr QLatin1String kPageWidth = SaneText::Of("page-width");
+constexpr QLatin1String kPageHeight = SaneText::Of("page-height");
+constexpr QLatin1String kBrX = SaneText::Of("br-x");
+constexpr QLatin1String kBrY = SaneText::Of("br-y");
+constexpr QLatin1String kCustomLongPage = SaneText::Of("custom-longpage");
+constexpr QLatin1String kCropping = SaneText::Of("cropping");
+constexpr QLatin1String kCleanupSharpness = SaneText::Of("cleanup-sharpness");
+constexpr QLatin1String kHolePunchRemovalMode = SaneText::Of("hole-punch-removal-mode");
+constexpr QLatin1String kPageAutoPriority = SaneText::Of("page-auto-priority");
+constexpr QLatin1String kMultifeedDetection = SaneText::Of("multifeed-detection");
+constexpr QLatin1String kMfOverlapping = SaneText::Of("mf-overlapping");
+constexpr QLatin1String kMfLength = SaneText::Of("mf-length");
+constexpr QLatin1String kAutofeed = SaneText::Of("autofeed");
+constexpr QLatin1String kPrepick = SaneText::Of("prepick");
 // Read after a failed scan: the scanner's own error code.
-constexpr QLatin1String kScannerError = SaneText::of("get-sc-error");
+constexpr QLatin1String kScannerError = SaneText::Of("get-sc-error");
 } // namespace SaneOption
 
 namespace SaneValue {
 // Booleans into the scanner layer; out of it they read "1" and "0".
-constexpr QLatin1String kYes = SaneText::of("yes");
-constexpr QLatin1String kNo = SaneText::of("no");
-constexpr QLatin1String kTrue = SaneText::of("1");
+constexpr QLatin1String kYes = SaneText::Of("yes");
+constexpr QLatin1String kNo = SaneText::Of("no");
+constexpr QLatin1String kTrue = SaneText::Of("1");
 
 // "source"
-constexpr QLatin1String kFlatbed = SaneText::of("Flatbed");
-constexpr QLatin1String kAdfFront = SaneText::of("Adf-front");
-constexpr QLatin1String kAdfDuplex = SaneText::of("Adf-duplex");
-constexpr QLatin1String kSimplexScan = SaneText::of("Simplex-scan"); // the overhead scanner's only source
+constexpr QLatin1String kFlatbed = SaneText::Of("Flatbed");
+constexpr QLatin1String kAdfFront = SaneText::Of("Adf-front");
+constexpr QLatin1String kAdfDuplex = SaneText::Of("Adf-duplex");
+constexpr QLatin1String kSimplexScan = SaneText::Of("Simplex-scan"); // the overhead scanner's only source
 
 // "mode"
-constexpr QLatin1String kLineart = SaneText::of("Lineart");
-constexpr QLatin1String kColor = SaneText::of("Color");
-constexpr QLatin1String kAutoColorDetect = SaneText::of("Auto-color-detect");
-constexpr QLatin1String kMultiImageOutput = SaneText::of("Multi-image-output");
+constexpr QLatin1String kLineart = SaneText::Of("Lineart");
+constexpr QLatin1String kColor = SaneText::Of("Color");
+constexpr QLatin1String kAutoColorDetect = SaneText::Of("Auto-color-detect");
+constexpr QLatin1String kMultiImageOutput = SaneText::Of("Multi-image-output");
 
 // "paper-size" and "tone-adjustment"
-constexpr QLatin1String kCustom = SaneText::of("Custom");
+constexpr QLatin1String kCustom = SaneText::Of("Custom");
 
 // "multifeed-detection"
-constexpr QLatin1String kStop = SaneText::of("Stop");
-constexpr QLatin1String kDoNotDetect = SaneText::of("Do-not-detect");
+constexpr QLatin1String kStop = SaneText::Of("Stop");
+constexpr QLatin1String kDoNotDetect = SaneText::Of("Do-not-detect");
 
 // "bw-mode"
-constexpr QLatin1String kIdtc = SaneText::of("iDTC");
-constexpr QLatin1String kSdtc = SaneText::of("SDTC");
-constexpr QLatin1String kThreshold = SaneText::of("Threshold");
+constexpr QLatin1String kIdtc = SaneText::Of("iDTC");
+constexpr QLatin1String kSdtc = SaneText::Of("SDTC");
+constexpr QLatin1String kThreshold = SaneText::Of("Threshold");
 
 // "bgcolor"
-constexpr QLatin1String kBlack = SaneText::of("Black");
-constexpr QLatin1String kWhite = SaneText::of("White");
+constexpr QLatin1String kBlack = SaneText::Of("Black");
+constexpr QLatin1String kWhite = SaneText::Of("White");
 
 // "page-auto-priority"
-constexpr QLatin1String kSpeed = SaneText::of("Speed");
-constexpr QLatin1String kAccuracy = SaneText::of("Accuracy");
+constexpr QLatin1String kSpeed = SaneText::Of("Speed");
+constexpr QLatin1String kAccuracy = SaneText::Of("Accuracy");
 
 // "cropping"
-constexpr QLatin1String kOverscan = SaneText::of("Overscan");
+constexpr QLatin1String kOverscan = SaneText::Of("Overscan");
 
 // "color-cleanup" and "cleanup-sharpness"; "tone-adjustment" takes kCustom
-constexpr QLatin1String kNone = SaneText::of("None");
+constexpr QLatin1String kNone = SaneText::Of("None");
 } // namespace SaneValue
 
 // The SANE device names of the scanner families start with their backend's
 // name; the overhead scanner has one device name.
 namespace SaneDevice {
-constexpr QLatin1String kKxBackend = SaneText::of("zylkx");
-constexpr QLatin1String kWyBackend = SaneText::of("zylwy");
-constexpr QLatin1String kJnBackend = SaneText::of("zyljn");
-constexpr QLatin1String kRV920 = SaneText::of("zyljn:RV920");
+constexpr QLatin1String kKxBackend = SaneText::Of("zylkx");
+constexpr QLatin1String kWyBackend = SaneText::Of("zylwy");
+constexpr QLatin1String kJnBackend = SaneText::Of("zyljn");
+constexpr QLatin1String kRV920 = SaneText::Of("zyljn:RV920");
 } // namespace SaneDevice

@@ -59,20 +59,20 @@ signals:
 
 private:
     // Option access.
-    bool skipOption(const SANE_Option_Descriptor* desc) const;
-    int optionCount();
-    Opt_Result describeOption(int number, const SANE_Option_Descriptor* desc);
-    void setWordOption(int number, const SANE_Option_Descriptor* desc, const QByteArray& value);
-    void setOptionValue(int number, void* value, const QByteArray& requestedName);
+    bool SkipOption(const SANE_Option_Descriptor* desc) const;
+    int OptionCount();
+    Opt_Result DescribeOption(int number, const SANE_Option_Descriptor* desc);
+    void SetWordOption(int number, const SANE_Option_Descriptor* desc, const QByteArray& value);
+    void SetOptionValue(int number, void* value, const QByteArray& requestedName);
 
     // Scan loop.
-    template <typename Call> bool onDevice(Call&& call);
-    SANE_Status scanPages(ScanJob& job);
-    SANE_Status scanPage(ScanJob& job);
+    template <typename Call> bool OnDevice(Call&& call);
+    SANE_Status ScanPages(ScanJob& job);
+    SANE_Status ScanPage(ScanJob& job);
     SANE_Status inner_scan(PageRead& page, FILE* file);
-    SANE_Status firstFrame(PageRead& page, FILE* file, SANE_Parameters& frame);
-    SANE_Status nextFrame(PageRead& page, SANE_Parameters& frame);
-    SANE_Status readFrame(PageRead& page, const SANE_Parameters& frame);
+    SANE_Status FirstFrame(PageRead& page, FILE* file, SANE_Parameters& frame);
+    SANE_Status NextFrame(PageRead& page, SANE_Parameters& frame);
+    SANE_Status ReadFrame(PageRead& page, const SANE_Parameters& frame);
 
     const SANE_Device** devices = nullptr;
     std::atomic<SANE_Handle> handle{nullptr};

@@ -14,7 +14,7 @@
 
 namespace {
 
-QString unitText(SANE_Unit unit)
+QString UnitText(SANE_Unit unit)
 {
     switch (unit) {
     case SANE_UNIT_PIXEL:
@@ -34,14 +34,14 @@ QString unitText(SANE_Unit unit)
     }
 }
 
-QString fixedText(SANE_Word w)
+QString FixedText(SANE_Word w)
 {
     return QString::asprintf("%g", SANE_UNFIX(w));
 }
 
 // Word values as text and back: integers by "%d", fixed-point values by
 // "%g" (which keeps six significant digits); other types stay 0.
-void describeWordList(const SANE_Option_Descriptor* d, Opt_Result& r)
+void DescribeWordList(const SANE_Option_Descriptor* d, Opt_Result& r)
 {
     const SANE_Word* list = d->constraint.word_list;
     if (list == nullptr)
@@ -51,41 +51,41 @@ void describeWordList(const SANE_Option_Descriptor* d, Opt_Result& r)
         if (d->type == SANE_TYPE_INT)
             r.wordList[i] = QString::asprintf("%d", list[i + 1]).toDouble();
         else if (d->type == SANE_TYPE_FIXED)
-            r.wordList[i] = fixedText(list[i + 1]).toDouble();
+            r.wordList[i] = FixedText(list[i + 1]).toDouble();
     }
-    r.unit = unitText(d->unit);
+    r.unit = UnitText(d->unit);
 }
 
 // Bounds as the device gives them; a zero step leaves quant empty.
-void describeRange(const SANE_Option_Descriptor* d, Opt_Result& r)
+void DescribeRange(const SANE_Option_Descriptor* d, Opt_Result& r)
 {
     const SANE_Range* range = d->constraint.range;
     if (range == nullptr)
         return;
     const auto text = [d](SANE_Word w) {
-        return d->type == SANE_TYPE_INT ? QString::asprintf("%d", w) : fixedText(w);
+        return d->type == SANE_TYPE_INT ? QString::asprintf("%d", w) : FixedText(w);
     };
     r.range.min = text(range->min);
     r.range.max = text(range->max);
     if (range->quant != 0)
         r.range.quant = text(range->quant);
-    r.unit = unitText(d->unit);
+    r.unit = UnitText(d->unit);
 }
 
-void describeConstraint(const SANE_Option_Descriptor* d, Opt_Result& r)
+void DescribeConstraint(const SANE_Option_Descriptor* d, Opt_Result& r)
 {
     if (d->type == SANE_TYPE_BOOL || d->type == SANE_TYPE_BUTTON)
         return;
     switch (d->constraint_type) {
     case SANE_CONSTRAINT_WORD_LIST:
-        describeWordList(d, r);
+        DescribeWordList(d, r);
         break;
     case SANE_CONSTRAINT_STRING_LIST:
         for (int i = 0; d->constraint.string_list != nullptr && d->constraint.string_list[i] != nullptr; ++i)
             r.stringList.append(QString::fromUtf8(d->constraint.string_list[i]));
         break;
     case SANE_CONSTRAINT_RANGE:
-        describeRange(d, r);
+        DescribeRange(d, r);
         break;
     default:
         break;
@@ -94,7 +94,7 @@ void describeConstraint(const SANE_Option_Descriptor* d, Opt_Result& r)
 
 } // namespace
 
-bool SaneScan::skipOption(const SANE_Option_Descriptor* desc) const
+bool SaneScan::SkipOption(const SANE_Option_Descriptor* desc) const
 {
     if (desc == nullptr || !(desc->cap & SANE_CAP_SOFT_SELECT) || desc->type == SANE_TYPE_GROUP)
         return true;
@@ -109,7 +109,7 @@ bool SaneScan::skipOption(const SANE_Option_Descriptor* desc) const
     return false;
 }
 
-int SaneScan::optionCount()
+int SaneScan::OptionCount()
 {
     SANE_Int count = 0;
     if (sane_control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD)
@@ -117,7 +117,7 @@ int SaneScan::optionCount()
     return count;
 }
 
-Opt_Result SaneScan::describeOption(int number, const SANE_Option_Descriptor* d)
+Opt_Result SaneScan::DescribeOption(int number, const SANE_Option_Descriptor* d)
 {
     Opt_Result r;
     if (d == nullptr)
@@ -127,7 +127,7 @@ Opt_Result SaneScan::describeOption(int number, const SANE_Option_Descriptor* d)
     r.constraintType = d->constraint_type;
     r.isActive = !(d->cap & SANE_CAP_INACTIVE);
     r.isSettable = (d->cap & SANE_CAP_SOFT_SELECT) != 0;
-    describeConstraint(d, r);
+    DescribeConstraint(d, r);
 
     const bool oneWord = d->size == SANE_Int(sizeof(SANE_Word));
     if (!r.isActive || (d->type != SANE_TYPE_STRING && !oneWord) || d->size <= 0)
@@ -143,7 +143,7 @@ Opt_Result SaneScan::describeOption(int number, const SANE_Option_Descriptor* d)
         r.value = QString::number(word);
         break;
     case SANE_TYPE_FIXED:
-        r.value = fixedText(word);
+        r.value = FixedText(word);
         break;
     case SANE_TYPE_STRING:
         r.value = QString::fromUtf8(value.constData());
@@ -158,19 +158,19 @@ void SaneScan::GetOption(QString name, Opt_Result& record)
 {
     if (handle == nullptr)
         return;
-    const int count = optionCount();
+    const int count = OptionCount();
     int found = 0;
     const QByteArray wanted = name.toUtf8();
     for (int i = 1; i < count; ++i) {
         const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, i);
-        if (skipOption(d))
+        if (SkipOption(d))
             continue;
         if (d->name != nullptr && wanted == d->name) {
             found = i;
             break;
         }
     }
-    const Opt_Result r = describeOption(found, sane_get_option_descriptor(handle, found));
+    const Opt_Result r = DescribeOption(found, sane_get_option_descriptor(handle, found));
     // Fields that the description leaves untouched keep the caller's values.
     record.name = r.name;
     record.type = r.type;
@@ -195,12 +195,12 @@ QHash<QString, Opt_Result> SaneScan::GetAllOptions()
         return options;
     optionIndex.clear();
     options.clear();
-    const int count = optionCount();
+    const int count = OptionCount();
     for (int i = 1; i < count; ++i) {
         const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, i);
-        if (skipOption(d))
+        if (SkipOption(d))
             continue;
-        const Opt_Result r = describeOption(i, d);
+        const Opt_Result r = DescribeOption(i, d);
         optionIndex.insert(i, r.name);
         options.insert(r.name, r);
     }
@@ -242,28 +242,28 @@ bool SaneScan::SetOption(QString name, QString value)
         } else if (value.size() <= 2 && QStringLiteral("no").startsWith(value, Qt::CaseInsensitive)) {
             flag = SANE_FALSE;
         } else {
-            std::fprintf(stderr, "%s: option --%s: bad option value `%s'\n", kProgramName, optName.constData(),
-                         text.constData());
+            std::fprintf(stderr, "%s: option --%s: bad option value `%s'\n", kProgramName,
+                         optName.constData(), text.constData());
             return true;
         }
-        setOptionValue(number, &flag, optName);
+        SetOptionValue(number, &flag, optName);
         break;
     }
     case SANE_TYPE_INT:
     case SANE_TYPE_FIXED:
-        setWordOption(number, d, text);
+        SetWordOption(number, d, text);
         break;
     case SANE_TYPE_STRING: {
         if (d->size <= 0)
             break;
         QByteArray buf(d->size, '\0');
         std::memcpy(buf.data(), text.constData(), size_t(qMin(text.size(), d->size - 1)));
-        setOptionValue(number, buf.data(), optName);
+        SetOptionValue(number, buf.data(), optName);
         break;
     }
     case SANE_TYPE_BUTTON: {
         SANE_Word zero = 0;
-        setOptionValue(number, &zero, optName);
+        SetOptionValue(number, &zero, optName);
         break;
     }
     default:
@@ -273,19 +273,19 @@ bool SaneScan::SetOption(QString name, QString value)
     return true;
 }
 
-void SaneScan::setWordOption(int number, const SANE_Option_Descriptor* d, const QByteArray& value)
+void SaneScan::SetWordOption(int number, const SANE_Option_Descriptor* d, const QByteArray& value)
 {
     const int count = d->size / int(sizeof(SANE_Word));
     OptionValueParser parser(QByteArray(d->name != nullptr ? d->name : ""), d->type, d->unit);
-    OptionValueParser::Result parsed = parser.parse(value, count);
+    OptionValueParser::Result parsed = parser.Parse(value, count);
     for (const QString& line : parsed.messages)
         std::fputs(line.toUtf8().constData(), stderr);
     if (!parsed.ok || count <= 0)
         return; // an unreadable element changes nothing on the device
-    setOptionValue(number, parsed.words.data(), QByteArray(d->name));
+    SetOptionValue(number, parsed.words.data(), QByteArray(d->name));
 }
 
-void SaneScan::setOptionValue(int number, void* value, const QByteArray& requestedName)
+void SaneScan::SetOptionValue(int number, void* value, const QByteArray& requestedName)
 {
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, number);
     if (d == nullptr) {
@@ -304,8 +304,8 @@ void SaneScan::setOptionValue(int number, void* value, const QByteArray& request
     SANE_Int info = 0;
     const SANE_Status s = sane_control_option(handle, number, SANE_ACTION_SET_VALUE, value, &info);
     if (s != SANE_STATUS_GOOD) {
-        std::fprintf(stderr, "%s: setting of option --%s failed (%s)\n", kProgramName, requestedName.constData(),
-                     sane_strstatus(s));
+        std::fprintf(stderr, "%s: setting of option --%s failed (%s)\n", kProgramName,
+                     requestedName.constData(), sane_strstatus(s));
         return;
     }
     if ((info & SANE_INFO_INEXACT) && oneWord) {

@@ -18,19 +18,19 @@ struct ScanJob {
 
     // basePath + fileCounter (zero-padded to minDigits, never cut) + "." +
     // extension.
-    QString pagePath() const;
+    QString PagePath() const;
     // The job's result for the status that ended it: an empty feeder after
     // at least one announced page is success, unless a page was cut off
     // half-way by that status.
-    int result(SANE_Status status) const;
+    int Result(SANE_Status status) const;
 
     const QString basePath;
     const QString extension;
     const int firstNumber;
     int fileCounter;
     const int minDigits;
-    const int pageLimit;  // pages to scan; never reached (0 or below) means no limit
+    const int pageLimit;                 // pages to scan; never reached (0 or below) means no limit
     int resolution = kDefaultResolution; // dpi written into the page files' headers
-    int pages = 0;        // page attempts so far
-    bool pageCut = false; // the last page ended half-way
+    int pages = 0;                       // page attempts so far
+    bool pageCut = false;                // the last page ended half-way
 };

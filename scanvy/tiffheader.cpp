@@ -16,7 +16,7 @@ struct Entry {
 class Writer {
 public:
     explicit Writer(bool bigEndian) : m_big(bigEndian) {}
-    void u16(quint16 v)
+    void U16(quint16 v)
     {
         if (m_big) {
             m_out.append(char(v >> 8)).append(char(v));
@@ -24,29 +24,29 @@ public:
             m_out.append(char(v)).append(char(v >> 8));
         }
     }
-    void u32(quint32 v)
+    void U32(quint32 v)
     {
         if (m_big) {
-            u16(quint16(v >> 16));
-            u16(quint16(v));
+            U16(quint16(v >> 16));
+            U16(quint16(v));
         } else {
-            u16(quint16(v));
-            u16(quint16(v >> 16));
+            U16(quint16(v));
+            U16(quint16(v >> 16));
         }
     }
-    void entry(const Entry& e)
+    void Entry(const Entry& e)
     {
-        u16(e.tag);
-        u16(e.type);
-        u32(e.count);
+        U16(e.tag);
+        U16(e.type);
+        U32(e.count);
         if (e.type == Short && e.count == 1) {
-            u16(quint16(e.value));
-            u16(0);
+            U16(quint16(e.value));
+            U16(0);
         } else {
-            u32(e.value);
+            U32(e.value);
         }
     }
-    QByteArray take() { return m_out; }
+    QByteArray Take() { return m_out; }
 
 private:
     bool m_big;
@@ -68,8 +68,8 @@ struct Layout {
         byteCount = bilevel ? ((width + 7) / 8) * height : width * height * (rgb ? 3 : 1) * bytesPerSample;
     }
 
-    quint16 sizeType() const { return (width < 65536 && height < 65536) ? Short : Long; }
-    quint32 photometric() const { return rgb ? 2 : (bilevel ? 0 : 1); }
+    quint16 SizeType() const { return (width < 65536 && height < 65536) ? Short : Long; }
+    quint32 Photometric() const { return rgb ? 2 : (bilevel ? 0 : 1); }
 
     bool rgb;
     bool bilevel;
@@ -85,16 +85,16 @@ struct Layout {
     quint32 byteCount = 0;
 };
 
-QVector<Entry> entriesFor(const Layout& l)
+QVector<Entry> EntriesFor(const Layout& l)
 {
     const quint32 d = l.afterDirectory;
     QVector<Entry> entries;
     entries << Entry{254, Long, 1, 0};
-    entries << Entry{256, l.sizeType(), 1, l.width};
-    entries << Entry{257, l.sizeType(), 1, l.height};
+    entries << Entry{256, l.SizeType(), 1, l.width};
+    entries << Entry{257, l.SizeType(), 1, l.height};
     entries << (l.rgb ? Entry{258, Short, 3, d} : Entry{258, Short, 1, quint32(l.bilevel ? 1 : l.depth)});
     entries << Entry{259, Short, 1, 1};
-    entries << Entry{262, Short, 1, l.photometric()};
+    entries << Entry{262, Short, 1, l.Photometric()};
     if (l.bilevel)
         entries << Entry{266, Short, 1, 1};
     entries << Entry{273, Long, 1, l.dataOffset};
@@ -118,37 +118,37 @@ QVector<Entry> entriesFor(const Layout& l)
 }
 
 // The directory's out-of-line values, in the order the offsets above give.
-void writeValues(Writer& w, const Layout& l)
+void WriteValues(Writer& w, const Layout& l)
 {
     if (l.rgb) {
         for (quint16 v : {quint16(l.depth), quint16(0), l.maxSample}) {
             for (int i = 0; i < 3; ++i)
-                w.u16(v);
+                w.U16(v);
         }
     }
     if (l.withRes) {
         for (int i = 0; i < 2; ++i) {
-            w.u32(quint32(l.resolution));
-            w.u32(1);
+            w.U32(quint32(l.resolution));
+            w.U32(1);
         }
     }
 }
 
 } // namespace
 
-QByteArray TiffHeader::build(bool rgb, int depth, int pixelsPerLine, int lines, int resolution)
+QByteArray TiffHeader::Build(bool rgb, int depth, int pixelsPerLine, int lines, int resolution)
 {
     const Layout layout(rgb, depth, pixelsPerLine, lines, resolution);
-    const QVector<Entry> entries = entriesFor(layout);
+    const QVector<Entry> entries = EntriesFor(layout);
     const bool bigEndian = depth <= 8;
     Writer w(bigEndian);
-    w.u16(bigEndian ? 0x4D4D : 0x4949);
-    w.u16(42);
-    w.u32(8);
-    w.u16(quint16(entries.size()));
+    w.U16(bigEndian ? 0x4D4D : 0x4949);
+    w.U16(42);
+    w.U32(8);
+    w.U16(quint16(entries.size()));
     for (const Entry& e : entries)
-        w.entry(e);
-    w.u32(0);
-    writeValues(w, layout);
-    return w.take();
+        w.Entry(e);
+    w.U32(0);
+    WriteValues(w, layout);
+    return w.Take();
 }

@@ -12,5 +12,5 @@ class TiffHeader {
 public:
     // rgb: three samples per pixel; otherwise one. depth: 1, 8 or 16.
     // Resolution entries are written only when resolution >= 1.
-    static QByteArray build(bool rgb, int depth, int pixelsPerLine, int lines, int resolution);
+    static QByteArray Build(bool rgb, int depth, int pixelsPerLine, int lines, int resolution);
 };

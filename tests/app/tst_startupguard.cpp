@@ -259,14 +259,14 @@ void TestStartupGuard::lockIsExclusiveUntilReleased()
     QVERIFY(path.startsWith(home.path() + "/.config/com.quvex.zyl.scanvy/"));
     {
         StartupGuard::InstanceLock first(path); // creates the settings folder
-        QCOMPARE(first.state(), StartupGuard::InstanceLock::Held);
+        QCOMPARE(first.GetState(), StartupGuard::InstanceLock::Held);
         StartupGuard::InstanceLock second(path);
-        QCOMPARE(second.state(), StartupGuard::InstanceLock::HeldByOther);
+        QCOMPARE(second.GetState(), StartupGuard::InstanceLock::HeldByOther);
     }
     // Released with its holder; the file left behind does not block.
     QVERIFY(QFile::exists(path));
     StartupGuard::InstanceLock third(path);
-    QCOMPARE(third.state(), StartupGuard::InstanceLock::Held);
+    QCOMPARE(third.GetState(), StartupGuard::InstanceLock::Held);
 
     // A lock file that cannot be made (its folder is a file) is no lock.
     QTemporaryDir other;
@@ -274,7 +274,7 @@ void TestStartupGuard::lockIsExclusiveUntilReleased()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     StartupGuard::InstanceLock unusable(StartupGuard::InstanceLockPath(other.path()));
-    QCOMPARE(unusable.state(), StartupGuard::InstanceLock::Unavailable);
+    QCOMPARE(unusable.GetState(), StartupGuard::InstanceLock::Unavailable);
 }
 
 void TestStartupGuard::lockOfAKilledHolderIsFree()
@@ -287,7 +287,7 @@ void TestStartupGuard::lockOfAKilledHolderIsFree()
     const pid_t child = fork();
     if (child == 0) {
         StartupGuard::InstanceLock lock(path);
-        const char state = char('0' + lock.state());
+        const char state = char('0' + lock.GetState());
         if (::write(ready[1], &state, 1) != 1)
             _exit(1);
         pause(); // killed while holding the lock
@@ -300,13 +300,13 @@ void TestStartupGuard::lockOfAKilledHolderIsFree()
     QCOMPARE(state, char('0' + StartupGuard::InstanceLock::Held));
     {
         StartupGuard::InstanceLock meanwhile(path);
-        QCOMPARE(meanwhile.state(), StartupGuard::InstanceLock::HeldByOther);
+        QCOMPARE(meanwhile.GetState(), StartupGuard::InstanceLock::HeldByOther);
     }
     kill(child, SIGKILL);
     int status = 0;
     QCOMPARE(waitpid(child, &status, 0), child);
     StartupGuard::InstanceLock after(path);
-    QCOMPARE(after.state(), StartupGuard::InstanceLock::Held);
+    QCOMPARE(after.GetState(), StartupGuard::InstanceLock::Held);
 }
 
 void TestStartupGuard::lockDecidesWhenUsable_data()

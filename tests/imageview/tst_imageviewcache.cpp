@@ -336,7 +336,7 @@ void TestImageViewCache::damagedPage_data()
     QTest::newRow("JPEG header only") << QByteArray::fromHex("ffd8ffe000104a4649460001010000010001");
     // As the scanner writes a black-and-white page, cut off half-way.
     const QSize size(2480, 3508);
-    QTest::newRow("1-bit TIFF cut off") << TiffHeader::build(false, 1, size.width(), size.height(), 300) +
+    QTest::newRow("1-bit TIFF cut off") << TiffHeader::Build(false, 1, size.width(), size.height(), 300) +
                                                QByteArray(size.width() / 8 * size.height() / 2, '\0');
 }
 

@@ -186,7 +186,7 @@ void TestTiffReducer::damagedPage()
     QFETCH(int, depth);
 
     const QSize size(300, 200);
-    QByteArray data = TiffHeader::build(rgb, depth, size.width(), size.height(), 300);
+    QByteArray data = TiffHeader::Build(rgb, depth, size.width(), size.height(), 300);
     const int line = (size.width() * (rgb ? 3 : 1) * depth + 7) / 8;
     data.append(QByteArray(line * size.height(), '\x5a'));
     const QString path = m_dir.filePath(QStringLiteral("cut-%1.tiff").arg(depth));

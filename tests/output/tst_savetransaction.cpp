@@ -261,9 +261,9 @@ void TestSaveTransaction::targetFileKeepsMode()
     if (oldMode >= 0)
         QVERIFY(writeFile(path("t.png"), "old", oldMode));
     TargetFile target(path("t.png"));
-    QVERIFY(target.isValid());
+    QVERIFY(target.IsValid());
     QVERIFY(writeFile(target.tempPath(), "new"));
-    QVERIFY(target.commit());
+    QVERIFY(target.Commit());
     QCOMPARE(bytes(path("t.png")), QByteArray("new"));
     QCOMPARE(QString::number(modeOf(path("t.png")), 8),
              QString::number(oldMode < 0 ? newFileMode() : oldMode, 8));

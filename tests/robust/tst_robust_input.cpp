@@ -159,7 +159,7 @@ void TestRobustInput::optionValues()
     QFETCH(int, unit);
     QFETCH(int, count);
     OptionValueParser parser("tl-x", SANE_Value_Type(type), SANE_Unit(unit));
-    const OptionValueParser::Result r = parser.parse(text, count);
+    const OptionValueParser::Result r = parser.Parse(text, count);
     QCOMPARE(r.words.size(), count);
     for (const QString& line : r.messages) {
         QVERIFY(line.endsWith(QLatin1Char('\n')));

@@ -59,7 +59,7 @@ QString badPage(const QString& dir, const QString& kind, const QString& ext)
         f.write(b);
     } else if (kind == "truncated" && ext == "tiff") {
         // As the scanner writes it: header first, then the rows, cut short.
-        f.write(TiffHeader::build(false, 8, 300, 400, 200));
+        f.write(TiffHeader::Build(false, 8, 300, 400, 200));
         f.write(QByteArray(300 * 200, '\x80'));
     } else if (kind == "truncated") {
         f.close();
@@ -145,7 +145,7 @@ QString sixteenBitPage(const QString& dir, const QString& ext, bool rgb)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return QString();
-    f.write(ext == "tiff" ? TiffHeader::build(rgb, 16, w, h, 200) : RawPageWriter::pnmHeader(g));
+    f.write(ext == "tiff" ? TiffHeader::Build(rgb, 16, w, h, 200) : RawPageWriter::PnmHeader(g));
     f.write(data);
     return path;
 }

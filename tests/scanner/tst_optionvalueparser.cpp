@@ -122,7 +122,7 @@ void TestOptionValueParser::parse()
     QFETCH(QStringList, messages);
 
     OptionValueParser parser("opt", SANE_Value_Type(type), SANE_Unit(unit));
-    const OptionValueParser::Result r = parser.parse(text, count);
+    const OptionValueParser::Result r = parser.Parse(text, count);
     QCOMPARE(r.messages, messages);
     QCOMPARE(r.ok, ok);
     QCOMPARE(r.words, words);

@@ -42,12 +42,12 @@ SANE_Status writePage(const QString& path, int format, const PageGeometry& g, QB
     FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (f == nullptr)
         return SANE_STATUS_ACCESS_DENIED;
-    std::unique_ptr<PageWriter> w = PageWriter::create(format, f);
-    SANE_Status s = w->begin(g);
+    std::unique_ptr<PageWriter> w = PageWriter::Create(format, f);
+    SANE_Status s = w->Begin(g);
     for (int i = 0; s == SANE_STATUS_GOOD && i < data.size(); i += chunk)
-        s = w->write(reinterpret_cast<uint8_t*>(data.data()) + i, size_t(qMin(chunk, int(data.size()) - i)));
+        s = w->Write(reinterpret_cast<uint8_t*>(data.data()) + i, size_t(qMin(chunk, int(data.size()) - i)));
     if (s == SANE_STATUS_GOOD)
-        s = w->finish();
+        s = w->Finish();
     w.reset();
     if (std::fclose(f) != 0 && s == SANE_STATUS_GOOD)
         s = SANE_STATUS_ACCESS_DENIED;
@@ -107,7 +107,7 @@ void TestPageWriters::formatForPath()
 {
     QFETCH(QString, path);
     QFETCH(int, format);
-    QCOMPARE(PageWriter::formatForPath(path), format);
+    QCOMPARE(PageWriter::FormatForPath(path), format);
 }
 
 void TestPageWriters::tiff_data()
@@ -444,15 +444,15 @@ void TestPageWriters::writeFailureIsReported()
 void TestPageWriters::imageBufferInterleavesAndGrows()
 {
     ImageBuffer image;
-    QVERIFY(image.allocate(6, 1));            // two RGB pixels per row, one row to start
+    QVERIFY(image.Allocate(6, 1));            // two RGB pixels per row, one row to start
     const uint8_t red[] = {1, 2, 3, 4, 5, 6}; // three rows of two samples
     const uint8_t green[] = {11, 12, 13, 14, 15, 16};
-    QVERIFY(image.store(red, 6, 2, 3, 0));
+    QVERIFY(image.Store(red, 6, 2, 3, 0));
     QCOMPARE(image.y(), 3);
     QCOMPARE(image.height(), 1 + ImageBuffer::kStripe);
-    image.rewind();
-    QVERIFY(image.store(green, 5, 2, 3, 1)); // a frame that ends one byte early
-    QCOMPARE(image.rows(), 3);
+    image.Rewind();
+    QVERIFY(image.Store(green, 5, 2, 3, 1)); // a frame that ends one byte early
+    QCOMPARE(image.Rows(), 3);
     const QByteArray rows(reinterpret_cast<const char*>(image.data()), 18);
     QCOMPARE(rows,
              QByteArray("\x01\x0B\x00\x02\x0C\x00\x03\x0D\x00\x04\x0E\x00\x05\x0F\x00\x06\x00\x00", 18));

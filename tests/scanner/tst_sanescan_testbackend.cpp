@@ -625,7 +625,7 @@ void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels()
         QCOMPARE(pnmSamples(pixels, w, h, channels, depth), expectedSamples);
     } else if (format == "tiff") {
         // The strip follows the header and holds exactly the pixels.
-        const int header = TiffHeader::build(channels == 3, depth, width, height, 50).size();
+        const int header = TiffHeader::Build(channels == 3, depth, width, height, 50).size();
         QCOMPARE(ours.size(), header + expected.size());
         if (depth == 1) {
             // The bits after a row's last pixel are not the device's pixels

@@ -15,10 +15,10 @@ void ScannedPage(Canvas& c, const QRectF& r)
     c.Page(r, kPaper);
     c.Pen(kBlue, 2.2);
     const double y = r.top() + r.height() * 0.55;
-    c.p().drawLine(QPointF(r.left() - 2, y), QPointF(r.right() + 2, y));
+    c.P().drawLine(QPointF(r.left() - 2, y), QPointF(r.right() + 2, y));
     c.Pen(kGrey, 1.2);
-    c.p().drawLine(QPointF(r.left() + 3, r.top() + 7), QPointF(r.right() - 6, r.top() + 7));
-    c.p().drawLine(QPointF(r.left() + 3, r.top() + 11), QPointF(r.right() - 3, r.top() + 11));
+    c.P().drawLine(QPointF(r.left() + 3, r.top() + 7), QPointF(r.right() - 6, r.top() + 7));
+    c.P().drawLine(QPointF(r.left() + 3, r.top() + 11), QPointF(r.right() - 3, r.top() + 11));
 }
 
 QImage ScanToLast()
@@ -27,7 +27,7 @@ QImage ScanToLast()
     ScannedPage(c, QRectF(3, 3, 15, 20));
     c.Arrow(QPointF(25, 6), QPointF(25, 25), kGreen);
     c.Pen(kInk, 2.5);
-    c.p().drawLine(QPointF(19, 29), QPointF(31, 29));
+    c.P().drawLine(QPointF(19, 29), QPointF(31, 29));
     return c.Finish();
 }
 
@@ -36,7 +36,7 @@ QImage ScanToPrev()
     Canvas c(32);
     ScannedPage(c, QRectF(15, 4, 15, 20));
     c.Pen(kInk, 2.5);
-    c.p().drawLine(QPointF(3, 6), QPointF(3, 28));
+    c.P().drawLine(QPointF(3, 6), QPointF(3, 28));
     c.Arrow(QPointF(14, 27), QPointF(5, 27), kGreen);
     return c.Finish();
 }
@@ -46,7 +46,7 @@ QImage ScanToNext()
     Canvas c(32);
     ScannedPage(c, QRectF(2, 4, 15, 20));
     c.Pen(kInk, 2.5);
-    c.p().drawLine(QPointF(29, 6), QPointF(29, 28));
+    c.P().drawLine(QPointF(29, 6), QPointF(29, 28));
     c.Arrow(QPointF(18, 27), QPointF(27, 27), kGreen);
     return c.Finish();
 }
@@ -63,7 +63,7 @@ QImage ScanReplace()
 QImage Save()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     QPainterPath body;
     body.moveTo(4, 4);
     body.lineTo(24, 4);
@@ -91,7 +91,7 @@ QImage Save()
 QImage Exit()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(kInk, 1.8);
     p.setBrush(QColor(0xe8, 0xd5, 0xb5));
     p.drawRect(QRectF(4, 3, 14, 26));
@@ -105,7 +105,7 @@ QImage Exit()
 QImage Ultrasonic()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Page(QRectF(3, 9, 11, 15));
     c.Page(QRectF(6, 6, 11, 15));
     for (int i = 0; i < 3; ++i) {
@@ -124,12 +124,12 @@ QImage Rotate(double startDeg, double spanDeg, const QString& label)
     }
     c.ArcArrow(QRectF(4, 6, 24, 24), startDeg, spanDeg, kBlue);
     if (!label.isEmpty()) {
-        QFont font = c.p().font();
+        QFont font = c.P().font();
         font.setPixelSize(9);
         font.setBold(true);
-        c.p().setFont(font);
+        c.P().setFont(font);
         c.Pen(kInk);
-        c.p().drawText(QRectF(4, 4, 24, 24), Qt::AlignCenter, label);
+        c.P().drawText(QRectF(4, 4, 24, 24), Qt::AlignCenter, label);
     }
     return c.Finish();
 }
@@ -137,7 +137,7 @@ QImage Rotate(double startDeg, double spanDeg, const QString& label)
 QImage Broom()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(QColor(0x8d, 0x5a, 0x2b), 2.6);
     p.drawLine(QPointF(26, 3), QPointF(15, 17));
     QPainterPath head;
@@ -161,7 +161,7 @@ QImage Broom()
 QImage Trash()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(kInk, 1.8);
     p.setBrush(kGrey.lighter(140));
     QPainterPath can;
@@ -184,7 +184,7 @@ QImage Trash()
 QImage Magnifier(bool plus)
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(kInk, 2.4);
     p.setBrush(QColor(0xe6, 0xf1, 0xfb));
     p.drawEllipse(QPointF(13, 13), 9, 9);
@@ -201,7 +201,7 @@ QImage Magnifier(bool plus)
 QImage FitToWidth()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(kInk, 1.6);
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(3, 6, 26, 20));
@@ -215,7 +215,7 @@ QImage FitToWidth()
 QImage ActualSize()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(kInk, 1.6);
     p.drawRect(QRectF(3, 6, 26, 20));
     QFont font = p.font();
@@ -231,7 +231,7 @@ QImage ActualSize()
 QImage Navigate(bool up, bool bar)
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     const double tipY = up ? 7 : 25;
     const double baseY = up ? 22 : 10;
     QPolygonF tri;
@@ -250,7 +250,7 @@ QImage Navigate(bool up, bool bar)
 QImage ImageDocument()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(kInk, 1.6);
     p.setBrush(kPaper);
     p.drawRoundedRect(QRectF(3, 5, 26, 22), 2, 2);
@@ -267,7 +267,7 @@ QImage ImageDocument()
 QImage Scanner()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(kInk, 1.6);
     p.setBrush(QColor(0xd9, 0xe0, 0xe7));
     p.drawRoundedRect(QRectF(2, 14, 28, 12), 2.5, 2.5);
@@ -286,7 +286,7 @@ QImage Scanner()
 QImage Gear()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     QPainterPath gear;
     const QPointF center(16, 16);
     const int teeth = 8;
@@ -318,7 +318,7 @@ QImage Gear()
 QImage About()
 {
     Canvas c(32);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     c.Pen(kInk, 1.4);
     p.setBrush(kBlue);
     p.drawEllipse(QPointF(16, 16), 13, 13);
@@ -364,7 +364,7 @@ QList<QPair<QString, QImage>> DrawActionGlyphs()
 QImage DrawSplash(const QString& title, const QString& subtitle)
 {
     Canvas c(483, 160);
-    QPainter& p = c.p();
+    QPainter& p = c.P();
     QLinearGradient bg(0, 0, 483, 160);
     bg.setColorAt(0, QColor(0x17, 0x5d, 0xa8));
     bg.setColorAt(1, QColor(0x0d, 0x2f, 0x5a));

@@ -24,7 +24,7 @@ class Canvas {
 public:
     explicit Canvas(int width, int height = -1);
 
-    QPainter& p() { return m_painter; }
+    QPainter& P() { return m_painter; }
     QImage Finish();
 
     void Pen(const QColor& color, double width = 2.0);
