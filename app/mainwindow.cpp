@@ -100,6 +100,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_optionsContainer->setObjectName(QStringLiteral("OptionsContainerWidget"));
     ui->layoutScanOptions->addWidget(m_optionsContainer);
     m_optionsContainer->hide();
+    m_optionsContainer->SetGenericPanels(m_sysConfig.showAllScanners);
 
     SetupPageJumpBox();
     ui->toolBar->setStyleSheet(QLatin1String(kToolBarStyle));

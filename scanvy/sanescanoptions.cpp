@@ -127,6 +127,11 @@ Opt_Result SaneScan::describeOption(int number, const SANE_Option_Descriptor* d)
     r.constraintType = d->constraint_type;
     r.isActive = !(d->cap & SANE_CAP_INACTIVE);
     r.isSettable = (d->cap & SANE_CAP_SOFT_SELECT) != 0;
+    r.number = number;
+    r.title = QString::fromUtf8(d->title != nullptr ? d->title : "");
+    r.isAdvanced = (d->cap & SANE_CAP_ADVANCED) != 0;
+    if (d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED)
+        r.valueCount = qMax(1, int(d->size / SANE_Int(sizeof(SANE_Word))));
     describeConstraint(d, r);
 
     const bool oneWord = d->size == SANE_Int(sizeof(SANE_Word));
@@ -207,6 +212,41 @@ QHash<QString, Opt_Result> SaneScan::GetAllOptions()
     return options;
 }
 
+QList<Opt_Result> SaneScan::DescribeAllOptions()
+{
+    QList<Opt_Result> list;
+    if (handle == nullptr)
+        return list;
+    QString group;
+    const int count = optionCount();
+    for (int i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, i);
+        if (d == nullptr)
+            continue;
+        if (d->type == SANE_TYPE_GROUP) {
+            group = QString::fromUtf8(d->title != nullptr ? d->title : "");
+            continue;
+        }
+        // Neither settable nor readable (hard select only): nothing to show.
+        if (d->name == nullptr || d->name[0] == '\0' || !(d->cap & SANE_CAP_SOFT_DETECT))
+            continue;
+        Opt_Result r = describeOption(i, d);
+        r.group = group;
+        // Settable only through the device itself: the option access refuses it.
+        if (d->cap & SANE_CAP_HARD_SELECT)
+            r.isSettable = false;
+        list.append(r);
+    }
+    return list;
+}
+
+int SaneScan::TakeSetInfo()
+{
+    const int info = setInfo;
+    setInfo = 0;
+    return info;
+}
+
 bool SaneScan::SetOption(QString name, QString value)
 {
     if (handle == nullptr)
@@ -242,8 +282,8 @@ bool SaneScan::SetOption(QString name, QString value)
         } else if (value.size() <= 2 && QStringLiteral("no").startsWith(value, Qt::CaseInsensitive)) {
             flag = SANE_FALSE;
         } else {
-            std::fprintf(stderr, "%s: option --%s: bad option value `%s'\n", kProgramName, optName.constData(),
-                         text.constData());
+            std::fprintf(stderr, "%s: option --%s: bad option value `%s'\n", kProgramName,
+                         optName.constData(), text.constData());
             return true;
         }
         setOptionValue(number, &flag, optName);
@@ -304,10 +344,11 @@ void SaneScan::setOptionValue(int number, void* value, const QByteArray& request
     SANE_Int info = 0;
     const SANE_Status s = sane_control_option(handle, number, SANE_ACTION_SET_VALUE, value, &info);
     if (s != SANE_STATUS_GOOD) {
-        std::fprintf(stderr, "%s: setting of option --%s failed (%s)\n", kProgramName, requestedName.constData(),
-                     sane_strstatus(s));
+        std::fprintf(stderr, "%s: setting of option --%s failed (%s)\n", kProgramName,
+                     requestedName.constData(), sane_strstatus(s));
         return;
     }
+    setInfo |= info;
     if ((info & SANE_INFO_INEXACT) && oneWord) {
         SANE_Word stored = 0;
         std::memcpy(&stored, value, sizeof stored);
