@@ -92,6 +92,9 @@ GenericScannerOptionsWidget::GenericScannerOptionsWidget(QWidget* parent)
     m_scroll->setObjectName(QStringLiteral("scrollOptions"));
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
+    // The page gives the panel its height; long option texts do not widen it.
+    m_scroll->setMinimumHeight(440);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_scroll);
     m_stash->hide();
 
@@ -242,6 +245,8 @@ QWidget* GenericScannerOptionsWidget::createWidget(const Opt_Result& option)
     }
     if (isList(option) || option.type == SANE_TYPE_STRING) {
         auto* combo = new QComboBox(m_stash);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(16);
         if (isList(option)) {
             connect(combo, QOverload<int>::of(&QComboBox::activated), this, edited);
             return combo;

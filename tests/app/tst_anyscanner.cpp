@@ -152,10 +152,14 @@ private:
 
 void TestAnyScanner::initTestCase()
 {
-    // libsane's own test backend joins the simulated ones.
-    QFile dll(QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR")) + QStringLiteral("/dll.conf"));
+    // libsane's own test backend joins the simulated ones, with one device.
+    const QString conf = QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR"));
+    QFile dll(conf + QStringLiteral("/dll.conf"));
     QVERIFY(dll.open(QIODevice::Append));
     dll.write("test\n");
+    QFile::remove(conf + QStringLiteral("/test.conf"));
+    QVERIFY(QFile::copy(QStringLiteral(SCANVY_SOURCE_DIR "/sim/test-backend.conf"),
+                        conf + QStringLiteral("/test.conf")));
 }
 
 void TestAnyScanner::init()
