@@ -20,12 +20,12 @@ DeviceController::Discovery DeviceController::Discover()
     bool isOverhead = false;
     m_hasScanners = m_deviceOpt.HasScanners(isOverhead);
     if (!m_hasScanners) {
-        return Discovery::NoScanners;
+        return DiscoverOthers(Discovery::NoScanners);
     }
     QList<ScannerInfo> scanners;
     m_deviceOpt.LoadScanner(scanners);
     if (scanners.isEmpty() && !isOverhead) {
-        return Discovery::NoDriver;
+        return DiscoverOthers(Discovery::NoDriver);
     }
     m_saneScan->Init();
     if (isOverhead || scanners.isEmpty()) {
@@ -34,6 +34,9 @@ DeviceController::Discovery DeviceController::Discover()
         for (const ScannerInfo& info : qAsConst(scanners)) {
             m_deviceList.append(info.deviceName);
         }
+    }
+    if (m_status == SANE_STATUS_GOOD) {
+        AppendOtherDevices();
     }
     // An empty list has no first device to open.
     m_ready = m_status == SANE_STATUS_GOOD && !m_deviceList.isEmpty();
@@ -56,23 +59,58 @@ void DeviceController::Rediscover()
     bool isOverhead = false;
     const bool present = m_deviceOpt.HasScanners(isOverhead);
     m_hasScanners = present;
-    if (!present && !isOverhead) {
+    if (!present && !isOverhead && !m_showAll) {
         return;
     }
-    if (!isOverhead) {
+    if (present && !isOverhead) {
         QList<ScannerInfo> scanners;
         m_deviceOpt.LoadScanner(scanners);
         for (const ScannerInfo& info : qAsConst(scanners)) {
             m_deviceList.append(info.deviceName);
         }
     }
-    if (m_deviceList.isEmpty()) {
+    if (m_deviceList.isEmpty() && (present || isOverhead)) {
         m_status = m_saneScan->GetDeviceList(m_deviceList);
+    }
+    if (m_status == SANE_STATUS_GOOD) {
+        AppendOtherDevices();
     }
     if (m_status == SANE_STATUS_GOOD && !m_deviceList.isEmpty()) {
         m_saneScan->ResetScannerList(m_deviceList);
         m_ready = true;
     }
+}
+
+void DeviceController::AppendOtherDevices()
+{
+    if (!m_showAll) {
+        return;
+    }
+    QList<QString> others;
+    if (m_saneScan->GetOtherDeviceList(others) != SANE_STATUS_GOOD) {
+        return; // the family devices stay usable
+    }
+    for (const QString& name : qAsConst(others)) {
+        if (!m_deviceList.contains(name)) {
+            m_deviceList.append(name);
+        }
+    }
+}
+
+DeviceController::Discovery DeviceController::DiscoverOthers(Discovery fallback)
+{
+    if (!m_showAll) {
+        return fallback;
+    }
+    m_saneScan->Init();
+    AppendOtherDevices();
+    if (m_deviceList.isEmpty()) {
+        // Nothing to open: the library is stopped again, as before the probe.
+        m_saneScan->Exit();
+        return fallback;
+    }
+    m_ready = true;
+    return Discovery::Ready;
 }
 
 int DeviceController::Reopen(const QString& device)
@@ -86,11 +124,47 @@ int DeviceController::OpenForOptions(const QString& device)
 {
     m_status = m_saneScan->OpenDevice(device);
     if (m_status == SANE_STATUS_GOOD) {
-        m_optionTable = m_saneScan->GetAllOptions();
+        ReadOptionTable(device);
         ProbeScanArea(device);
         m_saneScan->CloseDevice();
     }
     return m_status;
+}
+
+int DeviceController::ApplyOptions(const QString& device, const QVector<QPair<QString, QString>>& pairs,
+                                   const QString& button, int& info)
+{
+    info = 0;
+    m_status = m_saneScan->OpenDevice(device);
+    if (m_status != SANE_STATUS_GOOD) {
+        return m_status;
+    }
+    m_saneScan->GetAllOptions(); // the option numbers of this device
+    m_saneScan->TakeSetInfo();
+    for (const auto& pair : pairs) {
+        m_saneScan->SetOption(pair.first, pair.second);
+    }
+    if (!button.isEmpty()) {
+        m_saneScan->SetOption(button, QString());
+    }
+    info = m_saneScan->TakeSetInfo();
+    ReadOptionTable(device);
+    m_saneScan->CloseDevice();
+    return m_status;
+}
+
+void DeviceController::ReadOptionTable(const QString& device)
+{
+    m_optionTable = m_saneScan->GetAllOptions();
+    if (SaneScan::IsFamilyDeviceName(device.toUtf8().constData())) {
+        return;
+    }
+    // A panel built from the descriptors wants their layout and the
+    // read-only options as well.
+    const QList<Opt_Result> described = m_saneScan->DescribeAllOptions();
+    for (const Opt_Result& option : described) {
+        m_optionTable.insert(option.name, option);
+    }
 }
 
 void DeviceController::ProbeScanArea(const QString& device)

@@ -6,7 +6,9 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
+#include <QVector>
 
 #include <sane/sane.h>
 
@@ -27,6 +29,11 @@ public:
     // Scanner discovery (default: the system's tools).
     void SetDeviceOpt(const DeviceOpt& deviceOpt) { m_deviceOpt = deviceOpt; }
 
+    // "显示所有SANE扫描仪": the device list also holds every other device SANE
+    // reports, after the family devices.
+    void SetShowAllDevices(bool on) { m_showAll = on; }
+    bool ShowAllDevices() const { return m_showAll; }
+
     // Start-up: are scanners and their drivers there, and which devices
     // does the scanner library list. Ready when one can be opened.
     Discovery Discover();
@@ -40,6 +47,11 @@ public:
     // Opens `device`, reads its options (kept as OptionTable) and probes
     // its scan area; the SANE status of the open.
     int OpenForOptions(const QString& device);
+    // Opens `device`, sets the (option, value) pairs in order and presses
+    // the button option `button` (when not empty), then reads the options
+    // again. `info` gets the SANE_INFO_* bits the device reported.
+    int ApplyOptions(const QString& device, const QVector<QPair<QString, QString>>& pairs,
+                     const QString& button, int& info);
     // The page heights of the feeder per resolution and the flatbed's size
     // of an open Kx or Wy scanner, into the shared scanner data.
     void ProbeScanArea(const QString& device);
@@ -72,6 +84,12 @@ public:
     bool TakeParkedUsbEvent();
 
 private:
+    void ReadOptionTable(const QString& device);
+    // With the setting on: appends the other SANE devices to the list.
+    void AppendOtherDevices();
+    // Start-up without a usable family scanner: the other devices, if any.
+    Discovery DiscoverOthers(Discovery fallback);
+
     DeviceOpt m_deviceOpt;
     SaneScan* m_saneScan;
     QList<QString> m_deviceList;
@@ -79,6 +97,7 @@ private:
     QString m_connectedDevice;
     int m_status = SANE_STATUS_GOOD;
     bool m_ready = false;
+    bool m_showAll = false;
     bool m_hasScanners = false;
     bool m_usbBusy = false;
     bool m_usbPending = false;

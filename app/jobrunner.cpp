@@ -25,7 +25,7 @@ void JobRunner::ShowMasker(const QString& message, bool stoppable)
         m_masker = new MaskerDialog(message, m_window);
         m_masker->setWindowTitle(tr("正在进行处理"));
         m_masker->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_masker.data(), &MaskerDialog::SglStopRequested, this, &JobRunner::SglStopRequested);
+        connect(m_masker.data(), &MaskerDialog::sglStopRequested, this, &JobRunner::sglStopRequested);
     }
     m_masker->SetStoppable(stoppable);
 }
@@ -42,7 +42,7 @@ bool JobRunner::Start(const QString& message, std::function<void()> work, std::f
     ShowMasker(message, stoppable);
 
     m_active = true;
-    emit SglActiveChanged(true);
+    emit sglActiveChanged(true);
     auto* thread = new QThread;
     auto* worker = new Worker;
     worker->moveToThread(thread);
@@ -78,9 +78,9 @@ bool JobRunner::Start(const QString& message, std::function<void()> work, std::f
 void JobRunner::End(const std::function<void()>& after)
 {
     m_active = false;
-    emit SglActiveChanged(false);
+    emit sglActiveChanged(false);
     after();
-    emit SglEnded();
+    emit sglEnded();
 }
 
 void JobRunner::FinishInSteps(std::function<bool()> step)

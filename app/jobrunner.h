@@ -41,11 +41,11 @@ public:
 
 signals:
     // A job started (true) or is about to run its after step (false).
-    void SglActiveChanged(bool active);
+    void sglActiveChanged(bool active);
     // The overlay's "停止扫描", Esc or close request.
-    void SglStopRequested();
+    void sglStopRequested();
     // A job has run its after step.
-    void SglEnded();
+    void sglEnded();
 
 private:
     void ShowMasker(const QString& message, bool stoppable);

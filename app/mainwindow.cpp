@@ -100,6 +100,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_optionsContainer->setObjectName(QStringLiteral("OptionsContainerWidget"));
     ui->layoutScanOptions->addWidget(m_optionsContainer);
     m_optionsContainer->hide();
+    m_optionsContainer->SetGenericPanels(m_sysConfig.showAllScanners);
 
     SetupPageJumpBox();
     ui->toolBar->setStyleSheet(QLatin1String(kToolBarStyle));
@@ -270,17 +271,17 @@ void MainWindow::ConnectActions()
     connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::RecordSession);
     connect(this, &MainWindow::sglUpdateMaskerMessage, m_jobs, &JobRunner::SetMessage);
     // Emitted on the job thread while a save writes its files.
-    connect(m_saver, &SaveController::SglProgress, this, &MainWindow::sglUpdateMaskerMessage,
+    connect(m_saver, &SaveController::sglProgress, this, &MainWindow::sglUpdateMaskerMessage,
             Qt::DirectConnection);
-    connect(m_jobs, &JobRunner::SglStopRequested, this, &MainWindow::StopScan);
-    connect(m_jobs, &JobRunner::SglActiveChanged, this, &MainWindow::ApplyReorderRule);
-    connect(m_jobs, &JobRunner::SglEnded, this, [this] {
+    connect(m_jobs, &JobRunner::sglStopRequested, this, &MainWindow::StopScan);
+    connect(m_jobs, &JobRunner::sglActiveChanged, this, &MainWindow::ApplyReorderRule);
+    connect(m_jobs, &JobRunner::sglEnded, this, [this] {
         // A hot-plug notice parked while this job ran, unless the job's own
         // after step has already taken it up (or started another job).
         if (!m_jobs->Active() && !m_scanning && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
             StartUsbDetect(m_devices->UsbEvent());
         }
-        emit SglJobDone();
+        emit sglJobDone();
     });
 }
 

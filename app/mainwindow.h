@@ -171,13 +171,16 @@ public slots:
     void OnUSBListChanged(int code);
     void OnChangeDevice(const QString& previousDevice, const QString& newDevice);
     void OnGetDefaultOpts(const QString& device);
+    // The generic panel's user committed `option`: the device takes the
+    // panel's values and, when it asks for it, the panel shows its options anew.
+    void OnPanelOptionEdited(const QString& device, const QString& option);
 
 signals:
     void sglUpdateMaskerMessage(const QString& text);
     // A background job has run its last step (after its messages).
-    void SglJobDone();
+    void sglJobDone();
     // The start-up has ended: connected (true) or without a device list.
-    void SglStartupDone(bool connected);
+    void sglStartupDone(bool connected);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -222,6 +225,7 @@ private slots:
     void OnImageFormatChanged(int index);
     void OnMinCountSizeChanged(int index);
     void OnSaveAfterScanChanged(int state);
+    void OnShowAllScannersChanged(int state);
     void OnLanguageChanged(int index);
     void OnSelectImagePath();
 
@@ -342,6 +346,8 @@ private:
     bool m_saveAfterScan = false;
     int m_formatIndex = 0;
     bool m_storeWindowSize = false;
+    // The start-up has settled the first device list (connected or not).
+    bool m_startupDone = false;
     bool m_committing = false;
 
     QString m_pageJumpText;

@@ -19,6 +19,8 @@
 #include <QStackedWidget>
 #include <QtConcurrent>
 
+#include <memory>
+
 #include <sane/sane.h>
 
 namespace {
@@ -47,8 +49,9 @@ void MainWindow::OnSplashWorkerFinished()
         GData::ctx().m_scannerReady = false;
         EnableScanButtons(false);
         m_storeWindowSize = true;
+        m_startupDone = true;
         setEnabled(true);
-        emit SglStartupDone(false);
+        emit sglStartupDone(false);
         return;
     }
     m_devices->ClearStatus();
@@ -74,7 +77,7 @@ void MainWindow::StartupOpenFinished()
         QMessageBox::critical(this, tr("错误"),
                               tr("打开扫描仪失败:%1").arg(GetSaneStatus(m_devices->Status())));
         m_quit(0);
-        emit SglStartupDone(false);
+        emit sglStartupDone(false);
         return;
     }
     SetScannerLabel(m_devices->FirstDevice());
@@ -83,10 +86,11 @@ void MainWindow::StartupOpenFinished()
     m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
     SetPassManual();
     m_storeWindowSize = true;
+    m_startupDone = true;
     setEnabled(true);
     m_usbThread->ClearBuffer();
     m_usbThread->start(QThread::InheritPriority);
-    emit SglStartupDone(true);
+    emit sglStartupDone(true);
 }
 
 void MainWindow::OnUSBListChanged(int code)
@@ -223,6 +227,38 @@ void MainWindow::OnGetDefaultOpts(const QString& device)
                 QMessageBox::critical(this, tr("错误"),
                                       tr("获取默认参数失败:%1%2")
                                           .arg(QStringLiteral("\r\n"), GetSaneStatus(m_devices->Status())));
+            }
+        });
+}
+
+void MainWindow::OnPanelOptionEdited(const QString& device, const QString& option)
+{
+    ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
+    if (!panel || m_scanning || m_jobs->Active()) {
+        return;
+    }
+    panel->GetParamsForScan();
+    const QVector<QPair<QString, QString>> pairs = panel->m_scanParams;
+    const QString button =
+        m_devices->OptionTable().value(option).type == SANE_TYPE_BUTTON ? option : QString();
+    auto info = std::make_shared<int>(0);
+    m_devices->ClearStatus();
+    ExecLambda(
+        tr("正在设置扫描参数..."),
+        [this, device, pairs, button, info] { m_devices->ApplyOptions(device, pairs, button, *info); },
+        [this, info] {
+            m_jobs->StopThread();
+            if (m_devices->Status() == SANE_STATUS_GOOD &&
+                (*info & (SANE_INFO_RELOAD_OPTIONS | SANE_INFO_INEXACT))) {
+                m_optionsContainer->ReloadPanelOptions(m_devices->OptionTable());
+            }
+            SetPassManual();
+            m_jobs->HideMasker();
+        },
+        [this] {
+            if (m_devices->Status() != SANE_STATUS_GOOD) {
+                QMessageBox::critical(this, tr("错误"),
+                                      tr("设置扫描参数失败:%1").arg(GetSaneStatus(m_devices->Status())));
             }
         });
 }

@@ -262,7 +262,7 @@ void MainWindow::ConnectPageOrder()
 {
     connect(ui->actionMoveUp, &QAction::triggered, this, &MainWindow::OnMoveUp);
     connect(ui->actionMoveDown, &QAction::triggered, this, &MainWindow::OnMoveDown);
-    connect(m_imageView, &ImageViewWidget::SglThumbItemsMoved, this, &MainWindow::OnThumbItemsMoved);
+    connect(m_imageView, &ImageViewWidget::sglThumbItemsMoved, this, &MainWindow::OnThumbItemsMoved);
     m_imageView->AddContextActions({ui->actionMoveUp, ui->actionMoveDown});
     // The page-jump box sits in the toolbar, far from the keyboard focus.
     auto* jump = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);

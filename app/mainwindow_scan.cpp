@@ -58,6 +58,8 @@ void MainWindow::ConnectJobActions()
     connect(m_optionsContainer, &OptionsContainerWidget::sglChangeDevice, this, &MainWindow::OnChangeDevice);
     connect(m_optionsContainer, &OptionsContainerWidget::sglGetDefaultOpts, this,
             &MainWindow::OnGetDefaultOpts);
+    connect(m_optionsContainer, &OptionsContainerWidget::sglPanelOptionEdited, this,
+            &MainWindow::OnPanelOptionEdited);
 }
 
 void MainWindow::OnScanToLast()
@@ -119,8 +121,10 @@ void MainWindow::ScanImage(int type)
     // takes what its panel counts (one page: it would go on scanning in its
     // delayed mode). A sheet feeder runs until it is empty: its panel counts
     // the images of one sheet, not a batch (see docs/decisions.md).
+    // Any other device: its panel says (a feeder until empty, else one page).
+    const bool family = SaneScan::IsFamilyDeviceName(m_scanDevice.toUtf8().constData());
     m_pagesToScan = type == ScanReplace ? 1
-                    : m_scanDevice.startsWith(QLatin1String("zyljn:RV920"))
+                    : m_scanDevice.startsWith(QLatin1String("zyljn:RV920")) || !family
                         ? m_optionsContainer->m_currentPanel->GetTotalScanCount()
                         : 0;
     m_scanBasePath = m_scanDir + QLatin1Char('/') + m_sysConfig.prefix;
@@ -157,7 +161,10 @@ void MainWindow::CancelRunningScan()
 void MainWindow::ScanWork()
 {
     ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
-    m_scanFormat = IsTiffMode(panel->GetMode()) ? QStringLiteral("tiff") : QStringLiteral("jpg");
+    // Pages of devices outside the families keep every sample (any depth,
+    // nothing lost to compression).
+    const bool family = SaneScan::IsFamilyDeviceName(m_scanDevice.toUtf8().constData());
+    m_scanFormat = !family || IsTiffMode(panel->GetMode()) ? QStringLiteral("tiff") : QStringLiteral("jpg");
     m_scanStatus = m_saneScan->OpenDevice(m_scanDevice);
     if (m_scanStatus == SANE_STATUS_GOOD) {
         {

@@ -2,6 +2,9 @@
 #include "mainwindow.h"
 
 #include "configsetting.h"
+#include "devicecontroller.h"
+#include "jobrunner.h"
+#include "optionscontainerwidget.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -75,6 +78,7 @@ void MainWindow::ConnectSystemPage()
     connect(ui->cbSaveAfterScan, &QCheckBox::stateChanged, this, &MainWindow::OnSaveAfterScanChanged);
     connect(ui->cmLanguage, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::OnLanguageChanged);
+    connect(ui->cbShowAllScanners, &QCheckBox::stateChanged, this, &MainWindow::OnShowAllScannersChanged);
     connect(ui->btnSelImgPath, &QPushButton::clicked, this, &MainWindow::OnSelectImagePath);
 }
 
@@ -96,6 +100,10 @@ void MainWindow::ReadSysConfig()
     m_sysConfig.saveAfterScan = !save.isEmpty() && save != QLatin1String("0");
     m_saveAfterScan = m_sysConfig.saveAfterScan;
     ui->cbSaveAfterScan->setChecked(m_saveAfterScan);
+    const QString showAll = ReadSetting(kScanner, QStringLiteral("ShowAllScanners"));
+    m_sysConfig.showAllScanners = !showAll.isEmpty() && showAll != QLatin1String("0");
+    ui->cbShowAllScanners->setChecked(m_sysConfig.showAllScanners);
+    m_devices->SetShowAllDevices(m_sysConfig.showAllScanners);
     ReadLanguageAndSize();
 }
 
@@ -331,6 +339,26 @@ void MainWindow::OnSaveAfterScanChanged(int state)
     m_sysConfig.saveAfterScan = (state == Qt::Checked);
     m_saveAfterScan = m_sysConfig.saveAfterScan;
     WriteSetting(kScanner, QStringLiteral("SaveAfterScan"), QString::number(state));
+}
+
+void MainWindow::OnShowAllScannersChanged(int state)
+{
+    m_sysConfig.showAllScanners = (state == Qt::Checked);
+    WriteSetting(kScanner, QStringLiteral("ShowAllScanners"), QString::number(state));
+    m_devices->SetShowAllDevices(m_sysConfig.showAllScanners);
+    m_optionsContainer->SetGenericPanels(m_sysConfig.showAllScanners);
+    // The device list is built anew at once, as after a device change,
+    // unless something runs that a rebuild must not interrupt; then the
+    // change waits for its turn like a parked hot-plug notice.
+    if (!m_startupDone) {
+        return;
+    }
+    m_devices->NoteUsbEvent(0);
+    if (m_devices->UsbBusy() || m_scanning || m_pageBusy || m_jobs->Active() || m_askingParams) {
+        m_devices->ParkUsbEvent();
+        return;
+    }
+    StartUsbDetect(0);
 }
 
 void MainWindow::OnLanguageChanged(int index)

@@ -95,7 +95,7 @@ void MaskerDialog::RequestStop()
     }
     m_stopSent = true;
     m_stopButton->setEnabled(false);
-    emit SglStopRequested();
+    emit sglStopRequested();
 }
 
 void MaskerDialog::OnMaskerWorkerFinished()

@@ -29,7 +29,7 @@ public:
 signals:
     void sglMaskerFinished();
     // The user asked to stop the job; sent once per job.
-    void SglStopRequested();
+    void sglStopRequested();
 
 public slots:
     void OnMaskerWorkerFinished();

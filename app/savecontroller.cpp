@@ -116,7 +116,7 @@ bool SaveController::Write(const Target& target, const QList<QString>& pages, in
         }
     }
     for (int i = 0; i < files; ++i) {
-        emit SglProgress(
+        emit sglProgress(
             tr("正在保存第%1个%2文件").arg(i + 1).arg(QFileInfo(targets.at(i)).suffix().toUpper()));
         if (!WriteFile(target.format, multi ? pages : QList<QString>{pages.at(i)}, staged.at(i))) {
             FailWriting(staged.at(i), targets.at(i), i, multi);

@@ -80,7 +80,7 @@ public:
 
 signals:
     // The file being written, for the busy overlay.
-    void SglProgress(const QString& text);
+    void sglProgress(const QString& text);
 
 private:
     bool WriteFile(int format, const QList<QString>& pages, const QString& file);

@@ -15,5 +15,7 @@ struct SysConfig {
     int screenHeight = 0;
     int screenWidth = 0;
     bool saveAfterScan = false;
+    // "ShowAllScanners": every SANE device, not only the families'.
+    bool showAllScanners = false;
     QString language;
 };

@@ -83,7 +83,7 @@ ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWi
     SetUpContextMenu();
 
     decoder = new PageDecoder(DecoderThreads(), this);
-    connect(decoder, &PageDecoder::SglFinished, this, &ImageViewWidget::OnPagesDecoded, Qt::QueuedConnection);
+    connect(decoder, &PageDecoder::sglFinished, this, &ImageViewWidget::OnPagesDecoded, Qt::QueuedConnection);
 }
 
 ImageViewWidget::~ImageViewWidget()

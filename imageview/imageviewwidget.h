@@ -128,7 +128,7 @@ signals:
     void sglThumbItemDeleted(QList<QString> remainImgs, int currentindex);
     // The page order changed; the pages in their new order. The current page
     // and the selection stay with their pages.
-    void SglThumbItemsMoved(QList<QString> pages);
+    void sglThumbItemsMoved(QList<QString> pages);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -15,7 +15,7 @@
 
 void ImageViewWidget::SetUpReorder()
 {
-    connect(thumbList.data(), &ThumbListWidget::SglRowsDropped, this,
+    connect(thumbList.data(), &ThumbListWidget::sglRowsDropped, this,
             [this](const QList<int>& rows, int gap) { MoveRows(rows, gap); });
     thumbList->SetReorderEnabled(reorderEnabled);
 }
@@ -233,5 +233,5 @@ void ImageViewWidget::AdoptRowOrder()
     currentIndex = std::max(0, thumbList->currentRow());
     insertIndex = currentIndex;
     thumbList->ScrollToCurrent();
-    emit SglThumbItemsMoved(pages);
+    emit sglThumbItemsMoved(pages);
 }

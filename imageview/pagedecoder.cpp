@@ -159,7 +159,7 @@ void PageDecoder::Work()
         m_finished.append(std::move(page));
         m_done.wakeAll();
         lock.unlock();
-        emit SglFinished();
+        emit sglFinished();
         lock.relock();
     }
 }

@@ -71,7 +71,7 @@ public:
 signals:
     // A background decode finished (emitted on the decoding thread; a
     // queued connection brings it to the receiver's thread).
-    void SglFinished();
+    void sglFinished();
 
 private:
     void Work();

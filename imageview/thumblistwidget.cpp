@@ -323,7 +323,7 @@ void ThumbListWidget::dropEvent(QDropEvent* event)
     }
     event->setDropAction(Qt::MoveAction);
     event->accept();
-    emit SglRowsDropped(rows, DropGapAt(event->pos()));
+    emit sglRowsDropped(rows, DropGapAt(event->pos()));
 }
 
 void ThumbListWidget::UpdateAutoScroll(const QPoint& pos)

@@ -45,7 +45,7 @@ public:
 
 signals:
     // Rows (ascending) dropped into `gap` (0 ... count()).
-    void SglRowsDropped(const QList<int>& rows, int gap);
+    void sglRowsDropped(const QList<int>& rows, int gap);
 
 protected:
     bool event(QEvent* event) override;

@@ -1,8 +1,10 @@
 #include "optionscontainerwidget.h"
 
+#include "genericscanneroptionswidget.h"
 #include "kxscanneroptionswidget.h"
 #include "rv920scanneroptionswidget.h"
 #include "saneoptions.h"
+#include "sanescan.h"
 #include "ui_optionscontainerwidget.h"
 #include "wyscanneroptionswidget.h"
 
@@ -11,12 +13,16 @@
 OptionsContainerWidget::OptionsContainerWidget(const QString& configPath, QWidget* parent)
     : QWidget(parent), ui(new Ui_OptionsContainerWidget), m_kxPanel(new KxScannerOptionsWidget),
       m_wyPanel(new WyScannerOptionsWidget), m_rv920Panel(new RV920ScannerOptionsWidget),
+      m_genericPanel(new GenericScannerOptionsWidget),
       m_noPanelLabel(new QLabel(tr("该扫描仪没有可用的配置界面"))), m_configPath(configPath)
 {
     ui->setupUi(this);
     ui->lyOption->addWidget(m_kxPanel);
     ui->lyOption->addWidget(m_wyPanel);
     ui->lyOption->addWidget(m_rv920Panel);
+    ui->lyOption->addWidget(m_genericPanel);
+    connect(m_genericPanel, &GenericScannerOptionsWidget::sglOptionEdited, this,
+            [this](const QString& option) { emit sglPanelOptionEdited(m_currentDevice, option); });
     m_noPanelLabel->setObjectName(QStringLiteral("lblNoPanel"));
     m_noPanelLabel->setAlignment(Qt::AlignCenter);
     ui->lyOption->addWidget(m_noPanelLabel);
@@ -35,6 +41,7 @@ OptionsContainerWidget::~OptionsContainerWidget()
     delete m_kxPanel;
     delete m_wyPanel;
     delete m_rv920Panel;
+    delete m_genericPanel;
 }
 
 void OptionsContainerWidget::ShowScannerConfigInterface()
@@ -46,12 +53,17 @@ void OptionsContainerWidget::ShowScannerConfigInterface()
     m_rv920Panel->setVisible(rv);
     m_kxPanel->setVisible(kx);
     m_wyPanel->setVisible(wy);
+    const bool generic = m_genericPanels && !m_currentDevice.isEmpty() &&
+                         !SaneScan::IsFamilyDeviceName(m_currentDevice.toUtf8().constData());
+    m_genericPanel->setVisible(generic);
     if (rv)
         m_currentPanel = m_rv920Panel;
     else if (kx)
         m_currentPanel = m_kxPanel;
     else if (wy)
         m_currentPanel = m_wyPanel;
+    else if (generic)
+        m_currentPanel = m_genericPanel;
     // A selected device without a panel says so instead of showing an empty page.
     m_noPanelLabel->setVisible(!m_currentPanel && !m_currentDevice.isEmpty());
     if (m_currentPanel)
@@ -106,6 +118,12 @@ void OptionsContainerWidget::InitWidgetByOption(const QHash<QString, Opt_Result>
     m_currentPanel->m_options = options;
     m_currentPanel->InitSpecial();
     m_currentPanel->InitWidgetByOption(m_currentDevice, useDefaults);
+}
+
+void OptionsContainerWidget::ReloadPanelOptions(const QHash<QString, Opt_Result>& options)
+{
+    if (m_currentPanel == m_genericPanel)
+        m_genericPanel->ReloadOptions(options);
 }
 
 bool OptionsContainerWidget::eventFilter(QObject* watched, QEvent* event)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+class GenericScannerOptionsWidget;
 class KxScannerOptionsWidget;
 class QLabel;
 class ParentScannerOptions;
@@ -30,8 +31,15 @@ public:
     void InitWidgetByOption(const QHash<QString, Opt_Result>& options, bool useDefaults);
     // Puts back the device selected before the user's last change, silently.
     void RestoreChangeDevice();
-    // Shows the panel of m_currentDevice (none when no family matches).
+    // Shows the panel of m_currentDevice (none when no family matches and
+    // generic panels are off).
     void ShowScannerConfigInterface();
+    // A device outside the families gets the panel built from its own
+    // options (off: it has none). Takes effect at the next panel choice.
+    void SetGenericPanels(bool on) { m_genericPanels = on; }
+    // The open device reported other options after a change: the generic
+    // panel shows them. Nothing for a family panel.
+    void ReloadPanelOptions(const QHash<QString, Opt_Result>& options);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -44,6 +52,8 @@ signals:
     void sglBeforeChangeDevice(QString device);
     void sglChangeDevice(QString olddevice, QString newdevice);
     void sglGetDefaultOpts(QString device);
+    // The generic panel's user committed a value of (or pressed) `option`.
+    void sglPanelOptionEdited(QString device, QString option);
 
 private:
     void OnScannerChanged();
@@ -52,6 +62,8 @@ private:
     KxScannerOptionsWidget* m_kxPanel;
     WyScannerOptionsWidget* m_wyPanel;
     RV920ScannerOptionsWidget* m_rv920Panel;
+    GenericScannerOptionsWidget* m_genericPanel;
+    bool m_genericPanels = false;
     QLabel* m_noPanelLabel;
     QString m_previousDevice;
     QString m_configPath;

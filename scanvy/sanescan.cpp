@@ -58,6 +58,22 @@ int SaneScan::GetDeviceList(QList<QString>& names)
     return SANE_STATUS_GOOD;
 }
 
+int SaneScan::GetOtherDeviceList(QList<QString>& names)
+{
+    names.clear();
+    const SANE_Device** list = nullptr;
+    // Not local only: driverless network scanners are listed as well.
+    const SANE_Status status = sane_get_devices(&list, SANE_FALSE);
+    if (status != SANE_STATUS_GOOD)
+        return status;
+    devices = list;
+    for (int i = 0; list != nullptr && list[i] != nullptr; ++i) {
+        if (list[i]->name != nullptr && list[i]->name[0] != '\0' && !IsFamilyDeviceName(list[i]->name))
+            names.append(QString::fromUtf8(list[i]->name));
+    }
+    return SANE_STATUS_GOOD;
+}
+
 void SaneScan::ResetScannerList(QList<QString> names)
 {
     deviceNames = names;

@@ -39,12 +39,21 @@ public:
     static bool IsFamilyDeviceName(const char* name);
 
     int GetDeviceList(QList<QString>& names);
+    // The devices SANE reports (local and network) that belong to none of
+    // the families, in SANE's order; they are not made openable here.
+    int GetOtherDeviceList(QList<QString>& names);
     void ResetScannerList(QList<QString> names);
     int OpenDevice(QString name);
     void CloseDevice();
     void CancelScan();
 
     QHash<QString, Opt_Result> GetAllOptions();
+    // Every named option of the open device in device order, with its group
+    // and read-only ones included (GetAllOptions keeps only settable ones).
+    QList<Opt_Result> DescribeAllOptions();
+    // The SANE_INFO_* bits the device reported for the values set since the
+    // last call, and cleared.
+    int TakeSetInfo();
     void GetOption(QString name, Opt_Result& record);
     bool SetOption(QString name, QString value);
     int get_resolution();
@@ -87,4 +96,5 @@ private:
     // that CloseDevice and Exit from another thread never pull the device
     // or the library away under a running call.
     QMutex callLock;
+    int setInfo = 0;
 };

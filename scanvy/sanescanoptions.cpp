@@ -127,6 +127,11 @@ Opt_Result SaneScan::DescribeOption(int number, const SANE_Option_Descriptor* d)
     r.constraintType = d->constraint_type;
     r.isActive = !(d->cap & SANE_CAP_INACTIVE);
     r.isSettable = (d->cap & SANE_CAP_SOFT_SELECT) != 0;
+    r.number = number;
+    r.title = QString::fromUtf8(d->title != nullptr ? d->title : "");
+    r.isAdvanced = (d->cap & SANE_CAP_ADVANCED) != 0;
+    if (d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED)
+        r.valueCount = qMax(1, int(d->size / SANE_Int(sizeof(SANE_Word))));
     DescribeConstraint(d, r);
 
     const bool oneWord = d->size == SANE_Int(sizeof(SANE_Word));
@@ -205,6 +210,41 @@ QHash<QString, Opt_Result> SaneScan::GetAllOptions()
         options.insert(r.name, r);
     }
     return options;
+}
+
+QList<Opt_Result> SaneScan::DescribeAllOptions()
+{
+    QList<Opt_Result> list;
+    if (handle == nullptr)
+        return list;
+    QString group;
+    const int count = OptionCount();
+    for (int i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, i);
+        if (d == nullptr)
+            continue;
+        if (d->type == SANE_TYPE_GROUP) {
+            group = QString::fromUtf8(d->title != nullptr ? d->title : "");
+            continue;
+        }
+        // Neither settable nor readable (hard select only): nothing to show.
+        if (d->name == nullptr || d->name[0] == '\0' || !(d->cap & SANE_CAP_SOFT_DETECT))
+            continue;
+        Opt_Result r = DescribeOption(i, d);
+        r.group = group;
+        // Settable only through the device itself: the option access refuses it.
+        if (d->cap & SANE_CAP_HARD_SELECT)
+            r.isSettable = false;
+        list.append(r);
+    }
+    return list;
+}
+
+int SaneScan::TakeSetInfo()
+{
+    const int info = setInfo;
+    setInfo = 0;
+    return info;
 }
 
 bool SaneScan::SetOption(QString name, QString value)
@@ -308,6 +348,7 @@ void SaneScan::SetOptionValue(int number, void* value, const QByteArray& request
                      requestedName.constData(), sane_strstatus(s));
         return;
     }
+    setInfo |= info;
     if ((info & SANE_INFO_INEXACT) && oneWord) {
         SANE_Word stored = 0;
         std::memcpy(&stored, value, sizeof stored);

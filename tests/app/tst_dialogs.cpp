@@ -299,7 +299,7 @@ void TestDialogs::maskerStaysUntilJobEnds()
     QVERIFY(button);
     QCOMPARE(button->isVisible(), stoppable);
     QCOMPARE(button->text(), QStringLiteral("停止扫描"));
-    QSignalSpy stop(masker.data(), &MaskerDialog::SglStopRequested);
+    QSignalSpy stop(masker.data(), &MaskerDialog::sglStopRequested);
 
     if (how == QLatin1String("button")) {
         button->click();
@@ -371,7 +371,7 @@ void TestDialogs::splashJobShowsWindow()
     // The start-up job looks for scanners with the simulator's stand-in tools.
     qputenv("PATH", QByteArray(SCANVY_SIM_BIN_DIR) + ':' + qgetenv("PATH"));
     QPointer<MainWindow> window(NewMainWindow());
-    QSignalSpy started(window.data(), &MainWindow::SglStartupDone);
+    QSignalSpy started(window.data(), &MainWindow::sglStartupDone);
     QPointer<SplashDialog> splash(new SplashDialog(window, QStringLiteral("0")));
     connect(splash, &SplashDialog::sglSplashFinished, window, [&] {
         splash->close();

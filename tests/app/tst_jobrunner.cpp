@@ -35,9 +35,9 @@ void TestJobRunner::stepsRunInOrder()
     JobRunner jobs(&window);
     QStringList log;
     QThread* workThread = nullptr;
-    connect(&jobs, &JobRunner::SglActiveChanged, this,
+    connect(&jobs, &JobRunner::sglActiveChanged, this,
             [&](bool active) { log << (active ? QStringLiteral("on") : QStringLiteral("off")); });
-    connect(&jobs, &JobRunner::SglEnded, this, [&] { log << QStringLiteral("ended"); });
+    connect(&jobs, &JobRunner::sglEnded, this, [&] { log << QStringLiteral("ended"); });
     int left = steps;
     const bool started = jobs.Start(
         QStringLiteral("busy"),
@@ -84,7 +84,7 @@ void TestJobRunner::secondJobRefusedWhileOneRuns()
     window.show();
     JobRunner jobs(&window);
     int ended = 0;
-    connect(&jobs, &JobRunner::SglEnded, this, [&] { ++ended; });
+    connect(&jobs, &JobRunner::sglEnded, this, [&] { ++ended; });
     QAtomicInt firstWork = 0;
     bool secondRan = false;
     QVERIFY(jobs.Start(
@@ -116,7 +116,7 @@ void TestJobRunner::stopOfferedOnlyWhenStoppable()
     window.show();
     JobRunner jobs(&window);
     int stops = 0;
-    connect(&jobs, &JobRunner::SglStopRequested, this, [&] { ++stops; });
+    connect(&jobs, &JobRunner::sglStopRequested, this, [&] { ++stops; });
     QSemaphore release;
     QVERIFY(jobs.Start(
         QStringLiteral("busy"), [&] { release.acquire(); }, [&] { jobs.StopThread(); }, [] {}, stoppable));

@@ -269,7 +269,7 @@ void TestPageJobs::saveAfterScanIsAJob()
     bool saving = false;
     QString overlay;
     int jobs = 0;
-    connect(m_fx->window.data(), &MainWindow::SglJobDone, this, [&] {
+    connect(m_fx->window.data(), &MainWindow::sglJobDone, this, [&] {
         if (++jobs == 1) {
             saving = m_fx->window->JobRunning();
             overlay = Overlay();

@@ -63,8 +63,8 @@ bool WindowFixture::Start(bool* quitCalled)
             return ExecCmd(line);
         },
         GetOSName));
-    QObject::connect(window.data(), &MainWindow::SglJobDone, [this] { ++jobsDone; });
-    QSignalSpy done(window.data(), &MainWindow::SglStartupDone);
+    QObject::connect(window.data(), &MainWindow::sglJobDone, [this] { ++jobsDone; });
+    QSignalSpy done(window.data(), &MainWindow::sglStartupDone);
     auto* splash = new SplashDialog(window, QStringLiteral("0"));
     QObject::connect(splash, &SplashDialog::sglSplashFinished, window.data(), [splash, this] {
         splash->close();

@@ -192,7 +192,7 @@ void TestPageOrder::randomMoves()
     Workspace ws(QSize(200, 300));
     const int count = 5 + int(random.bounded(4));
     Fill(ws, count);
-    QSignalSpy moved(ws.view, &ImageViewWidget::SglThumbItemsMoved);
+    QSignalSpy moved(ws.view, &ImageViewWidget::sglThumbItemsMoved);
     auto* line = ws.list->findChild<QWidget*>(QStringLiteral("dropIndicator"));
     QVERIFY(line);
     Model model;
@@ -299,7 +299,7 @@ void TestPageOrder::refusedDrops()
     Workspace ws(QSize(200, 300));
     Fill(ws, 4);
     Select(ws, 0, {0});
-    QSignalSpy moved(ws.view, &ImageViewWidget::SglThumbItemsMoved);
+    QSignalSpy moved(ws.view, &ImageViewWidget::sglThumbItemsMoved);
     Workspace other(QSize(200, 300));
     std::unique_ptr<QMimeData> data(ws.list->CreateDragData());
     if (source == QLatin1String("other")) {
