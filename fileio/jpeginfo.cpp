@@ -76,7 +76,8 @@ bool JpegInfo::Read(const QString& path)
 
 bool JpegInfo::Parse(const QByteArray& data)
 {
-    QBuffer buffer(const_cast<QByteArray*>(&data));
+    QBuffer buffer; // shares the bytes: QByteArray is implicitly shared
+    buffer.setData(data);
     return buffer.open(QIODevice::ReadOnly) && ReadFrom(&buffer);
 }
 
