@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -100,6 +101,7 @@ GenericScannerOptionsWidget::GenericScannerOptionsWidget(QWidget* parent)
 
     m_paperSize = new QComboBox(m_stash);
     m_paperSize->setObjectName(QStringLiteral("cmPaperSize"));
+    GuardWheel(m_paperSize);
     for (const PaperSize& paper : PaperSizes())
         m_paperSize->addItem(QLatin1String(paper.name), QLatin1String(paper.name));
     m_paperSize->addItem(tr("最大"), kPaperMax);
@@ -229,6 +231,23 @@ QWidget* GenericScannerOptionsWidget::WidgetFor(const Opt_Result& option)
     return widget;
 }
 
+bool GenericScannerOptionsWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::Wheel)
+        return QWidget::eventFilter(watched, event);
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget->hasFocus())
+        return false;
+    QCoreApplication::sendEvent(m_scroll->viewport(), event);
+    return true;
+}
+
+void GenericScannerOptionsWidget::GuardWheel(QWidget* widget)
+{
+    widget->setFocusPolicy(Qt::StrongFocus);
+    widget->installEventFilter(this);
+}
+
 QWidget* GenericScannerOptionsWidget::CreateWidget(const Opt_Result& option)
 {
     const QString name = option.name;
@@ -245,6 +264,7 @@ QWidget* GenericScannerOptionsWidget::CreateWidget(const Opt_Result& option)
     }
     if (IsList(option) || option.type == SANE_TYPE_STRING) {
         auto* combo = new QComboBox(m_stash);
+        GuardWheel(combo);
         combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         combo->setMinimumContentsLength(16);
         if (IsList(option)) {
@@ -269,6 +289,7 @@ QWidget* GenericScannerOptionsWidget::CreateWidget(const Opt_Result& option)
                                  ? static_cast<QAbstractSpinBox*>(new QDoubleSpinBox(m_stash))
                                  : new QSpinBox(m_stash);
     spin->setKeyboardTracking(false);
+    GuardWheel(spin);
     connect(spin, &QAbstractSpinBox::editingFinished, this, [this, spin, edited] {
         if (OptionWidget::ValueText(spin) == spin->property(kDeviceValue).toString())
             return;

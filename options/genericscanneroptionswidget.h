@@ -53,6 +53,11 @@ public:
     };
     static const QList<PaperSize>& PaperSizes();
 
+protected:
+    // A wheel turned over a list or a number that does not have the focus
+    // scrolls the panel instead of changing the value.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The user committed a new value of `name` (or pressed the button `name`).
     void sglOptionEdited(QString name);
@@ -63,6 +68,7 @@ private:
     void Rebuild();
     QWidget* WidgetFor(const Opt_Result& option);
     QWidget* CreateWidget(const Opt_Result& option);
+    void GuardWheel(QWidget* widget);
     void FillWidget(QWidget* widget, const Opt_Result& option);
     void FillSpinBox(QWidget* widget, const Opt_Result& option);
     void FillFreeString(QComboBox* combo, const Opt_Result& option);

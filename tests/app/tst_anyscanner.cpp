@@ -4,6 +4,7 @@
 // scanimage on the same backend and options.
 #include "genericscanneroptionswidget.h"
 #include "optionscontainerwidget.h"
+#include "optionwidget.h"
 #include "sanescan.h"
 #include "windowfixture.h"
 
@@ -19,6 +20,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QtEndian>
 #include <QtTest>
 
@@ -138,6 +140,7 @@ private slots:
     void scanEqualsScanimage_data();
     void scanEqualsScanimage();
     void settingsPersistAndDefaultsReturn();
+    void wheelScrollsInsteadOfChanging();
 
 private:
     bool Start(bool showAll, const QString& devices);
@@ -464,6 +467,23 @@ void TestAnyScanner::settingsPersistAndDefaultsReturn()
     m_fx->window->findChild<OptionsContainerWidget*>()->InitWidgetByOption(Panel()->m_options, false);
     QCOMPARE(Option<QComboBox>("mode")->currentData().toString(), QStringLiteral("Color"));
     QCOMPARE(Option<QDoubleSpinBox>("resolution")->value(), 150.0);
+}
+
+void TestAnyScanner::wheelScrollsInsteadOfChanging()
+{
+    // Scrolling down a long panel passes over lists and numbers; a wheel
+    // turn must not change one the user did not pick.
+    QVERIFY(Start(true, QString()));
+    for (const char* name : {"mode", "resolution"}) {
+        auto* widget = Option<QWidget>(name);
+        QVERIFY2(widget, name);
+        QVERIFY(!widget->hasFocus());
+        const QString before = OptionWidget::ValueText(widget);
+        QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(widget, &wheel);
+        QCOMPARE(OptionWidget::ValueText(widget), before);
+    }
 }
 
 QTEST_MAIN(TestAnyScanner)
