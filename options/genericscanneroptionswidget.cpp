@@ -327,27 +327,33 @@ void GenericScannerOptionsWidget::FillWidget(QWidget* widget, const Opt_Result& 
     widget->blockSignals(wasBlocked);
 }
 
-void GenericScannerOptionsWidget::FillSpinBox(QWidget* widget, const Opt_Result& option)
+namespace {
+
+// Range, step, unit and value of a number option on its spin box; an option
+// without a range takes the whole span of the box's type.
+template <typename Spin, typename Number>
+void SetUpSpin(Spin* spin, const Opt_Result& option, Number (*toNumber)(const QString&), Number lowest,
+               Number highest)
 {
     const bool ranged = option.constraintType == SANE_CONSTRAINT_RANGE;
-    const QString suffix = option.unit.isEmpty() ? QString() : QLatin1Char(' ') + option.unit;
+    spin->setRange(ranged ? toNumber(option.range.min) : lowest,
+                   ranged ? toNumber(option.range.max) : highest);
+    const Number step = toNumber(option.range.quant);
+    spin->setSingleStep(step > 0 ? step : Number(1));
+    spin->setSuffix(option.unit.isEmpty() ? QString() : QLatin1Char(' ') + option.unit);
+    spin->setValue(toNumber(option.value));
+}
+
+} // namespace
+
+void GenericScannerOptionsWidget::FillSpinBox(QWidget* widget, const Opt_Result& option)
+{
     if (auto* spin = qobject_cast<QDoubleSpinBox*>(widget)) {
         spin->setDecimals(2);
-        spin->setRange(ranged ? OptionWidget::TextToDouble(option.range.min) : kFixedMin,
-                       ranged ? OptionWidget::TextToDouble(option.range.max) : kFixedMax);
-        const double step = OptionWidget::TextToDouble(option.range.quant);
-        spin->setSingleStep(step > 0.0 ? step : 1.0);
-        spin->setSuffix(suffix);
-        spin->setValue(OptionWidget::TextToDouble(option.value));
+        SetUpSpin(spin, option, &OptionWidget::TextToDouble, kFixedMin, kFixedMax);
         return;
     }
-    auto* spin = static_cast<QSpinBox*>(widget);
-    spin->setRange(ranged ? OptionWidget::TextToInt(option.range.min) : INT_MIN,
-                   ranged ? OptionWidget::TextToInt(option.range.max) : INT_MAX);
-    const int step = OptionWidget::TextToInt(option.range.quant);
-    spin->setSingleStep(step > 0 ? step : 1);
-    spin->setSuffix(suffix);
-    spin->setValue(OptionWidget::TextToInt(option.value));
+    SetUpSpin(static_cast<QSpinBox*>(widget), option, &OptionWidget::TextToInt, INT_MIN, INT_MAX);
 }
 
 void GenericScannerOptionsWidget::FillFreeString(QComboBox* combo, const Opt_Result& option)
