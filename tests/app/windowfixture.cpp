@@ -30,6 +30,18 @@ WindowFixture::~WindowFixture()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+DeviceOpt WindowFixture::SimDeviceOpt()
+{
+    return DeviceOpt(
+        [](const QString& command) {
+            QString line = command;
+            line.replace(QStringLiteral("/opt/zylkx/consumables/"), QStringLiteral(SCANVY_SIM_BIN_DIR "/"));
+            line.replace(QStringLiteral("/opt/zylwy/consumables/"), QStringLiteral(SCANVY_SIM_BIN_DIR "/"));
+            return ExecCmd(line);
+        },
+        GetOSName);
+}
+
 void WindowFixture::PrependSimToolsToPath()
 {
     const QByteArray bin(SCANVY_SIM_BIN_DIR);
@@ -53,16 +65,7 @@ bool WindowFixture::Start(bool* quitCalled)
 {
     window = new MainWindow(home->path(), tmp->path() + QStringLiteral("/zir/scanvy"));
     window->SetQuitHandler([this](int status) { quitStatus = status; });
-    // The drivers' consumables tools are called by their installed paths;
-    // here the simulator's stand-ins answer in their place.
-    window->SetDeviceOpt(DeviceOpt(
-        [](const QString& command) {
-            QString line = command;
-            line.replace(QStringLiteral("/opt/zylkx/consumables/"), QStringLiteral(SCANVY_SIM_BIN_DIR "/"));
-            line.replace(QStringLiteral("/opt/zylwy/consumables/"), QStringLiteral(SCANVY_SIM_BIN_DIR "/"));
-            return ExecCmd(line);
-        },
-        GetOSName));
+    window->SetDeviceOpt(SimDeviceOpt());
     QObject::connect(window.data(), &MainWindow::sglJobDone, [this] { ++jobsDone; });
     QSignalSpy done(window.data(), &MainWindow::sglStartupDone);
     auto* splash = new SplashDialog(window, QStringLiteral("0"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deviceopt.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
 
@@ -26,6 +27,9 @@ public:
     // Writes the simulator's scenario file (read again on every open/start).
     static void WriteScenario(const QString& lines);
     static void PrependSimToolsToPath();
+    // Scanner discovery through the simulator's stand-ins of the drivers'
+    // consumables tools, which are otherwise called by their installed paths.
+    static DeviceOpt SimDeviceOpt();
 
     // Builds the window and runs the start-up job; returns what the start-up
     // announced (true: connected), or false when it did not end in time.
