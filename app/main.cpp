@@ -84,6 +84,7 @@ int main(int argc, char* argv[])
             window->EndAtOnce();
         }
     });
+    QObject::connect(mainWindow, &MainWindow::sglJobDone, &termination, &TerminationWatcher::Rearm);
     auto* splash = new SplashDialog(mainWindow, QStringLiteral("0"), nullptr);
     QObject::connect(splash, &SplashDialog::sglSplashFinished, mainWindow, [splash, mainWindow] {
         splash->close();

@@ -23,6 +23,17 @@ extern "C" void HandleTermination(int signal)
     errno = saved;
 }
 
+void InstallHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = HandleTermination;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : kSignals) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
 } // namespace
 
 TerminationWatcher::TerminationWatcher(std::function<void(int)> lastWords, QObject* parent)
@@ -38,12 +49,20 @@ TerminationWatcher::TerminationWatcher(std::function<void(int)> lastWords, QObje
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationWatcher::OnSignal);
 
-    struct sigaction action {};
-    action.sa_handler = HandleTermination;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    InstallHandlers();
+}
+
+void TerminationWatcher::Rearm()
+{
+    if (!m_notifier) {
+        return;
+    }
     for (const int signal : kSignals) {
-        sigaction(signal, &action, nullptr);
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != HandleTermination) {
+            InstallHandlers();
+            return;
+        }
     }
 }
 

@@ -21,6 +21,11 @@ public:
     // then keep their default action (the program still ends at once).
     bool IsActive() const { return m_notifier != nullptr; }
 
+    // Puts the handlers back where something else replaced them. Some SANE
+    // backends set SIGTERM for their reader while they scan and leave it at
+    // the default afterwards; the window calls this after every job.
+    void Rearm();
+
 private:
     void OnSignal();
 
