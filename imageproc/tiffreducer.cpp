@@ -123,38 +123,42 @@ void TiffReducer::AddBilevelLine(const uchar* line, int factor, quint64* sums) c
     }
 }
 
-void TiffReducer::AddSampleLine(const uchar* line, int factor, quint64* sums) const
+namespace {
+
+// Adds every sample of one line into the sums of its output cell; `read`
+// gives sample c of a pixel, `bytes` is the size of one sample.
+template <typename Read>
+void AddCells(const uchar* line, int width, int samples, int factor, int bytes, quint64* sums, Read read)
 {
-    const int outWidth = (m_width + factor - 1) / factor;
-    const int samples = m_samples;
-    if (m_bits == 8) {
-        const uchar* p = line;
-        for (int x = 0; x < outWidth; ++x) {
-            const int cell = std::min(factor, m_width - x * factor);
-            quint64* sum = sums + x * samples;
-            for (int i = 0; i < cell; ++i) {
-                for (int c = 0; c < samples; ++c) {
-                    sum[c] += p[c];
-                }
-                p += samples;
-            }
-        }
-        return;
-    }
-    // libtiff hands 16-bit samples over in the machine's byte order.
+    const int outWidth = (width + factor - 1) / factor;
     const uchar* p = line;
     for (int x = 0; x < outWidth; ++x) {
-        const int cell = std::min(factor, m_width - x * factor);
+        const int cell = std::min(factor, width - x * factor);
         quint64* sum = sums + x * samples;
         for (int i = 0; i < cell; ++i) {
             for (int c = 0; c < samples; ++c) {
-                quint16 value;
-                std::memcpy(&value, p + 2 * c, sizeof value);
-                sum[c] += value;
+                sum[c] += read(p, c);
             }
-            p += 2 * samples;
+            p += bytes * samples;
         }
     }
+}
+
+} // namespace
+
+void TiffReducer::AddSampleLine(const uchar* line, int factor, quint64* sums) const
+{
+    if (m_bits == 8) {
+        AddCells(line, m_width, m_samples, factor, 1, sums,
+                 [](const uchar* p, int c) { return quint64(p[c]); });
+        return;
+    }
+    // libtiff hands 16-bit samples over in the machine's byte order.
+    AddCells(line, m_width, m_samples, factor, 2, sums, [](const uchar* p, int c) {
+        quint16 value;
+        std::memcpy(&value, p + 2 * c, sizeof value);
+        return quint64(value);
+    });
 }
 
 void TiffReducer::StoreLine(const quint64* sums, int factor, int cellHeight, uchar* out) const

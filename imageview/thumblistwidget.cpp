@@ -282,15 +282,7 @@ void ThumbListWidget::EndDragOver()
 
 void ThumbListWidget::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!m_reorder || DraggedRows(event->mimeData()).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
-    m_dragPos = event->pos();
-    ShowDropIndicator(DropGapAt(m_dragPos));
-    UpdateAutoScroll(m_dragPos);
+    dragMoveEvent(event); // an entering drag is handled like one that moves
 }
 
 void ThumbListWidget::dragMoveEvent(QDragMoveEvent* event)
