@@ -3,8 +3,8 @@
 #include "maskerdialog.h"
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
+#include "simpage.h"
 #include "tests/options/panelstate.h"
-#include "tests/simpage.h"
 #include "usbhotplugthread.h"
 #include "windowfixture.h"
 
@@ -461,7 +461,7 @@ void TestDeviceChange::declineAfterPanelRebuilt()
     const QImage image = reader.read();
     QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 300);
     QVERIFY(image.isGrayscale());
-    QCOMPARE(pageMarker(page, 300), QStringLiteral("1A"));
+    QCOMPARE(SimPage::FileMarker(page, 300), QStringLiteral("1A"));
 }
 
 void TestDeviceChange::noticesDuringQuestion_data()

@@ -79,7 +79,6 @@ private slots:
     void splashPicture();
     void splashParentFollowsSplash();
     void splashJobShowsWindow();
-    void about();
     void workerOrder();
     void noFocusRectangles();
 
@@ -391,31 +390,6 @@ void TestDialogs::splashJobShowsWindow()
     QSettings settings(config, QSettings::IniFormat);
     QCOMPARE(settings.value(QStringLiteral("Screen/Width")).toString(), QStringLiteral("1001"));
     QCOMPARE(settings.value(QStringLiteral("Screen/Height")).toString(), QStringLiteral("701"));
-}
-
-void TestDialogs::about()
-{
-    AboutDialog dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("关于"));
-    QCOMPARE(dialog.size(), QSize(580, 160));
-    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-    QStringList texts;
-    QPixmap icon;
-    for (QLabel* label : dialog.findChildren<QLabel*>()) {
-        texts << label->text();
-        if (!label->pixmap(Qt::ReturnByValue).isNull()) {
-            icon = label->pixmap(Qt::ReturnByValue);
-        }
-    }
-    QVERIFY(texts.contains(QStringLiteral("泽科维扫描软件 版本：4.1.2")));
-    QCOMPARE(icon.size(), QSize(64, 64));
-    auto* close = dialog.findChild<QPushButton*>();
-    QVERIFY(close);
-    QCOMPARE(close->text(), QStringLiteral("关闭"));
-    dialog.show();
-    close->click();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(!dialog.isVisible());
 }
 
 void TestDialogs::workerOrder()

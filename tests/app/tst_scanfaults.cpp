@@ -112,7 +112,7 @@ QStringList TestScanFaults::Markers() const
 {
     QStringList markers;
     for (const QString& file : m_fx->window->PageFiles()) {
-        markers << (IsPageComplete(file) ? pageMarker(file, kDpi) : QStringLiteral("interrupted"));
+        markers << (IsPageComplete(file) ? SimPage::FileMarker(file, kDpi) : QStringLiteral("interrupted"));
     }
     return markers;
 }
@@ -124,11 +124,7 @@ QString TestScanFaults::LargeMarker() const
     if (shown.isNull()) {
         return QStringLiteral("<empty>");
     }
-    const QImage gray = shown.convertToFormat(QImage::Format_Grayscale8);
-    char text[16] = {0};
-    sim_marker_decode(gray.constBits(), gray.width(), gray.height(), gray.bytesPerLine(), kDpi, text,
-                      sizeof text);
-    return QString::fromLatin1(text);
+    return SimPage::Marker(shown, kDpi);
 }
 
 QString TestScanFaults::ThumbText(int row) const

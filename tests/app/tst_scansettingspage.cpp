@@ -31,7 +31,6 @@ private slots:
     void closeFromSettingsPage();
     void passManual_data();
     void passManual();
-    void scannerLabel();
 
 private:
     template <typename T> T* Child(const char* name)
@@ -206,16 +205,6 @@ void TestScanSettingsPage::passManual()
     } else {
         QVERIFY(action->isChecked()); // kept for feeder sources
     }
-}
-
-void TestScanSettingsPage::scannerLabel()
-{
-    auto* label = Child<QLabel>("lblScannerInfo");
-    QCOMPARE(label->text(), QStringLiteral("未连接扫描仪"));
-    QVERIFY(label->styleSheet().startsWith(QStringLiteral("color:rgb(239,41,41);")));
-    m_window->SetScannerLabel(QStringLiteral("zylkx:KX-8000"));
-    QCOMPARE(label->text(), QStringLiteral("当前连接扫描仪：zylkx:KX-8000"));
-    QCOMPARE(label->styleSheet(), QStringLiteral("font-size:12px;border:1px solid gray;height:24px;"));
 }
 
 QTEST_MAIN(TestScanSettingsPage)

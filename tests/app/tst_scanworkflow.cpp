@@ -4,7 +4,7 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
-#include "sim/sim_marker.h"
+#include "simpage.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -92,11 +92,7 @@ bool TestScanWorkflow::Scan(const char* action, int jobs)
 
 QString TestScanWorkflow::Marker(const QString& file) const
 {
-    const QImage gray = QImage(file).convertToFormat(QImage::Format_Grayscale8);
-    char text[16] = {};
-    sim_marker_decode(gray.constBits(), gray.width(), gray.height(), gray.bytesPerLine(), 100, text,
-                      sizeof text);
-    return QString::fromLatin1(text);
+    return SimPage::FileMarker(file, 100);
 }
 
 // The numbers of the page files in page order ("0001.jpg" → "1").

@@ -6,6 +6,7 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
+#include "simpage.h"
 #include "splashdialog.h"
 #include "usbhotplugthread.h"
 
@@ -53,12 +54,9 @@ void WindowFixture::PrependSimToolsToPath()
 
 void WindowFixture::WriteScenario(const QString& lines)
 {
-    QFile file(QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR")) + QStringLiteral("/scenario.conf"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!SimPage::WriteScenario(lines)) {
         qFatal("cannot write the scenario");
     }
-    file.write(lines.toUtf8());
-    file.write("\n");
 }
 
 bool WindowFixture::Start(bool* quitCalled)

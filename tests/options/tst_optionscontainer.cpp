@@ -46,7 +46,6 @@ QWidget* CurrentPanelWidget(OptionsContainerWidget& page)
 class TestOptionsContainer : public QObject {
     Q_OBJECT
 private slots:
-    void form();
     void initScannerListIsSilent();
     void userChangeSignalsInOrder();
     void restoreChangeDeviceIsSilent();
@@ -56,18 +55,6 @@ private slots:
     void defaultsButton();
     void optionsReachTheCurrentPanel();
 };
-
-void TestOptionsContainer::form()
-{
-    OptionsContainerWidget page(QStringLiteral("/nonexistent"));
-    QCOMPARE(page.windowTitle(), QStringLiteral("Form"));
-    QCOMPARE(Find<QLabel>(&page, "lblScannerList")->text(), QStringLiteral("扫描仪："));
-    QCOMPARE(Find<QPushButton>(&page, "btnGetDefaultSetting")->text(), QStringLiteral("恢复默认参数"));
-    QVERIFY(Find<QWidget>(&page, "grpPageScanSettingOption"));
-    QCOMPARE(Find<QWidget>(&page, "grpPageScanSettingScan")->maximumHeight(), 800);
-    QVERIFY(!page.m_currentPanel);
-    QCOMPARE(Shown(page), QString());
-}
 
 void TestOptionsContainer::initScannerListIsSilent()
 {

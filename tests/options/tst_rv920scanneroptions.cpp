@@ -19,7 +19,6 @@ class TestRV920ScannerOptions : public QObject {
 private slots:
     void initTestCase();
     void init() { QDir(m_dir.path()).removeRecursively(); }
-    void form();
     void startsAt200DpiOnTheThirdMode_data();
     void startsAt200DpiOnTheThirdMode();
     void rules_data();
@@ -53,21 +52,6 @@ TestRV920ScannerOptions::Start(const QHash<QString, Opt_Result>& options)
     panel->InitSpecial();
     panel->InitWidgetByOption(kDevice, false);
     return panel;
-}
-
-void TestRV920ScannerOptions::form()
-{
-    RV920ScannerOptionsWidget panel;
-    panel.setAttribute(Qt::WA_DeleteOnClose, false);
-    QCOMPARE(panel.size(), QSize(453, 396));
-    auto* tabs = Find<QTabWidget>(&panel, "twOptions");
-    QCOMPARE(tabs->count(), 2);
-    QCOMPARE(tabs->tabText(1), QStringLiteral("高级参数"));
-    QCOMPARE(Find<QLabel>(&panel, "lblIntervalTime")->text(), QStringLiteral("        时间间隔(1~10)："));
-    QCOMPARE(Find<QLabel>(&panel, "lblResolutionUnit")->text(), QStringLiteral("dpi"));
-    QCOMPARE(panel.ParamConfigs().size(), 13);
-    QCOMPARE(panel.GetTotalScanCount(), 1);
-    QVERIFY(!panel.IsMultifeedChecked());
 }
 
 void TestRV920ScannerOptions::startsAt200DpiOnTheThirdMode_data()

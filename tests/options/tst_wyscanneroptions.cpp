@@ -19,7 +19,6 @@ class TestWyScannerOptions : public QObject {
 private slots:
     void initTestCase();
     void init();
-    void form();
     void rules_data();
     void rules();
     void longPageScanPairs();
@@ -61,22 +60,6 @@ std::unique_ptr<WyScannerOptionsWidget> TestWyScannerOptions::Start(const QHash<
     panel->InitSpecial();
     panel->InitWidgetByOption(kDevice, false);
     return panel;
-}
-
-void TestWyScannerOptions::form()
-{
-    WyScannerOptionsWidget panel;
-    panel.setAttribute(Qt::WA_DeleteOnClose, false);
-    QCOMPARE(panel.size(), QSize(691, 453));
-    auto* tabs = Find<QTabWidget>(&panel, "twOptions");
-    QCOMPARE(tabs->count(), 3);
-    QCOMPARE(tabs->widget(2)->objectName(), QStringLiteral("tab"));
-    QCOMPARE(tabs->tabText(2), QStringLiteral("扩展参数"));
-    QCOMPARE(Find<QLabel>(&panel, "lblLongPage")->text(), QString(21, QLatin1Char(' ')) + "长页：");
-    QCOMPARE(panel.ParamConfigs().size(), 29);
-    QCOMPARE(panel.ParamConfigs().at(4).optionName, QStringLiteral("custom-longpage"));
-    QVERIFY(!panel.findChild<QWidget*>("cmJpegQuality"));
-    QVERIFY(!panel.findChild<QWidget*>("cmBgcolor"));
 }
 
 void TestWyScannerOptions::rules_data()

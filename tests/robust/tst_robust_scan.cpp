@@ -3,7 +3,7 @@
 // scanner unplugged while a page is read, and a temporary folder that fills
 // up. Pages already scanned must stay whole and announced.
 #include "sanescan.h"
-#include "tests/simpage.h"
+#include "simpage.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,7 +23,7 @@ const int kDpi = 100;
 
 QString marker(const QString& path)
 {
-    return pageMarker(path, kDpi);
+    return SimPage::FileMarker(path, kDpi);
 }
 
 void addStatusRows()
@@ -94,7 +94,7 @@ void TestRobustScan::cleanup()
 
 int TestRobustScan::open(const QString& scenario)
 {
-    if (!writeScenario(scenario))
+    if (!SimPage::WriteScenario(scenario))
         return -1;
     m_scan.Init();
     QList<QString> names;
@@ -120,7 +120,7 @@ void TestRobustScan::statusAtOpen()
     QCOMPARE(spy.count(), 0);
     QCOMPARE(files(), QStringList());
     // The failed open left no lock behind: once the device answers, it opens and scans.
-    QVERIFY(writeScenario("sheets=2\n"));
+    QVERIFY(SimPage::WriteScenario("sheets=2\n"));
     QCOMPARE(m_scan.OpenDevice(kKx), int(SANE_STATUS_GOOD));
     setOptions("Gray");
     QCOMPARE(m_scan.Scan(base(), "jpg", 1, 1, 0), int(SANE_STATUS_GOOD));
@@ -189,7 +189,7 @@ void TestRobustScan::unpluggedMidPage()
         if (!unplug.joinable())
             unplug = std::thread([] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
-                writeScenario("sheets=3\npage-delay-ms=600\ndevices=zylwy:WY200\n");
+                SimPage::WriteScenario("sheets=3\npage-delay-ms=600\ndevices=zylwy:WY200\n");
             });
     });
     QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
@@ -216,7 +216,7 @@ void TestRobustScan::unpluggedBetweenPages()
     setOptions("Color");
     QObject context;
     connect(&m_scan, &SaneScan::sglScanOneImageDone, &context,
-            [](const QString&) { writeScenario("sheets=3\ndevices=zylwy:WY200\n"); });
+            [](const QString&) { SimPage::WriteScenario("sheets=3\ndevices=zylwy:WY200\n"); });
     QCOMPARE(m_scan.Scan(base(), "jpg", 1, 1, 0), int(SANE_STATUS_IO_ERROR));
     QCOMPARE(files(), QStringList{"page1.jpg"});
     QCOMPARE(marker(m_dir->filePath("page1.jpg")), QStringLiteral("1A"));

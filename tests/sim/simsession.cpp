@@ -3,19 +3,13 @@
 #include <QFile>
 #include <QtGlobal>
 
-#include "sim/sim_marker.h"
+#include "simpage.h"
 
 namespace simtest {
 
 bool WriteScenario(const QString& text)
 {
-    QString dir = qEnvironmentVariable("SANE_CONFIG_DIR");
-    if (dir.isEmpty())
-        return false;
-    QFile f(dir + "/scenario.conf");
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return f.write(text.toUtf8()) == text.toUtf8().size();
+    return SimPage::WriteScenario(text);
 }
 
 Page ScanPage(SANE_Handle h, int maxLength)
@@ -82,12 +76,7 @@ QImage ToGray(const Page& page)
 
 QString Marker(const Page& page, int resolution)
 {
-    QImage g = ToGray(page);
-    if (g.isNull())
-        return {};
-    char text[16];
-    sim_marker_decode(g.constBits(), g.width(), g.height(), g.bytesPerLine(), resolution, text, sizeof text);
-    return QString::fromLatin1(text);
+    return SimPage::Marker(ToGray(page), resolution);
 }
 
 int FindOption(SANE_Handle h, const char* name)

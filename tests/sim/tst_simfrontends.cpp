@@ -3,7 +3,7 @@
 // through a shell with sim/bin first on PATH, the way discovery runs them.
 #include <QtTest>
 
-#include "sim/sim_marker.h"
+#include "simpage.h"
 #include "simsession.h"
 
 using namespace simtest;
@@ -98,11 +98,7 @@ private slots:
             QImage img(dir.filePath(QString("page%1.pnm").arg(i)));
             QVERIFY(!img.isNull());
             QCOMPARE(img.size(), QSize(496, 702)); // A4 at 60 dpi
-            img = img.convertToFormat(QImage::Format_Grayscale8);
-            char text[16];
-            sim_marker_decode(img.constBits(), img.width(), img.height(), img.bytesPerLine(), 60, text,
-                              sizeof text);
-            got << QString::fromLatin1(text);
+            got << SimPage::Marker(img, 60);
         }
         QCOMPARE(got, markers);
     }

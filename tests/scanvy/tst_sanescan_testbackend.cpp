@@ -410,9 +410,6 @@ void TestSaneScanTestBackend::setOption_data()
     QTest::newRow("fixed mm in inches") << "br-x"
                                         << "1in"
                                         << "25";
-    QTest::newRow("fixed mm in cm") << "br-x"
-                                    << "3cm"
-                                    << "30";
     QTest::newRow("bad unit changes nothing") << "br-x"
                                               << "3kg"
                                               << "80";

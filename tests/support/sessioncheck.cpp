@@ -1,6 +1,6 @@
 #include "sessioncheck.h"
 
-#include "sim/sim_marker.h"
+#include "simpage.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,22 +27,13 @@ QString Run(const QString& program, const QStringList& args, bool* ok)
     return QString::fromUtf8(proc.readAllStandardOutput());
 }
 
-static QString Marker(const QImage& page, int dpi)
-{
-    const QImage gray = page.convertToFormat(QImage::Format_Grayscale8);
-    char text[16] = {};
-    sim_marker_decode(gray.constBits(), gray.width(), gray.height(), gray.bytesPerLine(), dpi, text,
-                      sizeof text);
-    return QString::fromLatin1(text);
-}
-
 QString Reading(const QImage& page, int dpi)
 {
     static const QRegularExpression valid(QStringLiteral("^[0-9]+[AB]$"));
     for (int angle : {0, 90, 180, 270}) {
         // Undo a clockwise turn of `angle` degrees.
         const QImage upright = angle ? page.transformed(QTransform().rotate(-angle)) : page;
-        const QString marker = Marker(upright, dpi);
+        const QString marker = SimPage::Marker(upright, dpi);
         if (valid.match(marker).hasMatch()) {
             return angle ? QStringLiteral("%1@%2").arg(marker).arg(angle) : marker;
         }

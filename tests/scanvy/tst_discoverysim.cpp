@@ -1,6 +1,8 @@
 #include "deviceopt.h"
 #include "execcmd.h"
 
+#include "simpage.h"
+
 #include <QtTest>
 
 namespace {
@@ -28,14 +30,6 @@ QString Describe(ScannerInfo const& info)
     return QStringLiteral("%1|%2|%3|%4|%5")
         .arg(info.model, info.deviceName, info.note, info.driverInfo)
         .arg(info.family);
-}
-
-bool WriteScenario(QString const& text)
-{
-    QFile file(QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR")) + QStringLiteral("/scenario.conf"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(text.toUtf8()) == text.toUtf8().size();
 }
 
 } // namespace
@@ -100,7 +94,7 @@ void TestDiscoverySim::discovers()
     QFETCH(bool, overhead);
     QFETCH(QStringList, scanners);
 
-    QVERIFY(WriteScenario(scenario));
+    QVERIFY(SimPage::WriteScenario(scenario));
     DeviceOpt opt(SimShell, [os] { return os; });
 
     bool isOverhead = !overhead;
@@ -118,12 +112,12 @@ void TestDiscoverySim::discovers()
 // Without injected probes the commands go through the shell runner.
 void TestDiscoverySim::defaultProbesRunThroughTheShell()
 {
-    QVERIFY(WriteScenario(QStringLiteral("devices=zyljn:RV920\n")));
+    QVERIFY(SimPage::WriteScenario(QStringLiteral("devices=zyljn:RV920\n")));
     bool isOverhead = false;
     QVERIFY(DeviceOpt().HasScanners(isOverhead));
     QVERIFY(isOverhead);
 
-    QVERIFY(WriteScenario(QStringLiteral("devices=\n")));
+    QVERIFY(SimPage::WriteScenario(QStringLiteral("devices=\n")));
     QVERIFY(!DeviceOpt().HasScanners(isOverhead));
     QVERIFY(!isOverhead);
 }

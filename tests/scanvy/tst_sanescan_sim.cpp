@@ -1,7 +1,7 @@
 // SaneScan against the project's simulated scanners: device list, feeder
 // batches, device errors, every frame kind and cancel from another thread.
 #include "sanescan.h"
-#include "tests/simpage.h"
+#include "simpage.h"
 #include "testtools.h"
 
 #include <QDir>
@@ -19,7 +19,7 @@ const int kDpi = 100;
 
 QString marker(const QString& path)
 {
-    return pageMarker(path, kDpi);
+    return SimPage::FileMarker(path, kDpi);
 }
 
 QByteArray swapped16(QByteArray b)
@@ -80,7 +80,7 @@ void TestSaneScanSim::cleanup()
 
 void TestSaneScanSim::open(const QString& scenario, const QList<QPair<QString, QString>>& settings)
 {
-    QVERIFY(writeScenario(scenario));
+    QVERIFY(SimPage::WriteScenario(scenario));
     m_scan.Init();
     QList<QString> names;
     QCOMPARE(m_scan.GetDeviceList(names), int(SANE_STATUS_GOOD));
@@ -129,7 +129,7 @@ void TestSaneScanSim::deviceList()
 {
     QFETCH(QString, devices);
     QFETCH(QStringList, expected);
-    QVERIFY(writeScenario("devices=" + devices + "\n"));
+    QVERIFY(SimPage::WriteScenario("devices=" + devices + "\n"));
     m_scan.Init();
     QList<QString> names{"left over"};
     QCOMPARE(m_scan.GetDeviceList(names), int(SANE_STATUS_GOOD));
