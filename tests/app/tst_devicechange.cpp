@@ -30,6 +30,7 @@ private slots:
     void startup();
     void unplugAndReplugWhileIdle();
     void noticeDuringScanRunsOnceAfterIt();
+    void noticeDuringDeleteQuestionWaits();
     void noticesDuringRebuildDropped();
     void replacedScannerNamed_data();
     void replacedScannerNamed();
@@ -215,6 +216,26 @@ void TestDeviceChange::noticeDuringScanRunsOnceAfterIt()
     QCOMPARE(MaskerText(), QStringLiteral("检测到扫描设备的变动\r\n正在进行配置...")); // the last code wins
     QVERIFY(!m_fx->window->UsbPending());
     QCOMPARE(m_fx->window->PageFiles().size(), 2);
+}
+
+void TestDeviceChange::noticeDuringDeleteQuestionWaits()
+{
+    StartConnected();
+    m_fx->Child<QAction>("actionScanToLast")->trigger();
+    QVERIFY(m_fx->WaitIdle());
+    QVERIFY(!m_fx->window->PageFiles().isEmpty());
+    bool parked = false;
+    m_fx->answerer.SetAnswer(QMessageBox::No);
+    m_fx->answerer.beforeAnswer = [this, &parked](QMessageBox* shown) {
+        if (shown->text() == QStringLiteral("是否删除选中图像？")) {
+            Notice(2);
+            QCoreApplication::sendPostedEvents(m_fx->window, QEvent::MetaCall);
+            parked = m_fx->window->UsbPending() && !m_fx->window->UsbBusy();
+        }
+    };
+    m_fx->Child<QAction>("actionDelete")->trigger();
+    m_fx->answerer.beforeAnswer = nullptr;
+    QVERIFY(parked);
 }
 
 void TestDeviceChange::noticesDuringRebuildDropped()

@@ -226,6 +226,9 @@ void TestKxScannerOptions::rules_data()
         << QStringList{"cbPageAuto=1", "cbHolePunchRemoval=1", "cmBgcolor=White", "cmBgcolor=Black"}
         << QStringList{"+cmPageAutoPriority", "+cbEdgeRepair", "+cbHolePunchRemoval",
                        "+cmHolePunchRemovalFillColor", "+cmHolePunchRemovalMode"};
+    QTest::newRow("black background while merging")
+        << QStringList{"cbPageAuto=1", "cbFrontBackMerging=1", "cmBgcolor=White", "cmBgcolor=Black"}
+        << QStringList{"-cbEdgeRepair", "+cmPageAutoPriority"};
     QTest::newRow("hole punch") << QStringList{"cbHolePunchRemoval=1"}
                                 << QStringList{"+cmHolePunchRemovalFillColor", "+cmHolePunchRemovalMode"};
     QTest::newRow("blank page") << QStringList{"cbBlankPageSkip=1"}
