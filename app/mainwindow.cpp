@@ -12,6 +12,7 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
+#include "scancontroller.h"
 #include "sessioncontroller.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
@@ -70,6 +71,12 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     }
     m_sysConfig.settings = new ConfigSetting(ConfigFilePath());
 
+    // The scanner side first: the session's journal carries the scan job's numbers.
+    m_saneScan = new SaneScan(this);
+    m_usbThread = new USBHotplugThread(this);
+    m_devices = new DeviceController(m_saneScan, this);
+    m_scan = new ScanController(m_saneScan, m_devices->OptionTable(), this);
+
     // Only a folder of our own is used (and emptied); see WorkDir. It is
     // emptied unless it holds the pages of a session that did not end
     // normally: those are offered back once the window shows.
@@ -82,10 +89,6 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_imageProc = new ImageProc;
     m_jobs = new JobRunner(this);
     m_saver = new SaveController(m_imageProc, this);
-
-    m_saneScan = new SaneScan(this);
-    m_usbThread = new USBHotplugThread(this);
-    m_devices = new DeviceController(m_saneScan, this);
 
     SetupSystemPage();
     ReadSysConfig();
@@ -119,18 +122,6 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     ConnectSystemPage();
     ConnectJobActions();
     ConnectPageOrder();
-
-    // A cancel that falls between two pages does not stop the scanner's
-    // batch; it is repeated until the job has ended.
-    m_cancelRepeat = new QTimer(this);
-    m_cancelRepeat->setInterval(150);
-    connect(m_cancelRepeat, &QTimer::timeout, this, [this] {
-        if (m_scanning && m_stopRequested) {
-            CancelRunningScan();
-        } else {
-            m_cancelRepeat->stop();
-        }
-    });
     // The window manager's close button while the overlay blocks the window.
     m_closeFilter.reset(new BlockedCloseFilter(this, [this] { return StopJobOnClose(); }));
 }
@@ -278,7 +269,7 @@ void MainWindow::ConnectActions()
     connect(m_jobs, &JobRunner::sglEnded, this, [this] {
         // A hot-plug notice parked while this job ran, unless the job's own
         // after step has already taken it up (or started another job).
-        if (!m_jobs->Active() && !m_scanning && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
+        if (!m_jobs->Active() && !m_scan->Scanning() && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
             StartUsbDetect(m_devices->UsbEvent());
         }
         emit sglJobDone();
@@ -324,10 +315,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::StopJobOnClose()
 {
-    if (!m_jobs->Active() && !m_scanning) {
+    if (!m_jobs->Active() && !m_scan->Scanning()) {
         return false;
     }
-    if (m_scanning) {
+    if (m_scan->Scanning()) {
         StopScan();
     }
     return true;
@@ -368,7 +359,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
         WriteSetting(QStringLiteral("Screen"), QStringLiteral("Width"),
                      QString::number(m_sysConfig.screenWidth));
     }
-    if (!m_scanning && m_imageCount > 0 && m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
+    if (!m_scan->Scanning() && m_imageCount > 0 && m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
         m_imageView->FitToWindow();
     }
 }
@@ -412,5 +403,5 @@ void MainWindow::OnAbout()
 
 void MainWindow::OnPassManual(bool checked)
 {
-    m_manualPass = checked;
+    m_scan->SetManualPass(checked);
 }

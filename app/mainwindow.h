@@ -10,13 +10,11 @@
 
 #include <QList>
 #include <QMainWindow>
-#include <QMutex>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -34,6 +32,7 @@ class ParentScannerOptions;
 class QComboBox;
 class QTranslator;
 class SaneScan;
+class ScanController;
 class USBHotplugThread;
 
 namespace Ui {
@@ -144,14 +143,14 @@ public:
     void SetDeviceOpt(const DeviceOpt& deviceOpt);
 
     // The placement of the next scan's pages (ScanType), used by SetScanOptions.
-    void SetScanType(int type) { m_scanType = type; }
-    bool ManualPass() const { return m_manualPass; }
+    void SetScanType(int type);
+    bool ManualPass() const;
     bool UsbPending() const;
     bool UsbBusy() const;
     QString ScanDir() const { return m_scanDir; }
 
     QList<QString> PageFiles() const { return m_pageFiles; }
-    int ScanNumber() const { return m_scanNumber; }
+    int ScanNumber() const;
     int Counter() const { return m_counter; }
     QList<QString> DeviceList() const;
     bool DeviceReady() const;
@@ -278,8 +277,6 @@ private:
                     std::function<void()> after, bool stoppable = false);
     void ConnectJobActions();
 
-    void ScanWork();
-    void CancelRunningScan();
     void ScanFinished();
     void ScanAfter();
     void ScanAllImageDone();
@@ -352,30 +349,19 @@ private:
 
     QString m_pageJumpText;
 
-    bool m_scanning = false;
     bool m_pageBusy = false;
     bool m_onScanPage = false;
-    bool m_manualPass = false;
     bool m_scanButtonsOn = true;
     int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)
     int m_currentIndex = 0;
     int m_imageCount = 0;
-    int m_scanStatus = 0;
-    QString m_scanErrorDetail;
     QList<QString> m_pageFiles;
     QString m_workDir;
     QString m_scanDir;
 
     ImageProc* m_imageProc = nullptr;
 
-    int m_scanType = ScanToLast;
-    int m_insertIndex = 0;
-    int m_pagesThisRun = 0;
-    int m_pagesToScan = 0;
-    int m_scanNumber = 1;
-    QString m_scanFormat;
-    QString m_scanDevice;
-    QString m_scanBasePath;
+    ScanController* m_scan = nullptr;
 
     SaveController* m_saver = nullptr;
     QLabel* m_saveNote = nullptr;
@@ -385,15 +371,6 @@ private:
     // SaveParams is asking whether to save changed scan settings.
     bool m_askingParams = false;
     std::function<void(int)> m_quit;
-
-    // Stopping a scan: the request, the device state the cancel may act on
-    // (guarded, so a cancel never meets a device being closed), and the
-    // repeat that catches a cancel falling between two pages.
-    std::atomic<bool> m_stopRequested{false};
-    QMutex m_cancelMutex;
-    bool m_scanDeviceOpen = false;
-    QTimer* m_cancelRepeat = nullptr;
-    int m_scanFirstNumber = 1;
 
     std::unique_ptr<SessionController> m_session;
     std::unique_ptr<BlockedCloseFilter> m_closeFilter;

@@ -1,5 +1,6 @@
 // System settings: reading "SysConfig.ini" into the page and committing edits.
 #include "mainwindow.h"
+#include "scancontroller.h"
 
 #include "configsetting.h"
 #include "devicecontroller.h"
@@ -354,7 +355,7 @@ void MainWindow::OnShowAllScannersChanged(int state)
         return;
     }
     m_devices->NoteUsbEvent(0);
-    if (m_devices->UsbBusy() || m_scanning || m_pageBusy || m_jobs->Active() || m_askingParams) {
+    if (m_devices->UsbBusy() || m_scan->Scanning() || m_pageBusy || m_jobs->Active() || m_askingParams) {
         m_devices->ParkUsbEvent();
         return;
     }
