@@ -2,7 +2,6 @@
 
 #include "aboutdialog.h"
 #include "blockedclosefilter.h"
-#include "configsetting.h"
 #include "devicecontroller.h"
 #include "execcmd.h"
 #include "fileutils.h"
@@ -14,6 +13,7 @@
 #include "sanescan.h"
 #include "scancontroller.h"
 #include "sessioncontroller.h"
+#include "sysconfigpage.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
@@ -31,7 +31,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <QTranslator>
 #include <QUrl>
 
 namespace {
@@ -69,7 +68,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
         QFile file(ConfigFilePath());
         file.open(QIODevice::WriteOnly | QIODevice::Text);
     }
-    m_sysConfig.settings = new ConfigSetting(ConfigFilePath());
+    CreateSystemPage();
 
     // The scanner side first: the session's journal carries the scan job's numbers.
     m_saneScan = new SaneScan(this);
@@ -103,7 +102,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_optionsContainer->setObjectName(QStringLiteral("OptionsContainerWidget"));
     ui->layoutScanOptions->addWidget(m_optionsContainer);
     m_optionsContainer->hide();
-    m_optionsContainer->SetGenericPanels(m_sysConfig.showAllScanners);
+    m_optionsContainer->SetGenericPanels(m_sysPage->Config().showAllScanners);
 
     SetupPageJumpBox();
     ui->toolBar->setStyleSheet(QLatin1String(kToolBarStyle));
@@ -119,7 +118,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     RetranslateTexts();
     InstallEventFilters();
     ConnectActions();
-    ConnectSystemPage();
+    m_sysPage->Connect();
     ConnectJobActions();
     ConnectPageOrder();
     // The window manager's close button while the overlay blocks the window.
@@ -135,7 +134,6 @@ MainWindow::~MainWindow()
         m_usbThread->wait();
     }
     delete m_imageProc;
-    delete m_sysConfig.settings;
     delete ui;
 }
 
@@ -172,12 +170,12 @@ void MainWindow::SetupWindowGeometry()
     // e.g. from a damaged file) is treated like no size at all: applying it
     // would ask for a backing store of that size.
     const int kMaxSide = 16384;
-    if (m_sysConfig.screenWidth <= 0 || m_sysConfig.screenHeight <= 0 || m_sysConfig.screenWidth > kMaxSide ||
-        m_sysConfig.screenHeight > kMaxSide) {
-        m_sysConfig.screenWidth = kDefaultWidth;
-        m_sysConfig.screenHeight = kDefaultHeight;
+    QSize size = m_sysPage->WindowSize();
+    if (size.width() <= 0 || size.height() <= 0 || size.width() > kMaxSide || size.height() > kMaxSide) {
+        size = QSize(kDefaultWidth, kDefaultHeight);
+        m_sysPage->SetWindowSize(size);
     }
-    resize(m_sysConfig.screenWidth, m_sysConfig.screenHeight);
+    resize(size);
     const QRect desktop = QGuiApplication::primaryScreen()->geometry();
     move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2 - 50);
 }
@@ -280,7 +278,7 @@ void MainWindow::RetranslateTexts()
 {
     m_pageJump->setToolTip(tr("跳转"));
     ShowImageCount();
-    RetranslateFormatBox();
+    m_sysPage->Retranslate();
 }
 
 void MainWindow::ShowImageCount()
@@ -352,12 +350,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     MoveMaskerToCenter();
     if (m_storeWindowSize) {
-        m_sysConfig.screenHeight = event->size().height();
-        m_sysConfig.screenWidth = event->size().width();
-        WriteSetting(QStringLiteral("Screen"), QStringLiteral("Height"),
-                     QString::number(m_sysConfig.screenHeight));
-        WriteSetting(QStringLiteral("Screen"), QStringLiteral("Width"),
-                     QString::number(m_sysConfig.screenWidth));
+        m_sysPage->StoreWindowSize(event->size());
     }
     if (!m_scan->Scanning() && m_imageCount > 0 && m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
         m_imageView->FitToWindow();

@@ -10,6 +10,7 @@
 #include "parentscanneroptions.h"
 #include "sanescan.h"
 #include "scancontroller.h"
+#include "sysconfigpage.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 #include "usbhotplugthread.h"
@@ -93,8 +94,8 @@ void MainWindow::ScanImage(int type)
     ScanController::Job job;
     job.type = type;
     job.device = m_optionsContainer->m_currentDevice;
-    job.basePath = m_scanDir + QLatin1Char('/') + m_sysConfig.prefix;
-    job.minDigits = m_minDigits;
+    job.basePath = m_scanDir + QLatin1Char('/') + m_sysPage->Config().prefix;
+    job.minDigits = m_sysPage->MinDigits();
     job.insertIndex = type == ScanToNext ? m_currentIndex + 1 : m_currentIndex;
     job.panel = m_optionsContainer->m_currentPanel;
     m_scan->Begin(job);
@@ -149,7 +150,7 @@ void MainWindow::ScanAfter()
             }
         }
         QMessageBox::critical(this, tr("错误"), text);
-    } else if (status == SANE_STATUS_GOOD && m_saveAfterScan && !m_scan->StopRequested()) {
+    } else if (status == SANE_STATUS_GOOD && m_sysPage->SaveAfterScan() && !m_scan->StopRequested()) {
         SaveAfterScan();
     }
     // While the save that follows runs, its own end takes the notice up.

@@ -3,6 +3,7 @@
 // bring the pages of a session that did not end normally back.
 #include "mainwindow.h"
 #include "scancontroller.h"
+#include "sysconfigpage.h"
 
 #include "imageviewwidget.h"
 #include "sessioncontroller.h"
@@ -40,7 +41,7 @@ void MainWindow::RecordSession()
         state.scan.type = m_scan->Type();
         state.scan.insertAt = m_scan->Type() == ScanReplace ? m_currentIndex : m_scan->InsertIndex();
         state.scan.firstNumber = m_scan->FirstNumber();
-        state.scan.prefix = m_sysConfig.prefix;
+        state.scan.prefix = m_sysPage->Config().prefix;
     }
     m_session->Record(state);
 }
