@@ -2,7 +2,6 @@
 
 #include "aboutdialog.h"
 #include "blockedclosefilter.h"
-#include "configsetting.h"
 #include "devicecontroller.h"
 #include "execcmd.h"
 #include "fileutils.h"
@@ -12,7 +11,9 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
+#include "scancontroller.h"
 #include "sessioncontroller.h"
+#include "sysconfigpage.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
@@ -30,7 +31,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <QTranslator>
 #include <QUrl>
 
 namespace {
@@ -68,7 +68,13 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
         QFile file(ConfigFilePath());
         file.open(QIODevice::WriteOnly | QIODevice::Text);
     }
-    m_sysConfig.settings = new ConfigSetting(ConfigFilePath());
+    CreateSystemPage();
+
+    // The scanner side first: the session's journal carries the scan job's numbers.
+    m_saneScan = new SaneScan(this);
+    m_usbThread = new USBHotplugThread(this);
+    m_devices = new DeviceController(m_saneScan, this);
+    m_scan = new ScanController(m_saneScan, m_devices->OptionTable(), this);
 
     // Only a folder of our own is used (and emptied); see WorkDir. It is
     // emptied unless it holds the pages of a session that did not end
@@ -83,10 +89,6 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_jobs = new JobRunner(this);
     m_saver = new SaveController(m_imageProc, this);
 
-    m_saneScan = new SaneScan(this);
-    m_usbThread = new USBHotplugThread(this);
-    m_devices = new DeviceController(m_saneScan, this);
-
     SetupSystemPage();
     ReadSysConfig();
 
@@ -100,7 +102,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_optionsContainer->setObjectName(QStringLiteral("OptionsContainerWidget"));
     ui->layoutScanOptions->addWidget(m_optionsContainer);
     m_optionsContainer->hide();
-    m_optionsContainer->SetGenericPanels(m_sysConfig.showAllScanners);
+    m_optionsContainer->SetGenericPanels(m_sysPage->Config().showAllScanners);
 
     SetupPageJumpBox();
     ui->toolBar->setStyleSheet(QLatin1String(kToolBarStyle));
@@ -116,21 +118,9 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     RetranslateTexts();
     InstallEventFilters();
     ConnectActions();
-    ConnectSystemPage();
+    m_sysPage->Connect();
     ConnectJobActions();
     ConnectPageOrder();
-
-    // A cancel that falls between two pages does not stop the scanner's
-    // batch; it is repeated until the job has ended.
-    m_cancelRepeat = new QTimer(this);
-    m_cancelRepeat->setInterval(150);
-    connect(m_cancelRepeat, &QTimer::timeout, this, [this] {
-        if (m_scanning && m_stopRequested) {
-            CancelRunningScan();
-        } else {
-            m_cancelRepeat->stop();
-        }
-    });
     // The window manager's close button while the overlay blocks the window.
     m_closeFilter.reset(new BlockedCloseFilter(this, [this] { return StopJobOnClose(); }));
 }
@@ -144,7 +134,6 @@ MainWindow::~MainWindow()
         m_usbThread->wait();
     }
     delete m_imageProc;
-    delete m_sysConfig.settings;
     delete ui;
 }
 
@@ -181,12 +170,12 @@ void MainWindow::SetupWindowGeometry()
     // e.g. from a damaged file) is treated like no size at all: applying it
     // would ask for a backing store of that size.
     const int kMaxSide = 16384;
-    if (m_sysConfig.screenWidth <= 0 || m_sysConfig.screenHeight <= 0 || m_sysConfig.screenWidth > kMaxSide ||
-        m_sysConfig.screenHeight > kMaxSide) {
-        m_sysConfig.screenWidth = kDefaultWidth;
-        m_sysConfig.screenHeight = kDefaultHeight;
+    QSize size = m_sysPage->WindowSize();
+    if (size.width() <= 0 || size.height() <= 0 || size.width() > kMaxSide || size.height() > kMaxSide) {
+        size = QSize(kDefaultWidth, kDefaultHeight);
+        m_sysPage->SetWindowSize(size);
     }
-    resize(m_sysConfig.screenWidth, m_sysConfig.screenHeight);
+    resize(size);
     const QRect desktop = QGuiApplication::primaryScreen()->geometry();
     move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2 - 50);
 }
@@ -278,7 +267,7 @@ void MainWindow::ConnectActions()
     connect(m_jobs, &JobRunner::sglEnded, this, [this] {
         // A hot-plug notice parked while this job ran, unless the job's own
         // after step has already taken it up (or started another job).
-        if (!m_jobs->Active() && !m_scanning && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
+        if (!m_jobs->Active() && !m_scan->Scanning() && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
             StartUsbDetect(m_devices->UsbEvent());
         }
         emit sglJobDone();
@@ -289,7 +278,7 @@ void MainWindow::RetranslateTexts()
 {
     m_pageJump->setToolTip(tr("跳转"));
     ShowImageCount();
-    RetranslateFormatBox();
+    m_sysPage->Retranslate();
 }
 
 void MainWindow::ShowImageCount()
@@ -324,10 +313,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::StopJobOnClose()
 {
-    if (!m_jobs->Active() && !m_scanning) {
+    if (!m_jobs->Active() && !m_scan->Scanning()) {
         return false;
     }
-    if (m_scanning) {
+    if (m_scan->Scanning()) {
         StopScan();
     }
     return true;
@@ -361,14 +350,9 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     MoveMaskerToCenter();
     if (m_storeWindowSize) {
-        m_sysConfig.screenHeight = event->size().height();
-        m_sysConfig.screenWidth = event->size().width();
-        WriteSetting(QStringLiteral("Screen"), QStringLiteral("Height"),
-                     QString::number(m_sysConfig.screenHeight));
-        WriteSetting(QStringLiteral("Screen"), QStringLiteral("Width"),
-                     QString::number(m_sysConfig.screenWidth));
+        m_sysPage->StoreWindowSize(event->size());
     }
-    if (!m_scanning && m_imageCount > 0 && m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
+    if (!m_scan->Scanning() && m_imageCount > 0 && m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
         m_imageView->FitToWindow();
     }
 }
@@ -412,5 +396,5 @@ void MainWindow::OnAbout()
 
 void MainWindow::OnPassManual(bool checked)
 {
-    m_manualPass = checked;
+    m_scan->SetManualPass(checked);
 }

@@ -4,19 +4,16 @@
 #include "optresult.h"
 #include "savecontroller.h"
 #include "sessionjournal.h"
-#include "sysconfig.h"
 
 #include <QHash>
 
 #include <QList>
 #include <QMainWindow>
-#include <QMutex>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -32,8 +29,9 @@ class SessionController;
 class OptionsContainerWidget;
 class ParentScannerOptions;
 class QComboBox;
-class QTranslator;
 class SaneScan;
+class ScanController;
+class SysConfigPage;
 class USBHotplugThread;
 
 namespace Ui {
@@ -126,17 +124,6 @@ public:
     // that offers them back (asked once the window shows).
     int PendingRecoveryCount() const;
 
-    // A stored file-name prefix the program can use: no folder separators,
-    // no "..", no control characters, and short enough that every file
-    // name made from it (counter, extension, temporary suffixes) fits the
-    // 255 bytes of a file name.
-    static bool IsUsablePrefix(const QString& prefix);
-    static bool PrefixFitsFileName(const QString& prefix);
-    // The counter stays below this limit (and at least 1).
-    static constexpr int kCounterLimit = 20000000;
-    // The counter a stored "ScanCount" text gives, kept in its range.
-    static int StoredCounter(const QString& text);
-
     // How the start-up ends the application (default: the event loop's exit).
     void SetQuitHandler(std::function<void(int)> quit) { m_quit = std::move(quit); }
 
@@ -144,15 +131,15 @@ public:
     void SetDeviceOpt(const DeviceOpt& deviceOpt);
 
     // The placement of the next scan's pages (ScanType), used by SetScanOptions.
-    void SetScanType(int type) { m_scanType = type; }
-    bool ManualPass() const { return m_manualPass; }
+    void SetScanType(int type);
+    bool ManualPass() const;
     bool UsbPending() const;
     bool UsbBusy() const;
     QString ScanDir() const { return m_scanDir; }
 
     QList<QString> PageFiles() const { return m_pageFiles; }
-    int ScanNumber() const { return m_scanNumber; }
-    int Counter() const { return m_counter; }
+    int ScanNumber() const;
+    int Counter() const;
     QList<QString> DeviceList() const;
     bool DeviceReady() const;
 
@@ -222,32 +209,20 @@ private slots:
     void OnPassManual(bool checked);
     void OnAbout();
 
-    void OnImageFormatChanged(int index);
-    void OnMinCountSizeChanged(int index);
-    void OnSaveAfterScanChanged(int state);
-    void OnShowAllScannersChanged(int state);
-    void OnLanguageChanged(int index);
-    void OnSelectImagePath();
+    // "ShowAllScanners" changed on the system-settings page.
+    void OnShowAllScannersChanged(bool on);
 
 private:
     void SetupWindowGeometry();
+    // The page on "SysConfig.ini" (before anything reads a setting), and
+    // its boxes and signals.
+    void CreateSystemPage();
     void SetupSystemPage();
     void SetupPageJumpBox();
     void SetupSaveNote();
     void InstallEventFilters();
     void ConnectActions();
-    void ConnectSystemPage();
     void RetranslateTexts();
-    void RetranslateFormatBox();
-
-    void ReadSavePath();
-    void ReadFileFormat();
-    void ReadScanCount();
-    void ReadMinCountSize();
-    void ReadLanguageAndSize();
-
-    QString ReadSetting(const QString& group, const QString& key) const;
-    void WriteSetting(const QString& group, const QString& key, const QString& value);
 
     // The image page's actions follow the page list and the scanner while
     // that page shows; on the settings pages they are all off.
@@ -278,8 +253,6 @@ private:
                     std::function<void()> after, bool stoppable = false);
     void ConnectJobActions();
 
-    void ScanWork();
-    void CancelRunningScan();
     void ScanFinished();
     void ScanAfter();
     void ScanAllImageDone();
@@ -292,7 +265,6 @@ private:
     void SaveAfterScan();
     void SaveAfterScanFinished();
     void SaveAfterScanAfter();
-    void StoreCounter();
     // The status-area note after a save that shows no box: what it wrote.
     void ShowSavedNote();
     // True when nothing would be overwritten or the user agreed.
@@ -322,9 +294,6 @@ private:
     bool StopJobOnClose();
     QString TempFolderProblem() const;
 
-    static bool IsAllowedPrefixChar(uint codePoint);
-    static bool IsValidPrefix(const QString& prefix);
-
     Ui::MainWindow* ui;
     SaneScan* m_saneScan = nullptr;
     USBHotplugThread* m_usbThread = nullptr;
@@ -332,19 +301,13 @@ private:
     OptionsContainerWidget* m_optionsContainer = nullptr;
     QComboBox* m_pageJump = nullptr;
     JobRunner* m_jobs = nullptr;
-    QTranslator* m_translator = nullptr;
     QWidget* m_splashParent = nullptr;
 
     QString m_homeDir;
     QString m_configDir;
     QString m_defaultSavePath;
-    SysConfig m_sysConfig;
+    SysConfigPage* m_sysPage = nullptr;
 
-    QString m_savePath;
-    int m_counter = 1;
-    int m_minDigits = 4;
-    bool m_saveAfterScan = false;
-    int m_formatIndex = 0;
     bool m_storeWindowSize = false;
     // The start-up has settled the first device list (connected or not).
     bool m_startupDone = false;
@@ -352,30 +315,19 @@ private:
 
     QString m_pageJumpText;
 
-    bool m_scanning = false;
     bool m_pageBusy = false;
     bool m_onScanPage = false;
-    bool m_manualPass = false;
     bool m_scanButtonsOn = true;
     int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)
     int m_currentIndex = 0;
     int m_imageCount = 0;
-    int m_scanStatus = 0;
-    QString m_scanErrorDetail;
     QList<QString> m_pageFiles;
     QString m_workDir;
     QString m_scanDir;
 
     ImageProc* m_imageProc = nullptr;
 
-    int m_scanType = ScanToLast;
-    int m_insertIndex = 0;
-    int m_pagesThisRun = 0;
-    int m_pagesToScan = 0;
-    int m_scanNumber = 1;
-    QString m_scanFormat;
-    QString m_scanDevice;
-    QString m_scanBasePath;
+    ScanController* m_scan = nullptr;
 
     SaveController* m_saver = nullptr;
     QLabel* m_saveNote = nullptr;
@@ -385,15 +337,6 @@ private:
     // SaveParams is asking whether to save changed scan settings.
     bool m_askingParams = false;
     std::function<void(int)> m_quit;
-
-    // Stopping a scan: the request, the device state the cancel may act on
-    // (guarded, so a cancel never meets a device being closed), and the
-    // repeat that catches a cancel falling between two pages.
-    std::atomic<bool> m_stopRequested{false};
-    QMutex m_cancelMutex;
-    bool m_scanDeviceOpen = false;
-    QTimer* m_cancelRepeat = nullptr;
-    int m_scanFirstNumber = 1;
 
     std::unique_ptr<SessionController> m_session;
     std::unique_ptr<BlockedCloseFilter> m_closeFilter;

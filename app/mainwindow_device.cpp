@@ -2,6 +2,7 @@
 // manual-pass action and the scanner label.
 #include "mainwindow.h"
 #include "saneoptions.h"
+#include "scancontroller.h"
 
 #include "devicecontroller.h"
 #include "jobrunner.h"
@@ -41,7 +42,7 @@ void MainWindow::SaveParams()
             [this] {
                 // Taken up unless another job has started meanwhile (its after
                 // step takes it up then) or the window is closing.
-                if (!m_devices->UsbBusy() && !m_jobs->Active() && !m_scanning && !m_pageBusy &&
+                if (!m_devices->UsbBusy() && !m_jobs->Active() && !m_scan->Scanning() && !m_pageBusy &&
                     !m_askingParams && !m_usbThread->isInterruptionRequested() &&
                     m_devices->TakeParkedUsbEvent()) {
                     StartUsbDetect(m_devices->UsbEvent());

@@ -1,6 +1,7 @@
 // The connected scanner: start-up after the splash, hot-plug notices, a
 // switch in the scanner selector and the device's default options.
 #include "mainwindow.h"
+#include "scancontroller.h"
 
 #include "autoclosemessagebox.h"
 #include "devicecontroller.h"
@@ -99,7 +100,7 @@ void MainWindow::OnUSBListChanged(int code)
         return;
     }
     m_devices->NoteUsbEvent(code);
-    if (m_scanning || m_pageBusy || m_jobs->Active() || m_askingParams) {
+    if (m_scan->Scanning() || m_pageBusy || m_jobs->Active() || m_askingParams) {
         m_devices->ParkUsbEvent();
         return;
     }
@@ -234,7 +235,7 @@ void MainWindow::OnGetDefaultOpts(const QString& device)
 void MainWindow::OnPanelOptionEdited(const QString& device, const QString& option)
 {
     ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
-    if (!panel || m_scanning || m_jobs->Active()) {
+    if (!panel || m_scan->Scanning() || m_jobs->Active()) {
         return;
     }
     panel->GetParamsForScan();

@@ -3,6 +3,7 @@
 // the thumbnails and the large view redrawn in steps when all are done), and
 // "清除全部" deletes the page files on the job thread.
 #include "mainwindow.h"
+#include "scancontroller.h"
 
 #include "fileutils.h"
 #include "imageviewwidget.h"
@@ -22,7 +23,7 @@ const int kListedFailures = 5;
 
 void MainWindow::RotatePages(double angle)
 {
-    if (m_jobs->Active() || m_scanning || m_pageBusy) {
+    if (m_jobs->Active() || m_scan->Scanning() || m_pageBusy) {
         return;
     }
     const QList<int> rows = m_imageView->SelectedRows();

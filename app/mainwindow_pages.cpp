@@ -1,6 +1,7 @@
 // Page controls of the main window: enable rules, page navigation, the
 // page-jump box, the three pages and the page-list notices.
 #include "mainwindow.h"
+#include "scancontroller.h"
 
 #include "devicecontroller.h"
 #include "fileutils.h"
@@ -68,7 +69,7 @@ void MainWindow::EnableMenu(bool on)
 
 void MainWindow::ApplyReorderRule()
 {
-    const bool on = ImagePageShown() && m_imageCount >= 2 && !m_jobs->Active() && !m_scanning;
+    const bool on = ImagePageShown() && m_imageCount >= 2 && !m_jobs->Active() && !m_scan->Scanning();
     ui->actionMoveUp->setEnabled(on);
     ui->actionMoveDown->setEnabled(on);
     m_imageView->SetReorderEnabled(on);
@@ -164,7 +165,7 @@ void MainWindow::OnLastPage()
 
 void MainWindow::OnJumpIndexChanged(int index)
 {
-    if (m_scanning || m_pageBusy || index < 0) {
+    if (m_scan->Scanning() || m_pageBusy || index < 0) {
         return;
     }
     m_imageView->JumpTo(index);
@@ -284,7 +285,7 @@ void MainWindow::OnMoveDown()
 void MainWindow::MovePages(int step)
 {
     // Refused while a job works on the pages, and from the settings pages.
-    if (m_jobs->Active() || m_scanning || m_pageBusy || !ImagePageShown()) {
+    if (m_jobs->Active() || m_scan->Scanning() || m_pageBusy || !ImagePageShown()) {
         return;
     }
     m_imageView->MoveSelection(step);

@@ -4,12 +4,12 @@
 // settings and the counter.
 #include "mainwindow.h"
 
-#include "configsetting.h"
 #include "fileutils.h"
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "savecontroller.h"
 #include "sessioncontroller.h"
+#include "sysconfigpage.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -21,11 +21,11 @@
 SaveController::Target MainWindow::SaveTarget() const
 {
     SaveController::Target target;
-    target.folder = m_savePath;
-    target.prefix = m_sysConfig.prefix;
-    target.minDigits = m_minDigits;
-    target.format = m_formatIndex;
-    target.extension = ui->cmImageFormat->itemData(m_formatIndex).toString();
+    target.folder = m_sysPage->SavePath();
+    target.prefix = m_sysPage->Config().prefix;
+    target.minDigits = m_sysPage->MinDigits();
+    target.format = m_sysPage->FormatIndex();
+    target.extension = m_sysPage->FormatExtension();
     return target;
 }
 
@@ -38,7 +38,7 @@ QString MainWindow::GetScanFile(int number, const QString& extension) const
 
 QStringList MainWindow::ExistingSaveTargets() const
 {
-    return SaveController::ExistingTargets(SaveTarget(), m_pageFiles.size(), m_counter);
+    return SaveController::ExistingTargets(SaveTarget(), m_pageFiles.size(), m_sysPage->Counter());
 }
 
 bool MainWindow::CheckDuplicateSavePath()
@@ -48,24 +48,17 @@ bool MainWindow::CheckDuplicateSavePath()
 
 bool MainWindow::DoSave()
 {
-    if (!m_saver->Write(SaveTarget(), m_pageFiles, m_counter)) {
+    if (!m_saver->Write(SaveTarget(), m_pageFiles, m_sysPage->Counter())) {
         return false;
     }
     // The counter stays when nothing was written.
-    m_counter += m_saver->SavedFiles().size();
+    m_sysPage->AdvanceCounter(m_saver->SavedFiles().size());
     return true;
 }
 
 void MainWindow::SetFolderOpener(std::function<bool(const QUrl&)> opener)
 {
     m_saver->SetFolderOpener(std::move(opener));
-}
-
-void MainWindow::StoreCounter()
-{
-    WriteSetting(QStringLiteral("Scanner"), QStringLiteral("ScanCount"), QString::number(m_counter));
-    m_sysConfig.scanCount = m_counter;
-    ui->txtSysScanCount->setText(QString::number(m_counter));
 }
 
 bool MainWindow::ConfirmOverwrite()
@@ -105,7 +98,7 @@ void MainWindow::SaveFinished()
 {
     m_jobs->StopThread();
     if (m_saver->Succeeded()) {
-        StoreCounter();
+        m_sysPage->StoreCounter();
     }
     m_jobs->HideMasker();
 }
@@ -119,7 +112,7 @@ void MainWindow::SaveAfter()
     m_imageView->Broom();
     EnableMenu(false);
     EnablePageButton(false, false, false, false, false);
-    m_saver->ShowSuccess(m_savePath);
+    m_saver->ShowSuccess(m_sysPage->SavePath());
 }
 
 void MainWindow::ShowSavedNote()
@@ -129,7 +122,7 @@ void MainWindow::ShowSavedNote()
         return;
     }
     m_saveNote->setText(note);
-    m_saveNote->setToolTip(QDir::toNativeSeparators(m_savePath));
+    m_saveNote->setToolTip(QDir::toNativeSeparators(m_sysPage->SavePath()));
     m_saveNote->show();
     m_saveNoteTimer->start();
 }
@@ -157,7 +150,7 @@ void MainWindow::SaveAfterScanFinished()
     if (m_saver->Succeeded()) {
         m_pageBusy = true;
         EnablePageButton(false, false, false, false, false);
-        StoreCounter();
+        m_sysPage->StoreCounter();
         {
             const QSignalBlocker blocker(m_pageJump);
             m_pageJump->clear();

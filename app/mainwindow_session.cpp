@@ -2,6 +2,8 @@
 // journal that every change of the page list rewrites, and the offer to
 // bring the pages of a session that did not end normally back.
 #include "mainwindow.h"
+#include "scancontroller.h"
+#include "sysconfigpage.h"
 
 #include "imageviewwidget.h"
 #include "sessioncontroller.h"
@@ -16,7 +18,7 @@
 void MainWindow::PrepareSession()
 {
     m_session.reset(new SessionController(m_workDir));
-    m_scanNumber = m_session->Prepare(m_scanNumber);
+    m_scan->SetNextNumber(m_session->Prepare(m_scan->NextNumber()));
 }
 
 void MainWindow::RecordSession()
@@ -26,20 +28,20 @@ void MainWindow::RecordSession()
     if (!m_session || !m_session->Recording()) {
         return;
     }
-    if (m_pageFiles.isEmpty() && !m_scanning) {
+    if (m_pageFiles.isEmpty() && !m_scan->Scanning()) {
         m_session->Discard(); // nothing to bring back
         return;
     }
     SessionJournal::State state;
     state.pages = m_pageFiles;
     state.current = std::max(0, m_imageView->GetCurrentIndex());
-    state.scanNumber = m_scanNumber;
-    if (m_scanning) {
+    state.scanNumber = m_scan->NextNumber();
+    if (m_scan->Scanning()) {
         state.scanRunning = true;
-        state.scan.type = m_scanType;
-        state.scan.insertAt = m_scanType == ScanReplace ? m_currentIndex : m_insertIndex;
-        state.scan.firstNumber = m_scanFirstNumber;
-        state.scan.prefix = m_sysConfig.prefix;
+        state.scan.type = m_scan->Type();
+        state.scan.insertAt = m_scan->Type() == ScanReplace ? m_currentIndex : m_scan->InsertIndex();
+        state.scan.firstNumber = m_scan->FirstNumber();
+        state.scan.prefix = m_sysPage->Config().prefix;
     }
     m_session->Record(state);
 }
@@ -76,7 +78,7 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
         }
     }
     m_imageCount = m_pageFiles.size();
-    m_scanNumber = std::max(m_scanNumber, found.scanNumber);
+    m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
     m_imageView->RefreshInfos();
     m_imageView->SetSelection(std::clamp(found.current, 0, m_imageCount - 1));
     m_currentIndex = m_imageView->GetCurrentIndex();
@@ -98,9 +100,6 @@ void MainWindow::EndSessionCleanly()
 
 void MainWindow::EndAtOnce()
 {
-    if (m_scanning) {
-        m_stopRequested = true;
-        CancelRunningScan();
-    }
+    m_scan->StopNow();
     RecordSession();
 }

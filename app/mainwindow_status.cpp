@@ -1,5 +1,6 @@
 // Texts shown for SANE status codes.
 #include "mainwindow.h"
+#include "scancontroller.h"
 
 #include <sane/sane.h>
 
@@ -64,5 +65,5 @@ QString MainWindow::SaneStatusText(int status, const QString& scanErrorDetail)
 
 QString MainWindow::GetSaneStatus(int status) const
 {
-    return SaneStatusText(status, m_scanErrorDetail);
+    return SaneStatusText(status, m_scan->ErrorDetail());
 }

@@ -6,7 +6,7 @@ class ConfigSetting;
 
 // In-memory copy of the system settings ("SysConfig.ini").
 struct SysConfig {
-    ConfigSetting* settings = nullptr; // owned by the main window
+    ConfigSetting* settings = nullptr; // owned by SysConfigPage
     QString filePath;
     QString prefix;
     QString fileFormat;

@@ -94,8 +94,6 @@ void KxScannerOptionsWidget::InitOptionsByDefault()
     ShowDeviceMultifeed();
 
     ui->cmBgcolor->setEnabled(GetSource() != SaneValue::kFlatbed);
-    ui->cmPaperSize->setEnabled(false);
-    SetCustomSizeEnabled(false);
     m_flatbedSelected = false;
 
     if (!m_flatbedOnly) {
@@ -109,6 +107,9 @@ void KxScannerOptionsWidget::InitOptionsByDefault()
         ui->dsbBrx->setRange(kMinCustomLength, Limit(limits.m_flatbedMaxX));
         ui->dsbBrx->setValue(kFlatbedStartWidth);
     }
+    // The device's automatic-size value decides the size widgets exactly as
+    // the user's tick would (signals are blocked here, so call the rule).
+    OnPageAutoChanged();
 }
 
 void KxScannerOptionsWidget::InitOther()

@@ -1,0 +1,436 @@
+// System settings: reading "SysConfig.ini" into the page and committing edits.
+#include "sysconfigpage.h"
+
+#include "configsetting.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTranslator>
+
+#include <algorithm>
+
+namespace {
+const QString kScanner = QStringLiteral("Scanner");
+const QString kSystem = QStringLiteral("System");
+const QString kScreen = QStringLiteral("Screen");
+
+// The page's texts belong to the main window's translation context.
+QString Tr(const char* text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+struct FormatEntry {
+    const char* text;
+    const char* extension;
+};
+
+// Index order is stored in the settings file and decides the writer.
+const FormatEntry kFormats[] = {
+    {QT_TRANSLATE_NOOP("MainWindow", "TIFF"), "tiff"}, {QT_TRANSLATE_NOOP("MainWindow", "多页TIFF"), "tiff"},
+    {QT_TRANSLATE_NOOP("MainWindow", "PNM"), "pnm"},   {QT_TRANSLATE_NOOP("MainWindow", "JPEG"), "jpg"},
+    {QT_TRANSLATE_NOOP("MainWindow", "PNG"), "png"},   {QT_TRANSLATE_NOOP("MainWindow", "单页PDF"), "pdf"},
+    {QT_TRANSLATE_NOOP("MainWindow", "PDF"), "pdf"},   {QT_TRANSLATE_NOOP("MainWindow", "单页OFD"), "ofd"},
+    {QT_TRANSLATE_NOOP("MainWindow", "OFD"), "ofd"},
+};
+
+bool IsOn(const QString& stored)
+{
+    return !stored.isEmpty() && stored != QLatin1String("0");
+}
+} // namespace
+
+SysConfigPage::SysConfigPage(const QString& configFile, const QString& homeDir,
+                             const QString& defaultSavePath, const Widgets& widgets, QWidget* window)
+    : QObject(window), m_settings(new ConfigSetting(configFile)), m_ui(widgets), m_window(window),
+      m_homeDir(homeDir), m_defaultSavePath(defaultSavePath)
+{
+    m_config.settings = m_settings.get();
+}
+
+SysConfigPage::~SysConfigPage() = default;
+
+QString SysConfigPage::ReadSetting(const QString& group, const QString& key) const
+{
+    QString value;
+    m_settings->readInit(group, key, value);
+    return value;
+}
+
+void SysConfigPage::WriteSetting(const QString& group, const QString& key, const QString& value)
+{
+    m_settings->writeInit(group, key, value);
+}
+
+void SysConfigPage::Setup()
+{
+    for (const FormatEntry& format : kFormats) {
+        m_ui.imageFormat->addItem(Tr(format.text), QString::fromLatin1(format.extension));
+    }
+    m_ui.imageFormat->setCurrentIndex(0);
+    m_ui.language->addItem(QStringLiteral("简体中文"), QStringLiteral("0"));
+    m_ui.language->addItem(QStringLiteral("繁體中文"), QStringLiteral("1"));
+    m_ui.language->addItem(QStringLiteral("English"), QStringLiteral("2"));
+    m_ui.languageLabel->hide();
+    m_ui.language->hide();
+}
+
+void SysConfigPage::Retranslate()
+{
+    for (int i = 0; i < m_ui.imageFormat->count(); ++i) {
+        m_ui.imageFormat->setItemText(i, Tr(kFormats[i].text));
+    }
+}
+
+void SysConfigPage::Connect()
+{
+    connect(m_ui.imageFormat, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &SysConfigPage::OnImageFormatChanged);
+    connect(m_ui.minCountSize, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &SysConfigPage::OnMinCountSizeChanged);
+    connect(m_ui.saveAfterScan, &QCheckBox::stateChanged, this, &SysConfigPage::OnSaveAfterScanChanged);
+    connect(m_ui.language, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &SysConfigPage::OnLanguageChanged);
+    connect(m_ui.showAllScanners, &QCheckBox::stateChanged, this, &SysConfigPage::OnShowAllScannersChanged);
+    connect(m_ui.selectPath, &QPushButton::clicked, this, &SysConfigPage::OnSelectImagePath);
+}
+
+void SysConfigPage::Read()
+{
+    ReadSavePath();
+    ReadPrefix();
+    ReadFileFormat();
+    ReadScanCount();
+    ReadMinCountSize();
+    ReadSwitches();
+    ReadLanguageAndSize();
+}
+
+void SysConfigPage::ReadSavePath()
+{
+    QString path = ReadSetting(kScanner, QStringLiteral("FilePath"));
+    if (path.isEmpty()) {
+        path = m_defaultSavePath;
+    }
+    m_ui.imagePath->setText(path);
+    m_config.filePath = path;
+    m_savePath = path;
+}
+
+void SysConfigPage::ReadPrefix()
+{
+    // A prefix that could lead a file out of its folder, or that no file
+    // name can hold, is not used: the default (no prefix) takes its place.
+    QString prefix = ReadSetting(kScanner, QStringLiteral("Prefix"));
+    if (!IsUsablePrefix(prefix)) {
+        prefix.clear();
+    }
+    m_config.prefix = prefix;
+    m_ui.prefix->setText(m_config.prefix);
+}
+
+void SysConfigPage::ReadFileFormat()
+{
+    const QString text = ReadSetting(kScanner, QStringLiteral("FileFormat"));
+    int index = 0;
+    if (text.isEmpty()) {
+        WriteSetting(kScanner, QStringLiteral("FileFormat"), QStringLiteral("0"));
+    } else {
+        bool ok = false;
+        index = text.trimmed().toInt(&ok);
+        // An index the box does not offer would save under an empty
+        // extension while the box shows another format.
+        if (!ok || index < 0 || index >= m_ui.imageFormat->count()) {
+            index = 0;
+        }
+    }
+    m_ui.imageFormat->setCurrentIndex(index);
+    m_config.fileFormat = m_ui.imageFormat->currentData().toString();
+    m_formatIndex = index;
+}
+
+void SysConfigPage::ReadScanCount()
+{
+    const QString text = ReadSetting(kScanner, QStringLiteral("ScanCount"));
+    int counter = 1;
+    if (text.isEmpty()) {
+        WriteSetting(kScanner, QStringLiteral("ScanCount"), QStringLiteral("1"));
+    } else {
+        counter = StoredCounter(text);
+    }
+    m_ui.scanCount->setText(QString::number(counter));
+    m_config.scanCount = counter;
+    m_counter = counter;
+}
+
+int SysConfigPage::StoredCounter(const QString& text)
+{
+    // The counter's own range: at least 1 and below 20000000, so that the
+    // numbers of a save can never run past the end of int and turn negative.
+    const QString digits = text.trimmed();
+    bool ok = false;
+    const qlonglong value = digits.toLongLong(&ok);
+    if (!ok) {
+        static const QRegularExpression longNumber(QStringLiteral("^\\+?[0-9]+$"));
+        return longNumber.match(digits).hasMatch() ? kCounterLimit - 1 : 1;
+    }
+    return int(std::clamp<qlonglong>(value, 1, kCounterLimit - 1));
+}
+
+void SysConfigPage::ReadMinCountSize()
+{
+    const QString text = ReadSetting(kScanner, QStringLiteral("ScanMinCountSize"));
+    const int kDefaultDigits = 4;
+    int digits = kDefaultDigits;
+    if (text.isEmpty()) {
+        WriteSetting(kScanner, QStringLiteral("ScanMinCountSize"), QStringLiteral("4"));
+    } else {
+        bool ok = false;
+        digits = text.trimmed().toInt(&ok);
+        // The box offers 1 to 10 digits; anything else pads wrongly or not at all.
+        if (!ok || digits < 1 || digits > m_ui.minCountSize->count()) {
+            digits = kDefaultDigits;
+        }
+    }
+    m_ui.minCountSize->setCurrentIndex(digits - 1);
+    m_config.minDigits = digits;
+    m_minDigits = digits;
+}
+
+void SysConfigPage::ReadSwitches()
+{
+    m_config.saveAfterScan = IsOn(ReadSetting(kScanner, QStringLiteral("SaveAfterScan")));
+    m_saveAfterScan = m_config.saveAfterScan;
+    m_ui.saveAfterScan->setChecked(m_saveAfterScan);
+    m_config.showAllScanners = IsOn(ReadSetting(kScanner, QStringLiteral("ShowAllScanners")));
+    m_ui.showAllScanners->setChecked(m_config.showAllScanners);
+}
+
+void SysConfigPage::ReadLanguageAndSize()
+{
+    const QString language = ReadSetting(kSystem, QStringLiteral("Language"));
+    if (language.isEmpty()) {
+        WriteSetting(kSystem, QStringLiteral("Language"), QStringLiteral("0"));
+        m_ui.language->setCurrentIndex(0);
+    } else {
+        const int index = language.toInt();
+        if (index >= 0 && index < m_ui.language->count()) {
+            m_ui.language->setCurrentIndex(index);
+        }
+    }
+    m_config.language = m_ui.language->currentData().toString();
+
+    const QString width = ReadSetting(kScreen, QStringLiteral("Width"));
+    if (!width.isEmpty()) {
+        m_config.screenWidth = width.toInt();
+    }
+    const QString height = ReadSetting(kScreen, QStringLiteral("Height"));
+    if (!height.isEmpty()) {
+        m_config.screenHeight = height.toInt();
+    }
+}
+
+bool SysConfigPage::IsAllowedPrefixChar(uint c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x2EBEF);
+}
+
+bool SysConfigPage::PrefixFitsFileName(const QString& prefix)
+{
+    // The longest name made from a prefix: a writer's temporary name while a
+    // saved file is incomplete, "." + prefix + counter (up to 10 digits) +
+    // ".part-<pid>-<n>" + ".tiff"; a page file's ".part" name is shorter.
+    const int kNameMax = 255;
+    const int kLongestAddition = 40;
+    return QFile::encodeName(prefix).size() + kLongestAddition <= kNameMax;
+}
+
+bool SysConfigPage::IsUsablePrefix(const QString& prefix)
+{
+    if (prefix.contains(QLatin1Char('/')) || prefix.contains(QLatin1Char('\\')) ||
+        prefix.contains(QLatin1String(".."))) {
+        return false;
+    }
+    for (const QChar c : prefix) {
+        if (c.category() == QChar::Other_Control) {
+            return false;
+        }
+    }
+    return PrefixFitsFileName(prefix);
+}
+
+bool SysConfigPage::IsValidPrefix(const QString& prefix)
+{
+    const QVector<uint> codePoints = prefix.toUcs4();
+    for (uint c : codePoints) {
+        if (!IsAllowedPrefixChar(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void SysConfigPage::SavePrefix()
+{
+    const QString text = m_ui.prefix->text().trimmed();
+    if (text == m_config.prefix) {
+        return;
+    }
+    if (!IsValidPrefix(text)) {
+        QMessageBox::critical(
+            m_window, Tr(QT_TRANSLATE_NOOP("MainWindow", "错误")),
+            Tr(QT_TRANSLATE_NOOP("MainWindow",
+                                 "文件名前缀包含非法字符，只能包含:[A-Z a-z 0-9 _ -]五种字符和常用汉字")));
+        m_ui.prefix->setText(m_config.prefix);
+        return;
+    }
+    if (!PrefixFitsFileName(text)) {
+        QMessageBox::critical(
+            m_window, Tr(QT_TRANSLATE_NOOP("MainWindow", "错误")),
+            Tr(QT_TRANSLATE_NOOP("MainWindow",
+                                 "文件名前缀过长，加上计数器和扩展名后超出文件名的长度限制(255字节)")));
+        m_ui.prefix->setText(m_config.prefix);
+        return;
+    }
+    m_config.prefix = text;
+    WriteSetting(kScanner, QStringLiteral("Prefix"), text);
+}
+
+void SysConfigPage::SaveScanCount()
+{
+    const int value = m_ui.scanCount->text().toInt();
+    if (value >= 1 && value < kCounterLimit) {
+        m_config.scanCount = value;
+        m_counter = value;
+        WriteSetting(kScanner, QStringLiteral("ScanCount"), QString::number(value));
+        return;
+    }
+    QMessageBox::critical(m_window, Tr(QT_TRANSLATE_NOOP("MainWindow", "错误")),
+                          Tr(QT_TRANSLATE_NOOP("MainWindow", "计数器必须大于等于1且小于20000000")));
+    m_ui.scanCount->setText(QString::number(m_config.scanCount));
+}
+
+void SysConfigPage::StoreCounter()
+{
+    WriteSetting(kScanner, QStringLiteral("ScanCount"), QString::number(m_counter));
+    m_config.scanCount = m_counter;
+    m_ui.scanCount->setText(QString::number(m_counter));
+}
+
+QString SysConfigPage::FormatExtension() const
+{
+    return m_ui.imageFormat->itemData(m_formatIndex).toString();
+}
+
+void SysConfigPage::SetWindowSize(const QSize& size)
+{
+    m_config.screenWidth = size.width();
+    m_config.screenHeight = size.height();
+}
+
+void SysConfigPage::StoreWindowSize(const QSize& size)
+{
+    SetWindowSize(size);
+    WriteSetting(kScreen, QStringLiteral("Height"), QString::number(m_config.screenHeight));
+    WriteSetting(kScreen, QStringLiteral("Width"), QString::number(m_config.screenWidth));
+}
+
+void SysConfigPage::EnsureScanPath()
+{
+    if (!m_config.filePath.isEmpty()) {
+        m_savePath = m_config.filePath;
+    } else if (!m_ui.imagePath->text().isEmpty()) {
+        m_savePath = m_ui.imagePath->text();
+    } else {
+        m_savePath = m_defaultSavePath;
+    }
+    QDir().mkpath(m_savePath);
+}
+
+void SysConfigPage::InstallTranslation(const QString& translationFile)
+{
+    if (m_translator) {
+        QApplication::removeTranslator(m_translator);
+        delete m_translator;
+        m_translator = nullptr;
+    }
+    auto* translator = new QTranslator(this);
+    if (translator->load(translationFile)) {
+        m_translator = translator;
+        QApplication::installTranslator(m_translator);
+    } else {
+        delete translator;
+    }
+}
+
+void SysConfigPage::OnImageFormatChanged(int index)
+{
+    m_formatIndex = index;
+    m_config.fileFormat = m_ui.imageFormat->itemData(index).toString();
+    WriteSetting(kScanner, QStringLiteral("FileFormat"), QString::number(index));
+}
+
+void SysConfigPage::OnMinCountSizeChanged(int index)
+{
+    const int value = m_ui.minCountSize->itemText(index).toInt();
+    m_config.minDigits = value;
+    m_minDigits = value;
+    WriteSetting(kScanner, QStringLiteral("ScanMinCountSize"), QString::number(value));
+}
+
+void SysConfigPage::OnSaveAfterScanChanged(int state)
+{
+    m_config.saveAfterScan = (state == Qt::Checked);
+    m_saveAfterScan = m_config.saveAfterScan;
+    WriteSetting(kScanner, QStringLiteral("SaveAfterScan"), QString::number(state));
+}
+
+void SysConfigPage::OnShowAllScannersChanged(int state)
+{
+    m_config.showAllScanners = (state == Qt::Checked);
+    WriteSetting(kScanner, QStringLiteral("ShowAllScanners"), QString::number(state));
+    emit sglShowAllScannersChanged(m_config.showAllScanners);
+}
+
+void SysConfigPage::OnLanguageChanged(int index)
+{
+    m_config.language = m_ui.language->itemData(index).toString();
+    WriteSetting(kSystem, QStringLiteral("Language"), m_config.language);
+    if (m_config.language == QLatin1String("1")) {
+        emit sglLanguageChosen(QStringLiteral(":/trans/zh_TW.qm"));
+    } else if (m_config.language == QLatin1String("2")) {
+        emit sglLanguageChosen(QStringLiteral(":/trans/en_US.qm"));
+    } else {
+        emit sglLanguageChosen(QStringLiteral(":/trans/zh_CN.qm"));
+    }
+}
+
+void SysConfigPage::OnSelectImagePath()
+{
+    const QString dir = QFileDialog::getExistingDirectory(
+        m_window, Tr(QT_TRANSLATE_NOOP("MainWindow", "选择文件夹")), m_homeDir, QFileDialog::ShowDirsOnly);
+    if (dir.isEmpty()) {
+        return;
+    }
+    const QFileInfo info(dir);
+    if (!info.isReadable() || !info.isWritable()) {
+        QMessageBox::critical(m_window, Tr(QT_TRANSLATE_NOOP("MainWindow", "错误")),
+                              Tr(QT_TRANSLATE_NOOP("MainWindow", "路径无读写权限")));
+        return;
+    }
+    m_config.filePath = dir;
+    m_ui.imagePath->setText(dir);
+    m_savePath = dir;
+    WriteSetting(kScanner, QStringLiteral("FilePath"), dir);
+}

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "sysconfig.h"
+
+#include <QObject>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+class ConfigSetting;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTranslator;
+class QWidget;
+
+// The system-settings page: "SysConfig.ini" read into the page's widgets and
+// its in-memory copy, and every committed edit written back at once. The
+// values the window works with (save folder, counter, digits, format,
+// save after scan) are kept here; the window asks for them.
+class SysConfigPage : public QObject {
+    Q_OBJECT
+public:
+    // The page's widgets (they stay the window's).
+    struct Widgets {
+        QLineEdit* imagePath = nullptr;
+        QPushButton* selectPath = nullptr;
+        QLineEdit* prefix = nullptr;
+        QLineEdit* scanCount = nullptr;
+        QComboBox* minCountSize = nullptr;
+        QComboBox* imageFormat = nullptr;
+        QCheckBox* saveAfterScan = nullptr;
+        QCheckBox* showAllScanners = nullptr;
+        QComboBox* language = nullptr;
+        QLabel* languageLabel = nullptr;
+    };
+
+    // `window` parents the page's message boxes and dialogs; `homeDir` is
+    // where the folder dialog starts, `defaultSavePath` the save folder when
+    // none is stored.
+    SysConfigPage(const QString& configFile, const QString& homeDir, const QString& defaultSavePath,
+                  const Widgets& widgets, QWidget* window);
+    ~SysConfigPage() override;
+
+    // Fills the format and language boxes (before Read).
+    void Setup();
+    // The widgets' change signals, connected after Read so that reading
+    // writes nothing but the missing defaults.
+    void Connect();
+    void Read();
+    // The prefix and counter fields are committed (focus leaves them).
+    void SavePrefix();
+    void SaveScanCount();
+    // Settles the save folder before a save and creates it.
+    void EnsureScanPath();
+    // Replaces the program's own translator; the texts are the caller's.
+    void InstallTranslation(const QString& translationFile);
+    // The format box's texts in the current language.
+    void Retranslate();
+
+    const SysConfig& Config() const { return m_config; }
+    QString SavePath() const { return m_savePath; }
+    int Counter() const { return m_counter; }
+    // A save wrote `files` files: the counter moves on (stored by StoreCounter).
+    void AdvanceCounter(int files) { m_counter += files; }
+    void StoreCounter();
+    int MinDigits() const { return m_minDigits; }
+    bool SaveAfterScan() const { return m_saveAfterScan; }
+    int FormatIndex() const { return m_formatIndex; }
+    QString FormatExtension() const;
+
+    // The stored window size, a replacement kept in memory only, and a size
+    // the user gave the window (written, height first).
+    QSize WindowSize() const { return QSize(m_config.screenWidth, m_config.screenHeight); }
+    void SetWindowSize(const QSize& size);
+    void StoreWindowSize(const QSize& size);
+
+    // A stored file-name prefix the program can use: no folder separators,
+    // no "..", no control characters, and short enough that every file
+    // name made from it (counter, extension, temporary suffixes) fits the
+    // 255 bytes of a file name.
+    static bool IsUsablePrefix(const QString& prefix);
+    static bool PrefixFitsFileName(const QString& prefix);
+    // A prefix typed by the user: letters, digits, "_", "-" and ideographs.
+    static bool IsValidPrefix(const QString& prefix);
+    // The counter stays below this limit (and at least 1).
+    static constexpr int kCounterLimit = 20000000;
+    // The counter a stored "ScanCount" text gives, kept in its range.
+    static int StoredCounter(const QString& text);
+
+signals:
+    // The language box chose a translation file.
+    void sglLanguageChosen(const QString& translationFile);
+    // "ShowAllScanners" changed (already stored).
+    void sglShowAllScannersChanged(bool on);
+
+private slots:
+    void OnImageFormatChanged(int index);
+    void OnMinCountSizeChanged(int index);
+    void OnSaveAfterScanChanged(int state);
+    void OnShowAllScannersChanged(int state);
+    void OnLanguageChanged(int index);
+    void OnSelectImagePath();
+
+private:
+    void ReadSavePath();
+    void ReadPrefix();
+    void ReadFileFormat();
+    void ReadScanCount();
+    void ReadMinCountSize();
+    void ReadSwitches();
+    void ReadLanguageAndSize();
+    QString ReadSetting(const QString& group, const QString& key) const;
+    void WriteSetting(const QString& group, const QString& key, const QString& value);
+    static bool IsAllowedPrefixChar(uint codePoint);
+
+    std::unique_ptr<ConfigSetting> m_settings;
+    Widgets m_ui;
+    QWidget* m_window;
+    QString m_homeDir;
+    QString m_defaultSavePath;
+    QTranslator* m_translator = nullptr;
+
+    SysConfig m_config;
+    // The values in use: the folder actually used and the save's numbering.
+    QString m_savePath;
+    int m_counter = 1;
+    int m_minDigits = 4;
+    bool m_saveAfterScan = false;
+    int m_formatIndex = 0;
+};
