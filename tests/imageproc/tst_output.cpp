@@ -81,7 +81,8 @@ void TestOutput::roundTrip()
     QFETCH(int, pages);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const int dpi = depth == 1 ? 300 : depth == 8 ? 200 : 150;
+    // None of them the 200 dpi a page without resolution is given.
+    const int dpi = depth == 1 ? 600 : depth == 8 ? 300 : 150;
     const QImage::Format pixel = depth == 1   ? QImage::Format_Mono
                                  : depth == 8 ? QImage::Format_Grayscale8
                                               : QImage::Format_RGB32;
@@ -121,6 +122,9 @@ void TestOutput::roundTrip()
         const QString info = SessionCheck::Run("pdfinfo", {target}, &ok);
         QVERIFY2(ok, qPrintable(info));
         QVERIFY2(info.contains(QRegularExpression(QString("Pages: +%1\n").arg(pages))), qPrintable(info));
+        // The first page measures its pixels at the page's resolution.
+        const QString size = QString("Page size: +%1 x %2 pts").arg(240.0 * 72 / dpi).arg(320.0 * 72 / dpi);
+        QVERIFY2(info.contains(QRegularExpression(size)), qPrintable(info));
         back = SessionCheck::RenderPdf(target, dpi, dir.path());
     } else if (format == "ofd") {
         for (const QString& media : SessionCheck::OfdPageMedia(target, dir.filePath("unpacked"))) {
