@@ -215,6 +215,11 @@ void ImageViewWidget::InsertImage(const QString& path)
     pagePaths.insert(row, path);
     AddItemAt(row, path);
     insertIndex = row + 1;
+    // A page inserted above the current one moves it down a row; deleting
+    // and stepping go from where it is now.
+    if (thumbList->currentRow() >= 0) {
+        currentIndex = thumbList->currentRow();
+    }
 }
 
 void ImageViewWidget::ReplaceImage(int index, const QString& path)

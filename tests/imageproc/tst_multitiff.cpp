@@ -26,7 +26,6 @@ private slots:
     void directorySelector();
     void imageMatchesQtFileCopy_data();
     void imageMatchesQtFileCopy();
-    void saveMixedPages();
     void saveMissingPage();
     void saveEqualsCopyOfQtFiles();
     void saveFailureKeepsOldTarget_data();
@@ -202,36 +201,6 @@ void TestMultiTiff::imageMatchesQtFileCopy()
     QVERIFY(tiff.AddImage(image));
     QVERIFY(tiff.Commit());
     QCOMPARE(bytes(path("direct.tiff")), bytes(path("copied.tiff")));
-}
-
-void TestMultiTiff::saveMixedPages()
-{
-    const QImage colour = pattern(120, 80, QImage::Format_RGB32, 300);
-    QVERIFY(write(colour, path("colour.jpg")));
-    QVERIFY(write(pattern(100, 60, QImage::Format_Grayscale8, 200), path("grey.jpg")));
-    QVERIFY(write(pattern(96, 64, QImage::Format_Mono, 300), path("mono.tiff")));
-    QVERIFY(write(colour, path("colour.tiff")));
-    ImageProc proc;
-    const QList<QString> pages{path("colour.jpg"), path("mono.tiff"), path("colour.tiff"), path("grey.jpg")};
-    QVERIFY(proc.SaveMultiTiff(pages, path("all.tiff")));
-    bool ok = false;
-    const QString info = run("tiffinfo", {path("all.tiff")}, &ok);
-    QVERIFY(ok);
-    QCOMPARE(info.count("Compression Scheme: JPEG"), 4);
-    QCOMPARE(info.count("Photometric Interpretation: YCbCr"), 4);
-    QCOMPARE(info.count("Samples/Pixel: 3"), 4);
-    const QVector<TiffDir> dirs = readTiff(path("all.tiff"));
-    QCOMPARE(dirs.size(), 4);
-    const QSize sizes[] = {{120, 80}, {96, 64}, {120, 80}, {100, 60}};
-    for (int i = 0; i < 4; ++i)
-        QCOMPARE(QSize(int(dirs[i].width), int(dirs[i].height)), sizes[i]);
-    QCOMPARE(dirs[0].xres, 300.f);
-    QCOMPARE(dirs[3].xres, 200.f);
-    // Page order shows in the pixels: the bilevel page is pure black and white.
-    const quint32 px = dirs[1].rgba[0];
-    QVERIFY(TIFFGetR(px) < 40 || TIFFGetR(px) > 215);
-    // Temporary TIFFs of the converted pages are cleaned up.
-    QVERIFY(QDir(proc.ScanDir()).entryList(QDir::Files).isEmpty());
 }
 
 void TestMultiTiff::saveMissingPage()

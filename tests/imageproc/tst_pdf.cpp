@@ -79,7 +79,6 @@ private slots:
     void matchesTiff2pdf();
     void jpegPageEmbedded_data();
     void jpegPageEmbedded();
-    void mixedPagesInOrder();
     void compactReencoding_data();
     void compactReencoding();
     void failures_data();
@@ -203,34 +202,6 @@ void TestPdf::jpegPageEmbedded()
     run("qpdf", {"--check", path("page.pdf")}, &ok);
     QVERIFY(ok);
     QVERIFY(renderDifference(path("page.pdf"), 1, QImage(path("page.jpg"))) < 3);
-}
-
-void TestPdf::mixedPagesInOrder()
-{
-    const QImage a = pattern(120, 80, QImage::Format_RGB32, 300);
-    const QImage b = pattern(96, 64, QImage::Format_Mono, 300);
-    const QImage c = pattern(100, 100, QImage::Format_RGB32, 150).mirrored(true, false);
-    const QImage d = pattern(60, 90, QImage::Format_Grayscale8, 200);
-    QVERIFY(write(a, path("1.jpg")));
-    QVERIFY(write(b, path("2.tiff")));
-    QVERIFY(write(c, path("3.png")));
-    QVERIFY(write(d, path("4.pnm"), 200));
-    ImageProc proc;
-    const QList<QString> pages{path("1.jpg"), path("2.tiff"), path("3.png"), path("4.pnm")};
-    QVERIFY(proc.SaveMultiPDF(pages, path("all.pdf")));
-    const PdfFacts f = facts(path("all.pdf"));
-    QCOMPARE(f.pages, 4);
-    QCOMPARE(f.sizes, (QStringList{"28.80 x 19.20", "23.04 x 15.36", "48.00 x 48.00", "21.60 x 32.40"}));
-    QCOMPARE(f.images, (QStringList{"120 80 rgb 8 jpeg", "96 64 gray 1 ccitt", "100 100 rgb 8 jpeg",
-                                    "60 90 gray 8 jpeg"}));
-    const QImage expected[] = {a, b, c, d};
-    for (int i = 0; i < 4; ++i)
-        QVERIFY2(renderDifference(path("all.pdf"), i + 1, expected[i]) < 6,
-                 qPrintable(QString::number(i + 1)));
-    bool ok = false;
-    run("qpdf", {"--check", path("all.pdf")}, &ok);
-    QVERIFY(ok);
-    QVERIFY(QDir(proc.ScanDir()).entryList(QDir::Files).isEmpty());
 }
 
 void TestPdf::compactReencoding_data()

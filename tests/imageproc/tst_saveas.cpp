@@ -16,11 +16,6 @@ using namespace PageMaker;
 
 namespace {
 
-int dpiOf(const QImage& image)
-{
-    return qRound(image.dotsPerMeterX() * 0.0254);
-}
-
 QStringList leftovers(const QString& dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden).filter(".part");
@@ -37,8 +32,6 @@ private slots:
     void copyShortcutUnremovableTarget();
     void pnmResolution_data();
     void pnmResolution();
-    void carriedResolution_data();
-    void carriedResolution();
     void tiffRecompression_data();
     void tiffRecompression();
     void rotateInPlace_data();
@@ -134,35 +127,6 @@ void TestSaveAs::pnmResolution()
     f.close();
     QCOMPARE(ImageProc::GetPNMResolution(path), dpi);
     QCOMPARE(ImageProc::GetPNMResolution(m_dir->filePath("missing.pnm")), 200);
-}
-
-void TestSaveAs::carriedResolution_data()
-{
-    QTest::addColumn<QString>("srcName");
-    QTest::addColumn<int>("pnmDpi");
-    QTest::addColumn<QString>("dstExt");
-    QTest::addColumn<int>("dpi");
-    QTest::newRow("pnm 300 dpi to jpg") << "page.pnm" << 300 << "jpg" << 300;
-    QTest::newRow("pnm without comment to jpg") << "page.pnm" << 0 << "jpg" << 200;
-    QTest::newRow("pnm 600 dpi to png") << "page.pnm" << 600 << "png" << 600;
-    QTest::newRow("pnm 300 dpi to tiff") << "page.pnm" << 300 << "tiff" << 300;
-    QTest::newRow("png 150 dpi to jpg") << "page.png" << 0 << "jpg" << 150;
-}
-
-void TestSaveAs::carriedResolution()
-{
-    QFETCH(QString, srcName);
-    QFETCH(int, pnmDpi);
-    QFETCH(QString, dstExt);
-    QFETCH(int, dpi);
-    const QString src = page(srcName, pattern(80, 60, QImage::Format_RGB32, 150), pnmDpi);
-    const QString dst = m_dir->filePath("out." + dstExt);
-    ImageProc proc;
-    QVERIFY(proc.SaveAs(src, dst, 0.0, true));
-    const QImage out(dst);
-    QCOMPARE(out.size(), QSize(80, 60));
-    QCOMPARE(dpiOf(out), dpi);
-    QCOMPARE(qRound(out.dotsPerMeterY() * 0.0254), dpi);
 }
 
 void TestSaveAs::tiffRecompression_data()

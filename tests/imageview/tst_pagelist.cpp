@@ -1,0 +1,533 @@
+#include "gdata.h"
+#include "imageviewwidget.h"
+#include "pagefiles.h"
+#include "thumblistwidget.h"
+#include "workspace.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// The user's view of the column: pages in order, the selected ones and the
+// current one, all by file.
+struct Model {
+    QStringList order;
+    QSet<QString> selected;
+    QString current;
+
+    // Each run of selected pages moves one place towards `step` unless it
+    // already touches that edge; the page it passes goes to its other end.
+    void Move(int step)
+    {
+        QStringList next = order;
+        for (int row = 0; row < order.size();) {
+            int end = row;
+            while (selected.contains(order.at(row)) && end + 1 < order.size() &&
+                   selected.contains(order.at(end + 1))) {
+                ++end;
+            }
+            if (selected.contains(order.at(row)) && step < 0 && row > 0) {
+                next.move(row - 1, end);
+            } else if (selected.contains(order.at(row)) && step > 0 && end + 1 < order.size()) {
+                next.move(end + 1, row);
+            }
+            row = end + 1;
+        }
+        order = next;
+    }
+
+    // The dragged pages leave their places and land together in the gap
+    // before row `gap` of the old order.
+    void Drop(const QList<int>& rows, int gap)
+    {
+        QStringList moved;
+        int at = gap;
+        for (int row : rows) {
+            moved << order.at(row);
+            at -= row < gap ? 1 : 0;
+        }
+        for (const QString& page : qAsConst(moved)) {
+            order.removeOne(page);
+        }
+        for (int i = 0; i < moved.size(); ++i) {
+            order.insert(at + i, moved.at(i));
+        }
+    }
+
+    // The selected pages go; the row that was current (or the last row when
+    // fewer are left) becomes current and the only selected one.
+    void Delete()
+    {
+        const int old = order.indexOf(current);
+        for (const QString& page : qAsConst(selected)) {
+            order.removeOne(page);
+        }
+        selected.clear();
+        current.clear();
+        if (!order.isEmpty()) {
+            current = order.at(old == 0 ? 0 : std::min(old, int(order.size()) - 1));
+            selected << current;
+        }
+    }
+
+    // A move to `row` (out of range: nothing changes) selects only that row.
+    void GoTo(int row)
+    {
+        if (row >= 0 && row < order.size()) {
+            current = order.at(row);
+            selected = {current};
+        }
+    }
+};
+
+// One event of a drag within the column, delivered to the viewport as the
+// platform delivers it; true when the list accepts it.
+bool SendDrag(ThumbListWidget* list, const QMimeData* data, QEvent::Type type, const QPoint& pos = QPoint())
+{
+    std::unique_ptr<QEvent> event;
+    if (type == QEvent::DragEnter) {
+        event.reset(new QDragEnterEvent(pos, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier));
+    } else if (type == QEvent::DragMove) {
+        event.reset(new QDragMoveEvent(pos, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier));
+    } else if (type == QEvent::Drop) {
+        event.reset(new QDropEvent(pos, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier));
+    } else {
+        event.reset(new QDragLeaveEvent);
+    }
+    event->setAccepted(false);
+    QApplication::sendEvent(list->viewport(), event.get());
+    return event->isAccepted();
+}
+
+} // namespace
+
+// The page column on the real list: random sessions of scans, moves,
+// deletes and page steps checked against a model, and the edges of
+// dragging and the keyboard menu.
+class TestPageList : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void randomSession_data();
+    void randomSession();
+    void dragScrollsNearTheEdges();
+    void refusedDrops_data();
+    void refusedDrops();
+    void keyboardOpensTheMenuAtTheCurrentPage_data();
+    void keyboardOpensTheMenuAtTheCurrentPage();
+
+private:
+    void Fill(Workspace& ws, int pages);
+    void Select(Workspace& ws, int current, const QList<int>& rows);
+    QPoint GapPoint(Workspace& ws, int gap);
+    QString Compare(Workspace& ws, const Model& model);
+
+    QTemporaryDir m_dir;
+    QStringList m_pages;
+};
+
+void TestPageList::initTestCase()
+{
+    for (int i = 0; i < 12; ++i) {
+        m_pages << PageFiles::Write(m_dir.path(), QStringLiteral("p%1.png").arg(i), QSize(60, 80),
+                                    PageFiles::ColorFor(i));
+        QVERIFY(!m_pages.last().isEmpty());
+    }
+}
+
+void TestPageList::Fill(Workspace& ws, int pages)
+{
+    for (int i = 0; i < pages; ++i) {
+        ws.view->AddImage(m_pages.at(i));
+    }
+    ws.view->RefreshInfos();
+    ws.view->SetReorderEnabled(true);
+    QApplication::processEvents();
+}
+
+void TestPageList::Select(Workspace& ws, int current, const QList<int>& rows)
+{
+    ws.list->setCurrentRow(current);
+    ws.list->selectionModel()->clearSelection();
+    for (int row : rows) {
+        ws.list->selectionModel()->select(ws.list->model()->index(row, 0), QItemSelectionModel::Select);
+    }
+}
+
+// A point in the viewport that drops into `gap`: the upper part of the row
+// after the gap, or the lower part of the last row.
+QPoint TestPageList::GapPoint(Workspace& ws, int gap)
+{
+    const int count = ws.list->count();
+    QListWidgetItem* item = ws.list->item(gap < count ? gap : count - 1);
+    ws.list->scrollToItem(item);
+    const QRect rect = ws.list->visualItemRect(item);
+    return QPoint(rect.center().x(), gap < count ? rect.top() + 10 : rect.bottom() - 10);
+}
+
+QString TestPageList::Compare(Workspace& ws, const Model& model)
+{
+    if (ws.RowPaths() != model.order) {
+        return QStringLiteral("order differs");
+    }
+    const QString invariant = ws.CheckInvariant(); // paths, numbers, thumbnails
+    if (!invariant.isEmpty()) {
+        return invariant;
+    }
+    QSet<QString> selected;
+    for (int row : ws.SelectedRows()) {
+        selected << ws.RowPath(row);
+    }
+    if (selected != model.selected) {
+        QStringList want(model.selected.begin(), model.selected.end()), got(selected.begin(), selected.end());
+        want.sort();
+        got.sort();
+        return QStringLiteral("selected %1, expected %2 (current %3 of %4)")
+            .arg(got.join(QLatin1Char(' ')), want.join(QLatin1Char(' ')))
+            .arg(ws.view->GetCurrentIndex())
+            .arg(model.order.join(QLatin1Char(' ')));
+    }
+    const QImage large = ws.LargeLabel()->pixmap(Qt::ReturnByValue).toImage();
+    if (model.order.isEmpty()) {
+        return large.isNull() && ws.view->GetCurrentPath().isEmpty()
+                   ? QString()
+                   : QStringLiteral("an empty list shows a page");
+    }
+    const int current = ws.view->GetCurrentIndex();
+    if (current < 0 || ws.RowPath(current) != model.current || ws.view->GetCurrentPath() != model.current) {
+        return QStringLiteral("current row %1").arg(current);
+    }
+    const QColor shown = PageFiles::CenterColor(large);
+    if (!PageFiles::Near(shown, PageFiles::ColorFor(m_pages.indexOf(model.current)))) {
+        return QStringLiteral("the large view does not show the current page");
+    }
+    return QString();
+}
+
+void TestPageList::randomSession_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed : {1u, 2u, 3u, 4u, 5u}) {
+        QTest::addRow("seed %u", seed) << seed;
+    }
+}
+
+// A session of random steps on the real column: a selection, then a move
+// (up, down, by rows, by a dragged thumbnail), scanned pages appended,
+// inserted before or after a page or replacing one, a delete, a clean-up or
+// a page step. After each step rows, numbers, thumbnails, selection, current
+// page and large view must agree with the model.
+void TestPageList::randomSession()
+{
+    QFETCH(quint32, seed);
+    QRandomGenerator random(seed);
+    Workspace ws(QSize(200, 300));
+    Fill(ws, 5 + int(random.bounded(4)));
+    QSignalSpy moved(ws.view, &ImageViewWidget::sglThumbItemsMoved);
+    QSignalSpy deleted(ws.view, &ImageViewWidget::sglThumbItemDeleted);
+    auto* line = ws.list->findChild<QWidget*>(QStringLiteral("dropIndicator"));
+    QVERIFY(line);
+    Model model;
+    model.order = ws.RowPaths();
+    auto unused = [&]() {
+        QStringList free;
+        for (const QString& page : qAsConst(m_pages)) {
+            if (!model.order.contains(page)) {
+                free << page;
+            }
+        }
+        return free.isEmpty() ? QString() : free.at(int(random.bounded(free.size())));
+    };
+
+    QString trail = QStringLiteral("seed %1:").arg(seed);
+    for (int step = 0; step < 60; ++step) {
+        const int count = model.order.size();
+        if (count > 0) {
+            // One to three pages selected, usually with the current one.
+            const int current = int(random.bounded(count));
+            QList<int> rows{current};
+            for (int i = int(random.bounded(3)); i > 0; --i) {
+                const int row = int(random.bounded(count));
+                if (!rows.contains(row)) {
+                    rows << row;
+                }
+            }
+            if (rows.size() > 1 && random.bounded(4) == 0) {
+                rows.removeOne(current);
+            }
+            std::sort(rows.begin(), rows.end());
+            Select(ws, current, rows);
+            model.selected.clear();
+            for (int row : qAsConst(rows)) {
+                model.selected << model.order.at(row);
+            }
+            model.current = model.order.at(current);
+        }
+        const QList<int> rows = ws.SelectedRows();
+        const QStringList before = model.order;
+        const int kind = count == 0 ? 4 : int(random.bounded(11));
+        const int gap = int(random.bounded(count + 1));
+        if (kind < 2) {
+            trail += kind == 0 ? QStringLiteral(" up") : QStringLiteral(" down");
+            ws.view->MoveSelection(kind == 0 ? -1 : 1);
+            model.Move(kind == 0 ? -1 : 1);
+        } else if (kind == 2) {
+            trail += QStringLiteral(" rows to %1").arg(gap);
+            ws.view->MoveRows(rows, gap);
+            model.Drop(rows, gap);
+        } else if (kind == 3) {
+            trail += QStringLiteral(" drag to %1").arg(gap);
+            const std::unique_ptr<QMimeData> data(ws.list->CreateDragData());
+            const QPoint at = GapPoint(ws, gap);
+            QVERIFY(SendDrag(ws.list, data.get(), QEvent::DragEnter, at));
+            // The line lies in the space between the rows around the gap.
+            QCOMPARE(ws.list->DropIndicatorGap(), gap);
+            QVERIFY(line->isVisible());
+            const int y = line->geometry().center().y();
+            QVERIFY(gap == 0 || y >= ws.list->visualItemRect(ws.list->item(gap - 1)).bottom() - 2);
+            QVERIFY(gap == count || y <= ws.list->visualItemRect(ws.list->item(gap)).top() + 2);
+            QVERIFY(SendDrag(ws.list, data.get(), QEvent::Drop, at));
+            QVERIFY(!line->isVisible());
+            model.Drop(rows, gap);
+        } else if (kind <= 5) {
+            // Scanned pages: appended, or before/after the current page
+            // (the position may be announced past either end).
+            const int type = 1 + int(random.bounded(3));
+            const int row = count == 0 ? 0 : int(random.bounded(count + 2)) - 1;
+            int at = type == 1 ? count : std::clamp(type == 3 ? row + 1 : row, 0, count);
+            trail += QStringLiteral(" scan %1 at %2").arg(type).arg(row);
+            ws.view->SetSelectedImgIndexForScan(type, row);
+            for (int i = 1 + int(random.bounded(3)); i > 0; --i) {
+                const QString page = unused();
+                if (page.isEmpty()) {
+                    break;
+                }
+                if (type == 1) {
+                    ws.view->AddImage(page);
+                } else {
+                    ws.view->InsertImage(page);
+                }
+                model.order.insert(at++, page);
+            }
+            ws.view->RefreshInfos();
+            if (count == 0) {
+                // Which page becomes current in an empty column is the list's choice.
+                const int current = ws.view->GetCurrentIndex();
+                model.current = current < 0 ? QString() : ws.RowPath(current);
+                model.selected.clear();
+                for (int row : ws.SelectedRows()) {
+                    model.selected << ws.RowPath(row);
+                }
+                if (current < 0) {
+                    continue;
+                }
+            }
+        } else if (kind == 6) {
+            // A re-scan replaces a page, now and then one that does not exist.
+            const int row = int(random.bounded(count + 1));
+            const QString page = unused();
+            trail += QStringLiteral(" replace %1").arg(row);
+            if (page.isEmpty()) {
+                continue;
+            }
+            ws.view->ReplaceImage(row, page);
+            if (row < count) {
+                if (model.selected.remove(model.order.at(row))) {
+                    model.selected << page;
+                }
+                if (model.current == model.order.at(row)) {
+                    model.current = page;
+                }
+                model.order[row] = page;
+            }
+        } else if (kind == 7) {
+            trail += QStringLiteral(" delete");
+            deleted.clear();
+            ws.view->Delete();
+            model.Delete();
+            QCOMPARE(deleted.count(), 1);
+            QVERIFY2(QStringList(deleted.at(0).at(0).value<QList<QString>>()) == model.order,
+                     qPrintable(trail));
+        } else if (kind == 8 && random.bounded(4) == 0) {
+            trail += QStringLiteral(" broom");
+            deleted.clear();
+            ws.view->Broom();
+            model = Model();
+            QCOMPARE(deleted.count(), 1);
+            QVERIFY(deleted.at(0).at(0).value<QList<QString>>().isEmpty());
+            QCOMPARE(deleted.at(0).at(1).toInt(), -1);
+        } else {
+            const int to = int(random.bounded(count + 2)) - 1;
+            const int now = model.order.indexOf(model.current);
+            const int how = int(random.bounded(5));
+            trail += QStringLiteral(" page %1 %2").arg(how).arg(to);
+            if (how == 0) {
+                ws.view->FirstPage();
+                model.GoTo(0);
+            } else if (how == 1) {
+                ws.view->LastPage();
+                model.GoTo(count - 1);
+            } else if (how == 2) {
+                ws.view->NextPage();
+                model.GoTo(now + 1);
+            } else if (how == 3) {
+                ws.view->PrevPage();
+                model.GoTo(now - 1);
+            } else {
+                ws.view->JumpTo(to);
+                model.GoTo(to);
+            }
+        }
+        const QString differs = Compare(ws, model);
+        QVERIFY2(differs.isEmpty(), qPrintable(trail + QStringLiteral(": ") + differs));
+        // Moves send one notice per change, carrying the new order.
+        if (kind < 4) {
+            const bool changed = before != model.order;
+            QVERIFY2(moved.count() == (changed ? 1 : 0), qPrintable(trail));
+            if (changed) {
+                QVERIFY2(QStringList(moved.takeFirst().at(0).value<QList<QString>>()) == model.order,
+                         qPrintable(trail));
+            }
+        }
+        moved.clear();
+    }
+}
+
+void TestPageList::dragScrollsNearTheEdges()
+{
+    Workspace ws(QSize(200, 300));
+    Fill(ws, 9);
+    ws.list->setFixedHeight(320);
+    QApplication::processEvents();
+    QScrollBar* bar = ws.list->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    bar->setValue(0);
+    Select(ws, 0, {0});
+    const std::unique_ptr<QMimeData> data(ws.list->CreateDragData());
+    const int height = ws.list->viewport()->height();
+    QVERIFY(SendDrag(ws.list, data.get(), QEvent::DragEnter, QPoint(60, height / 2)));
+    SendDrag(ws.list, data.get(), QEvent::DragMove, QPoint(60, height - 3));
+    QTRY_COMPARE(bar->value(), bar->maximum());
+    // The line follows the rows that came into view.
+    QCOMPARE(ws.list->DropIndicatorGap(), ws.list->DropGapAt(QPoint(60, height - 3)));
+    QVERIFY(ws.list->DropIndicatorGap() > 2);
+    SendDrag(ws.list, data.get(), QEvent::DragMove, QPoint(60, 2));
+    QTRY_COMPARE(bar->value(), 0);
+    QCOMPARE(ws.list->DropIndicatorGap(), 0);
+    SendDrag(ws.list, data.get(), QEvent::DragLeave);
+    QCOMPARE(ws.list->DropIndicatorGap(), -1);
+    QCOMPARE(ws.RowPaths(), m_pages.mid(0, 9));
+}
+
+void TestPageList::refusedDrops_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::newRow("reordering off") << "off";
+    QTest::newRow("another list") << "other";
+    QTest::newRow("list changed since the drag began") << "stale";
+    QTest::newRow("not our data") << "text";
+    QTest::newRow("a row past the end") << "past";
+    QTest::newRow("rows out of order") << "unsorted";
+}
+
+void TestPageList::refusedDrops()
+{
+    QFETCH(QString, source);
+    Workspace ws(QSize(200, 300));
+    Fill(ws, 4);
+    Select(ws, 0, {0});
+    QSignalSpy moved(ws.view, &ImageViewWidget::sglThumbItemsMoved);
+    Workspace other(QSize(200, 300));
+    std::unique_ptr<QMimeData> data(ws.list->CreateDragData());
+    if (source == QLatin1String("other")) {
+        Fill(other, 4);
+        Select(other, 0, {0});
+        data.reset(other.list->CreateDragData());
+    } else if (source == QLatin1String("text")) {
+        data->clear();
+        data->setText(QStringLiteral("0"));
+    } else if (source == QLatin1String("past") || source == QLatin1String("unsorted")) {
+        // Our own drag, its row list edited.
+        const QString format = data->formats().value(0);
+        QList<QByteArray> parts = data->data(format).split(' ');
+        parts[2] = source == QLatin1String("past") ? QByteArray("1,4") : QByteArray("2,1");
+        data->setData(format, parts.join(' '));
+    } else if (source == QLatin1String("stale")) {
+        ws.view->AddImage(m_pages.at(4));
+    } else {
+        ws.view->SetReorderEnabled(false);
+        QVERIFY(!ws.view->MoveSelection(1));
+        QVERIFY(!ws.view->MoveRows({0}, 3));
+    }
+    const QStringList before = ws.RowPaths();
+    QVERIFY(!SendDrag(ws.list, data.get(), QEvent::DragEnter, GapPoint(ws, 3)));
+    QCOMPARE(ws.list->DropIndicatorGap(), -1);
+    QVERIFY(!SendDrag(ws.list, data.get(), QEvent::Drop, GapPoint(ws, 3)));
+    QCOMPARE(ws.RowPaths(), before);
+    QCOMPARE(moved.count(), 0);
+}
+
+void TestPageList::keyboardOpensTheMenuAtTheCurrentPage_data()
+{
+    QTest::addColumn<bool>("menuKey");
+    QTest::newRow("Shift+F10") << false;
+    QTest::newRow("Menu key") << true;
+}
+
+void TestPageList::keyboardOpensTheMenuAtTheCurrentPage()
+{
+    QFETCH(bool, menuKey);
+    GData::ctx().m_scannerReady = false;
+    Workspace ws(QSize(200, 300));
+    Fill(ws, 6);
+    QAction extra(QStringLiteral("extra"));
+    ws.view->AddContextActions({&extra});
+    ws.view->SetSelection(4);
+    ws.list->setFocus();
+    QApplication::processEvents();
+
+    QRect menuAt;
+    QList<bool> enabled;
+    QTimer::singleShot(0, [&]() {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            menuAt = menu->geometry();
+            for (QAction* action : menu->actions()) {
+                enabled << (!action->isSeparator() && action->isEnabled());
+            }
+            menu->close();
+        }
+    });
+    if (menuKey) {
+        // The platform sends the Menu key as a request at the mouse pointer,
+        // here far from the current page.
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                ws.list->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(ws.list, &event);
+    } else {
+        QTest::keyClick(ws.list, Qt::Key_F10, Qt::ShiftModifier);
+    }
+    QApplication::processEvents();
+
+    // Scan entries follow the scanner; the added action keeps its own state.
+    QCOMPARE(enabled, (QList<bool>{false, false, false, false, true}));
+    const QRect item = ws.list->visualItemRect(ws.list->item(4));
+    QCOMPARE(menuAt.topLeft(), ws.list->viewport()->mapToGlobal(item.center()));
+}
+
+QTEST_MAIN(TestPageList)
+#include "tst_pagelist.moc"
