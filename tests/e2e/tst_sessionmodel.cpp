@@ -10,9 +10,12 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QSettings>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -158,6 +161,8 @@ private:
         Save,
         Jam,
         Unplug,
+        PageTyped,
+        ScanMoving,
         OpCount
     };
 
@@ -165,9 +170,12 @@ private:
     bool Scan(const char* action, int sheets, const QString& extra = QString());
     QList<Page> NewPages(const QList<QString>& before, int count) const;
     QString Differs() const;
-    bool SaveRefused(int row);
-    QStringList SavedReadings(const QStringList& files, bool* multi) const;
-    void FocusThumbs();
+    bool SaveRefused();
+    bool TypePageNumber();
+    bool MoveWhileScanning();
+    bool MoveByMenu(const QString& text);
+    QStringList SavedReadings(const QStringList& files, bool* multi);
+    bool FocusThumbs();
     bool DropAt(int gap);
     bool Trigger(const char* name);
     ThumbListWidget* Thumbs() const { return m_fx->Child<ThumbListWidget>("lwImgThumbnail"); }
@@ -181,6 +189,7 @@ private:
     QString m_why;
     int m_load = 0;
     bool m_anchor = false; // the last step selected one page by keys
+    QStringList m_media;   // page files of the OFD documents just read
 };
 
 void TestSessionModel::cleanup()
@@ -226,7 +235,7 @@ void TestSessionModel::session()
     QVERIFY(QTest::qWaitForWindowActive(m_fx->window));
 
     // Weights: scans and page edits often, saves, jams and unplugs now and then.
-    const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1};
+    const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 2, 1};
     Q_ASSERT(weights.size() == OpCount);
     int total = 0;
     for (int w : weights) {
@@ -325,7 +334,12 @@ bool TestSessionModel::Run(Op op)
                        .arg(sheets)
                        .arg(after ? "after" : "before")
                        .arg(m.current + 1);
-        if (!Scan(after ? "actionScanToNext" : "actionScantoPrev", sheets)) {
+        // The toolbar's action or the thumbnails' context menu.
+        const bool menu = Rand(2);
+        m_steps.last() += menu ? QStringLiteral(" (context menu)") : QString();
+        if (!Scan(menu ? (after ? "actionScanAfter" : "actionScanBefore")
+                       : (after ? "actionScanToNext" : "actionScantoPrev"),
+                  sheets)) {
             return false;
         }
         m.Insert(m.current + (after ? 1 : 0), NewPages(before, sheets));
@@ -336,8 +350,11 @@ bool TestSessionModel::Run(Op op)
         if (count == 0) {
             return true;
         }
-        m_steps << QStringLiteral("re-scan page %1 in place (2 sheets fed)").arg(m.current + 1);
-        if (!Scan("actionScanReplace", 2)) {
+        const bool menu = Rand(2);
+        m_steps << QStringLiteral("re-scan page %1 in place (2 sheets fed)%2")
+                       .arg(m.current + 1)
+                       .arg(menu ? QStringLiteral(" (context menu)") : QString());
+        if (!Scan(menu ? "actionReplaceScan" : "actionScanReplace", 2)) {
             return false;
         }
         m.dropped << QFileInfo(m.pages.at(m.current).path).fileName();
@@ -396,10 +413,19 @@ bool TestSessionModel::Run(Op op)
             return false;
         }
         if (count >= 2) {
-            // By the shortcut on the thumbnails, or the action.
-            if (Rand(2)) {
-                FocusThumbs();
+            // By the shortcut on the thumbnails, the context menu opened with
+            // the keyboard, or the action.
+            const int way = Rand(3);
+            if (way == 0) {
+                if (!FocusThumbs()) {
+                    return false;
+                }
                 QTest::keyClick(Thumbs(), op == MoveUp ? Qt::Key_Up : Qt::Key_Down, Qt::ControlModifier);
+            } else if (way == 1) {
+                m_steps.last() += QStringLiteral(" (context menu)");
+                if (!MoveByMenu(op == MoveUp ? QStringLiteral("上移") : QStringLiteral("下移"))) {
+                    return false;
+                }
             } else {
                 action->trigger();
             }
@@ -428,7 +454,9 @@ bool TestSessionModel::Run(Op op)
         static const char* const keyNames[] = {"Home", "End", "Up", "Down"};
         const int k = Rand(4);
         m_steps << QStringLiteral("key %1 on the thumbnails").arg(keyNames[k]);
-        FocusThumbs();
+        if (!FocusThumbs()) {
+            return false;
+        }
         QTest::keyClick(Thumbs(), keys[k]);
         const int row = k == 0 ? 0 : k == 1 ? count - 1 : qBound(0, m.current + (k == 2 ? -1 : 1), count - 1);
         m.SelectOnly(row);
@@ -441,7 +469,9 @@ bool TestSessionModel::Run(Op op)
             return true;
         }
         m_steps << QStringLiteral("Shift+Down on the thumbnails");
-        FocusThumbs();
+        if (!FocusThumbs()) {
+            return false;
+        }
         QTest::keyClick(Thumbs(), Qt::Key_Down, Qt::ShiftModifier);
         m.selected << ++m.current;
         m_anchor = true;
@@ -480,13 +510,18 @@ bool TestSessionModel::Run(Op op)
         if (count == 0) {
             return true;
         }
-        m_steps << QStringLiteral("clear all");
-        if (!Trigger("actionBroom") || !m_fx->WaitJobDone()) {
+        const bool yes = Rand(3) != 0;
+        m_steps << QStringLiteral("clear all, answer %1").arg(yes ? "是" : "否");
+        m_fx->answerer.SetAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
+        if (!Trigger("actionBroom") || (yes && !m_fx->WaitJobDone())) {
             return false;
         }
         if (m_fx->answerer.texts != QStringList{QStringLiteral("是否清除全部图像？")}) {
             m_why = QStringLiteral("clear asked ") + m_fx->answerer.texts.join('|');
             return false;
+        }
+        if (!yes) {
+            return true;
         }
         m = Model{{}, 0, {}, m.counter, {}};
         return true;
@@ -499,11 +534,16 @@ bool TestSessionModel::Run(Op op)
         m_steps << QStringLiteral("save as format %1").arg(format);
         for (int row = 0; row < count; ++row) {
             if (m.pages.at(row).marker == kPart) {
-                return SaveRefused(row);
+                return SaveRefused();
             }
         }
         m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(format);
         const QStringList old = QDir(Out()).entryList(QDir::Files, QDir::Name);
+        QList<QByteArray> pageBytes;
+        for (const Page& page : qAsConst(m.pages)) {
+            pageBytes << Bytes(page.path);
+        }
+        m_media.clear();
         if (!Trigger("actionSave") || !m_fx->WaitJobDone()) {
             m_why += QStringLiteral(" (save)");
             return false;
@@ -519,6 +559,13 @@ bool TestSessionModel::Run(Op op)
             expected << page.Reading();
         }
         const int documents = multi ? 1 : count;
+        // An OFD document holds the page files as they are.
+        for (int i = 0; i < m_media.size(); ++i) {
+            if (Bytes(m_media.at(i)) != pageBytes.value(i)) {
+                m_why = QStringLiteral("OFD page %1 is not the page file").arg(i + 1);
+                return false;
+            }
+        }
         if (readings != expected || files.size() != documents ||
             !files.value(0).startsWith(QStringLiteral("s%1.").arg(m.counter, 4, 10, QLatin1Char('0')))) {
             m_why = QStringLiteral("saved %1: %2").arg(files.join(' '), readings.join(' '));
@@ -551,7 +598,7 @@ bool TestSessionModel::Run(Op op)
             return false;
         }
         m_steps << QStringLiteral("save while page %1 is incomplete").arg(m.pages.size());
-        return SaveRefused(m.pages.size() - 1);
+        return SaveRefused();
     }
     case Unplug: {
         m_steps << QStringLiteral("unplug, then plug in again");
@@ -575,16 +622,26 @@ bool TestSessionModel::Run(Op op)
         m_why = ok ? unplugged : QStringLiteral("unplug not shown, or scanning still offered");
         return ok && unplugged.isEmpty();
     }
+    case PageTyped:
+        return count < 2 || TypePageNumber(); // one page: the box is off
+    case ScanMoving:
+        return count < 2 || MoveWhileScanning();
     case OpCount:
         break;
     }
     return true;
 }
 
-// Saving with a cut-off page is refused, naming the first one; nothing is
-// written and the list stays.
-bool TestSessionModel::SaveRefused(int row)
+// Saving with cut-off pages is refused, naming them; nothing is written and
+// the list stays.
+bool TestSessionModel::SaveRefused()
 {
+    QStringList rows;
+    for (int row = 0; row < m_model.pages.size(); ++row) {
+        if (m_model.pages.at(row).marker == kPart) {
+            rows << QString::number(row + 1);
+        }
+    }
     const QStringList old = QDir(Out()).entryList(QDir::Files);
     m_fx->answerer.texts.clear();
     if (!Trigger("actionSave")) {
@@ -593,7 +650,8 @@ bool TestSessionModel::SaveRefused(int row)
     for (int waited = 0; m_fx->answerer.texts.isEmpty() && waited < 10000; waited += 20) {
         QTest::qWait(20);
     }
-    const QString refused = QStringLiteral("第%1页扫描未完成，请替换扫描或删除该页后再保存").arg(row + 1);
+    const QString refused =
+        QStringLiteral("第%1页扫描未完成，请替换扫描或删除该页后再保存").arg(rows.join(QStringLiteral("、")));
     if (m_fx->answerer.texts != QStringList{refused} || QDir(Out()).entryList(QDir::Files) != old) {
         m_why = QStringLiteral("saving with a cut-off page: ") + m_fx->answerer.texts.join('|');
         return false;
@@ -601,11 +659,144 @@ bool TestSessionModel::SaveRefused(int row)
     return true;
 }
 
-void TestSessionModel::FocusThumbs()
+// Ctrl+G from the thumbnails, a page number typed into the page box, then
+// Return, Enter or leaving the box: a page that exists becomes current,
+// anything else is put back.
+bool TestSessionModel::TypePageNumber()
+{
+    Model& m = m_model;
+    const int count = m.pages.size();
+    const int page = 1 + Rand(count);
+    const QStringList texts = {QString::number(page), QString::number(count + 1),
+                               QStringLiteral("0"),   QStringLiteral("0%1").arg(page),
+                               QStringLiteral("x"),   QString()};
+    const int which = Rand(texts.size() + 2) % texts.size(); // a valid number more often
+    const QString typed = texts.at(which);
+    static const char* const ends[] = {"Return", "Enter", "leaving the box"};
+    const int end = Rand(3);
+    m_steps << QStringLiteral("type \"%1\" into the page box, then %2").arg(typed, ends[end]);
+    if (!FocusThumbs()) {
+        return false;
+    }
+    QTest::keyClick(Thumbs(), Qt::Key_G, Qt::ControlModifier);
+    auto* jump = m_fx->Child<QComboBox>("cmPageJump");
+    for (int waited = 0; !jump->hasFocus() && waited < 2000; waited += 20) {
+        QTest::qWait(20);
+    }
+    if (!jump->hasFocus()) {
+        m_why = QStringLiteral("Ctrl+G did not reach the page box");
+        return false;
+    }
+    jump->lineEdit()->selectAll();
+    if (typed.isEmpty()) {
+        QTest::keyClick(jump, Qt::Key_Backspace);
+    } else {
+        QTest::keyClicks(jump, typed);
+    }
+    // Paging keys in the box move nothing.
+    QTest::keyClick(jump, Qt::Key_PageDown);
+    if (end == 2) {
+        Thumbs()->setFocus(); // the box takes a valid number as it loses the focus
+        QTest::qWait(20);
+    } else {
+        QTest::keyClick(jump, end == 0 ? Qt::Key_Return : Qt::Key_Enter);
+    }
+    if (which == 0) {
+        m.SelectOnly(page - 1);
+    }
+    if (jump->currentText() != QString::number(m.current + 1)) {
+        m_why = QStringLiteral("the page box shows \"%1\"").arg(jump->currentText());
+        return false;
+    }
+    return true;
+}
+
+// While a scan runs, moving and dragging pages is refused; the scan's pages
+// then arrive after the last one.
+bool TestSessionModel::MoveWhileScanning()
+{
+    Model& m = m_model;
+    const QList<QString> before = m_fx->window->PageFiles();
+    m_steps << QStringLiteral("move, Ctrl+Up and drag while 2 sheets are scanned after the last page");
+    WindowFixture::WriteScenario(
+        QStringLiteral("sheets=2\nsource=Adf-front\npage-delay-ms=150\nload=%1").arg(++m_load));
+    if (!Trigger("actionScanToLast")) {
+        return false;
+    }
+    auto* up = m_fx->Child<QAction>("actionMoveUp");
+    auto* down = m_fx->Child<QAction>("actionMoveDown");
+    const bool offered = up->isEnabled() || down->isEnabled();
+    up->trigger();
+    down->trigger();
+    QTest::keyClick(Thumbs(), Qt::Key_Up, Qt::ControlModifier);
+    const bool dropped = DropAt(0);
+    const bool unchanged = m_fx->window->PageFiles().mid(0, before.size()) == before;
+    if (!m_fx->WaitJobDone()) {
+        m_why = QStringLiteral("the scan did not end");
+        return false;
+    }
+    if (offered || dropped || !unchanged) {
+        m_why = QStringLiteral("reordering during the scan: offered %1, dropped %2, order kept %3")
+                    .arg(offered)
+                    .arg(dropped)
+                    .arg(unchanged);
+        return false;
+    }
+    m.Insert(m.pages.size(), NewPages(before, 2));
+    m.SelectOnly(m.pages.size() - 1);
+    return true;
+}
+
+// Shift+F10 on the thumbnails, down the context menu to `text`, Return.
+bool TestSessionModel::MoveByMenu(const QString& text)
+{
+    QStringList walked;
+    QTimer::singleShot(0, [&walked, text] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (int i = 0; menu && i < 10; ++i) {
+            QTest::keyClick(menu, Qt::Key_Down);
+            if (!menu->activeAction()) {
+                continue;
+            }
+            walked << menu->activeAction()->text();
+            if (menu->activeAction()->text() == text) {
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
+        }
+        if (menu) {
+            menu->close();
+        }
+    });
+    if (!FocusThumbs()) {
+        return false;
+    }
+    QTest::keyClick(Thumbs(), Qt::Key_F10, Qt::ShiftModifier);
+    for (int waited = 0; QApplication::activePopupWidget() && waited < 2000; waited += 20) {
+        QTest::qWait(20);
+    }
+    if (!walked.contains(text)) {
+        m_why = QStringLiteral("the context menu offered ") + walked.join(' ');
+        return false;
+    }
+    return true;
+}
+
+// Keys go to the thumbnail column of the active main window.
+bool TestSessionModel::FocusThumbs()
 {
     QApplication::setActiveWindow(m_fx->window);
     Thumbs()->setFocus();
-    QTRY_VERIFY(Thumbs()->hasFocus());
+    for (int waited = 0; !Thumbs()->hasFocus() && waited < 2000; waited += 20) {
+        QTest::qWait(20);
+    }
+    if (!Thumbs()->hasFocus()) {
+        m_why = QStringLiteral("the thumbnails do not take the focus (%1 has it)")
+                    .arg(QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                                     : QStringLiteral("none"));
+        return false;
+    }
+    return true;
 }
 
 // The selected thumbnails dropped into `gap`, as the platform delivers a
@@ -632,7 +823,7 @@ bool TestSessionModel::DropAt(int gap)
 }
 
 // Every page of the new documents, read back with the system's tools.
-QStringList TestSessionModel::SavedReadings(const QStringList& files, bool* multi) const
+QStringList TestSessionModel::SavedReadings(const QStringList& files, bool* multi)
 {
     QStringList readings;
     *multi = false;
@@ -709,8 +900,9 @@ QString TestSessionModel::Differs() const
     if (selected != want) {
         return QStringLiteral("selected rows differ");
     }
-    if (m_fx->Child<QAction>("actionSave")->isEnabled() != (count > 0)) {
-        return QStringLiteral("saving offered with %1 pages").arg(count);
+    if (m_fx->Child<QAction>("actionSave")->isEnabled() != (count > 0) ||
+        m_fx->Child<QAction>("actionMoveUp")->isEnabled() != (count >= 2)) {
+        return QStringLiteral("saving or moving offered wrongly with %1 pages").arg(count);
     }
     // On disk: the listed pages' files (or the cut-off one's part), nothing else.
     QStringList disk = QDir(m_fx->ScanDir()).entryList(QDir::Files, QDir::Name);
