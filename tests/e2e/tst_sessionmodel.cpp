@@ -168,7 +168,7 @@ private:
 
     bool Run(Op op);
     bool Scan(const char* action, int sheets, const QString& extra = QString());
-    QList<Page> NewPages(const QList<QString>& before, int count) const;
+    QList<Page> NewPages(const QList<QString>& before, int count, bool duplex = false) const;
     QString Differs() const;
     bool SaveRefused();
     bool TypePageNumber();
@@ -206,7 +206,7 @@ void TestSessionModel::session_data()
         QTest::newRow(chosen.constData()) << chosen.toUInt();
         return;
     }
-    for (quint32 seed : {1u, 7u, 23u, 42u}) {
+    for (quint32 seed : {1u, 7u, 23u}) {
         QTest::newRow(qPrintable(QString::number(seed))) << seed;
     }
 }
@@ -235,13 +235,13 @@ void TestSessionModel::session()
     QVERIFY(QTest::qWaitForWindowActive(m_fx->window));
 
     // Weights: scans and page edits often, saves, jams and unplugs now and then.
-    const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 2, 1};
+    const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 3, 1};
     Q_ASSERT(weights.size() == OpCount);
     int total = 0;
     for (int w : weights) {
         total += w;
     }
-    for (int step = 0; step < 40; ++step) {
+    for (int step = 0; step < 32; ++step) {
         int pick = Rand(total), op = 0;
         while (pick >= weights.at(op)) {
             pick -= weights.at(op++);
@@ -285,7 +285,7 @@ bool TestSessionModel::Scan(const char* action, int sheets, const QString& extra
 
 // The pages a scan added: files not listed before, in the order they were
 // numbered, with the markers of the sheets fed.
-QList<Page> TestSessionModel::NewPages(const QList<QString>& before, int count) const
+QList<Page> TestSessionModel::NewPages(const QList<QString>& before, int count, bool duplex) const
 {
     QList<QString> added;
     for (const QString& file : m_fx->window->PageFiles()) {
@@ -298,7 +298,9 @@ QList<Page> TestSessionModel::NewPages(const QList<QString>& before, int count) 
     });
     QList<Page> pages;
     for (int i = 0; i < added.size() && i < count; ++i) {
-        pages << Page{added.at(i), QStringLiteral("%1A").arg(i + 1), 0};
+        const QString marker = duplex ? QStringLiteral("%1%2").arg(i / 2 + 1).arg(i % 2 ? 'B' : 'A')
+                                      : QStringLiteral("%1A").arg(i + 1);
+        pages << Page{added.at(i), marker, 0};
     }
     return pages;
 }
@@ -309,17 +311,27 @@ bool TestSessionModel::Run(Op op)
     const int count = m.pages.size();
     const QList<QString> before = m_fx->window->PageFiles();
     m_fx->answerer.texts.clear();
+    m_fx->answerer.titles.clear();
     m_fx->answerer.SetAnswer(QMessageBox::Yes);
     const bool wasAnchor = m_anchor;
     m_anchor = false;
     switch (op) {
     case ScanLast: {
         const int sheets = 1 + Rand(3);
-        m_steps << QStringLiteral("scan %1 sheets after the last page").arg(sheets);
-        if (!Scan("actionScanToLast", sheets)) {
+        const bool duplex = Rand(3) == 0;
+        m_steps << QStringLiteral("scan %1 sheets after the last page%2")
+                       .arg(sheets)
+                       .arg(duplex ? ", both sides" : "");
+        if (duplex && !m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-duplex"))) {
+            m_why = QStringLiteral("no duplex source");
             return false;
         }
-        m.Insert(count, NewPages(before, sheets));
+        const bool scanned = Scan("actionScanToLast", sheets);
+        m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front"));
+        if (!scanned) {
+            return false;
+        }
+        m.Insert(count, NewPages(before, duplex ? 2 * sheets : sheets, duplex));
         m.SelectOnly(m.pages.size() - 1);
         return true;
     }
@@ -373,7 +385,8 @@ bool TestSessionModel::Run(Op op)
         if (!Trigger("actionDelete")) {
             return false;
         }
-        if (m_fx->answerer.texts != QStringList{QStringLiteral("是否删除选中图像？")}) {
+        if (m_fx->answerer.texts != QStringList{QStringLiteral("是否删除选中图像？")} ||
+            m_fx->answerer.titles.value(0) != QStringLiteral("提示")) {
             m_why = QStringLiteral("delete asked ") + m_fx->answerer.texts.join('|');
             return false;
         }
@@ -667,46 +680,53 @@ bool TestSessionModel::TypePageNumber()
     Model& m = m_model;
     const int count = m.pages.size();
     const int page = 1 + Rand(count);
-    const QStringList texts = {QString::number(page), QString::number(count + 1),
-                               QStringLiteral("0"),   QStringLiteral("0%1").arg(page),
-                               QStringLiteral("x"),   QString()};
-    const int which = Rand(texts.size() + 2) % texts.size(); // a valid number more often
-    const QString typed = texts.at(which);
-    static const char* const ends[] = {"Return", "Enter", "leaving the box"};
-    const int end = Rand(3);
-    m_steps << QStringLiteral("type \"%1\" into the page box, then %2").arg(typed, ends[end]);
-    if (!FocusThumbs()) {
-        return false;
+    // Something the box puts back, then (mostly) a page that exists.
+    const QStringList wrong = {QString::number(count + 1), QStringLiteral("0"),
+                               QStringLiteral("0%1").arg(page), QStringLiteral("x"), QString()};
+    QStringList typed{wrong.at(Rand(2) ? 0 : Rand(wrong.size()))}; // past the last page half the time
+    if (Rand(4) != 0) {
+        typed << QString::number(page);
     }
-    QTest::keyClick(Thumbs(), Qt::Key_G, Qt::ControlModifier);
     auto* jump = m_fx->Child<QComboBox>("cmPageJump");
-    for (int waited = 0; !jump->hasFocus() && waited < 2000; waited += 20) {
-        QTest::qWait(20);
-    }
-    if (!jump->hasFocus()) {
-        m_why = QStringLiteral("Ctrl+G did not reach the page box");
-        return false;
-    }
-    jump->lineEdit()->selectAll();
-    if (typed.isEmpty()) {
-        QTest::keyClick(jump, Qt::Key_Backspace);
-    } else {
-        QTest::keyClicks(jump, typed);
-    }
-    // Paging keys in the box move nothing.
-    QTest::keyClick(jump, Qt::Key_PageDown);
-    if (end == 2) {
-        Thumbs()->setFocus(); // the box takes a valid number as it loses the focus
-        QTest::qWait(20);
-    } else {
-        QTest::keyClick(jump, end == 0 ? Qt::Key_Return : Qt::Key_Enter);
-    }
-    if (which == 0) {
-        m.SelectOnly(page - 1);
-    }
-    if (jump->currentText() != QString::number(m.current + 1)) {
-        m_why = QStringLiteral("the page box shows \"%1\"").arg(jump->currentText());
-        return false;
+    for (int i = 0; i < typed.size(); ++i) {
+        static const char* const ends[] = {"Return", "Enter", "leaving the box"};
+        const int end = Rand(3);
+        m_steps << QStringLiteral("type \"%1\" into the page box, then %2").arg(typed.at(i), ends[end]);
+        if (!FocusThumbs()) {
+            return false;
+        }
+        QTest::keyClick(Thumbs(), Qt::Key_G, Qt::ControlModifier);
+        for (int waited = 0; !jump->hasFocus() && waited < 2000; waited += 20) {
+            QTest::qWait(20);
+        }
+        if (!jump->hasFocus()) {
+            m_why = QStringLiteral("Ctrl+G did not reach the page box");
+            return false;
+        }
+        jump->lineEdit()->selectAll();
+        if (typed.at(i).isEmpty()) {
+            QTest::keyClick(jump, Qt::Key_Backspace);
+        } else {
+            QTest::keyClicks(jump, typed.at(i));
+        }
+        // Paging keys in the box move nothing.
+        QTest::keyClick(jump, Qt::Key_PageDown);
+        if (end == 2) {
+            Thumbs()->setFocus(); // the box takes a valid number as it loses the focus
+            QTest::qWait(20);
+        } else {
+            QTest::keyClick(jump, end == 0 ? Qt::Key_Return : Qt::Key_Enter);
+        }
+        if (i == 1) {
+            m.SelectOnly(page - 1);
+        }
+        const QString why = jump->currentText() != QString::number(m.current + 1)
+                                ? QStringLiteral("the page box shows \"%1\"").arg(jump->currentText())
+                                : Differs();
+        if (!why.isEmpty()) {
+            m_why = why;
+            return false;
+        }
     }
     return true;
 }
