@@ -132,7 +132,6 @@ private slots:
     void shortcutsReachTheirActions();
     void tabFollowsTheForm_data();
     void tabFollowsTheForm();
-    void pageJumpByKeys();
     void scannerSelectorByKeys();
 
 private:
@@ -411,20 +410,6 @@ void TestKeyboard::tabFollowsTheForm()
         const QString differs = WalkTab(stops);
         QVERIFY2(differs.isEmpty(), qPrintable(tabs->tabText(tab) + QStringLiteral(": ") + differs));
     }
-}
-
-void TestKeyboard::pageJumpByKeys()
-{
-    Open(5);
-    auto* list = Child<QWidget>("lwImgThumbnail");
-    list->setFocus();
-    QTRY_VERIFY(list->hasFocus());
-    QTest::keyClick(list, Qt::Key_G, Qt::ControlModifier);
-    auto* jump = Child<QComboBox>("cmPageJump");
-    QTRY_VERIFY(jump->hasFocus());
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("4"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QCOMPARE(m_window->findChild<ImageViewWidget*>()->GetCurrentIndex(), 3);
 }
 
 // Changing the scanner with the arrow keys, then a switch that fails: the

@@ -14,14 +14,6 @@
 #include <QToolBar>
 #include <QtTest>
 
-namespace {
-struct Flags {
-    bool first, next, jump, prev, last;
-};
-} // namespace
-
-Q_DECLARE_METATYPE(Flags)
-
 class TestMainWindowFrame : public QObject {
     Q_OBJECT
 
@@ -30,19 +22,10 @@ private slots:
     void cleanup();
 
     void startState();
-    void pageButtons_data();
-    void pageButtons();
-    void navigation();
-    void jumpBoxChecks_data();
-    void jumpBoxChecks();
-    void jumpBoxReturnJumps();
-    void pageKeysSwallowed();
     void showPages_data();
     void showPages();
     void zoomLimits_data();
     void zoomLimits();
-    void deleteAsks_data();
-    void deleteAsks();
     void broomClearsWorkFolder();
     void closeAsksWithPages();
     void closeWithoutPages();
@@ -61,12 +44,6 @@ private:
     QAction* Action(const char* name) { return Child<QAction>(name); }
     QComboBox* JumpBox() { return Child<QComboBox>("cmPageJump"); }
     ImageViewWidget* View() { return m_window->findChild<ImageViewWidget*>(); }
-    Flags PageFlags()
-    {
-        return {Action("actionFirstPage")->isEnabled(), Action("actionNextPage")->isEnabled(),
-                JumpBox()->isEnabled(), Action("actionPrevPage")->isEnabled(),
-                Action("actionLastPage")->isEnabled()};
-    }
 
     QScopedPointer<QTemporaryDir> m_home;
     QScopedPointer<QTemporaryDir> m_tmp;
@@ -132,156 +109,6 @@ void TestMainWindowFrame::startState()
     }
     QVERIFY(!Action("actionPassManual")->isChecked());
     QVERIFY(!JumpBox()->isEnabled());
-}
-
-void TestMainWindowFrame::pageButtons_data()
-{
-    QTest::addColumn<int>("pages");
-    QTest::addColumn<int>("current");
-    QTest::addColumn<Flags>("flags");
-
-    QTest::newRow("none") << 0 << 0 << Flags{false, false, false, false, false};
-    QTest::newRow("one page") << 1 << 0 << Flags{false, false, false, false, false};
-    QTest::newRow("five, first") << 5 << 0 << Flags{false, true, true, false, true};
-    QTest::newRow("five, third") << 5 << 2 << Flags{true, true, true, true, true};
-    QTest::newRow("five, second") << 5 << 1 << Flags{true, true, true, true, true};
-    QTest::newRow("five, last") << 5 << 4 << Flags{true, false, true, true, false};
-    QTest::newRow("two, last") << 2 << 1 << Flags{true, false, true, true, false};
-}
-
-void TestMainWindowFrame::pageButtons()
-{
-    QFETCH(int, pages);
-    QFETCH(int, current);
-    QFETCH(Flags, flags);
-    Open();
-    AddPages(pages);
-    if (pages > 0) {
-        View()->SetSelection(current);
-    }
-    m_window->RefreshPageButtons();
-    const Flags got = PageFlags();
-    QCOMPARE(got.first, flags.first);
-    QCOMPARE(got.next, flags.next);
-    QCOMPARE(got.jump, flags.jump);
-    QCOMPARE(got.prev, flags.prev);
-    QCOMPARE(got.last, flags.last);
-    QCOMPARE(JumpBox()->count(), pages);
-    QCOMPARE(Child<QLabel>("lblImgInfo")->text(), QStringLiteral("当前图像数量：%1").arg(pages));
-    if (pages > 0) {
-        QCOMPARE(JumpBox()->currentIndex(), current);
-    }
-}
-
-void TestMainWindowFrame::navigation()
-{
-    Open();
-    AddPages(5);
-    View()->SetSelection(2);
-    Action("actionNextPage")->trigger();
-    QCOMPARE(View()->GetCurrentIndex(), 3);
-    QCOMPARE(JumpBox()->currentText(), QStringLiteral("4"));
-    Action("actionLastPage")->trigger();
-    QCOMPARE(View()->GetCurrentIndex(), 4);
-    QCOMPARE(JumpBox()->currentText(), QStringLiteral("5"));
-    QVERIFY(!Action("actionNextPage")->isEnabled());
-    QVERIFY(!Action("actionLastPage")->isEnabled());
-    Action("actionPrevPage")->trigger();
-    QCOMPARE(View()->GetCurrentIndex(), 3);
-    QCOMPARE(JumpBox()->currentText(), QStringLiteral("4"));
-    Action("actionFirstPage")->trigger();
-    QCOMPARE(View()->GetCurrentIndex(), 0);
-    QCOMPARE(JumpBox()->currentText(), QStringLiteral("1"));
-    QVERIFY(!Action("actionFirstPage")->isEnabled());
-    QVERIFY(Action("actionNextPage")->isEnabled());
-
-    JumpBox()->setCurrentIndex(3); // choosing from the list jumps
-    QCOMPARE(View()->GetCurrentIndex(), 3);
-}
-
-void TestMainWindowFrame::jumpBoxChecks_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("kept");
-
-    QTest::newRow("leading zero") << "07" << false;
-    QTest::newRow("zero") << "0" << false;
-    QTest::newRow("word") << "abc" << false;
-    QTest::newRow("beyond last page") << "9" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("negative") << "-1" << false;
-    // A valid number is taken by the box when it loses focus: it jumps.
-    QTest::newRow("valid page") << "4" << true;
-}
-
-void TestMainWindowFrame::jumpBoxChecks()
-{
-    QFETCH(QString, typed);
-    QFETCH(bool, kept);
-    Open(true);
-    AddPages(5);
-    View()->SetSelection(1);
-    QComboBox* jump = JumpBox();
-    QCOMPARE(jump->currentText(), QStringLiteral("2"));
-
-    jump->setFocus();
-    QTRY_VERIFY(jump->hasFocus());
-    jump->lineEdit()->selectAll();
-    if (typed.isEmpty()) {
-        QTest::keyClick(jump, Qt::Key_Backspace);
-    } else {
-        QTest::keyClicks(jump, typed);
-    }
-    QCOMPARE(jump->currentText(), typed);
-    Child<QLineEdit>("txtSysFileNamePrefix")->setFocus(); // leave the box
-    QTRY_VERIFY(!jump->hasFocus());
-    QCOMPARE(jump->currentText(), kept ? typed : QStringLiteral("2"));
-    QCOMPARE(View()->GetCurrentIndex(), kept ? typed.toInt() - 1 : 1);
-    QCOMPARE(jump->count(), 5);
-}
-
-void TestMainWindowFrame::jumpBoxReturnJumps()
-{
-    Open(true);
-    AddPages(5);
-    View()->SetSelection(0);
-    QComboBox* jump = JumpBox();
-    jump->setFocus();
-    QTRY_VERIFY(jump->hasFocus());
-    jump->lineEdit()->selectAll();
-    QTest::keyClicks(jump, QStringLiteral("3"));
-    QTest::keyClick(jump, Qt::Key_Return);
-    QCOMPARE(View()->GetCurrentIndex(), 2);
-    QCOMPARE(jump->currentIndex(), 2);
-    QVERIFY(!jump->hasFocus());
-    QVERIFY(Action("actionFirstPage")->isEnabled());
-    QCOMPARE(jump->count(), 5);
-
-    // A page number beyond the last one is put back, and nothing moves.
-    jump->setFocus();
-    QTRY_VERIFY(jump->hasFocus());
-    jump->lineEdit()->selectAll();
-    QTest::keyClicks(jump, QStringLiteral("9"));
-    QTest::keyClick(jump, Qt::Key_Enter);
-    QCOMPARE(jump->currentText(), QStringLiteral("3"));
-    QCOMPARE(View()->GetCurrentIndex(), 2);
-    QCOMPARE(jump->count(), 5);
-}
-
-void TestMainWindowFrame::pageKeysSwallowed()
-{
-    Open(true);
-    AddPages(5);
-    View()->SetSelection(2);
-    QComboBox* jump = JumpBox();
-    jump->setFocus();
-    QTRY_VERIFY(jump->hasFocus());
-    QTest::keyClick(jump, Qt::Key_PageDown);
-    QTest::keyClick(jump, Qt::Key_PageDown);
-    QCOMPARE(jump->currentIndex(), 2);
-    QTest::keyClick(jump, Qt::Key_PageUp);
-    QCOMPARE(jump->currentIndex(), 2);
-    QCOMPARE(View()->GetCurrentIndex(), 2);
 }
 
 void TestMainWindowFrame::showPages_data()
@@ -379,32 +206,6 @@ void TestMainWindowFrame::zoomLimits()
     emit View()->sglLargeImageCannotZoom(code);
     QCOMPARE(Action("actionZoomIn")->isEnabled(), zoomIn);
     QCOMPARE(Action("actionZoomOut")->isEnabled(), zoomOut);
-}
-
-void TestMainWindowFrame::deleteAsks_data()
-{
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<int>("remaining");
-
-    QTest::newRow("yes") << int(QMessageBox::Yes) << 2;
-    QTest::newRow("no") << int(QMessageBox::No) << 3;
-}
-
-void TestMainWindowFrame::deleteAsks()
-{
-    QFETCH(int, answer);
-    QFETCH(int, remaining);
-    Open();
-    AddPages(3);
-    View()->SetSelection(1);
-    ModalAnswerer answerer{QMessageBox::StandardButton(answer)};
-    Action("actionDelete")->setEnabled(true);
-    Action("actionDelete")->trigger();
-    QCOMPARE(answerer.texts, QStringList{QStringLiteral("是否删除选中图像？")});
-    QCOMPARE(answerer.titles, QStringList{QStringLiteral("提示")});
-    QCOMPARE(JumpBox()->count(), remaining);
-    QCOMPARE(Child<QLabel>("lblImgInfo")->text(), QStringLiteral("当前图像数量：%1").arg(remaining));
-    QCOMPARE(Action("actionSave")->isEnabled(), answer == QMessageBox::Yes);
 }
 
 void TestMainWindowFrame::broomClearsWorkFolder()

@@ -29,9 +29,6 @@ private slots:
     void cleanup();
 
     void scanToLast();
-    void insertAroundCurrent_data();
-    void insertAroundCurrent();
-    void replaceTakesOnePage();
     void optionsSent_data();
     void optionsSent();
     void manualPassUncheckedAfterScan();
@@ -145,69 +142,6 @@ void TestScanWorkflow::scanToLast()
     QCOMPARE(w->ScanNumber(), 6);
     QCOMPARE(m_fx->JumpItems().size(), 5);
     QCOMPARE(m_fx->View()->GetCurrentIndex(), 4);
-}
-
-void TestScanWorkflow::insertAroundCurrent_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QStringList>("order");
-    QTest::addColumn<int>("selected");
-
-    // Five pages, the third current, three new sheets (files 6, 7, 8).
-    // The context-menu rows give the page list's menu code instead of an action.
-    const QStringList before = {"1", "2", "6", "7", "8", "3", "4", "5"};
-    const QStringList after = {"1", "2", "3", "6", "7", "8", "4", "5"};
-    QTest::newRow("before") << "actionScantoPrev" << before << 5;
-    QTest::newRow("after") << "actionScanToNext" << after << 2;
-    QTest::newRow("context menu, before") << "2" << before << 5;
-    QTest::newRow("context menu, after") << "1" << after << 2;
-}
-
-void TestScanWorkflow::insertAroundCurrent()
-{
-    QFETCH(QString, action);
-    QFETCH(QStringList, order);
-    QFETCH(int, selected);
-
-    WindowFixture::WriteScenario(QStringLiteral("sheets=5\nsource=Adf-front\nload=first"));
-    QVERIFY(Scan("actionScanToLast"));
-    QCOMPARE(m_fx->window->PageFiles().size(), 5);
-    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(2);
-    QCOMPARE(m_fx->View()->GetCurrentIndex(), 2);
-
-    WindowFixture::WriteScenario(QStringLiteral("sheets=3\nsource=Adf-front\nload=second"));
-    if (action.startsWith(QLatin1String("action"))) {
-        QVERIFY(Scan(action.toLatin1().constData()));
-    } else {
-        emit m_fx->View()->sglThumbItemRightMenuClicked(2, action.toInt());
-        QVERIFY(m_fx->WaitJobDone());
-    }
-    QCOMPARE(Numbers(), order);
-    QCOMPARE(m_fx->View()->GetPagePaths().toList(), m_fx->window->PageFiles());
-    QCOMPARE(m_fx->View()->GetCurrentIndex(), selected);
-    QCOMPARE(m_fx->Child<QComboBox>("cmPageJump")->currentIndex(), selected);
-    QCOMPARE(m_fx->JumpItems().size(), 8);
-    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：8"));
-}
-
-void TestScanWorkflow::replaceTakesOnePage()
-{
-    QVERIFY(Scan("actionScanToLast"));
-    const QList<QString> before = m_fx->window->PageFiles();
-    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(1);
-
-    WindowFixture::WriteScenario(QStringLiteral("sheets=3\nsource=Adf-front\nload=replace"));
-    QVERIFY(Scan("actionScanReplace"));
-    const QList<QString> after = m_fx->window->PageFiles();
-    QCOMPARE(after.size(), 3);
-    QCOMPARE(after.at(0), before.at(0));
-    QCOMPARE(after.at(2), before.at(2));
-    QCOMPARE(QFileInfo(after.at(1)).fileName(), QStringLiteral("0004.jpg"));
-    QCOMPARE(Marker(after.at(1)), QStringLiteral("1A"));
-    QCOMPARE(m_fx->window->ScanNumber(), 5);
-    QCOMPARE(m_fx->View()->GetPagePaths().toList(), after);
-    QCOMPARE(m_fx->View()->GetCurrentIndex(), 1);
-    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：3"));
 }
 
 void TestScanWorkflow::optionsSent_data()

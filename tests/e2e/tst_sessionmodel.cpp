@@ -1,0 +1,948 @@
+#include "imageviewwidget.h"
+#include "mainwindow.h"
+#include "sessioncheck.h"
+#include "thumblistwidget.h"
+#include "usbhotplugthread.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using namespace SessionCheck;
+
+namespace {
+
+const int kDpi = 50;
+const QString kJam = QStringLiteral("检测到卡纸(错误码:6)\r\n请取出堵塞的纸张");
+const QString kNoScanner = QStringLiteral("未连接扫描仪");
+// A page whose scan was cut off: no file, what was read is in its ".part".
+const QString kPart = QStringLiteral("part");
+
+struct Page {
+    QString path;
+    QString marker; // "2A"; kPart for a cut-off page
+    int turn = 0;   // clockwise degrees
+    QString Reading() const
+    {
+        return marker == kPart || turn == 0 ? marker : marker + '@' + QString::number(turn);
+    }
+};
+
+// What the user should see: the pages in order, the current one and the
+// selected ones. Every step of the session changes it the way the window
+// is meant to change its page list.
+struct Model {
+    QList<Page> pages;
+    int current = 0;
+    QList<int> selected;
+    int counter = 1;
+    // Files of pages taken off the list: they may stay in the scan folder
+    // until the list is cleared or saved.
+    QStringList dropped;
+
+    void SelectOnly(int row)
+    {
+        current = row;
+        selected = pages.isEmpty() ? QList<int>() : QList<int>{row};
+    }
+    void Insert(int at, const QList<Page>& added)
+    {
+        for (int i = 0; i < added.size(); ++i) {
+            pages.insert(at + i, added.at(i));
+        }
+    }
+    // Each selected page changes places with the unselected neighbour in the
+    // direction of the move; current page and selection go with their pages.
+    void Move(int step)
+    {
+        QList<bool> sel;
+        for (int i = 0; i < pages.size(); ++i) {
+            sel << selected.contains(i);
+        }
+        const Page cur = pages.value(current);
+        for (int k = 0; k < pages.size() - 1; ++k) {
+            const int row = step < 0 ? k + 1 : pages.size() - 2 - k;
+            const int other = row + step;
+            if (sel.at(row) && !sel.at(other)) {
+                pages.swapItemsAt(row, other);
+                sel.swapItemsAt(row, other);
+            }
+        }
+        Follow(cur, sel);
+    }
+    // The selected pages dropped into the gap before row `gap`.
+    void Drop(int gap)
+    {
+        const Page cur = pages.value(current);
+        QList<Page> moved, kept;
+        QList<bool> sel;
+        int at = 0;
+        for (int i = 0; i < pages.size(); ++i) {
+            (selected.contains(i) ? moved : kept) << pages.at(i);
+            at += (i < gap && !selected.contains(i)) ? 1 : 0;
+        }
+        pages = kept;
+        Insert(at, moved);
+        for (int i = 0; i < pages.size(); ++i) {
+            sel << (i >= at && i < at + moved.size());
+        }
+        Follow(cur, sel);
+    }
+    void Follow(const Page& cur, const QList<bool>& sel)
+    {
+        selected.clear();
+        for (int i = 0; i < pages.size(); ++i) {
+            if (sel.at(i)) {
+                selected << i;
+            }
+            if (pages.at(i).path == cur.path) {
+                current = i;
+            }
+        }
+    }
+    // Deleting: the page at the old current row (or the last one) becomes
+    // current; from the first row, the first.
+    void Delete()
+    {
+        const int old = current;
+        std::sort(selected.begin(), selected.end());
+        for (int k = selected.size() - 1; k >= 0; --k) {
+            dropped << QFileInfo(pages.at(selected.at(k)).path).fileName();
+            dropped << dropped.last() + QStringLiteral(".part");
+            pages.removeAt(selected.at(k));
+        }
+        SelectOnly(pages.isEmpty() || old == 0 ? 0 : qMin(old, pages.size() - 1));
+    }
+};
+
+} // namespace
+
+// Random user sessions on the real window and the simulated feeder: scans
+// of every kind, deletes, turns, moves and drags, selection by keys and the
+// page box, clearing, saving in every format (read back page by page), a jam
+// and an unplug. After every step the window is compared with the model.
+// SCANVY_SEED=<n> runs one seed; a failure prints the seed and the steps.
+class TestSessionModel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void session_data();
+    void session();
+
+private:
+    enum Op {
+        ScanLast,
+        ScanBefore,
+        ScanAfter,
+        Replace,
+        Delete,
+        Rotate,
+        MoveUp,
+        MoveDown,
+        Drag,
+        Keys,
+        ExtendSel,
+        PageBox,
+        PageButton,
+        Clear,
+        Save,
+        Jam,
+        Unplug,
+        PageTyped,
+        ScanMoving,
+        OpCount
+    };
+
+    bool Run(Op op);
+    bool Scan(const char* action, int sheets, const QString& extra = QString());
+    QList<Page> NewPages(const QList<QString>& before, int count, bool duplex = false) const;
+    QString Differs() const;
+    bool SaveRefused();
+    bool TypePageNumber();
+    bool MoveWhileScanning();
+    bool MoveByMenu(const QString& text);
+    QStringList SavedReadings(const QStringList& files, bool* multi);
+    bool FocusThumbs();
+    bool DropAt(int gap);
+    bool Trigger(const char* name);
+    ThumbListWidget* Thumbs() const { return m_fx->Child<ThumbListWidget>("lwImgThumbnail"); }
+    int Rand(int bound) { return bound <= 0 ? 0 : int(m_rng.bounded(quint32(bound))); }
+    QString Out() const { return m_fx->home->path() + QStringLiteral("/out"); }
+
+    QScopedPointer<WindowFixture> m_fx;
+    Model m_model;
+    QRandomGenerator m_rng;
+    QStringList m_steps;
+    QString m_why;
+    int m_load = 0;
+    bool m_anchor = false; // the last step selected one page by keys
+    QStringList m_media;   // page files of the OFD documents just read
+};
+
+void TestSessionModel::cleanup()
+{
+    m_fx.reset();
+    WindowFixture::WriteScenario(QString());
+}
+
+void TestSessionModel::session_data()
+{
+    QTest::addColumn<quint32>("seed");
+    const QByteArray chosen = qgetenv("SCANVY_SEED");
+    if (!chosen.isEmpty()) {
+        QTest::newRow(chosen.constData()) << chosen.toUInt();
+        return;
+    }
+    for (quint32 seed : {1u, 7u, 23u}) {
+        QTest::newRow(qPrintable(QString::number(seed))) << seed;
+    }
+}
+
+void TestSessionModel::session()
+{
+    QFETCH(quint32, seed);
+    m_rng.seed(seed);
+    m_model = Model();
+    m_steps.clear();
+    m_anchor = false;
+    m_fx.reset(new WindowFixture);
+    {
+        QSettings ini(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
+                      QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Scanner/FilePath"), Out());
+        ini.setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("s"));
+        ini.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("1"));
+    }
+    WindowFixture::WriteScenario(QStringLiteral("sheets=0"));
+    QVERIFY(m_fx->Start());
+    m_fx->SetResolution(kDpi);
+    QVERIFY(m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")));
+    QVERIFY(m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front")));
+    m_fx->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_fx->window));
+
+    // Weights: scans and page edits often, saves, jams and unplugs now and then.
+    const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 3, 1};
+    Q_ASSERT(weights.size() == OpCount);
+    int total = 0;
+    for (int w : weights) {
+        total += w;
+    }
+    for (int step = 0; step < 32; ++step) {
+        int pick = Rand(total), op = 0;
+        while (pick >= weights.at(op)) {
+            pick -= weights.at(op++);
+        }
+        m_why.clear();
+        const bool done = Run(Op(op));
+        const QString differs = done ? Differs() : m_why;
+        if (!differs.isEmpty()) {
+            QFAIL(qPrintable(QStringLiteral("seed %1 (SCANVY_SEED=%1), steps:\n  %2\n%3")
+                                 .arg(seed)
+                                 .arg(m_steps.join(QStringLiteral("\n  ")), differs)));
+        }
+    }
+    qInfo("seed %u: %s", seed, qPrintable(m_steps.join(QStringLiteral("; "))));
+}
+
+bool TestSessionModel::Trigger(const char* name)
+{
+    auto* action = m_fx->Child<QAction>(name);
+    if (!action || !action->isEnabled()) {
+        m_why = QStringLiteral("%1 not usable").arg(name);
+        return false;
+    }
+    action->trigger();
+    return true;
+}
+
+bool TestSessionModel::Scan(const char* action, int sheets, const QString& extra)
+{
+    WindowFixture::WriteScenario(
+        QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2\n%3").arg(sheets).arg(++m_load).arg(extra));
+    if (!Trigger(action)) {
+        return false;
+    }
+    if (!m_fx->WaitJobDone()) {
+        m_why = QStringLiteral("the scan did not end");
+        return false;
+    }
+    return true;
+}
+
+// The pages a scan added: files not listed before, in the order they were
+// numbered, with the markers of the sheets fed.
+QList<Page> TestSessionModel::NewPages(const QList<QString>& before, int count, bool duplex) const
+{
+    QList<QString> added;
+    for (const QString& file : m_fx->window->PageFiles()) {
+        if (!before.contains(file)) {
+            added << file;
+        }
+    }
+    std::sort(added.begin(), added.end(), [](const QString& a, const QString& b) {
+        return QFileInfo(a).baseName().toInt() < QFileInfo(b).baseName().toInt();
+    });
+    QList<Page> pages;
+    for (int i = 0; i < added.size() && i < count; ++i) {
+        const QString marker = duplex ? QStringLiteral("%1%2").arg(i / 2 + 1).arg(i % 2 ? 'B' : 'A')
+                                      : QStringLiteral("%1A").arg(i + 1);
+        pages << Page{added.at(i), marker, 0};
+    }
+    return pages;
+}
+
+bool TestSessionModel::Run(Op op)
+{
+    Model& m = m_model;
+    const int count = m.pages.size();
+    const QList<QString> before = m_fx->window->PageFiles();
+    m_fx->answerer.texts.clear();
+    m_fx->answerer.titles.clear();
+    m_fx->answerer.SetAnswer(QMessageBox::Yes);
+    const bool wasAnchor = m_anchor;
+    m_anchor = false;
+    switch (op) {
+    case ScanLast: {
+        const int sheets = 1 + Rand(3);
+        const bool duplex = Rand(3) == 0;
+        m_steps << QStringLiteral("scan %1 sheets after the last page%2")
+                       .arg(sheets)
+                       .arg(duplex ? ", both sides" : "");
+        if (duplex && !m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-duplex"))) {
+            m_why = QStringLiteral("no duplex source");
+            return false;
+        }
+        const bool scanned = Scan("actionScanToLast", sheets);
+        m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front"));
+        if (!scanned) {
+            return false;
+        }
+        m.Insert(count, NewPages(before, duplex ? 2 * sheets : sheets, duplex));
+        m.SelectOnly(m.pages.size() - 1);
+        return true;
+    }
+    case ScanBefore:
+    case ScanAfter: {
+        if (count == 0) {
+            return true;
+        }
+        const int sheets = 1 + Rand(3);
+        const bool after = op == ScanAfter;
+        m_steps << QStringLiteral("scan %1 sheets %2 page %3")
+                       .arg(sheets)
+                       .arg(after ? "after" : "before")
+                       .arg(m.current + 1);
+        // The toolbar's action or the thumbnails' context menu.
+        const bool menu = Rand(2);
+        m_steps.last() += menu ? QStringLiteral(" (context menu)") : QString();
+        if (!Scan(menu ? (after ? "actionScanAfter" : "actionScanBefore")
+                       : (after ? "actionScanToNext" : "actionScantoPrev"),
+                  sheets)) {
+            return false;
+        }
+        m.Insert(m.current + (after ? 1 : 0), NewPages(before, sheets));
+        m.SelectOnly(after ? m.current : m.current + sheets);
+        return true;
+    }
+    case Replace: {
+        if (count == 0) {
+            return true;
+        }
+        const bool menu = Rand(2);
+        m_steps << QStringLiteral("re-scan page %1 in place (2 sheets fed)%2")
+                       .arg(m.current + 1)
+                       .arg(menu ? QStringLiteral(" (context menu)") : QString());
+        if (!Scan(menu ? "actionReplaceScan" : "actionScanReplace", 2)) {
+            return false;
+        }
+        m.dropped << QFileInfo(m.pages.at(m.current).path).fileName();
+        m.dropped << m.dropped.last() + QStringLiteral(".part");
+        m.pages[m.current] = NewPages(before, 1).value(0);
+        m.SelectOnly(m.current);
+        return true;
+    }
+    case Delete: {
+        if (count == 0) {
+            return true;
+        }
+        const bool yes = Rand(4) != 0;
+        m_steps << QStringLiteral("delete the selected pages, answer %1").arg(yes ? "是" : "否");
+        m_fx->answerer.SetAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
+        if (!Trigger("actionDelete")) {
+            return false;
+        }
+        if (m_fx->answerer.texts != QStringList{QStringLiteral("是否删除选中图像？")} ||
+            m_fx->answerer.titles.value(0) != QStringLiteral("提示")) {
+            m_why = QStringLiteral("delete asked ") + m_fx->answerer.texts.join('|');
+            return false;
+        }
+        if (yes) {
+            m.Delete();
+        }
+        return true;
+    }
+    case Rotate: {
+        if (count == 0) {
+            return true;
+        }
+        static const char* const names[] = {"actionRotateRight", "actionRotateLeft", "actionRotate180"};
+        static const int turns[] = {90, 270, 180};
+        const int which = Rand(3);
+        for (int row : qAsConst(m.selected)) {
+            if (m.pages.at(row).marker == kPart) {
+                return true; // a cut-off page has no file to turn
+            }
+        }
+        m_steps << QStringLiteral("%1 on the selected pages").arg(names[which]);
+        if (!Trigger(names[which]) || !m_fx->WaitJobDone()) {
+            m_why += QStringLiteral(" (rotation)");
+            return false;
+        }
+        for (int row : qAsConst(m.selected)) {
+            m.pages[row].turn = (m.pages[row].turn + turns[which]) % 360;
+        }
+        return true;
+    }
+    case MoveUp:
+    case MoveDown: {
+        auto* action = m_fx->Child<QAction>(op == MoveUp ? "actionMoveUp" : "actionMoveDown");
+        m_steps << QStringLiteral("move the selected pages %1").arg(op == MoveUp ? "up" : "down");
+        if (action->isEnabled() != (count >= 2)) {
+            m_why = QStringLiteral("moving offered: %1 with %2 pages").arg(action->isEnabled()).arg(count);
+            return false;
+        }
+        if (count >= 2) {
+            // By the shortcut on the thumbnails, the context menu opened with
+            // the keyboard, or the action.
+            const int way = Rand(3);
+            if (way == 0) {
+                if (!FocusThumbs()) {
+                    return false;
+                }
+                QTest::keyClick(Thumbs(), op == MoveUp ? Qt::Key_Up : Qt::Key_Down, Qt::ControlModifier);
+            } else if (way == 1) {
+                m_steps.last() += QStringLiteral(" (context menu)");
+                if (!MoveByMenu(op == MoveUp ? QStringLiteral("上移") : QStringLiteral("下移"))) {
+                    return false;
+                }
+            } else {
+                action->trigger();
+            }
+            m.Move(op == MoveUp ? -1 : 1);
+        }
+        return true;
+    }
+    case Drag: {
+        if (count < 2) {
+            return true;
+        }
+        const int gap = Rand(count + 1);
+        m_steps << QStringLiteral("drag the selected pages into gap %1").arg(gap);
+        if (!DropAt(gap)) {
+            m_why = QStringLiteral("the drop was refused");
+            return false;
+        }
+        m.Drop(gap);
+        return true;
+    }
+    case Keys: {
+        if (count == 0) {
+            return true;
+        }
+        static const Qt::Key keys[] = {Qt::Key_Home, Qt::Key_End, Qt::Key_Up, Qt::Key_Down};
+        static const char* const keyNames[] = {"Home", "End", "Up", "Down"};
+        const int k = Rand(4);
+        m_steps << QStringLiteral("key %1 on the thumbnails").arg(keyNames[k]);
+        if (!FocusThumbs()) {
+            return false;
+        }
+        QTest::keyClick(Thumbs(), keys[k]);
+        const int row = k == 0 ? 0 : k == 1 ? count - 1 : qBound(0, m.current + (k == 2 ? -1 : 1), count - 1);
+        m.SelectOnly(row);
+        m_anchor = true;
+        return true;
+    }
+    case ExtendSel: {
+        if (!wasAnchor || m.current + 1 >= count) {
+            m_anchor = wasAnchor;
+            return true;
+        }
+        m_steps << QStringLiteral("Shift+Down on the thumbnails");
+        if (!FocusThumbs()) {
+            return false;
+        }
+        QTest::keyClick(Thumbs(), Qt::Key_Down, Qt::ShiftModifier);
+        m.selected << ++m.current;
+        m_anchor = true;
+        return true;
+    }
+    case PageBox: {
+        if (count == 0) {
+            return true;
+        }
+        const int row = Rand(count);
+        m_steps << QStringLiteral("page %1 from the page box").arg(row + 1);
+        m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(row);
+        m.SelectOnly(row);
+        return true;
+    }
+    case PageButton: {
+        static const char* const names[] = {"actionFirstPage", "actionPrevPage", "actionNextPage",
+                                            "actionLastPage"};
+        const int which = Rand(4);
+        const bool usable = which < 2 ? m.current > 0 : m.current < count - 1;
+        m_steps << QStringLiteral("%1 (%2)").arg(names[which], usable ? "offered" : "not offered");
+        if (m_fx->Child<QAction>(names[which])->isEnabled() != usable) {
+            m_why = QStringLiteral("%1 enabled: %2").arg(names[which]).arg(!usable);
+            return false;
+        }
+        if (usable) {
+            m_fx->Child<QAction>(names[which])->trigger();
+            m.SelectOnly(which == 0   ? 0
+                         : which == 1 ? m.current - 1
+                         : which == 2 ? m.current + 1
+                                      : count - 1);
+        }
+        return true;
+    }
+    case Clear: {
+        if (count == 0) {
+            return true;
+        }
+        const bool yes = Rand(3) != 0;
+        m_steps << QStringLiteral("clear all, answer %1").arg(yes ? "是" : "否");
+        m_fx->answerer.SetAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
+        if (!Trigger("actionBroom") || (yes && !m_fx->WaitJobDone())) {
+            return false;
+        }
+        if (m_fx->answerer.texts != QStringList{QStringLiteral("是否清除全部图像？")}) {
+            m_why = QStringLiteral("clear asked ") + m_fx->answerer.texts.join('|');
+            return false;
+        }
+        if (!yes) {
+            return true;
+        }
+        m = Model{{}, 0, {}, m.counter, {}};
+        return true;
+    }
+    case Save: {
+        if (count == 0) {
+            return true;
+        }
+        const int format = Rand(9);
+        m_steps << QStringLiteral("save as format %1").arg(format);
+        for (int row = 0; row < count; ++row) {
+            if (m.pages.at(row).marker == kPart) {
+                return SaveRefused();
+            }
+        }
+        m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(format);
+        const QStringList old = QDir(Out()).entryList(QDir::Files, QDir::Name);
+        QList<QByteArray> pageBytes;
+        for (const Page& page : qAsConst(m.pages)) {
+            pageBytes << Bytes(page.path);
+        }
+        m_media.clear();
+        if (!Trigger("actionSave") || !m_fx->WaitJobDone()) {
+            m_why += QStringLiteral(" (save)");
+            return false;
+        }
+        QStringList files = QDir(Out()).entryList(QDir::Files, QDir::Name);
+        for (const QString& file : old) {
+            files.removeOne(file);
+        }
+        bool multi = false;
+        const QStringList readings = SavedReadings(files, &multi);
+        QStringList expected;
+        for (const Page& page : qAsConst(m.pages)) {
+            expected << page.Reading();
+        }
+        const int documents = multi ? 1 : count;
+        // An OFD document holds the page files as they are.
+        for (int i = 0; i < m_media.size(); ++i) {
+            if (Bytes(m_media.at(i)) != pageBytes.value(i)) {
+                m_why = QStringLiteral("OFD page %1 is not the page file").arg(i + 1);
+                return false;
+            }
+        }
+        if (readings != expected || files.size() != documents ||
+            !files.value(0).startsWith(QStringLiteral("s%1.").arg(m.counter, 4, 10, QLatin1Char('0')))) {
+            m_why = QStringLiteral("saved %1: %2").arg(files.join(' '), readings.join(' '));
+            return false;
+        }
+        m = Model{{}, 0, {}, m.counter + documents, {}};
+        return true;
+    }
+    case Jam: {
+        const int sheets = 2 + Rand(3);
+        const int at = 1 + Rand(sheets);
+        m_steps << QStringLiteral("scan %1 sheets, jam at sheet %2").arg(sheets).arg(at);
+        if (!Scan("actionScanToLast", sheets, QStringLiteral("error=jam\nerror-sheet=%1").arg(at))) {
+            return false;
+        }
+        if (m_fx->answerer.texts != QStringList{kJam}) {
+            m_why = QStringLiteral("jam told as ") + m_fx->answerer.texts.join('|');
+            return false;
+        }
+        QList<Page> added = NewPages(before, at);
+        if (!added.isEmpty()) {
+            added.last().marker = kPart;
+        }
+        m.Insert(count, added);
+        m.SelectOnly(m.pages.size() - 1);
+        // Saving is refused while the page is incomplete, naming it.
+        const QString why = Differs();
+        if (!why.isEmpty()) {
+            m_why = why;
+            return false;
+        }
+        m_steps << QStringLiteral("save while page %1 is incomplete").arg(m.pages.size());
+        return SaveRefused();
+    }
+    case Unplug: {
+        m_steps << QStringLiteral("unplug, then plug in again");
+        m_fx->answerer.SetPassive(true); // the completion box closes by itself
+        WindowFixture::WriteScenario(QStringLiteral("usb=none\ndevices=zylkx:KX-F600"));
+        emit m_fx->Monitor()->sglUSBListChanged(2);
+        bool ok = m_fx->WaitJobDone() && m_fx->LabelText("lblScannerInfo") == kNoScanner &&
+                  !m_fx->Child<QAction>("actionScanToLast")->isEnabled();
+        const QString unplugged = Differs();
+        WindowFixture::WriteScenario(QStringLiteral("sheets=0"));
+        emit m_fx->Monitor()->sglUSBListChanged(1);
+        ok = m_fx->WaitJobDone() && ok;
+        for (int waited = 0; m_fx->LabelText("lblScannerInfo") == kNoScanner && waited < 10000;
+             waited += 20) {
+            QTest::qWait(20);
+        }
+        m_fx->answerer.SetPassive(false);
+        m_fx->SetResolution(kDpi);
+        ok = m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")) && ok;
+        ok = m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front")) && ok;
+        m_why = ok ? unplugged : QStringLiteral("unplug not shown, or scanning still offered");
+        return ok && unplugged.isEmpty();
+    }
+    case PageTyped:
+        return count < 2 || TypePageNumber(); // one page: the box is off
+    case ScanMoving:
+        return count < 2 || MoveWhileScanning();
+    case OpCount:
+        break;
+    }
+    return true;
+}
+
+// Saving with cut-off pages is refused, naming them; nothing is written and
+// the list stays.
+bool TestSessionModel::SaveRefused()
+{
+    QStringList rows;
+    for (int row = 0; row < m_model.pages.size(); ++row) {
+        if (m_model.pages.at(row).marker == kPart) {
+            rows << QString::number(row + 1);
+        }
+    }
+    const QStringList old = QDir(Out()).entryList(QDir::Files);
+    m_fx->answerer.texts.clear();
+    if (!Trigger("actionSave")) {
+        return false;
+    }
+    for (int waited = 0; m_fx->answerer.texts.isEmpty() && waited < 10000; waited += 20) {
+        QTest::qWait(20);
+    }
+    const QString refused =
+        QStringLiteral("第%1页扫描未完成，请替换扫描或删除该页后再保存").arg(rows.join(QStringLiteral("、")));
+    if (m_fx->answerer.texts != QStringList{refused} || QDir(Out()).entryList(QDir::Files) != old) {
+        m_why = QStringLiteral("saving with a cut-off page: ") + m_fx->answerer.texts.join('|');
+        return false;
+    }
+    return true;
+}
+
+// Ctrl+G from the thumbnails, a page number typed into the page box, then
+// Return, Enter or leaving the box: a page that exists becomes current,
+// anything else is put back.
+bool TestSessionModel::TypePageNumber()
+{
+    Model& m = m_model;
+    const int count = m.pages.size();
+    const int page = 1 + Rand(count);
+    // Something the box puts back, then (mostly) a page that exists.
+    const QStringList wrong = {QString::number(count + 1), QStringLiteral("0"),
+                               QStringLiteral("0%1").arg(page), QStringLiteral("x"), QString()};
+    QStringList typed{wrong.at(Rand(2) ? 0 : Rand(wrong.size()))}; // past the last page half the time
+    if (Rand(4) != 0) {
+        typed << QString::number(page);
+    }
+    auto* jump = m_fx->Child<QComboBox>("cmPageJump");
+    for (int i = 0; i < typed.size(); ++i) {
+        static const char* const ends[] = {"Return", "Enter", "leaving the box"};
+        const int end = Rand(3);
+        m_steps << QStringLiteral("type \"%1\" into the page box, then %2").arg(typed.at(i), ends[end]);
+        if (!FocusThumbs()) {
+            return false;
+        }
+        QTest::keyClick(Thumbs(), Qt::Key_G, Qt::ControlModifier);
+        for (int waited = 0; !jump->hasFocus() && waited < 2000; waited += 20) {
+            QTest::qWait(20);
+        }
+        if (!jump->hasFocus()) {
+            m_why = QStringLiteral("Ctrl+G did not reach the page box");
+            return false;
+        }
+        jump->lineEdit()->selectAll();
+        if (typed.at(i).isEmpty()) {
+            QTest::keyClick(jump, Qt::Key_Backspace);
+        } else {
+            QTest::keyClicks(jump, typed.at(i));
+        }
+        // Paging keys in the box move nothing.
+        QTest::keyClick(jump, Qt::Key_PageDown);
+        if (end == 2) {
+            Thumbs()->setFocus(); // the box takes a valid number as it loses the focus
+            QTest::qWait(20);
+        } else {
+            QTest::keyClick(jump, end == 0 ? Qt::Key_Return : Qt::Key_Enter);
+        }
+        if (i == 1) {
+            m.SelectOnly(page - 1);
+        }
+        const QString why = jump->currentText() != QString::number(m.current + 1)
+                                ? QStringLiteral("the page box shows \"%1\"").arg(jump->currentText())
+                                : Differs();
+        if (!why.isEmpty()) {
+            m_why = why;
+            return false;
+        }
+    }
+    return true;
+}
+
+// While a scan runs, moving and dragging pages is refused; the scan's pages
+// then arrive after the last one.
+bool TestSessionModel::MoveWhileScanning()
+{
+    Model& m = m_model;
+    const QList<QString> before = m_fx->window->PageFiles();
+    m_steps << QStringLiteral("move, Ctrl+Up and drag while 2 sheets are scanned after the last page");
+    WindowFixture::WriteScenario(
+        QStringLiteral("sheets=2\nsource=Adf-front\npage-delay-ms=150\nload=%1").arg(++m_load));
+    if (!Trigger("actionScanToLast")) {
+        return false;
+    }
+    auto* up = m_fx->Child<QAction>("actionMoveUp");
+    auto* down = m_fx->Child<QAction>("actionMoveDown");
+    const bool offered = up->isEnabled() || down->isEnabled();
+    up->trigger();
+    down->trigger();
+    QTest::keyClick(Thumbs(), Qt::Key_Up, Qt::ControlModifier);
+    const bool dropped = DropAt(0);
+    const bool unchanged = m_fx->window->PageFiles().mid(0, before.size()) == before;
+    if (!m_fx->WaitJobDone()) {
+        m_why = QStringLiteral("the scan did not end");
+        return false;
+    }
+    if (offered || dropped || !unchanged) {
+        m_why = QStringLiteral("reordering during the scan: offered %1, dropped %2, order kept %3")
+                    .arg(offered)
+                    .arg(dropped)
+                    .arg(unchanged);
+        return false;
+    }
+    m.Insert(m.pages.size(), NewPages(before, 2));
+    m.SelectOnly(m.pages.size() - 1);
+    return true;
+}
+
+// Shift+F10 on the thumbnails, down the context menu to `text`, Return.
+bool TestSessionModel::MoveByMenu(const QString& text)
+{
+    QStringList walked;
+    QTimer::singleShot(0, [&walked, text] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (int i = 0; menu && i < 10; ++i) {
+            QTest::keyClick(menu, Qt::Key_Down);
+            if (!menu->activeAction()) {
+                continue;
+            }
+            walked << menu->activeAction()->text();
+            if (menu->activeAction()->text() == text) {
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
+        }
+        if (menu) {
+            menu->close();
+        }
+    });
+    if (!FocusThumbs()) {
+        return false;
+    }
+    QTest::keyClick(Thumbs(), Qt::Key_F10, Qt::ShiftModifier);
+    for (int waited = 0; QApplication::activePopupWidget() && waited < 2000; waited += 20) {
+        QTest::qWait(20);
+    }
+    if (!walked.contains(text)) {
+        m_why = QStringLiteral("the context menu offered ") + walked.join(' ');
+        return false;
+    }
+    return true;
+}
+
+// Keys go to the thumbnail column of the active main window.
+bool TestSessionModel::FocusThumbs()
+{
+    QApplication::setActiveWindow(m_fx->window);
+    Thumbs()->setFocus();
+    for (int waited = 0; !Thumbs()->hasFocus() && waited < 2000; waited += 20) {
+        QTest::qWait(20);
+    }
+    if (!Thumbs()->hasFocus()) {
+        m_why = QStringLiteral("the thumbnails do not take the focus (%1 has it)")
+                    .arg(QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                                     : QStringLiteral("none"));
+        return false;
+    }
+    return true;
+}
+
+// The selected thumbnails dropped into `gap`, as the platform delivers a
+// drag within the column.
+bool TestSessionModel::DropAt(int gap)
+{
+    ThumbListWidget* list = Thumbs();
+    std::unique_ptr<QMimeData> data(list->CreateDragData());
+    if (!data) {
+        return false;
+    }
+    QListWidgetItem* item = list->item(gap < list->count() ? gap : list->count() - 1);
+    list->scrollToItem(item);
+    const QRect rect = list->visualItemRect(item);
+    const QPoint at(rect.center().x(), gap < list->count() ? rect.top() + 10 : rect.bottom() - 10);
+    QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &drop);
+    return drop.isAccepted();
+}
+
+// Every page of the new documents, read back with the system's tools.
+QStringList TestSessionModel::SavedReadings(const QStringList& files, bool* multi)
+{
+    QStringList readings;
+    *multi = false;
+    for (const QString& name : files) {
+        const QString path = Out() + QLatin1Char('/') + name;
+        QList<QImage> pages;
+        if (name.endsWith(QLatin1String(".pdf"))) {
+            pages = RenderPdf(path, kDpi, m_fx->home->path());
+        } else if (name.endsWith(QLatin1String(".tiff")) || name.endsWith(QLatin1String(".tif"))) {
+            pages = ReadTiff(path);
+        } else if (name.endsWith(QLatin1String(".ofd"))) {
+            for (const QString& media :
+                 OfdPageMedia(path, m_fx->home->path() + QStringLiteral("/ofd-") + name)) {
+                pages << QImage(media);
+            }
+        } else {
+            pages << QImage(path);
+        }
+        *multi = *multi || pages.size() > 1;
+        for (const QImage& page : pages) {
+            readings << Reading(page, kDpi);
+        }
+    }
+    return readings;
+}
+
+// Empty when the window agrees with the model; else what differs.
+QString TestSessionModel::Differs() const
+{
+    const Model& m = m_model;
+    const QList<QString> files = m_fx->window->PageFiles();
+    QStringList expected, shown, paths;
+    for (const Page& page : m.pages) {
+        expected << page.Reading();
+        paths << page.path;
+    }
+    for (const QString& file : files) {
+        shown << (QFileInfo::exists(file)             ? Reading(QImage(file), kDpi)
+                  : QFileInfo::exists(file + ".part") ? kPart
+                                                      : QStringLiteral("missing"));
+    }
+    if (shown != expected || QStringList(files) != paths) {
+        return QStringLiteral("pages %1, expected %2").arg(shown.join(' '), expected.join(' '));
+    }
+    if (m_fx->View()->GetPagePaths().toList() != files) {
+        return QStringLiteral("thumbnails and page files differ");
+    }
+    const int count = files.size();
+    auto* jump = m_fx->Child<QComboBox>("cmPageJump");
+    QStringList numbers;
+    for (int i = 1; i <= count; ++i) {
+        numbers << QString::number(i);
+    }
+    if (m_fx->JumpItems() != numbers ||
+        m_fx->LabelText("lblImgInfo") != QStringLiteral("当前图像数量：%1").arg(count)) {
+        return QStringLiteral("page box %1, count label %2")
+            .arg(m_fx->JumpItems().join(','), m_fx->LabelText("lblImgInfo"));
+    }
+    if (count > 0 && (m_fx->View()->GetCurrentIndex() != m.current || jump->currentIndex() != m.current ||
+                      m_fx->View()->GetCurrentPath() != files.at(m.current))) {
+        return QStringLiteral("current page %1 (page box %2), expected %3")
+            .arg(m_fx->View()->GetCurrentIndex() + 1)
+            .arg(jump->currentIndex() + 1)
+            .arg(m.current + 1);
+    }
+    QList<int> selected;
+    for (int row = 0; row < Thumbs()->count(); ++row) {
+        if (Thumbs()->item(row)->isSelected()) {
+            selected << row;
+        }
+    }
+    QList<int> want = m.selected;
+    std::sort(want.begin(), want.end());
+    if (selected != want) {
+        return QStringLiteral("selected rows differ");
+    }
+    if (m_fx->Child<QAction>("actionSave")->isEnabled() != (count > 0) ||
+        m_fx->Child<QAction>("actionMoveUp")->isEnabled() != (count >= 2)) {
+        return QStringLiteral("saving or moving offered wrongly with %1 pages").arg(count);
+    }
+    // On disk: the listed pages' files (or the cut-off one's part), nothing else.
+    QStringList disk = QDir(m_fx->ScanDir()).entryList(QDir::Files, QDir::Name);
+    QStringList listed;
+    for (const Page& page : m.pages) {
+        listed << QFileInfo(page.path).fileName() +
+                      (page.marker == kPart ? QStringLiteral(".part") : QString());
+    }
+    bool extra = false;
+    for (const QString& file : qAsConst(disk)) {
+        extra = extra || !(listed.contains(file) || m.dropped.contains(file));
+    }
+    for (const QString& file : qAsConst(listed)) {
+        extra = extra || !disk.contains(file);
+    }
+    if (extra) {
+        return QStringLiteral("scan folder holds %1").arg(disk.join(' '));
+    }
+    return QString();
+}
+
+QTEST_MAIN(TestSessionModel)
+#include "tst_sessionmodel.moc"
