@@ -1,5 +1,5 @@
 // The option base on the test panel: filling widgets from option records, the
-// scan pairs, snapshots and undo.
+// scan pairs and change detection.
 #include "optiontables.h"
 #include "testpanel.h"
 
@@ -65,7 +65,6 @@ QString EnabledItems(const QComboBox* combo)
 class TestParentScannerOptions : public QObject {
     Q_OBJECT
 private slots:
-    void valueNames();
     void refusesUnboundableWidgets();
     void comboBoxFill_data();
     void comboBoxFill();
@@ -84,26 +83,7 @@ private slots:
     void scanPairs();
     void changeDetection_data();
     void changeDetection();
-    void undoRestoresValuesAndEnabledStates();
 };
-
-void TestParentScannerOptions::valueNames()
-{
-    TestPanel panel;
-    QCOMPARE(panel.m_valueNames.size(), 78);
-    QCOMPARE(panel.DisplayName(QStringLiteral("Adf-duplex")), QStringLiteral("进纸器(双面)"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("SDTC")), QStringLiteral("SDTC 模式"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("PostcardL")), QStringLiteral("明信片"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("Horizontal-narrow")), QStringLiteral("横排-瘦体"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("A4")), QStringLiteral("A4"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("300")), QStringLiteral("300"));
-
-    QCOMPARE(ItemData(panel.cmCleanupSharpness),
-             QStringList({"None", "Smoothing", "Emphasis-level-3", "Emphasis-level-2", "Emphasis-level-1",
-                          "Descreen-level-1", "Descreen-level-2", "Descreen-level-3", "Descreen-level-4"}));
-    QCOMPARE(panel.cmCleanupSharpness->itemText(2), QStringLiteral("强调轮廓 Level 3"));
-    QCOMPARE(panel.cmCleanupSharpness->itemText(8), QStringLiteral("消除网线 Level 4"));
-}
 
 void TestParentScannerOptions::refusesUnboundableWidgets()
 {
@@ -549,47 +529,6 @@ void TestParentScannerOptions::changeDetection()
     QFETCH(bool, changed);
     QCOMPARE(panel.ScanParamsChanged(), changed);
     QCOMPARE(panel.m_leaveParams.size(), panel.m_enterParams.size());
-}
-
-void TestParentScannerOptions::undoRestoresValuesAndEnabledStates()
-{
-    TestPanel panel;
-    Start(panel, FeederDevice());
-    panel.cbPageAuto->setChecked(false);
-    panel.GetParamsEnter();
-    const QHash<QString, ParamConfigCMP> before = panel.m_enterParams;
-
-    panel.sbResolution->setValue(150);
-    panel.cmMode->setCurrentIndex(1);
-    panel.dsbBry->setValue(100.5);
-    panel.cbPageAuto->setChecked(true); // the rule disables gamma
-    panel.cmSource->setEnabled(false);
-    QVERIFY(!panel.dsbGamma->isEnabled());
-    panel.GetParamsLeave();
-    QVERIFY(panel.ScanParamsChanged());
-
-    QSignalSpy modeSpy(panel.cmMode, QOverload<int>::of(&QComboBox::currentIndexChanged));
-    QSignalSpy autoSpy(panel.cbPageAuto, &QCheckBox::stateChanged);
-    const int rulesBefore = panel.m_ruleRuns;
-    panel.SetParamsToWidget();
-
-    QCOMPARE(panel.sbResolution->value(), 300);
-    QCOMPARE(panel.cmMode->currentData().toString(), QStringLiteral("Color"));
-    QCOMPARE(panel.dsbBry->value(), 297.0);
-    QVERIFY(!panel.cbPageAuto->isChecked());
-    QVERIFY(panel.cmSource->isEnabled());
-    QVERIFY(panel.dsbGamma->isEnabled());
-    // Put back silently: no rule acts on a half-restored panel.
-    QCOMPARE(panel.m_ruleRuns, rulesBefore);
-    QCOMPARE(modeSpy.count(), 0);
-    QCOMPARE(autoSpy.count(), 0);
-
-    panel.GetParamsLeave();
-    QVERIFY(!panel.ScanParamsChanged());
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        QCOMPARE(panel.m_leaveParams.value(it.key()).value, it.value().value);
-        QCOMPARE(panel.m_leaveParams.value(it.key()).enabled, it.value().enabled);
-    }
 }
 
 QTEST_MAIN(TestParentScannerOptions)
