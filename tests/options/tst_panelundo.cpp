@@ -81,6 +81,8 @@ QString WyRules(QWidget* p)
                        {"sbThreshold", line && bw == "Threshold"},
                        {"cmToneAdjustment", tone},
                        {"sbShadow", custom},
+                       {"sbHighlight", custom},
+                       {"sbContrast", custom},
                        {"dsbGamma", custom},
                        {"sbBrightness", custom},
                        {"cmCleanupSharpness", line ? tone : colour},
