@@ -68,7 +68,6 @@ private slots:
     void startUpOrder();
     void defaultsIgnoreTheFile();
     void savingTwiceKeepsTheSecondSet();
-    void roundTrip();
     void failedSaveKeepsTheOldFile();
 
 private:
@@ -314,37 +313,6 @@ void TestOptionPersistence::savingTwiceKeepsTheSecondSet()
     TestPanel reread;
     Start(reread);
     QCOMPARE(reread.sbResolution->value(), 600);
-}
-
-void TestOptionPersistence::roundTrip()
-{
-    TestPanel panel;
-    Start(panel);
-    panel.cmSource->setCurrentIndex(0);
-    panel.sbResolution->setValue(401);
-    panel.dsbBrx->setValue(100.25);
-    panel.dsbBry->setEnabled(false);
-    panel.cbPageAuto->setChecked(false);
-    panel.cbLongPage->setChecked(true);
-    panel.cbMultifeedDetection->setChecked(false);
-    panel.dsbGamma->setValue(2.5);
-    panel.cmCropping->setCurrentIndex(2);
-    panel.cmJpegQuality->setCurrentIndex(0);
-    panel.cmCleanupSharpness->setCurrentIndex(5);
-    panel.cmMode->setEnabled(false);
-    panel.GetParamsEnter();
-    const QHash<QString, ParamConfigCMP> saved = panel.m_enterParams;
-    QVERIFY(panel.SaveParamsToIni());
-
-    TestPanel rebuilt;
-    Start(rebuilt);
-    rebuilt.GetParamsEnter();
-    QCOMPARE(rebuilt.m_enterParams.size(), saved.size());
-    for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
-        const ParamConfigCMP entry = rebuilt.m_enterParams.value(it.key());
-        QVERIFY2(entry.value == it.value().value, qPrintable(it.key() + ": " + entry.value));
-        QVERIFY2(entry.enabled == it.value().enabled, qPrintable(it.key()));
-    }
 }
 
 void TestOptionPersistence::failedSaveKeepsTheOldFile()

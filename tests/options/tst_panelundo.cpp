@@ -1,6 +1,8 @@
-// Declining to save changed settings ("否") must give back the panel the user
-// entered: seeded random user actions on each family panel, then the undo,
-// then the whole panel compared with what it was at the entry snapshot. The
+// Seeded random user actions on each family panel. On the Wy and RV920
+// panels every action is followed by a check of the enabled states and
+// ranges their rules imply together (a small model of the rules below).
+// Declining to save changed settings ("否") must then give back the panel the
+// user entered: the whole panel is compared with its entry snapshot. The
 // restored panel must also go on behaving like the entered one: the same
 // further actions on it and on a second panel brought to the entry state by
 // the same steps must give the same panels.
@@ -31,11 +33,119 @@ using PanelState::Differences;
 using PanelState::ItemEnabled;
 using PanelState::OptionWidgets;
 
+bool On(QWidget* panel, const char* name)
+{
+    return panel->findChild<QWidget*>(name)->isEnabled();
+}
+
+bool Checked(QWidget* panel, const char* name)
+{
+    return panel->findChild<QCheckBox*>(name)->isChecked();
+}
+
+QString Current(QWidget* panel, const char* name)
+{
+    return panel->findChild<QComboBox*>(name)->currentData().toString();
+}
+
+// The names of the widgets whose enabled state is not the one expected.
+QString Mismatches(QWidget* panel, const QList<QPair<const char*, bool>>& expected)
+{
+    QStringList wrong;
+    for (const auto& e : expected) {
+        if (On(panel, e.first) != e.second)
+            wrong << QString("%1 should be %2").arg(e.first, e.second ? "on" : "off");
+    }
+    return wrong.join(", ");
+}
+
+// The family Wy rules, with the limits SimulatedScanners::FillLimits(true) sets.
+QString WyRules(QWidget* p)
+{
+    const QString mode = Current(p, "cmMode");
+    const bool line = mode == "Lineart";
+    const bool colour = mode == "Color" || mode == "Auto-color-detect" || mode == "Multi-image-output";
+    const bool multi = mode == "Multi-image-output";
+    const QString bw = Current(p, "cmBwMode");
+    const bool tone = !(line && bw == "iDTC");
+    const bool custom = tone && Current(p, "cmToneAdjustment") == "Custom";
+    const bool merging = Checked(p, "cbFrontBackMerging");
+    const bool mergeOn = merging && On(p, "cbFrontBackMerging");
+    const bool longPage = Checked(p, "cbLongPage");
+    const bool paperCustom = Current(p, "cmPaperSize") == "Custom";
+    QString broken =
+        Mismatches(p, {{"sbBlankPageSkipSensitivity", Checked(p, "cbBlankPageSkip")},
+                       {"cmBwMode", line},
+                       {"sbBWIDTCSensitivity", line && bw == "iDTC"},
+                       {"cmBwSdtcVariance", line && bw == "SDTC"},
+                       {"sbThreshold", line && bw == "Threshold"},
+                       {"cmToneAdjustment", tone},
+                       {"sbShadow", custom},
+                       {"sbHighlight", custom},
+                       {"sbContrast", custom},
+                       {"dsbGamma", custom},
+                       {"sbBrightness", custom},
+                       {"cmCleanupSharpness", line ? tone : colour},
+                       {"cmDropOutColor", !colour},
+                       {"cmColorCleanup", !line},
+                       {"sbColorCleanupCleanness", !line && Current(p, "cmColorCleanup") != "None"},
+                       {"cmMultiImageOutputList", multi},
+                       {"cbFrontBackMerging", !multi && !Checked(p, "cbSplitImage")},
+                       {"cmSource", !merging},
+                       {"cbSplitImage", !merging},
+                       {"cmBackSideLocation", mergeOn},
+                       {"cmBackSideRotation", mergeOn},
+                       {"cmPaperSize", !longPage},
+                       {"dsbBrx", !longPage && paperCustom},
+                       {"dsbBry", !longPage && paperCustom}});
+    if (!broken.isEmpty())
+        return broken;
+    if (longPage && !paperCustom)
+        return "long page without the custom paper size";
+    for (const char* combo : {"cmRotation", "cmMode"}) {
+        if (PanelState::ItemEnabled(p->findChild<QComboBox*>(combo), 4) == merging)
+            return QString("item 4 of %1 while merging is %2").arg(combo).arg(merging);
+    }
+    auto* brx = p->findChild<QDoubleSpinBox*>("dsbBrx");
+    auto* bry = p->findChild<QDoubleSpinBox*>("dsbBry");
+    const int resolution = p->findChild<QSpinBox*>("sbResolution")->value();
+    double height = resolution <= 200 ? 3000 : resolution <= 300 ? 1100 : 431.8;
+    if (merging)
+        height = resolution <= 300 ? 863.6 : 355.6;
+    // A merging box checked but disabled leaves the range open to either.
+    if ((merging == mergeOn && !qFuzzyCompare(bry->maximum(), height)) || !qFuzzyCompare(brx->maximum(), 218))
+        return QString("size range %1 x %2 at %3 dpi, merging %4")
+            .arg(brx->maximum())
+            .arg(bry->maximum())
+            .arg(resolution)
+            .arg(merging);
+    if (longPage && (bry->value() != bry->maximum() || brx->value() != brx->maximum()))
+        return "a long page is not the largest size";
+    return {};
+}
+
+QString RV920Rules(QWidget* p)
+{
+    const int mode = p->findChild<QComboBox*>("cmMode")->currentIndex();
+    const bool pageAuto = Checked(p, "cbPageAuto");
+    const bool custom = p->findChild<QComboBox*>("cmPaperSize")->currentIndex() == 0;
+    return Mismatches(p, {{"cmDropOutColor", mode != 2},
+                          {"sbThreshold", mode == 0},
+                          {"cmPaperSize", !pageAuto},
+                          {"dsbPageWidth", !pageAuto && custom},
+                          {"dsbPageHeight", !pageAuto && custom},
+                          {"sbIntervalTime", Checked(p, "cbTimeScan")}});
+}
+
 // A scanner and a way to build its family's panel the way the container does.
 struct Scanner {
     QString device;
     bool familyWy = false;
     std::function<QWidget*()> make;
+    std::function<QString(QWidget*)> rules;
+    // Actions after which the rules hold: the panel comes up partly in
+    // the device's state, which is the start-up tests' concern.
+    QStringList arm;
 };
 
 class Panel {
@@ -215,7 +325,7 @@ private slots:
 private:
     Outcome Run(const Scanner& scanner, Actions before, Actions during, Actions after);
     Outcome Shrink(const Scanner& scanner, Outcome failing);
-    static QStringList Play(Panel& panel, Actions& actions);
+    static QStringList Play(Panel& panel, Actions& actions, const Scanner& scanner, QString* broken);
 
     QHash<QString, QHash<QString, Opt_Result>> m_options;
     QTemporaryDir m_dir;
@@ -230,13 +340,20 @@ void TestPanelUndo::initTestCase()
     }
 }
 
-QStringList TestPanelUndo::Play(Panel& panel, Actions& actions)
+QStringList TestPanelUndo::Play(Panel& panel, Actions& actions, const Scanner& scanner, QString* broken)
 {
     QStringList applied;
     QString action;
-    while (actions.Next(panel.Widget(), &action)) {
-        if (panel.Apply(action))
-            applied << action;
+    bool checking = bool(scanner.rules);
+    while (broken->isEmpty() && actions.Next(panel.Widget(), &action)) {
+        if (!panel.Apply(action))
+            continue;
+        applied << action;
+        // A rebuild with the defaults is back in the start-up state.
+        checking = checking && action != QLatin1String(kDefaults);
+        const QString rule = checking ? scanner.rules(panel.Widget()) : QString();
+        if (!rule.isEmpty())
+            *broken = "after " + action + " the rules do not hold: " + rule;
     }
     return applied;
 }
@@ -246,11 +363,15 @@ Outcome TestPanelUndo::Run(const Scanner& scanner, Actions before, Actions durin
     SimulatedScanners::FillLimits(scanner.familyWy);
     Outcome out;
     Panel panel(scanner, m_options.value(scanner.device), m_dir.path());
-    out.before = Play(panel, before);
+    for (const QString& action : scanner.arm)
+        panel.Apply(action);
+    out.before = Play(panel, before, scanner, &out.failure);
     panel.Options().GetParamsEnter();
     const QStringList entry = panel.Describe();
 
-    out.during = Play(panel, during);
+    out.during = Play(panel, during, scanner, &out.failure);
+    if (!out.failure.isEmpty())
+        return out;
     panel.Options().GetParamsLeave();
     panel.Options().SetParamsToWidget();
     QStringList diff = Differences(entry, panel.Describe());
@@ -261,14 +382,19 @@ Outcome TestPanelUndo::Run(const Scanner& scanner, Actions before, Actions durin
 
     // A second panel brought to the entry state by the same steps.
     Panel reference(scanner, m_options.value(scanner.device), m_dir.path());
+    for (const QString& action : scanner.arm)
+        reference.Apply(action);
     Actions replay = Actions::Fixed(out.before);
-    if (Play(reference, replay) != out.before || reference.Describe() != entry) {
+    QString unused;
+    if (Play(reference, replay, Scanner(), &unused) != out.before || reference.Describe() != entry) {
         out.failure = "the same steps do not give the same panel twice (test problem)";
         return out;
     }
-    out.after = Play(panel, after);
+    out.after = Play(panel, after, scanner, &out.failure);
+    if (!out.failure.isEmpty())
+        return out;
     Actions again = Actions::Fixed(out.after);
-    Play(reference, again);
+    Play(reference, again, Scanner(), &unused);
     diff = Differences(reference.Describe(), panel.Describe());
     if (!diff.isEmpty())
         out.failure = "the restored panel reacts unlike the entered one:\n" + diff.join('\n');
@@ -317,7 +443,7 @@ void TestPanelUndo::declineRestoresEntry()
     QFETCH(bool, familyWy);
     QFETCH(int, runs);
 
-    Scanner scanner{device, familyWy, nullptr};
+    Scanner scanner{device, familyWy, nullptr, nullptr, {}};
     // Openings that reach the states the rules care most about (custom
     // sizes near their limits, the flatbed, long pages), which a few random
     // clicks among some forty widgets rarely reach.
@@ -331,9 +457,14 @@ void TestPanelUndo::declineRestoresEntry()
                     {"cmMode=Lineart"}};
     } else if (familyWy) {
         scanner.make = [] { return new WyScannerOptionsWidget; };
+        scanner.rules = WyRules;
+        scanner.arm = QStringList{"cmMode=Gray", "cmMode=Color", "cbBlankPageSkip=1", "cbBlankPageSkip=0"};
         openings = {{"cmPaperSize=Custom", "dsbBry=1000"}, {"cbLongPage=1"}, {"cmMode=Lineart"}};
     } else {
         scanner.make = [] { return new RV920ScannerOptionsWidget; };
+        scanner.rules = RV920Rules;
+        scanner.arm =
+            QStringList{"cmMode=Lineart", "cmMode=Color", "cbPageAuto=1", "cbPageAuto=0", "cbPageAuto=1"};
         openings = {{"cbPageAuto=0"}, {"cbTimeScan=1"}};
     }
 

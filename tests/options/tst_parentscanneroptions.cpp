@@ -1,5 +1,5 @@
 // The option base on the test panel: filling widgets from option records, the
-// scan pairs, snapshots and undo.
+// scan pairs and change detection.
 #include "optiontables.h"
 #include "testpanel.h"
 
@@ -65,16 +65,9 @@ QString EnabledItems(const QComboBox* combo)
 class TestParentScannerOptions : public QObject {
     Q_OBJECT
 private slots:
-    void valueNames();
     void refusesUnboundableWidgets();
-    void comboBoxFill_data();
-    void comboBoxFill();
-    void spinBoxFill_data();
-    void spinBoxFill();
-    void doubleSpinBoxFill_data();
-    void doubleSpinBoxFill();
-    void checkBoxFill_data();
-    void checkBoxFill();
+    void fill_data();
+    void fill();
     void deviceFeatures_data();
     void deviceFeatures();
     void cleanupSharpnessItems_data();
@@ -84,26 +77,7 @@ private slots:
     void scanPairs();
     void changeDetection_data();
     void changeDetection();
-    void undoRestoresValuesAndEnabledStates();
 };
-
-void TestParentScannerOptions::valueNames()
-{
-    TestPanel panel;
-    QCOMPARE(panel.m_valueNames.size(), 78);
-    QCOMPARE(panel.DisplayName(QStringLiteral("Adf-duplex")), QStringLiteral("进纸器(双面)"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("SDTC")), QStringLiteral("SDTC 模式"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("PostcardL")), QStringLiteral("明信片"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("Horizontal-narrow")), QStringLiteral("横排-瘦体"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("A4")), QStringLiteral("A4"));
-    QCOMPARE(panel.DisplayName(QStringLiteral("300")), QStringLiteral("300"));
-
-    QCOMPARE(ItemData(panel.cmCleanupSharpness),
-             QStringList({"None", "Smoothing", "Emphasis-level-3", "Emphasis-level-2", "Emphasis-level-1",
-                          "Descreen-level-1", "Descreen-level-2", "Descreen-level-3", "Descreen-level-4"}));
-    QCOMPARE(panel.cmCleanupSharpness->itemText(2), QStringLiteral("强调轮廓 Level 3"));
-    QCOMPARE(panel.cmCleanupSharpness->itemText(8), QStringLiteral("消除网线 Level 4"));
-}
 
 void TestParentScannerOptions::refusesUnboundableWidgets()
 {
@@ -125,170 +99,109 @@ void TestParentScannerOptions::refusesUnboundableWidgets()
 #endif
 }
 
-void TestParentScannerOptions::comboBoxFill_data()
+// The state a start-up gives the widget bound to `option`, as text: enabled
+// state, then the value and what limits it.
+QString FilledState(TestPanel& panel, const QString& option)
 {
-    QTest::addColumn<Opt_Result>("source");
-    QTest::addColumn<QStringList>("data");
-    QTest::addColumn<QStringList>("texts");
-    QTest::addColumn<QString>("current");
-    QTest::addColumn<bool>("enabled");
+    QWidget* w = nullptr;
+    for (const ParamConfig& c : panel.ParamConfigs()) {
+        if (c.optionName == option)
+            w = c.widget;
+    }
+    QString out = w->isEnabled() ? QStringLiteral("on ") : QStringLiteral("off ");
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        return out + QString("%1 [%2] [%3]")
+                         .arg(combo->currentData().toString(), ItemData(combo).join(','),
+                              ItemTexts(combo).join(','));
+    if (auto* spin = qobject_cast<QSpinBox*>(w))
+        return out + QString("%1 in %2..%3 step %4")
+                         .arg(spin->value())
+                         .arg(spin->minimum())
+                         .arg(spin->maximum())
+                         .arg(spin->singleStep());
+    if (auto* spin = qobject_cast<QDoubleSpinBox*>(w))
+        return out + QString("%1 in %2..%3, %4 decimals")
+                         .arg(spin->value())
+                         .arg(spin->minimum())
+                         .arg(spin->maximum())
+                         .arg(spin->decimals());
+    return out + (qobject_cast<QCheckBox*>(w)->isChecked() ? "checked" : "unchecked");
+}
+
+void TestParentScannerOptions::fill_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<Opt_Result>("record");
+    QTest::addColumn<QString>("state");
 
     const QStringList list{"Flatbed", "A4", "Adf-duplex"};
-    const QStringList shown{"平板", "A4", "进纸器(双面)"};
+    const QString items = QStringLiteral("[Flatbed,A4,Adf-duplex] [平板,A4,进纸器(双面)]");
     QTest::newRow("string list, device value")
-        << StringListOpt("source", list, "A4") << list << shown << "A4" << true;
+        << "source" << StringListOpt("source", list, "A4") << "on A4 " + items;
     QTest::newRow("string list, empty value takes the default")
-        << StringListOpt("source", list, "") << list << shown << "Adf-duplex" << true;
+        << "source" << StringListOpt("source", list, "") << "on Adf-duplex " + items;
     QTest::newRow("string list, unknown value keeps the first item")
-        << StringListOpt("source", list, "Nope") << list << shown << "Flatbed" << true;
-    QTest::newRow("inactive option is filled but disabled")
-        << StringListOpt("source", list, "Flatbed", false) << list << shown << "Flatbed" << false;
-    Opt_Result words = WordListOpt("source", {75, 300.5, 1200}, "1200");
-    QTest::newRow("word list as numbers") << words << QStringList{"75", "300.5", "1200"}
-                                          << QStringList{"75", "300.5", "1200"} << "1200" << true;
+        << "source" << StringListOpt("source", list, "Nope") << "on Flatbed " + items;
+    QTest::newRow("string list, inactive option is filled but disabled")
+        << "source" << StringListOpt("source", list, "Flatbed", false) << "off Flatbed " + items;
+    QTest::newRow("word list as numbers") << "source" << WordListOpt("source", {75, 300.5, 1200}, "1200")
+                                          << "on 1200 [75,300.5,1200] [75,300.5,1200]";
     QTest::newRow("range constraint adds no items")
-        << RangeOpt("source", Int, "0", "9", "1", "3") << QStringList() << QStringList() << "" << true;
-    QTest::newRow("absent option") << Opt_Result() << QStringList() << QStringList() << "" << false;
-}
+        << "source" << RangeOpt("source", Int, "0", "9", "1", "3") << "on  [] []";
+    QTest::newRow("absent string list") << "source" << Opt_Result() << "off  [] []";
 
-void TestParentScannerOptions::comboBoxFill()
-{
-    QFETCH(Opt_Result, source);
-    TestPanel panel;
-    Options options = FeederDevice();
-    options.remove("source");
-    if (!source.name.isEmpty())
-        options.insert(source.name, source);
-    Start(panel, options);
-
-    QFETCH(QStringList, data);
-    QCOMPARE(ItemData(panel.cmSource), data);
-    QFETCH(QStringList, texts);
-    QCOMPARE(ItemTexts(panel.cmSource), texts);
-    QFETCH(QString, current);
-    QCOMPARE(panel.cmSource->currentData().toString(), current);
-    QFETCH(bool, enabled);
-    QCOMPARE(panel.cmSource->isEnabled(), enabled);
-}
-
-void TestParentScannerOptions::spinBoxFill_data()
-{
-    QTest::addColumn<Opt_Result>("resolution");
-    QTest::addColumn<int>("min");
-    QTest::addColumn<int>("max");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<bool>("enabled");
-
-    QTest::newRow("device value") << RangeOpt("resolution", Int, "50", "600", "10", "300") << 50 << 600 << 10
-                                  << 300 << true;
-    QTest::newRow("empty value takes the default")
-        << RangeOpt("resolution", Int, "50", "600", "1", "") << 50 << 600 << 1 << 200 << true;
-    QTest::newRow("value outside the range is clamped")
-        << RangeOpt("resolution", Int, "50", "600", "1", "1200") << 50 << 600 << 1 << 600 << true;
-    QTest::newRow("no step") << RangeOpt("resolution", Int, "50", "600", "", "150") << 50 << 600 << 0 << 150
-                             << true;
-    QTest::newRow("decimal limits") << RangeOpt("resolution", Int, "50.000000", "600.000000", "", "300.0")
-                                    << 50 << 600 << 0 << 300 << true;
-    QTest::newRow("inactive") << RangeOpt("resolution", Int, "50", "600", "1", "400", false) << 50 << 600 << 1
-                              << 400 << false;
+    QTest::newRow("int device value") << "resolution" << RangeOpt("resolution", Int, "50", "600", "10", "300")
+                                      << "on 300 in 50..600 step 10";
+    QTest::newRow("int empty value takes the default")
+        << "resolution" << RangeOpt("resolution", Int, "50", "600", "1", "") << "on 200 in 50..600 step 1";
+    QTest::newRow("int value outside the range is clamped")
+        << "resolution" << RangeOpt("resolution", Int, "50", "600", "1", "1200")
+        << "on 600 in 50..600 step 1";
+    QTest::newRow("int no step") << "resolution" << RangeOpt("resolution", Int, "50", "600", "", "150")
+                                 << "on 150 in 50..600 step 0";
+    QTest::newRow("int decimal limits")
+        << "resolution" << RangeOpt("resolution", Int, "50.000000", "600.000000", "", "300.0")
+        << "on 300 in 50..600 step 0";
+    QTest::newRow("int inactive") << "resolution"
+                                  << RangeOpt("resolution", Int, "50", "600", "1", "400", false)
+                                  << "off 400 in 50..600 step 1";
     // Absent: the default in the widget's own range (0..99), disabled.
-    QTest::newRow("absent option") << Opt_Result() << 0 << 99 << 1 << 99 << false;
-}
+    QTest::newRow("absent int") << "resolution" << Opt_Result() << "off 99 in 0..99 step 1";
 
-void TestParentScannerOptions::spinBoxFill()
-{
-    QFETCH(Opt_Result, resolution);
-    TestPanel panel;
-    Options options = FeederDevice();
-    options.remove("resolution");
-    if (!resolution.name.isEmpty())
-        options.insert(resolution.name, resolution);
-    Start(panel, options);
-
-    QFETCH(int, min);
-    QCOMPARE(panel.sbResolution->minimum(), min);
-    QFETCH(int, max);
-    QCOMPARE(panel.sbResolution->maximum(), max);
-    QFETCH(int, step);
-    QCOMPARE(panel.sbResolution->singleStep(), step);
-    QFETCH(int, value);
-    QCOMPARE(panel.sbResolution->value(), value);
-    QFETCH(bool, enabled);
-    QCOMPARE(panel.sbResolution->isEnabled(), enabled);
-}
-
-void TestParentScannerOptions::doubleSpinBoxFill_data()
-{
-    QTest::addColumn<Opt_Result>("gamma");
-    QTest::addColumn<double>("min");
-    QTest::addColumn<double>("max");
-    QTest::addColumn<double>("value");
-    QTest::addColumn<bool>("enabled");
-
-    QTest::newRow("device value") << RangeOpt("gamma", Fixed, "0.1", "10", "0.1", "2.25") << 0.1 << 10.0
-                                  << 2.25 << true;
-    QTest::newRow("empty value takes the default")
-        << RangeOpt("gamma", Fixed, "0.1", "10", "0.1", "") << 0.1 << 10.0 << 1.6 << true;
-    QTest::newRow("rounded to two decimals")
-        << RangeOpt("gamma", Fixed, "0.1", "10", "", "1.234") << 0.1 << 10.0 << 1.23 << true;
-    QTest::newRow("inactive") << RangeOpt("gamma", Fixed, "0.1", "10", "", "3", false) << 0.1 << 10.0 << 3.0
-                              << false;
+    QTest::newRow("fixed device value") << "gamma" << RangeOpt("gamma", Fixed, "0.1", "10", "0.1", "2.25")
+                                        << "on 2.25 in 0.1..10, 2 decimals";
+    QTest::newRow("fixed empty value takes the default")
+        << "gamma" << RangeOpt("gamma", Fixed, "0.1", "10", "0.1", "") << "on 1.6 in 0.1..10, 2 decimals";
+    QTest::newRow("fixed rounded to two decimals")
+        << "gamma" << RangeOpt("gamma", Fixed, "0.1", "10", "", "1.234") << "on 1.23 in 0.1..10, 2 decimals";
+    QTest::newRow("fixed inactive") << "gamma" << RangeOpt("gamma", Fixed, "0.1", "10", "", "3", false)
+                                    << "off 3 in 0.1..10, 2 decimals";
     // Absent: only disabled; the value set before the start-up stays.
-    QTest::newRow("absent option") << Opt_Result() << 0.0 << 99.99 << 7.5 << false;
+    QTest::newRow("absent fixed") << "gamma" << Opt_Result() << "off 7.5 in 0..99.99, 2 decimals";
+
+    QTest::newRow("bool 1") << "page-auto" << BoolOpt("page-auto", "1") << "on checked";
+    QTest::newRow("bool 0") << "page-auto" << BoolOpt("page-auto", "0") << "on unchecked";
+    // The default "yes" is compared with "1", so it leaves the box unchecked.
+    QTest::newRow("bool empty with default yes") << "page-auto" << BoolOpt("page-auto", "") << "on unchecked";
+    QTest::newRow("bool inactive and set")
+        << "page-auto" << BoolOpt("page-auto", "1", false) << "off checked";
+    QTest::newRow("absent bool") << "page-auto" << Opt_Result() << "off unchecked";
 }
 
-void TestParentScannerOptions::doubleSpinBoxFill()
+// One option record in place of the device's, the others as the device has them.
+void TestParentScannerOptions::fill()
 {
-    QFETCH(Opt_Result, gamma);
+    QFETCH(QString, option);
+    QFETCH(Opt_Result, record);
     TestPanel panel;
     panel.dsbGamma->setValue(7.5);
-    Options options = FeederDevice();
-    options.remove("gamma");
-    if (!gamma.name.isEmpty())
-        options.insert(gamma.name, gamma);
-    Start(panel, options);
-
-    QFETCH(double, min);
-    QCOMPARE(panel.dsbGamma->minimum(), min);
-    QFETCH(double, max);
-    QCOMPARE(panel.dsbGamma->maximum(), max);
-    QCOMPARE(panel.dsbGamma->decimals(), 2);
-    QFETCH(double, value);
-    QCOMPARE(panel.dsbGamma->value(), value);
-    QFETCH(bool, enabled);
-    QCOMPARE(panel.dsbGamma->isEnabled(), enabled);
-}
-
-void TestParentScannerOptions::checkBoxFill_data()
-{
-    QTest::addColumn<Opt_Result>("pageAuto");
-    QTest::addColumn<bool>("checked");
-    QTest::addColumn<bool>("enabled");
-
-    QTest::newRow("1") << BoolOpt("page-auto", "1") << true << true;
-    QTest::newRow("0") << BoolOpt("page-auto", "0") << false << true;
-    // The default "yes" is compared with "1", so it leaves the box unchecked.
-    QTest::newRow("empty with default yes") << BoolOpt("page-auto", "") << false << true;
-    QTest::newRow("inactive and set") << BoolOpt("page-auto", "1", false) << true << false;
-    QTest::newRow("absent option") << Opt_Result() << false << false;
-}
-
-void TestParentScannerOptions::checkBoxFill()
-{
-    QFETCH(Opt_Result, pageAuto);
-    TestPanel panel;
     panel.cbPageAuto->setChecked(true);
     Options options = FeederDevice();
-    options.remove("page-auto");
-    if (!pageAuto.name.isEmpty())
-        options.insert(pageAuto.name, pageAuto);
+    options.remove(option);
+    if (!record.name.isEmpty())
+        options.insert(record.name, record);
     Start(panel, options);
-
-    QFETCH(bool, checked);
-    QCOMPARE(panel.cbPageAuto->isChecked(), checked);
-    QFETCH(bool, enabled);
-    QCOMPARE(panel.cbPageAuto->isEnabled(), enabled);
+    QTEST(FilledState(panel, option), "state");
 }
 
 void TestParentScannerOptions::deviceFeatures_data()
@@ -549,47 +462,6 @@ void TestParentScannerOptions::changeDetection()
     QFETCH(bool, changed);
     QCOMPARE(panel.ScanParamsChanged(), changed);
     QCOMPARE(panel.m_leaveParams.size(), panel.m_enterParams.size());
-}
-
-void TestParentScannerOptions::undoRestoresValuesAndEnabledStates()
-{
-    TestPanel panel;
-    Start(panel, FeederDevice());
-    panel.cbPageAuto->setChecked(false);
-    panel.GetParamsEnter();
-    const QHash<QString, ParamConfigCMP> before = panel.m_enterParams;
-
-    panel.sbResolution->setValue(150);
-    panel.cmMode->setCurrentIndex(1);
-    panel.dsbBry->setValue(100.5);
-    panel.cbPageAuto->setChecked(true); // the rule disables gamma
-    panel.cmSource->setEnabled(false);
-    QVERIFY(!panel.dsbGamma->isEnabled());
-    panel.GetParamsLeave();
-    QVERIFY(panel.ScanParamsChanged());
-
-    QSignalSpy modeSpy(panel.cmMode, QOverload<int>::of(&QComboBox::currentIndexChanged));
-    QSignalSpy autoSpy(panel.cbPageAuto, &QCheckBox::stateChanged);
-    const int rulesBefore = panel.m_ruleRuns;
-    panel.SetParamsToWidget();
-
-    QCOMPARE(panel.sbResolution->value(), 300);
-    QCOMPARE(panel.cmMode->currentData().toString(), QStringLiteral("Color"));
-    QCOMPARE(panel.dsbBry->value(), 297.0);
-    QVERIFY(!panel.cbPageAuto->isChecked());
-    QVERIFY(panel.cmSource->isEnabled());
-    QVERIFY(panel.dsbGamma->isEnabled());
-    // Put back silently: no rule acts on a half-restored panel.
-    QCOMPARE(panel.m_ruleRuns, rulesBefore);
-    QCOMPARE(modeSpy.count(), 0);
-    QCOMPARE(autoSpy.count(), 0);
-
-    panel.GetParamsLeave();
-    QVERIFY(!panel.ScanParamsChanged());
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        QCOMPARE(panel.m_leaveParams.value(it.key()).value, it.value().value);
-        QCOMPARE(panel.m_leaveParams.value(it.key()).enabled, it.value().enabled);
-    }
 }
 
 QTEST_MAIN(TestParentScannerOptions)

@@ -21,8 +21,6 @@ private slots:
     void init() { QDir(m_dir.path()).removeRecursively(); }
     void startsAt200DpiOnTheThirdMode_data();
     void startsAt200DpiOnTheThirdMode();
-    void rules_data();
-    void rules();
     void pageSizeSentUnderItsOwnNames_data();
     void pageSizeSentUnderItsOwnNames();
     void roundTrip();
@@ -80,41 +78,6 @@ void TestRV920ScannerOptions::startsAt200DpiOnTheThirdMode()
     QCOMPARE(Find<QComboBox>(panel.get(), "cmResolution")->itemText(5), QStringLiteral("600"));
     QCOMPARE(panel->GetMode(), QStringLiteral("Color"));
     QCOMPARE(panel->GetTotalScanCount(), 1);
-}
-
-void TestRV920ScannerOptions::rules_data()
-{
-    QTest::addColumn<QStringList>("actions");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("first mode") << QStringList{"cmMode=Lineart"}
-                                << QStringList{"+sbThreshold", "+cmDropOutColor"};
-    QTest::newRow("second mode") << QStringList{"cmMode=Gray"}
-                                 << QStringList{"-sbThreshold", "+cmDropOutColor"};
-    QTest::newRow("third mode") << QStringList{"cmMode=Lineart", "cmMode=Color"}
-                                << QStringList{"-sbThreshold", "-cmDropOutColor"};
-    QTest::newRow("automatic size off, first paper item")
-        << QStringList{"cbPageAuto=1", "cbPageAuto=0"}
-        << QStringList{"cmPaperSize==Custom", "+cmPaperSize", "+dsbPageWidth", "+dsbPageHeight"};
-    QTest::newRow("automatic size off, another paper item")
-        << QStringList{"cbPageAuto=1", "cmPaperSize=A4", "cbPageAuto=0"}
-        << QStringList{"+cmPaperSize", "-dsbPageWidth", "-dsbPageHeight"};
-    QTest::newRow("automatic size on") << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cbPageAuto=1"}
-                                       << QStringList{"-cmPaperSize", "-dsbPageWidth", "-dsbPageHeight"};
-    QTest::newRow("paper back to the first item")
-        << QStringList{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=A3", "cmPaperSize=Custom"}
-        << QStringList{"+dsbPageWidth", "+dsbPageHeight"};
-    QTest::newRow("delayed scan") << QStringList{"cbTimeScan=1"} << QStringList{"+sbIntervalTime"};
-    QTest::newRow("delayed scan off")
-        << QStringList{"cbTimeScan=1", "cbTimeScan=0"} << QStringList{"-sbIntervalTime"};
-}
-
-void TestRV920ScannerOptions::rules()
-{
-    QFETCH(QStringList, actions);
-    QFETCH(QStringList, expected);
-    auto panel = Start();
-    PanelScript::Act(panel.get(), actions);
-    PanelScript::Expect(panel.get(), expected);
 }
 
 void TestRV920ScannerOptions::pageSizeSentUnderItsOwnNames_data()

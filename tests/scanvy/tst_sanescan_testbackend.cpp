@@ -49,17 +49,6 @@ QStringList scanimageArgs(const Settings& settings)
     return args;
 }
 
-// The backend leaves the unused low bits of a 1-bit row's last byte
-// undefined; clear them before comparing.
-QByteArray maskPadding(QByteArray b, int width)
-{
-    const int rowBytes = (width + 7) / 8;
-    const uchar keep = uchar(0xFF << ((8 - width % 8) % 8));
-    for (int i = rowBytes - 1; i < b.size(); i += rowBytes)
-        b[i] = char(uchar(b[i]) & keep);
-    return b;
-}
-
 QByteArray swapped16(QByteArray b)
 {
     for (int i = 0; i + 1 < b.size(); i += 2)
@@ -196,18 +185,10 @@ private slots:
 
     void deviceListKeepsOnlyTheFamilies();
     void openAndCloseRules();
-    void optionRecords_data();
-    void optionRecords();
-    void unknownOptionDescribesOptionCount();
     void setOption_data();
     void setOption();
-    void resolutionFollowsTheOption();
     void pixelsEqualScanimage_data();
     void pixelsEqualScanimage();
-    void paddedRowsHoldOnlyPixels_data();
-    void paddedRowsHoldOnlyPixels();
-    void compressedPagesFromTheLoop_data();
-    void compressedPagesFromTheLoop();
     void failedPages_data();
     void failedPages();
 
@@ -304,148 +285,36 @@ void TestSaneScanTestBackend::openAndCloseRules()
     QCOMPARE(m_scan.Scan(base(), "pnm", 1, 1, 0), int(SANE_STATUS_INVAL));
 }
 
-void TestSaneScanTestBackend::optionRecords_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("constraint");
-    QTest::addColumn<bool>("active");
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<QStringList>("range");
-    QTest::addColumn<QVector<double>>("words");
-    QTest::addColumn<int>("strings");
-    QTest::addColumn<QString>("value");
-
-    const QStringList noRange{"", "", ""};
-    QTest::newRow("string list") << "mode" << 3 << 3 << true << "" << noRange << QVector<double>() << 2
-                                 << "Gray";
-    QTest::newRow("int range step 2") << "int-constraint-range" << 1 << 1 << true << "pel"
-                                      << QStringList{"4", "192", "2"} << QVector<double>() << 0 << "26";
-    // The backend's default resolution word is 50, i.e. 50/65536 as a fixed-point value.
-    QTest::newRow("fixed range step 1")
-        << "resolution" << 2 << 1 << true << "dpi" << QStringList{"1", "1200", "1"} << QVector<double>() << 0
-        << "0.000762939";
-    QTest::newRow("fixed range %g") << "fixed-constraint-range" << 2 << 1 << true << "us"
-                                    << QStringList{"-42.17", "32768", "2"} << QVector<double>() << 0
-                                    << "41.83";
-    QTest::newRow("int word list") << "int-constraint-word-list" << 1 << 2 << true << "bit" << noRange
-                                   << QVector<double>{-42, -8, 0, 17, 42, 256, 65536, 16777216, 1073741824}
-                                   << 0 << "42";
-    QTest::newRow("fixed word list") << "fixed-constraint-word-list" << 2 << 2 << true << "" << noRange
-                                     << QVector<double>{-32.7, 12.1, 42, 129.5} << 0 << "42";
-    QTest::newRow("plain int") << "int" << 1 << 0 << true << "" << noRange << QVector<double>() << 0 << "42";
-    QTest::newRow("bool") << "bool-soft-select-soft-detect" << 0 << 0 << true << "" << noRange
-                          << QVector<double>() << 0 << "0";
-    QTest::newRow("button has no value")
-        << "button" << 4 << 0 << true << "" << noRange << QVector<double>() << 0 << "";
-    QTest::newRow("int array has no value")
-        << "int-constraint-array-constraint-range" << 1 << 1 << true << "dpi" << QStringList{"4", "192", "2"}
-        << QVector<double>() << 0 << "";
-    QTest::newRow("gamma table") << "gamma-table" << 1 << 1 << true << "" << QStringList{"0", "255", "1"}
-                                 << QVector<double>() << 0 << "";
-    QTest::newRow("inactive keeps constraint")
-        << "three-pass-order" << 3 << 3 << false << "" << noRange << QVector<double>() << 6 << "";
-    QTest::newRow("geometry mm") << "br-y" << 2 << 1 << true << "mm" << QStringList{"0", "200", "1"}
-                                 << QVector<double>() << 0 << "25";
-}
-
-void TestSaneScanTestBackend::optionRecords()
-{
-    QFETCH(QString, name);
-    QFETCH(int, type);
-    QFETCH(int, constraint);
-    QFETCH(bool, active);
-    QFETCH(QString, unit);
-    QFETCH(QStringList, range);
-    QFETCH(QVector<double>, words);
-    QFETCH(int, strings);
-    QFETCH(QString, value);
-
-    apply({{"enable-test-options", "yes"}, {"br-y", "25"}});
-    const QHash<QString, Opt_Result> all = m_scan.GetAllOptions();
-    QVERIFY2(all.contains(name), qPrintable(name));
-    // Read-only and hardware-selected options are not offered for setting.
-    QVERIFY(!all.contains("bool-soft-detect"));
-    QVERIFY(!all.contains("bool-hard-select-soft-detect"));
-
-    Opt_Result single;
-    m_scan.GetOption(name, single);
-    for (const Opt_Result& r : {all.value(name), single}) {
-        QCOMPARE(r.name, name);
-        QCOMPARE(r.type, type);
-        QCOMPARE(r.constraintType, constraint);
-        QCOMPARE(r.isActive, active);
-        QVERIFY(r.isSettable);
-        QCOMPARE(r.unit, unit);
-        QCOMPARE(QStringList({r.range.min, r.range.max, r.range.quant}), range);
-        QCOMPARE(r.wordList, words);
-        QCOMPARE(r.stringList.size(), strings);
-        QCOMPARE(r.value, value);
-    }
-}
-
-void TestSaneScanTestBackend::unknownOptionDescribesOptionCount()
-{
-    Opt_Result r;
-    m_scan.GetOption(QStringLiteral("no-such-option"), r);
-    QCOMPARE(r.name, QString());
-    QCOMPARE(r.type, int(SANE_TYPE_INT));
-    // The count includes the group entries and the unsettable options.
-    QVERIFY(r.value.toInt() > m_scan.GetAllOptions().size());
-    QVERIFY(m_scan.SetOption(QStringLiteral("no-such-option"), QStringLiteral("1")));
-}
-
 void TestSaneScanTestBackend::setOption_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("int") << "int"
-                         << "100"
-                         << "100";
-    QTest::newRow("fixed") << "fixed"
-                           << "10.5"
-                           << "10.5";
-    QTest::newRow("fixed mm in inches") << "br-x"
-                                        << "1in"
-                                        << "25";
+    const QString flag = QStringLiteral("bool-soft-select-soft-detect");
+    QTest::newRow("bool YES") << flag << "YES"
+                              << "1";
+    QTest::newRow("bool y") << flag << "y"
+                            << "1";
+    QTest::newRow("bool empty") << flag << ""
+                                << "1";
+    QTest::newRow("bool No") << flag << "No"
+                             << "0";
+    QTest::newRow("bool other word") << flag << "yess"
+                                     << "0";
+    QTest::newRow("auto on a plain bool") << flag << "auto"
+                                          << "0";
     QTest::newRow("bad unit changes nothing") << "br-x"
                                               << "3kg"
                                               << "80";
-    QTest::newRow("int with unit") << "int-constraint-range"
-                                   << "100pel"
-                                   << "100";
-    QTest::newRow("word list") << "int-constraint-word-list"
-                               << "256"
-                               << "256";
-    QTest::newRow("bool YES") << "bool-soft-select-soft-detect"
-                              << "YES"
-                              << "1";
-    QTest::newRow("bool y") << "bool-soft-select-soft-detect"
-                            << "y"
-                            << "1";
-    QTest::newRow("bool empty") << "bool-soft-select-soft-detect"
-                                << ""
-                                << "1";
-    QTest::newRow("bool No") << "bool-soft-select-soft-detect"
-                             << "No"
-                             << "0";
-    QTest::newRow("bool other word") << "bool-soft-select-soft-detect"
-                                     << "yess"
-                                     << "0";
-    QTest::newRow("auto on a plain bool") << "bool-soft-select-soft-detect"
-                                          << "auto"
-                                          << "0";
     QTest::newRow("string list") << "string-constraint-string-list"
                                  << "Second entry"
                                  << "Second entry";
-    QTest::newRow("mode") << "mode"
-                          << "Color"
-                          << "Color";
     QTest::newRow("inactive not set") << "three-pass"
                                       << "yes"
                                       << "";
+    // Long strings are cut to the option's size.
+    QTest::newRow("long string") << "string" << QString(5000, 'x') << QString(96, 'x');
 }
 
 void TestSaneScanTestBackend::setOption()
@@ -461,98 +330,7 @@ void TestSaneScanTestBackend::setOption()
     QCOMPARE(r.value, expected);
 }
 
-void TestSaneScanTestBackend::resolutionFollowsTheOption()
-{
-    // Fixed-point word 50 is 0.00076 dpi, truncated to 0.
-    QCOMPARE(m_scan.get_resolution(), 0);
-    QVERIFY(m_scan.SetOption("resolution", "300"));
-    QCOMPARE(m_scan.get_resolution(), 300);
-
-    // Long strings are cut to the option's size.
-    apply({{"enable-test-options", "yes"}});
-    m_scan.GetAllOptions();
-    const QString longText(5000, QLatin1Char('x'));
-    QVERIFY(m_scan.SetOption("string", longText));
-    Opt_Result r;
-    m_scan.GetOption("string", r);
-    QVERIFY(r.value.size() > 10 && r.value.size() < 5000);
-    QVERIFY(longText.startsWith(r.value));
-}
-
 void TestSaneScanTestBackend::pixelsEqualScanimage_data()
-{
-    QTest::addColumn<Settings>("settings");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QByteArray>("magic");
-
-    const Settings gray1{{"mode", "Gray"}, {"depth", "1"}, {"test-picture", "Grid"}};
-    const Settings gray16{{"mode", "Gray"}, {"depth", "16"}, {"test-picture", "Color pattern"}};
-    const Settings rgb8{{"mode", "Color"}, {"depth", "8"}, {"test-picture", "Color pattern"}};
-    const Settings rgb16{{"mode", "Color"}, {"depth", "16"}, {"test-picture", "Color pattern"}};
-    const Settings threePass = rgb8 + Settings{{"three-pass", "yes"}};
-    const Settings threePassGbr = threePass + Settings{{"three-pass-order", "GBR"}};
-    const Settings hand = Settings{{"hand-scanner", "yes"}};
-    const Settings oddReads{{"read-limit", "yes"}, {"read-limit-size", "33"}};
-
-    for (const QString& fmt : {QStringLiteral("pnm"), QStringLiteral("tiff")}) {
-        const bool tiff = fmt == "tiff";
-        auto row = [&](const char* name, const Settings& s, const char* pnmMagic) {
-            QTest::newRow(qPrintable(fmt + " " + name))
-                << s << fmt
-                << (tiff ? QByteArray(s.contains({"depth", "16"}) ? "II" : "MM") : QByteArray(pnmMagic));
-        };
-        row("lineart", gray1, "P4");
-        row("gray16 odd reads", gray16 + oddReads, "P5");
-        row("rgb16", rgb16, "P6");
-        row("three-pass GBR", threePassGbr, "P6");
-        row("hand-scanner colour", rgb8 + hand, "P6");
-    }
-    QTest::newRow("pnm three-pass hand-scanner") << threePass + hand << "pnm" << QByteArray("P6");
-    QTest::newRow("pnm hand-scanner lineart") << gray1 + hand << "pnm" << QByteArray("P4");
-}
-
-void TestSaneScanTestBackend::pixelsEqualScanimage()
-{
-    QFETCH(Settings, settings);
-    QFETCH(QString, format);
-    QFETCH(QByteArray, magic);
-
-    const Settings all = kBase + settings;
-    apply(all);
-    m_scan.GetAllOptions();
-    SCAN_IN_CHILD(run, base(), format, 1, 1, 1);
-    QCOMPARE(run.status, int(SANE_STATUS_GOOD));
-    const QString page = base() + "1." + format;
-    QCOMPARE(run.announced, QStringList{page});
-    QCOMPARE(files(), QStringList{QFileInfo(page).fileName()});
-
-    QProcess peer;
-    peer.start("scanimage", scanimageArgs(all));
-    QVERIFY(peer.waitForFinished(60000));
-    int width = 0, height = 0;
-    const QByteArray expected = pnmPixels(peer.readAllStandardOutput(), &width, &height);
-    QVERIFY2(!expected.isEmpty(), peer.readAllStandardError().constData());
-
-    const QByteArray ours = readAll(page);
-    QCOMPARE(ours.left(2), magic);
-    const bool lineart = settings.contains({"depth", "1"});
-    auto pixels = [&](const QByteArray& b) { return lineart ? maskPadding(b, width) : b; };
-    if (format == "pnm") {
-        QVERIFY(ours.contains("\n#dpi:50\n"));
-        QCOMPARE(pixels(pnmPixels(ours)), pixels(expected));
-    } else {
-        // The strip follows the header; 16-bit samples stay little-endian.
-        const bool wide = settings.contains({"depth", "16"});
-        QVERIFY(ours.size() > expected.size());
-        QCOMPARE(pixels(ours.right(expected.size())), pixels(wide ? swapped16(expected) : expected));
-        const QString info = runTool("tiffinfo", {page}, true);
-        QVERIFY2(info.contains(QStringLiteral("Image Width: %1 Image Length: %2").arg(width).arg(height)),
-                 qPrintable(info));
-        QVERIFY2(!info.contains("rror"), qPrintable(info));
-    }
-}
-
-void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels_data()
 {
     QTest::addColumn<Settings>("settings");
     QTest::addColumn<QString>("format");
@@ -560,32 +338,46 @@ void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels_data()
     QTest::addColumn<int>("depth");
 
     const Settings pattern{{"test-picture", "Color pattern"}};
+    const Settings gray1{{"mode", "Gray"}, {"depth", "1"}, {"test-picture", "Grid"}};
+    const Settings gray8 = Settings{{"mode", "Gray"}, {"depth", "8"}} + pattern;
+    const Settings gray16 = Settings{{"mode", "Gray"}, {"depth", "16"}} + pattern;
+    const Settings rgb8 = Settings{{"mode", "Color"}, {"depth", "8"}} + pattern;
+    const Settings rgb16 = Settings{{"mode", "Color"}, {"depth", "16"}} + pattern;
+    const Settings threePass = rgb8 + Settings{{"three-pass", "yes"}};
+    const Settings hand{{"hand-scanner", "yes"}};
+    const Settings oddReads{{"read-limit", "yes"}, {"read-limit-size", "33"}};
     const struct {
         const char* name;
         Settings settings;
         int channels;
         int depth;
+        const char* formats;
+        bool padded;
     } frames[] = {
-        {"gray1", {{"mode", "Gray"}, {"depth", "1"}, {"test-picture", "Grid"}}, 1, 1},
-        {"gray8", Settings{{"mode", "Gray"}, {"depth", "8"}} + pattern, 1, 8},
-        {"gray16", Settings{{"mode", "Gray"}, {"depth", "16"}} + pattern, 1, 16},
-        {"colour8", Settings{{"mode", "Color"}, {"depth", "8"}} + pattern, 3, 8},
-        {"colour16", Settings{{"mode", "Color"}, {"depth", "16"}} + pattern, 3, 16},
-        {"three-pass", Settings{{"mode", "Color"}, {"depth", "8"}, {"three-pass", "yes"}} + pattern, 3, 8},
-        {"gray8 unknown length",
-         Settings{{"mode", "Gray"}, {"depth", "8"}, {"hand-scanner", "yes"}} + pattern, 1, 8},
+        {"lineart", gray1, 1, 1, "pnm tiff png", true},
+        {"gray8", gray8, 1, 8, "pnm tiff jpeg", true},
+        {"gray16 odd reads", gray16 + oddReads, 1, 16, "pnm tiff png", true},
+        {"colour8", rgb8, 3, 8, "pnm tiff png jpeg", true},
+        {"colour16", rgb16, 3, 16, "pnm tiff png", true},
+        {"three-pass", threePass, 3, 8, "pnm tiff jpeg", true},
+        {"three-pass GBR", threePass + Settings{{"three-pass-order", "GBR"}}, 3, 8, "pnm tiff png", true},
+        {"hand-scanner colour", rgb8 + hand, 3, 8, "pnm tiff png", true},
+        {"hand-scanner gray16", gray16 + hand, 1, 16, "png", true},
+        {"hand-scanner lineart", gray1 + hand, 1, 1, "pnm tiff", false},
+        {"three-pass hand-scanner", threePass + hand, 3, 8, "pnm", true},
     };
-    // Five pixels of every row are padding: bytes_per_line stays that of
-    // the full width while pixels_per_line shrinks.
-    for (const char* format : {"pnm", "tiff", "png", "jpeg"}) {
-        for (const auto& f : frames) {
+    // On padded frames five pixels of every row are padding: bytes_per_line
+    // stays that of the full width while pixels_per_line shrinks.
+    for (const auto& f : frames) {
+        for (const QString& format : QString(f.formats).split(' ')) {
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(format, f.name)))
-                << f.settings + Settings{{"ppl-loss", "5"}} << QString(format) << f.channels << f.depth;
+                << f.settings + (f.padded ? Settings{{"ppl-loss", "5"}} : Settings()) << format << f.channels
+                << f.depth;
         }
     }
 }
 
-void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels()
+void TestSaneScanTestBackend::pixelsEqualScanimage()
 {
     QFETCH(Settings, settings);
     QFETCH(QString, format);
@@ -598,6 +390,7 @@ void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels()
     SCAN_IN_CHILD(run, base(), format, 1, 1, 1);
     QCOMPARE(run.status, int(SANE_STATUS_GOOD));
     const QString page = base() + "1." + format;
+    QCOMPARE(run.announced, QStringList{page});
     QCOMPARE(files(), QStringList{QFileInfo(page).fileName()});
 
     // scanimage writes the rows as delivered, padding included: its pixels
@@ -609,7 +402,8 @@ void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels()
     const QByteArray delivered = pnmPixels(peer.readAllStandardOutput(), &width, &height);
     QVERIFY2(!delivered.isEmpty(), peer.readAllStandardError().constData());
     const int pixelRowBytes = (width * channels * depth + 7) / 8;
-    QVERIFY2(delivered.size() > pixelRowBytes * height, "the device sends padded rows");
+    QVERIFY2(delivered.size() > pixelRowBytes * height || !settings.contains({"ppl-loss", "5"}),
+             "the device sends padded rows");
     const QByteArray expected = stripPadding(delivered, height, pixelRowBytes);
     const QVector<int> expectedSamples = pnmSamples(expected, width, height, channels, depth);
 
@@ -618,6 +412,7 @@ void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels()
         int w = 0, h = 0;
         const QByteArray pixels = pnmPixels(ours, &w, &h);
         QCOMPARE(QSize(w, h), QSize(width, height));
+        QVERIFY(ours.contains("\n#dpi:50\n"));
         QCOMPARE(pixels.size(), expected.size());
         QCOMPARE(pnmSamples(pixels, w, h, channels, depth), expectedSamples);
     } else if (format == "tiff") {
@@ -663,45 +458,6 @@ void TestSaneScanTestBackend::paddedRowsHoldOnlyPixels()
                     QStringLiteral("mean difference %1, to skewed rows %2").arg(toPixels).arg(toSkewed)));
         }
     }
-}
-
-void TestSaneScanTestBackend::compressedPagesFromTheLoop_data()
-{
-    QTest::addColumn<Settings>("settings");
-    QTest::addColumn<QString>("format");
-    const Settings rgb8{{"mode", "Color"}, {"depth", "8"}, {"test-picture", "Color pattern"}};
-    QTest::newRow("png hand-scanner") << rgb8 + Settings{{"hand-scanner", "yes"}} << "png";
-    QTest::newRow("png hand-scanner gray16") << Settings{{"mode", "Gray"},
-                                                         {"depth", "16"},
-                                                         {"test-picture", "Color pattern"},
-                                                         {"hand-scanner", "yes"}}
-                                             << "png";
-    QTest::newRow("jpeg three-pass") << rgb8 + Settings{{"three-pass", "yes"}} << "jpeg";
-}
-
-void TestSaneScanTestBackend::compressedPagesFromTheLoop()
-{
-    QFETCH(Settings, settings);
-    QFETCH(QString, format);
-    const Settings all = kBase + settings;
-    apply(all);
-    m_scan.GetAllOptions();
-    SCAN_IN_CHILD(run, base(), format, 3, 2, 1);
-    QCOMPARE(run.status, int(SANE_STATUS_GOOD));
-    const QString page = base() + "03." + format;
-
-    QProcess peer;
-    peer.start("scanimage", scanimageArgs(all));
-    QVERIFY(peer.waitForFinished(60000));
-    const QImage expected = QImage::fromData(peer.readAllStandardOutput(), "PPM");
-    const QImage image(page);
-    QVERIFY(!image.isNull());
-    QCOMPARE(image.size(), expected.size());
-    // Lossy or not, the picture must be the same one.
-    const QPoint probe(image.width() / 3, image.height() / 2);
-    QVERIFY(qAbs(qGray(image.pixel(probe)) - qGray(expected.pixel(probe))) < 40);
-    if (format == "png")
-        QCOMPARE(image.pixel(probe), expected.pixel(probe));
 }
 
 void TestSaneScanTestBackend::failedPages_data()
