@@ -236,7 +236,7 @@ void TestSessionModel::session()
 
     // Weights: scans and page edits often, saves, jams and unplugs now and then.
     const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 3, 1};
-    Q_ASSERT(weights.size() == OpCount);
+    QCOMPARE(weights.size(), int(OpCount));
     int total = 0;
     for (int w : weights) {
         total += w;
