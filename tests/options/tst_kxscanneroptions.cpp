@@ -280,6 +280,7 @@ void TestKxScannerOptions::resolutionBands_data()
     QTest::newRow("150 to 180, one band") << 150 << 180 << false;
     QTest::newRow("180 to 250, band change") << 180 << 250 << true;
     QTest::newRow("250 to 300, one band") << 250 << 300 << false;
+    QTest::newRow("from a band's top, one band") << 200 << 150 << false;
     QTest::newRow("400 to 401, band change") << 400 << 401 << true;
     QTest::newRow("50 is outside every band") << 60 << 50 << true;
 }
