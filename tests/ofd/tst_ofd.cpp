@@ -163,10 +163,20 @@ void TestOfd::pageSizes_data()
     QTest::addColumn<int>("dpiX");
     QTest::addColumn<int>("dpiY");
     QTest::addColumn<QString>("box");
-    QTest::newRow("A4 at 200 dpi") << "a4.jpg" << QSize(1654, 2339) << 200 << 200 << "210.058 297.053";
-    QTest::newRow("300 x 150 dpi uses 300") << "wide.png" << QSize(600, 300) << 300 << 150 << "50.8 25.4";
-    QTest::newRow("pnm 300 dpi comment") << "scan.pnm" << QSize(300, 600) << 300 << 300 << "25.4 50.8";
-    QTest::newRow("zero resolution uses 200") << "zero.jpg" << QSize(400, 200) << 0 << 0 << "50.8 25.4";
+    // A JPEG's JFIF density as stored in the file (unit, x, y), when not as
+    // Qt writes it.
+    QTest::addColumn<QByteArray>("jfif");
+    QTest::newRow("A4 at 200 dpi") << "a4.jpg" << QSize(1654, 2339) << 200 << 200 << "210.058 297.053"
+                                   << QByteArray();
+    QTest::newRow("300 x 150 dpi uses 300")
+        << "wide.png" << QSize(600, 300) << 300 << 150 << "50.8 25.4" << QByteArray();
+    QTest::newRow("pnm 300 dpi comment")
+        << "scan.pnm" << QSize(300, 600) << 300 << 300 << "25.4 50.8" << QByteArray();
+    QTest::newRow("zero resolution uses 200")
+        << "zero.jpg" << QSize(400, 200) << 0 << 0 << "50.8 25.4" << QByteArray("\x01\0\0\0\0", 5);
+    // 118 dots per centimetre is 299.72 dpi, taken as a whole 300 dpi.
+    QTest::newRow("118 dots per centimetre")
+        << "cm.jpg" << QSize(590, 295) << 72 << 72 << "49.9533 24.9767" << QByteArray("\x02\0\x76\0\x76", 5);
 }
 
 void TestOfd::pageSizes()
@@ -176,18 +186,18 @@ void TestOfd::pageSizes()
     QFETCH(int, dpiX);
     QFETCH(int, dpiY);
     QFETCH(QString, box);
+    QFETCH(QByteArray, jfif);
     const QString file = path(name);
     QImage image = pattern(pixels.width(), pixels.height(), QImage::Format_RGB32, 72);
     image.setDotsPerMeterX(qRound(dpiX / 0.0254));
     image.setDotsPerMeterY(qRound(dpiY / 0.0254));
     QVERIFY(write(image, file, dpiX));
-    if (dpiX == 0) {
-        // A JFIF header that states 0 dots per inch.
+    if (!jfif.isEmpty()) {
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadWrite));
         QByteArray data = f.readAll();
         QVERIFY(data.mid(6, 5) == QByteArray("JFIF\0", 5));
-        data.replace(13, 5, QByteArray("\x01\0\0\0\0", 5));
+        data.replace(13, 5, jfif);
         f.seek(0);
         f.write(data);
     }
