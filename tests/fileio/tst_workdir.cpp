@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 // The work folder is emptied recursively, so the main window only takes one
@@ -20,6 +21,7 @@ private slots:
     void choose_data();
     void choose();
     void convertersShareTheFolder();
+    void tempPathsDistinct();
 
 private:
     static void MakeFile(const QString& path)
@@ -163,6 +165,29 @@ void TestWorkDir::convertersShareTheFolder()
     QCOMPARE(used, perUser);
     QVERIFY2(tempFile.startsWith(perUser + QStringLiteral("/scanimages/")), qPrintable(tempFile));
     QVERIFY(QFile::exists(zir + QStringLiteral("/scanvy/file")));
+}
+
+// Two threads asking at once never get the same name, nor the name of a file
+// that is already there (this second's names are all taken in advance).
+void TestWorkDir::tempPathsDistinct()
+{
+    const QString folder = QFileInfo(GetTempFilePath("x")).path();
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int ms = 0; ms < 3000; ++ms)
+        MakeFile(folder + "/" + now.addMSecs(ms).toString("yyyyMMddHHmmsszzz") + ".taken");
+    QVector<QStringList> names(2);
+    auto ask = [&names](int i) {
+        for (int n = 0; n < 500; ++n)
+            names[i] << GetTempFilePath("taken");
+    };
+    std::thread a(ask, 0), b(ask, 1);
+    a.join();
+    b.join();
+    QStringList all = names[0] + names[1];
+    for (const QString& name : all)
+        QVERIFY2(!QFileInfo::exists(name), qPrintable(name));
+    all.removeDuplicates();
+    QCOMPARE(all.size(), 1000);
 }
 
 QTEST_MAIN(TestWorkDir)
