@@ -145,14 +145,14 @@ void TestRobustScan::deviceStatus()
 
 void TestRobustScan::unpluggedMidPage()
 {
-    QCOMPARE(open("sheets=3\npage-delay-ms=600\n"), int(SANE_STATUS_GOOD));
+    QCOMPARE(open("sheets=3\npage-delay-ms=300\n"), int(SANE_STATUS_GOOD));
     std::thread unplug;
     QObject context;
     connect(&m_scan, &SaneScan::sglScanOneImageDone, &context, [&](const QString&) {
         if (!unplug.joinable())
             unplug = std::thread([] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(250));
-                SimPage::WriteScenario("sheets=3\npage-delay-ms=600\ndevices=zylwy:WY200\n");
+                std::this_thread::sleep_for(std::chrono::milliseconds(120));
+                SimPage::WriteScenario("sheets=3\npage-delay-ms=300\ndevices=zylwy:WY200\n");
             });
     });
     QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);

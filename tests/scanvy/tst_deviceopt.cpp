@@ -72,10 +72,6 @@ void TestDeviceOpt::discovers_data()
 
     QTest::newRow("all simulated scanners")
         << QString() << int(OSKylin) << true << true << QStringList{kx8000, kxF600, wy200};
-    QTest::newRow("sheet-fed only") << "devices=zylwy:WY200,zylkx:KX-8000\n"
-                                    << int(OSOther) << true << false << QStringList{kx8000, wy200};
-    QTest::newRow("overhead without drivers") << "devices=zyljn:RV920\npackages=none\n"
-                                              << int(OSOther) << true << true << QStringList{};
     QTest::newRow("nothing plugged in") << "devices=\n" << int(OSOther) << false << false << QStringList{};
     QTest::newRow("kx tool fails") << "kx-tool-error=cannot reach the device\n"
                                    << int(OSNfsDesktop) << true << true << QStringList{wy200};
@@ -84,9 +80,6 @@ void TestDeviceOpt::discovers_data()
                                        << int(OSUos) << true << false
                                        << QStringList{"KX-F600|zylkx:KX-F600||com.quvex.zyl.zylkx 2.2.0-1|1",
                                                       "WY-200|zylwy:WY200||com.quvex.zyl.zylwy 1.5.0-1|2"};
-    QTest::newRow("uos with plain package names")
-        << "devices=zylkx:KX-F600\n"
-        << int(OSUos) << true << false << QStringList{"KX-F600|zylkx:KX-F600|||1"};
 }
 
 void TestDeviceOpt::discovers()
