@@ -76,6 +76,9 @@ void TestUeventMatch::classifies_data()
     QTest::newRow("lower-case alias does not match")
         << Interface("add", "a3d/1234/100", "usb:v0a3dp1234d0100dc00dsc00dp00icffisc00ip00in00")
         << int(UeventIgnored);
+    QTest::newRow("scanner ids on another device type")
+        << Interface("add", "a3d/1234/100", kKxAlias).replace("DEVTYPE=usb_interface", "DEVTYPE=usb_device")
+        << int(UeventIgnored);
     QTest::newRow("empty datagram") << QByteArray() << int(UeventIgnored);
 }
 
