@@ -104,6 +104,7 @@ void TestSaveTransaction::commit_data()
     QTest::addColumn<int>("folderAt");
     QTest::newRow("overwrite keeps modes") << QStringList{"600", "640", "-", "604"} << -1;
     QTest::newRow("fails at the third, two old files before") << QStringList{"600", "640", "-", "-"} << 2;
+    QTest::newRow("fails at the last, old and new before") << QStringList{"-", "600", "-", "644"} << 3;
     QTest::newRow("old file is a link") << QStringList{"link", "-", "-", "-"} << 1;
 }
 
