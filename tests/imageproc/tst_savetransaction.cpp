@@ -121,6 +121,15 @@ void TestSaveTransaction::commit()
             QVERIFY(writeFile(path(names[i]), "old " + names[i].toLatin1(), existing[i].toInt(nullptr, 8)));
     }
     const QStringList before = snapshot(m_dir->path());
+    // Everything as before, apart from the folder that blocked the save.
+    auto without = [&](const QStringList& lines) {
+        QStringList kept;
+        for (const QString& line : lines) {
+            if (!line.startsWith(names[qMax(0, folderAt)] + " "))
+                kept << line;
+        }
+        return kept;
+    };
 
     bool ok = false;
     {
@@ -140,19 +149,11 @@ void TestSaveTransaction::commit()
         if (!ok) {
             QCOMPARE(save.Failure().reason, SaveFailure::TargetIsFolder);
             QCOMPARE(save.Failure().path, path(names[folderAt]));
+            QCOMPARE(without(snapshot(m_dir->path())), without(before)); // at once, not only when it goes
         }
     }
     QCOMPARE(ok, folderAt < 0);
     if (!ok) {
-        // Everything as before, apart from the folder that blocked the save.
-        auto without = [&](const QStringList& lines) {
-            QStringList kept;
-            for (const QString& line : lines) {
-                if (!line.startsWith(names[folderAt] + " "))
-                    kept << line;
-            }
-            return kept;
-        };
         QCOMPARE(without(snapshot(m_dir->path())), without(before));
         QCOMPARE(bytes(path("elsewhere")), QByteArray("linked content"));
         return;
