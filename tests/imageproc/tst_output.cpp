@@ -1,15 +1,19 @@
 // Every output format, for bilevel, grey and colour pages, one page and
 // several: saved through ImageProc and read back with tools that share no
-// code with the writers (libtiff, poppler, unzip, Qt's readers).
+// code with the writers (libtiff, poppler, unzip, Qt's readers); and every
+// format's failures, which must keep the old file and leave nothing behind.
 #include "imageproc.h"
+#include "jpeginfo.h"
 #include "pagemaker.h"
 #include "sessioncheck.h"
+#include "tiffassembler.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <tiffio.h>
+
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -38,16 +42,28 @@ double meanDifference(const QImage& a, const QImage& b)
     return sum / (3.0 * x.width() * x.height());
 }
 
-QImage fromTiffDir(const TiffDir& dir)
+// One save call by the target's name: "doc.pdf" one page, "doc.pdf x3" the list.
+bool save(ImageProc& proc, const QList<QString>& pages, const QString& target)
 {
-    QImage image(int(dir.width), int(dir.height), QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const quint32 px = dir.rgba.value(y * image.width() + x);
-            image.setPixel(x, y, qRgb(TIFFGetR(px), TIFFGetG(px), TIFFGetB(px)));
-        }
-    }
-    return image;
+    const QString ext = QFileInfo(target).suffix();
+    if (pages.size() > 1)
+        return ext == "pdf"   ? proc.SaveMultiPDF(pages, target)
+               : ext == "ofd" ? proc.SaveMultiOFD(pages, target)
+                              : proc.SaveMultiTiff(pages, target);
+    return ext == "pdf"   ? proc.SavePDF(pages.first(), target)
+           : ext == "ofd" ? proc.SaveOFD(pages.first(), target)
+                          : proc.SaveAs(pages.first(), target, 0.0, true);
+}
+
+QStringList entries(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+int modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 } // namespace
@@ -57,6 +73,12 @@ class TestOutput : public QObject {
 private slots:
     void roundTrip_data();
     void roundTrip();
+    void failures_data();
+    void failures();
+    void jpegHeaders_data();
+    void jpegHeaders();
+    void tiffCompression_data();
+    void tiffCompression();
 };
 
 void TestOutput::roundTrip_data()
@@ -65,12 +87,11 @@ void TestOutput::roundTrip_data()
     QTest::addColumn<int>("depth");
     QTest::addColumn<int>("pages");
     for (const char* format : {"tiff", "pnm", "jpg", "png", "pdf", "ofd"}) {
-        for (int depth : {1, 8, 24}) {
-            const bool multi = QByteArray("tiff pdf ofd").contains(format);
-            for (int pages : multi ? QList<int>{1, 3} : QList<int>{1}) {
-                QTest::addRow("%s %d-bit %d page(s)", format, depth, pages) << format << depth << pages;
-            }
-        }
+        for (int depth : {1, 8, 24})
+            QTest::addRow("%s %d-bit", format, depth) << format << depth << 1;
+        // Several pages: bilevel, grey and colour in one document.
+        if (QByteArray("tiff pdf ofd").contains(format))
+            QTest::addRow("%s, 3 pages", format) << format << 0 << 3;
     }
 }
 
@@ -82,40 +103,41 @@ void TestOutput::roundTrip()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     // None of them the 200 dpi a page without resolution is given.
-    const int dpi = depth == 1 ? 600 : depth == 8 ? 300 : 150;
-    const QImage::Format pixel = depth == 1   ? QImage::Format_Mono
-                                 : depth == 8 ? QImage::Format_Grayscale8
-                                              : QImage::Format_RGB32;
-    // The page files as scanning leaves them: bilevel TIFF, grey PNM, colour JPEG.
-    const QString kind = depth == 1 ? "tiff" : depth == 8 ? "pnm" : "jpg";
+    const int dpi = depth == 1 ? 600 : depth == 24 ? 150 : 300;
+    const auto depthOf = [depth](int page) { return depth > 0 ? depth : QList<int>{1, 8, 24}.at(page); };
     QList<QString> sources;
     QList<QImage> originals;
     for (int i = 0; i < pages; ++i) {
-        QImage page = document(240 + 16 * i, 320, pixel, dpi, quint32(7 + i));
+        const QImage::Format pixel = depthOf(i) == 1   ? QImage::Format_Mono
+                                     : depthOf(i) == 8 ? QImage::Format_Grayscale8
+                                                       : QImage::Format_RGB32;
+        // The page files as scanning leaves them: bilevel TIFF, grey PNM,
+        // colour JPEG; a grey PNM target from a PNG page, so that it is converted.
+        const QString kind = depthOf(i) == 1    ? "tiff"
+                             : depthOf(i) == 24 ? "jpg"
+                             : format == "pnm"  ? "png"
+                                                : "pnm";
         sources << dir.filePath(QString("page%1.%2").arg(i).arg(kind));
-        QVERIFY(write(page, sources.last(), dpi));
+        QVERIFY(write(document(240 + 16 * i, 320, pixel, dpi, quint32(7 + i)), sources.last(), dpi));
         originals << QImage(sources.last()); // after the source's own compression
     }
     const QString target = dir.filePath("out." + format);
+    // An older file of that name, readable by its group only: the new one
+    // replaces it and keeps its permissions.
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older") == 5);
+    old.close();
+    QVERIFY(old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     ImageProc proc;
-    bool saved = false;
-    if (format == "pdf") {
-        saved = pages == 1 ? proc.SavePDF(sources.first(), target) : proc.SaveMultiPDF(sources, target);
-    } else if (format == "ofd") {
-        saved = pages == 1 ? proc.SaveOFD(sources.first(), target) : proc.SaveMultiOFD(sources, target);
-    } else if (format == "tiff" && pages > 1) {
-        saved = proc.SaveMultiTiff(sources, target);
-    } else {
-        saved = proc.SaveAs(sources.first(), target, 0.0, true);
-    }
-    QVERIFY(saved);
+    QVERIFY(save(proc, sources, target));
+    QCOMPARE(QString::number(modeOf(target), 8), QString("640"));
 
     QList<QImage> back;
     QList<int> backDpi;
     if (format == "tiff") {
-        for (const TiffDir& d : readTiff(target)) {
-            back << fromTiffDir(d);
-            backDpi << qRound(d.xres);
+        for (const QImage& page : SessionCheck::ReadTiff(target)) {
+            back << page;
+            backDpi << qRound(page.dotsPerMeterX() * 0.0254);
         }
     } else if (format == "pdf") {
         bool ok = false;
@@ -143,8 +165,8 @@ void TestOutput::roundTrip()
     QCOMPARE(back.size(), pages);
     // Lossy steps (JPEG inside TIFF and PDF, rendering) stay well below the
     // difference between two pages of the document.
-    const double tolerance = format == "pdf" || depth == 1 ? 12.0 : 8.0;
     for (int i = 0; i < pages; ++i) {
+        const double tolerance = format == "pdf" || depthOf(i) == 1 ? 12.0 : 8.0;
         const double diff = meanDifference(back.at(i), originals.at(i));
         QVERIFY2(diff < tolerance, qPrintable(QString("page %1 differs by %2").arg(i + 1).arg(diff)));
         if (format != "pdf" && format != "pnm") {
@@ -153,6 +175,150 @@ void TestOutput::roundTrip()
     }
     QVERIFY(QDir(proc.ScanDir()).entryList(QDir::Files).isEmpty());
     QVERIFY(QDir(dir.path()).entryList({"*.part", ".*"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+void TestOutput::failures_data()
+{
+    QTest::addColumn<QString>("target"); // " x3": three pages, the second one the faulty one
+    QTest::addColumn<QString>("fault");
+    const char* all[] = {"doc.tiff", "doc.pnm",     "doc.jpg",    "doc.png",   "doc.pdf",
+                         "doc.ofd",  "doc.tiff x3", "doc.pdf x3", "doc.ofd x3"};
+    for (const char* fault : {"full disk", "truncated JPEG page", "undecodable page", "missing page"})
+        for (const char* target : all)
+            QTest::addRow("%s, %s", target, fault) << target << fault;
+    QTest::newRow("folder missing") << "no/such/doc.pdf x3"
+                                    << "";
+    QTest::newRow("target is a folder") << "folder.ofd"
+                                        << "";
+    QTest::newRow("target is a folder, tiff") << "folder.tiff x3"
+                                              << "";
+    QTest::newRow("page too wide for JPEG") << "doc.pdf"
+                                            << "too wide";
+}
+
+void TestOutput::failures()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath("out");
+    QVERIFY(QDir().mkpath(out + "/folder.ofd/inside") && QDir().mkpath(out + "/folder.tiff/inside"));
+    const int count = target.endsWith(" x3") ? 3 : 1;
+    const QString dst = out + "/" + target.section(' ', 0, 0);
+    QList<QString> pages;
+    for (int i = 0; i < count; ++i) {
+        pages << dir.filePath(QString("p%1.png").arg(i));
+        QVERIFY(write(noise(fault == "too wide" ? 70000 : 200, fault == "too wide" ? 2 : 150, quint32(i)),
+                      pages.last()));
+    }
+    const int bad = count / 2;
+    if (fault == "truncated JPEG page" || fault == "undecodable page") {
+        pages[bad] = dir.filePath("bad.jpg");
+        QVERIFY(write(noise(200, 150, 9), pages[bad]));
+        const QByteArray whole = bytes(pages[bad]);
+        QFile f(pages[bad]);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(fault == "undecodable page" ? QByteArray("\xff\xd8 not a picture")
+                                            : whole.left(whole.size() / 2));
+    } else if (fault == "missing page") {
+        pages[bad] = dir.filePath("gone.png");
+    }
+    ImageProc proc;
+    qint64 limit = 0;
+    if (fault == "full disk") {
+        // The disk fills up just before the document is complete (an OFD's
+        // id and date make its size vary by a few bytes).
+        const QString probe = dir.filePath("probe." + QFileInfo(dst).suffix());
+        QVERIFY(save(proc, pages, probe));
+        limit = QFileInfo(probe).size() - (dst.endsWith("ofd") ? 64 : 1);
+    }
+    if (QFileInfo(dst).dir().exists() && !QFileInfo(dst).isDir()) {
+        QFile old(dst);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older document") > 0);
+    }
+    const QStringList before = entries(out);
+    const QStringList scanBefore = entries(proc.ScanDir());
+    if (fault == "too wide")
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("JPEG encoder:.*65500"));
+    bool saved = true;
+    {
+        QScopedPointer<FileSizeLimit> full(limit > 0 ? new FileSizeLimit(quint64(limit)) : nullptr);
+        saved = save(proc, pages, dst);
+    }
+    QVERIFY(!saved);
+    QCOMPARE(entries(out), before);
+    QCOMPARE(entries(proc.ScanDir()), scanBefore);
+    if (QFileInfo(dst).isFile())
+        QCOMPARE(bytes(dst), QByteArray("older document"));
+    if (fault.endsWith(" page")) {
+        QVERIFY(proc.LastFailure().IsPage());
+        QCOMPARE(proc.LastFailure().page, bad);
+        QCOMPARE(proc.LastFailure().path, pages[bad]);
+    }
+}
+
+void TestOutput::jpegHeaders_data()
+{
+    // A frame header of 8-bit samples, 3 x 2 pixels, three components.
+    const QByteArray sof("\xff\xc0\x00\x11\x08\x00\x02\x00\x03\x03"
+                         "\x01\x11\x00\x02\x11\x01\x03\x11\x01",
+                         19);
+    const QByteArray dht("\xff\xc4\x00\x05\x00\x01\x02", 7);
+    const QByteArray adobe("\xff\xee\x00\x0e"
+                           "Adobe\x00\x64\x00\x00\x00\x00\x01",
+                           16);
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("width"); // 0: not read
+    QTest::addColumn<bool>("embeddable");
+    QTest::newRow("frame header") << "\xff\xd8" + sof << 3 << true;
+    QTest::newRow("Huffman table before the frame") << "\xff\xd8" + dht + sof << 3 << true;
+    QTest::newRow("Adobe marker: maybe CMYK") << "\xff\xd8" + adobe + sof << 3 << false;
+    QTest::newRow("frame header one byte short") << "\xff\xd8" + sof.left(18) << 0 << false;
+}
+
+void TestOutput::jpegHeaders()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, width);
+    QFETCH(bool, embeddable);
+    JpegInfo info;
+    QCOMPARE(info.Parse(data), width > 0);
+    if (width > 0) {
+        QCOMPARE(info.width, width);
+        QCOMPARE(info.height, 2);
+        QCOMPARE(info.Embeddable(), embeddable);
+    }
+}
+
+void TestOutput::tiffCompression_data()
+{
+    QTest::addColumn<QString>("compression");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("jpeg quality 1") << "jpeg:1" << true;
+    QTest::newRow("jpeg quality 0") << "jpeg:0" << false;
+    QTest::newRow("jpeg quality x") << "jpeg:x" << false;
+    QTest::newRow("lzw predictor 2") << "lzw:2" << true;
+    QTest::newRow("lzw predictor 4") << "lzw:4" << false;
+    QTest::newRow("zip predictor 4") << "zip:4" << false;
+    QTest::newRow("unknown scheme") << "lzma" << false;
+}
+
+// A page shorter than a strip is one strip of exactly its height.
+void TestOutput::tiffCompression()
+{
+    QFETCH(QString, compression);
+    QFETCH(bool, accepted);
+    QTemporaryDir dir;
+    TiffAssembler tiff;
+    QCOMPARE(tiff.Open(dir.filePath("short.tiff"), compression), accepted);
+    if (!accepted)
+        return;
+    QVERIFY(tiff.AddImage(document(64, 10, QImage::Format_RGB32, 300)));
+    QVERIFY(tiff.Commit());
+    const QVector<TiffDir> dirs = readTiff(dir.filePath("short.tiff"));
+    QCOMPARE(dirs.size(), 1);
+    QCOMPARE(dirs[0].rowsPerStrip, 10u);
 }
 
 QTEST_MAIN(TestOutput)

@@ -1,4 +1,4 @@
-// Saving in every format while another account has prepared the shared
+// Saving documents while another account has prepared the shared
 // temporary folder: planted links and folders of others at the places the
 // program's temporary folder and its OFD staging used to have. Nothing
 // outside the program's own private folder may be created, changed or
@@ -90,10 +90,9 @@ void TestStagingSafety::plantedTemporaryFolders_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("format");
-    const char* setups[] = {"zir is a link", "zir of another user", "scanvy of another user",
-                            "ofdtemp is a link", "ofdtemp of another user"};
-    const char* formats[] = {"tiff", "pnm",        "jpg",       "png",      "pdf",
-                             "ofd",  "multi tiff", "multi pdf", "multi ofd"};
+    // Other accounts' folders at the program's own place are tst_workdir's.
+    const char* setups[] = {"zir is a link", "ofdtemp is a link", "ofdtemp of another user"};
+    const char* formats[] = {"tiff", "pdf", "ofd"};
     for (const char* setup : setups)
         for (const char* format : formats)
             QTest::addRow("%s, %s", setup, format) << setup << format;
@@ -117,14 +116,6 @@ void TestStagingSafety::plantedTemporaryFolders()
     const QString zir = root + "/zir";
     if (setup == "zir is a link") {
         QVERIFY(QFile::link(victim, zir));
-    } else if (setup == "zir of another user" || setup == "scanvy of another user") {
-        QVERIFY(QDir().mkpath(zir + "/scanvy"));
-        QVERIFY(QFile::link(victim, zir + "/scanvy/ofdtemp"));
-        QVERIFY(makeFile(zir + "/scanvy/theirs.txt", "another user's file"));
-        const QString owned = setup == "zir of another user" ? zir : zir + "/scanvy";
-        QVERIFY(::chmod(QFile::encodeName(owned).constData(), 0777) == 0);
-        if (!giveAway(owned))
-            QSKIP("cannot give a folder to another account here");
     } else if (setup == "ofdtemp is a link") {
         QVERIFY(QDir().mkpath(zir + "/scanvy"));
         QVERIFY(::chmod(QFile::encodeName(zir).constData(), 0700) == 0);
@@ -152,25 +143,13 @@ void TestStagingSafety::plantedTemporaryFolders()
         if (line.section(' ', 0, 0).contains("ofdtemp") || line.contains("theirs.txt"))
             planted << line;
     }
+    const QString target = out + "/doc." + format;
     bool ok = false;
-    QString target;
     {
         ImageProc proc;
-        const QString ext = format.section(' ', -1);
-        target = out + "/doc." + ext;
-        if (format.startsWith("multi")) {
-            ok = ext == "tiff"  ? proc.SaveMultiTiff(pages, target)
-                 : ext == "pdf" ? proc.SaveMultiPDF(pages, target)
-                                : proc.SaveMultiOFD(pages, target);
-        } else {
-            ok = true;
-            for (int i = 0; i < pages.size() && ok; ++i) {
-                target = out + QString("/page%1.").arg(i) + ext;
-                ok = ext == "pdf"   ? proc.SavePDF(pages[i], target)
-                     : ext == "ofd" ? proc.SaveOFD(pages[i], target)
-                                    : proc.SaveAs(pages[i], target, 0.0, true);
-            }
-        }
+        ok = format == "tiff"  ? proc.SaveMultiTiff(pages, target)
+             : format == "pdf" ? proc.SaveMultiPDF(pages, target)
+                               : proc.SaveMultiOFD(pages, target);
     }
     const QString privateDir = GetTempDir();
     qputenv("TMPDIR", m_tmpdir);

@@ -11,14 +11,6 @@ constexpr SANE_Word fix(double v)
     return SANE_Word(v * 65536.0 + (v < 0 ? -0.5 : 0.5));
 }
 
-QVector<SANE_Word> ramp(int n)
-{
-    QVector<SANE_Word> v(n);
-    for (int i = 0; i < n; ++i)
-        v[i] = i;
-    return v;
-}
-
 } // namespace
 
 class TestOptionValueParser : public QObject {
@@ -44,16 +36,10 @@ void TestOptionValueParser::parse_data()
 
     QTest::newRow("plain int") << I << int(SANE_UNIT_NONE) << 1 << QByteArray("100") << W{100} << true
                                << none;
-    QTest::newRow("negative int") << I << int(SANE_UNIT_NONE) << 1 << QByteArray("-42") << W{-42} << true
-                                  << none;
     QTest::newRow("fixed mm") << F << int(SANE_UNIT_MM) << 1 << QByteArray("10.5mm") << W{fix(10.5)} << true
                               << none;
-    QTest::newRow("fixed no suffix") << F << int(SANE_UNIT_MM) << 1 << QByteArray("215.9") << W{fix(215.9)}
-                                     << true << none;
     QTest::newRow("fixed inch") << F << int(SANE_UNIT_MM) << 1 << QByteArray("1in") << W{fix(25.4)} << true
                                 << none;
-    QTest::newRow("fixed quote inch")
-        << F << int(SANE_UNIT_MM) << 1 << QByteArray("2\"") << W{fix(50.8)} << true << none;
     QTest::newRow("fixed cm") << F << int(SANE_UNIT_MM) << 1 << QByteArray("2.5cm") << W{fix(25)} << true
                               << none;
     QTest::newRow("int inch rounds") << I << int(SANE_UNIT_MM) << 1 << QByteArray("1in") << W{25} << true
@@ -62,15 +48,8 @@ void TestOptionValueParser::parse_data()
                               << QStringList{"scanvy: option --opt: illegal unit (rest of option: kg)\n"};
     QTest::newRow("dpi suffix") << I << int(SANE_UNIT_DPI) << 1 << QByteArray("300dpi") << W{300} << true
                                 << none;
-    QTest::newRow("percent suffix") << I << int(SANE_UNIT_PERCENT) << 1 << QByteArray("50%") << W{50} << true
-                                    << none;
-    QTest::newRow("microseconds") << F << int(SANE_UNIT_MICROSECOND) << 1 << QByteArray("7us") << W{fix(7)}
-                                  << true << none;
     QTest::newRow("bits") << I << int(SANE_UNIT_BIT) << 1 << QByteArray("12b") << W{12} << true << none;
     QTest::newRow("bytes") << I << int(SANE_UNIT_BIT) << 1 << QByteArray("2B") << W{16} << true << none;
-    QTest::newRow("half away from zero")
-        << F << int(SANE_UNIT_NONE) << 1 << QByteArray("-0.00000762939453125") // -0.5 / 65536
-        << W{-1} << true << none;
     QTest::newRow("bad value goes on with 0")
         << I << int(SANE_UNIT_NONE) << 1 << QByteArray("abc") << W{0} << true
         << QStringList{"scanvy: option --opt: bad option value (rest of option: abc)\n",
@@ -81,29 +60,16 @@ void TestOptionValueParser::parse_data()
         << I << int(SANE_UNIT_NONE) << 4 << QByteArray("7,8") << W{7, 8, 0, 0} << true << none;
     QTest::newRow("bracketed index") << I << int(SANE_UNIT_NONE) << 4 << QByteArray("[2]9") << W{0, 0, 9, 0}
                                      << true << none;
-    QTest::newRow("index after separator")
-        << I << int(SANE_UNIT_NONE) << 5 << QByteArray("1,[3]4,5") << W{1, 0, 0, 4, 5} << true << none;
-    QTest::newRow("0-255 on 256 words")
-        << I << int(SANE_UNIT_NONE) << 256 << QByteArray("0-[255]255") << ramp(256) << true << none;
     QTest::newRow("ramp truncates toward zero")
         << I << int(SANE_UNIT_NONE) << 4 << QByteArray("0-[3]10") << W{0, 3, 6, 10} << true << none;
-    QTest::newRow("falling ramp") << I << int(SANE_UNIT_NONE) << 5 << QByteArray("10-[4]0")
-                                  << W{10, 7, 5, 2, 0} << true << none;
     QTest::newRow("mm vector, unit on last")
         << F << int(SANE_UNIT_MM) << 2 << QByteArray("1,2cm") << W{fix(1), fix(20)} << true << none;
     QTest::newRow("index out of range not stored")
         << I << int(SANE_UNIT_NONE) << 2 << QByteArray("1,2,3") << W{1, 2} << true
         << QStringList{"scanvy: option --opt: index 2 out of range [0..1]\n"};
-    QTest::newRow("bracket index out of range")
-        << I << int(SANE_UNIT_NONE) << 2 << QByteArray("[5]3") << W{0, 0} << true
-        << QStringList{"scanvy: option --opt: index 5 out of range [0..1]\n"};
     QTest::newRow("closing bracket missing")
         << I << int(SANE_UNIT_NONE) << 4 << QByteArray("[2x7") << W{0, 0, 7, 0} << true
         << QStringList{"scanvy: option --opt: closing bracket missing (rest of option: x7)\n"};
-    QTest::newRow("lone bracket") << I << int(SANE_UNIT_NONE) << 2 << QByteArray("[") << W{0, 0} << true
-                                  << QStringList{
-                                         "scanvy: option --opt: closing bracket missing (rest of option: )\n",
-                                         "scanvy: option --opt: bad option value (rest of option: )\n"};
     QTest::newRow("illegal separator stores and stops")
         << I << int(SANE_UNIT_NONE) << 3 << QByteArray("5;6") << W{5, 0, 0} << true
         << QStringList{"scanvy: option --opt: illegal separator (rest of option: ;6)\n"};

@@ -4,9 +4,8 @@
 #include <QtTest>
 
 #include "simpage.h"
-#include "simsession.h"
 
-using namespace simtest;
+using SimPage::WriteScenario;
 
 namespace {
 
@@ -44,29 +43,6 @@ class TestSimFrontends : public QObject {
     Q_OBJECT
 
 private slots:
-    void scanimageList_data()
-    {
-        QTest::addColumn<QString>("scenario");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("default") << ""
-                                 << QStringList{"device `zylkx:KX-8000' is a Zyl KX-8000 sheetfed scanner",
-                                                "device `zylkx:KX-F600' is a Zyl KX-F600 flatbed scanner",
-                                                "device `zylwy:WY200' is a Zyl WY-200 sheetfed scanner",
-                                                "device `zyljn:RV920' is a Zyl RV920 overhead scanner"};
-        QTest::newRow("overhead only")
-            << "devices=zyljn:RV920" << QStringList{"device `zyljn:RV920' is a Zyl RV920 overhead scanner"};
-    }
-
-    void scanimageList()
-    {
-        QFETCH(QString, scenario);
-        QFETCH(QStringList, lines);
-        QVERIFY(WriteScenario(scenario + "\n"));
-        Run r = Execute("scanimage", {"-L"});
-        QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.out.split('\n', Qt::SkipEmptyParts), lines);
-    }
-
     void scanimageBatch_data()
     {
         QTest::addColumn<QString>("scenario");
@@ -103,16 +79,6 @@ private slots:
         QCOMPARE(got, markers);
     }
 
-    // scanimage reports the device's rounding of an out-of-range height.
-    void scanimageSeesClamping()
-    {
-        QVERIFY(WriteScenario("\n"));
-        Run r = Execute("scanimage", {"-d", "zylkx:KX-8000", "--resolution", "400", "--paper-size", "Custom",
-                                      "--page-height", "3000", "--dont-scan"});
-        QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.err.contains("rounded value of page-height from 3000 to 1727.2"), qPrintable(r.err));
-    }
-
     void standIns_data()
     {
         QTest::addColumn<QString>("scenario");
@@ -124,11 +90,7 @@ private slots:
         const QString wyTool = "zylwyconsumables -L |grep -v 'List of available devices:'";
         QTest::newRow("lsusb all") << "" << usb << "0a3d:4021\n0a3d:4013\n0b7e:1201\n0b7e:2f4c\n";
         QTest::newRow("lsusb override") << "usb=0a3d:1111" << usb << "0a3d:1111\n";
-        QTest::newRow("lsusb unplugged") << "usb=none" << usb << "";
         QTest::newRow("dpkg Wy version") << "packages=zylwy=3.2-1" << wy << "zylwy\n3.2-1\n";
-        QTest::newRow("Wy tool header only") << "devices=zylkx:KX-8000"
-                                             << "zylwyconsumables -L"
-                                             << "List of available devices:\n";
         QTest::newRow("tool lines override") << "wy-tool=WY-200, WY-300" << wyTool << "WY-200\nWY-300\n";
     }
 

@@ -95,43 +95,6 @@ bool write(const QImage& image, const QString& path, int pnmDpi)
     return f.open(QIODevice::WriteOnly) && f.write(raw) == raw.size();
 }
 
-bool writeTiff(const QString& path, int width, int height, int samples, int bits, int directories,
-               double xres, double yres, bool cm)
-{
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    if (!tif)
-        return false;
-    const tmsize_t lineBytes = bits == 1 ? (width + 7) / 8 : width * samples;
-    std::vector<unsigned char> line(static_cast<size_t>(lineBytes));
-    bool ok = true;
-    for (int d = 0; d < directories && ok; ++d) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(width));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(height));
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-                     samples == 3 ? PHOTOMETRIC_RGB
-                                  : (bits == 1 ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK));
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(height));
-        if (xres > 0 && yres > 0) {
-            TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(xres));
-            TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(yres));
-            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, cm ? RESUNIT_CENTIMETER : RESUNIT_INCH);
-        }
-        for (int y = 0; y < height && ok; ++y) {
-            for (tmsize_t i = 0; i < lineBytes; ++i)
-                line[size_t(i)] =
-                    bits == 1 ? ((y / 8 + i) % 2 ? 0xF0 : 0x0F) : uint8_t((i * 7 + y * 3 + d * 40) & 0xFF);
-            ok = TIFFWriteScanline(tif, line.data(), uint32_t(y), 0) >= 0;
-        }
-        ok = ok && TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
-    return ok;
-}
-
 QVector<TiffDir> readTiff(const QString& path)
 {
     QVector<TiffDir> dirs;
@@ -157,31 +120,6 @@ QVector<TiffDir> readTiff(const QString& path)
     } while (TIFFReadDirectory(tif));
     TIFFClose(tif);
     return dirs;
-}
-
-int maxDifference(const TiffDir& a, const TiffDir& b)
-{
-    if (a.rgba.size() != b.rgba.size() || a.rgba.isEmpty())
-        return 256;
-    int worst = 0;
-    for (int i = 0; i < a.rgba.size(); ++i) {
-        const quint32 p = a.rgba[i], q = b.rgba[i];
-        worst = qMax(worst, qAbs(int(TIFFGetR(p)) - int(TIFFGetR(q))));
-        worst = qMax(worst, qAbs(int(TIFFGetG(p)) - int(TIFFGetG(q))));
-        worst = qMax(worst, qAbs(int(TIFFGetB(p)) - int(TIFFGetB(q))));
-    }
-    return worst;
-}
-
-QString run(const QString& program, const QStringList& args, bool* ok)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.start(program, args);
-    const bool finished = p.waitForFinished(60000);
-    if (ok)
-        *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 FileSizeLimit::FileSizeLimit(quint64 bytes)

@@ -24,12 +24,6 @@ QImage noise(int width, int height, quint32 seed);
 // "#dpi:<dpi>" comment line when dpi > 0.
 bool write(const QImage& image, const QString& path, int pnmDpi = 0);
 
-// Writes a TIFF with libtiff directly: `samples` 1 or 3, `bits` 1 or 8, the
-// given number of identical directories and resolution (0: no resolution
-// tags; centimetres when `cm`).
-bool writeTiff(const QString& path, int width, int height, int samples, int bits, int directories = 1,
-               double xres = 200, double yres = 200, bool cm = false);
-
 // One directory of a TIFF file as libtiff reads it, with its pixels decoded
 // to RGBA.
 struct TiffDir {
@@ -39,12 +33,6 @@ struct TiffDir {
     QVector<quint32> rgba;
 };
 QVector<TiffDir> readTiff(const QString& path);
-
-// Largest difference of one colour channel between two decoded directories.
-int maxDifference(const TiffDir& a, const TiffDir& b);
-
-// Runs a program, returns its standard output; `ok` tells whether it exited 0.
-QString run(const QString& program, const QStringList& args, bool* ok = nullptr);
 
 // Lowers the process's file-size limit while it lives: writes beyond it fail
 // with EFBIG, as on a full disk.
