@@ -1,3 +1,4 @@
+#include "imageviewwidget.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "optionscontainerwidget.h"
@@ -6,31 +7,31 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
 // The scan-settings page with a real panel, filled from the simulated Kx
-// scanner the way the device jobs fill it.
+// scanner the way the device jobs fill it; one window for the session.
 class TestScanSettingsPage : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void init();
-    void cleanup();
 
     void leavingAsksOnlyAfterChanges_data();
     void leavingAsksOnlyAfterChanges();
-    void closeFromSettingsPage();
+    void settingsPagesKeepTheirKeys();
     void passManual_data();
     void passManual();
+    void closeFromSettingsPage();
 
 private:
     template <typename T> T* Child(const char* name)
@@ -43,14 +44,14 @@ private:
     }
     QString PanelFile() const
     {
-        return m_home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini");
+        return m_home.path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini");
     }
 
     SaneScan m_sane;
     QList<QString> m_devices;
     QHash<QString, Opt_Result> m_options;
-    QScopedPointer<QTemporaryDir> m_home;
-    QScopedPointer<QTemporaryDir> m_tmp;
+    QTemporaryDir m_home;
+    QTemporaryDir m_tmp;
     QPointer<MainWindow> m_window;
 };
 
@@ -63,18 +64,7 @@ void TestScanSettingsPage::initTestCase()
     m_options = m_sane.GetAllOptions();
     m_sane.CloseDevice();
     QVERIFY(m_options.contains(QStringLiteral("mode")));
-}
-
-void TestScanSettingsPage::cleanupTestCase()
-{
-    m_sane.Exit();
-}
-
-void TestScanSettingsPage::init()
-{
-    m_home.reset(new QTemporaryDir);
-    m_tmp.reset(new QTemporaryDir);
-    m_window = new MainWindow(m_home->path(), m_tmp->path() + QStringLiteral("/zir/scanvy"));
+    m_window = new MainWindow(m_home.path(), m_tmp.path() + QStringLiteral("/zir/scanvy"));
     auto* container = m_window->findChild<OptionsContainerWidget*>();
     QVERIFY(container);
     container->InitScannerList({QStringLiteral("zylkx:KX-8000")});
@@ -85,9 +75,10 @@ void TestScanSettingsPage::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
 }
 
-void TestScanSettingsPage::cleanup()
+void TestScanSettingsPage::cleanupTestCase()
 {
     delete m_window.data();
+    m_sane.Exit();
 }
 
 void TestScanSettingsPage::leavingAsksOnlyAfterChanges_data()
@@ -154,19 +145,64 @@ void TestScanSettingsPage::leavingAsksOnlyAfterChanges()
             QStringLiteral("pageScanSetting"));
 }
 
-void TestScanSettingsPage::closeFromSettingsPage()
+// Types into the widget, which has the focus in the active window (shortcuts
+// only answer there).
+static void Type(QWidget* widget, const QList<QKeySequence>& keys)
 {
-    Child<QAction>("actionScanConfig")->trigger();
-    auto* mode = Child<QComboBox>("cmMode");
-    const int before = mode->currentIndex();
-    mode->setCurrentIndex(mode->findData(QStringLiteral("Lineart")) != before
-                              ? mode->findData(QStringLiteral("Lineart"))
-                              : mode->findData(QStringLiteral("Color")));
+    widget->window()->activateWindow();
+    widget->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(widget->window()));
+    QTRY_VERIFY(widget->hasFocus());
+    for (const QKeySequence& key : keys) {
+        QTest::keySequence(widget, key);
+    }
+}
+
+// While a settings page shows, its widgets get every key and the hidden
+// image page's actions none: the pages stay as they are.
+void TestScanSettingsPage::settingsPagesKeepTheirKeys()
+{
+    const QString dir = m_tmp.path() + QStringLiteral("/pages");
+    QVERIFY(QDir().mkpath(dir));
+    Child<QPushButton>("btnReturnToImageFromSys")->click();
+    auto* view = m_window->findChild<ImageViewWidget*>();
+    for (int i = 0; i < 3; ++i) {
+        QImage image(60, 80, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QVERIFY(image.save(QStringLiteral("%1/page%2.png").arg(dir).arg(i)));
+        view->AddImage(QStringLiteral("%1/page%2.png").arg(dir).arg(i));
+    }
+    view->ClearItemSelction();
+    view->Delete(); // nothing selected: announces the whole list
+    m_window->EnableMenu(true);
+    m_window->RefreshPageButtons();
+    QVERIFY(Child<QAction>("actionDelete")->isEnabled());
+    QStringList triggered;
+    QObject scope;
+    for (QAction* action : m_window->findChildren<QAction*>()) {
+        connect(action, &QAction::triggered, &scope,
+                [&triggered, action] { triggered << action->objectName(); });
+    }
+    const QList<QKeySequence> keys{Qt::Key_Up,           Qt::Key_Down,         Qt::Key_Home,
+                                   Qt::Key_End,          Qt::Key_Plus,         Qt::Key_Minus,
+                                   Qt::CTRL + Qt::Key_A, Qt::CTRL + Qt::Key_R, Qt::Key_Delete};
     ModalAnswerer answerer(QMessageBox::No);
-    m_window->close();
-    QCOMPARE(answerer.texts.value(0), QStringLiteral("扫描配置已修改，是否要保存？"));
-    QCOMPARE(mode->currentIndex(), before);
-    QTRY_VERIFY(m_window.isNull());
+    Child<QAction>("actionScanConfig")->trigger();
+    Type(Child<QSpinBox>("sbResolution"), keys);
+    Type(Child<QComboBox>("cmMode"), keys);
+    Child<QPushButton>("btnReturnToImageFromScan")->click();
+    Child<QAction>("actionSystemConfig")->trigger();
+    auto* prefix = Child<QLineEdit>("txtSysFileNamePrefix");
+    prefix->setText(QStringLiteral("ab"));
+    Type(prefix, {Qt::Key_Home, Qt::Key_Delete, Qt::Key_End, Qt::Key_Minus});
+    QCOMPARE(prefix->text(), QStringLiteral("b-"));
+    Type(prefix, keys);
+    Child<QPushButton>("btnReturnToImageFromSys")->click();
+    QCOMPARE(triggered, QStringList({"actionScanConfig", "actionSystemConfig"}));
+    QCOMPARE(view->GetPagePaths().size(), 3);
+    QVERIFY(!answerer.texts.contains(QStringLiteral("是否删除选中图像？")));
+    view->SelectAll();
+    view->Delete(); // the window closes later without the exit question
 }
 
 void TestScanSettingsPage::passManual_data()
@@ -205,6 +241,21 @@ void TestScanSettingsPage::passManual()
     } else {
         QVERIFY(action->isChecked()); // kept for feeder sources
     }
+}
+
+void TestScanSettingsPage::closeFromSettingsPage()
+{
+    Child<QAction>("actionScanConfig")->trigger();
+    auto* mode = Child<QComboBox>("cmMode");
+    const int before = mode->currentIndex();
+    mode->setCurrentIndex(mode->findData(QStringLiteral("Lineart")) != before
+                              ? mode->findData(QStringLiteral("Lineart"))
+                              : mode->findData(QStringLiteral("Color")));
+    ModalAnswerer answerer(QMessageBox::No);
+    m_window->close();
+    QCOMPARE(answerer.texts.value(0), QStringLiteral("扫描配置已修改，是否要保存？"));
+    QCOMPARE(mode->currentIndex(), before);
+    QTRY_VERIFY(m_window.isNull());
 }
 
 QTEST_MAIN(TestScanSettingsPage)
