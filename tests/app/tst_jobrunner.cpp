@@ -1,115 +1,32 @@
 #include "jobrunner.h"
 #include "maskerdialog.h"
+#include "scancontroller.h"
 
-#include <QPushButton>
-#include <QThread>
+#include <QSemaphore>
 #include <QWidget>
 #include <QtTest>
 
-// One background job at a time under the overlay: where each step runs, in
-// which order, and how a job that finishes in steps ends.
+// Scan jobs: Esc on the overlay asks a stoppable job to stop, once, and
+// never closes the overlay while the job runs; how many pages a job asks
+// each scanner family for.
 class TestJobRunner : public QObject {
     Q_OBJECT
 
 private slots:
-    void stepsRunInOrder_data();
-    void stepsRunInOrder();
-    void secondJobRefusedWhileOneRuns();
-    void stopOfferedOnlyWhenStoppable_data();
-    void stopOfferedOnlyWhenStoppable();
+    void escapeAsksToStopOnce_data();
+    void escapeAsksToStopOnce();
+    void pagesPerJob_data();
+    void pagesPerJob();
 };
 
-void TestJobRunner::stepsRunInOrder_data()
-{
-    QTest::addColumn<int>("steps"); // 0: the finished step does all at once
-    QTest::newRow("at once") << 0;
-    QTest::newRow("one step") << 1;
-    QTest::newRow("five steps") << 5;
-}
-
-void TestJobRunner::stepsRunInOrder()
-{
-    QFETCH(int, steps);
-    QWidget window;
-    window.show();
-    JobRunner jobs(&window);
-    QStringList log;
-    QThread* workThread = nullptr;
-    connect(&jobs, &JobRunner::sglActiveChanged, this,
-            [&](bool active) { log << (active ? QStringLiteral("on") : QStringLiteral("off")); });
-    connect(&jobs, &JobRunner::sglEnded, this, [&] { log << QStringLiteral("ended"); });
-    int left = steps;
-    const bool started = jobs.Start(
-        QStringLiteral("busy"),
-        [&] {
-            workThread = QThread::currentThread();
-            log << QStringLiteral("work");
-        },
-        [&] {
-            jobs.StopThread();
-            log << QStringLiteral("finished");
-            if (steps == 0) {
-                jobs.HideMasker();
-                return;
-            }
-            jobs.FinishInSteps([&] {
-                log << QStringLiteral("step");
-                // The overlay stays until the last step.
-                if (!jobs.Masker()->isVisible()) {
-                    log << QStringLiteral("hidden early");
-                }
-                return --left == 0;
-            });
-        },
-        [&] { log << QStringLiteral("after"); });
-    QVERIFY(started);
-    QVERIFY(jobs.Active());
-    QVERIFY(jobs.Masker()->isVisible());
-    QTRY_VERIFY(log.endsWith(QStringLiteral("ended")));
-
-    QStringList expected{QStringLiteral("on"), QStringLiteral("work"), QStringLiteral("finished")};
-    for (int i = 0; i < steps; ++i) {
-        expected << QStringLiteral("step");
-    }
-    expected << QStringLiteral("off") << QStringLiteral("after") << QStringLiteral("ended");
-    QCOMPARE(log, expected);
-    QVERIFY(workThread && workThread != QThread::currentThread());
-    QVERIFY(!jobs.Active());
-    QVERIFY(!jobs.Masker()->isVisible());
-}
-
-void TestJobRunner::secondJobRefusedWhileOneRuns()
-{
-    QWidget window;
-    window.show();
-    JobRunner jobs(&window);
-    int ended = 0;
-    connect(&jobs, &JobRunner::sglEnded, this, [&] { ++ended; });
-    QAtomicInt firstWork = 0;
-    bool secondRan = false;
-    QVERIFY(jobs.Start(
-        QStringLiteral("first"), [&] { firstWork = 1; }, [&] { jobs.StopThread(); }, [] {}));
-    QVERIFY(!jobs.Start(
-        QStringLiteral("second"), [&] { secondRan = true; }, [&] { secondRan = true; },
-        [&] { secondRan = true; }));
-    QCOMPARE(jobs.Masker()->Msg(), QStringLiteral("first"));
-    QTRY_COMPARE(ended, 1);
-    QCOMPARE(int(firstWork), 1);
-    QVERIFY(!secondRan);
-    // Once the first has ended the next one runs.
-    QVERIFY(jobs.Start(
-        QStringLiteral("third"), [] {}, [&] { jobs.StopThread(); }, [] {}));
-    QTRY_COMPARE(ended, 2);
-}
-
-void TestJobRunner::stopOfferedOnlyWhenStoppable_data()
+void TestJobRunner::escapeAsksToStopOnce_data()
 {
     QTest::addColumn<bool>("stoppable");
     QTest::newRow("scan") << true;
     QTest::newRow("save") << false;
 }
 
-void TestJobRunner::stopOfferedOnlyWhenStoppable()
+void TestJobRunner::escapeAsksToStopOnce()
 {
     QFETCH(bool, stoppable);
     QWidget window;
@@ -120,12 +37,36 @@ void TestJobRunner::stopOfferedOnlyWhenStoppable()
     QSemaphore release;
     QVERIFY(jobs.Start(
         QStringLiteral("busy"), [&] { release.acquire(); }, [&] { jobs.StopThread(); }, [] {}, stoppable));
-    // Esc on the overlay asks for a stop only when the job can stop.
+    QTest::keyClick(jobs.Masker(), Qt::Key_Escape);
     QTest::keyClick(jobs.Masker(), Qt::Key_Escape);
     QCOMPARE(stops, stoppable ? 1 : 0);
     QVERIFY(jobs.Masker()->isVisible());
     release.release();
     QTRY_VERIFY(!jobs.Active());
+}
+
+void TestJobRunner::pagesPerJob_data()
+{
+    using P = ScanController::Placement;
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("panelCount");
+    QTest::addColumn<int>("expected"); // 0: until the feeder is empty
+
+    QTest::newRow("Kx feeder") << int(P::ToLast) << "zylkx:KX-8000" << 2 << 0;
+    QTest::newRow("Wy feeder, before a page") << int(P::ToPrev) << "zylwy:WY200" << 1 << 0;
+    QTest::newRow("feeder, replace") << int(P::Replace) << "zylkx:KX-8000" << 2 << 1;
+    QTest::newRow("overhead scanner") << int(P::ToLast) << "zyljn:RV920" << 1 << 1;
+    QTest::newRow("overhead scanner, replace") << int(P::Replace) << "zyljn:RV920" << 3 << 1;
+}
+
+void TestJobRunner::pagesPerJob()
+{
+    QFETCH(int, type);
+    QFETCH(QString, device);
+    QFETCH(int, panelCount);
+    QFETCH(int, expected);
+    QCOMPARE(ScanController::PagesToScan(type, device, panelCount), expected);
 }
 
 QTEST_MAIN(TestJobRunner)

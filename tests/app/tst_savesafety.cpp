@@ -1,6 +1,6 @@
-// Saves that fail after the user agreed to overwrite, pages whose scan was
-// interrupted, and leftovers of interrupted saves, through the main window
-// on the simulated scanner.
+// Saves through the main window on the simulated feeder, one window for the
+// whole run: what a save writes and under which names, and that a save that
+// fails or is refused keeps the pages, the counter and the user's old files.
 #include "mainwindow.h"
 #include "windowfixture.h"
 
@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QSettings>
 #include <QtTest>
@@ -19,45 +20,61 @@
 
 namespace {
 
-int modeOf(const QString& path)
+const char* const kExt[] = {"tiff", "tiff", "pnm", "jpg", "png", "pdf", "pdf", "ofd", "ofd"};
+const QString kQuestion = QStringLiteral("保存路径有重复文件，\r\n确定要覆盖吗？\r\n");
+
+bool IsMulti(int format)
+{
+    return format == 1 || format == 6 || format == 8;
+}
+
+int ModeOf(const QString& path)
 {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
-QByteArray bytesOf(const QString& path)
+QByteArray BytesOf(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool writeFile(const QString& path, const QByteArray& content, int mode = -1)
+bool WriteFile(const QString& path, const QByteArray& content, int mode = 0644)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         return false;
     f.close();
-    return mode < 0 || ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
+    return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
+}
+
+int Umask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return int(mask);
+}
+
+// "<k>": the number base + k as the file names write it; "%b": `blocked`.
+QString Fill(QString text, int base, const QString& blocked)
+{
+    for (int k = 0; k < 4; ++k)
+        text.replace(QStringLiteral("<%1>").arg(k),
+                     QStringLiteral("%1").arg(base + k, 4, 10, QLatin1Char('0')));
+    return text.replace(QStringLiteral("%b"), blocked);
 }
 
 // Every entry of a folder, hidden ones included, with mode and content.
-QStringList snapshot(const QString& dir)
+QStringList Snapshot(const QString& dir)
 {
     QStringList out;
-    const QFileInfoList entries = QDir(dir).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& e : entries) {
-        out << e.fileName() + " " + QString::number(modeOf(e.filePath()), 8) + " " +
-                   (e.isDir() ? QStringLiteral("<dir>") : QString::fromLatin1(bytesOf(e.filePath()).toHex()));
+    for (const QFileInfo& e : QDir(dir).entryInfoList(
+             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        out << e.fileName() + " " + QString::number(ModeOf(e.filePath()), 8) + " " +
+                   (e.isDir() ? QStringLiteral("<dir>") : QString::fromLatin1(BytesOf(e.filePath()).toHex()));
     }
     return out;
-}
-
-const char* const kExt[] = {"tiff", "tiff", "pnm", "jpg", "png", "pdf", "pdf", "ofd", "ofd"};
-
-bool isMulti(int format)
-{
-    return format == 1 || format == 6 || format == 8;
 }
 
 } // namespace
@@ -66,17 +83,17 @@ class TestSaveSafety : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup();
-    void overwriteThenFail_data();
-    void overwriteThenFail();
-    void interruptedPages_data();
-    void interruptedPages();
-    void interruptedPageAfterScan();
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+    void save_data();
+    void save();
+    void saveAfterScan_data();
+    void saveAfterScan();
     void leftoversOfInterruptedSaves();
 
 private:
-    void StartWith(int format);
-    bool ScanSheets(int sheets);
+    bool Scan(int sheets);
     QString Out() const { return m_fx->home->path() + QStringLiteral("/out"); }
     QString Target(int number, int format) const
     {
@@ -84,19 +101,17 @@ private:
     }
     QString StoredCounter() const
     {
-        QSettings ini(m_fx->window->ConfigFilePath(), QSettings::IniFormat);
-        return ini.value(QStringLiteral("Scanner/ScanCount")).toString();
+        return QSettings(m_fx->window->ConfigFilePath(), QSettings::IniFormat)
+            .value(QStringLiteral("Scanner/ScanCount"))
+            .toString();
     }
+    void CheckNothingChanged(const QList<QString>& pages, int counter);
 
     QScopedPointer<WindowFixture> m_fx;
+    int m_load = 0;
 };
 
-void TestSaveSafety::cleanup()
-{
-    m_fx.reset();
-}
-
-void TestSaveSafety::StartWith(int format)
+void TestSaveSafety::initTestCase()
 {
     m_fx.reset(new WindowFixture);
     {
@@ -104,76 +119,124 @@ void TestSaveSafety::StartWith(int format)
                       QSettings::IniFormat);
         ini.setValue(QStringLiteral("Scanner/FilePath"), Out());
         ini.setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("a"));
-        ini.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("12"));
+        ini.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("8"));
         ini.setValue(QStringLiteral("Scanner/ScanMinCountSize"), QStringLiteral("4"));
-        ini.setValue(QStringLiteral("Scanner/FileFormat"), QString::number(format));
         ini.setValue(QStringLiteral("Scanner/SaveAfterScan"), QStringLiteral("0"));
     }
     WindowFixture::WriteScenario(QStringLiteral("sheets=0\nsource=Adf-front"));
     QVERIFY(m_fx->Start());
     m_fx->SetResolution(75);
     QVERIFY(m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")));
-    QVERIFY(QDir().mkpath(Out()));
 }
 
-bool TestSaveSafety::ScanSheets(int sheets)
+// Every row starts with no pages and an empty save folder.
+void TestSaveSafety::init()
 {
-    static int load = 0;
+    QVERIFY(m_fx->window);
+    QTRY_VERIFY(!m_fx->window->JobRunning());
+    m_fx->Child<QCheckBox>("cbSaveAfterScan")->setChecked(false);
+    m_fx->answerer.SetAnswer(QMessageBox::Yes);
+    m_fx->jobsDone = 0;
+    if (!m_fx->window->PageFiles().isEmpty()) {
+        m_fx->Child<QAction>("actionBroom")->trigger();
+        QVERIFY(m_fx->WaitJobDone());
+    }
+    QVERIFY(m_fx->window->PageFiles().isEmpty());
+    QVERIFY(QDir(Out()).removeRecursively());
+    QVERIFY(QDir().mkpath(Out()));
+    m_fx->answerer.texts.clear();
+    m_fx->answerer.titles.clear();
+}
+
+void TestSaveSafety::cleanupTestCase()
+{
+    m_fx.reset();
+}
+
+bool TestSaveSafety::Scan(int sheets)
+{
     WindowFixture::WriteScenario(
-        QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2").arg(sheets).arg(++load));
+        QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2").arg(sheets).arg(++m_load));
+    m_fx->jobsDone = 0;
     m_fx->Child<QAction>("actionScanToLast")->trigger();
     return m_fx->WaitIdle();
 }
 
-void TestSaveSafety::overwriteThenFail_data()
+void TestSaveSafety::CheckNothingChanged(const QList<QString>& pages, int counter)
 {
-    QTest::addColumn<int>("format");
-    // "folder before": a folder has the third target's name from the start;
-    // "folder during": it appears while the pages are written, so that the
-    // failure comes when the files are put in place; "damaged page": the
-    // second page's file holds random bytes; "none": the save succeeds.
-    QTest::addColumn<QString>("fault");
-
-    const char* const names[] = {"TIFF",    "多页TIFF", "PNM",     "JPEG", "PNG",
-                                 "单页PDF", "PDF",      "单页OFD", "OFD"};
-    for (int format : {0, 2, 3, 4, 5, 7})
-        QTest::addRow("%s, folder during", names[format]) << format << "folder during";
-    QTest::addRow("%s, folder before", names[5]) << 5 << "folder before";
-    for (int format : {1, 3, 6, 7, 8})
-        QTest::addRow("%s, damaged page", names[format]) << format << "damaged page";
-    for (int format : {5, 8})
-        QTest::addRow("%s, none", names[format]) << format << "none";
+    QCOMPARE(m_fx->window->PageFiles(), pages);
+    for (const QString& page : pages)
+        QVERIFY(QFileInfo::exists(page) || QFileInfo::exists(page + ".part"));
+    QCOMPARE(m_fx->window->Counter(), counter);
+    QCOMPARE(StoredCounter(), QString::number(counter));
+    QVERIFY(m_fx->Child<QAction>("actionSave")->isEnabled());
 }
 
-// The old files the user agreed to overwrite keep their content and mode
-// when the save fails, no new file appears, and the pages and the counter
-// stay; a successful overwrite keeps the old files' mode.
-void TestSaveSafety::overwriteThenFail()
+void TestSaveSafety::save_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("existing"); // old files, readable by the user only, at the first targets
+    // "folder before": a folder has the third target's name from the start
+    // (then removed and saved again); "folder during": it appears while the
+    // pages are written, so the failure comes when the files are put in
+    // place; "damaged": the second page's file holds noise; "interrupted":
+    // the pages whose scan did not complete (by index).
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("agree");
+    QTest::addColumn<QString>("message"); // the last box, as Fill() reads it
+
+    const QString ok = QStringLiteral("保存成功\n");
+    const QString folder = QStringLiteral("保存失败\n已有同名文件夹：%b");
+    const QString damaged = QStringLiteral("保存失败\n第2页图像文件已损坏，无法读取");
+    QTest::newRow("JPEG, two overwritten") << 3 << 2 << "" << true << ok;
+    QTest::newRow("OFD, one file overwritten") << 8 << 1 << "" << true << ok;
+    QTest::newRow("PDF, four there, declined")
+        << 5 << 4 << "" << false << kQuestion + "a<0>.pdf\r\na<1>.pdf\r\na<2>.pdf\r\n等 4 个文件";
+    for (int format : {5, 7})
+        QTest::addRow("%s, folder during", kExt[format]) << format << 2 << "folder during" << true << folder;
+    QTest::newRow("PDF, folder before") << 5 << 1 << "folder before" << true << folder;
+    QTest::newRow("multi TIFF, damaged") << 1 << 1 << "damaged" << true << damaged;
+    QTest::newRow("single OFD, damaged") << 7 << 2 << "damaged" << true << damaged;
+    QTest::newRow("PDF, one interrupted")
+        << 5 << 1 << "interrupted 1" << true << "第2页扫描未完成，请替换扫描或删除该页后再保存";
+    QTest::newRow("OFD, two interrupted")
+        << 8 << 1 << "interrupted 0 3" << true << "第1、4页扫描未完成，请替换扫描或删除该页后再保存";
+}
+
+// A save writes the pages under the next numbers and keeps the mode of the
+// files it overwrites; a failed, refused or declined one leaves the folder,
+// the pages and the counter as they were.
+void TestSaveSafety::save()
 {
     QFETCH(int, format);
+    QFETCH(int, existing);
     QFETCH(QString, fault);
-    StartWith(format);
-    QVERIFY(ScanSheets(3));
-    const QList<QString> pages = m_fx->window->PageFiles();
-    QCOMPARE(pages.size(), 3);
+    QFETCH(bool, agree);
+    QFETCH(QString, message);
 
-    // a0012 (and a0013 for one file per page) exist, readable by the user only.
-    const int files = isMulti(format) ? 1 : 3;
-    const int existing = isMulti(format) ? 1 : 2;
+    m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(format);
+    const int base = m_fx->window->Counter();
+    QVERIFY(Scan(4));
+    const QList<QString> pages = m_fx->window->PageFiles();
+    QCOMPARE(pages.size(), 4);
+    const int files = IsMulti(format) ? 1 : 4;
     for (int i = 0; i < existing; ++i)
-        QVERIFY(writeFile(Target(12 + i, format), "old content " + QByteArray::number(i), 0600));
-    const QString blocked = Target(14, format);
+        QVERIFY(WriteFile(Target(base + i, format), "old " + QByteArray::number(i), 0600));
+    const QString blocked = Target(base + 2, format);
     if (fault == "folder before")
         QVERIFY(QDir().mkpath(blocked + "/keep"));
-    if (fault == "damaged page") {
+    if (fault == "damaged") {
         QByteArray noise(4000, '\0');
         for (int i = 0; i < noise.size(); ++i)
             noise[i] = char((i * 7919 + 13) % 251);
-        QVERIFY(writeFile(pages.at(1), noise));
+        QVERIFY(WriteFile(pages.at(1), noise));
+    }
+    if (fault.startsWith("interrupted")) {
+        for (const QString& index : fault.split(' ').mid(1)) // what a cut-off page leaves
+            QVERIFY(QFile::rename(pages.at(index.toInt()), pages.at(index.toInt()) + ".part"));
     }
     if (fault == "folder during") {
-        const QString last =
-            QStringLiteral("正在保存第3个%1文件").arg(QString::fromLatin1(kExt[format]).toUpper());
+        const QString last = QStringLiteral("正在保存第4个%1文件").arg(QString(kExt[format]).toUpper());
         connect(
             m_fx->window.data(), &MainWindow::sglUpdateMaskerMessage, this,
             [last, blocked](const QString& text) {
@@ -182,112 +245,123 @@ void TestSaveSafety::overwriteThenFail()
             },
             Qt::DirectConnection);
     }
-    const QStringList before = snapshot(Out());
+    const QStringList before = Snapshot(Out());
 
+    m_fx->answerer.SetAnswer(agree ? QMessageBox::Yes : QMessageBox::No);
     m_fx->Child<QAction>("actionSave")->trigger();
-    QVERIFY(m_fx->WaitJobDone());
-    QVERIFY(m_fx->answerer.texts.value(0).startsWith(
-        QStringLiteral("保存路径有重复文件，\r\n确定要覆盖吗？\r\n")));
+    // Refused saves ask nothing; others ask first when a target is there.
+    const bool asks = existing > 0 && !fault.startsWith("interrupted");
+    QTRY_COMPARE(m_fx->answerer.texts.size(), asks && agree ? 2 : 1);
+    QTRY_VERIFY(!m_fx->window->JobRunning());
+    QTest::qWait(50);
+    disconnect(m_fx->window.data(), &MainWindow::sglUpdateMaskerMessage, this, nullptr);
+    message = Fill(message, base, blocked);
+    QCOMPARE(m_fx->answerer.texts.size(), asks && agree ? 2 : 1);
+    QCOMPARE(m_fx->answerer.texts.first().startsWith(kQuestion), asks);
+    QVERIFY2(m_fx->answerer.texts.last().startsWith(message), qPrintable(m_fx->answerer.texts.last()));
 
-    if (fault == "none") {
-        QVERIFY(m_fx->answerer.texts.last().startsWith(QStringLiteral("保存成功\n")));
+    if (message.startsWith("保存成功")) {
+        QCOMPARE(m_fx->answerer.texts.last(),
+                 QStringLiteral("保存成功\n已写入 %1 个文件到 %2").arg(files).arg(Out()));
+        QStringList expected;
         for (int i = 0; i < files; ++i) {
-            QVERIFY(bytesOf(Target(12 + i, format)).size() > 100);
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            QCOMPARE(QString::number(modeOf(Target(12 + i, format)), 8),
-                     QString::number(i < existing ? 0600 : int(0666 & ~mask), 8));
+            expected << QFileInfo(Target(base + i, format)).fileName();
+            QVERIFY(BytesOf(Target(base + i, format)).size() > 100);
+            QCOMPARE(QString::number(ModeOf(Target(base + i, format)), 8),
+                     QString::number(i < existing ? 0600 : 0666 & ~Umask(), 8));
         }
-        QCOMPARE(m_fx->window->Counter(), 12 + files);
-        QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden).size(), files);
+        QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+        QCOMPARE(m_fx->window->Counter(), base + files);
+        QCOMPARE(StoredCounter(), QString::number(base + files));
+        QVERIFY(m_fx->window->PageFiles().isEmpty());
         return;
     }
-
-    QString expected = fault == "damaged page" ? QStringLiteral("保存失败\n第2页图像文件已损坏，无法读取")
-                                               : QStringLiteral("保存失败\n已有同名文件夹：") + blocked;
-    QCOMPARE(m_fx->answerer.titles.last(), QStringLiteral("错误"));
-    QCOMPARE(m_fx->answerer.texts.last(), expected);
-    QStringList after = snapshot(Out());
-    if (fault == "folder during") { // the folder the test made is the only change
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        after.removeAll(QFileInfo(blocked).fileName() + " " + QString::number(0777 & ~mask, 8) + " <dir>");
-    }
+    QStringList after = Snapshot(Out());
+    if (fault == "folder during") // the folder the test made is the only change
+        after.removeAll(QFileInfo(blocked).fileName() + " " + QString::number(0777 & ~Umask(), 8) + " <dir>");
     QCOMPARE(after, before);
-    for (int i = 0; i < existing; ++i) {
-        QCOMPARE(bytesOf(Target(12 + i, format)), "old content " + QByteArray::number(i));
-        QCOMPARE(modeOf(Target(12 + i, format)), 0600);
+    CheckNothingChanged(pages, base);
+
+    if (fault == "folder before") {
+        // Once the way is free, a retry writes the whole set under the same names.
+        QVERIFY(QDir(blocked).removeRecursively());
+        m_fx->jobsDone = 0;
+        m_fx->Child<QAction>("actionSave")->trigger();
+        QVERIFY(m_fx->WaitJobDone());
+        QVERIFY(m_fx->answerer.texts.last().startsWith("保存成功"));
+        QCOMPARE(QDir(Out()).entryList(QDir::Files).size(), 4);
+        QCOMPARE(m_fx->window->Counter(), base + 4);
     }
-    QCOMPARE(m_fx->window->PageFiles(), pages);
-    QCOMPARE(m_fx->window->Counter(), 12);
-    QCOMPARE(StoredCounter(), QStringLiteral("12"));
-    for (const QString& page : pages)
-        QVERIFY(QFileInfo::exists(page));
-    QVERIFY(m_fx->Child<QAction>("actionSave")->isEnabled());
 }
 
-void TestSaveSafety::interruptedPages_data()
+void TestSaveSafety::saveAfterScan_data()
 {
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QList<int>>("interrupted"); // page indexes whose file is gone
-    QTest::addColumn<QString>("message");
-    QTest::newRow("one page") << 5 << QList<int>{1} << "第2页扫描未完成，请替换扫描或删除该页后再保存";
-    QTest::newRow("two pages, multi-page")
-        << 8 << QList<int>{0, 3} << "第1、4页扫描未完成，请替换扫描或删除该页后再保存";
-    QTest::newRow("last page, JPEG") << 3 << QList<int>{3} << "第4页扫描未完成，请替换扫描或删除该页后再保存";
+    QTest::addColumn<QString>("existing"); // in the save folder ("x/": a folder)
+    QTest::addColumn<bool>("agree");
+    QTest::addColumn<bool>("interrupted"); // a page of an earlier scan is cut off
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("saved") << "" << true << false << QStringList();
+    QTest::newRow("overwrite declined") << "1" << false << false << QStringList{kQuestion + "a<1>.jpg"};
+    QTest::newRow("target blocked") << "2/" << true << false
+                                    << QStringList{"保存失败\n已有同名文件夹：%b/a<2>.jpg"};
+    QTest::newRow("earlier page interrupted")
+        << "" << true << true << QStringList{"第2页扫描未完成，请替换扫描或删除该页后再保存"};
 }
 
-// A save with pages whose scan did not complete writes nothing, asks nothing
-// and names the pages.
-void TestSaveSafety::interruptedPages()
+// With "扫描完立即保存" the save follows the scan; when it does not get
+// through, the pages stay. A save that worked says so in the status area.
+void TestSaveSafety::saveAfterScan()
 {
-    QFETCH(int, format);
-    QFETCH(QList<int>, interrupted);
-    QFETCH(QString, message);
-    StartWith(format);
-    QVERIFY(ScanSheets(4));
-    const QList<QString> pages = m_fx->window->PageFiles();
-    for (int index : interrupted) {
-        // What an interrupted page leaves: at most its partial file.
-        QVERIFY(QFile::rename(pages.at(index), pages.at(index) + ".part"));
+    QFETCH(QString, existing);
+    QFETCH(bool, agree);
+    QFETCH(bool, interrupted);
+    QFETCH(QStringList, messages);
+
+    m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(3);
+    const int base = m_fx->window->Counter();
+    int sheets = 3;
+    if (interrupted) {
+        QVERIFY(Scan(2));
+        const QString page = m_fx->window->PageFiles().at(1);
+        QVERIFY(QFile::rename(page, page + ".part"));
+        sheets = 1;
     }
-    QVERIFY(writeFile(Target(12, format), "old"));
-    const QStringList before = snapshot(Out());
-
-    m_fx->Child<QAction>("actionSave")->trigger();
-    QTRY_VERIFY(!m_fx->answerer.texts.isEmpty());
-    QTest::qWait(200);
-    QCOMPARE(m_fx->answerer.texts, QStringList{message});
-    QCOMPARE(m_fx->answerer.titles, QStringList{"错误"});
-    QCOMPARE(snapshot(Out()), before);
-    QCOMPARE(m_fx->window->PageFiles(), pages);
-    QCOMPARE(m_fx->window->Counter(), 12);
-    QCOMPARE(StoredCounter(), QStringLiteral("12"));
-}
-
-// The save right after a scan refuses the same way.
-void TestSaveSafety::interruptedPageAfterScan()
-{
-    StartWith(3);
-    QVERIFY(ScanSheets(2));
-    QVERIFY(QFile::remove(m_fx->window->PageFiles().at(1)));
+    if (!existing.isEmpty()) {
+        const QString path = Target(base + existing.left(1).toInt(), 3);
+        QVERIFY(existing.endsWith('/') ? QDir().mkpath(path + "/keep") : WriteFile(path, "old"));
+    }
+    const QStringList before = Snapshot(Out());
     m_fx->Child<QCheckBox>("cbSaveAfterScan")->setChecked(true);
-    QVERIFY(ScanSheets(1));
-    QCOMPARE(m_fx->answerer.texts, QStringList{"第2页扫描未完成，请替换扫描或删除该页后再保存"});
+    m_fx->answerer.SetAnswer(agree ? QMessageBox::Yes : QMessageBox::No);
+    QVERIFY(Scan(sheets));
+    QTest::qWait(50);
+
+    for (QString& m : messages)
+        m = Fill(m, base, Out());
+    QTRY_COMPARE(m_fx->answerer.texts, messages);
+    auto* note = m_fx->Child<QLabel>("lblSaveNote");
+    if (messages.isEmpty()) {
+        QCOMPARE(QDir(Out()).entryList(QDir::Files).size(), 3);
+        QVERIFY(m_fx->window->PageFiles().isEmpty());
+        QCOMPARE(m_fx->window->Counter(), base + 3);
+        QCOMPARE(note->text(), Fill(QStringLiteral("已保存 a<0>.jpg 至 a<2>.jpg（3 页）"), base, QString()));
+        return;
+    }
+    QCOMPARE(Snapshot(Out()), before);
     QCOMPARE(m_fx->window->PageFiles().size(), 3);
-    QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden), QStringList());
-    QCOMPARE(m_fx->window->Counter(), 12);
-    QVERIFY(m_fx->Child<QAction>("actionSave")->isEnabled());
+    CheckNothingChanged(m_fx->window->PageFiles(), base);
 }
 
 // A save removes what an interrupted save of ours left in the folder, and
 // nothing else.
 void TestSaveSafety::leftoversOfInterruptedSaves()
 {
-    StartWith(6);
-    QVERIFY(ScanSheets(1));
+    m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(6);
+    const int base = m_fx->window->Counter();
+    QVERIFY(Scan(1));
     QProcess ended;
-    ended.start("sleep", {"0.05"});
+    ended.start("sleep", {"0"});
     QVERIFY(ended.waitForStarted());
     const QString dead = QString::number(ended.processId());
     QVERIFY(ended.waitForFinished());
@@ -297,17 +371,16 @@ void TestSaveSafety::leftoversOfInterruptedSaves()
                               ".notes.part-" + dead + "-1.txt", "a0009.part-" + dead + "-4.pdf",
                               "letter.pdf"};
     for (const QString& name : stale + kept)
-        QVERIFY(writeFile(Out() + "/" + name, name.toUtf8()));
+        QVERIFY(WriteFile(Out() + "/" + name, name.toUtf8()));
 
     m_fx->Child<QAction>("actionSave")->trigger();
     QVERIFY(m_fx->WaitJobDone());
-    QVERIFY(m_fx->answerer.texts.last().startsWith(QStringLiteral("保存成功\n")));
     QStringList expected = kept;
-    expected << "a0012.pdf";
+    expected << QFileInfo(Target(base, 6)).fileName();
     expected.sort();
     QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
     for (const QString& name : kept)
-        QCOMPARE(bytesOf(Out() + "/" + name), name.toUtf8());
+        QCOMPARE(BytesOf(Out() + "/" + name), name.toUtf8());
 }
 
 QTEST_MAIN(TestSaveSafety)

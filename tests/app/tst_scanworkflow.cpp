@@ -1,8 +1,10 @@
+// Scans of the main window on the simulated feeders, through the real
+// libsane, that do not run to their end: stopped by the user, cut off by the
+// scanner, failed replacements; and the options a job sends.
 #include "imageviewwidget.h"
 #include "mainwindow.h"
 #include "maskerdialog.h"
-#include "optionscontainerwidget.h"
-#include "parentscanneroptions.h"
+#include "pagefile.h"
 #include "sanescan.h"
 #include "simpage.h"
 #include "windowfixture.h"
@@ -11,137 +13,247 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
-#include <QImage>
+#include <QFile>
+#include <QLabel>
 #include <QListWidget>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QTemporaryDir>
+#include <QPushButton>
 #include <QtTest>
 
-// Scan jobs of the main window on the simulated Kx feeder, through the real
-// libsane: placement of the pages, numbering, selection, errors, options.
+namespace {
+const int kDpi = 50;
+const QString kJam = QStringLiteral("检测到卡纸(错误码:6)\r\n请取出堵塞的纸张");
+} // namespace
+
 class TestScanWorkflow : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
-    void cleanup();
+    void cleanupTestCase();
 
-    void scanToLast();
-    void optionsSent_data();
-    void optionsSent();
-    void manualPassUncheckedAfterScan();
+    void stopScan_data();
+    void stopScan();
     void failedScans_data();
     void failedScans();
-    void pageFileFormat_data();
-    void pageFileFormat();
-    void pageLimitPerFamily_data();
-    void pageLimitPerFamily();
+    void failedReplaceKeepsPage_data();
+    void failedReplaceKeepsPage();
+    void optionsSent_data();
+    void optionsSent();
 
 private:
-    bool Scan(const char* action, int jobs = 1);
-    QString Marker(const QString& file) const;
-    QStringList Numbers() const;
-    bool StartWith(const QString& scenario);
+    bool Scan(const char* action, const QString& scenario);
+    QStringList Markers() const;
+    QString LargeMarker() const;
+    QString ThumbText(int row) const;
+    MaskerDialog* Masker() const { return m_fx->window->findChild<MaskerDialog*>(); }
 
     QScopedPointer<WindowFixture> m_fx;
+    int m_load = 0;
 };
 
-void TestScanWorkflow::init()
+// One window for the run; every row begins with an empty page list.
+void TestScanWorkflow::initTestCase()
 {
-    // This one starts the window itself, on other scanners.
-    if (QByteArray(QTest::currentTestFunction()) == "pageLimitPerFamily") {
-        return;
-    }
-    WindowFixture::WriteScenario(QStringLiteral("sheets=3\nsource=Adf-front"));
+    WindowFixture::WriteScenario(QStringLiteral("sheets=0"));
     m_fx.reset(new WindowFixture);
     QVERIFY(m_fx->Start());
-    QVERIFY(m_fx->Panel());
-    m_fx->SetResolution(100);
+    m_fx->SetResolution(kDpi);
     QVERIFY(m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")));
     QVERIFY(m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front")));
 }
 
-void TestScanWorkflow::cleanup()
+void TestScanWorkflow::init()
+{
+    QTRY_VERIFY(!m_fx->window->JobRunning());
+    m_fx->answerer.SetAnswer(QMessageBox::Yes);
+    if (!m_fx->window->PageFiles().isEmpty()) {
+        m_fx->Child<QAction>("actionBroom")->trigger();
+        QVERIFY(m_fx->WaitJobDone());
+    }
+    m_fx->answerer.texts.clear();
+    m_fx->answerer.titles.clear();
+    m_fx->jobsDone = 0;
+}
+
+void TestScanWorkflow::cleanupTestCase()
 {
     m_fx.reset();
     WindowFixture::WriteScenario(QString());
 }
 
-bool TestScanWorkflow::StartWith(const QString& scenario)
+// Starts a scan job; with "wait" in front of the scenario, waits for its end.
+bool TestScanWorkflow::Scan(const char* action, const QString& scenario)
 {
-    WindowFixture::WriteScenario(scenario);
-    m_fx.reset(new WindowFixture);
-    return m_fx->Start();
-}
-
-bool TestScanWorkflow::Scan(const char* action, int jobs)
-{
+    WindowFixture::WriteScenario(scenario + QStringLiteral("\nsource=Adf-front\nload=%1").arg(++m_load));
     auto* act = m_fx->Child<QAction>(action);
-    if (!act || !act->isEnabled()) {
-        qWarning("action %s not usable", action);
+    if (!act || !act->isEnabled())
         return false;
-    }
     act->trigger();
-    return m_fx->WaitJobDone(jobs);
+    return scenario.contains(QLatin1String("page-delay-ms")) || m_fx->WaitJobDone();
 }
 
-QString TestScanWorkflow::Marker(const QString& file) const
+QStringList TestScanWorkflow::Markers() const
 {
-    return SimPage::FileMarker(file, 100);
-}
-
-// The numbers of the page files in page order ("0001.jpg" → "1").
-QStringList TestScanWorkflow::Numbers() const
-{
-    QStringList numbers;
-    for (const QString& file : m_fx->window->PageFiles()) {
-        numbers << QString::number(QFileInfo(file).baseName().toInt());
-    }
-    return numbers;
-}
-
-void TestScanWorkflow::scanToLast()
-{
-    QStringList overlay;
-    connect(m_fx->window.data(), &MainWindow::sglUpdateMaskerMessage, this,
-            [&overlay](const QString& text) { overlay << text; });
-    QVERIFY(Scan("actionScanToLast"));
-
-    MainWindow* w = m_fx->window;
-    const QList<QString> files = w->PageFiles();
-    QCOMPARE(files.size(), 3);
-    QCOMPARE(Numbers(), QStringList({"1", "2", "3"}));
-    QCOMPARE(QFileInfo(files.first()).absolutePath(), m_fx->ScanDir());
-    QCOMPARE(QFileInfo(files.first()).fileName(), QStringLiteral("0001.jpg"));
     QStringList markers;
-    for (const QString& file : files) {
-        QVERIFY2(QFileInfo(file).size() > 0, qPrintable(file));
-        markers << Marker(file);
-    }
-    QCOMPARE(markers, QStringList({"1A", "2A", "3A"}));
-    QCOMPARE(w->ScanNumber(), 4);
-    QCOMPARE(m_fx->View()->GetPagePaths().toList(), files);
-    QCOMPARE(m_fx->View()->GetCurrentIndex(), 2);
-    QCOMPARE(m_fx->JumpItems(), QStringList({"1", "2", "3"}));
-    QCOMPARE(m_fx->Child<QComboBox>("cmPageJump")->currentIndex(), 2);
-    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：3"));
-    QCOMPARE(overlay.last(), QStringLiteral("正在进行扫描...\r\n当前第3张图像"));
-    QCOMPARE(overlay.size(), 3);
-    QVERIFY(m_fx->Child<QAction>("actionSave")->isEnabled());
-    QVERIFY(!m_fx->Child<QListWidget>("lwImgThumbnail")->signalsBlocked());
-    QVERIFY(m_fx->answerer.texts.isEmpty());
-    auto* masker = w->findChild<MaskerDialog*>();
-    QVERIFY(!masker || !masker->isVisible());
+    for (const QString& file : m_fx->window->PageFiles())
+        markers << (IsPageComplete(file) ? SimPage::FileMarker(file, kDpi) : QStringLiteral("interrupted"));
+    return markers;
+}
 
-    // A second job goes on counting: no file name is used twice.
-    WindowFixture::WriteScenario(QStringLiteral("sheets=2\nsource=Adf-front\nload=again"));
-    QVERIFY(Scan("actionScanToLast"));
-    QCOMPARE(Numbers(), QStringList({"1", "2", "3", "4", "5"}));
-    QCOMPARE(w->ScanNumber(), 6);
-    QCOMPARE(m_fx->JumpItems().size(), 5);
-    QCOMPARE(m_fx->View()->GetCurrentIndex(), 4);
+QString TestScanWorkflow::LargeMarker() const
+{
+    const QImage shown = m_fx->Child<QLabel>("largeLabel")->pixmap(Qt::ReturnByValue).toImage();
+    return shown.isNull() ? QStringLiteral("<empty>") : SimPage::Marker(shown, kDpi);
+}
+
+QString TestScanWorkflow::ThumbText(int row) const
+{
+    auto* list = m_fx->Child<QListWidget>("lwImgThumbnail");
+    auto* widget = list->itemWidget(list->item(row));
+    auto* text = widget ? widget->findChild<QLabel*>(QStringLiteral("lblText")) : nullptr;
+    auto* image = widget ? widget->findChild<QLabel*>(QStringLiteral("lblImage")) : nullptr;
+    if (!text || !image || image->pixmap(Qt::ReturnByValue).isNull())
+        return QStringLiteral("<no thumbnail>");
+    return text->text();
+}
+
+void TestScanWorkflow::stopScan_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("pagesFirst"); // pages to wait for before stopping
+
+    QTest::newRow("stop button") << "button" << 2;
+    QTest::newRow("Esc on the overlay, twice") << "escape" << 2;
+    QTest::newRow("closing the main window") << "close window" << 2;
+    QTest::newRow("stop before the first page") << "button" << 0;
+}
+
+// The scan ends early; the pages read completely stay, in order, the one
+// being read is dropped with its file, and nothing is reported as an error.
+void TestScanWorkflow::stopScan()
+{
+    QFETCH(QString, how);
+    QFETCH(int, pagesFirst);
+
+    const int sheets = 12;
+    QVERIFY(Scan("actionScanToLast", QStringLiteral("sheets=%1\npage-delay-ms=150").arg(sheets)));
+    QVERIFY(Masker() && Masker()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(m_fx->window->PageFiles().size() >= pagesFirst, 15000);
+    if (how == QLatin1String("button")) {
+        Masker()->findChild<QPushButton*>(QStringLiteral("btnStopScan"))->click();
+    } else if (how == QLatin1String("escape")) {
+        QTest::keyClick(Masker(), Qt::Key_Escape);
+        QTest::keyClick(Masker(), Qt::Key_Escape);
+    } else {
+        m_fx->window->close();
+    }
+    QVERIFY(m_fx->WaitJobDone());
+    QVERIFY(m_fx->window && m_fx->window->isVisible());
+    QCOMPARE(m_fx->answerer.texts, QStringList());
+
+    const QStringList markers = Markers();
+    QVERIFY2(markers.size() >= pagesFirst && markers.size() < sheets, qPrintable(markers.join(' ')));
+    QStringList expected;
+    for (int i = 1; i <= markers.size(); ++i)
+        expected << QStringLiteral("%1A").arg(i);
+    QCOMPARE(markers, expected);
+    QCOMPARE(QDir(m_fx->ScanDir()).entryList({QStringLiteral("*.part")}, QDir::Files), QStringList());
+    QVERIFY(!Masker()->isVisible());
+    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：%1").arg(markers.size()));
+}
+
+void TestScanWorkflow::failedScans_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QStringList>("added"); // after the two earlier pages
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("empty feeder") << "sheets=0" << QStringList() << "进纸器没有纸张(错误码:7)\r\n请放入纸张";
+    QTest::newRow("jam feeding sheet 2")
+        << "sheets=3\nerror=jam\nerror-sheet=2\nerror-at=start" << QStringList{"1A"} << kJam;
+    QTest::newRow("jam in sheet 2") << "sheets=3\nerror=jam\nerror-sheet=2"
+                                    << QStringList{"1A", "interrupted"} << kJam;
+    QTest::newRow("multifeed in sheet 3")
+        << "sheets=3\nerror=multifeed\nerror-sheet=3" << QStringList{"1A", "2A", "interrupted"}
+        << "检测到多页进纸(错误码:6)\r\n请取出堵塞的纸张";
+}
+
+// A scan the scanner breaks off keeps the pages before it and what it read
+// of the sheet; a cut-off page is marked as such, never shows the page before
+// it, and is refused by a save.
+void TestScanWorkflow::failedScans()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QStringList, added);
+    QFETCH(QString, message);
+
+    QVERIFY(Scan("actionScanToLast", QStringLiteral("sheets=2")));
+    const QList<QString> earlier = m_fx->window->PageFiles();
+    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(0);
+
+    QVERIFY(Scan("actionScanToLast", scenario));
+    QCOMPARE(m_fx->answerer.titles, QStringList({"错误"}));
+    QCOMPARE(m_fx->answerer.texts, QStringList({message}));
+    QCOMPARE(Markers(), QStringList({"1A", "2A"}) + added);
+    QCOMPARE(m_fx->window->PageFiles().mid(0, 2), earlier);
+    QCOMPARE(m_fx->View()->GetPagePaths().toList(), m_fx->window->PageFiles());
+    QCOMPARE(m_fx->View()->GetCurrentIndex(), added.isEmpty() ? 0 : 1 + added.size());
+    QCOMPARE(m_fx->JumpItems().size(), 2 + added.size());
+    if (!added.contains("interrupted"))
+        return;
+    const int cut = 1 + added.size();
+    QCOMPARE(ThumbText(cut), QStringLiteral("未完成"));
+    QCOMPARE(ThumbText(cut - 1), QString());
+    const QString previous = added.size() > 1 ? added.at(added.size() - 2) : QStringLiteral("2A");
+    QVERIFY(LargeMarker() != QLatin1String("<empty>") && LargeMarker() != previous);
+    m_fx->answerer.texts.clear();
+    m_fx->Child<QAction>("actionSave")->trigger();
+    QTRY_COMPARE(m_fx->answerer.texts,
+                 QStringList{QStringLiteral("第%1页扫描未完成，请替换扫描或删除该页后再保存").arg(cut + 1)});
+    QCOMPARE(m_fx->window->PageFiles().size(), cut + 1);
+}
+
+void TestScanWorkflow::failedReplaceKeepsPage_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("jam in the middle of the page") << "sheets=1\nerror=jam" << false << QStringList{kJam};
+    QTest::newRow("stopped by the user") << "sheets=1\npage-delay-ms=2000" << true << QStringList{};
+}
+
+// "替换扫描" that does not complete leaves the page it was to replace: same
+// file, same content, same thumbnail and large view.
+void TestScanWorkflow::failedReplaceKeepsPage()
+{
+    QFETCH(QString, scenario);
+    QFETCH(bool, stopped);
+    QFETCH(QStringList, messages);
+
+    QVERIFY(Scan("actionScanToLast", QStringLiteral("sheets=3")));
+    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(1);
+    const QList<QString> before = m_fx->window->PageFiles();
+    QFile page(before.at(1));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QByteArray bytes = page.readAll();
+    page.close();
+
+    QVERIFY(Scan("actionScanReplace", scenario));
+    if (stopped) {
+        QTest::qWait(300);
+        Masker()->findChild<QPushButton*>(QStringLiteral("btnStopScan"))->click();
+        QVERIFY(m_fx->WaitJobDone());
+    }
+    QCOMPARE(m_fx->answerer.texts, messages);
+    QCOMPARE(m_fx->window->PageFiles(), before);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QCOMPARE(page.readAll(), bytes);
+    QCOMPARE(Markers(), QStringList({"1A", "2A", "3A"}));
+    QCOMPARE(ThumbText(1), QString());
+    QCOMPARE(LargeMarker(), QStringLiteral("2A"));
+    QCOMPARE(QDir(m_fx->ScanDir()).entryList({QStringLiteral("*.part")}, QDir::Files), QStringList());
 }
 
 void TestScanWorkflow::optionsSent_data()
@@ -186,160 +298,13 @@ void TestScanWorkflow::optionsSent()
     sane->GetOption(QStringLiteral("multifeed-detection"), detection);
     sane->GetOption(QStringLiteral("source"), src);
     sane->CloseDevice();
+    m_fx->Child<QAction>("actionPassManual")->setChecked(false);
+    QVERIFY(m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front")));
     QVERIFY(ok);
     QCOMPARE(src.value, source);
     QCOMPARE(feed.value, autofeed);
     QCOMPARE(prepick.value, autofeed);
     QCOMPARE(detection.value, multifeed);
-}
-
-void TestScanWorkflow::manualPassUncheckedAfterScan()
-{
-    m_fx->Child<QCheckBox>("cbMultifeedDetection")->setChecked(true);
-    m_fx->window->SetPassManual();
-    auto* pass = m_fx->Child<QAction>("actionPassManual");
-    QVERIFY(pass->isEnabled());
-    pass->setChecked(true);
-    QVERIFY(m_fx->window->ManualPass());
-    QVERIFY(Scan("actionScanToLast"));
-    QCOMPARE(m_fx->window->PageFiles().size(), 3);
-    QVERIFY(!pass->isChecked());
-    QVERIFY(!m_fx->window->ManualPass());
-}
-
-void TestScanWorkflow::failedScans_data()
-{
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<int>("pagesKept");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("empty feeder") << "sheets=0" << 0 << "进纸器没有纸张(错误码:7)\r\n请放入纸张";
-    QTest::newRow("device gone") << "devices=zylwy:WY200" << 0 << "数据不合法(或找不到设备)(错误码:4)";
-    QTest::newRow("jam feeding sheet 2") << "sheets=3\nerror=jam\nerror-sheet=2\nerror-at=start" << 1
-                                         << "检测到卡纸(错误码:6)\r\n请取出堵塞的纸张";
-    // Stopped half-way: the part of the page read so far is kept as well.
-    QTest::newRow("multifeed in sheet 3")
-        << "sheets=3\nerror=multifeed\nerror-sheet=3" << 3 << "检测到多页进纸(错误码:6)\r\n请取出堵塞的纸张";
-    QTest::newRow("jam code of a multifeed in capitals")
-        << "sheets=3\nerror=jam\nerror-sheet=2\nerror-at=start\nerror-code=0X03800755" << 1
-        << "检测到卡纸(错误码:6)\r\n请取出堵塞的纸张";
-}
-
-void TestScanWorkflow::failedScans()
-{
-    QFETCH(QString, scenario);
-    QFETCH(int, pagesKept);
-    QFETCH(QString, message);
-
-    // Two pages already there, the first one current.
-    WindowFixture::WriteScenario(QStringLiteral("sheets=2\nsource=Adf-front\nload=first"));
-    QVERIFY(Scan("actionScanToLast"));
-    const QList<QString> earlier = m_fx->window->PageFiles();
-    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(0);
-
-    WindowFixture::WriteScenario(QStringLiteral("source=Adf-front\nload=second\n") + scenario);
-    QVERIFY(Scan("actionScanToLast"));
-    const QList<QString> files = m_fx->window->PageFiles();
-    QCOMPARE(files.size(), 2 + pagesKept);
-    QCOMPARE(files.mid(0, 2), earlier);
-    QCOMPARE(m_fx->View()->GetPagePaths().toList(), files);
-    QCOMPARE(m_fx->View()->GetCurrentIndex(), pagesKept == 0 ? 0 : files.size() - 1);
-    QCOMPARE(m_fx->answerer.titles, QStringList({"错误"}));
-    QCOMPARE(m_fx->answerer.texts, QStringList({message}));
-    QCOMPARE(m_fx->LabelText("lblImgInfo"), QStringLiteral("当前图像数量：%1").arg(2 + pagesKept));
-    QCOMPARE(m_fx->JumpItems().size(), 2 + pagesKept);
-    QVERIFY(!m_fx->Child<QListWidget>("lwImgThumbnail")->signalsBlocked());
-    QCOMPARE(m_fx->window->ScanNumber(), 3 + pagesKept);
-}
-
-void TestScanWorkflow::pageFileFormat_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QString>("suffix");
-    QTest::addColumn<int>("pages");
-
-    QTest::newRow("colour") << "Color"
-                            << "jpg" << 3;
-    QTest::newRow("grey") << "Gray"
-                          << "jpg" << 3;
-    QTest::newRow("black and white") << "Lineart"
-                                     << "tiff" << 3;
-    QTest::newRow("multi-image") << "Multi-image-output"
-                                 << "tiff" << 6;
-}
-
-void TestScanWorkflow::pageFileFormat()
-{
-    QFETCH(QString, mode);
-    QFETCH(QString, suffix);
-    QFETCH(int, pages);
-
-    QVERIFY(m_fx->SetPanelCombo("cmMode", mode));
-    QVERIFY(Scan("actionScanToLast"));
-    const QList<QString> files = m_fx->window->PageFiles();
-    QCOMPARE(files.size(), pages);
-    for (const QString& file : files) {
-        QCOMPARE(QFileInfo(file).suffix(), suffix);
-        QVERIFY2(!QImage(file).isNull(), qPrintable(file));
-    }
-}
-
-// The page limit of a job: the overhead scanner takes one page per job even
-// while it would deliver more; the sheet feeders take the whole feeder.
-void TestScanWorkflow::pageLimitPerFamily_data()
-{
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<int>("pagesPerJob");
-
-    QTest::newRow("RV920, delayed scan") << "devices=zyljn:RV920\npackages=none\nsheets=3"
-                                         << "" << 1;
-    QTest::newRow("KX-8000 feeder") << "devices=zylkx:KX-8000\nsheets=3"
-                                    << "Adf-front" << 3;
-    QTest::newRow("KX-8000 duplex feeder") << "devices=zylkx:KX-8000\nsheets=3"
-                                           << "Adf-duplex" << 6;
-    QTest::newRow("WY200 feeder") << "devices=zylwy:WY200\nsheets=3"
-                                  << "Adf-front" << 3;
-}
-
-void TestScanWorkflow::pageLimitPerFamily()
-{
-    QFETCH(QString, scenario);
-    QFETCH(QString, source);
-    QFETCH(int, pagesPerJob);
-
-    QVERIFY(StartWith(scenario));
-    QVERIFY(m_fx->Panel());
-    if (source.isEmpty()) {
-        // The overhead scanner in its delayed mode goes on scanning: the
-        // simulator really has more than one page for a job.
-        m_fx->Child<QCheckBox>("cbTimeScan")->setChecked(true);
-        SaneScan* sane = m_fx->Session();
-        QTemporaryDir dir;
-        QCOMPARE(sane->OpenDevice(m_fx->Container()->m_currentDevice), 0);
-        QVERIFY(sane->SetOption(QStringLiteral("time-scan"), QStringLiteral("yes")));
-        {
-            const QSignalBlocker quiet(sane); // not for the window's page list
-            QCOMPARE(sane->Scan(dir.path() + QStringLiteral("/p"), QStringLiteral("jpg"), 1, 4, 0), 0);
-        }
-        sane->CloseDevice();
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
-        WindowFixture::WriteScenario(scenario + QStringLiteral("\nload=again"));
-    } else {
-        // Every family's panel exists; only the shown one counts.
-        auto* panel = dynamic_cast<QWidget*>(m_fx->Panel());
-        panel->findChild<QSpinBox*>(QStringLiteral("sbResolution"))->setValue(75);
-        auto* sources = panel->findChild<QComboBox*>(QStringLiteral("cmSource"));
-        sources->setCurrentIndex(sources->findData(source));
-        QCOMPARE(m_fx->Panel()->GetSource(), source);
-    }
-    QVERIFY(Scan("actionScanToLast"));
-    QCOMPARE(m_fx->window->PageFiles().size(), pagesPerJob);
-    QVERIFY(m_fx->answerer.texts.isEmpty());
-    if (source.isEmpty()) {
-        QVERIFY(Scan("actionScanToLast"));
-        QCOMPARE(m_fx->window->PageFiles().size(), 2 * pagesPerJob);
-    }
 }
 
 QTEST_MAIN(TestScanWorkflow)
