@@ -45,7 +45,7 @@ private slots:
     void zoomLimits();
     void rotate_data();
     void rotate();
-    void unfinishedPageIsPortrait();
+    void replacedAndUnfinishedPages();
     void fullSizePagesKeepToTheBudget();
     void rewrittenPagesNeverStale_data();
     void rewrittenPagesNeverStale();
@@ -167,20 +167,23 @@ void TestImageViewWidget::rotate()
     QCOMPARE(thumb->pixmap(Qt::ReturnByValue).size(), size.scaled(100, 100, Qt::KeepAspectRatio));
 }
 
-// A page whose scan never finished shows an upright placeholder, never the
-// page before it.
-void TestImageViewWidget::unfinishedPageIsPortrait()
+// A re-scanned page's decode replaces the old one in the cache; a page whose
+// scan never finished shows an upright placeholder, never the page before it.
+void TestImageViewWidget::replacedAndUnfinishedPages()
 {
     Workspace& ws = *m_ws;
     ws.view->AddImage(PageFiles::Write(m_dir->path(), "a.png", QSize(160, 120), Qt::red));
     ws.view->AddImage(m_dir->filePath("0002.jpg"));
     ws.view->SetSelection(0);
+    const int cached = ws.view->CachedPageCount();
+    ws.view->ReplaceImage(0, PageFiles::Write(m_dir->path(), "b.png", QSize(160, 120), Qt::blue));
+    QCOMPARE(ws.view->CachedPageCount(), cached);
     ws.view->SetSelection(1);
     const QImage shown = Shown(ws);
     QVERIFY(!shown.isNull());
     QVERIFY2(shown.height() > shown.width(),
-             qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
-    QVERIFY(!PageFiles::Near(PageFiles::CenterColor(shown), Qt::red));
+             qPrintable(QString("%1x%2").arg(shown.width()).arg(shown.height())));
+    QVERIFY(!PageFiles::Near(PageFiles::CenterColor(shown), Qt::blue));
 }
 
 // Pages decoded at full size leave the cache once their bytes pass its
@@ -191,8 +194,6 @@ void TestImageViewWidget::fullSizePagesKeepToTheBudget()
     for (int i = 0; i < 2; ++i) {
         ws.view->AddImage(PageFiles::Write(m_dir->path(), QString("big%1.jpg").arg(i), QSize(3000, 3000),
                                            PageFiles::ColorFor(i)));
-    }
-    for (int i = 0; i < 2; ++i) {
         ws.view->JumpTo(i);
         ws.view->NormalSize();
         QTRY_COMPARE(Shown(ws).size(), QSize(3000, 3000));

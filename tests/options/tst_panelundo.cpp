@@ -475,7 +475,7 @@ void TestPanelUndo::declineRestoresEntry()
         openings = {{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "dsbBry=1000"},
                     {"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom", "sbResolution=300"},
                     {"cmSource=Flatbed", "cbPageAuto=1", "cbPageAuto=0"},
-                    {"cmSource=Adf-duplex", "cbPageAuto=1"},
+                    {"cbPageAuto=1", "cbFrontBackMerging=1", "cmBgcolor=White", "cmBgcolor=Black"},
                     {"cmMode=Lineart"}};
     } else if (familyWy) {
         scanner.make = [] { return new WyScannerOptionsWidget; };
