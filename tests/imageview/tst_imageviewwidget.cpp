@@ -1,264 +1,323 @@
-#include "gdata.h"
+// The large view: zoom limits, rotation written to the page file in its own
+// format, an unfinished page's placeholder, and pages rewritten behind the
+// view's back never shown from an earlier decode. The workspace's viewport
+// is 320 x 400 pixels.
 #include "imageviewwidget.h"
 #include "pagefiles.h"
-#include "thumblistwidget.h"
 #include "thumbnailwidget.h"
 #include "workspace.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QLabel>
-#include <QMenu>
-#include <QPointer>
-#include <QScrollArea>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
-// The large view and the thumbnail column as the user drives them with the
-// mouse: a changed row, clicks beside and on thumbnails, the context menu.
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QImage Shown(const Workspace& ws)
+{
+    return ws.LargeLabel()->pixmap(Qt::ReturnByValue).toImage();
+}
+
+// The colour `image` shows at a point given as a share of its size.
+QColor At(const QImage& image, double x, double y)
+{
+    return image.pixelColor(int(x * (image.width() - 1)), int(y * (image.height() - 1)));
+}
+
+} // namespace
+
 class TestImageViewWidget : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { m_ws.reset(new Workspace); }
     void init();
-    void scrollBarPolicy_data();
-    void scrollBarPolicy();
-    void rowChange_data();
-    void rowChange();
-    void pressBelowLastRow();
-    void clickOnThumbnailSelectsRow();
-    void contextMenu_data();
-    void contextMenu();
+    void zoomLimits_data();
+    void zoomLimits();
+    void rotate_data();
+    void rotate();
+    void replacedAndUnfinishedPages();
+    void fullSizePagesKeepToTheBudget();
+    void rewrittenPagesNeverStale_data();
+    void rewrittenPagesNeverStale();
 
 private:
-    QString Page(const QString& name);
-    void Fill(Workspace& ws, const QStringList& names);
-    QColor LargeColor(Workspace& ws);
-
-    QTemporaryDir m_dir;
-    QHash<QString, int> m_colorOf;
+    QScopedPointer<QTemporaryDir> m_dir;
+    std::unique_ptr<Workspace> m_ws; // emptied before each test
 };
-
-void TestImageViewWidget::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-}
 
 void TestImageViewWidget::init()
 {
-    GData::ctx().m_scannerReady = true;
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    m_ws->view->Broom();
 }
 
-QString TestImageViewWidget::Page(const QString& name)
+void TestImageViewWidget::zoomLimits_data()
 {
-    const QString file = name + QStringLiteral(".png");
-    if (!m_colorOf.contains(name)) {
-        m_colorOf.insert(name, m_colorOf.size());
-        PageFiles::Write(m_dir.path(), file, QSize(120, 160), PageFiles::ColorFor(m_colorOf.value(name)));
-    }
-    return m_dir.filePath(file);
+    QTest::addColumn<QSize>("page");
+    QTest::addColumn<int>("steps"); // zoom in (> 0) or out (< 0) from actual size
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<QSize>("label");
+    QTest::addColumn<int>("lastCode");
+
+    const double in4 = std::pow(1.25, 4);
+    QTest::newRow("four in reach the top") << QSize(1000, 700) << 4 << in4 << QSize(2441, 1709) << 1;
+    QTest::newRow("a fifth in stays") << QSize(1000, 700) << 5 << in4 << QSize(2441, 1709) << 1;
+    QTest::newRow("eleven out reach the bottom")
+        << QSize(1000, 700) << -11 << std::pow(0.8, 11) << QSize(86, 60) << 2;
+    QTest::newRow("a twelfth out stays")
+        << QSize(1000, 700) << -12 << std::pow(0.8, 11) << QSize(86, 60) << 2;
+    QTest::newRow("never below two pixels") << QSize(60, 1) << -12 << std::pow(0.8, 11) << QSize(5, 2) << 2;
 }
 
-void TestImageViewWidget::Fill(Workspace& ws, const QStringList& names)
+// Codes of sglLargeImageCannotZoom: 1 no further in, 2 no further out, 3 both ways.
+void TestImageViewWidget::zoomLimits()
 {
-    for (const QString& name : names) {
-        ws.view->AddImage(Page(name));
-    }
-    ws.view->RefreshInfos();
+    QFETCH(QSize, page);
+    QFETCH(int, steps);
+    QFETCH(double, factor);
+
+    Workspace& ws = *m_ws;
+    ws.view->ShowLargeImage(PageFiles::Write(m_dir->path(), "page.png", page, Qt::darkCyan));
+    ws.view->NormalSize();
+    QCOMPARE(ws.LargeLabel()->size(), page);
+    QSignalSpy spy(ws.view, &ImageViewWidget::sglLargeImageCannotZoom);
+    for (int i = 0; i < std::abs(steps); ++i)
+        steps > 0 ? ws.view->ZoomIn() : ws.view->ZoomOut();
+    QCOMPARE(spy.count(), std::abs(steps));
+    QTEST(spy.last().at(0).toInt(), "lastCode");
+    QVERIFY2(std::abs(ws.view->GetScaleFactor() - factor) < 1e-12, qPrintable(QString::number(factor)));
+    QTEST(ws.LargeLabel()->size(), "label");
 }
 
-QColor TestImageViewWidget::LargeColor(Workspace& ws)
+void TestImageViewWidget::rotate_data()
 {
-    return PageFiles::CenterColor(ws.LargeLabel()->pixmap(Qt::ReturnByValue).toImage());
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format"); // empty: the page cannot be turned
+    QTest::addColumn<int>("angle");
+    QTest::addColumn<QPoint>("redAt");
+
+    QTest::newRow("JPEG right") << "page.jpg" << QByteArray("jpeg") << 90 << QPoint(20, 20);
+    QTest::newRow("TIFF left") << "page.tiff" << QByteArray("tiff") << -90 << QPoint(20, 60);
+    QTest::newRow("PNM half turn") << "page.pnm" << QByteArray("ppm") << 180 << QPoint(60, 20);
+    QTest::newRow("PNG left") << "page.png" << QByteArray("png") << -90 << QPoint(20, 60);
+    // The writer knows no BMP page files; a mislabelled file cannot be decoded.
+    QTest::newRow("unknown page format") << "page.bmp" << QByteArray() << 90 << QPoint();
+    QTest::newRow("undecodable JPEG") << "bad.jpg" << QByteArray() << 90 << QPoint();
 }
 
-void TestImageViewWidget::scrollBarPolicy_data()
+// An 80 x 40 page, red on the left and blue on the right, turned as the
+// current page: the file keeps its format and is turned the right way, or
+// stays as it was with the view and thumbnail unchanged.
+void TestImageViewWidget::rotate()
 {
-    QTest::addColumn<QString>("distributor");
-    QTest::addColumn<Qt::ScrollBarPolicy>("policy");
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QFETCH(int, angle);
+    QFETCH(QPoint, redAt);
 
-    QTest::newRow("uos") << "uos" << Qt::ScrollBarAlwaysOn;
-    QTest::newRow("UOS upper case") << "UOS" << Qt::ScrollBarAlwaysOn;
-    QTest::newRow("Debian") << "Debian" << Qt::ScrollBarAsNeeded;
-    QTest::newRow("uos prefix only") << "uosx" << Qt::ScrollBarAsNeeded;
-}
-
-void TestImageViewWidget::scrollBarPolicy()
-{
-    QFETCH(QString, distributor);
-    QFETCH(Qt::ScrollBarPolicy, policy);
-
-    // A stand-in lsb_release first on PATH reports the distributor.
-    QTemporaryDir bin;
-    QFile script(bin.filePath(QStringLiteral("lsb_release")));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\nprintf 'Distributor ID:\\t%1\\n'\n").arg(distributor).toUtf8());
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray oldPath = qgetenv("PATH");
-    qputenv("PATH", bin.path().toLocal8Bit() + ':' + oldPath);
-
-    Workspace ws;
-    qputenv("PATH", oldPath);
-    QCOMPARE(ws.ScrollArea()->horizontalScrollBarPolicy(), policy);
-    QCOMPARE(ws.ScrollArea()->verticalScrollBarPolicy(), policy);
-}
-
-void TestImageViewWidget::rowChange_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("shown");
-
-    QTest::newRow("page file") << "page" << true;
-    // An interrupted page: its placeholder is shown, never the page before.
-    QTest::newRow("missing file") << "missing" << true;
-    QTest::newRow("undecodable file") << "garbage" << false;
-}
-
-void TestImageViewWidget::rowChange()
-{
-    QFETCH(QString, file);
-    QFETCH(bool, shown);
-
-    QString path = Page("c");
-    if (file != QLatin1String("page")) {
-        path = m_dir.filePath(file + QStringLiteral(".jpg"));
-        QFile garbage(path);
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write("not a page");
-        garbage.close();
-        if (file == QLatin1String("missing")) {
-            QVERIFY(garbage.remove());
-        }
-    }
-    Workspace ws;
-    Fill(ws, {"a", "b"});
-    ws.view->AddImage(path);
-    ws.list->setCurrentRow(0);
-    QVERIFY(!ws.LargeLabel()->pixmap(Qt::ReturnByValue).isNull());
-
-    QSignalSpy clicked(ws.view, &ImageViewWidget::sglThumbItemClicked);
-    QSignalSpy zoom(ws.view, &ImageViewWidget::sglLargeImageCannotZoom);
-    ws.list->setCurrentRow(2);
-    // The click is reported whether or not the page could be shown.
-    QCOMPARE(clicked.count(), 1);
-    QCOMPARE(clicked.at(0).at(0).toInt(), 2);
-    QCOMPARE(ws.view->GetCurrentPath(), path);
-    QCOMPARE(zoom.count(), shown ? 1 : 0);
-    if (shown) {
-        QCOMPARE(zoom.at(0).at(0).toInt(), int(ImageViewWidget::CanZoomBoth));
-        QCOMPARE(ws.view->GetZoomMode(), ImageViewWidget::ZoomFit);
-    }
-    if (file == QLatin1String("page")) {
-        QVERIFY(PageFiles::Near(LargeColor(ws), PageFiles::ColorFor(m_colorOf.value("c"))));
-    } else if (file == QLatin1String("missing")) {
-        QVERIFY(!ws.LargeLabel()->pixmap(Qt::ReturnByValue).isNull());
-        QVERIFY(!PageFiles::Near(LargeColor(ws), PageFiles::ColorFor(m_colorOf.value("a"))));
+    const QColor red(220, 20, 20);
+    QString path = m_dir->filePath(name);
+    if (name.startsWith("bad")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(64, 'x'));
     } else {
-        QVERIFY(ws.LargeLabel()->pixmap(Qt::ReturnByValue).isNull());
+        path = PageFiles::WriteSplit(m_dir->path(), name, QSize(80, 40), red, QColor(20, 20, 220));
     }
-}
-
-void TestImageViewWidget::pressBelowLastRow()
-{
-    Workspace ws;
-    Fill(ws, {"a", "b"});
-    ws.view->SetSelection(1);
-    QApplication::processEvents();
-    const QRect last = ws.list->visualItemRect(ws.list->item(1));
-    const QPoint below(last.center().x(), last.bottom() + 30);
-    QVERIFY(below.y() < ws.list->viewport()->height());
-    QVERIFY(ws.list->itemAt(below) == nullptr);
-
-    QTest::mouseClick(ws.list->viewport(), Qt::LeftButton, Qt::NoModifier, below);
-    QCOMPARE(ws.list->currentRow(), 1);
-    QCOMPARE(ws.SelectedRows(), QList<int>{1});
-}
-
-void TestImageViewWidget::clickOnThumbnailSelectsRow()
-{
-    Workspace ws;
-    Fill(ws, {"a", "b", "c"});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    Workspace& ws = *m_ws;
+    ws.view->AddImage(path);
     ws.view->SetSelection(0);
-    QApplication::processEvents();
-    QSignalSpy clicked(ws.view, &ImageViewWidget::sglThumbItemClicked);
-    ThumbnailWidget* thumb = ws.Thumb(1);
-    QVERIFY(thumb->isVisible());
-    QTest::mouseClick(thumb, Qt::LeftButton, Qt::NoModifier, thumb->rect().center());
-    QCOMPARE(ws.list->currentRow(), 1);
-    QCOMPARE(ws.SelectedRows(), QList<int>{1});
-    QCOMPARE(clicked.count(), 1);
+    const qint64 shown = ws.LargeLabel()->pixmap(Qt::ReturnByValue).cacheKey();
+    auto* thumb = ws.Thumb(0)->findChild<QLabel*>(QStringLiteral("lblImage"));
+    const qint64 thumbKey = thumb->pixmap(Qt::ReturnByValue).cacheKey();
+
+    angle == 90 ? ws.view->RotateRight() : angle == -90 ? ws.view->RotateLeft() : ws.view->Rotate180();
+
+    if (format.isEmpty()) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(thumb->pixmap(Qt::ReturnByValue).cacheKey(), thumbKey);
+        QCOMPARE(ws.LargeLabel()->pixmap(Qt::ReturnByValue).cacheKey(), shown);
+        return;
+    }
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), format);
+    const QImage page = reader.read();
+    const QSize size = angle == 180 ? QSize(80, 40) : QSize(40, 80);
+    QCOMPARE(page.size(), size);
+    QVERIFY2(PageFiles::Near(page.pixelColor(redAt), red, 40), qPrintable(page.pixelColor(redAt).name()));
+    QCOMPARE(Shown(ws).size(), size);
+    QVERIFY(PageFiles::Near(Shown(ws).pixelColor(redAt), red, 40));
+    QCOMPARE(thumb->pixmap(Qt::ReturnByValue).size(), size.scaled(100, 100, Qt::KeepAspectRatio));
 }
 
-void TestImageViewWidget::contextMenu_data()
+// A re-scanned page's decode replaces the old one in the cache; a page whose
+// scan never finished shows an upright placeholder, never the page before it.
+void TestImageViewWidget::replacedAndUnfinishedPages()
 {
-    QTest::addColumn<bool>("ready");
-    QTest::addColumn<bool>("onItem");
-    QTest::addColumn<int>("choose");
-    QTest::addColumn<bool>("opens");
-
-    QTest::newRow("ready, scan after") << true << true << 0 << true;
-    QTest::newRow("ready, scan before") << true << true << 1 << true;
-    QTest::newRow("ready, replace") << true << true << 2 << true;
-    QTest::newRow("not ready") << false << true << -1 << true;
-    QTest::newRow("empty space") << true << false << -1 << false;
-}
-
-void TestImageViewWidget::contextMenu()
-{
-    QFETCH(bool, ready);
-    QFETCH(bool, onItem);
-    QFETCH(int, choose);
-    QFETCH(bool, opens);
-
-    Workspace ws;
-    Fill(ws, {"a", "b", "c"});
+    Workspace& ws = *m_ws;
+    ws.view->AddImage(PageFiles::Write(m_dir->path(), "a.png", QSize(160, 120), Qt::red));
+    ws.view->AddImage(m_dir->filePath("0002.jpg"));
+    ws.view->SetSelection(0);
+    const int cached = ws.view->CachedPageCount();
+    ws.view->ReplaceImage(0, PageFiles::Write(m_dir->path(), "b.png", QSize(160, 120), Qt::blue));
+    QCOMPARE(ws.view->CachedPageCount(), cached);
     ws.view->SetSelection(1);
-    QApplication::processEvents();
-    GData::ctx().m_scannerReady = ready;
-    QSignalSpy chosen(ws.view, &ImageViewWidget::sglThumbItemRightMenuClicked);
+    const QImage shown = Shown(ws);
+    QVERIFY(!shown.isNull());
+    QVERIFY2(shown.height() > shown.width(),
+             qPrintable(QString("%1x%2").arg(shown.width()).arg(shown.height())));
+    QVERIFY(!PageFiles::Near(PageFiles::CenterColor(shown), Qt::blue));
+}
 
-    bool opened = false;
-    QList<bool> enabled;
-    QTimer::singleShot(0, [&]() {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr) {
-            return;
-        }
-        opened = true;
-        for (QAction* action : menu->actions()) {
-            enabled << action->isEnabled();
-        }
-        if (choose >= 0) {
-            menu->actions().at(choose)->trigger();
-        }
-        menu->close();
-    });
-    const QRect last = ws.list->visualItemRect(ws.list->item(2));
-    const QPoint pos = onItem ? ws.list->visualItemRect(ws.list->item(1)).center()
-                              : QPoint(last.center().x(), last.bottom() + 30);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, ws.list->viewport()->mapToGlobal(pos));
-    QApplication::sendEvent(ws.list->viewport(), &event);
-    QApplication::processEvents();
+// Pages decoded at full size leave the cache once their bytes pass its
+// budget, long before its page count is reached.
+void TestImageViewWidget::fullSizePagesKeepToTheBudget()
+{
+    Workspace& ws = *m_ws;
+    for (int i = 0; i < 2; ++i) {
+        ws.view->AddImage(PageFiles::Write(m_dir->path(), QString("big%1.jpg").arg(i), QSize(3000, 3000),
+                                           PageFiles::ColorFor(i)));
+        ws.view->JumpTo(i);
+        ws.view->NormalSize();
+        QTRY_COMPARE(Shown(ws).size(), QSize(3000, 3000));
+    }
+    // Two full pages of 36 MB each pass the 64 MB budget: the first goes.
+    QVERIFY2(ws.view->CachedPageCount() <= 4, qPrintable(QString::number(ws.view->CachedPageCount())));
+}
 
-    QCOMPARE(opened, opens);
-    if (!opens) {
-        QCOMPARE(chosen.count(), 0);
-        return;
+void TestImageViewWidget::rewrittenPagesNeverStale_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("seed 1") << 1u;
+    QTest::newRow("seed 2") << 2u;
+}
+
+// Seeded walks through a list of pages whose files are turned and
+// rewritten meanwhile, the way the program and other processes do; after
+// every step the large view shows the current file as it is now, never a
+// decode of an earlier file or of another page; the thumbnails end up
+// showing what they were last told.
+void TestImageViewWidget::rewrittenPagesNeverStale()
+{
+    QFETCH(quint32, seed);
+
+    struct Page {
+        QString path;
+        QColor left, right;
+        int turns = 0; // quarter turns clockwise since the colours were written
+    };
+    const int count = 30;
+    QVector<Page> files(count);
+    QVector<Page> thumbs(count); // what the thumbnails were last told
+    int colours = 0;
+    // Written over the file in place, or beside it and renamed over it.
+    const auto rewrite = [&](int i, bool inPlace) {
+        files[i].left = PageFiles::ColorFor(colours);
+        files[i].right = PageFiles::ColorFor(colours + 5);
+        files[i].turns = 0;
+        ++colours;
+        const QString target = inPlace ? files[i].path : files[i].path + QStringLiteral(".new.jpg");
+        QVERIFY(!PageFiles::WriteSplit(QFileInfo(target).path(), QFileInfo(target).fileName(),
+                                       QSize(600, 800), files[i].left, files[i].right)
+                     .isEmpty());
+        if (!inPlace)
+            QVERIFY(std::rename(QFile::encodeName(target).constData(),
+                                QFile::encodeName(files[i].path).constData()) == 0);
+    };
+    Workspace& ws = *m_ws;
+    for (int i = 0; i < count; ++i) {
+        files[i].path = m_dir->filePath(QStringLiteral("page%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+        rewrite(i, false);
+        thumbs[i] = files[i];
+        ws.view->AddImage(files[i].path);
     }
-    QCOMPARE(enabled, (QList<bool>{ready, ready, ready}));
-    if (choose < 0) {
-        QCOMPARE(chosen.count(), 0);
-        return;
+    ws.view->SetSelection(0);
+
+    // The colour a page shows at the left middle (upright or upside down) or
+    // at the top middle (on its side).
+    const auto check = [](const QImage& image, const Page& page) {
+        const bool upright = page.turns % 2 == 0;
+        const QColor got = upright ? At(image, 0.25, 0.5) : At(image, 0.5, 0.25);
+        return PageFiles::Near(got, page.turns < 2 ? page.left : page.right, 40);
+    };
+
+    QRandomGenerator random(seed);
+    QStringList steps;
+    for (int step = 0; step < 60; ++step) {
+        const int current = ws.view->GetCurrentIndex();
+        const int other = int(random.bounded(count));
+        switch (random.bounded(8)) {
+        case 0:
+        case 1:
+            steps << QStringLiteral("next");
+            ws.view->NextPage();
+            break;
+        case 2:
+            steps << QStringLiteral("prev");
+            ws.view->PrevPage();
+            break;
+        case 3:
+            steps << QStringLiteral("jump %1").arg(other);
+            ws.view->JumpTo(other);
+            break;
+        case 4:
+            steps << QStringLiteral("turn");
+            ws.view->RotateRight();
+            files[current].turns = (files[current].turns + 1) % 4;
+            thumbs[current] = files[current];
+            break;
+        case 5:
+            steps << QStringLiteral("rewrite %1, redraw").arg(other);
+            rewrite(other, false);
+            ws.view->RedrawPage(files[other].path);
+            thumbs[other] = files[other];
+            break;
+        case 6: {
+            // A page near the current one, likely decoded ahead; nobody says so.
+            const int near = std::clamp(current + int(random.bounded(5)) - 1, 0, count - 1);
+            if (near != current) {
+                steps << QStringLiteral("rewrite %1 unannounced").arg(near);
+                rewrite(near, random.bounded(2) == 0);
+            }
+            break;
+        }
+        default:
+            steps << QStringLiteral("idle");
+            QTRY_VERIFY(!ws.view->IsDecoding());
+            QApplication::processEvents();
+            break;
+        }
+        const int row = ws.view->GetCurrentIndex();
+        QVERIFY2(
+            check(Shown(ws), files[row]),
+            qPrintable(QStringLiteral("page %1 after: %2").arg(row).arg(steps.join(QStringLiteral("; ")))));
     }
-    QCOMPARE(chosen.count(), 1);
-    QCOMPARE(chosen.at(0).at(0).toInt(), 1);
-    QCOMPARE(chosen.at(0).at(1).toInt(), choose + 1);
+    for (int row = 0; row < count; ++row) {
+        ThumbnailWidget* thumb = ws.Thumb(row);
+        QTRY_VERIFY(!thumb->IsLoading());
+        const QImage image =
+            thumb->findChild<QLabel*>(QStringLiteral("lblImage"))->pixmap(Qt::ReturnByValue).toImage();
+        QVERIFY2(check(image, thumbs[row]), qPrintable(QStringLiteral("thumbnail %1").arg(row)));
+    }
+    // A handful of pages around the current one, not the walk's history.
+    QVERIFY2(ws.view->CachedPageCount() <= 12, qPrintable(QString::number(ws.view->CachedPageCount())));
 }
 
 QTEST_MAIN(TestImageViewWidget)

@@ -1,21 +1,16 @@
-#include "gdata.h"
 #include "imageviewwidget.h"
 #include "pagefiles.h"
 #include "thumblistwidget.h"
 #include "workspace.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QLabel>
-#include <QMenu>
 #include <QMimeData>
 #include <QRandomGenerator>
-#include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -116,8 +111,7 @@ bool SendDrag(ThumbListWidget* list, const QMimeData* data, QEvent::Type type, c
 } // namespace
 
 // The page column on the real list: random sessions of scans, moves,
-// deletes and page steps checked against a model, and the edges of
-// dragging and the keyboard menu.
+// deletes and page steps checked against a model, and the drops it refuses.
 class TestPageList : public QObject {
     Q_OBJECT
 
@@ -125,11 +119,8 @@ private slots:
     void initTestCase();
     void randomSession_data();
     void randomSession();
-    void dragScrollsNearTheEdges();
     void refusedDrops_data();
     void refusedDrops();
-    void keyboardOpensTheMenuAtTheCurrentPage_data();
-    void keyboardOpensTheMenuAtTheCurrentPage();
 
 private:
     void Fill(Workspace& ws, int pages);
@@ -139,10 +130,12 @@ private:
 
     QTemporaryDir m_dir;
     QStringList m_pages;
+    std::unique_ptr<Workspace> m_ws;
 };
 
 void TestPageList::initTestCase()
 {
+    m_ws.reset(new Workspace(QSize(200, 300)));
     for (int i = 0; i < 12; ++i) {
         m_pages << PageFiles::Write(m_dir.path(), QStringLiteral("p%1.png").arg(i), QSize(60, 80),
                                     PageFiles::ColorFor(i));
@@ -236,7 +229,8 @@ void TestPageList::randomSession()
 {
     QFETCH(quint32, seed);
     QRandomGenerator random(seed);
-    Workspace ws(QSize(200, 300));
+    Workspace& ws = *m_ws;
+    ws.view->Broom();
     Fill(ws, 5 + int(random.bounded(4)));
     QSignalSpy moved(ws.view, &ImageViewWidget::sglThumbItemsMoved);
     QSignalSpy deleted(ws.view, &ImageViewWidget::sglThumbItemDeleted);
@@ -408,37 +402,10 @@ void TestPageList::randomSession()
     }
 }
 
-void TestPageList::dragScrollsNearTheEdges()
-{
-    Workspace ws(QSize(200, 300));
-    Fill(ws, 9);
-    ws.list->setFixedHeight(320);
-    QApplication::processEvents();
-    QScrollBar* bar = ws.list->verticalScrollBar();
-    QVERIFY(bar->maximum() > 0);
-    bar->setValue(0);
-    Select(ws, 0, {0});
-    const std::unique_ptr<QMimeData> data(ws.list->CreateDragData());
-    const int height = ws.list->viewport()->height();
-    QVERIFY(SendDrag(ws.list, data.get(), QEvent::DragEnter, QPoint(60, height / 2)));
-    SendDrag(ws.list, data.get(), QEvent::DragMove, QPoint(60, height - 3));
-    QTRY_COMPARE(bar->value(), bar->maximum());
-    // The line follows the rows that came into view.
-    QCOMPARE(ws.list->DropIndicatorGap(), ws.list->DropGapAt(QPoint(60, height - 3)));
-    QVERIFY(ws.list->DropIndicatorGap() > 2);
-    SendDrag(ws.list, data.get(), QEvent::DragMove, QPoint(60, 2));
-    QTRY_COMPARE(bar->value(), 0);
-    QCOMPARE(ws.list->DropIndicatorGap(), 0);
-    SendDrag(ws.list, data.get(), QEvent::DragLeave);
-    QCOMPARE(ws.list->DropIndicatorGap(), -1);
-    QCOMPARE(ws.RowPaths(), m_pages.mid(0, 9));
-}
-
 void TestPageList::refusedDrops_data()
 {
     QTest::addColumn<QString>("source");
     QTest::newRow("reordering off") << "off";
-    QTest::newRow("another list") << "other";
     QTest::newRow("list changed since the drag began") << "stale";
     QTest::newRow("not our data") << "text";
     QTest::newRow("a row past the end") << "past";
@@ -448,17 +415,13 @@ void TestPageList::refusedDrops_data()
 void TestPageList::refusedDrops()
 {
     QFETCH(QString, source);
-    Workspace ws(QSize(200, 300));
+    Workspace& ws = *m_ws;
+    ws.view->Broom();
     Fill(ws, 4);
     Select(ws, 0, {0});
     QSignalSpy moved(ws.view, &ImageViewWidget::sglThumbItemsMoved);
-    Workspace other(QSize(200, 300));
     std::unique_ptr<QMimeData> data(ws.list->CreateDragData());
-    if (source == QLatin1String("other")) {
-        Fill(other, 4);
-        Select(other, 0, {0});
-        data.reset(other.list->CreateDragData());
-    } else if (source == QLatin1String("text")) {
+    if (source == QLatin1String("text")) {
         data->clear();
         data->setText(QStringLiteral("0"));
     } else if (source == QLatin1String("past") || source == QLatin1String("unsorted")) {
@@ -480,53 +443,6 @@ void TestPageList::refusedDrops()
     QVERIFY(!SendDrag(ws.list, data.get(), QEvent::Drop, GapPoint(ws, 3)));
     QCOMPARE(ws.RowPaths(), before);
     QCOMPARE(moved.count(), 0);
-}
-
-void TestPageList::keyboardOpensTheMenuAtTheCurrentPage_data()
-{
-    QTest::addColumn<bool>("menuKey");
-    QTest::newRow("Shift+F10") << false;
-    QTest::newRow("Menu key") << true;
-}
-
-void TestPageList::keyboardOpensTheMenuAtTheCurrentPage()
-{
-    QFETCH(bool, menuKey);
-    GData::ctx().m_scannerReady = false;
-    Workspace ws(QSize(200, 300));
-    Fill(ws, 6);
-    QAction extra(QStringLiteral("extra"));
-    ws.view->AddContextActions({&extra});
-    ws.view->SetSelection(4);
-    ws.list->setFocus();
-    QApplication::processEvents();
-
-    QRect menuAt;
-    QList<bool> enabled;
-    QTimer::singleShot(0, [&]() {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            menuAt = menu->geometry();
-            for (QAction* action : menu->actions()) {
-                enabled << (!action->isSeparator() && action->isEnabled());
-            }
-            menu->close();
-        }
-    });
-    if (menuKey) {
-        // The platform sends the Menu key as a request at the mouse pointer,
-        // here far from the current page.
-        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
-                                ws.list->mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(ws.list, &event);
-    } else {
-        QTest::keyClick(ws.list, Qt::Key_F10, Qt::ShiftModifier);
-    }
-    QApplication::processEvents();
-
-    // Scan entries follow the scanner; the added action keeps its own state.
-    QCOMPARE(enabled, (QList<bool>{false, false, false, false, true}));
-    const QRect item = ws.list->visualItemRect(ws.list->item(4));
-    QCOMPARE(menuAt.topLeft(), ws.list->viewport()->mapToGlobal(item.center()));
 }
 
 QTEST_MAIN(TestPageList)

@@ -13,50 +13,23 @@ namespace OptionTables {
 enum { Bool = 0, Int = 1, Fixed = 2, String = 3 };
 enum { NoConstraint = 0, Range = 1, WordList = 2, StringList = 3 };
 
-inline Opt_Result StringListOpt(const QString& name, const QStringList& list, const QString& value,
-                                bool active = true)
+// One option: `values` are the string list, the range (minimum, maximum,
+// step) or the word list, as `constraint` says.
+inline Opt_Result Opt(const char* name, int type, int constraint, const char* value,
+                      const QStringList& values = {})
 {
     Opt_Result o;
-    o.name = name;
-    o.type = String;
-    o.constraintType = StringList;
-    o.stringList = list;
-    o.value = value;
-    o.isActive = active;
-    return o;
-}
-
-inline Opt_Result RangeOpt(const QString& name, int type, const QString& min, const QString& max,
-                           const QString& quant, const QString& value, bool active = true)
-{
-    Opt_Result o;
-    o.name = name;
+    o.name = QLatin1String(name);
     o.type = type;
-    o.constraintType = Range;
-    o.range = {min, max, quant};
-    o.value = value;
-    o.isActive = active;
-    return o;
-}
-
-inline Opt_Result WordListOpt(const QString& name, const QVector<double>& words, const QString& value)
-{
-    Opt_Result o;
-    o.name = name;
-    o.type = Int;
-    o.constraintType = WordList;
-    o.wordList = words;
-    o.value = value;
-    return o;
-}
-
-inline Opt_Result BoolOpt(const QString& name, const QString& value, bool active = true)
-{
-    Opt_Result o;
-    o.name = name;
-    o.type = Bool;
-    o.value = value;
-    o.isActive = active;
+    o.constraintType = constraint;
+    o.value = QLatin1String(value);
+    if (constraint == StringList)
+        o.stringList = values;
+    else if (constraint == Range)
+        o.range = {values.value(0), values.value(1), values.value(2)};
+    else if (constraint == WordList)
+        for (const QString& word : values)
+            o.wordList << word.toDouble();
     return o;
 }
 
@@ -64,35 +37,22 @@ inline Opt_Result BoolOpt(const QString& name, const QString& value, bool active
 inline QHash<QString, Opt_Result> FeederDevice()
 {
     QHash<QString, Opt_Result> h;
-    auto put = [&h](const Opt_Result& o) { h.insert(o.name, o); };
-    put(StringListOpt(QStringLiteral("source"),
-                      {QStringLiteral("Flatbed"), QStringLiteral("Adf-front"), QStringLiteral("Adf-back"),
-                       QStringLiteral("Adf-duplex")},
-                      QStringLiteral("Adf-duplex")));
-    put(StringListOpt(QStringLiteral("mode"),
-                      {QStringLiteral("Lineart"), QStringLiteral("Gray"), QStringLiteral("Color"),
-                       QStringLiteral("Auto-color-detect"), QStringLiteral("Multi-image-output")},
-                      QStringLiteral("Color")));
-    put(RangeOpt(QStringLiteral("resolution"), Int, QStringLiteral("50"), QStringLiteral("600"),
-                 QStringLiteral("1"), QStringLiteral("300")));
-    put(RangeOpt(QStringLiteral("br-x"), Fixed, QStringLiteral("0"), QStringLiteral("215.9"), QString(),
-                 QStringLiteral("210")));
-    put(RangeOpt(QStringLiteral("br-y"), Fixed, QStringLiteral("0"), QStringLiteral("863.6"), QString(),
-                 QStringLiteral("297")));
-    put(BoolOpt(QStringLiteral("page-auto"), QStringLiteral("1")));
-    put(StringListOpt(QStringLiteral("multifeed-detection"),
-                      {QStringLiteral("Do-not-detect"), QStringLiteral("Stop")}, QStringLiteral("Stop")));
-    put(BoolOpt(QStringLiteral("mf-overlapping"), QStringLiteral("1")));
-    put(BoolOpt(QStringLiteral("mf-length"), QStringLiteral("0")));
-    put(RangeOpt(QStringLiteral("gamma"), Fixed, QStringLiteral("0.1"), QStringLiteral("10"),
-                 QStringLiteral("0.1"), QStringLiteral("1.6")));
-    put(StringListOpt(
-        QStringLiteral("cropping"),
-        {QStringLiteral("Old_specification"), QStringLiteral("Automatic-size"), QStringLiteral("Overscan")},
-        QStringLiteral("Old_specification")));
-    put(BoolOpt(QStringLiteral("jpeg"), QStringLiteral("1")));
-    put(WordListOpt(QStringLiteral("jpeg-quality"), {1, 2, 3, 4, 5}, QStringLiteral("4")));
-    put(StringListOpt(QStringLiteral("cleanup-sharpness"), {QStringLiteral("None")}, QStringLiteral("None")));
+    for (const Opt_Result& o :
+         {Opt("source", String, StringList, "Adf-duplex", {"Flatbed", "Adf-front", "Adf-back", "Adf-duplex"}),
+          Opt("mode", String, StringList, "Color",
+              {"Lineart", "Gray", "Color", "Auto-color-detect", "Multi-image-output"}),
+          Opt("resolution", Int, Range, "300", {"50", "600", "1"}),
+          Opt("br-x", Fixed, Range, "210", {"0", "215.9", ""}),
+          Opt("br-y", Fixed, Range, "297", {"0", "863.6", ""}), Opt("page-auto", Bool, NoConstraint, "1"),
+          Opt("multifeed-detection", String, StringList, "Stop", {"Do-not-detect", "Stop"}),
+          Opt("mf-overlapping", Bool, NoConstraint, "1"), Opt("mf-length", Bool, NoConstraint, "0"),
+          Opt("gamma", Fixed, Range, "1.6", {"0.1", "10", "0.1"}),
+          Opt("cropping", String, StringList, "Old_specification",
+              {"Old_specification", "Automatic-size", "Overscan"}),
+          Opt("jpeg", Bool, NoConstraint, "1"),
+          Opt("jpeg-quality", Int, WordList, "4", {"1", "2", "3", "4", "5"}),
+          Opt("cleanup-sharpness", String, StringList, "None", {"None"})})
+        h.insert(o.name, o);
     return h;
 }
 

@@ -45,7 +45,6 @@ TestPanel::TestPanel(QWidget* parent) : QWidget(parent)
 
 void TestPanel::InitOptionsByDefault()
 {
-    m_calls << QStringLiteral("InitOptionsByDefault");
     ParentScannerOptions::InitOptionsByDefault();
     // Like the families: the multifeed box follows the device's own value.
     const Opt_Result multifeed = m_options.value(QStringLiteral("multifeed-detection"));
@@ -55,9 +54,6 @@ void TestPanel::InitOptionsByDefault()
 
 void TestPanel::InitOther()
 {
-    m_calls << QStringLiteral("InitOther");
-    m_modeSeenByInitOther = cmMode->currentData().toString();
-    m_signalsBlockedInInitOther = cmMode->signalsBlocked() && cbPageAuto->signalsBlocked();
     // A family adjusts widgets here; no rule may see these changes.
     if (cmMode->count() > 1) {
         const int index = cmMode->currentIndex();
@@ -68,28 +64,8 @@ void TestPanel::InitOther()
 
 void TestPanel::InitWidgetEvent()
 {
-    m_calls << QStringLiteral("InitWidgetEvent");
     disconnect(cbPageAuto, nullptr, this, nullptr);
-    disconnect(cmMode, nullptr, this, nullptr);
     // Automatic size switches the gamma off, as a stand-in for a family rule.
-    connect(cbPageAuto, &QCheckBox::stateChanged, this, [this](int state) {
-        ++m_ruleRuns;
-        dsbGamma->setEnabled(state != Qt::Checked);
-    });
-    connect(cmMode, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] { ++m_ruleRuns; });
-}
-
-bool TestPanel::CroppingSpecialOpt()
-{
-    if (!m_croppingHandled)
-        return false;
-    if (!m_ownCropping.isEmpty())
-        m_scanParams.append({QStringLiteral("cropping"), m_ownCropping});
-    return true;
-}
-
-void TestPanel::LongpageSpecialOpt()
-{
-    if (m_longpageTail)
-        m_scanParams.append({QStringLiteral("paper-size"), QStringLiteral("Custom")});
+    connect(cbPageAuto, &QCheckBox::stateChanged, this,
+            [this](int state) { dsbGamma->setEnabled(state != Qt::Checked); });
 }
