@@ -1,7 +1,9 @@
 #include "configsetting.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
+#include <QTemporaryDir>
 
 ConfigSetting::ConfigSetting(const QString& path)
 {
@@ -68,7 +70,14 @@ bool ConfigSetting::Sync()
 bool ConfigSetting::RewriteVerified()
 {
     const QString path = m_settings->fileName();
-    QSettings written(path, QSettings::IniFormat);
+    // Within one process QSettings objects on the same file share one cache,
+    // which holds the values just set whether or not they reached the disk.
+    // What the disk holds is read from a copy under a name of its own.
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("written.ini"));
+    if (!dir.isValid() || !QFile::copy(path, copy))
+        return false;
+    QSettings written(copy, QSettings::IniFormat);
     written.setIniCodec("utf8");
     const QStringList keys = m_settings->allKeys();
     if (written.allKeys().size() != keys.size())

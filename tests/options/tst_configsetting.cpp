@@ -1,6 +1,8 @@
 // The ini accessor: UTF-8 text, and a cleared file keeping only the new keys,
-// also over a file with a line it cannot read.
+// also over a file with a line it cannot read; a write that cannot reach the
+// disk is reported and leaves the old file as it was.
 #include "configsetting.h"
+#include "pagemaker.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -26,14 +28,20 @@ private slots:
 void TestConfigSetting::rewrite_data()
 {
     QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<bool>("diskFull");
 
-    QTest::newRow("over a sound file") << QByteArray("[ScannerOptions]\nold-option=x|1\nmode=Gray|1\n");
-    QTest::newRow("over a damaged file") << QByteArray("[ScannerOptions]\nmode=Gray|1\n[broken\n");
+    const QByteArray sound("[ScannerOptions]\nold-option=x|1\nmode=Gray|1\n");
+    const QByteArray damaged("[ScannerOptions]\nmode=Gray|1\n[broken\n");
+    QTest::newRow("over a sound file") << sound << false;
+    QTest::newRow("over a damaged file") << damaged << false;
+    QTest::newRow("over a sound file, disk full") << sound << true;
+    QTest::newRow("over a damaged file, disk full") << damaged << true;
 }
 
 void TestConfigSetting::rewrite()
 {
     QFETCH(QByteArray, old);
+    QFETCH(bool, diskFull);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("clear.ini"));
     {
@@ -46,6 +54,12 @@ void TestConfigSetting::rewrite()
     config.Clear();
     QVERIFY(config.writeInit(QStringLiteral("ScannerOptions"), QStringLiteral("mode"), prefix));
     QVERIFY(!config.writeInit(QString(), QStringLiteral("mode"), prefix));
+    if (diskFull) {
+        const PageMaker::FileSizeLimit full(8);
+        QVERIFY(!config.Sync());
+        QCOMPARE(ReadRaw(path), old);
+        return;
+    }
     QVERIFY(config.Sync());
     QCOMPARE(ReadRaw(path), "[ScannerOptions]\nmode=" + prefix.toUtf8() + "\n");
     ConfigSetting reread(path);
