@@ -49,13 +49,14 @@ void TestConfigSetting::rewrite()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(old);
     }
-    const QString prefix = QStringLiteral("扫描文件_合同");
+    const QString prefix = QStringLiteral("扫描文件_合同").repeated(3);
     ConfigSetting config(path);
     config.Clear();
     QVERIFY(config.writeInit(QStringLiteral("ScannerOptions"), QStringLiteral("mode"), prefix));
     QVERIFY(!config.writeInit(QString(), QStringLiteral("mode"), prefix));
     if (diskFull) {
-        const PageMaker::FileSizeLimit full(8);
+        // Room for a copy of the old file, none for the new one.
+        const PageMaker::FileSizeLimit full(old.size() + 1);
         QVERIFY(!config.Sync());
         QCOMPARE(ReadRaw(path), old);
         return;
