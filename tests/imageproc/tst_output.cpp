@@ -79,7 +79,46 @@ private slots:
     void jpegHeaders();
     void tiffCompression_data();
     void tiffCompression();
+    void compact_data();
+    void compact();
 };
+
+// Documents stay small: bilevel pages are coded (CCITT G4 in a PDF, deflated
+// in an OFD), not stored as bitmaps, and
+// colour JPEG pages go into a PDF or OFD as they are, not decoded and grown.
+void TestOutput::compact_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("colour");
+    QTest::addColumn<double>("limit"); // of the bitmap's bytes, or of the JPEG files' bytes
+    for (const char* format : {"pdf", "ofd"})
+        QTest::addRow("%s, bilevel", format) << format << false << 0.25;
+    QTest::newRow("pdf, colour") << "pdf" << true << 1.05;
+    QTest::newRow("ofd, colour") << "ofd" << true << 1.05;
+}
+
+void TestOutput::compact()
+{
+    QFETCH(QString, format);
+    QFETCH(bool, colour);
+    QFETCH(double, limit);
+    QTemporaryDir dir;
+    QList<QString> pages;
+    qint64 measure = 0;
+    for (int i = 0; i < 3; ++i) {
+        // An A4 page at 200 dpi.
+        const QImage page =
+            document(1654, 2339, colour ? QImage::Format_RGB32 : QImage::Format_Mono, 200, quint32(11 + i));
+        pages << dir.filePath(QString("p%1.%2").arg(i).arg(colour ? "jpg" : "tiff"));
+        QVERIFY(write(page, pages.last(), 200));
+        measure += colour ? QFileInfo(pages.last()).size() : qint64(page.width() + 7) / 8 * page.height();
+    }
+    ImageProc proc;
+    const QString target = dir.filePath("doc." + format);
+    QVERIFY(save(proc, pages, target));
+    const double ratio = double(QFileInfo(target).size()) / double(measure);
+    QVERIFY2(ratio <= limit, qPrintable(QString("%1 of the pages' bytes").arg(ratio)));
+}
 
 void TestOutput::roundTrip_data()
 {
