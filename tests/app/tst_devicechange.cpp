@@ -358,7 +358,15 @@ void TestDeviceChange::switchThenDecline()
             Notice(3);
             QVERIFY(m_fx->WaitJobDone());
         } else {
+            // A manual feed pass chosen on the scanner left behind must not
+            // stay chosen on one without a feeder.
+            auto* pass = m_fx->Child<QAction>("actionPassManual");
+            pass->setEnabled(true);
+            pass->setChecked(true);
             QVERIFY(SwitchTo(rebuild));
+            if (rebuild == kRV920) {
+                QVERIFY(!pass->isChecked() && !pass->isEnabled());
+            }
         }
         // Nothing was changed: nothing to ask.
         QVERIFY2(!m_fx->answerer.texts.contains(kAskSave), qPrintable(m_fx->answerer.texts.join('|')));
