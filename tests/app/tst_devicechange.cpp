@@ -246,8 +246,11 @@ void TestDeviceChange::noticesWait()
     m_fx->answerer.texts.clear();
     m_fx->answerer.SetAnswer(during == QLatin1String("clear") ? QMessageBox::Yes : QMessageBox::No);
     bool parked = false;
+    QString shownWithBox; // selector and panel while the box shows
     m_fx->answerer.beforeAnswer = [&](QMessageBox* shown) {
         if (shown->text() == box) {
+            shownWithBox = m_fx->Child<QComboBox>("cmScannerList")->currentText() + QLatin1Char('|') +
+                           m_fx->Container()->m_currentDevice;
             // The monitor's notices are queued: deliver them while the box is open.
             for (int code : notices) {
                 Notice(code);
@@ -294,6 +297,10 @@ void TestDeviceChange::noticesWait()
     QVERIFY(m_fx->WaitJobDone(jobs));
     m_fx->answerer.beforeAnswer = nullptr;
     QVERIFY(parked || during != QLatin1String("clear"));
+    if (during == QLatin1String("failed switch")) {
+        // The failure is shown with the selector and panel back on the old scanner.
+        QCOMPARE(shownWithBox, kKx + QLatin1Char('|') + kKx);
+    }
     // A further rebuild would start from the last job's after step, before
     // that job counts as done.
     QVERIFY(!m_fx->window->findChild<MaskerDialog*>()->isVisible());
