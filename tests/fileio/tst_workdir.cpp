@@ -1,3 +1,4 @@
+#include "hiddenfile.h"
 #include "mainwindow.h"
 #include "temppath.h"
 #include "workdir.h"
@@ -22,6 +23,7 @@ private slots:
     void choose();
     void convertersShareTheFolder();
     void tempPathsDistinct();
+    void hiddenSiblingsNeverReused();
 
 private:
     static void MakeFile(const QString& path)
@@ -177,6 +179,23 @@ void TestWorkDir::tempPathsDistinct()
         QVERIFY2(!QFileInfo::exists(name), qPrintable(name));
     all.removeDuplicates();
     QCOMPARE(all.size(), 1000);
+}
+
+// A writer's hidden file beside the user's file never takes over a file that
+// already has the name it would get.
+void TestWorkDir::hiddenSiblingsNeverReused()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("doc.pdf"));
+    const quint32 next = NextHiddenNumber() + 1;
+    QStringList taken;
+    for (quint32 n = next; n < next + 3; ++n) {
+        taken << HiddenSiblingPath(target, "part", n);
+        MakeFile(taken.last());
+    }
+    const QString made = CreateHiddenSibling(target, "part");
+    QVERIFY2(!made.isEmpty() && !taken.contains(made), qPrintable(made));
+    QCOMPARE(QFileInfo(made).size(), qint64(0));
 }
 
 QTEST_MAIN(TestWorkDir)
