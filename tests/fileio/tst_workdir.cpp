@@ -50,6 +50,8 @@ void TestWorkDir::choose_data()
                                        << "zir/scanvy" << false;
     QTest::newRow("ours but open to others") << "open"
                                              << "zir/scanvy" << false;
+    QTest::newRow("ours, open to others but not the group") << "open-others"
+                                                            << "zir/scanvy" << false;
     QTest::newRow("zir of another user") << "zir-foreign" << perUser << true;
     QTest::newRow("scanvy of another user") << "scanvy-foreign" << perUser << true;
     QTest::newRow("zir is a link") << "zir-link" << perUser << false;
@@ -75,10 +77,12 @@ void TestWorkDir::choose()
     MakeFile(victim + QStringLiteral("/file"));
     MakeFile(victim + QStringLiteral("/sub/file"));
 
-    if (setup == QLatin1String("open")) {
+    if (setup.startsWith(QLatin1String("open"))) {
+        const bool group = setup == QLatin1String("open");
         QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
-        QVERIFY(chmod(QFile::encodeName(zir).constData(), 0777) == 0);
-        QVERIFY(chmod(QFile::encodeName(zir + QStringLiteral("/scanvy")).constData(), 0755) == 0);
+        QVERIFY(chmod(QFile::encodeName(zir).constData(), group ? 0777 : 0701) == 0);
+        QVERIFY(chmod(QFile::encodeName(zir + QStringLiteral("/scanvy")).constData(), group ? 0755 : 0705) ==
+                0);
     } else if (setup == QLatin1String("zir-foreign") || setup == QLatin1String("both-foreign")) {
         QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
         MakeFile(zir + QStringLiteral("/scanvy/file"));
@@ -119,7 +123,7 @@ void TestWorkDir::choose()
     // Nothing was deleted anywhere else.
     QVERIFY(QFile::exists(victim + QStringLiteral("/file")));
     QVERIFY(QFile::exists(victim + QStringLiteral("/sub/file")));
-    if (setup != QLatin1String("none") && setup != QLatin1String("open"))
+    if (setup != QLatin1String("none") && !setup.startsWith(QLatin1String("open")))
         QVERIFY(QFile::exists(zir + QStringLiteral("/scanvy/file")));
     if (setup == QLatin1String("zir-link"))
         QVERIFY(QFileInfo(zir).isSymLink());
