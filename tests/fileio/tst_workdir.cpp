@@ -24,6 +24,7 @@ private slots:
     void convertersShareTheFolder();
     void tempPathsDistinct();
     void hiddenSiblingsNeverReused();
+    void parentLevelRefused();
 
 private:
     static void MakeFile(const QString& path)
@@ -200,6 +201,24 @@ void TestWorkDir::hiddenSiblingsNeverReused()
     const QString made = CreateHiddenSibling(target, "part");
     QVERIFY2(!made.isEmpty() && !taken.contains(made), qPrintable(made));
     QCOMPARE(QFileInfo(made).size(), qint64(0));
+}
+
+// A relative work path that climbs out of the current folder never gets that
+// folder's parent taken over (made private); a folder of our own is used.
+void TestWorkDir::parentLevelRefused()
+{
+    QTemporaryDir root;
+    const QString inner = root.filePath(QStringLiteral("inner"));
+    QVERIFY(QDir().mkpath(inner));
+    QVERIFY(chmod(QFile::encodeName(root.path()).constData(), 0755) == 0);
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(inner));
+    const QString used = WorkDir::ChooseFor(QStringLiteral("../scanvy"));
+    QDir::setCurrent(before);
+    struct stat st {};
+    QVERIFY(stat(QFile::encodeName(root.path()).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 0777, mode_t(0755));
+    QVERIFY2(!used.isEmpty() && !used.startsWith(QLatin1String("../")), qPrintable(used));
 }
 
 QTEST_MAIN(TestWorkDir)
