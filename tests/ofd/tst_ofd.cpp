@@ -1,5 +1,6 @@
-// OFD packages: page sizes from every kind of resolution, and the private
-// staging folder the package is put together in.
+// OFD packages: page sizes from every kind of resolution, the private
+// staging folder the package is put together in, and a cut-off JPEG page
+// refused by the package writer itself.
 #include "imageproc.h"
 #include "ofdprocess.h"
 #include "pagemaker.h"
@@ -29,6 +30,7 @@ private slots:
     void pageSizes_data();
     void pageSizes();
     void privateStaging();
+    void truncatedJpegRefused();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -148,6 +150,21 @@ void TestOfd::privateStaging()
     }
     QVERIFY(!QFileInfo::exists(first));
     QCOMPARE(stagingFolders(), before);
+}
+
+// JPEG pages go into the package as they are: one whose end is missing (cut
+// off after the checks of the save began) must fail the package, naming it.
+void TestOfd::truncatedJpegRefused()
+{
+    QVERIFY(write(pattern(80, 60, QImage::Format_RGB32, 200), path("a.jpg")));
+    QVERIFY(write(pattern(80, 60, QImage::Format_RGB32, 200), path("b.jpg")));
+    QFile cut(path("b.jpg"));
+    QVERIFY(cut.resize(cut.size() - 40));
+    OFDProcess ofd(path("doc.ofd"));
+    QVERIFY(!ofd.createOFD(ofd.AddImages({path("a.jpg"), path("b.jpg")})));
+    QCOMPARE(ofd.Failure().page, 1);
+    QCOMPARE(ofd.Failure().path, path("b.jpg"));
+    QVERIFY(!QFileInfo::exists(path("doc.ofd")));
 }
 
 QTEST_MAIN(TestOfd)
