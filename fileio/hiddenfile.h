@@ -4,8 +4,9 @@
 
 // Hidden files beside a user's file, named
 // ".<base name>.<kind>-<pid>-<n>.<suffix>" (without ".<suffix>" when the
-// file has none): the temporary and kept files of the writers, which
-// SaveTransaction::RemoveLeftovers finds by this pattern after a crash.
+// file has none): the temporary and kept files of the writers. After a crash
+// only those a save recorded are removed (see SaveTransaction::Recover),
+// never a file because of its name alone.
 
 // The hidden name of kind `kind` and number `n` beside `target`.
 QString HiddenSiblingPath(const QString& target, const char* kind, quint32 n);

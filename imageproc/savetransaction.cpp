@@ -2,6 +2,7 @@
 
 #include "hiddenfile.h"
 #include "outputlog.h"
+#include "saverecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,30 +74,62 @@ bool ProcessRuns(qint64 pid, const struct timespec& changed)
 // Names tried for a kept old file before giving up.
 constexpr int kKeepAttempts = 100;
 
-// A second name for the file at `target`, a hidden file of kind "keep": a
-// hard link, or on file systems without hard links the file itself renamed
-// aside (`renamed` then true). False, with errno set, when neither works.
-bool KeepAside(const QString& target, QString* backup, bool* renamed)
+SaveTransaction::StepHook g_stepHook = nullptr;
+
+// The inode of what is at `path` (not following a link); 0 when nothing is.
+quint64 InodeOf(const QString& path)
 {
-    const QByteArray to = Native(target);
+    struct stat st {};
+    return ::lstat(Native(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+}
+
+// A name of kind "keep" beside `target` that nothing has now; empty, with
+// errno EEXIST, when many in a row are taken.
+QString FreeKeepName(const QString& target)
+{
     for (int attempt = 0; attempt < kKeepAttempts; ++attempt) {
         const QString candidate = HiddenSiblingPath(target, "keep", NextHiddenNumber());
-        const QByteArray name = Native(candidate);
-        if (::link(to.constData(), name.constData()) == 0) {
-            *backup = candidate;
-            return true;
-        }
         struct stat taken {};
-        if (errno == EEXIST || ::lstat(name.constData(), &taken) == 0)
-            continue;
-        if (std::rename(to.constData(), name.constData()) != 0)
-            return false;
-        *backup = candidate;
-        *renamed = true;
-        return true;
+        if (::lstat(Native(candidate).constData(), &taken) != 0 && errno == ENOENT)
+            return candidate;
     }
     errno = EEXIST;
-    return false;
+    return QString();
+}
+
+// Removes the regular file at `path` only while it is the recorded one.
+void RemoveIfInode(const QString& path, quint64 inode)
+{
+    struct stat st {};
+    const QByteArray name = Native(path);
+    if (inode != 0 && ::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+        quint64(st.st_ino) == inode && st.st_uid == geteuid())
+        ::unlink(name.constData());
+}
+
+// Removes the temporaries a writer of process `pid` made beside the staged
+// file `staged` (see TargetFile: ".<staged base name>.part-<pid>-<n>.<suffix>").
+// Their names derive from a recorded name, so they are ours as well.
+void RemovePartsOf(const QString& staged, qint64 pid)
+{
+    const QFileInfo info(staged);
+    QString pattern =
+        "^" +
+        QRegularExpression::escape("." + info.completeBaseName() + ".part-" + QString::number(pid) + "-") +
+        "[0-9]{1,10}";
+    if (!info.suffix().isEmpty())
+        pattern += QRegularExpression::escape("." + info.suffix());
+    const QRegularExpression part(pattern + "$");
+    const QString folder = info.absolutePath();
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (!part.match(name).hasMatch())
+            continue;
+        const QByteArray file = Native(folder + "/" + name);
+        struct stat st {};
+        if (::lstat(file.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid())
+            ::unlink(file.constData());
+    }
 }
 
 void SyncFolder(const QString& folder)
@@ -107,12 +141,100 @@ void SyncFolder(const QString& folder)
     }
 }
 
+void SyncFoldersOf(const QVector<SaveRecord::Entry>& entries)
+{
+    QSet<QString> folders;
+    for (const SaveRecord::Entry& e : entries)
+        folders.insert(QFileInfo(e.target).absolutePath());
+    for (const QString& folder : qAsConst(folders))
+        SyncFolder(folder);
+}
+
+// Undoes a commit: each target gets its old file back (or goes when there
+// was none), unless the old content is no longer there; then the new file
+// stays rather than nothing.
+void RollBack(const QVector<SaveRecord::Entry>& entries)
+{
+    for (const SaveRecord::Entry& e : entries) {
+        if (InodeOf(e.target) == e.stagedInode) {
+            if (e.oldInode == 0)
+                ::unlink(Native(e.target).constData());
+            else if (InodeOf(e.backup) == e.oldInode)
+                std::rename(Native(e.backup).constData(), Native(e.target).constData());
+        } else {
+            RemoveIfInode(e.staged, e.stagedInode);
+        }
+    }
+}
+
+// Finishes a commit: every staged file still beside its target is put in
+// place. False (some may be in place) when one cannot be.
+bool RollForward(const QVector<SaveRecord::Entry>& entries)
+{
+    for (const SaveRecord::Entry& e : entries) {
+        if (InodeOf(e.target) != e.stagedInode &&
+            std::rename(Native(e.staged).constData(), Native(e.target).constData()) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Settles one record of process `pid` that no longer runs. The rule: a
+// commit goes forward when every new file is there to be put in place (all
+// were complete before the commit began), so that both what the user asked
+// to save and nothing else is in the folder; otherwise, or when going
+// forward fails, every target goes back to its old file. A save cut short
+// before its commit leaves the old files and loses only its staged files.
+void Settle(const SaveRecord& record, qint64 pid)
+{
+    const QVector<SaveRecord::Entry>& entries = record.entries;
+    if (!record.committing) {
+        for (const SaveRecord::Entry& e : entries)
+            RemoveIfInode(e.staged, e.stagedInode);
+    } else {
+        bool complete = true;
+        for (const SaveRecord::Entry& e : entries)
+            complete = complete && (InodeOf(e.target) == e.stagedInode || InodeOf(e.staged) == e.stagedInode);
+        if (!complete || !RollForward(entries))
+            RollBack(entries);
+        // A kept old file is dropped once its target holds the old or the
+        // new content; with neither there, it goes back to its name.
+        for (const SaveRecord::Entry& e : entries) {
+            if (e.oldInode == 0 || e.backup.isEmpty() || InodeOf(e.backup) != e.oldInode)
+                continue;
+            const quint64 now = InodeOf(e.target);
+            if (now == e.oldInode || now == e.stagedInode)
+                ::unlink(Native(e.backup).constData());
+            else if (now == 0)
+                std::rename(Native(e.backup).constData(), Native(e.target).constData());
+        }
+    }
+    for (const SaveRecord::Entry& e : entries)
+        RemovePartsOf(e.staged, pid);
+    SyncFoldersOf(entries);
+}
+
+QString CleanFolder(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 } // namespace
 
 SaveTransaction::~SaveTransaction()
 {
     if (!m_committed)
         Rollback();
+}
+
+QString SaveTransaction::RecordFolder(const QString& workDir)
+{
+    return workDir.isEmpty() ? QString() : workDir + "/" + kRecordFolderName;
+}
+
+void SaveTransaction::SetStepHook(StepHook hook)
+{
+    g_stepHook = hook;
 }
 
 QString SaveTransaction::Stage(const QString& target)
@@ -132,42 +254,135 @@ QString SaveTransaction::Stage(const QString& target)
     Entry entry;
     entry.target = target;
     entry.staged = staged;
+    entry.stagedInode = InodeOf(staged);
+    if (!m_recordFolder.isEmpty()) {
+        // The file is made first and recorded then: a record never names a
+        // file that is not ours.
+        if (m_recordPath.isEmpty()) {
+            if (::mkdir(Native(m_recordFolder).constData(), 0700) != 0 && errno != EEXIST) {
+                m_failure = SaveFailure{SaveFailure::TempFailed, -1, m_recordFolder, errno};
+                ::unlink(Native(staged).constData());
+                return QString();
+            }
+            m_recordPath =
+                QStringLiteral("%1/save-%2-%3.rec").arg(m_recordFolder).arg(getpid()).arg(NextHiddenNumber());
+        }
+        SaveRecord::Entry recorded;
+        recorded.target = target;
+        recorded.staged = staged;
+        recorded.stagedInode = entry.stagedInode;
+        if (!SaveRecord::AppendStaged(m_recordPath, recorded)) {
+            m_failure = SaveFailure{SaveFailure::TempFailed, -1, m_recordFolder, errno};
+            ::unlink(Native(staged).constData());
+            return QString();
+        }
+    }
     m_entries.append(entry);
     return staged;
+}
+
+// Notes what is at the target now: its inode, the name its old content will
+// be kept under, and its permissions carried over to the staged file. On
+// failure errno says why.
+bool SaveTransaction::Prepare(Entry* e)
+{
+    const QByteArray to = Native(e->target);
+    const QByteArray from = Native(e->staged);
+    e->oldInode = 0;
+    e->backup.clear();
+    struct stat entry {};
+    if (::lstat(to.constData(), &entry) != 0)
+        return errno == ENOENT;
+    struct stat old {};
+    const bool resolved = ::stat(to.constData(), &old) == 0;
+    if (S_ISDIR(entry.st_mode) || (resolved && S_ISDIR(old.st_mode))) {
+        errno = EISDIR;
+        return false;
+    }
+    if (resolved && S_ISREG(old.st_mode) && ::chmod(from.constData(), old.st_mode & 0777) != 0)
+        return false;
+    e->oldInode = quint64(entry.st_ino);
+    e->backup = FreeKeepName(e->target);
+    return !e->backup.isEmpty();
+}
+
+bool SaveTransaction::WriteCommitRecord()
+{
+    if (m_recordPath.isEmpty())
+        return true;
+    QVector<SaveRecord::Entry> entries;
+    for (const Entry& e : qAsConst(m_entries))
+        entries.append({e.target, e.staged, e.backup, e.stagedInode, e.oldInode});
+    return SaveRecord::WriteCommit(m_recordPath, entries);
+}
+
+// A second name for the old file at the target, the recorded backup name: a
+// hard link, or on file systems without hard links the file itself renamed
+// aside. False, with errno set, when neither works.
+bool SaveTransaction::KeepOld(int index)
+{
+    Entry& e = m_entries[index];
+    const QByteArray to = Native(e.target);
+    for (int attempt = 0; attempt < kKeepAttempts; ++attempt) {
+        const QByteArray name = Native(e.backup);
+        if (::link(to.constData(), name.constData()) == 0)
+            return true;
+        struct stat taken {};
+        if (errno == EEXIST || ::lstat(name.constData(), &taken) == 0) {
+            // Someone took the name since: the record names the next one
+            // before it is made.
+            e.backup = FreeKeepName(e.target);
+            if (e.backup.isEmpty() || !WriteCommitRecord())
+                return false;
+            continue;
+        }
+        if (std::rename(to.constData(), name.constData()) != 0)
+            return false;
+        e.backupIsOld = true;
+        return true;
+    }
+    errno = EEXIST;
+    return false;
 }
 
 // Puts one staged file at its target, keeping the old file's permissions and
 // content aside. On failure nothing of this entry has changed and errno says
 // why.
-bool SaveTransaction::Install(Entry* e)
+bool SaveTransaction::Install(int index)
 {
-    const QByteArray to = Native(e->target);
-    const QByteArray from = Native(e->staged);
-    struct stat entry {};
-    if (::lstat(to.constData(), &entry) == 0) {
-        struct stat old {};
-        const bool resolved = ::stat(to.constData(), &old) == 0;
-        if (S_ISDIR(entry.st_mode) || (resolved && S_ISDIR(old.st_mode))) {
-            errno = EISDIR;
-            return false;
-        }
-        if (resolved && S_ISREG(old.st_mode) && ::chmod(from.constData(), old.st_mode & 0777) != 0)
-            return false;
-        if (!KeepAside(e->target, &e->backup, &e->backupIsOld))
+    Entry& e = m_entries[index];
+    struct stat now {};
+    const QByteArray to = Native(e.target);
+    const quint64 inode = ::lstat(to.constData(), &now) == 0 ? quint64(now.st_ino) : 0;
+    struct stat resolved {};
+    if (inode != 0 &&
+        (S_ISDIR(now.st_mode) || (::stat(to.constData(), &resolved) == 0 && S_ISDIR(resolved.st_mode)))) {
+        errno = EISDIR;
+        return false;
+    }
+    if (inode != e.oldInode) {
+        // The target changed since the commit began: record it anew.
+        if (!Prepare(&e) || !WriteCommitRecord())
             return false;
     }
-    if (std::rename(from.constData(), to.constData()) != 0) {
+    if (e.oldInode != 0 && !KeepOld(index))
+        return false;
+    if (g_stepHook)
+        g_stepHook(index, false);
+    if (std::rename(Native(e.staged).constData(), Native(e.target).constData()) != 0) {
         const int error = errno;
-        if (e->backupIsOld)
-            std::rename(Native(e->backup).constData(), to.constData());
-        else if (!e->backup.isEmpty())
-            ::unlink(Native(e->backup).constData());
-        e->backup.clear();
-        e->backupIsOld = false;
+        if (e.backupIsOld)
+            std::rename(Native(e.backup).constData(), Native(e.target).constData());
+        else if (e.oldInode != 0)
+            ::unlink(Native(e.backup).constData());
+        e.backup.clear();
+        e.backupIsOld = false;
         errno = error;
         return false;
     }
-    e->committed = true;
+    e.committed = true;
+    if (g_stepHook)
+        g_stepHook(index, true);
     return true;
 }
 
@@ -176,21 +391,34 @@ bool SaveTransaction::Commit()
     if (m_committed || m_failure.Failed())
         return false;
     for (Entry& e : m_entries) {
-        if (!Install(&e)) {
+        if (!Prepare(&e)) {
             m_failure = SaveFailure::Target(e.target, errno);
             Rollback();
             return false;
         }
     }
-    m_committed = true;
-    QSet<QString> folders;
-    for (const Entry& e : qAsConst(m_entries)) {
-        if (!e.backup.isEmpty())
-            ::unlink(Native(e.backup).constData());
-        folders.insert(QFileInfo(e.target).absolutePath());
+    // Nothing is replaced before the record of the whole commit is on disk.
+    if (!WriteCommitRecord()) {
+        m_failure = SaveFailure{SaveFailure::TempFailed, -1, m_recordFolder, errno};
+        Rollback();
+        return false;
     }
-    for (const QString& folder : qAsConst(folders))
-        SyncFolder(folder);
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (!Install(i)) {
+            m_failure = SaveFailure::Target(m_entries[i].target, errno);
+            Rollback();
+            return false;
+        }
+    }
+    m_committed = true;
+    QVector<SaveRecord::Entry> done;
+    for (const Entry& e : qAsConst(m_entries)) {
+        if (e.oldInode != 0)
+            ::unlink(Native(e.backup).constData());
+        done.append({e.target, e.staged, QString(), e.stagedInode, 0});
+    }
+    SyncFoldersOf(done);
+    RemoveRecord();
     return true;
 }
 
@@ -200,7 +428,7 @@ void SaveTransaction::Rollback()
         Entry& e = m_entries[i];
         if (e.committed) {
             const QByteArray to = Native(e.target);
-            const bool restored = e.backup.isEmpty()
+            const bool restored = e.oldInode == 0
                                       ? ::unlink(to.constData()) == 0
                                       : std::rename(Native(e.backup).constData(), to.constData()) == 0;
             if (!restored)
@@ -212,41 +440,66 @@ void SaveTransaction::Rollback()
         e.backup.clear();
     }
     m_entries.clear();
+    RemoveRecord();
 }
 
-int SaveTransaction::RemoveLeftovers(const QString& folder)
+void SaveTransaction::RemoveRecord()
 {
-    static const QRegularExpression pattern(
-        "^\\.(.+)\\.(part|save|keep)-([0-9]{1,9})-([0-9]{1,10})\\.(tiff|pnm|jpg|png|pdf|ofd)$");
-    if (folder.isEmpty())
+    if (!m_recordPath.isEmpty())
+        ::unlink(Native(m_recordPath).constData());
+    m_recordPath.clear();
+}
+
+int SaveTransaction::Recover(const QString& recordFolder, const QString& folder)
+{
+    static const QRegularExpression pattern("^save-([0-9]{1,9})-([0-9]{1,10})\\.rec(\\.new)?$");
+    if (recordFolder.isEmpty())
         return 0;
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    int handled = 0;
+    const QString only = folder.isEmpty() ? QString() : CleanFolder(folder);
+    const QStringList names = QDir(recordFolder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    int settled = 0;
     for (const QString& name : names) {
         const QRegularExpressionMatch m = pattern.match(name);
         if (!m.hasMatch())
             continue;
-        const QString path = folder + "/" + name;
+        const QString path = recordFolder + "/" + name;
         const QByteArray file = Native(path);
         struct stat st {};
         if (::lstat(file.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid())
             continue;
-        const qint64 pid = m.captured(3).toLongLong();
+        const qint64 pid = m.captured(1).toLongLong();
         if (pid <= 0 || ProcessRuns(pid, st.st_mtim))
             continue;
-        if (m.captured(2) == QLatin1String("keep")) {
-            // The save died between moving the old file aside and putting the
-            // new one in its place: the old file goes back.
-            const QByteArray target = Native(folder + "/" + m.captured(1) + "." + m.captured(5));
-            struct stat there {};
-            if (::lstat(target.constData(), &there) != 0 && errno == ENOENT) {
-                if (std::rename(file.constData(), target.constData()) == 0)
-                    ++handled;
-                continue;
-            }
+        if (!m.captured(3).isEmpty()) {
+            ::unlink(file.constData()); // a commit record never put in place
+            continue;
         }
-        if (::unlink(file.constData()) == 0)
-            ++handled;
+        SaveRecord record;
+        if (!SaveRecord::Read(path, &record)) {
+            qCWarning(lcOutput) << "Unreadable save record kept:" << path;
+            continue;
+        }
+        bool concerned = only.isEmpty();
+        bool reachable = true;
+        for (const SaveRecord::Entry& e : qAsConst(record.entries)) {
+            const QString targetFolder = CleanFolder(QFileInfo(e.target).absolutePath());
+            concerned = concerned || targetFolder == only;
+            reachable = reachable && QFileInfo(targetFolder).isDir();
+        }
+        if (!concerned || !reachable)
+            continue;
+        // Another copy starting at the same time may settle the same record.
+        const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat held {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && held.st_nlink > 0 &&
+            held.st_ino == st.st_ino) {
+            Settle(record, pid);
+            if (::unlink(file.constData()) == 0)
+                ++settled;
+        }
+        ::close(fd);
     }
-    return handled;
+    return settled;
 }

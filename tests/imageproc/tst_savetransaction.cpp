@@ -1,5 +1,6 @@
 // All-or-nothing saves of several files, permissions of replaced files, and
 // the clean-up of what an interrupted save left behind.
+#include "hiddenfile.h"
 #include "pagemaker.h"
 #include "savetransaction.h"
 
@@ -72,6 +73,28 @@ QStringList snapshot(const QString& dir)
     return out;
 }
 
+QString g_folderAt;
+int g_folderAfter = -1;
+
+void blockWithFolder(int index, bool installed)
+{
+    if (installed && index == g_folderAfter) {
+        QFile::remove(g_folderAt);
+        QDir().mkpath(g_folderAt + "/inside");
+    }
+}
+
+// The step at which a forked save ends its process.
+int g_exitIndex = -1;
+bool g_exitInstalled = false;
+constexpr int kExitedAtStep = 42;
+
+void exitAtStep(int index, bool installed)
+{
+    if (index == g_exitIndex && installed == g_exitInstalled)
+        ::_exit(kExitedAtStep);
+}
+
 } // namespace
 
 class TestSaveTransaction : public QObject {
@@ -81,7 +104,9 @@ private slots:
     void commit_data();
     void commit();
     void uncommittedLeavesNothing();
-    void leftovers();
+    void cutShort_data();
+    void cutShort();
+    void runningSavesWait();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -141,10 +166,12 @@ void TestSaveTransaction::commit()
         }
         for (int i = 0; i < names.size(); ++i)
             QVERIFY(writeFile(staged[i], "new " + names[i].toLatin1()));
-        if (folderAt >= 0) {
-            QFile::remove(path(names[folderAt]));
-            QVERIFY(QDir().mkpath(path(names[folderAt] + "/inside")));
-        }
+        // The folder appears while the commit runs, after the targets before
+        // it are in place.
+        g_folderAt = folderAt < 0 ? QString() : path(names[folderAt]);
+        g_folderAfter = folderAt - 1;
+        SaveTransaction::SetStepHook(&blockWithFolder);
+        const auto unhook = qScopeGuard([] { SaveTransaction::SetStepHook(nullptr); });
         ok = save.Commit();
         if (!ok) {
             QCOMPARE(save.Failure().reason, SaveFailure::TargetIsFolder);
@@ -182,59 +209,130 @@ void TestSaveTransaction::uncommittedLeavesNothing()
     QCOMPARE(snapshot(m_dir->path()), before);
 }
 
-// Hidden files of our naming patterns left by a process that has ended go;
-// those of a running process and every look-alike stay.
-void TestSaveTransaction::leftovers()
+// A save whose process ends in the middle (before its commit, or after any
+// step of it) is settled from its record: the folder then holds all old or
+// all new files, byte for byte and with their modes, and nothing else of the
+// save; files that merely look like ours stay.
+void TestSaveTransaction::cutShort_data()
 {
-    const QString dead = QString::number(endedPid());
-    const QString self = QString::number(getpid());
-    // A child that has ended but is not reaped yet answers kill() too.
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    QVERIFY(child > 0);
-    const auto reap = qScopeGuard([child] { ::waitpid(child, nullptr, 0); });
-    QTRY_VERIFY(bytes(QStringLiteral("/proc/%1/stat").arg(child)).contains(") Z "));
-    const QString zombie = QString::number(child);
-    struct Row {
-        QString name;
-        const char* outcome; // "gone", "stays", "restored" (renamed to its target)
-    };
-    const QList<Row> rows = {
-        {".a0012.part-" + dead + "-0.pdf", "gone"},
-        {"..a0014.save-" + dead + "-1.part-" + dead + "-2.ofd", "gone"},
-        {".a0015.keep-" + dead + "-5.tiff", "gone"}, // a0015.tiff exists
-        {".a0016.keep-" + dead + "-6.png", "restored"},
-        {".a0020.part-" + self + "-1.pdf", "stays"},
-        {".a0021.save-1-2.pdf", "stays"}, // process 1 always runs
-        {".a0023.save-" + zombie + "-8.pdf", "gone"},
-        {"a0012.part-" + dead + "-0.pdf", "stays"},
-        {".a0012.part-" + dead + ".pdf", "stays"},
-        {".a0012.PART-" + dead + "-0.pdf", "stays"},
-        {".a0012.part-" + dead + "-0.pdf.bak", "stays"},
-        {".part-" + dead + "-0.pdf", "stays"},
-    };
-    for (const Row& row : rows)
-        QVERIFY(writeFile(path(row.name), row.name.toUtf8()));
-    QVERIFY(writeFile(path("a0015.tiff"), "current a0015"));
-    QVERIFY(QDir().mkpath(path(".a0040.part-" + dead + "-0.pdf/inner")));
-    QVERIFY(QFile::link(path("a0015.tiff"), path(".a0041.part-" + dead + "-0.pdf")));
-
-    int expectedCount = 0;
-    for (const Row& row : rows)
-        expectedCount += QByteArray(row.outcome) != "stays";
-    QCOMPARE(SaveTransaction::RemoveLeftovers(m_dir->path()), expectedCount);
-
-    for (const Row& row : rows) {
-        const QByteArray outcome(row.outcome);
-        QVERIFY2(QFileInfo::exists(path(row.name)) == (outcome == "stays"), qPrintable(row.name));
-        if (outcome == "stays")
-            QCOMPARE(bytes(path(row.name)), row.name.toUtf8());
+    QTest::addColumn<int>("exitIndex");      // -1: while the files are written
+    QTest::addColumn<bool>("exitInstalled"); // after the new file is in place, else after the old is kept
+    QTest::addColumn<bool>("loseStaged");    // a staged file not yet in place is gone afterwards
+    QTest::addColumn<bool>("expectNew");
+    QTest::newRow("while writing") << -1 << false << false << false;
+    for (int k = 0; k < 3; ++k) {
+        for (bool installed : {false, true}) {
+            const QByteArray at = QByteArray::number(k) + (installed ? " placed" : " kept");
+            QTest::newRow("after " + at) << k << installed << false << true;
+            if (k < 2 || !installed)
+                QTest::newRow("after " + at + ", a staged file lost") << k << installed << true << false;
+        }
     }
-    QCOMPARE(bytes(path("a0015.tiff")), QByteArray("current a0015"));
-    QCOMPARE(bytes(path("a0016.png")), (".a0016.keep-" + dead + "-6.png").toUtf8());
-    QVERIFY(QFileInfo(path(".a0040.part-" + dead + "-0.pdf/inner")).isDir());
-    QVERIFY(QFileInfo(path(".a0041.part-" + dead + "-0.pdf")).isSymLink());
+}
+
+void TestSaveTransaction::cutShort()
+{
+    QFETCH(int, exitIndex);
+    QFETCH(bool, exitInstalled);
+    QFETCH(bool, loseStaged);
+    QFETCH(bool, expectNew);
+    const QString records = SaveTransaction::RecordFolder(path("work"));
+    QVERIFY(QDir().mkpath(path("work")));
+    QVERIFY(QDir().mkpath(path("out")));
+    const QStringList names{"a.pdf", "b.pdf", "c.pdf"};
+    QVERIFY(writeFile(path("out/a.pdf"), "old a", 0600));
+    QVERIFY(writeFile(path("out/c.pdf"), "old c", 0640));
+    // Look-alikes of our hidden files, of a process that has ended.
+    const QString dead = QString::number(endedPid());
+    for (const QString& name :
+         {QStringLiteral(".thesis.save-3999999-2.pdf"), ".a.save-" + dead + "-0.pdf",
+          ".c.keep-" + dead + "-1.pdf", "..a.save-" + dead + "-0.part-" + dead + "-2.pdf",
+          ".b.part-" + dead + "-3.pdf"})
+        QVERIFY(writeFile(path("out/" + name), name.toUtf8()));
+    const QStringList before = snapshot(path("out"));
+
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        g_exitIndex = exitIndex;
+        g_exitInstalled = exitInstalled;
+        SaveTransaction::SetStepHook(&exitAtStep);
+        SaveTransaction save(records);
+        QStringList staged;
+        for (const QString& name : names)
+            staged << save.Stage(path("out/" + name));
+        for (int i = 0; i < names.size(); ++i) {
+            if (!writeFile(staged[i], "new " + names[i].toLatin1()))
+                ::_exit(1);
+        }
+        if (exitIndex < 0) {
+            // A writer's temporary beside a staged file, as TargetFile makes it.
+            const QString part = CreateHiddenSibling(staged[1], "part");
+            ::_exit(part.isEmpty() || !writeFile(part, "half") ? 1 : kExitedAtStep);
+        }
+        save.Commit();
+        ::_exit(2);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), kExitedAtStep);
+    QCOMPARE(QDir(records).entryList(QDir::Files).size(), 1);
+    if (loseStaged) {
+        const QStringList staged =
+            QDir(path("out"))
+                .entryList({".?.save-" + QString::number(child) + "-*"}, QDir::Files | QDir::Hidden);
+        QVERIFY(!staged.isEmpty());
+        QVERIFY(QFile::remove(path("out/" + staged.last())));
+    }
+
+    // Only saves into the folder concerned are settled before a save there.
+    QVERIFY(QDir().mkpath(path("elsewhere")));
+    QCOMPARE(SaveTransaction::Recover(records, path("elsewhere")), 0);
+    QCOMPARE(SaveTransaction::Recover(records, path("out")), 1);
+
+    QStringList expected = before;
+    if (expectNew) {
+        QStringList made;
+        for (const QString& line : before) {
+            if (!line.startsWith("a.pdf ") && !line.startsWith("c.pdf "))
+                made << line;
+        }
+        made << "a.pdf 600 " + QByteArray("new a.pdf").toHex();
+        made << "b.pdf " + QString::number(newFileMode(), 8) + " " + QByteArray("new b.pdf").toHex();
+        made << "c.pdf 640 " + QByteArray("new c.pdf").toHex();
+        expected = made;
+    }
+    expected.sort();
+    auto sorted = [](QStringList lines) {
+        lines.sort();
+        return lines;
+    };
+    QCOMPARE(sorted(snapshot(path("out"))), expected);
+    QCOMPARE(QDir(records).entryList(QDir::Files | QDir::Hidden), QStringList());
+    // Settled once: a second look changes nothing.
+    QCOMPARE(SaveTransaction::Recover(records), 0);
+    QCOMPARE(sorted(snapshot(path("out"))), expected);
+}
+
+// The record of a save that is still running, in this or another process,
+// is left alone.
+void TestSaveTransaction::runningSavesWait()
+{
+    const QString records = SaveTransaction::RecordFolder(m_dir->path());
+    QVERIFY(writeFile(path("a.pdf"), "old a", 0600));
+    SaveTransaction save(records);
+    const QString staged = save.Stage(path("a.pdf"));
+    QVERIFY(writeFile(staged, "new a"));
+    // A copy of that record under the name of process 1, which always runs.
+    const QStringList own = QDir(records).entryList(QDir::Files);
+    QCOMPARE(own.size(), 1);
+    QVERIFY(QFile::copy(records + "/" + own.first(), records + "/save-1-7.rec"));
+    QCOMPARE(SaveTransaction::Recover(records), 0);
+    QCOMPARE(bytes(staged), QByteArray("new a"));
+    QVERIFY(save.Commit());
+    QCOMPARE(bytes(path("a.pdf")), QByteArray("new a"));
+    QCOMPARE(QDir(records).entryList(QDir::Files), QStringList{"save-1-7.rec"});
 }
 
 QTEST_MAIN(TestSaveTransaction)
