@@ -2,6 +2,7 @@
 // the clean-up of what an interrupted save left behind.
 #include "hiddenfile.h"
 #include "pagemaker.h"
+#include "saverecord.h"
 #include "savetransaction.h"
 
 #include <QDir>
@@ -107,6 +108,8 @@ private slots:
     void cutShort_data();
     void cutShort();
     void runningSavesWait();
+    void recordOwners_data();
+    void recordOwners();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -217,15 +220,20 @@ void TestSaveTransaction::cutShort_data()
 {
     QTest::addColumn<int>("exitIndex");      // -1: while the files are written
     QTest::addColumn<bool>("exitInstalled"); // after the new file is in place, else after the old is kept
-    QTest::addColumn<bool>("loseStaged");    // a staged file not yet in place is gone afterwards
+    // What becomes of a staged file not yet in place afterwards: "" stays,
+    // "lost" gone, "replaced" another file under its name.
+    QTest::addColumn<QString>("stagedAfter");
     QTest::addColumn<bool>("expectNew");
-    QTest::newRow("while writing") << -1 << false << false << false;
+    QTest::newRow("while writing") << -1 << false << QString() << false;
     for (int k = 0; k < 3; ++k) {
         for (bool installed : {false, true}) {
             const QByteArray at = QByteArray::number(k) + (installed ? " placed" : " kept");
-            QTest::newRow("after " + at) << k << installed << false << true;
-            if (k < 2 || !installed)
-                QTest::newRow("after " + at + ", a staged file lost") << k << installed << true << false;
+            QTest::newRow("after " + at) << k << installed << QString() << true;
+            if (k == 2 && installed)
+                continue; // no staged file is left
+            for (const QString& after : {QStringLiteral("lost"), QStringLiteral("replaced")})
+                QTest::newRow("after " + at + ", a staged file " + after.toLatin1())
+                    << k << installed << after << false;
         }
     }
 }
@@ -234,7 +242,7 @@ void TestSaveTransaction::cutShort()
 {
     QFETCH(int, exitIndex);
     QFETCH(bool, exitInstalled);
-    QFETCH(bool, loseStaged);
+    QFETCH(QString, stagedAfter);
     QFETCH(bool, expectNew);
     const QString records = SaveTransaction::RecordFolder(path("work"));
     QVERIFY(QDir().mkpath(path("work")));
@@ -278,12 +286,23 @@ void TestSaveTransaction::cutShort()
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), kExitedAtStep);
     QCOMPARE(QDir(records).entryList(QDir::Files).size(), 1);
-    if (loseStaged) {
+    QString foreign; // a file of someone else's under a recorded name
+    if (!stagedAfter.isEmpty()) {
         const QStringList staged =
             QDir(path("out"))
                 .entryList({".?.save-" + QString::number(child) + "-*"}, QDir::Files | QDir::Hidden);
         QVERIFY(!staged.isEmpty());
-        QVERIFY(QFile::remove(path("out/" + staged.last())));
+        foreign = path("out/" + staged.last());
+        if (stagedAfter == "lost") {
+            QVERIFY(QFile::remove(foreign));
+            foreign.clear();
+        } else {
+            // Made beside and renamed, so that it cannot get the inode back.
+            QVERIFY(writeFile(path("out/foreign"), "foreign"));
+            QCOMPARE(::rename(QFile::encodeName(path("out/foreign")).constData(),
+                              QFile::encodeName(foreign).constData()),
+                     0);
+        }
     }
 
     // Only saves into the folder concerned are settled before a save there.
@@ -308,8 +327,12 @@ void TestSaveTransaction::cutShort()
         lines.sort();
         return lines;
     };
-    QCOMPARE(sorted(snapshot(path("out"))), expected);
     QCOMPARE(QDir(records).entryList(QDir::Files | QDir::Hidden), QStringList());
+    if (!foreign.isEmpty()) {
+        QCOMPARE(bytes(foreign), QByteArray("foreign"));
+        QVERIFY(QFile::remove(foreign));
+    }
+    QCOMPARE(sorted(snapshot(path("out"))), expected);
     // Settled once: a second look changes nothing.
     QCOMPARE(SaveTransaction::Recover(records), 0);
     QCOMPARE(sorted(snapshot(path("out"))), expected);
@@ -333,6 +356,64 @@ void TestSaveTransaction::runningSavesWait()
     QVERIFY(save.Commit());
     QCOMPARE(bytes(path("a.pdf")), QByteArray("new a"));
     QCOMPARE(QDir(records).entryList(QDir::Files), QStringList{"save-1-7.rec"});
+}
+
+// A record is settled only once its process has ended: not while it runs
+// (process 1 always does; this test's own record is fresh), but when it has
+// ended, even while its parent has not reaped it, or when this process has
+// the id of an earlier one that wrote the record.
+void TestSaveTransaction::recordOwners_data()
+{
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<bool>("settled");
+    QTest::newRow("ended") << "ended" << true;
+    QTest::newRow("ended, not reaped") << "zombie" << true;
+    QTest::newRow("running") << "init" << false;
+    QTest::newRow("this process") << "self" << false;
+    QTest::newRow("an earlier process of this id") << "earlier self" << true;
+}
+
+void TestSaveTransaction::recordOwners()
+{
+    QFETCH(QString, owner);
+    QFETCH(bool, settled);
+    pid_t child = 0;
+    const auto reap = qScopeGuard([&child] {
+        if (child > 0)
+            ::waitpid(child, nullptr, 0);
+    });
+    qint64 pid = getpid();
+    if (owner == "ended") {
+        pid = endedPid();
+    } else if (owner == "init") {
+        pid = 1;
+    } else if (owner == "zombie") {
+        // A child that has ended but is not reaped yet answers kill() too.
+        child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        QVERIFY(child > 0);
+        QTRY_VERIFY(bytes(QStringLiteral("/proc/%1/stat").arg(child)).contains(") Z "));
+        pid = child;
+    }
+    const QString records = SaveTransaction::RecordFolder(m_dir->path());
+    QVERIFY(QDir().mkpath(records));
+    SaveRecord::Entry entry;
+    entry.target = path("a.pdf");
+    entry.staged = path(QStringLiteral(".a.save-%1-0.pdf").arg(pid));
+    QVERIFY(writeFile(entry.staged, "staged"));
+    struct stat st {};
+    QCOMPARE(::lstat(QFile::encodeName(entry.staged).constData(), &st), 0);
+    entry.stagedInode = quint64(st.st_ino);
+    const QString record = records + QStringLiteral("/save-%1-0.rec").arg(pid);
+    QVERIFY(SaveRecord::AppendStaged(record, entry));
+    if (owner == "earlier self") {
+        const struct timespec times[2] = {{946684800, 0}, {946684800, 0}}; // 2000-01-01
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(record).constData(), times, 0), 0);
+    }
+    QCOMPARE(SaveTransaction::Recover(records), settled ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(entry.staged), !settled);
+    QCOMPARE(QFileInfo::exists(record), !settled);
 }
 
 QTEST_MAIN(TestSaveTransaction)
