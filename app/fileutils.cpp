@@ -1,5 +1,7 @@
 #include "fileutils.h"
 
+#include "savetransaction.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -10,11 +12,16 @@ void ClearDirectory(QString const& path)
     if (path.isEmpty()) {
         return;
     }
+    // The records of saves cut short stay until their saves are settled.
+    const QString records = QDir::cleanPath(SaveTransaction::RecordFolder(path));
     QStringList dirs;
     QDirIterator it(path, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        dirs.prepend(it.next());
+        const QString dir = QDir::cleanPath(it.next());
+        if (dir != records && !dir.startsWith(records + QLatin1Char('/'))) {
+            dirs.prepend(dir);
+        }
     }
     for (const QString& dir : qAsConst(dirs)) {
         RemoveFiles(dir);

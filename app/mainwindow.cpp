@@ -11,6 +11,7 @@
 #include "optionscontainerwidget.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
+#include "savetransaction.h"
 #include "scancontroller.h"
 #include "sessioncontroller.h"
 #include "sysconfigpage.h"
@@ -82,12 +83,16 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_workDir = workDir.isEmpty() ? DefaultWorkDir() : WorkDir::ChooseFor(workDir);
     if (!m_workDir.isEmpty()) {
         m_scanDir = m_workDir + QLatin1String("/scanimages");
+        // Saves of an earlier run cut short while committing are finished
+        // or undone before anything else looks at the save folders.
+        SaveTransaction::Recover(SaveTransaction::RecordFolder(m_workDir));
         PrepareSession();
     }
     m_quit = [](int status) { QCoreApplication::exit(status); };
     m_imageProc = new ImageProc;
     m_jobs = new JobRunner(this);
     m_saver = new SaveController(m_imageProc, this);
+    m_saver->SetRecordFolder(SaveTransaction::RecordFolder(m_workDir));
 
     SetupSystemPage();
     ReadSysConfig();

@@ -103,8 +103,9 @@ bool SaveController::Write(const Target& target, const QList<QString>& pages, in
     const bool multi = IsMultiFile(target.format);
     const int files = multi ? 1 : pages.size();
 
-    SaveTransaction::RemoveLeftovers(target.folder);
-    SaveTransaction transaction;
+    // A save of ours into this folder that was cut short is settled first.
+    SaveTransaction::Recover(m_recordFolder, target.folder);
+    SaveTransaction transaction(m_recordFolder);
     QStringList targets;
     QStringList staged;
     for (int i = 0; i < files; ++i) {

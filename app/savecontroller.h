@@ -77,6 +77,8 @@ public:
     // "保存成功" with "打开文件夹", which opens `folder` through the opener.
     void ShowSuccess(const QString& folder);
     void SetFolderOpener(std::function<bool(const QUrl&)> opener) { m_openFolder = std::move(opener); }
+    // Where saves keep their records (see SaveTransaction); none when empty.
+    void SetRecordFolder(const QString& folder) { m_recordFolder = folder; }
 
 signals:
     // The file being written, for the busy overlay.
@@ -89,6 +91,7 @@ private:
     ImageProc* m_imageProc;
     QWidget* m_dialogParent;
     std::function<bool(const QUrl&)> m_openFolder;
+    QString m_recordFolder;
     SaveFailure m_failure;
     QStringList m_savedFiles; // what the last save wrote
     int m_savedPages = 0;

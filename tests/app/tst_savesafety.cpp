@@ -2,6 +2,8 @@
 // whole run: what a save writes and under which names, and that a save that
 // fails or is refused keeps the pages, the counter and the user's old files.
 #include "mainwindow.h"
+#include "saverecord.h"
+#include "savetransaction.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -77,6 +79,17 @@ QStringList Snapshot(const QString& dir)
     return out;
 }
 
+// The id of a process that surely ran and has ended.
+QString EndedPid()
+{
+    QProcess ended;
+    ended.start("sleep", {"0"});
+    ended.waitForStarted();
+    const QString pid = QString::number(ended.processId());
+    ended.waitForFinished();
+    return pid;
+}
+
 } // namespace
 
 class TestSaveSafety : public QObject {
@@ -90,7 +103,8 @@ private slots:
     void save();
     void saveAfterScan_data();
     void saveAfterScan();
-    void leftoversOfInterruptedSaves();
+    void onlyRecordedLeftoversGo();
+    void cutShortSaveSettledAtStart();
 
 private:
     bool Scan(int sheets);
@@ -106,6 +120,7 @@ private:
             .toString();
     }
     void CheckNothingChanged(const QList<QString>& pages, int counter);
+    QString PlantCutShortSave(const QString& folder, const QString& pid);
 
     QScopedPointer<WindowFixture> m_fx;
     int m_load = 0;
@@ -353,34 +368,99 @@ void TestSaveSafety::saveAfterScan()
     CheckNothingChanged(m_fx->window->PageFiles(), base);
 }
 
-// A save removes what an interrupted save of ours left in the folder, and
-// nothing else.
-void TestSaveSafety::leftoversOfInterruptedSaves()
+// A save into `folder` cut short by the end of process `pid`, as it left its
+// files and its record: x0001.pdf was being replaced (its old content kept
+// aside as a second link), x0002.pdf is new and already in place, x0003.pdf
+// is new and still staged. Returns the record's path.
+QString TestSaveSafety::PlantCutShortSave(const QString& folder, const QString& pid)
+{
+    const QString records = SaveTransaction::RecordFolder(m_fx->window->WorkDir());
+    if (!QDir().mkpath(records) || !QDir().mkpath(folder))
+        return QString();
+    auto inode = [](const QString& path) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+    };
+    QVector<SaveRecord::Entry> entries;
+    for (int i = 1; i <= 3; ++i) {
+        SaveRecord::Entry e;
+        e.target = folder + QStringLiteral("/x%1.pdf").arg(i, 4, 10, QLatin1Char('0'));
+        e.staged =
+            folder + QStringLiteral("/.x%1.save-%2-%3.pdf").arg(i, 4, 10, QLatin1Char('0')).arg(pid).arg(i);
+        if (!WriteFile(e.staged, "new x" + QByteArray::number(i), 0640))
+            return QString();
+        e.stagedInode = inode(e.staged);
+        entries << e;
+    }
+    SaveRecord::Entry& old = entries[0];
+    old.backup = folder + QStringLiteral("/.x0001.keep-%1-7.pdf").arg(pid);
+    if (!WriteFile(old.target, "old x1", 0640))
+        return QString();
+    if (::link(QFile::encodeName(old.target).constData(), QFile::encodeName(old.backup).constData()) != 0)
+        return QString();
+    old.oldInode = inode(old.target);
+    if (!QFile::rename(entries[1].staged, entries[1].target))
+        return QString();
+    const QString record = records + QStringLiteral("/save-%1-9.rec").arg(pid);
+    return SaveRecord::WriteCommit(record, entries) ? record : QString();
+}
+
+// A save settles first what an earlier save of ours into its folder left
+// cut short, from that save's record; files that merely look like ours
+// stay, and so does the record of a save whose folder is not there.
+void TestSaveSafety::onlyRecordedLeftoversGo()
 {
     m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(6);
     const int base = m_fx->window->Counter();
     QVERIFY(Scan(1));
-    QProcess ended;
-    ended.start("sleep", {"0"});
-    QVERIFY(ended.waitForStarted());
-    const QString dead = QString::number(ended.processId());
-    QVERIFY(ended.waitForFinished());
-    const QStringList stale = {".a0009.part-" + dead + "-4.pdf", ".a0010.save-" + dead + "-0.pdf",
-                               "..a0011.save-" + dead + "-1.part-" + dead + "-7.pdf"};
-    const QStringList kept = {".a0020.part-" + QString::number(getpid()) + "-1.pdf",
-                              ".notes.part-" + dead + "-1.txt", "a0009.part-" + dead + "-4.pdf",
-                              "letter.pdf"};
-    for (const QString& name : stale + kept)
+    const QString dead = EndedPid();
+    const QStringList lookAlikes = {".thesis.save-3999999-2.pdf",
+                                    ".a0009.part-" + dead + "-4.pdf",
+                                    ".a0010.save-" + dead + "-0.pdf",
+                                    ".a0010.keep-" + dead + "-1.pdf",
+                                    "..a0011.save-" + dead + "-1.part-" + dead + "-7.pdf",
+                                    ".a0020.part-" + QString::number(getpid()) + "-1.pdf",
+                                    "letter.pdf"};
+    for (const QString& name : lookAlikes)
         QVERIFY(WriteFile(Out() + "/" + name, name.toUtf8()));
+    QVERIFY(!PlantCutShortSave(Out(), dead).isEmpty());
+    const QString unplugged = m_fx->home->path() + "/unplugged";
+    const QString waiting = PlantCutShortSave(unplugged, EndedPid());
+    QVERIFY(!waiting.isEmpty());
+    QVERIFY(QDir().rename(unplugged, unplugged + "-away"));
 
     m_fx->Child<QAction>("actionSave")->trigger();
     QVERIFY(m_fx->WaitJobDone());
-    QStringList expected = kept;
-    expected << QFileInfo(Target(base, 6)).fileName();
+    QStringList expected = lookAlikes;
+    expected << QFileInfo(Target(base, 6)).fileName() << "x0001.pdf"
+             << "x0002.pdf"
+             << "x0003.pdf";
     expected.sort();
     QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
-    for (const QString& name : kept)
+    for (const QString& name : lookAlikes)
         QCOMPARE(BytesOf(Out() + "/" + name), name.toUtf8());
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(BytesOf(Out() + QStringLiteral("/x000%1.pdf").arg(i)), "new x" + QByteArray::number(i));
+    QCOMPARE(ModeOf(Out() + "/x0001.pdf"), 0640);
+    // The emptying of the work folder after the save kept the waiting record.
+    QVERIFY(QFileInfo::exists(waiting));
+    QCOMPARE(QDir(unplugged + "-away").entryList(QDir::Files | QDir::Hidden).size(), 5);
+}
+
+// The start of the program settles a save cut short in any folder.
+void TestSaveSafety::cutShortSaveSettledAtStart()
+{
+    const QString folder = m_fx->home->path() + "/elsewhere";
+    const QString record = PlantCutShortSave(folder, EndedPid());
+    QVERIFY(!record.isEmpty());
+    {
+        MainWindow second(m_fx->home->path(), m_fx->window->WorkDir());
+        QVERIFY(!QFileInfo::exists(record));
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"x0001.pdf", "x0002.pdf", "x0003.pdf"}));
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(BytesOf(folder + QStringLiteral("/x000%1.pdf").arg(i)), "new x" + QByteArray::number(i));
 }
 
 QTEST_MAIN(TestSaveSafety)
