@@ -3,6 +3,7 @@
 #include "checkedfile.h"
 #include "jpeginfo.h"
 #include "pageimage.h"
+#include "pagepng.h"
 #include "targetfile.h"
 #include "temppath.h"
 
@@ -30,6 +31,7 @@ namespace {
 
 const char kNamespace[] = "http://www.ofdspec.org/2016";
 const int kFallbackDpi = 200;
+const char kPngSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
 
 struct Font {
     const char* name;
@@ -198,37 +200,43 @@ bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
         m_failure = PageFailure(index, fragment.path);
         return false;
     }
-    const QString ext = QFileInfo(fragment.path).suffix().toLower();
-    const bool pnm = ext == "pnm";
-    *name = QString("image_%1.%2").arg(fragment.imageNumber).arg(pnm ? QString("png") : ext);
-    QFile out(m_stagingDir + "Doc_0/Res/" + *name);
-    QImage image;
+    // Readers of the format show JPEG and PNG: those go in as they are, every
+    // other page (TIFF, PNM) as a PNG of the same pixels at its own depth.
     QByteArray data;
-    if (pnm) {
-        image = LoadPageImage(fragment.path);
-    } else {
-        QFile in(fragment.path);
-        if (in.open(QIODevice::ReadOnly))
-            data = in.readAll();
-        if (in.error() != QFileDevice::NoError)
-            data.clear();
-    }
-    // A JPEG page goes in as it is, so it must be whole.
+    QFile in(fragment.path);
+    if (in.open(QIODevice::ReadOnly))
+        data = in.read(sizeof kPngSignature);
     const bool jpeg = data.startsWith(QByteArray("\xFF\xD8", 2));
-    if ((pnm && image.isNull()) || (!pnm && data.isEmpty()) || (jpeg && !JpegInfo::IsComplete(data))) {
+    const bool png = data == QByteArray(kPngSignature, sizeof kPngSignature);
+    if (jpeg || png)
+        data += in.readAll();
+    if (in.error() != QFileDevice::NoError || data.isEmpty() || (jpeg && !JpegInfo::IsComplete(data))) {
+        // A JPEG page goes in as it is, so it must be whole.
         m_failure = PageFailure(index, fragment.path);
         return false;
     }
-    bool ok = OpenPrivate(&out);
-    if (ok && pnm) {
-        QImageWriter writer(&out, "PNG");
-        ok = writer.write(image);
-    } else if (ok) {
-        ok = out.write(data) == data.size();
+    in.close();
+    *name = QString("image_%1.%2").arg(fragment.imageNumber).arg(jpeg ? "jpg" : "png");
+    m_mediaFormats.append(jpeg ? "JPEG" : "PNG");
+    const QString staged = m_stagingDir + "Doc_0/Res/" + *name;
+    bool ok = false;
+    if (jpeg || png) {
+        QFile out(staged);
+        ok = OpenPrivate(&out) && out.write(data) == data.size() && out.flush();
+        out.close();
+        ok = ok && out.error() == QFileDevice::NoError;
+    } else if (!PagePng::Write(fragment.path, staged)) {
+        if (!LoadPageImage(fragment.path).isNull()) {
+            m_failure.reason = SaveFailure::TempFailed;
+            m_failure.path = m_stagingDir;
+        } else {
+            m_failure = PageFailure(index, fragment.path);
+        }
+        return false;
+    } else {
+        ok = true;
     }
-    ok = ok && out.flush();
-    out.close();
-    if (!ok || out.error() != QFileDevice::NoError) {
+    if (!ok) {
         m_failure.reason = SaveFailure::TempFailed;
         m_failure.path = m_stagingDir;
         return false;
@@ -325,6 +333,7 @@ bool OFDProcess::WriteDocumentRes()
             x.writeStartElement(kNamespace, "MultiMedia");
             x.writeAttribute("ID", QString::number(m_ids[i].media));
             x.writeAttribute("Type", "Image");
+            x.writeAttribute("Format", m_mediaFormats[i]);
             x.writeTextElement(kNamespace, "MediaFile", m_mediaFiles[i]);
             x.writeEndElement();
         }
@@ -399,7 +408,7 @@ bool OFDProcess::AddZipEntry(QuaZip* zip, const QString& entry)
     if (!in.open(QIODevice::ReadOnly))
         return false;
     // JPEG and PNG images are compressed already: deflating them costs time
-    // and gains nothing. Everything else (XML, TIFF) is deflated.
+    // and gains nothing. The XML files are deflated.
     const QString suffix = QFileInfo(entry).suffix();
     const bool stored = suffix == "jpg" || suffix == "png";
     QuaZipFile out(zip);
@@ -428,6 +437,7 @@ bool OFDProcess::createOFD(const QVector<PageInfo>& pages)
     m_pages.clear();
     m_ids.clear();
     m_mediaFiles.clear();
+    m_mediaFormats.clear();
     int next = kFirstFreeId;
     for (const PageInfo& page : pages) {
         OFDPageInfo out;

@@ -14,10 +14,10 @@ class QXmlStreamWriter;
 class QuaZip;
 
 // Writes page images as an OFD document (GB/T 33190-2016): a zip package of
-// XML files with every page showing a copy of its page file: byte for byte
-// for JPEG, PNG and TIFF pages, re-encoded as PNG (lossless) for PNM pages,
-// which are no image format of the standard. Every entry but the JPEG and
-// PNG images is deflated. The package is staged in a private folder of its
+// XML files with every page showing its page file: JPEG and PNG pages byte
+// for byte, every other page (TIFF, PNM) as a PNG of the same pixels at the
+// page's own depth, since JPEG and PNG are what every reader of the format
+// decodes. Every entry but the images is deflated. The package is staged in a private folder of its
 // own under GetTempDir() (mode 0700, files 0600), removed again by the
 // destructor, and zipped beside the target before it replaces the target.
 class OFDProcess {
@@ -68,7 +68,8 @@ private:
     DocInfo m_docInfo;
     QVector<OFDPageInfo> m_pages;
     QVector<PageIds> m_ids;
-    QStringList m_mediaFiles; // file name in Res/ per page
+    QStringList m_mediaFiles;   // file name in Res/ per page
+    QStringList m_mediaFormats; // "JPEG" or "PNG" per page
     int m_maxUnitId = 0;
     SaveFailure m_failure;
 };
