@@ -34,7 +34,8 @@ public:
     // `jpegInTiff`, Deflate otherwise). `dst` may equal `src`.
     bool SaveAs(const QString& src, const QString& dst, double angle, bool jpegInTiff);
 
-    // One JPEG-compressed multi-page TIFF of all pages, in order. Fails
+    // One JPEG-compressed multi-page TIFF of all pages, in order; a JPEG
+    // page a TIFF reader takes from one strip goes in as it is. Fails
     // before writing anything when a page is missing.
     bool SaveMultiTiff(const QList<QString>& pages, const QString& dst);
 
