@@ -26,6 +26,7 @@ struct JpegKind {
     int restart = 0;    // restart interval in MCU rows
     bool progressive = false;
     bool adobe = false;
+    bool rgb = false; // RGB samples, no colour transform
 };
 Q_DECLARE_METATYPE(JpegKind)
 
@@ -67,6 +68,12 @@ QByteArray encode(const QImage& image, const JpegKind& kind)
     jpeg_set_quality(&cinfo, 75, TRUE);
     cinfo.density_unit = 1;
     cinfo.X_density = cinfo.Y_density = 300;
+    if (kind.rgb) {
+        // Components named "R", "G", "B" and, without an Adobe marker,
+        // nothing else to tell a decoder they are not YCbCr.
+        jpeg_set_colorspace(&cinfo, JCS_RGB);
+        cinfo.write_Adobe_marker = FALSE;
+    }
     cinfo.comp_info[0].h_samp_factor = kind.h;
     cinfo.comp_info[0].v_samp_factor = kind.v;
     cinfo.restart_in_rows = kind.restart;
@@ -249,6 +256,9 @@ void TestMultiTiff::jpegPages_data()
     k.adobe = true;
     QTest::newRow("Adobe marker") << k << false;
     QTest::newRow("CMYK") << kind(4, 1, 1) << false;
+    k = kind(3, 1, 1);
+    k.rgb = true;
+    QTest::newRow("RGB samples") << k << false;
     QTest::newRow("sampled taller than wide") << kind(3, 1, 2) << false;
 }
 
