@@ -56,7 +56,7 @@ void Invert(uchar* row, size_t bytes)
         row[i] = uchar(~row[i]);
 }
 
-// Strip-organised TIFF of 1-bit grey, 8/16-bit grey or RGB (also JPEG in
+// TIFF (strips or tiles) of 1-bit grey, 8/16-bit grey or RGB (also JPEG in
 // YCbCr, which the codec hands out as RGB). Anything else is left to Qt.
 class TiffRows : public RowSource {
 public:
@@ -69,7 +69,7 @@ public:
     bool Open(const QString& path)
     {
         m_tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
-        if (!m_tif || TIFFIsTiled(m_tif))
+        if (!m_tif)
             return false;
         uint16_t bits = 1, samples = 1, planar = PLANARCONFIG_CONTIG, format = SAMPLEFORMAT_UINT;
         uint16_t compression = COMPRESSION_NONE, photometric = 0;
@@ -96,13 +96,24 @@ public:
         raster.channels = samples;
         m_invert = photometric == PHOTOMETRIC_MINISWHITE;
         raster.dpi = Resolution();
-        return TIFFScanlineSize(m_tif) == tmsize_t(raster.RowBytes());
+        return TIFFScanlineSize(m_tif) == tmsize_t(raster.RowBytes()) &&
+               (!TIFFIsTiled(m_tif) || SetUpTiles());
     }
 
     bool Next(uchar* row) override
     {
-        if (m_row >= raster.height || TIFFReadScanline(m_tif, row, m_row++, 0) < 0)
+        if (m_row >= raster.height)
             return false;
+        if (m_tileLength > 0) {
+            const quint32 inBand = m_row % m_tileLength;
+            if (inBand == 0 && !ReadBand())
+                return false;
+            const size_t n = raster.RowBytes();
+            std::copy_n(m_band.data() + inBand * n, n, row);
+            ++m_row;
+        } else if (TIFFReadScanline(m_tif, row, m_row++, 0) < 0) {
+            return false;
+        }
         if (m_invert)
             Invert(row, raster.RowBytes());
         if (raster.depth == 16)
@@ -111,6 +122,39 @@ public:
     }
 
 private:
+    // Tiles are read a band (one tile high, the image wide) at a time.
+    bool SetUpTiles()
+    {
+        uint32_t width = 0;
+        TIFFGetField(m_tif, TIFFTAG_TILEWIDTH, &width);
+        TIFFGetField(m_tif, TIFFTAG_TILELENGTH, &m_tileLength);
+        m_tileWidth = width;
+        const tmsize_t tileRow = TIFFTileRowSize(m_tif);
+        // Each tile's rows must start on a byte of the image's row.
+        if (width == 0 || m_tileLength == 0 || tileRow <= 0 ||
+            (quint64(width) * quint64(raster.depth * raster.channels)) % 8 != 0 || TIFFTileSize(m_tif) <= 0)
+            return false;
+        m_tileRowBytes = size_t(tileRow);
+        m_tile.resize(size_t(TIFFTileSize(m_tif)));
+        m_band.resize(raster.RowBytes() * m_tileLength);
+        return true;
+    }
+
+    bool ReadBand()
+    {
+        const size_t rowBytes = raster.RowBytes();
+        const quint32 rows = qMin(m_tileLength, raster.height - m_row);
+        size_t offset = 0;
+        for (quint32 x = 0; x < raster.width; x += m_tileWidth, offset += m_tileRowBytes) {
+            if (TIFFReadTile(m_tif, m_tile.data(), x, m_row, 0, 0) < 0)
+                return false;
+            const size_t n = qMin(m_tileRowBytes, rowBytes - offset);
+            for (quint32 r = 0; r < rows; ++r)
+                std::copy_n(m_tile.data() + r * m_tileRowBytes, n, m_band.data() + r * rowBytes + offset);
+        }
+        return true;
+    }
+
     int Resolution()
     {
         float x = 0;
@@ -126,6 +170,11 @@ private:
     TIFF* m_tif = nullptr;
     quint32 m_row = 0;
     bool m_invert = false;
+    quint32 m_tileWidth = 0;
+    quint32 m_tileLength = 0; // 0: strips
+    size_t m_tileRowBytes = 0;
+    std::vector<uchar> m_tile;
+    std::vector<uchar> m_band;
 };
 
 // Binary PNM as the scan layer writes it: P4 (a set bit is black), P5 and

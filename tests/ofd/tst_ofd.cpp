@@ -193,7 +193,8 @@ QString TestOfd::unpack(const QString& ofd)
 
 void TestOfd::pageKinds_data()
 {
-    QTest::addColumn<QString>("kind"); // "tiff" or "pnm"
+    // "tiff" or "pnm"; "tiff lzw" and "tiff tiled" as tiffcp makes them.
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("depth");
     QTest::addColumn<int>("channels");
     QTest::addColumn<bool>("minIsWhite"); // 1-bit TIFF only
@@ -215,6 +216,10 @@ void TestOfd::pageKinds_data()
         {"pnm RGB", "pnm", 8, 3, false},
         {"pnm 16-bit grey", "pnm", 16, 1, false},
         {"pnm 16-bit RGB", "pnm", 16, 3, false},
+        // Compressed strips, and tiles (which Qt decodes for the writer).
+        {"tiff 16-bit grey, LZW", "tiff lzw", 16, 1, false},
+        {"tiff 1-bit, 0 white, tiled", "tiff tiled", 1, 1, true},
+        {"tiff RGB, tiled", "tiff tiled", 8, 3, false},
     };
     for (const Kind& k : kinds) {
         for (const char* doc : {"single", "multi"})
@@ -246,9 +251,19 @@ void TestOfd::pageKinds()
     }
     for (int i = 0; i < (multi ? 2 : 1); ++i) {
         rasters << makeRaster(size.width() + 8 * i, size.height(), depth, channels, dpi, quint32(5 + i));
-        pages << path(QString("page%1.%2").arg(i).arg(kind));
-        QVERIFY(kind == "tiff" ? writeTiff(rasters.last(), pages.last(), minIsWhite)
-                               : writePnm(rasters.last(), pages.last()));
+        const QString ext = kind.section(' ', 0, 0);
+        pages << path(QString("page%1.%2").arg(i).arg(ext));
+        QVERIFY(ext == "tiff" ? writeTiff(rasters.last(), pages.last(), minIsWhite)
+                              : writePnm(rasters.last(), pages.last()));
+        if (kind != ext) {
+            const QString plain = path("plain.tiff");
+            QVERIFY(QFile::rename(pages.last(), plain));
+            const QStringList how =
+                kind.endsWith("lzw") ? QStringList{"-c", "lzw"} : QStringList{"-t", "-w", "16", "-l", "16"};
+            bool ok = false;
+            SessionCheck::Run("tiffcp", how + QStringList{plain, pages.last()}, &ok);
+            QVERIFY(ok && QFile::remove(plain));
+        }
         // The page file itself decodes to the raster (what a viewer of the
         // page shows), so the package is compared with the page's decode.
         const QImage decoded = LoadPageImage(pages.last());
@@ -295,8 +310,9 @@ void TestOfd::pageKinds()
         QCOMPARE(difference(shown, rasters.at(i)), QString());
         QCOMPARE(qRound(shown.dotsPerMeterX() * 0.0254), dpi);
     }
-    if (depth == 1) {
-        // The bilevel pages alone, as OFD and as PDF.
+    if (depth == 1 && !kind.endsWith("tiled")) {
+        // The bilevel pages alone, as OFD and as PDF (pages as scanned: the
+        // PDF writer reads TIFF pages in strips).
         const QList<QString> bilevel = pages.mid(multi ? 1 : 0);
         const QString ofd = path("bilevel.ofd"), pdf = path("bilevel.pdf");
         QVERIFY(proc.SaveMultiOFD(bilevel, ofd) && proc.SaveMultiPDF(bilevel, pdf));
