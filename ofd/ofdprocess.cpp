@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <future>
 #include <quazip.h>
 #include <quazipfile.h>
 #include <quazipnewinfo.h>
@@ -160,45 +161,58 @@ PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
     return page;
 }
 
-bool OFDProcess::TransformPage(const PageInfo& page, OFDPageInfo* out)
+bool OFDProcess::TransformPage(const PageInfo& page, const StagedImage& staged, OFDPageInfo* out)
 {
     const QString w = Num(page.widthMm);
     const QString h = Num(page.heightMm);
     out->PhysicalBox = "0 0 " + w + " " + h;
     out->Boundary = out->PhysicalBox;
     out->CTM = w + " 0 0 " + h + " 0 0";
-    OFDLineInfo line;
-    for (const BlockInfo& block : page.blocks) {
-        for (const FragmentInfo& fragment : block.fragments) {
-            if (!fragment.isImage)
-                continue;
-            QString name;
-            if (!StageImage(fragment, &name))
-                return false;
-            TextInfo text;
-            text.isImage = true;
-            text.imageNumber = fragment.imageNumber;
-            text.path = fragment.path;
-            line.texts.append(text);
-            m_mediaFiles.append(name);
-        }
-    }
-    // A page shows exactly one image.
-    if (line.texts.size() != 1) {
+    const FragmentInfo* fragment = ImageOf(page);
+    if (!fragment) {
+        // A page shows exactly one image.
         m_failure.reason = SaveFailure::WriteFailed;
         m_failure.path = m_dst;
         return false;
     }
+    if (staged.failure.Failed()) {
+        m_failure = staged.failure;
+        return false;
+    }
+    TextInfo text;
+    text.isImage = true;
+    text.imageNumber = fragment->imageNumber;
+    text.path = fragment->path;
+    OFDLineInfo line;
+    line.texts.append(text);
     out->lines.append(line);
+    m_mediaFiles.append(staged.name);
+    m_mediaFormats.append(staged.format);
     return true;
 }
 
-bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
+const FragmentInfo* OFDProcess::ImageOf(const PageInfo& page)
 {
+    const FragmentInfo* image = nullptr;
+    for (const BlockInfo& block : page.blocks) {
+        for (const FragmentInfo& fragment : block.fragments) {
+            if (!fragment.isImage)
+                continue;
+            if (image)
+                return nullptr;
+            image = &fragment;
+        }
+    }
+    return image;
+}
+
+OFDProcess::StagedImage OFDProcess::StageImage(const FragmentInfo& fragment, const QString& stagingDir)
+{
+    StagedImage result;
     const int index = fragment.imageNumber - 1;
     if (!fragment.readable) {
-        m_failure = PageFailure(index, fragment.path);
-        return false;
+        result.failure = PageFailure(index, fragment.path);
+        return result;
     }
     // Readers of the format show JPEG and PNG: those go in as they are, every
     // other page (TIFF, PNM) as a PNG of the same pixels at its own depth.
@@ -212,36 +226,31 @@ bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
         data += in.readAll();
     if (in.error() != QFileDevice::NoError || data.isEmpty() || (jpeg && !JpegInfo::IsComplete(data))) {
         // A JPEG page goes in as it is, so it must be whole.
-        m_failure = PageFailure(index, fragment.path);
-        return false;
+        result.failure = PageFailure(index, fragment.path);
+        return result;
     }
     in.close();
-    *name = QString("image_%1.%2").arg(fragment.imageNumber).arg(jpeg ? "jpg" : "png");
-    m_mediaFormats.append(jpeg ? "JPEG" : "PNG");
-    const QString staged = m_stagingDir + "Doc_0/Res/" + *name;
-    bool ok = false;
+    result.name = QString("image_%1.%2").arg(fragment.imageNumber).arg(jpeg ? "jpg" : "png");
+    result.format = jpeg ? "JPEG" : "PNG";
+    const QString staged = stagingDir + "Doc_0/Res/" + result.name;
+    bool ok = true;
     if (jpeg || png) {
         QFile out(staged);
         ok = OpenPrivate(&out) && out.write(data) == data.size() && out.flush();
         out.close();
         ok = ok && out.error() == QFileDevice::NoError;
     } else if (!PagePng::Write(fragment.path, staged)) {
-        if (!LoadPageImage(fragment.path).isNull()) {
-            m_failure.reason = SaveFailure::TempFailed;
-            m_failure.path = m_stagingDir;
-        } else {
-            m_failure = PageFailure(index, fragment.path);
-        }
-        return false;
-    } else {
-        ok = true;
+        // The page, when it does not decode; else the staging folder.
+        ok = LoadPageImage(fragment.path).isNull();
+        if (ok)
+            result.failure = PageFailure(index, fragment.path);
+        ok = false;
     }
-    if (!ok) {
-        m_failure.reason = SaveFailure::TempFailed;
-        m_failure.path = m_stagingDir;
-        return false;
+    if (!ok && !result.failure.Failed()) {
+        result.failure.reason = SaveFailure::TempFailed;
+        result.failure.path = stagingDir;
     }
-    return true;
+    return result;
 }
 
 bool OFDProcess::WriteXml(const QString& relPath, const std::function<void(QXmlStreamWriter&)>& body)
@@ -438,11 +447,27 @@ bool OFDProcess::createOFD(const QVector<PageInfo>& pages)
     m_ids.clear();
     m_mediaFiles.clear();
     m_mediaFormats.clear();
+    // Each page's image is staged (converted to PNG where needed) on a second
+    // thread while the page before it is taken in; the package is put
+    // together in page order by this thread alone.
+    const auto stage = [this, &pages](int i) {
+        const FragmentInfo* image = ImageOf(pages.at(i));
+        return std::async(std::launch::async | std::launch::deferred, [image, dir = m_stagingDir] {
+            return image ? StageImage(*image, dir) : StagedImage();
+        });
+    };
+    std::future<StagedImage> ahead = stage(0);
     int next = kFirstFreeId;
-    for (const PageInfo& page : pages) {
+    for (int i = 0; i < pages.size(); ++i) {
+        const StagedImage staged = ahead.get();
+        if (i + 1 < pages.size())
+            ahead = stage(i + 1);
         OFDPageInfo out;
-        if (!TransformPage(page, &out))
+        if (!TransformPage(pages.at(i), staged, &out)) {
+            if (ahead.valid())
+                ahead.wait();
             return false;
+        }
         m_pages.append(out);
         PageIds ids;
         ids.page = next++;

@@ -51,8 +51,20 @@ private:
         int page = 0, media = 0, layer = 0, image = 0;
     };
 
-    bool TransformPage(const PageInfo& page, OFDPageInfo* out);
-    bool StageImage(const FragmentInfo& fragment, QString* name);
+    // One page's image as staged in Res/: its file name and format, or why
+    // it could not be.
+    struct StagedImage {
+        QString name;
+        QString format; // "JPEG" or "PNG"
+        SaveFailure failure;
+    };
+
+    bool TransformPage(const PageInfo& page, const StagedImage& staged, OFDPageInfo* out);
+    // The page's one image; null when it has none or several.
+    static const FragmentInfo* ImageOf(const PageInfo& page);
+    // Writes the image into the staging folder's Res/. Touches nothing of
+    // the writer, so it may run on another thread.
+    static StagedImage StageImage(const FragmentInfo& fragment, const QString& stagingDir);
     bool WriteXml(const QString& relPath, const std::function<void(QXmlStreamWriter&)>& body);
     bool WriteEntry();
     bool WriteDocument();
