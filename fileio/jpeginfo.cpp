@@ -14,6 +14,7 @@ constexpr int kEndOfImage = 0xD9;
 constexpr int kStartOfScan = 0xDA;
 constexpr int kApp0 = 0xE0;  // JFIF
 constexpr int kApp14 = 0xEE; // Adobe
+constexpr int kDefineRestartInterval = 0xDD;
 constexpr int kTem = 0x01;
 constexpr int kFirstRestart = 0xD0;
 constexpr int kLastRestart = 0xD7;
@@ -87,6 +88,7 @@ bool JpegInfo::ReadFrom(QIODevice* file)
         return false;
     int marker = 0;
     QByteArray body;
+    bool frame = false;
     while (ReadSegment(file, &marker, &body)) {
         if (marker == kApp0 && body.startsWith(QByteArray("JFIF\0", 5)) && body.size() >= kJfifMinSize) {
             densityUnit = uchar(body.at(7));
@@ -94,24 +96,51 @@ bool JpegInfo::ReadFrom(QIODevice* file)
             densityY = Be16(body, 10);
         } else if (marker == kApp14 && body.startsWith("Adobe")) {
             adobe = true;
-        } else if (IsFrameMarker(marker)) {
+        } else if (marker == kDefineRestartInterval && body.size() >= 2) {
+            restartInterval = Be16(body, 0);
+        } else if (IsFrameMarker(marker) && !frame) {
             if (body.size() < 6)
                 return false;
+            frameMarker = marker;
             precision = uchar(body.at(0));
             height = Be16(body, 1);
             width = Be16(body, 3);
             components = uchar(body.at(5));
-            return width > 0 && height > 0;
+            for (int c = 0; c < qMin(components, 4) && body.size() >= 9 + 3 * c; ++c) {
+                componentId[c] = uchar(body.at(6 + 3 * c));
+                hSampling[c] = uchar(body.at(7 + 3 * c)) >> 4;
+                vSampling[c] = uchar(body.at(7 + 3 * c)) & 0x0F;
+            }
+            if (width <= 0 || height <= 0)
+                return false;
+            frame = true;
         } else if (marker == kStartOfScan || marker == kEndOfImage) {
-            return false;
+            return frame;
         }
     }
-    return false;
+    return frame;
 }
 
 bool JpegInfo::Embeddable() const
 {
     return precision == 8 && !adobe && (components == 1 || components == 3);
+}
+
+bool JpegInfo::TiffStrippable() const
+{
+    // Baseline and extended sequential Huffman frames.
+    if ((frameMarker != 0xC0 && frameMarker != 0xC1) || precision != 8 || adobe || restartInterval != 0)
+        return false;
+    if (components == 1)
+        return hSampling[0] == 1 && vSampling[0] == 1;
+    if (components != 3)
+        return false;
+    // An "R", "G", "B" naming marks RGB samples, which libjpeg keeps as RGB.
+    if (componentId[0] == 'R' && componentId[1] == 'G' && componentId[2] == 'B')
+        return false;
+    const int h = hSampling[0], v = vSampling[0];
+    const bool subsampling = (h == 1 || h == 2 || h == 4) && (v == 1 || v == 2 || v == 4) && v <= h;
+    return subsampling && hSampling[1] == 1 && vSampling[1] == 1 && hSampling[2] == 1 && vSampling[2] == 1;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "imageproc.h"
 
 #include "checkedfile.h"
+#include "jpeginfo.h"
 #include "ofdprocess.h"
 #include "outputlog.h"
 #include "pagecheck.h"
@@ -222,17 +223,40 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
 
 namespace {
 
-// One page of a multi-page TIFF, prepared off the writing thread: either the
-// page file itself or its image widened to 32-bit RGB.
+// One page of a multi-page TIFF, prepared off the writing thread: a JPEG
+// file to go in as it is, the page file itself, or its image widened to
+// 32-bit RGB.
 struct TiffPage {
     bool ok = false;
     bool useFile = false;
+    QByteArray jpeg;
+    JpegInfo jpegInfo;
     QImage image;
 };
+
+// A whole JPEG page a TIFF reader decodes from one strip: its bytes, else
+// empty.
+QByteArray StrippableJpeg(const QString& page, JpegInfo* info)
+{
+    QFile file(page);
+    if (!file.open(QIODevice::ReadOnly) || file.peek(2) != QByteArray("\xFF\xD8", 2))
+        return QByteArray();
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError || !info->Parse(data) || !info->TiffStrippable() ||
+        !JpegInfo::IsComplete(data))
+        return QByteArray();
+    return data;
+}
 
 TiffPage PrepareTiffPage(const QString& page)
 {
     TiffPage result;
+    // JPEG pages go in undecoded: no time spent, no generation lost.
+    result.jpeg = StrippableJpeg(page, &result.jpegInfo);
+    if (!result.jpeg.isEmpty()) {
+        result.ok = true;
+        return result;
+    }
     const QImage image = LoadPageImage(page);
     if (image.isNull())
         return result;
@@ -266,7 +290,9 @@ bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
         TiffPage page = next.get();
         if (i + 1 < pages.size())
             next = std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, pages.at(i + 1));
-        const bool added = page.ok && (page.useFile ? tiff.AddFile(pages.at(i)) : tiff.AddImage(page.image));
+        const bool added = page.ok && (!page.jpeg.isEmpty() ? tiff.AddJpeg(page.jpeg, page.jpegInfo)
+                                       : page.useFile       ? tiff.AddFile(pages.at(i))
+                                                            : tiff.AddImage(page.image));
         if (!added) {
             if (next.valid())
                 next.wait();

@@ -34,7 +34,8 @@ public:
     // `jpegInTiff`, Deflate otherwise). `dst` may equal `src`.
     bool SaveAs(const QString& src, const QString& dst, double angle, bool jpegInTiff);
 
-    // One JPEG-compressed multi-page TIFF of all pages, in order. Fails
+    // One JPEG-compressed multi-page TIFF of all pages, in order; a JPEG
+    // page a TIFF reader takes from one strip goes in as it is. Fails
     // before writing anything when a page is missing.
     bool SaveMultiTiff(const QList<QString>& pages, const QString& dst);
 
@@ -45,7 +46,8 @@ public:
     bool SaveMultiPDF(const QList<QString>& pages, const QString& dst);
 
     // OFD document of one page or of all pages in order; each page shows a
-    // byte-for-byte copy of its file (PNM pages: a PNG of the same pixels).
+    // byte-for-byte copy of its file when that is JPEG or PNG, else (TIFF,
+    // PNM) a PNG of the same pixels at the page's own depth.
     // A missing page fails before anything is written.
     bool SaveOFD(const QString& src, const QString& dst);
     bool SaveMultiOFD(const QList<QString>& srcs, const QString& dst);

@@ -1,5 +1,6 @@
 #include "tiffassembler.h"
 
+#include "jpeginfo.h"
 #include "pageimage.h"
 #include "targetfile.h"
 #include "tifflayout.h"
@@ -302,6 +303,38 @@ bool WriteImage(TIFF* out, const QImage& image, const CompressOptions& opt)
     return TIFFWriteDirectory(out);
 }
 
+bool WriteJpeg(TIFF* out, const QByteArray& data, const JpegInfo& info)
+{
+    const bool colour = info.components == 3;
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, uint32_t(info.width));
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, uint32_t(info.height));
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, uint16_t(info.components));
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+    // The strip carries its own tables: no JPEGTables field.
+    TIFFSetField(out, TIFFTAG_JPEGTABLESMODE, 0);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, colour ? PHOTOMETRIC_YCBCR : PHOTOMETRIC_MINISBLACK);
+    if (colour) {
+        TIFFSetField(out, TIFFTAG_YCBCRSUBSAMPLING, uint16_t(info.hSampling[0]), uint16_t(info.vSampling[0]));
+        float refBlackWhite[6] = {0, 255, 128, 255, 128, 255};
+        TIFFSetField(out, TIFFTAG_REFERENCEBLACKWHITE, refBlackWhite);
+    }
+    TIFFSetField(out, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, uint32_t(info.height));
+    if (info.densityX > 0 && info.densityY > 0 &&
+        (info.densityUnit == JpegInfo::DotsPerInch || info.densityUnit == JpegInfo::DotsPerCentimetre)) {
+        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT,
+                     info.densityUnit == JpegInfo::DotsPerInch ? RESUNIT_INCH : RESUNIT_CENTIMETER);
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, float(info.densityX));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, float(info.densityY));
+    }
+    // libtiff does not change raw data it is given.
+    void* raw = const_cast<char*>(data.constData());
+    return TIFFWriteRawStrip(out, 0, raw, tmsize_t(data.size())) == tmsize_t(data.size()) &&
+           TIFFWriteDirectory(out);
+}
+
 } // namespace
 
 struct TiffAssembler::Options : CompressOptions {};
@@ -373,6 +406,14 @@ bool TiffAssembler::AddImage(const QImage& image)
     if (!m_out || m_failed || !CanAddImage(image))
         return false;
     m_failed = !WriteImage(m_out, image, *m_opt);
+    return !m_failed;
+}
+
+bool TiffAssembler::AddJpeg(const QByteArray& data, const JpegInfo& info)
+{
+    if (!m_out || m_failed || !info.TiffStrippable())
+        return false;
+    m_failed = !WriteJpeg(m_out, data, info);
     return !m_failed;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 class TargetFile;
+struct JpegInfo;
 typedef struct tiff TIFF;
 
 // Builds one big-endian TIFF file directory by directory, in strips of 16
@@ -28,6 +29,13 @@ public:
     // would be (8-bit RGB or grey, orientation and resolution tags alike).
     static bool CanAddImage(const QImage& image);
     bool AddImage(const QImage& image);
+    // Puts a whole JPEG file, whose headers `info` describes, into a
+    // directory of its own as it is: one strip of JPEG compression holding
+    // the complete stream with its own tables, YCbCr with the frame's
+    // subsampling (or grey), the JFIF resolution. Nothing is decoded, so the
+    // directory shows exactly what the file shows. Only for
+    // info.TiffStrippable() files.
+    bool AddJpeg(const QByteArray& data, const JpegInfo& info);
     // Closes the file and puts it at the target. False if anything failed.
     bool Commit();
 

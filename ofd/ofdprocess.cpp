@@ -3,6 +3,7 @@
 #include "checkedfile.h"
 #include "jpeginfo.h"
 #include "pageimage.h"
+#include "pagepng.h"
 #include "targetfile.h"
 #include "temppath.h"
 
@@ -19,6 +20,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <future>
 #include <quazip.h>
 #include <quazipfile.h>
 #include <quazipnewinfo.h>
@@ -30,6 +32,7 @@ namespace {
 
 const char kNamespace[] = "http://www.ofdspec.org/2016";
 const int kFallbackDpi = 200;
+const char kPngSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
 
 struct Font {
     const char* name;
@@ -158,82 +161,96 @@ PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
     return page;
 }
 
-bool OFDProcess::TransformPage(const PageInfo& page, OFDPageInfo* out)
+bool OFDProcess::TransformPage(const PageInfo& page, const StagedImage& staged, OFDPageInfo* out)
 {
     const QString w = Num(page.widthMm);
     const QString h = Num(page.heightMm);
     out->PhysicalBox = "0 0 " + w + " " + h;
     out->Boundary = out->PhysicalBox;
     out->CTM = w + " 0 0 " + h + " 0 0";
-    OFDLineInfo line;
-    for (const BlockInfo& block : page.blocks) {
-        for (const FragmentInfo& fragment : block.fragments) {
-            if (!fragment.isImage)
-                continue;
-            QString name;
-            if (!StageImage(fragment, &name))
-                return false;
-            TextInfo text;
-            text.isImage = true;
-            text.imageNumber = fragment.imageNumber;
-            text.path = fragment.path;
-            line.texts.append(text);
-            m_mediaFiles.append(name);
-        }
-    }
-    // A page shows exactly one image.
-    if (line.texts.size() != 1) {
+    const FragmentInfo* fragment = ImageOf(page);
+    if (!fragment) {
+        // A page shows exactly one image.
         m_failure.reason = SaveFailure::WriteFailed;
         m_failure.path = m_dst;
         return false;
     }
+    if (staged.failure.Failed()) {
+        m_failure = staged.failure;
+        return false;
+    }
+    TextInfo text;
+    text.isImage = true;
+    text.imageNumber = fragment->imageNumber;
+    text.path = fragment->path;
+    OFDLineInfo line;
+    line.texts.append(text);
     out->lines.append(line);
+    m_mediaFiles.append(staged.name);
+    m_mediaFormats.append(staged.format);
     return true;
 }
 
-bool OFDProcess::StageImage(const FragmentInfo& fragment, QString* name)
+const FragmentInfo* OFDProcess::ImageOf(const PageInfo& page)
 {
+    const FragmentInfo* image = nullptr;
+    for (const BlockInfo& block : page.blocks) {
+        for (const FragmentInfo& fragment : block.fragments) {
+            if (!fragment.isImage)
+                continue;
+            if (image)
+                return nullptr;
+            image = &fragment;
+        }
+    }
+    return image;
+}
+
+OFDProcess::StagedImage OFDProcess::StageImage(const FragmentInfo& fragment, const QString& stagingDir)
+{
+    StagedImage result;
     const int index = fragment.imageNumber - 1;
     if (!fragment.readable) {
-        m_failure = PageFailure(index, fragment.path);
-        return false;
+        result.failure = PageFailure(index, fragment.path);
+        return result;
     }
-    const QString ext = QFileInfo(fragment.path).suffix().toLower();
-    const bool pnm = ext == "pnm";
-    *name = QString("image_%1.%2").arg(fragment.imageNumber).arg(pnm ? QString("png") : ext);
-    QFile out(m_stagingDir + "Doc_0/Res/" + *name);
-    QImage image;
+    // Readers of the format show JPEG and PNG: those go in as they are, every
+    // other page (TIFF, PNM) as a PNG of the same pixels at its own depth.
     QByteArray data;
-    if (pnm) {
-        image = LoadPageImage(fragment.path);
-    } else {
-        QFile in(fragment.path);
-        if (in.open(QIODevice::ReadOnly))
-            data = in.readAll();
-        if (in.error() != QFileDevice::NoError)
-            data.clear();
-    }
-    // A JPEG page goes in as it is, so it must be whole.
+    QFile in(fragment.path);
+    if (in.open(QIODevice::ReadOnly))
+        data = in.read(sizeof kPngSignature);
     const bool jpeg = data.startsWith(QByteArray("\xFF\xD8", 2));
-    if ((pnm && image.isNull()) || (!pnm && data.isEmpty()) || (jpeg && !JpegInfo::IsComplete(data))) {
-        m_failure = PageFailure(index, fragment.path);
-        return false;
+    const bool png = data == QByteArray(kPngSignature, sizeof kPngSignature);
+    if (jpeg || png)
+        data += in.readAll();
+    if (in.error() != QFileDevice::NoError || data.isEmpty() || (jpeg && !JpegInfo::IsComplete(data))) {
+        // A JPEG page goes in as it is, so it must be whole.
+        result.failure = PageFailure(index, fragment.path);
+        return result;
     }
-    bool ok = OpenPrivate(&out);
-    if (ok && pnm) {
-        QImageWriter writer(&out, "PNG");
-        ok = writer.write(image);
-    } else if (ok) {
-        ok = out.write(data) == data.size();
+    in.close();
+    result.name = QString("image_%1.%2").arg(fragment.imageNumber).arg(jpeg ? "jpg" : "png");
+    result.format = jpeg ? "JPEG" : "PNG";
+    const QString staged = stagingDir + "Doc_0/Res/" + result.name;
+    bool ok = true;
+    if (jpeg || png) {
+        QFile out(staged);
+        ok = OpenPrivate(&out) && out.write(data) == data.size() && out.flush();
+        out.close();
+        ok = ok && out.error() == QFileDevice::NoError;
+    } else if (!PagePng::Write(fragment.path, staged)) {
+        // The page, when it does not decode; else the staging folder.
+        ok = LoadPageImage(fragment.path).isNull();
+        if (ok)
+            result.failure = PageFailure(index, fragment.path);
+        ok = false;
     }
-    ok = ok && out.flush();
-    out.close();
-    if (!ok || out.error() != QFileDevice::NoError) {
-        m_failure.reason = SaveFailure::TempFailed;
-        m_failure.path = m_stagingDir;
-        return false;
+    if (!ok && !result.failure.Failed()) {
+        result.failure.reason = SaveFailure::TempFailed;
+        result.failure.path = stagingDir;
     }
-    return true;
+    return result;
 }
 
 bool OFDProcess::WriteXml(const QString& relPath, const std::function<void(QXmlStreamWriter&)>& body)
@@ -325,6 +342,7 @@ bool OFDProcess::WriteDocumentRes()
             x.writeStartElement(kNamespace, "MultiMedia");
             x.writeAttribute("ID", QString::number(m_ids[i].media));
             x.writeAttribute("Type", "Image");
+            x.writeAttribute("Format", m_mediaFormats[i]);
             x.writeTextElement(kNamespace, "MediaFile", m_mediaFiles[i]);
             x.writeEndElement();
         }
@@ -399,7 +417,7 @@ bool OFDProcess::AddZipEntry(QuaZip* zip, const QString& entry)
     if (!in.open(QIODevice::ReadOnly))
         return false;
     // JPEG and PNG images are compressed already: deflating them costs time
-    // and gains nothing. Everything else (XML, TIFF) is deflated.
+    // and gains nothing. The XML files are deflated.
     const QString suffix = QFileInfo(entry).suffix();
     const bool stored = suffix == "jpg" || suffix == "png";
     QuaZipFile out(zip);
@@ -428,11 +446,28 @@ bool OFDProcess::createOFD(const QVector<PageInfo>& pages)
     m_pages.clear();
     m_ids.clear();
     m_mediaFiles.clear();
+    m_mediaFormats.clear();
+    // Each page's image is staged (converted to PNG where needed) on a second
+    // thread while the page before it is taken in; the package is put
+    // together in page order by this thread alone.
+    const auto stage = [this, &pages](int i) {
+        const FragmentInfo* image = ImageOf(pages.at(i));
+        return std::async(std::launch::async | std::launch::deferred, [image, dir = m_stagingDir] {
+            return image ? StageImage(*image, dir) : StagedImage();
+        });
+    };
+    std::future<StagedImage> ahead = stage(0);
     int next = kFirstFreeId;
-    for (const PageInfo& page : pages) {
+    for (int i = 0; i < pages.size(); ++i) {
+        const StagedImage staged = ahead.get();
+        if (i + 1 < pages.size())
+            ahead = stage(i + 1);
         OFDPageInfo out;
-        if (!TransformPage(page, &out))
+        if (!TransformPage(pages.at(i), staged, &out)) {
+            if (ahead.valid())
+                ahead.wait();
             return false;
+        }
         m_pages.append(out);
         PageIds ids;
         ids.page = next++;

@@ -14,10 +14,10 @@ class QXmlStreamWriter;
 class QuaZip;
 
 // Writes page images as an OFD document (GB/T 33190-2016): a zip package of
-// XML files with every page showing a copy of its page file: byte for byte
-// for JPEG, PNG and TIFF pages, re-encoded as PNG (lossless) for PNM pages,
-// which are no image format of the standard. Every entry but the JPEG and
-// PNG images is deflated. The package is staged in a private folder of its
+// XML files with every page showing its page file: JPEG and PNG pages byte
+// for byte, every other page (TIFF, PNM) as a PNG of the same pixels at the
+// page's own depth, since JPEG and PNG are what every reader of the format
+// decodes. Every entry but the images is deflated. The package is staged in a private folder of its
 // own under GetTempDir() (mode 0700, files 0600), removed again by the
 // destructor, and zipped beside the target before it replaces the target.
 class OFDProcess {
@@ -51,8 +51,20 @@ private:
         int page = 0, media = 0, layer = 0, image = 0;
     };
 
-    bool TransformPage(const PageInfo& page, OFDPageInfo* out);
-    bool StageImage(const FragmentInfo& fragment, QString* name);
+    // One page's image as staged in Res/: its file name and format, or why
+    // it could not be.
+    struct StagedImage {
+        QString name;
+        QString format; // "JPEG" or "PNG"
+        SaveFailure failure;
+    };
+
+    bool TransformPage(const PageInfo& page, const StagedImage& staged, OFDPageInfo* out);
+    // The page's one image; null when it has none or several.
+    static const FragmentInfo* ImageOf(const PageInfo& page);
+    // Writes the image into the staging folder's Res/. Touches nothing of
+    // the writer, so it may run on another thread.
+    static StagedImage StageImage(const FragmentInfo& fragment, const QString& stagingDir);
     bool WriteXml(const QString& relPath, const std::function<void(QXmlStreamWriter&)>& body);
     bool WriteEntry();
     bool WriteDocument();
@@ -68,7 +80,8 @@ private:
     DocInfo m_docInfo;
     QVector<OFDPageInfo> m_pages;
     QVector<PageIds> m_ids;
-    QStringList m_mediaFiles; // file name in Res/ per page
+    QStringList m_mediaFiles;   // file name in Res/ per page
+    QStringList m_mediaFormats; // "JPEG" or "PNG" per page
     int m_maxUnitId = 0;
     SaveFailure m_failure;
 };

@@ -5,6 +5,11 @@
 // as 1-bit pages saved as OFD and PDF (sizes).
 //
 //   bench_save [pages] [work folder] [repetitions]
+//   bench_save tiff <pages> <work folder> <rounds>
+//
+// The second form measures only the multi-page TIFF of the JPEG pages
+// against `tiffcp -c jpeg -r 16` of the same pages (as uncompressed TIFF), the two
+// alternating round by round; the fastest round of each counts.
 //
 // Every measured step runs in a child process: the parent reports its wall
 // time, the save calls' time measured inside the child and the child's own
@@ -367,6 +372,51 @@ int generate(int count, const QString& work)
     return 0;
 }
 
+// bench_save tiff <pages> <work folder> <rounds>
+int runTiffOnly(const QString& self, int count, const QString& work, int rounds)
+{
+    const QString out = work + "/out";
+    QStringList tiffs;
+    qint64 jpegBytes = 0;
+    for (int i = 0; i < count; ++i) {
+        tiffs << work + QString("/pages/page%1.tif").arg(i, 4, 10, QChar('0'));
+        jpegBytes += QFileInfo(work + QString("/pages/page%1.jpg").arg(i, 4, 10, QChar('0'))).size();
+    }
+    g_repeats = 1;
+    Result ours, peer;
+    for (int round = 0; round < rounds; ++round) {
+        // Alternate which side goes first.
+        for (int side = 0; side < 2; ++side) {
+            if ((side == 0) == (round % 2 == 0)) {
+                const Result r = measure(QStringList{"tiffcp", "-c", "jpeg", "-r", "16"} + tiffs +
+                                         QStringList{out + "/ref.tif"});
+                if (round == 0 || (r.ok && r.seconds < peer.seconds))
+                    peer = r;
+            } else {
+                const Result r = step(self, work, "multitiff", count, "all%1.tiff");
+                if (round == 0 || (r.ok && r.seconds < ours.seconds))
+                    ours = r;
+            }
+        }
+    }
+    QStringList lines;
+    lines << QString("%1 pages of 2480 x 3508 pixels (A4, 300 dpi), colour JPEG, %2 MB in all; fastest of %3 "
+                     "rounds, the two sides alternating.")
+                 .arg(count)
+                 .arg(jpegBytes / 1048576.0, 0, 'f', 1)
+                 .arg(rounds)
+          << ""
+          << "| Step | Process (s) | Save calls (s) | Peak memory (MiB) | Ratio ours/peer: process (save "
+             "calls) |"
+          << "|---|---|---|---|---|";
+    lines << row("reference: `tiffcp -c jpeg -r 16` of the pages as uncompressed TIFF", peer,
+                 mib(QFileInfo(out + "/ref.tif").size()));
+    lines << row("ours: SaveMultiTiff of the JPEG pages", ours,
+                 ratio(ours, peer) + "; " + mib(QFileInfo(out + QString("/all%1.tiff").arg(count)).size()));
+    std::printf("%s\n", qPrintable(lines.join('\n')));
+    return ours.ok && peer.ok ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -382,8 +432,10 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
 
-    const int count = args.size() > 1 ? args[1].toInt() : 50;
-    const QString work = args.size() > 2 ? args[2] : QDir::tempPath() + "/scanvy-bench-save";
+    const bool tiffOnly = args.size() == 5 && args[1] == "tiff";
+    const QStringList rest = tiffOnly ? QStringList(args.mid(1)) : args;
+    const int count = rest.size() > 1 ? rest[1].toInt() : 50;
+    const QString work = rest.size() > 2 ? rest[2] : QDir::tempPath() + "/scanvy-bench-save";
     // The steps' temporary files (page conversions, the OFD staging folder)
     // stay inside the work folder.
     QDir().mkpath(work + "/tmp");
@@ -395,9 +447,11 @@ int main(int argc, char** argv)
     QDir().mkpath(out);
 
     const QString self = app.applicationFilePath();
-    g_repeats = args.size() > 3 ? qMax(1, args[3].toInt()) : 3;
+    g_repeats = rest.size() > 3 ? qMax(1, rest[3].toInt()) : 3;
     if (!measureOnce(QList<QStringList>{{self, "--generate", "-", QString::number(count), work}}).ok)
         return 1;
+    if (tiffOnly)
+        return runTiffOnly(self, count, work, g_repeats);
     QList<QString> pages, tiffs;
     QStringList bilevel;
     for (int i = 0; i < count; ++i) {

@@ -1,8 +1,10 @@
-// OFD packages: page sizes from every kind of resolution, the private
-// staging folder the package is put together in, and a cut-off JPEG page
-// refused by the package writer itself.
+// OFD packages: every kind of page file shown as an image every reader
+// decodes (JPEG or PNG) with the page's own pixels, page sizes from every
+// kind of resolution, the private staging folder the package is put
+// together in, and a cut-off JPEG page refused by the package writer itself.
 #include "imageproc.h"
 #include "ofdprocess.h"
+#include "pageimage.h"
 #include "pagemaker.h"
 #include "sessioncheck.h"
 #include "temppath.h"
@@ -11,6 +13,8 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <tiffio.h>
 
 using namespace PageMaker;
 
@@ -21,12 +25,145 @@ QString xpath(const QString& file, const QString& expr)
     return SessionCheck::Run("xmllint", {"--xpath", expr, file}).trimmed();
 }
 
+// A page's pixels as numbers: samples of `channels` per pixel, row after
+// row, 0 black; a 1-bit sample is 0 or 1, others are of `depth` bits.
+struct Raster {
+    int width = 0, height = 0, depth = 8, channels = 1, dpi = 0;
+    QVector<quint16> samples;
+    quint16 at(int x, int y, int c) const { return samples[(y * width + x) * channels + c]; }
+};
+
+// A scanned-looking page (text strokes on paper, a shaded picture) of the
+// given kind; 16-bit samples use their low byte too.
+Raster makeRaster(int width, int height, int depth, int channels, int dpi, quint32 seed)
+{
+    Raster r{width, height, depth, channels, dpi, {}};
+    const QImage::Format format = depth == 1      ? QImage::Format_Mono
+                                  : channels == 1 ? QImage::Format_Grayscale8
+                                                  : QImage::Format_RGB32;
+    const QImage page = document(width, height, format, dpi, seed).convertToFormat(QImage::Format_RGB32);
+    r.samples.reserve(width * height * channels);
+    for (int y = 0; y < height; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int rgb[3] = {qRed(line[x]), qGreen(line[x]), qBlue(line[x])};
+            for (int c = 0; c < channels; ++c) {
+                const int v = rgb[c];
+                r.samples << quint16(depth == 1   ? (v >= 128 ? 1 : 0)
+                                     : depth == 8 ? v
+                                                  : (v << 8) | ((x * 7 + y * 3 + c * 11) & 0xFF));
+            }
+        }
+    }
+    return r;
+}
+
+// Writes the raster as an uncompressed one-strip TIFF the way the scan
+// layer does: big-endian up to 8 bits, little-endian for 16; a 1-bit page
+// with 0 white (MinIsWhite) or 0 black (MinIsBlack).
+bool writeTiff(const Raster& r, const QString& path, bool minIsWhite)
+{
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), r.depth == 16 ? "wl" : "wb");
+    if (!tif)
+        return false;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, quint32(r.width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, quint32(r.height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, quint16(r.depth));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, quint16(r.channels));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                 r.channels == 3 ? PHOTOMETRIC_RGB
+                 : minIsWhite    ? PHOTOMETRIC_MINISWHITE
+                                 : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, quint32(r.height));
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(r.dpi));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(r.dpi));
+    const int rowBytes = (r.width * r.channels * r.depth + 7) / 8;
+    QByteArray row(rowBytes, 0);
+    bool ok = true;
+    for (int y = 0; ok && y < r.height; ++y) {
+        row.fill(0);
+        auto* p = reinterpret_cast<uchar*>(row.data());
+        for (int i = 0; i < r.width * r.channels; ++i) {
+            const quint16 v = r.samples[y * r.width * r.channels + i];
+            if (r.depth == 1)
+                p[i / 8] |= uchar(((v == 0) == minIsWhite ? 1 : 0) << (7 - i % 8));
+            else if (r.depth == 8)
+                p[i] = uchar(v);
+            else
+                reinterpret_cast<quint16*>(p)[i] = v; // libtiff writes host order
+        }
+        ok = TIFFWriteScanline(tif, p, quint32(y), 0) >= 0;
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+// Writes the raster as the scan layer's PNM: P4 (a set bit is black), P5,
+// P6, 16-bit samples most significant byte first, a "#dpi:" line.
+bool writePnm(const Raster& r, const QString& path)
+{
+    QByteArray out = r.depth == 1 ? "P4" : r.channels == 1 ? "P5" : "P6";
+    out += "\n#dpi:" + QByteArray::number(r.dpi) + "\n" + QByteArray::number(r.width) + " " +
+           QByteArray::number(r.height) + "\n";
+    if (r.depth > 1)
+        out += r.depth == 8 ? "255\n" : "65535\n";
+    const int rowBytes = (r.width * r.channels * r.depth + 7) / 8;
+    for (int y = 0; y < r.height; ++y) {
+        QByteArray row(rowBytes, 0);
+        for (int i = 0; i < r.width * r.channels; ++i) {
+            const quint16 v = r.samples[y * r.width * r.channels + i];
+            if (r.depth == 1)
+                row[i / 8] = char(row[i / 8] | ((v == 0 ? 1 : 0) << (7 - i % 8)));
+            else if (r.depth == 8)
+                row[i] = char(v);
+            else
+                row[2 * i] = char(v >> 8), row[2 * i + 1] = char(v & 0xFF);
+        }
+        out += row;
+    }
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(out) == out.size();
+}
+
+// The first difference between a decoded image and the raster, at the
+// raster's own depth ("" when equal).
+QString difference(const QImage& image, const Raster& r)
+{
+    if (image.size() != QSize(r.width, r.height))
+        return QString("size %1x%2").arg(image.width()).arg(image.height());
+    const bool wide = r.depth == 16;
+    const QImage px = image.convertToFormat(wide ? QImage::Format_RGBX64 : QImage::Format_RGB32);
+    for (int y = 0; y < r.height; ++y) {
+        for (int x = 0; x < r.width; ++x) {
+            for (int c = 0; c < r.channels; ++c) {
+                int got = 0;
+                if (wide) {
+                    const QRgba64 p = reinterpret_cast<const QRgba64*>(px.constScanLine(y))[x];
+                    got = c == 0 ? p.red() : c == 1 ? p.green() : p.blue();
+                } else {
+                    const QRgb p = reinterpret_cast<const QRgb*>(px.constScanLine(y))[x];
+                    got = c == 0 ? qRed(p) : c == 1 ? qGreen(p) : qBlue(p);
+                }
+                const int want = r.depth == 1 ? r.at(x, y, c) * 255 : r.at(x, y, c);
+                if (got != want)
+                    return QString("(%1,%2) channel %3: %4, not %5").arg(x).arg(y).arg(c).arg(got).arg(want);
+            }
+        }
+    }
+    return QString();
+}
+
 } // namespace
 
 class TestOfd : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void pageKinds_data();
+    void pageKinds();
     void pageSizes_data();
     void pageSizes();
     void privateStaging();
@@ -52,6 +189,136 @@ QString TestOfd::unpack(const QString& ofd)
     bool ok = false;
     SessionCheck::Run("unzip", {"-q", ofd, "-d", dir}, &ok);
     return ok ? dir : QString();
+}
+
+void TestOfd::pageKinds_data()
+{
+    // "tiff" or "pnm"; "tiff lzw" and "tiff tiled" as tiffcp makes them.
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<bool>("minIsWhite"); // 1-bit TIFF only
+    struct Kind {
+        const char* name;
+        const char* file;
+        int depth, channels;
+        bool minIsWhite;
+    };
+    const Kind kinds[] = {
+        {"tiff 1-bit, 0 white", "tiff", 1, 1, true},
+        {"tiff 1-bit, 0 black", "tiff", 1, 1, false},
+        {"tiff grey", "tiff", 8, 1, false},
+        {"tiff RGB", "tiff", 8, 3, false},
+        {"tiff 16-bit grey", "tiff", 16, 1, false},
+        {"tiff 16-bit RGB", "tiff", 16, 3, false},
+        {"pnm 1-bit", "pnm", 1, 1, false},
+        {"pnm grey", "pnm", 8, 1, false},
+        {"pnm RGB", "pnm", 8, 3, false},
+        {"pnm 16-bit grey", "pnm", 16, 1, false},
+        {"pnm 16-bit RGB", "pnm", 16, 3, false},
+        // Compressed strips, and tiles (which Qt decodes for the writer).
+        {"tiff 16-bit grey, LZW", "tiff lzw", 16, 1, false},
+        {"tiff 1-bit, 0 white, tiled", "tiff tiled", 1, 1, true},
+        {"tiff RGB, tiled", "tiff tiled", 8, 3, false},
+    };
+    for (const Kind& k : kinds) {
+        for (const char* doc : {"single", "multi"})
+            QTest::addRow("%s, %s", k.name, doc) << k.file << k.depth << k.channels << k.minIsWhite;
+    }
+}
+
+// Every page in the package is JPEG or PNG (by its bytes, and whole as
+// pngcheck sees it), has exactly the pixels and resolution of its page file
+// at the page's own depth, and is named and typed so in the resources. The
+// multi-page document puts two pages of the kind after a colour JPEG page.
+// A bilevel document stays within 1.5 times our PDF of the same pages.
+void TestOfd::pageKinds()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, depth);
+    QFETCH(int, channels);
+    QFETCH(bool, minIsWhite);
+    const bool multi = QString(QTest::currentDataTag()).endsWith("multi");
+    const int dpi = depth == 1 ? 300 : 150;
+    // Bilevel pages at a size where coding matters; others small.
+    const QSize size = depth == 1 ? QSize(1240, 1754) : QSize(180, 130);
+    QList<QString> pages;
+    QList<Raster> rasters;
+    if (multi) {
+        pages << path("colour.jpg");
+        QVERIFY(write(document(200, 150, QImage::Format_RGB32, 200, 3), pages.last()));
+        rasters << Raster();
+    }
+    for (int i = 0; i < (multi ? 2 : 1); ++i) {
+        rasters << makeRaster(size.width() + 8 * i, size.height(), depth, channels, dpi, quint32(5 + i));
+        const QString ext = kind.section(' ', 0, 0);
+        pages << path(QString("page%1.%2").arg(i).arg(ext));
+        QVERIFY(ext == "tiff" ? writeTiff(rasters.last(), pages.last(), minIsWhite)
+                              : writePnm(rasters.last(), pages.last()));
+        if (kind != ext) {
+            const QString plain = path("plain.tiff");
+            QVERIFY(QFile::rename(pages.last(), plain));
+            const QStringList how =
+                kind.endsWith("lzw") ? QStringList{"-c", "lzw"} : QStringList{"-t", "-w", "16", "-l", "16"};
+            bool ok = false;
+            SessionCheck::Run("tiffcp", how + QStringList{plain, pages.last()}, &ok);
+            QVERIFY(ok && QFile::remove(plain));
+        }
+        // The page file itself decodes to the raster (what a viewer of the
+        // page shows), so the package is compared with the page's decode.
+        const QImage decoded = LoadPageImage(pages.last());
+        if (depth < 16)
+            QCOMPARE(difference(decoded, rasters.last()), QString());
+    }
+    ImageProc proc;
+    const QString target = path("doc.ofd");
+    QVERIFY(multi ? proc.SaveMultiOFD(pages, target) : proc.SaveOFD(pages.first(), target));
+
+    const QString root = path("unpacked");
+    const QStringList media = SessionCheck::OfdPageMedia(target, root);
+    QCOMPARE(media.size(), pages.size());
+    const QString res = root + "/Doc_0/DocumentRes.xml";
+    for (const QString& xml : {root + "/OFD.xml", root + "/Doc_0/Document.xml", res}) {
+        bool wellFormed = false;
+        SessionCheck::Run("xmllint", {"--noout", xml}, &wellFormed);
+        QVERIFY2(wellFormed, qPrintable(xml));
+    }
+    for (int i = 0; i < pages.size(); ++i) {
+        const QString file = media.at(i);
+        const QByteArray data = bytes(file);
+        const QString id =
+            QString::number(xpath(root + "/Doc_0/Pages/Page_" + QString::number(i) + "/Content.xml",
+                                  "string(//*[local-name()='ImageObject']/@ResourceID)")
+                                .toInt());
+        const QString format = xpath(res, "string(//*[local-name()='MultiMedia'][@ID='" + id + "']/@Format)");
+        if (pages.at(i).endsWith(".jpg")) {
+            QCOMPARE(data, bytes(pages.at(i)));
+            QVERIFY(file.endsWith(".jpg"));
+            QCOMPARE(format, QString("JPEG"));
+            continue;
+        }
+        QVERIFY2(data.startsWith("\x89PNG\r\n\x1a\n"), qPrintable(file));
+        QVERIFY(file.endsWith(".png"));
+        QCOMPARE(format, QString("PNG"));
+        bool whole = false;
+        const QString check = SessionCheck::Run("pngcheck", {"-q", file}, &whole);
+        QVERIFY2(whole, qPrintable(check));
+        // The header's bit depth and colour type: the page's own kind.
+        QCOMPARE(int(uchar(data.at(24))), depth);
+        QCOMPARE(int(uchar(data.at(25))), channels == 3 ? 2 : 0);
+        const QImage shown(file);
+        QCOMPARE(difference(shown, rasters.at(i)), QString());
+        QCOMPARE(qRound(shown.dotsPerMeterX() * 0.0254), dpi);
+    }
+    if (depth == 1 && !kind.endsWith("tiled")) {
+        // The bilevel pages alone, as OFD and as PDF (pages as scanned: the
+        // PDF writer reads TIFF pages in strips).
+        const QList<QString> bilevel = pages.mid(multi ? 1 : 0);
+        const QString ofd = path("bilevel.ofd"), pdf = path("bilevel.pdf");
+        QVERIFY(proc.SaveMultiOFD(bilevel, ofd) && proc.SaveMultiPDF(bilevel, pdf));
+        const double ratio = double(QFileInfo(ofd).size()) / double(QFileInfo(pdf).size());
+        QVERIFY2(ratio <= 1.5, qPrintable(QString("OFD is %1 times the PDF").arg(ratio)));
+    }
 }
 
 void TestOfd::pageSizes_data()
