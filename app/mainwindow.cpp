@@ -79,10 +79,11 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     // Only a folder of our own is used (and emptied); see WorkDir. It is
     // emptied unless it holds the pages of a session that did not end
     // normally: those are offered back once the window shows.
+    // The usual folder also takes over the session an earlier version left
+    // in its folder under the system temporary folder.
     m_workDir = workDir.isEmpty() ? DefaultWorkDir() : WorkDir::ChooseFor(workDir);
     if (!m_workDir.isEmpty()) {
-        m_scanDir = m_workDir + QLatin1String("/scanimages");
-        PrepareSession();
+        PrepareSession(workDir.isEmpty() ? WorkDir::LegacyFolders(QDir::tempPath()) : QStringList());
     }
     m_quit = [](int status) { QCoreApplication::exit(status); };
     m_imageProc = new ImageProc;
@@ -135,13 +136,16 @@ MainWindow::~MainWindow()
     }
     delete m_imageProc;
     delete ui;
+    if (m_session && GetTempDir() == m_workDir) {
+        ResetTempDir();
+    }
 }
 
 QString MainWindow::DefaultWorkDir()
 {
-    // The same folder the converters put their temporary files in, so that a
-    // save or "清除全部" empties them too.
-    return GetTempDir();
+    // The per-user folder that a reboot does not empty. The session then
+    // tells the converters which folder it really took (GetTempDir).
+    return WorkDir::Choose();
 }
 
 QString MainWindow::ConfigFilePath() const

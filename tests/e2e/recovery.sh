@@ -56,7 +56,7 @@ shot() { # name: a screenshot for people to look at, when asked for
 # scan settings (small colour pages) and the scenario.
 new_case() { # name format scenario
   CASE=$1
-  export HOME="$root/$CASE/home" TMPDIR="$root/$CASE/tmp"
+  export HOME="$root/$CASE/home" TMPDIR="$root/$CASE/tmp" XDG_CACHE_HOME="$root/$CASE/home/.cache"
   mkdir -p "$HOME/.config/com.quvex.zyl.scanvy" "$TMPDIR"
   set_format "$2"
   printf '[ScannerOptions]\nresolution=%s|1\nmode=Color|1\nsource=Adf-front|1\n' "$DPI" \
@@ -71,7 +71,8 @@ set_format() {
 
 scenario() { printf '%b\nsource=Adf-front\n' "$1" >"$SANE_CONFIG_DIR/scenario.conf"; }
 
-pages_dir() { echo "$TMPDIR/zir/scanvy/scanimages"; }
+work_dir() { echo "$XDG_CACHE_HOME/scanvy/work"; }
+pages_dir() { echo "$(work_dir)/scanimages"; }
 complete_pages() { ls "$(pages_dir)" 2>/dev/null | grep -E '^r[0-9]+\.jpg$' | sort; }
 count_pages() { complete_pages | wc -l; }
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
@@ -227,7 +228,7 @@ only_own_files() {
   local stray
   stray=$(cd "$root/$CASE" && find home tmp -type f |
     grep -vE '^home/\.config/com\.quvex\.zyl\.scanvy/[^/]+$' |
-    grep -vE '^tmp/zir/scanvy(/|\.lock$)' |
+    grep -vE '^home/\.cache/scanvy/work(/|\.lock$)' |
     grep -vE '^home/out/r[0-9]+\.(jpg|tiff|pdf|ofd)$' |
     grep -vE '^home/\.cache/fontconfig/')
   local beside
@@ -381,7 +382,7 @@ case_stop() {
   local status=$?
   UPID=""; PID=""
   [ "$status" -eq 0 ] || fail "exit status $status"
-  [ -z "$(find "$TMPDIR/zir/scanvy" -type f)" ] || fail "files left after a clean exit"
+  [ -z "$(find "$(work_dir)" -type f)" ] || fail "files left after a clean exit"
   only_own_files
 }
 
