@@ -3,6 +3,7 @@
 #include "pagemaker.h"
 #include "sessionjournal.h"
 #include "sessionlock.h"
+#include "sessionmove.h"
 #include "temppath.h"
 
 #include <QAction>
@@ -147,27 +148,41 @@ MainWindow* TestWorkFolder::Start(QMessageBox::StandardButton answer)
     return window;
 }
 
-// A session left in an earlier version's folder is moved (a second link, or
-// a synced copy across file systems) into the new folder and offered there,
-// once; the old folder is then gone. When it cannot be moved whole, nothing
-// of it is lost and it stays where it was.
+// A session left in an earlier version's folder, or in the private folder of
+// a copy that was killed, is moved (a second link, or a synced copy across
+// file systems) into the work folder and offered there, once; the old folder
+// is then gone. When it cannot be moved whole, nothing of it is lost and it
+// stays where it was. Such a folder without a session is removed.
 void TestWorkFolder::earlierSession_data()
 {
     QTest::addColumn<QString>("setup");
-    QTest::addColumn<bool>("moved");
-    QTest::newRow("same file system") << "same" << true;
-    QTest::newRow("another file system") << "shm" << true;
-    QTest::newRow("per-user fallback folder") << "per-user" << true;
-    QTest::newRow("move fails half-way") << "blocked" << false;
-    QTest::newRow("an old copy still works there") << "locked" << false;
-    QTest::newRow("a link among the pages") << "link" << false;
-    QTest::newRow("the new folder has a session of its own") << "own" << false;
+    QTest::addColumn<QString>("outcome"); // "moved", "left" or "removed"
+    QTest::newRow("same file system") << "same"
+                                      << "moved";
+    QTest::newRow("another file system") << "shm"
+                                         << "moved";
+    QTest::newRow("per-user fallback folder") << "per-user"
+                                              << "moved";
+    QTest::newRow("private folder of a killed copy") << "orphan"
+                                                     << "moved";
+    QTest::newRow("empty private folder of a killed copy") << "orphan-empty"
+                                                           << "removed";
+    QTest::newRow("earlier folder without a session") << "empty"
+                                                      << "removed";
+    QTest::newRow("move fails half-way") << "blocked"
+                                         << "left";
+    QTest::newRow("an old copy still works there") << "locked"
+                                                   << "left";
+    QTest::newRow("a link among the pages") << "link"
+                                            << "left";
+    QTest::newRow("the new folder has a session of its own") << "own"
+                                                             << "left";
 }
 
 void TestWorkFolder::earlierSession()
 {
     QFETCH(QString, setup);
-    QFETCH(bool, moved);
+    QFETCH(QString, outcome);
 
     QScopedPointer<QTemporaryDir> shm;
     if (setup == QLatin1String("shm")) {
@@ -182,18 +197,30 @@ void TestWorkFolder::earlierSession()
         m_tmp = shm->path();
         qputenv("TMPDIR", QFile::encodeName(m_tmp));
     }
-    const QString zir = m_tmp + (setup == QLatin1String("per-user") ? QStringLiteral("/zir-%1").arg(geteuid())
-                                                                    : QStringLiteral("/zir"));
-    const QString old = zir + QStringLiteral("/scanvy");
-    QVERIFY(PlantSession(old, 3));
-    QVERIFY(QFile::copy(old + QStringLiteral("/scanimages/r0003.jpg"),
-                        old + QStringLiteral("/scanimages/r0004.jpg.part")));
-    QVERIFY(::chmod(QFile::encodeName(zir).constData(), 0700) == 0);
     const QString work = m_cache + QStringLiteral("/scanvy/work");
+    const bool orphan = setup.startsWith(QLatin1String("orphan"));
+    const QString zir =
+        orphan ? m_cache + QStringLiteral("/scanvy")
+               : m_tmp + (setup == QLatin1String("per-user") ? QStringLiteral("/zir-%1").arg(geteuid())
+                                                             : QStringLiteral("/zir"));
+    const QString old = orphan ? work + QStringLiteral("-Ab12Cd") : zir + QStringLiteral("/scanvy");
+    if (setup.endsWith(QLatin1String("empty"))) {
+        QVERIFY(QDir().mkpath(old + QStringLiteral("/scanimages")));
+    } else {
+        QVERIFY(PlantSession(old, 3));
+        QVERIFY(QFile::copy(old + QStringLiteral("/scanimages/r0003.jpg"),
+                            old + QStringLiteral("/scanimages/r0004.jpg.part")));
+    }
+    QVERIFY(::chmod(QFile::encodeName(zir).constData(), 0700) == 0);
     SessionLock oldCopy;
     if (setup == QLatin1String("blocked")) {
-        // Something in the way of the third page in the new folder.
+        // Something in the way of the third page in the new folder: what was
+        // placed before it is taken back.
         QVERIFY(QDir().mkpath(work + QStringLiteral("/scanimages/r0003.jpg/x")));
+        QCOMPARE(SessionMove::Adopt(old, work), SessionMove::Result::Left);
+        QCOMPARE(QDir(work + QStringLiteral("/scanimages")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList());
+        QVERIFY(!QFileInfo::exists(work + QStringLiteral("/session.json")));
     } else if (setup == QLatin1String("locked")) {
         QVERIFY(oldCopy.TryLock(SessionLock::PathFor(old)));
     } else if (setup == QLatin1String("link")) {
@@ -206,15 +233,21 @@ void TestWorkFolder::earlierSession()
 
     QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
     QCOMPARE(window->WorkDir(), work);
+    const bool moved = outcome == QLatin1String("moved");
     const int expected = moved ? 3 : setup == QLatin1String("own") ? 1 : 0;
     QTRY_COMPARE(m_answerer.texts, expected ? QStringList{kQuestion.arg(expected)} : QStringList());
     QCOMPARE(window->PageFiles().size(), expected);
 
-    if (!moved) {
+    if (outcome == QLatin1String("left")) {
         QCOMPARE(Snapshot(old), before);
         return;
     }
-    QVERIFY2(!QFileInfo::exists(zir), qPrintable(zir));
+    // The old folder is gone, and an earlier version's parent level with it.
+    QVERIFY2(!QFileInfo::exists(old), qPrintable(old));
+    QCOMPARE(QFileInfo::exists(zir), orphan);
+    if (!moved) {
+        return;
+    }
     QVERIFY(!QFileInfo::exists(old + QStringLiteral(".lock")));
     for (int i = 1; i <= 3; ++i) {
         const QString name = QStringLiteral("scanimages/r%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
