@@ -120,11 +120,11 @@ void TestStagingSafety::plantedTemporaryFolders()
         QVERIFY(QDir().mkpath(zir + "/work"));
         QVERIFY(::chmod(QFile::encodeName(zir).constData(), 0700) == 0);
         QVERIFY(::chmod(QFile::encodeName(zir + "/work").constData(), 0700) == 0);
-        QVERIFY(QFile::link(victim, zir + "/scanvy/ofdtemp"));
+        QVERIFY(QFile::link(victim, zir + "/work/ofdtemp"));
     } else {
-        QVERIFY(QDir().mkpath(zir + "/scanvy/ofdtemp"));
-        QVERIFY(makeFile(zir + "/scanvy/ofdtemp/theirs.txt", "another user's file"));
-        if (!giveAway(zir + "/scanvy/ofdtemp") || !giveAway(zir + "/scanvy/ofdtemp/theirs.txt"))
+        QVERIFY(QDir().mkpath(zir + "/work/ofdtemp"));
+        QVERIFY(makeFile(zir + "/work/ofdtemp/theirs.txt", "another user's file"));
+        if (!giveAway(zir + "/work/ofdtemp") || !giveAway(zir + "/work/ofdtemp/theirs.txt"))
             QSKIP("cannot give a folder to another account here");
     }
 
