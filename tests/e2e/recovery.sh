@@ -5,7 +5,8 @@
 # environment comes from cmake/run-test.sh), driven by its keys:
 #   kill  SIGTERM in the middle of a feeder batch; after the restart, kill -9
 #         in the middle of a second batch (a kill after a finished batch is
-#         the first kill of "save");
+#         the first kill of "save"); that session is then put where an
+#         earlier version kept its folder, under the temporary folder;
 #   save  kill -9 the moment a save starts writing one multi-page TIFF, then
 #         (restarted) a PDF, then an OFD;
 #   stop  Esc on the busy overlay and the window manager's close button
@@ -260,7 +261,12 @@ case_kills() {
   killed KILL
   note_pages "$(batch "$first")$(batch $(($(count_pages) - first)))"
   [ "$(count_pages)" -lt $((first + 12)) ] || fail "the kill came after the batch"
+  # The killed session where an earlier version kept it, under the temporary
+  # folder: it is brought over and offered; nothing of it stays there.
+  mkdir -p "$TMPDIR/zir" && chmod 700 "$TMPDIR/zir" && mv "$(work_dir)" "$TMPDIR/zir/scanvy" ||
+    fail "cannot move the session to the earlier place"
   recover_and_compare
+  [ ! -e "$TMPDIR/zir" ] || fail "the earlier folder stays: $(find "$TMPDIR/zir" | tr '\n' ' ')"
   close_window
   only_own_files
 }
