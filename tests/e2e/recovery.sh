@@ -10,7 +10,9 @@
 #   save  kill -9 the moment a save starts writing one multi-page TIFF, then
 #         (restarted) a PDF, then an OFD;
 #   stop  Esc on the busy overlay and the window manager's close button
-#         during a scan, then closing the window for real.
+#         during a scan, then closing the window for real;
+#   shared  a second copy with another HOME but the same cache folder runs
+#         beside the first one.
 # Each restart runs on the same home and temporary folders and answers 是.
 # At the end the pages are saved as JPEG (a byte copy of each page file) and
 # compared with the page files on disk at the last kill: same pages, same
@@ -78,8 +80,10 @@ complete_pages() { ls "$(pages_dir)" 2>/dev/null | grep -E '^r[0-9]+\.jpg$' | so
 count_pages() { complete_pages | wc -l; }
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 
-# Starts the program in its own PID namespace; waits for the main window.
-start() {
+# Starts the program in its own PID namespace; waits for the main window
+# (other than the given window of a copy that already runs).
+start() { # [window of a running copy]
+  local other=${1:-none}
   # Inside the namespace a varying number of short-lived processes come
   # first, so that the program's process id differs from the one of the
   # copy that was killed (a lock that trusts process ids must not mistake
@@ -95,11 +99,12 @@ start() {
     [ -z "$PID" ] && [ -n "$shell" ] && PID=$(pgrep -x -P "$shell" scanvy | head -1)
     kill -0 "$UPID" 2>/dev/null || fail "the program ended during start-up"
     local main="" w width
-    for w in $(xdotool search --onlyvisible --name '^泽科维扫描软件$' 2>/dev/null); do
+    for w in $(xdotool search --onlyvisible --name '^泽科维扫描软件$' 2>/dev/null | grep -vx "$other"); do
       width=$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
       [ "${width:-0}" -ge 800 ] && main=$w
     done
-    if [ -n "$main" ] && [ "$(xdotool search --onlyvisible --name '^泽科维扫描软件$' | wc -l)" -eq 1 ]; then
+    if [ -n "$main" ] &&
+      [ "$(xdotool search --onlyvisible --name '^泽科维扫描软件$' | grep -vx "$other" | wc -l)" -eq 1 ]; then
       MAIN=$main
       break
     fi
@@ -392,6 +397,57 @@ case_stop() {
   only_own_files
 }
 
+# Two copies, each in its own PID namespace (the single-instance guard sees
+# neither), with their own HOME but one cache folder: the second finds the
+# work folder in use and works in a private folder of its own; it scans,
+# saves and ends. The first copy's pages stay byte for byte and its save
+# has them all.
+case_shared() {
+  new_case shared 3 'sheets=3\nload=1'
+  start
+  press F5
+  wait_pages 3
+  idle
+  note_pages
+  local first_main=$MAIN first_pid=$PID first_upid=$UPID first_home=$HOME
+  export HOME="$root/$CASE/home2"
+  mkdir -p "$HOME/.config/com.quvex.zyl.scanvy"
+  set_format 3
+  cp "$first_home/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini" "$HOME/.config/com.quvex.zyl.scanvy/"
+  scenario 'sheets=2\nload=2'
+  start "$first_main"
+  grep -q 'session lock held elsewhere' "$root/$CASE/scanvy.log" || fail "the second copy took the folder in use"
+  local own
+  own=$(ls -d "$(work_dir)"-?????? 2>/dev/null)
+  [ -n "$own" ] || fail "the second copy has no private folder"
+  press F5
+  for _ in $(seq 1 300); do
+    [ "$(ls "$own/scanimages" 2>/dev/null | grep -cE '^r[0-9]+\.jpg$')" -ge 2 ] && break
+    sleep 0.05
+  done
+  idle
+  pages_unchanged
+  press ctrl+shift+s
+  answer '提示' # 保存成功
+  idle
+  [ "$(ls "$HOME/out" | grep -cE '^r[0-9]+\.jpg$')" -eq 2 ] || fail "the second copy saved $(ls "$HOME/out")"
+  close_window
+  [ ! -e "$own" ] && [ ! -e "$own.lock" ] || fail "the second copy's private folder stays"
+  pages_unchanged
+  export HOME=$first_home
+  MAIN=$first_main PID=$first_pid UPID=$first_upid
+  press ctrl+shift+s
+  answer '提示' # 保存成功
+  idle
+  local saved
+  saved=$(ls "$HOME/out" | grep -E '^r[0-9]+\.jpg$' | sort)
+  (cd "$HOME/out" && sha256sum $saved | awk '{print $1}') >"$root/$CASE/saved.sums"
+  cmp -s "$root/$CASE/expected.sums" "$root/$CASE/saved.sums" ||
+    fail "the first copy's save differs from its pages"
+  close_window
+  only_own_files
+}
+
 case $group in
 kill)
   case_kills
@@ -401,6 +457,9 @@ save)
   ;;
 stop)
   case_stop
+  ;;
+shared)
+  case_shared
   ;;
 *)
   echo "recovery: unknown group $group"
