@@ -50,9 +50,9 @@ bool SessionController::TakePrivateFolder()
 {
     const QString shared = m_workDir;
     m_workDir.clear();
-    // A starting session that holds the shared folder removes private
-    // folders it can lock and that hold no journal: a folder that vanished
-    // before its lock was taken is made anew.
+    // The copy that holds the shared folder removes, when it starts, the
+    // private folders it can lock that hold no journal; should that happen
+    // between making this folder and locking it, another one is made.
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QString own = WorkDir::MakePrivateSibling(shared);
         if (own.isEmpty()) {
