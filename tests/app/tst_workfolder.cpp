@@ -173,6 +173,8 @@ void TestWorkFolder::earlierSession_data()
                                          << "left";
     QTest::newRow("an old copy still works there") << "locked"
                                                    << "left";
+    QTest::newRow("earlier folder in another user's level") << "foreign"
+                                                            << "left";
     QTest::newRow("a link among the pages") << "link"
                                             << "left";
     QTest::newRow("the new folder has a session of its own") << "own"
@@ -221,6 +223,11 @@ void TestWorkFolder::earlierSession()
         QCOMPARE(QDir(work + QStringLiteral("/scanimages")).entryList(QDir::Files | QDir::Hidden),
                  QStringList());
         QVERIFY(!QFileInfo::exists(work + QStringLiteral("/session.json")));
+    } else if (setup == QLatin1String("foreign")) {
+        if (geteuid() != 0) {
+            QSKIP("giving a folder to another user needs root");
+        }
+        QVERIFY(::chown(QFile::encodeName(zir).constData(), 65534, 65534) == 0);
     } else if (setup == QLatin1String("locked")) {
         QVERIFY(oldCopy.TryLock(SessionLock::PathFor(old)));
     } else if (setup == QLatin1String("link")) {
