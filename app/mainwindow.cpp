@@ -80,13 +80,14 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     // Only a folder of our own is used (and emptied); see WorkDir. It is
     // emptied unless it holds the pages of a session that did not end
     // normally: those are offered back once the window shows.
+    // The usual folder also takes over the session an earlier version left
+    // in its folder under the system temporary folder.
     m_workDir = workDir.isEmpty() ? DefaultWorkDir() : WorkDir::ChooseFor(workDir);
     if (!m_workDir.isEmpty()) {
-        m_scanDir = m_workDir + QLatin1String("/scanimages");
         // Saves of an earlier run cut short while committing are finished
         // or undone before anything else looks at the save folders.
         SaveTransaction::Recover(SaveTransaction::RecordFolder(m_workDir));
-        PrepareSession();
+        PrepareSession(workDir.isEmpty() ? WorkDir::LegacyFolders(QDir::tempPath()) : QStringList());
     }
     m_quit = [](int status) { QCoreApplication::exit(status); };
     m_imageProc = new ImageProc;
@@ -140,13 +141,16 @@ MainWindow::~MainWindow()
     }
     delete m_imageProc;
     delete ui;
+    if (m_session && GetTempDir() == m_workDir) {
+        ResetTempDir();
+    }
 }
 
 QString MainWindow::DefaultWorkDir()
 {
-    // The same folder the converters put their temporary files in, so that a
-    // save or "清除全部" empties them too.
-    return GetTempDir();
+    // The per-user folder that a reboot does not empty. The session then
+    // tells the converters which folder it really took (GetTempDir).
+    return WorkDir::Choose();
 }
 
 QString MainWindow::ConfigFilePath() const

@@ -286,7 +286,7 @@ private:
     void StartupOpenFinished();
 
     // The session's pages on disk: lock, journal and recovery.
-    void PrepareSession();
+    void PrepareSession(const QStringList& earlier);
     void RecordSession();
     void OfferRecovery();
     void RestorePages(const SessionJournal::State& found);

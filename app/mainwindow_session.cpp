@@ -7,6 +7,7 @@
 
 #include "imageviewwidget.h"
 #include "sessioncontroller.h"
+#include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 
@@ -15,10 +16,15 @@
 
 #include <algorithm>
 
-void MainWindow::PrepareSession()
+void MainWindow::PrepareSession(const QStringList& earlier)
 {
-    m_session.reset(new SessionController(m_workDir));
+    m_session.reset(new SessionController(m_workDir, earlier));
     m_scan->SetNextNumber(m_session->Prepare(m_scan->NextNumber()));
+    // The folder the session really took (a private one when another copy
+    // holds this one): page files, save staging and temporary files follow it.
+    m_workDir = m_session->WorkDir();
+    m_scanDir = m_workDir.isEmpty() ? QString() : m_workDir + QLatin1String("/scanimages");
+    SetTempDir(m_workDir);
 }
 
 void MainWindow::RecordSession()

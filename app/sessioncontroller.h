@@ -3,6 +3,7 @@
 #include "sessionjournal.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -14,16 +15,23 @@ class SessionLock;
 // has been asked about them.
 class SessionController {
 public:
-    explicit SessionController(const QString& workDir);
+    // earlier: folders an earlier version may have left a session in; the
+    // first one found is brought into workDir when that holds none.
+    explicit SessionController(const QString& workDir, const QStringList& earlier = QStringList());
     ~SessionController();
     SessionController(const SessionController&) = delete;
     SessionController& operator=(const SessionController&) = delete;
 
     // Takes the work folder: locks it, then either keeps a journal's pages
-    // for the question or empties the folder. Another running session
-    // keeps its folder, and this one keeps no journal. The number of the
+    // for the question or empties the folder. When another running session
+    // holds it, that folder is left alone and this session works in a fresh
+    // private folder of its own (WorkDir() tells which). The number of the
     // next page file (`scanNumber` when nothing says otherwise).
     int Prepare(int scanNumber);
+
+    // The folder this session works in: the one it was given, or its
+    // private one; empty when it has none.
+    QString WorkDir() const { return m_workDir; }
 
     // This session writes a journal, and no question is waiting.
     bool Recording() const { return m_journal && !m_recoveryPending; }
@@ -42,7 +50,12 @@ public:
     SessionJournal::State TakeRecovery(bool restore);
 
 private:
+    bool TakePrivateFolder();
+    void AdoptEarlierSession();
+
     QString m_workDir;
+    QStringList m_earlier;
+    bool m_private = false;
     std::unique_ptr<SessionLock> m_lock;
     std::unique_ptr<SessionJournal> m_journal;
     bool m_recoveryPending = false;

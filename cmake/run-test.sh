@@ -14,6 +14,7 @@ fi
 export HOME="$sandbox/home"
 export TMPDIR="$sandbox/tmp"
 export XDG_CONFIG_HOME="$HOME/.config"
+export XDG_CACHE_HOME="$HOME/.cache"
 export XDG_RUNTIME_DIR="$sandbox/tmp"
 export QT_QPA_PLATFORM=offscreen
 export SANE_CONFIG_DIR="$sandbox/sane"

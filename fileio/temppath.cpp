@@ -8,22 +8,45 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+namespace {
+
+QMutex g_dirMutex;
+bool g_set = false;   // a session told which folder it took
+QString g_used;       // that folder
+QString g_defaultKey; // the cache root the default was chosen under
+QString g_default;
+
+} // namespace
+
 QString GetTempDir()
 {
     // The folder is emptied recursively by the main window, so it must be a
-    // private folder of ours (see WorkDir). The choice is kept per temporary
+    // private folder of ours (see WorkDir). The default is kept per cache
     // root so that a fallback folder is not made anew on every call.
-    static QMutex mutex;
-    static QString lastRoot;
-    static QString chosen;
-
-    QMutexLocker lock(&mutex);
-    const QString root = QDir::tempPath();
-    if (root != lastRoot || chosen.isEmpty() || !QFileInfo(chosen).isDir()) {
-        lastRoot = root;
-        chosen = WorkDir::Choose(root);
+    QMutexLocker lock(&g_dirMutex);
+    if (g_set) {
+        return g_used;
     }
-    return chosen;
+    const QString key = WorkDir::CacheRoot();
+    if (key != g_defaultKey || g_default.isEmpty() || !QFileInfo(g_default).isDir()) {
+        g_defaultKey = key;
+        g_default = WorkDir::Choose();
+    }
+    return g_default;
+}
+
+void SetTempDir(const QString& folder)
+{
+    QMutexLocker lock(&g_dirMutex);
+    g_set = true;
+    g_used = folder;
+}
+
+void ResetTempDir()
+{
+    QMutexLocker lock(&g_dirMutex);
+    g_set = false;
+    g_used.clear();
 }
 
 QString GetTempFilePath(const QString& ext)
@@ -32,9 +55,10 @@ QString GetTempFilePath(const QString& ext)
     static QString lastStamp;
     static int sequence = 0;
 
-    const QString folder = GetTempDir() + "/" + kScanFolderName;
-    if (!QDir().mkpath(folder))
+    const QString base = GetTempDir();
+    if (base.isEmpty() || !WorkDir::PrepareOwnedPath(base, kTempFolderName))
         return QString();
+    const QString folder = base + "/" + kTempFolderName;
 
     QMutexLocker lock(&mutex);
     const QString stamp = QDateTime::currentDateTime().toString("yyyyMMddHHmmsszzz");

@@ -39,14 +39,33 @@ bool PrepareLevel(const QString& path)
     return true;
 }
 
-QString PrivateFolder(const QString& tempRoot, const QString& leaf)
+QString PrivateFolder(const QString& root, const QString& leaf)
 {
-    QByteArray pattern = QFile::encodeName(tempRoot + QStringLiteral("/scanvy-%1-XXXXXX").arg(geteuid()));
+    QByteArray pattern = QFile::encodeName(root + QStringLiteral("/scanvy-%1-XXXXXX").arg(geteuid()));
     if (!mkdtemp(pattern.data())) {
         return QString();
     }
     const QString base = QFile::decodeName(pattern);
     return WorkDir::PrepareOwnedPath(base, leaf) ? base + QLatin1Char('/') + leaf : QString();
+}
+
+// Creates the missing levels of an absolute path with mode 0700 (existing
+// ones are left as they are: they are not ours to judge).
+bool MakeMissingLevels(const QString& path)
+{
+    if (!QDir::isAbsolutePath(path)) {
+        return false;
+    }
+    const QStringList levels = QDir::cleanPath(path).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString current;
+    for (const QString& level : levels) {
+        current += QLatin1Char('/') + level;
+        const QByteArray native = QFile::encodeName(current);
+        if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    return QFileInfo(path).isDir();
 }
 
 } // namespace
@@ -85,9 +104,65 @@ bool WorkDir::PrepareOwnedPath(const QString& root, const QString& relative)
     return true;
 }
 
-QString WorkDir::Choose(const QString& tempRoot)
+bool WorkDir::IsOwnedFolder(const QString& path)
 {
-    return ChooseFor(tempRoot + QStringLiteral("/zir/scanvy"));
+    struct stat st {};
+    return !path.isEmpty() && lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == geteuid();
+}
+
+QString WorkDir::CacheRoot()
+{
+    const QString xdg = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) {
+        return QDir::cleanPath(xdg);
+    }
+    return QDir::cleanPath(QDir::homePath() + QStringLiteral("/.cache"));
+}
+
+QString WorkDir::Choose()
+{
+    const QString root = CacheRoot();
+    if (!MakeMissingLevels(root)) {
+        return QString();
+    }
+    return ChooseFor(root + QStringLiteral("/scanvy/work"));
+}
+
+QString WorkDir::MakePrivateSibling(const QString& work)
+{
+    const QString clean = QDir::cleanPath(work);
+    if (work.isEmpty() || !IsOwnedFolder(QFileInfo(clean).path())) {
+        return QString();
+    }
+    QByteArray pattern = QFile::encodeName(clean + QStringLiteral("-XXXXXX"));
+    if (!mkdtemp(pattern.data())) {
+        return QString();
+    }
+    return QFile::decodeName(pattern);
+}
+
+QStringList WorkDir::PrivateSiblings(const QString& work)
+{
+    const QFileInfo info(QDir::cleanPath(work));
+    const QString leaf = info.fileName();
+    QStringList found;
+    if (leaf.isEmpty()) {
+        return found;
+    }
+    const QDir parent(info.path());
+    const QStringList names = parent.entryList({leaf + QStringLiteral("-??????")},
+                                               QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString& name : names) {
+        found << parent.filePath(name);
+    }
+    return found;
+}
+
+QStringList WorkDir::LegacyFolders(const QString& tempRoot)
+{
+    const QString root = QDir::cleanPath(tempRoot);
+    return {root + QStringLiteral("/zir/scanvy"), root + QStringLiteral("/zir-%1/scanvy").arg(geteuid())};
 }
 
 QString WorkDir::ChooseFor(const QString& wanted)

@@ -299,9 +299,9 @@ void TestRecovery::killedSession()
                 complete << IsPageComplete(page);
             {
                 MainWindow second(m_fx->home->path(), m_fx->tmp->path() + QStringLiteral("/zir/scanvy"));
-                QCOMPARE(second.WorkDir(), m_fx->window->WorkDir());
+                // It works in a private folder of its own.
+                QVERIFY(second.WorkDir().startsWith(m_fx->window->WorkDir() + QLatin1Char('-')));
                 QCOMPARE(second.PendingRecoveryCount(), 0);
-                QVERIFY(second.ScanNumber() >= m_next);
             }
             QCOMPARE(m_fx->window->PageFiles(), pages);
             for (int i = 0; i < pages.size(); ++i)

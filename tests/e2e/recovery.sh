@@ -5,11 +5,14 @@
 # environment comes from cmake/run-test.sh), driven by its keys:
 #   kill  SIGTERM in the middle of a feeder batch; after the restart, kill -9
 #         in the middle of a second batch (a kill after a finished batch is
-#         the first kill of "save");
+#         the first kill of "save"); that session is then put where an
+#         earlier version kept its folder, under the temporary folder;
 #   save  kill -9 the moment a save starts writing one multi-page TIFF, then
 #         (restarted) a PDF, then an OFD;
 #   stop  Esc on the busy overlay and the window manager's close button
-#         during a scan, then closing the window for real.
+#         during a scan, then closing the window for real;
+#   shared  a second copy with another HOME but the same cache folder runs
+#         beside the first one.
 # Each restart runs on the same home and temporary folders and answers 是.
 # At the end the pages are saved as JPEG (a byte copy of each page file) and
 # compared with the page files on disk at the last kill: same pages, same
@@ -56,7 +59,7 @@ shot() { # name: a screenshot for people to look at, when asked for
 # scan settings (small colour pages) and the scenario.
 new_case() { # name format scenario
   CASE=$1
-  export HOME="$root/$CASE/home" TMPDIR="$root/$CASE/tmp"
+  export HOME="$root/$CASE/home" TMPDIR="$root/$CASE/tmp" XDG_CACHE_HOME="$root/$CASE/home/.cache"
   mkdir -p "$HOME/.config/com.quvex.zyl.scanvy" "$TMPDIR"
   set_format "$2"
   printf '[ScannerOptions]\nresolution=%s|1\nmode=Color|1\nsource=Adf-front|1\n' "$DPI" \
@@ -71,13 +74,16 @@ set_format() {
 
 scenario() { printf '%b\nsource=Adf-front\n' "$1" >"$SANE_CONFIG_DIR/scenario.conf"; }
 
-pages_dir() { echo "$TMPDIR/zir/scanvy/scanimages"; }
+work_dir() { echo "$XDG_CACHE_HOME/scanvy/work"; }
+pages_dir() { echo "$(work_dir)/scanimages"; }
 complete_pages() { ls "$(pages_dir)" 2>/dev/null | grep -E '^r[0-9]+\.jpg$' | sort; }
 count_pages() { complete_pages | wc -l; }
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 
-# Starts the program in its own PID namespace; waits for the main window.
-start() {
+# Starts the program in its own PID namespace; waits for the main window
+# (other than the given window of a copy that already runs).
+start() { # [window of a running copy]
+  local other=${1:-none}
   # Inside the namespace a varying number of short-lived processes come
   # first, so that the program's process id differs from the one of the
   # copy that was killed (a lock that trusts process ids must not mistake
@@ -93,11 +99,12 @@ start() {
     [ -z "$PID" ] && [ -n "$shell" ] && PID=$(pgrep -x -P "$shell" scanvy | head -1)
     kill -0 "$UPID" 2>/dev/null || fail "the program ended during start-up"
     local main="" w width
-    for w in $(xdotool search --onlyvisible --name '^泽科维扫描软件$' 2>/dev/null); do
+    for w in $(xdotool search --onlyvisible --name '^泽科维扫描软件$' 2>/dev/null | grep -vx "$other"); do
       width=$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
       [ "${width:-0}" -ge 800 ] && main=$w
     done
-    if [ -n "$main" ] && [ "$(xdotool search --onlyvisible --name '^泽科维扫描软件$' | wc -l)" -eq 1 ]; then
+    if [ -n "$main" ] &&
+      [ "$(xdotool search --onlyvisible --name '^泽科维扫描软件$' | grep -vx "$other" | wc -l)" -eq 1 ]; then
       MAIN=$main
       break
     fi
@@ -227,7 +234,7 @@ only_own_files() {
   local stray
   stray=$(cd "$root/$CASE" && find home tmp -type f |
     grep -vE '^home/\.config/com\.quvex\.zyl\.scanvy/[^/]+$' |
-    grep -vE '^tmp/zir/scanvy(/|\.lock$)' |
+    grep -vE '^home/\.cache/scanvy/work(/|\.lock$)' |
     grep -vE '^home/out/r[0-9]+\.(jpg|tiff|pdf|ofd)$' |
     grep -vE '^home/\.cache/fontconfig/')
   local beside
@@ -259,7 +266,12 @@ case_kills() {
   killed KILL
   note_pages "$(batch "$first")$(batch $(($(count_pages) - first)))"
   [ "$(count_pages)" -lt $((first + 12)) ] || fail "the kill came after the batch"
+  # The killed session where an earlier version kept it, under the temporary
+  # folder: it is brought over and offered; nothing of it stays there.
+  mkdir -p "$TMPDIR/zir" && chmod 700 "$TMPDIR/zir" && mv "$(work_dir)" "$TMPDIR/zir/scanvy" ||
+    fail "cannot move the session to the earlier place"
   recover_and_compare
+  [ ! -e "$TMPDIR/zir" ] || fail "the earlier folder stays: $(find "$TMPDIR/zir" | tr '\n' ' ')"
   close_window
   only_own_files
 }
@@ -381,7 +393,58 @@ case_stop() {
   local status=$?
   UPID=""; PID=""
   [ "$status" -eq 0 ] || fail "exit status $status"
-  [ -z "$(find "$TMPDIR/zir/scanvy" -type f)" ] || fail "files left after a clean exit"
+  [ -z "$(find "$(work_dir)" -type f)" ] || fail "files left after a clean exit"
+  only_own_files
+}
+
+# Two copies, each in its own PID namespace (the single-instance guard sees
+# neither), with their own HOME but one cache folder: the second finds the
+# work folder in use and works in a private folder of its own; it scans,
+# saves and ends. The first copy's pages stay byte for byte and its save
+# has them all.
+case_shared() {
+  new_case shared 3 'sheets=3\nload=1'
+  start
+  press F5
+  wait_pages 3
+  idle
+  note_pages
+  local first_main=$MAIN first_pid=$PID first_upid=$UPID first_home=$HOME
+  export HOME="$root/$CASE/home2"
+  mkdir -p "$HOME/.config/com.quvex.zyl.scanvy"
+  set_format 3
+  cp "$first_home/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini" "$HOME/.config/com.quvex.zyl.scanvy/"
+  scenario 'sheets=2\nload=2'
+  start "$first_main"
+  grep -q 'session lock held elsewhere' "$root/$CASE/scanvy.log" || fail "the second copy took the folder in use"
+  local own
+  own=$(ls -d "$(work_dir)"-?????? 2>/dev/null)
+  [ -n "$own" ] || fail "the second copy has no private folder"
+  press F5
+  for _ in $(seq 1 300); do
+    [ "$(ls "$own/scanimages" 2>/dev/null | grep -cE '^r[0-9]+\.jpg$')" -ge 2 ] && break
+    sleep 0.05
+  done
+  idle
+  pages_unchanged
+  press ctrl+shift+s
+  answer '提示' # 保存成功
+  idle
+  [ "$(ls "$HOME/out" | grep -cE '^r[0-9]+\.jpg$')" -eq 2 ] || fail "the second copy saved $(ls "$HOME/out")"
+  close_window
+  [ ! -e "$own" ] && [ ! -e "$own.lock" ] || fail "the second copy's private folder stays"
+  pages_unchanged
+  export HOME=$first_home
+  MAIN=$first_main PID=$first_pid UPID=$first_upid
+  press ctrl+shift+s
+  answer '提示' # 保存成功
+  idle
+  local saved
+  saved=$(ls "$HOME/out" | grep -E '^r[0-9]+\.jpg$' | sort)
+  (cd "$HOME/out" && sha256sum $saved | awk '{print $1}') >"$root/$CASE/saved.sums"
+  cmp -s "$root/$CASE/expected.sums" "$root/$CASE/saved.sums" ||
+    fail "the first copy's save differs from its pages"
+  close_window
   only_own_files
 }
 
@@ -394,6 +457,9 @@ save)
   ;;
 stop)
   case_stop
+  ;;
+shared)
+  case_shared
   ;;
 *)
   echo "recovery: unknown group $group"

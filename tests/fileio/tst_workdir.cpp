@@ -21,6 +21,8 @@ class TestWorkDir : public QObject {
 private slots:
     void choose_data();
     void choose();
+    void defaultFolder_data();
+    void defaultFolder();
     void convertersShareTheFolder();
     void tempPathsDistinct();
     void hiddenSiblingsNeverReused();
@@ -130,9 +132,116 @@ void TestWorkDir::choose()
         QVERIFY(QFileInfo(zir).isSymLink());
 }
 
-// The converters' temporary files must land in the folder the main window
-// empties, under the same ownership rule, also when the shared folder belongs
-// to someone else.
+// The usual work folder lies in the user's cache folder, which a reboot does
+// not empty: "$XDG_CACHE_HOME/scanvy/work", or "$HOME/.cache/scanvy/work"
+// when that variable is unset or not an absolute path, under the same rule
+// as any work folder.
+void TestWorkDir::defaultFolder_data()
+{
+    QTest::addColumn<QString>("xdg");      // "abs", "relative" or "unset"
+    QTest::addColumn<QString>("setup");    // what is planted at "<cache>/scanvy"
+    QTest::addColumn<QString>("expected"); // relative to the cache folder
+    QTest::addColumn<bool>("needsRoot");
+
+    const QString perUser = QStringLiteral("scanvy-%1/work").arg(geteuid());
+    QTest::newRow("XDG_CACHE_HOME") << "abs"
+                                    << "none"
+                                    << "scanvy/work" << false;
+    QTest::newRow("no XDG_CACHE_HOME: ~/.cache, made private") << "unset"
+                                                               << "none"
+                                                               << "scanvy/work" << false;
+    QTest::newRow("relative XDG_CACHE_HOME is ignored") << "relative"
+                                                        << "none"
+                                                        << "scanvy/work" << false;
+    QTest::newRow("ours but open to others") << "abs"
+                                             << "open"
+                                             << "scanvy/work" << false;
+    QTest::newRow("scanvy is a link") << "abs"
+                                      << "link" << perUser << false;
+    QTest::newRow("work is a link") << "abs"
+                                    << "work-link" << perUser << false;
+    QTest::newRow("scanvy of another user") << "abs"
+                                            << "foreign" << perUser << true;
+}
+
+void TestWorkDir::defaultFolder()
+{
+    QFETCH(QString, xdg);
+    QFETCH(QString, setup);
+    QFETCH(QString, expected);
+    QFETCH(bool, needsRoot);
+    if (needsRoot && geteuid() != 0) {
+        QSKIP("giving a folder to another user needs root");
+    }
+    QTemporaryDir root;
+    const QString home = root.filePath(QStringLiteral("home"));
+    const QString victim = root.filePath(QStringLiteral("victim"));
+    QVERIFY(QDir().mkpath(home) && QDir().mkpath(victim + QStringLiteral("/work")));
+    MakeFile(victim + QStringLiteral("/work/file"));
+    const QString cache = xdg == QLatin1String("abs") ? root.filePath(QStringLiteral("cache"))
+                                                      : home + QStringLiteral("/.cache");
+    const QByteArray homeBefore = qgetenv("HOME");
+    const QByteArray xdgBefore = qgetenv("XDG_CACHE_HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    if (xdg == QLatin1String("abs")) {
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    } else if (xdg == QLatin1String("relative")) {
+        qputenv("XDG_CACHE_HOME", "cache");
+    } else {
+        qunsetenv("XDG_CACHE_HOME");
+    }
+    const QString scanvy = cache + QStringLiteral("/scanvy");
+    if (setup == QLatin1String("open")) {
+        QVERIFY(QDir().mkpath(scanvy + QStringLiteral("/work")));
+        QVERIFY(chmod(QFile::encodeName(scanvy).constData(), 0755) == 0);
+    } else if (setup == QLatin1String("link")) {
+        QVERIFY(QDir().mkpath(cache));
+        QVERIFY(QFile::link(victim, scanvy));
+    } else if (setup == QLatin1String("work-link")) {
+        QVERIFY(QDir().mkpath(scanvy));
+        QVERIFY(QFile::link(victim + QStringLiteral("/work"), scanvy + QStringLiteral("/work")));
+    } else if (setup == QLatin1String("foreign")) {
+        QVERIFY(QDir().mkpath(scanvy + QStringLiteral("/work")));
+        MakeFile(scanvy + QStringLiteral("/work/file"));
+        QVERIFY(GiveAway(scanvy));
+    }
+
+    const QString chosen = WorkDir::Choose();
+    const QString tempDir = GetTempDir();
+    QString used;
+    {
+        MainWindow window(home, QString());
+        used = window.WorkDir();
+    }
+    qputenv("HOME", homeBefore);
+    qputenv("XDG_CACHE_HOME", xdgBefore);
+
+    const QString want = cache + QLatin1Char('/') + expected;
+    QCOMPARE(chosen, want);
+    QCOMPARE(tempDir, want);
+    QCOMPARE(used, want);
+    for (const QString& level : {used, QFileInfo(used).path()}) {
+        struct stat st {};
+        QVERIFY(lstat(QFile::encodeName(level).constData(), &st) == 0);
+        QVERIFY(S_ISDIR(st.st_mode));
+        QCOMPARE(st.st_uid, geteuid());
+        QCOMPARE(st.st_mode & 0777, mode_t(0700));
+    }
+    if (xdg != QLatin1String("abs")) {
+        // A cache folder made by us is private as well.
+        struct stat st {};
+        QVERIFY(stat(QFile::encodeName(cache).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0700));
+    }
+    QVERIFY(QFile::exists(victim + QStringLiteral("/work/file")));
+    if (setup == QLatin1String("foreign")) {
+        QVERIFY(QFile::exists(scanvy + QStringLiteral("/work/file")));
+    }
+}
+
+// The converters' temporary files land in the work folder's own folder for
+// them (never among the pages), under the same ownership rule, also when the
+// usual folder belongs to someone else.
 void TestWorkDir::convertersShareTheFolder()
 {
     if (geteuid() != 0) {
@@ -140,13 +249,13 @@ void TestWorkDir::convertersShareTheFolder()
     }
     QTemporaryDir root;
     QTemporaryDir home;
-    const QString zir = root.path() + QStringLiteral("/zir");
-    QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
-    MakeFile(zir + QStringLiteral("/scanvy/file"));
-    QVERIFY(GiveAway(zir));
+    const QString scanvy = root.path() + QStringLiteral("/scanvy");
+    QVERIFY(QDir().mkpath(scanvy + QStringLiteral("/work")));
+    MakeFile(scanvy + QStringLiteral("/work/file"));
+    QVERIFY(GiveAway(scanvy));
 
-    const QByteArray oldTmp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(root.path()));
+    const QByteArray before = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root.path()));
     const QString tempDir = GetTempDir();
     const QString tempFile = GetTempFilePath(QStringLiteral("tiff"));
     QString used;
@@ -154,13 +263,13 @@ void TestWorkDir::convertersShareTheFolder()
         MainWindow window(home.path(), QString());
         used = window.WorkDir();
     }
-    qputenv("TMPDIR", oldTmp);
+    qputenv("XDG_CACHE_HOME", before);
 
-    const QString perUser = root.path() + QStringLiteral("/zir-%1/scanvy").arg(geteuid());
+    const QString perUser = root.path() + QStringLiteral("/scanvy-%1/work").arg(geteuid());
     QCOMPARE(tempDir, perUser);
     QCOMPARE(used, perUser);
-    QVERIFY2(tempFile.startsWith(perUser + QStringLiteral("/scanimages/")), qPrintable(tempFile));
-    QVERIFY(QFile::exists(zir + QStringLiteral("/scanvy/file")));
+    QCOMPARE(QFileInfo(tempFile).path(), perUser + QStringLiteral("/tmp"));
+    QVERIFY(QFile::exists(scanvy + QStringLiteral("/work/file")));
 }
 
 // Two threads asking at once never get the same name, nor the name of a file

@@ -91,7 +91,7 @@ void TestStagingSafety::plantedTemporaryFolders_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("format");
     // Other accounts' folders at the program's own place are tst_workdir's.
-    const char* setups[] = {"zir is a link", "ofdtemp is a link", "ofdtemp of another user"};
+    const char* setups[] = {"scanvy is a link", "ofdtemp is a link", "ofdtemp of another user"};
     const char* formats[] = {"tiff", "pdf", "ofd"};
     for (const char* setup : setups)
         for (const char* format : formats)
@@ -113,18 +113,18 @@ void TestStagingSafety::plantedTemporaryFolders()
     QVERIFY(makeFile(victim + "/letter.txt", "the victim's letter"));
     QVERIFY(makeFile(victim + "/deep/notes.txt", "the victim's notes"));
 
-    const QString zir = root + "/zir";
-    if (setup == "zir is a link") {
+    const QString zir = root + "/scanvy"; // the program's level of the cache folder
+    if (setup == "scanvy is a link") {
         QVERIFY(QFile::link(victim, zir));
     } else if (setup == "ofdtemp is a link") {
-        QVERIFY(QDir().mkpath(zir + "/scanvy"));
+        QVERIFY(QDir().mkpath(zir + "/work"));
         QVERIFY(::chmod(QFile::encodeName(zir).constData(), 0700) == 0);
-        QVERIFY(::chmod(QFile::encodeName(zir + "/scanvy").constData(), 0700) == 0);
-        QVERIFY(QFile::link(victim, zir + "/scanvy/ofdtemp"));
+        QVERIFY(::chmod(QFile::encodeName(zir + "/work").constData(), 0700) == 0);
+        QVERIFY(QFile::link(victim, zir + "/work/ofdtemp"));
     } else {
-        QVERIFY(QDir().mkpath(zir + "/scanvy/ofdtemp"));
-        QVERIFY(makeFile(zir + "/scanvy/ofdtemp/theirs.txt", "another user's file"));
-        if (!giveAway(zir + "/scanvy/ofdtemp") || !giveAway(zir + "/scanvy/ofdtemp/theirs.txt"))
+        QVERIFY(QDir().mkpath(zir + "/work/ofdtemp"));
+        QVERIFY(makeFile(zir + "/work/ofdtemp/theirs.txt", "another user's file"));
+        if (!giveAway(zir + "/work/ofdtemp") || !giveAway(zir + "/work/ofdtemp/theirs.txt"))
             QSKIP("cannot give a folder to another account here");
     }
 
@@ -134,7 +134,9 @@ void TestStagingSafety::plantedTemporaryFolders()
     QVERIFY(write(pattern(120, 90, QImage::Format_RGB32, 200), pages[2], 200));
     const QStringList victimBefore = tree(victim, QString());
 
+    const QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
     qputenv("TMPDIR", QFile::encodeName(root));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root));
     const QStringList rootBefore = tree(root, QString());
     // What the other account planted, wherever it is (even inside a folder
     // that the program may use), stays as it was.
@@ -153,6 +155,7 @@ void TestStagingSafety::plantedTemporaryFolders()
     }
     const QString privateDir = GetTempDir();
     qputenv("TMPDIR", m_tmpdir);
+    qputenv("XDG_CACHE_HOME", cacheBefore);
 
     QVERIFY(ok);
     QVERIFY(QFileInfo(target).isFile());

@@ -1,0 +1,378 @@
+#include "mainwindow.h"
+#include "modalanswerer.h"
+#include "pagemaker.h"
+#include "sessionjournal.h"
+#include "sessionlock.h"
+#include "sessionmove.h"
+#include "temppath.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kQuestion = QStringLiteral("发现上次未保存的 %1 张图像，是否恢复？");
+
+// Every file below folder (links and folders included) with its bytes' hash.
+QMap<QString, QByteArray> Snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        QByteArray digest = info.isSymLink() ? QByteArray("link")
+                            : info.isDir()   ? QByteArray("dir")
+                                             : QByteArray();
+        if (digest.isEmpty()) {
+            QFile file(path);
+            digest = file.open(QIODevice::ReadOnly)
+                         ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()
+                         : QByteArray("unreadable");
+        }
+        files.insert(QDir(folder).relativeFilePath(path), digest);
+    }
+    return files;
+}
+
+QByteArray Bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A session as a killed copy leaves it: `count` finished pages and a journal
+// listing them.
+bool PlantSession(const QString& workDir, int count)
+{
+    if (!QDir().mkpath(workDir + QStringLiteral("/scanimages"))) {
+        return false;
+    }
+    SessionJournal::State state;
+    for (int i = 1; i <= count; ++i) {
+        const QString page = workDir + QStringLiteral("/scanimages/r%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+        if (!PageMaker::write(PageMaker::pattern(80, 60, QImage::Format_RGB32, 100 + i), page)) {
+            return false;
+        }
+        state.pages << page;
+    }
+    state.scanNumber = count + 1;
+    return SessionJournal(workDir).Record(state);
+}
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat st {};
+    return lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+} // namespace
+
+// Where the session's pages live: a per-user folder that a reboot leaves
+// alone, taken by one copy of the program at a time; the folder an earlier
+// version kept under the system temporary folder is brought over once.
+class TestWorkFolder : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void earlierSession_data();
+    void earlierSession();
+    void secondCopyKeepsAway();
+    void tempFilesNeverPages();
+    void sessionSurvivesBootCleaning();
+
+private:
+    // A window on the usual folder; recovery questions are answered `answer`.
+    MainWindow* Start(QMessageBox::StandardButton answer);
+    void Configure(const QString& home);
+
+    QScopedPointer<QTemporaryDir> m_dir;
+    QString m_cache; // XDG_CACHE_HOME
+    QString m_tmp;   // TMPDIR
+    QString m_home;
+    QByteArray m_cacheBefore, m_tmpBefore;
+    ModalAnswerer m_answerer;
+};
+
+void TestWorkFolder::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    m_cache = m_dir->filePath(QStringLiteral("home/.cache"));
+    m_tmp = m_dir->filePath(QStringLiteral("tmp"));
+    m_home = m_dir->filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(m_tmp) && QDir().mkpath(m_home));
+    m_cacheBefore = qgetenv("XDG_CACHE_HOME");
+    m_tmpBefore = qgetenv("TMPDIR");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
+    qputenv("TMPDIR", QFile::encodeName(m_tmp));
+    m_answerer.texts.clear();
+    m_answerer.titles.clear();
+    Configure(m_home);
+}
+
+void TestWorkFolder::cleanup()
+{
+    qputenv("XDG_CACHE_HOME", m_cacheBefore);
+    qputenv("TMPDIR", m_tmpBefore);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestWorkFolder::Configure(const QString& home)
+{
+    QSettings ini(home + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("Scanner/FilePath"), home + QStringLiteral("/out"));
+    ini.setValue(QStringLiteral("Scanner/FileFormat"), QStringLiteral("3"));
+}
+
+MainWindow* TestWorkFolder::Start(QMessageBox::StandardButton answer)
+{
+    m_answerer.SetAnswer(answer);
+    auto* window = new MainWindow(m_home, QString());
+    window->show();
+    return window;
+}
+
+// A session left in an earlier version's folder, or in the private folder of
+// a copy that was killed, is moved (a second link, or a synced copy across
+// file systems) into the work folder and offered there, once; the old folder
+// is then gone. When it cannot be moved whole, nothing of it is lost and it
+// stays where it was. Such a folder without a session is removed.
+void TestWorkFolder::earlierSession_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("outcome"); // "moved", "left" or "removed"
+    QTest::newRow("same file system") << "same"
+                                      << "moved";
+    QTest::newRow("another file system") << "shm"
+                                         << "moved";
+    QTest::newRow("per-user fallback folder") << "per-user"
+                                              << "moved";
+    QTest::newRow("private folder of a killed copy") << "orphan"
+                                                     << "moved";
+    QTest::newRow("empty private folder of a killed copy") << "orphan-empty"
+                                                           << "removed";
+    QTest::newRow("earlier folder without a session") << "empty"
+                                                      << "removed";
+    QTest::newRow("move fails half-way") << "blocked"
+                                         << "left";
+    QTest::newRow("an old copy still works there") << "locked"
+                                                   << "left";
+    QTest::newRow("earlier folder in another user's level") << "foreign"
+                                                            << "left";
+    QTest::newRow("a link among the pages") << "link"
+                                            << "left";
+    QTest::newRow("the new folder has a session of its own") << "own"
+                                                             << "left";
+}
+
+void TestWorkFolder::earlierSession()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, outcome);
+
+    QScopedPointer<QTemporaryDir> shm;
+    if (setup == QLatin1String("shm")) {
+        struct stat a {
+        }, b{};
+        shm.reset(new QTemporaryDir(QStringLiteral("/dev/shm/scanvy-test-XXXXXX")));
+        if (!shm->isValid() || stat("/dev/shm", &a) != 0 ||
+            stat(QFile::encodeName(m_cache.section('/', 0, -3)).constData(), &b) != 0 ||
+            a.st_dev == b.st_dev) {
+            QSKIP("no second file system at /dev/shm");
+        }
+        m_tmp = shm->path();
+        qputenv("TMPDIR", QFile::encodeName(m_tmp));
+    }
+    const QString work = m_cache + QStringLiteral("/scanvy/work");
+    const bool orphan = setup.startsWith(QLatin1String("orphan"));
+    const QString zir =
+        orphan ? m_cache + QStringLiteral("/scanvy")
+               : m_tmp + (setup == QLatin1String("per-user") ? QStringLiteral("/zir-%1").arg(geteuid())
+                                                             : QStringLiteral("/zir"));
+    const QString old = orphan ? work + QStringLiteral("-Ab12Cd") : zir + QStringLiteral("/scanvy");
+    if (setup.endsWith(QLatin1String("empty"))) {
+        QVERIFY(QDir().mkpath(old + QStringLiteral("/scanimages")));
+    } else {
+        QVERIFY(PlantSession(old, 3));
+        QVERIFY(QFile::copy(old + QStringLiteral("/scanimages/r0003.jpg"),
+                            old + QStringLiteral("/scanimages/r0004.jpg.part")));
+    }
+    QVERIFY(::chmod(QFile::encodeName(zir).constData(), 0700) == 0);
+    SessionLock oldCopy;
+    if (setup == QLatin1String("blocked")) {
+        // Something in the way of the third page in the new folder: what was
+        // placed before it is taken back.
+        QVERIFY(QDir().mkpath(work + QStringLiteral("/scanimages/r0003.jpg/x")));
+        QCOMPARE(SessionMove::Adopt(old, work), SessionMove::Result::Left);
+        QCOMPARE(QDir(work + QStringLiteral("/scanimages")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList());
+        QVERIFY(!QFileInfo::exists(work + QStringLiteral("/session.json")));
+    } else if (setup == QLatin1String("foreign")) {
+        if (geteuid() != 0) {
+            QSKIP("giving a folder to another user needs root");
+        }
+        QVERIFY(::chown(QFile::encodeName(zir).constData(), 65534, 65534) == 0);
+    } else if (setup == QLatin1String("locked")) {
+        QVERIFY(oldCopy.TryLock(SessionLock::PathFor(old)));
+    } else if (setup == QLatin1String("link")) {
+        QVERIFY(
+            QFile::link(m_home + QStringLiteral("/.config"), old + QStringLiteral("/scanimages/r0009.jpg")));
+    } else if (setup == QLatin1String("own")) {
+        QVERIFY(PlantSession(work, 1));
+    }
+    const QMap<QString, QByteArray> before = Snapshot(old);
+
+    QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
+    QCOMPARE(window->WorkDir(), work);
+    const bool moved = outcome == QLatin1String("moved");
+    const int expected = moved ? 3 : setup == QLatin1String("own") ? 1 : 0;
+    QTRY_COMPARE(m_answerer.texts, expected ? QStringList{kQuestion.arg(expected)} : QStringList());
+    QCOMPARE(window->PageFiles().size(), expected);
+
+    if (outcome == QLatin1String("left")) {
+        QCOMPARE(Snapshot(old), before);
+        return;
+    }
+    // The old folder is gone, and an earlier version's parent level with it.
+    QVERIFY2(!QFileInfo::exists(old), qPrintable(old));
+    QCOMPARE(QFileInfo::exists(zir), orphan);
+    if (!moved) {
+        return;
+    }
+    QVERIFY(!QFileInfo::exists(old + QStringLiteral(".lock")));
+    for (int i = 1; i <= 3; ++i) {
+        const QString name = QStringLiteral("scanimages/r%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+        QCOMPARE(window->PageFiles().at(i - 1), work + QLatin1Char('/') + name);
+        QCOMPARE(QCryptographicHash::hash(Bytes(work + QLatin1Char('/') + name), QCryptographicHash::Sha256)
+                     .toHex(),
+                 before.value(name));
+    }
+    // A normal end, then a new start: nothing more is offered.
+    m_answerer.SetAnswer(QMessageBox::Yes);
+    QVERIFY(window->close());
+    window.reset();
+    m_answerer.texts.clear();
+    window.reset(Start(QMessageBox::Yes));
+    QTest::qWait(50);
+    QCOMPARE(m_answerer.texts, QStringList());
+    QCOMPARE(window->PageFiles().size(), 0);
+}
+
+// A second copy that reaches the same work folder (same cache folder, another
+// HOME) never writes, empties or journals it: it works in a private folder of
+// its own, removed at its normal end. The first copy's files stay byte for
+// byte and its save works.
+void TestWorkFolder::secondCopyKeepsAway()
+{
+    const QString work = m_cache + QStringLiteral("/scanvy/work");
+    QVERIFY(PlantSession(work, 2));
+    QScopedPointer<MainWindow> first(Start(QMessageBox::Yes));
+    QTRY_COMPARE(first->PageFiles().size(), 2);
+    // A converter's file in flight in the first copy's folder.
+    const QString inFlight = GetTempFilePath(QStringLiteral("tiff"));
+    QVERIFY(inFlight.startsWith(work + QLatin1Char('/')));
+    QVERIFY(PageMaker::write(PageMaker::pattern(40, 30, QImage::Format_RGB32, 100), inFlight));
+    const QMap<QString, QByteArray> before = Snapshot(work);
+
+    const QString otherHome = m_dir->filePath(QStringLiteral("other"));
+    Configure(otherHome);
+    QString own;
+    {
+        MainWindow second(otherHome, QString());
+        second.show();
+        own = second.WorkDir();
+        QVERIFY2(own.startsWith(work + QLatin1Char('-')), qPrintable(own));
+        QCOMPARE(ModeOf(own) & 0777, mode_t(0700));
+        QCOMPARE(second.PendingRecoveryCount(), 0);
+        QCOMPARE(second.ScanDir(), own + QStringLiteral("/scanimages"));
+        // Its temporary files follow its own folder.
+        QVERIFY2(GetTempFilePath(QStringLiteral("tiff")).startsWith(own + QLatin1Char('/')), qPrintable(own));
+        QTest::qWait(50);
+        QCOMPARE(Snapshot(work), before);
+        m_answerer.SetAnswer(QMessageBox::Yes);
+        QVERIFY(second.close());
+    }
+    QCOMPARE(Snapshot(work), before);
+    QVERIFY2(!QFileInfo::exists(own), qPrintable(own));
+    QVERIFY(!QFileInfo::exists(own + QStringLiteral(".lock")));
+
+    m_answerer.titles.clear();
+    first->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        first->PageFiles().isEmpty() || m_answerer.titles.contains(QStringLiteral("错误")), 20000);
+    QTRY_VERIFY(!first->JobRunning());
+    QVERIFY2(!m_answerer.titles.contains(QStringLiteral("错误")), qPrintable(m_answerer.texts.join('|')));
+    QVERIFY(!QDir(m_home + QStringLiteral("/out")).entryList(QDir::Files).isEmpty());
+}
+
+// Temporary files lie beside the page folder, never in it; whatever an
+// earlier run left there goes at the start of the copy that holds the folder,
+// also while its pages wait for the question, and is never offered as a page.
+void TestWorkFolder::tempFilesNeverPages()
+{
+    const QString work = m_cache + QStringLiteral("/scanvy/work");
+    QVERIFY(PlantSession(work, 1));
+    const QString leftover = GetTempFilePath(QStringLiteral("tiff"));
+    QCOMPARE(QFileInfo(leftover).path(), work + QStringLiteral("/tmp"));
+    QVERIFY(PageMaker::write(PageMaker::pattern(40, 30, QImage::Format_RGB32, 100), leftover));
+    QCOMPARE(ModeOf(work + QStringLiteral("/tmp")) & 0777, mode_t(0700));
+
+    QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
+    QVERIFY(!QFileInfo::exists(leftover));
+    QTRY_COMPARE(m_answerer.texts, QStringList{kQuestion.arg(1)});
+    QCOMPARE(window->PageFiles(), QList<QString>{work + QStringLiteral("/scanimages/r0001.jpg")});
+}
+
+// The system temporary folder is emptied at boot (systemd-tmpfiles with the
+// distribution's tmp.conf); the session of a killed copy is still offered.
+void TestWorkFolder::sessionSurvivesBootCleaning()
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("systemd-tmpfiles"));
+    const QString conf = QStringLiteral("/usr/lib/tmpfiles.d/tmp.conf");
+    if (tool.isEmpty() || !QFileInfo::exists(conf)) {
+        QSKIP("systemd-tmpfiles or its tmp.conf is not installed");
+    }
+    // A fake root: the user's home and the system temporary folder inside.
+    const QString root = m_dir->path();
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/usr/lib/tmpfiles.d")));
+    QVERIFY(QFile::copy(conf, root + QStringLiteral("/usr/lib/tmpfiles.d/tmp.conf")));
+
+    QString work;
+    {
+        MainWindow killed(m_home, QString());
+        work = killed.WorkDir();
+        QVERIFY(PlantSession(work, 2));
+        // Torn down without its normal end, as a kill leaves it.
+    }
+    QVERIFY(QFile::copy(conf, m_tmp + QStringLiteral("/canary")));
+    QProcess boot;
+    boot.start(tool,
+               {QStringLiteral("--remove"), QStringLiteral("--boot"), QStringLiteral("--root=") + root});
+    QVERIFY(boot.waitForFinished(30000));
+    QCOMPARE(boot.exitCode(), 0);
+    QVERIFY2(!QFileInfo::exists(m_tmp + QStringLiteral("/canary")), "the boot cleaning did not run");
+
+    QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
+    QCOMPARE(window->WorkDir(), work);
+    QTRY_COMPARE(m_answerer.texts, QStringList{kQuestion.arg(2)});
+    QCOMPARE(window->PageFiles().size(), 2);
+}
+
+QTEST_MAIN(TestWorkFolder)
+#include "tst_workfolder.moc"
