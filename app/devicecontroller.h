@@ -63,6 +63,12 @@ public:
     bool Connected() const { return m_ready && m_status == SANE_STATUS_GOOD; }
     QList<QString> DeviceList() const { return m_deviceList; }
     QString FirstDevice() const { return m_deviceList.value(0); }
+    // `wanted` while the list holds it, else the first device (empty when
+    // the list is).
+    QString Choose(const QString& wanted) const
+    {
+        return m_deviceList.contains(wanted) ? wanted : FirstDevice();
+    }
     const QHash<QString, Opt_Result>& OptionTable() const { return m_optionTable; }
 
     // The scanner the window names as connected; empty when none.

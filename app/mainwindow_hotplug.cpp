@@ -125,8 +125,11 @@ void MainWindow::StartUsbDetect(int event)
         message = tr("检测到扫描设备的变动%1正在进行配置...").arg(crlf);
     }
     const QString before = m_devices->ConnectedDevice();
+    // The scanner in use stays chosen while it is plugged in: a notice about
+    // another one changes nothing the user sees or scans with. With none in
+    // use, the first one found is taken.
     ExecLambda(
-        message, [this] { UsbDetectWork(); }, [this] { UsbDetectFinished(); },
+        message, [this] { UsbDetectWork(); }, [this, before] { UsbDetectFinished(before); },
         [this, before] { ShowUsbDetectDone(before); });
 }
 
@@ -149,14 +152,15 @@ void MainWindow::UsbDetectWork()
     m_devices->Rediscover();
 }
 
-void MainWindow::UsbDetectFinished()
+void MainWindow::UsbDetectFinished(const QString& chosen)
 {
     m_jobs->StopThread();
     m_optionsContainer->setVisible(m_devices->Ready());
     const bool connected = m_devices->Connected();
     GData::ctx().m_scannerReady = connected;
+    const QString device = m_devices->Choose(chosen);
     if (connected) {
-        SetScannerLabel(m_devices->FirstDevice());
+        SetScannerLabel(device);
         EnableScanButtons(ui->stackedWidget->currentWidget() == ui->pageImage);
     } else {
         SetScannerLabel(QString());
@@ -164,8 +168,8 @@ void MainWindow::UsbDetectFinished()
     }
     ui->actionPassManual->setEnabled(false);
     if (connected) {
-        m_devices->OpenForOptions(m_devices->FirstDevice());
-        m_optionsContainer->InitScannerList(m_devices->DeviceList());
+        m_devices->OpenForOptions(device);
+        m_optionsContainer->InitScannerList(m_devices->DeviceList(), device);
         m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
         if (m_onScanPage && m_optionsContainer->m_currentPanel) {
             m_optionsContainer->m_currentPanel->GetParamsEnter();

@@ -70,14 +70,14 @@ void OptionsContainerWidget::ShowScannerConfigInterface()
         m_currentPanel->ShowStandardTab();
 }
 
-void OptionsContainerWidget::InitScannerList(const QList<QString>& devices)
+void OptionsContainerWidget::InitScannerList(const QList<QString>& devices, const QString& selected)
 {
     const bool wasBlocked = ui->cmScannerList->blockSignals(true);
     ui->cmScannerList->clear();
     for (const QString& device : devices)
         ui->cmScannerList->addItem(device);
     if (!devices.isEmpty()) {
-        ui->cmScannerList->setCurrentIndex(0);
+        ui->cmScannerList->setCurrentIndex(qMax(0, devices.indexOf(selected)));
         m_currentDevice = ui->cmScannerList->currentText();
     } else {
         m_currentDevice.clear();

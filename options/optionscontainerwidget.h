@@ -24,8 +24,9 @@ public:
     explicit OptionsContainerWidget(const QString& configPath, QWidget* parent = nullptr);
     ~OptionsContainerWidget() override;
 
-    // Fills the selector and selects the first device, without any signal.
-    void InitScannerList(const QList<QString>& devices);
+    // Fills the selector and selects `selected` when the list holds it, else
+    // the first device, without any signal.
+    void InitScannerList(const QList<QString>& devices, const QString& selected = QString());
     // Hands the open device's options to the current panel and rebuilds it.
     // Does nothing when no panel matches the selected device.
     void InitWidgetByOption(const QHash<QString, Opt_Result>& options, bool useDefaults);
