@@ -37,6 +37,9 @@ public:
     // Start-up: are scanners and their drivers there, and which devices
     // does the scanner library list. Ready when one can be opened.
     Discovery Discover();
+    // Whether the scanner library lists devices outside the families; the
+    // library is stopped again afterwards.
+    bool HasOtherDevices();
     // Before a rebuild: no scanner is known to be usable.
     void Forget();
     // After a hot-plug notice: the scanner library starts again and the

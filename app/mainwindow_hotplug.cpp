@@ -31,7 +31,10 @@ const int kReplacedNoteMs = 4000;
 
 void MainWindow::OnSplashWorkerProgress()
 {
-    const DeviceController::Discovery found = m_devices->Discover();
+    DeviceController::Discovery found = m_devices->Discover();
+    if (found == DeviceController::Discovery::NoScanners && OfferOtherScanners()) {
+        found = m_devices->Discover();
+    }
     if (found != DeviceController::Discovery::NoScanners && found != DeviceController::Discovery::NoDriver) {
         return;
     }
@@ -40,6 +43,23 @@ void MainWindow::OnSplashWorkerProgress()
     ScanvyMessageBox::critical(m_splashParent, tr("错误"), text);
     QMetaObject::invokeMethod(
         this, [this] { m_quit(0); }, Qt::QueuedConnection);
+}
+
+bool MainWindow::OfferOtherScanners()
+{
+    // With the setting on the other devices were looked for already.
+    if (m_devices->ShowAllDevices() || !m_devices->HasOtherDevices()) {
+        return false;
+    }
+    if (!ScanvyMessageBox::ask(m_splashParent, tr("提示"),
+                               tr("未找到本公司扫描仪，是否使用其他SANE扫描仪？"))) {
+        return false;
+    }
+    // The setting belongs to the system-settings page: it is turned on
+    // there (and stored), which hands it to the device list and the panels.
+    QMetaObject::invokeMethod(
+        this, [this] { ui->cbShowAllScanners->setChecked(true); }, Qt::BlockingQueuedConnection);
+    return m_devices->ShowAllDevices();
 }
 
 void MainWindow::OnSplashWorkerFinished()
