@@ -14,12 +14,15 @@
 #include "ui_mainwindow.h"
 #include "usbhotplugthread.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QMessageBox>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QtConcurrent>
 
+#include <functional>
 #include <memory>
 
 #include <sane/sane.h>
@@ -27,6 +30,35 @@
 namespace {
 // How long the completion box stays when it names a replaced scanner.
 const int kReplacedNoteMs = 4000;
+
+// Runs an action once, after the mouse button that is down now has been
+// released and the click it ends has been delivered.
+class AfterMouseRelease : public QObject {
+public:
+    AfterMouseRelease(QObject* parent, std::function<void()> action)
+        : QObject(parent), m_action(std::move(action))
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease && !m_released) {
+            m_released = true;
+            qApp->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                m_action();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_action;
+    bool m_released = false;
+};
 } // namespace
 
 void MainWindow::OnSplashWorkerProgress()
@@ -262,6 +294,18 @@ void MainWindow::OnPanelOptionEdited(const QString& device, const QString& optio
     if (!panel || m_scan->Scanning() || m_jobs->Active()) {
         return;
     }
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+        // The field lost the focus to a mouse press. The job's modal overlay
+        // would take the release, and with it the click the user meant. The
+        // value goes to the device after the click, unless the click left
+        // the page or asks about the changes (the next scan sets every value).
+        new AfterMouseRelease(this, [this, device, option] {
+            if (m_onScanPage && !m_askingParams) {
+                OnPanelOptionEdited(device, option);
+            }
+        });
+        return;
+    }
     panel->GetParamsForScan();
     const QVector<QPair<QString, QString>> pairs = panel->m_scanParams;
     const QString button =
@@ -273,9 +317,9 @@ void MainWindow::OnPanelOptionEdited(const QString& device, const QString& optio
         [this, device, pairs, button, info] { m_devices->ApplyOptions(device, pairs, button, *info); },
         [this, info] {
             m_jobs->StopThread();
-            if (m_devices->Status() == SANE_STATUS_GOOD &&
-                (*info & (SANE_INFO_RELOAD_OPTIONS | SANE_INFO_INEXACT))) {
-                m_optionsContainer->ReloadPanelOptions(m_devices->OptionTable());
+            if (m_devices->Status() == SANE_STATUS_GOOD) {
+                m_optionsContainer->ReloadPanelOptions(
+                    m_devices->OptionTable(), (*info & (SANE_INFO_RELOAD_OPTIONS | SANE_INFO_INEXACT)) != 0);
             }
             SetPassManual();
             m_jobs->HideMasker();

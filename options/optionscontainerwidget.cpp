@@ -120,9 +120,9 @@ void OptionsContainerWidget::InitWidgetByOption(const QHash<QString, Opt_Result>
     m_currentPanel->InitWidgetByOption(m_currentDevice, useDefaults);
 }
 
-void OptionsContainerWidget::ReloadPanelOptions(const QHash<QString, Opt_Result>& options)
+void OptionsContainerWidget::ReloadPanelOptions(const QHash<QString, Opt_Result>& options, bool reported)
 {
-    if (m_currentPanel == m_genericPanel)
+    if (m_currentPanel == m_genericPanel && (reported || m_genericPanel->ActivityDiffers(options)))
         m_genericPanel->ReloadOptions(options);
 }
 

@@ -38,9 +38,10 @@ public:
     // A device outside the families gets the panel built from its own
     // options (off: it has none). Takes effect at the next panel choice.
     void SetGenericPanels(bool on) { m_genericPanels = on; }
-    // The open device reported other options after a change: the generic
-    // panel shows them. Nothing for a family panel.
-    void ReloadPanelOptions(const QHash<QString, Opt_Result>& options);
+    // The open device's options after a change: the generic panel shows
+    // them when the device reported other options (`reported`) or they are
+    // not active where the panel shows them so. Nothing for a family panel.
+    void ReloadPanelOptions(const QHash<QString, Opt_Result>& options, bool reported);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
