@@ -32,7 +32,9 @@ namespace {
 const int kReplacedNoteMs = 4000;
 
 // Runs an action once, after the mouse button that is down now has been
-// released and the click it ends has been delivered.
+// released and the click it ends has been delivered. A press that opened a
+// popup (a list) is over when the popup is: the action waits for a release
+// with no popup open.
 class AfterMouseRelease : public QObject {
 public:
     AfterMouseRelease(QObject* parent, std::function<void()> action)
@@ -44,7 +46,8 @@ public:
 protected:
     bool eventFilter(QObject* /*watched*/, QEvent* event) override
     {
-        if (event->type() == QEvent::MouseButtonRelease && !m_released) {
+        if (event->type() == QEvent::MouseButtonRelease && !m_released &&
+            !QApplication::activePopupWidget()) {
             m_released = true;
             qApp->removeEventFilter(this);
             QTimer::singleShot(0, this, [this] {
@@ -298,9 +301,10 @@ void MainWindow::OnPanelOptionEdited(const QString& device, const QString& optio
         // The field lost the focus to a mouse press. The job's modal overlay
         // would take the release, and with it the click the user meant. The
         // value goes to the device after the click, unless the click left
-        // the page or asks about the changes (the next scan sets every value).
+        // the page, asks about the changes or chose another scanner (the
+        // next scan sets every value).
         new AfterMouseRelease(this, [this, device, option] {
-            if (m_onScanPage && !m_askingParams) {
+            if (m_onScanPage && !m_askingParams && device == m_optionsContainer->m_currentDevice) {
                 OnPanelOptionEdited(device, option);
             }
         });
