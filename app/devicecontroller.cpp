@@ -43,6 +43,15 @@ DeviceController::Discovery DeviceController::Discover()
     return m_ready ? Discovery::Ready : Discovery::Failed;
 }
 
+bool DeviceController::HasOtherDevices()
+{
+    m_saneScan->Init();
+    QList<QString> others;
+    const int status = m_saneScan->GetOtherDeviceList(others);
+    m_saneScan->Exit();
+    return status == SANE_STATUS_GOOD && !others.isEmpty();
+}
+
 void DeviceController::Forget()
 {
     m_ready = false;

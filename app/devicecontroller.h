@@ -37,6 +37,9 @@ public:
     // Start-up: are scanners and their drivers there, and which devices
     // does the scanner library list. Ready when one can be opened.
     Discovery Discover();
+    // Whether the scanner library lists devices outside the families; the
+    // library is stopped again afterwards.
+    bool HasOtherDevices();
     // Before a rebuild: no scanner is known to be usable.
     void Forget();
     // After a hot-plug notice: the scanner library starts again and the
@@ -63,6 +66,12 @@ public:
     bool Connected() const { return m_ready && m_status == SANE_STATUS_GOOD; }
     QList<QString> DeviceList() const { return m_deviceList; }
     QString FirstDevice() const { return m_deviceList.value(0); }
+    // `wanted` while the list holds it, else the first device (empty when
+    // the list is).
+    QString Choose(const QString& wanted) const
+    {
+        return m_deviceList.contains(wanted) ? wanted : FirstDevice();
+    }
     const QHash<QString, Opt_Result>& OptionTable() const { return m_optionTable; }
 
     // The scanner the window names as connected; empty when none.

@@ -281,7 +281,11 @@ private:
 
     void AskSaveParams(ParentScannerOptions* panel);
     void UsbDetectWork();
-    void UsbDetectFinished();
+    // `chosen`: the scanner selected before the rebuild, kept while present.
+    void UsbDetectFinished(const QString& chosen);
+    // Start-up found no family scanner: offers the other SANE devices, if
+    // there are any. True when the user took them (the setting is on then).
+    bool OfferOtherScanners();
     void StartupOpenFirstDevice();
     void StartupOpenFinished();
 

@@ -14,12 +14,15 @@
 #include "ui_mainwindow.h"
 #include "usbhotplugthread.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QMessageBox>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QtConcurrent>
 
+#include <functional>
 #include <memory>
 
 #include <sane/sane.h>
@@ -27,11 +30,46 @@
 namespace {
 // How long the completion box stays when it names a replaced scanner.
 const int kReplacedNoteMs = 4000;
+
+// Runs an action once, after the mouse button that is down now has been
+// released and the click it ends has been delivered. A press that opened a
+// popup (a list) is over when the popup is: the action waits for a release
+// with no popup open.
+class AfterMouseRelease : public QObject {
+public:
+    AfterMouseRelease(QObject* parent, std::function<void()> action)
+        : QObject(parent), m_action(std::move(action))
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease && !m_released &&
+            !QApplication::activePopupWidget()) {
+            m_released = true;
+            qApp->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                m_action();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_action;
+    bool m_released = false;
+};
 } // namespace
 
 void MainWindow::OnSplashWorkerProgress()
 {
-    const DeviceController::Discovery found = m_devices->Discover();
+    DeviceController::Discovery found = m_devices->Discover();
+    if (found == DeviceController::Discovery::NoScanners && OfferOtherScanners()) {
+        found = m_devices->Discover();
+    }
     if (found != DeviceController::Discovery::NoScanners && found != DeviceController::Discovery::NoDriver) {
         return;
     }
@@ -40,6 +78,23 @@ void MainWindow::OnSplashWorkerProgress()
     ScanvyMessageBox::critical(m_splashParent, tr("错误"), text);
     QMetaObject::invokeMethod(
         this, [this] { m_quit(0); }, Qt::QueuedConnection);
+}
+
+bool MainWindow::OfferOtherScanners()
+{
+    // With the setting on the other devices were looked for already.
+    if (m_devices->ShowAllDevices() || !m_devices->HasOtherDevices()) {
+        return false;
+    }
+    if (!ScanvyMessageBox::ask(m_splashParent, tr("提示"),
+                               tr("未找到本公司扫描仪，是否使用其他SANE扫描仪？"))) {
+        return false;
+    }
+    // The setting belongs to the system-settings page: it is turned on
+    // there (and stored), which hands it to the device list and the panels.
+    QMetaObject::invokeMethod(
+        this, [this] { ui->cbShowAllScanners->setChecked(true); }, Qt::BlockingQueuedConnection);
+    return m_devices->ShowAllDevices();
 }
 
 void MainWindow::OnSplashWorkerFinished()
@@ -125,8 +180,11 @@ void MainWindow::StartUsbDetect(int event)
         message = tr("检测到扫描设备的变动%1正在进行配置...").arg(crlf);
     }
     const QString before = m_devices->ConnectedDevice();
+    // The scanner in use stays chosen while it is plugged in: a notice about
+    // another one changes nothing the user sees or scans with. With none in
+    // use, the first one found is taken.
     ExecLambda(
-        message, [this] { UsbDetectWork(); }, [this] { UsbDetectFinished(); },
+        message, [this] { UsbDetectWork(); }, [this, before] { UsbDetectFinished(before); },
         [this, before] { ShowUsbDetectDone(before); });
 }
 
@@ -149,14 +207,15 @@ void MainWindow::UsbDetectWork()
     m_devices->Rediscover();
 }
 
-void MainWindow::UsbDetectFinished()
+void MainWindow::UsbDetectFinished(const QString& chosen)
 {
     m_jobs->StopThread();
     m_optionsContainer->setVisible(m_devices->Ready());
     const bool connected = m_devices->Connected();
     GData::ctx().m_scannerReady = connected;
+    const QString device = m_devices->Choose(chosen);
     if (connected) {
-        SetScannerLabel(m_devices->FirstDevice());
+        SetScannerLabel(device);
         EnableScanButtons(ui->stackedWidget->currentWidget() == ui->pageImage);
     } else {
         SetScannerLabel(QString());
@@ -164,8 +223,8 @@ void MainWindow::UsbDetectFinished()
     }
     ui->actionPassManual->setEnabled(false);
     if (connected) {
-        m_devices->OpenForOptions(m_devices->FirstDevice());
-        m_optionsContainer->InitScannerList(m_devices->DeviceList());
+        m_devices->OpenForOptions(device);
+        m_optionsContainer->InitScannerList(m_devices->DeviceList(), device);
         m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
         if (m_onScanPage && m_optionsContainer->m_currentPanel) {
             m_optionsContainer->m_currentPanel->GetParamsEnter();
@@ -238,6 +297,19 @@ void MainWindow::OnPanelOptionEdited(const QString& device, const QString& optio
     if (!panel || m_scan->Scanning() || m_jobs->Active()) {
         return;
     }
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+        // The field lost the focus to a mouse press. The job's modal overlay
+        // would take the release, and with it the click the user meant. The
+        // value goes to the device after the click, unless the click left
+        // the page, asks about the changes or chose another scanner (the
+        // next scan sets every value).
+        new AfterMouseRelease(this, [this, device, option] {
+            if (m_onScanPage && !m_askingParams && device == m_optionsContainer->m_currentDevice) {
+                OnPanelOptionEdited(device, option);
+            }
+        });
+        return;
+    }
     panel->GetParamsForScan();
     const QVector<QPair<QString, QString>> pairs = panel->m_scanParams;
     const QString button =
@@ -249,9 +321,9 @@ void MainWindow::OnPanelOptionEdited(const QString& device, const QString& optio
         [this, device, pairs, button, info] { m_devices->ApplyOptions(device, pairs, button, *info); },
         [this, info] {
             m_jobs->StopThread();
-            if (m_devices->Status() == SANE_STATUS_GOOD &&
-                (*info & (SANE_INFO_RELOAD_OPTIONS | SANE_INFO_INEXACT))) {
-                m_optionsContainer->ReloadPanelOptions(m_devices->OptionTable());
+            if (m_devices->Status() == SANE_STATUS_GOOD) {
+                m_optionsContainer->ReloadPanelOptions(
+                    m_devices->OptionTable(), (*info & (SANE_INFO_RELOAD_OPTIONS | SANE_INFO_INEXACT)) != 0);
             }
             SetPassManual();
             m_jobs->HideMasker();

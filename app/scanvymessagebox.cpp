@@ -54,12 +54,26 @@ void ScanvyMessageBox::warning(QWidget* parent, const QString& title, const QStr
 
 void ScanvyMessageBox::show(QWidget* parent, const QString& title, const QString& text, int kind)
 {
+    Exec(parent, title, text, kind, false);
+}
+
+bool ScanvyMessageBox::ask(QWidget* parent, const QString& title, const QString& text)
+{
+    return Exec(parent, title, text, Question, true) == QMessageBox::Yes;
+}
+
+int ScanvyMessageBox::Exec(QWidget* parent, const QString& title, const QString& text, int kind, bool yesNo)
+{
+    int answer = QMessageBox::NoButton;
     QEventLoop loop;
     auto* box = new ScanvyMessageBox(parent, title, text, kind);
+    box->m_yesNo = yesNo;
+    box->m_answer = &answer;
     connect(box, &QObject::destroyed, &loop, &QEventLoop::quit);
     box->moveToThread(qApp->thread());
     QTimer::singleShot(0, box, &ScanvyMessageBox::onShow);
     loop.exec();
+    return answer;
 }
 
 void ScanvyMessageBox::onShow()
@@ -76,17 +90,23 @@ void ScanvyMessageBox::onShow()
 
 void ScanvyMessageBox::ShowOverSplash()
 {
-    QMessageBox box(IconForKind(m_kind), m_title, m_text, QMessageBox::Ok, m_parent);
+    QMessageBox box(IconForKind(m_kind), m_title, m_text,
+                    m_yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, m_parent);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     box.move(screen.width() / 2 - 150, screen.height() / 2 - 75);
     box.setWindowFlags(box.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint |
                        Qt::WindowStaysOnTopHint);
-    box.exec();
+    *m_answer = box.exec();
 }
 
 void ScanvyMessageBox::ShowOverMainWindow()
 {
     QMessageBox box(IconForKind(m_kind), m_title, m_text, QMessageBox::NoButton, m_parent);
+    if (m_yesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        *m_answer = box.exec();
+        return;
+    }
     box.addButton(tr("确定"), QMessageBox::AcceptRole);
     box.exec();
 }

@@ -20,12 +20,18 @@ public:
     static void question(QWidget* parent, const QString& title, const QString& text);
     static void warning(QWidget* parent, const QString& title, const QString& text);
     static void show(QWidget* parent, const QString& title, const QString& text, int kind);
+    // A question with 是 and 否; true when 是 was pressed (false when no box
+    // could be shown).
+    static bool ask(QWidget* parent, const QString& title, const QString& text);
 
 public slots:
     void onShow();
 
 private:
     ScanvyMessageBox(QWidget* parent, const QString& title, const QString& text, int kind);
+    // Shows the box on the user-interface thread and waits for it; the
+    // button that closed it.
+    static int Exec(QWidget* parent, const QString& title, const QString& text, int kind, bool yesNo);
 
     void ShowOverSplash();
     void ShowOverMainWindow();
@@ -34,4 +40,8 @@ private:
     QString m_title;
     QString m_text;
     int m_kind;
+    bool m_yesNo = false;
+    // Written on the user-interface thread before the box is deleted; read
+    // by the waiting thread after that.
+    int* m_answer = nullptr;
 };

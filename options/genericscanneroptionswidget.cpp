@@ -28,8 +28,8 @@
 
 namespace {
 
-// The value the device holds for a widget, to tell a committed edit from a
-// focus change.
+// The value a widget was last given from the device or the stored settings,
+// to tell a committed edit from a mere focus change.
 const char kDeviceValue[] = "deviceValue";
 // Where a SANE fixed-point number can go (16 bits before the point).
 const double kFixedMin = -32768.0;
@@ -391,6 +391,10 @@ void GenericScannerOptionsWidget::InitOther()
     // derived from it (the families' page-width and page-height pairs).
     m_flatbedSelected = true;
     SyncPaperSize();
+    // The stored settings were put in after the device's values: leaving a
+    // field that shows one of them is no edit.
+    for (const ParamConfig& config : qAsConst(m_paramConfigs))
+        config.widget->setProperty(kDeviceValue, OptionWidget::ValueText(config.widget));
 }
 
 int GenericScannerOptionsWidget::GetTotalScanCount()
@@ -437,6 +441,16 @@ void GenericScannerOptionsWidget::ReloadOptions(const QHash<QString, Opt_Result>
     m_scroll->verticalScrollBar()->setValue(scrolled);
     if (focus && isAncestorOf(focus) && focus->isVisible())
         focus->setFocus();
+}
+
+bool GenericScannerOptionsWidget::ActivityDiffers(const QHash<QString, Opt_Result>& options) const
+{
+    for (const ParamConfig& config : m_paramConfigs) {
+        const auto found = options.constFind(config.optionName);
+        if (found != options.constEnd() && found->isActive != config.widget->isEnabled())
+            return true;
+    }
+    return false;
 }
 
 bool GenericScannerOptionsWidget::HasScanArea() const

@@ -39,6 +39,10 @@ public:
     // shows them, keeping the scroll position, the focus and the open state
     // of the advanced section.
     void ReloadOptions(const QHash<QString, Opt_Result>& options);
+    // Whether an option shown is active on the device but disabled here, or
+    // the other way round (the panel was put back to what it showed before
+    // a change the device still holds).
+    bool ActivityDiffers(const QHash<QString, Opt_Result>& options) const;
 
     // A source that feeds sheets ("ADF", "Automatic Document Feeder",
     // "Duplex", ...) scans until the feeder is empty; any other scans one

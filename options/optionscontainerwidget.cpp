@@ -70,14 +70,14 @@ void OptionsContainerWidget::ShowScannerConfigInterface()
         m_currentPanel->ShowStandardTab();
 }
 
-void OptionsContainerWidget::InitScannerList(const QList<QString>& devices)
+void OptionsContainerWidget::InitScannerList(const QList<QString>& devices, const QString& selected)
 {
     const bool wasBlocked = ui->cmScannerList->blockSignals(true);
     ui->cmScannerList->clear();
     for (const QString& device : devices)
         ui->cmScannerList->addItem(device);
     if (!devices.isEmpty()) {
-        ui->cmScannerList->setCurrentIndex(0);
+        ui->cmScannerList->setCurrentIndex(qMax(0, devices.indexOf(selected)));
         m_currentDevice = ui->cmScannerList->currentText();
     } else {
         m_currentDevice.clear();
@@ -120,9 +120,9 @@ void OptionsContainerWidget::InitWidgetByOption(const QHash<QString, Opt_Result>
     m_currentPanel->InitWidgetByOption(m_currentDevice, useDefaults);
 }
 
-void OptionsContainerWidget::ReloadPanelOptions(const QHash<QString, Opt_Result>& options)
+void OptionsContainerWidget::ReloadPanelOptions(const QHash<QString, Opt_Result>& options, bool reported)
 {
-    if (m_currentPanel == m_genericPanel)
+    if (m_currentPanel == m_genericPanel && (reported || m_genericPanel->ActivityDiffers(options)))
         m_genericPanel->ReloadOptions(options);
 }
 

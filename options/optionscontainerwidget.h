@@ -24,8 +24,9 @@ public:
     explicit OptionsContainerWidget(const QString& configPath, QWidget* parent = nullptr);
     ~OptionsContainerWidget() override;
 
-    // Fills the selector and selects the first device, without any signal.
-    void InitScannerList(const QList<QString>& devices);
+    // Fills the selector and selects `selected` when the list holds it, else
+    // the first device, without any signal.
+    void InitScannerList(const QList<QString>& devices, const QString& selected = QString());
     // Hands the open device's options to the current panel and rebuilds it.
     // Does nothing when no panel matches the selected device.
     void InitWidgetByOption(const QHash<QString, Opt_Result>& options, bool useDefaults);
@@ -37,9 +38,10 @@ public:
     // A device outside the families gets the panel built from its own
     // options (off: it has none). Takes effect at the next panel choice.
     void SetGenericPanels(bool on) { m_genericPanels = on; }
-    // The open device reported other options after a change: the generic
-    // panel shows them. Nothing for a family panel.
-    void ReloadPanelOptions(const QHash<QString, Opt_Result>& options);
+    // The open device's options after a change: the generic panel shows
+    // them when the device reported other options (`reported`) or they are
+    // not active where the panel shows them so. Nothing for a family panel.
+    void ReloadPanelOptions(const QHash<QString, Opt_Result>& options, bool reported);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -120,6 +120,13 @@ State Capture(QWidget* widget)
         state.itemFlags.reserve(combo->count());
         for (int i = 0; i < combo->count(); ++i)
             state.itemFlags.append(combo->itemData(i, kItemFlagsRole));
+        state.editable = combo->isEditable();
+        if (state.editable) {
+            for (int i = 0; i < combo->count(); ++i) {
+                state.itemTexts.append(combo->itemText(i));
+                state.itemValues.append(combo->itemData(i, Qt::UserRole).toString());
+            }
+        }
         break;
     }
     case OptionWidgetKind::SpinBox:
@@ -144,6 +151,12 @@ namespace {
 
 void RestoreCombo(QComboBox* combo, const State& state)
 {
+    // Typed text became an item's text and value: the items go back first.
+    if (state.editable && combo->isEditable()) {
+        combo->clear();
+        for (int i = 0; i < state.itemTexts.size(); ++i)
+            combo->addItem(state.itemTexts.at(i), state.itemValues.at(i));
+    }
     // The items are the device's; only their flags are the rules' business.
     if (state.itemFlags.size() == combo->count()) {
         for (int i = 0; i < combo->count(); ++i)

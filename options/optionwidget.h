@@ -2,6 +2,7 @@
 
 #include <QLatin1String>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 #include <initializer_list>
@@ -38,7 +39,8 @@ double TextToDouble(const QString& text);
 
 // Everything of an option widget that the user or a panel's rules can change:
 // the value, the enabled state, a spin box's range and step, a combo box's
-// current item and the enabled flags of its items.
+// current item and the enabled flags of its items (and the items of an
+// editable one). Of any other widget (a button), the enabled state.
 struct State {
     QWidget* widget = nullptr;
     bool enabled = false;
@@ -46,6 +48,10 @@ struct State {
     int index = -1;
     QString data;
     QVector<QVariant> itemFlags;
+    // An editable combo box: its items, which the typed text changes.
+    bool editable = false;
+    QStringList itemTexts;
+    QStringList itemValues;
     double value = 0.0;
     double minimum = 0.0;
     double maximum = 0.0;

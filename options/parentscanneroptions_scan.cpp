@@ -105,7 +105,11 @@ QList<QWidget*> ParentScannerOptions::OptionWidgets() const
     }
     if (const auto* panel = dynamic_cast<const QWidget*>(this)) {
         for (QWidget* child : panel->findChildren<QWidget*>()) {
-            if (OptionWidget::KindOf(child) != OptionWidgetKind::Other && !widgets.contains(child))
+            // A button option has no value, but its enabled state follows
+            // the device like every other option's.
+            const bool button = qstrcmp(child->metaObject()->className(), "QPushButton") == 0;
+            if ((button || OptionWidget::KindOf(child) != OptionWidgetKind::Other) &&
+                !widgets.contains(child))
                 widgets.append(child);
         }
     }

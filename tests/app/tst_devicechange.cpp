@@ -32,6 +32,8 @@ private slots:
     void noticesWait();
     void switchThenDecline_data();
     void switchThenDecline();
+    void chosenScannerStays_data();
+    void chosenScannerStays();
 
 private:
     QStringList Selector() const;
@@ -332,7 +334,8 @@ void TestDeviceChange::switchThenDecline_data()
         QTest::addRow("%s to %s", qPrintable(change.first), qPrintable(change.second))
             << change.first << change.second << change.second;
     }
-    QTest::newRow("hot-plug while the Wy panel shows") << kWy << "hot-plug" << kKx;
+    // The scanner in use stays chosen across the rebuild.
+    QTest::newRow("hot-plug while the Wy panel shows") << kWy << "hot-plug" << kWy;
     QTest::newRow("defaults on the Kx feeder") << kKx << "defaults" << kKx;
 }
 
@@ -405,6 +408,139 @@ void TestDeviceChange::switchThenDecline()
     QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 300);
     QVERIFY(image.isGrayscale());
     QCOMPARE(SimPage::FileMarker(page, 300), QStringLiteral("1A"));
+}
+
+namespace {
+const QStringList kAll{kKx, kF600, kWy, kRV920};
+
+QString Devices(const QStringList& devices)
+{
+    return QStringLiteral("devices=") + devices.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+// Each scanner's stored resolution is its own, so that a page tells whose
+// settings it was scanned with.
+int StoredDpi(const QString& device)
+{
+    const QHash<QString, int> dpi{{kKx, 250}, {kF600, 150}, {kWy, 300}, {kRV920, 100}};
+    return dpi.value(device);
+}
+
+QString PanelClass(const QString& device)
+{
+    if (device.startsWith(QLatin1String("zylkx")))
+        return QStringLiteral("KxScannerOptionsWidget");
+    if (device.startsWith(QLatin1String("zylwy")))
+        return QStringLiteral("WyScannerOptionsWidget");
+    return QStringLiteral("RV920ScannerOptionsWidget");
+}
+} // namespace
+
+void TestDeviceChange::chosenScannerStays_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QStringList>("before"); // plugged in when the notice comes
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("parked"); // the notice comes during a scan
+    QTest::addColumn<QString>("expected");
+
+    for (const QString& chosen : kAll) {
+        // The other scanner is the last one: taking it away or adding it
+        // never makes the chosen one the first of the list by itself.
+        QStringList others = kAll;
+        others.removeOne(chosen);
+        const QString other = others.last();
+        QStringList withoutOther = kAll;
+        withoutOther.removeOne(other);
+        for (bool parked : {false, true}) {
+            const char* when = parked ? "during a scan" : "idle";
+            QTest::addRow("%s, %s plugged in, %s", qPrintable(chosen), qPrintable(other), when)
+                << chosen << withoutOther << kAll << 1 << parked << chosen;
+            QTest::addRow("%s, %s unplugged, %s", qPrintable(chosen), qPrintable(other), when)
+                << chosen << kAll << withoutOther << 2 << parked << chosen;
+            QTest::addRow("%s itself unplugged, %s", qPrintable(chosen), when)
+                << chosen << kAll << others << 2 << parked << others.first();
+        }
+    }
+}
+
+// A rebuild after a notice keeps the scanner the user chose while it is
+// there: selector, panel, label and the next scan stay with it. When it
+// went away, the completion box names the one that took its place.
+void TestDeviceChange::chosenScannerStays()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(int, code);
+    QFETCH(bool, parked);
+    QFETCH(QString, expected);
+
+    if (!m_fx || !m_fx->window->isVisible()) { // run on its own
+        WindowFixture::WriteScenario(Devices(kAll));
+        m_fx.reset(new WindowFixture);
+        QVERIFY(QDir().mkpath(QFileInfo(StoredFile(kKx)).path()));
+        QVERIFY(m_fx->Start());
+    }
+    for (const QString& device : kAll) {
+        QFile file(StoredFile(device));
+        const QByteArray stored =
+            "[ScannerOptions]\nresolution=" + QByteArray::number(StoredDpi(device)) + "|1\nmode=Gray|1\n";
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stored) == stored.size());
+    }
+    if (m_fx->Container()->isVisible()) {
+        m_fx->Child<QPushButton>("btnReturnToImageFromScan")->click();
+    }
+    m_fx->answerer.SetAnswer(QMessageBox::Ok);
+    // Every panel is built again from its stored file by a rebuild with
+    // `before` plugged in, and the chosen scanner is selected then.
+    WindowFixture::WriteScenario(Devices(kAll));
+    Notice(1);
+    QVERIFY(m_fx->WaitJobDone());
+    QVERIFY(SwitchTo(chosen));
+    if (before != kAll) {
+        WindowFixture::WriteScenario(Devices(before));
+        Notice(2);
+        QVERIFY(m_fx->WaitJobDone());
+        QCOMPARE(m_fx->Container()->m_currentDevice, chosen);
+    }
+    m_fx->answerer.texts.clear();
+    const int pages = m_fx->window->PageFiles().size();
+    if (parked) {
+        WindowFixture::WriteScenario(Devices(before) + "sheets=2\nload=slow\npage-delay-ms=300");
+        m_fx->Child<QAction>("actionScanToLast")->trigger();
+        QTest::qWait(100);
+        // The notice first: a scanner unplugged under the scan ends it at once.
+        Notice(code);
+        QTRY_VERIFY(m_fx->window->UsbPending());
+        WindowFixture::WriteScenario(Devices(after) + "sheets=2\nload=slow\npage-delay-ms=300");
+        QVERIFY(m_fx->WaitJobDone(2));
+    } else {
+        WindowFixture::WriteScenario(Devices(after));
+        Notice(code);
+        QVERIFY(m_fx->WaitJobDone());
+    }
+    QString done = kDone;
+    if (expected != chosen) {
+        done += QStringLiteral("\r\n已断开：%1\r\n当前连接：%2").arg(chosen, expected);
+    }
+    QVERIFY(!m_fx->answerer.texts.isEmpty());
+    QCOMPARE(m_fx->answerer.texts.last(), done);
+    QCOMPARE(m_fx->Child<QComboBox>("cmScannerList")->currentText(), expected);
+    QCOMPARE(m_fx->Container()->m_currentDevice, expected);
+    QCOMPARE(m_fx->LabelText("lblScannerInfo"), QStringLiteral("当前连接扫描仪：") + expected);
+    QCOMPARE(QString::fromLatin1(dynamic_cast<QObject*>(m_fx->Panel())->metaObject()->className()),
+             PanelClass(expected));
+
+    // The next scan: one page of the scanner in use, with its settings.
+    WindowFixture::WriteScenario(Devices(after) + "sheets=1\nload=" + QString::number(pages));
+    const int scanned = m_fx->window->PageFiles().size();
+    m_fx->Child<QAction>("actionScanToLast")->trigger();
+    QVERIFY(m_fx->WaitIdle());
+    QCOMPARE(m_fx->window->PageFiles().size(), scanned + 1);
+    const QImage image = QImageReader(m_fx->window->PageFiles().last()).read();
+    QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), StoredDpi(expected));
 }
 
 QTEST_MAIN(TestDeviceChange)
