@@ -50,10 +50,14 @@ private slots:
     void overrunStopsAtTheAnnouncedSize();
     void pageCutFromAnotherThread_data();
     void pageCutFromAnotherThread();
+    void nothingSent_data();
+    void nothingSent();
     void stopOnTestBackend_data();
     void stopOnTestBackend();
 
 private:
+    // Starts SANE and opens libsane's test backend.
+    void openTestBackend();
     // Restarts SANE (the scenario's feeder is loaded at open) and opens the Kx device.
     void open(const QString& scenario, const QList<QPair<QString, QString>>& settings);
     QString base() const { return m_dir->filePath(QStringLiteral("page")); }
@@ -393,6 +397,42 @@ void TestSaneScanSim::pageCutFromAnotherThread()
         QVERIFY(QFileInfo(base() + "1." + format + ".part").size() > 0);
 }
 
+void TestSaneScanSim::openTestBackend()
+{
+    m_scan.Init();
+    QList<QString> names;
+    QCOMPARE(m_scan.GetOtherDeviceList(names), int(SANE_STATUS_GOOD));
+    QVERIFY(names.contains("test:0"));
+    m_scan.ResetScannerList(names);
+    QCOMPARE(m_scan.OpenDevice("test:0"), int(SANE_STATUS_GOOD));
+    m_scan.GetAllOptions();
+}
+
+void TestSaneScanSim::nothingSent_data()
+{
+    QTest::addColumn<QString>("readStatus"); // what every sane_read answers at once
+    QTest::addColumn<int>("status");
+    // A device that ends a page before its first byte has no more pages.
+    QTest::newRow("end of file") << "SANE_STATUS_EOF" << int(SANE_STATUS_NO_DOCS);
+    QTest::newRow("jammed") << "SANE_STATUS_JAMMED" << int(SANE_STATUS_JAMMED);
+    QTest::newRow("I/O error") << "SANE_STATUS_IO_ERROR" << int(SANE_STATUS_IO_ERROR);
+}
+
+// A sheet of which the device sends no byte is no page: no file, nothing
+// announced, and no blank pages from a feeder of ten sheets.
+void TestSaneScanSim::nothingSent()
+{
+    QFETCH(QString, readStatus);
+    QFETCH(int, status);
+    openTestBackend();
+    QVERIFY(m_scan.SetOption("source", "Automatic Document Feeder"));
+    QVERIFY(m_scan.SetOption("read-return-value", readStatus));
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    QCOMPARE(m_scan.Scan(base(), "tiff", 1, 1, 0), status);
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(files(), QStringList());
+}
+
 void TestSaneScanSim::stopOnTestBackend_data()
 {
     QTest::addColumn<int>("stopAfterMs");
@@ -408,22 +448,15 @@ void TestSaneScanSim::stopOnTestBackend_data()
 void TestSaneScanSim::stopOnTestBackend()
 {
     QFETCH(int, stopAfterMs);
-    const QString device = QStringLiteral("test:0");
     const QStringList options = {"--source", "Automatic Document Feeder", "--mode", "Gray", "--depth", "8"};
 
     QProcess peer;
-    peer.start("scanimage", QStringList{"-d", device, "--format=pnm"} + options);
+    peer.start("scanimage", QStringList{"-d", "test:0", "--format=pnm"} + options);
     QVERIFY(peer.waitForFinished(60000));
     const QByteArray whole = pnmPixels(peer.readAllStandardOutput());
     QVERIFY2(whole.size() > 10000, peer.readAllStandardError().constData());
 
-    m_scan.Init();
-    QList<QString> names;
-    QCOMPARE(m_scan.GetOtherDeviceList(names), int(SANE_STATUS_GOOD));
-    QVERIFY(names.contains(device));
-    m_scan.ResetScannerList(names);
-    QCOMPARE(m_scan.OpenDevice(device), int(SANE_STATUS_GOOD));
-    m_scan.GetAllOptions();
+    openTestBackend();
     for (int i = 0; i < options.size(); i += 2)
         QVERIFY(m_scan.SetOption(options.at(i).mid(2), options.at(i + 1)));
     QVERIFY(m_scan.SetOption("read-delay", "yes"));
