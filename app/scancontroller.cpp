@@ -157,9 +157,23 @@ bool ScanController::QuietEnd() const
     return m_stopRequested && (m_status == SANE_STATUS_CANCELLED || m_status == SANE_STATUS_NO_DOCS);
 }
 
+int ScanController::PageNumber(const QString& file, const QString& basePath)
+{
+    // basePath + number + "." + extension
+    if (!file.startsWith(basePath)) {
+        return -1;
+    }
+    const QString rest = file.mid(basePath.size());
+    bool ok = false;
+    const int number = rest.left(rest.lastIndexOf(QLatin1Char('.'))).toInt(&ok);
+    return ok && number >= 0 ? number : -1;
+}
+
 ScanController::PageAction ScanController::TakePage(const QString& file, int& insertAt)
 {
-    m_nextNumber += 1;
+    // The scan loop passes over numbers whose names are taken; the next job
+    // goes on after the number this page got.
+    m_nextNumber = qMax(m_nextNumber, PageNumber(file, m_job.basePath)) + 1;
     // A page cut off by the user's stop is dropped. A replacement that did
     // not complete leaves the page it was to replace in place.
     if (!IsPageComplete(file) && (m_stopRequested || m_job.type == Replace)) {

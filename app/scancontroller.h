@@ -69,6 +69,9 @@ public:
     // those a manual pass leaves out are skipped).
     bool ApplyScanParam(const QString& name, const QString& value);
 
+    // The number of a page file named basePath + number + "." + extension;
+    // -1 for any other name.
+    static int PageNumber(const QString& file, const QString& basePath);
     // A page file arrived: its number is used; what to do with it. For
     // Insert, `insertAt` is the position in the page list.
     PageAction TakePage(const QString& file, int& insertAt);

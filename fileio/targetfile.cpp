@@ -4,12 +4,30 @@
 #include "savefailure.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// fsync of a folder; a file system that cannot flush folders is no error.
+bool SyncFolder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return ok;
+}
+
+} // namespace
 
 TargetFile::TargetFile(const QString& target) : m_target(target)
 {
@@ -54,5 +72,10 @@ bool TargetFile::Commit()
         return false;
     }
     m_committed = true;
+    // The new name is on the disk too before the file counts as written.
+    if (!SyncFolder(QFile::encodeName(QFileInfo(m_target).absolutePath()))) {
+        NoteWriteError(errno);
+        return false;
+    }
     return true;
 }

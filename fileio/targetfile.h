@@ -21,8 +21,10 @@ public:
     QString tempPath() const { return m_tempPath; }
     QString Target() const { return m_target; }
 
-    // Flushes the written file to disk and renames it over the target,
-    // keeping the permissions of a file that was there.
+    // Flushes the written file to disk, renames it over the target
+    // (keeping the permissions of a file that was there) and flushes the
+    // folder, so that the new name survives a power cut. False when a step
+    // fails; once the rename is done the target holds the new file even so.
     bool Commit();
 
 private:

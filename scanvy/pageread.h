@@ -43,6 +43,11 @@ public:
     // clearly beyond it.
     SANE_Status Store(const SANE_Parameters& frame, size_t len);
     bool OverRun() const { return m_expected > 0 && m_total * 100 / m_expected > 100; }
+    // Bytes the device has sent for the page so far.
+    int64_t Received() const { return m_total; }
+    // Every byte the frames announced has arrived (never known for a page
+    // of unknown length).
+    bool Whole() const { return m_expected > 0 && m_total >= m_expected; }
     // Completes the file: the streamed writer's end, or the whole buffered
     // page with the rows that arrived.
     SANE_Status Finish();

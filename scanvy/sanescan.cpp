@@ -97,6 +97,7 @@ int SaneScan::OpenDevice(QString name)
         return SANE_STATUS_GOOD;
     }
     deviceOpen = true;
+    stopAsked = false;
     handle = opened;
     return SANE_STATUS_GOOD;
 }
@@ -124,6 +125,8 @@ void SaneScan::CancelScan()
     // release the handle in between.
     QMutexLocker locker(&deviceLock);
     SANE_Handle h = handle.load();
-    if (h != nullptr)
-        sane_cancel(h);
+    if (h == nullptr)
+        return;
+    stopAsked = true;
+    sane_cancel(h);
 }

@@ -60,7 +60,9 @@ public:
 
     // Scans sheets until the device has no more (or pageLimit pages when
     // pageLimit > 0) into basePath + number + "." + format, announcing every
-    // page through sglScanOneImageDone.
+    // page through sglScanOneImageDone. Numbers from firstNumber on whose
+    // file names are taken are passed over; the announced path tells the
+    // number a page got.
     int Scan(QString basePath, QString format, int firstNumber, int minDigits, int pageLimit);
 
 signals:
@@ -79,6 +81,7 @@ private:
     SANE_Status ScanPages(ScanJob& job);
     SANE_Status ScanPage(ScanJob& job);
     SANE_Status inner_scan(PageRead& page, FILE* file);
+    SANE_Status PageEnd(const PageRead& page, SANE_Status status) const;
     SANE_Status FirstFrame(PageRead& page, FILE* file, SANE_Parameters& frame);
     SANE_Status NextFrame(PageRead& page, SANE_Parameters& frame);
     SANE_Status ReadFrame(PageRead& page, const SANE_Parameters& frame);
@@ -96,5 +99,9 @@ private:
     // that CloseDevice and Exit from another thread never pull the device
     // or the library away under a running call.
     QMutex callLock;
+    // CancelScan was called since the device was opened or the last scan
+    // ended: the page being read is interrupted and no sheet is started,
+    // whatever the device answers to the cancel.
+    std::atomic<bool> stopAsked{false};
     int setInfo = 0;
 };

@@ -2,6 +2,7 @@
 // page, written under a ".part" name and renamed when complete.
 #include "sanescan.h"
 
+#include "pagefileops.h"
 #include "pageread.h"
 #include "pagewriter.h"
 #include "scanjob.h"
@@ -11,20 +12,7 @@
 #include <QMutexLocker>
 
 #include <cstdio>
-
-namespace {
-
-constexpr int kMaxPathBytes = 4095;
-
-// A complete page gets its final name.
-SANE_Status CloseAndRename(FILE* file, const QByteArray& part, const QByteArray& final)
-{
-    if (std::fclose(file) != 0 || std::rename(part.constData(), final.constData()) != 0)
-        return SANE_STATUS_ACCESS_DENIED;
-    return SANE_STATUS_GOOD;
-}
-
-} // namespace
+#include <unistd.h>
 
 int SaneScan::Scan(QString basePath, QString format, int firstNumber, int minDigits, int pageLimit)
 {
@@ -53,56 +41,62 @@ SANE_Status SaneScan::ScanPages(ScanJob& job)
 
     SANE_Status status = SANE_STATUS_GOOD;
     do {
-        if (!OnDevice([&](SANE_Handle h) { status = sane_start(h); }))
+        if (!OnDevice([&](SANE_Handle h) { status = stopAsked ? SANE_STATUS_CANCELLED : sane_start(h); }))
             status = SANE_STATUS_INVAL; // closed between two sheets
+        // A stop asked while the sheet was started: it is not read.
+        if (status == SANE_STATUS_GOOD && stopAsked)
+            status = SANE_STATUS_CANCELLED;
         if (status == SANE_STATUS_GOOD)
             status = ScanPage(job);
     } while (status == SANE_STATUS_GOOD && job.pages != job.pageLimit);
 
     // The next job starts from a stopped device.
     OnDevice([](SANE_Handle h) { sane_cancel(h); });
+    stopAsked = false;
     return status;
 }
 
 // One started sheet: its ".part" file, the reading, the final name and the
 // announcement. Every page attempt is announced by its final name, also one
-// that failed half-way; only a page that never began is dropped.
+// that failed half-way; a page that never began, or of which the device
+// sent nothing, is dropped.
 SANE_Status SaneScan::ScanPage(ScanJob& job)
 {
-    const QString path = job.PagePath();
-    const QByteArray local = QFile::encodeName(path);
-    if (local.size() > kMaxPathBytes) {
-        std::fprintf(stderr, "%s: page file name too long\n", kProgramName);
-        return SANE_STATUS_ACCESS_DENIED;
-    }
-    const QByteArray part = local + ".part";
-    PageRead page(PageWriter::FormatForPath(path), job.resolution);
+    PageSlot slot;
+    PageRead page(PageWriter::FormatForPath(job.PagePath(job.fileCounter)), job.resolution);
     if (!page.AllocateBuffer())
         return SANE_STATUS_NO_MEM;
-    FILE* file = std::fopen(part.constData(), "wb");
-    if (file == nullptr)
-        return SANE_STATUS_ACCESS_DENIED;
+    SANE_Status status = PageFileOps::CreatePart(job, slot);
+    if (status != SANE_STATUS_GOOD)
+        return status;
 
-    SANE_Status status = inner_scan(page, file);
-    if (status == SANE_STATUS_GOOD) {
-        status = CloseAndRename(file, part, local);
-    } else {
-        std::fclose(file); // an interrupted page keeps its ".part"
-        job.pageCut = true;
-    }
+    status = inner_scan(page, slot.file);
     ++job.pages;
-    if (status == SANE_STATUS_INVAL) {
-        std::remove(part.constData());
+    if (status == SANE_STATUS_INVAL || page.Received() == 0) {
+        std::fclose(slot.file);
+        ::unlink(slot.part.constData());
+        // Nothing came for this sheet: after a stop the job is cancelled;
+        // a device that ends a page before its first byte has no more.
+        if (status == SANE_STATUS_EOF)
+            status = stopAsked ? SANE_STATUS_CANCELLED : SANE_STATUS_NO_DOCS;
         return status;
     }
-    ++job.fileCounter;
-    emit sglScanOneImageDone(QFile::decodeName(local));
+    if (status == SANE_STATUS_GOOD) {
+        status = PageFileOps::Commit(job, slot);
+    } else {
+        std::fclose(slot.file); // an interrupted page keeps its ".part"
+        job.pageCut = true;
+    }
+    job.fileCounter = slot.number + 1;
+    ++job.announced;
+    emit sglScanOneImageDone(QFile::decodeName(slot.final));
     return status;
 }
 
 // Reads one page (one frame, or three separate colour frames) into `file`.
 // SANE_STATUS_GOOD when the page is complete and written; otherwise the
-// status that interrupted it (SANE_STATUS_INVAL when there is no page).
+// status that interrupted it (SANE_STATUS_INVAL when there is no page,
+// SANE_STATUS_EOF when the device sent nothing).
 SANE_Status SaneScan::inner_scan(PageRead& page, FILE* file)
 {
     SANE_Parameters frame{};
@@ -113,9 +107,20 @@ SANE_Status SaneScan::inner_scan(PageRead& page, FILE* file)
             break;
         status = NextFrame(page, frame);
     }
+    status = PageEnd(page, status);
     // Frames that ended as the device said, or that ran over and were cut
     // at the announced size, make a page; a short page is completed white.
-    return status == SANE_STATUS_EOF ? page.Finish() : status;
+    return status == SANE_STATUS_EOF && page.Received() > 0 ? page.Finish() : status;
+}
+
+// How a page whose frames have ended ends. After a stop the device may end
+// the page as if it were complete (some answer a cancel with
+// SANE_STATUS_EOF); only a page that has all its bytes is then complete.
+SANE_Status SaneScan::PageEnd(const PageRead& page, SANE_Status status) const
+{
+    if (status == SANE_STATUS_EOF && stopAsked && !page.Whole() && page.Received() > 0)
+        return SANE_STATUS_CANCELLED;
+    return status;
 }
 
 SANE_Status SaneScan::FirstFrame(PageRead& page, FILE* file, SANE_Parameters& frame)
@@ -148,6 +153,9 @@ SANE_Status SaneScan::NextFrame(PageRead& page, SANE_Parameters& frame)
 SANE_Status SaneScan::ReadFrame(PageRead& page, const SANE_Parameters& frame)
 {
     for (;;) {
+        // After a stop nothing more is read; a page already whole has ended.
+        if (stopAsked)
+            return page.Whole() ? SANE_STATUS_EOF : SANE_STATUS_CANCELLED;
         SANE_Status status = SANE_STATUS_GOOD;
         SANE_Int len = 0;
         if (!OnDevice([&](SANE_Handle h) { status = sane_read(h, page.buffer(), page.bufferSize(), &len); }))

@@ -15,10 +15,13 @@ struct ScanJob {
           minDigits(minDigits), pageLimit(pageLimit)
     {
     }
+    ~ScanJob();
+    ScanJob(const ScanJob&) = delete;
+    ScanJob& operator=(const ScanJob&) = delete;
 
-    // basePath + fileCounter (zero-padded to minDigits, never cut) + "." +
+    // basePath + number (zero-padded to minDigits, never cut) + "." +
     // extension.
-    QString PagePath() const;
+    QString PagePath(int number) const;
     // The job's result for the status that ended it: an empty feeder after
     // at least one announced page is success, unless a page was cut off
     // half-way by that status.
@@ -27,10 +30,12 @@ struct ScanJob {
     const QString basePath;
     const QString extension;
     const int firstNumber;
-    int fileCounter;
+    int fileCounter; // the number the next page tries first
     const int minDigits;
     const int pageLimit;                 // pages to scan; never reached (0 or below) means no limit
     int resolution = kDefaultResolution; // dpi written into the page files' headers
     int pages = 0;                       // page attempts so far
+    int announced = 0;                   // pages announced so far
     bool pageCut = false;                // the last page ended half-way
+    int folderFd = -1;                   // the page files' folder, open once it is flushed
 };

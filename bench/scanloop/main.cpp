@@ -39,12 +39,19 @@ void resetPeak()
         f.write("5");
 }
 
+// Milliseconds the simulated scanner takes per page (0: as fast as it can).
+int g_pageDelayMs = 0;
+
 bool writeScenario(int sheets, const QString& load)
 {
     QFile f(QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR")) + "/scenario.conf");
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    f.write(QStringLiteral("sheets=%1\nload=%2\n").arg(sheets).arg(load).toUtf8());
+    f.write(QStringLiteral("sheets=%1\nload=%2\npage-delay-ms=%3\n")
+                .arg(sheets)
+                .arg(load)
+                .arg(g_pageDelayMs)
+                .toUtf8());
     return true;
 }
 
@@ -130,7 +137,9 @@ int main(int argc, char** argv)
     out << "| Format | Ours (s) | scanimage (s) | Ratio ours/scanimage | Our peak memory above baseline "
            "(MiB) |\n";
     out << "|---|---|---|---|---|\n";
-    for (const QString& format : {QStringLiteral("jpg"), QStringLiteral("tiff"), QStringLiteral("pnm")}) {
+    const QStringList formats = QString(argc > 3 ? argv[3] : "jpg,tiff,pnm").split(',');
+    g_pageDelayMs = argc > 4 ? QString(argv[4]).toInt() : 0;
+    for (const QString& format : formats) {
         double best[2] = {1e9, 1e9};
         long peak = 0;
         for (int round = 0; round < rounds; ++round) {

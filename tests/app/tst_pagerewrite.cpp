@@ -1,4 +1,5 @@
 #include "imageproc.h"
+#include "syscalltrace.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -43,6 +44,8 @@ class TestPageRewrite : public QObject {
 private slots:
     void killedWhileTurning_data();
     void killedWhileTurning();
+    void turnFlushedBeforeItCounts_data();
+    void turnFlushedBeforeItCounts();
 
 private:
     QHash<QString, QList<QByteArray>> m_states;
@@ -112,6 +115,49 @@ void TestPageRewrite::killedWhileTurning()
     const QByteArray left = Hash(page);
     QVERIFY2(states.contains(left), "the page file is not one of the page's whole states");
     QVERIFY(!QImage(page).isNull());
+}
+
+void TestPageRewrite::turnFlushedBeforeItCounts_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("jpg") << "jpg";
+    QTest::newRow("tiff") << "tiff";
+}
+
+// The turned page is written beside the page, flushed to disk, renamed over
+// the page, and the folder flushed, in this order, before the turn is done:
+// a power cut never leaves the page's name on a file without its data.
+void TestPageRewrite::turnFlushedBeforeItCounts()
+{
+    QFETCH(QString, suffix);
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("0001.") + suffix);
+    QImage image(200, 300, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QVERIFY(image.save(page));
+
+    SyscallTrace trace;
+    const QString why = trace.Start(QStringLiteral("fdatasync,fsync,rename,renameat,renameat2,link,access"),
+                                    dir.filePath(QStringLiteral("trace.log")));
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    ImageProc proc;
+    const bool turned = proc.SaveAs(page, page, 90.0, true);
+    ::access(QFile::encodeName(page + ".turned").constData(), F_OK);
+    const QList<QByteArray> lines = trace.Stop();
+    QVERIFY(turned);
+    QCOMPARE(QImage(page).size(), QSize(300, 200));
+
+    const QByteArray name = QFile::encodeName(page);
+    const QByteArray temp = QFile::encodeName(dir.path()) + "/.0001.part-";
+    const int sync = SyscallTrace::Find(lines, 0, {"sync(", "<" + temp, ") = 0"});
+    const int rename = SyscallTrace::Find(lines, sync, {"rename", "\"" + temp, "\"" + name + "\"", ") = 0"});
+    const int folderSync =
+        SyscallTrace::Find(lines, rename, {"fsync(", "<" + QFile::encodeName(dir.path()) + ">", ") = 0"});
+    const int done = SyscallTrace::Find(lines, 0, {"access(\"" + name + ".turned\""});
+    const QByteArray where = lines.join('\n');
+    QVERIFY2(sync >= 0 && rename > sync, where.constData());
+    QVERIFY2(folderSync > rename && done > folderSync, where.constData());
 }
 
 int main(int argc, char* argv[])

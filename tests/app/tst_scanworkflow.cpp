@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -40,6 +41,8 @@ private slots:
     void failedReplaceKeepsPage();
     void optionsSent_data();
     void optionsSent();
+    void takenNamesPassedOver_data();
+    void takenNamesPassedOver();
 
 private:
     bool Scan(const char* action, const QString& scenario);
@@ -305,6 +308,69 @@ void TestScanWorkflow::optionsSent()
     QCOMPARE(feed.value, autofeed);
     QCOMPARE(prepick.value, autofeed);
     QCOMPARE(detection.value, multifeed);
+}
+
+void TestScanWorkflow::takenNamesPassedOver_data()
+{
+    // Names of the numbers after the first page's, relative to the next
+    // number, and where the next three sheets then land.
+    QTest::addColumn<QStringList>("planted");
+    QTest::addColumn<QList<int>>("numbers");
+
+    QTest::newRow("final names") << QStringList{"0", "2"} << QList<int>{1, 3, 4};
+    QTest::newRow("part names") << QStringList{"0.part", "1.part"} << QList<int>{2, 3, 4};
+    QTest::newRow("both") << QStringList{"0", "1.part", "3"} << QList<int>{2, 4, 5};
+}
+
+// Files under the next numbers' names in the scan folder are left as they
+// are; the pages take the next free numbers, and the job after them goes on
+// from there.
+void TestScanWorkflow::takenNamesPassedOver()
+{
+    QFETCH(QStringList, planted);
+    QFETCH(QList<int>, numbers);
+
+    QVERIFY(Scan("actionScanToLast", QStringLiteral("sheets=1")));
+    QCOMPARE(m_fx->window->PageFiles().size(), 1);
+    const QString first = m_fx->window->PageFiles().first();
+    const int next = m_fx->window->ScanNumber();
+    // The first page's name with its number text replaced.
+    const QString suffix = first.mid(first.lastIndexOf(QLatin1Char('.')));
+    QString stem = first.left(first.size() - suffix.size());
+    const int width = stem.size() - QString(stem).remove(QRegularExpression(QStringLiteral("\\d+$"))).size();
+    stem.chop(width);
+    QCOMPARE(stem + QString::number(next - 1).rightJustified(width, QLatin1Char('0')) + suffix, first);
+    auto name = [&](int n) {
+        return stem + QString::number(next + n).rightJustified(width, QLatin1Char('0')) + suffix;
+    };
+
+    QHash<QString, QByteArray> before;
+    for (const QString& entry : planted) {
+        const QString path =
+            name(entry.section('.', 0, 0).toInt()) + (entry.endsWith(".part") ? ".part" : "");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::NewOnly));
+        file.write("planted " + path.toUtf8());
+        before.insert(path, "planted " + path.toUtf8());
+    }
+    QVERIFY(Scan("actionScanToLast", QStringLiteral("sheets=3")));
+    QCOMPARE(m_fx->answerer.texts, QStringList());
+    QList<QString> expected{first};
+    for (int n : numbers)
+        expected << name(n);
+    QCOMPARE(m_fx->window->PageFiles(), expected);
+    QCOMPARE(Markers(), QStringList({"1A", "1A", "2A", "3A"}));
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        QFile file(it.key());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), it.value());
+    }
+    // The next job's first page follows the last page's number.
+    QCOMPARE(m_fx->window->ScanNumber(), next + numbers.last() + 1);
+    QVERIFY(Scan("actionScanToLast", QStringLiteral("sheets=1")));
+    QCOMPARE(m_fx->window->PageFiles().last(), name(numbers.last() + 1));
+    for (const QString& path : before.keys())
+        QFile::remove(path);
 }
 
 QTEST_MAIN(TestScanWorkflow)

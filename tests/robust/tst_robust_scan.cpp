@@ -4,6 +4,7 @@
 // up. Pages already scanned must stay whole and announced.
 #include "sanescan.h"
 #include "simpage.h"
+#include "syscalltrace.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +41,8 @@ private slots:
     void unpluggedMidPage();
     void tempFolderFull_data();
     void tempFolderFull();
+    void pageFlushedBeforeItCounts_data();
+    void pageFlushedBeforeItCounts();
 
 private:
     int open(const QString& scenario, const QString& mode = "Gray");
@@ -150,8 +154,10 @@ void TestRobustScan::unpluggedMidPage()
     QObject context;
     connect(&m_scan, &SaneScan::sglScanOneImageDone, &context, [&](const QString&) {
         if (!unplug.joinable())
-            unplug = std::thread([] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(120));
+            unplug = std::thread([part = m_dir->filePath("page2.jpg.part")] {
+                // Once part of the second page is on disk.
+                for (int i = 0; i < 2500 && QFileInfo(part).size() == 0; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
                 SimPage::WriteScenario("sheets=3\npage-delay-ms=300\ndevices=zylwy:WY200\n");
             });
     });
@@ -205,6 +211,60 @@ void TestRobustScan::tempFolderFull()
     QCOMPARE(spy.count(), fullAtPage);
     if (fullAtPage == 2 && mode != "Lineart")
         QCOMPARE(marker(1, format), QString("1A"));
+}
+
+void TestRobustScan::pageFlushedBeforeItCounts_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("scenario");
+    QTest::newRow("jpg") << "jpg"
+                         << "Gray" << QString();
+    QTest::newRow("lineart tiff") << "tiff"
+                                  << "Lineart" << QString();
+    QTest::newRow("png of unknown length") << "png"
+                                           << "Gray"
+                                           << "unknown-lines=1\n";
+}
+
+// A page counts once it is announced; by then its data must be on the disk
+// and its name in the folder, so that a power cut after the announcement
+// cannot leave a named page without its data. The system calls are watched
+// with strace: fdatasync of the ".part" file, then its rename, then the
+// fsync of the folder, then the announcement (marked by an access() call).
+void TestRobustScan::pageFlushedBeforeItCounts()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, mode);
+    QFETCH(QString, scenario);
+    QCOMPARE(open("sheets=2\n" + scenario, mode), int(SANE_STATUS_GOOD));
+    SyscallTrace trace;
+    const QString why = trace.Start(QStringLiteral("fdatasync,fsync,rename,renameat,renameat2,link,access"),
+                                    m_dir->filePath(QStringLiteral("trace.log")));
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    QObject context;
+    connect(&m_scan, &SaneScan::sglScanOneImageDone, &context,
+            [](const QString& path) { ::access(QFile::encodeName(path + ".announced").constData(), F_OK); });
+    const int result = m_scan.Scan(base(), format, 1, 1, 0);
+    const QList<QByteArray> lines = trace.Stop();
+    QCOMPARE(result, int(SANE_STATUS_GOOD));
+
+    const QByteArray folder = "<" + QFile::encodeName(m_dir->path()) + ">";
+    int at = 0;
+    for (int page = 1; page <= 2; ++page) {
+        const QByteArray name =
+            QFile::encodeName(base()) + QByteArray::number(page) + "." + format.toLatin1();
+        const int sync = SyscallTrace::Find(lines, at, {"fdatasync(", "<" + name + ".part>", ") = 0"});
+        const int rename =
+            SyscallTrace::Find(lines, sync, {"rename", "\"" + name + ".part\"", "\"" + name + "\"", ") = 0"});
+        const int folderSync = SyscallTrace::Find(lines, rename, {"fsync(", folder, ") = 0"});
+        const int announced = SyscallTrace::Find(lines, 0, {"access(\"" + name + ".announced\""});
+        const QByteArray where = "page " + QByteArray::number(page) + " in\n" + lines.join('\n');
+        QVERIFY2(sync >= 0 && rename > sync, where.constData());
+        QVERIFY2(folderSync > rename && announced > folderSync, where.constData());
+        at = announced;
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRobustScan)

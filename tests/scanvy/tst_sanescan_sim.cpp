@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -35,6 +36,7 @@ QByteArray swapped16(QByteArray b)
 class TestSaneScanSim : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void feederBatch_data();
@@ -43,11 +45,19 @@ private slots:
     void framesEqualScanimage();
     void pageFileCannotBeCreated_data();
     void pageFileCannotBeCreated();
+    void takenNamesArePassedOver_data();
+    void takenNamesArePassedOver();
     void overrunStopsAtTheAnnouncedSize();
     void pageCutFromAnotherThread_data();
     void pageCutFromAnotherThread();
+    void nothingSent_data();
+    void nothingSent();
+    void stopOnTestBackend_data();
+    void stopOnTestBackend();
 
 private:
+    // Starts SANE and opens libsane's test backend.
+    void openTestBackend();
     // Restarts SANE (the scenario's feeder is loaded at open) and opens the Kx device.
     void open(const QString& scenario, const QList<QPair<QString, QString>>& settings);
     QString base() const { return m_dir->filePath(QStringLiteral("page")); }
@@ -56,6 +66,18 @@ private:
     SaneScan m_scan;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
+
+void TestSaneScanSim::initTestCase()
+{
+    // libsane's own test backend joins the simulated ones, with one device.
+    const QString conf = QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR"));
+    QFile dll(conf + "/dll.conf");
+    QVERIFY(dll.open(QIODevice::Append));
+    dll.write("test\n");
+    dll.close();
+    QFile::remove(conf + "/test.conf");
+    QVERIFY(QFile::copy(SCANVY_SOURCE_DIR "/sim/test-backend.conf", conf + "/test.conf"));
+}
 
 void TestSaneScanSim::init()
 {
@@ -208,34 +230,103 @@ void TestSaneScanSim::pageFileCannotBeCreated_data()
 {
     QTest::addColumn<QString>("basePath");
     QTest::addColumn<bool>("inDir");
-    QTest::addColumn<QStringList>("left"); // besides "blocker"
-    QTest::newRow("missing folder") << "no/such/folder/page" << true << QStringList();
-    QTest::newRow("path too long") << "/" + QString(4100, QLatin1Char('n')) << false << QStringList();
-    QTest::newRow("folder is a file") << "blocker/page" << true << QStringList();
-    // The page is read, but cannot get its final name.
-    QTest::newRow("final name taken by a folder")
-        << "taken/page" << true << QStringList{"page1.jpg", "page1.jpg.part"};
+    QTest::newRow("missing folder") << "no/such/folder/page" << true;
+    QTest::newRow("path too long") << "/" + QString(4100, QLatin1Char('n')) << false;
+    QTest::newRow("folder is a file") << "blocker/page" << true;
 }
 
 void TestSaneScanSim::pageFileCannotBeCreated()
 {
     QFETCH(QString, basePath);
     QFETCH(bool, inDir);
-    QFETCH(QStringList, left);
     open("sheets=3\n", {{"mode", "Gray"}});
     QFile blocker(m_dir->filePath("blocker"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    QVERIFY(QDir().mkpath(m_dir->filePath("taken/page1.jpg/inside")));
     QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
     const QString stem = inDir ? m_dir->filePath(basePath) : basePath;
     QCOMPARE(m_scan.Scan(stem, "jpg", 1, 1, 0), int(SANE_STATUS_ACCESS_DENIED));
-    QCOMPARE(spy.count(), left.isEmpty() ? 0 : 1);
-    QCOMPARE(QDir(m_dir->filePath("taken")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             left.isEmpty() ? QStringList{"page1.jpg"} : left);
+    QCOMPARE(spy.count(), 0);
     // The job ended cleanly (sane_cancel): the device takes the next job.
     QCOMPARE(m_scan.Scan(base(), "jpg", 1, 1, 1), int(SANE_STATUS_GOOD));
     QCOMPARE(files(), QStringList({"blocker", "page1.jpg"}));
+}
+
+void TestSaneScanSim::takenNamesArePassedOver_data()
+{
+    QTest::addColumn<QStringList>("planted"); // before the scan; a name ending in "/" is a folder
+    QTest::addColumn<QString>("meanwhile");   // appears while that number's page is read
+    QTest::addColumn<QList<int>>("numbers");  // where sheets 1, 2, 3 land
+
+    QTest::newRow("final names") << QStringList{"page2.jpg", "page3.jpg"} << QString() << QList<int>{1, 4, 5};
+    QTest::newRow("part names") << QStringList{"page1.jpg.part", "page3.jpg.part"} << QString()
+                                << QList<int>{2, 4, 5};
+    QTest::newRow("a folder under the first name")
+        << QStringList{"page1.jpg/"} << QString() << QList<int>{2, 3, 4};
+    QTest::newRow("a name taken while its page is read")
+        << QStringList() << "page2.jpg" << QList<int>{1, 3, 4};
+    QTest::newRow("taken while read, the next part name taken too")
+        << QStringList{"page3.jpg.part"} << "page2.jpg" << QList<int>{1, 4, 5};
+}
+
+// A page never takes the name of a file that is there: the planted files
+// stay byte for byte, and the pages land under the next free numbers.
+void TestSaneScanSim::takenNamesArePassedOver()
+{
+    QFETCH(QStringList, planted);
+    QFETCH(QString, meanwhile);
+    QFETCH(QList<int>, numbers);
+
+    open("sheets=3\npage-delay-ms=300\n", {{"mode", "Gray"}});
+    QHash<QString, QByteArray> before;
+    for (const QString& name : planted) {
+        if (name.endsWith('/')) {
+            QVERIFY(QDir().mkpath(m_dir->filePath(name + "inside")));
+            continue;
+        }
+        QFile file(m_dir->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("planted " + name.toUtf8());
+        before.insert(name, "planted " + name.toUtf8());
+    }
+    std::thread other;
+    if (!meanwhile.isEmpty()) {
+        // Waits for the page's ".part" and puts a file under its final name.
+        const QString part = m_dir->filePath(meanwhile + ".part");
+        const QString target = m_dir->filePath(meanwhile);
+        before.insert(meanwhile, "planted " + meanwhile.toUtf8());
+        other = std::thread([part, target] {
+            for (int i = 0; i < 2000 && !QFile::exists(part); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            QFile file(target);
+            if (file.open(QIODevice::NewOnly))
+                file.write("planted " + QFileInfo(target).fileName().toUtf8());
+        });
+    }
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    const int status = m_scan.Scan(base(), "jpg", 1, 1, 0);
+    if (other.joinable())
+        other.join();
+    QCOMPARE(status, int(SANE_STATUS_GOOD));
+
+    QStringList announced, expected, markers;
+    for (const QList<QVariant>& args : spy)
+        announced << args.at(0).toString();
+    for (int n : numbers) {
+        expected << m_dir->filePath(QStringLiteral("page%1.jpg").arg(n));
+        markers << marker(expected.last());
+    }
+    QCOMPARE(announced, expected);
+    QCOMPARE(markers, QStringList({"1A", "2A", "3A"}));
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QCOMPARE(readAll(m_dir->filePath(it.key())), it.value());
+    // Nothing else is left behind.
+    QStringList all = files();
+    for (const QString& name : expected)
+        all.removeOne(QFileInfo(name).fileName());
+    for (const QString& name : before.keys())
+        all.removeOne(name);
+    QCOMPARE(all, QStringList());
 }
 
 void TestSaneScanSim::overrunStopsAtTheAnnouncedSize()
@@ -304,6 +395,104 @@ void TestSaneScanSim::pageCutFromAnotherThread()
     QCOMPARE(files(), QStringList{"page1." + format + ".part"});
     if (dataOnDisk)
         QVERIFY(QFileInfo(base() + "1." + format + ".part").size() > 0);
+}
+
+void TestSaneScanSim::openTestBackend()
+{
+    m_scan.Init();
+    QList<QString> names;
+    QCOMPARE(m_scan.GetOtherDeviceList(names), int(SANE_STATUS_GOOD));
+    QVERIFY(names.contains("test:0"));
+    m_scan.ResetScannerList(names);
+    QCOMPARE(m_scan.OpenDevice("test:0"), int(SANE_STATUS_GOOD));
+    m_scan.GetAllOptions();
+}
+
+void TestSaneScanSim::nothingSent_data()
+{
+    QTest::addColumn<QString>("readStatus"); // what every sane_read answers at once
+    QTest::addColumn<int>("status");
+    // A device that ends a page before its first byte has no more pages.
+    QTest::newRow("end of file") << "SANE_STATUS_EOF" << int(SANE_STATUS_NO_DOCS);
+    QTest::newRow("jammed") << "SANE_STATUS_JAMMED" << int(SANE_STATUS_JAMMED);
+    QTest::newRow("I/O error") << "SANE_STATUS_IO_ERROR" << int(SANE_STATUS_IO_ERROR);
+}
+
+// A sheet of which the device sends no byte is no page: no file, nothing
+// announced, and no blank pages from a feeder of ten sheets.
+void TestSaneScanSim::nothingSent()
+{
+    QFETCH(QString, readStatus);
+    QFETCH(int, status);
+    openTestBackend();
+    QVERIFY(m_scan.SetOption("source", "Automatic Document Feeder"));
+    QVERIFY(m_scan.SetOption("read-return-value", readStatus));
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    QCOMPARE(m_scan.Scan(base(), "tiff", 1, 1, 0), status);
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(files(), QStringList());
+}
+
+void TestSaneScanSim::stopOnTestBackend_data()
+{
+    QTest::addColumn<int>("stopAfterMs");
+    // A page takes about 0.7 s here.
+    QTest::newRow("stop in the first page") << 300;
+    QTest::newRow("stop in the second page") << 1000;
+}
+
+// libsane's test backend ends a page cancelled from another thread with
+// SANE_STATUS_EOF, as if it were complete, and starts the next sheet when
+// asked. A stop still ends the job at the page being read: no page is
+// padded out, and no sheet follows.
+void TestSaneScanSim::stopOnTestBackend()
+{
+    QFETCH(int, stopAfterMs);
+    const QStringList options = {"--source", "Automatic Document Feeder", "--mode", "Gray", "--depth", "8"};
+
+    QProcess peer;
+    peer.start("scanimage", QStringList{"-d", "test:0", "--format=pnm"} + options);
+    QVERIFY(peer.waitForFinished(60000));
+    const QByteArray whole = pnmPixels(peer.readAllStandardOutput());
+    QVERIFY2(whole.size() > 10000, peer.readAllStandardError().constData());
+
+    openTestBackend();
+    for (int i = 0; i < options.size(); i += 2)
+        QVERIFY(m_scan.SetOption(options.at(i).mid(2), options.at(i + 1)));
+    QVERIFY(m_scan.SetOption("read-delay", "yes"));
+    QVERIFY(m_scan.SetOption("read-delay-duration", "20000"));
+
+    // The window's stop: a cancel, repeated until the job has ended.
+    std::atomic<bool> done{false};
+    std::thread stopper([this, &done, stopAfterMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
+        while (!done) {
+            m_scan.CancelScan();
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        }
+    });
+    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
+    const int status = m_scan.Scan(base(), "pnm", 1, 1, 0);
+    done = true;
+    stopper.join();
+
+    QCOMPARE(status, int(SANE_STATUS_CANCELLED));
+    // The pages read before the stop, whole, then at most the interrupted
+    // one, which has only its ".part".
+    QStringList expected;
+    for (int i = 0; i < spy.count(); ++i) {
+        const QString page = spy.at(i).at(0).toString();
+        QCOMPARE(page, base() + QString::number(i + 1) + ".pnm");
+        if (QFile::exists(page)) {
+            QVERIFY2(pnmPixels(readAll(page)) == whole, qPrintable("page " + QString::number(i + 1)));
+            expected << QFileInfo(page).fileName();
+        } else {
+            QCOMPARE(i, spy.count() - 1);
+            expected << QFileInfo(page).fileName() + ".part";
+        }
+    }
+    QCOMPARE(files(), expected);
+    QVERIFY2(spy.count() <= stopAfterMs / 500 + 1, qPrintable(expected.join(' ')));
 }
 
 QTEST_GUILESS_MAIN(TestSaneScanSim)
