@@ -2,7 +2,10 @@
 
 #include "applog.h"
 #include "fileutils.h"
+#include "journalwriter.h"
 #include "sessionlock.h"
+
+#include <algorithm>
 
 SessionController::SessionController(const QString& workDir) : m_workDir(workDir)
 {
@@ -23,40 +26,60 @@ int SessionController::Prepare(int scanNumber)
         m_journal.reset();
         return next;
     }
-    const SessionJournal::State found = m_journal->Recover();
+    m_writer.reset(new JournalWriter(m_workDir));
+    SessionJournal::Found how = SessionJournal::Found::Nothing;
+    const SessionJournal::State found = m_journal->Recover(&how);
+    if (how == SessionJournal::Found::SetAside) {
+        qCWarning(lcApp) << "session journal unreadable, set aside; pages taken from the folder";
+    }
+    const int next = std::max(scanNumber, found.scanNumber);
     if (!found.pages.isEmpty()) {
+        // Nothing is touched until the user has answered.
         m_recoveryPending = true;
         m_recovery = found;
-        return found.scanNumber;
+        return next;
     }
     ClearDirectory(m_workDir);
-    m_journal->Discard();
-    return scanNumber;
+    SessionJournal::State empty;
+    empty.scanNumber = next;
+    Record(empty);
+    return next;
 }
 
 void SessionController::Record(const SessionJournal::State& state)
 {
-    if (!Recording()) {
-        return;
-    }
-    if (!m_journal->Record(state)) {
-        qCWarning(lcApp) << "session journal not written:" << m_journal->FilePath();
+    if (Recording()) {
+        m_writer->Post(state);
     }
 }
 
-void SessionController::Discard()
-{
-    if (m_journal) {
-        m_journal->Discard();
-    }
-}
-
-void SessionController::EndCleanly()
+void SessionController::Saved(const QStringList& pages, int scanNumber)
 {
     if (!Recording()) {
         return;
     }
-    m_journal->Discard();
+    SessionJournal::State empty;
+    empty.scanNumber = scanNumber;
+    m_writer->Post(empty);
+    m_writer->PostRemoval(pages);
+}
+
+void SessionController::Flush()
+{
+    if (m_writer) {
+        m_writer->Flush();
+    }
+}
+
+void SessionController::EndCleanly(int scanNumber)
+{
+    if (!Recording()) {
+        return;
+    }
+    SessionJournal::State empty;
+    empty.scanNumber = scanNumber;
+    m_writer->Post(empty);
+    m_writer->Flush();
     ClearDirectory(m_workDir);
 }
 
@@ -67,7 +90,11 @@ SessionJournal::State SessionController::TakeRecovery(bool restore)
     std::swap(state, m_recovery);
     if (!restore) {
         ClearDirectory(m_workDir);
+        SessionJournal::State empty;
+        empty.scanNumber = state.scanNumber;
+        Record(empty);
         state = SessionJournal::State();
+        state.scanNumber = empty.scanNumber;
     }
     return state;
 }
