@@ -61,6 +61,8 @@ void SessionController::Saved(const QStringList& pages, int scanNumber)
     SessionJournal::State empty;
     empty.scanNumber = scanNumber;
     m_writer->Post(empty);
+    // A kill from here on finds the journal without the saved pages.
+    m_writer->Flush();
     m_writer->PostRemoval(pages);
 }
 

@@ -36,8 +36,8 @@ public:
     // Rewrites the journal (while Recording), off this thread.
     void Record(const SessionJournal::State& state);
     // The pages are saved: the journal without them (with the next page-file
-    // number) is written before their files go, and both are done on return
-    // of Flush().
+    // number) is on disk on return; their files go afterwards, off this
+    // thread.
     void Saved(const QStringList& pages, int scanNumber);
     // Waits until the last recorded state is on disk.
     void Flush();
