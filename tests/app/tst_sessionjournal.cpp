@@ -3,6 +3,7 @@
 #include "pagefile.h"
 #include "sessionjournal.h"
 #include "sessionlock.h"
+#include "tiffheader.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -264,26 +265,46 @@ void TestSessionJournal::recover()
 
 void TestSessionJournal::pageWhole_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("whole");
 
     for (const char* kind : {"jpg", "tiff", "png", "pnm"}) {
         const QString name = QStringLiteral("0001.") + QLatin1String(kind);
-        QTest::addRow("%s whole", kind) << name << true;
-        QTest::addRow("%s empty", kind) << name + QStringLiteral(":empty") << false;
-        QTest::addRow("%s cut in half", kind) << name + QStringLiteral(":cut") << false;
-        QTest::addRow("%s garbage", kind) << name + QStringLiteral(":garbage") << false;
+        QTest::addRow("%s whole", kind) << name << Content(name) << true;
+        QTest::addRow("%s empty", kind) << name << Content(name + QStringLiteral(":empty")) << false;
+        QTest::addRow("%s cut in half", kind) << name << Content(name + QStringLiteral(":cut")) << false;
+        QTest::addRow("%s garbage", kind) << name << Content(name + QStringLiteral(":garbage")) << false;
     }
+    // The scan loop's own page files: its TIFF header (big-endian up to 8
+    // bits, little-endian above, the rows after the directory) and its PNM
+    // headers, with all their rows.
+    const int width = 24;
+    const int height = 16;
+    QTest::newRow("scan loop TIFF, gray 8 bit")
+        << "0001.tiff" << TiffHeader::Build(false, 8, width, height, 300) + QByteArray(width * height, '\x80')
+        << true;
+    QTest::newRow("scan loop TIFF, RGB 16 bit")
+        << "0001.tiff"
+        << TiffHeader::Build(true, 16, width, height, 300) + QByteArray(width * height * 6, '\x01') << true;
+    QTest::newRow("scan loop TIFF, bilevel")
+        << "0001.tiff"
+        << TiffHeader::Build(false, 1, width, height, 300) + QByteArray(width / 8 * height, '\0') << true;
+    QTest::newRow("scan loop PNM, gray 16 bit")
+        << "0001.pnm" << QByteArray("P5\n24 16\n65535\n") + QByteArray(width * height * 2, '\x01') << true;
+    QTest::newRow("scan loop PNM, bilevel")
+        << "0001.pnm" << QByteArray("P4\n24 16\n") + QByteArray(width / 8 * height, '\0') << true;
 }
 
-// Judged by structure: every way a page file can be left short.
+// Judged by structure: every way a page file can be left short, and the
+// pages the scan loop writes taken as whole.
 void TestSessionJournal::pageWhole()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
     QFETCH(bool, whole);
 
-    const QString path = Scan(spec.section(QLatin1Char(':'), 0, 0));
-    const QByteArray bytes = Content(spec);
+    const QString path = Scan(name);
     QVERIFY(WriteFile(path, bytes));
     QCOMPARE(IsPageWhole(path), whole);
     if (whole) {
