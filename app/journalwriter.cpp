@@ -1,9 +1,6 @@
 #include "journalwriter.h"
 
 #include "applog.h"
-#include "pagefile.h"
-
-#include <QFile>
 
 #include <cstring>
 
@@ -25,18 +22,11 @@ JournalWriter::~JournalWriter()
 void JournalWriter::Post(const SessionJournal::State& state)
 {
     QMutexLocker locker(&m_mutex);
-    if (!m_tasks.isEmpty() && std::holds_alternative<SessionJournal::State>(m_tasks.last())) {
+    if (!m_tasks.isEmpty()) {
         m_tasks.last() = state; // not written yet: the newer state replaces it
     } else {
         m_tasks.append(state);
     }
-    m_wake.wakeAll();
-}
-
-void JournalWriter::PostRemoval(const QStringList& paths)
-{
-    QMutexLocker locker(&m_mutex);
-    m_tasks.append(paths);
     m_wake.wakeAll();
 }
 
@@ -59,21 +49,13 @@ void JournalWriter::Run()
         if (m_tasks.isEmpty()) {
             return; // stopping, and nothing is left to write
         }
-        const Task task = m_tasks.takeFirst();
+        const SessionJournal::State state = m_tasks.takeFirst();
         m_busy = true;
         locker.unlock();
-        int error = -1;
-        if (const auto* state = std::get_if<SessionJournal::State>(&task)) {
-            error = m_journal.Record(*state);
-        } else {
-            for (const QString& path : std::get<QStringList>(task)) {
-                QFile::remove(path);
-                QFile::remove(PartialPagePath(path));
-            }
-        }
+        const int error = m_journal.Record(state);
         locker.relock();
         m_busy = false;
-        if (error > 0 && !m_failing) {
+        if (error != 0 && !m_failing) {
             m_failing = true;
             qCWarning(lcApp) << "session journal not written:" << m_journal.FilePath()
                              << std::strerror(error);

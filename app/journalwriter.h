@@ -4,17 +4,13 @@
 
 #include <QMutex>
 #include <QObject>
-#include <QStringList>
 #include <QWaitCondition>
 
 #include <thread>
-#include <variant>
 
 // Writes the session journal off the user-interface thread. States are
 // written in the order they were handed over; a state that is overtaken by a
-// newer one before its turn is skipped (the newest always wins). Removals of
-// files that are no longer pages run in their place in that order, so a
-// file goes only after the journal that no longer lists it is on disk.
+// newer one before its turn is skipped (the newest always wins).
 //
 // A failing write is reported once (sglWriteFailed with the errno) until a
 // write works again (sglWriteWorks); both are emitted on the writer's thread
@@ -29,8 +25,6 @@ public:
     JournalWriter& operator=(const JournalWriter&) = delete;
 
     void Post(const SessionJournal::State& state);
-    // Removes the files (and their ".part") after every state posted before.
-    void PostRemoval(const QStringList& paths);
     // Waits until everything posted so far is done; false when the last
     // journal write failed.
     bool Flush();
@@ -40,14 +34,13 @@ signals:
     void sglWriteWorks();
 
 private:
-    using Task = std::variant<SessionJournal::State, QStringList>;
     void Run();
 
     SessionJournal m_journal;
     QMutex m_mutex;
     QWaitCondition m_wake;
     QWaitCondition m_done;
-    QList<Task> m_tasks;
+    QList<SessionJournal::State> m_tasks;
     bool m_busy = false;
     bool m_stop = false;
     bool m_failing = false;

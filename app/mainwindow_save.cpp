@@ -92,12 +92,14 @@ void MainWindow::SettleSavedPages()
 {
     // In this order, each step on disk before the next: the counter (so the
     // file names are not handed out again), the journal without the pages
-    // (so they are not offered again), then their files go, on the journal
-    // writer's thread (hundreds of files can take a second to delete).
+    // (so they are not offered again), then the page folder is emptied,
+    // before the window takes the next job.
     m_sysPage->StoreCounter();
-    if (m_session) {
-        m_session->Saved(m_pageFiles, m_scan->NextNumber());
+    if (m_session && m_session->Recording()) {
+        m_session->Saved(m_scan->NextNumber());
     } else {
+        // A window without a journal of its own shares the folder: only
+        // its own pages go.
         for (const QString& page : qAsConst(m_pageFiles)) {
             QFile::remove(page);
         }

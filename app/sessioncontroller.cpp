@@ -53,7 +53,7 @@ void SessionController::Record(const SessionJournal::State& state)
     }
 }
 
-void SessionController::Saved(const QStringList& pages, int scanNumber)
+void SessionController::Saved(int scanNumber)
 {
     if (!Recording()) {
         return;
@@ -63,7 +63,7 @@ void SessionController::Saved(const QStringList& pages, int scanNumber)
     m_writer->Post(empty);
     // A kill from here on finds the journal without the saved pages.
     m_writer->Flush();
-    m_writer->PostRemoval(pages);
+    ClearDirectory(m_journal->ScanDir());
 }
 
 void SessionController::Flush()

@@ -35,10 +35,10 @@ public:
     bool Recording() const { return m_writer && !m_recoveryPending; }
     // Rewrites the journal (while Recording), off this thread.
     void Record(const SessionJournal::State& state);
-    // The pages are saved: the journal without them (with the next page-file
-    // number) is on disk on return; their files go afterwards, off this
-    // thread.
-    void Saved(const QStringList& pages, int scanNumber);
+    // The pages are saved: on return the journal without them (with the
+    // next page-file number) is on disk, and only then the page folder is
+    // emptied.
+    void Saved(int scanNumber);
     // Waits until the last recorded state is on disk.
     void Flush();
     // A normal end: the files go after a journal without pages is on disk,

@@ -532,6 +532,7 @@ void TestRecovery::killedAfterSave()
     QTRY_COMPARE(m_fx->window->PageFiles(), QList<QString>());
     const int stored = IniValue(QStringLiteral("Scanner/ScanCount")).toInt();
     QVERIFY2(stored > counter, qPrintable(QStringLiteral("%1 -> %2").arg(counter).arg(stored)));
+    QCOMPARE(FilesUnder(m_fx->ScanDir()), QStringList());
     m_fx->answerer.texts.clear();
     m_fx->answerer.titles.clear();
     Restart();
