@@ -366,12 +366,8 @@ QList<QString> SessionJournal::CheckPages(const QList<QString>& pages, int curre
     return kept;
 }
 
-int SessionJournal::NextFreeNumber() const
+int SessionJournal::RecordedNumber(const State& recorded) const
 {
-    State recorded;
-    if (!Load(&recorded)) {
-        return NumberAbove(QDir(m_scanDir).entryList(QDir::Files | QDir::Hidden | QDir::System));
-    }
     int next = recorded.scanNumber;
     if (recorded.scanRunning) {
         const auto own = FilesOfScan(recorded, true);
@@ -380,6 +376,15 @@ int SessionJournal::NextFreeNumber() const
         }
     }
     return next;
+}
+
+int SessionJournal::NextFreeNumber() const
+{
+    // Another session writes into this folder and counts on: above its
+    // journal's number and above every name of the folder, whatever prefix.
+    const int aboveFiles = NumberAbove(QDir(m_scanDir).entryList(QDir::Files | QDir::Hidden | QDir::System));
+    State recorded;
+    return Load(&recorded) ? std::max(RecordedNumber(recorded), aboveFiles) : aboveFiles;
 }
 
 SessionJournal::State SessionJournal::Recover(Found* found) const
@@ -409,7 +414,7 @@ SessionJournal::State SessionJournal::Recover(Found* found) const
         how = Found::Listed;
         pages = recorded.pages;
         current = std::min(recorded.current, std::max(0, int(pages.size()) - 1));
-        result.scanNumber = NextFreeNumber();
+        result.scanNumber = RecordedNumber(recorded);
         if (recorded.scanRunning) {
             const QList<QString> finished = FinishedByScan(recorded);
             const int type = recorded.scan.type;

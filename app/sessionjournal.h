@@ -81,9 +81,9 @@ public:
     // page is the recorded one (or its nearest follower when it is gone).
     State Recover(Found* found = nullptr) const;
 
-    // The number of the next page file as the journal has it (counted on
-    // above a running scan's own files); above every file of the folder when
-    // the journal cannot be read.
+    // For a window that shares the folder of another running session: a
+    // number above that session's journal and above every file name of the
+    // folder.
     int NextFreeNumber() const;
 
     // A number above every number that a page-file name among names could be
@@ -97,6 +97,9 @@ private:
     // ".part" files only when withPartial.
     QList<QPair<int, QString>> FilesOfScan(const State& state, bool withPartial) const;
     QList<QString> FinishedByScan(const State& state) const;
+    // The next page-file number as the journal has it, counted on above a
+    // running scan's own files.
+    int RecordedNumber(const State& recorded) const;
     QList<QString> PagesInFolder() const;
     // Keeps the pages that exist in some form; counts and marks the damaged.
     QList<QString> CheckPages(const QList<QString>& pages, int current, int* newCurrent, int* damaged) const;

@@ -97,12 +97,15 @@ private slots:
     void damagedJournal_data();
     void damagedJournal();
     void settledJournal();
+    void sharedFolderNumber_data();
+    void sharedFolderNumber();
     void writerOrder();
     void writerFailure();
     void lockHeldUntilReleased();
     void lockSurvivesEmptiedFolder();
 
 private:
+    QString ScanDirPath() const { return m_dir->path() + QStringLiteral("/scanimages"); }
     QString Scan(const QString& name) const { return m_dir->path() + QStringLiteral("/scanimages/") + name; }
     QStringList Names(const QList<QString>& paths) const;
 
@@ -422,6 +425,42 @@ void TestSessionJournal::settledJournal()
     QCOMPARE(recovered.pages, QList<QString>());
     QCOMPARE(recovered.scanNumber, 12);
     QVERIFY(QFile::exists(journal.FilePath()));
+}
+
+void TestSessionJournal::sharedFolderNumber_data()
+{
+    QTest::addColumn<QByteArray>("journal"); // empty: none
+    QTest::addColumn<QStringList>("onDisk");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("journal ahead of the files")
+        << QByteArray(R"({"version":1,"pages":["0001.jpg"],"scanNumber":50})") << QStringList{"0001.jpg"}
+        << 50;
+    QTest::newRow("files ahead of the journal")
+        << QByteArray(R"({"version":1,"pages":["0001.jpg"],"scanNumber":3})")
+        << QStringList{"0001.jpg", "0009.jpg.part"} << 10;
+    QTest::newRow("no journal") << QByteArray() << QStringList{"a0007.jpg", "b0002.png"} << 8;
+    QTest::newRow("stamp-named file: the widest tail that fits")
+        << QByteArray("garbage") << QStringList{"20241207140000123.tiff"} << 140000124;
+    QTest::newRow("ten digits above the range: its nine-digit tail")
+        << QByteArray() << QStringList{"9999999999.jpg"} << 1000000000;
+}
+
+// A window that shares the folder of another running session numbers its
+// page files above that session's journal and above every name there.
+void TestSessionJournal::sharedFolderNumber()
+{
+    QFETCH(QByteArray, journal);
+    QFETCH(QStringList, onDisk);
+    QFETCH(int, expected);
+
+    for (const QString& name : onDisk)
+        QVERIFY(WriteFile(Scan(name), "x"));
+    SessionJournal reader(m_dir->path());
+    if (!journal.isEmpty())
+        QVERIFY(WriteFile(reader.FilePath(), journal));
+    QCOMPARE(reader.NextFreeNumber(), expected);
+    QCOMPARE(QDir(ScanDirPath()).entryList(QDir::Files).size(), onDisk.size());
 }
 
 // The writer writes the newest state posted, and a flush waits for it.
