@@ -292,6 +292,11 @@ private:
     // The session's pages on disk: lock, journal and recovery.
     void PrepareSession(const QStringList& earlier);
     void RecordSession();
+    // After a successful save: counter, journal and page files, in that order.
+    void SettleSavedPages();
+    // A note about the journal in the status row; one that is not lasting
+    // hides after a while.
+    void ShowJournalNote(const QString& text, bool lasting);
     void OfferRecovery();
     void RestorePages(const SessionJournal::State& found);
     void EndSessionCleanly();

@@ -8,12 +8,14 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "savecontroller.h"
+#include "scancontroller.h"
 #include "sessioncontroller.h"
 #include "sysconfigpage.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -83,14 +85,24 @@ void MainWindow::Save()
 
 void MainWindow::SaveWork()
 {
-    if (DoSave()) {
-        // The pages are in the saved files now: nothing is left to offer
-        // back after a crash, and the page files and other temporary files
-        // go (hundreds of files can take a second to delete).
-        if (m_session) {
-            m_session->Discard();
+    DoSave();
+}
+
+void MainWindow::SettleSavedPages()
+{
+    // In this order, each step on disk before the next: the counter (so the
+    // file names are not handed out again), the journal without the pages
+    // (so they are not offered again), then the page folder is emptied,
+    // before the window takes the next job.
+    m_sysPage->StoreCounter();
+    if (m_session && m_session->Recording()) {
+        m_session->Saved(m_scan->NextNumber());
+    } else {
+        // A window without a journal of its own shares the folder: only
+        // its own pages go.
+        for (const QString& page : qAsConst(m_pageFiles)) {
+            QFile::remove(page);
         }
-        ClearDirectory(m_workDir);
     }
 }
 
@@ -98,7 +110,7 @@ void MainWindow::SaveFinished()
 {
     m_jobs->StopThread();
     if (m_saver->Succeeded()) {
-        m_sysPage->StoreCounter();
+        SettleSavedPages();
     }
     m_jobs->HideMasker();
 }
@@ -150,7 +162,7 @@ void MainWindow::SaveAfterScanFinished()
     if (m_saver->Succeeded()) {
         m_pageBusy = true;
         EnablePageButton(false, false, false, false, false);
-        m_sysPage->StoreCounter();
+        SettleSavedPages();
         {
             const QSignalBlocker blocker(m_pageJump);
             m_pageJump->clear();

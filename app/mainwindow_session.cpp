@@ -6,25 +6,90 @@
 #include "sysconfigpage.h"
 
 #include "imageviewwidget.h"
+#include "journalwriter.h"
 #include "sessioncontroller.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+
+namespace {
+
+const int kJournalWorksNoteMs = 5000;
+
+// Why the journal could not be written, in the user's words.
+QString JournalFailureCause(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return MainWindow::tr("磁盘空间不足");
+    case ENOENT:
+    case ENOTDIR:
+        return MainWindow::tr("工作文件夹已不存在");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return MainWindow::tr("工作文件夹不可写");
+    default:
+        return MainWindow::tr("写入出错");
+    }
+}
+
+} // namespace
 
 void MainWindow::PrepareSession(const QStringList& earlier)
 {
     m_session.reset(new SessionController(m_workDir, earlier));
-    m_scan->SetNextNumber(m_session->Prepare(m_scan->NextNumber()));
+    const int next = m_session->Prepare(m_scan->NextNumber());
     // The folder the session really took (a private one when another copy
     // holds this one): page files, save staging and temporary files follow it.
     m_workDir = m_session->WorkDir();
     m_scanDir = m_workDir.isEmpty() ? QString() : m_workDir + QLatin1String("/scanimages");
     SetTempDir(m_workDir);
+    if (JournalWriter* writer = m_session->Writer()) {
+        // Told once when the journal cannot be written (the pages on screen
+        // would not come back after a crash), and once when it works again;
+        // a note in the status row, so that a running scan goes on.
+        connect(writer, &JournalWriter::sglWriteFailed, this, [this](int error) {
+            ShowJournalNote(tr("无法保存恢复记录：%1").arg(JournalFailureCause(error)), true);
+        });
+        connect(writer, &JournalWriter::sglWriteWorks, this,
+                [this] { ShowJournalNote(tr("恢复记录已恢复正常保存"), false); });
+    }
+    m_scan->SetNextNumber(next);
+}
+
+void MainWindow::ShowJournalNote(const QString& text, bool lasting)
+{
+    auto* note = findChild<QLabel*>(QStringLiteral("lblJournalNote"));
+    if (!note) {
+        note = new QLabel(this);
+        note->setObjectName(QStringLiteral("lblJournalNote"));
+        note->setStyleSheet(QStringLiteral("font-size:12px;color:#C01E1E;"));
+        ui->layoutImageStatus->addWidget(note);
+        auto* timer = new QTimer(note);
+        timer->setObjectName(QStringLiteral("journalNoteTimer"));
+        timer->setSingleShot(true);
+        timer->setInterval(kJournalWorksNoteMs);
+        connect(timer, &QTimer::timeout, note, &QLabel::hide);
+    }
+    auto* timer = note->findChild<QTimer*>(QStringLiteral("journalNoteTimer"));
+    note->setText(text);
+    note->show();
+    if (lasting) {
+        timer->stop();
+    } else {
+        timer->start();
+    }
 }
 
 void MainWindow::RecordSession()
@@ -32,10 +97,6 @@ void MainWindow::RecordSession()
     // Until the question has been answered the journal on disk is the one of
     // the session that may be brought back.
     if (!m_session || !m_session->Recording()) {
-        return;
-    }
-    if (m_pageFiles.isEmpty() && !m_scan->Scanning()) {
-        m_session->Discard(); // nothing to bring back
         return;
     }
     SessionJournal::State state;
@@ -47,7 +108,9 @@ void MainWindow::RecordSession()
         state.scan.type = m_scan->Type();
         state.scan.insertAt = m_scan->Type() == ScanReplace ? m_currentIndex : m_scan->InsertIndex();
         state.scan.firstNumber = m_scan->FirstNumber();
-        state.scan.prefix = m_sysPage->Config().prefix;
+        state.scan.prefix = m_scan->Prefix();
+        state.scan.minDigits = m_scan->MinDigits();
+        state.scan.extension = m_scan->Format();
     }
     m_session->Record(state);
 }
@@ -57,10 +120,26 @@ void MainWindow::OfferRecovery()
     if (!m_session || !m_session->RecoveryPending()) {
         return;
     }
-    const auto answer = QMessageBox::question(
-        this, tr("提示"), tr("发现上次未保存的 %1 张图像，是否恢复？").arg(m_session->PendingRecoveryCount()),
-        QMessageBox::Yes | QMessageBox::No);
-    const SessionJournal::State found = m_session->TakeRecovery(answer == QMessageBox::Yes);
+    const int count = m_session->PendingRecoveryCount();
+    const int damaged = m_session->PendingDamagedCount();
+    const QString text =
+        damaged > 0 ? tr("发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？").arg(count).arg(damaged)
+                    : tr("发现上次未保存的 %1 张图像，是否恢复？").arg(count);
+    QMessageBox box(QMessageBox::Question, tr("提示"), text, QMessageBox::Yes | QMessageBox::No, this);
+    // Only 否 empties the folder: Esc or closing the box keeps the pages (and
+    // the journal) for the next start, through a button that is never shown.
+    QPushButton* later = box.addButton(QMessageBox::Cancel);
+    later->hide();
+    box.setEscapeButton(later);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.exec();
+    const QAbstractButton* answer = box.clickedButton();
+    if (answer != box.button(QMessageBox::Yes) && answer != box.button(QMessageBox::No)) {
+        // The question stays open: nothing is recorded over the journal and
+        // nothing is emptied, so the next start asks again.
+        return;
+    }
+    const SessionJournal::State found = m_session->TakeRecovery(answer == box.button(QMessageBox::Yes));
     if (!found.pages.isEmpty()) {
         RestorePages(found);
     }
@@ -100,7 +179,7 @@ void MainWindow::EndSessionCleanly()
 {
     // Pages not yet offered back stay for the next start.
     if (m_session) {
-        m_session->EndCleanly();
+        m_session->EndCleanly(m_scan->NextNumber());
     }
 }
 
@@ -108,4 +187,8 @@ void MainWindow::EndAtOnce()
 {
     m_scan->StopNow();
     RecordSession();
+    // The process ends right after this: the last state must be on disk.
+    if (m_session) {
+        m_session->Flush();
+    }
 }

@@ -82,12 +82,14 @@ void ScanController::Begin(const Job& job)
     m_pagesToScan = PagesToScan(job.type, job.device, job.panel ? job.panel->GetTotalScanCount() : 0);
     m_stopRequested = false;
     m_firstNumber = m_nextNumber;
+    // Known before the job thread starts, so that the journal can name the
+    // job's page files from its first record on.
+    m_format = PageFormat(job.device, job.panel ? job.panel->GetMode() : QString());
 }
 
 void ScanController::Work()
 {
     ParentScannerOptions* panel = m_job.panel;
-    m_format = PageFormat(m_job.device, panel ? panel->GetMode() : QString());
     m_status = m_saneScan->OpenDevice(m_job.device);
     if (m_status == SANE_STATUS_GOOD) {
         {

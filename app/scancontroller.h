@@ -85,6 +85,11 @@ public:
     int Type() const { return m_job.type; }
     void SetType(int type) { m_job.type = type; }
     int InsertIndex() const { return m_job.insertIndex; }
+    // The running job's page files: file-name prefix, minimum digits of the
+    // number, extension.
+    QString Prefix() const { return m_job.basePath.mid(m_job.basePath.lastIndexOf(QLatin1Char('/')) + 1); }
+    int MinDigits() const { return m_job.minDigits; }
+    QString Format() const { return m_format; }
     int PagesThisRun() const { return m_pagesThisRun; }
     int FirstNumber() const { return m_firstNumber; }
     int NextNumber() const { return m_nextNumber; }

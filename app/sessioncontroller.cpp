@@ -2,6 +2,7 @@
 
 #include "applog.h"
 #include "fileutils.h"
+#include "journalwriter.h"
 #include "sessionlock.h"
 #include "sessionmove.h"
 #include "temppath.h"
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 SessionController::SessionController(const QString& workDir, const QStringList& earlier)
     : m_workDir(workDir), m_earlier(earlier)
@@ -20,30 +23,44 @@ SessionController::~SessionController() = default;
 
 int SessionController::Prepare(int scanNumber)
 {
-    m_journal.reset(new SessionJournal(m_workDir));
     m_lock.reset(new SessionLock);
     if (!m_lock->TryLock(SessionLock::PathFor(m_workDir))) {
         // Another running session works in this folder: it is never written,
-        // emptied or journalled by this one, which takes a folder of its own.
+        // emptied or journalled by this one, which takes a fresh folder of
+        // its own and journals there.
         qCWarning(lcApp) << "session lock held elsewhere:" << SessionLock::PathFor(m_workDir);
-        m_journal.reset();
-        if (TakePrivateFolder()) {
-            m_journal.reset(new SessionJournal(m_workDir));
+        if (!TakePrivateFolder()) {
+            return scanNumber;
         }
+        m_journal.reset(new SessionJournal(m_workDir));
+        m_writer.reset(new JournalWriter(m_workDir));
+        SessionJournal::State empty;
+        empty.scanNumber = scanNumber;
+        Record(empty);
         return scanNumber;
     }
+    m_journal.reset(new SessionJournal(m_workDir));
     // Temporary files are never pages: whatever an earlier run left goes.
     ClearDirectory(m_workDir + QLatin1Char('/') + QLatin1String(kTempFolderName));
     AdoptEarlierSession();
-    const SessionJournal::State found = m_journal->Recover();
+    m_writer.reset(new JournalWriter(m_workDir));
+    SessionJournal::Found how = SessionJournal::Found::Nothing;
+    const SessionJournal::State found = m_journal->Recover(&how);
+    if (how == SessionJournal::Found::SetAside) {
+        qCWarning(lcApp) << "session journal unreadable, set aside; pages taken from the folder";
+    }
+    const int next = std::max(scanNumber, found.scanNumber);
     if (!found.pages.isEmpty()) {
+        // Nothing is touched until the user has answered.
         m_recoveryPending = true;
         m_recovery = found;
-        return found.scanNumber;
+        return next;
     }
     ClearDirectory(m_workDir);
-    m_journal->Discard();
-    return scanNumber;
+    SessionJournal::State empty;
+    empty.scanNumber = next;
+    Record(empty);
+    return next;
 }
 
 bool SessionController::TakePrivateFolder()
@@ -89,27 +106,40 @@ void SessionController::AdoptEarlierSession()
 
 void SessionController::Record(const SessionJournal::State& state)
 {
-    if (!Recording()) {
-        return;
-    }
-    if (!m_journal->Record(state)) {
-        qCWarning(lcApp) << "session journal not written:" << m_journal->FilePath();
+    if (Recording()) {
+        m_writer->Post(state);
     }
 }
 
-void SessionController::Discard()
-{
-    if (m_journal) {
-        m_journal->Discard();
-    }
-}
-
-void SessionController::EndCleanly()
+void SessionController::Saved(int scanNumber)
 {
     if (!Recording()) {
         return;
     }
-    m_journal->Discard();
+    SessionJournal::State empty;
+    empty.scanNumber = scanNumber;
+    m_writer->Post(empty);
+    // A kill from here on finds the journal without the saved pages.
+    m_writer->Flush();
+    ClearDirectory(m_journal->ScanDir());
+}
+
+void SessionController::Flush()
+{
+    if (m_writer) {
+        m_writer->Flush();
+    }
+}
+
+void SessionController::EndCleanly(int scanNumber)
+{
+    if (!Recording()) {
+        return;
+    }
+    SessionJournal::State empty;
+    empty.scanNumber = scanNumber;
+    m_writer->Post(empty);
+    m_writer->Flush();
     ClearDirectory(m_workDir);
     if (m_private) {
         // Nothing of a private folder outlives its session; its lock file
@@ -127,7 +157,11 @@ SessionJournal::State SessionController::TakeRecovery(bool restore)
     std::swap(state, m_recovery);
     if (!restore) {
         ClearDirectory(m_workDir);
+        SessionJournal::State empty;
+        empty.scanNumber = state.scanNumber;
+        Record(empty);
         state = SessionJournal::State();
+        state.scanNumber = empty.scanNumber;
     }
     return state;
 }

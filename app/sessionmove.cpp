@@ -118,6 +118,18 @@ bool Place(const QString& src, const QString& dst)
     return CopySynced(src, dst);
 }
 
+// Pages of a session wait in the folder of journal: its journal lists pages or
+// cannot be read, or there is none while page files are there. A journal that
+// says on purpose that there are no pages holds no session.
+bool HoldsSession(const SessionJournal& journal)
+{
+    if (Exists(journal.FilePath())) {
+        SessionJournal::State state;
+        return !journal.Load(&state) || !state.pages.isEmpty();
+    }
+    return !QDir(journal.ScanDir()).entryList(QDir::Files | QDir::Hidden | QDir::System).isEmpty();
+}
+
 } // namespace
 
 bool SessionMove::RemoveFolder(const QString& path)
@@ -151,14 +163,17 @@ SessionMove::Result SessionMove::Adopt(const QString& from, const QString& to)
         return Result::Left; // a running copy works there
     }
     const SessionJournal old(source);
-    if (!Exists(old.FilePath())) {
+    if (!HoldsSession(old)) {
         // No session: nothing in it is a page.
         RemoveFolder(source);
         ::unlink(Native(lock.Path()).constData());
         return Result::Removed;
     }
+    // A journal lost with page files left (a power cut can do that) still
+    // moves: the pages are then offered in name order.
+    const bool hasJournal = Exists(old.FilePath());
     const SessionJournal now(target);
-    if (!IsPlainFileOfOurs(old.FilePath()) || Exists(now.FilePath())) {
+    if ((hasJournal && !IsPlainFileOfOurs(old.FilePath())) || HoldsSession(now)) {
         return Result::Left;
     }
     QStringList names;
@@ -177,7 +192,7 @@ SessionMove::Result SessionMove::Adopt(const QString& from, const QString& to)
     if (!WorkDir::PrepareOwnedPath(target, QLatin1String(kScanFolderName))) {
         return Result::Left;
     }
-    // Without a journal nothing in the page folder is a page.
+    // The target holds no session: whatever its page folder has is no page.
     ClearDirectory(now.ScanDir());
 
     QStringList placed;
@@ -192,11 +207,16 @@ SessionMove::Result SessionMove::Adopt(const QString& from, const QString& to)
     }
     ok = ok && SyncFolder(now.ScanDir());
     // The journal last: once it is there the session is whole in `to`.
-    ok = ok && Place(old.FilePath(), now.FilePath());
-    if (ok) {
-        placed << now.FilePath();
-        ok = SyncFolder(target);
+    if (hasJournal) {
+        ok = ok && Place(old.FilePath(), now.FilePath());
+        if (ok) {
+            placed << now.FilePath();
+        }
+    } else if (ok) {
+        // The target's own journal (without pages) would hide the pages.
+        ok = ::unlink(Native(now.FilePath()).constData()) == 0 || errno == ENOENT;
     }
+    ok = ok && SyncFolder(target);
     if (!ok) {
         qCWarning(lcApp) << "session not moved:" << source << "to" << target;
         for (const QString& path : qAsConst(placed)) {

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -17,6 +18,8 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 const QString kScanner = QStringLiteral("Scanner");
@@ -326,6 +329,15 @@ void SysConfigPage::StoreCounter()
     WriteSetting(kScanner, QStringLiteral("ScanCount"), QString::number(m_counter));
     m_config.scanCount = m_counter;
     m_ui.scanCount->setText(QString::number(m_counter));
+    // On disk before the saved pages leave the journal: a crash right after
+    // a save must not hand the same file names out again.
+    m_settings->Sync();
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_settings->FilePath()).path());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 QString SysConfigPage::FormatExtension() const

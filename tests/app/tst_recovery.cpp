@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
+#include <QLabel>
 #include <QListWidget>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -17,6 +18,7 @@ namespace {
 
 const int kDpi = 50;
 const QString kQuestion = QStringLiteral("发现上次未保存的 %1 张图像，是否恢复？");
+const QString kDamagedQuestion = QStringLiteral("发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？");
 
 // What the user sees of one page: its file and the sheet marker it shows
 // ("2A", "2A@90" once turned right; "interrupted" for a cut-off page).
@@ -40,8 +42,9 @@ QString TurnedRight(const QString& reading)
 
 // A session is killed and the program started again on the same folders:
 // answering 是 brings the page list back as it was (files, order, also after
-// 上移 and 下移, orientation, current page, file numbering), without the pages
-// that never completed; 否 leaves nothing to bring back. The user's actions
+// 上移 and 下移, orientation, current page, file numbering), the pages that
+// never completed or were damaged as interrupted ones; 否 leaves nothing to
+// bring back, Esc leaves everything for the next start. The user's actions
 // are followed by a small model of the page list.
 class TestRecovery : public QObject {
     Q_OBJECT
@@ -51,9 +54,20 @@ private slots:
     void cleanupTestCase();
 
     void killedSession();
+    void cyclesWithDigitPrefix();
+    void damagedPagesAndEscape();
+    void unwritableJournal();
+    void killedAfterSave();
 
 private:
     void Restart(QMessageBox::StandardButton answer = QMessageBox::Yes);
+    // The same, with the start-up that finds the scanner, ready to scan.
+    void RestartScanning();
+    // The question that a restart with the model's pages asks.
+    QString Question() const;
+    // "删除" on every interrupted page (a save refuses them).
+    void DeleteInterrupted();
+    QString IniValue(const QString& key) const;
     void Configure(int format);
     bool Scan(const char* action, const QString& scenario);
     void Select(int row);
@@ -61,7 +75,8 @@ private:
     void CompareWithModel(const QString& trail);
     QString NextFile()
     {
-        return m_fx->ScanDir() + QStringLiteral("/%1.jpg").arg(m_next++, 4, 10, QLatin1Char('0'));
+        return m_fx->ScanDir() +
+               QStringLiteral("/%1%2.jpg").arg(m_prefix).arg(m_next++, 4, 10, QLatin1Char('0'));
     }
     QStringList FilesUnder(const QString& dir) const;
 
@@ -70,6 +85,8 @@ private:
     int m_current = 0;
     int m_next = 1;
     int m_load = 0;
+    QString m_prefix;
+    QStringList m_escaped;
 };
 
 void TestRecovery::initTestCase()
@@ -110,12 +127,65 @@ void TestRecovery::Restart(QMessageBox::StandardButton answer)
     next->tmp.swap(m_fx->tmp);
     m_fx.reset(next.take());
     m_fx->answerer.SetAnswer(answer);
+    // Esc on the question, pressed as the user presses it (the answerer only
+    // looks); the question's text is kept as the answerer keeps it.
+    QTimer escape;
+    escape.setInterval(20);
+    QObject::connect(&escape, &QTimer::timeout, [this, &escape] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            escape.stop();
+            m_escaped << box->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+    if (answer == QMessageBox::Escape) {
+        m_fx->answerer.SetPassive(true);
+        escape.start();
+    }
     m_fx->window = new MainWindow(m_fx->home->path(), m_fx->tmp->path() + QStringLiteral("/zir/scanvy"));
     WindowFixture* fx = m_fx.data();
     QObject::connect(fx->window.data(), &MainWindow::sglJobDone, [fx] { ++fx->jobsDone; });
     m_fx->window->show();
-    QTRY_COMPARE(m_fx->window->PendingRecoveryCount(), 0);
+    if (answer == QMessageBox::Escape) {
+        QTRY_COMPARE(m_escaped.size(), 1);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        m_fx->answerer.SetPassive(false);
+        m_fx->answerer.texts = m_escaped;
+        m_escaped.clear();
+    } else {
+        QTRY_COMPARE(m_fx->window->PendingRecoveryCount(), 0);
+    }
     QTest::qWait(20);
+}
+
+void TestRecovery::RestartScanning()
+{
+    QScopedPointer<WindowFixture> next(new WindowFixture);
+    next->home.swap(m_fx->home);
+    next->tmp.swap(m_fx->tmp);
+    m_fx.reset(next.take());
+    m_fx->answerer.SetAnswer(QMessageBox::Yes);
+    QVERIFY(m_fx->Start());
+    QTRY_COMPARE(m_fx->window->PendingRecoveryCount(), 0);
+    m_fx->SetResolution(kDpi);
+    QVERIFY(m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")));
+    QVERIFY(m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front")));
+    QTest::qWait(20);
+}
+
+QString TestRecovery::Question() const
+{
+    int damaged = 0;
+    for (const ModelPage& page : m_pages)
+        damaged += page.reading == QLatin1String("interrupted") ? 1 : 0;
+    return damaged == 0 ? kQuestion.arg(m_pages.size()) : kDamagedQuestion.arg(m_pages.size()).arg(damaged);
+}
+
+QString TestRecovery::IniValue(const QString& key) const
+{
+    QSettings ini(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
+                  QSettings::IniFormat);
+    return ini.value(key).toString();
 }
 
 bool TestRecovery::Scan(const char* action, const QString& scenario)
@@ -227,27 +297,19 @@ QString TestRecovery::Step(QRandomGenerator& random, int kind)
 void TestRecovery::CompareWithModel(const QString& trail)
 {
     const QByteArray where = trail.toUtf8();
-    // Pages that never completed do not come back; the current page is the
-    // one that was current, or the next one that came back.
-    QList<ModelPage> expected;
-    int current = -1;
-    for (int i = 0; i < m_pages.size(); ++i) {
-        if (m_pages.at(i).reading == QLatin1String("interrupted"))
-            continue;
-        if (i >= m_current && current < 0)
-            current = expected.size();
-        expected.append(m_pages.at(i));
-    }
-    if (current < 0)
-        current = qMax(0, expected.size() - 1);
-    m_pages = expected;
-    m_current = current;
+    // Every page comes back, interrupted ones too (they show no marker and
+    // have no complete file); the current page is the one that was current.
+    const QList<ModelPage> expected = m_pages;
+    const int current = m_current;
 
     QStringList files;
     QStringList readings;
     for (const ModelPage& page : qAsConst(expected)) {
         files << page.file;
-        readings << page.reading;
+        const bool interrupted = page.reading == QLatin1String("interrupted");
+        readings << (interrupted ? QStringLiteral("?") : page.reading);
+        QVERIFY2(IsPageComplete(page.file) != interrupted,
+                 qPrintable(trail + QStringLiteral(" ") + page.file));
     }
     QStringList shown;
     for (const QString& file : m_fx->window->PageFiles())
@@ -307,17 +369,16 @@ void TestRecovery::killedSession()
             for (int i = 0; i < pages.size(); ++i)
                 QCOMPARE(IsPageComplete(pages.at(i)), complete.at(i));
         }
-        int complete = 0;
-        for (const ModelPage& page : qAsConst(m_pages))
-            complete += page.reading == QLatin1String("interrupted") ? 0 : 1;
+        const QString question = Question();
         trail += QStringLiteral(" | kill");
         Restart();
-        QCOMPARE(m_fx->answerer.texts, complete == 0 ? QStringList() : QStringList{kQuestion.arg(complete)});
+        QCOMPARE(m_fx->answerer.texts, m_pages.isEmpty() ? QStringList() : QStringList{question});
         CompareWithModel(trail);
         m_fx->answerer.texts.clear();
         m_fx->answerer.titles.clear();
     }
 
+    DeleteInterrupted();
     const int pages = m_fx->window->PageFiles().size();
     QVERIFY(pages > 0);
     QFile blocker(m_fx->home->path() + QStringLiteral("/out")); // where the save folder should be
@@ -330,10 +391,155 @@ void TestRecovery::killedSession()
     Restart(QMessageBox::No);
     QCOMPARE(m_fx->answerer.texts, QStringList{kQuestion.arg(pages)});
     QCOMPARE(m_fx->window->PageFiles(), QList<QString>());
-    QCOMPARE(FilesUnder(m_fx->window->WorkDir()), QStringList());
+    // Only the journal is left, with the numbering and no page.
+    QCOMPARE(FilesUnder(m_fx->window->WorkDir()), QStringList{"session.json"});
     m_fx->answerer.texts.clear();
     Restart();
     QCOMPARE(m_fx->answerer.texts, QStringList());
+}
+
+void TestRecovery::DeleteInterrupted()
+{
+    for (int row = m_pages.size() - 1; row >= 0; --row) {
+        if (m_pages.at(row).reading != QLatin1String("interrupted"))
+            continue;
+        Select(row);
+        m_fx->Child<QAction>("actionDelete")->trigger();
+        m_pages.removeAt(row);
+    }
+    m_current = m_fx->View()->GetCurrentIndex();
+    m_fx->answerer.texts.clear();
+    m_fx->answerer.titles.clear();
+}
+
+// A prefix ending in digits and a converter's leftover named by a 17-digit
+// stamp in the page folder: cycles of scan, kill and 是 never take the
+// leftover for a page, never move the numbering away from the journal's and
+// never scan over a page that was shown.
+void TestRecovery::cyclesWithDigitPrefix()
+{
+    m_pages.clear();
+    m_current = 0;
+    QSettings(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
+              QSettings::IniFormat)
+        .setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("2024"));
+    RestartScanning();
+    m_prefix = QStringLiteral("2024");
+    m_next = m_fx->window->ScanNumber();
+    QVERIFY(QDir().mkpath(m_fx->ScanDir()));
+    const QString leftover = m_fx->ScanDir() + QStringLiteral("/20241207140000123.tiff");
+    {
+        QFile file(leftover);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a page") > 0);
+    }
+    QRandomGenerator random(2);
+    QString trail = QStringLiteral("seed 2, prefix 2024:");
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        trail += QLatin1Char(' ') + Step(random, 0);
+        QVERIFY2(m_fx->window->PageFiles().size() == m_pages.size(), qPrintable(trail));
+        const QString question = Question();
+        trail += QStringLiteral(" | kill");
+        RestartScanning();
+        QCOMPARE(m_fx->answerer.texts, QStringList{question});
+        m_fx->answerer.texts.clear();
+        CompareWithModel(trail);
+        QVERIFY(QFile::exists(leftover));
+    }
+}
+
+// Pages damaged on disk (an empty file, a cut-off JPEG) are named in the
+// question and come back as interrupted pages, ready to be replaced. Esc on
+// the question keeps everything, journal included, for the next start.
+void TestRecovery::damagedPagesAndEscape()
+{
+    QVERIFY(m_pages.size() >= 3);
+    {
+        QFile empty(m_pages.at(0).file);
+        QVERIFY(empty.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QFile cut(m_pages.at(2).file);
+        QVERIFY(cut.open(QIODevice::ReadWrite));
+        QVERIFY(cut.resize(cut.size() / 2));
+    }
+    m_pages[0].reading = QStringLiteral("interrupted");
+    m_pages[2].reading = QStringLiteral("interrupted");
+    const QString question = Question();
+    QVERIFY(question.contains(QStringLiteral("其中 2 张已损坏")));
+    const QString journal = m_fx->window->WorkDir() + QStringLiteral("/session.json");
+    Restart(QMessageBox::Escape);
+    QCOMPARE(m_fx->answerer.texts, QStringList{question});
+    m_fx->answerer.texts.clear();
+    QCOMPARE(m_fx->window->PageFiles(), QList<QString>());
+    QVERIFY(QFile::exists(journal));
+    for (const ModelPage& page : qAsConst(m_pages))
+        QVERIFY2(QFile::exists(page.file) || QFile::exists(PartialPagePath(page.file)),
+                 qPrintable(page.file));
+
+    RestartScanning();
+    QCOMPARE(m_fx->answerer.texts, QStringList{question});
+    m_fx->answerer.texts.clear();
+    CompareWithModel(QStringLiteral("damaged, Esc, 是"));
+
+    // An interrupted page is replaced by a new scan of it.
+    Select(0);
+    QVERIFY(Scan("actionScanReplace", QStringLiteral("sheets=1\n")));
+    m_pages[0] = {NextFile(), QStringLiteral("1A")};
+    QCOMPARE(m_fx->window->PageFiles().first(), m_pages.first().file);
+    QVERIFY(IsPageComplete(m_pages.first().file));
+}
+
+// The journal cannot be written (its folder is gone): the window says so
+// once in its status row, without a box, and says when it works again.
+void TestRecovery::unwritableJournal()
+{
+    QVERIFY(m_pages.size() >= 2);
+    const QString work = m_fx->window->WorkDir();
+    const QString away = work + QStringLiteral("-away");
+    QVERIFY(QDir().rename(work, away));
+    Select(1);
+    m_fx->Child<QAction>("actionMoveUp")->trigger();
+    m_pages.move(1, 0);
+    QTRY_VERIFY(m_fx->window->findChild<QLabel*>(QStringLiteral("lblJournalNote")));
+    QTRY_COMPARE(m_fx->LabelText("lblJournalNote"), QStringLiteral("无法保存恢复记录：工作文件夹已不存在"));
+    QVERIFY(m_fx->Child<QLabel>("lblJournalNote")->isVisible());
+    m_fx->Child<QAction>("actionMoveDown")->trigger();
+    m_pages.move(0, 1);
+    QTest::qWait(100);
+    QCOMPARE(m_fx->answerer.texts, QStringList());
+    QVERIFY(QDir().rename(away, work));
+    m_fx->Child<QAction>("actionMoveUp")->trigger();
+    m_pages.move(1, 0);
+    m_current = 0;
+    QTRY_COMPARE(m_fx->LabelText("lblJournalNote"), QStringLiteral("恢复记录已恢复正常保存"));
+
+    const QString question = Question();
+    Restart();
+    QCOMPARE(m_fx->answerer.texts, QStringList{question});
+    m_fx->answerer.texts.clear();
+    CompareWithModel(QStringLiteral("journal unwritable, then written"));
+}
+
+// A save, then the process is killed: the saved pages are not offered
+// again and the stored counter has moved on.
+void TestRecovery::killedAfterSave()
+{
+    DeleteInterrupted();
+    QFile::remove(m_fx->home->path() + QStringLiteral("/out"));
+    QVERIFY(QDir().mkpath(m_fx->home->path() + QStringLiteral("/out")));
+    const int counter = IniValue(QStringLiteral("Scanner/ScanCount")).toInt();
+    QVERIFY(!m_fx->window->PageFiles().isEmpty());
+    m_fx->Child<QAction>("actionSave")->trigger();
+    QTRY_VERIFY(!m_fx->window->JobRunning());
+    QTRY_COMPARE(m_fx->window->PageFiles(), QList<QString>());
+    const int stored = IniValue(QStringLiteral("Scanner/ScanCount")).toInt();
+    QVERIFY2(stored > counter, qPrintable(QStringLiteral("%1 -> %2").arg(counter).arg(stored)));
+    QCOMPARE(FilesUnder(m_fx->ScanDir()), QStringList());
+    m_fx->answerer.texts.clear();
+    m_fx->answerer.titles.clear();
+    Restart();
+    QCOMPARE(m_fx->answerer.texts, QStringList());
+    QCOMPARE(m_fx->window->PageFiles(), QList<QString>());
+    QCOMPARE(IniValue(QStringLiteral("Scanner/ScanCount")).toInt(), stored);
+    QCOMPARE(m_fx->window->ScanNumber(), m_next);
 }
 
 QTEST_MAIN(TestRecovery)
