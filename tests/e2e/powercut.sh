@@ -19,6 +19,9 @@
 #         settings and the save targets may have changed.
 #         SCANVY_CUTS (default 10) seeds from SCANVY_SEED (default 1);
 #         needs root and loop devices, otherwise skipped (status 77).
+#         SCANVY_CUT_MOUNT adds mount options: with "sync,dirsync" every
+#         write is on the disk before it returns, so nothing can be lost and
+#         every seed must pass (a check of the test itself).
 #   boot  A session killed during its work, then systemd-tmpfiles --remove
 #         --boot over a copy of the system's tmp.conf (a reboot's cleaning of
 #         the temporary folder), then a start: the session is offered.
@@ -73,6 +76,7 @@ cleanup() {
   [ -n "$MNT" ] && mountpoint -q "$MNT" && umount "$MNT"
 }
 trap cleanup EXIT
+trap "exit 143" TERM INT HUP
 
 # The folders of one case: home (with the cache folder) and temporary folder.
 use_folders() { # home temp
@@ -232,7 +236,7 @@ recover_and_save() {
   set_format 3 "$HOME/saved"
   start
   local box
-  box=$(await_box '提示' 40)
+  box=$(await_box '提示' 80)
   RECOVERED=""
   [ -z "$box" ] && return 0
   answer_box "$box"
@@ -265,7 +269,7 @@ others() {
 }
 
 mount_image() {
-  mount -o loop "$root/disk.img" "$MNT" || fail "cannot mount the image"
+  mount -o "loop${SCANVY_CUT_MOUNT:+,$SCANVY_CUT_MOUNT}" "$root/disk.img" "$MNT" || fail "cannot mount the image"
 }
 
 fresh_disk() {
