@@ -87,12 +87,12 @@ use_folders() { # home temp
 
 set_format() { # format save folder
   printf '[Scanner]\nFilePath=%s\nPrefix=r\nScanCount=1\nScanMinCountSize=4\nFileFormat=%s\n' \
-    "$2" "$1" >"$HOME/.config/com.quvex.zyl.scanvy/SysConfig.ini"
+    "$2" "$1" >"$HOME/.config/com.quvex.zyl.scanvy/SysConfig.ini" || fail "cannot write the settings"
 }
 
 scan_settings() {
   printf '[ScannerOptions]\nresolution=%s|1\nmode=Color|1\nsource=Adf-front|1\n' "$DPI" \
-    >"$HOME/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini"
+    >"$HOME/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini" || fail "cannot write the scan settings"
 }
 
 scenario() { printf '%b\nsource=Adf-front\n' "$1" >"$SANE_CONFIG_DIR/scenario.conf"; }
@@ -268,6 +268,18 @@ others() {
     grep -vE '^home/\.cache/fontconfig/' | sort | xargs -r sha256sum)
 }
 
+# The program's PID namespace took a copy of the mount, which holds the file
+# system (and its loop device) until the namespace has gone; only then is the
+# next mount a fresh one rather than the shut-down one again.
+unmount() {
+  umount "$MNT" || fail "cannot unmount"
+  for _ in $(seq 1 100); do
+    [ -z "$(losetup -j "$root/disk.img" 2>/dev/null)" ] && return 0
+    sleep 0.1
+  done
+  fail "the image is still in use after it was unmounted: $(losetup -j "$root/disk.img")"
+}
+
 mount_image() {
   mount -o "loop${SCANVY_CUT_MOUNT:+,$SCANVY_CUT_MOUNT}" "$root/disk.img" "$MNT" || fail "cannot mount the image"
 }
@@ -397,10 +409,19 @@ check_save() {
     [ "$got" = "$(batch "$SHEETS")" ] || fail "a broken document after the cut: $doc reads \"$got\""
     whole=$doc
   done
-  if [ -n "$RECOVERED" ]; then
+  if [ -z "$whole" ]; then
+    [ -n "$RECOVERED" ] || fail "the pages are gone and no document holds them"
     [ "$RECOVERED" = "$(batch "$SHEETS")" ] || fail "pages back after the cut read \"$RECOVERED\""
-  else
-    [ -n "$whole" ] || fail "the pages are gone and no document holds them"
+  elif [ -n "$RECOVERED" ]; then
+    # Saved whole: some of the pages may still be offered (a cut while the
+    # saved pages were being removed), whole and in order.
+    local last=0 page number
+    for page in $RECOVERED; do
+      number=${page%A}
+      [ "$number" -gt "$last" ] 2>/dev/null && [ "$number" -le "$SHEETS" ] ||
+        fail "pages back after the cut read \"$RECOVERED\""
+      last=$number
+    done
   fi
   note "after the cut: ${whole:-no document}, ${RECOVERED:-no pages} back"
 }
@@ -438,7 +459,7 @@ one_cut() { # seed
   esac
   killed
   SHOWN=$(journal_pages "$root/$CASE/journal.json")
-  umount "$MNT" || fail "cannot unmount after the cut"
+  unmount
   mount_image # replays the file system's log
   use_folders "$MNT/home" "$MNT/tmp"
   recover_and_save
@@ -451,7 +472,7 @@ one_cut() { # seed
   others >"$root/$CASE/others.after"
   cmp -s "$root/$CASE/others.before" "$root/$CASE/others.after" ||
     fail "files outside the work folder, the settings and the targets changed: $(diff "$root/$CASE/others.before" "$root/$CASE/others.after" | grep '^[<>]' | tr '\n' ' ')"
-  umount "$MNT" || fail "cannot unmount"
+  unmount
   rm -rf "$root/$CASE"
 }
 
