@@ -359,15 +359,18 @@ moment_turn() {
   press F5
   listed "$SHEETS"
   idle
+  # The cut follows the turn's first, second or third write in the scan
+  # folder (no write: the page was not turned, which fails).
+  local dir skip=$((RANDOM % 3)) delay=$((RANDOM * 8))
+  dir=$(work_dir) || fail "no work folder"
+  cut_on "$dir/scanimages" "" --skip "$skip" --delay-us "$delay" --timeout 10
   # The edit menu opens on its first enabled entry (turn left); two down is
   # turn right.
-  local delay=$((RANDOM % 250))
   press alt+e
   sleep 0.3
   press Down Down Return
-  msleep "$delay"
-  cut
-  note "cut ${delay} ms after a page was turned"
+  cut_done
+  note "cut ${delay} us after write $skip of a page being turned ($(tail -1 "$root/$CASE/cut.out"))"
 }
 
 moment_journal() {
