@@ -120,7 +120,8 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
 
     SetScannerLabel(QString());
     SetupSaveNote();
-    RetranslateTexts();
+    // The stored language is in force from the start, as the page shows it.
+    SwitchLanguage(m_sysPage->TranslationFile());
     InstallEventFilters();
     ConnectActions();
     m_sysPage->Connect();
@@ -282,6 +283,7 @@ void MainWindow::ConnectActions()
 void MainWindow::RetranslateTexts()
 {
     m_pageJump->setToolTip(tr("跳转"));
+    SetScannerLabel(m_devices->ConnectedDevice());
     ShowImageCount();
     m_sysPage->Retranslate();
 }

@@ -83,7 +83,7 @@ void MainWindow::StartupOpenFinished()
     }
     SetScannerLabel(m_devices->FirstDevice());
     m_optionsContainer->show();
-    m_optionsContainer->InitScannerList(m_devices->DeviceList());
+    m_optionsContainer->InitScannerList(m_devices->DeviceList(), m_devices->DeviceModels());
     m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
     SetPassManual();
     m_storeWindowSize = true;
@@ -165,7 +165,7 @@ void MainWindow::UsbDetectFinished()
     ui->actionPassManual->setEnabled(false);
     if (connected) {
         m_devices->OpenForOptions(m_devices->FirstDevice());
-        m_optionsContainer->InitScannerList(m_devices->DeviceList());
+        m_optionsContainer->InitScannerList(m_devices->DeviceList(), m_devices->DeviceModels());
         m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
         if (m_onScanPage && m_optionsContainer->m_currentPanel) {
             m_optionsContainer->m_currentPanel->GetParamsEnter();

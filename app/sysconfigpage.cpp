@@ -80,8 +80,6 @@ void SysConfigPage::Setup()
     m_ui.language->addItem(QStringLiteral("简体中文"), QStringLiteral("0"));
     m_ui.language->addItem(QStringLiteral("繁體中文"), QStringLiteral("1"));
     m_ui.language->addItem(QStringLiteral("English"), QStringLiteral("2"));
-    m_ui.languageLabel->hide();
-    m_ui.language->hide();
 }
 
 void SysConfigPage::Retranslate()
@@ -407,13 +405,23 @@ void SysConfigPage::OnLanguageChanged(int index)
 {
     m_config.language = m_ui.language->itemData(index).toString();
     WriteSetting(kSystem, QStringLiteral("Language"), m_config.language);
+    emit sglLanguageChosen(TranslationFile());
+}
+
+QString SysConfigPage::LocaleName() const
+{
     if (m_config.language == QLatin1String("1")) {
-        emit sglLanguageChosen(QStringLiteral(":/trans/zh_TW.qm"));
-    } else if (m_config.language == QLatin1String("2")) {
-        emit sglLanguageChosen(QStringLiteral(":/trans/en_US.qm"));
-    } else {
-        emit sglLanguageChosen(QStringLiteral(":/trans/zh_CN.qm"));
+        return QStringLiteral("zh_TW");
     }
+    if (m_config.language == QLatin1String("2")) {
+        return QStringLiteral("en_US");
+    }
+    return QStringLiteral("zh_CN");
+}
+
+QString SysConfigPage::TranslationFile() const
+{
+    return QStringLiteral(":/trans/%1.qm").arg(LocaleName());
 }
 
 void SysConfigPage::OnSelectImagePath()

@@ -56,6 +56,10 @@ public:
     void SaveScanCount();
     // Settles the save folder before a save and creates it.
     void EnsureScanPath();
+    // The chosen language as a locale name ("zh_CN", "zh_TW", "en_US") and
+    // the built-in catalogue of the program's texts in it.
+    QString LocaleName() const;
+    QString TranslationFile() const;
     // Replaces the program's own translator; the texts are the caller's.
     void InstallTranslation(const QString& translationFile);
     // The format box's texts in the current language.

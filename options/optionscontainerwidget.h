@@ -25,7 +25,8 @@ public:
     ~OptionsContainerWidget() override;
 
     // Fills the selector and selects the first device, without any signal.
-    void InitScannerList(const QList<QString>& devices);
+    // `models` ("vendor model" by device name) become the items' tooltips.
+    void InitScannerList(const QList<QString>& devices, const QHash<QString, QString>& models = {});
     // Hands the open device's options to the current panel and rebuilds it.
     // Does nothing when no panel matches the selected device.
     void InitWidgetByOption(const QHash<QString, Opt_Result>& options, bool useDefaults);
@@ -43,6 +44,10 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
+public:
     // Read by the main window: the device to open and the visible panel
     // (null when no family matches the device).
     QString m_currentDevice;
