@@ -416,7 +416,7 @@
     </message>
     <message>
         <source>图像显示</source>
-        <translation>Images</translation>
+        <translation>Image View</translation>
     </message>
     <message>
         <source>扫描配置</source>

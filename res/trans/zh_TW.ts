@@ -209,7 +209,7 @@
     </message>
     <message>
         <source>自动大小-优先度：</source>
-        <translation>自動大小-優先度：</translation>
+        <translation>自動大小-優先順序：</translation>
     </message>
     <message>
         <source>移除装订孔：</source>
@@ -757,7 +757,7 @@
     </message>
     <message>
         <source>灰度</source>
-        <translation>灰度</translation>
+        <translation>灰階</translation>
     </message>
     <message>
         <source>彩色</source>
@@ -777,7 +777,7 @@
     </message>
     <message>
         <source>灰度+黑白</source>
-        <translation>灰度+黑白</translation>
+        <translation>灰階+黑白</translation>
     </message>
     <message>
         <source>Double-Letter纸</source>
@@ -901,19 +901,19 @@
     </message>
     <message>
         <source>消除网线 Level 1</source>
-        <translation>消除網線 Level 1</translation>
+        <translation>去網紋 Level 1</translation>
     </message>
     <message>
         <source>消除网线 Level 2</source>
-        <translation>消除網線 Level 2</translation>
+        <translation>去網紋 Level 2</translation>
     </message>
     <message>
         <source>消除网线 Level 3</source>
-        <translation>消除網線 Level 3</translation>
+        <translation>去網紋 Level 3</translation>
     </message>
     <message>
         <source>消除网线 Level 4</source>
-        <translation>消除網線 Level 4</translation>
+        <translation>去網紋 Level 4</translation>
     </message>
     <message>
         <source>低</source>
