@@ -817,7 +817,7 @@
     </message>
     <message>
         <source>常规</source>
-        <translation>Standard</translation>
+        <translation>Regular</translation>
     </message>
     <message>
         <source>自动尺寸</source>
