@@ -356,6 +356,48 @@ void SysConfigPage::EnsureScanPath()
     QDir().mkpath(m_savePath);
 }
 
+namespace {
+
+// Answers every text with the text itself: installed after the toolkit's
+// Simplified Chinese catalogue, it keeps the toolkit's own texts (standard
+// buttons, file dialogs) in English, as they are written.
+class SourceTextTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* /*context*/, const char* sourceText, const char* /*disambiguation*/,
+                      int /*n*/) const override
+    {
+        return QString::fromUtf8(sourceText);
+    }
+};
+
+} // namespace
+
+void SysConfigPage::InstallToolkitTranslation()
+{
+    if (m_toolkitTranslator) {
+        QApplication::removeTranslator(m_toolkitTranslator);
+        delete m_toolkitTranslator;
+        m_toolkitTranslator = nullptr;
+    }
+    // Simplified Chinese is the catalogue the program starts with.
+    const QString locale = LocaleName();
+    if (locale == QLatin1String("en_US")) {
+        m_toolkitTranslator = new SourceTextTranslator(this);
+    } else if (locale == QLatin1String("zh_TW")) {
+        m_toolkitTranslator = new QTranslator(this);
+        if (!m_toolkitTranslator->load(QStringLiteral(":/trans/qtbase_zh_TW.qm"))) {
+            delete m_toolkitTranslator;
+            m_toolkitTranslator = nullptr;
+            return;
+        }
+    } else {
+        return;
+    }
+    QApplication::installTranslator(m_toolkitTranslator);
+}
+
 void SysConfigPage::InstallTranslation(const QString& translationFile)
 {
     if (m_translator) {
@@ -363,6 +405,8 @@ void SysConfigPage::InstallTranslation(const QString& translationFile)
         delete m_translator;
         m_translator = nullptr;
     }
+    // The program's catalogue is installed last so that it is asked first.
+    InstallToolkitTranslation();
     auto* translator = new QTranslator(this);
     if (translator->load(translationFile)) {
         m_translator = translator;

@@ -60,7 +60,8 @@ public:
     // the built-in catalogue of the program's texts in it.
     QString LocaleName() const;
     QString TranslationFile() const;
-    // Replaces the program's own translator; the texts are the caller's.
+    // Replaces the program's own translator and the toolkit's one of the
+    // chosen language; the texts are the caller's.
     void InstallTranslation(const QString& translationFile);
     // The format box's texts in the current language.
     void Retranslate();
@@ -110,6 +111,7 @@ private slots:
     void OnSelectImagePath();
 
 private:
+    void InstallToolkitTranslation();
     void ReadSavePath();
     void ReadPrefix();
     void ReadFileFormat();
@@ -127,6 +129,9 @@ private:
     QString m_homeDir;
     QString m_defaultSavePath;
     QTranslator* m_translator = nullptr;
+    // The toolkit's texts in the chosen language, over the Simplified
+    // Chinese catalogue installed at start-up (none for Simplified Chinese).
+    QTranslator* m_toolkitTranslator = nullptr;
 
     SysConfig m_config;
     // The values in use: the folder actually used and the save's numbering.

@@ -17,9 +17,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTabWidget>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -132,10 +135,14 @@ private slots:
 private:
     void ChooseLanguage(QMainWindow* window, int index);
     QScopedPointer<WindowFixture> m_fx;
+    QTranslator m_toolkit;
 };
 
 void TestLanguage::initTestCase()
 {
+    // The toolkit's catalogue, as the program installs it at start-up.
+    QVERIFY(m_toolkit.load(QStringLiteral(":/trans/qtbase_zh_CN.qm")));
+    QCoreApplication::installTranslator(&m_toolkit);
     // libsane's own test backend joins the simulated ones.
     const QString conf = QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR"));
     QFile dll(conf + QStringLiteral("/dll.conf"));
@@ -172,15 +179,19 @@ void TestLanguage::switchLanguage_data()
     QTest::addColumn<QString>("save");
     QTest::addColumn<QString>("scannerLabel");
     QTest::addColumn<QString>("duplexSource");
+    QTest::addColumn<QString>("toolkitSave");
     QTest::newRow("English") << 2 << "Save"
                              << "Connected scanner: "
-                             << "Feeder (duplex)";
+                             << "Feeder (duplex)"
+                             << "Save";
     QTest::newRow("繁體中文") << 1 << "儲存"
                               << "目前連接掃描器："
-                              << "進紙器(雙面)";
+                              << "進紙器(雙面)"
+                              << "儲存";
     QTest::newRow("简体中文") << 0 << "保存"
                               << "当前连接扫描仪："
-                              << "进纸器(双面)";
+                              << "进纸器(双面)"
+                              << "保存";
 }
 
 void TestLanguage::switchLanguage()
@@ -189,6 +200,7 @@ void TestLanguage::switchLanguage()
     QFETCH(QString, save);
     QFETCH(QString, scannerLabel);
     QFETCH(QString, duplexSource);
+    QFETCH(QString, toolkitSave);
     MainWindow* window = m_fx->window;
     ChooseLanguage(window, index);
     if (QTest::currentTestFailed())
@@ -201,6 +213,10 @@ void TestLanguage::switchLanguage()
     auto* source = m_fx->Child<QComboBox>("cmSource");
     QVERIFY(source);
     QCOMPARE(source->itemText(source->findData(QStringLiteral("Adf-duplex"))), duplexSource);
+    // The toolkit's standard buttons of the program's message boxes.
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Save | QMessageBox::Cancel,
+                    window);
+    QCOMPARE(box.button(QMessageBox::Save)->text(), toolkitSave);
 
     // Menus, the status line, both settings pages and the family panel.
     const QStringList texts =
