@@ -271,6 +271,8 @@ void TestLanguage::backendTextsFollowLanguage()
     const Expect english{QStringLiteral("Scan mode:"), QStringLiteral("Scan Mode"),
                          QStringLiteral("Selects the scan mode (e.g., lineart, monochrome, or color)."),
                          QStringLiteral("Solid black")};
+    // Programs the window starts (the drivers' tools) keep the environment.
+    const QByteArray environment = qgetenv("LANGUAGE");
     for (int index : {0, 2, 0}) {
         ChooseLanguage(fx.window, index);
         if (QTest::currentTestFailed())
@@ -283,6 +285,7 @@ void TestLanguage::backendTextsFollowLanguage()
         QVERIFY(mode);
         QVERIFY2(mode->toolTip().startsWith(want.tip), qPrintable(mode->toolTip()));
         QVERIFY(mode->toolTip().endsWith(QLatin1String("(mode)")));
+        QCOMPARE(qgetenv("LANGUAGE"), environment);
         // A value without a text of the program's own.
         auto* picture = panel->findChild<QComboBox*>(QStringLiteral("test-picture"));
         QVERIFY(picture);
