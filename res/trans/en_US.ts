@@ -572,7 +572,7 @@
     </message>
     <message>
         <source>正在进行扫描...%1当前第%2张图像</source>
-        <translation>Scanning...%1Image %2</translation>
+        <translation>Scanning...%1Current image: %2</translation>
     </message>
     <message>
         <source>发现上次未保存的 %1 张图像，是否恢复？</source>
@@ -1155,11 +1155,11 @@
     </message>
     <message>
         <source>已保存 %1 至 %2（%3 页）</source>
-        <translation>Saved %1 to %2 (%3 pages)</translation>
+        <translation>Saved %1 through %2 (%3 pages)</translation>
     </message>
     <message>
         <source>保存路径有重复文件，%1确定要覆盖吗？</source>
-        <translation>Files with these names already exist in the save folder,%1overwrite them?</translation>
+        <translation>Files with the same names already exist in the save folder.%1Overwrite them?</translation>
     </message>
     <message>
         <source>等 %1 个文件</source>
