@@ -5,6 +5,7 @@
 #include "genericscanneroptionswidget.h"
 #include "optionscontainerwidget.h"
 #include "sanescan.h"
+#include "thumbnailwidget.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
@@ -131,6 +132,7 @@ private slots:
     void switchLanguage();
     void storedLanguageAtStart();
     void backendTextsFollowLanguage();
+    void interruptedMarkFollowsLanguage();
 
 private:
     void ChooseLanguage(QMainWindow* window, int index);
@@ -292,6 +294,24 @@ void TestLanguage::backendTextsFollowLanguage()
         QCOMPARE(picture->itemText(picture->findData(QStringLiteral("Solid black"))), want.value);
     }
     fx.Session()->Exit();
+}
+
+// A page whose file never completed keeps its mark in the new language.
+void TestLanguage::interruptedMarkFollowsLanguage()
+{
+    QTemporaryDir dir;
+    ThumbnailWidget thumbnail(dir.filePath(QStringLiteral("page0001.jpg")));
+    auto* mark = thumbnail.findChild<QLabel*>(QStringLiteral("lblText"));
+    QVERIFY(mark);
+    QCOMPARE(mark->text(), QStringLiteral("未完成"));
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/trans/en_US.qm")));
+    QCoreApplication::installTranslator(&english);
+    QCoreApplication::processEvents();
+    QCOMPARE(mark->text(), QStringLiteral("Incomplete"));
+    QCoreApplication::removeTranslator(&english);
+    QCoreApplication::processEvents();
+    QCOMPARE(mark->text(), QStringLiteral("未完成"));
 }
 
 QTEST_MAIN(TestLanguage)
