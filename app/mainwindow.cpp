@@ -155,6 +155,11 @@ QString MainWindow::ConfigFilePath() const
     return m_configDir + QLatin1String(kConfigFileName);
 }
 
+QString MainWindow::ConfigFilePathFor(const QString& homeDir)
+{
+    return homeDir + QLatin1String(kConfigSubDir) + QLatin1String(kConfigFileName);
+}
+
 QString MainWindow::WorkDir() const
 {
     return m_workDir;

@@ -452,20 +452,46 @@ void SysConfigPage::OnLanguageChanged(int index)
     emit sglLanguageChosen(TranslationFile());
 }
 
-QString SysConfigPage::LocaleName() const
+namespace {
+
+// The language codes of the language box as locale names.
+QString LocaleOf(const QString& language)
 {
-    if (m_config.language == QLatin1String("1")) {
+    if (language == QLatin1String("1")) {
         return QStringLiteral("zh_TW");
     }
-    if (m_config.language == QLatin1String("2")) {
+    if (language == QLatin1String("2")) {
         return QStringLiteral("en_US");
     }
     return QStringLiteral("zh_CN");
 }
 
+QString CatalogueOf(const QString& locale)
+{
+    return QStringLiteral(":/trans/%1.qm").arg(locale);
+}
+
+} // namespace
+
+QString SysConfigPage::LocaleName() const
+{
+    return LocaleOf(m_config.language);
+}
+
 QString SysConfigPage::TranslationFile() const
 {
-    return QStringLiteral(":/trans/%1.qm").arg(LocaleName());
+    return CatalogueOf(LocaleName());
+}
+
+QString SysConfigPage::StoredTranslationFile(const QString& configFile)
+{
+    if (!QFileInfo(configFile).isFile()) {
+        return CatalogueOf(LocaleOf(QString()));
+    }
+    ConfigSetting settings(configFile);
+    QString language;
+    settings.readInit(kSystem, QStringLiteral("Language"), language);
+    return CatalogueOf(LocaleOf(language.trimmed()));
 }
 
 void SysConfigPage::OnSelectImagePath()

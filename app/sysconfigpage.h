@@ -60,6 +60,10 @@ public:
     // the built-in catalogue of the program's texts in it.
     QString LocaleName() const;
     QString TranslationFile() const;
+    // The built-in catalogue of the language stored in `configFile`, read
+    // without a page (and without writing): for what is said before the
+    // window exists. Simplified Chinese when nothing usable is stored.
+    static QString StoredTranslationFile(const QString& configFile);
     // Replaces the program's own translator and the toolkit's one of the
     // chosen language; the texts are the caller's.
     void InstallTranslation(const QString& translationFile);

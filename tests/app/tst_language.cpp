@@ -5,6 +5,7 @@
 #include "genericscanneroptionswidget.h"
 #include "optionscontainerwidget.h"
 #include "sanescan.h"
+#include "sysconfigpage.h"
 #include "thumbnailwidget.h"
 #include "windowfixture.h"
 
@@ -133,6 +134,8 @@ private slots:
     void storedLanguageAtStart();
     void backendTextsFollowLanguage();
     void interruptedMarkFollowsLanguage();
+    void storedLanguageBeforeWindow_data();
+    void storedLanguageBeforeWindow();
 
 private:
     void ChooseLanguage(QMainWindow* window, int index);
@@ -312,6 +315,42 @@ void TestLanguage::interruptedMarkFollowsLanguage()
     QCoreApplication::removeTranslator(&english);
     QCoreApplication::processEvents();
     QCOMPARE(mark->text(), QStringLiteral("未完成"));
+}
+
+// What start-up says before the window exists (a refused second start) is
+// in the stored language; reading it writes nothing.
+void TestLanguage::storedLanguageBeforeWindow_data()
+{
+    QTest::addColumn<QByteArray>("ini"); // empty: no file
+    QTest::addColumn<QString>("catalogue");
+    QTest::newRow("no file") << QByteArray() << ":/trans/zh_CN.qm";
+    QTest::newRow("no key") << QByteArray("[Scanner]\nPrefix=a\n") << ":/trans/zh_CN.qm";
+    QTest::newRow("0") << QByteArray("[System]\nLanguage=0\n") << ":/trans/zh_CN.qm";
+    QTest::newRow("1") << QByteArray("[System]\nLanguage=1\n") << ":/trans/zh_TW.qm";
+    QTest::newRow("2") << QByteArray("[System]\nLanguage=2\n") << ":/trans/en_US.qm";
+    QTest::newRow("out of range") << QByteArray("[System]\nLanguage=3\n") << ":/trans/zh_CN.qm";
+    QTest::newRow("not a number") << QByteArray("[System]\nLanguage=en\n") << ":/trans/zh_CN.qm";
+}
+
+void TestLanguage::storedLanguageBeforeWindow()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, catalogue);
+    QTemporaryDir home;
+    const QString file = MainWindow::ConfigFilePathFor(home.path());
+    if (!ini.isEmpty()) {
+        QDir().mkpath(QFileInfo(file).path());
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(ini);
+    }
+    QCOMPARE(SysConfigPage::StoredTranslationFile(file), catalogue);
+    QCOMPARE(QFileInfo::exists(file), !ini.isEmpty());
+    if (!ini.isEmpty()) {
+        QFile in(file);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QCOMPARE(in.readAll(), ini);
+    }
 }
 
 QTEST_MAIN(TestLanguage)
