@@ -268,7 +268,7 @@
     </message>
     <message>
         <source>文件名前缀：   </source>
-        <translation>檔名字首：   </translation>
+        <translation>檔名前綴：   </translation>
     </message>
     <message>
         <source>计数器：   </source>
@@ -316,7 +316,7 @@
     </message>
     <message>
         <source>帮助(&amp;H)</source>
-        <translation>幫助(&amp;H)</translation>
+        <translation>說明(&amp;H)</translation>
     </message>
     <message>
         <source>扫描到最后</source>
@@ -340,7 +340,7 @@
     </message>
     <message>
         <source>退出</source>
-        <translation>退出</translation>
+        <translation>結束</translation>
     </message>
     <message>
         <source>手动通过</source>
@@ -476,7 +476,7 @@
     </message>
     <message>
         <source>未安装驱动</source>
-        <translation>未安裝驅動</translation>
+        <translation>未安裝驅動程式</translation>
     </message>
     <message>
         <source>打开扫描仪失败:%1</source>
@@ -556,7 +556,7 @@
     </message>
     <message>
         <source>是否删除选中图像？</source>
-        <translation>是否刪除選中影像？</translation>
+        <translation>是否刪除選取的影像？</translation>
     </message>
     <message>
         <source>正在进行保存...</source>
@@ -672,11 +672,11 @@
     </message>
     <message>
         <source>文件名前缀包含非法字符，只能包含:[A-Z a-z 0-9 _ -]五种字符和常用汉字</source>
-        <translation>檔名字首包含非法字元，只能包含:[A-Z a-z 0-9 _ -]五種字元和常用漢字</translation>
+        <translation>檔名前綴包含非法字元，只能包含:[A-Z a-z 0-9 _ -]五種字元和常用漢字</translation>
     </message>
     <message>
         <source>文件名前缀过长，加上计数器和扩展名后超出文件名的长度限制(255字节)</source>
-        <translation>檔名字首過長，加上計數器和副檔名後超出檔名的長度限制(255位元組)</translation>
+        <translation>檔名前綴過長，加上計數器和副檔名後超出檔名的長度限制(255位元組)</translation>
     </message>
     <message>
         <source>计数器必须大于等于1且小于20000000</source>
@@ -1143,7 +1143,7 @@
     </message>
     <message>
         <source>临时文件夹无法写入：%1</source>
-        <translation>臨時資料夾無法寫入：%1</translation>
+        <translation>暫存資料夾無法寫入：%1</translation>
     </message>
     <message>
         <source>无法写入文件：%1</source>
@@ -1198,11 +1198,11 @@
     <name>ScanController</name>
     <message>
         <source>临时文件夹空间已满：%1</source>
-        <translation>臨時資料夾空間已滿：%1</translation>
+        <translation>暫存資料夾空間已滿：%1</translation>
     </message>
     <message>
         <source>临时文件夹无法写入：%1</source>
-        <translation>臨時資料夾無法寫入：%1</translation>
+        <translation>暫存資料夾無法寫入：%1</translation>
     </message>
 </context>
 <context>
