@@ -17,6 +17,7 @@ DeviceController::Discovery DeviceController::Discover()
     m_ready = false;
     m_status = 0;
     m_deviceList.clear();
+    m_deviceModels.clear();
     bool isOverhead = false;
     m_hasScanners = m_deviceOpt.HasScanners(isOverhead);
     if (!m_hasScanners) {
@@ -63,6 +64,7 @@ void DeviceController::Rediscover()
 {
     m_optionTable.clear();
     m_deviceList.clear();
+    m_deviceModels.clear();
     m_saneScan->Exit();
     m_saneScan->Init();
     bool isOverhead = false;
@@ -96,7 +98,7 @@ void DeviceController::AppendOtherDevices()
         return;
     }
     QList<QString> others;
-    if (m_saneScan->GetOtherDeviceList(others) != SANE_STATUS_GOOD) {
+    if (m_saneScan->GetOtherDeviceList(others, &m_deviceModels) != SANE_STATUS_GOOD) {
         return; // the family devices stay usable
     }
     for (const QString& name : qAsConst(others)) {

@@ -65,6 +65,8 @@ public:
     // A rebuild left a scanner that can be opened.
     bool Connected() const { return m_ready && m_status == SANE_STATUS_GOOD; }
     QList<QString> DeviceList() const { return m_deviceList; }
+    // "vendor model" of the listed devices outside the families.
+    QHash<QString, QString> DeviceModels() const { return m_deviceModels; }
     QString FirstDevice() const { return m_deviceList.value(0); }
     // `wanted` while the list holds it, else the first device (empty when
     // the list is).
@@ -102,6 +104,7 @@ private:
     DeviceOpt m_deviceOpt;
     SaneScan* m_saneScan;
     QList<QString> m_deviceList;
+    QHash<QString, QString> m_deviceModels;
     QHash<QString, Opt_Result> m_optionTable;
     QString m_connectedDevice;
     int m_status = SANE_STATUS_GOOD;

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "splashdialog.h"
 #include "startupguard.h"
+#include "sysconfigpage.h"
 #include "terminationwatcher.h"
 
 #include <QApplication>
@@ -58,6 +59,13 @@ int main(int argc, char* argv[])
     QGuiApplication::setFallbackSessionManagementEnabled(false);
 #endif
 
+    // The refusals below speak the language the user chose; the window
+    // installs the program's catalogue itself.
+    QTranslator guardTranslator;
+    if (guardTranslator.load(
+            SysConfigPage::StoredTranslationFile(MainWindow::ConfigFilePathFor(GetHomePath())))) {
+        QApplication::installTranslator(&guardTranslator);
+    }
     if (StartupGuard::IsSudoRefused(geteuid(), getenv("SUDO_UID") != nullptr)) {
         RefuseStart(QObject::tr("不能通过sudo方式运行泽科维扫描软件"));
     }
@@ -69,6 +77,7 @@ int main(int argc, char* argv[])
         })) {
         RefuseStart(QObject::tr("泽科维扫描软件正在运行"));
     }
+    QApplication::removeTranslator(&guardTranslator);
 
     QTranslator qtTranslator;
     if (qtTranslator.load(QStringLiteral(":/trans/qtbase_zh_CN.qm"))) {

@@ -121,7 +121,8 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
 
     SetScannerLabel(QString());
     SetupSaveNote();
-    RetranslateTexts();
+    // The stored language is in force from the start, as the page shows it.
+    SwitchLanguage(m_sysPage->TranslationFile());
     InstallEventFilters();
     ConnectActions();
     m_sysPage->Connect();
@@ -156,6 +157,11 @@ QString MainWindow::DefaultWorkDir()
 QString MainWindow::ConfigFilePath() const
 {
     return m_configDir + QLatin1String(kConfigFileName);
+}
+
+QString MainWindow::ConfigFilePathFor(const QString& homeDir)
+{
+    return homeDir + QLatin1String(kConfigSubDir) + QLatin1String(kConfigFileName);
 }
 
 QString MainWindow::WorkDir() const
@@ -286,6 +292,7 @@ void MainWindow::ConnectActions()
 void MainWindow::RetranslateTexts()
 {
     m_pageJump->setToolTip(tr("跳转"));
+    SetScannerLabel(m_devices->ConnectedDevice());
     ShowImageCount();
     m_sysPage->Retranslate();
 }

@@ -67,6 +67,8 @@ public:
     QWidget* SplashParent() const;
 
     QString ConfigFilePath() const;
+    // The system settings file of the user whose home folder is `homeDir`.
+    static QString ConfigFilePathFor(const QString& homeDir);
     QString WorkDir() const;
 
     void ReadSysConfig();

@@ -138,7 +138,7 @@ void MainWindow::StartupOpenFinished()
     }
     SetScannerLabel(m_devices->FirstDevice());
     m_optionsContainer->show();
-    m_optionsContainer->InitScannerList(m_devices->DeviceList());
+    m_optionsContainer->InitScannerList(m_devices->DeviceList(), QString(), m_devices->DeviceModels());
     m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
     SetPassManual();
     m_storeWindowSize = true;
@@ -224,7 +224,7 @@ void MainWindow::UsbDetectFinished(const QString& chosen)
     ui->actionPassManual->setEnabled(false);
     if (connected) {
         m_devices->OpenForOptions(device);
-        m_optionsContainer->InitScannerList(m_devices->DeviceList(), device);
+        m_optionsContainer->InitScannerList(m_devices->DeviceList(), device, m_devices->DeviceModels());
         m_optionsContainer->InitWidgetByOption(m_devices->OptionTable(), false);
         if (m_onScanPage && m_optionsContainer->m_currentPanel) {
             m_optionsContainer->m_currentPanel->GetParamsEnter();

@@ -7,6 +7,7 @@
 #include "devicecontroller.h"
 #include "jobrunner.h"
 #include "optionscontainerwidget.h"
+#include "sanecatalog.h"
 #include "ui_mainwindow.h"
 
 void MainWindow::CreateSystemPage()
@@ -61,6 +62,8 @@ int MainWindow::Counter() const
 
 void MainWindow::SwitchLanguage(const QString& translationFile)
 {
+    // The backends' option texts follow (read when the panels retranslate).
+    SaneCatalog::SetLanguage(m_sysPage->LocaleName());
     m_sysPage->InstallTranslation(translationFile);
     // Also after a failed load: the texts go back to the source texts now,
     // not only when the language-change event arrives.

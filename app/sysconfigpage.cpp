@@ -83,8 +83,6 @@ void SysConfigPage::Setup()
     m_ui.language->addItem(QStringLiteral("简体中文"), QStringLiteral("0"));
     m_ui.language->addItem(QStringLiteral("繁體中文"), QStringLiteral("1"));
     m_ui.language->addItem(QStringLiteral("English"), QStringLiteral("2"));
-    m_ui.languageLabel->hide();
-    m_ui.language->hide();
 }
 
 void SysConfigPage::Retranslate()
@@ -370,6 +368,48 @@ void SysConfigPage::EnsureScanPath()
     QDir().mkpath(m_savePath);
 }
 
+namespace {
+
+// Answers every text with the text itself: installed after the toolkit's
+// Simplified Chinese catalogue, it keeps the toolkit's own texts (standard
+// buttons, file dialogs) in English, as they are written.
+class SourceTextTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* /*context*/, const char* sourceText, const char* /*disambiguation*/,
+                      int /*n*/) const override
+    {
+        return QString::fromUtf8(sourceText);
+    }
+};
+
+} // namespace
+
+void SysConfigPage::InstallToolkitTranslation()
+{
+    if (m_toolkitTranslator) {
+        QApplication::removeTranslator(m_toolkitTranslator);
+        delete m_toolkitTranslator;
+        m_toolkitTranslator = nullptr;
+    }
+    // Simplified Chinese is the catalogue the program starts with.
+    const QString locale = LocaleName();
+    if (locale == QLatin1String("en_US")) {
+        m_toolkitTranslator = new SourceTextTranslator(this);
+    } else if (locale == QLatin1String("zh_TW")) {
+        m_toolkitTranslator = new QTranslator(this);
+        if (!m_toolkitTranslator->load(QStringLiteral(":/trans/qtbase_zh_TW.qm"))) {
+            delete m_toolkitTranslator;
+            m_toolkitTranslator = nullptr;
+            return;
+        }
+    } else {
+        return;
+    }
+    QApplication::installTranslator(m_toolkitTranslator);
+}
+
 void SysConfigPage::InstallTranslation(const QString& translationFile)
 {
     if (m_translator) {
@@ -377,6 +417,8 @@ void SysConfigPage::InstallTranslation(const QString& translationFile)
         delete m_translator;
         m_translator = nullptr;
     }
+    // The program's catalogue is installed last so that it is asked first.
+    InstallToolkitTranslation();
     auto* translator = new QTranslator(this);
     if (translator->load(translationFile)) {
         m_translator = translator;
@@ -419,13 +461,49 @@ void SysConfigPage::OnLanguageChanged(int index)
 {
     m_config.language = m_ui.language->itemData(index).toString();
     WriteSetting(kSystem, QStringLiteral("Language"), m_config.language);
-    if (m_config.language == QLatin1String("1")) {
-        emit sglLanguageChosen(QStringLiteral(":/trans/zh_TW.qm"));
-    } else if (m_config.language == QLatin1String("2")) {
-        emit sglLanguageChosen(QStringLiteral(":/trans/en_US.qm"));
-    } else {
-        emit sglLanguageChosen(QStringLiteral(":/trans/zh_CN.qm"));
+    emit sglLanguageChosen(TranslationFile());
+}
+
+namespace {
+
+// The language codes of the language box as locale names.
+QString LocaleOf(const QString& language)
+{
+    if (language == QLatin1String("1")) {
+        return QStringLiteral("zh_TW");
     }
+    if (language == QLatin1String("2")) {
+        return QStringLiteral("en_US");
+    }
+    return QStringLiteral("zh_CN");
+}
+
+QString CatalogueOf(const QString& locale)
+{
+    return QStringLiteral(":/trans/%1.qm").arg(locale);
+}
+
+} // namespace
+
+QString SysConfigPage::LocaleName() const
+{
+    return LocaleOf(m_config.language);
+}
+
+QString SysConfigPage::TranslationFile() const
+{
+    return CatalogueOf(LocaleName());
+}
+
+QString SysConfigPage::StoredTranslationFile(const QString& configFile)
+{
+    if (!QFileInfo(configFile).isFile()) {
+        return CatalogueOf(LocaleOf(QString()));
+    }
+    ConfigSetting settings(configFile);
+    QString language;
+    settings.readInit(kSystem, QStringLiteral("Language"), language);
+    return CatalogueOf(LocaleOf(language.trimmed()));
 }
 
 void SysConfigPage::OnSelectImagePath()

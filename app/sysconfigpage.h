@@ -56,7 +56,16 @@ public:
     void SaveScanCount();
     // Settles the save folder before a save and creates it.
     void EnsureScanPath();
-    // Replaces the program's own translator; the texts are the caller's.
+    // The chosen language as a locale name ("zh_CN", "zh_TW", "en_US") and
+    // the built-in catalogue of the program's texts in it.
+    QString LocaleName() const;
+    QString TranslationFile() const;
+    // The built-in catalogue of the language stored in `configFile`, read
+    // without a page (and without writing): for what is said before the
+    // window exists. Simplified Chinese when nothing usable is stored.
+    static QString StoredTranslationFile(const QString& configFile);
+    // Replaces the program's own translator and the toolkit's one of the
+    // chosen language; the texts are the caller's.
     void InstallTranslation(const QString& translationFile);
     // The format box's texts in the current language.
     void Retranslate();
@@ -106,6 +115,7 @@ private slots:
     void OnSelectImagePath();
 
 private:
+    void InstallToolkitTranslation();
     void ReadSavePath();
     void ReadPrefix();
     void ReadFileFormat();
@@ -123,6 +133,9 @@ private:
     QString m_homeDir;
     QString m_defaultSavePath;
     QTranslator* m_translator = nullptr;
+    // The toolkit's texts in the chosen language, over the Simplified
+    // Chinese catalogue installed at start-up (none for Simplified Chinese).
+    QTranslator* m_toolkitTranslator = nullptr;
 
     SysConfig m_config;
     // The values in use: the folder actually used and the save's numbering.

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -151,20 +152,33 @@ void ImageViewWidget::SetUpThumbList()
     SetUpReorder();
 }
 
+namespace {
+// The scan entries of the thumbnails' context menu, in menu order.
+const struct {
+    const char* name;
+    const char* text;
+    int type;
+} kScanMenuEntries[] = {
+    {"actionScanAfter", QT_TRANSLATE_NOOP("ImageViewWidget", "扫描到之后"), ImageViewWidget::MenuScanAfter},
+    {"actionScanBefore", QT_TRANSLATE_NOOP("ImageViewWidget", "扫描到之前"), ImageViewWidget::MenuScanBefore},
+    {"actionReplaceScan", QT_TRANSLATE_NOOP("ImageViewWidget", "替换扫描"), ImageViewWidget::MenuReplaceScan},
+};
+} // namespace
+
+void ImageViewWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        for (int i = 0; i < scanMenuActions.size(); ++i)
+            scanMenuActions.at(i)->setText(tr(kScanMenuEntries[i].text));
+    }
+    QWidget::changeEvent(event);
+}
+
 void ImageViewWidget::SetUpContextMenu()
 {
     contextMenu = new QMenu(this);
     contextMenu->setObjectName(QStringLiteral("contextMenu"));
-    const struct {
-        const char* name;
-        const char* text;
-        int type;
-    } entries[] = {
-        {"actionScanAfter", QT_TR_NOOP("扫描到之后"), MenuScanAfter},
-        {"actionScanBefore", QT_TR_NOOP("扫描到之前"), MenuScanBefore},
-        {"actionReplaceScan", QT_TR_NOOP("替换扫描"), MenuReplaceScan},
-    };
-    for (const auto& entry : entries) {
+    for (const auto& entry : kScanMenuEntries) {
         QAction* action = contextMenu->addAction(tr(entry.text));
         action->setObjectName(QLatin1String(entry.name));
         scanMenuActions << action;

@@ -5,6 +5,7 @@
 #include "pagefile.h"
 #include "pagereader.h"
 
+#include <QEvent>
 #include <QFutureWatcher>
 #include <QImage>
 #include <QPixmap>
@@ -187,4 +188,12 @@ void ThumbnailWidget::mousePressEvent(QMouseEvent* event)
     // The base class ignores the press, so it reaches the list underneath and
     // a click on the cell selects its row.
     QWidget::mousePressEvent(event);
+}
+
+void ThumbnailWidget::changeEvent(QEvent* event)
+{
+    // The text line only ever shows the interrupted-scan mark.
+    if (event->type() == QEvent::LanguageChange && !ui->lblText->text().isEmpty())
+        ui->lblText->setText(InterruptedPage::MarkText());
+    QWidget::changeEvent(event);
 }

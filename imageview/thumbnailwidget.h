@@ -44,6 +44,7 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void ShowInterrupted();

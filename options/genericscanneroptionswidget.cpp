@@ -2,6 +2,7 @@
 
 #include "configsetting.h"
 #include "optionwidget.h"
+#include "sanecatalog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -104,8 +105,9 @@ GenericScannerOptionsWidget::GenericScannerOptionsWidget(QWidget* parent)
     GuardWheel(m_paperSize);
     for (const PaperSize& paper : PaperSizes())
         m_paperSize->addItem(QLatin1String(paper.name), QLatin1String(paper.name));
-    m_paperSize->addItem(tr("最大"), kPaperMax);
-    m_paperSize->addItem(tr("自定义"), kPaperCustom);
+    m_paperSize->addItem(QString(), kPaperMax);
+    m_paperSize->addItem(QString(), kPaperCustom);
+    RetranslatePaperSizes();
     connect(m_paperSize, QOverload<int>::of(&QComboBox::activated), this,
             &GenericScannerOptionsWidget::OnPaperSizeActivated);
 }
@@ -198,7 +200,7 @@ QFormLayout* GenericScannerOptionsWidget::SectionFor(const Opt_Result& option,
     const QString key = option.isAdvanced ? QStringLiteral("\n") : option.group;
     if (QFormLayout* form = sections.value(key))
         return form;
-    auto* box = new QGroupBox(option.group, m_content);
+    auto* box = new QGroupBox(SaneCatalog::Translate(option.group), m_content);
     box->setObjectName(QStringLiteral("grpOptions%1").arg(sections.size()));
     auto* form = new QFormLayout(box);
     // Sections in the device's order, above the advanced section.
@@ -209,7 +211,7 @@ QFormLayout* GenericScannerOptionsWidget::SectionFor(const Opt_Result& option,
 
 void GenericScannerOptionsWidget::AddRow(QFormLayout* form, QWidget* widget, const Opt_Result& option)
 {
-    const QString title = option.title.isEmpty() ? option.name : option.title;
+    const QString title = option.title.isEmpty() ? option.name : SaneCatalog::Translate(option.title);
     if (option.type == SANE_TYPE_BUTTON) {
         static_cast<QPushButton*>(widget)->setText(title);
         form->addRow(widget);
@@ -307,9 +309,11 @@ void GenericScannerOptionsWidget::FillWidget(QWidget* widget, const Opt_Result& 
         static_cast<QCheckBox*>(widget)->setChecked(option.value == SaneValue::kTrue);
         break;
     case OptionWidgetKind::ComboBox:
-        if (IsList(option))
-            InitComboBox(static_cast<QComboBox*>(widget), option.name, option.value);
-        else
+        if (IsList(option)) {
+            auto* combo = static_cast<QComboBox*>(widget);
+            InitComboBox(combo, option.name, option.value);
+            TranslateBackendValues(combo);
+        } else
             FillFreeString(static_cast<QComboBox*>(widget), option);
         break;
     case OptionWidgetKind::SpinBox:
@@ -320,7 +324,11 @@ void GenericScannerOptionsWidget::FillWidget(QWidget* widget, const Opt_Result& 
         break;
     }
     widget->setEnabled(option.isActive);
-    widget->setToolTip(option.name);
+    // The backend's description in the program's language, and the option's
+    // own name for whoever compares with other front ends.
+    const QString desc = SaneCatalog::Translate(option.desc);
+    widget->setToolTip(desc.isEmpty() ? option.name
+                                      : desc + QLatin1String("\n(") + option.name + QLatin1Char(')'));
     if (!option.isSettable)
         MakeReadOnly(widget);
     widget->setProperty(kDeviceValue, OptionWidget::ValueText(widget));
@@ -521,4 +529,32 @@ void GenericScannerOptionsWidget::OnPaperSizeActivated(int index)
     SetSpinValue(brx, qMin(SpinValue(tlx) + width, SpinLimit(brx, true)));
     SetSpinValue(bry, qMin(SpinValue(tly) + height, SpinLimit(bry, true)));
     emit sglOptionEdited(SaneOption::kBrX);
+}
+
+void GenericScannerOptionsWidget::TranslateBackendValues(QComboBox* combo)
+{
+    // Values without a text of the program's own come in the backends' words.
+    for (int i = 0; i < combo->count(); ++i) {
+        const QString value = combo->itemData(i).toString();
+        if (combo->itemText(i) == value)
+            combo->setItemText(i, SaneCatalog::Translate(value));
+    }
+}
+
+void GenericScannerOptionsWidget::RetranslatePaperSizes()
+{
+    m_paperSize->setItemText(m_paperSize->findData(kPaperMax), tr("最大"));
+    m_paperSize->setItemText(m_paperSize->findData(kPaperCustom), tr("自定义"));
+}
+
+void GenericScannerOptionsWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        RetranslateValueNames();
+        RetranslatePaperSizes();
+        // The sections, titles and lists are built anew in the new language.
+        if (m_content != nullptr)
+            ReloadOptions(m_options);
+    }
+    QWidget::changeEvent(event);
 }

@@ -61,6 +61,7 @@ protected:
     // A wheel turned over a list or a number that does not have the focus
     // scrolls the panel instead of changing the value.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 signals:
     // The user committed a new value of `name` (or pressed the button `name`).
@@ -76,6 +77,8 @@ private:
     void FillWidget(QWidget* widget, const Opt_Result& option);
     void FillSpinBox(QWidget* widget, const Opt_Result& option);
     void FillFreeString(QComboBox* combo, const Opt_Result& option);
+    void TranslateBackendValues(QComboBox* combo);
+    void RetranslatePaperSizes();
     void MakeReadOnly(QWidget* widget);
     // The widget bound to option `name` now (stashed widgets of other
     // devices may carry the same object name).

@@ -5,6 +5,8 @@
 #include "saneoptions.h"
 #include "ui_kxscanneroptionswidget.h"
 
+#include <QEvent>
+
 namespace {
 
 using OptionWidget::ComboValue;
@@ -137,4 +139,13 @@ bool KxScannerOptionsWidget::CroppingSpecialOpt()
         (!autoSize || ComboValue(ui->cmCropping) != SaneValue::kOverscan))
         m_scanParams.append({SaneOption::kCropping, ComboValue(ui->cmCropping)});
     return true;
+}
+
+void KxScannerOptionsWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        RetranslateValueNames();
+    }
+    SheetFedOptionsWidget::changeEvent(event);
 }

@@ -18,6 +18,10 @@ public:
     void InitWidgetEvent() override;
     bool CroppingSpecialOpt() override;
 
+protected:
+    // The form's texts and the value lists in the language now installed.
+    void changeEvent(QEvent* event) override;
+
 private:
     void InitWidgetMap();
     // Bounds the custom width and height by source, resolution and merging.

@@ -8,6 +8,7 @@
 #include "ui_optionscontainerwidget.h"
 #include "wyscanneroptionswidget.h"
 
+#include <QEvent>
 #include <QLabel>
 
 OptionsContainerWidget::OptionsContainerWidget(const QString& configPath, QWidget* parent)
@@ -70,12 +71,17 @@ void OptionsContainerWidget::ShowScannerConfigInterface()
         m_currentPanel->ShowStandardTab();
 }
 
-void OptionsContainerWidget::InitScannerList(const QList<QString>& devices, const QString& selected)
+void OptionsContainerWidget::InitScannerList(const QList<QString>& devices, const QString& selected,
+                                             const QHash<QString, QString>& models)
 {
     const bool wasBlocked = ui->cmScannerList->blockSignals(true);
     ui->cmScannerList->clear();
-    for (const QString& device : devices)
+    for (const QString& device : devices) {
         ui->cmScannerList->addItem(device);
+        const QString model = models.value(device);
+        if (!model.isEmpty())
+            ui->cmScannerList->setItemData(ui->cmScannerList->count() - 1, model, Qt::ToolTipRole);
+    }
     if (!devices.isEmpty()) {
         ui->cmScannerList->setCurrentIndex(qMax(0, devices.indexOf(selected)));
         m_currentDevice = ui->cmScannerList->currentText();
@@ -131,4 +137,13 @@ bool OptionsContainerWidget::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui->cmScannerList && event->type() == QEvent::MouseButtonPress)
         m_previousDevice = ui->cmScannerList->currentText();
     return QWidget::eventFilter(watched, event);
+}
+
+void OptionsContainerWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        m_noPanelLabel->setText(tr("该扫描仪没有可用的配置界面"));
+    }
+    QWidget::changeEvent(event);
 }

@@ -25,8 +25,10 @@ public:
     ~OptionsContainerWidget() override;
 
     // Fills the selector and selects `selected` when the list holds it, else
-    // the first device, without any signal.
-    void InitScannerList(const QList<QString>& devices, const QString& selected = QString());
+    // the first device, without any signal. `models` ("vendor model" by
+    // device name) become the items' tooltips.
+    void InitScannerList(const QList<QString>& devices, const QString& selected = QString(),
+                         const QHash<QString, QString>& models = {});
     // Hands the open device's options to the current panel and rebuilds it.
     // Does nothing when no panel matches the selected device.
     void InitWidgetByOption(const QHash<QString, Opt_Result>& options, bool useDefaults);
@@ -45,6 +47,10 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
+public:
     // Read by the main window: the device to open and the visible panel
     // (null when no family matches the device).
     QString m_currentDevice;

@@ -154,6 +154,22 @@ void ParentScannerOptions::InitNames()
         m_valueNames.insert(QString::fromLatin1(entry.value), QObject::tr(entry.display));
 }
 
+void ParentScannerOptions::RetranslateValueNames()
+{
+    m_valueNames.clear();
+    InitNames();
+    for (const ParamConfig& config : qAsConst(m_paramConfigs)) {
+        auto* combo = qobject_cast<QComboBox*>(config.widget);
+        if (combo == nullptr)
+            continue;
+        for (int i = 0; i < combo->count(); ++i) {
+            const QString value = combo->itemData(i).toString();
+            if (!value.isEmpty())
+                combo->setItemText(i, DisplayName(value));
+        }
+    }
+}
+
 QString ParentScannerOptions::DisplayName(const QString& value) const
 {
     const QString display = m_valueNames.value(value);

@@ -89,6 +89,9 @@ public:
 
     // Display text of a device value; the value itself when there is none.
     QString DisplayName(const QString& value) const;
+    // The display texts in the language now installed, also on the items of
+    // the panel's value lists.
+    void RetranslateValueNames();
 
     // Selects the item whose data equals value without emitting a change;
     // no match keeps the current item.

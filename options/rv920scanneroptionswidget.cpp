@@ -3,6 +3,8 @@
 #include "optionwidget.h"
 #include "ui_rv920scanneroptionswidget.h"
 
+#include <QEvent>
+
 namespace {
 
 // The rules know the image modes by their place in the list: the panel
@@ -114,4 +116,13 @@ QString RV920ScannerOptionsWidget::GetMode()
 QString RV920ScannerOptionsWidget::GetSource()
 {
     return OptionWidget::ComboValue(ui->cmSource);
+}
+
+void RV920ScannerOptionsWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        RetranslateValueNames();
+    }
+    QWidget::changeEvent(event);
 }

@@ -21,6 +21,10 @@ public:
     QString GetMode() override;
     QString GetSource() override;
 
+protected:
+    // The form's texts and the value lists in the language now installed.
+    void changeEvent(QEvent* event) override;
+
 private:
     void InitWidgetMap();
 

@@ -4,6 +4,8 @@
 #include "saneoptions.h"
 #include "ui_wyscanneroptionswidget.h"
 
+#include <QEvent>
+
 namespace {
 
 using OptionWidget::ComboIs;
@@ -172,4 +174,13 @@ void WyScannerOptionsWidget::OnFrontBackMergingChanged()
     if (ui->cbLongPage->isChecked())
         SetToMaximum();
     SheetFedRules::FrontBackMergingChanged(m_shared);
+}
+
+void WyScannerOptionsWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        RetranslateValueNames();
+    }
+    SheetFedOptionsWidget::changeEvent(event);
 }

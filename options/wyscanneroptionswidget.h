@@ -18,6 +18,10 @@ public:
     bool CroppingSpecialOpt() override;
     void LongpageSpecialOpt() override;
 
+protected:
+    // The form's texts and the value lists in the language now installed.
+    void changeEvent(QEvent* event) override;
+
 private:
     void InitWidgetMap();
     void ResolutionOpt();

@@ -25,11 +25,12 @@ struct Opt_Result {
     QList<QString> stringList;
     QString value;
     // How a panel built from the descriptors lays the option out: its number
-    // on the device (its place), title, the group it follows, whether the
+    // on the device (its place), title and description, the group it follows, whether the
     // device calls it advanced, and how many words it holds (above one: a
     // vector such as a gamma table).
     int number = 0;
     QString title;
+    QString desc;
     QString group;
     bool isAdvanced = false;
     int valueCount = 1;

@@ -58,9 +58,11 @@ int SaneScan::GetDeviceList(QList<QString>& names)
     return SANE_STATUS_GOOD;
 }
 
-int SaneScan::GetOtherDeviceList(QList<QString>& names)
+int SaneScan::GetOtherDeviceList(QList<QString>& names, QHash<QString, QString>* models)
 {
     names.clear();
+    if (models != nullptr)
+        models->clear();
     const SANE_Device** list = nullptr;
     // Not local only: driverless network scanners are listed as well.
     const SANE_Status status = sane_get_devices(&list, SANE_FALSE);
@@ -68,8 +70,15 @@ int SaneScan::GetOtherDeviceList(QList<QString>& names)
         return status;
     devices = list;
     for (int i = 0; list != nullptr && list[i] != nullptr; ++i) {
-        if (list[i]->name != nullptr && list[i]->name[0] != '\0' && !IsFamilyDeviceName(list[i]->name))
-            names.append(QString::fromUtf8(list[i]->name));
+        if (list[i]->name == nullptr || list[i]->name[0] == '\0' || IsFamilyDeviceName(list[i]->name))
+            continue;
+        const QString name = QString::fromUtf8(list[i]->name);
+        names.append(name);
+        if (models != nullptr) {
+            const QString vendor = QString::fromUtf8(list[i]->vendor != nullptr ? list[i]->vendor : "");
+            const QString model = QString::fromUtf8(list[i]->model != nullptr ? list[i]->model : "");
+            models->insert(name, QStringList{vendor, model}.join(QLatin1Char(' ')).trimmed());
+        }
     }
     return SANE_STATUS_GOOD;
 }

@@ -41,7 +41,8 @@ public:
     int GetDeviceList(QList<QString>& names);
     // The devices SANE reports (local and network) that belong to none of
     // the families, in SANE's order; they are not made openable here.
-    int GetOtherDeviceList(QList<QString>& names);
+    // `models`, when given, receives "vendor model" for each listed name.
+    int GetOtherDeviceList(QList<QString>& names, QHash<QString, QString>* models = nullptr);
     void ResetScannerList(QList<QString> names);
     int OpenDevice(QString name);
     void CloseDevice();

@@ -129,6 +129,7 @@ Opt_Result SaneScan::DescribeOption(int number, const SANE_Option_Descriptor* d)
     r.isSettable = (d->cap & SANE_CAP_SOFT_SELECT) != 0;
     r.number = number;
     r.title = QString::fromUtf8(d->title != nullptr ? d->title : "");
+    r.desc = QString::fromUtf8(d->desc != nullptr ? d->desc : "");
     r.isAdvanced = (d->cap & SANE_CAP_ADVANCED) != 0;
     if (d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED)
         r.valueCount = qMax(1, int(d->size / SANE_Int(sizeof(SANE_Word))));
