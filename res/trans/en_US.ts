@@ -690,6 +690,38 @@
         <source>路径无读写权限</source>
         <translation>No read or write permission for the folder</translation>
     </message>
+    <message>
+        <source>未找到本公司扫描仪，是否使用其他SANE扫描仪？</source>
+        <translation>No scanner of ours was found. Use another SANE scanner?</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足</source>
+        <translation>the disk is full</translation>
+    </message>
+    <message>
+        <source>工作文件夹已不存在</source>
+        <translation>the work folder no longer exists</translation>
+    </message>
+    <message>
+        <source>工作文件夹不可写</source>
+        <translation>the work folder cannot be written</translation>
+    </message>
+    <message>
+        <source>写入出错</source>
+        <translation>a write error occurred</translation>
+    </message>
+    <message>
+        <source>无法保存恢复记录：%1</source>
+        <translation>Cannot save the recovery record: %1</translation>
+    </message>
+    <message>
+        <source>恢复记录已恢复正常保存</source>
+        <translation>The recovery record is being saved again</translation>
+    </message>
+    <message>
+        <source>发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？</source>
+        <translation>Found %1 unsaved images from last time (%2 of them damaged). Restore them?</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

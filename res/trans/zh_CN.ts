@@ -690,6 +690,38 @@
         <source>路径无读写权限</source>
         <translation>路径无读写权限</translation>
     </message>
+    <message>
+        <source>未找到本公司扫描仪，是否使用其他SANE扫描仪？</source>
+        <translation>未找到本公司扫描仪，是否使用其他SANE扫描仪？</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足</source>
+        <translation>磁盘空间不足</translation>
+    </message>
+    <message>
+        <source>工作文件夹已不存在</source>
+        <translation>工作文件夹已不存在</translation>
+    </message>
+    <message>
+        <source>工作文件夹不可写</source>
+        <translation>工作文件夹不可写</translation>
+    </message>
+    <message>
+        <source>写入出错</source>
+        <translation>写入出错</translation>
+    </message>
+    <message>
+        <source>无法保存恢复记录：%1</source>
+        <translation>无法保存恢复记录：%1</translation>
+    </message>
+    <message>
+        <source>恢复记录已恢复正常保存</source>
+        <translation>恢复记录已恢复正常保存</translation>
+    </message>
+    <message>
+        <source>发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？</source>
+        <translation>发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

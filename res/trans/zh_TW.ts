@@ -690,6 +690,38 @@
         <source>路径无读写权限</source>
         <translation>路徑無讀寫權限</translation>
     </message>
+    <message>
+        <source>未找到本公司扫描仪，是否使用其他SANE扫描仪？</source>
+        <translation>未找到本公司掃描器，是否使用其他SANE掃描器？</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足</source>
+        <translation>磁碟空間不足</translation>
+    </message>
+    <message>
+        <source>工作文件夹已不存在</source>
+        <translation>工作資料夾已不存在</translation>
+    </message>
+    <message>
+        <source>工作文件夹不可写</source>
+        <translation>工作資料夾無法寫入</translation>
+    </message>
+    <message>
+        <source>写入出错</source>
+        <translation>寫入出錯</translation>
+    </message>
+    <message>
+        <source>无法保存恢复记录：%1</source>
+        <translation>無法儲存復原記錄：%1</translation>
+    </message>
+    <message>
+        <source>恢复记录已恢复正常保存</source>
+        <translation>復原記錄已恢復正常儲存</translation>
+    </message>
+    <message>
+        <source>发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？</source>
+        <translation>發現上次未儲存的 %1 張影像（其中 %2 張已損壞），是否復原？</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
