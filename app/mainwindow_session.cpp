@@ -72,10 +72,10 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
     {
         const QSignalBlocker blocker(ui->lwImgThumbnail);
         m_imageView->SetSelectedImgIndexForScan(ScanToLast, m_imageCount);
-        for (const QString& page : found.pages) {
-            m_imageView->AddImage(page);
-            m_pageFiles.append(page);
-        }
+        // The rows come at once, their thumbnails over the next moments:
+        // the window answers meanwhile, and the current page is shown first.
+        m_imageView->AddImages(found.pages);
+        m_pageFiles.append(found.pages);
     }
     m_imageCount = m_pageFiles.size();
     m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
