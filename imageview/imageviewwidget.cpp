@@ -26,6 +26,7 @@
 #include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -42,7 +43,7 @@ const int kListSpacing = 5;
 const int kListScrollStep = 20;
 const int kMinLabelSide = 2;
 // Making cells yields to the event loop after about this long.
-const int kCellStepMs = 20;
+const int kCellStepMs = 10;
 
 // Decoded pages held for page switching: the current page, the pages ahead
 // and behind it, and one page at full resolution fit in these bounds.
@@ -208,7 +209,7 @@ void ImageViewWidget::AddItemAt(int row, const QString& path)
     thumbList->scrollToItem(item);
 }
 
-void ImageViewWidget::AddImages(const QList<QString>& paths)
+void ImageViewWidget::AddImages(const QList<QString>& paths, int current)
 {
     if (thumbList.isNull() || paths.isEmpty()) {
         return;
@@ -218,6 +219,15 @@ void ImageViewWidget::AddImages(const QList<QString>& paths)
         thumbList->addItem(NewItem(path));
     }
     insertIndex += int(paths.size());
+    if (current >= 0 && current < RowCount()) {
+        // Decoding the page for the large view waits for the next tick, so
+        // that no single turn of the event loop carries it all.
+        const QSignalBlocker blocker(thumbList.data());
+        SetSelection(current);
+        currentItem = thumbList->item(current);
+        currentPath = currentItem->data(Qt::UserRole).toString();
+        largeViewPending = true;
+    }
     thumbList->setFocus();
     cellTimer->start();
 }
@@ -241,6 +251,14 @@ bool ImageViewWidget::IsLoadingThumbnails() const
 // draws the page its row holds now.
 void ImageViewWidget::MakeCellsStep()
 {
+    if (largeViewPending) {
+        // A step of its own; unless a page has been shown meanwhile.
+        largeViewPending = false;
+        if (!currentPath.isEmpty() && shownRequest.path != currentPath) {
+            ShowLargeImage(currentPath);
+        }
+        return;
+    }
     QElapsedTimer clock;
     clock.start();
     const QList<int> rows = RowsWithoutCell();

@@ -43,12 +43,14 @@ public:
     ~ImageViewWidget() override;
 
     void AddImage(const QString& path);
-    // Appends many pages (a session brought back): the rows appear at once,
-    // their cells are made in steps between which the event loop turns, the
-    // visible ones first, and the thumbnails are decoded in the background
-    // and drawn as they arrive. Rows may be deleted, moved, turned or
-    // replaced meanwhile; each ends with the thumbnail of its own page.
-    void AddImages(const QList<QString>& paths);
+    // Appends many pages (a session brought back) and makes row `current`
+    // the current one (without reporting it). The rows appear at once; in
+    // the next turns of the event loop the large view shows the current
+    // page, then the cells are made in steps, the visible ones first, and
+    // the thumbnails are decoded in the background and drawn as they arrive.
+    // Rows may be deleted, moved, turned or replaced meanwhile; each ends
+    // with the thumbnail of its own page.
+    void AddImages(const QList<QString>& paths, int current);
     // True until every row has its cell and every thumbnail has arrived.
     bool IsLoadingThumbnails() const;
     void InsertImage(const QString& path);
@@ -209,6 +211,8 @@ private:
     PageCache pageCache;
     QList<QAction*> scanMenuActions;
     bool reorderEnabled = false;
-    // Makes the cells of rows added without one, a step per tick.
+    // Makes the cells of rows added without one, a step per tick; its first
+    // step shows the current page when `largeViewPending`.
     QTimer* cellTimer = nullptr;
+    bool largeViewPending = false;
 };

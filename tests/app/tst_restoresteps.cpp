@@ -104,8 +104,21 @@ void TestRestoreSteps::changedWhileRestoring()
     QVERIFY(view != nullptr);
     // Otherwise the actions below would not come while loading.
     QVERIFY(view->IsLoadingThumbnails());
-    // The current page is shown before the thumbnails are in.
+    // The current page is shown before any thumbnail.
     auto* largeLabel = window.findChild<QLabel*>(QStringLiteral("largeLabel"));
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("lwImgThumbnail"));
+    auto thumbnailsIn = [list] {
+        int in = 0;
+        for (int row = 0; row < list->count(); ++row) {
+            auto* cell = qobject_cast<ThumbnailWidget*>(list->itemWidget(list->item(row)));
+            in += cell != nullptr && !cell->Thumbnail().isNull() ? 1 : 0;
+        }
+        return in;
+    };
+    while (largeLabel->pixmap(Qt::ReturnByValue).isNull() && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(thumbnailsIn(), 0);
     QVERIFY(SameQuarters(largeLabel->pixmap(Qt::ReturnByValue).toImage(),
                          QImageReader(state.pages.at(2)).read()));
 
@@ -143,7 +156,6 @@ void TestRestoreSteps::changedWhileRestoring()
     QCOMPARE(recorded.pages, expected);
     QCOMPARE(recorded.current, 3);
 
-    auto* list = window.findChild<QListWidget*>(QStringLiteral("lwImgThumbnail"));
     QCOMPARE(list->count(), expected.size());
     for (int row = 0; row < list->count(); ++row) {
         const QByteArray where = QStringLiteral("row %1").arg(row).toUtf8();

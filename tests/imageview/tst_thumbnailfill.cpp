@@ -163,9 +163,8 @@ void TestThumbnailFill::changedWhileLoading()
         order << WritePage(i);
         QVERIFY(!order.last().isEmpty());
     }
-    ws.view->AddImages(order);
+    ws.view->AddImages(order, 0);
     QCOMPARE(ws.list->count(), kPages); // the rows are there at once
-    ws.view->SetSelection(0);
 
     if (moment == CellsMadeDecodesUndelivered) {
         // Every cell made, every decode finished, none of their results
@@ -219,7 +218,7 @@ void TestThumbnailFill::changedWhileLoading()
             for (int i = 0; i < kPages; ++i) {
                 order << WritePage(kPages - 1 - i);
             }
-            ws.view->AddImages(order);
+            ws.view->AddImages(order, 0);
         }
     }
 
