@@ -157,15 +157,14 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
     {
         const QSignalBlocker blocker(ui->lwImgThumbnail);
         m_imageView->SetSelectedImgIndexForScan(ScanToLast, m_imageCount);
-        for (const QString& page : found.pages) {
-            m_imageView->AddImage(page);
-            m_pageFiles.append(page);
-        }
+        m_pageFiles.append(found.pages);
+        // The rows come at once, the current page's large view and the
+        // thumbnails over the next moments: the window answers meanwhile.
+        m_imageView->AddImages(found.pages, std::clamp(found.current, 0, int(m_pageFiles.size()) - 1));
     }
     m_imageCount = m_pageFiles.size();
     m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
     m_imageView->RefreshInfos();
-    m_imageView->SetSelection(std::clamp(found.current, 0, m_imageCount - 1));
     m_currentIndex = m_imageView->GetCurrentIndex();
     RebuildPageJumpBox(m_imageCount);
     SelectPageJumpItem(m_currentIndex);

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QImage>
@@ -26,7 +27,9 @@
 #include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QtConcurrent>
@@ -40,6 +43,8 @@ const int kListWidth = 140;
 const int kListSpacing = 5;
 const int kListScrollStep = 20;
 const int kMinLabelSide = 2;
+// Making cells yields to the event loop after about this long.
+const int kCellStepMs = 10;
 
 // Decoded pages held for page switching: the current page, the pages ahead
 // and behind it, and one page at full resolution fit in these bounds.
@@ -82,6 +87,10 @@ ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWi
     SetUpLargeView(layout);
     SetUpThumbList();
     SetUpContextMenu();
+
+    cellTimer = new QTimer(this);
+    cellTimer->setInterval(0);
+    connect(cellTimer, &QTimer::timeout, this, &ImageViewWidget::MakeCellsStep);
 
     decoder = new PageDecoder(DecoderThreads(), this);
     connect(decoder, &PageDecoder::sglFinished, this, &ImageViewWidget::OnPagesDecoded, Qt::QueuedConnection);
@@ -195,17 +204,121 @@ int ImageViewWidget::RowCount() const
 
 // ---------------------------------------------------------------- pages
 
-void ImageViewWidget::AddItemAt(int row, const QString& path)
+QListWidgetItem* ImageViewWidget::NewItem(const QString& path) const
 {
-    auto* widget = new ThumbnailWidget(path);
     auto* item = new QListWidgetItem;
     item->setData(Qt::SizeHintRole, kItemSizeHint);
     item->setData(Qt::TextAlignmentRole, int(Qt::AlignCenter));
-    thumbList->insertItem(row, item);
     item->setData(Qt::UserRole, path);
+    return item;
+}
+
+void ImageViewWidget::AddItemAt(int row, const QString& path)
+{
+    auto* widget = new ThumbnailWidget(path);
+    QListWidgetItem* item = NewItem(path);
+    thumbList->insertItem(row, item);
     thumbList->setItemWidget(item, widget);
     thumbList->setFocus();
     thumbList->scrollToItem(item);
+}
+
+void ImageViewWidget::AddImages(const QList<QString>& paths, int current)
+{
+    if (thumbList.isNull() || paths.isEmpty()) {
+        return;
+    }
+    for (const QString& path : paths) {
+        pagePaths.append(path);
+        thumbList->addItem(NewItem(path));
+    }
+    insertIndex += int(paths.size());
+    if (current >= 0 && current < RowCount()) {
+        // Decoding the page for the large view waits for the next tick, so
+        // that no single turn of the event loop carries it all.
+        const QSignalBlocker blocker(thumbList.data());
+        SetSelection(current);
+        currentItem = thumbList->item(current);
+        currentPath = currentItem->data(Qt::UserRole).toString();
+        largeViewPending = true;
+    }
+    thumbList->setFocus();
+    cellTimer->start();
+}
+
+bool ImageViewWidget::IsLoadingThumbnails() const
+{
+    if (cellTimer->isActive()) {
+        return true;
+    }
+    for (int row = 0; row < RowCount(); ++row) {
+        const auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->item(row)));
+        if (widget != nullptr && widget->IsLoading()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Rows may have been deleted, moved or given another page since they were
+// added: each step looks afresh for the rows without a cell, and a cell
+// draws the page its row holds now.
+void ImageViewWidget::MakeCellsStep()
+{
+    if (largeViewPending) {
+        // A step of its own; unless a page has been shown meanwhile.
+        largeViewPending = false;
+        if (!currentPath.isEmpty() && shownRequest.path != currentPath) {
+            ShowLargeImage(currentPath);
+        }
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const QList<int> rows = RowsWithoutCell();
+    for (int row : rows) {
+        if (clock.elapsed() >= kCellStepMs) {
+            return; // the timer calls again once the event loop has turned
+        }
+        MakeCell(row);
+    }
+    cellTimer->stop();
+}
+
+// The rows without a cell, those from the top of the visible part of the
+// column down first, then those above it.
+QList<int> ImageViewWidget::RowsWithoutCell() const
+{
+    QList<int> rows;
+    const int count = RowCount();
+    if (count == 0) {
+        return rows;
+    }
+    int first = std::max(0, thumbList->currentRow());
+    const QRect view = thumbList->viewport()->rect();
+    for (int y = view.top(); y < view.bottom(); y += kListSpacing) {
+        const QModelIndex index = thumbList->indexAt(QPoint(view.center().x(), y));
+        if (index.isValid()) {
+            first = index.row();
+            break;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        const int row = (first + i) % count;
+        if (thumbList->itemWidget(thumbList->item(row)) == nullptr) {
+            rows << row;
+        }
+    }
+    return rows;
+}
+
+void ImageViewWidget::MakeCell(int row)
+{
+    QListWidgetItem* item = thumbList->item(row);
+    auto* widget = new ThumbnailWidget(item->data(Qt::UserRole).toString(), ThumbnailWidget::InBackground);
+    widget->ResetFileIndex(row);
+    widget->SetSelected(item->isSelected());
+    thumbList->setItemWidget(item, widget);
 }
 
 void ImageViewWidget::AddImage(const QString& path)

@@ -17,6 +17,7 @@ class QMenu;
 class QMouseEvent;
 class QScrollArea;
 class QScrollBar;
+class QTimer;
 class QVBoxLayout;
 class PageDecoder;
 class ThumbListWidget;
@@ -42,6 +43,16 @@ public:
     ~ImageViewWidget() override;
 
     void AddImage(const QString& path);
+    // Appends many pages (a session brought back) and makes row `current`
+    // the current one (without reporting it). The rows appear at once; in
+    // the next turns of the event loop the large view shows the current
+    // page, then the cells are made in steps, the visible ones first, and
+    // the thumbnails are decoded in the background and drawn as they arrive.
+    // Rows may be deleted, moved, turned or replaced meanwhile; each ends
+    // with the thumbnail of its own page.
+    void AddImages(const QList<QString>& paths, int current);
+    // True until every row has its cell and every thumbnail has arrived.
+    bool IsLoadingThumbnails() const;
     void InsertImage(const QString& path);
     void ReplaceImage(int index, const QString& path);
     void SetSelectedImgIndexForScan(int scanType, int index);
@@ -148,6 +159,10 @@ private:
     void MoveModelRows(const QVector<int>& order);
     void AdoptRowOrder();
     void AddItemAt(int row, const QString& path);
+    QListWidgetItem* NewItem(const QString& path) const;
+    void MakeCellsStep();
+    QList<int> RowsWithoutCell() const;
+    void MakeCell(int row);
     void ClearLargeImage();
     void ForgetShownPage();
     void Rotate(double angle);
@@ -197,4 +212,8 @@ private:
     PageCache pageCache;
     QList<QAction*> scanMenuActions;
     bool reorderEnabled = false;
+    // Makes the cells of rows added without one, a step per tick; its first
+    // step shows the current page when `largeViewPending`.
+    QTimer* cellTimer = nullptr;
+    bool largeViewPending = false;
 };

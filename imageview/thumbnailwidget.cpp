@@ -60,19 +60,30 @@ QImage MakeThumbnail(PageReader* reader, const QSize& size)
 } // namespace
 
 ThumbnailWidget::ThumbnailWidget(const QString& path, QWidget* parent)
+    : ThumbnailWidget(path, QuickHere, parent)
+{
+}
+
+ThumbnailWidget::ThumbnailWidget(const QString& path, FirstDecode decode, QWidget* parent)
     : QWidget(parent), ui(new Ui::ThumbnailWidget)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    ScalImage(path);
+    Draw(path, decode);
 }
 
 ThumbnailWidget::~ThumbnailWidget()
 {
+    CancelBackgroundDecode();
     delete ui;
 }
 
 void ThumbnailWidget::ScalImage(const QString& path)
+{
+    Draw(path, QuickHere);
+}
+
+void ThumbnailWidget::Draw(const QString& path, FirstDecode decode)
 {
     if (path.isEmpty()) {
         return;
@@ -80,11 +91,12 @@ void ThumbnailWidget::ScalImage(const QString& path)
     // Whatever an earlier request still decodes is not shown any more.
     ++m_request;
     m_loading = false;
+    CancelBackgroundDecode();
     if (!IsPageComplete(path)) {
         ShowInterrupted();
         return;
     }
-    {
+    if (decode == QuickHere) {
         PageReader reader(path);
         if (!reader.IsValid()) {
             return;
@@ -99,11 +111,20 @@ void ThumbnailWidget::ScalImage(const QString& path)
     // the new one is there.
     ui->lblImage->clear();
     ui->lblText->clear();
+    DecodeInBackground(path);
+}
+
+void ThumbnailWidget::DecodeInBackground(const QString& path)
+{
     m_loading = true;
     const quint64 request = m_request;
     auto* watcher = new QFutureWatcher<QImage>(this);
+    m_watcher = watcher;
     connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, request]() {
         watcher->deleteLater();
+        if (watcher == m_watcher) {
+            m_watcher = nullptr;
+        }
         if (request != m_request) {
             return;
         }
@@ -116,6 +137,16 @@ void ThumbnailWidget::ScalImage(const QString& path)
         PageReader reader(path);
         return reader.IsValid() ? MakeThumbnail(&reader, ThumbnailSize(reader.Size())) : QImage();
     }));
+}
+
+void ThumbnailWidget::CancelBackgroundDecode()
+{
+    // A decode that has not started yet is skipped by its thread; one under
+    // way ends unseen.
+    if (m_watcher != nullptr) {
+        m_watcher->future().cancel();
+        m_watcher = nullptr;
+    }
 }
 
 bool ThumbnailWidget::WaitForBackgroundDecodes(int msecs)
@@ -158,6 +189,7 @@ void ThumbnailWidget::ResetFilePath(const QString& path)
 {
     ++m_request;
     m_loading = false;
+    CancelBackgroundDecode();
     ui->lblIndex->clear();
     ui->lblImage->clear();
     ui->lblText->clear();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
+
+template <typename T> class QFutureWatcher;
 
 namespace Ui {
 class ThumbnailWidget;
@@ -11,7 +14,8 @@ class ThumbnailWidget;
 // a text line. The image is decoded at thumbnail size, never at full size;
 // a page that takes more than a few milliseconds even so (a large page in a
 // format that cannot be decoded reduced) is decoded in the background, and
-// the image stays empty until it is ready.
+// the image stays empty until it is ready. Only the image of the latest
+// drawing request is ever shown.
 class ThumbnailWidget : public QWidget {
     Q_OBJECT
 
@@ -19,7 +23,13 @@ public:
     // Side of the square box the thumbnail is fitted into.
     static constexpr int kBoxSize = 100;
 
+    // Where the first image of a new cell is decoded: quick pages on the
+    // calling thread, or every page in the background (for many cells made
+    // at once, whose decodes would add up on the interface thread).
+    enum FirstDecode { QuickHere, InBackground };
+
     explicit ThumbnailWidget(const QString& path, QWidget* parent = nullptr);
+    ThumbnailWidget(const QString& path, FirstDecode decode, QWidget* parent = nullptr);
     ~ThumbnailWidget() override;
 
     // Draws the thumbnail of `path`; an unreadable file leaves the label as it
@@ -47,6 +57,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void Draw(const QString& path, FirstDecode decode);
+    void DecodeInBackground(const QString& path);
+    void CancelBackgroundDecode();
     void ShowInterrupted();
     void ShowThumbnail(const QImage& image);
 
@@ -56,4 +69,6 @@ private:
     // when no request came after the one that started it.
     quint64 m_request = 0;
     bool m_loading = false;
+    // The background decode of the latest request, while it runs or waits.
+    QFutureWatcher<QImage>* m_watcher = nullptr;
 };

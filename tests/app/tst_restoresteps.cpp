@@ -1,0 +1,173 @@
+#include "imageviewwidget.h"
+#include "mainwindow.h"
+#include "modalanswerer.h"
+#include "sessionjournal.h"
+#include "thumbnailwidget.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QImageReader>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const int kPages = 30;
+// Large enough that the thumbnails are still on their way when the first
+// actions come.
+const QSize kPageSize(1240, 1754);
+
+// Top-left quarter: the page's number as a colour; the other quarters
+// fixed colours, so that orientation shows too.
+QImage MakePage(int number)
+{
+    QImage image(kPageSize, QImage::Format_RGB32);
+    const int w = kPageSize.width() / 2;
+    const int h = kPageSize.height() / 2;
+    QPainter painter(&image);
+    painter.fillRect(0, 0, w, h, QColor(number * 8, 240 - number * 8, 128));
+    painter.fillRect(w, 0, w, h, Qt::white);
+    painter.fillRect(0, h, w, h, Qt::black);
+    painter.fillRect(w, h, w, h, QColor(90, 90, 90));
+    return image;
+}
+
+bool SameQuarters(const QImage& a, const QImage& b)
+{
+    if (a.isNull() || b.isNull()) {
+        return false;
+    }
+    for (double fy : {0.25, 0.75}) {
+        for (double fx : {0.25, 0.75}) {
+            const QRgb p = a.pixel(int(a.width() * fx), int(a.height() * fy));
+            const QRgb q = b.pixel(int(b.width() * fx), int(b.height() * fy));
+            if (std::abs(qRed(p) - qRed(q)) > 3 || std::abs(qGreen(p) - qGreen(q)) > 3 ||
+                std::abs(qBlue(p) - qBlue(q)) > 3) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// A killed session's pages brought back by 是 through the real window: the
+// user deletes, moves and turns pages before the thumbnails are all in. The
+// page list, the rows, the journal and every thumbnail end in agreement,
+// each row showing its own page as it is now, and the large view the
+// current page.
+class TestRestoreSteps : public QObject {
+    Q_OBJECT
+
+private slots:
+    void changedWhileRestoring();
+};
+
+void TestRestoreSteps::changedWhileRestoring()
+{
+    QTemporaryDir home;
+    QTemporaryDir tmp;
+    const QString base = tmp.path() + QStringLiteral("/zir/scanvy");
+    QString workDir;
+    {
+        MainWindow probe(home.path(), base);
+        workDir = probe.WorkDir();
+    }
+    SessionJournal journal(workDir);
+    SessionJournal::State state;
+    QVERIFY(QDir().mkpath(journal.ScanDir()));
+    for (int i = 0; i < kPages; ++i) {
+        state.pages << journal.ScanDir() + QStringLiteral("/%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0'));
+        QVERIFY(MakePage(i).save(state.pages.last(), "JPEG", 95));
+    }
+    state.current = 2;
+    state.scanNumber = kPages + 1;
+    QVERIFY(journal.Record(state));
+
+    ModalAnswerer answerer(QMessageBox::Yes);
+    MainWindow window(home.path(), base);
+    int jobsDone = 0;
+    connect(&window, &MainWindow::sglJobDone, [&jobsDone] { ++jobsDone; });
+    window.show();
+    QElapsedTimer clock;
+    clock.start();
+    while (window.PageFiles().isEmpty() && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(answerer.texts.size(), 1);
+    auto* view = window.findChild<ImageViewWidget*>();
+    QVERIFY(view != nullptr);
+    // Otherwise the actions below would not come while loading.
+    QVERIFY(view->IsLoadingThumbnails());
+    // The current page is shown before any thumbnail.
+    auto* largeLabel = window.findChild<QLabel*>(QStringLiteral("largeLabel"));
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("lwImgThumbnail"));
+    auto thumbnailsIn = [list] {
+        int in = 0;
+        for (int row = 0; row < list->count(); ++row) {
+            auto* cell = qobject_cast<ThumbnailWidget*>(list->itemWidget(list->item(row)));
+            in += cell != nullptr && !cell->Thumbnail().isNull() ? 1 : 0;
+        }
+        return in;
+    };
+    while (largeLabel->pixmap(Qt::ReturnByValue).isNull() && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(thumbnailsIn(), 0);
+    QVERIFY(SameQuarters(largeLabel->pixmap(Qt::ReturnByValue).toImage(),
+                         QImageReader(state.pages.at(2)).read()));
+
+    QStringList expected = state.pages;
+    auto select = [&window](int row) {
+        window.findChild<QComboBox*>(QStringLiteral("cmPageJump"))->setCurrentIndex(row);
+    };
+    auto trigger = [&window](const char* name) {
+        auto* action = window.findChild<QAction*>(QLatin1String(name));
+        QVERIFY2(action != nullptr && action->isEnabled(), name);
+        action->trigger();
+    };
+    select(5);
+    trigger("actionDelete");
+    expected.removeAt(5);
+    select(0);
+    trigger("actionMoveDown");
+    expected.move(0, 1);
+    select(expected.size() - 1);
+    trigger("actionRotateRight");
+    QTRY_COMPARE_WITH_TIMEOUT(jobsDone, 1, 20000);
+    select(1);
+    trigger("actionRotateRight");
+    QTRY_COMPARE_WITH_TIMEOUT(jobsDone, 2, 20000);
+    select(3);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!view->IsLoadingThumbnails(), 30000);
+    QVERIFY(ThumbnailWidget::WaitForBackgroundDecodes(10000));
+    QTest::qWait(50);
+
+    QCOMPARE(window.PageFiles(), expected);
+    QCOMPARE(view->GetPagePaths().toList(), expected);
+    SessionJournal::State recorded;
+    QVERIFY(journal.Load(&recorded));
+    QCOMPARE(recorded.pages, expected);
+    QCOMPARE(recorded.current, 3);
+
+    QCOMPARE(list->count(), expected.size());
+    for (int row = 0; row < list->count(); ++row) {
+        const QByteArray where = QStringLiteral("row %1").arg(row).toUtf8();
+        auto* cell = qobject_cast<ThumbnailWidget*>(list->itemWidget(list->item(row)));
+        QVERIFY2(cell != nullptr, where.constData());
+        QCOMPARE(cell->findChild<QLabel*>(QStringLiteral("lblIndex"))->text(), QString::number(row + 1));
+        QVERIFY2(SameQuarters(cell->Thumbnail().toImage(), QImageReader(expected.at(row)).read()),
+                 where.constData());
+    }
+    QVERIFY(
+        SameQuarters(largeLabel->pixmap(Qt::ReturnByValue).toImage(), QImageReader(expected.at(3)).read()));
+}
+
+QTEST_MAIN(TestRestoreSteps)
+#include "tst_restoresteps.moc"

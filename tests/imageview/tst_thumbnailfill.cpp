@@ -1,0 +1,234 @@
+#include "imageviewwidget.h"
+#include "thumblistwidget.h"
+#include "thumbnailwidget.h"
+#include "workspace.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const int kPages = 40;
+// Large enough that decoding the thumbnails takes longer than making the
+// cells, so that results are still on their way when the rows change.
+const QSize kPageSize(480, 660);
+
+// A page whose top-left quarter carries its number as a colour, the other
+// quarters fixed colours: a thumbnail shows which page it was drawn from
+// and in which orientation.
+QImage MakePage(int number)
+{
+    QImage image(kPageSize, QImage::Format_RGB32);
+    const int w = kPageSize.width() / 2;
+    const int h = kPageSize.height() / 2;
+    QPainter painter(&image);
+    painter.fillRect(0, 0, w, h, QColor(number * 5, 250 - number * 5, 128));
+    painter.fillRect(w, 0, w, h, Qt::white);
+    painter.fillRect(0, h, w, h, Qt::black);
+    painter.fillRect(w, h, w, h, QColor(90, 90, 90));
+    return image;
+}
+
+// The colours at the centres of the four quarters.
+QList<QRgb> Quarters(const QImage& image)
+{
+    QList<QRgb> colours;
+    for (int y : {image.height() / 4, image.height() * 3 / 4}) {
+        for (int x : {image.width() / 4, image.width() * 3 / 4}) {
+            colours << image.pixel(x, y);
+        }
+    }
+    return colours;
+}
+
+bool SameQuarters(const QList<QRgb>& a, const QList<QRgb>& b)
+{
+    for (int i = 0; i < a.size(); ++i) {
+        if (std::abs(qRed(a.at(i)) - qRed(b.at(i))) > 2 || std::abs(qGreen(a.at(i)) - qGreen(b.at(i))) > 2 ||
+            std::abs(qBlue(a.at(i)) - qBlue(b.at(i))) > 2) {
+            return false;
+        }
+    }
+    return a.size() == b.size();
+}
+
+enum Moment { AtOnce, CellsMadeDecodesUndelivered };
+
+} // namespace
+
+// Many pages added at once (a session brought back) get their cells in
+// steps and their thumbnails from background threads. Rows deleted, moved,
+// turned or given another file before that is over must each end with the
+// thumbnail of the page file they hold now, in its present orientation,
+// numbered by their row: no thumbnail decoded for another row, for a file
+// since replaced or for the page before it was turned.
+class TestThumbnailFill : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void changedWhileLoading_data();
+    void changedWhileLoading();
+
+private:
+    QString WritePage(int number);
+    QString Verify(const Workspace& ws, const QStringList& order) const;
+    static void Select(Workspace* ws, const QList<int>& rows);
+
+    QTemporaryDir m_dir;
+    int m_written = 0;
+};
+
+void TestThumbnailFill::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString TestThumbnailFill::WritePage(int number)
+{
+    const QString path = m_dir.filePath(QStringLiteral("page%1-%2.png").arg(number).arg(++m_written));
+    return MakePage(number).save(path, "PNG", 90) ? path : QString();
+}
+
+void TestThumbnailFill::Select(Workspace* ws, const QList<int>& rows)
+{
+    ws->list->clearSelection();
+    for (int row : rows) {
+        ws->list->item(row)->setSelected(true);
+    }
+}
+
+// Empty when the rows hold `order` and every row shows its own page file
+// as it is now; otherwise the first disagreement.
+QString TestThumbnailFill::Verify(const Workspace& ws, const QStringList& order) const
+{
+    if (ws.RowPaths() != order || ws.view->GetPagePaths().toList() != order) {
+        return QStringLiteral("rows hold %1").arg(ws.RowPaths().join(QLatin1Char(' ')));
+    }
+    for (int row = 0; row < order.size(); ++row) {
+        ThumbnailWidget* thumb = ws.Thumb(row);
+        if (thumb == nullptr) {
+            return QStringLiteral("row %1 has no cell").arg(row);
+        }
+        const QString number = thumb->findChild<QLabel*>(QStringLiteral("lblIndex"))->text();
+        if (number != QString::number(row + 1)) {
+            return QStringLiteral("row %1 numbered '%2'").arg(row).arg(number);
+        }
+        const QImage shown = thumb->Thumbnail().toImage();
+        if (shown.isNull()) {
+            return QStringLiteral("row %1 shows no thumbnail").arg(row);
+        }
+        if (!SameQuarters(Quarters(shown), Quarters(QImageReader(order.at(row)).read()))) {
+            return QStringLiteral("row %1 does not show %2 as it is now").arg(row).arg(order.at(row));
+        }
+    }
+    return QString();
+}
+
+void TestThumbnailFill::changedWhileLoading_data()
+{
+    QTest::addColumn<int>("moment");
+    QTest::addColumn<QString>("actions");
+
+    const struct {
+        const char* name;
+        Moment moment;
+    } moments[] = {{"at once", AtOnce}, {"undelivered", CellsMadeDecodesUndelivered}};
+    // d: delete rows 1, 5-9 and the last; m: move rows 2, 3 and 30 to the
+    // top; r: turn rows 0, 3, 4 and the last right; p: give rows 0, 7 and
+    // the last new page files; c: clear the list and add other pages.
+    const char* const sequences[] = {"d", "m", "r", "p", "c", "rdmp", "mrpd"};
+    for (const auto& moment : moments) {
+        for (const char* actions : sequences) {
+            QTest::addRow("%s, %s", moment.name, actions)
+                << int(moment.moment) << QString::fromLatin1(actions);
+        }
+    }
+}
+
+void TestThumbnailFill::changedWhileLoading()
+{
+    QFETCH(int, moment);
+    QFETCH(QString, actions);
+
+    Workspace ws;
+    ws.view->SetReorderEnabled(true);
+    QStringList order;
+    for (int i = 0; i < kPages; ++i) {
+        order << WritePage(i);
+        QVERIFY(!order.last().isEmpty());
+    }
+    ws.view->AddImages(order, 0);
+    QCOMPARE(ws.list->count(), kPages); // the rows are there at once
+
+    if (moment == CellsMadeDecodesUndelivered) {
+        // Every cell made, every decode finished, none of their results
+        // handed to the interface thread yet.
+        // One pass of the event loop at a time, so that the results of the
+        // decodes started by the last cells are not handed over yet.
+        QElapsedTimer clock;
+        clock.start();
+        auto allCells = [&ws] {
+            for (int row = 0; row < ws.list->count(); ++row) {
+                if (ws.Thumb(row) == nullptr) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        while (!allCells() && clock.elapsed() < 10000) {
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(allCells());
+        QVERIFY(ThumbnailWidget::WaitForBackgroundDecodes(10000));
+    }
+
+    for (const QChar action : actions) {
+        const int last = ws.list->count() - 1;
+        if (action == QLatin1Char('d')) {
+            Select(&ws, {1, 5, 6, 7, 8, 9, last});
+            ws.view->Delete();
+            for (int row : {last, 9, 8, 7, 6, 5, 1}) {
+                order.removeAt(row);
+            }
+        } else if (action == QLatin1Char('m')) {
+            QVERIFY(ws.view->MoveRows({2, 3, 30}, 0));
+            const QStringList moved{order.at(2), order.at(3), order.at(30)};
+            for (const QString& page : moved) {
+                order.removeOne(page);
+            }
+            order = moved + order;
+        } else if (action == QLatin1Char('r')) {
+            Select(&ws, {0, 3, 4, last});
+            ws.view->RotateRight();
+        } else if (action == QLatin1Char('p')) {
+            int fresh = kPages;
+            for (int row : {0, 7, last}) {
+                order[row] = WritePage(fresh++);
+                ws.view->ReplaceImage(row, order.at(row));
+            }
+        } else if (action == QLatin1Char('c')) {
+            ws.view->ClearImages();
+            order.clear();
+            for (int i = 0; i < kPages; ++i) {
+                order << WritePage(kPages - 1 - i);
+            }
+            ws.view->AddImages(order, 0);
+        }
+    }
+
+    QTRY_VERIFY_WITH_TIMEOUT(!ws.view->IsLoadingThumbnails(), 20000);
+    // Whatever was still on its way has arrived by now.
+    QVERIFY(ThumbnailWidget::WaitForBackgroundDecodes(10000));
+    QTest::qWait(20);
+    const QString fault = Verify(ws, order);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+}
+
+QTEST_MAIN(TestThumbnailFill)
+#include "tst_thumbnailfill.moc"
