@@ -234,7 +234,7 @@ void Restore(const QString& root, const QString& pagesDir, int count)
     state.pages = LinkPages(pagesDir, journal.ScanDir(), count);
     state.current = 0;
     state.scanNumber = count + 1;
-    if (state.pages.size() != count || !journal.Record(state)) {
+    if (state.pages.size() != count || journal.Record(state) != 0) {
         std::fprintf(stderr, "cannot set up the killed session in %s\n", qPrintable(workDir));
         return;
     }
