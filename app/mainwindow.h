@@ -9,7 +9,9 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -55,6 +57,11 @@ public:
     ~MainWindow() override;
 
     static QString DefaultWorkDir();
+
+    // Where the window opens: its client area for the wanted size on a
+    // screen with that available area and a frame of those margins.
+    static QRect FitWindowGeometry(QSize wanted, const QRect& screen, const QRect& available,
+                                   const QMargins& frame);
 
     // The text shown for a SANE status; scanErrorDetail is the scanner's own
     // error code read after a jam.
@@ -214,6 +221,8 @@ private slots:
 
 private:
     void SetupWindowGeometry();
+    void PlaceOnScreen(const QSize& wanted);
+    void FitFrameToScreen();
     // The page on "SysConfig.ini" (before anything reads a setting), and
     // its boxes and signals.
     void CreateSystemPage();
@@ -309,6 +318,7 @@ private:
     SysConfigPage* m_sysPage = nullptr;
 
     bool m_storeWindowSize = false;
+    bool m_placedOnScreen = false;
     // The start-up has settled the first device list (connected or not).
     bool m_startupDone = false;
     bool m_committing = false;
