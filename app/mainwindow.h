@@ -100,6 +100,9 @@ public:
 
     // Saving: the action "保存" and its parts.
     void Save();
+    // "另存为…": all pages under a name and in a format chosen in a file
+    // dialog; the counter is neither used nor moved.
+    void SaveAs();
     bool DoSave();
     bool CheckDuplicateSavePath();
     // The files the next save would overwrite, in the order it writes them.
@@ -271,6 +274,10 @@ private:
     void SaveWork();
     void SaveFinished();
     void SaveAfter();
+    void SaveAsWork(int format, const QStringList& targets);
+    void SaveAsFinished();
+    // The file name and format chosen in the dialog, or an empty name.
+    QString AskSaveAsName(int* format);
     void SaveAfterScan();
     void SaveAfterScanFinished();
     void SaveAfterScanAfter();
