@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSettings>
 #include <QtTest>
 
@@ -108,26 +109,33 @@ void TestSaveAs::ChooseInDialog(const QString& file, int format, QString* folder
         if (!dialog || dialog->objectName() != QLatin1String("dlgSaveAs")) {
             return;
         }
-        poll.stop();
-        seen = true;
-        if (folder) {
-            *folder = dialog->directory().absolutePath();
-        }
-        if (filter) {
-            *filter = dialog->nameFilters().indexOf(dialog->selectedNameFilter());
+        // What the dialog offers when it opens; a later tick finds it still
+        // open only when the last answer did not take, and answers again.
+        if (!seen) {
+            seen = true;
+            if (folder) {
+                *folder = dialog->directory().absolutePath();
+            }
+            if (filter) {
+                *filter = dialog->nameFilters().indexOf(dialog->selectedNameFilter());
+            }
         }
         if (file.isEmpty()) {
             dialog->reject();
             return;
         }
         dialog->selectNameFilter(dialog->nameFilters().value(format));
-        dialog->setDirectory(QFileInfo(file).absolutePath());
-        dialog->selectFile(QFileInfo(file).fileName());
+        // Typed into the name field, as a user would.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name) {
+            name->setText(file);
+        }
         QMetaObject::invokeMethod(dialog, "accept");
     });
     poll.start();
     m_fx->jobsDone = 0;
     m_fx->Child<QAction>("actionSaveAs")->trigger();
+    poll.stop();
     QVERIFY(seen);
 }
 
