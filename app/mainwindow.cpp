@@ -179,6 +179,25 @@ QWidget* MainWindow::SplashParent() const
     return m_splashParent;
 }
 
+QRect MainWindow::FitWindowGeometry(QSize wanted, const QRect& screen, const QRect& available,
+                                    const QMargins& frame)
+{
+    // The window opens at the wanted size, its frame's top-left corner at
+    // ((screen width - width) / 2, (screen height - height) / 2 - 50). Where
+    // that does not fit the available area (panels excluded), the size is cut
+    // to the largest that fits and the frame is moved fully inside it.
+    const QSize frameExtra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QSize room = (available.size() - frameExtra).expandedTo(QSize(1, 1));
+    const QSize size = wanted.boundedTo(room);
+    const QSize outer = size + frameExtra;
+    int x = screen.x() + (screen.width() - size.width()) / 2;
+    int y = screen.y() + (screen.height() - size.height()) / 2 - 50;
+    x = qBound(available.left(), x, available.left() + available.width() - outer.width());
+    y = qBound(available.top(), y, available.top() + available.height() - outer.height());
+    // The client area, given the frame's corner.
+    return QRect(QPoint(x + frame.left(), y + frame.top()), size);
+}
+
 void MainWindow::SetupWindowGeometry()
 {
     // A stored size that no screen can show (negative, or beyond any display,
@@ -190,9 +209,36 @@ void MainWindow::SetupWindowGeometry()
         size = QSize(kDefaultWidth, kDefaultHeight);
         m_sysPage->SetWindowSize(size);
     }
-    resize(size);
-    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
-    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2 - 50);
+    PlaceOnScreen(size);
+}
+
+void MainWindow::PlaceOnScreen(const QSize& wanted)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    // Before the window manager has framed the window its frame is unknown
+    // (no margins); FitFrameToScreen corrects the place once it is shown.
+    const QMargins frame =
+        frameGeometry().isValid() && isVisible()
+            ? QMargins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                       frameGeometry().right() - geometry().right(),
+                       frameGeometry().bottom() - geometry().bottom())
+            : QMargins();
+    const QRect client = FitWindowGeometry(wanted, screen->geometry(), screen->availableGeometry(), frame);
+    // The smallest size stays 920 by 620 where the screen has room for it;
+    // on a smaller screen the window may shrink to what it offers (the
+    // settings pages scroll).
+    setMinimumSize(QSize(kDefaultWidth, kDefaultHeight).boundedTo(client.size()));
+    resize(client.size());
+    move(client.topLeft() - QPoint(frame.left(), frame.top()));
+}
+
+void MainWindow::FitFrameToScreen()
+{
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    if (isMaximized() || isFullScreen() || available.contains(frameGeometry())) {
+        return;
+    }
+    PlaceOnScreen(size());
 }
 
 void MainWindow::SetupPageJumpBox()
@@ -355,6 +401,11 @@ void MainWindow::showEvent(QShowEvent* event)
 {
     setAttribute(Qt::WA_Mapped);
     QMainWindow::showEvent(event);
+    if (!m_placedOnScreen) {
+        // The window manager's frame is known only once the window shows.
+        m_placedOnScreen = true;
+        QTimer::singleShot(0, this, &MainWindow::FitFrameToScreen);
+    }
     if (PendingRecoveryCount() > 0) {
         // Asked once the window is on screen, after the start-up.
         QTimer::singleShot(0, this, &MainWindow::OfferRecovery);

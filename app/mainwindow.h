@@ -9,7 +9,9 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -56,6 +58,11 @@ public:
 
     static QString DefaultWorkDir();
 
+    // Where the window opens: its client area for the wanted size on a
+    // screen with that available area and a frame of those margins.
+    static QRect FitWindowGeometry(QSize wanted, const QRect& screen, const QRect& available,
+                                   const QMargins& frame);
+
     // The text shown for a SANE status; scanErrorDetail is the scanner's own
     // error code read after a jam.
     static QString SaneStatusText(int status, const QString& scanErrorDetail);
@@ -95,6 +102,9 @@ public:
 
     // Saving: the action "保存" and its parts.
     void Save();
+    // "另存为…": all pages under a name and in a format chosen in a file
+    // dialog; the counter is neither used nor moved.
+    void SaveAs();
     bool DoSave();
     bool CheckDuplicateSavePath();
     // The files the next save would overwrite, in the order it writes them.
@@ -216,6 +226,8 @@ private slots:
 
 private:
     void SetupWindowGeometry();
+    void PlaceOnScreen(const QSize& wanted);
+    void FitFrameToScreen();
     // The page on "SysConfig.ini" (before anything reads a setting), and
     // its boxes and signals.
     void CreateSystemPage();
@@ -264,6 +276,10 @@ private:
     void SaveWork();
     void SaveFinished();
     void SaveAfter();
+    void SaveAsWork(int format, const QStringList& targets);
+    void SaveAsFinished();
+    // The file name and format chosen in the dialog, or an empty name.
+    QString AskSaveAsName(int* format);
     void SaveAfterScan();
     void SaveAfterScanFinished();
     void SaveAfterScanAfter();
@@ -320,6 +336,7 @@ private:
     SysConfigPage* m_sysPage = nullptr;
 
     bool m_storeWindowSize = false;
+    bool m_placedOnScreen = false;
     // The start-up has settled the first device list (connected or not).
     bool m_startupDone = false;
     bool m_committing = false;

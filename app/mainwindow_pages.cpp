@@ -52,9 +52,10 @@ void MainWindow::EnableMenu(bool on)
 {
     on = on && ImagePageShown();
     const QList<QAction*> actions = {
-        ui->actionSave,      ui->actionRotateLeft,    ui->actionRotate180,   ui->actionRotateRight,
-        ui->actionSelectAll, ui->actionSelectReverse, ui->actionDelete,      ui->actionBroom,
-        ui->actionZoomIn,    ui->actionZoomOut,       ui->actionFitToWindow, ui->actionNormalSize,
+        ui->actionSave,        ui->actionSaveAs,    ui->actionRotateLeft,    ui->actionRotate180,
+        ui->actionRotateRight, ui->actionSelectAll, ui->actionSelectReverse, ui->actionDelete,
+        ui->actionBroom,       ui->actionZoomIn,    ui->actionZoomOut,       ui->actionFitToWindow,
+        ui->actionNormalSize,
     };
     for (QAction* action : actions) {
         action->setEnabled(on);
@@ -350,6 +351,7 @@ void MainWindow::ShowSettingsPage(QWidget* page)
     ui->menuScan->menuAction()->setEnabled(false);
     ui->menuImage->menuAction()->setEnabled(false);
     ui->actionSave->setEnabled(false);
+    ui->actionSaveAs->setEnabled(false);
     ui->actionImageView->setEnabled(true);
     // The action of the page on show is off, that of the other one on.
     ui->actionSystemConfig->setEnabled(page != ui->pageSystemSetting);

@@ -16,6 +16,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -182,4 +184,85 @@ void MainWindow::SaveAfterScanAfter()
     } else {
         m_saver->ShowFailure();
     }
+}
+
+QString MainWindow::AskSaveAsName(int* format)
+{
+    QFileDialog dialog(this, tr("另存为…"), m_sysPage->SaveAsFolder());
+    dialog.setObjectName(QStringLiteral("dlgSaveAs"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Overwriting is asked once for all files the save writes (below).
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    QStringList filters;
+    for (int i = 0; i < m_sysPage->FormatCount(); ++i) {
+        filters << QStringLiteral("%1 (*.%2)").arg(m_sysPage->FormatText(i), m_sysPage->FormatExtension(i));
+    }
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(m_sysPage->SaveAsFormat()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return QString();
+    }
+    *format = filters.indexOf(dialog.selectedNameFilter());
+    if (*format < 0) {
+        return QString();
+    }
+    return dialog.selectedFiles().first();
+}
+
+void MainWindow::SaveAs()
+{
+    if (m_pageFiles.isEmpty() || m_saver->RefuseIncompletePages(m_pageFiles)) {
+        return;
+    }
+    int format = -1;
+    const QString chosen = AskSaveAsName(&format);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const QString folder = QFileInfo(chosen).absolutePath();
+    m_sysPage->StoreSaveAs(folder, format);
+    const QStringList targets = SaveController::SaveAsFileNames(
+        chosen, m_sysPage->FormatExtension(format), SaveController::IsMultiFile(format), m_pageFiles.size());
+    QStringList existing;
+    for (const QString& target : targets) {
+        if (QFileInfo::exists(target)) {
+            existing << target;
+        }
+    }
+    if (!existing.isEmpty() && !m_saver->AskOverwrite(existing)) {
+        return;
+    }
+    m_saver->Reset();
+    ExecLambda(
+        tr("正在进行保存..."), [this, format, targets] { SaveAsWork(format, targets); },
+        [this] { SaveAsFinished(); },
+        [this, folder] {
+            if (!m_saver->Succeeded()) {
+                m_saver->ShowFailure();
+                return;
+            }
+            m_imageView->Broom();
+            EnableMenu(false);
+            EnablePageButton(false, false, false, false, false);
+            m_saver->ShowSuccess(folder);
+        });
+}
+
+void MainWindow::SaveAsWork(int format, const QStringList& targets)
+{
+    if (m_saver->WriteFiles(format, m_pageFiles, targets)) {
+        // As after "保存": the pages are in the saved files now.
+        if (m_session) {
+            m_session->Discard();
+        }
+        ClearDirectory(m_workDir);
+    }
+}
+
+void MainWindow::SaveAsFinished()
+{
+    m_jobs->StopThread();
+    m_jobs->HideMasker();
 }

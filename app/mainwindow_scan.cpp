@@ -34,6 +34,7 @@ void MainWindow::ConnectJobActions()
     connect(ui->actionScanToNext, &QAction::triggered, this, &MainWindow::OnScanToNext);
     connect(ui->actionScanReplace, &QAction::triggered, this, &MainWindow::OnScanReplace);
     connect(ui->actionSave, &QAction::triggered, this, &MainWindow::Save);
+    connect(ui->actionSaveAs, &QAction::triggered, this, &MainWindow::SaveAs);
     connect(m_imageView, &ImageViewWidget::sglThumbItemRightMenuClicked, this,
             &MainWindow::OnThumbItemRightMenuClicked);
     connect(m_saneScan, &SaneScan::sglScanOneImageDone, this, &MainWindow::OnScanOneImageDone,

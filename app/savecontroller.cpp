@@ -92,7 +92,41 @@ void SaveController::FailWriting(const QString& staged, const QString& target, i
     }
 }
 
+QStringList SaveController::SaveAsFileNames(const QString& chosen, const QString& extension, bool multi,
+                                            int pageCount)
+{
+    // The chosen name gets the format's extension unless it has it already.
+    QString file = chosen;
+    const QString suffix = QLatin1Char('.') + extension;
+    if (!file.endsWith(suffix, Qt::CaseInsensitive)) {
+        file += suffix;
+    }
+    if (multi || pageCount <= 1) {
+        return {file};
+    }
+    // One file per page: the chosen name, "_" and the page number (from 1,
+    // padded with zeros to the width of the page count so that the names sort
+    // in page order), then the extension: scan.pdf -> scan_01.pdf … scan_12.pdf.
+    const QString base = file.left(file.size() - suffix.size());
+    const int width = QString::number(pageCount).size();
+    QStringList files;
+    for (int i = 1; i <= pageCount; ++i) {
+        files << base + QStringLiteral("_%1").arg(i, width, 10, QLatin1Char('0')) + file.right(suffix.size());
+    }
+    return files;
+}
+
 bool SaveController::Write(const Target& target, const QList<QString>& pages, int counter)
+{
+    const int files = IsMultiFile(target.format) ? 1 : pages.size();
+    QStringList targets;
+    for (int i = 0; i < files; ++i) {
+        targets << FileName(target, counter + i);
+    }
+    return WriteFiles(target.format, pages, targets);
+}
+
+bool SaveController::WriteFiles(int format, const QList<QString>& pages, const QStringList& targets)
 {
     Reset();
     // Nothing to put into a file: none is written.
@@ -100,17 +134,19 @@ bool SaveController::Write(const Target& target, const QList<QString>& pages, in
         m_succeeded = true;
         return true;
     }
-    const bool multi = IsMultiFile(target.format);
+    const bool multi = IsMultiFile(format);
     const int files = multi ? 1 : pages.size();
+    if (targets.size() != files) {
+        m_failure.reason = SaveFailure::WriteFailed;
+        return false;
+    }
 
     // A save of ours into this folder that was cut short is settled first.
-    SaveTransaction::Recover(m_recordFolder, target.folder);
+    SaveTransaction::Recover(m_recordFolder, QFileInfo(targets.first()).absolutePath());
     SaveTransaction transaction(m_recordFolder);
-    QStringList targets;
     QStringList staged;
     for (int i = 0; i < files; ++i) {
-        targets << FileName(target, counter + i);
-        staged << transaction.Stage(targets.last());
+        staged << transaction.Stage(targets.at(i));
         if (staged.last().isEmpty()) {
             m_failure = transaction.Failure();
             return false;
@@ -119,7 +155,7 @@ bool SaveController::Write(const Target& target, const QList<QString>& pages, in
     for (int i = 0; i < files; ++i) {
         emit sglProgress(
             tr("正在保存第%1个%2文件").arg(i + 1).arg(QFileInfo(targets.at(i)).suffix().toUpper()));
-        if (!WriteFile(target.format, multi ? pages : QList<QString>{pages.at(i)}, staged.at(i))) {
+        if (!WriteFile(format, multi ? pages : QList<QString>{pages.at(i)}, staged.at(i))) {
             FailWriting(staged.at(i), targets.at(i), i, multi);
             return false;
         }

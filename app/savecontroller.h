@@ -57,6 +57,12 @@ public:
     // Writes `pages` from `counter` on (from any thread). True when every
     // file is in place; the numbers used are then SavedFiles().size().
     bool Write(const Target& target, const QList<QString>& pages, int counter);
+    // The same with the files named by the caller (one per page, or one for
+    // a multi-page format), in any folder.
+    bool WriteFiles(int format, const QList<QString>& pages, const QStringList& targets);
+    // The files "另存为…" writes for the name the user chose.
+    static QStringList SaveAsFileNames(const QString& chosen, const QString& extension, bool multi,
+                                       int pageCount);
     const SaveFailure& Failure() const { return m_failure; }
     QStringList SavedFiles() const { return m_savedFiles; }
     int SavedPages() const { return m_savedPages; }

@@ -114,6 +114,58 @@ void SysConfigPage::Read()
     ReadMinCountSize();
     ReadSwitches();
     ReadLanguageAndSize();
+    ReadSaveAs();
+}
+
+void SysConfigPage::ReadSaveAs()
+{
+    m_saveAsFolder = ReadSetting(kScanner, QStringLiteral("SaveAsPath"));
+    bool ok = false;
+    const int format = ReadSetting(kScanner, QStringLiteral("SaveAsFormat")).toInt(&ok);
+    m_saveAsFormat = ok && format >= 0 && format < FormatCount() ? format : -1;
+}
+
+QString SysConfigPage::SaveAsFolder() const
+{
+    if (!m_saveAsFolder.isEmpty() && QFileInfo(m_saveAsFolder).isDir()) {
+        return m_saveAsFolder;
+    }
+    if (QFileInfo(m_savePath).isDir()) {
+        return m_savePath;
+    }
+    return m_homeDir;
+}
+
+int SysConfigPage::SaveAsFormat() const
+{
+    return m_saveAsFormat >= 0 ? m_saveAsFormat : m_formatIndex;
+}
+
+void SysConfigPage::StoreSaveAs(const QString& folder, int format)
+{
+    if (format < 0 || format >= FormatCount()) {
+        return;
+    }
+    m_saveAsFolder = folder;
+    m_saveAsFormat = format;
+    WriteSetting(kScanner, QStringLiteral("SaveAsPath"), folder);
+    WriteSetting(kScanner, QStringLiteral("SaveAsFormat"), QString::number(format));
+}
+
+int SysConfigPage::FormatCount() const
+{
+    return int(sizeof(kFormats) / sizeof(kFormats[0]));
+}
+
+QString SysConfigPage::FormatExtension(int format) const
+{
+    return format >= 0 && format < FormatCount() ? QString::fromLatin1(kFormats[format].extension)
+                                                 : QString();
+}
+
+QString SysConfigPage::FormatText(int format) const
+{
+    return format >= 0 && format < FormatCount() ? Tr(kFormats[format].text) : QString();
 }
 
 void SysConfigPage::ReadSavePath()

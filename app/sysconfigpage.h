@@ -80,6 +80,17 @@ public:
     bool SaveAfterScan() const { return m_saveAfterScan; }
     int FormatIndex() const { return m_formatIndex; }
     QString FormatExtension() const;
+    // The extension and the box text of a format index.
+    QString FormatExtension(int format) const;
+    QString FormatText(int format) const;
+    int FormatCount() const;
+
+    // "另存为…" starts in the folder and with the format it used last; an
+    // unusable stored folder (gone, not a folder) gives the save folder, an
+    // unusable stored format the format of "保存".
+    QString SaveAsFolder() const;
+    int SaveAsFormat() const;
+    void StoreSaveAs(const QString& folder, int format);
 
     // The stored window size, a replacement kept in memory only, and a size
     // the user gave the window (written, height first).
@@ -123,6 +134,7 @@ private:
     void ReadMinCountSize();
     void ReadSwitches();
     void ReadLanguageAndSize();
+    void ReadSaveAs();
     QString ReadSetting(const QString& group, const QString& key) const;
     void WriteSetting(const QString& group, const QString& key, const QString& value);
     static bool IsAllowedPrefixChar(uint codePoint);
@@ -144,4 +156,7 @@ private:
     int m_minDigits = 4;
     bool m_saveAfterScan = false;
     int m_formatIndex = 0;
+    // What "另存为…" used last: a folder and a format index (-1: none).
+    QString m_saveAsFolder;
+    int m_saveAsFormat = -1;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # xserver.sh <command> [args...]
 # Runs the command with DISPLAY set to a private virtual X server (1280x800,
-# 24 bits) and SCANVY_XSERVER=1, and stops the server afterwards; the exit
+# 24 bits, or the WxHxD given in XSERVER_SCREEN) and SCANVY_XSERVER=1, and stops the server afterwards; the exit
 # status is the command's. The server picks a free display number itself
 # (-displayfd), so tests that run side by side never share or steal a
 # display, unlike xvfb-run -a, which guesses a number before its server has
@@ -18,7 +18,7 @@ stop() {
 trap 'stop; rm -f "$out" "$out.log"' EXIT
 for attempt in 1 2 3; do
   : >"$out"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$out" 2>"$out.log" &
+  Xvfb -displayfd 3 -screen 0 "${XSERVER_SCREEN:-1280x800x24}" -nolisten tcp -noreset 3>"$out" 2>"$out.log" &
   server=$!
   for _ in $(seq 1 100); do
     [ -s "$out" ] && break

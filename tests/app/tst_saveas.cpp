@@ -1,0 +1,322 @@
+// "另存为…" on the simulated feeder: the file dialog's name and format decide
+// the files, which read back as the scanned pages in order; the counter of
+// "保存" is not touched; a failure keeps the pages; the folder and format
+// come back in the next window.
+#include "mainwindow.h"
+#include "sessioncheck.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QSettings>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+const char* const kExt[] = {"tiff", "tiff", "pnm", "jpg", "png", "pdf", "pdf", "ofd", "ofd"};
+const int kDpi = 75;
+
+QString IniPath(const QString& home)
+{
+    return home + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini");
+}
+
+// The pages of a saved file, read back with the system's tools.
+QList<QImage> ReadBack(const QString& file, const QString& work)
+{
+    const QString suffix = QFileInfo(file).suffix();
+    if (suffix == QLatin1String("pdf")) {
+        return SessionCheck::RenderPdf(file, kDpi, work);
+    }
+    if (suffix == QLatin1String("ofd")) {
+        QList<QImage> pages;
+        for (const QString& media : SessionCheck::OfdPageMedia(file, work + QStringLiteral("/unpacked"))) {
+            pages << QImage(media);
+        }
+        return pages;
+    }
+    if (suffix == QLatin1String("tiff")) {
+        return SessionCheck::ReadTiff(file);
+    }
+    return {QImage(file)};
+}
+} // namespace
+
+class TestSaveAs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void saveAs_data();
+    void saveAs();
+    void failureKeepsPages_data();
+    void failureKeepsPages();
+    void remembered_data();
+    void remembered();
+
+private:
+    // A started window with `sheets` scanned pages, its settings file
+    // seeded from `ini` (entries "Group/Key" -> value).
+    bool StartWithPages(int sheets, const QMap<QString, QString>& ini = {});
+    // Chooses `file` in format `format` in the dialog (cancels when file is
+    // empty); what the dialog offered at first goes to `folder`/`filter`.
+    void ChooseInDialog(const QString& file, int format, QString* folder = nullptr, int* filter = nullptr);
+    QString Stored(const QString& key) const
+    {
+        return QSettings(m_fx->window->ConfigFilePath(), QSettings::IniFormat).value(key).toString();
+    }
+
+    QScopedPointer<WindowFixture> m_fx;
+};
+
+bool TestSaveAs::StartWithPages(int sheets, const QMap<QString, QString>& ini)
+{
+    m_fx.reset(new WindowFixture);
+    {
+        QSettings settings(IniPath(m_fx->home->path()), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Scanner/FilePath"), m_fx->home->path() + QStringLiteral("/out"));
+        settings.setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("a"));
+        settings.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("8"));
+        for (auto it = ini.begin(); it != ini.end(); ++it) {
+            settings.setValue(it.key(), it.value());
+        }
+    }
+    QDir().mkpath(m_fx->home->path() + QStringLiteral("/out"));
+    WindowFixture::WriteScenario(QStringLiteral("sheets=0\nsource=Adf-front"));
+    if (!m_fx->Start()) {
+        return false;
+    }
+    m_fx->SetResolution(kDpi);
+    m_fx->SetPanelCombo("cmMode", QStringLiteral("Color"));
+    WindowFixture::WriteScenario(QStringLiteral("sheets=%1\nsource=Adf-front").arg(sheets));
+    m_fx->jobsDone = 0;
+    m_fx->Child<QAction>("actionScanToLast")->trigger();
+    return m_fx->WaitIdle() && m_fx->window->PageFiles().size() == sheets;
+}
+
+void TestSaveAs::ChooseInDialog(const QString& file, int format, QString* folder, int* filter)
+{
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("dlgSaveAs")) {
+            return;
+        }
+        // What the dialog offers when it opens; a later tick finds it still
+        // open only when the last answer did not take, and answers again.
+        if (!seen) {
+            seen = true;
+            if (folder) {
+                *folder = dialog->directory().absolutePath();
+            }
+            if (filter) {
+                *filter = dialog->nameFilters().indexOf(dialog->selectedNameFilter());
+            }
+        }
+        if (file.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectNameFilter(dialog->nameFilters().value(format));
+        // Typed into the name field, as a user would.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name) {
+            name->setText(file);
+        }
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    poll.start();
+    m_fx->jobsDone = 0;
+    m_fx->Child<QAction>("actionSaveAs")->trigger();
+    poll.stop();
+    QVERIFY(seen);
+}
+
+void TestSaveAs::saveAs_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("name");      // typed into the dialog
+    QTest::addColumn<QStringList>("files"); // what is written, in page order
+
+    const QStringList pages = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")};
+    for (int format = 0; format < 9; ++format) {
+        const bool multi = format == 1 || format == 6 || format == 8;
+        QStringList files;
+        if (multi) {
+            files << QStringLiteral("报告.%1").arg(kExt[format]);
+        } else {
+            for (const QString& page : pages) {
+                files << QStringLiteral("报告_%1.%2").arg(page, kExt[format]);
+            }
+        }
+        // The extension is added when the name lacks it.
+        QTest::addRow("format %d", format) << format << QStringLiteral("报告") << files;
+    }
+    // A name that carries the extension keeps it, once.
+    QTest::newRow("PDF named with extension") << 6 << QStringLiteral("x.pdf") << QStringList{"x.pdf"};
+    QTest::newRow("PNG named with extension")
+        << 4 << QStringLiteral("x.png") << QStringList{"x_1.png", "x_2.png", "x_3.png"};
+}
+
+// Every format writes the three pages, in order, under the chosen name; the
+// counter stays and the pages are gone afterwards, as after "保存".
+void TestSaveAs::saveAs()
+{
+    QFETCH(int, format);
+    QFETCH(QString, name);
+    QFETCH(QStringList, files);
+
+    QVERIFY(StartWithPages(3));
+    const QString folder = m_fx->home->path() + QStringLiteral("/chosen");
+    QVERIFY(QDir().mkpath(folder));
+    ChooseInDialog(folder + QLatin1Char('/') + name, format);
+    QVERIFY(m_fx->WaitIdle());
+    QTRY_VERIFY(!m_fx->answerer.texts.isEmpty());
+    QCOMPARE(m_fx->answerer.texts.last(),
+             QStringLiteral("保存成功\n已写入 %1 个文件到 %2").arg(files.size()).arg(folder));
+
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
+    QStringList readings;
+    const QString work = m_fx->tmp->path() + QStringLiteral("/readback");
+    QVERIFY(QDir().mkpath(work));
+    for (const QString& file : files) {
+        for (const QImage& page : ReadBack(folder + QLatin1Char('/') + file, work)) {
+            readings << SessionCheck::Reading(page, kDpi);
+        }
+    }
+    QCOMPARE(readings, QStringList({"1A", "2A", "3A"}));
+    QVERIFY(m_fx->window->PageFiles().isEmpty());
+    // Neither the counter nor the save folder of "保存" took part.
+    QCOMPARE(m_fx->window->Counter(), 8);
+    QCOMPARE(Stored(QStringLiteral("Scanner/ScanCount")), QStringLiteral("8"));
+    QVERIFY(QDir(m_fx->home->path() + QStringLiteral("/out")).entryList(QDir::Files).isEmpty());
+    QCOMPARE(Stored(QStringLiteral("Scanner/SaveAsPath")), folder);
+    QCOMPARE(Stored(QStringLiteral("Scanner/SaveAsFormat")), QString::number(format));
+}
+
+void TestSaveAs::failureKeepsPages_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("a folder has the name") << "folder";
+}
+
+// Nothing can be written: "保存失败", and the pages, their files and the
+// counter stay.
+void TestSaveAs::failureKeepsPages()
+{
+    QFETCH(QString, fault);
+    if (fault == "read-only" && ::geteuid() == 0) {
+        QSKIP("the superuser writes into read-only folders");
+    }
+    QVERIFY(StartWithPages(2));
+    const QList<QString> pages = m_fx->window->PageFiles();
+    const QString folder = m_fx->home->path() + QStringLiteral("/locked");
+    QVERIFY(QDir().mkpath(folder));
+    if (fault == "folder") {
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/scan.pdf/keep")));
+    } else {
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    ChooseInDialog(folder + QStringLiteral("/scan"), 6);
+    QVERIFY(m_fx->WaitIdle());
+    QTRY_VERIFY(!m_fx->answerer.texts.isEmpty());
+    QVERIFY2(m_fx->answerer.texts.last().startsWith(QStringLiteral("保存失败")),
+             qPrintable(m_fx->answerer.texts.last()));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    QCOMPARE(m_fx->window->PageFiles(), pages);
+    for (const QString& page : pages) {
+        QVERIFY(QFileInfo::exists(page));
+    }
+    QCOMPARE(m_fx->window->Counter(), 8);
+    QVERIFY(m_fx->Child<QAction>("actionSaveAs")->isEnabled());
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+void TestSaveAs::remembered_data()
+{
+    QTest::addColumn<QString>("storedFolder"); // "<home>" is the home folder
+    QTest::addColumn<QString>("storedFormat");
+    QTest::addColumn<QString>("folder"); // what the dialog offers
+    QTest::addColumn<int>("filter");
+
+    const QString other = QStringLiteral("<home>/other");
+    // The save format of "保存" is 3 (JPEG) in every row.
+    QTest::newRow("both remembered") << other << "6" << other << 6;
+    QTest::newRow("none stored") << ""
+                                 << ""
+                                 << "<home>/out" << 3;
+    QTest::newRow("folder gone") << "<home>/gone"
+                                 << "8"
+                                 << "<home>/out" << 8;
+    QTest::newRow("folder is a file") << "<home>/file"
+                                      << "1"
+                                      << "<home>/out" << 1;
+    QTest::newRow("format beyond the list") << other << "9" << other << 3;
+    QTest::newRow("format negative") << other << "-1" << other << 3;
+    QTest::newRow("format not a number") << other << "pdf" << other << 3;
+}
+
+// A second window offers what the first one used last, unless the stored
+// values cannot be used.
+void TestSaveAs::remembered()
+{
+    QFETCH(QString, storedFolder);
+    QFETCH(QString, storedFormat);
+    QFETCH(QString, folder);
+    QFETCH(int, filter);
+
+    // The first window's save-as writes the values...
+    QVERIFY(StartWithPages(1, {{QStringLiteral("Scanner/FileFormat"), QStringLiteral("3")}}));
+    const QString home = m_fx->home->path();
+    storedFolder.replace(QStringLiteral("<home>"), home);
+    folder.replace(QStringLiteral("<home>"), home);
+    QVERIFY(QDir().mkpath(home + QStringLiteral("/other")));
+    QVERIFY(QDir().mkpath(home + QStringLiteral("/out")));
+    QFile(home + QStringLiteral("/file")).open(QIODevice::WriteOnly);
+    ChooseInDialog(home + QStringLiteral("/other/first"), 6);
+    QVERIFY(m_fx->WaitIdle());
+    QCOMPARE(Stored(QStringLiteral("Scanner/SaveAsFormat")), QStringLiteral("6"));
+    const QString ini = IniPath(home);
+    QFile::remove(ini + QStringLiteral(".kept"));
+    QVERIFY(QFile::copy(ini, ini + QStringLiteral(".kept")));
+
+    // ...which the next window reads (here as stored, or replaced by the row).
+    QMap<QString, QString> next;
+    {
+        QSettings kept(ini + QStringLiteral(".kept"), QSettings::IniFormat);
+        for (const QString& key : kept.allKeys()) {
+            next[key] = kept.value(key).toString();
+        }
+    }
+    next.remove(QStringLiteral("Scanner/FilePath"));
+    if (QTest::currentDataTag() != QByteArray("both remembered")) {
+        next[QStringLiteral("Scanner/SaveAsPath")] = storedFolder;
+        next[QStringLiteral("Scanner/SaveAsFormat")] = storedFormat;
+    }
+    QScopedPointer<WindowFixture> first(m_fx.take());
+    QVERIFY(StartWithPages(1, next));
+    // The second window has a home of its own: its folders are the first's.
+    QString offered;
+    int offeredFilter = -1;
+    ChooseInDialog(QString(), 0, &offered, &offeredFilter);
+    const QString secondHome = m_fx->home->path();
+    if (folder == home + QStringLiteral("/out")) {
+        QCOMPARE(offered, secondHome + QStringLiteral("/out"));
+    } else {
+        QCOMPARE(offered, folder);
+    }
+    QCOMPARE(offeredFilter, filter);
+    QCOMPARE(m_fx->window->PageFiles().size(), 1);
+}
+
+QTEST_MAIN(TestSaveAs)
+#include "tst_saveas.moc"

@@ -1,0 +1,222 @@
+// The main window on small and scaled screens: each row starts the real
+// window in a child process under a private X server of the row's size, with
+// the row's scale factor and font resolution, and the child reports what does
+// not fit.
+#include "windowfixture.h"
+
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QScreen>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+const char kChildVar[] = "SCANVY_FIT_CHILD";
+
+// Labels, combo boxes and spin boxes of `page` (each tab of its tab widgets
+// in turn) that are shown smaller than their size hint, i.e. clipped.
+QStringList ClippedFields(QWidget* page)
+{
+    QStringList clipped;
+    auto check = [&](const QString& where) {
+        QTest::qWait(50);
+        const QList<QWidget*> widgets = page->findChildren<QWidget*>();
+        for (QWidget* w : widgets) {
+            const bool field =
+                qobject_cast<QLabel*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w);
+            if (!field || !w->isVisible() || w->objectName().startsWith(QLatin1String("qt_"))) {
+                continue;
+            }
+            const QSize hint = w->sizeHint();
+            if (w->width() < hint.width() || w->height() < hint.height()) {
+                clipped << QStringLiteral("%1 %2: %3x%4 < hint %5x%6")
+                               .arg(where, w->objectName())
+                               .arg(w->width())
+                               .arg(w->height())
+                               .arg(hint.width())
+                               .arg(hint.height());
+            }
+        }
+    };
+    check(page->objectName());
+    const QList<QTabWidget*> tabs = page->findChildren<QTabWidget*>();
+    for (QTabWidget* tab : tabs) {
+        if (!tab->isVisible()) {
+            continue;
+        }
+        for (int i = 0; i < tab->count(); ++i) {
+            tab->setCurrentIndex(i);
+            check(page->objectName() + QLatin1Char('/') + tab->widget(i)->objectName());
+        }
+        tab->setCurrentIndex(0);
+    }
+    return clipped;
+}
+
+// The child: starts the window on the simulator's devices of SCANVY_FIT_DEVICES
+// with the stored size SCANVY_FIT_STORED ("WxH" or empty) and prints every
+// fault; the exit status is the number of faults (or 100 when it cannot start).
+int RunChild(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    WindowFixture fixture;
+    WindowFixture::WriteScenario(QStringLiteral("devices=") + qEnvironmentVariable("SCANVY_FIT_DEVICES"));
+    const QString stored = qEnvironmentVariable("SCANVY_FIT_STORED");
+    QSize wanted(920, 620);
+    if (!stored.isEmpty()) {
+        const QStringList wh = stored.split(QLatin1Char('x'));
+        wanted = QSize(wh.at(0).toInt(), wh.at(1).toInt());
+        const QString dir = fixture.home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy");
+        QDir().mkpath(dir);
+        QSettings ini(dir + QStringLiteral("/SysConfig.ini"), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Screen/Width"), QString::number(wanted.width()));
+        ini.setValue(QStringLiteral("Screen/Height"), QString::number(wanted.height()));
+    }
+    if (!fixture.Start()) {
+        fprintf(stderr, "the window did not start\n");
+        return 100;
+    }
+    QTest::qWait(300);
+    MainWindow* window = fixture.window;
+    QStringList faults;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    if (!available.contains(frame)) {
+        faults << QStringLiteral("frame %1,%2 %3x%4 outside the available %5x%6")
+                      .arg(frame.x())
+                      .arg(frame.y())
+                      .arg(frame.width())
+                      .arg(frame.height())
+                      .arg(available.width())
+                      .arg(available.height());
+    }
+    // Where the window's usual place lies inside the screen it is kept.
+    const QSize extra = frame.size() - window->size();
+    const QRect usual((screen->geometry().width() - wanted.width()) / 2,
+                      (screen->geometry().height() - wanted.height()) / 2 - 50,
+                      wanted.width() + extra.width(), wanted.height() + extra.height());
+    if (available.contains(usual) && frame != usual) {
+        faults << QStringLiteral("fits, but opened at %1,%2 %3x%4 instead of %5,%6 %7x%8")
+                      .arg(frame.x())
+                      .arg(frame.y())
+                      .arg(frame.width())
+                      .arg(frame.height())
+                      .arg(usual.x())
+                      .arg(usual.y())
+                      .arg(usual.width())
+                      .arg(usual.height());
+    }
+    const QSize smallest = window->minimumSize().expandedTo(window->minimumSizeHint());
+    if (smallest.width() > available.width() || smallest.height() > available.height()) {
+        faults << QStringLiteral("cannot shrink below %1x%2").arg(smallest.width()).arg(smallest.height());
+    }
+    auto* stack = fixture.Child<QStackedWidget>("stackedWidget");
+    fixture.Child<QAction>("actionSystemConfig")->trigger();
+    faults << ClippedFields(stack->currentWidget());
+    fixture.Child<QAction>("actionScanConfig")->trigger();
+    faults << ClippedFields(stack->currentWidget());
+    for (const QString& fault : faults) {
+        fprintf(stderr, "%s\n", qPrintable(fault));
+    }
+    return qMin(int(faults.size()), 99);
+}
+} // namespace
+
+class TestWindowFit : public QObject {
+    Q_OBJECT
+private slots:
+    void fitsScreen_data();
+    void fitsScreen();
+};
+
+void TestWindowFit::fitsScreen_data()
+{
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QString>("fontDpi");
+    QTest::addColumn<QString>("devices");
+    QTest::addColumn<QString>("stored");
+
+    const QStringList families = {QStringLiteral("zylkx:KX-8000"), QStringLiteral("zylwy:WY200"),
+                                  QStringLiteral("zyljn:RV920")};
+    int row = 0;
+    for (const char* screen : {"1024x768", "1366x768"}) {
+        for (const char* scale : {"1", "1.25", "2"}) {
+            for (const char* dpi : {"96", "144"}) {
+                const QString& devices = families.at(row++ % families.size());
+                QTest::addRow("%s scale %s dpi %s %s", screen, scale, dpi, qPrintable(devices))
+                    << screen << scale << dpi << devices << QString();
+            }
+        }
+    }
+    // The smallest case with every family's panel.
+    QTest::newRow("1024x768 scale 2 dpi 144 wy") << "1024x768"
+                                                 << "2"
+                                                 << "144" << families.at(1) << QString();
+    QTest::newRow("1024x768 scale 2 dpi 144 rv920") << "1024x768"
+                                                    << "2"
+                                                    << "144" << families.at(2) << QString();
+    // A size stored on a larger screen.
+    QTest::newRow("1366x768 scale 1.25 stored 1150x775") << "1366x768"
+                                                         << "1.25"
+                                                         << "96" << families.at(0) << "1150x775";
+    // Where everything fits, the usual size and place.
+    QTest::newRow("1920x1080 stored 1150x775") << "1920x1080"
+                                               << "1"
+                                               << "96" << families.at(0) << "1150x775";
+    QTest::newRow("1920x1080 default") << "1920x1080"
+                                       << "1"
+                                       << "96" << families.at(1) << QString();
+}
+
+void TestWindowFit::fitsScreen()
+{
+    QFETCH(QString, screen);
+    QFETCH(QString, scale);
+    QFETCH(QString, fontDpi);
+    QFETCH(QString, devices);
+    QFETCH(QString, stored);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QLatin1String(kChildVar), QStringLiteral("1"));
+    env.insert(QStringLiteral("XSERVER_SCREEN"), screen + QStringLiteral("x24"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+    env.insert(QStringLiteral("QT_FONT_DPI"), fontDpi);
+    env.insert(QStringLiteral("SCANVY_FIT_DEVICES"), devices);
+    env.insert(QStringLiteral("SCANVY_FIT_STORED"), stored);
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("bash"),
+                {QStringLiteral(SCANVY_XSERVER_SCRIPT), QCoreApplication::applicationFilePath()});
+    QVERIFY(child.waitForStarted());
+    if (!child.waitForFinished(90000)) {
+        child.kill();
+        child.waitForFinished();
+        QFAIL("the child did not end");
+    }
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsSet(kChildVar)) {
+        return RunChild(argc, argv);
+    }
+    QCoreApplication app(argc, argv);
+    TestWindowFit test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_windowfit.moc"
