@@ -252,17 +252,16 @@ void MainWindow::SaveAs()
 
 void MainWindow::SaveAsWork(int format, const QStringList& targets)
 {
-    if (m_saver->WriteFiles(format, m_pageFiles, targets)) {
-        // As after "保存": the pages are in the saved files now.
-        if (m_session) {
-            m_session->Discard();
-        }
-        ClearDirectory(m_workDir);
-    }
+    m_saver->WriteFiles(format, m_pageFiles, targets);
 }
 
 void MainWindow::SaveAsFinished()
 {
     m_jobs->StopThread();
+    if (m_saver->Succeeded()) {
+        // As after "保存": the pages are in the saved files now, and they
+        // leave the journal before their files go.
+        SettleSavedPages();
+    }
     m_jobs->HideMasker();
 }
