@@ -722,6 +722,10 @@
         <source>发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？</source>
         <translation>Found %1 unsaved images from last time (%2 of them damaged). Restore them?</translation>
     </message>
+    <message>
+        <source>另存为…</source>
+        <translation>Save As…</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

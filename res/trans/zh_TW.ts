@@ -722,6 +722,10 @@
         <source>发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？</source>
         <translation>發現上次未儲存的 %1 張影像（其中 %2 張已損壞），是否復原？</translation>
     </message>
+    <message>
+        <source>另存为…</source>
+        <translation>另存新檔…</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
