@@ -276,8 +276,8 @@ private:
     void SaveWork();
     void SaveFinished();
     void SaveAfter();
-    void SaveAsWork(int format, const QStringList& targets);
-    void SaveAsFinished();
+    // Tells how a save ended; a success empties the page list.
+    void ShowSaveOutcome(const QString& folder);
     // The file name and format chosen in the dialog, or an empty name.
     QString AskSaveAsName(int* format);
     void SaveAfterScan();

@@ -119,6 +119,11 @@ void MainWindow::SaveFinished()
 
 void MainWindow::SaveAfter()
 {
+    ShowSaveOutcome(m_sysPage->SavePath());
+}
+
+void MainWindow::ShowSaveOutcome(const QString& folder)
+{
     if (!m_saver->Succeeded()) {
         m_saver->ShowFailure();
         return;
@@ -126,7 +131,7 @@ void MainWindow::SaveAfter()
     m_imageView->Broom();
     EnableMenu(false);
     EnablePageButton(false, false, false, false, false);
-    m_saver->ShowSuccess(m_sysPage->SavePath());
+    m_saver->ShowSuccess(folder);
 }
 
 void MainWindow::ShowSavedNote()
@@ -235,33 +240,9 @@ void MainWindow::SaveAs()
         return;
     }
     m_saver->Reset();
+    // Written through the same all-or-nothing save as "保存", then settled
+    // the same way; only the names differ and the counter is not used.
     ExecLambda(
-        tr("正在进行保存..."), [this, format, targets] { SaveAsWork(format, targets); },
-        [this] { SaveAsFinished(); },
-        [this, folder] {
-            if (!m_saver->Succeeded()) {
-                m_saver->ShowFailure();
-                return;
-            }
-            m_imageView->Broom();
-            EnableMenu(false);
-            EnablePageButton(false, false, false, false, false);
-            m_saver->ShowSuccess(folder);
-        });
-}
-
-void MainWindow::SaveAsWork(int format, const QStringList& targets)
-{
-    m_saver->WriteFiles(format, m_pageFiles, targets);
-}
-
-void MainWindow::SaveAsFinished()
-{
-    m_jobs->StopThread();
-    if (m_saver->Succeeded()) {
-        // As after "保存": the pages are in the saved files now, and they
-        // leave the journal before their files go.
-        SettleSavedPages();
-    }
-    m_jobs->HideMasker();
+        tr("正在进行保存..."), [this, format, targets] { m_saver->WriteFiles(format, m_pageFiles, targets); },
+        [this] { SaveFinished(); }, [this, folder] { ShowSaveOutcome(folder); });
 }
