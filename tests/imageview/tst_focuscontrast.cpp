@@ -1,0 +1,181 @@
+// What the page list and the large view really paint: every text of a
+// thumbnail (its number, the interrupted-scan mark) at 4.5:1 or more against
+// the background under it in every row state, and a frame that shows which
+// of the two has the keyboard focus.
+#include "imageviewwidget.h"
+#include "pagefiles.h"
+#include "thumblistwidget.h"
+#include "thumbnailwidget.h"
+#include "workspace.h"
+
+#include <QHash>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+namespace {
+
+double Channel(int value)
+{
+    const double c = value / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+// WCAG 2 relative luminance and contrast ratio.
+double Luminance(QRgb rgb)
+{
+    return 0.2126 * Channel(qRed(rgb)) + 0.7152 * Channel(qGreen(rgb)) + 0.0722 * Channel(qBlue(rgb));
+}
+
+double Contrast(QRgb a, QRgb b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The background of a text is the most frequent colour of its box; the text
+// itself the colour, among those covering a few pixels (the glyphs' solid
+// stems, not their smoothed edges), that stands out most from it. Returns
+// their contrast, or 0 when the box is one colour (no text painted).
+double TextContrast(const QImage& image, QString* detail)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y) | 0xff000000u];
+    }
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    double best = 0;
+    QRgb text = background;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() < 4)
+            continue;
+        const double ratio = Contrast(it.key(), background);
+        if (ratio > best) {
+            best = ratio;
+            text = it.key();
+        }
+    }
+    *detail = QStringLiteral("text %1 on %2: %3:1")
+                  .arg(QColor(text).name(), QColor(background).name())
+                  .arg(best, 0, 'f', 2);
+    return counts.size() > 1 ? best : 0;
+}
+
+} // namespace
+
+class TestFocusContrast : public QObject {
+    Q_OBJECT
+private slots:
+    void textContrast_data();
+    void textContrast();
+    void focusFrame_data();
+    void focusFrame();
+};
+
+void TestFocusContrast::textContrast_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QString>("label");
+    // Row 0 is the current page; row 1 a plain page; row 2 a page whose scan
+    // was cut off.
+    QTest::newRow("number, current") << 0 << true << "lblIndex";
+    QTest::newRow("number, normal") << 1 << false << "lblIndex";
+    QTest::newRow("number, selected") << 1 << true << "lblIndex";
+    QTest::newRow("number, interrupted") << 2 << false << "lblIndex";
+    QTest::newRow("number, interrupted selected") << 2 << true << "lblIndex";
+    QTest::newRow("mark, interrupted") << 2 << false << "lblText";
+    QTest::newRow("mark, interrupted selected") << 2 << true << "lblText";
+}
+
+void TestFocusContrast::textContrast()
+{
+    QFETCH(int, row);
+    QFETCH(bool, selected);
+    QFETCH(QString, label);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Workspace ws;
+    ws.view->AddImage(PageFiles::Write(dir.path(), QStringLiteral("1.png"), QSize(210, 297), Qt::white));
+    ws.view->AddImage(PageFiles::Write(dir.path(), QStringLiteral("2.png"), QSize(210, 297), Qt::white));
+    // Never written: the page of a scan that did not complete.
+    ws.view->AddImage(dir.path() + QStringLiteral("/3.png"));
+    QVERIFY(QTest::qWaitForWindowExposed(&ws.host));
+    ws.list->clearSelection();
+    ws.list->setCurrentRow(0);
+    ws.list->item(row)->setSelected(selected);
+    ws.list->scrollToItem(ws.list->item(row));
+    QCoreApplication::processEvents();
+
+    ThumbnailWidget* thumb = ws.Thumb(row);
+    QVERIFY(thumb);
+    auto* text = thumb->findChild<QLabel*>(label);
+    QVERIFY(text);
+    QVERIFY(!text->text().isEmpty());
+    QVERIFY(text->isVisible());
+    // The text's box as the list paints it, row background included.
+    const QRect box(text->mapTo(ws.list->viewport(), QPoint(0, 0)), text->size());
+    const QImage painted = ws.list->viewport()->grab(box).toImage();
+    QString detail;
+    const double ratio = TextContrast(painted, &detail);
+    QVERIFY2(ratio >= 4.5, qPrintable(text->text() + QStringLiteral(": ") + detail));
+}
+
+void TestFocusContrast::focusFrame_data()
+{
+    QTest::addColumn<bool>("list");
+    QTest::newRow("thumbnail column") << true;
+    QTest::newRow("large view") << false;
+}
+
+void TestFocusContrast::focusFrame()
+{
+    QFETCH(bool, list);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Workspace ws;
+    ws.view->AddImage(PageFiles::Write(dir.path(), QStringLiteral("1.png"), QSize(210, 297), Qt::white));
+    QVERIFY(QTest::qWaitForWindowActive(&ws.host));
+    QWidget* target = list ? static_cast<QWidget*>(ws.list) : ws.ScrollArea();
+    QWidget* other = list ? static_cast<QWidget*>(ws.ScrollArea()) : ws.list;
+    QVERIFY(target->focusPolicy() & Qt::TabFocus);
+
+    other->setFocus();
+    QCoreApplication::processEvents();
+    QVERIFY(!target->hasFocus());
+    const QImage without = target->grab().toImage();
+    target->setFocus();
+    QCoreApplication::processEvents();
+    QVERIFY(target->hasFocus());
+    const QImage with = target->grab().toImage();
+
+    // The frame runs round the whole widget: a pixel in the middle of each
+    // side, just inside the edge, changes, and reads at 3:1 or more against
+    // what was there before.
+    const int w = with.width();
+    const int h = with.height();
+    const QList<QPoint> sides = {{1, h / 2}, {w - 2, h / 2}, {w / 2, 1}, {w / 2, h - 2}};
+    for (const QPoint& p : sides) {
+        const QRgb a = with.pixel(p);
+        const QRgb b = without.pixel(p);
+        QVERIFY2(Contrast(a, b) >= 3.0, qPrintable(QStringLiteral("(%1,%2): %3 with focus, %4 without")
+                                                       .arg(p.x())
+                                                       .arg(p.y())
+                                                       .arg(QColor(a).name(), QColor(b).name())));
+    }
+}
+
+QTEST_MAIN(TestFocusContrast)
+#include "tst_focuscontrast.moc"
