@@ -135,8 +135,12 @@ void TestHelp::shortcutsDialogShowsTheTable()
             return;
         seen = true;
         if (auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("shortcutTable"))) {
+            const auto cell = [table](int row, int column) {
+                const QTableWidgetItem* item = table->item(row, column);
+                return item ? item->text() : QString();
+            };
             for (int i = 0; i < table->rowCount(); ++i)
-                shown << table->item(i, 0)->text() + QStringLiteral(" | ") + table->item(i, 1)->text();
+                shown << cell(i, 0) + QStringLiteral(" | ") + cell(i, 1);
         }
         dialog->reject();
     });
