@@ -82,6 +82,8 @@ private slots:
     void textContrast();
     void focusFrame_data();
     void focusFrame();
+    void numbersWhileScanning_data();
+    void numbersWhileScanning();
 };
 
 void TestFocusContrast::textContrast_data()
@@ -124,6 +126,8 @@ void TestFocusContrast::textContrast()
     auto* text = thumb->findChild<QLabel*>(label);
     QVERIFY(text);
     QVERIFY(!text->text().isEmpty());
+    if (label == QLatin1String("lblIndex"))
+        QCOMPARE(text->text(), QString::number(row + 1));
     QVERIFY(text->isVisible());
     // The text's box as the list paints it, row background included.
     const QRect box(text->mapTo(ws.list->viewport(), QPoint(0, 0)), text->size());
@@ -175,6 +179,51 @@ void TestFocusContrast::focusFrame()
                                                        .arg(p.y())
                                                        .arg(QColor(a).name(), QColor(b).name())));
     }
+}
+
+// Pages arriving from a scan, at the end or inserted among the others, carry
+// their numbers as soon as they are shown, before the scan ends, and the
+// pages after an inserted one are numbered on.
+void TestFocusContrast::numbersWhileScanning_data()
+{
+    QTest::addColumn<int>("scanType");
+    QTest::addColumn<int>("at");
+    QTest::newRow("to the end") << 1 << 3;
+    QTest::newRow("before the first page") << 2 << 0;
+    QTest::newRow("after the second page") << 3 << 1;
+}
+
+void TestFocusContrast::numbersWhileScanning()
+{
+    QFETCH(int, scanType);
+    QFETCH(int, at);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Workspace ws;
+    QStringList pages;
+    for (int i = 0; i < 3; ++i)
+        pages << PageFiles::Write(dir.path(), QStringLiteral("%1.png").arg(i), QSize(40, 60),
+                                  PageFiles::ColorFor(i));
+    ws.view->AddImages(pages, 0);
+    QTRY_VERIFY(ws.Thumb(2) != nullptr);
+    ws.view->RefreshInfos();
+    ws.view->SetSelectedImgIndexForScan(scanType, at);
+    for (int i = 3; i < 5; ++i) {
+        const QString page = PageFiles::Write(dir.path(), QStringLiteral("%1.png").arg(i), QSize(40, 60),
+                                              PageFiles::ColorFor(i));
+        if (scanType == 1)
+            ws.view->AddImage(page);
+        else
+            ws.view->InsertImage(page);
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(ws.list->count(), 5);
+    for (int row = 0; row < 5; ++row) {
+        ThumbnailWidget* thumb = ws.Thumb(row);
+        QVERIFY(thumb);
+        QCOMPARE(thumb->findChild<QLabel*>(QStringLiteral("lblIndex"))->text(), QString::number(row + 1));
+    }
+    QCOMPARE(ws.CheckInvariant(), QString());
 }
 
 QTEST_MAIN(TestFocusContrast)
