@@ -4,10 +4,13 @@
 #include "helpdialogs.h"
 #include "windowfixture.h"
 
+#include "../support/contrast.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMap>
 #include <QShortcut>
 #include <QTableWidget>
@@ -72,6 +75,7 @@ private slots:
     void shortcutsDialogShowsTheTable();
     void manualInCurrentLanguage_data();
     void manualInCurrentLanguage();
+    void noScannerNoticeContrast();
 
 private:
     QScopedPointer<WindowFixture> m_fx;
@@ -79,8 +83,12 @@ private:
 
 void TestHelp::initTestCase()
 {
+    // No scanner: the status line then shows its red notice, and the keys,
+    // the manual and the key table do not depend on a scanner.
+    WindowFixture::WriteScenario(QStringLiteral("usb=none\ndevices=zylkx:KX-F600"));
     m_fx.reset(new WindowFixture);
-    QVERIFY(m_fx->Start());
+    m_fx->Start();
+    QVERIFY(m_fx->window);
 }
 
 void TestHelp::cleanupTestCase()
@@ -195,6 +203,20 @@ void TestHelp::manualInCurrentLanguage()
     QVERIFY2(text.contains(heading), qPrintable(text.left(80)));
     QVERIFY(text.contains(recovery));
     help->close();
+}
+
+void TestHelp::noScannerNoticeContrast()
+{
+    QMainWindow* window = m_fx->window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(m_fx->LabelText("lblScannerInfo"), QStringLiteral("未连接扫描仪"));
+    auto* label = m_fx->Child<QLabel>("lblScannerInfo");
+    // Inside the label's one-pixel border, with the window's background.
+    const QRect box(label->mapTo(window, QPoint(2, 2)), label->size() - QSize(4, 4));
+    QString detail;
+    const double ratio = Contrast::TextContrast(window->grab(box).toImage(), &detail);
+    QVERIFY2(ratio >= 4.5, qPrintable(detail));
 }
 
 QTEST_MAIN(TestHelp)
