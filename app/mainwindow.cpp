@@ -5,6 +5,7 @@
 #include "devicecontroller.h"
 #include "execcmd.h"
 #include "fileutils.h"
+#include "helpdialogs.h"
 #include "imageproc.h"
 #include "imageviewwidget.h"
 #include "jobrunner.h"
@@ -306,6 +307,8 @@ void MainWindow::ConnectActions()
     connect(ui->actionScanConfig, &QAction::triggered, this, &MainWindow::OnShowScanSettingPage);
     connect(ui->actionSystemConfig, &QAction::triggered, this, &MainWindow::OnShowSystemSettingPage);
     connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::OnAbout);
+    connect(ui->actionManual, &QAction::triggered, this, &MainWindow::OnManual);
+    connect(ui->actionShortcuts, &QAction::triggered, this, &MainWindow::OnShortcuts);
 
     connect(m_pageJump, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::OnJumpIndexChanged);
@@ -458,6 +461,23 @@ void MainWindow::changeEvent(QEvent* event)
 void MainWindow::OnAbout()
 {
     AboutDialog dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::OnManual()
+{
+    // One window, kept beside the main window while the user works.
+    if (!m_helpWindow)
+        m_helpWindow = new HelpWindow(this);
+    m_helpWindow->ShowManual(m_sysPage ? m_sysPage->LocaleName() : QString());
+    m_helpWindow->show();
+    m_helpWindow->raise();
+    m_helpWindow->activateWindow();
+}
+
+void MainWindow::OnShortcuts()
+{
+    ShortcutsDialog dialog(this);
     dialog.exec();
 }
 

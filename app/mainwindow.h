@@ -34,6 +34,7 @@ class QComboBox;
 class SaneScan;
 class ScanController;
 class SysConfigPage;
+class HelpWindow;
 class USBHotplugThread;
 
 namespace Ui {
@@ -220,6 +221,8 @@ private slots:
     void OnNormalSize();
     void OnPassManual(bool checked);
     void OnAbout();
+    void OnManual();
+    void OnShortcuts();
 
     // "ShowAllScanners" changed on the system-settings page.
     void OnShowAllScannersChanged(bool on);
@@ -334,6 +337,7 @@ private:
     QString m_configDir;
     QString m_defaultSavePath;
     SysConfigPage* m_sysPage = nullptr;
+    QPointer<HelpWindow> m_helpWindow;
 
     bool m_storeWindowSize = false;
     bool m_placedOnScreen = false;

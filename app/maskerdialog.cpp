@@ -7,9 +7,12 @@
 #include <QVBoxLayout>
 
 namespace {
+// White text at 6.0:1 on the button's red and 7.0:1 on the panel's grey; the
+// button holds the focus while a scan runs and shows it with a white border.
 const char kStopButtonStyle[] = "QPushButton { font-size:20px; color:white; background:#B03A2E;"
                                 " border:0px; border-radius:6px; padding:6px 28px; }"
                                 "QPushButton:hover { background:#C0392B; }"
+                                "QPushButton:focus { border:3px solid #ffffff; }"
                                 "QPushButton:disabled { background:#7F8C8D; }";
 } // namespace
 
@@ -25,7 +28,7 @@ MaskerDialog::MaskerDialog(const QString& message, QWidget* parent) : QDialog(pa
     // button, so no see-through gap opens around the button.
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("frmBusy"));
-    panel->setStyleSheet(QStringLiteral("QFrame#frmBusy { background:gray; }"));
+    panel->setStyleSheet(QStringLiteral("QFrame#frmBusy { background:#595959; }"));
     auto* panelLayout = new QVBoxLayout(panel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->setSpacing(0);
@@ -33,7 +36,7 @@ MaskerDialog::MaskerDialog(const QString& message, QWidget* parent) : QDialog(pa
 
     m_label = new QLabel(message, panel);
     m_label->setObjectName(QStringLiteral("lblMessage"));
-    m_label->setStyleSheet(QStringLiteral("font-size:30px;\nbackground:gray;\ncolor:white;"));
+    m_label->setStyleSheet(QStringLiteral("font-size:30px;\nbackground:#595959;\ncolor:white;"));
     m_label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     m_label->setFixedSize(500, 100);
     panelLayout->addWidget(m_label);

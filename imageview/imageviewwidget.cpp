@@ -65,9 +65,14 @@ int DecoderThreads()
 }
 
 const char* const kLargeLabelStyle = "QLabel {background-color:#C0C0C0;}";
-const char* const kScrollAreaStyle = "QScrollArea {background-color:#C0C0C0; border:1px solid gray;}";
+// The focused list and large view draw a 3-pixel dark-blue frame (#003F8A,
+// 9.3:1 on the list's #F8F8F8, 5.4:1 on the view's #C0C0C0) in place of the
+// thin grey border, so the keyboard focus is seen where it is.
+const char* const kScrollAreaStyle = "QScrollArea {background-color:#C0C0C0; border:1px solid gray;}"
+                                     "QScrollArea:focus {border:3px solid #003F8A;}";
 const char* const kThumbListStyle =
     "QListWidget { background-color:#F8F8F8; border:1px solid gray; }            "
+    "QListWidget:focus { border:3px solid #003F8A; }            "
     "QListWidget::Item { border:2px solid gray; background-color:#E0E0E0;}            "
     "QListWidget::Item:hover { background-color:#D0D0D0; }            "
     "QListWidget::Item:selected { background-color:#0173C7; }            "
@@ -134,6 +139,7 @@ void ImageViewWidget::SetUpLargeView(QVBoxLayout* layout)
         layout->addWidget(scrollArea);
     }
     largeLabel->installEventFilter(this);
+    scrollArea->installEventFilter(this);
 }
 
 void ImageViewWidget::SetUpThumbList()
@@ -219,6 +225,12 @@ void ImageViewWidget::AddItemAt(int row, const QString& path)
     QListWidgetItem* item = NewItem(path);
     thumbList->insertItem(row, item);
     thumbList->setItemWidget(item, widget);
+    // The new page and those after it show their numbers at once, also
+    // while a scan is still adding pages.
+    for (int i = row; i < thumbList->count(); ++i) {
+        if (auto* cell = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->item(i))))
+            cell->ResetFileIndex(i);
+    }
     thumbList->setFocus();
     thumbList->scrollToItem(item);
 }
@@ -1091,6 +1103,15 @@ bool ImageViewWidget::HandleLargeLabelMouse(QEvent* event)
 bool ImageViewWidget::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if ((type == QEvent::FocusIn || type == QEvent::FocusOut) && watched == scrollArea.data()) {
+        // The focus frame is wider than the plain border: the style sheet's
+        // margins are taken again so that the viewport leaves room for it.
+        scrollArea->style()->unpolish(scrollArea.data());
+        scrollArea->style()->polish(scrollArea.data());
+        QEvent styleChange(QEvent::StyleChange);
+        QCoreApplication::sendEvent(scrollArea.data(), &styleChange);
+        return QWidget::eventFilter(watched, event);
+    }
     const bool pointer = type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
                          type == QEvent::MouseButtonRelease || type == QEvent::Wheel;
     // Other events reach the filter also while the label is being destroyed,

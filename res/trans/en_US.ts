@@ -36,6 +36,17 @@
     </message>
 </context>
 <context>
+    <name>HelpWindow</name>
+    <message>
+        <source>使用说明</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
     <name>ImageViewWidget</name>
     <message>
         <source>扫描到之后</source>
@@ -726,6 +737,14 @@
         <source>另存为…</source>
         <translation>Save As…</translation>
     </message>
+    <message>
+        <source>使用说明</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Keyboard Shortcuts</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -1246,6 +1265,105 @@
     <message>
         <source>确定</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>ShortcutsDialog</name>
+    <message>
+        <source>扫描到最后</source>
+        <translation>Scan to End</translation>
+    </message>
+    <message>
+        <source>扫描到之前</source>
+        <translation>Scan Before Current</translation>
+    </message>
+    <message>
+        <source>扫描到之后</source>
+        <translation>Scan After Current</translation>
+    </message>
+    <message>
+        <source>替换扫描</source>
+        <translation>Replace Scan</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>另存为…：选择文件名、文件夹和格式保存全部图像（不使用计数器）</source>
+        <translation>Save As…: save every page under a chosen file name, folder and format (the counter is not used)</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>Select All</translation>
+    </message>
+    <message>
+        <source>反选</source>
+        <translation>Invert Selection</translation>
+    </message>
+    <message>
+        <source>上移：选中的图像向前移一位</source>
+        <translation>Move Up: the selected pages move one place forward</translation>
+    </message>
+    <message>
+        <source>下移：选中的图像向后移一位</source>
+        <translation>Move Down: the selected pages move one place back</translation>
+    </message>
+    <message>
+        <source>删除选中的图像</source>
+        <translation>Delete the selected pages</translation>
+    </message>
+    <message>
+        <source>放大 / 缩小</source>
+        <translation>Zoom In / Zoom Out</translation>
+    </message>
+    <message>
+        <source>首页 / 尾页</source>
+        <translation>First Page / Last Page</translation>
+    </message>
+    <message>
+        <source>上一页 / 下一页</source>
+        <translation>Previous Page / Next Page</translation>
+    </message>
+    <message>
+        <source>跳到页码框：输入页码后按 Enter</source>
+        <translation>Go to the page box: type a page number and press Enter</translation>
+    </message>
+    <message>
+        <source>图像显示</source>
+        <translation>Image View</translation>
+    </message>
+    <message>
+        <source>扫描配置</source>
+        <translation>Scan Settings</translation>
+    </message>
+    <message>
+        <source>系统配置</source>
+        <translation>System Settings</translation>
+    </message>
+    <message>
+        <source>使用说明</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Keyboard Shortcuts</translation>
+    </message>
+    <message>
+        <source>按键</source>
+        <translation>Keys</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>

@@ -36,6 +36,17 @@
     </message>
 </context>
 <context>
+    <name>HelpWindow</name>
+    <message>
+        <source>使用说明</source>
+        <translation>使用说明</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
     <name>ImageViewWidget</name>
     <message>
         <source>扫描到之后</source>
@@ -726,6 +737,14 @@
         <source>另存为…</source>
         <translation>另存为…</translation>
     </message>
+    <message>
+        <source>使用说明</source>
+        <translation>使用说明</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>快捷键</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -1246,6 +1265,105 @@
     <message>
         <source>确定</source>
         <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>ShortcutsDialog</name>
+    <message>
+        <source>扫描到最后</source>
+        <translation>扫描到最后</translation>
+    </message>
+    <message>
+        <source>扫描到之前</source>
+        <translation>扫描到之前</translation>
+    </message>
+    <message>
+        <source>扫描到之后</source>
+        <translation>扫描到之后</translation>
+    </message>
+    <message>
+        <source>替换扫描</source>
+        <translation>替换扫描</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>另存为…：选择文件名、文件夹和格式保存全部图像（不使用计数器）</source>
+        <translation>另存为…：选择文件名、文件夹和格式保存全部图像（不使用计数器）</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>全选</translation>
+    </message>
+    <message>
+        <source>反选</source>
+        <translation>反选</translation>
+    </message>
+    <message>
+        <source>上移：选中的图像向前移一位</source>
+        <translation>上移：选中的图像向前移一位</translation>
+    </message>
+    <message>
+        <source>下移：选中的图像向后移一位</source>
+        <translation>下移：选中的图像向后移一位</translation>
+    </message>
+    <message>
+        <source>删除选中的图像</source>
+        <translation>删除选中的图像</translation>
+    </message>
+    <message>
+        <source>放大 / 缩小</source>
+        <translation>放大 / 缩小</translation>
+    </message>
+    <message>
+        <source>首页 / 尾页</source>
+        <translation>首页 / 尾页</translation>
+    </message>
+    <message>
+        <source>上一页 / 下一页</source>
+        <translation>上一页 / 下一页</translation>
+    </message>
+    <message>
+        <source>跳到页码框：输入页码后按 Enter</source>
+        <translation>跳到页码框：输入页码后按 Enter</translation>
+    </message>
+    <message>
+        <source>图像显示</source>
+        <translation>图像显示</translation>
+    </message>
+    <message>
+        <source>扫描配置</source>
+        <translation>扫描配置</translation>
+    </message>
+    <message>
+        <source>系统配置</source>
+        <translation>系统配置</translation>
+    </message>
+    <message>
+        <source>使用说明</source>
+        <translation>使用说明</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>快捷键</translation>
+    </message>
+    <message>
+        <source>按键</source>
+        <translation>按键</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>

@@ -36,6 +36,17 @@
     </message>
 </context>
 <context>
+    <name>HelpWindow</name>
+    <message>
+        <source>使用说明</source>
+        <translation>使用說明</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>關閉</translation>
+    </message>
+</context>
+<context>
     <name>ImageViewWidget</name>
     <message>
         <source>扫描到之后</source>
@@ -726,6 +737,14 @@
         <source>另存为…</source>
         <translation>另存新檔…</translation>
     </message>
+    <message>
+        <source>使用说明</source>
+        <translation>使用說明</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>快速鍵</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -1246,6 +1265,105 @@
     <message>
         <source>确定</source>
         <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>ShortcutsDialog</name>
+    <message>
+        <source>扫描到最后</source>
+        <translation>掃描到最後</translation>
+    </message>
+    <message>
+        <source>扫描到之前</source>
+        <translation>掃描到之前</translation>
+    </message>
+    <message>
+        <source>扫描到之后</source>
+        <translation>掃描到之後</translation>
+    </message>
+    <message>
+        <source>替换扫描</source>
+        <translation>替換掃描</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>另存为…：选择文件名、文件夹和格式保存全部图像（不使用计数器）</source>
+        <translation>另存新檔…：選擇檔名、資料夾和格式儲存全部影像（不使用計數器）</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>全選</translation>
+    </message>
+    <message>
+        <source>反选</source>
+        <translation>反選</translation>
+    </message>
+    <message>
+        <source>上移：选中的图像向前移一位</source>
+        <translation>上移：選取的影像向前移一位</translation>
+    </message>
+    <message>
+        <source>下移：选中的图像向后移一位</source>
+        <translation>下移：選取的影像向後移一位</translation>
+    </message>
+    <message>
+        <source>删除选中的图像</source>
+        <translation>刪除選取的影像</translation>
+    </message>
+    <message>
+        <source>放大 / 缩小</source>
+        <translation>放大 / 縮小</translation>
+    </message>
+    <message>
+        <source>首页 / 尾页</source>
+        <translation>首頁 / 尾頁</translation>
+    </message>
+    <message>
+        <source>上一页 / 下一页</source>
+        <translation>上一頁 / 下一頁</translation>
+    </message>
+    <message>
+        <source>跳到页码框：输入页码后按 Enter</source>
+        <translation>跳到頁碼框：輸入頁碼後按 Enter</translation>
+    </message>
+    <message>
+        <source>图像显示</source>
+        <translation>影像顯示</translation>
+    </message>
+    <message>
+        <source>扫描配置</source>
+        <translation>掃描設定</translation>
+    </message>
+    <message>
+        <source>系统配置</source>
+        <translation>系統設定</translation>
+    </message>
+    <message>
+        <source>使用说明</source>
+        <translation>使用說明</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>關於</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>快速鍵</translation>
+    </message>
+    <message>
+        <source>按键</source>
+        <translation>按鍵</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>關閉</translation>
     </message>
 </context>
 <context>

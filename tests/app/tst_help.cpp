@@ -1,0 +1,223 @@
+// 帮助: the manual opened with F1 in the current language, and the key table
+// that the "快捷键" dialog shows, docs/keyboard.md repeats and the window's
+// actions really carry.
+#include "helpdialogs.h"
+#include "windowfixture.h"
+
+#include "../support/contrast.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMap>
+#include <QShortcut>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// The rows of the "## 快捷键" table of docs/keyboard.md as "keys | action".
+QStringList DocumentedRows()
+{
+    QFile file(QStringLiteral(SCANVY_SOURCE_DIR "/docs/keyboard.md"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    QStringList rows;
+    bool inSection = false;
+    int tableLine = 0;
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1String("## "))) {
+            inSection = (line == QStringLiteral("## 快捷键"));
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!line.startsWith(QLatin1Char('|'))) {
+            if (tableLine > 0)
+                break;
+            continue;
+        }
+        // The header and the rule under it.
+        if (++tableLine <= 2)
+            continue;
+        QStringList cells = line.split(QLatin1Char('|'));
+        // "| a | b |" splits into "", " a ", " b ", "".
+        cells = cells.mid(1, cells.size() - 2);
+        for (QString& cell : cells)
+            cell = cell.trimmed();
+        rows << cells.join(QStringLiteral(" | "));
+    }
+    return rows;
+}
+
+QStringList TableRows()
+{
+    QStringList rows;
+    for (const ShortcutRow& row : ShortcutTable())
+        rows << QString::fromUtf8(row.keys) + QStringLiteral(" | ") + QString::fromUtf8(row.description);
+    return rows;
+}
+
+} // namespace
+
+class TestHelp : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void documentedKeysAreTheTable();
+    void tableIsTheWindowsKeys();
+    void shortcutsDialogShowsTheTable();
+    void manualInCurrentLanguage_data();
+    void manualInCurrentLanguage();
+    void noScannerNoticeContrast();
+
+private:
+    QScopedPointer<WindowFixture> m_fx;
+};
+
+void TestHelp::initTestCase()
+{
+    // No scanner: the status line then shows its red notice, and the keys,
+    // the manual and the key table do not depend on a scanner.
+    WindowFixture::WriteScenario(QStringLiteral("usb=none\ndevices=zylkx:KX-F600"));
+    m_fx.reset(new WindowFixture);
+    m_fx->Start();
+    QVERIFY(m_fx->window);
+}
+
+void TestHelp::cleanupTestCase()
+{
+    m_fx.reset();
+}
+
+void TestHelp::documentedKeysAreTheTable()
+{
+    const QStringList documented = DocumentedRows();
+    QVERIFY(!documented.isEmpty());
+    QCOMPARE(documented, TableRows());
+}
+
+// Every key an action or shortcut of the window has is in the table with that
+// very sequence, and every binding of the table exists.
+void TestHelp::tableIsTheWindowsKeys()
+{
+    QMainWindow* window = m_fx->window;
+    QStringList real;
+    for (const QAction* action : window->findChildren<QAction*>()) {
+        for (const QKeySequence& key : action->shortcuts())
+            real << action->objectName() + QLatin1Char('=') + key.toString(QKeySequence::PortableText);
+    }
+    for (const QShortcut* shortcut : window->findChildren<QShortcut*>()) {
+        if (!shortcut->key().isEmpty())
+            real << shortcut->objectName() + QLatin1Char('=') +
+                        shortcut->key().toString(QKeySequence::PortableText);
+    }
+    QStringList listed;
+    for (const ShortcutRow& row : ShortcutTable()) {
+        for (const KeyBinding& binding : row.bindings)
+            listed
+                << QString::fromUtf8(binding.object) + QLatin1Char('=') +
+                       QKeySequence(QString::fromUtf8(binding.sequence)).toString(QKeySequence::PortableText);
+    }
+    real.removeDuplicates();
+    real.sort();
+    listed.sort();
+    QCOMPARE(real, listed);
+}
+
+void TestHelp::shortcutsDialogShowsTheTable()
+{
+    auto* action = m_fx->Child<QAction>("actionShortcuts");
+    QVERIFY(action);
+    QStringList shown;
+    bool seen = false;
+    QTimer::singleShot(0, [&]() {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen = true;
+        if (auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("shortcutTable"))) {
+            const auto cell = [table](int row, int column) {
+                const QTableWidgetItem* item = table->item(row, column);
+                return item ? item->text() : QString();
+            };
+            for (int i = 0; i < table->rowCount(); ++i)
+                shown << cell(i, 0) + QStringLiteral(" | ") + cell(i, 1);
+        }
+        dialog->reject();
+    });
+    action->trigger();
+    QVERIFY(seen);
+    QCOMPARE(shown, TableRows());
+}
+
+void TestHelp::manualInCurrentLanguage_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("heading");
+    QTest::addColumn<QString>("recovery");
+    QTest::newRow("English") << 2 << "qrc:/help/manual_en_US.html"
+                             << "scanvy manual"
+                             << "Recovery after a crash";
+    QTest::newRow("繁體中文") << 1 << "qrc:/help/manual_zh_TW.html"
+                              << "scanvy 使用說明"
+                              << "意外結束後的復原";
+    QTest::newRow("简体中文") << 0 << "qrc:/help/manual_zh_CN.html"
+                              << "scanvy 使用说明"
+                              << "意外退出后的恢复";
+}
+
+void TestHelp::manualInCurrentLanguage()
+{
+    QFETCH(int, language);
+    QFETCH(QString, page);
+    QFETCH(QString, heading);
+    QFETCH(QString, recovery);
+    QMainWindow* window = m_fx->window;
+    auto* box = m_fx->Child<QComboBox>("cmLanguage");
+    QVERIFY(box);
+    box->setCurrentIndex(language);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window));
+    QTest::keyClick(window, Qt::Key_F1);
+
+    auto* help = window->findChild<HelpWindow*>(QStringLiteral("HelpWindow"));
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    auto* browser = help->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"));
+    QVERIFY(browser);
+    QCOMPARE(browser->source().toString(), page);
+    const QString text = browser->toPlainText();
+    QVERIFY2(text.contains(heading), qPrintable(text.left(80)));
+    QVERIFY(text.contains(recovery));
+    help->close();
+}
+
+void TestHelp::noScannerNoticeContrast()
+{
+    QMainWindow* window = m_fx->window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(m_fx->LabelText("lblScannerInfo"), QStringLiteral("未连接扫描仪"));
+    auto* label = m_fx->Child<QLabel>("lblScannerInfo");
+    // Inside the label's one-pixel border, with the window's background.
+    const QRect box(label->mapTo(window, QPoint(2, 2)), label->size() - QSize(4, 4));
+    QString detail;
+    const double ratio = Contrast::TextContrast(window->grab(box).toImage(), &detail);
+    QVERIFY2(ratio >= 4.5, qPrintable(detail));
+}
+
+QTEST_MAIN(TestHelp)
+#include "tst_help.moc"

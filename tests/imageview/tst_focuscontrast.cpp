@@ -1,0 +1,175 @@
+// What the page list and the large view really paint: every text of a
+// thumbnail (its number, the interrupted-scan mark) at 4.5:1 or more against
+// the background under it in every row state, and a frame that shows which
+// of the two has the keyboard focus.
+#include "../support/contrast.h"
+#include "imageviewwidget.h"
+#include "pagefiles.h"
+#include "thumblistwidget.h"
+#include "thumbnailwidget.h"
+#include "workspace.h"
+
+#include <QHash>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+using Contrast::Ratio;
+using Contrast::TextContrast;
+
+class TestFocusContrast : public QObject {
+    Q_OBJECT
+private slots:
+    void textContrast_data();
+    void textContrast();
+    void focusFrame_data();
+    void focusFrame();
+    void numbersWhileScanning_data();
+    void numbersWhileScanning();
+};
+
+void TestFocusContrast::textContrast_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QString>("label");
+    // Row 0 is the current page; row 1 a plain page; row 2 a page whose scan
+    // was cut off.
+    QTest::newRow("number, current") << 0 << true << "lblIndex";
+    QTest::newRow("number, normal") << 1 << false << "lblIndex";
+    QTest::newRow("number, selected") << 1 << true << "lblIndex";
+    QTest::newRow("number, interrupted") << 2 << false << "lblIndex";
+    QTest::newRow("number, interrupted selected") << 2 << true << "lblIndex";
+    QTest::newRow("mark, interrupted") << 2 << false << "lblText";
+    QTest::newRow("mark, interrupted selected") << 2 << true << "lblText";
+}
+
+void TestFocusContrast::textContrast()
+{
+    QFETCH(int, row);
+    QFETCH(bool, selected);
+    QFETCH(QString, label);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Workspace ws;
+    ws.view->AddImage(PageFiles::Write(dir.path(), QStringLiteral("1.png"), QSize(210, 297), Qt::white));
+    ws.view->AddImage(PageFiles::Write(dir.path(), QStringLiteral("2.png"), QSize(210, 297), Qt::white));
+    // Never written: the page of a scan that did not complete.
+    ws.view->AddImage(dir.path() + QStringLiteral("/3.png"));
+    QVERIFY(QTest::qWaitForWindowExposed(&ws.host));
+    ws.list->clearSelection();
+    ws.list->setCurrentRow(0);
+    ws.list->item(row)->setSelected(selected);
+    ws.list->scrollToItem(ws.list->item(row));
+    QCoreApplication::processEvents();
+
+    ThumbnailWidget* thumb = ws.Thumb(row);
+    QVERIFY(thumb);
+    auto* text = thumb->findChild<QLabel*>(label);
+    QVERIFY(text);
+    QVERIFY(!text->text().isEmpty());
+    if (label == QLatin1String("lblIndex"))
+        QCOMPARE(text->text(), QString::number(row + 1));
+    QVERIFY(text->isVisible());
+    // The text's box as the list paints it, row background included.
+    const QRect box(text->mapTo(ws.list->viewport(), QPoint(0, 0)), text->size());
+    const QImage painted = ws.list->viewport()->grab(box).toImage();
+    QString detail;
+    const double ratio = TextContrast(painted, &detail);
+    QVERIFY2(ratio >= 4.5, qPrintable(text->text() + QStringLiteral(": ") + detail));
+}
+
+void TestFocusContrast::focusFrame_data()
+{
+    QTest::addColumn<bool>("list");
+    QTest::newRow("thumbnail column") << true;
+    QTest::newRow("large view") << false;
+}
+
+void TestFocusContrast::focusFrame()
+{
+    QFETCH(bool, list);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Workspace ws;
+    ws.view->AddImage(PageFiles::Write(dir.path(), QStringLiteral("1.png"), QSize(210, 297), Qt::white));
+    QVERIFY(QTest::qWaitForWindowActive(&ws.host));
+    QWidget* target = list ? static_cast<QWidget*>(ws.list) : ws.ScrollArea();
+    QWidget* other = list ? static_cast<QWidget*>(ws.ScrollArea()) : ws.list;
+    QVERIFY(target->focusPolicy() & Qt::TabFocus);
+
+    other->setFocus();
+    QCoreApplication::processEvents();
+    QVERIFY(!target->hasFocus());
+    const QImage without = target->grab().toImage();
+    target->setFocus();
+    QCoreApplication::processEvents();
+    QVERIFY(target->hasFocus());
+    const QImage with = target->grab().toImage();
+
+    // The frame runs round the whole widget: a pixel in the middle of each
+    // side, just inside the edge, changes, and reads at 3:1 or more against
+    // what was there before.
+    const int w = with.width();
+    const int h = with.height();
+    const QList<QPoint> sides = {{1, h / 2}, {w - 2, h / 2}, {w / 2, 1}, {w / 2, h - 2}};
+    for (const QPoint& p : sides) {
+        const QRgb a = with.pixel(p);
+        const QRgb b = without.pixel(p);
+        QVERIFY2(Ratio(a, b) >= 3.0, qPrintable(QStringLiteral("(%1,%2): %3 with focus, %4 without")
+                                                    .arg(p.x())
+                                                    .arg(p.y())
+                                                    .arg(QColor(a).name(), QColor(b).name())));
+    }
+}
+
+// Pages arriving from a scan, at the end or inserted among the others, carry
+// their numbers as soon as they are shown, before the scan ends, and the
+// pages after an inserted one are numbered on.
+void TestFocusContrast::numbersWhileScanning_data()
+{
+    QTest::addColumn<int>("scanType");
+    QTest::addColumn<int>("at");
+    QTest::newRow("to the end") << 1 << 3;
+    QTest::newRow("before the first page") << 2 << 0;
+    QTest::newRow("after the second page") << 3 << 1;
+}
+
+void TestFocusContrast::numbersWhileScanning()
+{
+    QFETCH(int, scanType);
+    QFETCH(int, at);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Workspace ws;
+    QStringList pages;
+    for (int i = 0; i < 3; ++i)
+        pages << PageFiles::Write(dir.path(), QStringLiteral("%1.png").arg(i), QSize(40, 60),
+                                  PageFiles::ColorFor(i));
+    ws.view->AddImages(pages, 0);
+    QTRY_VERIFY(ws.Thumb(2) != nullptr);
+    ws.view->RefreshInfos();
+    ws.view->SetSelectedImgIndexForScan(scanType, at);
+    for (int i = 3; i < 5; ++i) {
+        const QString page = PageFiles::Write(dir.path(), QStringLiteral("%1.png").arg(i), QSize(40, 60),
+                                              PageFiles::ColorFor(i));
+        if (scanType == 1)
+            ws.view->AddImage(page);
+        else
+            ws.view->InsertImage(page);
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(ws.list->count(), 5);
+    for (int row = 0; row < 5; ++row) {
+        ThumbnailWidget* thumb = ws.Thumb(row);
+        QVERIFY(thumb);
+        QCOMPARE(thumb->findChild<QLabel*>(QStringLiteral("lblIndex"))->text(), QString::number(row + 1));
+    }
+    QCOMPARE(ws.CheckInvariant(), QString());
+}
+
+QTEST_MAIN(TestFocusContrast)
+#include "tst_focuscontrast.moc"
