@@ -9,11 +9,13 @@
 namespace {
 // White text at 6.0:1 on the button's red and 7.0:1 on the panel's grey; the
 // button holds the focus while a scan runs and shows it with a white border.
+// The border is always 3 px (in the button's own colour until it has the
+// focus), so that the focus frame never takes room from the text.
 const char kStopButtonStyle[] = "QPushButton { font-size:20px; color:white; background:#B03A2E;"
-                                " border:0px; border-radius:6px; padding:6px 28px; }"
-                                "QPushButton:hover { background:#C0392B; }"
-                                "QPushButton:focus { border:3px solid #ffffff; }"
-                                "QPushButton:disabled { background:#7F8C8D; }";
+                                " border:3px solid #B03A2E; border-radius:6px; padding:6px 28px; }"
+                                "QPushButton:hover { background:#C0392B; border-color:#C0392B; }"
+                                "QPushButton:focus { border-color:#ffffff; }"
+                                "QPushButton:disabled { background:#7F8C8D; border-color:#7F8C8D; }";
 } // namespace
 
 MaskerDialog::MaskerDialog(const QString& message, QWidget* parent) : QDialog(parent)

@@ -14,6 +14,7 @@ class TestOverlayFocus : public QObject {
 private slots:
     void textContrast_data();
     void textContrast();
+    void stopButtonFocus_data();
     void stopButtonFocus();
 };
 
@@ -46,8 +47,18 @@ void TestOverlayFocus::textContrast()
     QVERIFY2(ratio >= 4.5, qPrintable(detail));
 }
 
+void TestOverlayFocus::stopButtonFocus_data()
+{
+    // The button's text in each language; the longest must fit too.
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zh_CN") << QStringLiteral("停止扫描");
+    QTest::newRow("zh_TW") << QStringLiteral("停止掃描");
+    QTest::newRow("en_US") << QStringLiteral("Stop Scan");
+}
+
 void TestOverlayFocus::stopButtonFocus()
 {
+    QFETCH(QString, text);
     QWidget host;
     host.resize(800, 600);
     host.show();
@@ -58,6 +69,8 @@ void TestOverlayFocus::stopButtonFocus()
     QVERIFY(QTest::qWaitForWindowActive(&masker));
     auto* button = masker.findChild<QPushButton*>(QStringLiteral("btnStopScan"));
     QVERIFY(button);
+    button->setText(text);
+    masker.SetStoppable(true);
     button->clearFocus();
     QCoreApplication::processEvents();
     QVERIFY(!button->hasFocus());
@@ -66,6 +79,11 @@ void TestOverlayFocus::stopButtonFocus()
     QCoreApplication::processEvents();
     QVERIFY(button->hasFocus());
     const QImage with = button->grab().toImage();
+    // The focus frame takes no room from the text: inside the frame the
+    // button is painted alike with and without the focus (a text squeezed
+    // by the frame is cut off or moved).
+    const QRect inner = with.rect().adjusted(4, 4, -4, -4);
+    QCOMPARE(with.copy(inner), without.copy(inner));
     const int w = with.width();
     const int h = with.height();
     const QList<QPoint> sides = {{1, h / 2}, {w - 2, h / 2}, {w / 2, 1}, {w / 2, h - 2}};
