@@ -1103,13 +1103,17 @@ bool ImageViewWidget::HandleLargeLabelMouse(QEvent* event)
 bool ImageViewWidget::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if ((type == QEvent::FocusIn || type == QEvent::FocusOut) && watched == scrollArea.data()) {
+    // A scroll area being destroyed loses its focus as a plain QWidget: the
+    // cast finds no QScrollArea then, and nothing is done to it.
+    auto* area =
+        (type == QEvent::FocusIn || type == QEvent::FocusOut) ? qobject_cast<QScrollArea*>(watched) : nullptr;
+    if (area && area == scrollArea) {
         // The focus frame is wider than the plain border: the style sheet's
         // margins are taken again so that the viewport leaves room for it.
-        scrollArea->style()->unpolish(scrollArea.data());
-        scrollArea->style()->polish(scrollArea.data());
+        area->style()->unpolish(area);
+        area->style()->polish(area);
         QEvent styleChange(QEvent::StyleChange);
-        QCoreApplication::sendEvent(scrollArea.data(), &styleChange);
+        QCoreApplication::sendEvent(area, &styleChange);
         return QWidget::eventFilter(watched, event);
     }
     const bool pointer = type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
