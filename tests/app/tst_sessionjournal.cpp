@@ -57,10 +57,10 @@ QByteArray PageBytes(const QString& extension, uint seed)
 
 // The file "name" as a crash leaves it: a whole page, or with ":empty",
 // ":cut" (its first half) or ":garbage" after the name a damaged one.
-QByteArray Content(const QString& spec)
+QByteArray Content(const QString& entry)
 {
-    const QString name = spec.section(QLatin1Char(':'), 0, 0);
-    const QString damage = spec.section(QLatin1Char(':'), 1);
+    const QString name = entry.section(QLatin1Char(':'), 0, 0);
+    const QString damage = entry.section(QLatin1Char(':'), 1);
     QString extension = QFileInfo(name).suffix();
     if (extension == QLatin1String("part")) {
         extension = QFileInfo(name.chopped(5)).suffix();
@@ -223,9 +223,9 @@ void TestSessionJournal::recover()
     QFETCH(QStringList, interrupted);
 
     QHash<QString, QByteArray> written;
-    for (const QString& spec : onDisk) {
-        const QString name = spec.section(QLatin1Char(':'), 0, 0);
-        written.insert(name, Content(spec));
+    for (const QString& entry : onDisk) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0);
+        written.insert(name, Content(entry));
         QVERIFY(WriteFile(Scan(name), written.value(name)));
     }
     SessionJournal journal(m_dir->path());
