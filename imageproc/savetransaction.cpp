@@ -391,6 +391,9 @@ bool SaveTransaction::Commit()
     if (m_committed || m_failure.Failed())
         return false;
     for (Entry& e : m_entries) {
+        // A writer puts its file in place under the staged name by a rename:
+        // the record names what is staged now.
+        e.stagedInode = InodeOf(e.staged);
         if (!Prepare(&e)) {
             m_failure = SaveFailure::Target(e.target, errno);
             Rollback();
