@@ -3,8 +3,11 @@
 #include "hiddenfile.h"
 #include "savefailure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 
 #include <cerrno>
 #include <cstdio>
@@ -27,7 +30,38 @@ bool SyncFolder(const QByteArray& folder)
     return ok;
 }
 
+// The watched targets, by their clean absolute paths.
+QMutex g_watchLock;
+QHash<QString, TargetFile::Watcher>& Watchers()
+{
+    static QHash<QString, TargetFile::Watcher> watchers;
+    return watchers;
+}
+
+QString WatchKey(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+TargetFile::Watcher WatcherOf(const QString& target)
+{
+    const QMutexLocker lock(&g_watchLock);
+    return Watchers().value(WatchKey(target));
+}
+
 } // namespace
+
+void TargetFile::Watch(const QString& target, Watcher note)
+{
+    const QMutexLocker lock(&g_watchLock);
+    Watchers().insert(WatchKey(target), std::move(note));
+}
+
+void TargetFile::Unwatch(const QString& target)
+{
+    const QMutexLocker lock(&g_watchLock);
+    Watchers().remove(WatchKey(target));
+}
 
 TargetFile::TargetFile(const QString& target) : m_target(target)
 {
@@ -61,8 +95,18 @@ bool TargetFile::Commit()
     if (::stat(to.constData(), &old) == 0 && S_ISREG(old.st_mode))
         ok = ::fchmod(fd, old.st_mode & 0777) == 0;
     ok = ok && ::fsync(fd) == 0;
-    const int error = errno;
+    struct stat written {};
+    ok = ok && ::fstat(fd, &written) == 0;
+    int error = errno;
     ::close(fd);
+    // Whoever must know what replaces the target learns it first.
+    if (ok) {
+        if (const Watcher note = WatcherOf(m_target)) {
+            errno = 0;
+            ok = note(quint64(written.st_ino));
+            error = errno != 0 ? errno : EIO;
+        }
+    }
     if (!ok) {
         NoteWriteError(error);
         return false;

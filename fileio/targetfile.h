@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Writes a user's file without ever touching the old one until the new one is
 // complete: the content goes to a fresh file in the target's folder, and
 // commit() renames it over the target. An uncommitted file is removed by the
@@ -26,6 +28,16 @@ public:
     // folder, so that the new name survives a power cut. False when a step
     // fails; once the rename is done the target holds the new file even so.
     bool Commit();
+
+    // Tells `note` about every file that is about to be renamed over
+    // `target`, in any thread, until Unwatch(target): Commit() calls it with
+    // the inode of the complete, flushed new file just before the rename,
+    // and renames only when it returns true (else Commit() fails, errno as
+    // `note` left it, and the target stays as it was). A second Watch() of
+    // the same path replaces the first.
+    using Watcher = std::function<bool(quint64 inode)>;
+    static void Watch(const QString& target, Watcher note);
+    static void Unwatch(const QString& target);
 
 private:
     QString m_target;

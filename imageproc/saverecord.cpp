@@ -53,9 +53,7 @@ bool ParseNumber(const QByteArray& field, quint64* value)
     return ok;
 }
 
-} // namespace
-
-bool SaveRecord::AppendStaged(const QString& path, const Entry& entry)
+bool Append(const QString& path, const SaveRecord::Entry& entry, bool flush)
 {
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
@@ -67,8 +65,24 @@ bool SaveRecord::AppendStaged(const QString& path, const Entry& entry)
         line = kHeader;
     line += "staged " + QByteArray::number(entry.stagedInode) + " " + Encode(entry.target) + " " +
             Encode(entry.staged) + "\n";
-    const bool ok = WriteAll(fd, line);
-    return ::close(fd) == 0 && ok;
+    const bool written = WriteAll(fd, line) && (!flush || ::fsync(fd) == 0);
+    const int error = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written)
+        errno = error;
+    return written && closed;
+}
+
+} // namespace
+
+bool SaveRecord::AppendStaged(const QString& path, const Entry& entry)
+{
+    return Append(path, entry, false);
+}
+
+bool SaveRecord::AppendWritten(const QString& path, const Entry& entry)
+{
+    return Append(path, entry, true);
 }
 
 bool SaveRecord::WriteCommit(const QString& path, const QVector<Entry>& entries)

@@ -9,13 +9,16 @@
 // leftovers. Text lines, paths as base64 of their file-system bytes:
 //
 //   scanvy-save 1
-//   staged <staged inode> <target> <staged>            (one per staged file, appended)
+//   staged <staged inode> <target> <staged>            (appended: one per staged file, and one
+//                                                        more each time a writer is about to
+//                                                        rename its new file over it)
 //   commit                                             (the commit record, written whole)
 //   entry <staged inode> <old inode or 0> <target> <staged> <backup or ->
 //   end
 //
 // Inodes tell our files from others of the same name: a staged file is ours
-// while it has the recorded inode, it has been put in place when the target
+// while it has the inode recorded last for it (before the commit a staged
+// file may be named more than once; see SaveTransaction::Recover), it has been put in place when the target
 // has it, and a backup is the target's old content when it has the old
 // file's inode.
 struct SaveRecord {
@@ -34,6 +37,9 @@ struct SaveRecord {
     // made when missing). Not flushed: an empty staged file is all a power
     // loss could leave unrecorded.
     static bool AppendStaged(const QString& path, const Entry& entry);
+    // The same, flushed to the disk before it returns: `entry` names the
+    // inode of a complete file that is about to replace the staged one.
+    static bool AppendWritten(const QString& path, const Entry& entry);
     // Replaces the record at `path` by the commit record of `entries`:
     // written beside it, flushed, renamed over it, the folder flushed.
     static bool WriteCommit(const QString& path, const QVector<Entry>& entries);

@@ -3,10 +3,12 @@
 #include "hiddenfile.h"
 #include "outputlog.h"
 #include "saverecord.h"
+#include "targetfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -107,10 +109,11 @@ void RemoveIfInode(const QString& path, quint64 inode)
         ::unlink(name.constData());
 }
 
-// Removes the temporaries a writer of process `pid` made beside the staged
-// file `staged` (see TargetFile: ".<staged base name>.part-<pid>-<n>.<suffix>").
-// Their names derive from a recorded name, so they are ours as well.
-void RemovePartsOf(const QString& staged, qint64 pid)
+// The temporaries a writer of process `pid` made beside the staged file
+// `staged` (see TargetFile: ".<staged base name>.part-<pid>-<n>.<suffix>"):
+// regular files of this user. Their names derive from a recorded name, so
+// they are ours as well.
+QStringList PartsOf(const QString& staged, qint64 pid)
 {
     const QFileInfo info(staged);
     QString pattern =
@@ -122,13 +125,50 @@ void RemovePartsOf(const QString& staged, qint64 pid)
     const QRegularExpression part(pattern + "$");
     const QString folder = info.absolutePath();
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    QStringList parts;
     for (const QString& name : names) {
         if (!part.match(name).hasMatch())
             continue;
-        const QByteArray file = Native(folder + "/" + name);
+        const QString file = folder + "/" + name;
         struct stat st {};
-        if (::lstat(file.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid())
-            ::unlink(file.constData());
+        if (::lstat(Native(file).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid())
+            parts << file;
+    }
+    return parts;
+}
+
+void RemovePartsOf(const QString& staged, qint64 pid)
+{
+    for (const QString& part : PartsOf(staged, pid))
+        ::unlink(Native(part).constData());
+}
+
+// Removes the staged files of a save of process `pid` that ended before its
+// commit. A staged file is recorded when it is made and again, with the new
+// inode, whenever a writer is about to rename its complete file over it. It
+// is ours when it has the inode recorded last; or the one before while the
+// file recorded last is still the writer's temporary (the process ended
+// between the two). An inode recorded earlier than that has been given up
+// and may belong to someone else's file by now.
+void RemoveStaged(const QVector<SaveRecord::Entry>& entries, qint64 pid)
+{
+    QStringList order;
+    QHash<QString, QVector<quint64>> inodes;
+    for (const SaveRecord::Entry& e : entries) {
+        if (!inodes.contains(e.staged))
+            order << e.staged;
+        inodes[e.staged].append(e.stagedInode);
+    }
+    for (const QString& staged : qAsConst(order)) {
+        const QVector<quint64>& recorded = inodes[staged];
+        const quint64 now = InodeOf(staged);
+        bool ours = now == recorded.last();
+        if (!ours && recorded.size() > 1 && now == recorded.at(recorded.size() - 2)) {
+            for (const QString& part : PartsOf(staged, pid))
+                ours = ours || InodeOf(part) == recorded.last();
+        }
+        if (ours)
+            RemoveIfInode(staged, now);
     }
 }
 
@@ -189,8 +229,7 @@ void Settle(const SaveRecord& record, qint64 pid)
 {
     const QVector<SaveRecord::Entry>& entries = record.entries;
     if (!record.committing) {
-        for (const SaveRecord::Entry& e : entries)
-            RemoveIfInode(e.staged, e.stagedInode);
+        RemoveStaged(entries, pid);
     } else {
         bool complete = true;
         for (const SaveRecord::Entry& e : entries)
@@ -258,7 +297,8 @@ QString SaveTransaction::Stage(const QString& target)
     if (!m_recordFolder.isEmpty()) {
         // The file is made first and recorded then: a record never names a
         // file that is not ours.
-        if (m_recordPath.isEmpty()) {
+        const bool first = m_recordPath.isEmpty();
+        if (first) {
             if (::mkdir(Native(m_recordFolder).constData(), 0700) != 0 && errno != EEXIST) {
                 m_failure = SaveFailure{SaveFailure::TempFailed, -1, m_recordFolder, errno};
                 ::unlink(Native(staged).constData());
@@ -276,6 +316,18 @@ QString SaveTransaction::Stage(const QString& target)
             ::unlink(Native(staged).constData());
             return QString();
         }
+        // The record's name is on the disk before a written file needs it.
+        if (first)
+            SyncFolder(m_recordFolder);
+        // A writer renames its complete file over the staged one: the new
+        // file is recorded (flushed) before it gets the staged name, so that
+        // whenever the process ends the staged name holds a recorded file.
+        const QString recordPath = m_recordPath;
+        TargetFile::Watch(staged, [recordPath, recorded](quint64 inode) {
+            SaveRecord::Entry written = recorded;
+            written.stagedInode = inode;
+            return SaveRecord::AppendWritten(recordPath, written);
+        });
     }
     m_entries.append(entry);
     return staged;
@@ -390,6 +442,7 @@ bool SaveTransaction::Commit()
 {
     if (m_committed || m_failure.Failed())
         return false;
+    StopWatching();
     for (Entry& e : m_entries) {
         // A writer puts its file in place under the staged name by a rename:
         // the record names what is staged now.
@@ -425,8 +478,17 @@ bool SaveTransaction::Commit()
     return true;
 }
 
+void SaveTransaction::StopWatching()
+{
+    if (m_recordPath.isEmpty())
+        return;
+    for (const Entry& e : qAsConst(m_entries))
+        TargetFile::Unwatch(e.staged);
+}
+
 void SaveTransaction::Rollback()
 {
+    StopWatching();
     for (int i = m_entries.size() - 1; i >= 0; --i) {
         Entry& e = m_entries[i];
         if (e.committed) {

@@ -19,7 +19,9 @@
 // Given a record folder (in the private work folder), the transaction keeps a
 // SaveRecord there of every file it makes, so that a save cut short by the
 // end of the process is finished or undone by Recover(), and so that nothing
-// but recorded files is ever removed as a leftover.
+// but recorded files is ever removed as a leftover. That includes the file a
+// writer (through TargetFile) renames over a staged file: it is recorded
+// just before the rename.
 class SaveTransaction {
 public:
     SaveTransaction() = default;
@@ -76,6 +78,7 @@ private:
     bool WriteCommitRecord();
     void Rollback();
     void RemoveRecord();
+    void StopWatching();
 
     QString m_recordFolder;
     QString m_recordPath;

@@ -1,6 +1,7 @@
 // All-or-nothing saves of several files, permissions of replaced files, and
 // the clean-up of what an interrupted save left behind.
 #include "hiddenfile.h"
+#include "imageproc.h"
 #include "pagemaker.h"
 #include "saverecord.h"
 #include "savetransaction.h"
@@ -96,6 +97,23 @@ void exitAtStep(int index, bool installed)
         ::_exit(kExitedAtStep);
 }
 
+// Writes `pages` into `file` the way a save of `format` does ("pdf", "ofd",
+// "tiff": one page; "multi-…": all pages).
+bool writeWithWriter(ImageProc& proc, const QString& format, const QList<QString>& pages, const QString& file)
+{
+    if (format == "multi-tiff")
+        return proc.SaveMultiTiff(pages, file);
+    if (format == "multi-pdf")
+        return proc.SaveMultiPDF(pages, file);
+    if (format == "multi-ofd")
+        return proc.SaveMultiOFD(pages, file);
+    if (format == "pdf")
+        return proc.SavePDF(pages.first(), file);
+    if (format == "ofd")
+        return proc.SaveOFD(pages.first(), file);
+    return proc.SaveAs(pages.first(), file, 0.0, true);
+}
+
 } // namespace
 
 class TestSaveTransaction : public QObject {
@@ -110,6 +128,9 @@ private slots:
     void runningSavesWait();
     void recordOwners_data();
     void recordOwners();
+    void writersCutShort_data();
+    void writersCutShort();
+    void unrecordedWriterFails();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -414,6 +435,153 @@ void TestSaveTransaction::recordOwners()
     QCOMPARE(SaveTransaction::Recover(records), settled ? 1 : 0);
     QCOMPARE(QFileInfo::exists(entry.staged), !settled);
     QCOMPARE(QFileInfo::exists(record), !settled);
+}
+
+// The real writers fill the staged files by renaming a complete file over
+// each; a save that ends after some of them (before its commit) is undone
+// whole: the folder is as before, byte for byte, and a file of someone else's
+// put under a staged name afterwards stays.
+void TestSaveTransaction::writersCutShort_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("written"); // files the writers finished
+    QTest::addColumn<bool>("foreign");
+    // The next writer's file is recorded but not yet renamed when the
+    // process ends.
+    QTest::addColumn<bool>("pending");
+    for (const char* format : {"tiff", "pdf", "ofd"}) {
+        QTest::addRow("%s, first of three written", format) << format << 1 << false << false;
+        QTest::addRow("%s, all three written", format) << format << 3 << false << false;
+        QTest::addRow("%s, all written, then a foreign file", format) << format << 3 << true << false;
+    }
+    for (const char* format : {"multi-tiff", "multi-pdf", "multi-ofd"}) {
+        QTest::addRow("%s, written", format) << format << 1 << false << false;
+        QTest::addRow("%s, written, then a foreign file", format) << format << 1 << true << false;
+    }
+    QTest::newRow("tiff, second recorded, not yet renamed") << "tiff" << 1 << false << true;
+    QTest::newRow("multi-pdf, recorded, not yet renamed") << "multi-pdf" << 0 << false << true;
+}
+
+void TestSaveTransaction::writersCutShort()
+{
+    QFETCH(QString, format);
+    QFETCH(int, written);
+    QFETCH(bool, foreign);
+    QFETCH(bool, pending);
+    const QString records = SaveTransaction::RecordFolder(path("work"));
+    for (const QString& dir : {path("work"), path("pages"), path("out")})
+        QVERIFY(QDir().mkpath(dir));
+    const QList<QString> pages{path("pages/1.jpg"), path("pages/2.jpg")};
+    for (int i = 0; i < pages.size(); ++i)
+        QVERIFY(write(pattern(80 + 20 * i, 60, QImage::Format_RGB32, 150), pages[i]));
+    const QString extension = format.section('-', -1);
+    const bool multi = format.startsWith("multi-");
+    QStringList targets;
+    for (const char* name : {"a", "b", "c"})
+        targets << path("out/" + QString(name) + "." + extension);
+    if (multi)
+        targets = targets.mid(0, 1);
+    QVERIFY(writeFile(targets.first(), "old " + targets.first().toUtf8(), 0640));
+    const QStringList before = snapshot(path("out"));
+
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        SaveTransaction save(records);
+        QStringList staged;
+        for (const QString& target : targets) {
+            staged << save.Stage(target);
+            if (staged.last().isEmpty())
+                ::_exit(1);
+        }
+        ImageProc proc;
+        for (int i = 0; i < written; ++i) {
+            if (!writeWithWriter(proc, format, multi ? pages : pages.mid(i % pages.size(), 1), staged[i]))
+                ::_exit(2);
+        }
+        ::_exit(kExitedAtStep); // before the commit, the transaction never cleans up
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), kExitedAtStep);
+
+    // The writers have put their files under the staged names.
+    const QStringList staged =
+        QDir(path("out"))
+            .entryList({"*.save-" + QString::number(child) + "-*"}, QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(staged.size(), targets.size());
+    int filled = 0;
+    for (const QString& name : staged)
+        filled += QFileInfo(path("out/" + name)).size() > 0 ? 1 : 0;
+    QCOMPARE(filled, written);
+    if (pending) {
+        // What the process leaves when it ends between recording a writer's
+        // complete file and renaming it over the staged one.
+        const QString next = path("out/" + staged.at(written));
+        const QFileInfo info(next);
+        const QString part = QStringLiteral("%1/.%2.part-%3-9.%4")
+                                 .arg(info.absolutePath(), info.completeBaseName())
+                                 .arg(child)
+                                 .arg(info.suffix());
+        QVERIFY(writeFile(part, "the complete new file"));
+        struct stat st {};
+        QCOMPARE(::lstat(QFile::encodeName(part).constData(), &st), 0);
+        SaveRecord::Entry entry;
+        entry.target = targets.at(written);
+        entry.staged = next;
+        entry.stagedInode = quint64(st.st_ino);
+        const QStringList record = QDir(records).entryList(QDir::Files);
+        QCOMPARE(record.size(), 1);
+        QVERIFY(SaveRecord::AppendWritten(records + "/" + record.first(), entry));
+    }
+    QString planted;
+    if (foreign) {
+        // Made beside and renamed, so that it cannot have a recorded inode.
+        planted = path("out/" + staged.first());
+        QVERIFY(writeFile(path("out/foreign"), "foreign"));
+        QCOMPARE(::rename(QFile::encodeName(path("out/foreign")).constData(),
+                          QFile::encodeName(planted).constData()),
+                 0);
+    }
+
+    QCOMPARE(SaveTransaction::Recover(records, path("out")), 1);
+    QCOMPARE(QDir(records).entryList(QDir::Files | QDir::Hidden), QStringList());
+    if (foreign) {
+        QCOMPARE(bytes(planted), QByteArray("foreign"));
+        QVERIFY(QFile::remove(planted));
+    }
+    QCOMPARE(snapshot(path("out")), before);
+}
+
+// A writer whose file cannot be recorded does not rename it over the staged
+// file: the save fails and leaves nothing behind.
+void TestSaveTransaction::unrecordedWriterFails()
+{
+    const QString records = SaveTransaction::RecordFolder(path("work"));
+    QVERIFY(QDir().mkpath(path("work")));
+    QVERIFY(write(pattern(80, 60, QImage::Format_RGB32, 150), path("1.jpg")));
+    QVERIFY(QDir().mkpath(path("out")));
+    QVERIFY(writeFile(path("out/a.tiff"), "old a", 0600));
+    const QStringList before = snapshot(path("out"));
+    QString record;
+    {
+        SaveTransaction save(records);
+        const QString staged = save.Stage(path("out/a.tiff"));
+        QVERIFY(!staged.isEmpty());
+        const QStringList names = QDir(records).entryList(QDir::Files);
+        QCOMPARE(names.size(), 1);
+        // The record can no longer be written to (a folder under its name
+        // holds even against root).
+        record = records + "/" + names.first();
+        QVERIFY(QFile::rename(record, record + ".aside"));
+        QVERIFY(QDir().mkdir(record));
+        ImageProc proc;
+        QVERIFY(!proc.SaveAs(path("1.jpg"), staged, 0.0, true));
+        QCOMPARE(QFileInfo(staged).size(), 0);
+    }
+    QCOMPARE(snapshot(path("out")), before);
+    QVERIFY(QDir().rmdir(record));
 }
 
 QTEST_MAIN(TestSaveTransaction)
