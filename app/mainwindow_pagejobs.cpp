@@ -102,8 +102,11 @@ void MainWindow::OnBroom()
         return;
     }
     m_pageBusy = true;
+    const int pages = m_imageView->GetPagePaths().size();
+    const QString question = pages == 1 ? tr("是否清除全部 %1 张图像？", "one page")
+                                        : tr("是否清除全部 %1 张图像？", "several pages");
     const auto answer =
-        QMessageBox::question(this, tr("提示"), tr("是否清除全部图像？"), QMessageBox::Yes | QMessageBox::No);
+        QMessageBox::question(this, tr("提示"), question.arg(pages), QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         // The list empties at once, and the journal with it (so a crash
         // while the files go offers nothing back).

@@ -250,8 +250,11 @@ void MainWindow::OnDelete()
         return;
     }
     m_pageBusy = true;
+    const int selected = m_imageView->SelectedRows().size();
+    const QString question = selected == 1 ? tr("是否删除选中的 %1 张图像？", "one page")
+                                           : tr("是否删除选中的 %1 张图像？", "several pages");
     const auto answer =
-        QMessageBox::question(this, tr("提示"), tr("是否删除选中图像？"), QMessageBox::Yes | QMessageBox::No);
+        QMessageBox::question(this, tr("提示"), question.arg(selected), QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         m_imageView->Delete();
         EnableMenu(m_imageCount != 0);

@@ -558,16 +558,8 @@
         <translation>(%1 pages in all)</translation>
     </message>
     <message>
-        <source>是否清除全部图像？</source>
-        <translation>Clear all images?</translation>
-    </message>
-    <message>
         <source>正在清除图像...</source>
         <translation>Clearing images...</translation>
-    </message>
-    <message>
-        <source>是否删除选中图像？</source>
-        <translation>Delete the selected images?</translation>
     </message>
     <message>
         <source>正在进行保存...</source>
@@ -744,6 +736,26 @@
     <message>
         <source>快捷键</source>
         <translation>Keyboard Shortcuts</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>Clear all images (%1 image)?</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>Clear all %1 images?</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>Delete the %1 selected image?</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>Delete the %1 selected images?</translation>
     </message>
 </context>
 <context>

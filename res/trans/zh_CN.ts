@@ -558,16 +558,8 @@
         <translation>等 %1 页</translation>
     </message>
     <message>
-        <source>是否清除全部图像？</source>
-        <translation>是否清除全部图像？</translation>
-    </message>
-    <message>
         <source>正在清除图像...</source>
         <translation>正在清除图像...</translation>
-    </message>
-    <message>
-        <source>是否删除选中图像？</source>
-        <translation>是否删除选中图像？</translation>
     </message>
     <message>
         <source>正在进行保存...</source>
@@ -744,6 +736,26 @@
     <message>
         <source>快捷键</source>
         <translation>快捷键</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>是否清除全部 %1 张图像？</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>是否清除全部 %1 张图像？</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>是否删除选中的 %1 张图像？</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>是否删除选中的 %1 张图像？</translation>
     </message>
 </context>
 <context>

@@ -558,16 +558,8 @@
         <translation>等 %1 頁</translation>
     </message>
     <message>
-        <source>是否清除全部图像？</source>
-        <translation>是否清除全部影像？</translation>
-    </message>
-    <message>
         <source>正在清除图像...</source>
         <translation>正在清除影像...</translation>
-    </message>
-    <message>
-        <source>是否删除选中图像？</source>
-        <translation>是否刪除選取的影像？</translation>
     </message>
     <message>
         <source>正在进行保存...</source>
@@ -744,6 +736,26 @@
     <message>
         <source>快捷键</source>
         <translation>快速鍵</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>是否清除全部 %1 張影像？</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>是否清除全部 %1 張影像？</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>是否刪除選取的 %1 張影像？</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>是否刪除選取的 %1 張影像？</translation>
     </message>
 </context>
 <context>

@@ -208,7 +208,8 @@ void TestDeviceChange::noticesWait_data()
     const QString plugged = QStringLiteral("检测到插入扫描设备\r\n正在进行配置...");
     const QString unplugged = QStringLiteral("检测到拔出扫描设备\r\n正在进行配置...");
     const QString failed = QStringLiteral("切换扫描仪失败:数据不合法(或找不到设备)(错误码:4)");
-    const QString clear = QStringLiteral("是否清除全部图像？");
+    // Its number is the page count at the time: filled in by the test.
+    const QString clear = QStringLiteral("是否清除全部 %1 张图像？");
     QTest::newRow("scan") << "scan"
                           << "" << QList<int>{1, 3} << QStringList{jam, kDone} << 2 << kKx << changed;
     // Cleared with 是: the notice waits for the question, then for the job.
@@ -245,6 +246,10 @@ void TestDeviceChange::noticesWait()
     }
     QVERIFY(SwitchTo(kKx));
     const int pages = m_fx->window->PageFiles().size();
+    if (during == QLatin1String("clear")) {
+        box = box.arg(pages);
+        messages.replaceInStrings(QStringLiteral("%1"), QString::number(pages));
+    }
     m_fx->answerer.texts.clear();
     m_fx->answerer.SetAnswer(during == QLatin1String("clear") ? QMessageBox::Yes : QMessageBox::No);
     bool parked = false;

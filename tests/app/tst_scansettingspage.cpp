@@ -200,7 +200,8 @@ void TestScanSettingsPage::settingsPagesKeepTheirKeys()
     Child<QPushButton>("btnReturnToImageFromSys")->click();
     QCOMPARE(triggered, QStringList({"actionScanConfig", "actionSystemConfig"}));
     QCOMPARE(view->GetPagePaths().size(), 3);
-    QVERIFY(!answerer.texts.contains(QStringLiteral("是否删除选中图像？")));
+    for (const QString& text : qAsConst(answerer.texts))
+        QVERIFY2(!text.startsWith(QStringLiteral("是否删除选中")), qPrintable(text));
     view->SelectAll();
     view->Delete(); // the window closes later without the exit question
 }

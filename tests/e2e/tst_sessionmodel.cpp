@@ -385,7 +385,8 @@ bool TestSessionModel::Run(Op op)
         if (!Trigger("actionDelete")) {
             return false;
         }
-        if (m_fx->answerer.texts != QStringList{QStringLiteral("是否删除选中图像？")} ||
+        const QString asked = QStringLiteral("是否删除选中的 %1 张图像？").arg(m.selected.size());
+        if (m_fx->answerer.texts != QStringList{asked} ||
             m_fx->answerer.titles.value(0) != QStringLiteral("提示")) {
             m_why = QStringLiteral("delete asked ") + m_fx->answerer.texts.join('|');
             return false;
@@ -529,7 +530,7 @@ bool TestSessionModel::Run(Op op)
         if (!Trigger("actionBroom") || (yes && !m_fx->WaitJobDone())) {
             return false;
         }
-        if (m_fx->answerer.texts != QStringList{QStringLiteral("是否清除全部图像？")}) {
+        if (m_fx->answerer.texts != QStringList{QStringLiteral("是否清除全部 %1 张图像？").arg(count)}) {
             m_why = QStringLiteral("clear asked ") + m_fx->answerer.texts.join('|');
             return false;
         }
