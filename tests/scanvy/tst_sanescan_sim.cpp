@@ -1,9 +1,10 @@
 // SaneScan against the project's simulated scanners: feeder
 // batches, every frame kind, page files that cannot be made and cancel from
 // another thread. Device faults are tst_robust_scan's.
+#include "pagemaker.h"
 #include "sanescan.h"
+#include "sessioncheck.h"
 #include "simpage.h"
-#include "testtools.h"
 
 #include <QDir>
 #include <QImage>
@@ -13,6 +14,9 @@
 
 #include <atomic>
 #include <thread>
+
+using PageMaker::bytes;
+using PageMaker::pnmPixels;
 
 namespace {
 
@@ -208,7 +212,7 @@ void TestSaneScanSim::framesEqualScanimage()
     const QByteArray expected = pnmPixels(peer.readAllStandardOutput(), &width, &height);
     QVERIFY2(!expected.isEmpty(), peer.readAllStandardError().constData());
 
-    const QByteArray ours = readAll(page);
+    const QByteArray ours = bytes(page);
     const bool wide = scenario.contains("depth=16");
     if (format == "pnm") {
         QVERIFY(ours.contains(QByteArray("\n#dpi:") + QByteArray::number(kDpi) + "\n"));
@@ -218,7 +222,7 @@ void TestSaneScanSim::framesEqualScanimage()
     } else {
         QCOMPARE(ours.left(2), QByteArray(wide ? "II" : "MM"));
         QCOMPARE(ours.right(expected.size()), wide ? swapped16(expected) : expected);
-        const QString info = runTool("tiffinfo", {page}, true);
+        const QString info = SessionCheck::Run("tiffinfo", {page}, nullptr, true);
         QVERIFY2(info.contains(QStringLiteral("Image Width: %1 Image Length: %2").arg(width).arg(height)),
                  qPrintable(info));
     }
@@ -319,7 +323,7 @@ void TestSaneScanSim::takenNamesArePassedOver()
     QCOMPARE(announced, expected);
     QCOMPARE(markers, QStringList({"1A", "2A", "3A"}));
     for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QCOMPARE(readAll(m_dir->filePath(it.key())), it.value());
+        QCOMPARE(bytes(m_dir->filePath(it.key())), it.value());
     // Nothing else is left behind.
     QStringList all = files();
     for (const QString& name : expected)
@@ -340,7 +344,7 @@ void TestSaneScanSim::overrunStopsAtTheAnnouncedSize()
     for (int i = 1; i <= 3; ++i) {
         const QString page = base() + QString::number(i) + ".pnm";
         int width = 0, height = 0;
-        const QByteArray pixels = pnmPixels(readAll(page), &width, &height);
+        const QByteArray pixels = pnmPixels(bytes(page), &width, &height);
         // A6 at 100 dpi: 413 × 583; the extra rows are not in the file.
         QCOMPARE(QSize(width, height), QSize(413, 583));
         QCOMPARE(pixels.size(), width * height);
@@ -484,7 +488,7 @@ void TestSaneScanSim::stopOnTestBackend()
         const QString page = spy.at(i).at(0).toString();
         QCOMPARE(page, base() + QString::number(i + 1) + ".pnm");
         if (QFile::exists(page)) {
-            QVERIFY2(pnmPixels(readAll(page)) == whole, qPrintable("page " + QString::number(i + 1)));
+            QVERIFY2(pnmPixels(bytes(page)) == whole, qPrintable("page " + QString::number(i + 1)));
             expected << QFileInfo(page).fileName();
         } else {
             QCOMPARE(i, spy.count() - 1);
