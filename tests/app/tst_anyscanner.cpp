@@ -3,6 +3,7 @@
 // scans compared pixel by pixel with scanimage on the same backend and
 // options. One window serves the whole session.
 #include "genericscanneroptionswidget.h"
+#include "pagemaker.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
 #include "usbhotplugthread.h"
@@ -27,14 +28,11 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <tiffio.h>
-
 namespace {
 
 const QString kTest = QStringLiteral("test:0");
 
-// Samples of one page, row by row, as numbers (16-bit samples in the
-// machine's order), with the frame's shape.
+// Samples of one page, row by row, as numbers, with the frame's shape.
 struct Samples {
     int width = 0;
     int height = 0;
@@ -44,83 +42,41 @@ struct Samples {
     QString error;
 };
 
+// Stored samples as numbers: bytes, or 16-bit samples in the given order.
+QVector<quint16> Values(const QByteArray& data, int depth, bool bigEndian)
+{
+    QVector<quint16> values;
+    for (int i = 0; depth <= 8 && i < data.size(); ++i)
+        values.append(quint8(data[i]));
+    for (int i = 0; depth == 16 && i + 1 < data.size(); i += 2)
+        values.append(bigEndian ? qFromBigEndian<quint16>(data.constData() + i)
+                                : qFromUnaligned<quint16>(data.constData() + i));
+    return values;
+}
+
 // A PNM file as scanimage writes it (P4, P5, P6; maximum 255 or 65535).
 Samples ReadPnm(const QString& path)
 {
+    const QByteArray file = PageMaker::bytes(path);
     Samples s;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Samples{0, 0, 0, 0, {}, QStringLiteral("cannot open ") + path};
-    QList<QByteArray> fields;
-    const QByteArray all = file.readAll();
-    int pos = 0;
-    const int wanted = all.startsWith("P4") ? 3 : 4;
-    while (fields.size() < wanted && pos < all.size()) {
-        if (all[pos] == '#') {
-            pos = all.indexOf('\n', pos) + 1;
-            continue;
-        }
-        if (QChar::isSpace(all[pos])) {
-            ++pos;
-            continue;
-        }
-        int end = pos;
-        while (end < all.size() && !QChar::isSpace(all[end]))
-            ++end;
-        fields.append(all.mid(pos, end - pos));
-        pos = end;
-    }
-    ++pos; // the one white space after the header
-    s.width = fields.value(1).toInt();
-    s.height = fields.value(2).toInt();
-    s.channels = fields.value(0) == "P6" ? 3 : 1;
-    s.depth = fields.value(0) == "P4" ? 1 : (fields.value(3).toInt() > 255 ? 16 : 8);
-    const QByteArray data = all.mid(pos);
-    if (s.depth <= 8) {
-        for (char c : data)
-            s.values.append(quint8(c));
-    } else {
-        for (int i = 0; i + 1 < data.size(); i += 2)
-            s.values.append(qFromBigEndian<quint16>(data.constData() + i));
-    }
+    int maxval = 0;
+    const QByteArray data = PageMaker::pnmPixels(file, &s.width, &s.height, &maxval);
+    s.channels = file.startsWith("P6") ? 3 : 1;
+    s.depth = file.startsWith("P4") ? 1 : maxval > 255 ? 16 : 8;
+    s.values = Values(data, s.depth, true);
+    if (file.isEmpty())
+        s.error = QStringLiteral("cannot read ") + path;
     return s;
 }
 
-// A page file as libtiff reads it (samples in the machine's order).
+// A page file as libtiff's scanline interface reads it.
 Samples ReadTiff(const QString& path)
 {
-    Samples s;
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
-    if (!tif)
-        return Samples{0, 0, 0, 0, {}, QStringLiteral("libtiff cannot open ") + path};
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint16_t bits = 0;
-    uint16_t channels = 1;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &channels);
-    s.width = int(width);
-    s.height = int(height);
-    s.depth = bits;
-    s.channels = channels;
-    QByteArray row(int(TIFFScanlineSize(tif)), '\0');
-    for (uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(tif, row.data(), y, 0) < 0) {
-            s.error = QStringLiteral("libtiff cannot read row %1 of %2").arg(y).arg(path);
-            break;
-        }
-        if (bits == 16) {
-            for (int i = 0; i + 1 < row.size(); i += 2)
-                s.values.append(*reinterpret_cast<const quint16*>(row.constData() + i));
-        } else {
-            for (char c : row)
-                s.values.append(quint8(c));
-        }
-    }
-    TIFFClose(tif);
-    return s;
+    const QVector<PageMaker::TiffDir> dirs = PageMaker::readTiff(path);
+    if (dirs.size() != 1 || dirs[0].rows.isEmpty())
+        return Samples{0, 0, 0, 0, {}, QStringLiteral("libtiff cannot read ") + path};
+    const PageMaker::TiffDir& d = dirs[0];
+    return Samples{int(d.width), int(d.height), d.samples, d.bits, Values(d.rows, d.bits, false), QString()};
 }
 
 } // namespace

@@ -65,7 +65,8 @@ const QString kF600 = QStringLiteral("zylkx:KX-F600");
 const QString kRV920 = QStringLiteral("zyljn:RV920");
 const QString kDone = QStringLiteral("检测扫描仪操作已完成\r\n[本窗口自动关闭]");
 const QString kAskSave = QStringLiteral("扫描配置已修改，是否要保存？");
-const QString kUnplugged = QStringLiteral("usb=none\ndevices=zylkx:KX-F600");
+const QString kPlugged = QStringLiteral("检测到插入扫描设备\r\n正在进行配置...");
+const QString kUnplugged = QStringLiteral("检测到拔出扫描设备\r\n正在进行配置...");
 // What every scanner has stored: not what the devices or panels start with.
 const QByteArray kStored("[ScannerOptions]\nresolution=300|1\nmode=Gray|1\n");
 } // namespace
@@ -127,15 +128,13 @@ void TestDeviceChange::plugAndUnplug_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("device"); // connected afterwards, "" for none
 
-    const QString plugged = QStringLiteral("检测到插入扫描设备\r\n正在进行配置...");
-    const QString unplugged = QStringLiteral("检测到拔出扫描设备\r\n正在进行配置...");
     // Rows run in order on the same window.
-    QTest::newRow("plugged in after the start") << "" << 1 << plugged << kDone << kKx;
+    QTest::newRow("plugged in after the start") << "" << 1 << kPlugged << kDone << kKx;
     QTest::newRow("unplugged, another left")
-        << "devices=zylwy:WY200" << 2 << unplugged << kDone + "\r\n已断开：zylkx:KX-8000\r\n当前连接：" + kWy
+        << "devices=zylwy:WY200" << 2 << kUnplugged << kDone + "\r\n已断开：zylkx:KX-8000\r\n当前连接：" + kWy
         << kWy;
-    QTest::newRow("all unplugged") << kUnplugged << 2 << unplugged << kDone << "";
-    QTest::newRow("plugged in again") << "sheets=3" << 1 << plugged << kDone << kKx;
+    QTest::newRow("all unplugged") << "usb=none\ndevices=zylkx:KX-F600" << 2 << kUnplugged << kDone << "";
+    QTest::newRow("plugged in again") << "sheets=3" << 1 << kPlugged << kDone << kKx;
 }
 
 void TestDeviceChange::plugAndUnplug()
@@ -205,8 +204,6 @@ void TestDeviceChange::noticesWait_data()
 
     const QString jam = QStringLiteral("检测到卡纸(错误码:6)\r\n请取出堵塞的纸张");
     const QString changed = QStringLiteral("检测到扫描设备的变动\r\n正在进行配置...");
-    const QString plugged = QStringLiteral("检测到插入扫描设备\r\n正在进行配置...");
-    const QString unplugged = QStringLiteral("检测到拔出扫描设备\r\n正在进行配置...");
     const QString failed = QStringLiteral("切换扫描仪失败:数据不合法(或找不到设备)(错误码:4)");
     // Its number is the page count at the time: filled in by the test.
     const QString clear = QStringLiteral("是否清除全部 %1 张图像？");
@@ -214,12 +211,12 @@ void TestDeviceChange::noticesWait_data()
                           << "" << QList<int>{1, 3} << QStringList{jam, kDone} << 2 << kKx << changed;
     // Cleared with 是: the notice waits for the question, then for the job.
     QTest::newRow("clear question") << "clear" << clear << QList<int>{2} << QStringList{clear, kDone} << 2
-                                    << kKx << unplugged;
+                                    << kKx << kUnplugged;
     QTest::newRow("rebuild") << "rebuild"
-                             << "" << QList<int>{2, 2} << QStringList{kDone} << 1 << kKx << plugged;
+                             << "" << QList<int>{2, 2} << QStringList{kDone} << 1 << kKx << kPlugged;
     // A plug-in sends one notice per interface of the scanner.
     QTest::newRow("hot-plug question")
-        << "notice" << kAskSave << QList<int>{1, 1} << QStringList{kAskSave, kDone} << 1 << kKx << plugged;
+        << "notice" << kAskSave << QList<int>{1, 1} << QStringList{kAskSave, kDone} << 1 << kKx << kPlugged;
     QTest::newRow("return question") << "return" << kAskSave << QList<int>{3, 3}
                                      << QStringList{kAskSave, kDone} << 1 << kKx << changed;
     // The selector and panel are back on the previous scanner before the

@@ -51,22 +51,15 @@ if [ -z "${SCANVY_XSERVER:-}" ]; then
   exec "$here/xserver.sh" "$0" "$@"
 fi
 
-export PATH="$simbin:$PATH"
-root=$TMPDIR # this test's own folder (run-test.sh), not on the cut file system
-DPI=50
-UPID=""; PID=""; MAIN=""; CASE=""; MNT=""; SEED=""
+NAME=powercut
+# shellcheck source=session.sh
+. "$here/session.sh" # root: not on the cut file system
+MNT=""; SEED=""
 
-note() { echo "powercut[$CASE]: $*"; }
-
-fail() {
-  note "FAILED: $*"
-  xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | sed 's/^/  window: /'
+on_fail() {
   [ -n "$UPID" ] && ps -o pid,stat,wchan:30,args --ppid "$(pgrep -P "$UPID" | head -1)" 2>/dev/null | sed 's/^/  process: /'
-  [ -n "${SCANVY_E2E_SHOTS:-}" ] && mkdir -p "$SCANVY_E2E_SHOTS" &&
-    import -window root "$SCANVY_E2E_SHOTS/$CASE-failed.png" 2>/dev/null
+  shot failed
   [ -n "$SEED" ] && note "rerun this cut alone: SCANVY_SEED=$SEED SCANVY_CUTS=1 ctest -R e2e_powercut_cut -V"
-  [ -f "$root/$CASE/scanvy.log" ] && sed 's/^/  scanvy: /' "$root/$CASE/scanvy.log" | tail -20
-  exit 1
 }
 
 cleanup() {
@@ -85,18 +78,6 @@ use_folders() { # home temp
   mkdir -p "$HOME/.config/com.quvex.zyl.scanvy" "$XDG_CACHE_HOME" "$TMPDIR"
 }
 
-set_format() { # format save folder
-  printf '[Scanner]\nFilePath=%s\nPrefix=r\nScanCount=1\nScanMinCountSize=4\nFileFormat=%s\n' \
-    "$2" "$1" >"$HOME/.config/com.quvex.zyl.scanvy/SysConfig.ini" || fail "cannot write the settings"
-}
-
-scan_settings() {
-  printf '[ScannerOptions]\nresolution=%s|1\nmode=Color|1\nsource=Adf-front|1\n' "$DPI" \
-    >"$HOME/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini" || fail "cannot write the scan settings"
-}
-
-scenario() { printf '%b\nsource=Adf-front\n' "$1" >"$SANE_CONFIG_DIR/scenario.conf"; }
-
 # The program's work folder: below the cache folder, or (older builds) below
 # the temporary folder.
 work_dir() {
@@ -111,83 +92,6 @@ journal_pages() { # journal file: the number of pages it lists (0: none, unreada
   python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["pages"]))' "$1" 2>/dev/null || echo 0
 }
 
-visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
-
-# Starts the program in its own PID namespace; waits for the main window.
-# Each start first runs one more short-lived process inside its namespace than
-# the start before, so that the program never gets the process id of the
-# copy that was killed: a settings lock left by that copy would otherwise look
-# held by a live program (Qt takes such a lock for stale only after 30 s; a
-# real restart after a power cut comes later than that).
-STARTS=0
-start() {
-  STARTS=$((STARTS + 1))
-  unshare --pid --fork --mount-proc --kill-child sh -c \
-    'i=0; while [ $i -lt "$1" ]; do /bin/true; i=$((i + 1)); done; "$2" & wait $!' \
-    sh "$STARTS" "$exe" >>"$root/$CASE/scanvy.log" 2>&1 &
-  UPID=$!
-  PID=""; MAIN=""
-  local shell="" w width main
-  for _ in $(seq 1 200); do
-    [ -z "$shell" ] && shell=$(pgrep -P "$UPID" | head -1)
-    [ -z "$PID" ] && [ -n "$shell" ] && PID=$(pgrep -x -P "$shell" scanvy | head -1)
-    kill -0 "$UPID" 2>/dev/null || fail "the program ended during start-up"
-    main=""
-    for w in $(xdotool search --onlyvisible --name '^泽科维扫描软件$' 2>/dev/null); do
-      width=$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
-      [ "${width:-0}" -ge 800 ] && main=$w
-    done
-    if [ -n "$main" ]; then
-      MAIN=$main
-      break
-    fi
-    sleep 0.1
-  done
-  [ -n "$MAIN" ] && [ -n "$PID" ] || fail "no main window"
-}
-
-press() { # keys, to the main window
-  timeout 5 xdotool windowfocus --sync "$MAIN" 2>/dev/null
-  xdotool key --clearmodifiers "$@"
-}
-
-await_box() { # title tenths: the box's window, empty when none came in time
-  local box=""
-  for _ in $(seq 1 "$2"); do
-    box=$(visible "$1")
-    [ -n "$box" ] && break
-    sleep 0.1
-  done
-  echo "$box"
-}
-
-answer_box() { # window: Return (是, OK) in that box, which then goes
-  sleep 0.2
-  timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null
-  xdotool key Return
-  for _ in $(seq 1 50); do
-    xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
-    [ -z "$(xdotool search --onlyvisible --name . 2>/dev/null | grep -x "$1")" ] && return 0
-    sleep 0.1
-  done
-  fail "a box did not go"
-}
-
-answer() { # title
-  local box
-  box=$(await_box "$1" 150)
-  [ -n "$box" ] || fail "no box \"$1\""
-  answer_box "$box"
-}
-
-idle() { # the busy overlay has gone
-  for _ in $(seq 1 300); do
-    [ -z "$(visible '正在进行处理')" ] && return 0
-    sleep 0.05
-  done
-  fail "the busy overlay stays"
-}
-
 listed() { # n: waits until the page list's journal lists n pages
   local dir
   for _ in $(seq 1 300); do
@@ -195,31 +99,6 @@ listed() { # n: waits until the page list's journal lists n pages
     sleep 0.05
   done
   fail "the page list never held $1 pages"
-}
-
-killed() { # ends the program at once
-  kill -9 "$PID" 2>/dev/null
-  wait "$UPID" 2>/dev/null
-  UPID=""; PID=""
-}
-
-close_window() { # closes without a question (nothing left) and exits 0
-  python3 "$here/wmclose.py" "$MAIN" || fail "could not ask the window to close"
-  for _ in $(seq 1 100); do
-    kill -0 "$PID" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$PID" 2>/dev/null && fail "still running 10 s after the close request"
-  wait "$UPID"
-  local status=$?
-  UPID=""; PID=""
-  [ "$status" -eq 0 ] || fail "exit status $status"
-}
-
-batch() { # n: the markers of one batch of n sheets, "1A 2A ... nA "
-  local i out=""
-  for i in $(seq 1 "$1"); do out="$out${i}A "; done
-  echo -n "$out"
 }
 
 readings() { # folder: the markers of its r*.jpg pages in name order

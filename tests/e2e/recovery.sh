@@ -34,26 +34,9 @@ if [ -z "${SCANVY_XSERVER:-}" ]; then
   exec "$here/xserver.sh" "$0" "$@"
 fi
 
-export PATH="$simbin:$PATH"
-root=$TMPDIR          # this test's own folder (run-test.sh)
-shots=${SCANVY_E2E_SHOTS:-}
-DPI=50
-UPID=""; PID=""; MAIN=""; CASE=""
-
-note() { echo "recovery[$CASE]: $*"; }
-
-fail() {
-  note "FAILED: $*"
-  xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | sed 's/^/  window: /'
-  [ -f "$root/$CASE/scanvy.log" ] && sed 's/^/  scanvy: /' "$root/$CASE/scanvy.log" | tail -20
-  [ -n "$UPID" ] && kill -9 "$UPID" 2>/dev/null
-  [ -n "$PID" ] && kill -9 "$PID" 2>/dev/null
-  exit 1
-}
-
-shot() { # name: a screenshot for people to look at, when asked for
-  [ -n "$shots" ] && mkdir -p "$shots" && import -window root "$shots/$CASE-$1.png" 2>/dev/null
-}
+NAME=recovery
+# shellcheck source=session.sh
+. "$here/session.sh"
 
 # A new case: its own home and temporary folders, the settings, the panel's
 # scan settings (small colour pages) and the scenario.
@@ -62,79 +45,14 @@ new_case() { # name format scenario
   export HOME="$root/$CASE/home" TMPDIR="$root/$CASE/tmp" XDG_CACHE_HOME="$root/$CASE/home/.cache"
   mkdir -p "$HOME/.config/com.quvex.zyl.scanvy" "$TMPDIR"
   set_format "$2"
-  printf '[ScannerOptions]\nresolution=%s|1\nmode=Color|1\nsource=Adf-front|1\n' "$DPI" \
-    >"$HOME/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini"
+  scan_settings
   scenario "$3"
 }
-
-set_format() {
-  printf '[Scanner]\nFilePath=%s\nPrefix=r\nScanCount=1\nScanMinCountSize=4\nFileFormat=%s\n' \
-    "$HOME/out" "$1" >"$HOME/.config/com.quvex.zyl.scanvy/SysConfig.ini"
-}
-
-scenario() { printf '%b\nsource=Adf-front\n' "$1" >"$SANE_CONFIG_DIR/scenario.conf"; }
 
 work_dir() { echo "$XDG_CACHE_HOME/scanvy/work"; }
 pages_dir() { echo "$(work_dir)/scanimages"; }
 complete_pages() { ls "$(pages_dir)" 2>/dev/null | grep -E '^r[0-9]+\.jpg$' | sort; }
 count_pages() { complete_pages | wc -l; }
-visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
-
-# Starts the program in its own PID namespace; waits for the main window
-# (other than the given window of a copy that already runs).
-start() { # [window of a running copy]
-  local other=${1:-none}
-  # Inside the namespace a varying number of short-lived processes come
-  # first, so that the program's process id differs from the one of the
-  # copy that was killed (a lock that trusts process ids must not mistake
-  # the new copy for the old one).
-  unshare --pid --fork --mount-proc --kill-child sh -c \
-    'i=0; while [ $i -lt "$1" ]; do /bin/true; i=$((i + 1)); done; "$2" & wait $!' \
-    sh $((RANDOM % 20 + 1)) "$exe" >>"$root/$CASE/scanvy.log" 2>&1 &
-  UPID=$!
-  PID=""; MAIN=""
-  local shell=""
-  for _ in $(seq 1 200); do
-    [ -z "$shell" ] && shell=$(pgrep -P "$UPID" | head -1)
-    [ -z "$PID" ] && [ -n "$shell" ] && PID=$(pgrep -x -P "$shell" scanvy | head -1)
-    kill -0 "$UPID" 2>/dev/null || fail "the program ended during start-up"
-    local main="" w width
-    for w in $(xdotool search --onlyvisible --name '^泽科维扫描软件$' 2>/dev/null | grep -vx "$other"); do
-      width=$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
-      [ "${width:-0}" -ge 800 ] && main=$w
-    done
-    if [ -n "$main" ] &&
-      [ "$(xdotool search --onlyvisible --name '^泽科维扫描软件$' | grep -vx "$other" | wc -l)" -eq 1 ]; then
-      MAIN=$main
-      break
-    fi
-    sleep 0.1
-  done
-  [ -n "$MAIN" ] && [ -n "$PID" ] || fail "no main window"
-}
-
-press() { # keys, to the main window
-  timeout 5 xdotool windowfocus --sync "$MAIN" 2>/dev/null
-  xdotool key --clearmodifiers "$@"
-}
-
-answer() { # title: presses Return in the box with that title; fails when none comes
-  local box=""
-  for _ in $(seq 1 150); do
-    box=$(visible "$1")
-    [ -n "$box" ] && break
-    sleep 0.1
-  done
-  [ -n "$box" ] || fail "no box \"$1\""
-  sleep 0.2
-  timeout 5 xdotool windowfocus --sync "$box" 2>/dev/null
-  xdotool key Return
-  for _ in $(seq 1 50); do
-    [ -z "$(visible "$1")" ] && return 0
-    sleep 0.1
-  done
-  fail "box \"$1\" did not go"
-}
 
 no_box() { # title seconds: no such box shows up meanwhile
   for _ in $(seq 1 $(($2 * 10))); do
@@ -151,25 +69,6 @@ wait_pages() { # n: complete page files in the work folder
   fail "fewer than $1 pages scanned"
 }
 
-idle() { # the busy overlay has gone
-  for _ in $(seq 1 200); do
-    [ -z "$(visible '正在进行处理')" ] && return 0
-    sleep 0.05
-  done
-  fail "the busy overlay stays"
-}
-
-killed() { # signal: ends the program, waits for it
-  kill "-$1" "$PID"
-  for _ in $(seq 1 100); do
-    kill -0 "$PID" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$PID" 2>/dev/null && fail "still running 10 s after SIG$1"
-  wait "$UPID" 2>/dev/null
-  UPID=""; PID=""
-}
-
 # What was on disk when the program died: the complete page files in order,
 # their bytes, and their markers (the batches' sheets in scan order).
 note_pages() { # expected markers, e.g. "1A 2A 1A "; empty: 1A 2A ... n A
@@ -183,12 +82,6 @@ note_pages() { # expected markers, e.g. "1A 2A 1A "; empty: 1A 2A ... n A
   fi
   [ "$got" = "$want" ] || fail "pages on disk read \"$got\", not \"$want\""
   note "$(echo $EXPECTED | wc -w) pages on disk at the kill"
-}
-
-batch() { # n: the markers of one batch of n sheets, "1A 2A ... nA "
-  local i out=""
-  for i in $(seq 1 "$1"); do out="$out${i}A "; done
-  echo -n "$out"
 }
 
 pages_unchanged() { # the page files are still those noted, byte for byte
@@ -213,19 +106,6 @@ recover_and_compare() {
   (cd "$HOME/out" && sha256sum $saved | awk '{print $1}') >"$root/$CASE/saved.sums"
   cmp -s "$root/$CASE/expected.sums" "$root/$CASE/saved.sums" ||
     fail "recovered pages differ from the pages on disk at the kill"
-}
-
-close_window() { # the window closes without a question (no pages left) and exits 0
-  python3 "$here/wmclose.py" "$MAIN" || fail "could not ask the window to close"
-  for _ in $(seq 1 100); do
-    kill -0 "$PID" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$PID" 2>/dev/null && fail "still running 10 s after the close request"
-  wait "$UPID"
-  local status=$?
-  UPID=""; PID=""
-  [ "$status" -eq 0 ] || fail "exit status $status"
 }
 
 # Only the settings folder, the private work folder and the save targets
@@ -331,8 +211,7 @@ save_step() { # format load
 case_saves() {
   new_case saves 1 'sheets=6\nload=1'
   DPI=200 # pages big enough that writing them takes a moment
-  printf '[ScannerOptions]\nresolution=%s|1\nmode=Color|1\nsource=Adf-front|1\n' "$DPI" \
-    >"$HOME/.config/com.quvex.zyl.scanvy/zylkx_KX-8000.ini"
+  scan_settings
   save_step 1 1 # multi-page TIFF
   save_step 6 2 # PDF
   save_step 8 3 # OFD
@@ -384,15 +263,7 @@ case_stop() {
   # Closing again asks; 是 ends the program, and nothing is left to recover.
   python3 "$here/wmclose.py" "$MAIN" || fail "could not ask the window to close"
   answer '提示'
-  for _ in $(seq 1 100); do
-    kill -0 "$PID" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$PID" 2>/dev/null && fail "still running after the exit was confirmed"
-  wait "$UPID"
-  local status=$?
-  UPID=""; PID=""
-  [ "$status" -eq 0 ] || fail "exit status $status"
+  ended "the exit was confirmed"
   [ -z "$(find "$(work_dir)" -type f)" ] || fail "files left after a clean exit"
   only_own_files
 }

@@ -8,15 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-QByteArray ReadRaw(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using PageMaker::bytes;
 
 class TestConfigSetting : public QObject {
     Q_OBJECT
@@ -58,11 +50,11 @@ void TestConfigSetting::rewrite()
         // Room for a copy of the old file, none for the new one.
         const PageMaker::FileSizeLimit full(old.size() + 1);
         QVERIFY(!config.Sync());
-        QCOMPARE(ReadRaw(path), old);
+        QCOMPARE(bytes(path), old);
         return;
     }
     QVERIFY(config.Sync());
-    QCOMPARE(ReadRaw(path), "[ScannerOptions]\nmode=" + prefix.toUtf8() + "\n");
+    QCOMPARE(bytes(path), "[ScannerOptions]\nmode=" + prefix.toUtf8() + "\n");
     ConfigSetting reread(path);
     QString value;
     QVERIFY(reread.readInit(QStringLiteral("ScannerOptions"), QStringLiteral("mode"), value));

@@ -2,22 +2,17 @@
 // "value|flag" lines are read back, hostile contents, saving over an old
 // file and a failed save.
 #include "optiontables.h"
+#include "pagemaker.h"
 #include "testpanel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
-#include <sys/resource.h>
+
+using PageMaker::bytes;
 
 namespace {
-
-QByteArray ReadRaw(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray Ini(const char* lines)
 {
@@ -101,23 +96,15 @@ void TestOptionPersistence::readBack()
     panel.cmMode->setCurrentIndex(1);
     if (save == Saved) {
         QVERIFY(panel.SaveParamsToIni());
-        QVERIFY2(!ReadRaw(path).contains("old-option") && !ReadRaw(path).contains("[Other]"), ReadRaw(path));
+        QVERIFY2(!bytes(path).contains("old-option") && !bytes(path).contains("[Other]"), bytes(path));
     } else if (save == SaveFails) {
         // Files of this process may not grow past 16 bytes while saving.
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit limit = old;
-        limit.rlim_cur = 16;
-        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &limit);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write"));
-        const bool saved = panel.SaveParamsToIni();
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, handler);
-        QVERIFY(!saved);
+        const PageMaker::FileSizeLimit full(16);
+        QVERIFY(!panel.SaveParamsToIni());
     }
     if (save != Saved)
-        QCOMPARE(ReadRaw(path), ini.isNull() ? QByteArray() : ini);
+        QCOMPARE(bytes(path), ini.isNull() ? QByteArray() : ini);
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{file});
 
     TestPanel reread;

@@ -1,7 +1,8 @@
 #include "imagebuffer.h"
+#include "pagemaker.h"
 #include "pagewriter.h"
 #include "rawpagewriter.h"
-#include "testtools.h"
+#include "sessioncheck.h"
 #include "tiffheader.h"
 
 #include <QImage>
@@ -11,6 +12,9 @@
 #include <QtTest>
 
 #include <cstdio>
+
+using PageMaker::bytes;
+using SessionCheck::Run;
 
 namespace {
 
@@ -106,13 +110,13 @@ void TestPageWriters::tiff()
     const QString file = path(QStringLiteral("page%1%2%3.tiff").arg(rgb).arg(depth).arg(resolution));
     QCOMPARE(writePage(file, PageWriter::Tiff, g, data, 100), SANE_STATUS_GOOD);
 
-    const QByteArray bytes = readAll(file);
-    QCOMPARE(QString::fromLatin1(bytes.left(2)), byteOrder);
-    QCOMPARE(bytes.size(), dataOffset + data.size());
-    QCOMPARE(bytes.mid(dataOffset), data);
+    const QByteArray written = bytes(file);
+    QCOMPARE(QString::fromLatin1(written.left(2)), byteOrder);
+    QCOMPARE(written.size(), dataOffset + data.size());
+    QCOMPARE(written.mid(dataOffset), data);
 
     // An independent reader's view of the directory.
-    const QString dump = runTool("tiffdump", {file});
+    const QString dump = Run("tiffdump", {file});
     QVERIFY2(dump.contains(QStringLiteral("Directory 0: offset 8")), qPrintable(dump));
     QVERIFY2(dump.contains(QStringLiteral("StripOffsets (273) LONG (4) 1<%1>").arg(dataOffset)),
              qPrintable(dump));
@@ -123,7 +127,7 @@ void TestPageWriters::tiff()
     if (depth == 1)
         QVERIFY2(dump.contains(QStringLiteral("FillOrder (266) SHORT (3) 1<1>")), qPrintable(dump));
 
-    const QString info = runTool("tiffinfo", {file}, true);
+    const QString info = Run("tiffinfo", {file}, nullptr, true);
     QVERIFY2(!info.contains(QStringLiteral("rror")), qPrintable(info));
     QVERIFY2(info.contains(QStringLiteral("Image Width: 37 Image Length: 11")), qPrintable(info));
     QVERIFY2(info.contains(QStringLiteral("Bits/Sample: %1").arg(depth)), qPrintable(info));
@@ -223,8 +227,8 @@ void TestPageWriters::paddedRowsGiveTheSameFile()
     const QString b = path(QStringLiteral("padded%1.page").arg(QTest::currentDataTag()));
     QCOMPARE(writePage(a, format, plain, pixels, plain.bytesPerLine * 3), SANE_STATUS_GOOD);
     QCOMPARE(writePage(b, format, padded, delivered, chunk), SANE_STATUS_GOOD);
-    QVERIFY(readAll(a).size() > 40);
-    QCOMPARE(readAll(b), readAll(a));
+    QVERIFY(bytes(a).size() > 40);
+    QCOMPARE(bytes(b), bytes(a));
 }
 
 void TestPageWriters::shortPageIsCompletedWithWhite_data()

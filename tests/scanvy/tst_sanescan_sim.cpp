@@ -1,9 +1,12 @@
 // SaneScan against the project's simulated scanners: feeder
 // batches, every frame kind, page files that cannot be made and cancel from
-// another thread. Device faults are tst_robust_scan's.
+// another thread; on libsane's test backend, sheets of which nothing is
+// sent. Device faults are tst_robust_scan's; a stop on that backend is
+// tst_anyscanner's.
+#include "pagemaker.h"
 #include "sanescan.h"
+#include "sessioncheck.h"
 #include "simpage.h"
-#include "testtools.h"
 
 #include <QDir>
 #include <QImage>
@@ -11,8 +14,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <atomic>
 #include <thread>
+
+using PageMaker::bytes;
+using PageMaker::pnmPixels;
 
 namespace {
 
@@ -52,8 +57,6 @@ private slots:
     void pageCutFromAnotherThread();
     void nothingSent_data();
     void nothingSent();
-    void stopOnTestBackend_data();
-    void stopOnTestBackend();
 
 private:
     // Starts SANE and opens libsane's test backend.
@@ -208,7 +211,7 @@ void TestSaneScanSim::framesEqualScanimage()
     const QByteArray expected = pnmPixels(peer.readAllStandardOutput(), &width, &height);
     QVERIFY2(!expected.isEmpty(), peer.readAllStandardError().constData());
 
-    const QByteArray ours = readAll(page);
+    const QByteArray ours = bytes(page);
     const bool wide = scenario.contains("depth=16");
     if (format == "pnm") {
         QVERIFY(ours.contains(QByteArray("\n#dpi:") + QByteArray::number(kDpi) + "\n"));
@@ -218,7 +221,7 @@ void TestSaneScanSim::framesEqualScanimage()
     } else {
         QCOMPARE(ours.left(2), QByteArray(wide ? "II" : "MM"));
         QCOMPARE(ours.right(expected.size()), wide ? swapped16(expected) : expected);
-        const QString info = runTool("tiffinfo", {page}, true);
+        const QString info = SessionCheck::Run("tiffinfo", {page}, nullptr, true);
         QVERIFY2(info.contains(QStringLiteral("Image Width: %1 Image Length: %2").arg(width).arg(height)),
                  qPrintable(info));
     }
@@ -319,7 +322,7 @@ void TestSaneScanSim::takenNamesArePassedOver()
     QCOMPARE(announced, expected);
     QCOMPARE(markers, QStringList({"1A", "2A", "3A"}));
     for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QCOMPARE(readAll(m_dir->filePath(it.key())), it.value());
+        QCOMPARE(bytes(m_dir->filePath(it.key())), it.value());
     // Nothing else is left behind.
     QStringList all = files();
     for (const QString& name : expected)
@@ -340,7 +343,7 @@ void TestSaneScanSim::overrunStopsAtTheAnnouncedSize()
     for (int i = 1; i <= 3; ++i) {
         const QString page = base() + QString::number(i) + ".pnm";
         int width = 0, height = 0;
-        const QByteArray pixels = pnmPixels(readAll(page), &width, &height);
+        const QByteArray pixels = pnmPixels(bytes(page), &width, &height);
         // A6 at 100 dpi: 413 × 583; the extra rows are not in the file.
         QCOMPARE(QSize(width, height), QSize(413, 583));
         QCOMPARE(pixels.size(), width * height);
@@ -431,68 +434,6 @@ void TestSaneScanSim::nothingSent()
     QCOMPARE(m_scan.Scan(base(), "tiff", 1, 1, 0), status);
     QCOMPARE(spy.count(), 0);
     QCOMPARE(files(), QStringList());
-}
-
-void TestSaneScanSim::stopOnTestBackend_data()
-{
-    QTest::addColumn<int>("stopAfterMs");
-    // A page takes about 0.7 s here.
-    QTest::newRow("stop in the first page") << 300;
-    QTest::newRow("stop in the second page") << 1000;
-}
-
-// libsane's test backend ends a page cancelled from another thread with
-// SANE_STATUS_EOF, as if it were complete, and starts the next sheet when
-// asked. A stop still ends the job at the page being read: no page is
-// padded out, and no sheet follows.
-void TestSaneScanSim::stopOnTestBackend()
-{
-    QFETCH(int, stopAfterMs);
-    const QStringList options = {"--source", "Automatic Document Feeder", "--mode", "Gray", "--depth", "8"};
-
-    QProcess peer;
-    peer.start("scanimage", QStringList{"-d", "test:0", "--format=pnm"} + options);
-    QVERIFY(peer.waitForFinished(60000));
-    const QByteArray whole = pnmPixels(peer.readAllStandardOutput());
-    QVERIFY2(whole.size() > 10000, peer.readAllStandardError().constData());
-
-    openTestBackend();
-    for (int i = 0; i < options.size(); i += 2)
-        QVERIFY(m_scan.SetOption(options.at(i).mid(2), options.at(i + 1)));
-    QVERIFY(m_scan.SetOption("read-delay", "yes"));
-    QVERIFY(m_scan.SetOption("read-delay-duration", "20000"));
-
-    // The window's stop: a cancel, repeated until the job has ended.
-    std::atomic<bool> done{false};
-    std::thread stopper([this, &done, stopAfterMs] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
-        while (!done) {
-            m_scan.CancelScan();
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        }
-    });
-    QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
-    const int status = m_scan.Scan(base(), "pnm", 1, 1, 0);
-    done = true;
-    stopper.join();
-
-    QCOMPARE(status, int(SANE_STATUS_CANCELLED));
-    // The pages read before the stop, whole, then at most the interrupted
-    // one, which has only its ".part".
-    QStringList expected;
-    for (int i = 0; i < spy.count(); ++i) {
-        const QString page = spy.at(i).at(0).toString();
-        QCOMPARE(page, base() + QString::number(i + 1) + ".pnm");
-        if (QFile::exists(page)) {
-            QVERIFY2(pnmPixels(readAll(page)) == whole, qPrintable("page " + QString::number(i + 1)));
-            expected << QFileInfo(page).fileName();
-        } else {
-            QCOMPARE(i, spy.count() - 1);
-            expected << QFileInfo(page).fileName() + ".part";
-        }
-    }
-    QCOMPARE(files(), expected);
-    QVERIFY2(spy.count() <= stopAfterMs / 500 + 1, qPrintable(expected.join(' ')));
 }
 
 QTEST_GUILESS_MAIN(TestSaneScanSim)

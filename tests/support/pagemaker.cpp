@@ -113,6 +113,22 @@ QVector<TiffDir> readTiff(const QString& path)
         TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &d.unit);
         TIFFGetField(tif, TIFFTAG_XRESOLUTION, &d.xres);
         TIFFGetField(tif, TIFFTAG_YRESOLUTION, &d.yres);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &d.subH, &d.subV);
+        const tmsize_t rawSize = TIFFRawStripSize(tif, 0);
+        if (rawSize > 0) {
+            d.rawStrip.resize(int(rawSize));
+            TIFFReadRawStrip(tif, 0, d.rawStrip.data(), rawSize);
+        }
+        if (d.compression == COMPRESSION_JPEG && d.photometric == PHOTOMETRIC_YCBCR)
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        const int rowSize = int(TIFFScanlineSize(tif));
+        d.rows.resize(rowSize * int(d.height));
+        for (quint32 y = 0; y < d.height; ++y) {
+            if (TIFFReadScanline(tif, d.rows.data() + rowSize * int(y), y, 0) < 0) {
+                d.rows.clear();
+                break;
+            }
+        }
         d.rgba.resize(int(d.width * d.height));
         if (!TIFFReadRGBAImageOriented(tif, d.width, d.height, d.rgba.data(), ORIENTATION_TOPLEFT, 0))
             d.rgba.clear();
@@ -138,6 +154,34 @@ FileSizeLimit::~FileSizeLimit()
     getrlimit(RLIMIT_FSIZE, &lim);
     lim.rlim_cur = m_oldSoft;
     setrlimit(RLIMIT_FSIZE, &lim);
+}
+
+QByteArray pnmPixels(const QByteArray& file, int* width, int* height, int* maxval)
+{
+    int values[4] = {0, 0, 0, 1};
+    const int wanted = file.startsWith("P4") ? 3 : 4;
+    int fields = 0;
+    int i = 0;
+    while (i < file.size() && fields < wanted) {
+        if (file[i] == '#') {
+            while (i < file.size() && file[i] != '\n')
+                ++i;
+        } else if (QChar(file[i]).isSpace()) {
+            ++i;
+        } else {
+            const int start = i;
+            while (i < file.size() && !QChar(file[i]).isSpace())
+                ++i;
+            values[fields++] = file.mid(start, i - start).toInt();
+        }
+    }
+    if (width)
+        *width = values[1];
+    if (height)
+        *height = values[2];
+    if (maxval)
+        *maxval = values[3];
+    return file.mid(i + 1); // exactly one white-space byte after the last field
 }
 
 QByteArray bytes(const QString& path)

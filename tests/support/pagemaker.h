@@ -24,13 +24,16 @@ QImage noise(int width, int height, quint32 seed);
 // "#dpi:<dpi>" comment line when dpi > 0.
 bool write(const QImage& image, const QString& path, int pnmDpi = 0);
 
-// One directory of a TIFF file as libtiff reads it, with its pixels decoded
-// to RGBA.
+// One directory of a TIFF file as libtiff reads it: its pixels decoded to
+// RGBA, its rows as the scanline interface gives them (samples in the
+// machine's order, JPEG in YCbCr handed out as RGB; empty when a row cannot
+// be read) and its first strip as stored.
 struct TiffDir {
     quint32 width = 0, height = 0, rowsPerStrip = 0;
-    quint16 bits = 0, samples = 0, photometric = 0, compression = 0, unit = 0;
+    quint16 bits = 0, samples = 0, photometric = 0, compression = 0, unit = 0, subH = 0, subV = 0;
     float xres = 0, yres = 0;
     QVector<quint32> rgba;
+    QByteArray rows, rawStrip;
 };
 QVector<TiffDir> readTiff(const QString& path);
 
@@ -46,6 +49,11 @@ public:
 private:
     quint64 m_oldSoft = 0;
 };
+
+// The samples of a PNM file (P4, P5, P6) after its header and comments, as
+// stored; the header's width, height and maximum sample value (1 for P4).
+QByteArray pnmPixels(const QByteArray& file, int* width = nullptr, int* height = nullptr,
+                     int* maxval = nullptr);
 
 // Bytes of a file (empty when unreadable).
 QByteArray bytes(const QString& path);

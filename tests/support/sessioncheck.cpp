@@ -12,9 +12,12 @@
 
 namespace SessionCheck {
 
-QString Run(const QString& program, const QStringList& args, bool* ok)
+QString Run(const QString& program, const QStringList& args, bool* ok, bool withErrors)
 {
     QProcess proc;
+    if (withErrors) {
+        proc.setProcessChannelMode(QProcess::MergedChannels);
+    }
     proc.start(program, args);
     const bool finished = proc.waitForFinished(60000);
     const bool good = finished && proc.exitStatus() == QProcess::NormalExit && proc.exitCode() == 0;
@@ -75,7 +78,7 @@ QList<QImage> ReadTiff(const QString& tiff)
     return pages;
 }
 
-static QString XPath(const QString& file, const QString& expression)
+QString XPath(const QString& file, const QString& expression)
 {
     return Run(QStringLiteral("xmllint"), {QStringLiteral("--xpath"), expression, file}).trimmed();
 }
