@@ -254,7 +254,8 @@ void TestTurnedSave::rasterPixels_data()
 }
 
 // Every pixel of the turned page is where the turn puts it, unchanged;
-// width and height trade places, the resolution is kept.
+// width and height trade places, the resolution is kept, a TIFF file is
+// compressed as the unturned page's is.
 void TestTurnedSave::rasterPixels()
 {
     QFETCH(QString, kind);
@@ -279,6 +280,16 @@ void TestTurnedSave::rasterPixels()
         QVERIFY2(meanDifference(saved, expected) < 4, QByteArray::number(meanDifference(saved, expected)));
     if (target != "pnm")
         QCOMPARE(DotsPerInch(saved.dotsPerMeterX()), DotsPerInch(source.dotsPerMeterX()));
+    if (target == "tiff") {
+        // Compressed as the unturned page is.
+        const QString unturned = path("unturned.tiff");
+        QVERIFY(proc.SaveAs(SavePage{src, 0}, unturned, jpegInTiff));
+        const QVector<TiffDir> turnedDirs = readTiff(dst);
+        const QVector<TiffDir> unturnedDirs = readTiff(unturned);
+        QCOMPARE(turnedDirs.size(), 1);
+        QCOMPARE(unturnedDirs.size(), 1);
+        QCOMPARE(turnedDirs.first().compression, unturnedDirs.first().compression);
+    }
 }
 
 void TestTurnedSave::jpegTurn_data()
