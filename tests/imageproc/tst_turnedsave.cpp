@@ -209,6 +209,8 @@ private slots:
     void jpegTurn_data();
     void jpegTurn();
     void jpegTurnedInPlaceFourTimes();
+    void resolutionTurns_data();
+    void resolutionTurns();
     void pdfPages_data();
     void pdfPages();
     void ofdPages_data();
@@ -356,6 +358,39 @@ void TestTurnedSave::jpegTurnedInPlaceFourTimes()
     for (int i = 0; i < 4; ++i)
         QVERIFY(proc.SaveAs(src, src, 90.0, true));
     COMPARE_PIXELS(QImage(src), scanned);
+}
+
+void TestTurnedSave::resolutionTurns_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("JPEG, whole blocks") << "rgb.jpg" << QSize(160, 96);
+    QTest::newRow("JPEG, partial blocks") << "rgb.jpg" << QSize(161, 97);
+    QTest::newRow("PNG") << "rgb.png" << QSize(123, 77);
+    QTest::newRow("TIFF") << "rgb.tiff" << QSize(123, 77);
+}
+
+// A page scanned at another resolution across than down keeps each
+// resolution with its side of the paper.
+void TestTurnedSave::resolutionTurns()
+{
+    QFETCH(QString, kind);
+    QFETCH(QSize, size);
+    QImage page = document(size.width(), size.height(), QImage::Format_RGB32, kDpi);
+    page.setDotsPerMeterX(DotsPerMetre(100));
+    page.setDotsPerMeterY(DotsPerMetre(200));
+    const QString src = path("page." + kind);
+    QVERIFY(write(page, src));
+    const QString ext = QFileInfo(src).suffix();
+    ImageProc proc;
+    for (int angle : {90, 180, 270}) {
+        const QString dst = path(QString("turned%1.%2").arg(angle).arg(ext));
+        QVERIFY(proc.SaveAs(SavePage{src, angle}, dst, false));
+        const QImage saved = LoadPageImage(dst);
+        const bool swap = angle != 180;
+        QCOMPARE(DotsPerInch(saved.dotsPerMeterX()), swap ? 200 : 100);
+        QCOMPARE(DotsPerInch(saved.dotsPerMeterY()), swap ? 100 : 200);
+    }
 }
 
 void TestTurnedSave::pdfPages_data()
