@@ -75,6 +75,15 @@ bool WriteImage(const QImage& image, const QString& dst, const QByteArray& forma
     return file.error() == QFileDevice::NoError && !file.WriteFailed() && target.Commit();
 }
 
+QList<QString> PathsOf(const QList<SavePage>& pages)
+{
+    QList<QString> paths;
+    paths.reserve(pages.size());
+    for (const SavePage& page : pages)
+        paths.append(page.path);
+    return paths;
+}
+
 // Writes `data` to a fresh file beside `dst` and renames it over `dst`.
 bool WriteBytes(const QByteArray& data, const QString& dst)
 {
@@ -208,10 +217,7 @@ bool ImageProc::FailTemp()
 
 bool ImageProc::Begin(const QList<SavePage>& pages, const QString& dst)
 {
-    QList<QString> paths;
-    paths.reserve(pages.size());
-    for (const SavePage& page : pages)
-        paths.append(page.path);
+    const QList<QString> paths = PathsOf(pages);
     if (!Begin(paths))
         return false;
     for (const SavePage& page : pages) {
@@ -384,9 +390,7 @@ bool ImageProc::SaveMultiTiff(const QList<SavePage>& savePages, const QString& d
 {
     if (!Begin(savePages, dst))
         return false;
-    QList<QString> pages;
-    for (const SavePage& page : savePages)
-        pages.append(page.path);
+    const QList<QString> pages = PathsOf(savePages);
     TiffAssembler tiff;
     if (!tiff.Open(dst, "jpeg"))
         return Fail(pages, -1, dst);
@@ -456,9 +460,7 @@ bool ImageProc::SaveMultiPDF(const QList<SavePage>& savePages, const QString& ds
 {
     if (!Begin(savePages, dst))
         return false;
-    QList<QString> pages;
-    for (const SavePage& page : savePages)
-        pages.append(page.path);
+    const QList<QString> pages = PathsOf(savePages);
     if (pages.isEmpty())
         return Fail(pages, -1, dst);
     PdfDocument pdf;
@@ -496,9 +498,7 @@ bool ImageProc::SaveMultiOFD(const QList<SavePage>& pages, const QString& dst)
 {
     if (!Begin(pages, dst))
         return false;
-    QList<QString> srcs;
-    for (const SavePage& page : pages)
-        srcs.append(page.path);
+    const QList<QString> srcs = PathsOf(pages);
     if (srcs.isEmpty())
         return Fail(srcs, -1, dst);
     OFDProcess ofd(dst);
