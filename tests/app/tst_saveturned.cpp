@@ -4,6 +4,7 @@
 #include "imageproc.h"
 #include "pageimage.h"
 #include "pagemaker.h"
+#include "pixelcheck.h"
 #include "savecontroller.h"
 #include "sessioncheck.h"
 
@@ -11,44 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace PixelCheck;
+
 namespace {
-
-QImage turnedByHand(const QImage& image, int angle)
-{
-    const QImage src = image.convertToFormat(QImage::Format_RGB32);
-    const int w = src.width();
-    const int h = src.height();
-    const bool swap = angle == 90 || angle == 270;
-    QImage out(swap ? h : w, swap ? w : h, QImage::Format_RGB32);
-    for (int ty = 0; ty < out.height(); ++ty) {
-        for (int tx = 0; tx < out.width(); ++tx) {
-            const QPoint from = angle == 90    ? QPoint(ty, h - 1 - tx)
-                                : angle == 180 ? QPoint(w - 1 - tx, h - 1 - ty)
-                                : angle == 270 ? QPoint(w - 1 - ty, tx)
-                                               : QPoint(tx, ty);
-            out.setPixel(tx, ty, src.pixel(from));
-        }
-    }
-    return out;
-}
-
-double meanDifference(const QImage& a, const QImage& b)
-{
-    if (a.isNull() || a.size() != b.size())
-        return 1e9;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        for (int col = 0; col < x.width(); ++col) {
-            const QRgb p = x.pixel(col, row);
-            const QRgb q = y.pixel(col, row);
-            sum +=
-                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
-    }
-    return sum / (3.0 * x.width() * x.height());
-}
 
 // What each page of a saved raster, TIFF or PDF file shows, in page order.
 QList<QImage> shownPages(const QString& file, const QString& work)
@@ -137,8 +103,8 @@ void TestSaveTurned::everyFormat()
         shown += shownPages(target, dir.filePath("render"));
     QCOMPARE(shown.size(), 2);
     for (int i = 0; i < 2; ++i) {
-        const QImage expected = turnedByHand(LoadPageImage(pages.at(i).path), pages.at(i).angle);
-        const double d = meanDifference(shown.at(i), expected);
+        const QImage expected = TurnedByHand(LoadPageImage(pages.at(i).path), pages.at(i).angle);
+        const double d = MeanDifference(shown.at(i), expected);
         QVERIFY2(d < 10, qPrintable(QString("page %1: %2").arg(i + 1).arg(d)));
     }
 }

@@ -9,6 +9,7 @@
 #include "jpegturn.h"
 #include "pageimage.h"
 #include "pagemaker.h"
+#include "pixelcheck.h"
 #include "sessioncheck.h"
 
 #include <QDir>
@@ -23,60 +24,15 @@
 #include <cstdlib>
 
 using namespace PageMaker;
+using namespace PixelCheck;
 
 namespace {
 
 const int kDpi = 100;
 
-// `image` turned clockwise by `angle`, built by asking for every pixel of
-// the result where it comes from.
-QImage turnedByHand(const QImage& image, int angle)
-{
-    const QImage src = image.convertToFormat(QImage::Format_RGB32);
-    const int w = src.width();
-    const int h = src.height();
-    const int a = ((angle % 360) + 360) % 360;
-    const bool swap = a == 90 || a == 270;
-    QImage out(swap ? h : w, swap ? w : h, QImage::Format_RGB32);
-    for (int ty = 0; ty < out.height(); ++ty) {
-        for (int tx = 0; tx < out.width(); ++tx) {
-            const QPoint from = a == 90    ? QPoint(ty, h - 1 - tx)
-                                : a == 180 ? QPoint(w - 1 - tx, h - 1 - ty)
-                                : a == 270 ? QPoint(w - 1 - ty, tx)
-                                           : QPoint(tx, ty);
-            out.setPixel(tx, ty, src.pixel(from));
-        }
-    }
-    return out;
-}
-
 QImage rgb(const QImage& image)
 {
     return image.convertToFormat(QImage::Format_RGB32);
-}
-
-// Mean difference per channel over the pixels where `inFrame` holds (all
-// when null); a large value when the sizes differ.
-double meanDifference(const QImage& a, const QImage& b, bool frameOnly = false)
-{
-    if (a.isNull() || a.size() != b.size())
-        return 1e9;
-    const QImage x = rgb(a);
-    const QImage y = rgb(b);
-    double sum = 0;
-    int count = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        for (int col = 0; col < x.width(); ++col) {
-            if (frameOnly && row > 0 && col > 0 && row < x.height() - 1 && col < x.width() - 1)
-                continue;
-            const QRgb p = x.pixel(col, row);
-            const QRgb q = y.pixel(col, row);
-            sum +=
-                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-            ++count;
-        }
-    }
-    return sum / (3.0 * count);
 }
 
 // Where two images of one size first differ, for the failure message.
@@ -274,12 +230,12 @@ void TestTurnedSave::rasterPixels()
     QVERIFY(proc.SaveAs(SavePage{src, angle}, dst, jpegInTiff));
     const QImage saved = LoadPageImage(dst);
     QVERIFY(!saved.isNull());
-    const QImage expected = turnedByHand(source, angle);
+    const QImage expected = TurnedByHand(source, angle);
     const bool exact = !jpegInTiff || source.depth() == 1;
     if (exact)
         COMPARE_PIXELS(saved, expected);
     else
-        QVERIFY2(meanDifference(saved, expected) < 4, QByteArray::number(meanDifference(saved, expected)));
+        QVERIFY2(MeanDifference(saved, expected) < 4, QByteArray::number(MeanDifference(saved, expected)));
     if (target != "pnm")
         QCOMPARE(DotsPerInch(saved.dotsPerMeterX()), DotsPerInch(source.dotsPerMeterX()));
     if (target == "tiff") {
@@ -332,9 +288,9 @@ void TestTurnedSave::jpegTurn()
     const QString turned = path("turned.jpg");
     QVERIFY(proc.SaveAs(SavePage{src, angle}, turned, true));
     const QImage saved(turned);
-    const QImage expected = turnedByHand(source, angle);
+    const QImage expected = TurnedByHand(source, angle);
     QCOMPARE(saved.size(), expected.size());
-    const double edges = meanDifference(saved, expected, true);
+    const double edges = MeanDifference(saved, expected, true);
     QVERIFY2(edges < 8, QByteArray::number(edges));
 
     const QString back = path("back.jpg");
@@ -437,8 +393,8 @@ void TestTurnedSave::pdfPages()
     const int dpi = DotsPerInch(LoadPageImage(src).dotsPerMeterX());
     const QList<QImage> shown = SessionCheck::RenderPdf(turned, dpi, path("render"));
     QCOMPARE(shown.size(), 1);
-    const QImage expected = turnedByHand(LoadPageImage(src), angle);
-    const double difference = meanDifference(shown.first(), expected);
+    const QImage expected = TurnedByHand(LoadPageImage(src), angle);
+    const double difference = MeanDifference(shown.first(), expected);
     QVERIFY2(difference < 10, QByteArray::number(difference));
 
     // Three pages, each turned its own way.
@@ -448,7 +404,7 @@ void TestTurnedSave::pdfPages()
     const QList<QImage> three = SessionCheck::RenderPdf(multi, dpi, path("render"));
     QCOMPARE(three.size(), 3);
     for (int i = 0; i < 3; ++i) {
-        const double d = meanDifference(three.at(i), turnedByHand(LoadPageImage(src), pages.at(i).angle));
+        const double d = MeanDifference(three.at(i), TurnedByHand(LoadPageImage(src), pages.at(i).angle));
         QVERIFY2(d < 10, qPrintable(QString("page %1: %2").arg(i + 1).arg(d)));
     }
 }
@@ -533,11 +489,11 @@ void TestTurnedSave::ofdPages()
     SessionCheck::Run("xmllint", {"--noout", turnedDir + "/Doc_0/Pages/Page_1/Content.xml"}, &wellFormed);
     QVERIFY(wellFormed);
 
-    const QImage expected = turnedByHand(LoadPageImage(src), angle);
+    const QImage expected = TurnedByHand(LoadPageImage(src), angle);
     QCOMPARE(shown.size(), expected.size());
-    const double difference = meanDifference(shown, expected);
+    const double difference = MeanDifference(shown, expected);
     QVERIFY2(difference < 1, QByteArray::number(difference));
-    QCOMPARE(upright.size(), turnedByHand(LoadPageImage(src), 0).size());
+    QCOMPARE(upright.size(), TurnedByHand(LoadPageImage(src), 0).size());
 }
 
 // A multi-page TIFF of turned pages: a JPEG page with whole blocks goes in
@@ -567,8 +523,8 @@ void TestTurnedSave::multiTiffPages()
     const QList<QImage> shown = SessionCheck::ReadTiff(dst);
     QCOMPARE(shown.size(), pages.size());
     for (int i = 0; i < pages.size(); ++i) {
-        const QImage expected = turnedByHand(LoadPageImage(pages.at(i).path), pages.at(i).angle);
-        const double d = meanDifference(shown.at(i), expected);
+        const QImage expected = TurnedByHand(LoadPageImage(pages.at(i).path), pages.at(i).angle);
+        const double d = MeanDifference(shown.at(i), expected);
         QVERIFY2(d < 4, qPrintable(QString("page %1: %2").arg(i + 1).arg(d)));
     }
 }

@@ -6,35 +6,12 @@
 #include "pagecache.h"
 #include "pagedecoder.h"
 #include "pagemaker.h"
+#include "pixelcheck.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-// `image` turned clockwise by `angle`, built by asking for every pixel of
-// the result where it comes from.
-QImage turnedByHand(const QImage& image, int angle)
-{
-    const QImage src = image.convertToFormat(QImage::Format_RGB32);
-    const int w = src.width();
-    const int h = src.height();
-    const int a = ((angle % 360) + 360) % 360;
-    const bool swap = a == 90 || a == 270;
-    QImage out(swap ? h : w, swap ? w : h, QImage::Format_RGB32);
-    for (int ty = 0; ty < out.height(); ++ty) {
-        for (int tx = 0; tx < out.width(); ++tx) {
-            const QPoint from = a == 90    ? QPoint(ty, h - 1 - tx)
-                                : a == 180 ? QPoint(w - 1 - tx, h - 1 - ty)
-                                : a == 270 ? QPoint(w - 1 - ty, tx)
-                                           : QPoint(tx, ty);
-            out.setPixel(tx, ty, src.pixel(from));
-        }
-    }
-    return out;
-}
-
-} // namespace
+using namespace PixelCheck;
 
 class TestTurnedPages : public QObject {
     Q_OBJECT
@@ -107,7 +84,7 @@ void TestTurnedPages::decode()
     const DecodedPage upright = DecodePage(PageRequest{path, swap ? fit.transposed() : fit, 0});
     QVERIFY(!upright.image.isNull());
     QCOMPARE(turned.pageSize, swap ? upright.pageSize.transposed() : upright.pageSize);
-    const QImage expected = turnedByHand(upright.image, angle);
+    const QImage expected = TurnedByHand(upright.image, angle);
     QCOMPARE(turned.image.size(), expected.size());
     QVERIFY(turned.image.convertToFormat(QImage::Format_RGB32) == expected);
     if (fit.isValid()) {
