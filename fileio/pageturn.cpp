@@ -1,6 +1,6 @@
 #include "pageturn.h"
 
-#include <cstring>
+#include <algorithm>
 
 QList<SavePage> UnturnedPages(const QList<QString>& paths)
 {
@@ -50,6 +50,36 @@ inline void SetBit(uchar* row, int x, bool lsb)
     row[x >> 3] |= lsb ? uchar(1u << (x & 7)) : uchar(0x80u >> (x & 7));
 }
 
+struct Pixel24 {
+    uchar bytes[3];
+};
+
+// Side of the squares of pixels moved together: a square's source and
+// target rows stay in the cache.
+constexpr int kTile = 64;
+
+// Moves every pixel of `image` (pixels of type T) to where the turn puts it
+// in the rows at `base`, square by square.
+template <typename T> void TurnPixels(const QImage& image, int turn, uchar* base, qsizetype stride)
+{
+    const int w = image.width();
+    const int h = image.height();
+    for (int y0 = 0; y0 < h; y0 += kTile) {
+        const int y1 = std::min(h, y0 + kTile);
+        for (int x0 = 0; x0 < w; x0 += kTile) {
+            const int x1 = std::min(w, x0 + kTile);
+            for (int y = y0; y < y1; ++y) {
+                const T* row = reinterpret_cast<const T*>(image.constScanLine(y));
+                for (int x = x0; x < x1; ++x) {
+                    int tx = 0, ty = 0;
+                    Target(turn, w, h, x, y, &tx, &ty);
+                    reinterpret_cast<T*>(base + ty * stride)[tx] = row[x];
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 
 QImage TurnImage(const QImage& image, int angle)
@@ -86,16 +116,24 @@ QImage TurnImage(const QImage& image, int angle)
         }
         return out;
     }
-    if (depth % 8 != 0)
+    switch (depth) {
+    case 8:
+        TurnPixels<quint8>(image, turn, base, stride);
+        break;
+    case 16:
+        TurnPixels<quint16>(image, turn, base, stride);
+        break;
+    case 24:
+        TurnPixels<Pixel24>(image, turn, base, stride);
+        break;
+    case 32:
+        TurnPixels<quint32>(image, turn, base, stride);
+        break;
+    case 64:
+        TurnPixels<quint64>(image, turn, base, stride);
+        break;
+    default:
         return QImage();
-    const int bytes = depth / 8;
-    for (int y = 0; y < h; ++y) {
-        const uchar* row = image.constScanLine(y);
-        for (int x = 0; x < w; ++x) {
-            int tx = 0, ty = 0;
-            Target(turn, w, h, x, y, &tx, &ty);
-            std::memcpy(base + ty * stride + tx * bytes, row + x * bytes, size_t(bytes));
-        }
     }
     return out;
 }

@@ -160,6 +160,9 @@ class TestTurnedSave : public QObject {
 private slots:
     void init();
 
+    void turnImage_data();
+    void turnImage();
+
     void rasterPixels_data();
     void rasterPixels();
     void jpegTurn_data();
@@ -188,6 +191,62 @@ void TestTurnedSave::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
+}
+
+void TestTurnedSave::turnImage_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("angle");
+    const QImage::Format formats[] = {
+        QImage::Format_Mono,   QImage::Format_MonoLSB,     QImage::Format_Indexed8, QImage::Format_Grayscale8,
+        QImage::Format_RGB16,  QImage::Format_Grayscale16, QImage::Format_RGB888,   QImage::Format_RGB32,
+        QImage::Format_ARGB32, QImage::Format_RGBA64};
+    for (QImage::Format format : formats) {
+        for (int angle : {90, 180, 270, -90, 360})
+            QTest::addRow("format %d, %d", int(format), angle) << int(format) << angle;
+    }
+}
+
+// Every pixel, at full precision, lands where the turn puts it; the format,
+// colour table and resolution (each with its side) are kept.
+void TestTurnedSave::turnImage()
+{
+    QFETCH(int, format);
+    QFETCH(int, angle);
+    const int w = 131; // odd, and rows of every depth end inside a word
+    const int h = 70;
+    QImage image(w, h, QImage::Format(format));
+    if (image.depth() == 1)
+        image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    else if (image.format() == QImage::Format_Indexed8)
+        for (int i = 0; i < 256; ++i)
+            image.setColor(i, qRgb(i, 255 - i, (i * 7) & 255));
+    quint32 seed = 99;
+    for (int y = 0; y < h; ++y) {
+        uchar* row = image.scanLine(y);
+        for (int i = 0; i < image.bytesPerLine(); ++i)
+            row[i] = uchar((seed = seed * 1664525u + 1013904223u) >> 24);
+    }
+    image.setDotsPerMeterX(DotsPerMetre(150));
+    image.setDotsPerMeterY(DotsPerMetre(300));
+
+    const QImage turned = TurnImage(image, angle);
+    const int a = ((angle % 360) + 360) % 360;
+    const bool swap = a % 180 == 90;
+    QCOMPARE(turned.format(), image.format());
+    QCOMPARE(turned.colorTable(), image.colorTable());
+    QCOMPARE(turned.size(), swap ? image.size().transposed() : image.size());
+    QCOMPARE(DotsPerInch(turned.dotsPerMeterX()), swap ? 300 : 150);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const QPoint to = a == 90    ? QPoint(h - 1 - y, x)
+                              : a == 180 ? QPoint(w - 1 - x, h - 1 - y)
+                              : a == 270 ? QPoint(y, w - 1 - x)
+                                         : QPoint(x, y);
+            if (turned.pixelColor(to) != image.pixelColor(x, y))
+                QFAIL(qPrintable(QString("pixel %1,%2 not at %3,%4").arg(x).arg(y).arg(to.x()).arg(to.y())));
+        }
+    }
 }
 
 void TestTurnedSave::rasterPixels_data()
