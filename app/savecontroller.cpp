@@ -61,7 +61,7 @@ void SaveController::Reset()
     m_succeeded = false;
 }
 
-bool SaveController::WriteFile(int format, const QList<QString>& pages, const QString& file)
+bool SaveController::WriteFile(int format, const QList<SavePage>& pages, const QString& file)
 {
     switch (format) {
     case FormatMultiTiff:
@@ -75,7 +75,7 @@ bool SaveController::WriteFile(int format, const QList<QString>& pages, const QS
     case FormatOfd:
         return m_imageProc->SaveOFD(pages.first(), file);
     default:
-        return m_imageProc->SaveAs(pages.first(), file, 0.0, true);
+        return m_imageProc->SaveAs(pages.first(), file, true);
     }
 }
 
@@ -118,6 +118,11 @@ QStringList SaveController::SaveAsFileNames(const QString& chosen, const QString
 
 bool SaveController::Write(const Target& target, const QList<QString>& pages, int counter)
 {
+    return Write(target, UnturnedPages(pages), counter);
+}
+
+bool SaveController::Write(const Target& target, const QList<SavePage>& pages, int counter)
+{
     const int files = IsMultiFile(target.format) ? 1 : pages.size();
     QStringList targets;
     for (int i = 0; i < files; ++i) {
@@ -127,6 +132,11 @@ bool SaveController::Write(const Target& target, const QList<QString>& pages, in
 }
 
 bool SaveController::WriteFiles(int format, const QList<QString>& pages, const QStringList& targets)
+{
+    return WriteFiles(format, UnturnedPages(pages), targets);
+}
+
+bool SaveController::WriteFiles(int format, const QList<SavePage>& pages, const QStringList& targets)
 {
     Reset();
     // Nothing to put into a file: none is written.
@@ -155,7 +165,7 @@ bool SaveController::WriteFiles(int format, const QList<QString>& pages, const Q
     for (int i = 0; i < files; ++i) {
         emit sglProgress(
             tr("正在保存第%1个%2文件").arg(i + 1).arg(QFileInfo(targets.at(i)).suffix().toUpper()));
-        if (!WriteFile(format, multi ? pages : QList<QString>{pages.at(i)}, staged.at(i))) {
+        if (!WriteFile(format, multi ? pages : QList<SavePage>{pages.at(i)}, staged.at(i))) {
             FailWriting(staged.at(i), targets.at(i), i, multi);
             return false;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pageturn.h"
 #include "savefailure.h"
 
 #include <QList>
@@ -57,9 +58,13 @@ public:
     // Writes `pages` from `counter` on (from any thread). True when every
     // file is in place; the numbers used are then SavedFiles().size().
     bool Write(const Target& target, const QList<QString>& pages, int counter);
+    // The same for pages that may be turned: each file shows its page
+    // turned by the page's angle.
+    bool Write(const Target& target, const QList<SavePage>& pages, int counter);
     // The same with the files named by the caller (one per page, or one for
     // a multi-page format), in any folder.
     bool WriteFiles(int format, const QList<QString>& pages, const QStringList& targets);
+    bool WriteFiles(int format, const QList<SavePage>& pages, const QStringList& targets);
     // The files "另存为…" writes for the name the user chose.
     static QStringList SaveAsFileNames(const QString& chosen, const QString& extension, bool multi,
                                        int pageCount);
@@ -91,7 +96,7 @@ signals:
     void sglProgress(const QString& text);
 
 private:
-    bool WriteFile(int format, const QList<QString>& pages, const QString& file);
+    bool WriteFile(int format, const QList<SavePage>& pages, const QString& file);
     void FailWriting(const QString& staged, const QString& target, int index, bool multi);
 
     ImageProc* m_imageProc;

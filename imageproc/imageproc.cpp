@@ -2,6 +2,7 @@
 
 #include "checkedfile.h"
 #include "jpeginfo.h"
+#include "jpegturn.h"
 #include "ofdprocess.h"
 #include "outputlog.h"
 #include "pagecheck.h"
@@ -72,6 +73,47 @@ bool WriteImage(const QImage& image, const QString& dst, const QByteArray& forma
         return false;
     file.close();
     return file.error() == QFileDevice::NoError && !file.WriteFailed() && target.Commit();
+}
+
+QList<QString> PathsOf(const QList<SavePage>& pages)
+{
+    QList<QString> paths;
+    paths.reserve(pages.size());
+    for (const SavePage& page : pages)
+        paths.append(page.path);
+    return paths;
+}
+
+// Writes `data` to a fresh file beside `dst` and renames it over `dst`.
+bool WriteBytes(const QByteArray& data, const QString& dst)
+{
+    TargetFile target(dst);
+    if (!target.IsValid())
+        return false;
+    CheckedFile file(target.tempPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        NoteWriteError(errno);
+        return false;
+    }
+    if (file.write(data) != data.size() || !file.flush())
+        return false;
+    file.close();
+    return file.error() == QFileDevice::NoError && !file.WriteFailed() && target.Commit();
+}
+
+// The JPEG file `src` turned by `turn` without decoding, written to `dst`:
+// 1 when written, 0 when that failed, -1 when `src` is no JPEG file that can
+// be turned so (nothing written).
+int WriteTurnedJpeg(const QString& src, const QString& dst, int turn)
+{
+    QFile file(src);
+    if (!file.open(QIODevice::ReadOnly) || file.peek(2) != QByteArray("\xFF\xD8", 2))
+        return -1;
+    const QByteArray data = file.readAll();
+    QByteArray turned;
+    if (file.error() != QFileDevice::NoError || !TurnJpegLosslessly(data, turn, &turned))
+        return -1;
+    return WriteBytes(turned, dst) ? 1 : 0;
 }
 
 } // namespace
@@ -173,20 +215,70 @@ bool ImageProc::FailTemp()
     return false;
 }
 
+bool ImageProc::Begin(const QList<SavePage>& pages, const QString& dst)
+{
+    const QList<QString> paths = PathsOf(pages);
+    if (!Begin(paths))
+        return false;
+    for (const SavePage& page : pages) {
+        if (NormalTurn(page.angle) < 0)
+            return Fail(paths, -1, dst);
+    }
+    return true;
+}
+
 bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, bool jpegInTiff)
 {
+    const int quarter = int(angle);
+    if (double(quarter) == angle && NormalTurn(quarter) >= 0)
+        return SaveTurned(SavePage{src, quarter}, dst, jpegInTiff, TurnedTiff::Uncompressed);
+
+    // Any other angle: the page smoothly resampled.
     const QList<QString> pages{src};
     if (!Begin(pages))
         return false;
     if (dst.isEmpty())
         return Fail(pages, -1, dst);
+    QImage image = LoadPageImage(src);
+    if (image.isNull())
+        return Fail(pages, 0, dst);
+    const QByteArray writer =
+        WriterFormat(QFileInfo(dst).suffix().toLower(), IsBilevel(image.format()), image.format());
+    if (writer.isEmpty())
+        return Fail(pages, -1, dst);
+    image = image.transformed(QTransform().rotate(angle, Qt::ZAxis), Qt::SmoothTransformation);
+    if (image.isNull())
+        return Fail(pages, -1, dst);
+    return WriteImage(image, dst, writer) || Fail(pages, -1, dst);
+}
+
+bool ImageProc::SaveAs(const SavePage& page, const QString& dst, bool jpegInTiff)
+{
+    return SaveTurned(page, dst, jpegInTiff, TurnedTiff::AsUnturned);
+}
+
+bool ImageProc::SaveTurned(const SavePage& page, const QString& dst, bool jpegInTiff, TurnedTiff tiff)
+{
+    const QString& src = page.path;
+    const QList<QString> pages{src};
+    if (!Begin(QList<SavePage>{page}, dst))
+        return false;
+    if (dst.isEmpty())
+        return Fail(pages, -1, dst);
+    const int turn = NormalTurn(page.angle);
     const QString srcExt = QFileInfo(src).suffix().toLower();
     const QString dstExt = QFileInfo(dst).suffix().toLower();
-    if (angle == 0.0 && srcExt == dstExt && dstExt != "tiff") {
+    if (turn == 0 && srcExt == dstExt && dstExt != "tiff") {
         // Taken as it is, so it must be a whole image.
         if (PageCheck::AsIs(src) != SaveFailure::None)
             return Fail(pages, 0, dst);
         return CopyFile(src, dst) || Fail(pages, -1, dst);
+    }
+    if (turn != 0 && dstExt == "jpg") {
+        // A JPEG page is turned without decoding where its size allows.
+        const int turned = WriteTurnedJpeg(src, dst, turn);
+        if (turned >= 0)
+            return turned == 1 || Fail(pages, 0, dst);
     }
 
     QImageReader reader(src);
@@ -200,11 +292,6 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
     if (writer.isEmpty())
         return Fail(pages, -1, dst);
 
-    if (angle != 0.0) {
-        image = image.transformed(QTransform().rotate(angle, Qt::ZAxis), Qt::SmoothTransformation);
-        if (image.isNull())
-            return Fail(pages, -1, dst);
-    }
     int dpiX = DotsPerInch(image.dotsPerMeterX());
     int dpiY = DotsPerInch(image.dotsPerMeterY());
     if (srcExt == "pnm") {
@@ -214,10 +301,15 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
     }
     image.setDotsPerMeterX(DotsPerMetre(dpiX));
     image.setDotsPerMeterY(DotsPerMetre(dpiY));
+    if (turn != 0) {
+        image = TurnImage(image, turn);
+        if (image.isNull())
+            return Fail(pages, -1, dst);
+    }
 
-    const bool written = angle == 0.0 && dstExt == "tiff"
-                             ? SaveCompressedTiff(image, dst, bilevel, jpegInTiff)
-                             : WriteImage(image, dst, writer);
+    const bool compressed = dstExt == "tiff" && (turn == 0 || tiff == TurnedTiff::AsUnturned);
+    const bool written =
+        compressed ? SaveCompressedTiff(image, dst, bilevel, jpegInTiff) : WriteImage(image, dst, writer);
     return written || Fail(pages, -1, dst);
 }
 
@@ -248,20 +340,36 @@ QByteArray StrippableJpeg(const QString& page, JpegInfo* info)
     return data;
 }
 
-TiffPage PrepareTiffPage(const QString& page)
+TiffPage PrepareTiffPage(const SavePage& savePage)
 {
+    const QString& page = savePage.path;
+    const int turn = NormalTurn(savePage.angle);
     TiffPage result;
-    // JPEG pages go in undecoded: no time spent, no generation lost.
+    // JPEG pages go in undecoded: no time spent, no generation lost; a
+    // turned one too where it can be turned so.
     result.jpeg = StrippableJpeg(page, &result.jpegInfo);
+    if (!result.jpeg.isEmpty() && turn != 0) {
+        QByteArray turned;
+        if (TurnJpegLosslessly(result.jpeg, turn, &turned) && result.jpegInfo.Parse(turned) &&
+            result.jpegInfo.TiffStrippable())
+            result.jpeg = turned;
+        else
+            result.jpeg.clear();
+    }
     if (!result.jpeg.isEmpty()) {
         result.ok = true;
         return result;
     }
-    const QImage image = LoadPageImage(page);
+    QImage image = LoadPageImage(page);
     if (image.isNull())
         return result;
+    if (turn != 0) {
+        image = TurnImage(image, turn);
+        if (image.isNull())
+            return result;
+    }
     result.ok = true;
-    if (QFileInfo(page).suffix().toLower() == "tiff" && TiffAssembler::JpegCopyable(page)) {
+    if (turn == 0 && QFileInfo(page).suffix().toLower() == "tiff" && TiffAssembler::JpegCopyable(page)) {
         result.useFile = true;
         return result;
     }
@@ -275,8 +383,14 @@ TiffPage PrepareTiffPage(const QString& page)
 
 bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
 {
-    if (!Begin(pages))
+    return SaveMultiTiff(UnturnedPages(pages), dst);
+}
+
+bool ImageProc::SaveMultiTiff(const QList<SavePage>& savePages, const QString& dst)
+{
+    if (!Begin(savePages, dst))
         return false;
+    const QList<QString> pages = PathsOf(savePages);
     TiffAssembler tiff;
     if (!tiff.Open(dst, "jpeg"))
         return Fail(pages, -1, dst);
@@ -285,11 +399,12 @@ bool ImageProc::SaveMultiTiff(const QList<QString>& pages, const QString& dst)
     // does not depend on the timing.
     std::future<TiffPage> next;
     if (!pages.isEmpty())
-        next = std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, pages.first());
+        next = std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, savePages.first());
     for (int i = 0; i < pages.size(); ++i) {
         TiffPage page = next.get();
         if (i + 1 < pages.size())
-            next = std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, pages.at(i + 1));
+            next =
+                std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, savePages.at(i + 1));
         const bool added = page.ok && (!page.jpeg.isEmpty() ? tiff.AddJpeg(page.jpeg, page.jpegInfo)
                                        : page.useFile       ? tiff.AddFile(pages.at(i))
                                                             : tiff.AddImage(page.image));
@@ -328,13 +443,24 @@ QString ImageProc::PdfSource(const QList<QString>& pages, int index, QList<QStri
 
 bool ImageProc::SavePDF(const QString& src, const QString& dst)
 {
-    return SaveMultiPDF(QList<QString>{src}, dst);
+    return SavePDF(SavePage{src, 0}, dst);
+}
+
+bool ImageProc::SavePDF(const SavePage& page, const QString& dst)
+{
+    return SaveMultiPDF(QList<SavePage>{page}, dst);
 }
 
 bool ImageProc::SaveMultiPDF(const QList<QString>& pages, const QString& dst)
 {
-    if (!Begin(pages))
+    return SaveMultiPDF(UnturnedPages(pages), dst);
+}
+
+bool ImageProc::SaveMultiPDF(const QList<SavePage>& savePages, const QString& dst)
+{
+    if (!Begin(savePages, dst))
         return false;
+    const QList<QString> pages = PathsOf(savePages);
     if (pages.isEmpty())
         return Fail(pages, -1, dst);
     PdfDocument pdf;
@@ -344,7 +470,7 @@ bool ImageProc::SaveMultiPDF(const QList<QString>& pages, const QString& dst)
     for (int i = 0; i < pages.size(); ++i) {
         QList<QString> temps;
         const QString file = PdfSource(pages, i, &temps, dst);
-        const bool added = !file.isEmpty() && pdf.AddFile(file);
+        const bool added = !file.isEmpty() && pdf.AddFile(file, savePages.at(i).angle);
         for (const QString& tmp : temps)
             QFile::remove(tmp);
         if (!added)
@@ -355,17 +481,28 @@ bool ImageProc::SaveMultiPDF(const QList<QString>& pages, const QString& dst)
 
 bool ImageProc::SaveOFD(const QString& src, const QString& dst)
 {
-    return SaveMultiOFD(QList<QString>{src}, dst);
+    return SaveOFD(SavePage{src, 0}, dst);
+}
+
+bool ImageProc::SaveOFD(const SavePage& page, const QString& dst)
+{
+    return SaveMultiOFD(QList<SavePage>{page}, dst);
 }
 
 bool ImageProc::SaveMultiOFD(const QList<QString>& srcs, const QString& dst)
 {
-    if (!Begin(srcs))
+    return SaveMultiOFD(UnturnedPages(srcs), dst);
+}
+
+bool ImageProc::SaveMultiOFD(const QList<SavePage>& pages, const QString& dst)
+{
+    if (!Begin(pages, dst))
         return false;
+    const QList<QString> srcs = PathsOf(pages);
     if (srcs.isEmpty())
         return Fail(srcs, -1, dst);
     OFDProcess ofd(dst);
-    if (ofd.createOFD(ofd.AddImages(srcs)))
+    if (ofd.createOFD(ofd.AddImages(pages)))
         return true;
     m_failure = ofd.Failure();
     return Fail(srcs, -1, dst);

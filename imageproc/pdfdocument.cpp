@@ -3,6 +3,7 @@
 #include "jpegencoder.h"
 #include "jpeginfo.h"
 #include "pageimage.h"
+#include "pageturn.h"
 #include "pdfwriter.h"
 #include "targetfile.h"
 #include "temppath.h"
@@ -185,7 +186,7 @@ bool ReadDirectory(TIFF* in, PdfImage* img)
     return ReadViaRgba(in, width, length, img);
 }
 
-bool AddTiffPages(const QString& path, PdfWriter* writer)
+bool AddTiffPages(const QString& path, int rotate, PdfWriter* writer)
 {
     TIFF* in = TIFFOpen(QFile::encodeName(path).constData(), "r");
     if (!in)
@@ -193,6 +194,7 @@ bool AddTiffPages(const QString& path, PdfWriter* writer)
     bool ok = true;
     do {
         PdfImage img;
+        img.rotate = rotate;
         ok = ReadDirectory(in, &img) && writer->AddPage(img);
     } while (ok && TIFFReadDirectory(in));
     TIFFClose(in);
@@ -202,7 +204,7 @@ bool AddTiffPages(const QString& path, PdfWriter* writer)
 // A JPEG page as it is, sized as it would be after a round trip through a
 // QImage and a TIFF file. False (nothing added) when `data` is no JPEG the
 // PDF can show unchanged, or is incomplete.
-bool AddJpegPage(const QByteArray& data, PdfWriter* writer)
+bool AddJpegPage(const QByteArray& data, int rotate, PdfWriter* writer)
 {
     JpegInfo info;
     if (!info.Parse(data) || !info.Embeddable() || !JpegInfo::IsComplete(data))
@@ -220,6 +222,7 @@ bool AddJpegPage(const QByteArray& data, PdfWriter* writer)
         dpiY = DotsPerInch(blank.dotsPerMeterY());
     }
     PdfImage img;
+    img.rotate = rotate;
     img.data = data;
     img.width = info.width;
     img.height = info.height;
@@ -229,8 +232,9 @@ bool AddJpegPage(const QByteArray& data, PdfWriter* writer)
     return writer->AddPage(img);
 }
 
-// Adds a JPEG page unchanged or all directories of a TIFF file.
-bool AddFileTo(const QString& path, PdfWriter* writer)
+// Adds a JPEG page unchanged or all directories of a TIFF file, every page
+// turned by `rotate`.
+bool AddFileTo(const QString& path, int rotate, PdfWriter* writer)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -239,10 +243,10 @@ bool AddFileTo(const QString& path, PdfWriter* writer)
         const QByteArray data = file.readAll();
         if (file.error() != QFileDevice::NoError)
             return false;
-        return AddJpegPage(data, writer);
+        return AddJpegPage(data, rotate, writer);
     }
     file.close();
-    return AddTiffPages(path, writer);
+    return AddTiffPages(path, rotate, writer);
 }
 
 } // namespace
@@ -266,11 +270,12 @@ bool PdfDocument::Open(const QString& pdfPath)
     return true;
 }
 
-bool PdfDocument::AddFile(const QString& path)
+bool PdfDocument::AddFile(const QString& path, int angle)
 {
     if (!m_target || m_failed)
         return false;
-    if (!AddFileTo(path, m_writer.get()))
+    const int rotate = NormalTurn(angle);
+    if (rotate < 0 || !AddFileTo(path, rotate, m_writer.get()))
         return Fail();
     ++m_pages;
     return true;

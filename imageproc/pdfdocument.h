@@ -22,7 +22,10 @@ public:
     PdfDocument& operator=(const PdfDocument&) = delete;
 
     bool Open(const QString& pdfPath);
-    bool AddFile(const QString& path);
+    // Adds the page(s) of `path`, shown turned clockwise by `angle` (a
+    // multiple of 90): the page is turned in the document, its image data
+    // stays as it would be unturned.
+    bool AddFile(const QString& path, int angle = 0);
     bool Commit();
 
 private:

@@ -76,7 +76,8 @@ bool PdfWriter::AddPage(const PdfImage& image)
     Write("<< /Type /Page /Parent " + QByteArray::number(kPageTree) + " 0 R /MediaBox [0 0 " + w + " " + h +
           "] /Resources << /ProcSet [/PDF /" + (image.components == 1 ? "ImageB" : "ImageC") +
           "] /XObject << /Im1 " + QByteArray::number(page + 2) + " 0 R >> >> /Contents " +
-          QByteArray::number(page + 1) + " 0 R >>\nendobj\n");
+          QByteArray::number(page + 1) + " 0 R" +
+          (image.rotate != 0 ? " /Rotate " + QByteArray::number(image.rotate) : "") + " >>\nendobj\n");
     const QByteArray content = "q " + w + " 0 0 " + h + " 0 0 cm /Im1 Do Q\n";
     BeginObject();
     Write("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +

@@ -17,6 +17,7 @@ struct PdfImage {
     int components = 3; // 1 grey, 3 RGB
     double widthPt = 0; // page size in points
     double heightPt = 0;
+    int rotate = 0; // how far a viewer turns the page clockwise: 0, 90, 180 or 270
 };
 
 // Writes a PDF of full-page images, one page at a time, straight to a file;

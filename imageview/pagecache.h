@@ -5,11 +5,12 @@
 #include <QList>
 #include <QString>
 
-// The large view's decoded pages, least recently used dropped first once
-// more than `maxPages` pages or `maxBytes` bytes of pixels are held (the
-// newest page stays even when it alone is larger). A page is handed out only
-// while its file still has the stamp it was decoded from, so a page file
-// that was rotated, replaced or rewritten is never shown from the cache.
+// The large view's decoded pages (one per path, fit and angle), least
+// recently used dropped first once more than `maxPages` pages or `maxBytes`
+// bytes of pixels are held (the newest page stays even when it alone is
+// larger). A page is handed out only while its file still has the stamp it
+// was decoded from, so a page file that was rotated, replaced or rewritten
+// is never shown from the cache.
 // Interface thread only.
 class PageCache {
 public:

@@ -1,6 +1,7 @@
 #include "pagedecoder.h"
 
 #include "pagereader.h"
+#include "pageturn.h"
 
 #include <QMutexLocker>
 #include <QThread>
@@ -26,20 +27,33 @@ DecodedPage DecodePage(const PageRequest& request)
     if (!reader.IsValid()) {
         return page;
     }
-    page.pageSize = reader.Size();
-    const QSize size = reader.Size();
-    if (request.IsFull()) {
-        page.image = reader.Read(1);
+    const int turn = NormalTurn(request.angle);
+    if (turn < 0) {
         return page;
     }
-    const double scale =
-        std::min(double(request.fit.width()) / size.width(), double(request.fit.height()) / size.height());
-    const QSize fitted(std::max(1, qRound(size.width() * scale)), std::max(1, qRound(size.height() * scale)));
-    const QSize least(qCeil(fitted.width() * kFitSharpness), qCeil(fitted.height() * kFitSharpness));
-    // Without a cheaper reduction the whole page is kept as it is: scaling
-    // it would cost the same as the view's own scaling and lose detail.
-    const int factor = reader.FactorFor(least);
-    page.image = factor > 1 ? reader.ReadAt(fitted, kFitSharpness) : reader.Read(1);
+    // The file is decoded upright at the size the turned page needs, and
+    // turned after: turning the smaller image costs less.
+    const bool swap = TurnSwapsSides(turn);
+    const QSize size = swap ? reader.Size().transposed() : reader.Size();
+    page.pageSize = size;
+    QImage upright;
+    if (request.IsFull()) {
+        upright = reader.Read(1);
+    } else {
+        const double scale = std::min(double(request.fit.width()) / size.width(),
+                                      double(request.fit.height()) / size.height());
+        QSize fitted(std::max(1, qRound(size.width() * scale)), std::max(1, qRound(size.height() * scale)));
+        if (swap) {
+            fitted.transpose();
+        }
+        const QSize least(qCeil(fitted.width() * kFitSharpness), qCeil(fitted.height() * kFitSharpness));
+        // Without a cheaper reduction the whole page is kept as it is:
+        // scaling it would cost the same as the view's own scaling and lose
+        // detail.
+        const int factor = reader.FactorFor(least);
+        upright = factor > 1 ? reader.ReadAt(fitted, kFitSharpness) : reader.Read(1);
+    }
+    page.image = turn == 0 ? upright : TurnImage(upright, turn);
     return page;
 }
 

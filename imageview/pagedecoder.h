@@ -13,14 +13,19 @@
 
 class QThread;
 
-// What the large view asks of a page: the page fitted into `fit` (pixels),
-// or, with an invalid `fit`, the page at full resolution.
+// What a view asks of a page: the page turned clockwise by `angle` (a
+// multiple of 90) and fitted into `fit` (pixels), or, with an invalid `fit`,
+// the turned page at full resolution.
 struct PageRequest {
     QString path;
     QSize fit;
+    int angle = 0;
 
     bool IsFull() const { return !fit.isValid(); }
-    bool operator==(const PageRequest& other) const { return path == other.path && fit == other.fit; }
+    bool operator==(const PageRequest& other) const
+    {
+        return path == other.path && fit == other.fit && angle == other.angle;
+    }
     bool operator!=(const PageRequest& other) const { return !(*this == other); }
 };
 
@@ -30,9 +35,10 @@ struct DecodedPage {
     // The file the pixels came from; they may be shown only while the path
     // still has this stamp.
     PageStamp stamp;
-    // Size of the page at full resolution.
+    // Size of the turned page at full resolution.
     QSize pageSize;
-    // Null when the page does not decode. For a fitted request: the page at
+    // Null when the page does not decode (or the angle is no multiple of
+    // 90). The page turned by the request's angle; for a fitted request at
     // the fitted size (or at full resolution when that is not larger).
     QImage image;
 };

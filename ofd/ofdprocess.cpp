@@ -90,6 +90,24 @@ bool OpenPrivate(QFile* file)
     return true;
 }
 
+// The CTM that draws the image's unit square onto a page of w x h mm,
+// turned clockwise by `angle`: a point (u, v) of the image (right and down
+// from its top left corner) goes to (a u + c v + e, b u + d v + f) of the
+// page.
+QString ImageMatrix(int angle, double w, double h)
+{
+    switch (angle) {
+    case 90: // the image's top left corner at the page's top right
+        return "0 " + Num(h) + " " + Num(-w) + " 0 " + Num(w) + " 0";
+    case 180:
+        return Num(-w) + " 0 0 " + Num(-h) + " " + Num(w) + " " + Num(h);
+    case 270: // the image's top left corner at the page's bottom left
+        return "0 " + Num(-h) + " " + Num(w) + " 0 0 " + Num(h);
+    default:
+        return Num(w) + " 0 0 " + Num(h) + " 0 0";
+    }
+}
+
 SaveFailure PageFailure(int index, const QString& path)
 {
     return SaveFailure::Page(QFileInfo(path).isFile() ? SaveFailure::PageDamaged : SaveFailure::PageMissing,
@@ -124,14 +142,19 @@ OFDProcess::~OFDProcess()
 
 QVector<PageInfo> OFDProcess::AddImages(const QList<QString>& paths)
 {
-    QVector<PageInfo> pages;
-    pages.reserve(paths.size());
-    for (int i = 0; i < paths.size(); ++i)
-        pages.append(CreateImagePageInfo(paths.at(i), i + 1));
-    return pages;
+    return AddImages(UnturnedPages(paths));
 }
 
-PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
+QVector<PageInfo> OFDProcess::AddImages(const QList<SavePage>& pages)
+{
+    QVector<PageInfo> infos;
+    infos.reserve(pages.size());
+    for (int i = 0; i < pages.size(); ++i)
+        infos.append(CreateImagePageInfo(pages.at(i).path, i + 1, pages.at(i).angle));
+    return infos;
+}
+
+PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n, int angle)
 {
     QSize size;
     bool readable = false;
@@ -155,6 +178,11 @@ PageInfo OFDProcess::CreateImagePageInfo(const QString& path, int n)
     fragment.pixelHeight = page.pixelHeight;
     fragment.pixelWidth = page.pixelWidth;
     fragment.readable = readable;
+    page.angle = NormalTurn(angle);
+    if (TurnSwapsSides(angle)) {
+        std::swap(page.pixelWidth, page.pixelHeight);
+        std::swap(page.widthMm, page.heightMm);
+    }
     BlockInfo block;
     block.fragments.append(fragment);
     page.blocks.append(block);
@@ -167,9 +195,9 @@ bool OFDProcess::TransformPage(const PageInfo& page, const StagedImage& staged, 
     const QString h = Num(page.heightMm);
     out->PhysicalBox = "0 0 " + w + " " + h;
     out->Boundary = out->PhysicalBox;
-    out->CTM = w + " 0 0 " + h + " 0 0";
+    out->CTM = ImageMatrix(page.angle, page.widthMm, page.heightMm);
     const FragmentInfo* fragment = ImageOf(page);
-    if (!fragment) {
+    if (page.angle < 0 || !fragment) {
         // A page shows exactly one image.
         m_failure.reason = SaveFailure::WriteFailed;
         m_failure.path = m_dst;

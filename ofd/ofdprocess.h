@@ -2,6 +2,7 @@
 
 #include "ofdpageinfo.h"
 #include "pageinfo.h"
+#include "pageturn.h"
 #include "savefailure.h"
 
 #include <QList>
@@ -36,7 +37,10 @@ public:
     OFDProcess& operator=(const OFDProcess&) = delete;
 
     QVector<PageInfo> AddImages(const QList<QString>& paths);
-    PageInfo CreateImagePageInfo(const QString& path, int n);
+    // Pages that show their files turned: the page is turned by its
+    // image's transformation, the image data goes in as it is.
+    QVector<PageInfo> AddImages(const QList<SavePage>& pages);
+    PageInfo CreateImagePageInfo(const QString& path, int n, int angle = 0);
     // Builds the package and zips it to the target. False, with nothing at the
     // target changed, when a page cannot be read or any file cannot be
     // copied or written; Failure() then tells which and why.

@@ -20,7 +20,11 @@ struct BlockInfo {
 
 struct TableInfo {};
 
+// The page as shown: its image turned clockwise by `angle` (0, 90, 180 or
+// 270), its pixel and page sizes those of the turned image; the fragment
+// keeps the image file's own size.
 struct PageInfo {
+    int angle = 0;
     int pixelHeight = 0;
     int pixelWidth = 0;
     double heightMm = 0;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QImage>
+
+// Pictures compared pixel by pixel, and pages turned by hand to compare
+// against.
+namespace PixelCheck {
+
+// `image` (as 32-bit RGB) turned clockwise by `angle` (any multiple of 90),
+// built by asking for every pixel of the result where it comes from.
+QImage TurnedByHand(const QImage& image, int angle);
+
+// Mean difference per channel over all pixels, or with `frameOnly` over
+// the outermost row and column on each side; 1e9 when the sizes differ.
+double MeanDifference(const QImage& a, const QImage& b, bool frameOnly = false);
+
+} // namespace PixelCheck
