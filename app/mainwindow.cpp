@@ -100,7 +100,8 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     ReadSysConfig();
 
     SetupWindowGeometry();
-    m_imageView = new ImageViewWidget(ui->lwImgThumbnail, ui->verticalLayoutImage, this);
+    m_pages = new PageList(this);
+    m_imageView = new ImageViewWidget(ui->lwImgThumbnail, ui->verticalLayoutImage, this, m_pages);
     m_imageView->hide();
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
 
@@ -348,7 +349,7 @@ void MainWindow::RetranslateTexts()
 
 void MainWindow::ShowImageCount()
 {
-    ui->lblImgInfo->setText(tr("当前图像数量：%1").arg(m_imageCount));
+    ui->lblImgInfo->setText(tr("当前图像数量：%1").arg(m_pages->Count()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -360,7 +361,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     SaveParams();
-    if (m_imageCount > 0) {
+    if (m_pages->Count() > 0) {
         const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描图像未保存，确定要退出吗？"),
                                                   QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes) {
@@ -422,7 +423,8 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     if (m_storeWindowSize) {
         m_sysPage->StoreWindowSize(event->size());
     }
-    if (!m_scan->Scanning() && m_imageCount > 0 && m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
+    if (!m_scan->Scanning() && m_pages->Count() > 0 &&
+        m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
         m_imageView->FitToWindow();
     }
 }

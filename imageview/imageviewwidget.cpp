@@ -6,6 +6,7 @@
 #include "osname.h"
 #include "pagedecoder.h"
 #include "pagefile.h"
+#include "pagelist.h"
 #include "pagereader.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
@@ -80,8 +81,10 @@ const char* const kThumbListStyle =
 
 } // namespace
 
-ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent)
-    : QWidget(parent), thumbList(list), pageCache(kCachedPages, kCachedBytes)
+ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent,
+                                 PageList* pageList)
+    : QWidget(parent), pages(pageList != nullptr ? pageList : new PageList(this)), thumbList(list),
+      pageCache(kCachedPages, kCachedBytes)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // The workspace draws nothing itself: its views live in the creator's
@@ -99,6 +102,7 @@ ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWi
 
     decoder = new PageDecoder(DecoderThreads(), this);
     connect(decoder, &PageDecoder::sglFinished, this, &ImageViewWidget::OnPagesDecoded, Qt::QueuedConnection);
+    BindPages();
 }
 
 ImageViewWidget::~ImageViewWidget()
@@ -106,6 +110,10 @@ ImageViewWidget::~ImageViewWidget()
     // First, so that no decode ends while the rest is torn down.
     delete decoder;
     decoder = nullptr;
+    // Nothing the column does while it goes reaches the pages any more.
+    if (!thumbList.isNull()) {
+        thumbList->disconnect(this);
+    }
     // The list and the large view are owned by the creator's widgets; they
     // may already be gone when the creator is torn down first.
     delete thumbList.data();
@@ -199,7 +207,7 @@ void ImageViewWidget::SetUpContextMenu()
         scanMenuActions << action;
         const int type = entry.type;
         connect(action, &QAction::triggered, this,
-                [this, type]() { emit sglThumbItemRightMenuClicked(currentIndex, type); });
+                [this, type]() { emit sglThumbItemRightMenuClicked(pages->Current(), type); });
     }
 }
 
@@ -210,19 +218,50 @@ int ImageViewWidget::RowCount() const
 
 // ---------------------------------------------------------------- pages
 
-QListWidgetItem* ImageViewWidget::NewItem(const QString& path) const
+QVector<QString> ImageViewWidget::GetPagePaths() const
+{
+    const QList<QString> paths = pages->Paths();
+    return QVector<QString>(paths.cbegin(), paths.cend());
+}
+
+QString ImageViewWidget::GetCurrentPath() const
+{
+    return thumbList.isNull() ? QString() : PathAt(thumbList->currentRow());
+}
+
+int ImageViewWidget::GetInsertIndex() const
+{
+    return pages->InsertRow();
+}
+
+// The column follows the page list: every row of the list has an item that
+// holds its page file and its id.
+void ImageViewWidget::BindPages()
+{
+    connect(pages.data(), &QAbstractItemModel::rowsInserted, this, &ImageViewWidget::OnRowsInserted);
+    connect(pages.data(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            &ImageViewWidget::OnRowsAboutToBeRemoved);
+    connect(pages.data(), &QAbstractItemModel::rowsRemoved, this, &ImageViewWidget::OnRowsRemoved);
+    connect(pages.data(), &QAbstractItemModel::dataChanged, this, &ImageViewWidget::OnDataChanged);
+    connect(pages.data(), &QAbstractItemModel::layoutChanged, this, &ImageViewWidget::OnLayoutChanged);
+    connect(pages.data(), &QAbstractItemModel::modelReset, this, &ImageViewWidget::OnModelReset);
+}
+
+QListWidgetItem* ImageViewWidget::NewItem(int row) const
 {
     auto* item = new QListWidgetItem;
     item->setData(Qt::SizeHintRole, kItemSizeHint);
     item->setData(Qt::TextAlignmentRole, int(Qt::AlignCenter));
-    item->setData(Qt::UserRole, path);
+    item->setData(Qt::UserRole, pages->PathAt(row));
+    item->setData(PageList::IdRole, pages->At(row).id);
     return item;
 }
 
-void ImageViewWidget::AddItemAt(int row, const QString& path)
+void ImageViewWidget::AddItemAt(int row)
 {
+    const QString path = pages->PathAt(row);
     auto* widget = new ThumbnailWidget(path);
-    QListWidgetItem* item = NewItem(path);
+    QListWidgetItem* item = NewItem(row);
     thumbList->insertItem(row, item);
     thumbList->setItemWidget(item, widget);
     // The new page and those after it show their numbers at once, also
@@ -235,23 +274,134 @@ void ImageViewWidget::AddItemAt(int row, const QString& path)
     thumbList->scrollToItem(item);
 }
 
+void ImageViewWidget::OnRowsInserted(const QModelIndex& /*parent*/, int first, int last)
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    if (first == last) {
+        // A scanned page: its thumbnail is drawn at once.
+        AddItemAt(first);
+        return;
+    }
+    // Many pages at once: the rows come now, their cells in steps.
+    for (int row = first; row <= last; ++row) {
+        thumbList->insertItem(row, NewItem(row));
+    }
+    RefreshInfos();
+    cellTimer->start();
+}
+
+void ImageViewWidget::OnRowsAboutToBeRemoved(const QModelIndex& /*parent*/, int first, int last)
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    const QSignalBlocker blocker(thumbList.data());
+    for (int row = last; row >= first; --row) {
+        const QString path = pages->PathAt(row);
+        pageCache.Forget(path);
+        decoder->Forget(path);
+        delete thumbList->takeItem(row); // the view disposes of the cell widget
+    }
+}
+
+void ImageViewWidget::OnRowsRemoved()
+{
+    RefreshInfos();
+}
+
+void ImageViewWidget::OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight)
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    for (int row = topLeft.row(); row <= bottomRight.row() && row < thumbList->count(); ++row) {
+        QListWidgetItem* item = thumbList->item(row);
+        const QString old = item->data(Qt::UserRole).toString();
+        const QString path = pages->PathAt(row);
+        pageCache.Forget(old);
+        decoder->Forget(old);
+        item->setData(Qt::ToolTipRole, path);
+        item->setData(Qt::UserRole, path);
+        item->setData(PageList::IdRole, pages->At(row).id);
+        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
+            widget->Reset(path, row);
+        }
+        if (row == thumbList->currentRow()) {
+            ShowLargeImage(path);
+        }
+    }
+}
+
+// The pages changed places: the items follow them, each keeping its cell,
+// its selection and, for the current row, its currency.
+void ImageViewWidget::OnLayoutChanged()
+{
+    if (thumbList.isNull() || thumbList->count() != pages->Count()) {
+        return;
+    }
+    QHash<quint64, int> rowOfId;
+    for (int row = 0; row < thumbList->count(); ++row) {
+        rowOfId.insert(thumbList->item(row)->data(PageList::IdRole).toULongLong(), row);
+    }
+    QVector<int> order(pages->Count());
+    for (int row = 0; row < pages->Count(); ++row) {
+        order[row] = rowOfId.value(pages->At(row).id, -1);
+        if (order[row] < 0) {
+            qCWarning(lcImageView) << "the column lacks the page" << pages->PathAt(row);
+            return;
+        }
+    }
+    const QSignalBlocker blocker(thumbList.data());
+    MoveModelRows(order);
+    RefreshInfos();
+}
+
+void ImageViewWidget::OnModelReset()
+{
+    RemoveAllItems();
+    if (pages->Count() > 0) {
+        OnRowsInserted(QModelIndex(), 0, pages->Count() - 1);
+    }
+}
+
+void ImageViewWidget::RemoveAllItems()
+{
+    if (!thumbList.isNull()) {
+        const QSignalBlocker blocker(thumbList.data());
+        while (thumbList->count() > 0) {
+            QListWidgetItem* item = thumbList->item(0);
+            if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
+                widget->ResetFilePath(QString());
+                thumbList->removeItemWidget(item);
+                widget->deleteLater();
+            }
+            delete thumbList->takeItem(0);
+        }
+        thumbList->clear();
+    }
+    ClearLargeImage();
+    pageCache.Clear();
+    decoder->Clear();
+    lastShownRow = -1;
+}
+
 void ImageViewWidget::AddImages(const QList<QString>& paths, int current)
 {
     if (thumbList.isNull() || paths.isEmpty()) {
         return;
     }
+    QList<Page> added;
     for (const QString& path : paths) {
-        pagePaths.append(path);
-        thumbList->addItem(NewItem(path));
+        added << Page{path, 0, false, 0};
     }
-    insertIndex += int(paths.size());
+    pages->AppendPages(added);
     if (current >= 0 && current < RowCount()) {
         // Decoding the page for the large view waits for the next tick, so
         // that no single turn of the event loop carries it all.
         const QSignalBlocker blocker(thumbList.data());
         SetSelection(current);
-        currentItem = thumbList->item(current);
-        currentPath = currentItem->data(Qt::UserRole).toString();
         largeViewPending = true;
     }
     thumbList->setFocus();
@@ -280,8 +430,9 @@ void ImageViewWidget::MakeCellsStep()
     if (largeViewPending) {
         // A step of its own; unless a page has been shown meanwhile.
         largeViewPending = false;
-        if (!currentPath.isEmpty() && shownRequest.path != currentPath) {
-            ShowLargeImage(currentPath);
+        const QString current = GetCurrentPath();
+        if (!current.isEmpty() && shownRequest.path != current) {
+            ShowLargeImage(current);
         }
         return;
     }
@@ -338,9 +489,7 @@ void ImageViewWidget::AddImage(const QString& path)
     if (thumbList.isNull()) {
         return;
     }
-    pagePaths.append(path);
-    AddItemAt(thumbList->count(), path);
-    insertIndex += 1;
+    pages->AppendPages({Page{path, 0, false, 0}});
 }
 
 void ImageViewWidget::InsertImage(const QString& path)
@@ -348,56 +497,26 @@ void ImageViewWidget::InsertImage(const QString& path)
     if (thumbList.isNull()) {
         return;
     }
-    // An announced position past the end (or before the start) would put
-    // the path list out of step with the rows; place the page at the edge.
-    const int row = std::clamp(insertIndex, 0, thumbList->count());
-    pagePaths.insert(row, path);
-    AddItemAt(row, path);
-    insertIndex = row + 1;
-    // A page inserted above the current one moves it down a row; deleting
-    // and stepping go from where it is now.
-    if (thumbList->currentRow() >= 0) {
-        currentIndex = thumbList->currentRow();
-    }
+    pages->PlacePages({Page{path, 0, false, 0}});
 }
 
 void ImageViewWidget::ReplaceImage(int index, const QString& path)
 {
-    if (thumbList.isNull() || index < 0 || index >= pagePaths.size() || index >= thumbList->count()) {
+    if (thumbList.isNull() || index < 0 || index >= pages->Count() || index >= thumbList->count()) {
         qCWarning(lcImageView) << "ReplaceImage: no page at row" << index;
         return;
     }
-    pageCache.Forget(pagePaths.at(index));
-    decoder->Forget(pagePaths.at(index));
-    pagePaths[index] = path;
-    QListWidgetItem* item = thumbList->item(index);
     thumbList->setFocus();
-    item->setData(Qt::ToolTipRole, path);
-    item->setData(Qt::UserRole, path);
-    if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-        widget->Reset(path, index);
-    }
-    if (index == thumbList->currentRow()) {
-        currentItem = item;
-        currentPath = path;
-        ShowLargeImage(currentPath);
-    }
+    pages->ReplacePage(index, Page{path, 0, false, 0});
 }
 
 void ImageViewWidget::SetSelectedImgIndexForScan(int scanType, int index)
 {
-    switch (scanType) {
-    case 1: // to the end
-    case 2: // before the current page
-    case 4: // in place of the current page
-        insertIndex = index;
-        break;
-    case 3: // after the current page
-        insertIndex = index + 1;
-        break;
-    default:
-        break;
+    if (!IsPagePlacement(scanType)) {
+        return;
     }
+    const auto placement = PagePlacement(scanType);
+    pages->SetPlacement(placement, placement == PagePlacement::After ? index + 1 : index);
 }
 
 void ImageViewWidget::RefreshInfos()
@@ -419,8 +538,7 @@ void ImageViewWidget::SetSelection(int row)
     thumbList->setSelectionMode(QAbstractItemView::SingleSelection);
     thumbList->setCurrentRow(row);
     thumbList->setFocus();
-    currentIndex = row;
-    insertIndex = row;
+    pages->SetCurrent(row);
     thumbList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     thumbList->ScrollToCurrent();
 }
@@ -431,7 +549,7 @@ void ImageViewWidget::ResetSelection()
         return;
     }
     QItemSelectionModel* selection = thumbList->selectionModel();
-    const QModelIndex index = thumbList->model()->index(currentIndex, 0);
+    const QModelIndex index = thumbList->model()->index(pages->Current(), 0);
     if (index.isValid()) {
         selection->select(index, QItemSelectionModel::ClearAndSelect);
     } else {
@@ -484,32 +602,23 @@ void ImageViewWidget::FirstPage()
     if (RowCount() == 0) {
         return;
     }
-    currentIndex = 0;
-    thumbList->setCurrentRow(0);
-    ResetSelection();
-    thumbList->ScrollToCurrent();
+    JumpTo(0);
 }
 
 void ImageViewWidget::NextPage()
 {
-    if (currentIndex + 1 >= RowCount()) {
+    if (pages->Current() + 1 >= RowCount()) {
         return;
     }
-    currentIndex += 1;
-    thumbList->setCurrentRow(currentIndex);
-    ResetSelection();
-    thumbList->ScrollToCurrent();
+    JumpTo(pages->Current() + 1);
 }
 
 void ImageViewWidget::PrevPage()
 {
-    if (currentIndex <= 0 || currentIndex > RowCount()) {
+    if (pages->Current() <= 0 || pages->Current() > RowCount()) {
         return;
     }
-    currentIndex -= 1;
-    thumbList->setCurrentRow(currentIndex);
-    ResetSelection();
-    thumbList->ScrollToCurrent();
+    JumpTo(pages->Current() - 1);
 }
 
 void ImageViewWidget::LastPage()
@@ -517,10 +626,7 @@ void ImageViewWidget::LastPage()
     if (RowCount() == 0) {
         return;
     }
-    currentIndex = RowCount() - 1;
-    thumbList->setCurrentRow(currentIndex);
-    ResetSelection();
-    thumbList->ScrollToCurrent();
+    JumpTo(RowCount() - 1);
 }
 
 void ImageViewWidget::JumpTo(int row)
@@ -528,6 +634,7 @@ void ImageViewWidget::JumpTo(int row)
     if (row < 0 || row >= RowCount()) {
         return;
     }
+    pages->SetCurrent(row);
     thumbList->setCurrentRow(row);
     ResetSelection();
     thumbList->ScrollToCurrent();
@@ -535,18 +642,17 @@ void ImageViewWidget::JumpTo(int row)
 
 void ImageViewWidget::OnCurrentRowChanged(int row)
 {
-    if (rowChangeSuppressed || clearing || row < 0) {
+    if (row < 0) {
         return;
     }
-    currentIndex = row;
-    currentItem = thumbList->currentItem();
-    currentPath = currentItem != nullptr ? currentItem->data(Qt::UserRole).toString() : QString();
+    pages->SetCurrent(row);
     // Also for a page that cannot be shown: the view must not go on showing
     // the page that was current before.
-    if (!currentPath.isEmpty()) {
-        ShowLargeImage(currentPath);
+    const QString path = PathAt(row);
+    if (!path.isEmpty()) {
+        ShowLargeImage(path);
     }
-    emit sglThumbItemClicked(currentIndex);
+    emit sglThumbItemClicked(row);
 }
 
 void ImageViewWidget::OnContextMenuRequested(const QPoint& pos)
@@ -570,91 +676,32 @@ void ImageViewWidget::Delete()
     if (thumbList.isNull()) {
         return;
     }
-    thumbList->blockSignals(true);
-    const int oldIndex = currentIndex;
-    rowChangeSuppressed = true;
+    const QSignalBlocker blocker(thumbList.data());
+    const int oldIndex = pages->Current();
+    pages->RemoveRows(SelectedRows());
+    emit sglThumbItemDeleted(pages->Paths(), oldIndex);
 
-    QList<QString> remaining;
-    for (int row = thumbList->count() - 1; row >= 0; --row) {
-        QListWidgetItem* item = thumbList->item(row);
-        if (item->isSelected()) {
-            if (item == currentItem) {
-                currentItem = nullptr;
-            }
-            const QString path = item->data(Qt::UserRole).toString();
-            pageCache.Forget(path);
-            decoder->Forget(path);
-            delete item; // the view disposes of the cell widget
-        } else {
-            remaining.prepend(item->data(Qt::UserRole).toString());
-        }
-    }
-    // Keep the path list parallel to the rows that are left.
-    pagePaths = QVector<QString>(remaining.cbegin(), remaining.cend());
-
-    RefreshInfos();
-    rowChangeSuppressed = false;
-    emit sglThumbItemDeleted(remaining, currentIndex);
-
-    const int count = thumbList->count();
-    if (count == 0) {
+    if (pages->IsEmpty()) {
         ClearLargeImage();
-        currentIndex = 0;
-        currentItem = nullptr;
-        currentPath.clear();
     } else {
-        int row = 0;
-        if (oldIndex != 0) {
-            row = count <= oldIndex + 1 ? count - 1 : oldIndex;
-        }
+        // The list keeps the place: the page now in the deleted current
+        // page's row, or the last page.
+        const int row = pages->Current();
         thumbList->setCurrentRow(row);
-        currentIndex = row;
-        currentItem = thumbList->item(row);
-        currentPath = currentItem->data(Qt::UserRole).toString();
-        ShowLargeImage(currentPath);
-        emit sglThumbItemClicked(currentIndex);
+        ShowLargeImage(PathAt(row));
+        emit sglThumbItemClicked(row);
         thumbList->ScrollToCurrent();
     }
-    thumbList->blockSignals(false);
 }
 
 void ImageViewWidget::ClearImages()
 {
-    clearing = true;
-    currentIndex = 0;
-    insertIndex = 0;
-    currentPath.clear();
-
-    const int count = RowCount();
-    for (int i = 0; i < count; ++i) {
-        QListWidgetItem* item = thumbList->item(0);
-        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-            widget->ResetFilePath(QString());
-            thumbList->removeItemWidget(item);
-            widget->deleteLater();
-        }
-        delete thumbList->takeItem(0);
-    }
-
-    ClearLargeImage();
-    pageCache.Clear();
-    decoder->Clear();
-    lastShownRow = -1;
-    pagePaths.clear();
-    currentPath.clear();
-    currentItem = nullptr;
-    if (!thumbList.isNull()) {
-        thumbList->clear();
-    }
-    clearing = false;
+    pages->Clear();
 }
 
 void ImageViewWidget::Broom()
 {
-    rowChangeSuppressed = true;
     ClearImages();
-    RefreshInfos();
-    rowChangeSuppressed = false;
     emit sglThumbItemDeleted(QList<QString>(), -1);
 }
 
@@ -871,7 +918,7 @@ void ImageViewWidget::RedrawPage(const QString& path)
             widget->ScalImage(path);
         }
     }
-    if (path == currentPath) {
+    if (path == GetCurrentPath()) {
         ShowLargeImage(path);
     }
 }

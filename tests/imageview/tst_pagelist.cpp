@@ -332,14 +332,21 @@ void TestPageList::randomSession()
                 }
             }
         } else if (kind == 6) {
-            // A re-scan replaces a page, now and then one that does not exist.
+            // A re-scan replaces a page, now and then one that does not
+            // exist; or the page arrives from a scan that replaces a page.
             const int row = int(random.bounded(count + 1));
             const QString page = unused();
-            trail += QStringLiteral(" replace %1").arg(row);
+            const bool scanned = row < count && random.bounded(2) == 0;
+            trail += (scanned ? QStringLiteral(" scan 4 at %1") : QStringLiteral(" replace %1")).arg(row);
             if (page.isEmpty()) {
                 continue;
             }
-            ws.view->ReplaceImage(row, page);
+            if (scanned) {
+                ws.view->SetSelectedImgIndexForScan(4, row);
+                ws.view->InsertImage(page);
+            } else {
+                ws.view->ReplaceImage(row, page);
+            }
             if (row < count) {
                 if (model.selected.remove(model.order.at(row))) {
                     model.selected << page;
