@@ -319,10 +319,10 @@ void MainWindow::ConnectActions()
     connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::OnThumbItemDeleted);
     connect(m_optionsContainer, &OptionsContainerWidget::sglBeforeChangeDevice, this,
             &MainWindow::OnBeforeChangeDevice);
-    // Every change of the page list, and of the current page, goes to the
-    // session's journal (after the handlers above have updated the list).
-    connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::RecordSession);
-    connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::RecordSession);
+    // The journal listens to the page list: every change of the pages or
+    // of the current page is recorded once (the writer keeps only the
+    // newest of the states that wait).
+    connect(m_pages, &PageList::sglChanged, this, &MainWindow::RecordSession);
     connect(this, &MainWindow::sglUpdateMaskerMessage, m_jobs, &JobRunner::SetMessage);
     // Emitted on the job thread while a save writes its files.
     connect(m_saver, &SaveController::sglProgress, this, &MainWindow::sglUpdateMaskerMessage,

@@ -283,15 +283,14 @@ void MainWindow::MovePages(int step)
     m_imageView->MoveSelection(step);
 }
 
-// A drag or a move changed the order of the pages: the page files follow,
-// and so does the journal, so that a crash brings the new order back.
+// A drag or a move changed the order of the pages: the page box and the
+// page buttons follow (the journal has recorded the new order already).
 void MainWindow::OnThumbItemsMoved(const QList<QString>& /*pages*/)
 {
     m_pageBusy = true;
     SelectPageJumpItem(m_pages->Current());
     RefreshPageButtons();
     m_pageBusy = false;
-    RecordSession();
 }
 
 void MainWindow::FocusPageJump()

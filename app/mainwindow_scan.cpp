@@ -170,7 +170,6 @@ void MainWindow::OnScanOneImageDone(QString file)
         break;
     }
     ShowImageCount();
-    RecordSession();
     if (m_scan->StopRequested()) {
         // A page the scanner finished while the stop was on its way.
         m_scan->CancelRunningScan();

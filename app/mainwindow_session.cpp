@@ -101,7 +101,7 @@ void MainWindow::RecordSession()
     }
     SessionJournal::State state;
     state.pages = m_pages->Paths();
-    state.current = std::max(0, m_imageView->GetCurrentIndex());
+    state.current = m_pages->Current();
     state.scanNumber = m_scan->NextNumber();
     if (m_scan->Scanning()) {
         state.scanRunning = true;

@@ -83,6 +83,7 @@ bool PageList::SetCurrent(int row)
     if (row != m_current) {
         m_current = row;
         emit sglCurrentChanged(row);
+        emit sglChanged();
     }
     return true;
 }

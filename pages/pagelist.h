@@ -97,11 +97,11 @@ public:
     void Restore(const QList<Page>& pages, int current);
 
 signals:
-    // After every operation that changed the pages (not the current row
-    // alone), once.
+    // After every operation that changed the pages or the current row, once
+    // (what a record of the list listens to).
     void sglChanged();
     // The current row is another one (also when its page moved to another
-    // row, or another page came to be current).
+    // row, or another page came to be current); sglChanged follows.
     void sglCurrentChanged(int row);
 
 private:

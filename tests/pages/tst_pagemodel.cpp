@@ -372,6 +372,8 @@ void TestPageModel::randomSession()
             if (count > 0) {
                 const int row = random.bounded(count);
                 QVERIFY(list.SetCurrent(row));
+                // A record of the list hears of another current page.
+                QCOMPARE(int(operations.count()) - before, row != ref.current ? 1 : 0);
                 ref.current = row;
                 list.Selection()->clearSelection();
                 ref.selected.clear();
