@@ -100,7 +100,8 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     ReadSysConfig();
 
     SetupWindowGeometry();
-    m_imageView = new ImageViewWidget(ui->lwImgThumbnail, ui->verticalLayoutImage, this);
+    m_pages = new PageList(this);
+    m_imageView = new ImageViewWidget(ui->lwImgThumbnail, ui->verticalLayoutImage, this, m_pages);
     m_imageView->hide();
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
 
@@ -318,10 +319,10 @@ void MainWindow::ConnectActions()
     connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::OnThumbItemDeleted);
     connect(m_optionsContainer, &OptionsContainerWidget::sglBeforeChangeDevice, this,
             &MainWindow::OnBeforeChangeDevice);
-    // Every change of the page list, and of the current page, goes to the
-    // session's journal (after the handlers above have updated the list).
-    connect(m_imageView, &ImageViewWidget::sglThumbItemDeleted, this, &MainWindow::RecordSession);
-    connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::RecordSession);
+    // The journal listens to the page list: every change of the pages or
+    // of the current page is recorded once (the writer keeps only the
+    // newest of the states that wait).
+    connect(m_pages, &PageList::sglChanged, this, &MainWindow::RecordSession);
     connect(this, &MainWindow::sglUpdateMaskerMessage, m_jobs, &JobRunner::SetMessage);
     // Emitted on the job thread while a save writes its files.
     connect(m_saver, &SaveController::sglProgress, this, &MainWindow::sglUpdateMaskerMessage,
@@ -348,7 +349,7 @@ void MainWindow::RetranslateTexts()
 
 void MainWindow::ShowImageCount()
 {
-    ui->lblImgInfo->setText(tr("当前图像数量：%1").arg(m_imageCount));
+    ui->lblImgInfo->setText(tr("当前图像数量：%1").arg(m_pages->Count()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -360,7 +361,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     SaveParams();
-    if (m_imageCount > 0) {
+    if (m_pages->Count() > 0) {
         const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描图像未保存，确定要退出吗？"),
                                                   QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes) {
@@ -422,7 +423,8 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     if (m_storeWindowSize) {
         m_sysPage->StoreWindowSize(event->size());
     }
-    if (!m_scan->Scanning() && m_imageCount > 0 && m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
+    if (!m_scan->Scanning() && m_pages->Count() > 0 &&
+        m_imageView->GetZoomMode() == ImageViewWidget::ZoomFit) {
         m_imageView->FitToWindow();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "deviceopt.h"
 #include "optresult.h"
+#include "pagelist.h"
 #include "savecontroller.h"
 #include "sessionjournal.h"
 
@@ -47,7 +48,13 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    enum ScanType { ScanToLast = 1, ScanToPrev = 2, ScanToNext = 3, ScanReplace = 4 };
+    // Where a scan puts its pages (the values of PagePlacement).
+    enum ScanType {
+        ScanToLast = int(PagePlacement::Append),
+        ScanToPrev = int(PagePlacement::Before),
+        ScanToNext = int(PagePlacement::After),
+        ScanReplace = int(PagePlacement::Replace),
+    };
 
     // homeDir holds ".config/com.quvex.zyl.scanvy/SysConfig.ini" and the default
     // save folder "scanvyimg"; workDir is the temporary work folder. Empty
@@ -150,7 +157,9 @@ public:
     bool UsbBusy() const;
     QString ScanDir() const { return m_scanDir; }
 
-    QList<QString> PageFiles() const { return m_pageFiles; }
+    // The page list the views show and the journal records.
+    PageList* Pages() const { return m_pages; }
+    QList<QString> PageFiles() const { return m_pages->Paths(); }
     int ScanNumber() const;
     int Counter() const;
     QList<QString> DeviceList() const;
@@ -351,9 +360,7 @@ private:
     bool m_onScanPage = false;
     bool m_scanButtonsOn = true;
     int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)
-    int m_currentIndex = 0;
-    int m_imageCount = 0;
-    QList<QString> m_pageFiles;
+    PageList* m_pages = nullptr;
     QString m_workDir;
     QString m_scanDir;
 

@@ -111,7 +111,7 @@ void MainWindow::OnBroom()
         // The list empties at once, and the journal with it (so a crash
         // while the files go offers nothing back).
         m_imageView->Broom();
-        EnableMenu(m_imageCount != 0);
+        EnableMenu(m_pages->Count() != 0);
         EnablePageButton(false, false, false, false, false);
     }
     m_pageBusy = false;

@@ -39,7 +39,7 @@ bool MainWindow::ScannerUsable() const
 // +, Ctrl+A, F5 ...) reach the settings widgets instead.
 void MainWindow::ApplyImagePageRules()
 {
-    const bool pages = m_imageCount > 0;
+    const bool pages = m_pages->Count() > 0;
     EnableScanButtons(ScannerUsable());
     EnableMenu(pages);
     if (pages) {
@@ -70,7 +70,7 @@ void MainWindow::EnableMenu(bool on)
 
 void MainWindow::ApplyReorderRule()
 {
-    const bool on = ImagePageShown() && m_imageCount >= 2 && !m_jobs->Active() && !m_scan->Scanning();
+    const bool on = ImagePageShown() && m_pages->Count() >= 2 && !m_jobs->Active() && !m_scan->Scanning();
     ui->actionMoveUp->setEnabled(on);
     ui->actionMoveDown->setEnabled(on);
     m_imageView->SetReorderEnabled(on);
@@ -82,7 +82,7 @@ void MainWindow::EnableScanButtons(bool on)
     on = on && ImagePageShown();
     ui->menuScan->menuAction()->setEnabled(on);
     ui->actionScanToLast->setEnabled(on);
-    const bool aroundPage = on && m_imageCount > 0;
+    const bool aroundPage = on && m_pages->Count() > 0;
     ui->actionScantoPrev->setEnabled(aroundPage);
     ui->actionScanToNext->setEnabled(aroundPage);
     ui->actionScanReplace->setEnabled(aroundPage);
@@ -100,8 +100,8 @@ void MainWindow::EnablePageButton(bool first, bool next, bool jump, bool prev, b
 
 void MainWindow::RefreshPageButtons()
 {
-    const int count = m_imageCount;
-    const int current = m_currentIndex;
+    const int count = m_pages->Count();
+    const int current = m_pages->Current();
     if (count < 2) {
         EnablePageButton(false, false, false, false, false);
     } else if (current == 0) {
@@ -134,25 +134,22 @@ void MainWindow::OnFirstPage()
     SelectPageJumpItem(0);
     m_imageView->FirstPage();
     m_pageBusy = false;
-    m_currentIndex = m_imageView->GetCurrentIndex();
 }
 
 void MainWindow::OnPrevPage()
 {
     m_pageBusy = true;
-    SelectPageJumpItem(m_currentIndex - 1);
+    SelectPageJumpItem(m_pages->Current() - 1);
     m_imageView->PrevPage();
     m_pageBusy = false;
-    m_currentIndex = m_imageView->GetCurrentIndex();
 }
 
 void MainWindow::OnNextPage()
 {
     m_pageBusy = true;
-    SelectPageJumpItem(m_currentIndex + 1);
+    SelectPageJumpItem(m_pages->Current() + 1);
     m_imageView->NextPage();
     m_pageBusy = false;
-    m_currentIndex = m_imageView->GetCurrentIndex();
 }
 
 void MainWindow::OnLastPage()
@@ -161,7 +158,6 @@ void MainWindow::OnLastPage()
     SelectPageJumpItem(m_pageJump->count() - 1);
     m_imageView->LastPage();
     m_pageBusy = false;
-    m_currentIndex = m_imageView->GetCurrentIndex();
 }
 
 void MainWindow::OnJumpIndexChanged(int index)
@@ -170,7 +166,6 @@ void MainWindow::OnJumpIndexChanged(int index)
         return;
     }
     m_imageView->JumpTo(index);
-    m_currentIndex = m_imageView->GetCurrentIndex();
     RefreshPageButtons();
     setFocus();
 }
@@ -179,7 +174,7 @@ bool MainWindow::CheckPageJumpText()
 {
     static const QRegularExpression pageNumber(QStringLiteral("^[1-9][0-9]*$"));
     const QString text = m_pageJump->currentText();
-    const bool valid = pageNumber.match(text).hasMatch() && text.toLongLong() <= m_imageCount;
+    const bool valid = pageNumber.match(text).hasMatch() && text.toLongLong() <= m_pages->Count();
     if (!valid) {
         m_pageJump->setEditText(m_pageJumpText);
     }
@@ -189,21 +184,17 @@ bool MainWindow::CheckPageJumpText()
 void MainWindow::OnThumbItemClicked(int /*index*/)
 {
     m_pageBusy = true;
-    m_currentIndex = m_imageView->GetCurrentIndex();
     RefreshPageButtons();
-    SelectPageJumpItem(m_currentIndex);
+    SelectPageJumpItem(m_pages->Current());
     m_pageBusy = false;
 }
 
-void MainWindow::OnThumbItemDeleted(const QList<QString>& remaining, int /*code*/)
+void MainWindow::OnThumbItemDeleted(const QList<QString>& /*remaining*/, int /*code*/)
 {
     m_pageBusy = true;
-    m_imageCount = remaining.size();
-    m_pageFiles = remaining;
-    RebuildPageJumpBox(m_imageCount);
-    m_currentIndex = m_imageView->GetCurrentIndex();
-    if (m_imageCount >= 1) {
-        SelectPageJumpItem(m_currentIndex);
+    RebuildPageJumpBox(m_pages->Count());
+    if (m_pages->Count() >= 1) {
+        SelectPageJumpItem(m_pages->Current());
     }
     ShowImageCount();
     ApplyReorderRule();
@@ -257,7 +248,7 @@ void MainWindow::OnDelete()
         QMessageBox::question(this, tr("提示"), question.arg(selected), QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         m_imageView->Delete();
-        EnableMenu(m_imageCount != 0);
+        EnableMenu(m_pages->Count() != 0);
         RefreshPageButtons();
     }
     m_pageBusy = false;
@@ -295,17 +286,14 @@ void MainWindow::MovePages(int step)
     m_imageView->MoveSelection(step);
 }
 
-// A drag or a move changed the order of the pages: the page files follow,
-// and so does the journal, so that a crash brings the new order back.
-void MainWindow::OnThumbItemsMoved(const QList<QString>& pages)
+// A drag or a move changed the order of the pages: the page box and the
+// page buttons follow (the journal has recorded the new order already).
+void MainWindow::OnThumbItemsMoved(const QList<QString>& /*pages*/)
 {
     m_pageBusy = true;
-    m_pageFiles = pages;
-    m_currentIndex = m_imageView->GetCurrentIndex();
-    SelectPageJumpItem(m_currentIndex);
+    SelectPageJumpItem(m_pages->Current());
     RefreshPageButtons();
     m_pageBusy = false;
-    RecordSession();
 }
 
 void MainWindow::FocusPageJump()

@@ -42,7 +42,7 @@ QString MainWindow::GetScanFile(int number, const QString& extension) const
 
 QStringList MainWindow::ExistingSaveTargets() const
 {
-    return SaveController::ExistingTargets(SaveTarget(), m_pageFiles.size(), m_sysPage->Counter());
+    return SaveController::ExistingTargets(SaveTarget(), m_pages->Count(), m_sysPage->Counter());
 }
 
 bool MainWindow::CheckDuplicateSavePath()
@@ -52,7 +52,7 @@ bool MainWindow::CheckDuplicateSavePath()
 
 bool MainWindow::DoSave()
 {
-    if (!m_saver->Write(SaveTarget(), m_pageFiles, m_sysPage->Counter())) {
+    if (!m_saver->Write(SaveTarget(), PageFiles(), m_sysPage->Counter())) {
         return false;
     }
     // The counter stays when nothing was written.
@@ -73,7 +73,7 @@ bool MainWindow::ConfirmOverwrite()
 
 void MainWindow::Save()
 {
-    if (m_saver->RefuseIncompletePages(m_pageFiles)) {
+    if (m_saver->RefuseIncompletePages(PageFiles())) {
         return;
     }
     if (!ConfirmOverwrite()) {
@@ -102,7 +102,8 @@ void MainWindow::SettleSavedPages()
     } else {
         // A window without a journal of its own shares the folder: only
         // its own pages go.
-        for (const QString& page : qAsConst(m_pageFiles)) {
+        const QList<QString> pages = PageFiles();
+        for (const QString& page : pages) {
             QFile::remove(page);
         }
     }
@@ -149,7 +150,7 @@ void MainWindow::ShowSavedNote()
 void MainWindow::SaveAfterScan()
 {
     m_saver->Reset();
-    bool started = !m_saver->RefuseIncompletePages(m_pageFiles) && ConfirmOverwrite();
+    bool started = !m_saver->RefuseIncompletePages(PageFiles()) && ConfirmOverwrite();
     if (started) {
         EnsureScanPath();
         // On the job thread like "保存"; the window keeps painting.
@@ -158,7 +159,7 @@ void MainWindow::SaveAfterScan()
             [this] { SaveAfterScanAfter(); });
     }
     if (!started) {
-        EnableMenu(m_imageCount != 0);
+        EnableMenu(m_pages->Count() != 0);
         RefreshPageButtons();
     }
 }
@@ -177,7 +178,7 @@ void MainWindow::SaveAfterScanFinished()
         m_pageBusy = false;
         m_imageView->Broom();
     }
-    EnableMenu(m_imageCount != 0);
+    EnableMenu(m_pages->Count() != 0);
     RefreshPageButtons();
     m_jobs->HideMasker();
 }
@@ -218,7 +219,7 @@ QString MainWindow::AskSaveAsName(int* format)
 
 void MainWindow::SaveAs()
 {
-    if (m_pageFiles.isEmpty() || m_saver->RefuseIncompletePages(m_pageFiles)) {
+    if (PageFiles().isEmpty() || m_saver->RefuseIncompletePages(PageFiles())) {
         return;
     }
     int format = -1;
@@ -229,7 +230,7 @@ void MainWindow::SaveAs()
     const QString folder = QFileInfo(chosen).absolutePath();
     m_sysPage->StoreSaveAs(folder, format);
     const QStringList targets = SaveController::SaveAsFileNames(
-        chosen, m_sysPage->FormatExtension(format), SaveController::IsMultiFile(format), m_pageFiles.size());
+        chosen, m_sysPage->FormatExtension(format), SaveController::IsMultiFile(format), m_pages->Count());
     QStringList existing;
     for (const QString& target : targets) {
         if (QFileInfo::exists(target)) {
@@ -243,6 +244,6 @@ void MainWindow::SaveAs()
     // Written through the same all-or-nothing save as "保存", then settled
     // the same way; only the names differ and the counter is not used.
     ExecLambda(
-        tr("正在进行保存..."), [this, format, targets] { m_saver->WriteFiles(format, m_pageFiles, targets); },
+        tr("正在进行保存..."), [this, format, targets] { m_saver->WriteFiles(format, PageFiles(), targets); },
         [this] { SaveFinished(); }, [this, folder] { ShowSaveOutcome(folder); });
 }

@@ -50,31 +50,30 @@ void MainWindow::ConnectJobActions()
 
 void MainWindow::OnScanToLast()
 {
-    m_imageView->SetSelectedImgIndexForScan(ScanToLast, m_imageCount);
+    m_imageView->SetSelectedImgIndexForScan(ScanToLast, m_pages->Count());
     ScanImage(ScanToLast);
 }
 
 void MainWindow::OnScanToNext()
 {
-    m_imageView->SetSelectedImgIndexForScan(ScanToNext, m_currentIndex);
+    m_imageView->SetSelectedImgIndexForScan(ScanToNext, m_pages->Current());
     ScanImage(ScanToNext);
 }
 
 void MainWindow::OnScanToPrev()
 {
-    m_imageView->SetSelectedImgIndexForScan(ScanToPrev, m_currentIndex);
+    m_imageView->SetSelectedImgIndexForScan(ScanToPrev, m_pages->Current());
     ScanImage(ScanToPrev);
 }
 
 void MainWindow::OnScanReplace()
 {
-    m_imageView->SetSelectedImgIndexForScan(ScanReplace, m_currentIndex);
+    m_imageView->SetSelectedImgIndexForScan(ScanReplace, m_pages->Current());
     ScanImage(ScanReplace);
 }
 
 void MainWindow::OnThumbItemRightMenuClicked(int /*index*/, int code)
 {
-    m_currentIndex = m_imageView->GetCurrentIndex();
     if (code == ImageViewWidget::MenuScanAfter) {
         OnScanToNext();
     } else if (code == ImageViewWidget::MenuScanBefore) {
@@ -97,7 +96,6 @@ void MainWindow::ScanImage(int type)
     job.device = m_optionsContainer->m_currentDevice;
     job.basePath = m_scanDir + QLatin1Char('/') + m_sysPage->Config().prefix;
     job.minDigits = m_sysPage->MinDigits();
-    job.insertIndex = type == ScanToNext ? m_currentIndex + 1 : m_currentIndex;
     job.panel = m_optionsContainer->m_currentPanel;
     m_scan->Begin(job);
     // The journal knows where this job's pages go before the first arrives.
@@ -118,7 +116,7 @@ void MainWindow::ScanFinished()
 {
     m_jobs->StopThread();
     ScanAllImageDone();
-    if (!m_pageFiles.isEmpty()) {
+    if (!m_pages->IsEmpty()) {
         RebuildPageJumpAfterScan();
     }
     ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
@@ -132,9 +130,8 @@ void MainWindow::ScanFinished()
 
 void MainWindow::RebuildPageJumpAfterScan()
 {
-    RebuildPageJumpBox(m_pageFiles.size());
-    m_currentIndex = m_imageView->GetCurrentIndex();
-    SelectPageJumpItem(m_currentIndex);
+    RebuildPageJumpBox(m_pages->Count());
+    SelectPageJumpItem(m_pages->Current());
 }
 
 void MainWindow::ScanAfter()
@@ -162,30 +159,17 @@ void MainWindow::ScanAfter()
 
 void MainWindow::OnScanOneImageDone(QString file)
 {
-    int insertAt = 0;
-    switch (m_scan->TakePage(file, insertAt)) {
+    switch (m_scan->TakePage(file)) {
     case ScanController::PageAction::Drop:
         RecordSession();
         return;
-    case ScanController::PageAction::Replace:
-        m_imageView->ReplaceImage(m_currentIndex, file);
-        if (m_currentIndex >= 0 && m_currentIndex < m_pageFiles.size()) {
-            m_pageFiles[m_currentIndex] = file;
-        }
-        break;
-    case ScanController::PageAction::Append:
-        m_imageCount += 1;
-        m_imageView->AddImage(file);
-        m_pageFiles.append(file);
-        break;
-    case ScanController::PageAction::Insert:
-        m_imageCount += 1;
+    case ScanController::PageAction::Place:
+        // Where the scan's placement says: the end, before or after the
+        // current page, or in its place.
         m_imageView->InsertImage(file);
-        m_pageFiles.insert(qBound(0, insertAt, m_pageFiles.size()), file);
         break;
     }
     ShowImageCount();
-    RecordSession();
     if (m_scan->StopRequested()) {
         // A page the scanner finished while the stop was on its way.
         m_scan->CancelRunningScan();
@@ -199,19 +183,15 @@ void MainWindow::ScanAllImageDone()
 {
     ui->lwImgThumbnail->blockSignals(false);
     const int pagesThisRun = m_scan->PagesThisRun();
-    if (pagesThisRun == 0 || m_imageCount == 0) {
+    if (pagesThisRun == 0 || m_pages->Count() == 0) {
         return;
     }
     EnableMenu(true);
-    int page = m_currentIndex;
-    if (m_scan->Type() == ScanToLast) {
-        page = m_imageCount - 1;
-    } else if (m_scan->Type() == ScanToPrev) {
-        page = m_currentIndex + pagesThisRun;
-    }
+    // The last page after a scan to the end; else the page that was
+    // current, wherever the new pages put it.
+    const int page = m_scan->Type() == ScanToLast ? m_pages->Count() - 1 : m_pages->Current();
     m_imageView->RefreshInfos();
     m_imageView->SetSelection(page);
-    m_currentIndex = m_imageView->GetCurrentIndex();
     RefreshPageButtons();
     ShowImageCount();
     activateWindow();

@@ -100,13 +100,15 @@ void MainWindow::RecordSession()
         return;
     }
     SessionJournal::State state;
-    state.pages = m_pageFiles;
-    state.current = std::max(0, m_imageView->GetCurrentIndex());
+    state.pages = m_pages->Paths();
+    state.current = m_pages->Current();
     state.scanNumber = m_scan->NextNumber();
     if (m_scan->Scanning()) {
         state.scanRunning = true;
-        state.scan.type = m_scan->Type();
-        state.scan.insertAt = m_scan->Type() == ScanReplace ? m_currentIndex : m_scan->InsertIndex();
+        // Where the pages still to come go: a replaced page is followed by
+        // the pages after it.
+        state.scan.type = int(m_pages->Placement());
+        state.scan.insertAt = m_pages->InsertRow();
         state.scan.firstNumber = m_scan->FirstNumber();
         state.scan.prefix = m_scan->Prefix();
         state.scan.minDigits = m_scan->MinDigits();
@@ -156,19 +158,16 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
     m_pageBusy = true;
     {
         const QSignalBlocker blocker(ui->lwImgThumbnail);
-        m_imageView->SetSelectedImgIndexForScan(ScanToLast, m_imageCount);
-        m_pageFiles.append(found.pages);
         // The rows come at once, the current page's large view and the
         // thumbnails over the next moments: the window answers meanwhile.
-        m_imageView->AddImages(found.pages, std::clamp(found.current, 0, int(m_pageFiles.size()) - 1));
+        const int current = m_pages->Count() + std::clamp(found.current, 0, int(found.pages.size()) - 1);
+        m_imageView->AddImages(found.pages, current);
     }
-    m_imageCount = m_pageFiles.size();
     m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
     m_imageView->RefreshInfos();
-    m_currentIndex = m_imageView->GetCurrentIndex();
-    RebuildPageJumpBox(m_imageCount);
-    SelectPageJumpItem(m_currentIndex);
-    EnableMenu(m_imageCount != 0);
+    RebuildPageJumpBox(m_pages->Count());
+    SelectPageJumpItem(m_pages->Current());
+    EnableMenu(m_pages->Count() != 0);
     RefreshPageButtons();
     ShowImageCount();
     m_pageBusy = false;

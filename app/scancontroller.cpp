@@ -171,7 +171,7 @@ int ScanController::PageNumber(const QString& file, const QString& basePath)
     return ok && number >= 0 ? number : -1;
 }
 
-ScanController::PageAction ScanController::TakePage(const QString& file, int& insertAt)
+ScanController::PageAction ScanController::TakePage(const QString& file)
 {
     // The scan loop passes over numbers whose names are taken; the next job
     // goes on after the number this page got.
@@ -183,15 +183,7 @@ ScanController::PageAction ScanController::TakePage(const QString& file, int& in
         return PageAction::Drop;
     }
     m_pagesThisRun += 1;
-    if (m_job.type == Replace) {
-        return PageAction::Replace;
-    }
-    if (m_job.type == ToLast) {
-        return PageAction::Append;
-    }
-    insertAt = m_job.insertIndex;
-    m_job.insertIndex += 1;
-    return PageAction::Insert;
+    return PageAction::Place;
 }
 
 bool ScanController::SetScanOptions(ParentScannerOptions* panel)

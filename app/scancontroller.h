@@ -1,6 +1,7 @@
 #pragma once
 
 #include "optresult.h"
+#include "pageplacement.h"
 
 #include <QHash>
 #include <QMutex>
@@ -20,10 +21,17 @@ class SaneScan;
 class ScanController : public QObject {
     Q_OBJECT
 public:
-    // Where the job's pages go (the window's ScanType values).
-    enum Placement { ToLast = 1, ToPrev = 2, ToNext = 3, Replace = 4 };
-    // What the window does with an arriving page.
-    enum class PageAction { Drop, Replace, Append, Insert };
+    // Where the job's pages go (the values of PagePlacement; the page list
+    // places them).
+    enum Placement {
+        ToLast = int(PagePlacement::Append),
+        ToPrev = int(PagePlacement::Before),
+        ToNext = int(PagePlacement::After),
+        Replace = int(PagePlacement::Replace),
+    };
+    // What the window does with an arriving page: drop it, or place it as
+    // the job's placement says.
+    enum class PageAction { Drop, Place };
 
     struct Job {
         int type = ToLast;
@@ -31,8 +39,6 @@ public:
         // Folder and prefix of the page files.
         QString basePath;
         int minDigits = 4;
-        // Position of the first inserted page (ToPrev, ToNext).
-        int insertIndex = 0;
         ParentScannerOptions* panel = nullptr;
     };
 
@@ -72,9 +78,8 @@ public:
     // The number of a page file named basePath + number + "." + extension;
     // -1 for any other name.
     static int PageNumber(const QString& file, const QString& basePath);
-    // A page file arrived: its number is used; what to do with it. For
-    // Insert, `insertAt` is the position in the page list.
-    PageAction TakePage(const QString& file, int& insertAt);
+    // A page file arrived: its number is used; what to do with it.
+    PageAction TakePage(const QString& file);
 
     bool Scanning() const { return m_scanning; }
     bool StopRequested() const { return m_stopRequested; }
@@ -84,7 +89,6 @@ public:
     QString ErrorDetail() const { return m_errorDetail; }
     int Type() const { return m_job.type; }
     void SetType(int type) { m_job.type = type; }
-    int InsertIndex() const { return m_job.insertIndex; }
     // The running job's page files: file-name prefix, minimum digits of the
     // number, extension.
     QString Prefix() const { return m_job.basePath.mid(m_job.basePath.lastIndexOf(QLatin1Char('/')) + 1); }

@@ -1,5 +1,7 @@
 #include "sessionjournal.h"
 
+#include "pageplacement.h"
+
 #include "pagefile.h"
 
 #include <QDateTime>
@@ -416,26 +418,12 @@ SessionJournal::State SessionJournal::Recover(Found* found) const
         current = std::min(recorded.current, std::max(0, int(pages.size()) - 1));
         result.scanNumber = RecordedNumber(recorded);
         if (recorded.scanRunning) {
-            const QList<QString> finished = FinishedByScan(recorded);
-            const int type = recorded.scan.type;
-            if (type == 4) {
-                const int at = recorded.scan.insertAt;
-                if (!finished.isEmpty() && at >= 0 && at < pages.size()) {
-                    pages[at] = finished.first();
-                }
-            } else if (type == 2 || type == 3) {
-                const int at = std::clamp(recorded.scan.insertAt, 0, int(pages.size()));
-                const bool hadPages = !pages.isEmpty();
-                for (int i = 0; i < finished.size(); ++i) {
-                    pages.insert(at + i, finished.at(i));
-                }
-                // The page that was current keeps being current.
-                if (hadPages && at <= current) {
-                    current += finished.size();
-                }
-            } else {
-                pages.append(finished);
-            }
+            // Placed as the scan would have placed them; the page that was
+            // current keeps being current.
+            const PlacedPages<QString> placed = PlacePages(PagePlacement(recorded.scan.type), pages, current,
+                                                           recorded.scan.insertAt, FinishedByScan(recorded));
+            pages = placed.rows;
+            current = placed.current;
         }
     }
     result.pages = CheckPages(pages, current, &result.current, &result.damaged);

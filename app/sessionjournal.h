@@ -22,8 +22,8 @@ class SessionJournal {
 public:
     // A scan job that was running when the state was recorded.
     struct Scan {
-        int type = 1;        // ScanType of the job
-        int insertAt = 0;    // next insert position (before/after), the replaced page (replace)
+        int type = 1;        // PagePlacement of the pages still to come
+        int insertAt = 0;    // where the next page goes (before/after), the page it replaces (replace)
         int firstNumber = 1; // page-file number of the job's first page
         QString prefix;      // file-name prefix of the job's page files
         int minDigits = 0;   // minimum digits of the numbers (0: not recorded)

@@ -6,6 +6,7 @@
 #include "osname.h"
 #include "pagedecoder.h"
 #include "pagefile.h"
+#include "pagelist.h"
 #include "pagereader.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
@@ -38,7 +39,6 @@
 
 namespace {
 
-const QSize kItemSizeHint(110, 150);
 const int kListWidth = 140;
 const int kListSpacing = 5;
 const int kListScrollStep = 20;
@@ -80,8 +80,10 @@ const char* const kThumbListStyle =
 
 } // namespace
 
-ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent)
-    : QWidget(parent), thumbList(list), pageCache(kCachedPages, kCachedBytes)
+ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent,
+                                 PageList* pageList)
+    : QWidget(parent), pages(pageList != nullptr ? pageList : new PageList(this)), thumbList(list),
+      pageCache(kCachedPages, kCachedBytes)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // The workspace draws nothing itself: its views live in the creator's
@@ -99,6 +101,7 @@ ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWi
 
     decoder = new PageDecoder(DecoderThreads(), this);
     connect(decoder, &PageDecoder::sglFinished, this, &ImageViewWidget::OnPagesDecoded, Qt::QueuedConnection);
+    BindPages();
 }
 
 ImageViewWidget::~ImageViewWidget()
@@ -106,6 +109,10 @@ ImageViewWidget::~ImageViewWidget()
     // First, so that no decode ends while the rest is torn down.
     delete decoder;
     decoder = nullptr;
+    // Nothing the column does while it goes reaches the pages any more.
+    if (!thumbList.isNull()) {
+        thumbList->disconnect(this);
+    }
     // The list and the large view are owned by the creator's widgets; they
     // may already be gone when the creator is torn down first.
     delete thumbList.data();
@@ -199,7 +206,7 @@ void ImageViewWidget::SetUpContextMenu()
         scanMenuActions << action;
         const int type = entry.type;
         connect(action, &QAction::triggered, this,
-                [this, type]() { emit sglThumbItemRightMenuClicked(currentIndex, type); });
+                [this, type]() { emit sglThumbItemRightMenuClicked(pages->Current(), type); });
     }
 }
 
@@ -209,54 +216,6 @@ int ImageViewWidget::RowCount() const
 }
 
 // ---------------------------------------------------------------- pages
-
-QListWidgetItem* ImageViewWidget::NewItem(const QString& path) const
-{
-    auto* item = new QListWidgetItem;
-    item->setData(Qt::SizeHintRole, kItemSizeHint);
-    item->setData(Qt::TextAlignmentRole, int(Qt::AlignCenter));
-    item->setData(Qt::UserRole, path);
-    return item;
-}
-
-void ImageViewWidget::AddItemAt(int row, const QString& path)
-{
-    auto* widget = new ThumbnailWidget(path);
-    QListWidgetItem* item = NewItem(path);
-    thumbList->insertItem(row, item);
-    thumbList->setItemWidget(item, widget);
-    // The new page and those after it show their numbers at once, also
-    // while a scan is still adding pages.
-    for (int i = row; i < thumbList->count(); ++i) {
-        if (auto* cell = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->item(i))))
-            cell->ResetFileIndex(i);
-    }
-    thumbList->setFocus();
-    thumbList->scrollToItem(item);
-}
-
-void ImageViewWidget::AddImages(const QList<QString>& paths, int current)
-{
-    if (thumbList.isNull() || paths.isEmpty()) {
-        return;
-    }
-    for (const QString& path : paths) {
-        pagePaths.append(path);
-        thumbList->addItem(NewItem(path));
-    }
-    insertIndex += int(paths.size());
-    if (current >= 0 && current < RowCount()) {
-        // Decoding the page for the large view waits for the next tick, so
-        // that no single turn of the event loop carries it all.
-        const QSignalBlocker blocker(thumbList.data());
-        SetSelection(current);
-        currentItem = thumbList->item(current);
-        currentPath = currentItem->data(Qt::UserRole).toString();
-        largeViewPending = true;
-    }
-    thumbList->setFocus();
-    cellTimer->start();
-}
 
 bool ImageViewWidget::IsLoadingThumbnails() const
 {
@@ -280,8 +239,9 @@ void ImageViewWidget::MakeCellsStep()
     if (largeViewPending) {
         // A step of its own; unless a page has been shown meanwhile.
         largeViewPending = false;
-        if (!currentPath.isEmpty() && shownRequest.path != currentPath) {
-            ShowLargeImage(currentPath);
+        const QString current = GetCurrentPath();
+        if (!current.isEmpty() && shownRequest.path != current) {
+            ShowLargeImage(current);
         }
         return;
     }
@@ -333,73 +293,6 @@ void ImageViewWidget::MakeCell(int row)
     thumbList->setItemWidget(item, widget);
 }
 
-void ImageViewWidget::AddImage(const QString& path)
-{
-    if (thumbList.isNull()) {
-        return;
-    }
-    pagePaths.append(path);
-    AddItemAt(thumbList->count(), path);
-    insertIndex += 1;
-}
-
-void ImageViewWidget::InsertImage(const QString& path)
-{
-    if (thumbList.isNull()) {
-        return;
-    }
-    // An announced position past the end (or before the start) would put
-    // the path list out of step with the rows; place the page at the edge.
-    const int row = std::clamp(insertIndex, 0, thumbList->count());
-    pagePaths.insert(row, path);
-    AddItemAt(row, path);
-    insertIndex = row + 1;
-    // A page inserted above the current one moves it down a row; deleting
-    // and stepping go from where it is now.
-    if (thumbList->currentRow() >= 0) {
-        currentIndex = thumbList->currentRow();
-    }
-}
-
-void ImageViewWidget::ReplaceImage(int index, const QString& path)
-{
-    if (thumbList.isNull() || index < 0 || index >= pagePaths.size() || index >= thumbList->count()) {
-        qCWarning(lcImageView) << "ReplaceImage: no page at row" << index;
-        return;
-    }
-    pageCache.Forget(pagePaths.at(index));
-    decoder->Forget(pagePaths.at(index));
-    pagePaths[index] = path;
-    QListWidgetItem* item = thumbList->item(index);
-    thumbList->setFocus();
-    item->setData(Qt::ToolTipRole, path);
-    item->setData(Qt::UserRole, path);
-    if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-        widget->Reset(path, index);
-    }
-    if (index == thumbList->currentRow()) {
-        currentItem = item;
-        currentPath = path;
-        ShowLargeImage(currentPath);
-    }
-}
-
-void ImageViewWidget::SetSelectedImgIndexForScan(int scanType, int index)
-{
-    switch (scanType) {
-    case 1: // to the end
-    case 2: // before the current page
-    case 4: // in place of the current page
-        insertIndex = index;
-        break;
-    case 3: // after the current page
-        insertIndex = index + 1;
-        break;
-    default:
-        break;
-    }
-}
-
 void ImageViewWidget::RefreshInfos()
 {
     for (int i = 0; i < RowCount(); ++i) {
@@ -419,8 +312,7 @@ void ImageViewWidget::SetSelection(int row)
     thumbList->setSelectionMode(QAbstractItemView::SingleSelection);
     thumbList->setCurrentRow(row);
     thumbList->setFocus();
-    currentIndex = row;
-    insertIndex = row;
+    pages->SetCurrent(row);
     thumbList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     thumbList->ScrollToCurrent();
 }
@@ -431,7 +323,7 @@ void ImageViewWidget::ResetSelection()
         return;
     }
     QItemSelectionModel* selection = thumbList->selectionModel();
-    const QModelIndex index = thumbList->model()->index(currentIndex, 0);
+    const QModelIndex index = thumbList->model()->index(pages->Current(), 0);
     if (index.isValid()) {
         selection->select(index, QItemSelectionModel::ClearAndSelect);
     } else {
@@ -484,32 +376,23 @@ void ImageViewWidget::FirstPage()
     if (RowCount() == 0) {
         return;
     }
-    currentIndex = 0;
-    thumbList->setCurrentRow(0);
-    ResetSelection();
-    thumbList->ScrollToCurrent();
+    JumpTo(0);
 }
 
 void ImageViewWidget::NextPage()
 {
-    if (currentIndex + 1 >= RowCount()) {
+    if (pages->Current() + 1 >= RowCount()) {
         return;
     }
-    currentIndex += 1;
-    thumbList->setCurrentRow(currentIndex);
-    ResetSelection();
-    thumbList->ScrollToCurrent();
+    JumpTo(pages->Current() + 1);
 }
 
 void ImageViewWidget::PrevPage()
 {
-    if (currentIndex <= 0 || currentIndex > RowCount()) {
+    if (pages->Current() <= 0 || pages->Current() > RowCount()) {
         return;
     }
-    currentIndex -= 1;
-    thumbList->setCurrentRow(currentIndex);
-    ResetSelection();
-    thumbList->ScrollToCurrent();
+    JumpTo(pages->Current() - 1);
 }
 
 void ImageViewWidget::LastPage()
@@ -517,10 +400,7 @@ void ImageViewWidget::LastPage()
     if (RowCount() == 0) {
         return;
     }
-    currentIndex = RowCount() - 1;
-    thumbList->setCurrentRow(currentIndex);
-    ResetSelection();
-    thumbList->ScrollToCurrent();
+    JumpTo(RowCount() - 1);
 }
 
 void ImageViewWidget::JumpTo(int row)
@@ -528,6 +408,7 @@ void ImageViewWidget::JumpTo(int row)
     if (row < 0 || row >= RowCount()) {
         return;
     }
+    pages->SetCurrent(row);
     thumbList->setCurrentRow(row);
     ResetSelection();
     thumbList->ScrollToCurrent();
@@ -535,18 +416,17 @@ void ImageViewWidget::JumpTo(int row)
 
 void ImageViewWidget::OnCurrentRowChanged(int row)
 {
-    if (rowChangeSuppressed || clearing || row < 0) {
+    if (row < 0) {
         return;
     }
-    currentIndex = row;
-    currentItem = thumbList->currentItem();
-    currentPath = currentItem != nullptr ? currentItem->data(Qt::UserRole).toString() : QString();
+    pages->SetCurrent(row);
     // Also for a page that cannot be shown: the view must not go on showing
     // the page that was current before.
-    if (!currentPath.isEmpty()) {
-        ShowLargeImage(currentPath);
+    const QString path = PathAt(row);
+    if (!path.isEmpty()) {
+        ShowLargeImage(path);
     }
-    emit sglThumbItemClicked(currentIndex);
+    emit sglThumbItemClicked(row);
 }
 
 void ImageViewWidget::OnContextMenuRequested(const QPoint& pos)
@@ -570,91 +450,32 @@ void ImageViewWidget::Delete()
     if (thumbList.isNull()) {
         return;
     }
-    thumbList->blockSignals(true);
-    const int oldIndex = currentIndex;
-    rowChangeSuppressed = true;
+    const QSignalBlocker blocker(thumbList.data());
+    const int oldIndex = pages->Current();
+    pages->RemoveRows(SelectedRows());
+    emit sglThumbItemDeleted(pages->Paths(), oldIndex);
 
-    QList<QString> remaining;
-    for (int row = thumbList->count() - 1; row >= 0; --row) {
-        QListWidgetItem* item = thumbList->item(row);
-        if (item->isSelected()) {
-            if (item == currentItem) {
-                currentItem = nullptr;
-            }
-            const QString path = item->data(Qt::UserRole).toString();
-            pageCache.Forget(path);
-            decoder->Forget(path);
-            delete item; // the view disposes of the cell widget
-        } else {
-            remaining.prepend(item->data(Qt::UserRole).toString());
-        }
-    }
-    // Keep the path list parallel to the rows that are left.
-    pagePaths = QVector<QString>(remaining.cbegin(), remaining.cend());
-
-    RefreshInfos();
-    rowChangeSuppressed = false;
-    emit sglThumbItemDeleted(remaining, currentIndex);
-
-    const int count = thumbList->count();
-    if (count == 0) {
+    if (pages->IsEmpty()) {
         ClearLargeImage();
-        currentIndex = 0;
-        currentItem = nullptr;
-        currentPath.clear();
     } else {
-        int row = 0;
-        if (oldIndex != 0) {
-            row = count <= oldIndex + 1 ? count - 1 : oldIndex;
-        }
+        // The list keeps the place: the page now in the deleted current
+        // page's row, or the last page.
+        const int row = pages->Current();
         thumbList->setCurrentRow(row);
-        currentIndex = row;
-        currentItem = thumbList->item(row);
-        currentPath = currentItem->data(Qt::UserRole).toString();
-        ShowLargeImage(currentPath);
-        emit sglThumbItemClicked(currentIndex);
+        ShowLargeImage(PathAt(row));
+        emit sglThumbItemClicked(row);
         thumbList->ScrollToCurrent();
     }
-    thumbList->blockSignals(false);
 }
 
 void ImageViewWidget::ClearImages()
 {
-    clearing = true;
-    currentIndex = 0;
-    insertIndex = 0;
-    currentPath.clear();
-
-    const int count = RowCount();
-    for (int i = 0; i < count; ++i) {
-        QListWidgetItem* item = thumbList->item(0);
-        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-            widget->ResetFilePath(QString());
-            thumbList->removeItemWidget(item);
-            widget->deleteLater();
-        }
-        delete thumbList->takeItem(0);
-    }
-
-    ClearLargeImage();
-    pageCache.Clear();
-    decoder->Clear();
-    lastShownRow = -1;
-    pagePaths.clear();
-    currentPath.clear();
-    currentItem = nullptr;
-    if (!thumbList.isNull()) {
-        thumbList->clear();
-    }
-    clearing = false;
+    pages->Clear();
 }
 
 void ImageViewWidget::Broom()
 {
-    rowChangeSuppressed = true;
     ClearImages();
-    RefreshInfos();
-    rowChangeSuppressed = false;
     emit sglThumbItemDeleted(QList<QString>(), -1);
 }
 
@@ -871,7 +692,7 @@ void ImageViewWidget::RedrawPage(const QString& path)
             widget->ScalImage(path);
         }
     }
-    if (path == currentPath) {
+    if (path == GetCurrentPath()) {
         ShowLargeImage(path);
     }
 }

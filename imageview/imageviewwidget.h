@@ -9,6 +9,7 @@
 
 #include "imageproc.h"
 #include "pagecache.h"
+#include "pagelist.h"
 
 class QAction;
 class QLabel;
@@ -23,23 +24,32 @@ class PageDecoder;
 class ThumbListWidget;
 class ThumbnailItemDelegate;
 
-// The page workspace: the ordered list of page files, shown as a thumbnail
-// column and, for the current page, as a large zoomable view.
+// The page workspace: the pages of a PageList shown as a thumbnail column
+// and, for the current page, as a large zoomable view. The list owns the
+// pages; the column follows the list's signals, and what the user does here
+// goes to the list.
 class ImageViewWidget : public QWidget {
     Q_OBJECT
 
 public:
     enum ZoomMode { ZoomManual = 0, ZoomNormal = 1, ZoomFit = 2 };
 
-    // Context-menu choices reported by sglThumbItemRightMenuClicked.
-    enum MenuType { MenuScanAfter = 1, MenuScanBefore = 2, MenuReplaceScan = 3 };
+    // Context-menu choices reported by sglThumbItemRightMenuClicked: where
+    // the scan puts its pages.
+    enum MenuType {
+        MenuScanAfter = int(PagePlacement::After),
+        MenuScanBefore = int(PagePlacement::Before),
+        MenuReplaceScan = int(PagePlacement::Replace),
+    };
     // Codes of sglLargeImageCannotZoom.
     enum ZoomLimit { CannotZoomIn = 1, CannotZoomOut = 2, CanZoomBoth = 3 };
 
     static constexpr double kMaxScale = 2.0;
     static constexpr double kMinScale = 0.1;
 
-    ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent = nullptr);
+    // Shows `pages` (a list of its own when none is given).
+    ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWidget* parent = nullptr,
+                    PageList* pages = nullptr);
     ~ImageViewWidget() override;
 
     void AddImage(const QString& path);
@@ -53,8 +63,11 @@ public:
     void AddImages(const QList<QString>& paths, int current);
     // True until every row has its cell and every thumbnail has arrived.
     bool IsLoadingThumbnails() const;
+    // A scanned page, placed where the running scan puts its pages.
     void InsertImage(const QString& path);
     void ReplaceImage(int index, const QString& path);
+    // A scan of `scanType` (a PagePlacement value) begins: its pages go to
+    // the end, before row `index`, after row `index` or in its place.
     void SetSelectedImgIndexForScan(int scanType, int index);
 
     void SetSelection(int row);
@@ -123,9 +136,11 @@ public:
 
     ZoomMode GetZoomMode() const { return zoomMode; }
     double GetScaleFactor() const { return scaleFactor; }
-    const QVector<QString>& GetPagePaths() const { return pagePaths; }
-    QString GetCurrentPath() const { return currentPath; }
-    int GetInsertIndex() const { return insertIndex; }
+    PageList* Pages() const { return pages; }
+    QVector<QString> GetPagePaths() const;
+    // The page of the column's current row; empty when it has none.
+    QString GetCurrentPath() const;
+    int GetInsertIndex() const;
     // Decoded pages the large view holds for quick page switching.
     int CachedPageCount() const { return pageCache.Count(); }
     qint64 CachedPageBytes() const { return pageCache.Bytes(); }
@@ -149,17 +164,25 @@ private slots:
     void OnCurrentRowChanged(int row);
     void OnContextMenuRequested(const QPoint& pos);
     void OnPagesDecoded();
+    void OnRowsInserted(const QModelIndex& parent, int first, int last);
+    void OnRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last);
+    void OnRowsRemoved();
+    void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+    void OnLayoutChanged();
+    void OnModelReset();
 
 private:
     void SetUpLargeView(QVBoxLayout* layout);
     void SetUpThumbList();
     void SetUpContextMenu();
     void SetUpReorder();
+    void BindPages();
     bool ApplyOrder(const QVector<int>& order);
     void MoveModelRows(const QVector<int>& order);
     void AdoptRowOrder();
-    void AddItemAt(int row, const QString& path);
-    QListWidgetItem* NewItem(const QString& path) const;
+    void AddItemAt(int row);
+    QListWidgetItem* NewItem(int row) const;
+    void RemoveAllItems();
     void MakeCellsStep();
     QList<int> RowsWithoutCell() const;
     void MakeCell(int row);
@@ -180,17 +203,11 @@ private:
     void RequestSharperPage();
     void ShowSharperPage(const DecodedPage& page);
 
-    QVector<QString> pagePaths;
-    int currentIndex = 0;
-    int insertIndex = 0;
+    QPointer<PageList> pages;
     double scaleFactor = 1.0;
     ZoomMode zoomMode = ZoomFit;
-    QString currentPath;
-    QListWidgetItem* currentItem = nullptr;
     bool dragActive = false;
     QPoint lastDragPos;
-    bool rowChangeSuppressed = false;
-    bool clearing = false;
     bool openHandShown = false;
     ImageProc imageProc;
     QPointer<QLabel> largeLabel;

@@ -1,10 +1,12 @@
 // Page order of the workspace: moving the selected pages by one place, and
-// dropping dragged thumbnails into a new place. The rows are moved in the
-// list's model, so every row keeps its item, its thumbnail, its selection
-// and, for the current row, its currency.
+// dropping dragged thumbnails into a new place. The page list takes the new
+// order; the column's rows follow it in the widget's own model, so every row
+// keeps its item, its thumbnail, its selection and, for the current row, its
+// currency.
 #include "imageviewwidget.h"
 
 #include "imageviewlog.h"
+#include "pagelist.h"
 #include "thumblistwidget.h"
 
 #include <QAction>
@@ -174,12 +176,9 @@ void MoveBlock(QVector<int>& rows, int source, int length, int destination)
 // order[i] is the row that is to become row i.
 bool ImageViewWidget::ApplyOrder(const QVector<int>& order)
 {
-    if (order.size() != RowCount() || IsIdentity(order)) {
+    if (order.size() != RowCount() || IsIdentity(order) || !pages->Reorder(order)) {
         return false;
     }
-    rowChangeSuppressed = true;
-    MoveModelRows(order);
-    rowChangeSuppressed = false;
     AdoptRowOrder();
     return true;
 }
@@ -217,21 +216,9 @@ void ImageViewWidget::MoveModelRows(const QVector<int>& order)
     }
 }
 
-// The rows are the truth: the path list, the current page and the listeners
-// follow them.
+// The column has followed the list; the listeners learn the new order.
 void ImageViewWidget::AdoptRowOrder()
 {
-    const int count = RowCount();
-    QList<QString> pages;
-    pages.reserve(count);
-    for (int row = 0; row < count; ++row) {
-        pages << thumbList->item(row)->data(Qt::UserRole).toString();
-    }
-    pagePaths = QVector<QString>(pages.cbegin(), pages.cend());
-    RefreshInfos();
-    currentItem = thumbList->currentItem();
-    currentIndex = std::max(0, thumbList->currentRow());
-    insertIndex = currentIndex;
     thumbList->ScrollToCurrent();
-    emit sglThumbItemsMoved(pages);
+    emit sglThumbItemsMoved(pages->Paths());
 }

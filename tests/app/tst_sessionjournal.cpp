@@ -184,6 +184,14 @@ void TestSessionJournal::recover_data()
     QTest::newRow("replacement finished")
         << three << 1 << 4 << "4,1,4,,4,jpg" << QStringList{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg"}
         << QStringList{"0001.jpg", "0004.jpg", "0003.jpg"} << 1 << 5 << none;
+    // The replaced row is gone from the list: the new page is not lost.
+    QTest::newRow("replacement of a row no longer listed comes at the end")
+        << three << 2 << 4 << "4,5,4,,4,jpg" << QStringList{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg"}
+        << QStringList{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg"} << 2 << 5 << none;
+    QTest::newRow("scan after current: finished pages in order after it")
+        << three << 0 << 4 << "3,1,4,,4,jpg"
+        << QStringList{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg", "0005.jpg"}
+        << QStringList{"0001.jpg", "0004.jpg", "0005.jpg", "0002.jpg", "0003.jpg"} << 0 << 6 << none;
     QTest::newRow("replacement interrupted keeps the page")
         << three << 1 << 4 << "4,1,4,,4,jpg"
         << QStringList{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg.part"} << three << 1 << 5 << none;

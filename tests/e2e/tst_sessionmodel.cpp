@@ -30,7 +30,7 @@ const QString kNoScanner = QStringLiteral("未连接扫描仪");
 // A page whose scan was cut off: no file, what was read is in its ".part".
 const QString kPart = QStringLiteral("part");
 
-struct Page {
+struct ModelPage {
     QString path;
     QString marker; // "2A"; kPart for a cut-off page
     int turn = 0;   // clockwise degrees
@@ -44,7 +44,7 @@ struct Page {
 // selected ones. Every step of the session changes it the way the window
 // is meant to change its page list.
 struct Model {
-    QList<Page> pages;
+    QList<ModelPage> pages;
     int current = 0;
     QList<int> selected;
     int counter = 1;
@@ -57,7 +57,7 @@ struct Model {
         current = row;
         selected = pages.isEmpty() ? QList<int>() : QList<int>{row};
     }
-    void Insert(int at, const QList<Page>& added)
+    void Insert(int at, const QList<ModelPage>& added)
     {
         for (int i = 0; i < added.size(); ++i) {
             pages.insert(at + i, added.at(i));
@@ -71,7 +71,7 @@ struct Model {
         for (int i = 0; i < pages.size(); ++i) {
             sel << selected.contains(i);
         }
-        const Page cur = pages.value(current);
+        const ModelPage cur = pages.value(current);
         for (int k = 0; k < pages.size() - 1; ++k) {
             const int row = step < 0 ? k + 1 : pages.size() - 2 - k;
             const int other = row + step;
@@ -85,8 +85,8 @@ struct Model {
     // The selected pages dropped into the gap before row `gap`.
     void Drop(int gap)
     {
-        const Page cur = pages.value(current);
-        QList<Page> moved, kept;
+        const ModelPage cur = pages.value(current);
+        QList<ModelPage> moved, kept;
         QList<bool> sel;
         int at = 0;
         for (int i = 0; i < pages.size(); ++i) {
@@ -100,7 +100,7 @@ struct Model {
         }
         Follow(cur, sel);
     }
-    void Follow(const Page& cur, const QList<bool>& sel)
+    void Follow(const ModelPage& cur, const QList<bool>& sel)
     {
         selected.clear();
         for (int i = 0; i < pages.size(); ++i) {
@@ -168,7 +168,7 @@ private:
 
     bool Run(Op op);
     bool Scan(const char* action, int sheets, const QString& extra = QString());
-    QList<Page> NewPages(const QList<QString>& before, int count, bool duplex = false) const;
+    QList<ModelPage> NewPages(const QList<QString>& before, int count, bool duplex = false) const;
     QString Differs() const;
     bool SaveRefused();
     bool TypePageNumber();
@@ -285,7 +285,7 @@ bool TestSessionModel::Scan(const char* action, int sheets, const QString& extra
 
 // The pages a scan added: files not listed before, in the order they were
 // numbered, with the markers of the sheets fed.
-QList<Page> TestSessionModel::NewPages(const QList<QString>& before, int count, bool duplex) const
+QList<ModelPage> TestSessionModel::NewPages(const QList<QString>& before, int count, bool duplex) const
 {
     QList<QString> added;
     for (const QString& file : m_fx->window->PageFiles()) {
@@ -296,11 +296,11 @@ QList<Page> TestSessionModel::NewPages(const QList<QString>& before, int count, 
     std::sort(added.begin(), added.end(), [](const QString& a, const QString& b) {
         return QFileInfo(a).baseName().toInt() < QFileInfo(b).baseName().toInt();
     });
-    QList<Page> pages;
+    QList<ModelPage> pages;
     for (int i = 0; i < added.size() && i < count; ++i) {
         const QString marker = duplex ? QStringLiteral("%1%2").arg(i / 2 + 1).arg(i % 2 ? 'B' : 'A')
                                       : QStringLiteral("%1A").arg(i + 1);
-        pages << Page{added.at(i), marker, 0};
+        pages << ModelPage{added.at(i), marker, 0};
     }
     return pages;
 }
@@ -554,7 +554,7 @@ bool TestSessionModel::Run(Op op)
         m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(format);
         const QStringList old = QDir(Out()).entryList(QDir::Files, QDir::Name);
         QList<QByteArray> pageBytes;
-        for (const Page& page : qAsConst(m.pages)) {
+        for (const ModelPage& page : qAsConst(m.pages)) {
             pageBytes << Bytes(page.path);
         }
         m_media.clear();
@@ -569,7 +569,7 @@ bool TestSessionModel::Run(Op op)
         bool multi = false;
         const QStringList readings = SavedReadings(files, &multi);
         QStringList expected;
-        for (const Page& page : qAsConst(m.pages)) {
+        for (const ModelPage& page : qAsConst(m.pages)) {
             expected << page.Reading();
         }
         const int documents = multi ? 1 : count;
@@ -599,7 +599,7 @@ bool TestSessionModel::Run(Op op)
             m_why = QStringLiteral("jam told as ") + m_fx->answerer.texts.join('|');
             return false;
         }
-        QList<Page> added = NewPages(before, at);
+        QList<ModelPage> added = NewPages(before, at);
         if (!added.isEmpty()) {
             added.last().marker = kPart;
         }
@@ -877,7 +877,7 @@ QString TestSessionModel::Differs() const
     const Model& m = m_model;
     const QList<QString> files = m_fx->window->PageFiles();
     QStringList expected, shown, paths;
-    for (const Page& page : m.pages) {
+    for (const ModelPage& page : m.pages) {
         expected << page.Reading();
         paths << page.path;
     }
@@ -928,7 +928,7 @@ QString TestSessionModel::Differs() const
     // On disk: the listed pages' files (or the cut-off one's part), nothing else.
     QStringList disk = QDir(m_fx->ScanDir()).entryList(QDir::Files, QDir::Name);
     QStringList listed;
-    for (const Page& page : m.pages) {
+    for (const ModelPage& page : m.pages) {
         listed << QFileInfo(page.path).fileName() +
                       (page.marker == kPart ? QStringLiteral(".part") : QString());
     }

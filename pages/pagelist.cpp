@@ -1,0 +1,295 @@
+#include "pagelist.h"
+
+#include <QItemSelectionModel>
+
+#include <algorithm>
+
+PageList::PageList(QObject* parent)
+    : QAbstractListModel(parent), m_selection(new QItemSelectionModel(this, this))
+{
+}
+
+int PageList::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Count();
+}
+
+QVariant PageList::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= Count()) {
+        return QVariant();
+    }
+    const Page& page = m_pages.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case PathRole:
+        return page.path;
+    case AngleRole:
+        return page.angle;
+    case InterruptedRole:
+        return page.interrupted;
+    case IdRole:
+        return page.id;
+    default:
+        return QVariant();
+    }
+}
+
+QHash<int, QByteArray> PageList::roleNames() const
+{
+    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    names.insert(PathRole, "path");
+    names.insert(AngleRole, "angle");
+    names.insert(InterruptedRole, "interrupted");
+    names.insert(IdRole, "id");
+    return names;
+}
+
+QString PageList::PathAt(int row) const
+{
+    return row >= 0 && row < Count() ? m_pages.at(row).path : QString();
+}
+
+QList<QString> PageList::Paths() const
+{
+    QList<QString> paths;
+    paths.reserve(m_pages.size());
+    for (const Page& page : m_pages) {
+        paths << page.path;
+    }
+    return paths;
+}
+
+int PageList::RowOf(quint64 id) const
+{
+    for (int row = 0; row < Count(); ++row) {
+        if (m_pages.at(row).id == id) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+quint64 PageList::CurrentId() const
+{
+    return m_pages.isEmpty() ? 0 : m_pages.at(m_current).id;
+}
+
+bool PageList::SetCurrent(int row)
+{
+    if (row < 0 || row >= Count()) {
+        return false;
+    }
+    if (row != m_current) {
+        m_current = row;
+        emit sglCurrentChanged(row);
+        emit sglChanged();
+    }
+    return true;
+}
+
+void PageList::SetCurrentQuietly(int row)
+{
+    m_current = m_pages.isEmpty() ? 0 : std::clamp(row, 0, Count() - 1);
+}
+
+void PageList::FinishChange(int oldCurrent, quint64 oldCurrentId)
+{
+    emit sglChanged();
+    if (m_current != oldCurrent || CurrentId() != oldCurrentId) {
+        emit sglCurrentChanged(m_current);
+    }
+}
+
+QList<int> PageList::SelectedRows() const
+{
+    QList<int> rows;
+    const QModelIndexList indexes = m_selection->selectedRows();
+    for (const QModelIndex& index : indexes) {
+        rows << index.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QList<Page> PageList::WithIds(QList<Page> pages)
+{
+    for (Page& page : pages) {
+        page.id = ++m_lastId;
+    }
+    return pages;
+}
+
+void PageList::BeginPlacement(PagePlacement placement)
+{
+    m_placement = placement;
+    m_next = FirstPlacementRow(placement, Count(), m_current);
+}
+
+void PageList::SetPlacement(PagePlacement placement, int next)
+{
+    m_placement = placement;
+    m_next = next;
+}
+
+void PageList::PlacePages(const QList<Page>& pages)
+{
+    if (pages.isEmpty()) {
+        return;
+    }
+    const int oldCurrent = m_current;
+    const quint64 oldId = CurrentId();
+    const QList<Page> arriving = WithIds(pages);
+    const int count = Count();
+    const PlacedPages<Page> placed = ::PlacePages(m_placement, m_pages, m_current, m_next, arriving);
+    const int inserted = int(placed.rows.size()) - count;
+    // A replacement changes the row it replaced; further pages follow it.
+    const bool replaced = m_placement == PagePlacement::Replace && placed.placement == PagePlacement::After;
+    const int first = placed.next - inserted;
+    if (replaced) {
+        // The replaced row changes first, then the rows after it come.
+        const int row = first - 1;
+        m_pages[row] = placed.rows.at(row);
+        emit dataChanged(index(row), index(row));
+    }
+    if (inserted > 0) {
+        beginInsertRows(QModelIndex(), first, first + inserted - 1);
+    }
+    m_pages = placed.rows;
+    m_current = placed.current;
+    m_next = placed.next;
+    m_placement = placed.placement;
+    if (inserted > 0) {
+        endInsertRows();
+    }
+    FinishChange(oldCurrent, oldId);
+}
+
+void PageList::AppendPages(const QList<Page>& pages)
+{
+    if (pages.isEmpty()) {
+        return;
+    }
+    const int oldCurrent = m_current;
+    const quint64 oldId = CurrentId();
+    const int count = Count();
+    beginInsertRows(QModelIndex(), count, count + int(pages.size()) - 1);
+    m_pages.append(WithIds(pages));
+    endInsertRows();
+    FinishChange(oldCurrent, oldId);
+}
+
+bool PageList::ReplacePage(int row, const Page& page)
+{
+    if (row < 0 || row >= Count()) {
+        return false;
+    }
+    const int oldCurrent = m_current;
+    const quint64 oldId = CurrentId();
+    Page& held = m_pages[row];
+    const quint64 id = held.id;
+    held = page;
+    // The same page in another form: it keeps its place for the views.
+    held.id = id;
+    emit dataChanged(index(row), index(row));
+    FinishChange(oldCurrent, oldId);
+    return true;
+}
+
+bool PageList::RemoveRows(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(), [this](int row) { return row < 0 || row >= Count(); }),
+        rows.end());
+    if (rows.isEmpty()) {
+        return false;
+    }
+    const int oldCurrent = m_current;
+    const quint64 oldId = CurrentId();
+    // Runs of neighbouring rows go at once, the last run first so that the
+    // rows of the others keep their numbers.
+    int end = int(rows.size()) - 1;
+    while (end >= 0) {
+        int start = end;
+        while (start > 0 && rows.at(start - 1) == rows.at(start) - 1) {
+            --start;
+        }
+        const int first = rows.at(start);
+        const int last = rows.at(end);
+        beginRemoveRows(QModelIndex(), first, last);
+        m_pages.erase(m_pages.begin() + first, m_pages.begin() + last + 1);
+        endRemoveRows();
+        end = start - 1;
+    }
+    // Deleting keeps the place in the list, not the page.
+    SetCurrentQuietly(oldCurrent);
+    if (m_next > Count()) {
+        m_next = Count();
+    }
+    FinishChange(oldCurrent, oldId);
+    return true;
+}
+
+bool PageList::Reorder(const QVector<int>& order)
+{
+    const int count = Count();
+    if (order.size() != count) {
+        return false;
+    }
+    QVector<bool> seen(count, false);
+    bool identity = true;
+    for (int i = 0; i < count; ++i) {
+        const int row = order.at(i);
+        if (row < 0 || row >= count || seen.at(row)) {
+            return false;
+        }
+        seen[row] = true;
+        identity = identity && row == i;
+    }
+    if (identity) {
+        return false;
+    }
+    const int oldCurrent = m_current;
+    const quint64 oldId = CurrentId();
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QVector<int> newRow(count);
+    QList<Page> pages;
+    pages.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        pages << m_pages.at(order.at(i));
+        newRow[order.at(i)] = i;
+    }
+    // The selection and every other persistent index follow their pages.
+    const QModelIndexList persistent = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(persistent.size());
+    for (const QModelIndex& old : persistent) {
+        moved << index(newRow.at(old.row()));
+    }
+    changePersistentIndexList(persistent, moved);
+    m_pages = pages;
+    m_current = newRow.at(m_current);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    FinishChange(oldCurrent, oldId);
+    return true;
+}
+
+void PageList::Clear()
+{
+    Restore(QList<Page>(), 0);
+}
+
+void PageList::Restore(const QList<Page>& pages, int current)
+{
+    const int oldCurrent = m_current;
+    const quint64 oldId = CurrentId();
+    beginResetModel();
+    m_pages = WithIds(pages);
+    SetCurrentQuietly(current);
+    m_placement = PagePlacement::Append;
+    m_next = Count();
+    endResetModel();
+    FinishChange(oldCurrent, oldId);
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "pageplacement.h"
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QString>
+#include <QVector>
+
+class QItemSelectionModel;
+
+// One scanned page of the list.
+struct Page {
+    QString path;
+    // Clockwise turn in degrees that the page is shown and saved with.
+    int angle = 0;
+    // The page was cut off or damaged: its file is incomplete.
+    bool interrupted = false;
+    // Given by the list when the page enters it, unique within the list;
+    // views follow a page through moves by it.
+    quint64 id = 0;
+
+    bool operator==(const Page& other) const
+    {
+        return path == other.path && angle == other.angle && interrupted == other.interrupted;
+    }
+};
+
+// The session's pages in their order, the current page, the selection and
+// where a running scan puts its pages. It is the one owner of that state:
+// views bind to it and the recovery journal listens to it. Every change goes
+// through one of the operations below; each emits the model's own signals
+// and then sglChanged() once.
+class PageList : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum Role {
+        PathRole = Qt::UserRole,
+        AngleRole,
+        InterruptedRole,
+        IdRole,
+    };
+
+    explicit PageList(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int Count() const { return int(m_pages.size()); }
+    bool IsEmpty() const { return m_pages.isEmpty(); }
+    const QList<Page>& Pages() const { return m_pages; }
+    const Page& At(int row) const { return m_pages.at(row); }
+    // The page file of `row`; empty outside the list.
+    QString PathAt(int row) const;
+    QList<QString> Paths() const;
+    // The first row holding `id`, -1 when none does.
+    int RowOf(quint64 id) const;
+
+    // The current row: 0 for an empty list, else always a row of the list.
+    int Current() const { return m_current; }
+    // Rows outside the list are refused (false).
+    bool SetCurrent(int row);
+
+    // The selection; it follows its pages through every operation.
+    QItemSelectionModel* Selection() const { return m_selection; }
+    // The selected rows in row order.
+    QList<int> SelectedRows() const;
+
+    // A scan begins: its pages go as `placement` says, from the current page.
+    void BeginPlacement(PagePlacement placement);
+    // Puts back a running scan's placement as recorded.
+    void SetPlacement(PagePlacement placement, int next);
+    PagePlacement Placement() const { return m_placement; }
+    // Where the next arriving page goes (the replaced row for Replace).
+    int InsertRow() const { return m_next; }
+
+    // Pages arrive: they are placed as the running scan's placement says.
+    void PlacePages(const QList<Page>& pages);
+    // Appends pages, whatever a scan's placement; the placement's row is not
+    // moved (a session brought back into a list).
+    void AppendPages(const QList<Page>& pages);
+    // Another file (or another turn, or mark) for the page of `row`. False
+    // for a row outside the list.
+    bool ReplacePage(int row, const Page& page);
+    // Removes `rows` (any order, repeats ignored). The current row keeps its
+    // number, or becomes the last row when that is gone. False when nothing
+    // was removed.
+    bool RemoveRows(QList<int> rows);
+    // Reorders the pages: order[i] is the row that becomes row i. The
+    // current page and the selection stay with their pages. False for an
+    // order that is no permutation of the rows or changes nothing.
+    bool Reorder(const QVector<int>& order);
+    // Removes every page.
+    void Clear();
+    // Replaces the whole list (pages brought back, or a state taken earlier).
+    void Restore(const QList<Page>& pages, int current);
+
+signals:
+    // After every operation that changed the pages or the current row, once
+    // (what a record of the list listens to).
+    void sglChanged();
+    // The current row is another one (also when its page moved to another
+    // row, or another page came to be current); sglChanged follows.
+    void sglCurrentChanged(int row);
+
+private:
+    QList<Page> WithIds(QList<Page> pages);
+    void SetCurrentQuietly(int row);
+    void FinishChange(int oldCurrent, quint64 oldCurrentId);
+    quint64 CurrentId() const;
+
+    QList<Page> m_pages;
+    int m_current = 0;
+    PagePlacement m_placement = PagePlacement::Append;
+    int m_next = 0;
+    quint64 m_lastId = 0;
+    QItemSelectionModel* m_selection = nullptr;
+};
