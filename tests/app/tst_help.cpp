@@ -8,10 +8,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMap>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QTextBrowser>
@@ -75,6 +77,8 @@ private slots:
     void shortcutsDialogShowsTheTable();
     void manualInCurrentLanguage_data();
     void manualInCurrentLanguage();
+    void openManualFollowsLanguage_data();
+    void openManualFollowsLanguage();
     void noScannerNoticeContrast();
 
 private:
@@ -202,6 +206,56 @@ void TestHelp::manualInCurrentLanguage()
     const QString text = browser->toPlainText();
     QVERIFY2(text.contains(heading), qPrintable(text.left(80)));
     QVERIFY(text.contains(recovery));
+    help->close();
+}
+
+void TestHelp::openManualFollowsLanguage_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("close");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("简体中文 to English") << 0 << 2 << "Manual"
+                                         << "Close"
+                                         << "qrc:/help/manual_en_US.html";
+    QTest::newRow("English to 繁體中文") << 2 << 1 << "使用說明"
+                                         << "關閉"
+                                         << "qrc:/help/manual_zh_TW.html";
+    QTest::newRow("繁體中文 to 简体中文") << 1 << 0 << "使用说明"
+                                          << "关闭"
+                                          << "qrc:/help/manual_zh_CN.html";
+}
+
+// The manual stays open beside the window: a language chosen meanwhile on
+// 系统配置 reaches its title, its button and its page at once.
+void TestHelp::openManualFollowsLanguage()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, title);
+    QFETCH(QString, close);
+    QFETCH(QString, page);
+    QMainWindow* window = m_fx->window;
+    auto* box = m_fx->Child<QComboBox>("cmLanguage");
+    QVERIFY(box);
+    box->setCurrentIndex(from);
+    QCoreApplication::processEvents();
+    m_fx->Child<QAction>("actionManual")->trigger();
+    auto* help = window->findChild<HelpWindow*>(QStringLiteral("HelpWindow"));
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+
+    box->setCurrentIndex(to);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->windowTitle(), title);
+    auto* buttons = help->findChild<QDialogButtonBox*>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->buttons().size(), 1);
+    QCOMPARE(buttons->buttons().first()->text(), close);
+    QCOMPARE(help->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"))->source().toString(), page);
     help->close();
 }
 
