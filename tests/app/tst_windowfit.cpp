@@ -12,12 +12,14 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -75,6 +77,66 @@ QStringList ClippedFields(QWidget* page)
         tab->setCurrentIndex(0);
     }
     return clipped;
+}
+
+// The windows of the help menu and 另存为… open wholly inside the screen's
+// free area (their buttons within reach), each in the language last chosen.
+QStringList DialogFaults(WindowFixture& fixture, const QRect& available)
+{
+    QStringList faults;
+    auto inside = [&](QWidget* dialog, const char* what) {
+        if (!dialog) {
+            faults << QStringLiteral("%1 did not open").arg(QLatin1String(what));
+            return;
+        }
+        const QRect frame = dialog->frameGeometry();
+        if (!available.contains(frame)) {
+            faults << QStringLiteral("%1 at %2,%3 %4x%5 outside the available %6x%7")
+                          .arg(QLatin1String(what))
+                          .arg(frame.x())
+                          .arg(frame.y())
+                          .arg(frame.width())
+                          .arg(frame.height())
+                          .arg(available.width())
+                          .arg(available.height());
+        }
+    };
+    // A modal dialog is looked at from inside its own event loop, then closed.
+    auto modal = [&](const char* action, const char* what) {
+        QWidget* seen = nullptr;
+        QTimer poll;
+        poll.setInterval(50);
+        QObject::connect(&poll, &QTimer::timeout, [&]() {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog == seen || qobject_cast<QMessageBox*>(dialog))
+                return;
+            seen = dialog;
+            QTest::qWait(100);
+            inside(dialog, what);
+            dialog->close();
+        });
+        poll.start();
+        fixture.Child<QAction>(action)->trigger();
+        poll.stop();
+        if (!seen)
+            faults << QStringLiteral("%1 did not open").arg(QLatin1String(what));
+    };
+    fixture.Child<QAction>("actionManual")->trigger();
+    QTest::qWait(200);
+    auto* help = fixture.window->findChild<QWidget*>(QStringLiteral("HelpWindow"));
+    inside(help, "使用说明");
+    if (help)
+        help->close();
+    modal("actionShortcuts", "快捷键");
+    // 另存为… needs pages: one batch of the simulator's feeder.
+    fixture.Child<QAction>("actionImageView")->trigger();
+    fixture.Child<QAction>("actionScanToLast")->trigger();
+    if (!fixture.WaitIdle()) {
+        faults << QStringLiteral("the scan did not end");
+        return faults;
+    }
+    modal("actionSaveAs", "另存为…");
+    return faults;
 }
 
 // The child: starts the window on the simulator's devices of SCANVY_FIT_DEVICES
@@ -157,8 +219,9 @@ int RunChild(int argc, char** argv)
         for (const QString& fault : ClippedFields(stack->currentWidget()))
             faults << where + fault;
     }
+    faults << DialogFaults(fixture, available);
     for (const QString& fault : faults) {
-        fprintf(stderr, "%s\n", qPrintable(fault));
+        fprintf(stderr, "%s\n", fault.toUtf8().constData());
     }
     return qMin(int(faults.size()), 99);
 }
@@ -265,7 +328,7 @@ void TestWindowFit::fitsScreen()
         child.waitForFinished();
         QFAIL("the child did not end");
     }
-    const QString output = QString::fromLocal8Bit(child.readAll());
+    const QString output = QString::fromUtf8(child.readAll());
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
 }
 
