@@ -114,6 +114,11 @@ ShortcutsDialog::ShortcutsDialog(QWidget* parent) : QDialog(parent)
     }
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // A long description wraps onto as many lines as it needs at the width
+    // the dialog leaves it, rather than being cut off with "…".
+    m_table->setWordWrap(true);
+    m_table->setTextElideMode(Qt::ElideNone);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(tr("关闭"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

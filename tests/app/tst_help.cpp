@@ -15,6 +15,7 @@
 #include <QMap>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QTimer>
@@ -75,6 +76,8 @@ private slots:
     void documentedKeysAreTheTable();
     void tableIsTheWindowsKeys();
     void shortcutsDialogShowsTheTable();
+    void shortcutRowsShowWholeText_data();
+    void shortcutRowsShowWholeText();
     void manualInCurrentLanguage_data();
     void manualInCurrentLanguage();
     void openManualFollowsLanguage_data();
@@ -159,6 +162,58 @@ void TestHelp::shortcutsDialogShowsTheTable()
     action->trigger();
     QVERIFY(seen);
     QCOMPARE(shown, TableRows());
+}
+
+void TestHelp::shortcutRowsShowWholeText_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("width");
+    QTest::newRow("English, as wide as it opens") << 2 << 0;
+    QTest::newRow("English, on a small screen") << 2 << 420;
+    QTest::newRow("繁體中文, on a small screen") << 1 << 360;
+    QTest::newRow("简体中文, on a small screen") << 0 << 360;
+}
+
+// No description of the key table is cut off: a row is as tall as its
+// wrapped text at the width the dialog gives it.
+void TestHelp::shortcutRowsShowWholeText()
+{
+    QFETCH(int, language);
+    QFETCH(int, width);
+    m_fx->Child<QComboBox>("cmLanguage")->setCurrentIndex(language);
+    QCoreApplication::processEvents();
+    QStringList cut;
+    bool seen = false;
+    QTimer::singleShot(0, [&]() {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen = true;
+        if (width > 0)
+            dialog->resize(width, dialog->height());
+        QTest::qWait(50);
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("shortcutTable"));
+        for (int i = 0; table && i < table->rowCount(); ++i) {
+            // The height the description's cell needs at its column's width.
+            QStyleOptionViewItem option;
+            option.initFrom(table->viewport());
+            option.font = table->font();
+            option.fontMetrics = QFontMetrics(option.font);
+            option.features |= QStyleOptionViewItem::WrapText;
+            option.rect = QRect(0, 0, table->columnWidth(1), 1);
+            const QModelIndex index = table->model()->index(i, 1);
+            const int needed = table->itemDelegate()->sizeHint(option, index).height();
+            if (table->rowHeight(i) < needed)
+                cut << QStringLiteral("%1: %2 < %3")
+                           .arg(table->item(i, 1)->text())
+                           .arg(table->rowHeight(i))
+                           .arg(needed);
+        }
+        dialog->reject();
+    });
+    m_fx->Child<QAction>("actionShortcuts")->trigger();
+    QVERIFY(seen);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
 }
 
 void TestHelp::manualInCurrentLanguage_data()
