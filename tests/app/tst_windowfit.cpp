@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
@@ -139,6 +140,59 @@ QStringList DialogFaults(WindowFixture& fixture, const QRect& available)
     return faults;
 }
 
+// Back from a settings page the current thumbnail is wholly in view (the tool
+// bar that comes back makes the column shorter) and the focus is where it
+// was on the image page, or else on the thumbnail column.
+QStringList ReturnFaults(WindowFixture& fixture)
+{
+    QStringList faults;
+    auto* list = fixture.Child<QListWidget>("lwImgThumbnail");
+    auto* view = fixture.Child<QWidget>("scrollArea");
+    const struct {
+        const char* page;
+        int row; // -1: the last
+        QWidget* focus;
+    } cases[] = {{"actionScanConfig", -1, list},
+                 {"actionSystemConfig", -1, list},
+                 {"actionScanConfig", 0, view},
+                 {"actionSystemConfig", -1, view}};
+    fixture.window->activateWindow();
+    if (!QTest::qWaitForWindowActive(fixture.window)) {
+        return {QStringLiteral("the window did not become active")};
+    }
+    for (const auto& c : cases) {
+        fixture.Child<QAction>("actionImageView")->trigger();
+        list->setCurrentRow(c.row < 0 ? list->count() - 1 : c.row);
+        list->scrollToItem(list->currentItem());
+        c.focus->setFocus();
+        QTest::qWait(100);
+        fixture.Child<QAction>(c.page)->trigger();
+        QTest::qWait(100);
+        fixture.Child<QAction>("actionImageView")->trigger();
+        QTest::qWait(200);
+        const QString where = QStringLiteral("back from %1 (row %2 of %3, %4)")
+                                  .arg(QLatin1String(c.page))
+                                  .arg(list->currentRow() + 1)
+                                  .arg(list->count())
+                                  .arg(c.focus->objectName());
+        const QRect item = list->visualItemRect(list->currentItem());
+        if (!list->viewport()->rect().contains(item)) {
+            faults << where + QStringLiteral(": thumbnail at y %1..%2, column 0..%3")
+                                  .arg(item.top())
+                                  .arg(item.bottom())
+                                  .arg(list->viewport()->height() - 1);
+        }
+        const QWidget* focus = QApplication::focusWidget();
+        if (focus != c.focus && !c.focus->isAncestorOf(focus)) {
+            faults << where + QStringLiteral(": the focus is on %1")
+                                  .arg(focus ? QLatin1String(focus->metaObject()->className()) +
+                                                   QLatin1Char(' ') + focus->objectName()
+                                             : QStringLiteral("nothing"));
+        }
+    }
+    return faults;
+}
+
 // The child: starts the window on the simulator's devices of SCANVY_FIT_DEVICES
 // with the stored size SCANVY_FIT_STORED ("WxH" or empty) and prints every
 // fault; the exit status is the number of faults (or 100 when it cannot start).
@@ -150,8 +204,9 @@ int RunChild(int argc, char** argv)
     // dll.conf) as the only scanner, taken when offered: the generic panel.
     const QString devices = qEnvironmentVariable("SCANVY_FIT_DEVICES");
     const bool generic = devices == QLatin1String("test");
-    WindowFixture::WriteScenario(generic ? QStringLiteral("devices=\nusb=none")
-                                         : QStringLiteral("devices=") + devices);
+    WindowFixture::WriteScenario(generic
+                                     ? QStringLiteral("devices=\nusb=none")
+                                     : QStringLiteral("devices=") + devices + QStringLiteral("\nsheets=8"));
     const QString stored = qEnvironmentVariable("SCANVY_FIT_STORED");
     QSize wanted(920, 620);
     if (!stored.isEmpty()) {
@@ -220,6 +275,7 @@ int RunChild(int argc, char** argv)
             faults << where + fault;
     }
     faults << DialogFaults(fixture, available);
+    faults << ReturnFaults(fixture);
     for (const QString& fault : faults) {
         fprintf(stderr, "%s\n", fault.toUtf8().constData());
     }
