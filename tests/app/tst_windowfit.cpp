@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStackedWidget>
@@ -103,7 +104,7 @@ QStringList DialogFaults(WindowFixture& fixture, const QRect& available)
         }
     };
     // A modal dialog is looked at from inside its own event loop, then closed.
-    auto modal = [&](const char* action, const char* what) {
+    auto modal = [&](const char* trigger, const char* what) {
         QWidget* seen = nullptr;
         QTimer poll;
         poll.setInterval(50);
@@ -117,7 +118,10 @@ QStringList DialogFaults(WindowFixture& fixture, const QRect& available)
             dialog->close();
         });
         poll.start();
-        fixture.Child<QAction>(action)->trigger();
+        if (auto* button = fixture.Child<QPushButton>(trigger))
+            button->click();
+        else
+            fixture.Child<QAction>(trigger)->trigger();
         poll.stop();
         if (!seen)
             faults << QStringLiteral("%1 did not open").arg(QLatin1String(what));
@@ -129,6 +133,9 @@ QStringList DialogFaults(WindowFixture& fixture, const QRect& available)
     if (help)
         help->close();
     modal("actionShortcuts", "快捷键");
+    // 系统配置's folder chooser.
+    fixture.Child<QAction>("actionSystemConfig")->trigger();
+    modal("btnSelImgPath", "选择文件夹");
     // 另存为… needs pages: one batch of the simulator's feeder.
     fixture.Child<QAction>("actionImageView")->trigger();
     fixture.Child<QAction>("actionScanToLast")->trigger();
@@ -385,7 +392,7 @@ void TestWindowFit::fitsScreen()
         QFAIL("the child did not end");
     }
     const QString output = QString::fromUtf8(child.readAll());
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.toUtf8().constData());
 }
 
 int main(int argc, char** argv)
