@@ -392,7 +392,8 @@ void TestWindowFit::fitsScreen()
         QFAIL("the child did not end");
     }
     const QString output = QString::fromUtf8(child.readAll());
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.toUtf8().constData());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             output.toUtf8().constData());
 }
 
 int main(int argc, char** argv)
