@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QUrl>
@@ -59,12 +60,15 @@ const std::vector<ShortcutRow>& ShortcutTable()
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("HelpWindow"));
-    setWindowTitle(tr("使用说明"));
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("helpBrowser"));
     m_browser->setOpenExternalLinks(true);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->button(QDialogButtonBox::Close)->setText(tr("关闭"));
+    // A button of our own: the box gives a standard button the toolkit's text
+    // again on every language change, over the text set by ShowManual.
+    auto* buttons = new QDialogButtonBox(this);
+    m_closeButton = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
+    m_closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    RetranslateTexts();
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_browser);
@@ -80,9 +84,15 @@ QString HelpWindow::ManualPath(const QString& locale)
     return QStringLiteral(":/help/manual_%1.html").arg(lang);
 }
 
-void HelpWindow::ShowManual(const QString& locale)
+void HelpWindow::RetranslateTexts()
 {
     setWindowTitle(tr("使用说明"));
+    m_closeButton->setText(tr("关闭"));
+}
+
+void HelpWindow::ShowManual(const QString& locale)
+{
+    RetranslateTexts();
     m_browser->setSource(QUrl(QStringLiteral("qrc") + ManualPath(locale)));
 }
 
@@ -104,6 +114,11 @@ ShortcutsDialog::ShortcutsDialog(QWidget* parent) : QDialog(parent)
     }
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // A long description wraps onto as many lines as it needs at the width
+    // the dialog leaves it, rather than being cut off with "…".
+    m_table->setWordWrap(true);
+    m_table->setTextElideMode(Qt::ElideNone);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(tr("关闭"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <vector>
 
+class QPushButton;
 class QTextBrowser;
 class QTableWidget;
 
@@ -37,7 +38,10 @@ public:
     static QString ManualPath(const QString& locale);
 
 private:
+    void RetranslateTexts();
+
     QTextBrowser* m_browser = nullptr;
+    QPushButton* m_closeButton = nullptr;
 };
 
 // "快捷键": every key of the window with what it does.

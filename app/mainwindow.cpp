@@ -3,6 +3,7 @@
 #include "aboutdialog.h"
 #include "blockedclosefilter.h"
 #include "devicecontroller.h"
+#include "dialogfit.h"
 #include "execcmd.h"
 #include "fileutils.h"
 #include "helpdialogs.h"
@@ -469,8 +470,10 @@ void MainWindow::OnAbout()
 void MainWindow::OnManual()
 {
     // One window, kept beside the main window while the user works.
-    if (!m_helpWindow)
+    if (!m_helpWindow) {
         m_helpWindow = new HelpWindow(this);
+        FitDialogToScreen(m_helpWindow);
+    }
     m_helpWindow->ShowManual(m_sysPage ? m_sysPage->LocaleName() : QString());
     m_helpWindow->show();
     m_helpWindow->raise();
@@ -480,6 +483,7 @@ void MainWindow::OnManual()
 void MainWindow::OnShortcuts()
 {
     ShortcutsDialog dialog(this);
+    FitDialogToScreen(&dialog);
     dialog.exec();
 }
 

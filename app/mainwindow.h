@@ -347,6 +347,9 @@ private:
     QString m_defaultSavePath;
     SysConfigPage* m_sysPage = nullptr;
     QPointer<HelpWindow> m_helpWindow;
+    // The widget of the image page that had the focus when a settings page
+    // was opened.
+    QPointer<QWidget> m_imagePageFocus;
 
     bool m_storeWindowSize = false;
     bool m_placedOnScreen = false;

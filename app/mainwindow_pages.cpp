@@ -12,6 +12,7 @@
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include <QRegularExpression>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QTimer>
 
 bool MainWindow::ImagePageShown() const
 {
@@ -311,7 +313,13 @@ void MainWindow::OnShowImagePage()
         SaveParams();
     }
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
-    ui->pageImage->setFocus();
+    // The focus goes back where it was on the page (the thumbnail column
+    // unless the user had moved it), so that it is seen and keys work at once.
+    QWidget* focus =
+        m_imagePageFocus && ui->pageImage->isAncestorOf(m_imagePageFocus) && m_imagePageFocus->isVisible()
+            ? m_imagePageFocus.data()
+            : ui->lwImgThumbnail;
+    focus->setFocus(Qt::OtherFocusReason);
     ui->toolBar->show();
     ui->menuEdit->menuAction()->setEnabled(true);
     ui->menuImage->menuAction()->setEnabled(true);
@@ -323,6 +331,10 @@ void MainWindow::OnShowImagePage()
     // The page list or the scanner may have changed meanwhile (a hot-plug
     // rebuild, a scanner switch).
     ApplyImagePageRules();
+    // The tool bar comes back above the column and makes it shorter once the
+    // window's layout has run: the current thumbnail is brought into view
+    // after that.
+    QTimer::singleShot(0, ui->lwImgThumbnail, &ThumbListWidget::ScrollToCurrent);
 }
 
 void MainWindow::ShowStandardTab()
@@ -334,6 +346,9 @@ void MainWindow::ShowStandardTab()
 
 void MainWindow::ShowSettingsPage(QWidget* page)
 {
+    if (ui->stackedWidget->currentWidget() == ui->pageImage) {
+        m_imagePageFocus = QApplication::focusWidget();
+    }
     ui->stackedWidget->setCurrentWidget(page);
     ApplyImagePageRules();
     page->setFocus();

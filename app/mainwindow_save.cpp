@@ -4,6 +4,7 @@
 // settings and the counter.
 #include "mainwindow.h"
 
+#include "dialogfit.h"
 #include "fileutils.h"
 #include "imageviewwidget.h"
 #include "jobrunner.h"
@@ -207,6 +208,7 @@ QString MainWindow::AskSaveAsName(int* format)
     }
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(m_sysPage->SaveAsFormat()));
+    FitDialogToScreen(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return QString();
     }

@@ -5,6 +5,7 @@
 #include "sysconfigpage.h"
 
 #include "devicecontroller.h"
+#include "helpdialogs.h"
 #include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "sanecatalog.h"
@@ -69,6 +70,9 @@ void MainWindow::SwitchLanguage(const QString& translationFile)
     // not only when the language-change event arrives.
     ui->retranslateUi(this);
     RetranslateTexts();
+    // An open manual turns to the page of the new language.
+    if (m_helpWindow)
+        m_helpWindow->ShowManual(m_sysPage->LocaleName());
 }
 
 void MainWindow::OnShowAllScannersChanged(bool on)

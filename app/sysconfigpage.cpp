@@ -2,6 +2,7 @@
 #include "sysconfigpage.h"
 
 #include "configsetting.h"
+#include "dialogfit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -560,8 +561,15 @@ QString SysConfigPage::StoredTranslationFile(const QString& configFile)
 
 void SysConfigPage::OnSelectImagePath()
 {
-    const QString dir = QFileDialog::getExistingDirectory(
-        m_window, Tr(QT_TRANSLATE_NOOP("MainWindow", "选择文件夹")), m_homeDir, QFileDialog::ShowDirsOnly);
+    QFileDialog dialog(m_window, Tr(QT_TRANSLATE_NOOP("MainWindow", "选择文件夹")), m_homeDir);
+    dialog.setObjectName(QStringLiteral("dlgSelectImagePath"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    FitDialogToScreen(&dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString dir = dialog.selectedFiles().constFirst();
     if (dir.isEmpty()) {
         return;
     }

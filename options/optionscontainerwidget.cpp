@@ -8,6 +8,7 @@
 #include "ui_optionscontainerwidget.h"
 #include "wyscanneroptionswidget.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QLabel>
 
@@ -27,6 +28,7 @@ OptionsContainerWidget::OptionsContainerWidget(const QString& configPath, QWidge
     m_noPanelLabel->setObjectName(QStringLiteral("lblNoPanel"));
     m_noPanelLabel->setAlignment(Qt::AlignCenter);
     ui->lyOption->addWidget(m_noPanelLabel);
+    KeepListsWhole({m_kxPanel, m_wyPanel, m_rv920Panel});
     ShowScannerConfigInterface();
 
     ui->cmScannerList->installEventFilter(this);
@@ -43,6 +45,26 @@ OptionsContainerWidget::~OptionsContainerWidget()
     delete m_wyPanel;
     delete m_rv920Panel;
     delete m_genericPanel;
+}
+
+// A list box of the family panels is never squeezed below the width of its
+// longest entry (spin boxes already behave so): where a translation's longer
+// labels leave less room, the settings page scrolls instead of cutting the
+// entries off.
+void OptionsContainerWidget::KeepListsWhole(std::initializer_list<QWidget*> panels)
+{
+    for (QWidget* panel : panels) {
+        for (QComboBox* combo : panel->findChildren<QComboBox*>()) {
+            QSizePolicy policy = combo->sizePolicy();
+            if (policy.horizontalPolicy() == QSizePolicy::Ignored)
+                continue;
+            policy.setHorizontalPolicy(
+                QSizePolicy::Policy(policy.horizontalPolicy() & ~QSizePolicy::ShrinkFlag));
+            combo->setSizePolicy(policy);
+            // A minimum width of the form would win over the entries' width.
+            combo->setMinimumWidth(0);
+        }
+    }
 }
 
 void OptionsContainerWidget::ShowScannerConfigInterface()

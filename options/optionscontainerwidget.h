@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <initializer_list>
 
 class GenericScannerOptionsWidget;
 class KxScannerOptionsWidget;
@@ -65,6 +66,7 @@ signals:
 
 private:
     void OnScannerChanged();
+    static void KeepListsWhole(std::initializer_list<QWidget*> panels);
 
     Ui_OptionsContainerWidget* ui;
     KxScannerOptionsWidget* m_kxPanel;

@@ -8,11 +8,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMap>
+#include <QPushButton>
 #include <QShortcut>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QTimer>
@@ -73,8 +76,12 @@ private slots:
     void documentedKeysAreTheTable();
     void tableIsTheWindowsKeys();
     void shortcutsDialogShowsTheTable();
+    void shortcutRowsShowWholeText_data();
+    void shortcutRowsShowWholeText();
     void manualInCurrentLanguage_data();
     void manualInCurrentLanguage();
+    void openManualFollowsLanguage_data();
+    void openManualFollowsLanguage();
     void noScannerNoticeContrast();
 
 private:
@@ -157,6 +164,58 @@ void TestHelp::shortcutsDialogShowsTheTable()
     QCOMPARE(shown, TableRows());
 }
 
+void TestHelp::shortcutRowsShowWholeText_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("width");
+    QTest::newRow("English, as wide as it opens") << 2 << 0;
+    QTest::newRow("English, on a small screen") << 2 << 420;
+    QTest::newRow("繁體中文, on a small screen") << 1 << 360;
+    QTest::newRow("简体中文, on a small screen") << 0 << 360;
+}
+
+// No description of the key table is cut off: a row is as tall as its
+// wrapped text at the width the dialog gives it.
+void TestHelp::shortcutRowsShowWholeText()
+{
+    QFETCH(int, language);
+    QFETCH(int, width);
+    m_fx->Child<QComboBox>("cmLanguage")->setCurrentIndex(language);
+    QCoreApplication::processEvents();
+    QStringList cut;
+    bool seen = false;
+    QTimer::singleShot(0, [&]() {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen = true;
+        if (width > 0)
+            dialog->resize(width, dialog->height());
+        QTest::qWait(50);
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("shortcutTable"));
+        for (int i = 0; table && i < table->rowCount(); ++i) {
+            // The height the description's cell needs at its column's width.
+            QStyleOptionViewItem option;
+            option.initFrom(table->viewport());
+            option.font = table->font();
+            option.fontMetrics = QFontMetrics(option.font);
+            option.features |= QStyleOptionViewItem::WrapText;
+            option.rect = QRect(0, 0, table->columnWidth(1), 1);
+            const QModelIndex index = table->model()->index(i, 1);
+            const int needed = table->itemDelegate()->sizeHint(option, index).height();
+            if (table->rowHeight(i) < needed)
+                cut << QStringLiteral("%1: %2 < %3")
+                           .arg(table->item(i, 1)->text())
+                           .arg(table->rowHeight(i))
+                           .arg(needed);
+        }
+        dialog->reject();
+    });
+    m_fx->Child<QAction>("actionShortcuts")->trigger();
+    QVERIFY(seen);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+}
+
 void TestHelp::manualInCurrentLanguage_data()
 {
     QTest::addColumn<int>("language");
@@ -202,6 +261,56 @@ void TestHelp::manualInCurrentLanguage()
     const QString text = browser->toPlainText();
     QVERIFY2(text.contains(heading), qPrintable(text.left(80)));
     QVERIFY(text.contains(recovery));
+    help->close();
+}
+
+void TestHelp::openManualFollowsLanguage_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("close");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("简体中文 to English") << 0 << 2 << "Manual"
+                                         << "Close"
+                                         << "qrc:/help/manual_en_US.html";
+    QTest::newRow("English to 繁體中文") << 2 << 1 << "使用說明"
+                                         << "關閉"
+                                         << "qrc:/help/manual_zh_TW.html";
+    QTest::newRow("繁體中文 to 简体中文") << 1 << 0 << "使用说明"
+                                          << "关闭"
+                                          << "qrc:/help/manual_zh_CN.html";
+}
+
+// The manual stays open beside the window: a language chosen meanwhile on
+// 系统配置 reaches its title, its button and its page at once.
+void TestHelp::openManualFollowsLanguage()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, title);
+    QFETCH(QString, close);
+    QFETCH(QString, page);
+    QMainWindow* window = m_fx->window;
+    auto* box = m_fx->Child<QComboBox>("cmLanguage");
+    QVERIFY(box);
+    box->setCurrentIndex(from);
+    QCoreApplication::processEvents();
+    m_fx->Child<QAction>("actionManual")->trigger();
+    auto* help = window->findChild<HelpWindow*>(QStringLiteral("HelpWindow"));
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+
+    box->setCurrentIndex(to);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->windowTitle(), title);
+    auto* buttons = help->findChild<QDialogButtonBox*>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->buttons().size(), 1);
+    QCOMPARE(buttons->buttons().first()->text(), close);
+    QCOMPARE(help->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"))->source().toString(), page);
     help->close();
 }
 
