@@ -201,10 +201,23 @@ bool CopyScanlines(TIFF* in, TIFF* out)
         return false;
     std::vector<unsigned char> buf(static_cast<size_t>(size));
     const uint16_t planes = planar == PLANARCONFIG_SEPARATE ? spp : 1;
+    // The bits after a row's last sample carry nothing, but writers leave
+    // whatever was in their memory there (Qt's TIFF writer does for bilevel
+    // pages): clear them, so that no stray memory reaches a saved file and a
+    // page always saves to the same bytes.
+    uint32_t width = 0;
+    uint16_t bits = 1;
+    TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetFieldDefaulted(in, TIFFTAG_BITSPERSAMPLE, &bits);
+    const uint64_t rowBits = uint64_t(width) * bits * (planes == 1 ? spp : 1);
+    const int spare = int(uint64_t(size) * 8 - rowBits);
+    const unsigned char keep = spare > 0 && spare < 8 ? static_cast<unsigned char>(0xff << spare) : 0xff;
     for (uint16_t s = 0; s < planes; ++s) {
         for (uint32_t row = 0; row < length; ++row) {
-            if (TIFFReadScanline(in, buf.data(), row, s) < 0 ||
-                TIFFWriteScanline(out, buf.data(), row, s) < 0)
+            if (TIFFReadScanline(in, buf.data(), row, s) < 0)
+                return false;
+            buf.back() &= keep;
+            if (TIFFWriteScanline(out, buf.data(), row, s) < 0)
                 return false;
         }
     }

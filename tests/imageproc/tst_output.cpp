@@ -16,6 +16,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace PageMaker;
@@ -88,6 +89,8 @@ private slots:
     void tiffCompression();
     void compact_data();
     void compact();
+    void bilevelRowEnds_data();
+    void bilevelRowEnds();
 };
 
 // Documents stay small: bilevel pages are coded (CCITT G4 in a PDF, deflated
@@ -365,6 +368,53 @@ void TestOutput::tiffCompression()
     const QVector<TiffDir> dirs = readTiff(dir.filePath("short.tiff"));
     QCOMPARE(dirs.size(), 1);
     QCOMPARE(dirs[0].rowsPerStrip, 10u);
+}
+
+void TestOutput::bilevelRowEnds_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<quint8>("fill");
+    QTest::newRow("13 wide, spare bits set") << 13 << quint8(0xff);
+    QTest::newRow("13 wide, spare bits clear") << 13 << quint8(0x00);
+    QTest::newRow("9 wide, spare bits set") << 9 << quint8(0xff);
+    QTest::newRow("9 wide, spare bits clear") << 9 << quint8(0x00);
+}
+
+// The bits after a bilevel row's last pixel carry nothing: a saved TIFF has
+// them clear, whatever the page's own file or memory held there, so the
+// same page always saves to the same bytes.
+void TestOutput::bilevelRowEnds()
+{
+    QFETCH(int, width);
+    QFETCH(quint8, fill);
+    QTemporaryDir dir;
+    const int height = 6;
+    const int rowBytes = (width + 7) / 8;
+    QByteArray pbm = QString("P4\n%1 %2\n").arg(width).arg(height).toLatin1();
+    for (int y = 0; y < height; ++y) {
+        for (int b = 0; b < rowBytes; ++b) {
+            const quint8 pixels = quint8(0xa5 ^ (y * 0x1d) ^ b);
+            const int used = std::min(8, width - 8 * b);
+            const quint8 usedMask = quint8(0xff << (8 - used));
+            pbm.append(char((pixels & usedMask) | (fill & ~usedMask)));
+        }
+    }
+    const QString source = dir.filePath("page.pbm");
+    QFile f(source);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(pbm) == pbm.size());
+    f.close();
+    const QString target = dir.filePath("out.tiff");
+    ImageProc proc;
+    QVERIFY(proc.SaveAs(source, target, 0.0, true));
+    const QVector<TiffDir> dirs = readTiff(target);
+    QCOMPARE(dirs.size(), 1);
+    QCOMPARE(int(dirs[0].bits), 1);
+    QCOMPARE(dirs[0].rows.size(), rowBytes * height);
+    const quint8 spare = quint8(0xff >> (width % 8));
+    for (int y = 0; y < height; ++y)
+        QCOMPARE(quint8(dirs[0].rows[y * rowBytes + rowBytes - 1]) & spare, 0);
+    QCOMPARE(QImage(target).convertToFormat(QImage::Format_RGB32),
+             QImage(source).convertToFormat(QImage::Format_RGB32));
 }
 
 QTEST_MAIN(TestOutput)
