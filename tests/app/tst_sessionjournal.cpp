@@ -297,6 +297,11 @@ void TestSessionJournal::pageWhole_data()
         << "0001.pnm" << QByteArray("P5\n24 16\n65535\n") + QByteArray(width * height * 2, '\x01') << true;
     QTest::newRow("scan loop PNM, bilevel")
         << "0001.pnm" << QByteArray("P4\n24 16\n") + QByteArray(width / 8 * height, '\0') << true;
+    // Rows of 20 pixels end in a partly used byte.
+    QTest::newRow("scan loop TIFF, bilevel, 20 wide")
+        << "0001.tiff" << TiffHeader::Build(false, 1, 20, height, 300) + QByteArray(3 * height, '\0') << true;
+    QTest::newRow("scan loop PNM, bilevel, 20 wide")
+        << "0001.pnm" << QByteArray("P4\n20 16\n") + QByteArray(3 * height, '\0') << true;
 }
 
 // Judged by structure: every way a page file can be left short, and the
@@ -551,6 +556,15 @@ void TestSessionJournal::lockHeldUntilReleased()
     SessionLock linked;
     QVERIFY(!linked.TryLock(link));
     QVERIFY(!QFile::exists(m_dir->path() + QStringLiteral("/elsewhere")));
+
+    // Nor is a lock file of another account (only root can make one here).
+    if (::geteuid() == 0) {
+        const QString foreign = m_dir->path() + QStringLiteral("/foreign.lock");
+        QVERIFY(WriteFile(foreign, ""));
+        QVERIFY(::chown(QFile::encodeName(foreign).constData(), 4242, 4242) == 0);
+        SessionLock other;
+        QVERIFY(!other.TryLock(foreign));
+    }
 }
 
 // Emptying the work folder (save, "清除全部") keeps the running session's
