@@ -273,6 +273,11 @@ void TestOfd::pageKinds()
     ImageProc proc;
     const QString target = path("doc.ofd");
     QVERIFY(multi ? proc.SaveMultiOFD(pages, target) : proc.SaveOFD(pages.first(), target));
+    // The package's entry file comes first, where readers look for it.
+    bool listed = false;
+    const QString names = SessionCheck::Run("unzip", {"-Z1", target}, &listed);
+    QVERIFY(listed);
+    QCOMPARE(names.section('\n', 0, 0), QString("OFD.xml"));
 
     const QString root = path("unpacked");
     const QStringList media = SessionCheck::OfdPageMedia(target, root);
