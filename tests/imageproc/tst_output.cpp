@@ -314,13 +314,25 @@ void TestOutput::jpegHeaders_data()
     const QByteArray adobe("\xff\xee\x00\x0e"
                            "Adobe\x00\x64\x00\x00\x00\x00\x01",
                            16);
+    // 300 dots per inch across, 200 down.
+    const QByteArray jfif("\xff\xe0\x00\x10JFIF\x00\x01\x01\x01\x01\x2c\x00\xc8\x00\x00", 18);
+    // A scan header of one component, two bytes of coded data, the end.
+    const QByteArray scan("\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00\x12\x34\xff\xd9", 14);
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("width"); // 0: not read
     QTest::addColumn<bool>("embeddable");
-    QTest::newRow("frame header") << "\xff\xd8" + sof << 3 << true;
-    QTest::newRow("Huffman table before the frame") << "\xff\xd8" + dht + sof << 3 << true;
-    QTest::newRow("Adobe marker: maybe CMYK") << "\xff\xd8" + adobe + sof << 3 << false;
-    QTest::newRow("frame header one byte short") << "\xff\xd8" + sof.left(18) << 0 << false;
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<int>("densityY"); // -1: not looked at
+    QTest::newRow("frame header") << "\xff\xd8" + sof << 3 << true << false << -1;
+    QTest::newRow("Huffman table before the frame") << "\xff\xd8" + dht + sof << 3 << true << false << -1;
+    QTest::newRow("Adobe marker: maybe CMYK") << "\xff\xd8" + adobe + sof << 3 << false << false << -1;
+    QTest::newRow("frame header one byte short") << "\xff\xd8" + sof.left(18) << 0 << false << false << -1;
+    QTest::newRow("densities differ") << "\xff\xd8" + jfif + sof << 3 << true << false << 200;
+    QTest::newRow("frame and scan") << "\xff\xd8" + sof + scan << 3 << true << true << -1;
+    QTest::newRow("frame, no scan, end") << "\xff\xd8" + sof + "\xff\xd9" << 3 << true << false << -1;
+    // Some scanners leave a restart marker between segments.
+    QTest::newRow("restart marker between segments")
+        << "\xff\xd8" + sof + "\xff\xd0" + scan << 3 << true << true << -1;
 }
 
 void TestOutput::jpegHeaders()
@@ -328,8 +340,13 @@ void TestOutput::jpegHeaders()
     QFETCH(QByteArray, data);
     QFETCH(int, width);
     QFETCH(bool, embeddable);
+    QFETCH(bool, complete);
+    QFETCH(int, densityY);
     JpegInfo info;
     QCOMPARE(info.Parse(data), width > 0);
+    QCOMPARE(JpegInfo::IsComplete(data), complete);
+    if (densityY >= 0)
+        QCOMPARE(info.densityY, densityY);
     if (width > 0) {
         QCOMPARE(info.width, width);
         QCOMPARE(info.height, 2);
