@@ -297,6 +297,9 @@ void TestSessionJournal::pageWhole_data()
         << "0001.pnm" << QByteArray("P5\n24 16\n65535\n") + QByteArray(width * height * 2, '\x01') << true;
     QTest::newRow("scan loop PNM, bilevel")
         << "0001.pnm" << QByteArray("P4\n24 16\n") + QByteArray(width / 8 * height, '\0') << true;
+    QByteArray damagedEnd = Content(QStringLiteral("0001.png"));
+    damagedEnd[damagedEnd.size() - 1] = char(damagedEnd.at(damagedEnd.size() - 1) ^ 0x5A);
+    QTest::newRow("png, end chunk damaged") << "0001.png" << damagedEnd << false;
     // Rows of 20 pixels end in a partly used byte.
     QTest::newRow("scan loop TIFF, bilevel, 20 wide")
         << "0001.tiff" << TiffHeader::Build(false, 1, 20, height, 300) + QByteArray(3 * height, '\0') << true;

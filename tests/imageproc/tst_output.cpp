@@ -5,6 +5,7 @@
 #include "imageproc.h"
 #include "jpeginfo.h"
 #include "pagemaker.h"
+#include "savefailure.h"
 #include "sessioncheck.h"
 #include "temppath.h"
 #include "tiffassembler.h"
@@ -16,6 +17,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 using namespace PageMaker;
@@ -84,6 +86,8 @@ private slots:
     void failures();
     void jpegHeaders_data();
     void jpegHeaders();
+    void targetFailureReasons_data();
+    void targetFailureReasons();
     void tiffCompression_data();
     void tiffCompression();
     void compact_data();
@@ -352,6 +356,34 @@ void TestOutput::jpegHeaders()
         QCOMPARE(info.height, 2);
         QCOMPARE(info.Embeddable(), embeddable);
     }
+}
+
+// What the message says about a target that could not be written.
+void TestOutput::targetFailureReasons_data()
+{
+    QTest::addColumn<QString>("target"); // in a folder that exists unless named "missing/"
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("reason");
+    QTest::newRow("disk full") << "doc.pdf" << ENOSPC << int(SaveFailure::DiskFull);
+    QTest::newRow("quota used up") << "doc.pdf" << EDQUOT << int(SaveFailure::DiskFull);
+    QTest::newRow("file size limit") << "doc.pdf" << EFBIG << int(SaveFailure::FileTooLarge);
+    QTest::newRow("read-only file system") << "doc.pdf" << EROFS << int(SaveFailure::NoPermission);
+    QTest::newRow("input/output error") << "doc.pdf" << EIO << int(SaveFailure::WriteFailed);
+    QTest::newRow("folder gone") << "missing/doc.pdf" << EIO << int(SaveFailure::FolderMissing);
+    QTest::newRow("a folder of that name") << "sub" << EIO << int(SaveFailure::TargetIsFolder);
+}
+
+void TestOutput::targetFailureReasons()
+{
+    QFETCH(QString, target);
+    QFETCH(int, error);
+    QFETCH(int, reason);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    const SaveFailure failure = SaveFailure::Target(dir.filePath(target), error);
+    QCOMPARE(int(failure.reason), reason);
+    QCOMPARE(failure.path,
+             reason == SaveFailure::FolderMissing ? dir.filePath("missing") : dir.filePath(target));
 }
 
 void TestOutput::tiffCompression_data()
