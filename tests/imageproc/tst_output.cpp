@@ -236,6 +236,10 @@ void TestOutput::failures_data()
     for (const char* fault : {"full disk", "truncated JPEG page", "undecodable page", "missing page"})
         for (const char* target : all)
             QTest::addRow("%s, %s", target, fault) << target << fault;
+    // A page whose header reads well and whose pixels do not decode is
+    // found while the document is written, and named.
+    for (const char* target : {"doc.tiff x3", "doc.pdf x3"})
+        QTest::addRow("%s, corrupt PNG page", target) << target << "corrupt PNG page";
     QTest::newRow("folder missing") << "no/such/doc.pdf x3"
                                     << "";
     QTest::newRow("target is a folder") << "folder.ofd"
@@ -273,6 +277,12 @@ void TestOutput::failures()
                                             : whole.left(whole.size() / 2));
     } else if (fault == "missing page") {
         pages[bad] = dir.filePath("gone.png");
+    } else if (fault == "corrupt PNG page") {
+        QByteArray data = bytes(pages[bad]);
+        for (int i = data.size() / 2; i < data.size() / 2 + 64; ++i)
+            data[i] = char(data.at(i) ^ 0x55);
+        QFile f(pages[bad]);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
     }
     ImageProc proc;
     qint64 limit = 0;
