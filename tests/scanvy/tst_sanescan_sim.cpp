@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -54,6 +55,8 @@ private slots:
     void nothingSent();
     void stopOnTestBackend_data();
     void stopOnTestBackend();
+    void optionsOfTheTestBackend_data();
+    void optionsOfTheTestBackend();
 
 private:
     // Starts SANE and opens libsane's test backend.
@@ -395,6 +398,40 @@ void TestSaneScanSim::pageCutFromAnotherThread()
     QCOMPARE(files(), QStringList{"page1." + format + ".part"});
     if (dataOnDisk)
         QVERIFY(QFileInfo(base() + "1." + format + ".part").size() > 0);
+}
+
+// How the panel is told to lay out an option: its group, whether the device
+// calls it advanced, and whether it may be set from here at all.
+void TestSaneScanSim::optionsOfTheTestBackend_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<bool>("advanced");
+    QTest::addColumn<bool>("settable");
+    QTest::newRow("plain") << "mode"
+                           << "Scan Mode" << false << true;
+    QTest::newRow("advanced") << "bool-soft-select-soft-detect"
+                              << "Bool test options" << true << true;
+    QTest::newRow("set on the device only") << "bool-hard-select-soft-detect"
+                                            << "Bool test options" << true << false;
+}
+
+void TestSaneScanSim::optionsOfTheTestBackend()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, group);
+    QFETCH(bool, advanced);
+    QFETCH(bool, settable);
+    openTestBackend();
+    QVERIFY(m_scan.SetOption("enable-test-options", "yes"));
+    m_scan.GetAllOptions();
+    const QList<Opt_Result> all = m_scan.DescribeAllOptions();
+    const auto found =
+        std::find_if(all.begin(), all.end(), [&name](const Opt_Result& o) { return o.name == name; });
+    QVERIFY2(found != all.end(), qPrintable(name));
+    QCOMPARE(found->group, group);
+    QCOMPARE(found->isAdvanced, advanced);
+    QCOMPARE(found->isSettable, settable);
 }
 
 void TestSaneScanSim::openTestBackend()
