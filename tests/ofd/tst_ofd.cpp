@@ -240,8 +240,9 @@ void TestOfd::pageKinds()
     QFETCH(bool, minIsWhite);
     const bool multi = QString(QTest::currentDataTag()).endsWith("multi");
     const int dpi = depth == 1 ? 300 : 150;
-    // Bilevel pages at a size where coding matters; others small.
-    const QSize size = depth == 1 ? QSize(1240, 1754) : QSize(180, 130);
+    // Bilevel pages at a size where coding matters, rows ending in a partly
+    // used byte; others small.
+    const QSize size = depth == 1 ? QSize(1241, 1754) : QSize(180, 130);
     QList<QString> pages;
     QList<Raster> rasters;
     if (multi) {
