@@ -220,6 +220,7 @@ void TestOfd::pageKinds_data()
         {"tiff 16-bit grey, LZW", "tiff lzw", 16, 1, false},
         {"tiff 1-bit, 0 white, tiled", "tiff tiled", 1, 1, true},
         {"tiff RGB, tiled", "tiff tiled", 8, 3, false},
+        {"tiff grey, dots per centimetre", "tiff cm", 8, 1, false},
     };
     for (const Kind& k : kinds) {
         for (const char* doc : {"single", "multi"})
@@ -256,7 +257,17 @@ void TestOfd::pageKinds()
         pages << path(QString("page%1.%2").arg(i).arg(ext));
         QVERIFY(ext == "tiff" ? writeTiff(rasters.last(), pages.last(), minIsWhite)
                               : writePnm(rasters.last(), pages.last()));
-        if (kind != ext) {
+        if (kind.endsWith(" cm")) {
+            // The same resolution, given in dots per centimetre.
+            bool ok = false;
+            SessionCheck::Run("tiffset", {"-s", "296", "3", pages.last()}, &ok);
+            QVERIFY(ok);
+            for (const char* tag : {"282", "283"}) {
+                SessionCheck::Run("tiffset", {"-s", tag, QString::number(dpi / 2.54, 'f', 4), pages.last()},
+                                  &ok);
+                QVERIFY(ok);
+            }
+        } else if (kind != ext) {
             const QString plain = path("plain.tiff");
             QVERIFY(QFile::rename(pages.last(), plain));
             const QStringList how =
@@ -437,6 +448,7 @@ void TestOfd::truncatedJpegRefused()
     QVERIFY(!ofd.createOFD(ofd.AddImages({path("a.jpg"), path("b.jpg")})));
     QCOMPARE(ofd.Failure().page, 1);
     QCOMPARE(ofd.Failure().path, path("b.jpg"));
+    QCOMPARE(ofd.Failure().reason, SaveFailure::PageDamaged);
     QVERIFY(!QFileInfo::exists(path("doc.ofd")));
 }
 
