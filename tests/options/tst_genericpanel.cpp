@@ -5,12 +5,15 @@
 // disabled; and the paper sizes offered for a scan area in millimetres.
 #include "genericscanneroptionswidget.h"
 #include "optionwidget.h"
+#include "sanecatalog.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
 
@@ -112,6 +115,11 @@ private slots:
     void optionTable();
     void advancedToggleOnlyWithAdvancedOptions();
     void paperSize();
+    void feederSource_data();
+    void feederSource();
+    void activityDiffers();
+    void editsAnnounced();
+    void backendValuesTranslated();
 };
 
 void TestGenericPanel::optionTable_data()
@@ -223,6 +231,75 @@ void TestGenericPanel::paperSize()
     emit paper->activated(a5);
     QCOMPARE(OptionWidget::ValueText(panel.findChild<QWidget*>("br-x")).toDouble(), 148.0);
     QCOMPARE(OptionWidget::ValueText(panel.findChild<QWidget*>("br-y")).toDouble(), 220.0);
+}
+
+// A source that feeds sheets scans until the feeder is empty.
+void TestGenericPanel::feederSource_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("feeder");
+    QTest::newRow("ADF") << "ADF" << true;
+    QTest::newRow("Automatic Document Feeder") << "Automatic Document Feeder" << true;
+    QTest::newRow("ADF Duplex") << "ADF Duplex" << true;
+    QTest::newRow("Duplex") << "Duplex" << true;
+    QTest::newRow("Flatbed") << "Flatbed" << false;
+    QTest::newRow("Transparency Adapter") << "Transparency Adapter" << false;
+}
+
+void TestGenericPanel::feederSource()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, feeder);
+    QCOMPARE(GenericScannerOptionsWidget::IsFeederSource(source), feeder);
+}
+
+// Whether the device now holds another activity than the panel shows.
+void TestGenericPanel::activityDiffers()
+{
+    GenericScannerOptionsWidget panel;
+    QHash<QString, Opt_Result> options = DeviceOptions(true);
+    panel.ReloadOptions(options);
+    QVERIFY(!panel.ActivityDiffers(options));
+    options["threshold"].isActive = true;
+    QVERIFY(panel.ActivityDiffers(options));
+    options["threshold"].isActive = false;
+    options["mode"].isActive = false;
+    QVERIFY(panel.ActivityDiffers(options));
+}
+
+// Leaving a number field is an edit only when its value changed.
+void TestGenericPanel::editsAnnounced()
+{
+    GenericScannerOptionsWidget panel;
+    panel.ReloadOptions(DeviceOptions(true));
+    panel.InitOther();
+    QSignalSpy edited(&panel, &GenericScannerOptionsWidget::sglOptionEdited);
+    auto* spin = panel.findChild<QSpinBox*>("resolution");
+    QVERIFY(spin);
+    emit spin->editingFinished();
+    QCOMPARE(edited.count(), 0);
+    spin->setValue(300);
+    emit spin->editingFinished();
+    QCOMPARE(edited.count(), 1);
+    QCOMPARE(edited.at(0).at(0).toString(), QString("resolution"));
+}
+
+// List values without a name of the program's own come in the backends'
+// translation.
+void TestGenericPanel::backendValuesTranslated()
+{
+    SaneCatalog::SetLanguage("zh_CN");
+    const auto reset = qScopeGuard([] { SaneCatalog::SetLanguage(QString()); });
+    QHash<QString, Opt_Result> options = DeviceOptions(true);
+    options["source"].stringList = {"Flatbed", "Transparency Adapter"};
+    options["source"].value = "Transparency Adapter";
+    GenericScannerOptionsWidget panel;
+    panel.ReloadOptions(options);
+    auto* source = panel.findChild<QComboBox*>("source");
+    QVERIFY(source);
+    const int adapter = source->findData("Transparency Adapter");
+    QVERIFY(adapter >= 0);
+    QCOMPARE(source->itemText(adapter), QString::fromUtf8("透扫适配器"));
 }
 
 QTEST_MAIN(TestGenericPanel)
