@@ -152,6 +152,10 @@ void TestSessionJournal::recover_data()
     QTest::newRow("interrupted page kept as interrupted")
         << three << 1 << 4 << "" << QStringList{"0001.jpg", "0002.jpg.part", "0003.jpg"} << three << 1 << 4
         << QStringList{"0002.jpg"};
+    // The interrupted file's bytes are never overwritten by the damaged page.
+    QTest::newRow("damaged page beside its interrupted file")
+        << three << 1 << 4 << "" << QStringList{"0001.jpg", "0002.jpg:cut", "0002.jpg.part", "0003.jpg"}
+        << three << 1 << 4 << QStringList{"0002.jpg"};
     QTest::newRow("file gone") << three << 0 << 4 << "" << QStringList{"0002.jpg", "0003.jpg"}
                                << QStringList{"0002.jpg", "0003.jpg"} << 0 << 4 << none;
     QTest::newRow("damaged pages come back interrupted")
@@ -254,8 +258,8 @@ void TestSessionJournal::recover()
             // Shown and refused by the save as an interrupted page; its
             // bytes are kept, under the interrupted page's name.
             QVERIFY2(!IsPageComplete(page), qPrintable(name));
-            const QByteArray bytes =
-                written.contains(name) ? written.value(name) : written.value(name + QStringLiteral(".part"));
+            const QString part = name + QStringLiteral(".part");
+            const QByteArray bytes = written.contains(part) ? written.value(part) : written.value(name);
             QFile partial(PartialPagePath(page));
             QVERIFY2(partial.open(QIODevice::ReadOnly) && partial.readAll() == bytes, qPrintable(name));
         } else {
