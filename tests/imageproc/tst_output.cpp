@@ -90,6 +90,7 @@ private slots:
     void targetFailureReasons();
     void tiffCompression_data();
     void tiffCompression();
+    void tiffPageSavedCompressed();
     void compact_data();
     void compact();
 };
@@ -394,6 +395,21 @@ void TestOutput::targetFailureReasons()
     QCOMPARE(int(failure.reason), reason);
     QCOMPARE(failure.path,
              reason == SaveFailure::FolderMissing ? dir.filePath("missing") : dir.filePath(target));
+}
+
+// A TIFF page saved as TIFF is written compressed, not copied as scanned.
+void TestOutput::tiffPageSavedCompressed()
+{
+    QTemporaryDir dir;
+    const QString page = dir.filePath("page.tiff"), out = dir.filePath("out.tiff");
+    QVERIFY(write(document(300, 200, QImage::Format_Mono, 200, 4), page));
+    QCOMPARE(readTiff(page).value(0).compression, quint16(1));
+    ImageProc proc;
+    QVERIFY(proc.SaveAs(page, out, 0.0, true));
+    const QVector<TiffDir> dirs = readTiff(out);
+    QCOMPARE(dirs.size(), 1);
+    QCOMPARE(dirs[0].compression, quint16(8)); // deflate
+    QCOMPARE(QSize(int(dirs[0].width), int(dirs[0].height)), QSize(300, 200));
 }
 
 void TestOutput::tiffCompression_data()
