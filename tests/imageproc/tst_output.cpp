@@ -91,6 +91,7 @@ private slots:
     void tiffCompression_data();
     void tiffCompression();
     void tiffPageSavedCompressed();
+    void jpegDensityInCentimetres();
     void compact_data();
     void compact();
 };
@@ -410,6 +411,29 @@ void TestOutput::tiffPageSavedCompressed()
     QCOMPARE(dirs.size(), 1);
     QCOMPARE(dirs[0].compression, quint16(8)); // deflate
     QCOMPARE(QSize(int(dirs[0].width), int(dirs[0].height)), QSize(300, 200));
+}
+
+// A JPEG page whose density is given per centimetre keeps it so in a
+// multi-page TIFF.
+void TestOutput::jpegDensityInCentimetres()
+{
+    QTemporaryDir dir;
+    const QString page = dir.filePath("page.jpg"), out = dir.filePath("out.tiff");
+    QVERIFY(write(document(160, 120, QImage::Format_RGB32, 300, 5), page));
+    QByteArray data = bytes(page);
+    QVERIFY(data.mid(6, 5) == QByteArray("JFIF\0", 5));
+    data[13] = 2;                       // dots per centimetre
+    data[14] = 0, data[15] = char(118); // across
+    data[16] = 0, data[17] = char(118); // down
+    QFile f(page);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
+    f.close();
+    ImageProc proc;
+    QVERIFY(proc.SaveMultiTiff({page, page}, out));
+    const QVector<TiffDir> dirs = readTiff(out);
+    QCOMPARE(dirs.size(), 2);
+    QCOMPARE(dirs[0].unit, quint16(3)); // RESUNIT_CENTIMETER
+    QCOMPARE(dirs[0].xres, 118.0f);
 }
 
 void TestOutput::tiffCompression_data()
