@@ -152,6 +152,10 @@ void TestSessionJournal::recover_data()
     QTest::newRow("interrupted page kept as interrupted")
         << three << 1 << 4 << "" << QStringList{"0001.jpg", "0002.jpg.part", "0003.jpg"} << three << 1 << 4
         << QStringList{"0002.jpg"};
+    // The interrupted file's bytes are never overwritten by the damaged page.
+    QTest::newRow("damaged page beside its interrupted file")
+        << three << 1 << 4 << "" << QStringList{"0001.jpg", "0002.jpg:cut", "0002.jpg.part", "0003.jpg"}
+        << three << 1 << 4 << QStringList{"0002.jpg"};
     QTest::newRow("file gone") << three << 0 << 4 << "" << QStringList{"0002.jpg", "0003.jpg"}
                                << QStringList{"0002.jpg", "0003.jpg"} << 0 << 4 << none;
     QTest::newRow("damaged pages come back interrupted")
@@ -262,8 +266,8 @@ void TestSessionJournal::recover()
             // Shown and refused by the save as an interrupted page; its
             // bytes are kept, under the interrupted page's name.
             QVERIFY2(!IsPageComplete(page), qPrintable(name));
-            const QByteArray bytes =
-                written.contains(name) ? written.value(name) : written.value(name + QStringLiteral(".part"));
+            const QString part = name + QStringLiteral(".part");
+            const QByteArray bytes = written.contains(part) ? written.value(part) : written.value(name);
             QFile partial(PartialPagePath(page));
             QVERIFY2(partial.open(QIODevice::ReadOnly) && partial.readAll() == bytes, qPrintable(name));
         } else {
@@ -305,6 +309,14 @@ void TestSessionJournal::pageWhole_data()
         << "0001.pnm" << QByteArray("P5\n24 16\n65535\n") + QByteArray(width * height * 2, '\x01') << true;
     QTest::newRow("scan loop PNM, bilevel")
         << "0001.pnm" << QByteArray("P4\n24 16\n") + QByteArray(width / 8 * height, '\0') << true;
+    QByteArray damagedEnd = Content(QStringLiteral("0001.png"));
+    damagedEnd[damagedEnd.size() - 1] = char(damagedEnd.at(damagedEnd.size() - 1) ^ 0x5A);
+    QTest::newRow("png, end chunk damaged") << "0001.png" << damagedEnd << false;
+    // Rows of 20 pixels end in a partly used byte.
+    QTest::newRow("scan loop TIFF, bilevel, 20 wide")
+        << "0001.tiff" << TiffHeader::Build(false, 1, 20, height, 300) + QByteArray(3 * height, '\0') << true;
+    QTest::newRow("scan loop PNM, bilevel, 20 wide")
+        << "0001.pnm" << QByteArray("P4\n20 16\n") + QByteArray(3 * height, '\0') << true;
 }
 
 // Judged by structure: every way a page file can be left short, and the
@@ -559,6 +571,15 @@ void TestSessionJournal::lockHeldUntilReleased()
     SessionLock linked;
     QVERIFY(!linked.TryLock(link));
     QVERIFY(!QFile::exists(m_dir->path() + QStringLiteral("/elsewhere")));
+
+    // Nor is a lock file of another account (only root can make one here).
+    if (::geteuid() == 0) {
+        const QString foreign = m_dir->path() + QStringLiteral("/foreign.lock");
+        QVERIFY(WriteFile(foreign, ""));
+        QVERIFY(::chown(QFile::encodeName(foreign).constData(), 4242, 4242) == 0);
+        SessionLock other;
+        QVERIFY(!other.TryLock(foreign));
+    }
 }
 
 // Emptying the work folder (save, "清除全部") keeps the running session's

@@ -65,6 +65,8 @@ void TestWorkDir::choose_data()
                                              << "zir/scanvy" << false;
     QTest::newRow("ours, open to others but not the group") << "open-others"
                                                             << "zir/scanvy" << false;
+    QTest::newRow("ours, open to the group only") << "open-group"
+                                                  << "zir/scanvy" << false;
     QTest::newRow("zir of another user") << "zir-foreign" << perUser << true;
     QTest::newRow("scanvy of another user") << "scanvy-foreign" << perUser << true;
     QTest::newRow("zir is a link") << "zir-link" << perUser << false;
@@ -91,11 +93,13 @@ void TestWorkDir::choose()
     MakeFile(victim + QStringLiteral("/sub/file"));
 
     if (setup.startsWith(QLatin1String("open"))) {
-        const bool group = setup == QLatin1String("open");
+        const bool all = setup == QLatin1String("open");
+        const bool group = setup == QLatin1String("open-group");
         QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
-        QVERIFY(chmod(QFile::encodeName(zir).constData(), group ? 0777 : 0701) == 0);
-        QVERIFY(chmod(QFile::encodeName(zir + QStringLiteral("/scanvy")).constData(), group ? 0755 : 0705) ==
-                0);
+        QVERIFY(chmod(QFile::encodeName(zir).constData(), all ? 0777 : group ? 0770 : 0701) == 0);
+        QVERIFY(chmod(QFile::encodeName(zir + QStringLiteral("/scanvy")).constData(), all     ? 0755
+                                                                                      : group ? 0750
+                                                                                              : 0705) == 0);
     } else if (setup == QLatin1String("zir-foreign") || setup == QLatin1String("both-foreign")) {
         QVERIFY(QDir().mkpath(zir + QStringLiteral("/scanvy")));
         MakeFile(zir + QStringLiteral("/scanvy/file"));
@@ -244,6 +248,13 @@ void TestWorkDir::defaultFolder()
 // that is already there (this second's names are all taken in advance).
 void TestWorkDir::tempPathsDistinct()
 {
+    // Names handed out but not made yet are not handed out again.
+    QStringList fresh;
+    for (int n = 0; n < 100; ++n)
+        fresh << GetTempFilePath("fresh");
+    fresh.removeDuplicates();
+    QCOMPARE(fresh.size(), 100);
+
     const QString folder = QFileInfo(GetTempFilePath("x")).path();
     const QDateTime now = QDateTime::currentDateTime();
     for (int ms = 0; ms < 3000; ++ms)

@@ -5,6 +5,7 @@
 #include "imageproc.h"
 #include "jpeginfo.h"
 #include "pagemaker.h"
+#include "savefailure.h"
 #include "sessioncheck.h"
 #include "temppath.h"
 #include "tiffassembler.h"
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 using namespace PageMaker;
@@ -85,8 +87,12 @@ private slots:
     void failures();
     void jpegHeaders_data();
     void jpegHeaders();
+    void targetFailureReasons_data();
+    void targetFailureReasons();
     void tiffCompression_data();
     void tiffCompression();
+    void tiffPageSavedCompressed();
+    void jpegDensityInCentimetres();
     void compact_data();
     void compact();
     void bilevelRowEnds_data();
@@ -235,6 +241,10 @@ void TestOutput::failures_data()
     for (const char* fault : {"full disk", "truncated JPEG page", "undecodable page", "missing page"})
         for (const char* target : all)
             QTest::addRow("%s, %s", target, fault) << target << fault;
+    // A page whose header reads well and whose pixels do not decode is
+    // found while the document is written, and named.
+    for (const char* target : {"doc.tiff x3", "doc.pdf x3"})
+        QTest::addRow("%s, corrupt PNG page", target) << target << "corrupt PNG page";
     QTest::newRow("folder missing") << "no/such/doc.pdf x3"
                                     << "";
     QTest::newRow("target is a folder") << "folder.ofd"
@@ -272,6 +282,12 @@ void TestOutput::failures()
                                             : whole.left(whole.size() / 2));
     } else if (fault == "missing page") {
         pages[bad] = dir.filePath("gone.png");
+    } else if (fault == "corrupt PNG page") {
+        QByteArray data = bytes(pages[bad]);
+        for (int i = data.size() / 2; i < data.size() / 2 + 64; ++i)
+            data[i] = char(data.at(i) ^ 0x55);
+        QFile f(pages[bad]);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
     }
     ImageProc proc;
     qint64 limit = 0;
@@ -317,13 +333,25 @@ void TestOutput::jpegHeaders_data()
     const QByteArray adobe("\xff\xee\x00\x0e"
                            "Adobe\x00\x64\x00\x00\x00\x00\x01",
                            16);
+    // 300 dots per inch across, 200 down.
+    const QByteArray jfif("\xff\xe0\x00\x10JFIF\x00\x01\x01\x01\x01\x2c\x00\xc8\x00\x00", 18);
+    // A scan header of one component, two bytes of coded data, the end.
+    const QByteArray scan("\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00\x12\x34\xff\xd9", 14);
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("width"); // 0: not read
     QTest::addColumn<bool>("embeddable");
-    QTest::newRow("frame header") << "\xff\xd8" + sof << 3 << true;
-    QTest::newRow("Huffman table before the frame") << "\xff\xd8" + dht + sof << 3 << true;
-    QTest::newRow("Adobe marker: maybe CMYK") << "\xff\xd8" + adobe + sof << 3 << false;
-    QTest::newRow("frame header one byte short") << "\xff\xd8" + sof.left(18) << 0 << false;
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<int>("densityY"); // -1: not looked at
+    QTest::newRow("frame header") << "\xff\xd8" + sof << 3 << true << false << -1;
+    QTest::newRow("Huffman table before the frame") << "\xff\xd8" + dht + sof << 3 << true << false << -1;
+    QTest::newRow("Adobe marker: maybe CMYK") << "\xff\xd8" + adobe + sof << 3 << false << false << -1;
+    QTest::newRow("frame header one byte short") << "\xff\xd8" + sof.left(18) << 0 << false << false << -1;
+    QTest::newRow("densities differ") << "\xff\xd8" + jfif + sof << 3 << true << false << 200;
+    QTest::newRow("frame and scan") << "\xff\xd8" + sof + scan << 3 << true << true << -1;
+    QTest::newRow("frame, no scan, end") << "\xff\xd8" + sof + "\xff\xd9" << 3 << true << false << -1;
+    // Some scanners leave a restart marker between segments.
+    QTest::newRow("restart marker between segments")
+        << "\xff\xd8" + sof + "\xff\xd0" + scan << 3 << true << true << -1;
 }
 
 void TestOutput::jpegHeaders()
@@ -331,13 +359,84 @@ void TestOutput::jpegHeaders()
     QFETCH(QByteArray, data);
     QFETCH(int, width);
     QFETCH(bool, embeddable);
+    QFETCH(bool, complete);
+    QFETCH(int, densityY);
     JpegInfo info;
     QCOMPARE(info.Parse(data), width > 0);
+    QCOMPARE(JpegInfo::IsComplete(data), complete);
+    if (densityY >= 0)
+        QCOMPARE(info.densityY, densityY);
     if (width > 0) {
         QCOMPARE(info.width, width);
         QCOMPARE(info.height, 2);
         QCOMPARE(info.Embeddable(), embeddable);
     }
+}
+
+// What the message says about a target that could not be written.
+void TestOutput::targetFailureReasons_data()
+{
+    QTest::addColumn<QString>("target"); // in a folder that exists unless named "missing/"
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("reason");
+    QTest::newRow("disk full") << "doc.pdf" << ENOSPC << int(SaveFailure::DiskFull);
+    QTest::newRow("quota used up") << "doc.pdf" << EDQUOT << int(SaveFailure::DiskFull);
+    QTest::newRow("file size limit") << "doc.pdf" << EFBIG << int(SaveFailure::FileTooLarge);
+    QTest::newRow("read-only file system") << "doc.pdf" << EROFS << int(SaveFailure::NoPermission);
+    QTest::newRow("input/output error") << "doc.pdf" << EIO << int(SaveFailure::WriteFailed);
+    QTest::newRow("folder gone") << "missing/doc.pdf" << EIO << int(SaveFailure::FolderMissing);
+    QTest::newRow("a folder of that name") << "sub" << EIO << int(SaveFailure::TargetIsFolder);
+}
+
+void TestOutput::targetFailureReasons()
+{
+    QFETCH(QString, target);
+    QFETCH(int, error);
+    QFETCH(int, reason);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    const SaveFailure failure = SaveFailure::Target(dir.filePath(target), error);
+    QCOMPARE(int(failure.reason), reason);
+    QCOMPARE(failure.path,
+             reason == SaveFailure::FolderMissing ? dir.filePath("missing") : dir.filePath(target));
+}
+
+// A TIFF page saved as TIFF is written compressed, not copied as scanned.
+void TestOutput::tiffPageSavedCompressed()
+{
+    QTemporaryDir dir;
+    const QString page = dir.filePath("page.tiff"), out = dir.filePath("out.tiff");
+    QVERIFY(write(document(300, 200, QImage::Format_Mono, 200, 4), page));
+    QCOMPARE(readTiff(page).value(0).compression, quint16(1));
+    ImageProc proc;
+    QVERIFY(proc.SaveAs(page, out, 0.0, true));
+    const QVector<TiffDir> dirs = readTiff(out);
+    QCOMPARE(dirs.size(), 1);
+    QCOMPARE(dirs[0].compression, quint16(8)); // deflate
+    QCOMPARE(QSize(int(dirs[0].width), int(dirs[0].height)), QSize(300, 200));
+}
+
+// A JPEG page whose density is given per centimetre keeps it so in a
+// multi-page TIFF.
+void TestOutput::jpegDensityInCentimetres()
+{
+    QTemporaryDir dir;
+    const QString page = dir.filePath("page.jpg"), out = dir.filePath("out.tiff");
+    QVERIFY(write(document(160, 120, QImage::Format_RGB32, 300, 5), page));
+    QByteArray data = bytes(page);
+    QVERIFY(data.mid(6, 5) == QByteArray("JFIF\0", 5));
+    data[13] = 2;                       // dots per centimetre
+    data[14] = 0, data[15] = char(118); // across
+    data[16] = 0, data[17] = char(118); // down
+    QFile f(page);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
+    f.close();
+    ImageProc proc;
+    QVERIFY(proc.SaveMultiTiff({page, page}, out));
+    const QVector<TiffDir> dirs = readTiff(out);
+    QCOMPARE(dirs.size(), 2);
+    QCOMPARE(dirs[0].unit, quint16(3)); // RESUNIT_CENTIMETER
+    QCOMPARE(dirs[0].xres, 118.0f);
 }
 
 void TestOutput::tiffCompression_data()

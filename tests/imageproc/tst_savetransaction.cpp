@@ -131,6 +131,8 @@ private slots:
     void writersCutShort_data();
     void writersCutShort();
     void unrecordedWriterFails();
+    void recordText_data();
+    void recordText();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -582,6 +584,41 @@ void TestSaveTransaction::unrecordedWriterFails()
     }
     QCOMPARE(snapshot(path("out")), before);
     QVERIFY(QDir().rmdir(record));
+// A record is read only as it was written whole: staged lines (a last line
+// cut short is dropped), or a commit with all its entries and its end.
+void TestSaveTransaction::recordText_data()
+{
+    const QByteArray a = QByteArray("/out/a.pdf").toBase64(),
+                     sa = QByteArray("/out/.a.save-1-0.pdf").toBase64();
+    const QByteArray b = QByteArray("/out/b.pdf").toBase64(),
+                     sb = QByteArray("/out/.b.save-1-1.pdf").toBase64();
+    const QByteArray header = "scanvy-save 1\n";
+    const QByteArray staged = "staged 11 " + a + " " + sa + "\nstaged 12 " + b + " " + sb + "\n";
+    const QByteArray commit =
+        "commit\nentry 11 0 " + a + " " + sa + " -\nentry 12 5 " + b + " " + sb + " " + b + "\n";
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("entries"); // -1: no record
+    QTest::addColumn<bool>("committing");
+    QTest::newRow("staged files") << header + staged << 2 << false;
+    QTest::newRow("staged, the last line cut short") << header + staged.chopped(3) << 1 << false;
+    QTest::newRow("whole commit") << header + commit + "end\n" << 2 << true;
+    QTest::newRow("commit without its end") << header + commit << -1 << false;
+    QTest::newRow("commit, its end cut short") << header + commit + "en" << -1 << false;
+    QTest::newRow("another header") << "scanvy-save 2\n" + staged << -1 << false;
+}
+
+void TestSaveTransaction::recordText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, entries);
+    QFETCH(bool, committing);
+    QVERIFY(writeFile(path("record"), text));
+    SaveRecord record;
+    QCOMPARE(SaveRecord::Read(path("record"), &record), entries >= 0);
+    if (entries >= 0) {
+        QCOMPARE(record.entries.size(), entries);
+        QCOMPARE(record.committing, committing);
+    }
 }
 
 QTEST_MAIN(TestSaveTransaction)

@@ -205,6 +205,7 @@ void TestOfd::pageKinds_data()
         {"tiff 16-bit grey, LZW", "tiff lzw", 16, 1, false},
         {"tiff 1-bit, 0 white, tiled", "tiff tiled", 1, 1, true},
         {"tiff RGB, tiled", "tiff tiled", 8, 3, false},
+        {"tiff grey, dots per centimetre", "tiff cm", 8, 1, false},
     };
     for (const Kind& k : kinds) {
         for (const char* doc : {"single", "multi"})
@@ -225,8 +226,9 @@ void TestOfd::pageKinds()
     QFETCH(bool, minIsWhite);
     const bool multi = QString(QTest::currentDataTag()).endsWith("multi");
     const int dpi = depth == 1 ? 300 : 150;
-    // Bilevel pages at a size where coding matters; others small.
-    const QSize size = depth == 1 ? QSize(1240, 1754) : QSize(180, 130);
+    // Bilevel pages at a size where coding matters, rows ending in a partly
+    // used byte; others small.
+    const QSize size = depth == 1 ? QSize(1241, 1754) : QSize(180, 130);
     QList<QString> pages;
     QList<Raster> rasters;
     if (multi) {
@@ -240,7 +242,17 @@ void TestOfd::pageKinds()
         pages << path(QString("page%1.%2").arg(i).arg(ext));
         QVERIFY(ext == "tiff" ? writeTiff(rasters.last(), pages.last(), minIsWhite)
                               : writePnm(rasters.last(), pages.last()));
-        if (kind != ext) {
+        if (kind.endsWith(" cm")) {
+            // The same resolution, given in dots per centimetre.
+            bool ok = false;
+            SessionCheck::Run("tiffset", {"-s", "296", "3", pages.last()}, &ok);
+            QVERIFY(ok);
+            for (const char* tag : {"282", "283"}) {
+                SessionCheck::Run("tiffset", {"-s", tag, QString::number(dpi / 2.54, 'f', 4), pages.last()},
+                                  &ok);
+                QVERIFY(ok);
+            }
+        } else if (kind != ext) {
             const QString plain = path("plain.tiff");
             QVERIFY(QFile::rename(pages.last(), plain));
             const QStringList how =
@@ -258,6 +270,11 @@ void TestOfd::pageKinds()
     ImageProc proc;
     const QString target = path("doc.ofd");
     QVERIFY(multi ? proc.SaveMultiOFD(pages, target) : proc.SaveOFD(pages.first(), target));
+    // The package's entry file comes first, where readers look for it.
+    bool listed = false;
+    const QString names = SessionCheck::Run("unzip", {"-Z1", target}, &listed);
+    QVERIFY(listed);
+    QCOMPARE(names.section('\n', 0, 0), QString("OFD.xml"));
 
     const QString root = path("unpacked");
     const QStringList media = SessionCheck::OfdPageMedia(target, root);
@@ -418,6 +435,7 @@ void TestOfd::truncatedJpegRefused()
     QVERIFY(!ofd.createOFD(ofd.AddImages({path("a.jpg"), path("b.jpg")})));
     QCOMPARE(ofd.Failure().page, 1);
     QCOMPARE(ofd.Failure().path, path("b.jpg"));
+    QCOMPARE(ofd.Failure().reason, SaveFailure::PageDamaged);
     QVERIFY(!QFileInfo::exists(path("doc.ofd")));
 }
 

@@ -107,6 +107,7 @@ void TestDeviceOpt::osCodeFromLsbRelease_data()
     QTest::newRow("kylin") << QByteArray("Distributor ID:\tKylin\n") << int(OSKylin);
     QTest::newRow("uos") << QByteArray("Distributor ID:\tuos\n") << int(OSUos);
     QTest::newRow("UOS upper case") << QByteArray("Distributor ID:\tUOS\n") << int(OSUos);
+    QTest::newRow("NFS desktop") << QByteArray("Distributor ID:\tNFSDesktop\n") << int(OSNfsDesktop);
     QTest::newRow("debian") << QByteArray("Distributor ID:\tDebian\n") << int(OSOther);
     QTest::newRow("trailing blank is kept") << QByteArray("Distributor ID:\tKylin \n") << int(OSOther);
     QTest::newRow("blanks instead of tab") << QByteArray("Distributor ID:  Kylin\n") << int(OSOther);

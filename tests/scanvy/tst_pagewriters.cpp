@@ -238,6 +238,8 @@ void TestPageWriters::shortPageIsCompletedWithWhite_data()
     QTest::newRow("pnm gray") << int(PageWriter::Pnm) << 8;
     QTest::newRow("tiff lineart") << int(PageWriter::Tiff) << 1;
     QTest::newRow("png lineart") << int(PageWriter::Png) << 1;
+    QTest::newRow("png gray") << int(PageWriter::Png) << 8;
+    QTest::newRow("jpeg gray") << int(PageWriter::Jpeg) << 8;
 }
 
 void TestPageWriters::shortPageIsCompletedWithWhite()

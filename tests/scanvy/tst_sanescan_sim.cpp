@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <atomic>
 #include <thread>
 
 using PageMaker::bytes;
@@ -57,6 +59,8 @@ private slots:
     void pageCutFromAnotherThread();
     void nothingSent_data();
     void nothingSent();
+    void optionsOfTheTestBackend_data();
+    void optionsOfTheTestBackend();
 
 private:
     // Starts SANE and opens libsane's test backend.
@@ -398,6 +402,40 @@ void TestSaneScanSim::pageCutFromAnotherThread()
     QCOMPARE(files(), QStringList{"page1." + format + ".part"});
     if (dataOnDisk)
         QVERIFY(QFileInfo(base() + "1." + format + ".part").size() > 0);
+}
+
+// How the panel is told to lay out an option: its group, whether the device
+// calls it advanced, and whether it may be set from here at all.
+void TestSaneScanSim::optionsOfTheTestBackend_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<bool>("advanced");
+    QTest::addColumn<bool>("settable");
+    QTest::newRow("plain") << "mode"
+                           << "Scan Mode" << false << true;
+    QTest::newRow("advanced") << "bool-soft-select-soft-detect"
+                              << "Bool test options" << true << true;
+    QTest::newRow("set on the device only") << "bool-hard-select-soft-detect"
+                                            << "Bool test options" << true << false;
+}
+
+void TestSaneScanSim::optionsOfTheTestBackend()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, group);
+    QFETCH(bool, advanced);
+    QFETCH(bool, settable);
+    openTestBackend();
+    QVERIFY(m_scan.SetOption("enable-test-options", "yes"));
+    m_scan.GetAllOptions();
+    const QList<Opt_Result> all = m_scan.DescribeAllOptions();
+    const auto found =
+        std::find_if(all.begin(), all.end(), [&name](const Opt_Result& o) { return o.name == name; });
+    QVERIFY2(found != all.end(), qPrintable(name));
+    QCOMPARE(found->group, group);
+    QCOMPARE(found->isAdvanced, advanced);
+    QCOMPARE(found->isSettable, settable);
 }
 
 void TestSaneScanSim::openTestBackend()
