@@ -584,6 +584,8 @@ void TestSaveTransaction::unrecordedWriterFails()
     }
     QCOMPARE(snapshot(path("out")), before);
     QVERIFY(QDir().rmdir(record));
+}
+
 // A record is read only as it was written whole: staged lines (a last line
 // cut short is dropped), or a commit with all its entries and its end.
 void TestSaveTransaction::recordText_data()
