@@ -191,10 +191,10 @@ void TestSaveAs::saveAs()
             m_fx->Child<QAction>(action)->trigger();
         }
     };
-    turn(0, {"actionRotateLeft"});
-    turn(1, {"actionRotateRight", "actionRotate180", "actionRotateRight"});
     const QImage scanned = QImage(m_fx->window->PageFiles().at(1));
     QVERIFY(!scanned.isNull());
+    turn(0, {"actionRotateLeft"});
+    turn(1, {"actionRotateRight", "actionRotate180", "actionRotateRight"});
     const QString folder = m_fx->home->path() + QStringLiteral("/chosen");
     QVERIFY(QDir().mkpath(folder));
     ChooseInDialog(folder + QLatin1Char('/') + name, format);
