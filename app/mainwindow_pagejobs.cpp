@@ -7,10 +7,8 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 
-#include <memory>
 
 void MainWindow::RotatePages(int degrees)
 {

@@ -34,9 +34,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include <QtConcurrent>
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
