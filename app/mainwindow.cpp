@@ -288,9 +288,9 @@ void MainWindow::ConnectActions()
 {
     connect(ui->actionExit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionPassManual, &QAction::toggled, this, &MainWindow::OnPassManual);
-    connect(ui->actionRotateLeft, &QAction::triggered, this, [this] { RotatePages(-90.0); });
-    connect(ui->actionRotate180, &QAction::triggered, this, [this] { RotatePages(180.0); });
-    connect(ui->actionRotateRight, &QAction::triggered, this, [this] { RotatePages(90.0); });
+    connect(ui->actionRotateLeft, &QAction::triggered, this, [this] { RotatePages(-90); });
+    connect(ui->actionRotate180, &QAction::triggered, this, [this] { RotatePages(180); });
+    connect(ui->actionRotateRight, &QAction::triggered, this, [this] { RotatePages(90); });
     connect(ui->actionSelectAll, &QAction::triggered, m_imageView, &ImageViewWidget::SelectAll);
     connect(ui->actionSelectReverse, &QAction::triggered, m_imageView, &ImageViewWidget::SelectReverse);
     connect(ui->actionBroom, &QAction::triggered, this, &MainWindow::OnBroom);

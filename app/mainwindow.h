@@ -121,10 +121,10 @@ public:
     // the desktop's file manager through QDesktopServices::openUrl).
     void SetFolderOpener(std::function<bool(const QUrl&)> opener);
 
-    // Turns the selected pages clockwise by `angle` degrees as a background
-    // job; a page whose file cannot be rewritten keeps it and is named in a
-    // "保存失败" box.
-    void RotatePages(double angle);
+    // Turns the selected pages a further `degrees` clockwise (a multiple of
+    // 90): their angles in the page list change at once, no file is written.
+    // The turn is applied once, when the pages are saved.
+    void RotatePages(int degrees);
     QString GetScanFile(int number, const QString& extension) const;
 
     // Rebuilds the device list after a hot-plug notice.
@@ -160,6 +160,8 @@ public:
     // The page list the views show and the journal records.
     PageList* Pages() const { return m_pages; }
     QList<QString> PageFiles() const { return m_pages->Paths(); }
+    // The pages as a save takes them: each file with its turn.
+    QList<SavePage> PagesToSave() const;
     int ScanNumber() const;
     int Counter() const;
     QList<QString> DeviceList() const;
@@ -301,9 +303,6 @@ private:
     bool ConfirmOverwrite();
     // The save folder, names and format the settings give.
     SaveController::Target SaveTarget() const;
-
-    void RotateFinished(const QList<int>& rows, const QVector<SaveFailure>& results);
-    void RotateAfter(const QList<int>& rows, const QVector<SaveFailure>& results);
 
     // The completion box of a hot-plug rebuild; it names the scanners when
     // the one in use went away and another took its place.

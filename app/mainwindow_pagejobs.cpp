@@ -1,7 +1,5 @@
-// Page actions that take long on many pages: turning the selected pages runs
-// as a background job (the files on the job thread, spread over the cores;
-// the thumbnails and the large view redrawn in steps when all are done), and
-// "清除全部" deletes the page files on the job thread.
+// Page actions: turning the selected pages (only their angles change) and
+// "清除全部", which deletes the page files on the job thread.
 #include "mainwindow.h"
 #include "scancontroller.h"
 
@@ -9,91 +7,17 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 
-#include <memory>
 
-namespace {
-// Redrawing rows yields to the event loop after about this long.
-const int kStepMs = 25;
-// Failed pages named one by one in the failure box; the rest are counted.
-const int kListedFailures = 5;
-} // namespace
-
-void MainWindow::RotatePages(double angle)
+void MainWindow::RotatePages(int degrees)
 {
     if (m_jobs->Active() || m_scan->Scanning() || m_pageBusy) {
         return;
     }
-    const QList<int> rows = m_imageView->SelectedRows();
-    if (rows.isEmpty()) {
-        return;
-    }
-    QList<QString> files;
-    for (int row : rows) {
-        files << m_imageView->PathAt(row);
-    }
-    // Written by the job thread, read once it has been stopped.
-    auto results = std::make_shared<QVector<SaveFailure>>();
-    ExecLambda(
-        tr("正在旋转图像..."),
-        [files, angle, results] { *results = ImageViewWidget::RotateFiles(files, angle); },
-        [this, rows, results] { RotateFinished(rows, *results); },
-        [this, rows, results] { RotateAfter(rows, *results); });
-}
-
-void MainWindow::RotateFinished(const QList<int>& rows, const QVector<SaveFailure>& results)
-{
-    m_jobs->StopThread();
-    auto pending = std::make_shared<QList<int>>();
-    for (int i = 0; i < rows.size() && i < results.size(); ++i) {
-        if (!results.at(i).Failed()) {
-            pending->append(rows.at(i));
-        }
-    }
-    m_jobs->FinishInSteps([this, pending] {
-        QElapsedTimer clock;
-        clock.start();
-        while (!pending->isEmpty() && clock.elapsed() < kStepMs) {
-            m_imageView->RefreshRows({pending->takeFirst()});
-        }
-        if (!pending->isEmpty()) {
-            return false;
-        }
-        RecordSession();
-        return true;
-    });
-}
-
-void MainWindow::RotateAfter(const QList<int>& rows, const QVector<SaveFailure>& results)
-{
-    QStringList lines;
-    int failed = 0;
-    for (int i = 0; i < rows.size() && i < results.size(); ++i) {
-        SaveFailure failure = results.at(i);
-        if (!failure.Failed()) {
-            continue;
-        }
-        failed += 1;
-        if (lines.size() == kListedFailures) {
-            continue;
-        }
-        if (failure.IsPage()) {
-            failure.page = rows.at(i); // the text names the page itself
-            lines << SaveController::FailureText(failure);
-        } else {
-            lines << tr("第%1页：%2").arg(rows.at(i) + 1).arg(SaveController::FailureText(failure));
-        }
-    }
-    if (failed == 0) {
-        return;
-    }
-    if (failed > lines.size()) {
-        lines << tr("等 %1 页").arg(failed);
-    }
-    QMessageBox::critical(this, tr("错误"),
-                          tr("保存失败") + QLatin1Char('\n') + lines.join(QLatin1Char('\n')));
+    // The list records the turn (the journal follows it) and the views
+    // draw the pages turned.
+    m_pages->Turn(m_imageView->SelectedRows(), degrees);
 }
 
 void MainWindow::OnBroom()

@@ -51,9 +51,18 @@ bool MainWindow::CheckDuplicateSavePath()
     return !ExistingSaveTargets().isEmpty();
 }
 
+QList<SavePage> MainWindow::PagesToSave() const
+{
+    QList<SavePage> pages;
+    for (const Page& page : m_pages->Pages()) {
+        pages << SavePage{page.path, page.angle};
+    }
+    return pages;
+}
+
 bool MainWindow::DoSave()
 {
-    if (!m_saver->Write(SaveTarget(), PageFiles(), m_sysPage->Counter())) {
+    if (!m_saver->Write(SaveTarget(), PagesToSave(), m_sysPage->Counter())) {
         return false;
     }
     // The counter stays when nothing was written.
@@ -245,7 +254,9 @@ void MainWindow::SaveAs()
     m_saver->Reset();
     // Written through the same all-or-nothing save as "保存", then settled
     // the same way; only the names differ and the counter is not used.
+    const QList<SavePage> pages = PagesToSave();
     ExecLambda(
-        tr("正在进行保存..."), [this, format, targets] { m_saver->WriteFiles(format, PageFiles(), targets); },
+        tr("正在进行保存..."),
+        [this, format, pages, targets] { m_saver->WriteFiles(format, pages, targets); },
         [this] { SaveFinished(); }, [this, folder] { ShowSaveOutcome(folder); });
 }

@@ -100,7 +100,12 @@ void MainWindow::RecordSession()
         return;
     }
     SessionJournal::State state;
-    state.pages = m_pages->Paths();
+    for (const Page& page : m_pages->Pages()) {
+        state.pages << page.path;
+        if (page.angle != 0) {
+            state.angles.insert(page.path, page.angle);
+        }
+    }
     state.current = m_pages->Current();
     state.scanNumber = m_scan->NextNumber();
     if (m_scan->Scanning()) {
@@ -161,7 +166,11 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
         // The rows come at once, the current page's large view and the
         // thumbnails over the next moments: the window answers meanwhile.
         const int current = m_pages->Count() + std::clamp(found.current, 0, int(found.pages.size()) - 1);
-        m_imageView->AddImages(found.pages, current);
+        QList<Page> pages;
+        for (const QString& path : found.pages) {
+            pages << Page{path, found.angles.value(path), false, 0};
+        }
+        m_imageView->AddImages(pages, current);
     }
     m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
     m_imageView->RefreshInfos();

@@ -3,6 +3,7 @@
 #include "pageplacement.h"
 
 #include "pagefile.h"
+#include "pageturn.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -113,15 +114,25 @@ SessionJournal::SessionJournal(const QString& workDir)
 int SessionJournal::Record(const State& state) const
 {
     QJsonArray pages;
+    QJsonObject angles;
     for (const QString& page : state.pages) {
         const QFileInfo info(page);
         // Every page file of the session lies in the scan folder; the journal
         // keeps only its name, so it can never point anywhere else.
         pages.append(info.fileName());
+        const int angle = std::max(0, NormalTurn(state.angles.value(page)));
+        if (angle != 0) {
+            angles.insert(info.fileName(), angle);
+        }
     }
     QJsonObject root;
     root.insert(QStringLiteral("version"), kVersion);
     root.insert(QStringLiteral("pages"), pages);
+    // Only turned pages; a journal without the entry (an older one too)
+    // has every page upright.
+    if (!angles.isEmpty()) {
+        root.insert(QStringLiteral("angles"), angles);
+    }
     root.insert(QStringLiteral("current"), state.current);
     root.insert(QStringLiteral("scanNumber"), state.scanNumber);
     if (state.scanRunning) {
@@ -197,6 +208,15 @@ bool SessionJournal::Load(State* state) const
         const QString name = page.toString();
         if (IsPlainName(name)) {
             loaded.pages.append(m_scanDir + QLatin1Char('/') + name);
+        }
+    }
+    const QJsonObject angles = root.value(QStringLiteral("angles")).toObject();
+    for (auto it = angles.constBegin(); it != angles.constEnd(); ++it) {
+        const QString path = m_scanDir + QLatin1Char('/') + it.key();
+        int angle = 0;
+        if (ExactNumber(it.value(), 90, 270, &angle) && NormalTurn(angle) == angle && IsPlainName(it.key()) &&
+            loaded.pages.contains(path)) {
+            loaded.angles.insert(path, angle);
         }
     }
     loaded.current = BoundedNumber(root.value(QStringLiteral("current")), 0, 0, INT_MAX);
@@ -427,6 +447,11 @@ SessionJournal::State SessionJournal::Recover(Found* found) const
         }
     }
     result.pages = CheckPages(pages, current, &result.current, &result.damaged);
+    for (const QString& page : qAsConst(result.pages)) {
+        if (recorded.angles.contains(page)) {
+            result.angles.insert(page, recorded.angles.value(page));
+        }
+    }
     if (found) {
         *found = result.pages.isEmpty() && how != Found::SetAside ? Found::Nothing : how;
     }

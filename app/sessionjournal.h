@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -32,8 +33,11 @@ public:
 
     struct State {
         QList<QString> pages; // page files in page order (absolute paths in the scan folder)
-        int current = 0;      // index of the current page
-        int scanNumber = 1;   // number of the next page file
+        // How far pages are turned clockwise (90, 180 or 270), by page file;
+        // a page not listed is upright.
+        QHash<QString, int> angles;
+        int current = 0;    // index of the current page
+        int scanNumber = 1; // number of the next page file
         bool scanRunning = false;
         Scan scan;
         // Read back only: the journal says on purpose that there are no pages.

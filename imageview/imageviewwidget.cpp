@@ -8,6 +8,7 @@
 #include "pagefile.h"
 #include "pagelist.h"
 #include "pagereader.h"
+#include "pageturn.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "thumbnailitemdelegate.h"
@@ -33,9 +34,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include <QtConcurrent>
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -287,7 +286,8 @@ QList<int> ImageViewWidget::RowsWithoutCell() const
 void ImageViewWidget::MakeCell(int row)
 {
     QListWidgetItem* item = thumbList->item(row);
-    auto* widget = new ThumbnailWidget(item->data(Qt::UserRole).toString(), ThumbnailWidget::InBackground);
+    auto* widget = new ThumbnailWidget(item->data(Qt::UserRole).toString(), ThumbnailWidget::InBackground,
+                                       nullptr, pages->At(row).angle);
     widget->ResetFileIndex(row);
     widget->SetSelected(item->isSelected());
     thumbList->setItemWidget(item, widget);
@@ -483,36 +483,23 @@ void ImageViewWidget::Broom()
 
 void ImageViewWidget::RotateLeft()
 {
-    Rotate(-90.0);
+    Rotate(-90);
 }
 
 void ImageViewWidget::RotateRight()
 {
-    Rotate(90.0);
+    Rotate(90);
 }
 
 void ImageViewWidget::Rotate180()
 {
-    Rotate(180.0);
+    Rotate(180);
 }
 
-void ImageViewWidget::Rotate(double angle)
+void ImageViewWidget::Rotate(int degrees)
 {
-    const QList<int> rows = SelectedRows();
-    QList<QString> paths;
-    for (int row : rows) {
-        paths << PathAt(row);
-    }
-    const QVector<SaveFailure> results = RotateFiles(paths, angle);
-    QList<int> turned;
-    for (int i = 0; i < rows.size(); ++i) {
-        if (results.at(i).Failed()) {
-            qCWarning(lcImageView) << "Rotate: could not rewrite" << paths.at(i);
-        } else {
-            turned << rows.at(i);
-        }
-    }
-    RefreshRows(turned);
+    // Only the angle changes; the list tells the column and the large view.
+    pages->Turn(SelectedRows(), degrees);
 }
 
 QList<int> ImageViewWidget::SelectedRows() const
@@ -534,36 +521,18 @@ QString ImageViewWidget::PathAt(int row) const
     return thumbList->item(row)->data(Qt::UserRole).toString();
 }
 
-QVector<SaveFailure> ImageViewWidget::RotateFiles(const QList<QString>& paths, double angle)
+int ImageViewWidget::AngleOf(const QString& path) const
 {
-    QVector<SaveFailure> results(paths.size());
-    QVector<int> indices(paths.size());
-    std::iota(indices.begin(), indices.end(), 0);
-    // One page per task: decoding, turning and encoding a page dominate, and
-    // pages do not share anything.
-    QtConcurrent::blockingMap(indices, [&paths, &results, angle](int i) {
-        ImageProc proc;
-        if (!proc.SaveAs(paths.at(i), paths.at(i), angle, true)) {
-            results[i] = proc.LastFailure();
-            if (!results[i].Failed()) {
-                results[i] = SaveFailure::Target(paths.at(i), 0);
-            }
+    const int current = pages->Current();
+    if (current < pages->Count() && pages->At(current).path == path) {
+        return pages->At(current).angle;
+    }
+    for (const Page& page : pages->Pages()) {
+        if (page.path == path) {
+            return page.angle;
         }
-    });
-    return results;
-}
-
-void ImageViewWidget::RefreshRows(const QList<int>& rows)
-{
-    for (int row : rows) {
-        // The thumbnail, anything decoded ahead and, for the current page,
-        // the large view are drawn again from the rewritten file.
-        RedrawPage(PathAt(row));
     }
-    // A redrawn thumbnail may change the rows' heights.
-    if (!thumbList.isNull()) {
-        thumbList->ScrollToCurrent();
-    }
+    return 0;
 }
 
 // ----------------------------------------------------------- large view
@@ -626,9 +595,9 @@ bool ImageViewWidget::ShowPreview(const PageRequest& request)
     if (!reader.IsValid()) {
         return false;
     }
-    pageSize = reader.Size();
+    pageSize = TurnSwapsSides(request.angle) ? reader.Size().transposed() : reader.Size();
     shownStamp = reader.Stamp();
-    shownRequest = PageRequest{request.path, preview.size()};
+    shownRequest = PageRequest{request.path, preview.size(), request.angle};
     wantedRequest = request;
     largeLabel->setPixmap(preview);
     zoomMode = ZoomFit;
@@ -653,7 +622,7 @@ void ImageViewWidget::ShowLargeImage(const QString& path)
     } else {
         // Decoded at the size it is shown at; the full resolution follows
         // in the background when the zoom needs it.
-        const PageRequest request{path, FitBox()};
+        const PageRequest request{path, FitBox(), AngleOf(path)};
         if (ShowPreview(request)) {
             return;
         }
@@ -689,7 +658,7 @@ void ImageViewWidget::RedrawPage(const QString& path)
             continue;
         }
         if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-            widget->ScalImage(path);
+            widget->ScalImage(path, pages->At(row).angle);
         }
     }
     if (path == GetCurrentPath()) {
@@ -721,7 +690,8 @@ void ImageViewWidget::PrefetchAround(const QString& path)
             if (near < 0 || near >= RowCount()) {
                 continue;
             }
-            const PageRequest request{thumbList->item(near)->data(Qt::UserRole).toString(), fit};
+            const PageRequest request{thumbList->item(near)->data(Qt::UserRole).toString(), fit,
+                                      near < pages->Count() ? pages->At(near).angle : 0};
             if (!request.path.isEmpty() && !pageCache.Contains(request) && IsPageComplete(request.path)) {
                 prefetchRequests << request;
             }
@@ -745,7 +715,7 @@ void ImageViewWidget::RequestSharperPage()
     }
     // Fitted into a larger window, a fitted decode is enough; zoomed in,
     // only the full resolution is.
-    const PageRequest better{shownRequest.path, zoomMode == ZoomFit ? FitBox() : QSize()};
+    const PageRequest better{shownRequest.path, zoomMode == ZoomFit ? FitBox() : QSize(), shownRequest.angle};
     if (better == shownRequest || better == wantedRequest) {
         return;
     }
@@ -762,7 +732,8 @@ void ImageViewWidget::ShowSharperPage(const DecodedPage& page)
     wantedRequest = PageRequest();
     // Only pixels of the very file shown; a file rewritten since is drawn
     // anew by RedrawPage.
-    if (page.request.path != shownRequest.path || page.stamp != shownStamp || page.pageSize != pageSize) {
+    if (page.request.path != shownRequest.path || page.request.angle != shownRequest.angle ||
+        page.stamp != shownStamp || page.pageSize != pageSize) {
         return;
     }
     // The label keeps its size: zoom and scroll position stay as they are.

@@ -61,6 +61,7 @@ public:
     // Rows may be deleted, moved, turned or replaced meanwhile; each ends
     // with the thumbnail of its own page.
     void AddImages(const QList<QString>& paths, int current);
+    void AddImages(const QList<Page>& pages, int current);
     // True until every row has its cell and every thumbnail has arrived.
     bool IsLoadingThumbnails() const;
     // A scanned page, placed where the running scan puts its pages.
@@ -85,7 +86,8 @@ public:
     void LastPage();
     void JumpTo(int row);
 
-    // Turn the selected pages and redraw them, all on this thread.
+    // Turn the selected pages: their angles in the list change, no file
+    // does; the column and the large view draw them turned.
     void RotateLeft();
     void RotateRight();
     void Rotate180();
@@ -93,15 +95,6 @@ public:
     // Rows of the selected pages, in row order; the page file of a row.
     QList<int> SelectedRows() const;
     QString PathAt(int row) const;
-    // Turns page files clockwise by `angle` degrees, spread over the cores.
-    // Each file is written beside and renamed over, so a failure (or a kill)
-    // leaves it whole, in its old or its new orientation. Touches no widget:
-    // callable from any thread. One entry per file, in order; reason None
-    // where the file was turned (page indices count in `paths`).
-    static QVector<SaveFailure> RotateFiles(const QList<QString>& paths, double angle);
-    // Redraws the thumbnails of `rows` from their files, and the large view
-    // when the current row is among them; the current row stays in view.
-    void RefreshRows(const QList<int>& rows);
 
     void ZoomIn();
     void ZoomOut();
@@ -188,7 +181,9 @@ private:
     void MakeCell(int row);
     void ClearLargeImage();
     void ForgetShownPage();
-    void Rotate(double angle);
+    void Rotate(int degrees);
+    // The turn of the page of `path` (0 when no row holds it).
+    int AngleOf(const QString& path) const;
     void ScaleImage(double factor);
     void ScaleWindowSize();
     void AdjustScrollBar(QScrollBar* bar, double factor);

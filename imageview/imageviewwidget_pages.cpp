@@ -63,7 +63,7 @@ QListWidgetItem* ImageViewWidget::NewItem(int row) const
 void ImageViewWidget::AddItemAt(int row)
 {
     const QString path = pages->PathAt(row);
-    auto* widget = new ThumbnailWidget(path);
+    auto* widget = new ThumbnailWidget(path, ThumbnailWidget::QuickHere, nullptr, pages->At(row).angle);
     QListWidgetItem* item = NewItem(row);
     thumbList->insertItem(row, item);
     thumbList->setItemWidget(item, widget);
@@ -123,13 +123,26 @@ void ImageViewWidget::OnDataChanged(const QModelIndex& topLeft, const QModelInde
         QListWidgetItem* item = thumbList->item(row);
         const QString old = item->data(Qt::UserRole).toString();
         const QString path = pages->PathAt(row);
+        const int angle = pages->At(row).angle;
+        auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item));
+        if (path == old) {
+            // The page turned: its thumbnail turns along, what was decoded
+            // of it at other angles stays for a turn back.
+            if (widget != nullptr) {
+                widget->SetAngle(angle);
+            }
+            if (row == thumbList->currentRow()) {
+                ShowLargeImage(path);
+            }
+            continue;
+        }
         pageCache.Forget(old);
         decoder->Forget(old);
         item->setData(Qt::ToolTipRole, path);
         item->setData(Qt::UserRole, path);
         item->setData(PageList::IdRole, pages->At(row).id);
-        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-            widget->Reset(path, row);
+        if (widget != nullptr) {
+            widget->Reset(path, row, angle);
         }
         if (row == thumbList->currentRow()) {
             ShowLargeImage(path);
@@ -192,12 +205,17 @@ void ImageViewWidget::RemoveAllItems()
 
 void ImageViewWidget::AddImages(const QList<QString>& paths, int current)
 {
-    if (thumbList.isNull() || paths.isEmpty()) {
-        return;
-    }
     QList<Page> added;
     for (const QString& path : paths) {
         added << Page{path, 0, false, 0};
+    }
+    AddImages(added, current);
+}
+
+void ImageViewWidget::AddImages(const QList<Page>& added, int current)
+{
+    if (thumbList.isNull() || added.isEmpty()) {
+        return;
     }
     pages->AppendPages(added);
     if (current >= 0 && current < RowCount()) {

@@ -4,6 +4,7 @@
 #include "interruptedpage.h"
 #include "pagefile.h"
 #include "pagereader.h"
+#include "pageturn.h"
 
 #include <QEvent>
 #include <QFutureWatcher>
@@ -51,14 +52,16 @@ QSize ThumbnailSize(const QSize& page)
     return QSize(qRound(w * s), qRound(h * s));
 }
 
-QImage MakeThumbnail(PageReader* reader, const QSize& size)
+// The page reduced to the box, then turned (a few thousand pixels moved).
+QImage MakeThumbnail(PageReader* reader, const QSize& size, int angle)
 {
     const QImage image = reader->ReadAt(size);
     if (image.isNull()) {
         return image;
     }
     const int box = ThumbnailWidget::kBoxSize;
-    return image.scaled(box, box, Qt::KeepAspectRatio, Qt::FastTransformation);
+    const QImage small = image.scaled(box, box, Qt::KeepAspectRatio, Qt::FastTransformation);
+    return NormalTurn(angle) == 0 ? small : TurnImage(small, angle);
 }
 
 } // namespace
@@ -68,12 +71,12 @@ ThumbnailWidget::ThumbnailWidget(const QString& path, QWidget* parent)
 {
 }
 
-ThumbnailWidget::ThumbnailWidget(const QString& path, FirstDecode decode, QWidget* parent)
+ThumbnailWidget::ThumbnailWidget(const QString& path, FirstDecode decode, QWidget* parent, int angle)
     : QWidget(parent), ui(new Ui::ThumbnailWidget)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    Draw(path, decode);
+    Draw(path, decode, angle);
 }
 
 ThumbnailWidget::~ThumbnailWidget()
@@ -82,12 +85,27 @@ ThumbnailWidget::~ThumbnailWidget()
     delete ui;
 }
 
-void ThumbnailWidget::ScalImage(const QString& path)
+void ThumbnailWidget::ScalImage(const QString& path, int angle)
 {
-    Draw(path, QuickHere);
+    Draw(path, QuickHere, angle);
 }
 
-void ThumbnailWidget::Draw(const QString& path, FirstDecode decode)
+void ThumbnailWidget::SetAngle(int angle)
+{
+    const int delta = NormalTurn(angle - m_angle);
+    if (delta <= 0) {
+        return;
+    }
+    const QPixmap shown = m_shown ? ui->lblImage->pixmap(Qt::ReturnByValue) : QPixmap();
+    if (shown.isNull()) {
+        Draw(m_path, QuickHere, angle);
+        return;
+    }
+    m_angle = NormalTurn(angle);
+    ui->lblImage->setPixmap(QPixmap::fromImage(TurnImage(shown.toImage(), delta)));
+}
+
+void ThumbnailWidget::Draw(const QString& path, FirstDecode decode, int angle)
 {
     if (path.isEmpty()) {
         return;
@@ -95,6 +113,9 @@ void ThumbnailWidget::Draw(const QString& path, FirstDecode decode)
     // Whatever an earlier request still decodes is not shown any more.
     ++m_request;
     m_loading = false;
+    m_shown = false;
+    m_path = path;
+    m_angle = std::max(0, NormalTurn(angle));
     CancelBackgroundDecode();
     if (!IsPageComplete(path)) {
         ShowInterrupted();
@@ -107,7 +128,7 @@ void ThumbnailWidget::Draw(const QString& path, FirstDecode decode)
         }
         const QSize size = ThumbnailSize(reader.Size());
         if (reader.IsQuick(reader.FactorFor(size))) {
-            ShowThumbnail(MakeThumbnail(&reader, size));
+            ShowThumbnail(MakeThumbnail(&reader, size, m_angle));
             return;
         }
     }
@@ -137,9 +158,10 @@ void ThumbnailWidget::DecodeInBackground(const QString& path)
     });
     // Opened again there: a file held open for every waiting page would run
     // out of descriptors on a long list.
-    watcher->setFuture(QtConcurrent::run(thumbnailThreads(), [path]() {
+    const int angle = m_angle;
+    watcher->setFuture(QtConcurrent::run(thumbnailThreads(), [path, angle]() {
         PageReader reader(path);
-        return reader.IsValid() ? MakeThumbnail(&reader, ThumbnailSize(reader.Size())) : QImage();
+        return reader.IsValid() ? MakeThumbnail(&reader, ThumbnailSize(reader.Size()), angle) : QImage();
     }));
 }
 
@@ -170,6 +192,7 @@ void ThumbnailWidget::ShowThumbnail(const QImage& image)
     }
     ui->lblImage->setPixmap(QPixmap::fromImage(image));
     ui->lblText->clear();
+    m_shown = true;
 }
 
 void ThumbnailWidget::ShowInterrupted()
@@ -189,22 +212,24 @@ void ThumbnailWidget::ResetFileIndex(int index)
     ui->lblIndex->setText(QString::number(index + 1));
 }
 
-void ThumbnailWidget::ResetFilePath(const QString& path)
+void ThumbnailWidget::ResetFilePath(const QString& path, int angle)
 {
     ++m_request;
     m_loading = false;
+    m_shown = false;
+    m_path.clear();
     CancelBackgroundDecode();
     ui->lblIndex->clear();
     ui->lblImage->clear();
     ui->lblText->clear();
     if (!path.isEmpty()) {
-        ScalImage(path);
+        ScalImage(path, angle);
     }
 }
 
-void ThumbnailWidget::Reset(const QString& path, int index)
+void ThumbnailWidget::Reset(const QString& path, int index, int angle)
 {
-    ResetFilePath(path);
+    ResetFilePath(path, angle);
     ResetFileIndex(index);
 }
 

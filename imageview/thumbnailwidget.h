@@ -28,19 +28,24 @@ public:
     // at once, whose decodes would add up on the interface thread).
     enum FirstDecode { QuickHere, InBackground };
 
+    // The page of `path` is shown turned clockwise by `angle` degrees.
     explicit ThumbnailWidget(const QString& path, QWidget* parent = nullptr);
-    ThumbnailWidget(const QString& path, FirstDecode decode, QWidget* parent = nullptr);
+    ThumbnailWidget(const QString& path, FirstDecode decode, QWidget* parent = nullptr, int angle = 0);
     ~ThumbnailWidget() override;
 
     // Draws the thumbnail of `path`; an unreadable file leaves the label as it
     // was. A page whose file was never completed (only its ".part" exists)
     // shows the mark "未完成" instead.
-    void ScalImage(const QString& path);
+    void ScalImage(const QString& path, int angle = 0);
+    // Shows the page turned by `angle` instead: the image shown is turned
+    // along (no decode), or drawn anew from the file when none is shown yet.
+    void SetAngle(int angle);
+    int Angle() const { return m_angle; }
     // Shows index + 1 as the page number; negative indices change nothing.
     void ResetFileIndex(int index);
     // Drops number and image, then draws `path` unless it is empty.
-    void ResetFilePath(const QString& path);
-    void Reset(const QString& path, int index);
+    void ResetFilePath(const QString& path, int angle = 0);
+    void Reset(const QString& path, int index, int angle = 0);
     // Draws the page number in the colour that reads on the row's background,
     // the selected one or the plain one.
     void SetSelected(bool selected);
@@ -57,7 +62,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void Draw(const QString& path, FirstDecode decode);
+    void Draw(const QString& path, FirstDecode decode, int angle);
     void DecodeInBackground(const QString& path);
     void CancelBackgroundDecode();
     void ShowInterrupted();
@@ -69,6 +74,10 @@ private:
     // when no request came after the one that started it.
     quint64 m_request = 0;
     bool m_loading = false;
+    // The page drawn (or being drawn) and its turn; whether its image shows.
+    QString m_path;
+    int m_angle = 0;
+    bool m_shown = false;
     // The background decode of the latest request, while it runs or waits.
     QFutureWatcher<QImage>* m_watcher = nullptr;
 };

@@ -196,6 +196,38 @@ bool PageList::ReplacePage(int row, const Page& page)
     return true;
 }
 
+bool PageList::Turn(QList<int> rows, int degrees)
+{
+    if (degrees % 90 != 0 || degrees % 360 == 0) {
+        return false;
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(), [this](int row) { return row < 0 || row >= Count(); }),
+        rows.end());
+    if (rows.isEmpty()) {
+        return false;
+    }
+    const int oldCurrent = m_current;
+    const quint64 oldId = CurrentId();
+    for (int row : qAsConst(rows)) {
+        Page& page = m_pages[row];
+        page.angle = ((page.angle + degrees) % 360 + 360) % 360;
+    }
+    // One signal per run of neighbouring rows.
+    for (int i = 0; i < rows.size();) {
+        int j = i;
+        while (j + 1 < rows.size() && rows.at(j + 1) == rows.at(j) + 1) {
+            ++j;
+        }
+        emit dataChanged(index(rows.at(i)), index(rows.at(j)), {AngleRole});
+        i = j + 1;
+    }
+    FinishChange(oldCurrent, oldId);
+    return true;
+}
+
 bool PageList::RemoveRows(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end());

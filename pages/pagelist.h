@@ -83,6 +83,10 @@ public:
     // Another file (or another turn, or mark) for the page of `row`. False
     // for a row outside the list.
     bool ReplacePage(int row, const Page& page);
+    // Turns the pages of `rows` (any order, repeats ignored) a further
+    // `degrees` clockwise (a multiple of 90, negative turns left); angles stay
+    // 0, 90, 180 or 270. No file changes. False when no row turned.
+    bool Turn(QList<int> rows, int degrees);
     // Removes `rows` (any order, repeats ignored). The current row keeps its
     // number, or becomes the last row when that is gone. False when nothing
     // was removed.

@@ -17,11 +17,17 @@
 //   bench_pagelist reorder <dir> [pages]
 //                          time moves and drops of pages (writes
 //                          small pages of its own into <dir>)
+//   bench_pagelist turn <dir> [pages]
+//                          add the pages, then turn all of them right four
+//                          times; peer: the former turn, each file rewritten
+//                          turned (over all cores) and its row redrawn.
+//                          Rewrites the files of <dir>.
 //
 // Switch times are measured as the user sees them: from the action (or the
 // moment the key repeat delivers the key) until the label holds the new
 // page's pixmap and the events it caused, painting included, are handled.
 // run.sh runs the modes under /usr/bin/time -v and compares peak sizes.
+#include "imageproc.h"
 #include "imageviewwidget.h"
 #include "thumblistwidget.h"
 #include "thumbnailwidget.h"
@@ -41,7 +47,9 @@
 #include <QTextStream>
 #include <QThread>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -432,6 +440,56 @@ int Reorder(const QString& dir, int count)
     return 0;
 }
 
+// Turning every page of the list on the interface thread: from the action
+// until the large view shows the current page turned, no thumbnail is
+// being drawn and no event waits.
+int Turn(const QString& dir, int count)
+{
+    const QStringList files = PageFiles(dir).mid(0, count);
+    Workspace ws;
+    Out() << "turn pages=" << files.size() << " added_ms=" << ws.Add(files) << Qt::endl;
+    Stats turns;
+    for (int i = 0; i < 4; ++i) {
+        ws.list->selectAll();
+        QApplication::processEvents();
+        const qint64 before = ws.Shown();
+        QElapsedTimer timer;
+        timer.start();
+        ws.view->RotateRight();
+        ws.WaitShown(before);
+        while (ws.ThumbnailsLoading()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        }
+        turns.Add(timer.nsecsElapsed());
+    }
+    Out() << "turn all, angle in the list: " << turns.Line() << Qt::endl;
+
+    // The former turn of the same pages: the files rewritten on every core,
+    // then each row drawn again from its file.
+    QElapsedTimer timer;
+    timer.start();
+    std::atomic<int> failed{0};
+    QtConcurrent::blockingMap(files, [&failed](const QString& file) {
+        ImageProc proc;
+        if (!proc.SaveAs(file, file, 90.0, true)) {
+            ++failed;
+        }
+    });
+    const qint64 written = timer.elapsed();
+    for (const QString& file : files) {
+        ws.view->RedrawPage(file);
+    }
+    while (ws.ThumbnailsLoading()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+    }
+    QApplication::processEvents();
+    const double peer = timer.nsecsElapsed() / 1e6;
+    Out() << "peer: files rewritten turned, rows redrawn: ms=" << peer << " (files " << written
+          << " ms, failed " << failed << ")" << Qt::endl;
+    Out() << "ratio turn median / peer = " << turns.Percentile(0.5) / peer << Qt::endl;
+    return failed == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -439,7 +497,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: %s prepare|baseline|add|pages|decode|reorder <dir> [n] [jpg|tiff]\n",
+        std::fprintf(stderr,
+                     "usage: %s prepare|baseline|add|pages|decode|reorder|turn <dir> [n] [jpg|tiff]\n",
                      argv[0]);
         return 2;
     }
@@ -463,6 +522,9 @@ int main(int argc, char* argv[])
     }
     if (mode == QLatin1String("reorder")) {
         return Reorder(dir, args.value(3, QStringLiteral("500")).toInt());
+    }
+    if (mode == QLatin1String("turn")) {
+        return Turn(dir, args.value(3, QStringLiteral("500")).toInt());
     }
     std::fprintf(stderr, "unknown mode %s\n", argv[1]);
     return 2;

@@ -35,8 +35,9 @@ int RotateForever(const QString& page)
 
 } // namespace
 
-// A page turned by "顺时针90°" is rewritten; a process killed at any moment
-// of that rewrite must leave the page file whole, in its old or its new
+// A page file rewritten turned in place (ImageProc::SaveAs with the same
+// file as source and target); a process killed at any moment of that
+// rewrite must leave the page file whole, in its old or its new
 // orientation, never cut off.
 class TestPageRewrite : public QObject {
     Q_OBJECT

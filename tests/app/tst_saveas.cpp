@@ -3,6 +3,7 @@
 // "保存" is not touched; a failure keeps the pages; the folder and format
 // come back in the next window.
 #include "mainwindow.h"
+#include "pageturn.h"
 #include "sessioncheck.h"
 #include "windowfixture.h"
 
@@ -35,9 +36,17 @@ QList<QImage> ReadBack(const QString& file, const QString& work)
         return SessionCheck::RenderPdf(file, kDpi, work);
     }
     if (suffix == QLatin1String("ofd")) {
+        // Each image as its page draws it: turned by the page's CTM.
         QList<QImage> pages;
-        for (const QString& media : SessionCheck::OfdPageMedia(file, work + QStringLiteral("/unpacked"))) {
-            pages << QImage(media);
+        const QString dir = work + QStringLiteral("/unpacked");
+        const QStringList media = SessionCheck::OfdPageMedia(file, dir);
+        for (int i = 0; i < media.size(); ++i) {
+            const QString content = QStringLiteral("%1/Doc_0/Pages/Page_%2/Content.xml").arg(dir).arg(i);
+            const QStringList ctm = SessionCheck::XPath(content, QStringLiteral("string(//@CTM)")).split(' ');
+            const double a = ctm.value(0).toDouble();
+            const double b = ctm.value(1).toDouble();
+            const int angle = a < 0 ? 180 : a > 0 ? 0 : b > 0 ? 90 : 270;
+            pages << TurnImage(QImage(media.at(i)), angle);
         }
         return pages;
     }
@@ -165,7 +174,9 @@ void TestSaveAs::saveAs_data()
         << 4 << QStringLiteral("x.png") << QStringList{"x_1.png", "x_2.png", "x_3.png"};
 }
 
-// Every format writes the three pages, in order, under the chosen name; the
+// Every format writes the three pages, in order, under the chosen name,
+// each turned as it is shown (the first turned left, the second turned four
+// quarters back upright, which a raster file keeps pixel for pixel); the
 // counter stays and the pages are gone afterwards, as after "保存".
 void TestSaveAs::saveAs()
 {
@@ -174,6 +185,16 @@ void TestSaveAs::saveAs()
     QFETCH(QStringList, files);
 
     QVERIFY(StartWithPages(3));
+    auto turn = [this](int row, const QList<const char*>& actions) {
+        m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(row);
+        for (const char* action : actions) {
+            m_fx->Child<QAction>(action)->trigger();
+        }
+    };
+    const QImage scanned = QImage(m_fx->window->PageFiles().at(1));
+    QVERIFY(!scanned.isNull());
+    turn(0, {"actionRotateLeft"});
+    turn(1, {"actionRotateRight", "actionRotate180", "actionRotateRight"});
     const QString folder = m_fx->home->path() + QStringLiteral("/chosen");
     QVERIFY(QDir().mkpath(folder));
     ChooseInDialog(folder + QLatin1Char('/') + name, format);
@@ -191,7 +212,13 @@ void TestSaveAs::saveAs()
             readings << SessionCheck::Reading(page, kDpi);
         }
     }
-    QCOMPARE(readings, QStringList({"1A", "2A", "3A"}));
+    QCOMPARE(readings, QStringList({"1A@270", "2A", "3A"}));
+    // Formats that keep the scanned pixels (a TIFF recompresses every page).
+    const QString suffix = QFileInfo(files.first()).suffix();
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("png") || suffix == QLatin1String("pnm")) {
+        const QImage saved = ReadBack(folder + QLatin1Char('/') + files.at(1), work).value(0);
+        QCOMPARE(saved.convertToFormat(scanned.format()), scanned);
+    }
     QVERIFY(m_fx->window->PageFiles().isEmpty());
     // Neither the counter nor the save folder of "保存" took part.
     QCOMPARE(m_fx->window->Counter(), 8);

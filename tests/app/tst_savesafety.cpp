@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "saverecord.h"
 #include "savetransaction.h"
+#include "sessioncheck.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -260,6 +261,9 @@ void TestSaveSafety::save()
             },
             Qt::DirectConnection);
     }
+    // The first page is shown turned right: it is saved so.
+    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(0);
+    m_fx->Child<QAction>("actionRotateRight")->trigger();
     const QStringList before = Snapshot(Out());
 
     m_fx->answerer.SetAnswer(agree ? QMessageBox::Yes : QMessageBox::No);
@@ -286,6 +290,10 @@ void TestSaveSafety::save()
                      QString::number(i < existing ? 0600 : 0666 & ~Umask(), 8));
         }
         QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+        if (format == 3) {
+            QCOMPARE(SessionCheck::Reading(QImage(Target(base, format)), 75), QStringLiteral("1A@90"));
+            QCOMPARE(SessionCheck::Reading(QImage(Target(base + 1, format)), 75), QStringLiteral("2A"));
+        }
         QCOMPARE(m_fx->window->Counter(), base + files);
         QCOMPARE(StoredCounter(), QString::number(base + files));
         QVERIFY(m_fx->window->PageFiles().isEmpty());

@@ -97,6 +97,8 @@ private slots:
     void damagedJournal_data();
     void damagedJournal();
     void settledJournal();
+    void angleEntries_data();
+    void angleEntries();
     void sharedFolderNumber_data();
     void sharedFolderNumber();
     void writerOrder();
@@ -136,12 +138,12 @@ QStringList TestSessionJournal::Names(const QList<QString>& paths) const
 
 void TestSessionJournal::recover_data()
 {
-    QTest::addColumn<QStringList>("recorded"); // page list at the crash
+    QTest::addColumn<QStringList>("recorded"); // page list at the crash ("0001.jpg@90": turned)
     QTest::addColumn<int>("current");
     QTest::addColumn<int>("scanNumber");
-    QTest::addColumn<QString>("scan");       // running scan, or empty
-    QTest::addColumn<QStringList>("onDisk"); // files in the scan folder (see Content)
-    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("scan");         // running scan, or empty
+    QTest::addColumn<QStringList>("onDisk");   // files in the scan folder (see Content)
+    QTest::addColumn<QStringList>("expected"); // with the angles, as "recorded"
     QTest::addColumn<int>("expectedCurrent");
     QTest::addColumn<int>("expectedNumber");
     QTest::addColumn<QStringList>("interrupted"); // of expected, those that come back interrupted
@@ -156,6 +158,13 @@ void TestSessionJournal::recover_data()
     QTest::newRow("damaged page beside its interrupted file")
         << three << 1 << 4 << "" << QStringList{"0001.jpg", "0002.jpg:cut", "0002.jpg.part", "0003.jpg"}
         << three << 1 << 4 << QStringList{"0002.jpg"};
+    QTest::newRow("turned pages keep their angles")
+        << QStringList{"0001.jpg@90", "0002.jpg", "0003.jpg@270"} << 2 << 4 << "" << three
+        << QStringList{"0001.jpg@90", "0002.jpg", "0003.jpg@270"} << 2 << 4 << none;
+    QTest::newRow("turned page gone, turned page damaged")
+        << QStringList{"0001.jpg@180", "0002.jpg@90", "0003.jpg"} << 0 << 4 << ""
+        << QStringList{"0002.jpg:cut", "0003.jpg"} << QStringList{"0002.jpg@90", "0003.jpg"} << 0 << 4
+        << QStringList{"0002.jpg"};
     QTest::newRow("file gone") << three << 0 << 4 << "" << QStringList{"0002.jpg", "0003.jpg"}
                                << QStringList{"0002.jpg", "0003.jpg"} << 0 << 4 << none;
     QTest::newRow("damaged pages come back interrupted")
@@ -196,6 +205,10 @@ void TestSessionJournal::recover_data()
         << three << 0 << 4 << "3,1,4,,4,jpg"
         << QStringList{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg", "0005.jpg"}
         << QStringList{"0001.jpg", "0004.jpg", "0005.jpg", "0002.jpg", "0003.jpg"} << 0 << 6 << none;
+    QTest::newRow("scan after a turned page: angles stay with their pages")
+        << QStringList{"0001.jpg@270", "0002.jpg@180", "0003.jpg"} << 0 << 4 << "3,1,4,,4,jpg"
+        << QStringList{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg"}
+        << QStringList{"0001.jpg@270", "0004.jpg", "0002.jpg@180", "0003.jpg"} << 0 << 5 << none;
     QTest::newRow("replacement interrupted keeps the page")
         << three << 1 << 4 << "4,1,4,,4,jpg"
         << QStringList{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg.part"} << three << 1 << 5 << none;
@@ -242,8 +255,11 @@ void TestSessionJournal::recover()
     }
     SessionJournal journal(m_dir->path());
     SessionJournal::State state;
-    for (const QString& name : recorded)
-        state.pages << Scan(name);
+    for (const QString& entry : recorded) {
+        state.pages << Scan(entry.section(QLatin1Char('@'), 0, 0));
+        if (entry.contains(QLatin1Char('@')))
+            state.angles.insert(state.pages.last(), entry.section(QLatin1Char('@'), 1).toInt());
+    }
     state.current = current;
     state.scanNumber = scanNumber;
     if (!scan.isEmpty()) {
@@ -255,7 +271,13 @@ void TestSessionJournal::recover()
     // A new process reads what the old one left.
     SessionJournal::Found found = SessionJournal::Found::Nothing;
     const SessionJournal::State recovered = SessionJournal(m_dir->path()).Recover(&found);
-    QCOMPARE(Names(recovered.pages), expected);
+    QStringList got = Names(recovered.pages);
+    for (int i = 0; i < got.size(); ++i) {
+        if (recovered.angles.contains(recovered.pages.at(i)))
+            got[i] += QStringLiteral("@%1").arg(recovered.angles.value(recovered.pages.at(i)));
+    }
+    QCOMPARE(got, expected);
+    QCOMPARE(recovered.angles.size(), expected.filter(QStringLiteral("@")).size());
     QCOMPARE(found, SessionJournal::Found::Listed);
     QCOMPARE(recovered.current, expectedCurrent);
     QCOMPARE(recovered.scanNumber, expectedNumber);
@@ -445,6 +467,45 @@ void TestSessionJournal::settledJournal()
     QCOMPARE(recovered.pages, QList<QString>());
     QCOMPARE(recovered.scanNumber, 12);
     QVERIFY(QFile::exists(journal.FilePath()));
+}
+
+void TestSessionJournal::angleEntries_data()
+{
+    QTest::addColumn<QByteArray>("angles"); // the journal's "angles" entry; empty: none
+    QTest::addColumn<QString>("expected");  // the angles of pages 1 and 2 read back
+
+    QTest::newRow("older journal, no entry") << QByteArray() << "0 0";
+    QTest::newRow("quarter turns") << QByteArray(R"({"0001.jpg":90,"0002.jpg":270})") << "90 270";
+    QTest::newRow("half turn") << QByteArray(R"({"0002.jpg":180})") << "0 180";
+    QTest::newRow("no quarter turn") << QByteArray(R"({"0001.jpg":45,"0002.jpg":90.5})") << "0 0";
+    QTest::newRow("out of range") << QByteArray(R"({"0001.jpg":360,"0002.jpg":-90})") << "0 0";
+    QTest::newRow("text, not a number") << QByteArray(R"({"0001.jpg":"90","0002.jpg":null})") << "0 0";
+    QTest::newRow("not a listed page") << QByteArray(R"({"0009.jpg":90,"../0001.jpg":90})") << "0 0";
+    QTest::newRow("no object") << QByteArray("[90,180]") << "0 0";
+}
+
+// Angles are read back only as the journal writes them; anything else
+// leaves the page upright, and the journal is still used.
+void TestSessionJournal::angleEntries()
+{
+    QFETCH(QByteArray, angles);
+    QFETCH(QString, expected);
+
+    for (const char* name : {"0001.jpg", "0002.jpg"})
+        QVERIFY(WriteFile(Scan(QLatin1String(name)), Content(QLatin1String(name))));
+    SessionJournal journal(m_dir->path());
+    QByteArray text = R"({"version":1,"pages":["0001.jpg","0002.jpg"],"current":1,"scanNumber":3)";
+    if (!angles.isEmpty())
+        text += R"(,"angles":)" + angles;
+    QVERIFY(WriteFile(journal.FilePath(), text + "}"));
+    SessionJournal::Found found = SessionJournal::Found::Nothing;
+    const SessionJournal::State recovered = journal.Recover(&found);
+    QCOMPARE(found, SessionJournal::Found::Listed);
+    QCOMPARE(Names(recovered.pages), QStringList({"0001.jpg", "0002.jpg"}));
+    QCOMPARE(QStringLiteral("%1 %2")
+                 .arg(recovered.angles.value(recovered.pages.at(0)))
+                 .arg(recovered.angles.value(recovered.pages.at(1))),
+             expected);
 }
 
 void TestSessionJournal::sharedFolderNumber_data()

@@ -1,5 +1,6 @@
 #include "imageviewwidget.h"
 #include "mainwindow.h"
+#include "pageturn.h"
 #include "sessioncheck.h"
 #include "thumblistwidget.h"
 #include "usbhotplugthread.h"
@@ -409,7 +410,8 @@ bool TestSessionModel::Run(Op op)
             }
         }
         m_steps << QStringLiteral("%1 on the selected pages").arg(names[which]);
-        if (!Trigger(names[which]) || !m_fx->WaitJobDone()) {
+        // Done when the action returns: no job runs.
+        if (!Trigger(names[which]) || m_fx->window->JobRunning()) {
             m_why += QStringLiteral(" (rotation)");
             return false;
         }
@@ -881,8 +883,10 @@ QString TestSessionModel::Differs() const
         expected << page.Reading();
         paths << page.path;
     }
-    for (const QString& file : files) {
-        shown << (QFileInfo::exists(file)             ? Reading(QImage(file), kDpi)
+    // A page shows its file turned by the page's angle.
+    for (const Page& page : m_fx->View()->Pages()->Pages()) {
+        const QString& file = page.path;
+        shown << (QFileInfo::exists(file)             ? Reading(TurnImage(QImage(file), page.angle), kDpi)
                   : QFileInfo::exists(file + ".part") ? kPart
                                                       : QStringLiteral("missing"));
     }

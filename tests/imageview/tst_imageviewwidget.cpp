@@ -103,26 +103,23 @@ void TestImageViewWidget::zoomLimits()
 void TestImageViewWidget::rotate_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("format"); // empty: the page cannot be turned
-    QTest::addColumn<int>("angle");
-    QTest::addColumn<QPoint>("redAt");
+    QTest::addColumn<int>("angle");    // what the list holds after the turn
+    QTest::addColumn<QPoint>("redAt"); // null: the page cannot be drawn
 
-    QTest::newRow("JPEG right") << "page.jpg" << QByteArray("jpeg") << 90 << QPoint(20, 20);
-    QTest::newRow("TIFF left") << "page.tiff" << QByteArray("tiff") << -90 << QPoint(20, 60);
-    QTest::newRow("PNM half turn") << "page.pnm" << QByteArray("ppm") << 180 << QPoint(60, 20);
-    QTest::newRow("PNG left") << "page.png" << QByteArray("png") << -90 << QPoint(20, 60);
-    // The writer knows no BMP page files; a mislabelled file cannot be decoded.
-    QTest::newRow("unknown page format") << "page.bmp" << QByteArray() << 90 << QPoint();
-    QTest::newRow("undecodable JPEG") << "bad.jpg" << QByteArray() << 90 << QPoint();
+    QTest::newRow("JPEG right") << "page.jpg" << 90 << QPoint(20, 20);
+    QTest::newRow("TIFF left") << "page.tiff" << 270 << QPoint(20, 60);
+    QTest::newRow("PNM half turn") << "page.pnm" << 180 << QPoint(60, 20);
+    QTest::newRow("PNG left") << "page.png" << 270 << QPoint(20, 60);
+    QTest::newRow("BMP right") << "page.bmp" << 90 << QPoint(20, 20);
+    QTest::newRow("undecodable JPEG") << "bad.jpg" << 90 << QPoint();
 }
 
 // An 80 x 40 page, red on the left and blue on the right, turned as the
-// current page: the file keeps its format and is turned the right way, or
-// stays as it was with the view and thumbnail unchanged.
+// current page: the list holds the angle, the file stays byte for byte, and
+// the large view and the thumbnail show the page turned.
 void TestImageViewWidget::rotate()
 {
     QFETCH(QString, name);
-    QFETCH(QByteArray, format);
     QFETCH(int, angle);
     QFETCH(QPoint, redAt);
 
@@ -142,29 +139,25 @@ void TestImageViewWidget::rotate()
     Workspace& ws = *m_ws;
     ws.view->AddImage(path);
     ws.view->SetSelection(0);
-    const qint64 shown = ws.LargeLabel()->pixmap(Qt::ReturnByValue).cacheKey();
     auto* thumb = ws.Thumb(0)->findChild<QLabel*>(QStringLiteral("lblImage"));
-    const qint64 thumbKey = thumb->pixmap(Qt::ReturnByValue).cacheKey();
 
-    angle == 90 ? ws.view->RotateRight() : angle == -90 ? ws.view->RotateLeft() : ws.view->Rotate180();
+    angle == 90 ? ws.view->RotateRight() : angle == 270 ? ws.view->RotateLeft() : ws.view->Rotate180();
 
-    if (format.isEmpty()) {
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), before);
-        QCOMPARE(thumb->pixmap(Qt::ReturnByValue).cacheKey(), thumbKey);
-        QCOMPARE(ws.LargeLabel()->pixmap(Qt::ReturnByValue).cacheKey(), shown);
+    QCOMPARE(ws.view->Pages()->At(0).angle, angle);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    if (redAt.isNull()) {
+        QVERIFY(thumb->pixmap(Qt::ReturnByValue).isNull());
         return;
     }
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    QCOMPARE(reader.format(), format);
-    const QImage page = reader.read();
     const QSize size = angle == 180 ? QSize(80, 40) : QSize(40, 80);
-    QCOMPARE(page.size(), size);
-    QVERIFY2(PageFiles::Near(page.pixelColor(redAt), red, 40), qPrintable(page.pixelColor(redAt).name()));
     QCOMPARE(Shown(ws).size(), size);
     QVERIFY(PageFiles::Near(Shown(ws).pixelColor(redAt), red, 40));
-    QCOMPARE(thumb->pixmap(Qt::ReturnByValue).size(), size.scaled(100, 100, Qt::KeepAspectRatio));
+    // The thumbnail: the same page at 100 pixels on its long side.
+    const QImage small = thumb->pixmap(Qt::ReturnByValue).toImage();
+    QCOMPARE(small.size(), size.scaled(100, 100, Qt::KeepAspectRatio));
+    QVERIFY2(PageFiles::Near(small.pixelColor(redAt * 5 / 4), red, 40),
+             qPrintable(small.pixelColor(redAt * 5 / 4).name()));
 }
 
 // A re-scanned page's decode replaces the old one in the cache; a page whose
@@ -209,7 +202,7 @@ void TestImageViewWidget::rewrittenPagesNeverStale_data()
     QTest::newRow("seed 2") << 2u;
 }
 
-// Seeded walks through a list of pages whose files are turned and
+// Seeded walks through a list of pages that are turned and whose files are
 // rewritten meanwhile, the way the program and other processes do; after
 // every step the large view shows the current file as it is now, never a
 // decode of an earlier file or of another page; the thumbnails end up
@@ -221,7 +214,7 @@ void TestImageViewWidget::rewrittenPagesNeverStale()
     struct Page {
         QString path;
         QColor left, right;
-        int turns = 0; // quarter turns clockwise since the colours were written
+        int turns = 0; // quarter turns clockwise the list holds for the page
     };
     const int count = 30;
     QVector<Page> files(count);
@@ -231,7 +224,6 @@ void TestImageViewWidget::rewrittenPagesNeverStale()
     const auto rewrite = [&](int i, bool inPlace) {
         files[i].left = PageFiles::ColorFor(colours);
         files[i].right = PageFiles::ColorFor(colours + 5);
-        files[i].turns = 0;
         ++colours;
         const QString target = inPlace ? files[i].path : files[i].path + QStringLiteral(".new.jpg");
         QVERIFY(!PageFiles::WriteSplit(QFileInfo(target).path(), QFileInfo(target).fileName(),
@@ -281,7 +273,8 @@ void TestImageViewWidget::rewrittenPagesNeverStale()
             steps << QStringLiteral("turn");
             ws.view->RotateRight();
             files[current].turns = (files[current].turns + 1) % 4;
-            thumbs[current] = files[current];
+            // The thumbnail turns what it shows.
+            thumbs[current].turns = files[current].turns;
             break;
         case 5:
             steps << QStringLiteral("rewrite %1, redraw").arg(other);

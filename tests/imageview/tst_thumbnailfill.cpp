@@ -1,4 +1,5 @@
 #include "imageviewwidget.h"
+#include "pageturn.h"
 #include "thumblistwidget.h"
 #include "thumbnailwidget.h"
 #include "workspace.h"
@@ -77,7 +78,7 @@ private slots:
 
 private:
     QString WritePage(int number);
-    QString Verify(const Workspace& ws, const QStringList& order) const;
+    QString Verify(const Workspace& ws, const QStringList& order, const QHash<QString, int>& angles) const;
     static void Select(Workspace* ws, const QList<int>& rows);
 
     QTemporaryDir m_dir;
@@ -104,8 +105,9 @@ void TestThumbnailFill::Select(Workspace* ws, const QList<int>& rows)
 }
 
 // Empty when the rows hold `order` and every row shows its own page file
-// as it is now; otherwise the first disagreement.
-QString TestThumbnailFill::Verify(const Workspace& ws, const QStringList& order) const
+// as it is now, turned by its angle; otherwise the first disagreement.
+QString TestThumbnailFill::Verify(const Workspace& ws, const QStringList& order,
+                                  const QHash<QString, int>& angles) const
 {
     if (ws.RowPaths() != order || ws.view->GetPagePaths().toList() != order) {
         return QStringLiteral("rows hold %1").arg(ws.RowPaths().join(QLatin1Char(' ')));
@@ -123,7 +125,8 @@ QString TestThumbnailFill::Verify(const Workspace& ws, const QStringList& order)
         if (shown.isNull()) {
             return QStringLiteral("row %1 shows no thumbnail").arg(row);
         }
-        if (!SameQuarters(Quarters(shown), Quarters(QImageReader(order.at(row)).read()))) {
+        const QImage page = TurnImage(QImageReader(order.at(row)).read(), angles.value(order.at(row)));
+        if (!SameQuarters(Quarters(shown), Quarters(page))) {
             return QStringLiteral("row %1 does not show %2 as it is now").arg(row).arg(order.at(row));
         }
     }
@@ -159,6 +162,7 @@ void TestThumbnailFill::changedWhileLoading()
     Workspace ws;
     ws.view->SetReorderEnabled(true);
     QStringList order;
+    QHash<QString, int> angles; // of the pages turned
     for (int i = 0; i < kPages; ++i) {
         order << WritePage(i);
         QVERIFY(!order.last().isEmpty());
@@ -206,6 +210,9 @@ void TestThumbnailFill::changedWhileLoading()
         } else if (action == QLatin1Char('r')) {
             Select(&ws, {0, 3, 4, last});
             ws.view->RotateRight();
+            for (int row : {0, 3, 4, last}) {
+                angles[order.at(row)] = (angles.value(order.at(row)) + 90) % 360;
+            }
         } else if (action == QLatin1Char('p')) {
             int fresh = kPages;
             for (int row : {0, 7, last}) {
@@ -226,7 +233,7 @@ void TestThumbnailFill::changedWhileLoading()
     // Whatever was still on its way has arrived by now.
     QVERIFY(ThumbnailWidget::WaitForBackgroundDecodes(10000));
     QTest::qWait(20);
-    const QString fault = Verify(ws, order);
+    const QString fault = Verify(ws, order, angles);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }
 

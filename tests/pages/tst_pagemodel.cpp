@@ -133,6 +133,8 @@ private slots:
     void signalsOfPlacement_data();
     void signalsOfPlacement();
     void reorderKeepsSelection();
+    void turn_data();
+    void turn();
     void randomSession_data();
     void randomSession();
 };
@@ -321,6 +323,72 @@ void TestPageModel::reorderKeepsSelection()
     QVERIFY(!list.Reorder({0, 0, 2, 3, 4}));
     QVERIFY(!list.Reorder({0, 1, 2}));
     QCOMPARE(list.Paths(), Words(QStringLiteral("e d c b a")));
+}
+
+// Five pages turned from `start` angles: the angles after, and the row runs
+// the views are told about.
+void TestPageModel::turn_data()
+{
+    QTest::addColumn<QList<int>>("start");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<int>("degrees");
+    QTest::addColumn<QList<int>>("angles");
+    QTest::addColumn<QStringList>("changed");
+
+    const QList<int> flat{0, 0, 0, 0, 0};
+    QTest::newRow("right") << flat << QList<int>{1} << 90 << QList<int>{0, 90, 0, 0, 0} << Words("1-1");
+    QTest::newRow("left wraps") << flat << QList<int>{0} << -90 << QList<int>{270, 0, 0, 0, 0}
+                                << Words("0-0");
+    QTest::newRow("back to upright") << QList<int>{270, 180, 90, 0, 0} << QList<int>{0, 1, 2} << 90
+                                     << QList<int>{0, 270, 180, 0, 0} << Words("0-2");
+    QTest::newRow("half turns") << QList<int>{90, 0, 0, 0, 180} << QList<int>{4, 0} << 180
+                                << QList<int>{270, 0, 0, 0, 0} << Words("0-0 4-4");
+    QTest::newRow("unordered, repeated, outside")
+        << flat << QList<int>{3, -1, 1, 3, 2, 5} << -270 << QList<int>{0, 90, 90, 90, 0} << Words("1-3");
+    QTest::newRow("left of a half turn")
+        << QList<int>{180, 0, 0, 0, 0} << QList<int>{0} << -90 << QList<int>{90, 0, 0, 0, 0} << Words("0-0");
+    QTest::newRow("full turn changes nothing") << flat << QList<int>{0} << 360 << flat << QStringList();
+    QTest::newRow("no multiple of 90") << flat << QList<int>{0} << 45 << flat << QStringList();
+    QTest::newRow("no row") << flat << QList<int>{7} << 90 << flat << QStringList();
+}
+
+void TestPageModel::turn()
+{
+    QFETCH(QList<int>, start);
+    QFETCH(QList<int>, rows);
+    QFETCH(int, degrees);
+    QFETCH(QList<int>, angles);
+    QFETCH(QStringList, changed);
+
+    PageList list;
+    QList<Page> pages = PagesOf(Words("a b c d e"));
+    for (int i = 0; i < pages.size(); ++i) {
+        pages[i].angle = start.at(i);
+    }
+    list.Restore(pages, 2);
+    const QList<Page> before = list.Pages();
+    QSignalSpy data(&list, &QAbstractItemModel::dataChanged);
+    QSignalSpy done(&list, &PageList::sglChanged);
+    QSignalSpy current(&list, &PageList::sglCurrentChanged);
+
+    QCOMPARE(list.Turn(rows, degrees), !changed.isEmpty());
+    QList<int> got;
+    for (int row = 0; row < list.Count(); ++row) {
+        got << list.data(list.index(row), PageList::AngleRole).toInt();
+        // Only the angle changes: file, mark and id stay with the row.
+        QCOMPARE(list.At(row).path, before.at(row).path);
+        QCOMPARE(list.At(row).id, before.at(row).id);
+    }
+    QCOMPARE(got, angles);
+    QStringList runs;
+    for (const QList<QVariant>& args : qAsConst(data)) {
+        runs << QStringLiteral("%1-%2")
+                    .arg(args.at(0).toModelIndex().row())
+                    .arg(args.at(1).toModelIndex().row());
+    }
+    QCOMPARE(runs, changed);
+    QCOMPARE(done.count(), changed.isEmpty() ? 0 : 1);
+    QCOMPARE(current.count(), 0);
 }
 
 void TestPageModel::randomSession_data()
