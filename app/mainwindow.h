@@ -114,6 +114,7 @@ public:
     // dialog; the counter is neither used nor moved.
     void SaveAs();
     bool DoSave();
+    bool DoSave(const QList<SavePage>& pages);
     bool CheckDuplicateSavePath();
     // The files the next save would overwrite, in the order it writes them.
     QStringList ExistingSaveTargets() const;
@@ -287,7 +288,7 @@ private:
     void RebuildPageJumpAfterScan();
 
     // The job's work: write the files, then drop the temporary ones.
-    void SaveWork();
+    void SaveWork(const QList<SavePage>& pages);
     void SaveFinished();
     void SaveAfter();
     // Tells how a save ended; a success empties the page list.

@@ -62,7 +62,12 @@ QList<SavePage> MainWindow::PagesToSave() const
 
 bool MainWindow::DoSave()
 {
-    if (!m_saver->Write(SaveTarget(), PagesToSave(), m_sysPage->Counter())) {
+    return DoSave(PagesToSave());
+}
+
+bool MainWindow::DoSave(const QList<SavePage>& pages)
+{
+    if (!m_saver->Write(SaveTarget(), pages, m_sysPage->Counter())) {
         return false;
     }
     // The counter stays when nothing was written.
@@ -91,13 +96,16 @@ void MainWindow::Save()
     }
     EnsureScanPath();
     m_saver->Reset();
+    // The pages are taken here, on the interface thread that owns the list;
+    // the job only writes them.
     ExecLambda(
-        tr("正在进行保存..."), [this] { SaveWork(); }, [this] { SaveFinished(); }, [this] { SaveAfter(); });
+        tr("正在进行保存..."), [this, pages = PagesToSave()] { SaveWork(pages); }, [this] { SaveFinished(); },
+        [this] { SaveAfter(); });
 }
 
-void MainWindow::SaveWork()
+void MainWindow::SaveWork(const QList<SavePage>& pages)
 {
-    DoSave();
+    DoSave(pages);
 }
 
 void MainWindow::SettleSavedPages()
@@ -165,8 +173,8 @@ void MainWindow::SaveAfterScan()
         EnsureScanPath();
         // On the job thread like "保存"; the window keeps painting.
         started = ExecLambda(
-            tr("正在进行保存..."), [this] { SaveWork(); }, [this] { SaveAfterScanFinished(); },
-            [this] { SaveAfterScanAfter(); });
+            tr("正在进行保存..."), [this, pages = PagesToSave()] { SaveWork(pages); },
+            [this] { SaveAfterScanFinished(); }, [this] { SaveAfterScanAfter(); });
     }
     if (!started) {
         EnableMenu(m_pages->Count() != 0);

@@ -238,18 +238,19 @@ moment_turn() {
   press F5
   listed "$SHEETS"
   idle
-  # The cut follows the turn's first, second or third write in the scan
-  # folder (no write: the page was not turned, which fails).
-  local dir skip=$((RANDOM % 3)) delay=$((RANDOM * 8))
+  # A turn is the page's angle in the journal: the cut follows the
+  # journal's first or second write after the turn (no write: the turn was
+  # not recorded, which fails).
+  local dir skip=$((RANDOM % 2)) delay=$((RANDOM * 8))
   dir=$(work_dir) || fail "no work folder"
-  cut_on "$dir/scanimages" "" --skip "$skip" --delay-us "$delay" --timeout 10
+  cut_on "$dir" session.json --skip "$skip" --delay-us "$delay" --timeout 10
   # The edit menu opens on its first enabled entry (turn left); two down is
   # turn right.
   press alt+e
   sleep 0.3
   press Down Down Return
   cut_done
-  note "cut ${delay} us after write $skip of a page being turned ($(tail -1 "$root/$CASE/cut.out"))"
+  note "cut ${delay} us after journal write $skip of a turn ($(tail -1 "$root/$CASE/cut.out"))"
 }
 
 moment_journal() {
