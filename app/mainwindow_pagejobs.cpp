@@ -1,13 +1,14 @@
 // Page actions that take long on many pages: turning the selected pages runs
 // as a background job (the files on the job thread, spread over the cores;
 // the thumbnails and the large view redrawn in steps when all are done), and
-// "清除全部" deletes the page files on the job thread.
+// "清除全部".
 #include "mainwindow.h"
 #include "scancontroller.h"
 
 #include "fileutils.h"
 #include "imageviewwidget.h"
 #include "jobrunner.h"
+#include "pagehistory.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -109,21 +110,15 @@ void MainWindow::OnBroom()
         QMessageBox::question(this, tr("提示"), question.arg(pages), QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         // The list empties at once, and the journal with it (so a crash
-        // while the files go offers nothing back).
+        // offers nothing back). The files stay while "撤销" can bring them
+        // back; the history removes them once it cannot.
+        m_history->BeginGroup();
         m_imageView->Broom();
+        m_history->EndGroup(pages == 1 ? tr("清除全部 %1 张图像", "one page").arg(pages)
+                                       : tr("清除全部 %1 张图像", "several pages").arg(pages));
         EnableMenu(m_pages->Count() != 0);
         EnablePageButton(false, false, false, false, false);
     }
     m_pageBusy = false;
-    if (answer != QMessageBox::Yes) {
-        return;
-    }
-    const QString workDir = m_workDir;
-    ExecLambda(
-        tr("正在清除图像..."), [workDir] { ClearDirectory(workDir); },
-        [this] {
-            m_jobs->StopThread();
-            m_jobs->HideMasker();
-        },
-        [] {});
+    ApplyHistoryRule();
 }

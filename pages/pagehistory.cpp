@@ -31,6 +31,8 @@ PageHistory::PageHistory(PageList* list, QObject* parent) : QObject(parent), m_l
 
 PageHistory::~PageHistory()
 {
+    // Whoever listened may be going too.
+    blockSignals(true);
     Drop();
 }
 
