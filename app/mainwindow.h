@@ -269,6 +269,8 @@ private:
     void SetupHistory();
     void ApplyHistoryRule();
     void StepHistory(bool undo);
+    // Starts the rebuild a hot-plug notice parked during a question waits for.
+    void TakeUpParkedNotice();
     void MovePages(int step);
     void FocusPageJump();
 

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "scancontroller.h"
 
+#include "devicecontroller.h"
 #include "fileutils.h"
 #include "imageviewwidget.h"
 #include "jobrunner.h"
@@ -121,4 +122,14 @@ void MainWindow::OnBroom()
     }
     m_pageBusy = false;
     ApplyHistoryRule();
+    TakeUpParkedNotice();
+}
+
+void MainWindow::TakeUpParkedNotice()
+{
+    // A hot-plug notice that came while the question was open; no job
+    // follows whose end would take it up.
+    if (!m_jobs->Active() && !m_scan->Scanning() && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
+        StartUsbDetect(m_devices->UsbEvent());
+    }
 }

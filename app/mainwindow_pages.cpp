@@ -257,6 +257,7 @@ void MainWindow::OnDelete()
         RefreshPageButtons();
     }
     m_pageBusy = false;
+    TakeUpParkedNotice();
 }
 
 void MainWindow::ConnectPageOrder()

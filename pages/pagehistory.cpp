@@ -147,6 +147,8 @@ void PageHistory::Release(const QStringList& files)
         // A step that came meanwhile may hold it again.
         if (!listed.contains(file) && !m_refs.contains(file) && !file.isEmpty()) {
             QFile::remove(file);
+            // A page cut off while it was read is kept under this name.
+            QFile::remove(file + QLatin1String(".part"));
         }
     }
 }

@@ -527,7 +527,7 @@ bool TestSessionModel::Run(Op op)
         const bool yes = Rand(3) != 0;
         m_steps << QStringLiteral("clear all, answer %1").arg(yes ? "是" : "否");
         m_fx->answerer.SetAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
-        if (!Trigger("actionBroom") || (yes && !m_fx->WaitJobDone())) {
+        if (!Trigger("actionBroom")) {
             return false;
         }
         if (m_fx->answerer.texts != QStringList{QStringLiteral("是否清除全部 %1 张图像？").arg(count)}) {
@@ -537,7 +537,12 @@ bool TestSessionModel::Run(Op op)
         if (!yes) {
             return true;
         }
-        m = Model{{}, 0, {}, m.counter, {}};
+        // The files stay while 撤销 could bring the pages back.
+        for (const ModelPage& page : qAsConst(m.pages)) {
+            m.dropped << QFileInfo(page.path).fileName();
+            m.dropped << m.dropped.last() + QStringLiteral(".part");
+        }
+        m = Model{{}, 0, {}, m.counter, m.dropped};
         return true;
     }
     case Save: {
