@@ -78,10 +78,17 @@ void PageHistory::EndGroup(const QString& name)
 
 void PageHistory::NameLast(const QString& name)
 {
-    if (m_index > 0) {
-        m_steps[m_index - 1].name = name;
-        emit sglChanged();
+    if (m_index == 0) {
+        return;
     }
+    Step& step = m_steps[m_index - 1];
+    step.name = name;
+    // What the operation left selected once it was over is what 重做 shows.
+    const PageList::State now = m_list->Snapshot();
+    if (m_index == m_steps.size() && SamePages(now.pages, step.after.pages)) {
+        step.after = now;
+    }
+    emit sglChanged();
 }
 
 QString PageHistory::UndoName() const

@@ -31,7 +31,8 @@ public:
     void BeginGroup();
     void EndGroup(const QString& name);
     bool GroupOpen() const { return m_grouping; }
-    // Names the newest step (a change made as one operation).
+    // Names the newest step (a change made as one operation), and takes the
+    // current page and selection the operation ended with as its own.
     void NameLast(const QString& name);
 
     bool CanUndo() const { return m_index > 0; }
