@@ -215,7 +215,8 @@ void TestSessionModel::session_data()
         QTest::newRow(chosen.constData()) << chosen.toUInt();
         return;
     }
-    for (quint32 seed : {1u, 7u, 23u}) {
+    // Seed 13 takes 重做 where the current page matters.
+    for (quint32 seed : {1u, 7u, 13u, 23u}) {
         QTest::newRow(qPrintable(QString::number(seed))) << seed;
     }
 }
