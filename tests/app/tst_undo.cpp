@@ -77,6 +77,10 @@ void TestUndo::steps_data()
         << QStringList{"select 5", "delete", "undo", "select 0", "down"} << "1 0 2 3 4 5" << 0 << "0"
         << "撤销移动 1 张图像"
         << "";
+    QTest::newRow("off while a job runs, on after it")
+        << QStringList{"select 1", "delete", "select 0", "turn"} << "0 2 3 4 5" << 0 << "0"
+        << "撤销删除 1 张图像"
+        << "";
     QTest::newRow("off on a settings page")
         << QStringList{"select 1", "delete", "settings"} << "0 2 3 4 5" << 2 << "2"
         << ""
@@ -138,6 +142,12 @@ void TestUndo::steps()
             list->setCurrentRow(picked.first(), QItemSelectionModel::ClearAndSelect);
             for (int row : picked.mid(1))
                 list->setCurrentRow(row, QItemSelectionModel::Select);
+        } else if (verb == "turn") {
+            // A background job works on the pages meanwhile.
+            Action(&window, "actionRotateRight")->trigger();
+            QVERIFY(window.JobRunning());
+            QVERIFY(!Action(&window, "actionUndo")->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(!window.JobRunning(), 10000);
         } else if (verb == "current") {
             list->setCurrentRow(words.at(1).toInt(), QItemSelectionModel::ClearAndSelect);
         } else {
