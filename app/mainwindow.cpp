@@ -104,6 +104,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_pages = new PageList(this);
     m_imageView = new ImageViewWidget(ui->lwImgThumbnail, ui->verticalLayoutImage, this, m_pages);
     m_imageView->hide();
+    SetupHistory();
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
 
     // The settings page's panel; shown once a scanner is known.
@@ -346,6 +347,7 @@ void MainWindow::RetranslateTexts()
     SetScannerLabel(m_devices->ConnectedDevice());
     ShowImageCount();
     m_sysPage->Retranslate();
+    ApplyHistoryRule();
 }
 
 void MainWindow::ShowImageCount()

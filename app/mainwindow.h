@@ -25,6 +25,8 @@ class DeviceController;
 class ImageProc;
 class ImageViewWidget;
 class JobRunner;
+class PageHistory;
+class QAction;
 class QLabel;
 class QUrl;
 class QTimer;
@@ -160,6 +162,8 @@ public:
 
     // The page list the views show and the journal records.
     PageList* Pages() const { return m_pages; }
+    // Its changes that "撤销" and "重做" step through.
+    PageHistory* History() const { return m_history; }
     QList<QString> PageFiles() const { return m_pages->Paths(); }
     // The pages as a save takes them: each file with its turn.
     QList<SavePage> PagesToSave() const;
@@ -263,6 +267,13 @@ private:
     // pages or more, and never while a job runs.
     void ApplyReorderRule();
     void ConnectPageOrder();
+    // "撤销" and "重做" in the 编辑 menu: on the image page, never while a
+    // job runs, named for the step they take.
+    void SetupHistory();
+    void ApplyHistoryRule();
+    void StepHistory(bool undo);
+    // Starts the rebuild a hot-plug notice parked during a question waits for.
+    void TakeUpParkedNotice();
     void MovePages(int step);
     void FocusPageJump();
 
@@ -286,6 +297,8 @@ private:
     void ScanAfter();
     void ScanAllImageDone();
     void RebuildPageJumpAfterScan();
+    // The history's name for a scan of `type` that brought `pages` pages.
+    static QString ScanStepName(int type, int pages);
 
     // The job's work: write the files, then drop the temporary ones.
     void SaveWork(const QList<SavePage>& pages);
@@ -364,6 +377,9 @@ private:
     bool m_scanButtonsOn = true;
     int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)
     PageList* m_pages = nullptr;
+    PageHistory* m_history = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
     QString m_workDir;
     QString m_scanDir;
 

@@ -9,6 +9,7 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "optionscontainerwidget.h"
+#include "pagehistory.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
 
@@ -76,6 +77,7 @@ void MainWindow::ApplyReorderRule()
     ui->actionMoveUp->setEnabled(on);
     ui->actionMoveDown->setEnabled(on);
     m_imageView->SetReorderEnabled(on);
+    ApplyHistoryRule();
 }
 
 void MainWindow::EnableScanButtons(bool on)
@@ -249,11 +251,15 @@ void MainWindow::OnDelete()
     const auto answer =
         QMessageBox::question(this, tr("提示"), question.arg(selected), QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
+        m_history->BeginGroup();
         m_imageView->Delete();
+        m_history->EndGroup(selected == 1 ? tr("删除 %1 张图像", "one page").arg(selected)
+                                          : tr("删除 %1 张图像", "several pages").arg(selected));
         EnableMenu(m_pages->Count() != 0);
         RefreshPageButtons();
     }
     m_pageBusy = false;
+    TakeUpParkedNotice();
 }
 
 void MainWindow::ConnectPageOrder()
@@ -292,6 +298,10 @@ void MainWindow::MovePages(int step)
 // page buttons follow (the journal has recorded the new order already).
 void MainWindow::OnThumbItemsMoved(const QList<QString>& /*pages*/)
 {
+    // The move is the history's newest step.
+    const int moved = m_imageView->SelectedRows().size();
+    m_history->NameLast(moved == 1 ? tr("移动 %1 张图像", "one page").arg(moved)
+                                   : tr("移动 %1 张图像", "several pages").arg(moved));
     m_pageBusy = true;
     SelectPageJumpItem(m_pages->Current());
     RefreshPageButtons();

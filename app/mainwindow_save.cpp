@@ -8,6 +8,7 @@
 #include "fileutils.h"
 #include "imageviewwidget.h"
 #include "jobrunner.h"
+#include "pagehistory.h"
 #include "savecontroller.h"
 #include "scancontroller.h"
 #include "sessioncontroller.h"
@@ -148,6 +149,8 @@ void MainWindow::ShowSaveOutcome(const QString& folder)
         return;
     }
     m_imageView->Broom();
+    // The saved pages' files are gone: no step can bring them back.
+    m_history->Drop();
     EnableMenu(false);
     EnablePageButton(false, false, false, false, false);
     m_saver->ShowSuccess(folder);
@@ -195,6 +198,8 @@ void MainWindow::SaveAfterScanFinished()
         }
         m_pageBusy = false;
         m_imageView->Broom();
+        // The saved pages' files are gone: no step can bring them back.
+        m_history->Drop();
     }
     EnableMenu(m_pages->Count() != 0);
     RefreshPageButtons();

@@ -7,6 +7,7 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "optionscontainerwidget.h"
+#include "pagehistory.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
 #include "scancontroller.h"
@@ -100,9 +101,13 @@ void MainWindow::ScanImage(int type)
     m_scan->Begin(job);
     // The journal knows where this job's pages go before the first arrives.
     RecordSession();
-    ExecLambda(
-        tr("正在进行扫描..."), [this] { m_scan->Work(); }, [this] { ScanFinished(); },
-        [this] { ScanAfter(); }, true);
+    // The scan's pages are one step, taken when it ends.
+    m_history->BeginGroup();
+    if (!ExecLambda(
+            tr("正在进行扫描..."), [this] { m_scan->Work(); }, [this] { ScanFinished(); },
+            [this] { ScanAfter(); }, true)) {
+        m_history->EndGroup(QString());
+    }
 }
 
 void MainWindow::StopScan()
@@ -123,6 +128,7 @@ void MainWindow::ScanFinished()
     if (panel && IsFeederSource(panel->GetSource()) && panel->IsMultifeedChecked()) {
         ui->actionPassManual->setChecked(false);
     }
+    m_history->EndGroup(ScanStepName(m_scan->Type(), m_scan->PagesThisRun()));
     m_scan->End();
     RecordSession();
     m_jobs->HideMasker();
@@ -230,4 +236,23 @@ bool MainWindow::ManualPass() const
 int MainWindow::ScanNumber() const
 {
     return m_scan->NextNumber();
+}
+
+QString MainWindow::ScanStepName(int type, int pages)
+{
+    const bool one = pages == 1;
+    switch (type) {
+    case ScanToPrev:
+        return (one ? tr("扫描到之前 %1 张图像", "one page") : tr("扫描到之前 %1 张图像", "several pages"))
+            .arg(pages);
+    case ScanToNext:
+        return (one ? tr("扫描到之后 %1 张图像", "one page") : tr("扫描到之后 %1 张图像", "several pages"))
+            .arg(pages);
+    case ScanReplace:
+        return (one ? tr("替换扫描 %1 张图像", "one page") : tr("替换扫描 %1 张图像", "several pages"))
+            .arg(pages);
+    default:
+        return (one ? tr("扫描到最后 %1 张图像", "one page") : tr("扫描到最后 %1 张图像", "several pages"))
+            .arg(pages);
+    }
 }

@@ -7,6 +7,7 @@
 
 #include "imageviewwidget.h"
 #include "journalwriter.h"
+#include "pagehistory.h"
 #include "sessioncontroller.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
@@ -170,7 +171,11 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
         for (const QString& path : found.pages) {
             pages << Page{path, found.angles.value(path), false, 0};
         }
+        const int count = int(found.pages.size());
+        m_history->BeginGroup();
         m_imageView->AddImages(pages, current);
+        m_history->EndGroup(count == 1 ? tr("恢复 %1 张图像", "one page").arg(count)
+                                       : tr("恢复 %1 张图像", "several pages").arg(count));
     }
     m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
     m_imageView->RefreshInfos();
@@ -194,6 +199,8 @@ void MainWindow::EndAtOnce()
 {
     m_scan->StopNow();
     RecordSession();
+    // Files only the history held are no pages: they go now.
+    m_history->Drop();
     // The process ends right after this: the last state must be on disk.
     if (m_session) {
         m_session->Flush();

@@ -22,6 +22,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidgetItem>
 #include <QMenu>
@@ -170,7 +171,51 @@ void ImageViewWidget::SetUpThumbList()
     connect(thumbList.data(), &QListWidget::currentRowChanged, this, &ImageViewWidget::OnCurrentRowChanged);
     connect(thumbList.data(), &QWidget::customContextMenuRequested, this,
             &ImageViewWidget::OnContextMenuRequested);
+    connect(thumbList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ImageViewWidget::MirrorSelection);
     SetUpReorder();
+}
+
+void ImageViewWidget::MirrorSelection()
+{
+    // While rows come or go the two differ for a moment; the list keeps its
+    // own selection with its rows then.
+    if (thumbList.isNull() || thumbList->count() != pages->Count()) {
+        return;
+    }
+    QItemSelection selection;
+    const QModelIndexList rows = thumbList->selectionModel()->selectedRows();
+    for (const QModelIndex& index : rows) {
+        const QModelIndex page = pages->index(index.row());
+        selection.select(page, page);
+    }
+    pages->Selection()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void ImageViewWidget::FollowList()
+{
+    if (thumbList.isNull()) {
+        return;
+    }
+    if (pages->IsEmpty()) {
+        ClearLargeImage();
+        return;
+    }
+    const QList<int> selected = pages->SelectedRows();
+    const int row = pages->Current();
+    {
+        const QSignalBlocker blocker(thumbList.data());
+        thumbList->setCurrentRow(row, QItemSelectionModel::NoUpdate);
+        QItemSelection selection;
+        for (int selectedRow : selected) {
+            const QModelIndex index = thumbList->model()->index(selectedRow, 0);
+            selection.select(index, index);
+        }
+        thumbList->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    }
+    ShowLargeImage(PathAt(row));
+    emit sglThumbItemClicked(row);
+    thumbList->ScrollToCurrent();
 }
 
 namespace {

@@ -102,6 +102,9 @@ public:
     void NormalSize();
 
     void Delete();
+    // The rows, current page and selection follow the page list after it
+    // was put back to an earlier state.
+    void FollowList();
     void ClearImages();
     void Broom();
 
@@ -162,6 +165,8 @@ private slots:
     void OnRowsRemoved();
     void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
     void OnLayoutChanged();
+    // The list's selection mirrors the thumbnails' one.
+    void MirrorSelection();
     void OnModelReset();
 
 private:

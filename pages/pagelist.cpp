@@ -2,6 +2,9 @@
 
 #include <QItemSelectionModel>
 
+#include <QHash>
+#include <QSet>
+
 #include <algorithm>
 
 PageList::PageList(QObject* parent)
@@ -139,6 +142,7 @@ void PageList::PlacePages(const QList<Page>& pages)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
+    emit sglAboutToChange();
     const QList<Page> arriving = WithIds(pages);
     const int count = Count();
     const PlacedPages<Page> placed = ::PlacePages(m_placement, m_pages, m_current, m_next, arriving);
@@ -172,6 +176,7 @@ void PageList::AppendPages(const QList<Page>& pages)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
+    emit sglAboutToChange();
     const int count = Count();
     beginInsertRows(QModelIndex(), count, count + int(pages.size()) - 1);
     m_pages.append(WithIds(pages));
@@ -186,6 +191,7 @@ bool PageList::ReplacePage(int row, const Page& page)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
+    emit sglAboutToChange();
     Page& held = m_pages[row];
     const quint64 id = held.id;
     held = page;
@@ -209,6 +215,7 @@ bool PageList::Turn(QList<int> rows, int degrees)
     if (rows.isEmpty()) {
         return false;
     }
+    emit sglAboutToChange();
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
     for (int row : qAsConst(rows)) {
@@ -240,6 +247,19 @@ bool PageList::RemoveRows(QList<int> rows)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
+    emit sglAboutToChange();
+    RemoveSortedRows(rows);
+    // Deleting keeps the place in the list, not the page.
+    SetCurrentQuietly(oldCurrent);
+    if (m_next > Count()) {
+        m_next = Count();
+    }
+    FinishChange(oldCurrent, oldId);
+    return true;
+}
+
+void PageList::RemoveSortedRows(const QList<int>& rows)
+{
     // Runs of neighbouring rows go at once, the last run first so that the
     // rows of the others keep their numbers.
     int end = int(rows.size()) - 1;
@@ -255,13 +275,6 @@ bool PageList::RemoveRows(QList<int> rows)
         endRemoveRows();
         end = start - 1;
     }
-    // Deleting keeps the place in the list, not the page.
-    SetCurrentQuietly(oldCurrent);
-    if (m_next > Count()) {
-        m_next = Count();
-    }
-    FinishChange(oldCurrent, oldId);
-    return true;
 }
 
 bool PageList::Reorder(const QVector<int>& order)
@@ -285,6 +298,15 @@ bool PageList::Reorder(const QVector<int>& order)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
+    emit sglAboutToChange();
+    Permute(order);
+    FinishChange(oldCurrent, oldId);
+    return true;
+}
+
+void PageList::Permute(const QVector<int>& order)
+{
+    const int count = Count();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QVector<int> newRow(count);
     QList<Page> pages;
@@ -302,10 +324,10 @@ bool PageList::Reorder(const QVector<int>& order)
     }
     changePersistentIndexList(persistent, moved);
     m_pages = pages;
-    m_current = newRow.at(m_current);
+    if (count > 0) {
+        m_current = newRow.at(m_current);
+    }
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    FinishChange(oldCurrent, oldId);
-    return true;
 }
 
 void PageList::Clear()
@@ -317,11 +339,92 @@ void PageList::Restore(const QList<Page>& pages, int current)
 {
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
+    emit sglAboutToChange();
     beginResetModel();
     m_pages = WithIds(pages);
     SetCurrentQuietly(current);
     m_placement = PagePlacement::Append;
     m_next = Count();
     endResetModel();
+    FinishChange(oldCurrent, oldId);
+}
+
+PageList::State PageList::Snapshot() const
+{
+    State state;
+    state.pages = m_pages;
+    state.current = m_current;
+    const QModelIndexList selected = m_selection->selectedRows();
+    for (const QModelIndex& index : selected) {
+        state.selected << m_pages.at(index.row()).id;
+    }
+    return state;
+}
+
+void PageList::Return(const State& state)
+{
+    const int oldCurrent = m_current;
+    const quint64 oldId = CurrentId();
+    emit sglAboutToChange();
+    QHash<quint64, int> wanted; // id -> row in the state
+    wanted.reserve(state.pages.size());
+    for (int row = 0; row < state.pages.size(); ++row) {
+        wanted.insert(state.pages.at(row).id, row);
+    }
+    // The pages the state lacks leave.
+    QList<int> gone;
+    QSet<quint64> held;
+    for (int row = 0; row < Count(); ++row) {
+        const quint64 id = m_pages.at(row).id;
+        if (wanted.contains(id)) {
+            held.insert(id);
+        } else {
+            gone << row;
+        }
+    }
+    RemoveSortedRows(gone);
+    // Those it has come at the end, then every page goes to its row.
+    QList<Page> coming;
+    for (const Page& page : state.pages) {
+        if (!held.contains(page.id)) {
+            coming << page;
+        }
+        m_lastId = std::max(m_lastId, page.id);
+    }
+    if (!coming.isEmpty()) {
+        const int count = Count();
+        beginInsertRows(QModelIndex(), count, count + int(coming.size()) - 1);
+        m_pages.append(coming);
+        endInsertRows();
+    }
+    QVector<int> order(Count());
+    bool identity = true;
+    for (int row = 0; row < Count(); ++row) {
+        const int to = wanted.value(m_pages.at(row).id);
+        order[to] = row;
+        identity = identity && to == row;
+    }
+    if (!identity) {
+        Permute(order);
+    }
+    // A page in another form (file, turn, mark) takes the state's.
+    for (int row = 0; row < Count(); ++row) {
+        const Page& page = state.pages.at(row);
+        if (!(m_pages.at(row) == page)) {
+            m_pages[row] = page;
+            emit dataChanged(index(row), index(row));
+        }
+    }
+    SetCurrentQuietly(state.current);
+    m_placement = PagePlacement::Append;
+    m_next = Count();
+    QItemSelection selection;
+    for (quint64 id : state.selected) {
+        const int row = wanted.value(id, -1);
+        if (row >= 0) {
+            selection.select(index(row), index(row));
+        }
+    }
+    m_selection->select(selection, QItemSelectionModel::ClearAndSelect);
     FinishChange(oldCurrent, oldId);
 }

@@ -100,7 +100,24 @@ public:
     // Replaces the whole list (pages brought back, or a state taken earlier).
     void Restore(const QList<Page>& pages, int current);
 
+    // The pages with their ids, the current row and the selected pages: what
+    // an earlier state of the list is put back from.
+    struct State {
+        QList<Page> pages;
+        int current = 0;
+        QList<quint64> selected;
+    };
+    State Snapshot() const;
+    // Puts back a state taken by Snapshot(): pages that are in both keep
+    // their place for the views (by id), the others leave or come, and the
+    // order, the current row and the selection become the state's. The
+    // state's ids are kept.
+    void Return(const State& state);
+
 signals:
+    // At the start of every operation that changes the pages, before any of
+    // the model's signals (what a record of earlier states listens to).
+    void sglAboutToChange();
     // After every operation that changed the pages or the current row, once
     // (what a record of the list listens to).
     void sglChanged();
@@ -113,6 +130,9 @@ private:
     void SetCurrentQuietly(int row);
     void FinishChange(int oldCurrent, quint64 oldCurrentId);
     quint64 CurrentId() const;
+    // RemoveRows and Reorder without their checks and closing signals.
+    void RemoveSortedRows(const QList<int>& rows);
+    void Permute(const QVector<int>& order);
 
     QList<Page> m_pages;
     int m_current = 0;

@@ -22,6 +22,14 @@
 //                          times; peer: the former turn, each file rewritten
 //                          turned (over all cores) and its row redrawn.
 //                          Rewrites the files of <dir>.
+//   bench_pagelist history <dir> [pages] [changes]
+//                          time deletes and moves without and with the
+//                          page history, undo and redo of them, and the
+//                          memory the history takes as changes add up
+//   bench_pagelist historymem <pages> <changes> on|off
+//                          the page list alone (no view, no files): the
+//                          resident size as changes add up, with the
+//                          history or without it (the peer)
 //
 // Switch times are measured as the user sees them: from the action (or the
 // moment the key repeat delivers the key) until the label holds the new
@@ -29,6 +37,7 @@
 // run.sh runs the modes under /usr/bin/time -v and compares peak sizes.
 #include "imageproc.h"
 #include "imageviewwidget.h"
+#include "pagehistory.h"
 #include "thumblistwidget.h"
 #include "thumbnailwidget.h"
 
@@ -52,6 +61,8 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -490,6 +501,149 @@ int Turn(const QString& dir, int count)
     return failed == 0 ? 0 : 1;
 }
 
+// The process's resident size in KiB.
+long ResidentKib()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLong() * 4;
+}
+
+// Times of one kind of operation: the median and the slowest, in ms.
+struct Times {
+    std::vector<double> ms;
+    void Add(const QElapsedTimer& timer) { ms.push_back(timer.nsecsElapsed() / 1e6); }
+    QString Line()
+    {
+        std::sort(ms.begin(), ms.end());
+        return ms.empty() ? QStringLiteral("n=0")
+                          : QStringLiteral("n=%1 median_ms=%2 max_ms=%3")
+                                .arg(ms.size())
+                                .arg(ms.at(ms.size() / 2), 0, 'f', 2)
+                                .arg(ms.back(), 0, 'f', 2);
+    }
+};
+
+int History(const QString& dir, int count, int changes)
+{
+    QDir().mkpath(dir);
+    QStringList files;
+    for (int i = 0; i < count + changes + 50; ++i) {
+        QImage page(60, 80, QImage::Format_RGB32);
+        page.fill(QColor::fromHsv(i * 7 % 360, 160, 230));
+        files << QStringLiteral("%1/h%2.png").arg(dir).arg(i, 5, 10, QLatin1Char('0'));
+        if (!page.save(files.last())) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(files.last()));
+            return 1;
+        }
+    }
+    Workspace ws;
+    QStringList shown = files.mid(0, count);
+    ws.view->AddImages(shown, 0);
+    ws.view->RefreshInfos();
+    QApplication::processEvents();
+    QRandomGenerator random(7);
+    int spare = count;
+    // One change: a page deleted and a new one appended (the list keeps its
+    // size), or the selected page moved down.
+    auto change = [&](Times* deletes, Times* moves, int i) {
+        QElapsedTimer timer;
+        const int row = int(random.bounded(ws.view->Pages()->Count() - 1));
+        ws.view->SetSelection(row);
+        QApplication::processEvents();
+        timer.start();
+        if (i % 2 == 0) {
+            ws.view->Delete();
+            QApplication::processEvents();
+            deletes->Add(timer);
+            ws.view->AddImage(files.at(spare++ % files.size()));
+        } else {
+            ws.view->MoveSelection(1);
+            QApplication::processEvents();
+            moves->Add(timer);
+        }
+        QApplication::processEvents();
+    };
+    // The peer: the same changes without a history.
+    Times plainDeletes, plainMoves;
+    for (int i = 0; i < 40; ++i) {
+        change(&plainDeletes, &plainMoves, i);
+    }
+    Out() << "without_history delete " << plainDeletes.Line() << Qt::endl;
+    Out() << "without_history move " << plainMoves.Line() << Qt::endl;
+
+    PageHistory history(ws.view->Pages());
+    Times deletes, moves, undos, redos;
+    const long before = ResidentKib();
+    for (int i = 0; i < changes; ++i) {
+        change(&deletes, &moves, i);
+        if (i % 10 == 9) {
+            for (int k = 0; k < 3; ++k) {
+                QElapsedTimer timer;
+                timer.start();
+                history.Undo();
+                ws.view->FollowList();
+                QApplication::processEvents();
+                undos.Add(timer);
+            }
+            for (int k = 0; k < 3; ++k) {
+                QElapsedTimer timer;
+                timer.start();
+                history.Redo();
+                ws.view->FollowList();
+                QApplication::processEvents();
+                redos.Add(timer);
+            }
+        }
+        if ((i + 1) % (changes / 4) == 0) {
+            Out() << "changes=" << i + 1 << " steps=" << history.StepCount()
+                  << " rss_above_start_kib=" << ResidentKib() - before << Qt::endl;
+        }
+    }
+    Out() << "with_history delete " << deletes.Line() << Qt::endl;
+    Out() << "with_history move " << moves.Line() << Qt::endl;
+    Out() << "undo " << undos.Line() << Qt::endl;
+    Out() << "redo " << redos.Line() << Qt::endl;
+    return 0;
+}
+
+int HistoryMemory(int count, int changes, bool on)
+{
+    PageList list;
+    QList<Page> pages;
+    for (int i = 0; i < count; ++i) {
+        pages << Page{QStringLiteral("/work/scanimages/IMG%1.jpg").arg(i, 6, 10, QLatin1Char('0')), 0, false,
+                      0};
+    }
+    list.AppendPages(pages);
+    std::unique_ptr<PageHistory> history(on ? new PageHistory(&list) : nullptr);
+    QRandomGenerator random(11);
+    int next = count;
+    const long start = ResidentKib();
+    for (int i = 0; i < changes; ++i) {
+        if (i % 2 == 0) {
+            list.RemoveRows({int(random.bounded(list.Count()))});
+            list.AppendPages(
+                {Page{QStringLiteral("/work/scanimages/IMG%1.jpg").arg(next++, 6, 10, QLatin1Char('0')), 0,
+                      false, 0}});
+        } else {
+            QVector<int> order(list.Count());
+            std::iota(order.begin(), order.end(), 0);
+            order.move(int(random.bounded(list.Count())), int(random.bounded(list.Count())));
+            list.Reorder(order);
+        }
+        if ((i + 1) % (changes / 8) == 0) {
+            Out() << "history=" << (on ? "on" : "off") << " changes=" << i + 1
+                  << " steps=" << (history ? history->StepCount() : 0)
+                  << " rss_above_start_kib=" << ResidentKib() - start << Qt::endl;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -498,7 +652,8 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments();
     if (args.size() < 3) {
         std::fprintf(stderr,
-                     "usage: %s prepare|baseline|add|pages|decode|reorder|turn <dir> [n] [jpg|tiff]\n",
+                     "usage: %s prepare|baseline|add|pages|decode|reorder|turn|history|historymem <dir> [n] "
+                     "[jpg|tiff]\n",
                      argv[0]);
         return 2;
     }
@@ -519,6 +674,14 @@ int main(int argc, char* argv[])
     }
     if (mode == QLatin1String("decode")) {
         return Decode(dir, args.value(3, QStringLiteral("50")).toInt());
+    }
+    if (mode == QLatin1String("historymem")) {
+        return HistoryMemory(dir.toInt(), args.value(3, QStringLiteral("800")).toInt(),
+                             args.value(4) != QLatin1String("off"));
+    }
+    if (mode == QLatin1String("history")) {
+        return History(dir, args.value(3, QStringLiteral("500")).toInt(),
+                       args.value(4, QStringLiteral("400")).toInt());
     }
     if (mode == QLatin1String("reorder")) {
         return Reorder(dir, args.value(3, QStringLiteral("500")).toInt());

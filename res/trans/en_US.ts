@@ -558,10 +558,6 @@
         <translation>(%1 pages in all)</translation>
     </message>
     <message>
-        <source>正在清除图像...</source>
-        <translation>Clearing images...</translation>
-    </message>
-    <message>
         <source>正在进行保存...</source>
         <translation>Saving...</translation>
     </message>
@@ -756,6 +752,102 @@
         <source>是否删除选中的 %1 张图像？</source>
         <comment>several pages</comment>
         <translation>Delete the %1 selected images?</translation>
+    </message>
+    <message>
+        <source>撤销%1</source>
+        <translation>Undo %1</translation>
+    </message>
+    <message>
+        <source>撤销</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>重做%1</source>
+        <translation>Redo %1</translation>
+    </message>
+    <message>
+        <source>重做</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>clear all (%1 image)</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>clear all %1 images</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>delete %1 image</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>delete %1 images</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>move %1 image</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>move %1 images</translation>
+    </message>
+    <message>
+        <source>扫描到之前 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>scan %1 image before</translation>
+    </message>
+    <message>
+        <source>扫描到之前 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>scan %1 images before</translation>
+    </message>
+    <message>
+        <source>扫描到之后 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>scan %1 image after</translation>
+    </message>
+    <message>
+        <source>扫描到之后 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>scan %1 images after</translation>
+    </message>
+    <message>
+        <source>替换扫描 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>replace scan (%1 image)</translation>
+    </message>
+    <message>
+        <source>替换扫描 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>replace scan (%1 images)</translation>
+    </message>
+    <message>
+        <source>扫描到最后 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>scan %1 image to the end</translation>
+    </message>
+    <message>
+        <source>扫描到最后 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>scan %1 images to the end</translation>
+    </message>
+    <message>
+        <source>恢复 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>recover %1 image</translation>
+    </message>
+    <message>
+        <source>恢复 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>recover %1 images</translation>
     </message>
 </context>
 <context>
@@ -1376,6 +1468,14 @@
     <message>
         <source>关闭</source>
         <translation>Close</translation>
+    </message>
+    <message>
+        <source>撤销：取消上一步对图像列表的更改</source>
+        <translation>Undo: take back the last change to the image list</translation>
+    </message>
+    <message>
+        <source>重做：恢复刚撤销的更改</source>
+        <translation>Redo: make the change just undone again</translation>
     </message>
 </context>
 <context>

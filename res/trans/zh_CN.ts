@@ -558,10 +558,6 @@
         <translation>等 %1 页</translation>
     </message>
     <message>
-        <source>正在清除图像...</source>
-        <translation>正在清除图像...</translation>
-    </message>
-    <message>
         <source>正在进行保存...</source>
         <translation>正在进行保存...</translation>
     </message>
@@ -756,6 +752,102 @@
         <source>是否删除选中的 %1 张图像？</source>
         <comment>several pages</comment>
         <translation>是否删除选中的 %1 张图像？</translation>
+    </message>
+    <message>
+        <source>撤销%1</source>
+        <translation>撤销%1</translation>
+    </message>
+    <message>
+        <source>撤销</source>
+        <translation>撤销</translation>
+    </message>
+    <message>
+        <source>重做%1</source>
+        <translation>重做%1</translation>
+    </message>
+    <message>
+        <source>重做</source>
+        <translation>重做</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>清除全部 %1 张图像</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>清除全部 %1 张图像</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>删除 %1 张图像</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>删除 %1 张图像</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>移动 %1 张图像</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>移动 %1 张图像</translation>
+    </message>
+    <message>
+        <source>扫描到之前 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>扫描到之前 %1 张图像</translation>
+    </message>
+    <message>
+        <source>扫描到之前 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>扫描到之前 %1 张图像</translation>
+    </message>
+    <message>
+        <source>扫描到之后 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>扫描到之后 %1 张图像</translation>
+    </message>
+    <message>
+        <source>扫描到之后 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>扫描到之后 %1 张图像</translation>
+    </message>
+    <message>
+        <source>替换扫描 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>替换扫描 %1 张图像</translation>
+    </message>
+    <message>
+        <source>替换扫描 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>替换扫描 %1 张图像</translation>
+    </message>
+    <message>
+        <source>扫描到最后 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>扫描到最后 %1 张图像</translation>
+    </message>
+    <message>
+        <source>扫描到最后 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>扫描到最后 %1 张图像</translation>
+    </message>
+    <message>
+        <source>恢复 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>恢复 %1 张图像</translation>
+    </message>
+    <message>
+        <source>恢复 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>恢复 %1 张图像</translation>
     </message>
 </context>
 <context>
@@ -1376,6 +1468,14 @@
     <message>
         <source>关闭</source>
         <translation>关闭</translation>
+    </message>
+    <message>
+        <source>撤销：取消上一步对图像列表的更改</source>
+        <translation>撤销：取消上一步对图像列表的更改</translation>
+    </message>
+    <message>
+        <source>重做：恢复刚撤销的更改</source>
+        <translation>重做：恢复刚撤销的更改</translation>
     </message>
 </context>
 <context>

@@ -558,10 +558,6 @@
         <translation>等 %1 頁</translation>
     </message>
     <message>
-        <source>正在清除图像...</source>
-        <translation>正在清除影像...</translation>
-    </message>
-    <message>
         <source>正在进行保存...</source>
         <translation>正在進行儲存...</translation>
     </message>
@@ -756,6 +752,102 @@
         <source>是否删除选中的 %1 张图像？</source>
         <comment>several pages</comment>
         <translation>是否刪除選取的 %1 張影像？</translation>
+    </message>
+    <message>
+        <source>撤销%1</source>
+        <translation>撤銷%1</translation>
+    </message>
+    <message>
+        <source>撤销</source>
+        <translation>撤銷</translation>
+    </message>
+    <message>
+        <source>重做%1</source>
+        <translation>重做%1</translation>
+    </message>
+    <message>
+        <source>重做</source>
+        <translation>重做</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>清除全部 %1 張影像</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>清除全部 %1 張影像</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>刪除 %1 張影像</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>刪除 %1 張影像</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>移動 %1 張影像</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>移動 %1 張影像</translation>
+    </message>
+    <message>
+        <source>扫描到之前 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>掃描到之前 %1 張影像</translation>
+    </message>
+    <message>
+        <source>扫描到之前 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>掃描到之前 %1 張影像</translation>
+    </message>
+    <message>
+        <source>扫描到之后 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>掃描到之後 %1 張影像</translation>
+    </message>
+    <message>
+        <source>扫描到之后 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>掃描到之後 %1 張影像</translation>
+    </message>
+    <message>
+        <source>替换扫描 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>取代掃描 %1 張影像</translation>
+    </message>
+    <message>
+        <source>替换扫描 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>取代掃描 %1 張影像</translation>
+    </message>
+    <message>
+        <source>扫描到最后 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>掃描到最後 %1 張影像</translation>
+    </message>
+    <message>
+        <source>扫描到最后 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>掃描到最後 %1 張影像</translation>
+    </message>
+    <message>
+        <source>恢复 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>復原 %1 張影像</translation>
+    </message>
+    <message>
+        <source>恢复 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>復原 %1 張影像</translation>
     </message>
 </context>
 <context>
@@ -1376,6 +1468,14 @@
     <message>
         <source>关闭</source>
         <translation>關閉</translation>
+    </message>
+    <message>
+        <source>撤销：取消上一步对图像列表的更改</source>
+        <translation>撤銷：取消上一步對影像清單的變更</translation>
+    </message>
+    <message>
+        <source>重做：恢复刚撤销的更改</source>
+        <translation>重做：恢復剛撤銷的變更</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "maskerdialog.h"
 #include "pagefile.h"
+#include "pagehistory.h"
 #include "sanescan.h"
 #include "simpage.h"
 #include "windowfixture.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -41,6 +43,8 @@ private slots:
     void failedReplaceKeepsPage();
     void optionsSent_data();
     void optionsSent();
+    void scanSteps_data();
+    void scanSteps();
     void takenNamesPassedOver_data();
     void takenNamesPassedOver();
 
@@ -72,7 +76,8 @@ void TestScanWorkflow::init()
     m_fx->answerer.SetAnswer(QMessageBox::Yes);
     if (!m_fx->window->PageFiles().isEmpty()) {
         m_fx->Child<QAction>("actionBroom")->trigger();
-        QVERIFY(m_fx->WaitJobDone());
+        // Nothing of the earlier rows is kept for 撤销.
+        m_fx->window->History()->Drop();
     }
     m_fx->answerer.texts.clear();
     m_fx->answerer.titles.clear();
@@ -308,6 +313,57 @@ void TestScanWorkflow::optionsSent()
     QCOMPARE(feed.value, autofeed);
     QCOMPARE(prepick.value, autofeed);
     QCOMPARE(detection.value, multifeed);
+}
+
+void TestScanWorkflow::scanSteps_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("added"); // pages more in the list (a replacement takes one sheet)
+    QTest::newRow("to the end") << "actionScanToLast"
+                                << "扫描到最后 2 张图像" << 2;
+    QTest::newRow("before") << "actionScantoPrev"
+                            << "扫描到之前 2 张图像" << 2;
+    QTest::newRow("after") << "actionScanToNext"
+                           << "扫描到之后 2 张图像" << 2;
+    QTest::newRow("replace") << "actionScanReplace"
+                             << "替换扫描 1 张图像" << 0;
+}
+
+// A scan is one step, named after it: 撤销 puts back the list and the
+// current page it started from, 重做 the scan's pages; a new change after
+// 撤销 takes the scan's files away, never a page of the list.
+void TestScanWorkflow::scanSteps()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, name);
+    QFETCH(int, added);
+
+    QVERIFY(Scan("actionScanToLast", QStringLiteral("sheets=3")));
+    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(1);
+    const QList<QString> before = m_fx->window->PageFiles();
+    QVERIFY(Scan(action.toLatin1().constData(), QStringLiteral("sheets=2")));
+    const QList<QString> after = m_fx->window->PageFiles();
+    QCOMPARE(after.size(), before.size() + added);
+    QVERIFY(after != before);
+
+    auto* undo = m_fx->Child<QAction>("actionUndo");
+    auto* redo = m_fx->Child<QAction>("actionRedo");
+    QCOMPARE(undo->text(), QStringLiteral("撤销") + name);
+    undo->trigger();
+    QCOMPARE(m_fx->window->PageFiles(), before);
+    QCOMPARE(m_fx->View()->GetCurrentPath(), before.at(1));
+    QCOMPARE(redo->text(), QStringLiteral("重做") + name);
+    redo->trigger();
+    QCOMPARE(m_fx->window->PageFiles(), after);
+    for (const QString& file : after)
+        QVERIFY(QFileInfo::exists(file));
+
+    undo->trigger();
+    m_fx->Child<QAction>("actionMoveDown")->trigger();
+    QVERIFY(!redo->isEnabled());
+    for (const QString& file : after)
+        QCOMPARE(QFileInfo::exists(file), before.contains(file));
 }
 
 void TestScanWorkflow::takenNamesPassedOver_data()

@@ -164,10 +164,19 @@ private:
         Unplug,
         PageTyped,
         ScanMoving,
+        Undo,
+        Redo,
         OpCount
     };
 
     bool Run(Op op);
+    // The history as the user knows it: each change's model before and
+    // after it, the changes done, and each file's latest turn.
+    void Remember(Op op, const Model& before);
+    bool StepHistory(bool undo);
+    QVector<QPair<Model, Model>> m_history;
+    int m_done = 0;
+    QHash<QString, int> m_turns;
     bool Scan(const char* action, int sheets, const QString& extra = QString());
     QList<ModelPage> NewPages(const QList<QString>& before, int count, bool duplex = false) const;
     QString Differs() const;
@@ -207,7 +216,8 @@ void TestSessionModel::session_data()
         QTest::newRow(chosen.constData()) << chosen.toUInt();
         return;
     }
-    for (quint32 seed : {1u, 7u, 23u}) {
+    // Seed 13 takes 重做 where the current page matters.
+    for (quint32 seed : {1u, 7u, 13u, 23u}) {
         QTest::newRow(qPrintable(QString::number(seed))) << seed;
     }
 }
@@ -217,6 +227,9 @@ void TestSessionModel::session()
     QFETCH(quint32, seed);
     m_rng.seed(seed);
     m_model = Model();
+    m_history.clear();
+    m_done = 0;
+    m_turns.clear();
     m_steps.clear();
     m_anchor = false;
     m_fx.reset(new WindowFixture);
@@ -236,7 +249,7 @@ void TestSessionModel::session()
     QVERIFY(QTest::qWaitForWindowActive(m_fx->window));
 
     // Weights: scans and page edits often, saves, jams and unplugs now and then.
-    const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 3, 1};
+    const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 3, 1, 3, 2};
     QCOMPARE(weights.size(), int(OpCount));
     int total = 0;
     for (int w : weights) {
@@ -248,7 +261,9 @@ void TestSessionModel::session()
             pick -= weights.at(op++);
         }
         m_why.clear();
+        const Model before = m_model;
         const bool done = Run(Op(op));
+        Remember(Op(op), before);
         const QString differs = done ? Differs() : m_why;
         if (!differs.isEmpty()) {
             QFAIL(qPrintable(QStringLiteral("seed %1 (SCANVY_SEED=%1), steps:\n  %2\n%3")
@@ -257,6 +272,59 @@ void TestSessionModel::session()
         }
     }
     qInfo("seed %u: %s", seed, qPrintable(m_steps.join(QStringLiteral("; "))));
+}
+
+void TestSessionModel::Remember(Op op, const Model& before)
+{
+    for (const ModelPage& page : qAsConst(m_model.pages)) {
+        m_turns.insert(page.path, page.turn);
+    }
+    if (op == Undo || op == Redo) {
+        return;
+    }
+    if (op == Save && m_model.pages.isEmpty()) {
+        m_history.clear(); // the files are saved and gone
+        m_done = 0;
+        return;
+    }
+    QStringList was, now;
+    for (const ModelPage& page : before.pages)
+        was << page.path;
+    for (const ModelPage& page : qAsConst(m_model.pages))
+        now << page.path;
+    if (was != now) {
+        m_history.resize(m_done);
+        m_history.append({before, m_model});
+        m_done = m_history.size();
+    }
+}
+
+bool TestSessionModel::StepHistory(bool undo)
+{
+    const bool can = undo ? m_done > 0 : m_done < m_history.size();
+    auto* action = m_fx->Child<QAction>(undo ? "actionUndo" : "actionRedo");
+    if (action->isEnabled() != can) {
+        m_why = QStringLiteral("%1 offered wrongly").arg(action->objectName());
+        return false;
+    }
+    if (!can) {
+        return true;
+    }
+    m_steps << (undo ? QStringLiteral("撤销") : QStringLiteral("重做"));
+    action->trigger();
+    Model next = undo ? m_history.at(--m_done).first : m_history.at(m_done++).second;
+    // The pages it takes out keep their files for the other way back.
+    next.dropped = m_model.dropped;
+    for (const ModelPage& page : qAsConst(m_model.pages)) {
+        next.dropped << QFileInfo(page.path).fileName();
+        next.dropped << next.dropped.last() + QStringLiteral(".part");
+    }
+    next.counter = m_model.counter;
+    for (ModelPage& page : next.pages) {
+        page.turn = m_turns.value(page.path, page.turn);
+    }
+    m_model = next;
+    return true;
 }
 
 bool TestSessionModel::Trigger(const char* name)
@@ -529,7 +597,7 @@ bool TestSessionModel::Run(Op op)
         const bool yes = Rand(3) != 0;
         m_steps << QStringLiteral("clear all, answer %1").arg(yes ? "是" : "否");
         m_fx->answerer.SetAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
-        if (!Trigger("actionBroom") || (yes && !m_fx->WaitJobDone())) {
+        if (!Trigger("actionBroom")) {
             return false;
         }
         if (m_fx->answerer.texts != QStringList{QStringLiteral("是否清除全部 %1 张图像？").arg(count)}) {
@@ -539,7 +607,12 @@ bool TestSessionModel::Run(Op op)
         if (!yes) {
             return true;
         }
-        m = Model{{}, 0, {}, m.counter, {}};
+        // The files stay while 撤销 could bring the pages back.
+        for (const ModelPage& page : qAsConst(m.pages)) {
+            m.dropped << QFileInfo(page.path).fileName();
+            m.dropped << m.dropped.last() + QStringLiteral(".part");
+        }
+        m = Model{{}, 0, {}, m.counter, m.dropped};
         return true;
     }
     case Save: {
@@ -642,6 +715,9 @@ bool TestSessionModel::Run(Op op)
         return count < 2 || TypePageNumber(); // one page: the box is off
     case ScanMoving:
         return count < 2 || MoveWhileScanning();
+    case Undo:
+    case Redo:
+        return StepHistory(op == Undo);
     case OpCount:
         break;
     }
