@@ -24,12 +24,12 @@ void MainWindow::RotatePages(int degrees)
     }
     const int quarters = ((degrees / 90) % 4 + 4) % 4;
     const bool one = turned == 1;
-    const QString name = quarters == 1   ? (one ? tr("向右旋转 %1 张图像", "one page")
-                                                : tr("向右旋转 %1 张图像", "several pages"))
-                         : quarters == 3 ? (one ? tr("向左旋转 %1 张图像", "one page")
-                                                : tr("向左旋转 %1 张图像", "several pages"))
-                                         : (one ? tr("旋转180度 %1 张图像", "one page")
-                                                : tr("旋转180度 %1 张图像", "several pages"));
+    const QString name =
+        quarters == 1
+            ? (one ? tr("向右旋转 %1 张图像", "one page") : tr("向右旋转 %1 张图像", "several pages"))
+        : quarters == 3
+            ? (one ? tr("向左旋转 %1 张图像", "one page") : tr("向左旋转 %1 张图像", "several pages"))
+            : (one ? tr("旋转180° %1 张图像", "one page") : tr("旋转180° %1 张图像", "several pages"));
     m_history->NameLast(name.arg(turned));
 }
 

@@ -546,18 +546,6 @@
         <translation>Failed to set the scan options: %1</translation>
     </message>
     <message>
-        <source>正在旋转图像...</source>
-        <translation>Rotating images...</translation>
-    </message>
-    <message>
-        <source>第%1页：%2</source>
-        <translation>Page %1: %2</translation>
-    </message>
-    <message>
-        <source>等 %1 页</source>
-        <translation>(%1 pages in all)</translation>
-    </message>
-    <message>
         <source>正在进行保存...</source>
         <translation>Saving...</translation>
     </message>
@@ -848,6 +836,36 @@
         <source>恢复 %1 张图像</source>
         <comment>several pages</comment>
         <translation>recover %1 images</translation>
+    </message>
+    <message>
+        <source>向右旋转 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>rotate right %1 image</translation>
+    </message>
+    <message>
+        <source>向右旋转 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>rotate right %1 images</translation>
+    </message>
+    <message>
+        <source>向左旋转 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>rotate left %1 image</translation>
+    </message>
+    <message>
+        <source>向左旋转 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>rotate left %1 images</translation>
+    </message>
+    <message>
+        <source>旋转180° %1 张图像</source>
+        <comment>one page</comment>
+        <translation>rotate 180° %1 image</translation>
+    </message>
+    <message>
+        <source>旋转180° %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>rotate 180° %1 images</translation>
     </message>
 </context>
 <context>

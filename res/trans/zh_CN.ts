@@ -546,18 +546,6 @@
         <translation>设置扫描参数失败:%1</translation>
     </message>
     <message>
-        <source>正在旋转图像...</source>
-        <translation>正在旋转图像...</translation>
-    </message>
-    <message>
-        <source>第%1页：%2</source>
-        <translation>第%1页：%2</translation>
-    </message>
-    <message>
-        <source>等 %1 页</source>
-        <translation>等 %1 页</translation>
-    </message>
-    <message>
         <source>正在进行保存...</source>
         <translation>正在进行保存...</translation>
     </message>
@@ -848,6 +836,36 @@
         <source>恢复 %1 张图像</source>
         <comment>several pages</comment>
         <translation>恢复 %1 张图像</translation>
+    </message>
+    <message>
+        <source>向右旋转 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>向右旋转 %1 张图像</translation>
+    </message>
+    <message>
+        <source>向右旋转 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>向右旋转 %1 张图像</translation>
+    </message>
+    <message>
+        <source>向左旋转 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>向左旋转 %1 张图像</translation>
+    </message>
+    <message>
+        <source>向左旋转 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>向左旋转 %1 张图像</translation>
+    </message>
+    <message>
+        <source>旋转180° %1 张图像</source>
+        <comment>one page</comment>
+        <translation>旋转180° %1 张图像</translation>
+    </message>
+    <message>
+        <source>旋转180° %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>旋转180° %1 张图像</translation>
     </message>
 </context>
 <context>
