@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "pagehistory.h"
+#include "pagelist.h"
 #include "sessionjournal.h"
 
 #include <QAction>
@@ -42,8 +43,9 @@ private slots:
 void TestUndo::steps_data()
 {
     // A script of "select <rows>", "current <row>", "delete", "clear", "up",
-    // "down", "undo", "redo", "settings", "image"; then the pages left (by
-    // their first rows), the current and selected ones (by first rows), and
+    // "down", "turn" (right), "save", "undo", "redo", "settings", "image";
+    // then the pages left (by their first rows, "@<angle>" when turned), the
+    // current and selected ones (by first rows), and
     // the two actions' texts (empty: disabled).
     QTest::addColumn<QStringList>("script");
     QTest::addColumn<QString>("rows");
@@ -77,9 +79,18 @@ void TestUndo::steps_data()
         << QStringList{"select 5", "delete", "undo", "select 0", "down"} << "1 0 2 3 4 5" << 0 << "0"
         << "撤销移动 1 张图像"
         << "";
-    QTest::newRow("off while a job runs, on after it")
-        << QStringList{"select 1", "delete", "select 0", "turn"} << "0 2 3 4 5" << 0 << "0"
-        << "撤销删除 1 张图像"
+    QTest::newRow("turn two, delete, undo twice")
+        << QStringList{"select 1 2", "turn", "select 0", "delete", "undo", "undo"} << "0 1 2 3 4 5" << 2
+        << "1 2"
+        << ""
+        << "重做向右旋转 2 张图像";
+    QTest::newRow("turn two, undo, redo")
+        << QStringList{"select 1 2", "turn", "undo", "redo"} << "0 1@90 2@90 3 4 5" << 2 << "1 2"
+        << "撤销向右旋转 2 张图像"
+        << "";
+    QTest::newRow("off while a save runs; the save that empties the list drops the history")
+        << QStringList{"select 1", "delete", "save"} << "" << -1 << ""
+        << ""
         << "";
     QTest::newRow("off on a settings page")
         << QStringList{"select 1", "delete", "settings"} << "0 2 3 4 5" << 2 << "2"
@@ -143,11 +154,13 @@ void TestUndo::steps()
             for (int row : picked.mid(1))
                 list->setCurrentRow(row, QItemSelectionModel::Select);
         } else if (verb == "turn") {
-            // A background job works on the pages meanwhile.
             Action(&window, "actionRotateRight")->trigger();
+        } else if (verb == "save") {
+            // The save works on the pages on the job thread meanwhile.
+            Action(&window, "actionSave")->trigger();
             QVERIFY(window.JobRunning());
             QVERIFY(!Action(&window, "actionUndo")->isEnabled());
-            QTRY_VERIFY_WITH_TIMEOUT(!window.JobRunning(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!window.JobRunning(), 20000);
         } else if (verb == "current") {
             list->setCurrentRow(words.at(1).toInt(), QItemSelectionModel::ClearAndSelect);
         } else {
@@ -162,10 +175,18 @@ void TestUndo::steps()
         }
     }
 
+    // Rows as "<first row>[@<angle>]".
     QList<QString> expected;
-    for (int row : Ints(rows))
-        expected << state.pages.at(row);
+    QList<int> angles;
+    for (const QString& row : rows.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        expected << state.pages.at(row.section(QLatin1Char('@'), 0, 0).toInt());
+        angles << row.section(QLatin1Char('@'), 1, 1).toInt();
+    }
     QCOMPARE(window.PageFiles(), expected);
+    QList<int> shownAngles;
+    for (const Page& page : window.Pages()->Pages())
+        shownAngles << page.angle;
+    QCOMPARE(shownAngles, angles);
     QCOMPARE(view->GetPagePaths().toList(), expected);
     if (current >= 0) {
         QCOMPARE(window.Pages()->PathAt(window.Pages()->Current()), state.pages.at(current));
@@ -183,9 +204,11 @@ void TestUndo::steps()
     QAction* redoAction = Action(&window, "actionRedo");
     QCOMPARE(undoAction->isEnabled() ? undoAction->text() : QString(), undo);
     QCOMPARE(redoAction->isEnabled() ? redoAction->text() : QString(), redo);
-    // Every file is a page or held by a step that can bring it back.
+    // Every file is a page or held by a step that can bring it back; after a
+    // save that emptied the list, none is left (not even a deleted page's).
+    const bool saved = script.contains(QStringLiteral("save"));
     for (const QString& page : state.pages)
-        QVERIFY2(QFileInfo::exists(page), qPrintable(page));
+        QVERIFY2(QFileInfo::exists(page) != saved, qPrintable(page));
     // Dropping the history takes the files no page holds any more.
     window.History()->Drop();
     for (const QString& page : state.pages)

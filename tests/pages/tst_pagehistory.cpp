@@ -19,12 +19,15 @@ namespace {
 // the selected files.
 struct Seen {
     QStringList rows;
+    QList<int> angles;
+    QList<bool> interrupted;
     QString current;
     QSet<QString> selected;
 
     bool operator==(const Seen& other) const
     {
-        return rows == other.rows && current == other.current && selected == other.selected;
+        return rows == other.rows && angles == other.angles && interrupted == other.interrupted &&
+               current == other.current && selected == other.selected;
     }
 };
 
@@ -32,6 +35,10 @@ Seen SeenOf(const PageList& list)
 {
     Seen seen;
     seen.rows = list.Paths();
+    for (const Page& page : list.Pages()) {
+        seen.angles << page.angle;
+        seen.interrupted << page.interrupted;
+    }
     seen.current = list.PathAt(list.Current());
     for (int row : list.SelectedRows()) {
         seen.selected.insert(list.PathAt(row));
@@ -42,8 +49,9 @@ Seen SeenOf(const PageList& list)
 QString Describe(const Seen& seen)
 {
     QStringList names;
-    for (const QString& row : seen.rows) {
-        names << QFileInfo(row).fileName();
+    for (int i = 0; i < seen.rows.size(); ++i) {
+        names << QFileInfo(seen.rows.at(i)).fileName() + QLatin1Char('@') +
+                     QString::number(seen.angles.at(i));
     }
     return QStringLiteral("[%1] current %2, %3 selected")
         .arg(names.join(QLatin1Char(' ')), QFileInfo(seen.current).fileName())
@@ -145,7 +153,7 @@ void TestPageHistory::randomSession()
 
     for (int op = 0; op < 400; ++op) {
         const Seen before = SeenOf(list);
-        const int kind = int(random.bounded(9));
+        const int kind = int(random.bounded(10));
         QString what;
         bool change = true;
         switch (kind) {
@@ -198,6 +206,11 @@ void TestPageHistory::randomSession()
             }
             selectRandom();
             break;
+        case 9: { // the selection turned by one, two or three quarters
+            what = QStringLiteral("turn");
+            change = list.Turn(list.SelectedRows(), 90 * (1 + int(random.bounded(3))));
+            break;
+        }
         case 6:
         case 7: {
             what = QStringLiteral("undo");
