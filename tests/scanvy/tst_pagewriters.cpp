@@ -200,6 +200,8 @@ void TestPageWriters::paddedRowsGiveTheSameFile_data()
         << int(PageWriter::Tiff) << false << 1 << 1 << 1000 << 11;
     QTest::newRow("tiff rgb8") << int(PageWriter::Tiff) << true << 8 << 5 << 13 << 11;
     QTest::newRow("tiff gray16 short page") << int(PageWriter::Tiff) << false << 16 << 4 << 9 << 6;
+    QTest::newRow("png gray8, a row more than announced")
+        << int(PageWriter::Png) << false << 8 << 2 << 17 << 12;
     QTest::newRow("png gray16") << int(PageWriter::Png) << false << 16 << 3 << 13 << 11;
     QTest::newRow("jpeg rgb8") << int(PageWriter::Jpeg) << true << 8 << 7 << 11 << 11;
 }
@@ -218,14 +220,18 @@ void TestPageWriters::paddedRowsGiveTheSameFile()
     const PageGeometry plain = geometry(rgb, depth, 37, 11, 150);
     PageGeometry padded = plain;
     padded.bytesPerLine += padding;
-    const QByteArray pixels = pattern(plain).left(plain.bytesPerLine * rowsSent);
+    PageGeometry sent = plain;
+    sent.lines = rowsSent;
+    const QByteArray pixels = pattern(sent);
     QByteArray delivered;
     for (int y = 0; y < rowsSent; ++y)
         delivered += pixels.mid(y * plain.bytesPerLine, plain.bytesPerLine) + QByteArray(padding, char(0xA5));
 
     const QString a = path(QStringLiteral("plain%1.page").arg(QTest::currentDataTag()));
     const QString b = path(QStringLiteral("padded%1.page").arg(QTest::currentDataTag()));
-    QCOMPARE(writePage(a, format, plain, pixels, plain.bytesPerLine * 3), SANE_STATUS_GOOD);
+    QCOMPARE(
+        writePage(a, format, plain, pixels.left(plain.bytesPerLine * plain.lines), plain.bytesPerLine * 3),
+        SANE_STATUS_GOOD);
     QCOMPARE(writePage(b, format, padded, delivered, chunk), SANE_STATUS_GOOD);
     QVERIFY(bytes(a).size() > 40);
     QCOMPARE(bytes(b), bytes(a));
