@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -207,6 +208,8 @@ void TestOfd::pageKinds_data()
         {"tiff 1-bit, 0 white, tiled", "tiff tiled", 1, 1, true},
         {"tiff RGB, tiled", "tiff tiled", 8, 3, false},
         {"tiff grey, dots per centimetre", "tiff cm", 8, 1, false},
+        // 16-bit colour with alpha (four samples), as Qt writes it; Qt decodes it.
+        {"tiff 16-bit RGBA", "tiff rgba", 16, 3, false},
     };
     for (const Kind& k : kinds) {
         for (const char* doc : {"single", "multi"})
@@ -253,6 +256,9 @@ void TestOfd::pageKinds()
                                   &ok);
                 QVERIFY(ok);
             }
+        } else if (kind.endsWith(" rgba")) {
+            QImageWriter rgba(pages.last(), "tiff");
+            QVERIFY(rgba.write(LoadPageImage(pages.last()).convertToFormat(QImage::Format_RGBA64)));
         } else if (kind.endsWith(" plain")) {
             // The same page as "P1" text (1 is black), which Qt decodes.
             const Raster& r = rasters.last();
