@@ -1,5 +1,6 @@
 #include "imagebuffer.h"
 #include "pagemaker.h"
+#include "pageread.h"
 #include "pagewriter.h"
 #include "rawpagewriter.h"
 #include "sessioncheck.h"
@@ -74,6 +75,8 @@ private slots:
     void shortPageIsCompletedWithWhite();
     void writeFailureIsReported_data();
     void writeFailureIsReported();
+    void frameRowsMustHoldThePixels_data();
+    void frameRowsMustHoldThePixels();
     void imageBufferInterleavesAndGrows();
 
 private:
@@ -300,6 +303,38 @@ void TestPageWriters::imageBufferInterleavesAndGrows()
              QByteArray("\x01\x0B\x00\x02\x0C\x00\x03\x0D\x00\x04\x0E\x00\x05\x0F\x00\x06\x00\x00", 18));
     // Rows past the data stay zero-filled after growing.
     QCOMPARE(int(image.data()[6 * 200]), 0);
+}
+
+void TestPageWriters::frameRowsMustHoldThePixels_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<int>("bytesPerLine");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("1 bit, 9 pixels in 2 bytes") << int(SANE_FRAME_GRAY) << 1 << 9 << 2 << true;
+    QTest::newRow("1 bit, 9 pixels in 1 byte") << int(SANE_FRAME_GRAY) << 1 << 9 << 1 << false;
+    QTest::newRow("RGB, row one byte short") << int(SANE_FRAME_RGB) << 8 << 10 << 29 << false;
+    QTest::newRow("grey 16 bit, padded") << int(SANE_FRAME_GRAY) << 16 << 10 << 24 << true;
+    QTest::newRow("no pixels") << int(SANE_FRAME_GRAY) << 8 << 0 << 4 << false;
+}
+
+// A device whose rows are shorter than their pixels would shift every row
+// of the page: such a frame is refused before anything is written.
+void TestPageWriters::frameRowsMustHoldThePixels()
+{
+    QFETCH(int, format);
+    QFETCH(int, depth);
+    QFETCH(int, pixels);
+    QFETCH(int, bytesPerLine);
+    SANE_Parameters frame{};
+    frame.format = SANE_Frame(format);
+    frame.last_frame = SANE_TRUE;
+    frame.depth = depth;
+    frame.pixels_per_line = pixels;
+    frame.bytes_per_line = bytesPerLine;
+    frame.lines = 5;
+    QTEST(PageRead::CheckFrame(frame, nullptr) == SANE_STATUS_GOOD, "accepted");
 }
 
 QTEST_GUILESS_MAIN(TestPageWriters)
