@@ -258,12 +258,17 @@ public:
             return false;
         switch (image.format()) {
         case QImage::Format_Mono:
-        case QImage::Format_MonoLSB:
-            raster.depth = image.isGrayscale() ? 1 : 8;
-            m_image = image.convertToFormat(image.isGrayscale() ? QImage::Format_Grayscale8
-                                                                : QImage::Format_RGB888);
-            raster.channels = image.isGrayscale() ? 1 : 3;
+        case QImage::Format_MonoLSB: {
+            // Qt calls no 1-bit image grey: a black and white one stays 1-bit.
+            const QVector<QRgb> table = image.colorTable();
+            const bool bilevel = table.size() == 2 && std::all_of(table.begin(), table.end(), [](QRgb c) {
+                                     return qIsGray(c) && (qGray(c) == 0 || qGray(c) == 255);
+                                 });
+            raster.depth = bilevel ? 1 : 8;
+            m_image = image.convertToFormat(bilevel ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+            raster.channels = bilevel ? 1 : 3;
             break;
+        }
         case QImage::Format_Grayscale16:
             raster.depth = 16;
             m_image = image;

@@ -182,6 +182,8 @@ void TestWorkFolder::earlierSession_data()
                                             << "left";
     QTest::newRow("the new folder has a session of its own") << "own"
                                                              << "left";
+    QTest::newRow("the new folder's journal does not read") << "own-unreadable"
+                                                            << "left";
 }
 
 void TestWorkFolder::earlierSession()
@@ -236,8 +238,12 @@ void TestWorkFolder::earlierSession()
     } else if (setup == QLatin1String("link")) {
         QVERIFY(
             QFile::link(m_home + QStringLiteral("/.config"), old + QStringLiteral("/scanimages/r0009.jpg")));
-    } else if (setup == QLatin1String("own")) {
+    } else if (setup.startsWith(QLatin1String("own"))) {
         QVERIFY(PlantSession(work, 1));
+        if (setup.endsWith(QLatin1String("unreadable"))) {
+            QFile journal(work + QStringLiteral("/session.json"));
+            QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("{\"pages\": [") > 0);
+        }
     } else if (setup == QLatin1String("orphan-settled")) {
         QVERIFY(QDir().mkpath(work + QStringLiteral("/scanimages")));
         QCOMPARE(SessionJournal(work).Record(SessionJournal::State()), 0);
@@ -247,7 +253,7 @@ void TestWorkFolder::earlierSession()
     QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
     QCOMPARE(window->WorkDir(), work);
     const bool moved = outcome == QLatin1String("moved");
-    const int expected = moved ? 3 : setup == QLatin1String("own") ? 1 : 0;
+    const int expected = moved ? 3 : setup.startsWith(QLatin1String("own")) ? 1 : 0;
     QTRY_COMPARE(m_answerer.texts, expected ? QStringList{kQuestion.arg(expected)} : QStringList());
     QCOMPARE(window->PageFiles().size(), expected);
 
@@ -314,6 +320,9 @@ void TestWorkFolder::secondCopyKeepsAway()
         second.show();
         own = second.WorkDir();
         QVERIFY2(own.startsWith(work + QLatin1Char('-')), qPrintable(own));
+        // It holds its folder's lock, so that no start-up clean-up takes it.
+        SessionLock probe;
+        QVERIFY(!probe.TryLock(SessionLock::PathFor(own)));
         QCOMPARE(ModeOf(own) & 0777, mode_t(0700));
         QCOMPARE(second.PendingRecoveryCount(), 0);
         QCOMPARE(second.ScanDir(), own + QStringLiteral("/scanimages"));

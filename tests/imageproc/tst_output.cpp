@@ -243,7 +243,7 @@ void TestOutput::failures_data()
             QTest::addRow("%s, %s", target, fault) << target << fault;
     // A page whose header reads well and whose pixels do not decode is
     // found while the document is written, and named.
-    for (const char* target : {"doc.tiff x3", "doc.pdf x3"})
+    for (const char* target : {"doc.tiff x3", "doc.pdf x3", "doc.ofd", "doc.ofd x3"})
         QTest::addRow("%s, corrupt PNG page", target) << target << "corrupt PNG page";
     QTest::newRow("folder missing") << "no/such/doc.pdf x3"
                                     << "";

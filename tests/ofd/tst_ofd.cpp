@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -197,6 +198,7 @@ void TestOfd::pageKinds_data()
         {"tiff 16-bit grey", "tiff", 16, 1, false},
         {"tiff 16-bit RGB", "tiff", 16, 3, false},
         {"pnm 1-bit", "pnm", 1, 1, false},
+        {"pnm 1-bit, plain text", "pnm plain", 1, 1, false}, // decoded by Qt
         {"pnm grey", "pnm", 8, 1, false},
         {"pnm RGB", "pnm", 8, 3, false},
         {"pnm 16-bit grey", "pnm", 16, 1, false},
@@ -206,6 +208,8 @@ void TestOfd::pageKinds_data()
         {"tiff 1-bit, 0 white, tiled", "tiff tiled", 1, 1, true},
         {"tiff RGB, tiled", "tiff tiled", 8, 3, false},
         {"tiff grey, dots per centimetre", "tiff cm", 8, 1, false},
+        // 16-bit colour with alpha (four samples), as Qt writes it; Qt decodes it.
+        {"tiff 16-bit RGBA", "tiff rgba", 16, 3, false},
     };
     for (const Kind& k : kinds) {
         for (const char* doc : {"single", "multi"})
@@ -252,6 +256,21 @@ void TestOfd::pageKinds()
                                   &ok);
                 QVERIFY(ok);
             }
+        } else if (kind.endsWith(" rgba")) {
+            QImageWriter rgba(pages.last(), "tiff");
+            QVERIFY(rgba.write(LoadPageImage(pages.last()).convertToFormat(QImage::Format_RGBA64)));
+        } else if (kind.endsWith(" plain")) {
+            // The same page as "P1" text (1 is black), which Qt decodes.
+            const Raster& r = rasters.last();
+            QByteArray text = "P1\n#dpi:" + QByteArray::number(dpi) + "\n" + QByteArray::number(r.width) +
+                              " " + QByteArray::number(r.height) + "\n";
+            for (int y = 0; y < r.height; ++y) {
+                for (int x = 0; x < r.width; ++x)
+                    text += r.at(x, y, 0) ? "0 " : "1 ";
+                text += "\n";
+            }
+            QFile file(pages.last());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
         } else if (kind != ext) {
             const QString plain = path("plain.tiff");
             QVERIFY(QFile::rename(pages.last(), plain));

@@ -517,6 +517,7 @@ void TestPanelUndo::sheetFedDetails_data()
     const QStringList custom{"cbPageAuto=1", "cbPageAuto=0", "cmPaperSize=Custom"};
     QTest::newRow("within one band") << custom << 250 << 300 << false << 1;
     QTest::newRow("from a band's top, one band") << custom << 200 << 150 << false << 1;
+    QTest::newRow("to a band's bottom, one band") << custom << 300 << 201 << false << 1;
     QTest::newRow("into the next band") << custom << 400 << 401 << true << 1;
     QTest::newRow("split") << QStringList{"cbSplitImage=1"} << 200 << 200 << false << 2;
     QTest::newRow("split and multi-image output")

@@ -1,5 +1,6 @@
 #include "imagebuffer.h"
 #include "pagemaker.h"
+#include "pageread.h"
 #include "pagewriter.h"
 #include "rawpagewriter.h"
 #include "sessioncheck.h"
@@ -74,6 +75,8 @@ private slots:
     void shortPageIsCompletedWithWhite();
     void writeFailureIsReported_data();
     void writeFailureIsReported();
+    void frameRowsMustHoldThePixels_data();
+    void frameRowsMustHoldThePixels();
     void imageBufferInterleavesAndGrows();
 
 private:
@@ -200,6 +203,8 @@ void TestPageWriters::paddedRowsGiveTheSameFile_data()
         << int(PageWriter::Tiff) << false << 1 << 1 << 1000 << 11;
     QTest::newRow("tiff rgb8") << int(PageWriter::Tiff) << true << 8 << 5 << 13 << 11;
     QTest::newRow("tiff gray16 short page") << int(PageWriter::Tiff) << false << 16 << 4 << 9 << 6;
+    QTest::newRow("png gray8, a row more than announced")
+        << int(PageWriter::Png) << false << 8 << 2 << 17 << 12;
     QTest::newRow("png gray16") << int(PageWriter::Png) << false << 16 << 3 << 13 << 11;
     QTest::newRow("jpeg rgb8") << int(PageWriter::Jpeg) << true << 8 << 7 << 11 << 11;
 }
@@ -218,14 +223,18 @@ void TestPageWriters::paddedRowsGiveTheSameFile()
     const PageGeometry plain = geometry(rgb, depth, 37, 11, 150);
     PageGeometry padded = plain;
     padded.bytesPerLine += padding;
-    const QByteArray pixels = pattern(plain).left(plain.bytesPerLine * rowsSent);
+    PageGeometry sent = plain;
+    sent.lines = rowsSent;
+    const QByteArray pixels = pattern(sent);
     QByteArray delivered;
     for (int y = 0; y < rowsSent; ++y)
         delivered += pixels.mid(y * plain.bytesPerLine, plain.bytesPerLine) + QByteArray(padding, char(0xA5));
 
     const QString a = path(QStringLiteral("plain%1.page").arg(QTest::currentDataTag()));
     const QString b = path(QStringLiteral("padded%1.page").arg(QTest::currentDataTag()));
-    QCOMPARE(writePage(a, format, plain, pixels, plain.bytesPerLine * 3), SANE_STATUS_GOOD);
+    QCOMPARE(
+        writePage(a, format, plain, pixels.left(plain.bytesPerLine * plain.lines), plain.bytesPerLine * 3),
+        SANE_STATUS_GOOD);
     QCOMPARE(writePage(b, format, padded, delivered, chunk), SANE_STATUS_GOOD);
     QVERIFY(bytes(a).size() > 40);
     QCOMPARE(bytes(b), bytes(a));
@@ -294,6 +303,38 @@ void TestPageWriters::imageBufferInterleavesAndGrows()
              QByteArray("\x01\x0B\x00\x02\x0C\x00\x03\x0D\x00\x04\x0E\x00\x05\x0F\x00\x06\x00\x00", 18));
     // Rows past the data stay zero-filled after growing.
     QCOMPARE(int(image.data()[6 * 200]), 0);
+}
+
+void TestPageWriters::frameRowsMustHoldThePixels_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<int>("bytesPerLine");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("1 bit, 9 pixels in 2 bytes") << int(SANE_FRAME_GRAY) << 1 << 9 << 2 << true;
+    QTest::newRow("1 bit, 9 pixels in 1 byte") << int(SANE_FRAME_GRAY) << 1 << 9 << 1 << false;
+    QTest::newRow("RGB, row one byte short") << int(SANE_FRAME_RGB) << 8 << 10 << 29 << false;
+    QTest::newRow("grey 16 bit, padded") << int(SANE_FRAME_GRAY) << 16 << 10 << 24 << true;
+    QTest::newRow("no pixels") << int(SANE_FRAME_GRAY) << 8 << 0 << 4 << false;
+}
+
+// A device whose rows are shorter than their pixels would shift every row
+// of the page: such a frame is refused before anything is written.
+void TestPageWriters::frameRowsMustHoldThePixels()
+{
+    QFETCH(int, format);
+    QFETCH(int, depth);
+    QFETCH(int, pixels);
+    QFETCH(int, bytesPerLine);
+    SANE_Parameters frame{};
+    frame.format = SANE_Frame(format);
+    frame.last_frame = SANE_TRUE;
+    frame.depth = depth;
+    frame.pixels_per_line = pixels;
+    frame.bytes_per_line = bytesPerLine;
+    frame.lines = 5;
+    QTEST(PageRead::CheckFrame(frame, nullptr) == SANE_STATUS_GOOD, "accepted");
 }
 
 QTEST_GUILESS_MAIN(TestPageWriters)

@@ -338,8 +338,9 @@ void TestSaneScanSim::takenNamesArePassedOver()
 
 void TestSaneScanSim::overrunStopsAtTheAnnouncedSize()
 {
-    // Every sheet sends 40 rows more than announced.
-    open("sheets=3\nextra-lines=40\n", {{"mode", "Gray"}});
+    // Every sheet sends 40 rows more than announced, the last of its own
+    // rows in the same read as the first extra ones.
+    open("sheets=3\nextra-lines=40\nchunk-lines=300\n", {{"mode", "Gray"}});
     QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
     QCOMPARE(m_scan.Scan(base(), "pnm", 1, 1, 0), int(SANE_STATUS_GOOD));
     QCOMPARE(spy.count(), 3);
@@ -353,6 +354,13 @@ void TestSaneScanSim::overrunStopsAtTheAnnouncedSize()
         QCOMPARE(pixels.size(), width * height);
         QCOMPARE(marker(page), QStringLiteral("%1A").arg(i));
     }
+    // The read that ran over held the page's last rows: they are kept.
+    const QByteArray overrun = bytes(base() + "1.pnm");
+    m_scan.CloseDevice();
+    m_scan.Exit();
+    open("sheets=1\n", {{"mode", "Gray"}});
+    QCOMPARE(m_scan.Scan(base(), "pnm", 9, 1, 0), int(SANE_STATUS_GOOD));
+    QCOMPARE(bytes(base() + "9.pnm"), overrun);
 }
 
 void TestSaneScanSim::pageCutFromAnotherThread_data()
@@ -362,14 +370,18 @@ void TestSaneScanSim::pageCutFromAnotherThread_data()
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<bool>("close");
     QTest::addColumn<bool>("dataOnDisk");
+    QTest::addColumn<int>("status");
 
     // The window's close cancels and closes; a device job may only close.
     QTest::newRow("cancel") << ""
-                            << "jpg" << true << false << false;
+                            << "jpg" << true << false << false << int(SANE_STATUS_CANCELLED);
     QTest::newRow("close, tiff") << ""
-                                 << "tiff" << false << true << true;
+                                 << "tiff" << false << true << true << int(SANE_STATUS_CANCELLED);
     QTest::newRow("cancel then close") << ""
-                                       << "png" << true << true << true;
+                                       << "png" << true << true << true << int(SANE_STATUS_CANCELLED);
+    // The feeder runs empty half-way through the page: the job has lost a page.
+    QTest::newRow("out of paper mid-page") << "error-status=7\n"
+                                           << "pnm" << false << false << true << int(SANE_STATUS_NO_DOCS);
 }
 
 void TestSaneScanSim::pageCutFromAnotherThread()
@@ -379,6 +391,7 @@ void TestSaneScanSim::pageCutFromAnotherThread()
     QFETCH(bool, cancel);
     QFETCH(bool, close);
     QFETCH(bool, dataOnDisk);
+    QFETCH(int, status);
 
     // A paced first page, cut off half-way from another thread.
     open("sheets=3\npage-delay-ms=1500\n" + scenario, {{"mode", "Color"}});
@@ -390,13 +403,13 @@ void TestSaneScanSim::pageCutFromAnotherThread()
         if (close)
             m_scan.CloseDevice();
     });
-    const int status = m_scan.Scan(base(), format, 1, 1, 0);
+    const int result = m_scan.Scan(base(), format, 1, 1, 0);
     other.join();
 
     // An interrupted page: announced by its final name, only its ".part"
     // on disk (holding what was read, where the writer has passed it on),
     // and the job does not report success.
-    QCOMPARE(status, int(SANE_STATUS_CANCELLED));
+    QCOMPARE(result, status);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toString(), base() + "1." + format);
     QCOMPARE(files(), QStringList{"page1." + format + ".part"});
