@@ -244,8 +244,8 @@ moment_turn() {
   local dir skip=$((RANDOM % 2)) delay=$((RANDOM * 8))
   dir=$(work_dir) || fail "no work folder"
   cut_on "$dir" session.json --skip "$skip" --delay-us "$delay" --timeout 10
-  # The edit menu opens on its first enabled entry (turn left); two down is
-  # turn right.
+  # The edit menu opens on its first enabled entry (撤销, the scan); two
+  # down is a turn (旋转180°).
   press alt+e
   sleep 0.3
   press Down Down Return
