@@ -1,15 +1,26 @@
 #pragma once
 
+#include "pagetext.h"
+
 #include <QImage>
 #include <QList>
 #include <QString>
 
 // A page as a save takes it: its file and how far the page is turned
 // clockwise (0, 90, 180 or 270 degrees). The file holds the page as it was
-// scanned; the turn is applied once, by the writer of the output.
+// scanned; the turn is applied once, by the writer of the output. The
+// page's recognised text (empty when there is none) goes into the formats
+// that carry text, PDF and OFD, turned with the page.
 struct SavePage {
+    SavePage() = default;
+    SavePage(const QString& path, int angle, const PageText& text = PageText())
+        : path(path), angle(angle), text(text)
+    {
+    }
+
     QString path;
     int angle = 0;
+    PageText text;
 };
 
 // The pages of `paths`, none turned.

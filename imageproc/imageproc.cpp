@@ -470,7 +470,7 @@ bool ImageProc::SaveMultiPDF(const QList<SavePage>& savePages, const QString& ds
     for (int i = 0; i < pages.size(); ++i) {
         QList<QString> temps;
         const QString file = PdfSource(pages, i, &temps, dst);
-        const bool added = !file.isEmpty() && pdf.AddFile(file, savePages.at(i).angle);
+        const bool added = !file.isEmpty() && pdf.AddFile(file, savePages.at(i).angle, savePages.at(i).text);
         for (const QString& tmp : temps)
             QFile::remove(tmp);
         if (!added)

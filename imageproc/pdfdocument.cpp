@@ -3,6 +3,7 @@
 #include "jpegencoder.h"
 #include "jpeginfo.h"
 #include "pageimage.h"
+#include "pagetext.h"
 #include "pageturn.h"
 #include "pdfwriter.h"
 #include "targetfile.h"
@@ -186,16 +187,19 @@ bool ReadDirectory(TIFF* in, PdfImage* img)
     return ReadViaRgba(in, width, length, img);
 }
 
-bool AddTiffPages(const QString& path, int rotate, PdfWriter* writer)
+bool AddTiffPages(const QString& path, int rotate, const PageText& text, PdfWriter* writer)
 {
     TIFF* in = TIFFOpen(QFile::encodeName(path).constData(), "r");
     if (!in)
         return false;
     bool ok = true;
+    bool first = true;
     do {
         PdfImage img;
         img.rotate = rotate;
-        ok = ReadDirectory(in, &img) && writer->AddPage(img);
+        // The text belongs to the page file's first page.
+        ok = ReadDirectory(in, &img) && writer->AddPage(img, first ? text : PageText());
+        first = false;
     } while (ok && TIFFReadDirectory(in));
     TIFFClose(in);
     return ok;
@@ -204,7 +208,7 @@ bool AddTiffPages(const QString& path, int rotate, PdfWriter* writer)
 // A JPEG page as it is, sized as it would be after a round trip through a
 // QImage and a TIFF file. False (nothing added) when `data` is no JPEG the
 // PDF can show unchanged, or is incomplete.
-bool AddJpegPage(const QByteArray& data, int rotate, PdfWriter* writer)
+bool AddJpegPage(const QByteArray& data, int rotate, const PageText& text, PdfWriter* writer)
 {
     JpegInfo info;
     if (!info.Parse(data) || !info.Embeddable() || !JpegInfo::IsComplete(data))
@@ -229,12 +233,12 @@ bool AddJpegPage(const QByteArray& data, int rotate, PdfWriter* writer)
     img.components = info.components;
     img.widthPt = info.width * kPointsPerInch / (dpiX > 0 ? dpiX : kDefaultDpi);
     img.heightPt = info.height * kPointsPerInch / (dpiY > 0 ? dpiY : kDefaultDpi);
-    return writer->AddPage(img);
+    return writer->AddPage(img, text);
 }
 
 // Adds a JPEG page unchanged or all directories of a TIFF file, every page
 // turned by `rotate`.
-bool AddFileTo(const QString& path, int rotate, PdfWriter* writer)
+bool AddFileTo(const QString& path, int rotate, const PageText& text, PdfWriter* writer)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -243,10 +247,10 @@ bool AddFileTo(const QString& path, int rotate, PdfWriter* writer)
         const QByteArray data = file.readAll();
         if (file.error() != QFileDevice::NoError)
             return false;
-        return AddJpegPage(data, rotate, writer);
+        return AddJpegPage(data, rotate, text, writer);
     }
     file.close();
-    return AddTiffPages(path, rotate, writer);
+    return AddTiffPages(path, rotate, text, writer);
 }
 
 } // namespace
@@ -272,10 +276,15 @@ bool PdfDocument::Open(const QString& pdfPath)
 
 bool PdfDocument::AddFile(const QString& path, int angle)
 {
+    return AddFile(path, angle, PageText());
+}
+
+bool PdfDocument::AddFile(const QString& path, int angle, const PageText& text)
+{
     if (!m_target || m_failed)
         return false;
     const int rotate = NormalTurn(angle);
-    if (rotate < 0 || !AddFileTo(path, rotate, m_writer.get()))
+    if (rotate < 0 || !AddFileTo(path, rotate, text, m_writer.get()))
         return Fail();
     ++m_pages;
     return true;

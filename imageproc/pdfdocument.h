@@ -6,6 +6,7 @@
 
 class PdfWriter;
 class TargetFile;
+struct PageText;
 
 // Builds one PDF page by page from TIFF and JPEG files. TIFF files give one
 // page per directory: the image's size at its resolution (300 dpi when none
@@ -26,6 +27,9 @@ public:
     // multiple of 90): the page is turned in the document, its image data
     // stays as it would be unturned.
     bool AddFile(const QString& path, int angle = 0);
+    // The same, with the page's recognised text laid unpainted over the
+    // file's first page (boxes in the file's unturned pixels).
+    bool AddFile(const QString& path, int angle, const PageText& text);
     bool Commit();
 
 private:

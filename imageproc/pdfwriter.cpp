@@ -1,5 +1,7 @@
 #include "pdfwriter.h"
 
+#include "pagetext.h"
+#include "pdftext.h"
 #include "savefailure.h"
 
 #include <QFile>
@@ -14,6 +16,9 @@ namespace {
 const int kCatalog = 1;
 const int kPageTree = 2;
 const int kInfo = 3;
+const char kFontName[] = "F1";
+// How the text font calls itself; no reader has it, none needs it.
+const char kFontBaseName[] = "/ScanvyHiddenText";
 
 QByteArray Num(double value)
 {
@@ -21,6 +26,8 @@ QByteArray Num(double value)
 }
 
 } // namespace
+
+PdfWriter::PdfWriter() = default;
 
 PdfWriter::~PdfWriter()
 {
@@ -67,21 +74,83 @@ int PdfWriter::BeginObject()
 
 bool PdfWriter::AddPage(const PdfImage& image)
 {
+    return AddPage(image, PageText());
+}
+
+int PdfWriter::TextFont()
+{
+    if (m_fontObject == 0) {
+        m_fontObject = m_offsets.size() + 1;
+        for (int i = 0; i < 4; ++i)
+            m_offsets.append(-1);
+    }
+    return m_fontObject;
+}
+
+void PdfWriter::WriteTextFont()
+{
+    const QByteArray name = kFontBaseName;
+    const int font = m_fontObject;
+    const auto ref = [](int object) { return QByteArray::number(object) + " 0 R"; };
+    const auto begin = [this](int object) {
+        m_offsets[object - 1] = m_pos;
+        Write(QByteArray::number(object) + " 0 obj\n");
+    };
+    begin(font);
+    Write("<< /Type /Font /Subtype /Type0 /BaseFont " + name + " /Encoding /Identity-H /DescendantFonts [" +
+          ref(font + 1) + "] /ToUnicode " + ref(font + 3) + " >>\nendobj\n");
+    begin(font + 1);
+    Write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont " + name +
+          " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
+          ref(font + 2) + " /DW 1000 /CIDToGIDMap /Identity >>\nendobj\n");
+    begin(font + 2);
+    Write("<< /Type /FontDescriptor /FontName " + name +
+          " /Flags 4 /FontBBox [0 -200 1000 800] /ItalicAngle 0 /Ascent 800 /Descent -200 /CapHeight 800 "
+          "/StemV 80 >>\nendobj\n");
+    begin(font + 3);
+    const QByteArray map = m_textFont->ToUnicode();
+    Write("<< /Length " + QByteArray::number(map.size()) + " >>\nstream\n" + map + "endstream\nendobj\n");
+}
+
+bool PdfWriter::AddPage(const PdfImage& image, const PageText& text)
+{
     if (!m_file || m_failed || image.data.isEmpty())
         return false;
     const QByteArray w = Num(image.widthPt);
     const QByteArray h = Num(image.heightPt);
     // Page, then its content stream (next number), then the image (after that).
+    // The text's content first: the font's objects are reserved only for a
+    // page that sets a word.
+    QByteArray textContent;
+    if (!text.IsEmpty()) {
+        if (!m_textFont)
+            m_textFont.reset(new PdfTextFont);
+        textContent =
+            PdfTextContent(text, image.rotate, image.widthPt, image.heightPt, kFontName, m_textFont.get());
+    }
+    const bool hasText = !textContent.isEmpty();
+    QByteArray fontResource;
+    if (hasText)
+        fontResource =
+            " /Font << /" + QByteArray(kFontName) + " " + QByteArray::number(TextFont()) + " 0 R >>";
     const int page = BeginObject();
     Write("<< /Type /Page /Parent " + QByteArray::number(kPageTree) + " 0 R /MediaBox [0 0 " + w + " " + h +
           "] /Resources << /ProcSet [/PDF /" + (image.components == 1 ? "ImageB" : "ImageC") +
-          "] /XObject << /Im1 " + QByteArray::number(page + 2) + " 0 R >> >> /Contents " +
-          QByteArray::number(page + 1) + " 0 R" +
+          (hasText ? " /Text" : "") + "] /XObject << /Im1 " + QByteArray::number(page + 2) + " 0 R >>" +
+          fontResource + " >> /Contents " + QByteArray::number(page + 1) + " 0 R" +
           (image.rotate != 0 ? " /Rotate " + QByteArray::number(image.rotate) : "") + " >>\nendobj\n");
     const QByteArray content = "q " + w + " 0 0 " + h + " 0 0 cm /Im1 Do Q\n";
     BeginObject();
-    Write("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
-          "endstream\nendobj\n");
+    if (hasText) {
+        // The text is most of the stream: deflated (a zlib stream, after
+        // qCompress's four bytes of length).
+        const QByteArray packed = qCompress(content + textContent).mid(4);
+        Write("<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode >>\nstream\n" +
+              packed + "\nendstream\nendobj\n");
+    } else {
+        Write("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+              "endstream\nendobj\n");
+    }
 
     BeginObject();
     QByteArray dict = "<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(image.width) +
@@ -123,6 +192,8 @@ bool PdfWriter::Finish()
           " 0 R >>\nendobj\n");
     m_offsets[kInfo - 1] = m_pos;
     Write(QByteArray::number(kInfo) + " 0 obj\n<< /Producer (scanvy) >>\nendobj\n");
+    if (m_fontObject != 0)
+        WriteTextFont();
 
     const qint64 xref = m_pos;
     Write("xref\n0 " + QByteArray::number(m_offsets.size() + 1) + "\n0000000000 65535 f \n");

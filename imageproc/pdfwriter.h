@@ -5,6 +5,10 @@
 #include <QVector>
 
 #include <cstdio>
+#include <memory>
+
+class PdfTextFont;
+struct PageText;
 
 // One page image ready for the PDF: an already compressed stream and what a
 // reader needs to decode it.
@@ -24,13 +28,17 @@ struct PdfImage {
 // only the object offsets stay in memory.
 class PdfWriter {
 public:
-    PdfWriter() = default;
+    PdfWriter();
     ~PdfWriter();
     PdfWriter(const PdfWriter&) = delete;
     PdfWriter& operator=(const PdfWriter&) = delete;
 
     bool Open(const QString& path);
     bool AddPage(const PdfImage& image);
+    // The page with `text` laid over its image, unpainted, so that readers
+    // find and copy it (see PdfTextContent). The font objects are written
+    // only into a document that has text.
+    bool AddPage(const PdfImage& image, const PageText& text);
     // Writes the page tree, catalogue and cross-reference table and closes the
     // file. False if any write failed or no page was added.
     bool Finish();
@@ -39,10 +47,15 @@ private:
     int BeginObject();
     void Write(const QByteArray& text);
     void WriteRaw(const char* data, size_t size);
+    // Reserves the font's object numbers on first use; writes them in Finish().
+    int TextFont();
+    void WriteTextFont();
 
     std::FILE* m_file = nullptr;
     qint64 m_pos = 0;
     bool m_failed = false;
     QVector<qint64> m_offsets; // index = object number - 1
     QVector<int> m_pages;
+    std::unique_ptr<PdfTextFont> m_textFont;
+    int m_fontObject = 0; // the Type0 font; its descendant, descriptor and ToUnicode map follow
 };
