@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ofdtext.h"
+
 #include <QList>
 #include <QString>
 
@@ -20,4 +22,5 @@ struct OFDPageInfo {
     QString Boundary;
     QString CTM;
     QList<OFDLineInfo> lines;
+    QVector<OfdTextLine> textLines; // laid over the image, unpainted
 };

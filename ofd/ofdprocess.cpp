@@ -40,6 +40,8 @@ struct Font {
 };
 // The five fonts of the public resources take the first five IDs.
 const Font kFonts[] = {{"黑体", 1}, {"楷体", 2}, {"新宋体", 3}, {"微软雅黑", 4}, {"宋体", 5}};
+// Recognised text is set, unpainted, in 宋体, which every reader has.
+const int kTextFont = 5;
 const int kFirstFreeId = 6;
 const double kDefaultWidthMm = 210;
 const double kDefaultHeightMm = 297;
@@ -149,8 +151,11 @@ QVector<PageInfo> OFDProcess::AddImages(const QList<SavePage>& pages)
 {
     QVector<PageInfo> infos;
     infos.reserve(pages.size());
-    for (int i = 0; i < pages.size(); ++i)
+    for (int i = 0; i < pages.size(); ++i) {
         infos.append(CreateImagePageInfo(pages.at(i).path, i + 1, pages.at(i).angle));
+        if (!pages.at(i).text.IsEmpty())
+            infos.last().text = TurnPageText(pages.at(i).text, pages.at(i).angle);
+    }
     return infos;
 }
 
@@ -196,6 +201,7 @@ bool OFDProcess::TransformPage(const PageInfo& page, const StagedImage& staged, 
     out->PhysicalBox = "0 0 " + w + " " + h;
     out->Boundary = out->PhysicalBox;
     out->CTM = ImageMatrix(page.angle, page.widthMm, page.heightMm);
+    out->textLines = LayOutOfdText(page.text, page.widthMm, page.heightMm);
     const FragmentInfo* fragment = ImageOf(page);
     if (page.angle < 0 || !fragment) {
         // A page shows exactly one image.
@@ -400,10 +406,36 @@ bool OFDProcess::WritePage(int index)
         x.writeAttribute("ResourceID", QString::number(ids.media));
         x.writeAttribute("Boundary", page.Boundary);
         x.writeAttribute("CTM", page.CTM);
+        for (int i = 0; i < page.textLines.size(); ++i)
+            WriteTextLine(x, page.textLines[i], ids.firstText + i);
         x.writeEndElement();
         x.writeEndElement();
         x.writeEndElement();
     });
+}
+
+void OFDProcess::WriteTextLine(QXmlStreamWriter& x, const OfdTextLine& line, int id)
+{
+    const QRectF& b = line.boundary;
+    x.writeStartElement(kNamespace, "TextObject");
+    x.writeAttribute("ID", QString::number(id));
+    x.writeAttribute("Boundary",
+                     Num(b.x()) + " " + Num(b.y()) + " " + Num(b.width()) + " " + Num(b.height()));
+    x.writeAttribute("Font", QString::number(kTextFont));
+    x.writeAttribute("Size", Num(line.size));
+    x.writeAttribute("Fill", "false");
+    x.writeStartElement(kNamespace, "TextCode");
+    x.writeAttribute("X", Num(line.x));
+    x.writeAttribute("Y", Num(line.y));
+    if (!line.deltaX.isEmpty()) {
+        QStringList steps;
+        for (double step : line.deltaX)
+            steps << Num(step);
+        x.writeAttribute("DeltaX", steps.join(' '));
+    }
+    x.writeCharacters(line.text);
+    x.writeEndElement();
+    x.writeEndElement();
 }
 
 bool OFDProcess::Zip()
@@ -502,6 +534,8 @@ bool OFDProcess::createOFD(const QVector<PageInfo>& pages)
         ids.media = next++;
         ids.layer = next++;
         ids.image = next++;
+        ids.firstText = next;
+        next += out.textLines.size();
         m_ids.append(ids);
     }
     m_maxUnitId = next - 1;

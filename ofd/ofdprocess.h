@@ -38,7 +38,9 @@ public:
 
     QVector<PageInfo> AddImages(const QList<QString>& paths);
     // Pages that show their files turned: the page is turned by its
-    // image's transformation, the image data goes in as it is.
+    // image's transformation, the image data goes in as it is. A page's
+    // text, turned with the page, is laid over its image as unpainted text
+    // objects, one per line (see LayOutOfdText).
     QVector<PageInfo> AddImages(const QList<SavePage>& pages);
     PageInfo CreateImagePageInfo(const QString& path, int n, int angle = 0);
     // Builds the package and zips it to the target. False, with nothing at the
@@ -53,6 +55,7 @@ private:
     // Identifiers of one page's objects; all IDs come from one counter.
     struct PageIds {
         int page = 0, media = 0, layer = 0, image = 0;
+        int firstText = 0; // the page's text objects take the IDs from here on
     };
 
     // One page's image as staged in Res/: its file name and format, or why
@@ -75,6 +78,7 @@ private:
     bool WritePublicRes();
     bool WriteDocumentRes();
     bool WritePage(int index);
+    static void WriteTextLine(QXmlStreamWriter& x, const OfdTextLine& line, int id);
     bool Zip();
     bool StagingFailed();
     bool AddZipEntry(QuaZip* zip, const QString& entry);

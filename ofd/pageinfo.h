@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pagetext.h"
+
 #include <QList>
 #include <QString>
 
@@ -31,4 +33,5 @@ struct PageInfo {
     double widthMm = 0;
     QList<BlockInfo> blocks;
     QList<TableInfo> tables;
+    PageText text; // the page's recognised text, turned with the page
 };

@@ -1,0 +1,78 @@
+#include "ofdtext.h"
+
+#include "pagetext.h"
+
+#include <algorithm>
+
+namespace {
+
+const double kDescent = 0.2;
+
+struct Word {
+    QVector<uint> characters;
+    double left = 0, right = 0;
+};
+
+OfdTextLine LayOutLine(const TextLine& line, double sx, double sy)
+{
+    OfdTextLine out;
+    QVector<Word> words;
+    QVector<bool> spaceBefore;
+    QString previous;
+    for (const TextWord& word : line.words) {
+        if (word.text.trimmed().isEmpty() || word.box.isEmpty())
+            continue;
+        const QRectF box(word.box.left() * sx, word.box.top() * sy, word.box.width() * sx,
+                         word.box.height() * sy);
+        out.boundary = out.boundary.isNull() ? box : out.boundary.united(box);
+        words.append(Word{word.text.toUcs4(), box.left(), box.right()});
+        spaceBefore.append(!previous.isEmpty() && SpaceBetween(previous, word.text));
+        previous = word.text;
+    }
+    if (words.isEmpty())
+        return out;
+    out.size = out.boundary.height();
+    out.x = words.first().left - out.boundary.left();
+    out.y = out.boundary.height() * (1 - kDescent);
+    for (int i = 0; i < words.size(); ++i) {
+        const Word& word = words[i];
+        const int n = word.characters.size();
+        const double advance = (word.right - word.left) / n;
+        for (int c = 0; c < n; ++c) {
+            out.text += QString::fromUcs4(&word.characters[c], 1);
+            if (c + 1 < n)
+                out.deltaX.append(advance);
+        }
+        if (i + 1 == words.size())
+            break;
+        const double next = words[i + 1].left;
+        const double lastStart = word.left + (n - 1) * advance;
+        if (spaceBefore[i + 1]) {
+            out.deltaX.append(advance);
+            out.text += ' ';
+            out.deltaX.append(std::max(0.0, next - word.right));
+        } else {
+            out.deltaX.append(std::max(0.0, next - lastStart));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QVector<OfdTextLine> LayOutOfdText(const PageText& text, double widthMm, double heightMm)
+{
+    QVector<OfdTextLine> lines;
+    if (text.pageSize.isEmpty() || !(widthMm > 0) || !(heightMm > 0))
+        return lines;
+    const double sx = widthMm / text.pageSize.width();
+    const double sy = heightMm / text.pageSize.height();
+    for (const TextParagraph& paragraph : text.paragraphs) {
+        for (const TextLine& line : paragraph.lines) {
+            OfdTextLine laid = LayOutLine(line, sx, sy);
+            if (!laid.text.isEmpty())
+                lines.append(laid);
+        }
+    }
+    return lines;
+}

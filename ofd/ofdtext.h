@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QRectF>
+#include <QString>
+#include <QVector>
+
+struct PageText;
+
+// One line of a page's recognised text as an OFD text object: where it
+// lies on the page and each character's place, in millimetres, y down.
+struct OfdTextLine {
+    QRectF boundary;        // the line's box on the page
+    double size = 0;        // font size: the box height
+    double x = 0;           // the first character's start, from the boundary's left
+    double y = 0;           // the baseline, from the boundary's top
+    QString text;           // the line's words, with a space where one belongs
+    QVector<double> deltaX; // from each character's start to the next one's
+};
+
+// The lines of `text` in reading order on a page of widthMm x heightMm
+// whose image fills it; boxes are taken in the frame of text.pageSize. A
+// word's characters share its box's width; the last one reaches to the next
+// word's start when no space belongs between them, else a space fills the
+// gap. The baseline lies a fifth of the box height above its bottom. Lines
+// without a word are left out.
+QVector<OfdTextLine> LayOutOfdText(const PageText& text, double widthMm, double heightMm);

@@ -1,0 +1,310 @@
+// Searchable OFD: pages drawn from known Chinese and English text are saved
+// with that text as recognition would give it; the package is read back:
+// unpainted text objects in a font every reader has, their characters in
+// reading order with each word starting where it was drawn (also on turned
+// pages), the page's image as it is without text, and every page valid
+// against the schema of the page content we write.
+#include "imageproc.h"
+#include "pagemaker.h"
+#include "sessioncheck.h"
+#include "textpage.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+
+const int kDpi = 150;
+const QSize kPageSize(1240, 1754);
+const double kTolerance = 0.01; // mm
+
+const QStringList kFirst = {"档案管理办法", "The quick brown fox jumps over", "", "办公室文件归档 第三号",
+                            "Invoice number 2026 total"};
+const QStringList kSecond = {"请查阅 Report 第三章", "Scanned by the office clerk", "", "会议纪要 𠮷野"};
+
+QString Source(const char* name)
+{
+    return QString(SCANVY_SOURCE_DIR) + "/tests/ofd/" + name;
+}
+
+QStringList Lines(const QString& text)
+{
+    QStringList lines;
+    for (const QString& line : text.split('\n')) {
+        if (!line.trimmed().isEmpty())
+            lines << line;
+    }
+    return lines;
+}
+
+QVector<double> Numbers(const QString& text)
+{
+    QVector<double> numbers;
+    for (const QString& part : text.split(' ', Qt::SkipEmptyParts))
+        numbers << part.toDouble();
+    return numbers;
+}
+
+struct TextCode {
+    QXmlStreamAttributes object; // of its text object
+    double x = 0, y = 0;
+    QVector<double> deltaX;
+    QString text;
+};
+
+struct Content {
+    QXmlStreamAttributes image;
+    QVector<TextCode> codes;
+    QSizeF page; // mm
+};
+
+Content ReadContent(const QString& file)
+{
+    Content content;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return content;
+    QXmlStreamReader xml(&in);
+    QXmlStreamAttributes object;
+    while (xml.readNextStartElement() || !xml.atEnd()) {
+        if (!xml.isStartElement())
+            continue;
+        const QString name = xml.name().toString();
+        if (name == "PhysicalBox") {
+            const QVector<double> box = Numbers(xml.readElementText());
+            if (box.size() == 4)
+                content.page = QSizeF(box[2], box[3]);
+        } else if (name == "ImageObject") {
+            content.image = xml.attributes();
+        } else if (name == "TextObject") {
+            object = xml.attributes();
+        } else if (name == "TextCode") {
+            TextCode code;
+            code.object = object;
+            code.x = xml.attributes().value("X").toDouble();
+            code.y = xml.attributes().value("Y").toDouble();
+            code.deltaX = Numbers(xml.attributes().value("DeltaX").toString());
+            code.text = xml.readElementText();
+            content.codes << code;
+        }
+    }
+    return content;
+}
+
+// Why the text codes do not put each word of `text` where it was drawn on a
+// page of pageMm: a line's characters and steps do not match, a word does
+// not start at its box's left edge, or a baseline leaves its line's box.
+QString Misplaced(const QVector<TextCode>& codes, const QSizeF& pageMm, const PageText& text)
+{
+    const double sx = pageMm.width() / text.pageSize.width();
+    const double sy = pageMm.height() / text.pageSize.height();
+    int index = 0;
+    for (const TextParagraph& paragraph : text.paragraphs) {
+        for (const TextLine& line : paragraph.lines) {
+            if (index >= codes.size())
+                return "too few text codes";
+            const TextCode& code = codes[index++];
+            const QVector<uint> characters = code.text.toUcs4();
+            if (code.deltaX.size() != characters.size() - 1)
+                return QString("%1: %2 steps for %3 characters")
+                    .arg(code.text)
+                    .arg(code.deltaX.size())
+                    .arg(characters.size());
+            const QVector<double> box = Numbers(code.object.value("Boundary").toString());
+            if (box.size() != 4)
+                return "no boundary";
+            // Each character's start on the page.
+            QVector<double> starts{box[0] + code.x};
+            for (double step : code.deltaX)
+                starts << starts.last() + step;
+            int at = 0;
+            QString previous;
+            for (const TextWord& word : line.words) {
+                if (!previous.isEmpty() && SpaceBetween(previous, word.text))
+                    ++at;
+                const double left = word.box.left() * sx;
+                if (at >= starts.size() || qAbs(starts[at] - left) > kTolerance)
+                    return QString("%1 starts at %2 mm, drawn at %3 mm")
+                        .arg(word.text)
+                        .arg(at < starts.size() ? starts[at] : -1)
+                        .arg(left);
+                at += word.text.toUcs4().size();
+                previous = word.text;
+            }
+            const double baseline = box[1] + code.y;
+            if (baseline < line.box.top() * sy || baseline > (line.box.top() + line.box.height()) * sy)
+                return QString("%1: baseline %2 mm outside its line").arg(code.text).arg(baseline);
+        }
+    }
+    return index == codes.size() ? QString() : QString("%1 text codes too many").arg(codes.size() - index);
+}
+
+// Why the objects and resources of an unpacked package are not numbered
+// 1, 2, ... up to the document's MaxUnitID, each number once. Empty when
+// they are.
+QString Numbering(const QString& unpacked)
+{
+    QList<int> ids;
+    static const QRegularExpression id(R"re(\sID="(\d+)")re");
+    QDirIterator it(unpacked, {"*.xml"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        auto found = id.globalMatch(QString::fromUtf8(SessionCheck::Bytes(it.next())));
+        while (found.hasNext())
+            ids << found.next().captured(1).toInt();
+    }
+    std::sort(ids.begin(), ids.end());
+    const int maxUnitId =
+        SessionCheck::XPath(unpacked + "/Doc_0/Document.xml", "string(//*[local-name()='MaxUnitID'])")
+            .toInt();
+    for (int i = 0; i < ids.size(); ++i) {
+        if (ids[i] != i + 1)
+            return QString("ID %1 where %2 belongs").arg(ids[i]).arg(i + 1);
+    }
+    if (ids.size() != maxUnitId)
+        return QString("%1 IDs, MaxUnitID %2").arg(ids.size()).arg(maxUnitId);
+    return QString();
+}
+
+} // namespace
+
+class TestOfdText : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void searchable_data();
+    void searchable();
+    void withoutTextUnchanged();
+
+private:
+    QString path(const QString& name) const { return m_dir->path() + "/" + name; }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestOfdText::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+void TestOfdText::searchable_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("angle");
+    QTest::addColumn<bool>("multi");
+
+    QTest::newRow("colour JPEG, upright, one page") << "jpg" << int(QImage::Format_RGB32) << 0 << false;
+    QTest::newRow("grey JPEG, turned 90, document") << "jpg" << int(QImage::Format_Grayscale8) << 90 << true;
+    QTest::newRow("1-bit TIFF, turned 270, document") << "tiff" << int(QImage::Format_Mono) << 270 << true;
+    QTest::newRow("colour TIFF, turned 180, one page") << "tiff" << int(QImage::Format_RGB32) << 180 << false;
+}
+
+void TestOfdText::searchable()
+{
+    QFETCH(QString, suffix);
+    QFETCH(int, format);
+    QFETCH(int, angle);
+    QFETCH(bool, multi);
+
+    QList<QStringList> contents{kFirst};
+    if (multi)
+        contents << kSecond << QStringList();
+    QList<SavePage> withText, without;
+    QList<PageText> texts;
+    for (int i = 0; i < contents.size(); ++i) {
+        // Drawn as it is read, scanned on its side, set upright by the turn.
+        const TextPage::Page page = TextPage::Draw(contents[i], kPageSize, kDpi, QImage::Format(format));
+        const QString file = path(QString("page%1.%2").arg(i).arg(suffix));
+        QVERIFY(PageMaker::write(TurnImage(page.image, -angle), file));
+        withText << SavePage(file, angle, TurnPageText(page.text, -angle));
+        without << SavePage(file, angle);
+        texts << page.text;
+    }
+    ImageProc proc;
+    QVERIFY(multi ? proc.SaveMultiOFD(withText, path("text.ofd"))
+                  : proc.SaveOFD(withText.first(), path("text.ofd")));
+    QVERIFY(multi ? proc.SaveMultiOFD(without, path("plain.ofd"))
+                  : proc.SaveOFD(without.first(), path("plain.ofd")));
+    const QStringList media = SessionCheck::OfdPageMedia(path("text.ofd"), path("text"));
+    const QStringList plainMedia = SessionCheck::OfdPageMedia(path("plain.ofd"), path("plain"));
+    QCOMPARE(media.size(), texts.size());
+    QCOMPARE(plainMedia.size(), texts.size());
+
+    // The text's font is one of the document's, with no font file.
+    const QString publicRes = path("text/Doc_0/PublicRes.xml");
+    for (int i = 0; i < texts.size(); ++i) {
+        const QString page = path(QString("text/Doc_0/Pages/Page_%1/Content.xml").arg(i));
+        bool valid = false;
+        const QString why =
+            SessionCheck::Run("xmllint", {"--noout", "--schema", Source("ofdpage.xsd"), page}, &valid, true);
+        QVERIFY2(valid, qPrintable(why));
+        const Content content = ReadContent(page);
+        const Content plain = ReadContent(path(QString("plain/Doc_0/Pages/Page_%1/Content.xml").arg(i)));
+        // The image as it is without text.
+        QCOMPARE(content.image.value("Boundary"), plain.image.value("Boundary"));
+        QCOMPARE(content.image.value("CTM"), plain.image.value("CTM"));
+        QCOMPARE(SessionCheck::Bytes(media[i]), SessionCheck::Bytes(plainMedia[i]));
+        QStringList lines;
+        for (const TextCode& code : content.codes) {
+            QCOMPARE(code.object.value("Fill").toString(), QString("false"));
+            QVERIFY(code.object.value("Stroke").isEmpty() || code.object.value("Stroke") == QString("false"));
+            const QString font = code.object.value("Font").toString();
+            QCOMPARE(SessionCheck::XPath(publicRes, "count(//*[local-name()='Font'][@ID='" + font + "'])"),
+                     QString("1"));
+            QCOMPARE(SessionCheck::XPath(publicRes, "count(//*[local-name()='Font'][@ID='" + font +
+                                                        "']/*[local-name()='FontFile'])"),
+                     QString("0"));
+            lines << code.text;
+        }
+        // In reading order, as recognised.
+        QCOMPARE(lines, Lines(texts[i].PlainText()));
+        const QString misplaced = Misplaced(content.codes, content.page, texts[i]);
+        QVERIFY2(misplaced.isEmpty(), qPrintable(QString("page %1: %2").arg(i + 1).arg(misplaced)));
+    }
+    // Every object has an ID of its own, the text objects too.
+    const QString numbering = Numbering(path("text"));
+    QVERIFY2(numbering.isEmpty(), qPrintable(numbering));
+}
+
+// Without text, or with text that has no word to set, the package is the
+// one saved before (but for its document's random ID).
+void TestOfdText::withoutTextUnchanged()
+{
+    const TextPage::Page page = TextPage::Draw(kFirst, kPageSize, kDpi, QImage::Format_RGB32);
+    const QString file = path("page.jpg");
+    QVERIFY(PageMaker::write(page.image, file));
+    PageText blank = page.text;
+    for (TextParagraph& paragraph : blank.paragraphs) {
+        for (TextLine& line : paragraph.lines) {
+            for (TextWord& word : line.words)
+                word.text = " ";
+        }
+    }
+    QVERIFY(!blank.IsEmpty());
+    ImageProc proc;
+    QVERIFY(proc.SaveMultiOFD(QList<SavePage>{SavePage(file, 90), SavePage(file, 0)}, path("plain.ofd")));
+    QVERIFY(
+        proc.SaveMultiOFD(QList<SavePage>{SavePage(file, 90, blank), SavePage(file, 0)}, path("blank.ofd")));
+    QCOMPARE(SessionCheck::OfdPageMedia(path("plain.ofd"), path("plain")).size(), 2);
+    QCOMPARE(SessionCheck::OfdPageMedia(path("blank.ofd"), path("blank")).size(), 2);
+    QStringList entries;
+    QDirIterator it(path("plain"), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << QDir(path("plain")).relativeFilePath(it.next());
+    QCOMPARE(entries.size(), 8);
+    const QString numbering = Numbering(path("plain"));
+    QVERIFY2(numbering.isEmpty(), qPrintable(numbering));
+    for (const QString& entry : entries) {
+        if (entry == "OFD.xml")
+            continue;
+        const QByteArray plain = SessionCheck::Bytes(path("plain/" + entry));
+        QVERIFY2(!plain.contains("TextObject"), qPrintable(entry));
+        QVERIFY2(SessionCheck::Bytes(path("blank/" + entry)) == plain, qPrintable(entry));
+    }
+}
+
+QTEST_MAIN(TestOfdText)
+#include "tst_ofdtext.moc"
