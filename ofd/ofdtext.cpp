@@ -8,6 +8,23 @@ namespace {
 
 const double kDescent = 0.2;
 
+// Characters an XML document may hold: no control characters, no lone
+// surrogates, not U+FFFE and U+FFFF.
+bool Writable(uint c)
+{
+    return c >= 0x20 && !(c >= 0xD800 && c <= 0xDFFF) && c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
+}
+
+QVector<uint> WritableCharacters(const QString& text)
+{
+    QVector<uint> characters;
+    for (uint c : text.toUcs4()) {
+        if (Writable(c))
+            characters.append(c);
+    }
+    return characters;
+}
+
 struct Word {
     QVector<uint> characters;
     double left = 0, right = 0;
@@ -20,12 +37,13 @@ OfdTextLine LayOutLine(const TextLine& line, double sx, double sy)
     QVector<bool> spaceBefore;
     QString previous;
     for (const TextWord& word : line.words) {
-        if (word.text.trimmed().isEmpty() || word.box.isEmpty())
+        const QVector<uint> characters = WritableCharacters(word.text);
+        if (word.text.trimmed().isEmpty() || characters.isEmpty() || word.box.isEmpty())
             continue;
         const QRectF box(word.box.left() * sx, word.box.top() * sy, word.box.width() * sx,
                          word.box.height() * sy);
         out.boundary = out.boundary.isNull() ? box : out.boundary.united(box);
-        words.append(Word{word.text.toUcs4(), box.left(), box.right()});
+        words.append(Word{characters, box.left(), box.right()});
         spaceBefore.append(!previous.isEmpty() && SpaceBetween(previous, word.text));
         previous = word.text;
     }

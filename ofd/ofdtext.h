@@ -21,6 +21,7 @@ struct OfdTextLine {
 // whose image fills it; boxes are taken in the frame of text.pageSize. A
 // word's characters share its box's width; the last one reaches to the next
 // word's start when no space belongs between them, else a space fills the
-// gap. The baseline lies a fifth of the box height above its bottom. Lines
-// without a word are left out.
+// gap. The baseline lies a fifth of the box height above its bottom.
+// Characters no XML document may hold (control characters, lone
+// surrogates) are left out, and so are lines without a word.
 QVector<OfdTextLine> LayOutOfdText(const PageText& text, double widthMm, double heightMm);

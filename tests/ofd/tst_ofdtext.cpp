@@ -177,6 +177,7 @@ private slots:
     void searchable_data();
     void searchable();
     void withoutTextUnchanged();
+    void unwritableCharacters();
 
 private:
     QString path(const QString& name) const { return m_dir->path() + "/" + name; }
@@ -304,6 +305,36 @@ void TestOfdText::withoutTextUnchanged()
         QVERIFY2(!plain.contains("TextObject"), qPrintable(entry));
         QVERIFY2(SessionCheck::Bytes(path("blank/" + entry)) == plain, qPrintable(entry));
     }
+}
+
+// Recognised text may hold characters no XML document can: they are left
+// out, and the page stays valid.
+void TestOfdText::unwritableCharacters()
+{
+    const QString file = path("page.jpg");
+    QImage image(600, 400, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QVERIFY(image.save(file));
+    PageText text;
+    text.pageSize = image.size();
+    TextLine line;
+    line.words = {TextWord{QString("Fax") + QChar(0x01), QRect(10, 10, 80, 20), 90},
+                  TextWord{QString(QChar(0x02)), QRect(95, 10, 10, 20), 90},
+                  TextWord{QString("No.") + QChar(0xFFFF), QRect(110, 10, 60, 20), 90}};
+    line.box = QRect(10, 10, 160, 20);
+    text.paragraphs = {TextParagraph{{line}}};
+    ImageProc proc;
+    QVERIFY(proc.SaveOFD(SavePage(file, 0, text), path("doc.ofd")));
+    QCOMPARE(SessionCheck::OfdPageMedia(path("doc.ofd"), path("doc")).size(), 1);
+    const QString page = path("doc/Doc_0/Pages/Page_0/Content.xml");
+    bool valid = false;
+    const QString why =
+        SessionCheck::Run("xmllint", {"--noout", "--schema", Source("ofdpage.xsd"), page}, &valid, true);
+    QVERIFY2(valid, qPrintable(why));
+    const Content content = ReadContent(page);
+    QCOMPARE(content.codes.size(), 1);
+    QCOMPARE(content.codes[0].text, QString("Fax No."));
+    QCOMPARE(content.codes[0].deltaX.size(), 6);
 }
 
 QTEST_MAIN(TestOfdText)
