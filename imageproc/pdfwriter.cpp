@@ -118,9 +118,8 @@ bool PdfWriter::AddPage(const PdfImage& image, const PageText& text)
         return false;
     const QByteArray w = Num(image.widthPt);
     const QByteArray h = Num(image.heightPt);
-    // Page, then its content stream (next number), then the image (after that).
-    // The text's content first: the font's objects are reserved only for a
-    // page that sets a word.
+    // The text's content first: the font's objects are numbered (before the
+    // page's) only once a page sets a word.
     QByteArray textContent;
     if (!text.IsEmpty()) {
         if (!m_textFont)
@@ -133,6 +132,7 @@ bool PdfWriter::AddPage(const PdfImage& image, const PageText& text)
     if (hasText)
         fontResource =
             " /Font << /" + QByteArray(kFontName) + " " + QByteArray::number(TextFont()) + " 0 R >>";
+    // Page, then its content stream (next number), then the image (after that).
     const int page = BeginObject();
     Write("<< /Type /Page /Parent " + QByteArray::number(kPageTree) + " 0 R /MediaBox [0 0 " + w + " " + h +
           "] /Resources << /ProcSet [/PDF /" + (image.components == 1 ? "ImageB" : "ImageC") +

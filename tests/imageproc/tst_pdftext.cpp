@@ -167,6 +167,12 @@ void TestPdfText::searchable()
     QVERIFY(multi ? proc.SaveMultiPDF(withText, searchable) : proc.SavePDF(withText.first(), searchable));
     QVERIFY(multi ? proc.SaveMultiPDF(without, plain) : proc.SavePDF(without.first(), plain));
 
+    // A JPEG page's own data, as it is.
+    if (suffix == "jpg") {
+        const QByteArray document = SessionCheck::Bytes(searchable);
+        for (const SavePage& page : withText)
+            QVERIFY(document.contains(SessionCheck::Bytes(page.path)));
+    }
     bool sound = false;
     const QString check = SessionCheck::Run("qpdf", {"--check", searchable}, &sound, true);
     QVERIFY2(sound && !check.contains("WARNING"), qPrintable(check));
