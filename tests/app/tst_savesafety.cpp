@@ -81,15 +81,11 @@ private:
 void TestSaveSafety::initTestCase()
 {
     m_fx.reset(new WindowFixture);
-    {
-        QSettings ini(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
-                      QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Scanner/FilePath"), Out());
-        ini.setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("a"));
-        ini.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("8"));
-        ini.setValue(QStringLiteral("Scanner/ScanMinCountSize"), QStringLiteral("4"));
-        ini.setValue(QStringLiteral("Scanner/SaveAfterScan"), QStringLiteral("0"));
-    }
+    m_fx->Configure({{QStringLiteral("Scanner/FilePath"), Out()},
+                     {QStringLiteral("Scanner/Prefix"), QStringLiteral("a")},
+                     {QStringLiteral("Scanner/ScanCount"), QStringLiteral("8")},
+                     {QStringLiteral("Scanner/ScanMinCountSize"), QStringLiteral("4")},
+                     {QStringLiteral("Scanner/SaveAfterScan"), QStringLiteral("0")}});
     WindowFixture::WriteScenario(QStringLiteral("sheets=0\nsource=Adf-front"));
     QVERIFY(m_fx->Start());
     m_fx->SetResolution(75);
