@@ -14,7 +14,6 @@
 
 #include <QDir>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -53,18 +52,6 @@ bool makePage(const QString& kind, const QString& path, int width, int height, q
         for (int x = 0; x < width; ++x)
             bits << quint16(qGray(source.pixel(x, y)) >= 128);
     return writeRawTiff(path, width, height, 1, 1, bits, kind.startsWith("bw-white0"), kDpi, dpiDown);
-}
-
-QString attribute(const QString& xml, const QString& name)
-{
-    const QRegularExpression re(name + "=\"([^\"]*)\"");
-    return re.match(xml).captured(1);
-}
-
-QString element(const QString& xml, const QString& name)
-{
-    const QRegularExpression re("<ofd:" + name + ">([^<]*)</ofd:" + name + ">");
-    return re.match(xml).captured(1);
 }
 
 QVector<double> numbers(const QString& text)
@@ -359,13 +346,11 @@ QImage TestTurnedSave::renderOfdPage(const QString& ofd, int page, QImage* media
     if (page >= files.size())
         return QImage();
     *media = QImage(files.at(page));
-    QFile content(QString("%1/Doc_0/Pages/Page_%2/Content.xml").arg(dir).arg(page));
-    if (!content.open(QIODevice::ReadOnly))
-        return QImage();
-    const QString xml = QString::fromUtf8(content.readAll());
-    const QVector<double> box = numbers(element(xml, "PhysicalBox"));
-    const QVector<double> ctm = numbers(attribute(xml, "CTM"));
-    const QVector<double> boundary = numbers(attribute(xml, "Boundary"));
+    const QString content = QString("%1/Doc_0/Pages/Page_%2/Content.xml").arg(dir).arg(page);
+    const QVector<double> box =
+        numbers(SessionCheck::XPath(content, "string(//*[local-name()='PhysicalBox'])"));
+    const QVector<double> ctm = numbers(SessionCheck::XPath(content, "string(//@CTM)"));
+    const QVector<double> boundary = numbers(SessionCheck::XPath(content, "string(//@Boundary)"));
     if (box.size() != 4 || ctm.size() != 6 || boundary.size() != 4 || media->isNull())
         return QImage();
     // Pixels per millimetre of the image along the page's width.
@@ -418,9 +403,6 @@ void TestTurnedSave::ofdPages()
     QCOMPARE(bytes(turnedFiles.at(1)), bytes(plainFiles.first()));
     if (kind.endsWith(".jpg") || kind.endsWith(".png"))
         QCOMPARE(bytes(turnedFiles.at(1)), bytes(src));
-    bool wellFormed = false;
-    SessionCheck::Run("xmllint", {"--noout", turnedDir + "/Doc_0/Pages/Page_1/Content.xml"}, &wellFormed);
-    QVERIFY(wellFormed);
 
     const QImage expected = TurnedByHand(LoadPageImage(src), angle);
     QCOMPARE(shown.size(), expected.size());
