@@ -35,6 +35,7 @@
 // moment the key repeat delivers the key) until the label holds the new
 // page's pixmap and the events it caused, painting included, are handled.
 // run.sh runs the modes under /usr/bin/time -v and compares peak sizes.
+#include "benchpages.h"
 #include "imageproc.h"
 #include "imageviewwidget.h"
 #include "pagehistory.h"
@@ -50,7 +51,6 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollArea>
 #include <QTextStream>
@@ -67,7 +67,7 @@
 
 namespace {
 
-const QSize kA4At300Dpi(2480, 3508);
+const QSize kA4At300Dpi(2480, 3508); // BenchPages::Letter
 const int kDistinctPages = 8;
 // Key repeat of a held key: about 30 per second.
 const int kRepeatMs = 33;
@@ -92,35 +92,6 @@ long ResidentKiB()
     return -1;
 }
 
-// A page that looks like a scanned letter: paper tone, lines of "text" in
-// varying colours, a photo-like block with noise.
-QImage MakePage(int seed)
-{
-    QRandomGenerator random(quint32(seed + 1));
-    QImage page(kA4At300Dpi, QImage::Format_RGB32);
-    page.fill(QColor(246, 244, 238));
-    QPainter painter(&page);
-    for (int y = 300; y < 3200; y += 60) {
-        int x = 250;
-        while (x < 2200) {
-            const int word = 40 + random.bounded(160);
-            painter.fillRect(x, y, word, 30, QColor(20 + random.bounded(60), 20, 40 + random.bounded(80)));
-            x += word + 25;
-        }
-    }
-    for (int y = 2000; y < 2800; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(page.scanLine(y));
-        for (int x = 1300; x < 2200; ++x) {
-            const int v = random.bounded(256);
-            line[x] = qRgb(v, (v + x) & 0xff, (v + y) & 0xff);
-        }
-    }
-    painter.end();
-    page.setDotsPerMeterX(11811);
-    page.setDotsPerMeterY(11811);
-    return page;
-}
-
 QStringList PageFiles(const QString& dir)
 {
     QStringList files;
@@ -140,7 +111,7 @@ int Prepare(const QString& dir, int count, const QString& kind)
     for (int i = 0; i < kDistinctPages; ++i) {
         const QString path =
             QDir(dir).filePath(QStringLiteral("seed%1.%2").arg(i).arg(tiff ? "tif" : "jpeg"));
-        const QImage page = MakePage(i);
+        const QImage page = BenchPages::Letter(i);
         // Black and white as a scanner's threshold makes it, uncompressed.
         const bool saved =
             tiff ? page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).save(path, "TIFF")

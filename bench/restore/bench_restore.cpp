@@ -20,6 +20,7 @@
 // interface thread records the longest gap between its ticks (the longest
 // time the window could not answer input or paint), and the number of gaps
 // over 100 ms.
+#include "benchpages.h"
 #include "imageviewwidget.h"
 #include "mainwindow.h"
 #include "sessionjournal.h"
@@ -34,8 +35,6 @@
 #include <QImage>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPainter>
-#include <QRandomGenerator>
 #include <QTimer>
 
 #include <cstdio>
@@ -44,35 +43,7 @@
 
 namespace {
 
-const QSize kA4At300Dpi(2480, 3508);
 const int kDistinctPages = 8;
-
-// A page that looks like a scanned letter: paper tone, lines of "text" in
-// varying colours, a photo-like block with noise.
-QImage MakePage(int seed)
-{
-    QRandomGenerator random(quint32(seed + 1));
-    QImage page(kA4At300Dpi, QImage::Format_RGB32);
-    page.fill(QColor(246, 244, 238));
-    QPainter painter(&page);
-    for (int y = 300; y < 3200; y += 60) {
-        int x = 250;
-        while (x < 2200) {
-            const int word = 40 + random.bounded(160);
-            painter.fillRect(x, y, word, 30, QColor(20 + random.bounded(60), 20, 40 + random.bounded(80)));
-            x += word + 25;
-        }
-    }
-    for (int y = 2000; y < 2800; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(page.scanLine(y));
-        for (int x = 1300; x < 2200; ++x) {
-            const int v = random.bounded(256);
-            line[x] = qRgb(v, (v + x) & 0xff, (v + y) & 0xff);
-        }
-    }
-    painter.end();
-    return page;
-}
 
 QString PageName(int i)
 {
@@ -89,7 +60,7 @@ bool PreparePages(const QString& dir, int count)
             continue;
         }
         if (i < kDistinctPages) {
-            if (!MakePage(i).save(path, "JPEG", 85)) {
+            if (!BenchPages::Letter(i).save(path, "JPEG", 85)) {
                 return false;
             }
         } else if (::link(

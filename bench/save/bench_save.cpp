@@ -15,6 +15,7 @@
 // time, the save calls' time measured inside the child and the child's own
 // peak resident memory; each step runs three times and the fastest run
 // counts. Prints a markdown table.
+#include "benchpages.h"
 #include "imageproc.h"
 
 #include <QDir>
@@ -24,7 +25,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMap>
-#include <QPainter>
 
 #include <JlCompress.h>
 #include <cstdio>
@@ -95,34 +95,6 @@ Result measure(const QList<QStringList>& commands, const std::function<void(Resu
 Result measure(const QStringList& command)
 {
     return measure(QList<QStringList>{command});
-}
-
-// A page that compresses like a scanned document: paper tone, text-like
-// strokes and a photo area.
-QImage makePage(int index)
-{
-    QImage page(2480, 3508, QImage::Format_RGB32);
-    page.fill(qRgb(246, 244, 238));
-    QPainter p(&page);
-    p.setPen(QPen(QColor(30, 30, 40), 3));
-    quint32 seed = 1234567u + quint32(index) * 7919u;
-    auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
-    for (int line = 0; line < 70; ++line) {
-        const int y = 300 + line * 42;
-        for (int x = 250; x < 2230;) {
-            const int w = 20 + int(next() % 90);
-            p.drawLine(x, y, x + w, y + int(next() % 20) - 10);
-            x += w + 18;
-        }
-    }
-    QLinearGradient g(0, 0, 800, 600);
-    g.setColorAt(0, QColor(40 + index, 90, 160));
-    g.setColorAt(1, QColor(220, 120, 60));
-    p.fillRect(1400, 400, 800, 600, g);
-    p.end();
-    page.setDotsPerMeterX(qRound(300 / 0.0254));
-    page.setDotsPerMeterY(qRound(300 / 0.0254));
-    return page;
 }
 
 double calls(const Result& r)
@@ -364,7 +336,7 @@ int generate(int count, const QString& work)
         const QString bw = work + QString("/pages/bw%1.tiff").arg(i, 4, 10, QChar('0'));
         if (QFileInfo::exists(jpg) && QFileInfo::exists(tif) && QFileInfo::exists(bw))
             continue;
-        const QImage page = makePage(i);
+        const QImage page = BenchPages::Document(i);
         if (!page.save(jpg, "JPEG", 85) || !page.convertToFormat(QImage::Format_RGB888).save(tif, "TIFF") ||
             !page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).save(bw, "TIFF"))
             return 1;

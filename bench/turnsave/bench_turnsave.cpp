@@ -11,6 +11,7 @@
 // a partial block row, so that a turn by 90 is decoded and encoded). The
 // steps alternate round by round in this one process; the fastest round of
 // each counts. Prints a markdown table.
+#include "benchpages.h"
 #include "imageproc.h"
 #include "pageimage.h"
 #include "pageturn.h"
@@ -22,7 +23,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
-#include <QPainter>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,34 +30,6 @@
 #include <limits>
 
 namespace {
-
-// A page that compresses like a scanned document: paper tone, text-like
-// strokes and a shaded picture.
-QImage makePage(int index, int height)
-{
-    QImage page(2480, height, QImage::Format_RGB32);
-    page.fill(qRgb(246, 244, 238));
-    QPainter p(&page);
-    p.setPen(QPen(QColor(30, 30, 40), 3));
-    quint32 seed = 1234567u + quint32(index) * 7919u;
-    auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
-    for (int line = 0; line < 70; ++line) {
-        const int y = 300 + line * 42;
-        for (int x = 250; x < 2230;) {
-            const int w = 20 + int(next() % 90);
-            p.drawLine(x, y, x + w, y + int(next() % 20) - 10);
-            x += w + 18;
-        }
-    }
-    QLinearGradient g(0, 0, 800, 600);
-    g.setColorAt(0, QColor(40 + index, 90, 160));
-    g.setColorAt(1, QColor(220, 120, 60));
-    p.fillRect(1400, 400, 800, 600, g);
-    p.end();
-    page.setDotsPerMeterX(qRound(300 / 0.0254));
-    page.setDotsPerMeterY(qRound(300 / 0.0254));
-    return page;
-}
 
 // Decoded, turned and encoded at the quality single JPEG saves use.
 bool decodeTurnEncode(const QString& src, const QString& dst, int angle)
@@ -104,7 +76,8 @@ int main(int argc, char** argv)
         const QString a = QString("%1/in/whole%2.jpg").arg(work).arg(i, 3, 10, QChar('0'));
         const QString b = QString("%1/in/a4%2.jpg").arg(work).arg(i, 3, 10, QChar('0'));
         if (i < 10) {
-            if (!makePage(i, 3504).save(a, "JPEG", 85) || !makePage(i, 3508).save(b, "JPEG", 85))
+            if (!BenchPages::Document(i, 3504).save(a, "JPEG", 85) ||
+                !BenchPages::Document(i, 3508).save(b, "JPEG", 85))
                 return 1;
         } else if (!QFile::copy(whole.at(i % 10), a) || !QFile::copy(partial.at(i % 10), b)) {
             return 1;

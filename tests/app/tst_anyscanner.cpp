@@ -127,14 +127,7 @@ void TestAnyScanner::initTestCase()
 {
     // Only libsane's own test backend, with one device; no scanner of the
     // families is on the bus.
-    const QString conf = QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR"));
-    QFile dll(conf + QStringLiteral("/dll.conf"));
-    QVERIFY(dll.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    dll.write("test\n");
-    dll.close();
-    QFile::remove(conf + QStringLiteral("/test.conf"));
-    QVERIFY(QFile::copy(QStringLiteral(SCANVY_SOURCE_DIR "/sim/test-backend.conf"),
-                        conf + QStringLiteral("/test.conf")));
+    QVERIFY(WindowFixture::AddTestBackend(qEnvironmentVariable("SANE_CONFIG_DIR"), true));
     WindowFixture::WriteScenario(QStringLiteral("devices="));
     // The window of the session: the other scanner taken when offered.
     m_fx.reset(new WindowFixture);
@@ -174,7 +167,7 @@ void TestAnyScanner::onlyOtherScanner()
     QCOMPARE(quit, !take);
     const QStringList asked = take ? QStringList{ask} : QStringList{ask, QStringLiteral("未找到扫描仪")};
     QCOMPARE(fx->answerer.texts, asked);
-    QFile ini(fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"));
+    QFile ini(fx->SettingsFile());
     const bool stored = ini.open(QIODevice::ReadOnly) && ini.readAll().contains("ShowAllScanners=2");
     QCOMPARE(stored, take);
     QCOMPARE(fx->Child<QCheckBox>("cbShowAllScanners")->isChecked(), take);

@@ -78,10 +78,8 @@ private slots:
     void shortcutsDialogShowsTheTable();
     void shortcutRowsShowWholeText_data();
     void shortcutRowsShowWholeText();
-    void manualInCurrentLanguage_data();
-    void manualInCurrentLanguage();
-    void openManualFollowsLanguage_data();
-    void openManualFollowsLanguage();
+    void manualFollowsLanguage_data();
+    void manualFollowsLanguage();
     void noScannerNoticeContrast();
 
 private:
@@ -216,33 +214,42 @@ void TestHelp::shortcutRowsShowWholeText()
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
 }
 
-void TestHelp::manualInCurrentLanguage_data()
+void TestHelp::manualFollowsLanguage_data()
 {
-    QTest::addColumn<int>("language");
-    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("from"); // the language F1 opens the manual in
     QTest::addColumn<QString>("heading");
     QTest::addColumn<QString>("recovery");
-    QTest::newRow("English") << 2 << "qrc:/help/manual_en_US.html"
-                             << "scanvy manual"
-                             << "Recovery after a crash";
-    QTest::newRow("繁體中文") << 1 << "qrc:/help/manual_zh_TW.html"
-                              << "scanvy 使用說明"
-                              << "意外結束後的復原";
-    QTest::newRow("简体中文") << 0 << "qrc:/help/manual_zh_CN.html"
-                              << "scanvy 使用说明"
-                              << "意外退出后的恢复";
+    QTest::addColumn<int>("to"); // chosen while it is open
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("close");
+    QTest::newRow("简体中文, then English") << 0 << "scanvy 使用说明"
+                                            << "意外退出后的恢复" << 2 << "Manual"
+                                            << "Close";
+    QTest::newRow("English, then 繁體中文") << 2 << "scanvy manual"
+                                            << "Recovery after a crash" << 1 << "使用說明"
+                                            << "關閉";
+    QTest::newRow("繁體中文, then 简体中文") << 1 << "scanvy 使用說明"
+                                             << "意外結束後的復原" << 0 << "使用说明"
+                                             << "关闭";
 }
 
-void TestHelp::manualInCurrentLanguage()
+// F1 opens the manual in the current language; it stays open beside the
+// window, and a language chosen meanwhile on 系统配置 reaches its title, its
+// button and its page at once.
+void TestHelp::manualFollowsLanguage()
 {
-    QFETCH(int, language);
-    QFETCH(QString, page);
+    QFETCH(int, from);
     QFETCH(QString, heading);
     QFETCH(QString, recovery);
+    QFETCH(int, to);
+    QFETCH(QString, title);
+    QFETCH(QString, close);
+    const QStringList pages{"qrc:/help/manual_zh_CN.html", "qrc:/help/manual_zh_TW.html",
+                            "qrc:/help/manual_en_US.html"};
     QMainWindow* window = m_fx->window;
     auto* box = m_fx->Child<QComboBox>("cmLanguage");
     QVERIFY(box);
-    box->setCurrentIndex(language);
+    box->setCurrentIndex(from);
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 
@@ -251,55 +258,15 @@ void TestHelp::manualInCurrentLanguage()
     QVERIFY(QTest::qWaitForWindowActive(window));
     QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window));
     QTest::keyClick(window, Qt::Key_F1);
-
     auto* help = window->findChild<HelpWindow*>(QStringLiteral("HelpWindow"));
     QVERIFY(help);
     QVERIFY(help->isVisible());
     auto* browser = help->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"));
     QVERIFY(browser);
-    QCOMPARE(browser->source().toString(), page);
+    QCOMPARE(browser->source().toString(), pages.at(from));
     const QString text = browser->toPlainText();
     QVERIFY2(text.contains(heading), qPrintable(text.left(80)));
     QVERIFY(text.contains(recovery));
-    help->close();
-}
-
-void TestHelp::openManualFollowsLanguage_data()
-{
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("to");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("close");
-    QTest::addColumn<QString>("page");
-    QTest::newRow("简体中文 to English") << 0 << 2 << "Manual"
-                                         << "Close"
-                                         << "qrc:/help/manual_en_US.html";
-    QTest::newRow("English to 繁體中文") << 2 << 1 << "使用說明"
-                                         << "關閉"
-                                         << "qrc:/help/manual_zh_TW.html";
-    QTest::newRow("繁體中文 to 简体中文") << 1 << 0 << "使用说明"
-                                          << "关闭"
-                                          << "qrc:/help/manual_zh_CN.html";
-}
-
-// The manual stays open beside the window: a language chosen meanwhile on
-// 系统配置 reaches its title, its button and its page at once.
-void TestHelp::openManualFollowsLanguage()
-{
-    QFETCH(int, from);
-    QFETCH(int, to);
-    QFETCH(QString, title);
-    QFETCH(QString, close);
-    QFETCH(QString, page);
-    QMainWindow* window = m_fx->window;
-    auto* box = m_fx->Child<QComboBox>("cmLanguage");
-    QVERIFY(box);
-    box->setCurrentIndex(from);
-    QCoreApplication::processEvents();
-    m_fx->Child<QAction>("actionManual")->trigger();
-    auto* help = window->findChild<HelpWindow*>(QStringLiteral("HelpWindow"));
-    QVERIFY(help);
-    QVERIFY(help->isVisible());
 
     box->setCurrentIndex(to);
     QCoreApplication::processEvents();
@@ -310,7 +277,7 @@ void TestHelp::openManualFollowsLanguage()
     QVERIFY(buttons);
     QCOMPARE(buttons->buttons().size(), 1);
     QCOMPARE(buttons->buttons().first()->text(), close);
-    QCOMPARE(help->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"))->source().toString(), page);
+    QCOMPARE(browser->source().toString(), pages.at(to));
     help->close();
 }
 

@@ -22,7 +22,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QTabWidget>
 #include <QTranslator>
 #include <QtTest>
@@ -90,18 +89,10 @@ QStringList WithCjk(const QStringList& texts)
 
 void WriteSysConfig(const WindowFixture& fx, const QByteArray& text)
 {
-    const QString dir = fx.home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy");
-    QDir().mkpath(dir);
-    QFile ini(dir + QStringLiteral("/SysConfig.ini"));
+    QDir().mkpath(QFileInfo(fx.SettingsFile()).path());
+    QFile ini(fx.SettingsFile());
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write(text);
-}
-
-QString StoredLanguage(const WindowFixture& fx)
-{
-    QSettings ini(fx.home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
-                  QSettings::IniFormat);
-    return ini.value(QStringLiteral("System/Language")).toString();
 }
 
 // The label of the generic panel's row for option `name`.
@@ -149,14 +140,7 @@ void TestLanguage::initTestCase()
     QVERIFY(m_toolkit.load(QStringLiteral(":/trans/qtbase_zh_CN.qm")));
     QCoreApplication::installTranslator(&m_toolkit);
     // libsane's own test backend joins the simulated ones.
-    const QString conf = QString::fromLocal8Bit(qgetenv("SANE_CONFIG_DIR"));
-    QFile dll(conf + QStringLiteral("/dll.conf"));
-    QVERIFY(dll.open(QIODevice::Append));
-    dll.write("test\n");
-    dll.close();
-    QFile::remove(conf + QStringLiteral("/test.conf"));
-    QVERIFY(QFile::copy(QStringLiteral(SCANVY_SOURCE_DIR "/sim/test-backend.conf"),
-                        conf + QStringLiteral("/test.conf")));
+    QVERIFY(WindowFixture::AddTestBackend(qEnvironmentVariable("SANE_CONFIG_DIR"), false));
     // A family scanner, so that its panel is the one on the settings page.
     m_fx.reset(new WindowFixture);
     QVERIFY(m_fx->Start());
@@ -210,7 +194,7 @@ void TestLanguage::switchLanguage()
     ChooseLanguage(window, index);
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(StoredLanguage(*m_fx), QString::number(index));
+    QCOMPARE(m_fx->Setting(QStringLiteral("System/Language")), QString::number(index));
 
     QCOMPARE(m_fx->Child<QAction>("actionSave")->text(), save);
     QVERIFY2(m_fx->LabelText("lblScannerInfo").startsWith(scannerLabel),

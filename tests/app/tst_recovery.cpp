@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QtTest>
 
 namespace {
@@ -68,7 +67,6 @@ private:
     QString Question() const;
     // "删除" on every interrupted page (a save refuses them).
     void DeleteInterrupted();
-    QString IniValue(const QString& key) const;
     void Configure(int format);
     bool Scan(const char* action, const QString& scenario);
     void Select(int row);
@@ -112,10 +110,8 @@ void TestRecovery::cleanupTestCase()
 
 void TestRecovery::Configure(int format)
 {
-    QSettings ini(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
-                  QSettings::IniFormat);
-    ini.setValue(QStringLiteral("Scanner/FilePath"), m_fx->home->path() + QStringLiteral("/out"));
-    ini.setValue(QStringLiteral("Scanner/FileFormat"), QString::number(format));
+    m_fx->Configure({{QStringLiteral("Scanner/FilePath"), m_fx->home->path() + QStringLiteral("/out")},
+                     {QStringLiteral("Scanner/FileFormat"), QString::number(format)}});
 }
 
 // The old process ends without any clean-up (its window is torn down as a
@@ -180,13 +176,6 @@ QString TestRecovery::Question() const
     for (const ModelPage& page : m_pages)
         damaged += page.reading == QLatin1String("interrupted") ? 1 : 0;
     return damaged == 0 ? kQuestion.arg(m_pages.size()) : kDamagedQuestion.arg(m_pages.size()).arg(damaged);
-}
-
-QString TestRecovery::IniValue(const QString& key) const
-{
-    QSettings ini(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
-                  QSettings::IniFormat);
-    return ini.value(key).toString();
 }
 
 bool TestRecovery::Scan(const char* action, const QString& scenario)
@@ -423,9 +412,7 @@ void TestRecovery::cyclesWithDigitPrefix()
 {
     m_pages.clear();
     m_current = 0;
-    QSettings(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
-              QSettings::IniFormat)
-        .setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("2024"));
+    m_fx->Configure({{QStringLiteral("Scanner/Prefix"), QStringLiteral("2024")}});
     RestartScanning();
     m_prefix = QStringLiteral("2024");
     m_next = m_fx->window->ScanNumber();
@@ -528,12 +515,12 @@ void TestRecovery::killedAfterSave()
     DeleteInterrupted();
     QFile::remove(m_fx->home->path() + QStringLiteral("/out"));
     QVERIFY(QDir().mkpath(m_fx->home->path() + QStringLiteral("/out")));
-    const int counter = IniValue(QStringLiteral("Scanner/ScanCount")).toInt();
+    const int counter = m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt();
     QVERIFY(!m_fx->window->PageFiles().isEmpty());
     m_fx->Child<QAction>("actionSave")->trigger();
     QTRY_VERIFY(!m_fx->window->JobRunning());
     QTRY_COMPARE(m_fx->window->PageFiles(), QList<QString>());
-    const int stored = IniValue(QStringLiteral("Scanner/ScanCount")).toInt();
+    const int stored = m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt();
     QVERIFY2(stored > counter, qPrintable(QStringLiteral("%1 -> %2").arg(counter).arg(stored)));
     QCOMPARE(FilesUnder(m_fx->ScanDir()), QStringList());
     m_fx->answerer.texts.clear();
@@ -541,7 +528,7 @@ void TestRecovery::killedAfterSave()
     Restart();
     QCOMPARE(m_fx->answerer.texts, QStringList());
     QCOMPARE(m_fx->window->PageFiles(), QList<QString>());
-    QCOMPARE(IniValue(QStringLiteral("Scanner/ScanCount")).toInt(), stored);
+    QCOMPARE(m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt(), stored);
     QCOMPARE(m_fx->window->ScanNumber(), m_next);
 }
 

@@ -23,11 +23,6 @@ namespace {
 const char* const kExt[] = {"tiff", "tiff", "pnm", "jpg", "png", "pdf", "pdf", "ofd", "ofd"};
 const int kDpi = 75;
 
-QString IniPath(const QString& home)
-{
-    return home + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini");
-}
-
 // The pages of a saved file, read back with the system's tools.
 QList<QImage> ReadBack(const QString& file, const QString& work)
 {
@@ -86,15 +81,12 @@ private:
 bool TestSaveAs::StartWithPages(int sheets, const QMap<QString, QString>& ini)
 {
     m_fx.reset(new WindowFixture);
-    {
-        QSettings settings(IniPath(m_fx->home->path()), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("Scanner/FilePath"), m_fx->home->path() + QStringLiteral("/out"));
-        settings.setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("a"));
-        settings.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("8"));
-        for (auto it = ini.begin(); it != ini.end(); ++it) {
-            settings.setValue(it.key(), it.value());
-        }
-    }
+    QMap<QString, QString> entries{
+        {QStringLiteral("Scanner/FilePath"), m_fx->home->path() + QStringLiteral("/out")},
+        {QStringLiteral("Scanner/Prefix"), QStringLiteral("a")},
+        {QStringLiteral("Scanner/ScanCount"), QStringLiteral("8")}};
+    entries.insert(ini);
+    m_fx->Configure(entries);
     QDir().mkpath(m_fx->home->path() + QStringLiteral("/out"));
     WindowFixture::WriteScenario(QStringLiteral("sheets=0\nsource=Adf-front"));
     if (!m_fx->Start()) {
@@ -312,7 +304,7 @@ void TestSaveAs::remembered()
     ChooseInDialog(home + QStringLiteral("/other/first"), 6);
     QVERIFY(m_fx->WaitIdle());
     QCOMPARE(Stored(QStringLiteral("Scanner/SaveAsFormat")), QStringLiteral("6"));
-    const QString ini = IniPath(home);
+    const QString ini = m_fx->SettingsFile();
     QFile::remove(ini + QStringLiteral(".kept"));
     QVERIFY(QFile::copy(ini, ini + QStringLiteral(".kept")));
 

@@ -1,7 +1,9 @@
 // Saves through the main window on the simulated feeder, one window for the
 // whole run: what a save writes and under which names, and that a save that
 // fails or is refused keeps the pages, the counter and the user's old files.
+#include "filecheck.h"
 #include "mainwindow.h"
+#include "pagemaker.h"
 #include "saverecord.h"
 #include "savetransaction.h"
 #include "sessioncheck.h"
@@ -31,34 +33,6 @@ bool IsMulti(int format)
     return format == 1 || format == 6 || format == 8;
 }
 
-int ModeOf(const QString& path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
-QByteArray BytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& path, const QByteArray& content, int mode = 0644)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
-        return false;
-    f.close();
-    return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
-}
-
-int Umask()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return int(mask);
-}
-
 // "<k>": the number base + k as the file names write it; "%b": `blocked`.
 QString Fill(QString text, int base, const QString& blocked)
 {
@@ -66,29 +40,6 @@ QString Fill(QString text, int base, const QString& blocked)
         text.replace(QStringLiteral("<%1>").arg(k),
                      QStringLiteral("%1").arg(base + k, 4, 10, QLatin1Char('0')));
     return text.replace(QStringLiteral("%b"), blocked);
-}
-
-// Every entry of a folder, hidden ones included, with mode and content.
-QStringList Snapshot(const QString& dir)
-{
-    QStringList out;
-    for (const QFileInfo& e : QDir(dir).entryInfoList(
-             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
-        out << e.fileName() + " " + QString::number(ModeOf(e.filePath()), 8) + " " +
-                   (e.isDir() ? QStringLiteral("<dir>") : QString::fromLatin1(BytesOf(e.filePath()).toHex()));
-    }
-    return out;
-}
-
-// The id of a process that surely ran and has ended.
-QString EndedPid()
-{
-    QProcess ended;
-    ended.start("sleep", {"0"});
-    ended.waitForStarted();
-    const QString pid = QString::number(ended.processId());
-    ended.waitForFinished();
-    return pid;
 }
 
 } // namespace
@@ -130,15 +81,11 @@ private:
 void TestSaveSafety::initTestCase()
 {
     m_fx.reset(new WindowFixture);
-    {
-        QSettings ini(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
-                      QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Scanner/FilePath"), Out());
-        ini.setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("a"));
-        ini.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("8"));
-        ini.setValue(QStringLiteral("Scanner/ScanMinCountSize"), QStringLiteral("4"));
-        ini.setValue(QStringLiteral("Scanner/SaveAfterScan"), QStringLiteral("0"));
-    }
+    m_fx->Configure({{QStringLiteral("Scanner/FilePath"), Out()},
+                     {QStringLiteral("Scanner/Prefix"), QStringLiteral("a")},
+                     {QStringLiteral("Scanner/ScanCount"), QStringLiteral("8")},
+                     {QStringLiteral("Scanner/ScanMinCountSize"), QStringLiteral("4")},
+                     {QStringLiteral("Scanner/SaveAfterScan"), QStringLiteral("0")}});
     WindowFixture::WriteScenario(QStringLiteral("sheets=0\nsource=Adf-front"));
     QVERIFY(m_fx->Start());
     m_fx->SetResolution(75);
@@ -236,7 +183,7 @@ void TestSaveSafety::save()
     QCOMPARE(pages.size(), 4);
     const int files = IsMulti(format) ? 1 : 4;
     for (int i = 0; i < existing; ++i)
-        QVERIFY(WriteFile(Target(base + i, format), "old " + QByteArray::number(i), 0600));
+        QVERIFY(FileCheck::writeFile(Target(base + i, format), "old " + QByteArray::number(i), 0600));
     const QString blocked = Target(base + 2, format);
     if (fault == "folder before")
         QVERIFY(QDir().mkpath(blocked + "/keep"));
@@ -244,7 +191,7 @@ void TestSaveSafety::save()
         QByteArray noise(4000, '\0');
         for (int i = 0; i < noise.size(); ++i)
             noise[i] = char((i * 7919 + 13) % 251);
-        QVERIFY(WriteFile(pages.at(1), noise));
+        QVERIFY(FileCheck::writeFile(pages.at(1), noise));
     }
     if (fault.startsWith("interrupted")) {
         for (const QString& index : fault.split(' ').mid(1)) // what a cut-off page leaves
@@ -263,7 +210,7 @@ void TestSaveSafety::save()
     // The first page is shown turned right: it is saved so.
     m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(0);
     m_fx->Child<QAction>("actionRotateRight")->trigger();
-    const QStringList before = Snapshot(Out());
+    const QStringList before = FileCheck::snapshot(Out());
 
     m_fx->answerer.SetAnswer(agree ? QMessageBox::Yes : QMessageBox::No);
     m_fx->Child<QAction>("actionSave")->trigger();
@@ -284,9 +231,9 @@ void TestSaveSafety::save()
         QStringList expected;
         for (int i = 0; i < files; ++i) {
             expected << QFileInfo(Target(base + i, format)).fileName();
-            QVERIFY(BytesOf(Target(base + i, format)).size() > 100);
-            QCOMPARE(QString::number(ModeOf(Target(base + i, format)), 8),
-                     QString::number(i < existing ? 0600 : 0666 & ~Umask(), 8));
+            QVERIFY(PageMaker::bytes(Target(base + i, format)).size() > 100);
+            QCOMPARE(QString::number(FileCheck::modeOf(Target(base + i, format)), 8),
+                     QString::number(i < existing ? 0600 : FileCheck::newMode(0666), 8));
         }
         QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
         if (format == 3) {
@@ -298,9 +245,10 @@ void TestSaveSafety::save()
         QVERIFY(m_fx->window->PageFiles().isEmpty());
         return;
     }
-    QStringList after = Snapshot(Out());
+    QStringList after = FileCheck::snapshot(Out());
     if (fault == "folder during") // the folder the test made is the only change
-        after.removeAll(QFileInfo(blocked).fileName() + " " + QString::number(0777 & ~Umask(), 8) + " <dir>");
+        after.removeAll(QFileInfo(blocked).fileName() + " " + QString::number(FileCheck::newMode(0777), 8) +
+                        " <dir>");
     QCOMPARE(after, before);
     CheckNothingChanged(pages, base);
 
@@ -351,9 +299,9 @@ void TestSaveSafety::saveAfterScan()
     }
     if (!existing.isEmpty()) {
         const QString path = Target(base + existing.left(1).toInt(), 3);
-        QVERIFY(existing.endsWith('/') ? QDir().mkpath(path + "/keep") : WriteFile(path, "old"));
+        QVERIFY(existing.endsWith('/') ? QDir().mkpath(path + "/keep") : FileCheck::writeFile(path, "old"));
     }
-    const QStringList before = Snapshot(Out());
+    const QStringList before = FileCheck::snapshot(Out());
     m_fx->Child<QCheckBox>("cbSaveAfterScan")->setChecked(true);
     m_fx->answerer.SetAnswer(agree ? QMessageBox::Yes : QMessageBox::No);
     QVERIFY(Scan(sheets));
@@ -370,7 +318,7 @@ void TestSaveSafety::saveAfterScan()
         QCOMPARE(note->text(), Fill(QStringLiteral("已保存 a<0>.jpg 至 a<2>.jpg（3 页）"), base, QString()));
         return;
     }
-    QCOMPARE(Snapshot(Out()), before);
+    QCOMPARE(FileCheck::snapshot(Out()), before);
     QCOMPARE(m_fx->window->PageFiles().size(), 3);
     CheckNothingChanged(m_fx->window->PageFiles(), base);
 }
@@ -394,14 +342,14 @@ QString TestSaveSafety::PlantCutShortSave(const QString& folder, const QString& 
         e.target = folder + QStringLiteral("/x%1.pdf").arg(i, 4, 10, QLatin1Char('0'));
         e.staged =
             folder + QStringLiteral("/.x%1.save-%2-%3.pdf").arg(i, 4, 10, QLatin1Char('0')).arg(pid).arg(i);
-        if (!WriteFile(e.staged, "new x" + QByteArray::number(i), 0640))
+        if (!FileCheck::writeFile(e.staged, "new x" + QByteArray::number(i), 0640))
             return QString();
         e.stagedInode = inode(e.staged);
         entries << e;
     }
     SaveRecord::Entry& old = entries[0];
     old.backup = folder + QStringLiteral("/.x0001.keep-%1-7.pdf").arg(pid);
-    if (!WriteFile(old.target, "old x1", 0640))
+    if (!FileCheck::writeFile(old.target, "old x1", 0640))
         return QString();
     if (::link(QFile::encodeName(old.target).constData(), QFile::encodeName(old.backup).constData()) != 0)
         return QString();
@@ -420,7 +368,7 @@ void TestSaveSafety::onlyRecordedLeftoversGo()
     m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(6);
     const int base = m_fx->window->Counter();
     QVERIFY(Scan(1));
-    const QString dead = EndedPid();
+    const QString dead = QString::number(FileCheck::endedPid());
     const QStringList lookAlikes = {".thesis.save-3999999-2.pdf",
                                     ".a0009.part-" + dead + "-4.pdf",
                                     ".a0010.save-" + dead + "-0.pdf",
@@ -429,10 +377,10 @@ void TestSaveSafety::onlyRecordedLeftoversGo()
                                     ".a0020.part-" + QString::number(getpid()) + "-1.pdf",
                                     "letter.pdf"};
     for (const QString& name : lookAlikes)
-        QVERIFY(WriteFile(Out() + "/" + name, name.toUtf8()));
+        QVERIFY(FileCheck::writeFile(Out() + "/" + name, name.toUtf8()));
     QVERIFY(!PlantCutShortSave(Out(), dead).isEmpty());
     const QString unplugged = m_fx->home->path() + "/unplugged";
-    const QString waiting = PlantCutShortSave(unplugged, EndedPid());
+    const QString waiting = PlantCutShortSave(unplugged, QString::number(FileCheck::endedPid()));
     QVERIFY(!waiting.isEmpty());
     QVERIFY(QDir().rename(unplugged, unplugged + "-away"));
 
@@ -445,10 +393,11 @@ void TestSaveSafety::onlyRecordedLeftoversGo()
     expected.sort();
     QCOMPARE(QDir(Out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
     for (const QString& name : lookAlikes)
-        QCOMPARE(BytesOf(Out() + "/" + name), name.toUtf8());
+        QCOMPARE(PageMaker::bytes(Out() + "/" + name), name.toUtf8());
     for (int i = 1; i <= 3; ++i)
-        QCOMPARE(BytesOf(Out() + QStringLiteral("/x000%1.pdf").arg(i)), "new x" + QByteArray::number(i));
-    QCOMPARE(ModeOf(Out() + "/x0001.pdf"), 0640);
+        QCOMPARE(PageMaker::bytes(Out() + QStringLiteral("/x000%1.pdf").arg(i)),
+                 "new x" + QByteArray::number(i));
+    QCOMPARE(FileCheck::modeOf(Out() + "/x0001.pdf"), 0640);
     // The emptying of the work folder after the save kept the waiting record.
     QVERIFY(QFileInfo::exists(waiting));
     QCOMPARE(QDir(unplugged + "-away").entryList(QDir::Files | QDir::Hidden).size(), 5);
@@ -458,7 +407,7 @@ void TestSaveSafety::onlyRecordedLeftoversGo()
 void TestSaveSafety::cutShortSaveSettledAtStart()
 {
     const QString folder = m_fx->home->path() + "/elsewhere";
-    const QString record = PlantCutShortSave(folder, EndedPid());
+    const QString record = PlantCutShortSave(folder, QString::number(FileCheck::endedPid()));
     QVERIFY(!record.isEmpty());
     {
         MainWindow second(m_fx->home->path(), m_fx->window->WorkDir());
@@ -467,7 +416,8 @@ void TestSaveSafety::cutShortSaveSettledAtStart()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
              (QStringList{"x0001.pdf", "x0002.pdf", "x0003.pdf"}));
     for (int i = 1; i <= 3; ++i)
-        QCOMPARE(BytesOf(folder + QStringLiteral("/x000%1.pdf").arg(i)), "new x" + QByteArray::number(i));
+        QCOMPARE(PageMaker::bytes(folder + QStringLiteral("/x000%1.pdf").arg(i)),
+                 "new x" + QByteArray::number(i));
 }
 
 QTEST_MAIN(TestSaveSafety)

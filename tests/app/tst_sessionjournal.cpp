@@ -1,3 +1,4 @@
+#include "filecheck.h"
 #include "fileutils.h"
 #include "journalwriter.h"
 #include "pagefile.h"
@@ -31,12 +32,6 @@ SessionJournal::Scan ScanOf(const QString& text)
     scan.minDigits = parts.value(4).toInt();
     scan.extension = parts.value(5);
     return scan;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // A small picture of the kind the extension names, different for every
@@ -251,7 +246,7 @@ void TestSessionJournal::recover()
     for (const QString& entry : onDisk) {
         const QString name = entry.section(QLatin1Char(':'), 0, 0);
         written.insert(name, Content(entry));
-        QVERIFY(WriteFile(Scan(name), written.value(name)));
+        QVERIFY(FileCheck::writeFile(Scan(name), written.value(name)));
     }
     SessionJournal journal(m_dir->path());
     SessionJournal::State state;
@@ -350,11 +345,11 @@ void TestSessionJournal::pageWhole()
     QFETCH(bool, whole);
 
     const QString path = Scan(name);
-    QVERIFY(WriteFile(path, bytes));
+    QVERIFY(FileCheck::writeFile(path, bytes));
     QCOMPARE(IsPageWhole(path), whole);
     if (whole) {
         // One byte short of the end is not whole either.
-        QVERIFY(WriteFile(path, bytes.chopped(1)));
+        QVERIFY(FileCheck::writeFile(path, bytes.chopped(1)));
         QVERIFY(!IsPageWhole(path));
     }
 }
@@ -409,10 +404,11 @@ void TestSessionJournal::damagedJournal()
     QFETCH(QStringList, expected);
     QFETCH(int, expectedNumber);
 
-    QVERIFY(WriteFile(Scan(QStringLiteral("0001.jpg")), Content(QStringLiteral("0001.jpg"))));
-    QVERIFY(WriteFile(Scan(QStringLiteral("0002.jpg")), Content(QStringLiteral("0002.jpg"))));
-    QVERIFY(WriteFile(Scan(QStringLiteral("a0007.jpg.part")), Content(QStringLiteral("a0007.jpg:cut"))));
-    QVERIFY(WriteFile(m_dir->path() + QStringLiteral("/0001.jpg"), "outside"));
+    QVERIFY(FileCheck::writeFile(Scan(QStringLiteral("0001.jpg")), Content(QStringLiteral("0001.jpg"))));
+    QVERIFY(FileCheck::writeFile(Scan(QStringLiteral("0002.jpg")), Content(QStringLiteral("0002.jpg"))));
+    QVERIFY(FileCheck::writeFile(Scan(QStringLiteral("a0007.jpg.part")),
+                                 Content(QStringLiteral("a0007.jpg:cut"))));
+    QVERIFY(FileCheck::writeFile(m_dir->path() + QStringLiteral("/0001.jpg"), "outside"));
     const QDir scanDir(m_dir->path() + QStringLiteral("/scanimages"));
     const QStringList before = scanDir.entryList(QDir::Files);
     SessionJournal reader(m_dir->path());
@@ -422,7 +418,7 @@ void TestSessionJournal::damagedJournal()
                 file.write(R"({"version":1,"pages":["0001.jpg"],"scanNumber":3)") > 0);
         QVERIFY(file.resize(64 * 1024 * 1024 + 1)); // sparse: takes no room
     } else if (journal != "<missing>") {
-        QVERIFY(WriteFile(reader.FilePath(), journal));
+        QVERIFY(FileCheck::writeFile(reader.FilePath(), journal));
     }
     const qint64 journalSize = QFileInfo(reader.FilePath()).size();
 
@@ -456,7 +452,7 @@ void TestSessionJournal::damagedJournal()
 // every page, a clean end), offers nothing: the files left are no pages.
 void TestSessionJournal::settledJournal()
 {
-    QVERIFY(WriteFile(Scan(QStringLiteral("0001.jpg")), Content(QStringLiteral("0001.jpg"))));
+    QVERIFY(FileCheck::writeFile(Scan(QStringLiteral("0001.jpg")), Content(QStringLiteral("0001.jpg"))));
     SessionJournal journal(m_dir->path());
     SessionJournal::State empty;
     empty.scanNumber = 12;
@@ -492,12 +488,12 @@ void TestSessionJournal::angleEntries()
     QFETCH(QString, expected);
 
     for (const char* name : {"0001.jpg", "0002.jpg"})
-        QVERIFY(WriteFile(Scan(QLatin1String(name)), Content(QLatin1String(name))));
+        QVERIFY(FileCheck::writeFile(Scan(QLatin1String(name)), Content(QLatin1String(name))));
     SessionJournal journal(m_dir->path());
     QByteArray text = R"({"version":1,"pages":["0001.jpg","0002.jpg"],"current":1,"scanNumber":3)";
     if (!angles.isEmpty())
         text += R"(,"angles":)" + angles;
-    QVERIFY(WriteFile(journal.FilePath(), text + "}"));
+    QVERIFY(FileCheck::writeFile(journal.FilePath(), text + "}"));
     SessionJournal::Found found = SessionJournal::Found::Nothing;
     const SessionJournal::State recovered = journal.Recover(&found);
     QCOMPARE(found, SessionJournal::Found::Listed);
@@ -536,10 +532,10 @@ void TestSessionJournal::sharedFolderNumber()
     QFETCH(int, expected);
 
     for (const QString& name : onDisk)
-        QVERIFY(WriteFile(Scan(name), "x"));
+        QVERIFY(FileCheck::writeFile(Scan(name), "x"));
     SessionJournal reader(m_dir->path());
     if (!journal.isEmpty())
-        QVERIFY(WriteFile(reader.FilePath(), journal));
+        QVERIFY(FileCheck::writeFile(reader.FilePath(), journal));
     QCOMPARE(reader.NextFreeNumber(), expected);
     QCOMPARE(QDir(ScanDirPath()).entryList(QDir::Files).size(), onDisk.size());
 }
@@ -636,7 +632,7 @@ void TestSessionJournal::lockHeldUntilReleased()
     // Nor is a lock file of another account (only root can make one here).
     if (::geteuid() == 0) {
         const QString foreign = m_dir->path() + QStringLiteral("/foreign.lock");
-        QVERIFY(WriteFile(foreign, ""));
+        QVERIFY(FileCheck::writeFile(foreign, ""));
         QVERIFY(::chown(QFile::encodeName(foreign).constData(), 4242, 4242) == 0);
         SessionLock other;
         QVERIFY(!other.TryLock(foreign));
@@ -650,10 +646,10 @@ void TestSessionJournal::lockSurvivesEmptiedFolder()
     const QString work = m_dir->path();
     SessionLock lock;
     QVERIFY(lock.TryLock(SessionLock::PathFor(work)));
-    QVERIFY(WriteFile(work + QStringLiteral("/scanimages/0001.jpg"), "x"));
+    QVERIFY(FileCheck::writeFile(work + QStringLiteral("/scanimages/0001.jpg"), "x"));
     // Links in the folder go, what they point to stays.
     QTemporaryDir outside;
-    QVERIFY(WriteFile(outside.filePath(QStringLiteral("keep.pdf")), "keep"));
+    QVERIFY(FileCheck::writeFile(outside.filePath(QStringLiteral("keep.pdf")), "keep"));
     QVERIFY(QFile::link(outside.filePath(QStringLiteral("keep.pdf")),
                         work + QStringLiteral("/scanimages/l.pdf")));
     QVERIFY(QFile::link(outside.path(), work + QStringLiteral("/linkdir")));

@@ -17,7 +17,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -219,11 +218,8 @@ int RunChild(int argc, char** argv)
     if (!stored.isEmpty()) {
         const QStringList wh = stored.split(QLatin1Char('x'));
         wanted = QSize(wh.at(0).toInt(), wh.at(1).toInt());
-        const QString dir = fixture.home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy");
-        QDir().mkpath(dir);
-        QSettings ini(dir + QStringLiteral("/SysConfig.ini"), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Screen/Width"), QString::number(wanted.width()));
-        ini.setValue(QStringLiteral("Screen/Height"), QString::number(wanted.height()));
+        fixture.Configure({{QStringLiteral("Screen/Width"), QString::number(wanted.width())},
+                           {QStringLiteral("Screen/Height"), QString::number(wanted.height())}});
     }
     if (!fixture.Start()) {
         fprintf(stderr, "the window did not start\n");
@@ -371,13 +367,7 @@ void TestWindowFit::fitsScreen()
         const QDir from(env.value(QStringLiteral("SANE_CONFIG_DIR")));
         for (const QString& name : from.entryList(QDir::Files))
             QVERIFY(QFile::copy(from.filePath(name), sane.filePath(name)));
-        QFile dll(sane.filePath(QStringLiteral("dll.conf")));
-        QVERIFY(dll.open(QIODevice::Append));
-        dll.write("test\n");
-        dll.close();
-        QFile::remove(sane.filePath(QStringLiteral("test.conf")));
-        QVERIFY(QFile::copy(QStringLiteral(SCANVY_SOURCE_DIR "/sim/test-backend.conf"),
-                            sane.filePath(QStringLiteral("test.conf"))));
+        QVERIFY(WindowFixture::AddTestBackend(sane.path(), false));
         env.insert(QStringLiteral("SANE_CONFIG_DIR"), sane.path());
     }
     QProcess child;

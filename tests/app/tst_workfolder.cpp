@@ -1,3 +1,4 @@
+#include "filecheck.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "pagemaker.h"
@@ -48,12 +49,6 @@ QMap<QString, QByteArray> Snapshot(const QString& folder)
     return files;
 }
 
-QByteArray Bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A session as a killed copy leaves it: `count` finished pages and a journal
 // listing them.
 bool PlantSession(const QString& workDir, int count)
@@ -71,12 +66,6 @@ bool PlantSession(const QString& workDir, int count)
     }
     state.scanNumber = count + 1;
     return SessionJournal(workDir).Record(state) == 0;
-}
-
-mode_t ModeOf(const QString& path)
-{
-    struct stat st {};
-    return lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
 }
 
 } // namespace
@@ -271,7 +260,8 @@ void TestWorkFolder::earlierSession()
     for (int i = 1; i <= 3; ++i) {
         const QString name = QStringLiteral("scanimages/r%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
         QCOMPARE(window->PageFiles().at(i - 1), work + QLatin1Char('/') + name);
-        QCOMPARE(QCryptographicHash::hash(Bytes(work + QLatin1Char('/') + name), QCryptographicHash::Sha256)
+        QCOMPARE(QCryptographicHash::hash(PageMaker::bytes(work + QLatin1Char('/') + name),
+                                          QCryptographicHash::Sha256)
                      .toHex(),
                  before.value(name));
     }
@@ -323,7 +313,7 @@ void TestWorkFolder::secondCopyKeepsAway()
         // It holds its folder's lock, so that no start-up clean-up takes it.
         SessionLock probe;
         QVERIFY(!probe.TryLock(SessionLock::PathFor(own)));
-        QCOMPARE(ModeOf(own) & 0777, mode_t(0700));
+        QCOMPARE(FileCheck::modeOf(own), 0700);
         QCOMPARE(second.PendingRecoveryCount(), 0);
         QCOMPARE(second.ScanDir(), own + QStringLiteral("/scanimages"));
         // Its temporary files follow its own folder.
@@ -356,7 +346,7 @@ void TestWorkFolder::tempFilesNeverPages()
     const QString leftover = GetTempFilePath(QStringLiteral("tiff"));
     QCOMPARE(QFileInfo(leftover).path(), work + QStringLiteral("/tmp"));
     QVERIFY(PageMaker::write(PageMaker::pattern(40, 30, QImage::Format_RGB32, 100), leftover));
-    QCOMPARE(ModeOf(work + QStringLiteral("/tmp")) & 0777, mode_t(0700));
+    QCOMPARE(FileCheck::modeOf(work + QStringLiteral("/tmp")), 0700);
 
     QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
     QVERIFY(!QFileInfo::exists(leftover));

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
@@ -50,6 +51,30 @@ void WindowFixture::PrependSimToolsToPath()
     if (!path.startsWith(bin + ':')) {
         qputenv("PATH", bin + ':' + path);
     }
+}
+
+void WindowFixture::Configure(const QMap<QString, QString>& entries) const
+{
+    QSettings settings(SettingsFile(), QSettings::IniFormat);
+    for (auto it = entries.begin(); it != entries.end(); ++it)
+        settings.setValue(it.key(), it.value());
+}
+
+QString WindowFixture::Setting(const QString& key) const
+{
+    return QSettings(SettingsFile(), QSettings::IniFormat).value(key).toString();
+}
+
+bool WindowFixture::AddTestBackend(const QString& dir, bool alone)
+{
+    QFile dll(dir + QStringLiteral("/dll.conf"));
+    if (!dll.open(alone ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::Append) ||
+        dll.write("test\n") != 5)
+        return false;
+    dll.close();
+    QFile::remove(dir + QStringLiteral("/test.conf"));
+    return QFile::copy(QStringLiteral(SCANVY_SOURCE_DIR "/sim/test-backend.conf"),
+                       dir + QStringLiteral("/test.conf"));
 }
 
 void WindowFixture::WriteScenario(const QString& lines)

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
 
+#include <QMap>
 #include <QPointer>
 #include <QScopedPointer>
 #include <QString>
@@ -58,6 +59,15 @@ public:
     void SetResolution(int dpi);
 
     QString ScanDir() const { return window->ScanDir(); }
+
+    // The program's settings file in `home`, entries ("Group/Key" -> value)
+    // written into it before or while the window runs, and one read back.
+    QString SettingsFile() const { return MainWindow::ConfigFilePathFor(home->path()); }
+    void Configure(const QMap<QString, QString>& entries) const;
+    QString Setting(const QString& key) const;
+    // Adds libsane's own "test" backend with the project's test.conf to the
+    // SANE configuration folder `dir`; `alone`: as its only backend.
+    static bool AddTestBackend(const QString& dir, bool alone);
 
     QScopedPointer<QTemporaryDir> home;
     QScopedPointer<QTemporaryDir> tmp;

@@ -2,6 +2,7 @@
 // several: saved through ImageProc and read back with tools that share no
 // code with the writers (libtiff, poppler, unzip, Qt's readers); and every
 // format's failures, which must keep the old file and leave nothing behind.
+#include "filecheck.h"
 #include "imageproc.h"
 #include "jpeginfo.h"
 #include "pagemaker.h"
@@ -62,12 +63,6 @@ bool save(ImageProc& proc, const QList<QString>& pages, const QString& target)
 QStringList entries(const QString& dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-int modeOf(const QString& path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 // Where the converters put their temporary files.
@@ -185,7 +180,7 @@ void TestOutput::roundTrip()
     QVERIFY(old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     ImageProc proc;
     QVERIFY(save(proc, sources, target));
-    QCOMPARE(QString::number(modeOf(target), 8), QString("640"));
+    QCOMPARE(QString::number(FileCheck::modeOf(target), 8), QString("640"));
 
     QList<QImage> back;
     QList<int> backDpi;

@@ -3,13 +3,12 @@
 // or 16 bits, RGB), at sizes no factor divides, give every output pixel the
 // rounded mean of the page pixels it covers; JPEG pages take the decoder's
 // largest reduction that still leaves the size asked for each way.
+#include "pagemaker.h"
 #include "pagereader.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <tiffio.h>
 
 namespace {
 
@@ -17,7 +16,7 @@ namespace {
 struct Page {
     int width = 0, height = 0, depth = 8, channels = 1;
     bool minIsWhite = false; // 1 bit only
-    QVector<quint32> samples;
+    QVector<quint16> samples;
 
     quint32 top() const { return depth == 1 ? 1 : depth == 8 ? 255 : 65535; }
 };
@@ -27,44 +26,8 @@ Page makePage(int width, int height, int depth, int channels, bool minIsWhite, q
     Page p{width, height, depth, channels, minIsWhite, {}};
     QRandomGenerator random(seed);
     for (int i = 0; i < width * height * channels; ++i)
-        p.samples << random.bounded(p.top() + 1);
+        p.samples << quint16(random.bounded(p.top() + 1));
     return p;
-}
-
-bool writeTiff(const Page& p, const QString& path)
-{
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    if (!tif)
-        return false;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, quint32(p.width));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, quint32(p.height));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, quint16(p.depth));
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, quint16(p.channels));
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-                 p.channels == 3 ? PHOTOMETRIC_RGB
-                 : p.minIsWhite  ? PHOTOMETRIC_MINISWHITE
-                                 : PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, quint32(p.height));
-    QByteArray row(int(TIFFScanlineSize(tif)), 0);
-    bool ok = true;
-    for (int y = 0; ok && y < p.height; ++y) {
-        row.fill(0);
-        auto* out = reinterpret_cast<uchar*>(row.data());
-        for (int i = 0; i < p.width * p.channels; ++i) {
-            const quint32 v = p.samples[(y * p.width) * p.channels + i];
-            if (p.depth == 1)
-                out[i / 8] |= uchar((v == (p.minIsWhite ? 0u : 1u) ? 1 : 0) << (7 - i % 8));
-            else if (p.depth == 8)
-                out[i] = uchar(v);
-            else
-                reinterpret_cast<quint16*>(out)[i] = quint16(v);
-        }
-        ok = TIFFWriteScanline(tif, out, quint32(y), 0) >= 0;
-    }
-    TIFFClose(tif);
-    return ok;
 }
 
 // Pixel (x, y) of the page reduced by `factor`: each channel's mean over the
@@ -128,7 +91,8 @@ void TestPageReader::reducedTiff()
     // 203 x 101: the last column and row of cells are narrower and shorter
     // than the others, and cells start inside bytes of 1-bit rows.
     const Page page = makePage(203, 101, depth, channels, minIsWhite, quint32(7 * depth + factor));
-    QVERIFY(writeTiff(page, path));
+    QVERIFY(PageMaker::writeRawTiff(path, page.width, page.height, page.depth, page.channels, page.samples,
+                                    page.minIsWhite));
 
     PageReader reader(path);
     QVERIFY(reader.IsValid());

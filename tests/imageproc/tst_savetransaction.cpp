@@ -1,5 +1,6 @@
 // All-or-nothing saves of several files, permissions of replaced files, and
 // the clean-up of what an interrupted save left behind.
+#include "filecheck.h"
 #include "hiddenfile.h"
 #include "imageproc.h"
 #include "pagemaker.h"
@@ -19,61 +20,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace FileCheck;
 using namespace PageMaker;
 
 namespace {
-
-int modeOf(const QString& path)
-{
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
-bool writeFile(const QString& path, const QByteArray& content, int mode = -1)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
-        return false;
-    f.close();
-    return mode < 0 || ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
-}
-
-int newFileMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return int(0666 & ~mask);
-}
-
-// A process id that surely ran and has ended.
-qint64 endedPid()
-{
-    QProcess p;
-    p.start("sleep", {"0.05"});
-    p.waitForStarted();
-    const qint64 pid = p.processId();
-    p.waitForFinished();
-    return pid;
-}
-
-// Name, content and mode of every entry of a folder, hidden ones included.
-QStringList snapshot(const QString& dir)
-{
-    QStringList out;
-    const QFileInfoList entries = QDir(dir).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& e : entries) {
-        QString line = e.fileName() + " " + QString::number(modeOf(e.filePath()), 8);
-        if (e.isSymLink())
-            line += " -> " + e.symLinkTarget();
-        else if (e.isDir())
-            line += " <dir>";
-        else
-            line += " " + QString::fromLatin1(bytes(e.filePath()).toHex());
-        out << line;
-    }
-    return out;
-}
 
 QString g_folderAt;
 int g_folderAfter = -1;
@@ -213,7 +163,7 @@ void TestSaveTransaction::commit()
     }
     for (int i = 0; i < names.size(); ++i) {
         QCOMPARE(bytes(path(names[i])), "new " + names[i].toLatin1());
-        const int mode = existing[i] == "-"      ? newFileMode()
+        const int mode = existing[i] == "-"      ? newMode()
                          : existing[i] == "link" ? 0640
                                                  : existing[i].toInt(nullptr, 8);
         QCOMPARE(QString::number(modeOf(path(names[i])), 8), QString::number(mode, 8));
@@ -341,7 +291,7 @@ void TestSaveTransaction::cutShort()
                 made << line;
         }
         made << "a.pdf 600 " + QByteArray("new a.pdf").toHex();
-        made << "b.pdf " + QString::number(newFileMode(), 8) + " " + QByteArray("new b.pdf").toHex();
+        made << "b.pdf " + QString::number(newMode(), 8) + " " + QByteArray("new b.pdf").toHex();
         made << "c.pdf 640 " + QByteArray("new c.pdf").toHex();
         expected = made;
     }

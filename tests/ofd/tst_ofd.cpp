@@ -15,8 +15,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <tiffio.h>
-
 using namespace PageMaker;
 using SessionCheck::XPath;
 
@@ -55,47 +53,9 @@ Raster makeRaster(int width, int height, int depth, int channels, int dpi, quint
     return r;
 }
 
-// Writes the raster as an uncompressed one-strip TIFF the way the scan
-// layer does: big-endian up to 8 bits, little-endian for 16; a 1-bit page
-// with 0 white (MinIsWhite) or 0 black (MinIsBlack).
 bool writeTiff(const Raster& r, const QString& path, bool minIsWhite)
 {
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), r.depth == 16 ? "wl" : "wb");
-    if (!tif)
-        return false;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, quint32(r.width));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, quint32(r.height));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, quint16(r.depth));
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, quint16(r.channels));
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-                 r.channels == 3 ? PHOTOMETRIC_RGB
-                 : minIsWhite    ? PHOTOMETRIC_MINISWHITE
-                                 : PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, quint32(r.height));
-    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(r.dpi));
-    TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(r.dpi));
-    const int rowBytes = (r.width * r.channels * r.depth + 7) / 8;
-    QByteArray row(rowBytes, 0);
-    bool ok = true;
-    for (int y = 0; ok && y < r.height; ++y) {
-        row.fill(0);
-        auto* p = reinterpret_cast<uchar*>(row.data());
-        for (int i = 0; i < r.width * r.channels; ++i) {
-            const quint16 v = r.samples[y * r.width * r.channels + i];
-            if (r.depth == 1)
-                p[i / 8] |= uchar(((v == 0) == minIsWhite ? 1 : 0) << (7 - i % 8));
-            else if (r.depth == 8)
-                p[i] = uchar(v);
-            else
-                reinterpret_cast<quint16*>(p)[i] = v; // libtiff writes host order
-        }
-        ok = TIFFWriteScanline(tif, p, quint32(y), 0) >= 0;
-    }
-    TIFFClose(tif);
-    return ok;
+    return writeRawTiff(path, r.width, r.height, r.depth, r.channels, r.samples, minIsWhite, r.dpi);
 }
 
 // Writes the raster as the scan layer's PNM: P4 (a set bit is black), P5,

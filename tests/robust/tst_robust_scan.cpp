@@ -2,6 +2,7 @@
 // SANE status at sane_open, at sane_start and in the middle of a page, a
 // scanner unplugged while a page is read, and a temporary folder that fills
 // up. Pages already scanned must stay whole and announced.
+#include "pagemaker.h"
 #include "sanescan.h"
 #include "simpage.h"
 #include "syscalltrace.h"
@@ -11,8 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -20,20 +20,11 @@ namespace {
 
 const QString kKx = QStringLiteral("zylkx:KX-8000");
 
-void setFileSizeLimit(rlim_t bytes)
-{
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = bytes;
-    QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
-}
-
 } // namespace
 
 class TestRobustScan : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void deviceStatus_data();
@@ -55,16 +46,7 @@ private:
 
     SaneScan m_scan;
     std::unique_ptr<QTemporaryDir> m_dir;
-    rlimit m_fsize{};
 };
-
-void TestRobustScan::initTestCase()
-{
-    // A full disk answers writes with an error; the file size limit that
-    // stands in for it would otherwise end the process with SIGXFSZ.
-    std::signal(SIGXFSZ, SIG_IGN);
-    QVERIFY(getrlimit(RLIMIT_FSIZE, &m_fsize) == 0);
-}
 
 void TestRobustScan::init()
 {
@@ -74,7 +56,6 @@ void TestRobustScan::init()
 
 void TestRobustScan::cleanup()
 {
-    setrlimit(RLIMIT_FSIZE, &m_fsize);
     m_scan.CloseDevice();
     m_scan.Exit();
 }
@@ -198,13 +179,18 @@ void TestRobustScan::tempFolderFull()
     QFETCH(QString, mode);
     QFETCH(int, fullAtPage);
     QCOMPARE(open("sheets=3\n", mode), int(SANE_STATUS_GOOD));
+    // A full disk answers writes with an error, as a file size limit does.
+    std::unique_ptr<PageMaker::FileSizeLimit> full;
     QObject context;
-    connect(&m_scan, &SaneScan::sglScanOneImageDone, &context, [] { setFileSizeLimit(1500); });
+    connect(&m_scan, &SaneScan::sglScanOneImageDone, &context, [&full] {
+        if (!full)
+            full.reset(new PageMaker::FileSizeLimit(1500));
+    });
     if (fullAtPage == 1)
-        setFileSizeLimit(1500);
+        full.reset(new PageMaker::FileSizeLimit(1500));
     QSignalSpy spy(&m_scan, &SaneScan::sglScanOneImageDone);
     const int result = m_scan.Scan(base(), format, 1, 1, 0);
-    setrlimit(RLIMIT_FSIZE, &m_fsize);
+    full.reset();
     QCOMPARE(result, int(SANE_STATUS_ACCESS_DENIED));
     QVERIFY2(!files().contains(QString("page%1.%2").arg(fullAtPage).arg(format)),
              qPrintable(files().join(' ')));

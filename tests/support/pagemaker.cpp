@@ -138,6 +138,48 @@ QVector<TiffDir> readTiff(const QString& path)
     return dirs;
 }
 
+bool writeRawTiff(const QString& path, int width, int height, int depth, int channels,
+                  const QVector<quint16>& samples, bool minIsWhite, int dpiX, int dpiY)
+{
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), depth == 16 ? "wl" : "wb");
+    if (!tif)
+        return false;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, quint32(width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, quint32(height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, quint16(depth));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, quint16(channels));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                 channels == 3 ? PHOTOMETRIC_RGB
+                 : minIsWhite  ? PHOTOMETRIC_MINISWHITE
+                               : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, quint32(height));
+    if (dpiX > 0) {
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(dpiX));
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(dpiY > 0 ? dpiY : dpiX));
+    }
+    QByteArray row((width * channels * depth + 7) / 8, 0);
+    bool ok = true;
+    for (int y = 0; ok && y < height; ++y) {
+        row.fill(0);
+        auto* p = reinterpret_cast<uchar*>(row.data());
+        for (int i = 0; i < width * channels; ++i) {
+            const quint16 v = samples[y * width * channels + i];
+            if (depth == 1)
+                p[i / 8] |= uchar(((v == 0) == minIsWhite ? 1 : 0) << (7 - i % 8));
+            else if (depth == 8)
+                p[i] = uchar(v);
+            else
+                reinterpret_cast<quint16*>(p)[i] = v; // libtiff writes host order
+        }
+        ok = TIFFWriteScanline(tif, p, quint32(y), 0) >= 0;
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
 FileSizeLimit::FileSizeLimit(quint64 bytes)
 {
     std::signal(SIGXFSZ, SIG_IGN);

@@ -37,6 +37,14 @@ struct TiffDir {
 };
 QVector<TiffDir> readTiff(const QString& path);
 
+// Writes `samples` (`channels` per pixel, row after row, 0 black; a 1-bit
+// sample is 0 or 1, others of `depth` bits) as an uncompressed one-strip
+// TIFF the way the scan layer does: big-endian up to 8 bits, little-endian
+// for 16; a 1-bit page with 0 white (MinIsWhite) or 0 black (MinIsBlack); a
+// resolution in dots per inch when dpiX > 0.
+bool writeRawTiff(const QString& path, int width, int height, int depth, int channels,
+                  const QVector<quint16>& samples, bool minIsWhite, int dpiX = 0, int dpiY = 0);
+
 // Lowers the process's file-size limit while it lives: writes beyond it fail
 // with EFBIG, as on a full disk.
 class FileSizeLimit {
