@@ -104,7 +104,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_pages = new PageList(this);
     m_imageView = new ImageViewWidget(ui->lwImgThumbnail, ui->verticalLayoutImage, this, m_pages);
     m_imageView->hide();
-    SetupHistory();
+    SetupPageCommands();
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
 
     // The settings page's panel; shown once a scanner is known.
@@ -334,7 +334,7 @@ void MainWindow::ConnectActions()
     connect(m_jobs, &JobRunner::sglEnded, this, [this] {
         // A hot-plug notice parked while this job ran, unless the job's own
         // after step has already taken it up (or started another job).
-        if (!m_jobs->Active() && !m_scan->Scanning() && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
+        if (!m_jobs->Active() && !m_scan->Scanning() && !PagesBusy() && m_devices->TakeParkedUsbEvent()) {
             StartUsbDetect(m_devices->UsbEvent());
         }
         emit sglJobDone();

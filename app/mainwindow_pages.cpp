@@ -1,4 +1,4 @@
-// Page controls of the main window: enable rules, page navigation, the
+// Page controls of the main window: enable rules, the page buttons and the
 // page-jump box, the three pages and the page-list notices.
 #include "mainwindow.h"
 #include "scancontroller.h"
@@ -9,7 +9,7 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "optionscontainerwidget.h"
-#include "pagehistory.h"
+#include "pagecommands.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
 
@@ -73,7 +73,10 @@ void MainWindow::EnableMenu(bool on)
 
 void MainWindow::ApplyReorderRule()
 {
-    const bool on = ImagePageShown() && m_pages->Count() >= 2 && !m_jobs->Active() && !m_scan->Scanning();
+    if (!m_commands) {
+        return;
+    }
+    const bool on = m_commands->CurrentRules().move;
     ui->actionMoveUp->setEnabled(on);
     ui->actionMoveDown->setEnabled(on);
     m_imageView->SetReorderEnabled(on);
@@ -104,17 +107,11 @@ void MainWindow::EnablePageButton(bool first, bool next, bool jump, bool prev, b
 
 void MainWindow::RefreshPageButtons()
 {
-    const int count = m_pages->Count();
-    const int current = m_pages->Current();
-    if (count < 2) {
-        EnablePageButton(false, false, false, false, false);
-    } else if (current == 0) {
-        EnablePageButton(false, true, true, false, true);
-    } else if (current > 0 && current < count - 1) {
-        EnablePageButton(true, true, true, true, true);
-    } else {
-        EnablePageButton(true, false, true, true, false);
+    if (!m_commands) {
+        return;
     }
+    const PageCommands::Rules rules = m_commands->CurrentRules();
+    EnablePageButton(rules.first, rules.next, rules.jump, rules.prev, rules.last);
 }
 
 void MainWindow::SelectPageJumpItem(int index)
@@ -132,45 +129,34 @@ void MainWindow::RebuildPageJumpBox(int count)
     }
 }
 
+// The page buttons and the page box move through the page commands; the
+// view's click notice then sets the buttons and the box.
 void MainWindow::OnFirstPage()
 {
-    m_pageBusy = true;
-    SelectPageJumpItem(0);
-    m_imageView->FirstPage();
-    m_pageBusy = false;
+    m_commands->First();
 }
 
 void MainWindow::OnPrevPage()
 {
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pages->Current() - 1);
-    m_imageView->PrevPage();
-    m_pageBusy = false;
+    m_commands->Prev();
 }
 
 void MainWindow::OnNextPage()
 {
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pages->Current() + 1);
-    m_imageView->NextPage();
-    m_pageBusy = false;
+    m_commands->Next();
 }
 
 void MainWindow::OnLastPage()
 {
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pageJump->count() - 1);
-    m_imageView->LastPage();
-    m_pageBusy = false;
+    m_commands->Last();
 }
 
 void MainWindow::OnJumpIndexChanged(int index)
 {
-    if (m_scan->Scanning() || m_pageBusy || index < 0) {
+    if (m_pageBusy) {
         return;
     }
-    m_imageView->JumpTo(index);
-    RefreshPageButtons();
+    m_commands->JumpTo(index);
     setFocus();
 }
 
@@ -238,30 +224,6 @@ void MainWindow::OnNormalSize()
     }
 }
 
-void MainWindow::OnDelete()
-{
-    // A job may be rewriting or saving the pages' files.
-    if (m_jobs->Active()) {
-        return;
-    }
-    m_pageBusy = true;
-    const int selected = m_imageView->SelectedRows().size();
-    const QString question = selected == 1 ? tr("是否删除选中的 %1 张图像？", "one page")
-                                           : tr("是否删除选中的 %1 张图像？", "several pages");
-    const auto answer =
-        QMessageBox::question(this, tr("提示"), question.arg(selected), QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) {
-        m_history->BeginGroup();
-        m_imageView->Delete();
-        m_history->EndGroup(selected == 1 ? tr("删除 %1 张图像", "one page").arg(selected)
-                                          : tr("删除 %1 张图像", "several pages").arg(selected));
-        EnableMenu(m_pages->Count() != 0);
-        RefreshPageButtons();
-    }
-    m_pageBusy = false;
-    TakeUpParkedNotice();
-}
-
 void MainWindow::ConnectPageOrder()
 {
     connect(ui->actionMoveUp, &QAction::triggered, this, &MainWindow::OnMoveUp);
@@ -273,39 +235,6 @@ void MainWindow::ConnectPageOrder()
     jump->setObjectName(QStringLiteral("shortcutPageJump"));
     connect(jump, &QShortcut::activated, this, &MainWindow::FocusPageJump);
     ApplyReorderRule();
-}
-
-void MainWindow::OnMoveUp()
-{
-    MovePages(-1);
-}
-
-void MainWindow::OnMoveDown()
-{
-    MovePages(1);
-}
-
-void MainWindow::MovePages(int step)
-{
-    // Refused while a job works on the pages, and from the settings pages.
-    if (m_jobs->Active() || m_scan->Scanning() || m_pageBusy || !ImagePageShown()) {
-        return;
-    }
-    m_imageView->MoveSelection(step);
-}
-
-// A drag or a move changed the order of the pages: the page box and the
-// page buttons follow (the journal has recorded the new order already).
-void MainWindow::OnThumbItemsMoved(const QList<QString>& /*pages*/)
-{
-    // The move is the history's newest step.
-    const int moved = m_imageView->SelectedRows().size();
-    m_history->NameLast(moved == 1 ? tr("移动 %1 张图像", "one page").arg(moved)
-                                   : tr("移动 %1 张图像", "several pages").arg(moved));
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pages->Current());
-    RefreshPageButtons();
-    m_pageBusy = false;
 }
 
 void MainWindow::FocusPageJump()
