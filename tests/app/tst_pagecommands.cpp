@@ -118,7 +118,7 @@ private slots:
 void TestPageCommands::session_data()
 {
     QTest::addColumn<quint32>("seed");
-    for (quint32 seed = 1; seed <= 40; ++seed)
+    for (quint32 seed = 1; seed <= 100; ++seed)
         QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
 }
 
@@ -184,8 +184,16 @@ void TestPageCommands::session()
                 continue;
             const int row = random.bounded(count);
             QList<int> rows{row};
-            for (int extra = random.bounded(3); extra > 0; --extra)
-                rows << random.bounded(count);
+            if (random.bounded(2) == 0) {
+                // Shift+click: a run of pages, often at an end of the list.
+                const int other =
+                    random.bounded(2) == 0 ? random.bounded(2) * (count - 1) : random.bounded(count);
+                for (int r = std::min(row, other); r <= std::max(row, other); ++r)
+                    rows << r;
+            } else {
+                for (int extra = random.bounded(3); extra > 0; --extra)
+                    rows << random.bounded(count);
+            }
             list.SetCurrent(row);
             select(rows);
             model.now.current = row;
@@ -405,7 +413,8 @@ void TestPageCommands::session()
         QVERIFY2(history.CanUndo() == (model.index > 0), where.constData());
         QVERIFY2(history.CanRedo() == (model.index < model.steps.size()), where.constData());
         if (model.index > 0)
-            QVERIFY2(history.UndoName() == model.steps.at(model.index - 1).name, qPrintable(history.UndoName() + " vs " + model.steps.at(model.index - 1).name + where));
+            QVERIFY2(history.UndoName() == model.steps.at(model.index - 1).name,
+                     qPrintable(history.UndoName() + " vs " + model.steps.at(model.index - 1).name + where));
         if (model.index < model.steps.size())
             QVERIFY2(history.RedoName() == model.steps.at(model.index).name, where.constData());
         // The files: every page's, and those a step can bring back; no other.
