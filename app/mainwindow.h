@@ -28,6 +28,7 @@ class ImageViewWidget;
 class JobRunner;
 class PageCommands;
 class PageHistory;
+class PageJumpBox;
 class QAction;
 class QLabel;
 class QUrl;
@@ -226,7 +227,6 @@ private slots:
     void OnPrevPage();
     void OnNextPage();
     void OnLastPage();
-    void OnJumpIndexChanged(int index);
 
     void OnShowImagePage();
     void OnShowScanSettingPage();
@@ -282,11 +282,7 @@ private:
     bool PagesBusy() const;
     // Starts the rebuild a hot-plug notice parked during a question waits for.
     void TakeUpParkedNotice();
-    void FocusPageJump();
 
-    void RebuildPageJumpBox(int count);
-    void SelectPageJumpItem(int index);
-    bool CheckPageJumpText();
     void ShowImageCount();
     void MoveMaskerToCenter();
     void ShowStandardTab();
@@ -303,7 +299,6 @@ private:
     void ScanFinished();
     void ScanAfter();
     void ScanAllImageDone();
-    void RebuildPageJumpAfterScan();
     // The history's name for a scan of `type` that brought `pages` pages.
     static QString ScanStepName(int type, int pages);
 
@@ -359,6 +354,8 @@ private:
     ImageViewWidget* m_imageView = nullptr;
     OptionsContainerWidget* m_optionsContainer = nullptr;
     QComboBox* m_pageJump = nullptr;
+    // The page box follows the page list and jumps through the commands.
+    PageJumpBox* m_jumpBox = nullptr;
     JobRunner* m_jobs = nullptr;
     QWidget* m_splashParent = nullptr;
 
@@ -376,8 +373,6 @@ private:
     // The start-up has settled the first device list (connected or not).
     bool m_startupDone = false;
     bool m_committing = false;
-
-    QString m_pageJumpText;
 
     bool m_pageBusy = false;
     bool m_onScanPage = false;

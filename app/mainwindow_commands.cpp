@@ -59,18 +59,12 @@ void MainWindow::ApplyHistoryRule()
     m_redoAction->setText(rules.redoText);
 }
 
-// A command changed the pages: the column, the large view, the page box
-// and the actions follow the list.
+// A command changed the pages: the column, the large view and the actions
+// follow the list (the page box follows it on its own).
 void MainWindow::FollowPageCommand()
 {
-    m_pageBusy = true;
     m_imageView->FollowList();
-    RebuildPageJumpBox(m_pages->Count());
-    if (!m_pages->IsEmpty()) {
-        SelectPageJumpItem(m_pages->Current());
-    }
     ShowImageCount();
-    m_pageBusy = false;
     EnableMenu(!m_pages->IsEmpty());
     if (!m_pages->IsEmpty()) {
         ApplyZoomLimit(m_zoomLimit);
@@ -106,14 +100,11 @@ void MainWindow::OnMoveDown()
 }
 
 // Pages dropped elsewhere in the column: the move is the history's newest
-// step; the page box and the page buttons follow.
+// step; the page buttons follow.
 void MainWindow::OnThumbItemsMoved(const QList<QString>& /*pages*/)
 {
     m_commands->Moved();
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pages->Current());
     RefreshPageButtons();
-    m_pageBusy = false;
 }
 
 bool MainWindow::PagesBusy() const

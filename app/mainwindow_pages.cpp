@@ -10,6 +10,7 @@
 #include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "pagecommands.h"
+#include "pagejumpbox.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
 
@@ -114,23 +115,8 @@ void MainWindow::RefreshPageButtons()
     EnablePageButton(rules.first, rules.next, rules.jump, rules.prev, rules.last);
 }
 
-void MainWindow::SelectPageJumpItem(int index)
-{
-    const QSignalBlocker blocker(m_pageJump);
-    m_pageJump->setCurrentIndex(index);
-}
-
-void MainWindow::RebuildPageJumpBox(int count)
-{
-    const QSignalBlocker blocker(m_pageJump);
-    m_pageJump->clear();
-    for (int i = 1; i <= count; ++i) {
-        m_pageJump->addItem(QString::number(i));
-    }
-}
-
-// The page buttons and the page box move through the page commands; the
-// view's click notice then sets the buttons and the box.
+// The page buttons move through the page commands; the view's click notice
+// then sets the buttons (the page box follows the list).
 void MainWindow::OnFirstPage()
 {
     m_commands->First();
@@ -151,44 +137,15 @@ void MainWindow::OnLastPage()
     m_commands->Last();
 }
 
-void MainWindow::OnJumpIndexChanged(int index)
-{
-    if (m_pageBusy) {
-        return;
-    }
-    m_commands->JumpTo(index);
-    setFocus();
-}
-
-bool MainWindow::CheckPageJumpText()
-{
-    static const QRegularExpression pageNumber(QStringLiteral("^[1-9][0-9]*$"));
-    const QString text = m_pageJump->currentText();
-    const bool valid = pageNumber.match(text).hasMatch() && text.toLongLong() <= m_pages->Count();
-    if (!valid) {
-        m_pageJump->setEditText(m_pageJumpText);
-    }
-    return valid;
-}
-
 void MainWindow::OnThumbItemClicked(int /*index*/)
 {
-    m_pageBusy = true;
     RefreshPageButtons();
-    SelectPageJumpItem(m_pages->Current());
-    m_pageBusy = false;
 }
 
 void MainWindow::OnThumbItemDeleted(const QList<QString>& /*remaining*/, int /*code*/)
 {
-    m_pageBusy = true;
-    RebuildPageJumpBox(m_pages->Count());
-    if (m_pages->Count() >= 1) {
-        SelectPageJumpItem(m_pages->Current());
-    }
     ShowImageCount();
     ApplyReorderRule();
-    m_pageBusy = false;
 }
 
 void MainWindow::OnLargeImageCannotZoom(int code)
@@ -233,17 +190,8 @@ void MainWindow::ConnectPageOrder()
     // The page-jump box sits in the toolbar, far from the keyboard focus.
     auto* jump = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
     jump->setObjectName(QStringLiteral("shortcutPageJump"));
-    connect(jump, &QShortcut::activated, this, &MainWindow::FocusPageJump);
+    connect(jump, &QShortcut::activated, m_jumpBox, &PageJumpBox::Focus);
     ApplyReorderRule();
-}
-
-void MainWindow::FocusPageJump()
-{
-    if (!ImagePageShown() || !m_pageJump->isEnabled() || !m_pageJump->isVisible()) {
-        return;
-    }
-    m_pageJump->setFocus(Qt::ShortcutFocusReason);
-    m_pageJump->lineEdit()->selectAll();
 }
 
 void MainWindow::OnShowImagePage()
@@ -330,21 +278,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
             return true;
         }
-        if (watched == m_pageJump && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-            setFocus();
-            const int index = m_pageJump->findText(m_pageJump->currentText());
-            if (index >= 0 && index != m_pageJump->currentIndex()) {
-                m_pageJump->setCurrentIndex(index);
-            }
-            return true;
-        }
-    } else if (type == QEvent::FocusIn && watched == m_pageJump) {
-        m_pageJumpText = m_pageJump->currentText();
     } else if (type == QEvent::FocusOut && !m_committing) {
         m_committing = true;
-        if (watched == m_pageJump) {
-            CheckPageJumpText();
-        } else if (watched == ui->txtSysFileNamePrefix) {
+        if (watched == ui->txtSysFileNamePrefix) {
             SaveSysPrefix();
         } else if (watched == ui->txtSysScanCount) {
             SaveSysScanCount();

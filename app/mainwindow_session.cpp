@@ -179,8 +179,6 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
     }
     m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
     m_imageView->RefreshInfos();
-    RebuildPageJumpBox(m_pages->Count());
-    SelectPageJumpItem(m_pages->Current());
     EnableMenu(m_pages->Count() != 0);
     RefreshPageButtons();
     ShowImageCount();
