@@ -1,7 +1,7 @@
-// The page box bound to a page list, without a window: its items follow the
-// list, choosing one jumps through the page commands (not while a job
-// works on the pages), and a typed text that is no page number is put back
-// when the box loses the focus.
+// The page box bound to a page list, without a window: choosing an item
+// jumps through the page commands (not while a job works on the pages), and
+// a typed text that is no page number is put back when the box loses the
+// focus. (That its items follow the list the window tests see.)
 #include "pageasker.h"
 #include "pagecommands.h"
 #include "pagehistory.h"
@@ -29,90 +29,17 @@ QList<Page> Pages(int count, int first = 1)
     return pages;
 }
 
-QStringList Items(const QComboBox& box)
-{
-    QStringList items;
-    for (int i = 0; i < box.count(); ++i)
-        items << box.itemText(i);
-    return items;
-}
-
-QStringList Numbers(int count)
-{
-    QStringList numbers;
-    for (int i = 1; i <= count; ++i)
-        numbers << QString::number(i);
-    return numbers;
-}
-
 } // namespace
 
 class TestPageJumpBox : public QObject {
     Q_OBJECT
 
 private slots:
-    void followsList_data();
-    void followsList();
     void typedText_data();
     void typedText();
     void choosingJumps_data();
     void choosingJumps();
 };
-
-void TestPageJumpBox::followsList_data()
-{
-    // A change of the list; then its pages and current row.
-    QTest::addColumn<QString>("change");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("current");
-
-    QTest::newRow("pages arrive") << "append 3" << 8 << 2;
-    QTest::newRow("rows removed before the current one") << "remove 0 1" << 3 << 2;
-    QTest::newRow("the current row removed, it stays the last") << "remove 2 3 4" << 2 << 1;
-    QTest::newRow("the last rows removed") << "remove 4" << 4 << 2;
-    QTest::newRow("current page set") << "current 4" << 5 << 4;
-    QTest::newRow("the current page moved") << "reorder" << 5 << 4;
-    QTest::newRow("cleared") << "clear" << 0 << 0;
-}
-
-void TestPageJumpBox::followsList()
-{
-    QFETCH(QString, change);
-    QFETCH(int, count);
-    QFETCH(int, current);
-
-    PageList list;
-    PageHistory history(&list);
-    NoAsker asker;
-    PageCommands commands(&list, &history, &asker);
-    QComboBox box;
-    box.setEditable(true);
-    PageJumpBox binder(&box, &list, &commands);
-    list.AppendPages(Pages(5));
-    list.SetCurrent(2);
-    QCOMPARE(Items(box), Numbers(5));
-    QCOMPARE(box.currentIndex(), 2);
-
-    const QStringList words = change.split(QLatin1Char(' '));
-    if (words.first() == "append") {
-        list.AppendPages(Pages(words.at(1).toInt(), 10));
-    } else if (words.first() == "remove") {
-        QList<int> rows;
-        for (const QString& word : words.mid(1))
-            rows << word.toInt();
-        list.RemoveRows(rows);
-    } else if (words.first() == "current") {
-        list.SetCurrent(words.at(1).toInt());
-    } else if (words.first() == "reorder") {
-        list.Reorder({0, 1, 3, 4, 2});
-    } else {
-        list.Clear();
-    }
-    QCOMPARE(list.Count(), count);
-    QCOMPARE(list.Current(), current);
-    QCOMPARE(Items(box), Numbers(count));
-    QCOMPARE(box.currentIndex(), count > 0 ? current : -1);
-}
 
 void TestPageJumpBox::typedText_data()
 {
