@@ -278,7 +278,7 @@ private:
     bool Ask(const QString& text) override;
     void ApplyHistoryRule();
     void FollowPageCommand();
-    // The window rebuilds its page controls, or a command's question is open.
+    // A page command's question is open.
     bool PagesBusy() const;
     // Starts the rebuild a hot-plug notice parked during a question waits for.
     void TakeUpParkedNotice();
@@ -374,7 +374,6 @@ private:
     bool m_startupDone = false;
     bool m_committing = false;
 
-    bool m_pageBusy = false;
     bool m_onScanPage = false;
     bool m_scanButtonsOn = true;
     int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)

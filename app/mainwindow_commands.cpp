@@ -109,7 +109,7 @@ void MainWindow::OnThumbItemsMoved(const QList<QString>& /*pages*/)
 
 bool MainWindow::PagesBusy() const
 {
-    return m_pageBusy || (m_commands && m_commands->Busy());
+    return m_commands && m_commands->Busy();
 }
 
 void MainWindow::TakeUpParkedNotice()

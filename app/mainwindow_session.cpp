@@ -161,7 +161,6 @@ int MainWindow::PendingRecoveryCount() const
 
 void MainWindow::RestorePages(const SessionJournal::State& found)
 {
-    m_pageBusy = true;
     {
         const QSignalBlocker blocker(ui->lwImgThumbnail);
         // The rows come at once, the current page's large view and the
@@ -182,7 +181,6 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
     EnableMenu(m_pages->Count() != 0);
     RefreshPageButtons();
     ShowImageCount();
-    m_pageBusy = false;
 }
 
 void MainWindow::EndSessionCleanly()
