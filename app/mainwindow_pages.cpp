@@ -7,7 +7,6 @@
 #include "fileutils.h"
 #include "gdata.h"
 #include "imageviewwidget.h"
-#include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "pagecommands.h"
 #include "pagejumpbox.h"
@@ -16,13 +15,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QRegularExpression>
 #include <QShortcut>
-#include <QSignalBlocker>
 #include <QTimer>
 
 bool MainWindow::ImagePageShown() const
