@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "pagejumpbox.h"
 
 #include "aboutdialog.h"
 #include "blockedclosefilter.h"
@@ -104,7 +105,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_pages = new PageList(this);
     m_imageView = new ImageViewWidget(ui->lwImgThumbnail, ui->verticalLayoutImage, this, m_pages);
     m_imageView->hide();
-    SetupHistory();
+    SetupPageCommands();
     ui->stackedWidget->setCurrentWidget(ui->pageImage);
 
     // The settings page's panel; shown once a scanner is known.
@@ -257,6 +258,7 @@ void MainWindow::SetupPageJumpBox()
     m_pageJump->setView(new QListView(m_pageJump));
     m_pageJump->setStyleSheet(QLatin1String(kPageJumpStyle));
     ui->toolBar->insertWidget(ui->actionNextPage, m_pageJump);
+    m_jumpBox = new PageJumpBox(m_pageJump, m_pages, m_commands, this);
 }
 
 void MainWindow::SetupSaveNote()
@@ -282,7 +284,6 @@ void MainWindow::InstallEventFilters()
     ui->frmSystemSetting->installEventFilter(this);
     ui->txtSysFileNamePrefix->installEventFilter(this);
     ui->txtSysScanCount->installEventFilter(this);
-    m_pageJump->installEventFilter(this);
 }
 
 void MainWindow::ConnectActions()
@@ -313,8 +314,6 @@ void MainWindow::ConnectActions()
     connect(ui->actionManual, &QAction::triggered, this, &MainWindow::OnManual);
     connect(ui->actionShortcuts, &QAction::triggered, this, &MainWindow::OnShortcuts);
 
-    connect(m_pageJump, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &MainWindow::OnJumpIndexChanged);
     connect(m_imageView, &ImageViewWidget::sglThumbItemClicked, this, &MainWindow::OnThumbItemClicked);
     connect(m_imageView, &ImageViewWidget::sglLargeImageCannotZoom, this,
             &MainWindow::OnLargeImageCannotZoom);
@@ -334,7 +333,7 @@ void MainWindow::ConnectActions()
     connect(m_jobs, &JobRunner::sglEnded, this, [this] {
         // A hot-plug notice parked while this job ran, unless the job's own
         // after step has already taken it up (or started another job).
-        if (!m_jobs->Active() && !m_scan->Scanning() && !m_pageBusy && m_devices->TakeParkedUsbEvent()) {
+        if (!m_jobs->Active() && !m_scan->Scanning() && !PagesBusy() && m_devices->TakeParkedUsbEvent()) {
             StartUsbDetect(m_devices->UsbEvent());
         }
         emit sglJobDone();

@@ -2,6 +2,7 @@
 
 #include "deviceopt.h"
 #include "optresult.h"
+#include "pageasker.h"
 #include "pagelist.h"
 #include "savecontroller.h"
 #include "sessionjournal.h"
@@ -25,7 +26,9 @@ class DeviceController;
 class ImageProc;
 class ImageViewWidget;
 class JobRunner;
+class PageCommands;
 class PageHistory;
+class PageJumpBox;
 class QAction;
 class QLabel;
 class QUrl;
@@ -46,7 +49,7 @@ class MainWindow;
 
 // The main window: image page (thumbnails and large view), scan-settings page
 // and system-settings page, with the menus, toolbar and page controls.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private PageAsker {
     Q_OBJECT
 
 public:
@@ -126,7 +129,7 @@ public:
 
     // Turns the selected pages a further `degrees` clockwise (a multiple of
     // 90): their angles in the page list change at once, no file is written.
-    // The turn is applied once, when the pages are saved.
+    // The turn is applied once, when the pages are saved (PageCommands::Turn).
     void RotatePages(int degrees);
     QString GetScanFile(int number, const QString& extension) const;
 
@@ -164,6 +167,8 @@ public:
     PageList* Pages() const { return m_pages; }
     // Its changes that "撤销" and "重做" step through.
     PageHistory* History() const { return m_history; }
+    // The commands that change the pages and move about in them.
+    PageCommands* Commands() const { return m_commands; }
     QList<QString> PageFiles() const { return m_pages->Paths(); }
     // The pages as a save takes them: each file with its turn.
     QList<SavePage> PagesToSave() const;
@@ -222,7 +227,6 @@ private slots:
     void OnPrevPage();
     void OnNextPage();
     void OnLastPage();
-    void OnJumpIndexChanged(int index);
 
     void OnShowImagePage();
     void OnShowScanSettingPage();
@@ -267,19 +271,18 @@ private:
     // pages or more, and never while a job runs.
     void ApplyReorderRule();
     void ConnectPageOrder();
-    // "撤销" and "重做" in the 编辑 menu: on the image page, never while a
-    // job runs, named for the step they take.
-    void SetupHistory();
+    // The page list's history and the commands on it, with "撤销" and "重做"
+    // in the 编辑 menu.
+    void SetupPageCommands();
+    // The questions of the page commands, in message boxes.
+    bool Ask(const QString& text) override;
     void ApplyHistoryRule();
-    void StepHistory(bool undo);
+    void FollowPageCommand();
+    // A page command's question is open.
+    bool PagesBusy() const;
     // Starts the rebuild a hot-plug notice parked during a question waits for.
     void TakeUpParkedNotice();
-    void MovePages(int step);
-    void FocusPageJump();
 
-    void RebuildPageJumpBox(int count);
-    void SelectPageJumpItem(int index);
-    bool CheckPageJumpText();
     void ShowImageCount();
     void MoveMaskerToCenter();
     void ShowStandardTab();
@@ -296,7 +299,6 @@ private:
     void ScanFinished();
     void ScanAfter();
     void ScanAllImageDone();
-    void RebuildPageJumpAfterScan();
     // The history's name for a scan of `type` that brought `pages` pages.
     static QString ScanStepName(int type, int pages);
 
@@ -352,6 +354,8 @@ private:
     ImageViewWidget* m_imageView = nullptr;
     OptionsContainerWidget* m_optionsContainer = nullptr;
     QComboBox* m_pageJump = nullptr;
+    // The page box follows the page list and jumps through the commands.
+    PageJumpBox* m_jumpBox = nullptr;
     JobRunner* m_jobs = nullptr;
     QWidget* m_splashParent = nullptr;
 
@@ -370,14 +374,12 @@ private:
     bool m_startupDone = false;
     bool m_committing = false;
 
-    QString m_pageJumpText;
-
-    bool m_pageBusy = false;
     bool m_onScanPage = false;
     bool m_scanButtonsOn = true;
     int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)
     PageList* m_pages = nullptr;
     PageHistory* m_history = nullptr;
+    PageCommands* m_commands = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
     QString m_workDir;

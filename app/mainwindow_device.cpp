@@ -43,7 +43,7 @@ void MainWindow::SaveParams()
             [this] {
                 // Taken up unless another job has started meanwhile (its after
                 // step takes it up then) or the window is closing.
-                if (!m_devices->UsbBusy() && !m_jobs->Active() && !m_scan->Scanning() && !m_pageBusy &&
+                if (!m_devices->UsbBusy() && !m_jobs->Active() && !m_scan->Scanning() && !PagesBusy() &&
                     !m_askingParams && !m_usbThread->isInterruptionRequested() &&
                     m_devices->TakeParkedUsbEvent()) {
                     StartUsbDetect(m_devices->UsbEvent());

@@ -155,7 +155,7 @@ void MainWindow::OnUSBListChanged(int code)
         return;
     }
     m_devices->NoteUsbEvent(code);
-    if (m_scan->Scanning() || m_pageBusy || m_jobs->Active() || m_askingParams) {
+    if (m_scan->Scanning() || PagesBusy() || m_jobs->Active() || m_askingParams) {
         m_devices->ParkUsbEvent();
         return;
     }

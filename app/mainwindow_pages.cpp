@@ -1,4 +1,4 @@
-// Page controls of the main window: enable rules, page navigation, the
+// Page controls of the main window: enable rules, the page buttons and the
 // page-jump box, the three pages and the page-list notices.
 #include "mainwindow.h"
 #include "scancontroller.h"
@@ -7,21 +7,16 @@
 #include "fileutils.h"
 #include "gdata.h"
 #include "imageviewwidget.h"
-#include "jobrunner.h"
 #include "optionscontainerwidget.h"
-#include "pagehistory.h"
+#include "pagecommands.h"
+#include "pagejumpbox.h"
 #include "parentscanneroptions.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QRegularExpression>
 #include <QShortcut>
-#include <QSignalBlocker>
 #include <QTimer>
 
 bool MainWindow::ImagePageShown() const
@@ -73,7 +68,10 @@ void MainWindow::EnableMenu(bool on)
 
 void MainWindow::ApplyReorderRule()
 {
-    const bool on = ImagePageShown() && m_pages->Count() >= 2 && !m_jobs->Active() && !m_scan->Scanning();
+    if (!m_commands) {
+        return;
+    }
+    const bool on = m_commands->CurrentRules().move;
     ui->actionMoveUp->setEnabled(on);
     ui->actionMoveDown->setEnabled(on);
     m_imageView->SetReorderEnabled(on);
@@ -104,105 +102,44 @@ void MainWindow::EnablePageButton(bool first, bool next, bool jump, bool prev, b
 
 void MainWindow::RefreshPageButtons()
 {
-    const int count = m_pages->Count();
-    const int current = m_pages->Current();
-    if (count < 2) {
-        EnablePageButton(false, false, false, false, false);
-    } else if (current == 0) {
-        EnablePageButton(false, true, true, false, true);
-    } else if (current > 0 && current < count - 1) {
-        EnablePageButton(true, true, true, true, true);
-    } else {
-        EnablePageButton(true, false, true, true, false);
+    if (!m_commands) {
+        return;
     }
+    const PageCommands::Rules rules = m_commands->CurrentRules();
+    EnablePageButton(rules.first, rules.next, rules.jump, rules.prev, rules.last);
 }
 
-void MainWindow::SelectPageJumpItem(int index)
-{
-    const QSignalBlocker blocker(m_pageJump);
-    m_pageJump->setCurrentIndex(index);
-}
-
-void MainWindow::RebuildPageJumpBox(int count)
-{
-    const QSignalBlocker blocker(m_pageJump);
-    m_pageJump->clear();
-    for (int i = 1; i <= count; ++i) {
-        m_pageJump->addItem(QString::number(i));
-    }
-}
-
+// The page buttons move through the page commands; the view's click notice
+// then sets the buttons (the page box follows the list).
 void MainWindow::OnFirstPage()
 {
-    m_pageBusy = true;
-    SelectPageJumpItem(0);
-    m_imageView->FirstPage();
-    m_pageBusy = false;
+    m_commands->First();
 }
 
 void MainWindow::OnPrevPage()
 {
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pages->Current() - 1);
-    m_imageView->PrevPage();
-    m_pageBusy = false;
+    m_commands->Prev();
 }
 
 void MainWindow::OnNextPage()
 {
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pages->Current() + 1);
-    m_imageView->NextPage();
-    m_pageBusy = false;
+    m_commands->Next();
 }
 
 void MainWindow::OnLastPage()
 {
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pageJump->count() - 1);
-    m_imageView->LastPage();
-    m_pageBusy = false;
-}
-
-void MainWindow::OnJumpIndexChanged(int index)
-{
-    if (m_scan->Scanning() || m_pageBusy || index < 0) {
-        return;
-    }
-    m_imageView->JumpTo(index);
-    RefreshPageButtons();
-    setFocus();
-}
-
-bool MainWindow::CheckPageJumpText()
-{
-    static const QRegularExpression pageNumber(QStringLiteral("^[1-9][0-9]*$"));
-    const QString text = m_pageJump->currentText();
-    const bool valid = pageNumber.match(text).hasMatch() && text.toLongLong() <= m_pages->Count();
-    if (!valid) {
-        m_pageJump->setEditText(m_pageJumpText);
-    }
-    return valid;
+    m_commands->Last();
 }
 
 void MainWindow::OnThumbItemClicked(int /*index*/)
 {
-    m_pageBusy = true;
     RefreshPageButtons();
-    SelectPageJumpItem(m_pages->Current());
-    m_pageBusy = false;
 }
 
 void MainWindow::OnThumbItemDeleted(const QList<QString>& /*remaining*/, int /*code*/)
 {
-    m_pageBusy = true;
-    RebuildPageJumpBox(m_pages->Count());
-    if (m_pages->Count() >= 1) {
-        SelectPageJumpItem(m_pages->Current());
-    }
     ShowImageCount();
     ApplyReorderRule();
-    m_pageBusy = false;
 }
 
 void MainWindow::OnLargeImageCannotZoom(int code)
@@ -238,30 +175,6 @@ void MainWindow::OnNormalSize()
     }
 }
 
-void MainWindow::OnDelete()
-{
-    // A job may be rewriting or saving the pages' files.
-    if (m_jobs->Active()) {
-        return;
-    }
-    m_pageBusy = true;
-    const int selected = m_imageView->SelectedRows().size();
-    const QString question = selected == 1 ? tr("是否删除选中的 %1 张图像？", "one page")
-                                           : tr("是否删除选中的 %1 张图像？", "several pages");
-    const auto answer =
-        QMessageBox::question(this, tr("提示"), question.arg(selected), QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) {
-        m_history->BeginGroup();
-        m_imageView->Delete();
-        m_history->EndGroup(selected == 1 ? tr("删除 %1 张图像", "one page").arg(selected)
-                                          : tr("删除 %1 张图像", "several pages").arg(selected));
-        EnableMenu(m_pages->Count() != 0);
-        RefreshPageButtons();
-    }
-    m_pageBusy = false;
-    TakeUpParkedNotice();
-}
-
 void MainWindow::ConnectPageOrder()
 {
     connect(ui->actionMoveUp, &QAction::triggered, this, &MainWindow::OnMoveUp);
@@ -271,50 +184,8 @@ void MainWindow::ConnectPageOrder()
     // The page-jump box sits in the toolbar, far from the keyboard focus.
     auto* jump = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
     jump->setObjectName(QStringLiteral("shortcutPageJump"));
-    connect(jump, &QShortcut::activated, this, &MainWindow::FocusPageJump);
+    connect(jump, &QShortcut::activated, m_jumpBox, &PageJumpBox::Focus);
     ApplyReorderRule();
-}
-
-void MainWindow::OnMoveUp()
-{
-    MovePages(-1);
-}
-
-void MainWindow::OnMoveDown()
-{
-    MovePages(1);
-}
-
-void MainWindow::MovePages(int step)
-{
-    // Refused while a job works on the pages, and from the settings pages.
-    if (m_jobs->Active() || m_scan->Scanning() || m_pageBusy || !ImagePageShown()) {
-        return;
-    }
-    m_imageView->MoveSelection(step);
-}
-
-// A drag or a move changed the order of the pages: the page box and the
-// page buttons follow (the journal has recorded the new order already).
-void MainWindow::OnThumbItemsMoved(const QList<QString>& /*pages*/)
-{
-    // The move is the history's newest step.
-    const int moved = m_imageView->SelectedRows().size();
-    m_history->NameLast(moved == 1 ? tr("移动 %1 张图像", "one page").arg(moved)
-                                   : tr("移动 %1 张图像", "several pages").arg(moved));
-    m_pageBusy = true;
-    SelectPageJumpItem(m_pages->Current());
-    RefreshPageButtons();
-    m_pageBusy = false;
-}
-
-void MainWindow::FocusPageJump()
-{
-    if (!ImagePageShown() || !m_pageJump->isEnabled() || !m_pageJump->isVisible()) {
-        return;
-    }
-    m_pageJump->setFocus(Qt::ShortcutFocusReason);
-    m_pageJump->lineEdit()->selectAll();
 }
 
 void MainWindow::OnShowImagePage()
@@ -401,21 +272,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
             return true;
         }
-        if (watched == m_pageJump && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-            setFocus();
-            const int index = m_pageJump->findText(m_pageJump->currentText());
-            if (index >= 0 && index != m_pageJump->currentIndex()) {
-                m_pageJump->setCurrentIndex(index);
-            }
-            return true;
-        }
-    } else if (type == QEvent::FocusIn && watched == m_pageJump) {
-        m_pageJumpText = m_pageJump->currentText();
     } else if (type == QEvent::FocusOut && !m_committing) {
         m_committing = true;
-        if (watched == m_pageJump) {
-            CheckPageJumpText();
-        } else if (watched == ui->txtSysFileNamePrefix) {
+        if (watched == ui->txtSysFileNamePrefix) {
             SaveSysPrefix();
         } else if (watched == ui->txtSysScanCount) {
             SaveSysScanCount();

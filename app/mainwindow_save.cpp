@@ -189,14 +189,8 @@ void MainWindow::SaveAfterScanFinished()
 {
     m_jobs->StopThread();
     if (m_saver->Succeeded()) {
-        m_pageBusy = true;
         EnablePageButton(false, false, false, false, false);
         SettleSavedPages();
-        {
-            const QSignalBlocker blocker(m_pageJump);
-            m_pageJump->clear();
-        }
-        m_pageBusy = false;
         m_imageView->Broom();
         // The saved pages' files are gone: no step can bring them back.
         m_history->Drop();

@@ -121,9 +121,6 @@ void MainWindow::ScanFinished()
 {
     m_jobs->StopThread();
     ScanAllImageDone();
-    if (!m_pages->IsEmpty()) {
-        RebuildPageJumpAfterScan();
-    }
     ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
     if (panel && IsFeederSource(panel->GetSource()) && panel->IsMultifeedChecked()) {
         ui->actionPassManual->setChecked(false);
@@ -132,12 +129,6 @@ void MainWindow::ScanFinished()
     m_scan->End();
     RecordSession();
     m_jobs->HideMasker();
-}
-
-void MainWindow::RebuildPageJumpAfterScan()
-{
-    RebuildPageJumpBox(m_pages->Count());
-    SelectPageJumpItem(m_pages->Current());
 }
 
 void MainWindow::ScanAfter()

@@ -161,7 +161,6 @@ int MainWindow::PendingRecoveryCount() const
 
 void MainWindow::RestorePages(const SessionJournal::State& found)
 {
-    m_pageBusy = true;
     {
         const QSignalBlocker blocker(ui->lwImgThumbnail);
         // The rows come at once, the current page's large view and the
@@ -179,12 +178,9 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
     }
     m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
     m_imageView->RefreshInfos();
-    RebuildPageJumpBox(m_pages->Count());
-    SelectPageJumpItem(m_pages->Current());
     EnableMenu(m_pages->Count() != 0);
     RefreshPageButtons();
     ShowImageCount();
-    m_pageBusy = false;
 }
 
 void MainWindow::EndSessionCleanly()

@@ -86,7 +86,7 @@ void MainWindow::OnShowAllScannersChanged(bool on)
         return;
     }
     m_devices->NoteUsbEvent(0);
-    if (m_devices->UsbBusy() || m_scan->Scanning() || m_pageBusy || m_jobs->Active() || m_askingParams) {
+    if (m_devices->UsbBusy() || m_scan->Scanning() || PagesBusy() || m_jobs->Active() || m_askingParams) {
         m_devices->ParkUsbEvent();
         return;
     }

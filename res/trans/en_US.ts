@@ -722,72 +722,6 @@
         <translation>Keyboard Shortcuts</translation>
     </message>
     <message>
-        <source>是否清除全部 %1 张图像？</source>
-        <comment>one page</comment>
-        <translation>Clear all images (%1 image)?</translation>
-    </message>
-    <message>
-        <source>是否清除全部 %1 张图像？</source>
-        <comment>several pages</comment>
-        <translation>Clear all %1 images?</translation>
-    </message>
-    <message>
-        <source>是否删除选中的 %1 张图像？</source>
-        <comment>one page</comment>
-        <translation>Delete the %1 selected image?</translation>
-    </message>
-    <message>
-        <source>是否删除选中的 %1 张图像？</source>
-        <comment>several pages</comment>
-        <translation>Delete the %1 selected images?</translation>
-    </message>
-    <message>
-        <source>撤销%1</source>
-        <translation>Undo %1</translation>
-    </message>
-    <message>
-        <source>撤销</source>
-        <translation>Undo</translation>
-    </message>
-    <message>
-        <source>重做%1</source>
-        <translation>Redo %1</translation>
-    </message>
-    <message>
-        <source>重做</source>
-        <translation>Redo</translation>
-    </message>
-    <message>
-        <source>清除全部 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>clear all (%1 image)</translation>
-    </message>
-    <message>
-        <source>清除全部 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>clear all %1 images</translation>
-    </message>
-    <message>
-        <source>删除 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>delete %1 image</translation>
-    </message>
-    <message>
-        <source>删除 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>delete %1 images</translation>
-    </message>
-    <message>
-        <source>移动 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>move %1 image</translation>
-    </message>
-    <message>
-        <source>移动 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>move %1 images</translation>
-    </message>
-    <message>
         <source>扫描到之前 %1 张图像</source>
         <comment>one page</comment>
         <translation>scan %1 image before</translation>
@@ -837,6 +771,35 @@
         <comment>several pages</comment>
         <translation>recover %1 images</translation>
     </message>
+</context>
+<context>
+    <name>MaskerDialog</name>
+    <message>
+        <source>停止扫描</source>
+        <translation>Stop Scan</translation>
+    </message>
+</context>
+<context>
+    <name>OptionsContainerWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>扫描仪：</source>
+        <translation>Scanner:</translation>
+    </message>
+    <message>
+        <source>恢复默认参数</source>
+        <translation>Restore Defaults</translation>
+    </message>
+    <message>
+        <source>该扫描仪没有可用的配置界面</source>
+        <translation>This scanner has no settings page</translation>
+    </message>
+</context>
+<context>
+    <name>PageCommands</name>
     <message>
         <source>向右旋转 %1 张图像</source>
         <comment>one page</comment>
@@ -867,31 +830,71 @@
         <comment>several pages</comment>
         <translation>rotate 180° %1 images</translation>
     </message>
-</context>
-<context>
-    <name>MaskerDialog</name>
     <message>
-        <source>停止扫描</source>
-        <translation>Stop Scan</translation>
-    </message>
-</context>
-<context>
-    <name>OptionsContainerWidget</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
+        <source>撤销%1</source>
+        <translation>Undo %1</translation>
     </message>
     <message>
-        <source>扫描仪：</source>
-        <translation>Scanner:</translation>
+        <source>撤销</source>
+        <translation>Undo</translation>
     </message>
     <message>
-        <source>恢复默认参数</source>
-        <translation>Restore Defaults</translation>
+        <source>重做%1</source>
+        <translation>Redo %1</translation>
     </message>
     <message>
-        <source>该扫描仪没有可用的配置界面</source>
-        <translation>This scanner has no settings page</translation>
+        <source>重做</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>Delete the %1 selected image?</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>Delete the %1 selected images?</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>delete %1 image</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>delete %1 images</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>Clear all images (%1 image)?</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>Clear all %1 images?</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>clear all (%1 image)</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>clear all %1 images</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>move %1 image</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>move %1 images</translation>
     </message>
 </context>
 <context>

@@ -722,72 +722,6 @@
         <translation>快捷键</translation>
     </message>
     <message>
-        <source>是否清除全部 %1 张图像？</source>
-        <comment>one page</comment>
-        <translation>是否清除全部 %1 张图像？</translation>
-    </message>
-    <message>
-        <source>是否清除全部 %1 张图像？</source>
-        <comment>several pages</comment>
-        <translation>是否清除全部 %1 张图像？</translation>
-    </message>
-    <message>
-        <source>是否删除选中的 %1 张图像？</source>
-        <comment>one page</comment>
-        <translation>是否删除选中的 %1 张图像？</translation>
-    </message>
-    <message>
-        <source>是否删除选中的 %1 张图像？</source>
-        <comment>several pages</comment>
-        <translation>是否删除选中的 %1 张图像？</translation>
-    </message>
-    <message>
-        <source>撤销%1</source>
-        <translation>撤销%1</translation>
-    </message>
-    <message>
-        <source>撤销</source>
-        <translation>撤销</translation>
-    </message>
-    <message>
-        <source>重做%1</source>
-        <translation>重做%1</translation>
-    </message>
-    <message>
-        <source>重做</source>
-        <translation>重做</translation>
-    </message>
-    <message>
-        <source>清除全部 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>清除全部 %1 张图像</translation>
-    </message>
-    <message>
-        <source>清除全部 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>清除全部 %1 张图像</translation>
-    </message>
-    <message>
-        <source>删除 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>删除 %1 张图像</translation>
-    </message>
-    <message>
-        <source>删除 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>删除 %1 张图像</translation>
-    </message>
-    <message>
-        <source>移动 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>移动 %1 张图像</translation>
-    </message>
-    <message>
-        <source>移动 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>移动 %1 张图像</translation>
-    </message>
-    <message>
         <source>扫描到之前 %1 张图像</source>
         <comment>one page</comment>
         <translation>扫描到之前 %1 张图像</translation>
@@ -836,36 +770,6 @@
         <source>恢复 %1 张图像</source>
         <comment>several pages</comment>
         <translation>恢复 %1 张图像</translation>
-    </message>
-    <message>
-        <source>向右旋转 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>向右旋转 %1 张图像</translation>
-    </message>
-    <message>
-        <source>向右旋转 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>向右旋转 %1 张图像</translation>
-    </message>
-    <message>
-        <source>向左旋转 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>向左旋转 %1 张图像</translation>
-    </message>
-    <message>
-        <source>向左旋转 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>向左旋转 %1 张图像</translation>
-    </message>
-    <message>
-        <source>旋转180° %1 张图像</source>
-        <comment>one page</comment>
-        <translation>旋转180° %1 张图像</translation>
-    </message>
-    <message>
-        <source>旋转180° %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>旋转180° %1 张图像</translation>
     </message>
 </context>
 <context>
@@ -892,6 +796,105 @@
     <message>
         <source>该扫描仪没有可用的配置界面</source>
         <translation>该扫描仪没有可用的配置界面</translation>
+    </message>
+</context>
+<context>
+    <name>PageCommands</name>
+    <message>
+        <source>向右旋转 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>向右旋转 %1 张图像</translation>
+    </message>
+    <message>
+        <source>向右旋转 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>向右旋转 %1 张图像</translation>
+    </message>
+    <message>
+        <source>向左旋转 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>向左旋转 %1 张图像</translation>
+    </message>
+    <message>
+        <source>向左旋转 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>向左旋转 %1 张图像</translation>
+    </message>
+    <message>
+        <source>旋转180° %1 张图像</source>
+        <comment>one page</comment>
+        <translation>旋转180° %1 张图像</translation>
+    </message>
+    <message>
+        <source>旋转180° %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>旋转180° %1 张图像</translation>
+    </message>
+    <message>
+        <source>撤销%1</source>
+        <translation>撤销%1</translation>
+    </message>
+    <message>
+        <source>撤销</source>
+        <translation>撤销</translation>
+    </message>
+    <message>
+        <source>重做%1</source>
+        <translation>重做%1</translation>
+    </message>
+    <message>
+        <source>重做</source>
+        <translation>重做</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>是否删除选中的 %1 张图像？</translation>
+    </message>
+    <message>
+        <source>是否删除选中的 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>是否删除选中的 %1 张图像？</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>删除 %1 张图像</translation>
+    </message>
+    <message>
+        <source>删除 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>删除 %1 张图像</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>one page</comment>
+        <translation>是否清除全部 %1 张图像？</translation>
+    </message>
+    <message>
+        <source>是否清除全部 %1 张图像？</source>
+        <comment>several pages</comment>
+        <translation>是否清除全部 %1 张图像？</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>清除全部 %1 张图像</translation>
+    </message>
+    <message>
+        <source>清除全部 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>清除全部 %1 张图像</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>one page</comment>
+        <translation>移动 %1 张图像</translation>
+    </message>
+    <message>
+        <source>移动 %1 张图像</source>
+        <comment>several pages</comment>
+        <translation>移动 %1 张图像</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,9 @@
-// "撤销" and "重做" on the real main window: named for the step, they put
-// back the pages, their order, the current page and the selection, and the
-// files of pages taken out stay while a step can bring them back.
+// "撤销" and "重做" on the real main window, bound to the page commands
+// (whose rules tst_pagecommands checks without a window): each action
+// reaches its command, the column and the large view follow what 撤销 and
+// 重做 put back, the actions are named for the step and are off while a
+// save runs and on the settings pages, and a save that empties the list
+// leaves no file behind.
 #include "imageviewwidget.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
@@ -54,13 +57,6 @@ void TestUndo::steps_data()
     QTest::addColumn<QString>("undo");
     QTest::addColumn<QString>("redo");
 
-    QTest::newRow("delete two") << QStringList{"select 1 3", "delete"} << "0 2 4 5" << 5 << "5"
-                                << "撤销删除 2 张图像"
-                                << "";
-    QTest::newRow("delete two, undo")
-        << QStringList{"select 1 3", "delete", "undo"} << "0 1 2 3 4 5" << 3 << "1 3"
-        << ""
-        << "重做删除 2 张图像";
     QTest::newRow("delete two, undo, redo")
         << QStringList{"select 1 3", "delete", "undo", "redo"} << "0 2 4 5" << 5 << "5"
         << "撤销删除 2 张图像"
@@ -68,9 +64,6 @@ void TestUndo::steps_data()
     QTest::newRow("clear, undo") << QStringList{"current 4", "clear", "undo"} << "0 1 2 3 4 5" << 4 << "4"
                                  << ""
                                  << "重做清除全部 6 张图像";
-    QTest::newRow("clear, undo, redo") << QStringList{"current 4", "clear", "undo", "redo"} << "" << -1 << ""
-                                       << "撤销清除全部 6 张图像"
-                                       << "";
     QTest::newRow("move up, delete, undo twice")
         << QStringList{"select 2", "up", "select 0", "delete", "undo", "undo"} << "0 1 2 3 4 5" << 2 << "2"
         << ""
@@ -79,11 +72,6 @@ void TestUndo::steps_data()
         << QStringList{"select 5", "delete", "undo", "select 0", "down"} << "1 0 2 3 4 5" << 0 << "0"
         << "撤销移动 1 张图像"
         << "";
-    QTest::newRow("turn two, delete, undo twice")
-        << QStringList{"select 1 2", "turn", "select 0", "delete", "undo", "undo"} << "0 1 2 3 4 5" << 2
-        << "1 2"
-        << ""
-        << "重做向右旋转 2 张图像";
     QTest::newRow("turn two, undo, redo")
         << QStringList{"select 1 2", "turn", "undo", "redo"} << "0 1@90 2@90 3 4 5" << 2 << "1 2"
         << "撤销向右旋转 2 张图像"
