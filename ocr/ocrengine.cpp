@@ -331,6 +331,7 @@ OcrResult OcrEngine::Recognise(const QString& path, int angle, const std::atomic
         monitor.cancel_this = const_cast<std::atomic<bool>*>(cancel);
     }
     const bool recognised = m_api->Recognize(&monitor) == 0;
+    result.progress = monitor.progress;
     if (cancel != nullptr && cancel->load()) {
         m_api->Clear();
         result.status = OcrResult::Cancelled;

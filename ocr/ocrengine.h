@@ -24,6 +24,7 @@ struct OcrResult {
     Status status = NotReady;
     PageText text;
     QString message;
+    int progress = 0; // percent of the page's words recognised when it ended
 };
 
 // One Tesseract recogniser, for one thread at a time: made once per worker
