@@ -55,6 +55,8 @@ private slots:
     void missingData();
     void unreadablePages_data();
     void unreadablePages();
+    void pageFormats_data();
+    void pageFormats();
     void turnedPages_data();
     void turnedPages();
     void cancelWhileRecognising();
@@ -183,6 +185,35 @@ void TestOcrEngine::unreadablePages()
     const OcrResult next = m_engine.Recognise(good, 0);
     QCOMPARE(int(next.status), int(OcrResult::Done));
     QCOMPARE(OcrPage::Comparable(next.text.PlainText()), OcrPage::Comparable(page.truth.PlainText()));
+}
+
+void TestOcrEngine::pageFormats_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("format");
+    QTest::newRow("colour jpeg") << "jpg" << int(QImage::Format_RGB32);
+    QTest::newRow("black-and-white tiff") << "tiff" << int(QImage::Format_Mono);
+    QTest::newRow("16-bit grey tiff") << "tiff" << int(QImage::Format_Grayscale16);
+    QTest::newRow("16-bit colour png") << "png" << int(QImage::Format_RGBA64);
+    QTest::newRow("grey pnm") << "pnm" << int(QImage::Format_Grayscale8);
+    QTest::newRow("colour pnm") << "pnm" << int(QImage::Format_RGB888);
+}
+
+// Every kind of page file the scanner writes is read and recognised.
+void TestOcrEngine::pageFormats()
+{
+    QFETCH(QString, suffix);
+    QFETCH(int, format);
+    const OcrPage::Page page = ShortPage();
+    const QImage image = format == QImage::Format_Mono
+                             ? page.image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither)
+                             : page.image.convertToFormat(QImage::Format(format));
+    const QString path = m_dir.filePath(QString("format%1.%2").arg(format).arg(suffix));
+    QVERIFY(PageMaker::write(image, path, 300));
+    const OcrResult result = m_engine.Recognise(path, 0);
+    QCOMPARE(int(result.status), int(OcrResult::Done));
+    QCOMPARE(result.text.pageSize, image.size());
+    QCOMPARE(result.text.PlainText().simplified(), QString("档案管理Archive 2024 办公室文件Office files"));
 }
 
 void TestOcrEngine::turnedPages_data()
