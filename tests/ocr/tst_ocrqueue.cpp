@@ -3,6 +3,7 @@
 // are cancelled and replaced, and nothing happens while recognition is off.
 #include "ocrpage.h"
 #include "ocrqueue.h"
+#include "pagemaker.h"
 #include "pagestamp.h"
 #include "textstore.h"
 
@@ -64,6 +65,7 @@ private slots:
     void takesStoredText();
     void cancelWhileRecognising();
     void replacedPage();
+    void fullDiskStillDelivers();
     void offDoesNothing();
     void missingDataReachesOwner();
 
@@ -187,6 +189,26 @@ void TestOcrQueue::replacedPage()
     QTest::qWait(200);
     QCOMPARE(recorder.deliveries.size(), 1);
     QCOMPARE(recorder.deliveries.first().text, QString("After\n"));
+}
+
+// A text that cannot be stored (a full disk) is delivered all the same, marked
+// as not stored, and no file is left beside the page.
+void TestOcrQueue::fullDiskStillDelivers()
+{
+    const QString page = WritePage(m_dir.filePath("full.png"), {"Disk full"});
+    OcrQueue queue;
+    queue.SetLanguage(OcrLanguage::English);
+    Recorder recorder(&queue);
+    {
+        const PageMaker::FileSizeLimit full(16);
+        queue.Add(1, page, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.deliveries.size(), 1, 60000);
+    }
+    QVERIFY(recorder.deliveries.first().done);
+    QCOMPARE(recorder.deliveries.first().text, QString("Disk full\n"));
+    QVERIFY(!recorder.deliveries.first().stored);
+    QCOMPARE(QDir(m_dir.path()).entryList({"full*", ".full*"}, QDir::Files | QDir::Hidden),
+             QStringList{"full.png"});
 }
 
 void TestOcrQueue::offDoesNothing()
