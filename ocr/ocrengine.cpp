@@ -16,6 +16,8 @@
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcOcr, "scanvy.ocr", QtWarningMsg)
 
@@ -281,13 +283,25 @@ QString OcrEngine::Load(OcrLanguage language)
     KeepToOneThread();
     std::unique_ptr<tesseract::TessBaseAPI> api(new tesseract::TessBaseAPI);
     const QByteArray codes = sets.join(QLatin1Char('+')).toLatin1();
-    if (api->Init(QFile::encodeName(folder).constData(), codes.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
-        qCWarning(lcOcr) << "cannot load recognition data" << codes << "from" << folder;
-        return QStringLiteral("文字识别数据无法加载：") + folder;
+    const bool initialised =
+        api->Init(QFile::encodeName(folder).constData(), codes.constData(), tesseract::OEM_LSTM_ONLY) == 0;
+    // Tesseract goes on with the languages it could load when the data of
+    // another is damaged; a Chinese page read with English alone would be
+    // nonsense given out as a result.
+    std::vector<std::string> loaded;
+    if (initialised) {
+        api->GetLoadedLanguagesAsVector(&loaded);
     }
-    // Words are marked by their boxes, not by the spaces Tesseract would put
-    // between Chinese characters.
-    api->SetVariable("preserve_interword_spaces", "1");
+    QStringList damaged;
+    for (const QString& set : sets) {
+        if (std::find(loaded.begin(), loaded.end(), set.toStdString()) == loaded.end()) {
+            damaged.append(OcrDataPackage(set));
+        }
+    }
+    if (!damaged.isEmpty()) {
+        qCWarning(lcOcr) << "cannot load recognition data" << codes << "from" << folder;
+        return QStringLiteral("文字识别数据无法加载：") + damaged.join(QLatin1Char(' '));
+    }
     api->SetPageSegMode(tesseract::PSM_AUTO);
     if (language != OcrLanguage::English) {
         // Chinese characters are set on a fixed pitch; without that model

@@ -47,7 +47,9 @@ public:
     // message for the user: "未安装文字识别数据：tesseract-ocr-chi-sim" names
     // the packages whose data is missing (several parted by a space). None
     // unloads the engine and gives an empty message. Loading the language
-    // the engine already has does nothing.
+    // the engine already has does nothing. Data that is there but does not
+    // load gives "文字识别数据无法加载：tesseract-ocr-chi-sim" (the packages to
+    // install again).
     QString Load(OcrLanguage language);
     OcrLanguage Language() const { return m_language; }
     bool IsReady() const;
