@@ -64,6 +64,7 @@ private slots:
     void takesStoredText_data();
     void takesStoredText();
     void cancelWhileRecognising();
+    void replacedPage_data();
     void replacedPage();
     void fullDiskStillDelivers();
     void offDoesNothing();
@@ -171,24 +172,38 @@ void TestOcrQueue::cancelWhileRecognising()
     QCOMPARE(recorder.deliveries.size(), 1);
 }
 
-// A page added again under its id (re-scanned or turned) is recognised
-// once, as it is now.
+void TestOcrQueue::replacedPage_data()
+{
+    QTest::addColumn<int>("wait"); // ms before the page is replaced
+    QTest::newRow("waiting") << 0;
+    QTest::newRow("being recognised") << 300;
+}
+
+// A page added again under its id (re-scanned or turned), while it waits or
+// while it is recognised, is recognised once, as it is now.
 void TestOcrQueue::replacedPage()
 {
-    const QString first = WritePage(m_dir.filePath("first.png"), {"Before"});
-    const QString second = WritePage(m_dir.filePath("second.png"), {"After"});
+    QFETCH(int, wait);
+    QStringList before;
+    for (int i = 0; i < 30; ++i) {
+        before.append(QString("Before %1").arg(i));
+    }
+    const QString first = WritePage(m_dir.filePath(QString("first%1.png").arg(wait)), before);
+    const QString second = WritePage(m_dir.filePath(QString("second%1.png").arg(wait)), {"After"});
     OcrQueue queue;
     queue.SetLanguage(OcrLanguage::English);
     queue.SetWorkerCount(2);
     QCOMPARE(queue.WorkerCount(), 2);
     Recorder recorder(&queue);
     queue.Add(5, first, 0);
+    QTest::qWait(wait);
     queue.Add(5, second, 0);
     QCOMPARE(queue.TotalCount(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(queue.IsIdle(), 60000);
     QTest::qWait(200);
     QCOMPARE(recorder.deliveries.size(), 1);
     QCOMPARE(recorder.deliveries.first().text, QString("After\n"));
+    QVERIFY(!QFile::exists(TextStore::TextPath(first)));
 }
 
 // A text that cannot be stored (a full disk) is delivered all the same, marked
