@@ -58,16 +58,16 @@ QStringList WritePages(const QString& folder, int count)
                               "Please return the signed forms to the office by Friday"};
     QStringList paths;
     for (int p = 0; p < count; ++p) {
-        OcrPage::Spec spec;
+        OcrPage::Sheet sheet;
         for (int i = 0; i < 24; ++i) {
-            spec.lines.append(i % 3 == 2 ? english.at((i + p) % english.size())
-                                         : chinese.at((i + p) % chinese.size()));
+            sheet.lines.append(i % 3 == 2 ? english.at((i + p) % english.size())
+                                          : chinese.at((i + p) % chinese.size()));
         }
-        spec.points = 11;
-        spec.dpi = 300;
-        spec.ink = OcrPage::Ink::Grey;
+        sheet.points = 11;
+        sheet.dpi = 300;
+        sheet.ink = OcrPage::Ink::Grey;
         const QString path = folder + QString("/scan%1.jpg").arg(p + 1, 4, 10, QChar('0'));
-        if (!OcrPage::Render(spec).image.save(path, nullptr, 90)) {
+        if (!OcrPage::Render(sheet).image.save(path, nullptr, 90)) {
             return {};
         }
         paths.append(path);

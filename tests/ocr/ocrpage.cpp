@@ -87,27 +87,27 @@ void AddNoise(QImage* image, Ink ink)
 
 } // namespace
 
-Page Render(const Spec& spec)
+Page Render(const Sheet& sheet)
 {
-    QFont font(spec.family);
-    font.setPixelSize(qRound(spec.points * spec.dpi / 72.0));
+    QFont font(sheet.family);
+    font.setPixelSize(qRound(sheet.points * sheet.dpi / 72.0));
     font.setHintingPreference(QFont::PreferNoHinting);
     const QFontMetrics metrics(font);
-    const int margin = spec.dpi / 3;
+    const int margin = sheet.dpi / 3;
     const int lineStep = metrics.height() * 3 / 2;
     int width = 0;
-    for (const QString& line : spec.lines) {
+    for (const QString& line : sheet.lines) {
         width = std::max(width, metrics.horizontalAdvance(line));
     }
-    const QSize size(width + 2 * margin, lineStep * spec.lines.size() + 2 * margin);
+    const QSize size(width + 2 * margin, lineStep * sheet.lines.size() + 2 * margin);
 
     QImage image(size, QImage::Format_RGB32);
-    image.fill(PaperOf(spec.ink));
-    image.setDotsPerMeterX(DotsPerMetre(spec.dpi));
-    image.setDotsPerMeterY(DotsPerMetre(spec.dpi));
+    image.fill(PaperOf(sheet.ink));
+    image.setDotsPerMeterX(DotsPerMetre(sheet.dpi));
+    image.setDotsPerMeterY(DotsPerMetre(sheet.dpi));
     QTransform turn;
     turn.translate(size.width() / 2.0, size.height() / 2.0);
-    turn.rotate(spec.skew);
+    turn.rotate(sheet.skew);
     turn.translate(-size.width() / 2.0, -size.height() / 2.0);
 
     Page page;
@@ -115,12 +115,12 @@ Page Render(const Spec& spec)
     const QRect all(QPoint(0, 0), size);
     {
         QPainter painter(&image);
-        painter.setRenderHint(QPainter::TextAntialiasing, spec.ink != Ink::BlackWhite);
+        painter.setRenderHint(QPainter::TextAntialiasing, sheet.ink != Ink::BlackWhite);
         painter.setTransform(turn);
         painter.setFont(font);
-        painter.setPen(InkOf(spec.ink));
+        painter.setPen(InkOf(sheet.ink));
         int baseline = margin + metrics.ascent();
-        for (const QString& text : spec.lines) {
+        for (const QString& text : sheet.lines) {
             painter.drawText(QPoint(margin, baseline), text);
             TextLine line;
             for (const auto& word : SplitWords(text)) {
@@ -134,18 +134,18 @@ Page Render(const Spec& spec)
             baseline += lineStep;
         }
     }
-    if (spec.ink == Ink::BlackWhite) {
+    if (sheet.ink == Ink::BlackWhite) {
         image = image.convertToFormat(QImage::Format_Grayscale8)
                     .convertToFormat(QImage::Format_Mono, Qt::ThresholdDither | Qt::MonoOnly);
     }
-    if (spec.noise) {
-        AddNoise(&image, spec.ink);
+    if (sheet.noise) {
+        AddNoise(&image, sheet.ink);
     }
-    if (spec.ink == Ink::Grey) {
+    if (sheet.ink == Ink::Grey) {
         image = image.convertToFormat(QImage::Format_Grayscale8);
     }
-    image.setDotsPerMeterX(DotsPerMetre(spec.dpi));
-    image.setDotsPerMeterY(DotsPerMetre(spec.dpi));
+    image.setDotsPerMeterX(DotsPerMetre(sheet.dpi));
+    image.setDotsPerMeterY(DotsPerMetre(sheet.dpi));
     page.image = image;
     return page;
 }

@@ -13,7 +13,7 @@ namespace OcrPage {
 
 enum class Ink { Colour, Grey, BlackWhite };
 
-struct Spec {
+struct Sheet {
     QStringList lines;
     QString family = QStringLiteral("Noto Sans CJK SC");
     int points = 12;
@@ -28,9 +28,9 @@ struct Page {
     PageText truth; // one line per text line; words as the recogniser marks them
 };
 
-// Draws the page of `spec`. Words are what the recogniser reports as words:
+// Draws the page of `sheet`. Words are what the recogniser reports as words:
 // Chinese characters one by one, other text parted at spaces.
-Page Render(const Spec& spec);
+Page Render(const Sheet& sheet);
 
 // `text` in NFKC form without any white space: the form texts are compared in.
 QString Comparable(const QString& text);

@@ -22,13 +22,13 @@ const QString kDataFolder = QStringLiteral("/usr/share/tesseract-ocr/5/tessdata"
 
 OcrPage::Page ShortPage(int lines = 2)
 {
-    OcrPage::Spec spec;
+    OcrPage::Sheet sheet;
     const QStringList text{QStringLiteral("档案管理 Archive 2024"),
                            QStringLiteral("办公室文件 Office files")};
     for (int i = 0; i < lines; ++i) {
-        spec.lines.append(text.at(i % text.size()));
+        sheet.lines.append(text.at(i % text.size()));
     }
-    return OcrPage::Render(spec);
+    return OcrPage::Render(sheet);
 }
 
 int ThreadCount()

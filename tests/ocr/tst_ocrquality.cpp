@@ -108,15 +108,15 @@ void TestOcrQuality::recognition()
     QFETCH(double, limit);
     QVERIFY2(QFontInfo(QFont(family)).family() == family, qPrintable(family + " is not installed"));
 
-    OcrPage::Spec spec;
-    spec.lines = lines;
-    spec.family = family;
-    spec.points = points;
-    spec.dpi = dpi;
-    spec.ink = ink;
-    spec.noise = noise;
-    spec.skew = skew;
-    const OcrPage::Page page = OcrPage::Render(spec);
+    OcrPage::Sheet sheet;
+    sheet.lines = lines;
+    sheet.family = family;
+    sheet.points = points;
+    sheet.dpi = dpi;
+    sheet.ink = ink;
+    sheet.noise = noise;
+    sheet.skew = skew;
+    const OcrPage::Page page = OcrPage::Render(sheet);
     // Saved as the scanner would: JPEG for colour and grey, TIFF for
     // black-and-white.
     const QString path =

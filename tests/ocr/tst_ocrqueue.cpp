@@ -48,10 +48,10 @@ public:
 
 QString WritePage(const QString& path, const QStringList& lines)
 {
-    OcrPage::Spec spec;
-    spec.lines = lines;
-    spec.points = 14;
-    return OcrPage::Render(spec).image.save(path) ? path : QString();
+    OcrPage::Sheet sheet;
+    sheet.lines = lines;
+    sheet.points = 14;
+    return OcrPage::Render(sheet).image.save(path) ? path : QString();
 }
 
 } // namespace
