@@ -24,7 +24,7 @@ void Recognise(OcrEngine* engine, OcrLanguage language, const QString& path, int
                const std::atomic<bool>* cancel, bool* done, bool* cancelled, PageText* text, QString* message,
                bool* stored)
 {
-    if (TextStore::Read(path, text) && text->language == OcrLanguageKey(language)) {
+    if (TextStore::Read(path, angle, text) && text->language == OcrLanguageKey(language)) {
         *done = *stored = true;
         return;
     }
@@ -41,7 +41,7 @@ void Recognise(OcrEngine* engine, OcrLanguage language, const QString& path, int
     *message = result.message;
     if (*done) {
         *text = result.text;
-        *stored = TextStore::Write(path, stamp, *text);
+        *stored = TextStore::Write(path, stamp, angle, *text);
     }
 }
 

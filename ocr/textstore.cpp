@@ -1,6 +1,7 @@
 #include "textstore.h"
 
 #include "checkedfile.h"
+#include "pageturn.h"
 #include "savefailure.h"
 #include "targetfile.h"
 
@@ -16,11 +17,11 @@ const char kMagic[] = "scanvy-text 1";
 // A stored text is never larger: a dense page has some 5,000 words.
 constexpr qint64 kLargestText = 64 * 1024 * 1024;
 
-QByteArray StampLine(const PageStamp& stamp)
+QByteArray StampLine(const PageStamp& stamp, int angle)
 {
     return QByteArray(kMagic) + ' ' + QByteArray::number(stamp.device) + ' ' +
            QByteArray::number(stamp.inode) + ' ' + QByteArray::number(stamp.size) + ' ' +
-           QByteArray::number(stamp.modifiedNs) + '\n';
+           QByteArray::number(stamp.modifiedNs) + ' ' + QByteArray::number(NormalTurn(angle)) + '\n';
 }
 
 } // namespace
@@ -32,21 +33,21 @@ QString TextPath(const QString& pagePath)
     return pagePath + QStringLiteral(".text");
 }
 
-QByteArray Encode(const PageStamp& stamp, const PageText& text)
+QByteArray Encode(const PageStamp& stamp, int angle, const PageText& text)
 {
-    return StampLine(stamp) + PageTextToJson(text);
+    return StampLine(stamp, angle) + PageTextToJson(text);
 }
 
-bool Decode(const QByteArray& data, const PageStamp& stamp, PageText* out)
+bool Decode(const QByteArray& data, const PageStamp& stamp, int angle, PageText* out)
 {
     *out = PageText();
-    const QByteArray head = StampLine(stamp);
+    const QByteArray head = StampLine(stamp, angle);
     return stamp.IsValid() && data.startsWith(head) && PageTextFromJson(data.mid(head.size()), out);
 }
 
-bool Write(const QString& pagePath, const PageStamp& stamp, const PageText& text)
+bool Write(const QString& pagePath, const PageStamp& stamp, int angle, const PageText& text)
 {
-    const QByteArray data = Encode(stamp, text);
+    const QByteArray data = Encode(stamp, angle, text);
     TargetFile target(TextPath(pagePath));
     if (!target.IsValid()) {
         return false;
@@ -63,7 +64,7 @@ bool Write(const QString& pagePath, const PageStamp& stamp, const PageText& text
     return file.error() == QFileDevice::NoError && target.Commit();
 }
 
-bool Read(const QString& pagePath, PageText* out)
+bool Read(const QString& pagePath, int angle, PageText* out)
 {
     *out = PageText();
     QFile file(TextPath(pagePath));
@@ -71,7 +72,7 @@ bool Read(const QString& pagePath, PageText* out)
         return false;
     }
     const QByteArray data = file.readAll();
-    return file.error() == QFileDevice::NoError && Decode(data, PageStamp::Of(pagePath), out);
+    return file.error() == QFileDevice::NoError && Decode(data, PageStamp::Of(pagePath), angle, out);
 }
 
 bool Remove(const QString& pagePath)

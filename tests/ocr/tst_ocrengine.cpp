@@ -320,6 +320,7 @@ void TestOcrEngine::storedText_data()
     QTest::newRow("page written in place") << "rewrite page" << false;
     QTest::newRow("text of another page") << "other page" << false;
     QTest::newRow("box outside the page") << "box" << false;
+    QTest::newRow("page turned since") << "angle" << false;
 }
 
 void TestOcrEngine::storedText()
@@ -336,8 +337,8 @@ void TestOcrEngine::storedText()
     text.language = "chi_sim+eng";
     text.paragraphs.append(
         TextParagraph{{TextLine{{TextWord{"档", QRect(10, 10, 20, 20), 90}}, QRect(10, 10, 20, 20)}}});
-    QVERIFY(TextStore::Write(page, PageStamp::Of(page), text));
-    QVERIFY(TextStore::Write(other, PageStamp::Of(other), text));
+    QVERIFY(TextStore::Write(page, PageStamp::Of(page), 270, text));
+    QVERIFY(TextStore::Write(other, PageStamp::Of(other), 270, text));
     const QString stored = TextStore::TextPath(page);
     QCOMPARE(stored, page + ".text");
     const QByteArray bytes = PageMaker::bytes(stored);
@@ -376,7 +377,7 @@ void TestOcrEngine::storedText()
         QVERIFY(PageMaker::bytes(stored) != bytes);
     }
     PageText read;
-    QCOMPARE(TextStore::Read(page, &read), trusted);
+    QCOMPARE(TextStore::Read(page, damage == "angle" ? 90 : -90, &read), trusted);
     QCOMPARE(read.PlainText(), trusted ? text.PlainText() : QString());
     QCOMPARE(read.WordCount(), trusted ? 1 : 0);
 }
@@ -393,7 +394,7 @@ void TestOcrEngine::fullDiskKeepsOldText()
     old.language = "eng";
     old.paragraphs.append(
         TextParagraph{{TextLine{{TextWord{"old", QRect(1, 1, 30, 10), 80}}, QRect(1, 1, 30, 10)}}});
-    QVERIFY(TextStore::Write(page, PageStamp::Of(page), old));
+    QVERIFY(TextStore::Write(page, PageStamp::Of(page), 0, old));
     PageText large = old;
     for (int i = 0; i < 2000; ++i) {
         large.paragraphs.last().lines.last().words.append(TextWord{"word", QRect(i % 300, 50, 20, 10), 70});
@@ -401,11 +402,11 @@ void TestOcrEngine::fullDiskKeepsOldText()
     const QByteArray before = PageMaker::bytes(TextStore::TextPath(page));
     {
         const PageMaker::FileSizeLimit full(4096);
-        QVERIFY(!TextStore::Write(page, PageStamp::Of(page), large));
+        QVERIFY(!TextStore::Write(page, PageStamp::Of(page), 0, large));
     }
     QCOMPARE(PageMaker::bytes(TextStore::TextPath(page)), before);
     PageText read;
-    QVERIFY(TextStore::Read(page, &read));
+    QVERIFY(TextStore::Read(page, 0, &read));
     QCOMPARE(read.PlainText(), QString("old\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
              QStringList({"scan0001.tiff", "scan0001.tiff.text"}));

@@ -107,7 +107,7 @@ void TestOcrQueue::deliversInOrderOnOwnerThread()
     QCOMPARE(queue.DoneCount(), 3);
     // The texts are kept beside their pages, and none for the damaged one.
     PageText stored;
-    QVERIFY(TextStore::Read(a, &stored));
+    QVERIFY(TextStore::Read(a, 0, &stored));
     QCOMPARE(stored.PlainText(), QString("First page\n"));
     QVERIFY(!QFile::exists(TextStore::TextPath(b)));
     // A page added to the idle queue starts the counts afresh.
@@ -119,24 +119,28 @@ void TestOcrQueue::deliversInOrderOnOwnerThread()
 void TestOcrQueue::takesStoredText_data()
 {
     QTest::addColumn<QString>("language"); // of the stored text
+    QTest::addColumn<int>("storedAngle");  // the page is added at 0
     QTest::addColumn<bool>("taken");
-    QTest::newRow("same language") << "eng" << true;
-    QTest::newRow("other language") << "chi_sim+eng" << false;
+    QTest::newRow("same language") << "eng" << 0 << true;
+    QTest::newRow("other language") << "chi_sim+eng" << 0 << false;
+    QTest::newRow("page turned since") << "eng" << 90 << false;
 }
 
 // A page whose text is stored is not recognised again; a text of another
-// language is.
+// language, or recognised while the page was turned otherwise, is.
 void TestOcrQueue::takesStoredText()
 {
     QFETCH(QString, language);
+    QFETCH(int, storedAngle);
     QFETCH(bool, taken);
-    const QString page = WritePage(m_dir.filePath(QString("stored-%1.png").arg(taken)), {"Recognised anew"});
+    const QString page =
+        WritePage(m_dir.filePath(QString("stored-%1.png").arg(QTest::currentDataTag())), {"Recognised anew"});
     PageText kept;
     kept.pageSize = QImage(page).size();
     kept.language = language;
     kept.paragraphs.append(
         TextParagraph{{TextLine{{TextWord{"Kept", QRect(5, 5, 40, 20), 99}}, QRect(5, 5, 40, 20)}}});
-    QVERIFY(TextStore::Write(page, PageStamp::Of(page), kept));
+    QVERIFY(TextStore::Write(page, PageStamp::Of(page), storedAngle, kept));
     OcrQueue queue;
     queue.SetLanguage(OcrLanguage::English);
     Recorder recorder(&queue);
