@@ -1,0 +1,252 @@
+#include "ocrqueue.h"
+
+#include "ocrengine.h"
+#include "pagestamp.h"
+#include "textstore.h"
+
+#include <QMetaObject>
+#include <QMetaType>
+
+#include <algorithm>
+
+struct OcrQueue::Outcome {
+    bool done = false; // else failed, with `message`
+    bool cancelled = false;
+    PageText text;
+    QString message;
+    bool stored = false;
+};
+
+namespace {
+
+// Recognises one page, or takes its stored text when that is still good.
+void Recognise(OcrEngine* engine, OcrLanguage language, const QString& path, int angle,
+               const std::atomic<bool>* cancel, bool* done, bool* cancelled, PageText* text, QString* message,
+               bool* stored)
+{
+    if (TextStore::Read(path, angle, text) && text->language == OcrLanguageKey(language)) {
+        *done = *stored = true;
+        return;
+    }
+    *message = engine->Load(language);
+    if (!message->isEmpty()) {
+        return;
+    }
+    // Taken before the page is read: if the page is replaced meanwhile, the
+    // stored text names the old bytes and is never taken for the new ones.
+    const PageStamp stamp = PageStamp::Of(path);
+    OcrResult result = engine->Recognise(path, angle, cancel);
+    *cancelled = result.status == OcrResult::Cancelled;
+    *done = result.status == OcrResult::Done;
+    *message = result.message;
+    if (*done) {
+        *text = result.text;
+        *stored = TextStore::Write(path, stamp, angle, *text);
+    }
+}
+
+} // namespace
+
+OcrQueue::OcrQueue(QObject* parent) : QObject(parent)
+{
+    qRegisterMetaType<PageText>("PageText");
+}
+
+OcrQueue::~OcrQueue()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+        m_jobs.clear();
+        for (auto& worker : m_workers) {
+            worker->cancel = true;
+        }
+    }
+    m_wake.notify_all();
+    for (auto& worker : m_workers) {
+        worker->thread.join();
+    }
+}
+
+void OcrQueue::SetLanguage(OcrLanguage language)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_language == language) {
+            return;
+        }
+        m_language = language;
+    }
+    if (language == OcrLanguage::None) {
+        CancelAll();
+    }
+}
+
+OcrLanguage OcrQueue::Language() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_language;
+}
+
+void OcrQueue::SetWorkerCount(int count)
+{
+    count = std::max(1, count);
+    JoinFinished();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wanted = count;
+    int working = 0;
+    for (auto& worker : m_workers) {
+        if (!worker->retire) {
+            worker->retire = ++working > count;
+        }
+    }
+    if (working > count) {
+        m_wake.notify_all();
+    }
+    // Workers start on the first page, so a queue that never gets one
+    // costs no thread.
+    if (!m_jobs.empty()) {
+        for (; working < count; ++working) {
+            m_workers.emplace_back(new Worker);
+            Worker* worker = m_workers.back().get();
+            worker->thread = std::thread(&OcrQueue::Run, this, worker);
+        }
+    }
+}
+
+int OcrQueue::WorkerCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_wanted;
+}
+
+void OcrQueue::Add(quint64 pageId, const QString& path, int angle)
+{
+    if (Language() == OcrLanguage::None) {
+        return;
+    }
+    Cancel(pageId);
+    if (IsIdle()) {
+        m_done = m_total = 0;
+    }
+    quint64 serial = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        serial = m_nextSerial++;
+        m_jobs.push_back(Job{serial, pageId, path, angle});
+    }
+    m_live.insert(serial, pageId);
+    ++m_total;
+    SetWorkerCount(WorkerCount()); // starts the workers that are missing
+    m_wake.notify_one();
+    emit sglProgress(m_done, m_total);
+}
+
+void OcrQueue::Cancel(quint64 pageId)
+{
+    QList<quint64> serials;
+    for (auto it = m_live.cbegin(); it != m_live.cend(); ++it) {
+        if (it.value() == pageId) {
+            serials.append(it.key());
+        }
+    }
+    Drop(serials);
+}
+
+void OcrQueue::CancelAll()
+{
+    Drop(m_live.keys());
+}
+
+void OcrQueue::Drop(const QList<quint64>& serials)
+{
+    if (serials.isEmpty()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(),
+                                    [&](const Job& job) { return serials.contains(job.serial); }),
+                     m_jobs.end());
+        for (auto& worker : m_workers) {
+            if (worker->serial != 0 && serials.contains(worker->serial)) {
+                worker->cancel = true;
+            }
+        }
+    }
+    for (quint64 serial : serials) {
+        m_live.remove(serial);
+    }
+    m_total -= serials.size();
+    emit sglProgress(m_done, m_total);
+}
+
+void OcrQueue::JoinFinished()
+{
+    std::vector<std::unique_ptr<Worker>> ended;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_workers.begin(); it != m_workers.end();) {
+            if ((*it)->finished) {
+                ended.push_back(std::move(*it));
+                it = m_workers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& worker : ended) {
+        worker->thread.join();
+    }
+}
+
+void OcrQueue::Run(Worker* worker)
+{
+    OcrEngine engine;
+    for (;;) {
+        Job job;
+        OcrLanguage language = OcrLanguage::None;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, [&] { return m_stopping || worker->retire || !m_jobs.empty(); });
+            if (m_stopping || worker->retire) {
+                worker->finished = true;
+                return;
+            }
+            job = m_jobs.front();
+            m_jobs.pop_front();
+            worker->serial = job.serial;
+            worker->pageId = job.pageId;
+            worker->cancel = false;
+            language = m_language;
+        }
+        auto outcome = std::make_shared<Outcome>();
+        Recognise(&engine, language, job.path, job.angle, &worker->cancel, &outcome->done,
+                  &outcome->cancelled, &outcome->text, &outcome->message, &outcome->stored);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            worker->serial = 0;
+        }
+        const quint64 serial = job.serial;
+        QMetaObject::invokeMethod(
+            this, [this, serial, outcome] { Deliver(serial, *outcome); }, Qt::QueuedConnection);
+    }
+}
+
+void OcrQueue::Deliver(quint64 serial, const Outcome& outcome)
+{
+    const auto it = m_live.find(serial);
+    if (it == m_live.end()) {
+        return; // cancelled meanwhile
+    }
+    const quint64 pageId = it.value();
+    m_live.erase(it);
+    ++m_done;
+    if (outcome.done) {
+        emit sglPageDone(pageId, outcome.text, outcome.stored);
+    } else {
+        emit sglPageFailed(pageId, outcome.cancelled ? QStringLiteral("文字识别已取消") : outcome.message);
+    }
+    emit sglProgress(m_done, m_total);
+    JoinFinished();
+}
