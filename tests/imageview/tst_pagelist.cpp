@@ -158,7 +158,7 @@ void TestPageList::Fill(Workspace& ws, int pages)
 
 void TestPageList::Select(Workspace& ws, int current, const QList<int>& rows)
 {
-    ws.list->setCurrentRow(current);
+    ws.list->setCurrentIndex(ws.list->model()->index(current, 0));
     ws.list->selectionModel()->clearSelection();
     for (int row : rows) {
         ws.list->selectionModel()->select(ws.list->model()->index(row, 0), QItemSelectionModel::Select);
@@ -169,10 +169,10 @@ void TestPageList::Select(Workspace& ws, int current, const QList<int>& rows)
 // after the gap, or the lower part of the last row.
 QPoint TestPageList::GapPoint(Workspace& ws, int gap)
 {
-    const int count = ws.list->count();
-    QListWidgetItem* item = ws.list->item(gap < count ? gap : count - 1);
-    ws.list->scrollToItem(item);
-    const QRect rect = ws.list->visualItemRect(item);
+    const int count = ws.list->RowCount();
+    const QModelIndex item = ws.list->model()->index(gap < count ? gap : count - 1, 0);
+    ws.list->scrollTo(item);
+    const QRect rect = ws.list->visualRect(item);
     return QPoint(rect.center().x(), gap < count ? rect.top() + 10 : rect.bottom() - 10);
 }
 
@@ -296,8 +296,9 @@ void TestPageList::randomSession()
             QCOMPARE(ws.list->DropIndicatorGap(), gap);
             QVERIFY(line->isVisible());
             const int y = line->geometry().center().y();
-            QVERIFY(gap == 0 || y >= ws.list->visualItemRect(ws.list->item(gap - 1)).bottom() - 2);
-            QVERIFY(gap == count || y <= ws.list->visualItemRect(ws.list->item(gap)).top() + 2);
+            const auto rect = [&ws](int row) { return ws.list->visualRect(ws.list->model()->index(row, 0)); };
+            QVERIFY(gap == 0 || y >= rect(gap - 1).bottom() - 2);
+            QVERIFY(gap == count || y <= rect(gap).top() + 2);
             QVERIFY(SendDrag(ws.list, data.get(), QEvent::Drop, at));
             QVERIFY(!line->isVisible());
             model.Drop(rows, gap);
