@@ -104,15 +104,11 @@ void ImageViewWidget::Forget(const QString& path)
 void ImageViewWidget::OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                     const QVector<int>& roles)
 {
-    // Another turn draws the same thumbnail turned, and what was decoded of
-    // the page at other angles stays for a turn back; another file (or the
-    // same file written again) is decoded afresh.
+    // A page given another file: what was decoded of the old one goes (a
+    // file written anew under the same name is found out by its stamp). A
+    // turn keeps what was decoded at other angles for a turn back.
     const bool turnOnly = roles.size() == 1 && roles.first() == PageList::AngleRole;
     if (!turnOnly) {
-        for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
-            thumbnails->Forget(pages->PathAt(row));
-        }
-        // A page given another file: what was decoded of the old one goes.
         const QList<QString> listed = pages->Paths();
         const QSet<QString> kept(listed.cbegin(), listed.cend());
         for (const QString& path : pageCache.Paths()) {
