@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QImage>
@@ -29,9 +28,7 @@
 #include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>

@@ -17,7 +17,6 @@ class QMenu;
 class QMouseEvent;
 class QScrollArea;
 class QScrollBar;
-class QTimer;
 class QVBoxLayout;
 class PageDecoder;
 class ThumbListWidget;

@@ -1504,13 +1504,6 @@
     </message>
 </context>
 <context>
-    <name>ThumbnailWidget</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
-</context>
-<context>
     <name>WyScannerOptionsWidget</name>
     <message>
         <source>Form</source>
