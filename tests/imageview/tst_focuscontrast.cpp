@@ -125,8 +125,9 @@ void TestFocusContrast::focusFrame()
 }
 
 // Pages arriving from a scan, at the end or inserted among the others, are
-// drawn in their rows with their own thumbnails before the scan ends, and
-// the rows after an inserted one show the pages that moved down.
+// drawn in their rows with their own thumbnails and numbers before the scan
+// ends, and the rows after an inserted one show the pages that moved down,
+// numbered on.
 void TestFocusContrast::numbersWhileScanning_data()
 {
     QTest::addColumn<int>("scanType");
@@ -160,6 +161,9 @@ void TestFocusContrast::numbersWhileScanning()
     QCoreApplication::processEvents();
     QCOMPARE(ws.list->RowCount(), 5);
     QCOMPARE(ws.CheckInvariant(), QString());
+    for (int row : {0, at, 4}) {
+        QCOMPARE(ws.NumberShown(row), QString::number(row + 1));
+    }
 }
 
 QTEST_MAIN(TestFocusContrast)

@@ -14,7 +14,10 @@
 #include <QImageReader>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QPainter>
+#include <QProcess>
 #include <QScrollArea>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -83,6 +86,30 @@ QImage Workspace::Cell(int row) const
     list->viewport()->grab(); // the row asks for its thumbnail as it is drawn
     WaitForThumbnails();
     return list->viewport()->grab(list->visualRect(index)).toImage();
+}
+
+QString Workspace::NumberShown(int row) const
+{
+    const QImage cell = Cell(row);
+    // Enlarged, with a margin: Tesseract reads a line of large glyphs.
+    const QImage band = cell.copy(ThumbnailItemDelegate::NumberRect(cell.rect()));
+    QImage page(band.width() * 4 + 80, band.height() * 4 + 80, QImage::Format_RGB32);
+    page.fill(band.pixel(0, 0));
+    QPainter(&page).drawImage(QPoint(40, 40),
+                              band.scaled(band.size() * 4, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("number.png"));
+    if (!page.save(file)) {
+        return QString();
+    }
+    QProcess tesseract;
+    tesseract.start(QStringLiteral("tesseract"),
+                    {file, QStringLiteral("stdout"), QStringLiteral("--psm"), QStringLiteral("7"),
+                     QStringLiteral("-c"), QStringLiteral("tessedit_char_whitelist=0123456789")});
+    if (!tesseract.waitForFinished(20000)) {
+        return QString();
+    }
+    return QString::fromUtf8(tesseract.readAllStandardOutput()).trimmed();
 }
 
 QString Workspace::RowPath(int row) const

@@ -34,6 +34,9 @@ public:
     // Row `row` as the column draws it on the screen, scrolled into view and
     // with its thumbnail.
     QImage Cell(int row) const;
+    // The page number row `row` shows on the screen, read by Tesseract from
+    // the drawn row (empty when it reads none).
+    QString NumberShown(int row) const;
     // The page file of the column's row `row`.
     QString RowPath(int row) const;
     QStringList RowPaths() const;
