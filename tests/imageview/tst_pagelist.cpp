@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -126,6 +127,8 @@ private slots:
     void columnFollowsList();
     void inputReachesList_data();
     void inputReachesList();
+    void dragScrolls_data();
+    void dragScrolls();
 
 private:
     void Fill(Workspace& ws, int pages);
@@ -613,6 +616,48 @@ void TestPageList::inputReachesList()
     // The large view shows the list's current page.
     const QColor shown = PageFiles::CenterColor(ws.LargeLabel()->pixmap(Qt::ReturnByValue).toImage());
     QVERIFY(PageFiles::Near(shown, PageFiles::ColorFor(current)));
+}
+
+// A drag held near the top or bottom edge of the column scrolls it that
+// way; elsewhere the column stays. The pointer is given as a share of the
+// column's height; the column starts scrolled to its middle.
+void TestPageList::dragScrolls_data()
+{
+    QTest::addColumn<double>("at");
+    QTest::addColumn<int>("direction");
+    QTest::newRow("near the bottom") << 0.98 << 1;
+    QTest::newRow("near the top") << 0.02 << -1;
+    QTest::newRow("in the middle") << 0.5 << 0;
+}
+
+void TestPageList::dragScrolls()
+{
+    QFETCH(double, at);
+    QFETCH(int, direction);
+    Workspace& ws = *m_ws;
+    ws.view->Broom();
+    Fill(ws, 12);
+    Select(ws, 0, {0});
+    QScrollBar* bar = ws.list->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum() / 2);
+    const int before = bar->value();
+    std::unique_ptr<QMimeData> data(ws.list->CreateDragData());
+    const QPoint middle(ws.list->viewport()->width() / 2, ws.list->viewport()->height() / 2);
+    QVERIFY(SendDrag(ws.list, data.get(), QEvent::DragEnter, middle));
+    const QPoint point(middle.x(), int(at * (ws.list->viewport()->height() - 1)));
+    QVERIFY(SendDrag(ws.list, data.get(), QEvent::DragMove, point));
+    QTest::qWait(300);
+    const int moved = bar->value() - before;
+    SendDrag(ws.list, data.get(), QEvent::DragLeave);
+    QVERIFY2(direction > 0   ? moved > 0
+             : direction < 0 ? moved < 0
+                             : moved == 0,
+             qPrintable(QString::number(moved)));
+    // The scrolling ends with the drag.
+    const int after = bar->value();
+    QTest::qWait(100);
+    QCOMPARE(bar->value(), after);
 }
 
 QTEST_MAIN(TestPageList)
