@@ -12,27 +12,23 @@
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "thumbnailitemdelegate.h"
-#include "thumbnailwidget.h"
+#include "thumbnailloader.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QListWidgetItem>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -43,8 +39,6 @@ const int kListWidth = 140;
 const int kListSpacing = 5;
 const int kListScrollStep = 20;
 const int kMinLabelSide = 2;
-// Making cells yields to the event loop after about this long.
-const int kCellStepMs = 10;
 
 // Decoded pages held for page switching: the current page, the pages ahead
 // and behind it, and one page at full resolution fit in these bounds.
@@ -70,13 +64,11 @@ const char* const kLargeLabelStyle = "QLabel {background-color:#C0C0C0;}";
 // thin grey border, so the keyboard focus is seen where it is.
 const char* const kScrollAreaStyle = "QScrollArea {background-color:#C0C0C0; border:1px solid gray;}"
                                      "QScrollArea:focus {border:3px solid #003F8A;}";
-const char* const kThumbListStyle =
-    "QListWidget { background-color:#F8F8F8; border:1px solid gray; }            "
-    "QListWidget:focus { border:3px solid #003F8A; }            "
-    "QListWidget::Item { border:2px solid gray; background-color:#E0E0E0;}            "
-    "QListWidget::Item:hover { background-color:#D0D0D0; }            "
-    "QListWidget::Item:selected { background-color:#0173C7; }            "
-    "QListWidget::Item:selected:- { background-color:#0173C7; }            ";
+const char* const kThumbListStyle = "QListView { background-color:#F8F8F8; border:1px solid gray; }"
+                                    "QListView:focus { border:3px solid #003F8A; }"
+                                    "QListView::item { border:2px solid gray; background-color:#E0E0E0; }"
+                                    "QListView::item:hover { background-color:#D0D0D0; }"
+                                    "QListView::item:selected { background-color:#0173C7; }";
 
 } // namespace
 
@@ -91,13 +83,10 @@ ImageViewWidget::ImageViewWidget(ThumbListWidget* list, QVBoxLayout* layout, QWi
     hide();
     GetTempDir();
 
+    thumbnails = new ThumbnailLoader(this);
     SetUpLargeView(layout);
     SetUpThumbList();
     SetUpContextMenu();
-
-    cellTimer = new QTimer(this);
-    cellTimer->setInterval(0);
-    connect(cellTimer, &QTimer::timeout, this, &ImageViewWidget::MakeCellsStep);
 
     decoder = new PageDecoder(DecoderThreads(), this);
     connect(decoder, &PageDecoder::sglFinished, this, &ImageViewWidget::OnPagesDecoded, Qt::QueuedConnection);
@@ -163,59 +152,32 @@ void ImageViewWidget::SetUpThumbList()
     thumbList->setResizeMode(QListView::Fixed);
     thumbList->verticalScrollBar()->setSingleStep(kListScrollStep);
     thumbList->setContextMenuPolicy(Qt::CustomContextMenu);
-    thumbList->clear();
-    delegate = new ThumbnailItemDelegate;
+    // Every row has the same size: the column lays out a thousand rows
+    // without asking each one.
+    thumbList->setUniformItemSizes(true);
+    delegate = new ThumbnailItemDelegate(thumbnails);
     thumbList->setItemDelegate(delegate);
     thumbList->setStyleSheet(QString::fromLatin1(kThumbListStyle));
 
-    connect(thumbList.data(), &QListWidget::currentRowChanged, this, &ImageViewWidget::OnCurrentRowChanged);
     connect(thumbList.data(), &QWidget::customContextMenuRequested, this,
             &ImageViewWidget::OnContextMenuRequested);
-    connect(thumbList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &ImageViewWidget::MirrorSelection);
+    // A thumbnail that arrives is drawn (only rows in view ask for one).
+    connect(thumbnails, &ThumbnailLoader::sglReady, thumbList->viewport(), QOverload<>::of(&QWidget::update));
     SetUpReorder();
-}
-
-void ImageViewWidget::MirrorSelection()
-{
-    // While rows come or go the two differ for a moment; the list keeps its
-    // own selection with its rows then.
-    if (thumbList.isNull() || thumbList->count() != pages->Count()) {
-        return;
-    }
-    QItemSelection selection;
-    const QModelIndexList rows = thumbList->selectionModel()->selectedRows();
-    for (const QModelIndex& index : rows) {
-        const QModelIndex page = pages->index(index.row());
-        selection.select(page, page);
-    }
-    pages->Selection()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void ImageViewWidget::FollowList()
 {
-    if (thumbList.isNull()) {
-        return;
-    }
     if (pages->IsEmpty()) {
         ClearLargeImage();
         return;
     }
-    const QList<int> selected = pages->SelectedRows();
     const int row = pages->Current();
-    {
-        const QSignalBlocker blocker(thumbList.data());
-        thumbList->setCurrentRow(row, QItemSelectionModel::NoUpdate);
-        QItemSelection selection;
-        for (int selectedRow : selected) {
-            const QModelIndex index = thumbList->model()->index(selectedRow, 0);
-            selection.select(index, index);
-        }
-        thumbList->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    }
-    ShowLargeImage(PathAt(row));
+    ShowLargeImage(pages->PathAt(row));
     emit sglThumbItemClicked(row);
-    thumbList->ScrollToCurrent();
+    if (!thumbList.isNull()) {
+        thumbList->ScrollToCurrent();
+    }
 }
 
 namespace {
@@ -236,6 +198,7 @@ void ImageViewWidget::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange) {
         for (int i = 0; i < scanMenuActions.size(); ++i)
             scanMenuActions.at(i)->setText(tr(kScanMenuEntries[i].text));
+        RefreshInfos(); // the column's marks are drawn in the new language
     }
     QWidget::changeEvent(event);
 }
@@ -256,94 +219,21 @@ void ImageViewWidget::SetUpContextMenu()
 
 int ImageViewWidget::RowCount() const
 {
-    return thumbList.isNull() ? 0 : thumbList->count();
+    return pages->Count();
 }
 
 // ---------------------------------------------------------------- pages
 
 bool ImageViewWidget::IsLoadingThumbnails() const
 {
-    if (cellTimer->isActive()) {
-        return true;
-    }
-    for (int row = 0; row < RowCount(); ++row) {
-        const auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->item(row)));
-        if (widget != nullptr && widget->IsLoading()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Rows may have been deleted, moved or given another page since they were
-// added: each step looks afresh for the rows without a cell, and a cell
-// draws the page its row holds now.
-void ImageViewWidget::MakeCellsStep()
-{
-    if (largeViewPending) {
-        // A step of its own; unless a page has been shown meanwhile.
-        largeViewPending = false;
-        const QString current = GetCurrentPath();
-        if (!current.isEmpty() && shownRequest.path != current) {
-            ShowLargeImage(current);
-        }
-        return;
-    }
-    QElapsedTimer clock;
-    clock.start();
-    const QList<int> rows = RowsWithoutCell();
-    for (int row : rows) {
-        if (clock.elapsed() >= kCellStepMs) {
-            return; // the timer calls again once the event loop has turned
-        }
-        MakeCell(row);
-    }
-    cellTimer->stop();
-}
-
-// The rows without a cell, those from the top of the visible part of the
-// column down first, then those above it.
-QList<int> ImageViewWidget::RowsWithoutCell() const
-{
-    QList<int> rows;
-    const int count = RowCount();
-    if (count == 0) {
-        return rows;
-    }
-    int first = std::max(0, thumbList->currentRow());
-    const QRect view = thumbList->viewport()->rect();
-    for (int y = view.top(); y < view.bottom(); y += kListSpacing) {
-        const QModelIndex index = thumbList->indexAt(QPoint(view.center().x(), y));
-        if (index.isValid()) {
-            first = index.row();
-            break;
-        }
-    }
-    for (int i = 0; i < count; ++i) {
-        const int row = (first + i) % count;
-        if (thumbList->itemWidget(thumbList->item(row)) == nullptr) {
-            rows << row;
-        }
-    }
-    return rows;
-}
-
-void ImageViewWidget::MakeCell(int row)
-{
-    QListWidgetItem* item = thumbList->item(row);
-    auto* widget = new ThumbnailWidget(item->data(Qt::UserRole).toString(), ThumbnailWidget::InBackground,
-                                       nullptr, pages->At(row).angle);
-    widget->ResetFileIndex(row);
-    widget->SetSelected(item->isSelected());
-    thumbList->setItemWidget(item, widget);
+    return largeViewPending || thumbnails->IsDecoding();
 }
 
 void ImageViewWidget::RefreshInfos()
 {
-    for (int i = 0; i < RowCount(); ++i) {
-        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->item(i)))) {
-            widget->ResetFileIndex(i);
-        }
+    // The column numbers its rows as it draws them.
+    if (!thumbList.isNull()) {
+        thumbList->viewport()->update();
     }
 }
 
@@ -351,67 +241,58 @@ void ImageViewWidget::RefreshInfos()
 
 void ImageViewWidget::SetSelection(int row)
 {
-    if (thumbList.isNull()) {
+    if (!pages->SetCurrent(row)) {
         return;
     }
-    thumbList->setSelectionMode(QAbstractItemView::SingleSelection);
-    thumbList->setCurrentRow(row);
-    thumbList->setFocus();
-    pages->SetCurrent(row);
-    thumbList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    thumbList->ScrollToCurrent();
+    ResetSelection();
+    if (!thumbList.isNull()) {
+        thumbList->setFocus();
+        thumbList->ScrollToCurrent();
+    }
+    emit sglThumbItemClicked(row);
 }
 
 void ImageViewWidget::ResetSelection()
 {
-    if (thumbList.isNull()) {
-        return;
-    }
-    QItemSelectionModel* selection = thumbList->selectionModel();
-    const QModelIndex index = thumbList->model()->index(pages->Current(), 0);
-    if (index.isValid()) {
-        selection->select(index, QItemSelectionModel::ClearAndSelect);
-    } else {
+    QItemSelectionModel* selection = pages->Selection();
+    if (pages->IsEmpty()) {
         selection->clearSelection();
+    } else {
+        selection->select(pages->index(pages->Current()), QItemSelectionModel::ClearAndSelect);
     }
 }
 
 void ImageViewWidget::ClearItemSelction()
 {
-    if (!thumbList.isNull()) {
-        thumbList->clearSelection();
-    }
+    pages->Selection()->clearSelection();
 }
 
 void ImageViewWidget::SelectAll()
 {
-    if (!thumbList.isNull()) {
-        thumbList->selectAll();
+    if (pages->IsEmpty()) {
+        return;
     }
+    const QItemSelection all(pages->index(0), pages->index(pages->Count() - 1));
+    pages->Selection()->select(all, QItemSelectionModel::Select);
 }
 
 void ImageViewWidget::SelectReverse()
 {
-    const int count = RowCount();
-    if (count == 0) {
+    if (pages->IsEmpty()) {
         return;
     }
-    const QAbstractItemModel* model = thumbList->model();
-    const QItemSelection all(model->index(0, 0), model->index(count - 1, 0));
-    thumbList->selectionModel()->select(all, QItemSelectionModel::Toggle);
+    const QItemSelection all(pages->index(0), pages->index(pages->Count() - 1));
+    pages->Selection()->select(all, QItemSelectionModel::Toggle);
 }
 
 bool ImageViewWidget::IsSelected(int row) const
 {
-    if (row < 0 || row >= RowCount()) {
-        return false;
-    }
-    return thumbList->item(row)->isSelected();
+    return row >= 0 && row < pages->Count() && pages->Selection()->isRowSelected(row, QModelIndex());
 }
 
 int ImageViewWidget::GetCurrentIndex() const
 {
-    return thumbList.isNull() ? -1 : thumbList->currentRow();
+    return pages->IsEmpty() ? -1 : pages->Current();
 }
 
 // ----------------------------------------------------------- navigation
@@ -454,29 +335,16 @@ void ImageViewWidget::JumpTo(int row)
         return;
     }
     pages->SetCurrent(row);
-    thumbList->setCurrentRow(row);
     ResetSelection();
-    thumbList->ScrollToCurrent();
-}
-
-void ImageViewWidget::OnCurrentRowChanged(int row)
-{
-    if (row < 0) {
-        return;
-    }
-    pages->SetCurrent(row);
-    // Also for a page that cannot be shown: the view must not go on showing
-    // the page that was current before.
-    const QString path = PathAt(row);
-    if (!path.isEmpty()) {
-        ShowLargeImage(path);
+    if (!thumbList.isNull()) {
+        thumbList->ScrollToCurrent();
     }
     emit sglThumbItemClicked(row);
 }
 
 void ImageViewWidget::OnContextMenuRequested(const QPoint& pos)
 {
-    if (thumbList.isNull() || thumbList->itemAt(pos) == nullptr) {
+    if (thumbList.isNull() || !thumbList->indexAt(pos).isValid()) {
         return;
     }
     const bool ready = GData::ctx().m_scannerReady;
@@ -492,24 +360,19 @@ void ImageViewWidget::OnContextMenuRequested(const QPoint& pos)
 
 void ImageViewWidget::Delete()
 {
-    if (thumbList.isNull()) {
+    const int oldIndex = pages->Current();
+    if (!pages->RemoveRows(SelectedRows())) {
         return;
     }
-    const QSignalBlocker blocker(thumbList.data());
-    const int oldIndex = pages->Current();
-    pages->RemoveRows(SelectedRows());
+    // The list keeps the place: the page now in the deleted current page's
+    // row, or the last page, becomes the selection.
+    ResetSelection();
     emit sglThumbItemDeleted(pages->Paths(), oldIndex);
-
-    if (pages->IsEmpty()) {
-        ClearLargeImage();
-    } else {
-        // The list keeps the place: the page now in the deleted current
-        // page's row, or the last page.
-        const int row = pages->Current();
-        thumbList->setCurrentRow(row);
-        ShowLargeImage(PathAt(row));
-        emit sglThumbItemClicked(row);
-        thumbList->ScrollToCurrent();
+    if (!pages->IsEmpty()) {
+        emit sglThumbItemClicked(pages->Current());
+        if (!thumbList.isNull()) {
+            thumbList->ScrollToCurrent();
+        }
     }
 }
 
@@ -549,21 +412,12 @@ void ImageViewWidget::Rotate(int degrees)
 
 QList<int> ImageViewWidget::SelectedRows() const
 {
-    QList<int> rows;
-    for (int row = 0; row < RowCount(); ++row) {
-        if (thumbList->item(row)->isSelected()) {
-            rows << row;
-        }
-    }
-    return rows;
+    return pages->SelectedRows();
 }
 
 QString ImageViewWidget::PathAt(int row) const
 {
-    if (row < 0 || row >= RowCount()) {
-        return QString();
-    }
-    return thumbList->item(row)->data(Qt::UserRole).toString();
+    return pages->PathAt(row);
 }
 
 int ImageViewWidget::AngleOf(const QString& path) const
@@ -631,9 +485,8 @@ bool ImageViewWidget::ShowPreview(const PageRequest& request)
     if (thumbList.isNull() || !thumbList->InKeyRepeat() || pageCache.Contains(request)) {
         return false;
     }
-    auto* thumb = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->currentItem()));
-    const QPixmap preview = thumb != nullptr ? thumb->Thumbnail() : QPixmap();
-    if (preview.isNull()) {
+    const QPixmap preview = QPixmap::fromImage(delegate->Picture(pages->index(pages->Current())));
+    if (preview.isNull() || pages->PathAt(pages->Current()) != request.path) {
         return false;
     }
     const PageReader reader(request.path);
@@ -695,17 +548,8 @@ void ImageViewWidget::RedrawPage(const QString& path)
     if (path.isEmpty()) {
         return;
     }
-    pageCache.Forget(path);
-    decoder->Forget(path);
-    for (int row = 0; row < RowCount(); ++row) {
-        QListWidgetItem* item = thumbList->item(row);
-        if (item->data(Qt::UserRole).toString() != path) {
-            continue;
-        }
-        if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-            widget->ScalImage(path, pages->At(row).angle);
-        }
-    }
+    Forget(path);
+    RefreshInfos();
     if (path == GetCurrentPath()) {
         ShowLargeImage(path);
     }
@@ -719,8 +563,8 @@ bool ImageViewWidget::IsDecoding() const
 void ImageViewWidget::PrefetchAround(const QString& path)
 {
     prefetchRequests.clear();
-    const int row = thumbList.isNull() ? -1 : thumbList->currentRow();
-    if (row >= 0 && thumbList->item(row)->data(Qt::UserRole).toString() == path) {
+    const int row = pages->IsEmpty() ? -1 : pages->Current();
+    if (row >= 0 && pages->PathAt(row) == path) {
         const int step = row < lastShownRow ? -1 : 1;
         lastShownRow = row;
         const QSize fit = FitBox();
@@ -735,8 +579,7 @@ void ImageViewWidget::PrefetchAround(const QString& path)
             if (near < 0 || near >= RowCount()) {
                 continue;
             }
-            const PageRequest request{thumbList->item(near)->data(Qt::UserRole).toString(), fit,
-                                      near < pages->Count() ? pages->At(near).angle : 0};
+            const PageRequest request{pages->PathAt(near), fit, pages->At(near).angle};
             if (!request.path.isEmpty() && !pageCache.Contains(request) && IsPageComplete(request.path)) {
                 prefetchRequests << request;
             }

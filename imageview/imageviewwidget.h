@@ -13,21 +13,21 @@
 
 class QAction;
 class QLabel;
-class QListWidgetItem;
 class QMenu;
 class QMouseEvent;
 class QScrollArea;
 class QScrollBar;
-class QTimer;
 class QVBoxLayout;
 class PageDecoder;
 class ThumbListWidget;
 class ThumbnailItemDelegate;
+class ThumbnailLoader;
 
 // The page workspace: the pages of a PageList shown as a thumbnail column
 // and, for the current page, as a large zoomable view. The list owns the
-// pages; the column follows the list's signals, and what the user does here
-// goes to the list.
+// pages, the current page and the selection; the column is a view of the
+// list sharing its selection, the large view follows the list's signals,
+// and what the user does here goes to the list.
 class ImageViewWidget : public QWidget {
     Q_OBJECT
 
@@ -55,14 +55,13 @@ public:
     void AddImage(const QString& path);
     // Appends many pages (a session brought back) and makes row `current`
     // the current one (without reporting it). The rows appear at once; in
-    // the next turns of the event loop the large view shows the current
-    // page, then the cells are made in steps, the visible ones first, and
-    // the thumbnails are decoded in the background and drawn as they arrive.
-    // Rows may be deleted, moved, turned or replaced meanwhile; each ends
-    // with the thumbnail of its own page.
+    // the next turn of the event loop the large view shows the current
+    // page. The thumbnails of the rows in view are decoded in the background
+    // and drawn as they arrive; the others when they come into view.
     void AddImages(const QList<QString>& paths, int current);
     void AddImages(const QList<Page>& pages, int current);
-    // True until every row has its cell and every thumbnail has arrived.
+    // True while the large view waits for its turn or thumbnails are
+    // decoded.
     bool IsLoadingThumbnails() const;
     // A scanned page, placed where the running scan puts its pages.
     void InsertImage(const QString& path);
@@ -102,8 +101,8 @@ public:
     void NormalSize();
 
     void Delete();
-    // The rows, current page and selection follow the page list after it
-    // was put back to an earlier state.
+    // Shows the list's current page (after the list was put back to an
+    // earlier state) and reports it.
     void FollowList();
     void ClearImages();
     void Broom();
@@ -134,7 +133,7 @@ public:
     double GetScaleFactor() const { return scaleFactor; }
     PageList* Pages() const { return pages; }
     QVector<QString> GetPagePaths() const;
-    // The page of the column's current row; empty when it has none.
+    // The page of the list's current row; empty when it has none.
     QString GetCurrentPath() const;
     int GetInsertIndex() const;
     // Decoded pages the large view holds for quick page switching.
@@ -142,6 +141,8 @@ public:
     qint64 CachedPageBytes() const { return pageCache.Bytes(); }
     // True while pages are decoded in the background.
     bool IsDecoding() const;
+    // The column's thumbnails.
+    ThumbnailLoader* Thumbnails() const { return thumbnails; }
 
 signals:
     void sglThumbItemClicked(int thumbItemIndex);
@@ -157,17 +158,13 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private slots:
-    void OnCurrentRowChanged(int row);
+    void OnCurrentChanged(int row);
     void OnContextMenuRequested(const QPoint& pos);
     void OnPagesDecoded();
     void OnRowsInserted(const QModelIndex& parent, int first, int last);
     void OnRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last);
-    void OnRowsRemoved();
-    void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
-    void OnLayoutChanged();
-    // The list's selection mirrors the thumbnails' one.
-    void MirrorSelection();
-    void OnModelReset();
+    void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QVector<int>& roles);
+    void OnModelAboutToBeReset();
 
 private:
     void SetUpLargeView(QVBoxLayout* layout);
@@ -176,14 +173,9 @@ private:
     void SetUpReorder();
     void BindPages();
     bool ApplyOrder(const QVector<int>& order);
-    void MoveModelRows(const QVector<int>& order);
-    void AdoptRowOrder();
-    void AddItemAt(int row);
-    QListWidgetItem* NewItem(int row) const;
-    void RemoveAllItems();
-    void MakeCellsStep();
-    QList<int> RowsWithoutCell() const;
-    void MakeCell(int row);
+    void ShowPendingPage();
+    // Drops what was decoded of `path`.
+    void Forget(const QString& path);
     void ClearLargeImage();
     void ForgetShownPage();
     void Rotate(int degrees);
@@ -213,6 +205,7 @@ private:
     QPointer<QLabel> largeLabel;
     QPointer<QScrollArea> scrollArea;
     QPointer<ThumbListWidget> thumbList;
+    ThumbnailLoader* thumbnails = nullptr;
     ThumbnailItemDelegate* delegate = nullptr;
     QMenu* contextMenu = nullptr;
 
@@ -229,8 +222,7 @@ private:
     PageCache pageCache;
     QList<QAction*> scanMenuActions;
     bool reorderEnabled = false;
-    // Makes the cells of rows added without one, a step per tick; its first
-    // step shows the current page when `largeViewPending`.
-    QTimer* cellTimer = nullptr;
+    // Many pages came at once: the large view shows the current page in the
+    // next turn of the event loop.
     bool largeViewPending = false;
 };

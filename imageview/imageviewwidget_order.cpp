@@ -1,8 +1,7 @@
 // Page order of the workspace: moving the selected pages by one place, and
 // dropping dragged thumbnails into a new place. The page list takes the new
-// order; the column's rows follow it in the widget's own model, so every row
-// keeps its item, its thumbnail, its selection and, for the current row, its
-// currency.
+// order; its selection and current page stay with their pages, and the
+// column, a view of the list, follows.
 #include "imageviewwidget.h"
 
 #include "imageviewlog.h"
@@ -10,7 +9,7 @@
 #include "thumblistwidget.h"
 
 #include <QAction>
-#include <QListWidgetItem>
+#include <QItemSelectionModel>
 #include <QMenu>
 
 #include <algorithm>
@@ -48,7 +47,7 @@ bool ImageViewWidget::MoveSelection(int step)
     QVector<bool> selected(count);
     QVector<int> order(count);
     for (int row = 0; row < count; ++row) {
-        selected[row] = thumbList->item(row)->isSelected();
+        selected[row] = pages->Selection()->isRowSelected(row, QModelIndex());
         order[row] = row;
     }
     // A selected page changes places with the unselected one next to it in
@@ -104,121 +103,15 @@ bool ImageViewWidget::MoveRows(QList<int> rows, int gap)
     return ApplyOrder(order);
 }
 
-namespace {
-
-// Which entries of `order` form a longest increasing run (not necessarily
-// contiguous): those rows keep their relative places, only the others move.
-QVector<bool> LongestIncreasing(const QVector<int>& order)
-{
-    const int count = order.size();
-    QVector<int> tails; // index into order of the smallest tail per length
-    QVector<int> previous(count, -1);
-    for (int i = 0; i < count; ++i) {
-        const auto at = std::lower_bound(tails.begin(), tails.end(), order.at(i),
-                                         [&order](int index, int value) { return order.at(index) < value; });
-        if (at != tails.begin()) {
-            previous[i] = *(at - 1);
-        }
-        if (at == tails.end()) {
-            tails.append(i);
-        } else {
-            *at = i;
-        }
-    }
-    QVector<bool> keep(count, false);
-    for (int i = tails.isEmpty() ? -1 : tails.last(); i >= 0; i = previous.at(i)) {
-        keep[i] = true;
-    }
-    return keep;
-}
-
-} // namespace
-
-namespace {
-
-bool IsIdentity(const QVector<int>& order)
-{
-    for (int row = 0; row < order.size(); ++row) {
-        if (order.at(row) != row) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// How many rows, starting at `target` of the new order and at `source` of
-// the current one, can move together as one block.
-int BlockLength(const QVector<int>& order, const QVector<bool>& keep, const QVector<int>& rows, int target,
-                int source)
-{
-    const int count = order.size();
-    int length = 1;
-    while (target + length < count && !keep.at(target + length) && source + length < count &&
-           rows.at(source + length) == order.at(target + length)) {
-        ++length;
-    }
-    return length;
-}
-
-// Mirrors QAbstractItemModel::moveRows on a plain list of row ids.
-void MoveBlock(QVector<int>& rows, int source, int length, int destination)
-{
-    const QVector<int> block = rows.mid(source, length);
-    rows.remove(source, length);
-    const int insertAt = destination > source ? destination - length : destination;
-    for (int i = 0; i < length; ++i) {
-        rows.insert(insertAt + i, block.at(i));
-    }
-}
-
-} // namespace
-
 // order[i] is the row that is to become row i.
 bool ImageViewWidget::ApplyOrder(const QVector<int>& order)
 {
-    if (order.size() != RowCount() || IsIdentity(order) || !pages->Reorder(order)) {
+    if (!pages->Reorder(order)) {
         return false;
     }
-    AdoptRowOrder();
-    return true;
-}
-
-// The fewest moves: rows outside a longest increasing run of the new order
-// are taken out and put back right after the page that precedes them in the
-// new order, in the order of their new places; runs of such rows that stay
-// together move as one block.
-void ImageViewWidget::MoveModelRows(const QVector<int>& order)
-{
-    const int count = order.size();
-    const QVector<bool> keep = LongestIncreasing(order);
-    QAbstractItemModel* model = thumbList->model();
-    QVector<int> rows(count);
-    for (int row = 0; row < count; ++row) {
-        rows[row] = row;
+    if (!thumbList.isNull()) {
+        thumbList->ScrollToCurrent();
     }
-    for (int target = 0; target < count;) {
-        if (keep.at(target)) {
-            ++target;
-            continue;
-        }
-        const int source = int(rows.indexOf(order.at(target)));
-        const int length = BlockLength(order, keep, rows, target, source);
-        const int destination = target == 0 ? 0 : int(rows.indexOf(order.at(target - 1))) + 1;
-        if (destination != source) {
-            if (!model->moveRows(QModelIndex(), source, length, QModelIndex(), destination)) {
-                qCWarning(lcImageView)
-                    << "MoveRows: the list refused to move rows" << source << length << "to" << destination;
-                return;
-            }
-            MoveBlock(rows, source, length, destination);
-        }
-        target += length;
-    }
-}
-
-// The column has followed the list; the listeners learn the new order.
-void ImageViewWidget::AdoptRowOrder()
-{
-    thumbList->ScrollToCurrent();
     emit sglThumbItemsMoved(pages->Paths());
+    return true;
 }

@@ -1,25 +1,17 @@
-// The page column follows the page list: each row of the list has an item
-// holding its page file and its id; the list's row signals insert, remove,
-// change, move and reset the items. What a scan or a restore brings goes to
-// the list.
+// The workspace follows the page list: the column is a view of it, and the
+// large view and the thumbnails follow its row signals. What a scan or a
+// restore brings goes to the list.
 #include "imageviewwidget.h"
 
 #include "imageviewlog.h"
 #include "pagedecoder.h"
 #include "pagelist.h"
 #include "thumblistwidget.h"
-#include "thumbnailwidget.h"
+#include "thumbnailloader.h"
 
-#include <QHash>
-#include <QListWidgetItem>
-#include <QSignalBlocker>
+#include <QItemSelectionModel>
+#include <QSet>
 #include <QTimer>
-
-namespace {
-
-const QSize kItemSizeHint(110, 150);
-
-} // namespace
 
 QVector<QString> ImageViewWidget::GetPagePaths() const
 {
@@ -29,7 +21,7 @@ QVector<QString> ImageViewWidget::GetPagePaths() const
 
 QString ImageViewWidget::GetCurrentPath() const
 {
-    return thumbList.isNull() ? QString() : PathAt(thumbList->currentRow());
+    return pages->PathAt(pages->Current());
 }
 
 int ImageViewWidget::GetInsertIndex() const
@@ -37,170 +29,98 @@ int ImageViewWidget::GetInsertIndex() const
     return pages->InsertRow();
 }
 
-// The column follows the page list: every row of the list has an item that
-// holds its page file and its id.
 void ImageViewWidget::BindPages()
 {
+    connect(pages.data(), &PageList::sglCurrentChanged, this, &ImageViewWidget::OnCurrentChanged);
     connect(pages.data(), &QAbstractItemModel::rowsInserted, this, &ImageViewWidget::OnRowsInserted);
     connect(pages.data(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
             &ImageViewWidget::OnRowsAboutToBeRemoved);
-    connect(pages.data(), &QAbstractItemModel::rowsRemoved, this, &ImageViewWidget::OnRowsRemoved);
     connect(pages.data(), &QAbstractItemModel::dataChanged, this, &ImageViewWidget::OnDataChanged);
-    connect(pages.data(), &QAbstractItemModel::layoutChanged, this, &ImageViewWidget::OnLayoutChanged);
-    connect(pages.data(), &QAbstractItemModel::modelReset, this, &ImageViewWidget::OnModelReset);
-}
-
-QListWidgetItem* ImageViewWidget::NewItem(int row) const
-{
-    auto* item = new QListWidgetItem;
-    item->setData(Qt::SizeHintRole, kItemSizeHint);
-    item->setData(Qt::TextAlignmentRole, int(Qt::AlignCenter));
-    item->setData(Qt::UserRole, pages->PathAt(row));
-    item->setData(PageList::IdRole, pages->At(row).id);
-    return item;
-}
-
-void ImageViewWidget::AddItemAt(int row)
-{
-    const QString path = pages->PathAt(row);
-    auto* widget = new ThumbnailWidget(path, ThumbnailWidget::QuickHere, nullptr, pages->At(row).angle);
-    QListWidgetItem* item = NewItem(row);
-    thumbList->insertItem(row, item);
-    thumbList->setItemWidget(item, widget);
-    // The new page and those after it show their numbers at once, also
-    // while a scan is still adding pages.
-    for (int i = row; i < thumbList->count(); ++i) {
-        if (auto* cell = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(thumbList->item(i))))
-            cell->ResetFileIndex(i);
+    connect(pages.data(), &QAbstractItemModel::modelAboutToBeReset, this,
+            &ImageViewWidget::OnModelAboutToBeReset);
+    if (!thumbList.isNull()) {
+        thumbList->setModel(pages.data());
+        QItemSelectionModel* own = thumbList->selectionModel();
+        thumbList->setSelectionModel(pages->Selection());
+        if (own != pages->Selection()) {
+            delete own;
+        }
+        connect(thumbList.data(), &ThumbListWidget::sglCurrentChosen, this,
+                [this](int row) { emit sglThumbItemClicked(row); });
     }
-    thumbList->setFocus();
-    thumbList->scrollToItem(item);
+}
+
+void ImageViewWidget::OnCurrentChanged(int row)
+{
+    if (largeViewPending) {
+        return; // shown in the next turn of the event loop
+    }
+    if (pages->IsEmpty()) {
+        ClearLargeImage();
+        return;
+    }
+    const Page& page = pages->At(row);
+    // A page that only moved to another row is shown already.
+    if (!shownRequest.path.isEmpty() && shownRequest.path == page.path && shownRequest.angle == page.angle) {
+        return;
+    }
+    ShowLargeImage(page.path);
 }
 
 void ImageViewWidget::OnRowsInserted(const QModelIndex& /*parent*/, int first, int last)
 {
-    if (thumbList.isNull()) {
+    if (thumbList.isNull() || first != last) {
         return;
     }
-    if (first == last) {
-        // A scanned page: its thumbnail is drawn at once.
-        AddItemAt(first);
-        return;
-    }
-    // Many pages at once: the rows come now, their cells in steps.
-    for (int row = first; row <= last; ++row) {
-        thumbList->insertItem(row, NewItem(row));
-    }
-    RefreshInfos();
-    cellTimer->start();
+    // A scanned page is brought into view, also while a scan still adds
+    // pages.
+    thumbList->setFocus();
+    thumbList->scrollTo(pages->index(first));
 }
 
 void ImageViewWidget::OnRowsAboutToBeRemoved(const QModelIndex& /*parent*/, int first, int last)
 {
-    if (thumbList.isNull()) {
-        return;
-    }
-    const QSignalBlocker blocker(thumbList.data());
-    for (int row = last; row >= first; --row) {
-        const QString path = pages->PathAt(row);
-        pageCache.Forget(path);
-        decoder->Forget(path);
-        delete thumbList->takeItem(row); // the view disposes of the cell widget
+    for (int row = first; row <= last; ++row) {
+        Forget(pages->PathAt(row));
     }
 }
 
-void ImageViewWidget::OnRowsRemoved()
+void ImageViewWidget::OnModelAboutToBeReset()
 {
-    RefreshInfos();
-}
-
-void ImageViewWidget::OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight)
-{
-    if (thumbList.isNull()) {
-        return;
-    }
-    for (int row = topLeft.row(); row <= bottomRight.row() && row < thumbList->count(); ++row) {
-        QListWidgetItem* item = thumbList->item(row);
-        const QString old = item->data(Qt::UserRole).toString();
-        const QString path = pages->PathAt(row);
-        const int angle = pages->At(row).angle;
-        auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item));
-        if (path == old) {
-            // The page turned: its thumbnail turns along, what was decoded
-            // of it at other angles stays for a turn back.
-            if (widget != nullptr) {
-                widget->SetAngle(angle);
-            }
-            if (row == thumbList->currentRow()) {
-                ShowLargeImage(path);
-            }
-            continue;
-        }
-        pageCache.Forget(old);
-        decoder->Forget(old);
-        item->setData(Qt::ToolTipRole, path);
-        item->setData(Qt::UserRole, path);
-        item->setData(PageList::IdRole, pages->At(row).id);
-        if (widget != nullptr) {
-            widget->Reset(path, row, angle);
-        }
-        if (row == thumbList->currentRow()) {
-            ShowLargeImage(path);
-        }
-    }
-}
-
-// The pages changed places: the items follow them, each keeping its cell,
-// its selection and, for the current row, its currency.
-void ImageViewWidget::OnLayoutChanged()
-{
-    if (thumbList.isNull() || thumbList->count() != pages->Count()) {
-        return;
-    }
-    QHash<quint64, int> rowOfId;
-    for (int row = 0; row < thumbList->count(); ++row) {
-        rowOfId.insert(thumbList->item(row)->data(PageList::IdRole).toULongLong(), row);
-    }
-    QVector<int> order(pages->Count());
-    for (int row = 0; row < pages->Count(); ++row) {
-        order[row] = rowOfId.value(pages->At(row).id, -1);
-        if (order[row] < 0) {
-            qCWarning(lcImageView) << "the column lacks the page" << pages->PathAt(row);
-            return;
-        }
-    }
-    const QSignalBlocker blocker(thumbList.data());
-    MoveModelRows(order);
-    RefreshInfos();
-}
-
-void ImageViewWidget::OnModelReset()
-{
-    RemoveAllItems();
-    if (pages->Count() > 0) {
-        OnRowsInserted(QModelIndex(), 0, pages->Count() - 1);
-    }
-}
-
-void ImageViewWidget::RemoveAllItems()
-{
-    if (!thumbList.isNull()) {
-        const QSignalBlocker blocker(thumbList.data());
-        while (thumbList->count() > 0) {
-            QListWidgetItem* item = thumbList->item(0);
-            if (auto* widget = qobject_cast<ThumbnailWidget*>(thumbList->itemWidget(item))) {
-                widget->ResetFilePath(QString());
-                thumbList->removeItemWidget(item);
-                widget->deleteLater();
-            }
-            delete thumbList->takeItem(0);
-        }
-        thumbList->clear();
-    }
     ClearLargeImage();
     pageCache.Clear();
     decoder->Clear();
+    thumbnails->Clear();
     lastShownRow = -1;
+}
+
+void ImageViewWidget::Forget(const QString& path)
+{
+    pageCache.Forget(path);
+    decoder->Forget(path);
+    thumbnails->Forget(path);
+}
+
+void ImageViewWidget::OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                    const QVector<int>& roles)
+{
+    // A page given another file: what was decoded of the old one goes (a
+    // file written anew under the same name is found out by its stamp). A
+    // turn keeps what was decoded at other angles for a turn back.
+    const bool turnOnly = roles.size() == 1 && roles.first() == PageList::AngleRole;
+    if (!turnOnly) {
+        const QList<QString> listed = pages->Paths();
+        const QSet<QString> kept(listed.cbegin(), listed.cend());
+        for (const QString& path : pageCache.Paths()) {
+            if (!kept.contains(path)) {
+                Forget(path);
+            }
+        }
+    }
+    const int current = pages->Current();
+    if (current >= topLeft.row() && current <= bottomRight.row()) {
+        ShowLargeImage(pages->PathAt(current));
+    }
 }
 
 void ImageViewWidget::AddImages(const QList<QString>& paths, int current)
@@ -217,41 +137,52 @@ void ImageViewWidget::AddImages(const QList<Page>& added, int current)
     if (thumbList.isNull() || added.isEmpty()) {
         return;
     }
+    // Decoding the page for the large view waits for the next tick, so that
+    // no single turn of the event loop carries it all.
+    largeViewPending = true;
     pages->AppendPages(added);
-    if (current >= 0 && current < RowCount()) {
-        // Decoding the page for the large view waits for the next tick, so
-        // that no single turn of the event loop carries it all.
-        const QSignalBlocker blocker(thumbList.data());
-        SetSelection(current);
-        largeViewPending = true;
+    if (current >= 0 && current < pages->Count()) {
+        pages->SetCurrent(current);
+        ResetSelection();
     }
     thumbList->setFocus();
-    cellTimer->start();
+    thumbList->ScrollToCurrent();
+    QTimer::singleShot(0, this, &ImageViewWidget::ShowPendingPage);
+}
+
+void ImageViewWidget::ShowPendingPage()
+{
+    if (!largeViewPending) {
+        return;
+    }
+    largeViewPending = false;
+    const QString current = GetCurrentPath();
+    if (current.isEmpty()) {
+        ClearLargeImage();
+    } else if (shownRequest.path != current) {
+        ShowLargeImage(current);
+    }
 }
 
 void ImageViewWidget::AddImage(const QString& path)
 {
-    if (thumbList.isNull()) {
-        return;
-    }
     pages->AppendPages({Page{path, 0, false, 0}});
 }
 
 void ImageViewWidget::InsertImage(const QString& path)
 {
-    if (thumbList.isNull()) {
-        return;
-    }
     pages->PlacePages({Page{path, 0, false, 0}});
 }
 
 void ImageViewWidget::ReplaceImage(int index, const QString& path)
 {
-    if (thumbList.isNull() || index < 0 || index >= pages->Count() || index >= thumbList->count()) {
+    if (index < 0 || index >= pages->Count()) {
         qCWarning(lcImageView) << "ReplaceImage: no page at row" << index;
         return;
     }
-    thumbList->setFocus();
+    if (!thumbList.isNull()) {
+        thumbList->setFocus();
+    }
     pages->ReplacePage(index, Page{path, 0, false, 0});
 }
 

@@ -69,3 +69,14 @@ void PageCache::Clear()
     m_pages.clear();
     m_bytes = 0;
 }
+
+QList<QString> PageCache::Paths() const
+{
+    QList<QString> paths;
+    for (const DecodedPage& page : m_pages) {
+        if (!paths.contains(page.request.path)) {
+            paths << page.request.path;
+        }
+    }
+    return paths;
+}

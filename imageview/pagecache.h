@@ -27,6 +27,8 @@ public:
     void Insert(DecodedPage page);
     void Forget(const QString& path);
     void Clear();
+    // The paths of the pages held (each once).
+    QList<QString> Paths() const;
 
     int Count() const { return m_pages.size(); }
     qint64 Bytes() const { return m_bytes; }

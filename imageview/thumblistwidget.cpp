@@ -1,11 +1,12 @@
 #include "thumblistwidget.h"
 
-#include "thumbnailwidget.h"
+#include "thumbnailitemdelegate.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -37,7 +38,7 @@ QByteArray DragOrigin(const ThumbListWidget* list)
 }
 } // namespace
 
-ThumbListWidget::ThumbListWidget(QWidget* parent) : QListWidget(parent)
+ThumbListWidget::ThumbListWidget(QWidget* parent) : QListView(parent)
 {
     m_dropLine = new QWidget(viewport());
     m_dropLine->setObjectName(QStringLiteral("dropIndicator"));
@@ -54,8 +55,24 @@ void ThumbListWidget::ScrollToCurrent()
 {
     // Also when the current row did not change (pages inserted before or
     // after it, a rotation): the view only follows a change by itself.
-    if (QListWidgetItem* item = currentItem()) {
-        scrollToItem(item, QAbstractItemView::EnsureVisible);
+    const QModelIndex current = currentIndex();
+    if (current.isValid()) {
+        scrollTo(current, QAbstractItemView::EnsureVisible);
+    }
+}
+
+int ThumbListWidget::RowCount() const
+{
+    return model() != nullptr ? model()->rowCount() : 0;
+}
+
+template <typename Handle> void ThumbListWidget::ReportChoice(Handle handle)
+{
+    const QPersistentModelIndex before = currentIndex();
+    handle();
+    const QModelIndex after = currentIndex();
+    if (after.isValid() && after != before) {
+        emit sglCurrentChosen(after.row());
     }
 }
 
@@ -82,7 +99,7 @@ bool ThumbListWidget::event(QEvent* event)
         event->accept();
         return true;
     }
-    return QListWidget::event(event);
+    return QListView::event(event);
 }
 
 void ThumbListWidget::keyPressEvent(QKeyEvent* event)
@@ -93,45 +110,38 @@ void ThumbListWidget::keyPressEvent(QKeyEvent* event)
         return;
     }
     m_keyRepeat = event->isAutoRepeat();
-    QListWidget::keyPressEvent(event);
+    ReportChoice([this, event]() { QListView::keyPressEvent(event); });
     m_keyRepeat = false;
 }
 
 void ThumbListWidget::OpenMenuAtCurrent()
 {
-    if (contextMenuPolicy() != Qt::CustomContextMenu || currentItem() == nullptr) {
+    if (contextMenuPolicy() != Qt::CustomContextMenu || !currentIndex().isValid()) {
         return;
     }
     ScrollToCurrent();
-    emit customContextMenuRequested(visualItemRect(currentItem()).center());
+    emit customContextMenuRequested(visualRect(currentIndex()).center());
 }
 
 // --------------------------------------------------------------- mouse
 
 void ThumbListWidget::mousePressEvent(QMouseEvent* event)
 {
-    if (itemAt(event->pos()) == nullptr) {
+    if (!indexAt(event->pos()).isValid()) {
         event->accept();
         return;
     }
-    QListWidget::mousePressEvent(event);
+    ReportChoice([this, event]() { QListView::mousePressEvent(event); });
 }
 
-void ThumbListWidget::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+void ThumbListWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    QListWidget::selectionChanged(selected, deselected);
-    MarkSelected(deselected, false);
-    MarkSelected(selected, true);
+    ReportChoice([this, event]() { QListView::mouseMoveEvent(event); });
 }
 
-void ThumbListWidget::MarkSelected(const QItemSelection& rows, bool selected)
+void ThumbListWidget::mouseReleaseEvent(QMouseEvent* event)
 {
-    const QModelIndexList indexes = rows.indexes();
-    for (const QModelIndex& index : indexes) {
-        if (auto* thumb = qobject_cast<ThumbnailWidget*>(indexWidget(index))) {
-            thumb->SetSelected(selected);
-        }
-    }
+    ReportChoice([this, event]() { QListView::mouseReleaseEvent(event); });
 }
 
 // ---------------------------------------------------------------- drag
@@ -139,15 +149,16 @@ void ThumbListWidget::MarkSelected(const QItemSelection& rows, bool selected)
 QMimeData* ThumbListWidget::CreateDragData() const
 {
     QList<int> rows;
-    for (int row = 0; row < count(); ++row) {
-        if (item(row)->isSelected()) {
-            rows << row;
+    if (selectionModel() != nullptr) {
+        for (const QModelIndex& index : selectionModel()->selectedRows()) {
+            rows << index.row();
         }
     }
+    std::sort(rows.begin(), rows.end());
     if (rows.isEmpty()) {
         return nullptr;
     }
-    QByteArray text = DragOrigin(this) + ' ' + QByteArray::number(count()) + ' ';
+    QByteArray text = DragOrigin(this) + ' ' + QByteArray::number(RowCount()) + ' ';
     for (int i = 0; i < rows.size(); ++i) {
         text += (i > 0 ? "," : "") + QByteArray::number(rows.at(i));
     }
@@ -165,7 +176,7 @@ QList<int> ThumbListWidget::DraggedRows(const QMimeData* data) const
     }
     const QList<QByteArray> parts = data->data(QLatin1String(kRowsMimeType)).split(' ');
     bool countOk = false;
-    if (parts.size() != 3 || parts.at(0) != DragOrigin(this) || parts.at(1).toInt(&countOk) != count() ||
+    if (parts.size() != 3 || parts.at(0) != DragOrigin(this) || parts.at(1).toInt(&countOk) != RowCount() ||
         !countOk) {
         return {};
     }
@@ -173,7 +184,7 @@ QList<int> ThumbListWidget::DraggedRows(const QMimeData* data) const
     for (const QByteArray& number : parts.at(2).split(',')) {
         bool ok = false;
         const int row = number.toInt(&ok);
-        if (!ok || row < 0 || row >= count() || (!rows.isEmpty() && row <= rows.last())) {
+        if (!ok || row < 0 || row >= RowCount() || (!rows.isEmpty() && row <= rows.last())) {
             return {};
         }
         rows << row;
@@ -185,10 +196,13 @@ QPixmap ThumbListWidget::DragPixmap(const QList<int>& rows) const
 {
     // The first dragged thumbnail, reduced, with the number of pages when
     // there are several.
-    QWidget* cell = indexWidget(model()->index(rows.first(), 0));
-    QPixmap pixmap = cell != nullptr ? cell->grab() : QPixmap(110, 150);
-    if (cell == nullptr) {
+    const QRect cell = visualRect(model()->index(rows.first(), 0)).intersected(viewport()->rect());
+    QPixmap pixmap;
+    if (cell.isEmpty()) {
+        pixmap = QPixmap(ThumbnailItemDelegate::kItemWidth, ThumbnailItemDelegate::kItemHeight);
         pixmap.fill(Qt::lightGray);
+    } else {
+        pixmap = viewport()->grab(cell);
     }
     pixmap = pixmap.scaledToWidth(kDragPixmapWidth, Qt::SmoothTransformation);
     if (rows.size() > 1) {
@@ -232,10 +246,10 @@ int ThumbListWidget::DropGapAt(const QPoint& pos) const
     // Rows lie one below the other: the first row whose middle is below the
     // point is the one the drop goes before.
     int low = 0;
-    int high = count();
+    int high = RowCount();
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (pos.y() < visualItemRect(item(middle)).center().y()) {
+        if (pos.y() < visualRect(model()->index(middle, 0)).center().y()) {
             high = middle;
         } else {
             low = middle + 1;
@@ -246,18 +260,20 @@ int ThumbListWidget::DropGapAt(const QPoint& pos) const
 
 void ThumbListWidget::ShowDropIndicator(int gap)
 {
-    if (count() == 0) {
+    const int count = RowCount();
+    if (count == 0) {
         HideDropIndicator();
         return;
     }
+    const auto rect = [this](int row) { return visualRect(model()->index(row, 0)); };
     const int half = std::max(1, spacing() / 2);
     int y;
     if (gap <= 0) {
-        y = visualItemRect(item(0)).top() - half;
-    } else if (gap >= count()) {
-        y = visualItemRect(item(count() - 1)).bottom() + half;
+        y = rect(0).top() - half;
+    } else if (gap >= count) {
+        y = rect(count - 1).bottom() + half;
     } else {
-        y = (visualItemRect(item(gap - 1)).bottom() + visualItemRect(item(gap)).top() + 1) / 2;
+        y = (rect(gap - 1).bottom() + rect(gap).top() + 1) / 2;
     }
     const int top =
         std::clamp(y - kDropLineHeight / 2, 0, std::max(0, viewport()->height() - kDropLineHeight));

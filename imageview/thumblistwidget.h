@@ -1,23 +1,23 @@
 #pragma once
 
 #include <QList>
-#include <QListWidget>
+#include <QListView>
 #include <QPoint>
 
 class QMimeData;
 class QTimer;
 
-// The thumbnail column. A press on empty space below the last row is dropped
-// so that it neither clears the selection nor moves the current row. The
-// cell widgets are told when their row is selected, so that their page
-// numbers stay readable on the selected background.
+// The thumbnail column: a view of the page list, sharing the list's
+// selection (whose current index is the list's current page). A press on
+// empty space below the last row is dropped so that it neither clears the
+// selection nor moves the current row.
 //
 // The selected thumbnails can be dragged to another place in the column
 // (while reordering is enabled): a line marks the gap they will land in, and
 // the column scrolls when the pointer nears its top or bottom edge. The drop
 // itself is only reported; the owner moves the rows. The context menu also
 // opens from the keyboard (Menu key, Shift+F10), at the current thumbnail.
-class ThumbListWidget : public QListWidget {
+class ThumbListWidget : public QListView {
     Q_OBJECT
 
 public:
@@ -28,6 +28,8 @@ public:
 
     // Scrolls the column so that the current thumbnail is wholly visible.
     void ScrollToCurrent();
+    // Rows of the column (the page list's).
+    int RowCount() const;
 
     // Dragging thumbnails; off until the owner allows it.
     void SetReorderEnabled(bool on);
@@ -38,20 +40,23 @@ public:
     // What a drag of the selected rows carries (null without a selection).
     QMimeData* CreateDragData() const;
     // The gap a drop at `pos` (viewport coordinates) lands in: row r's gap is
-    // the one just before it, count() the one after the last row.
+    // the one just before it, RowCount() the one after the last row.
     int DropGapAt(const QPoint& pos) const;
     // The gap the drop line marks during a drag; -1 when none is shown.
     int DropIndicatorGap() const { return m_dropGap; }
 
 signals:
-    // Rows (ascending) dropped into `gap` (0 ... count()).
+    // Rows (ascending) dropped into `gap` (0 ... RowCount()).
     void sglRowsDropped(const QList<int>& rows, int gap);
+    // The user made `row` current here (a click, a key).
+    void sglCurrentChosen(int row);
 
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -59,7 +64,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void MarkSelected(const QItemSelection& rows, bool selected);
+    // Reports a current row that `handle` changed.
+    template <typename Handle> void ReportChoice(Handle handle);
     void OpenMenuAtCurrent();
     QList<int> DraggedRows(const QMimeData* data) const;
     QPixmap DragPixmap(const QList<int>& rows) const;

@@ -10,6 +10,15 @@
 PageList::PageList(QObject* parent)
     : QAbstractListModel(parent), m_selection(new QItemSelectionModel(this, this))
 {
+    // A view bound to the selection moves its current index: that is a
+    // request for another current page. While an operation runs, the
+    // selection moves its current index by itself (its row leaving); the
+    // operation puts it where the list's current row is when it ends.
+    connect(m_selection, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (!m_changing && current.isValid()) {
+            SetCurrent(current.row());
+        }
+    });
 }
 
 int PageList::rowCount(const QModelIndex& parent) const
@@ -85,10 +94,28 @@ bool PageList::SetCurrent(int row)
     }
     if (row != m_current) {
         m_current = row;
+        ShowCurrentInSelection();
         emit sglCurrentChanged(row);
         emit sglChanged();
     }
     return true;
+}
+
+void PageList::BeginChange()
+{
+    m_changing = true;
+    emit sglAboutToChange();
+}
+
+void PageList::ShowCurrentInSelection()
+{
+    const QModelIndex current = m_pages.isEmpty() ? QModelIndex() : index(m_current);
+    if (m_selection->currentIndex() != current) {
+        const bool changing = m_changing;
+        m_changing = true;
+        m_selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        m_changing = changing;
+    }
 }
 
 void PageList::SetCurrentQuietly(int row)
@@ -98,6 +125,8 @@ void PageList::SetCurrentQuietly(int row)
 
 void PageList::FinishChange(int oldCurrent, quint64 oldCurrentId)
 {
+    ShowCurrentInSelection();
+    m_changing = false;
     emit sglChanged();
     if (m_current != oldCurrent || CurrentId() != oldCurrentId) {
         emit sglCurrentChanged(m_current);
@@ -142,7 +171,7 @@ void PageList::PlacePages(const QList<Page>& pages)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
-    emit sglAboutToChange();
+    BeginChange();
     const QList<Page> arriving = WithIds(pages);
     const int count = Count();
     const PlacedPages<Page> placed = ::PlacePages(m_placement, m_pages, m_current, m_next, arriving);
@@ -176,7 +205,7 @@ void PageList::AppendPages(const QList<Page>& pages)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
-    emit sglAboutToChange();
+    BeginChange();
     const int count = Count();
     beginInsertRows(QModelIndex(), count, count + int(pages.size()) - 1);
     m_pages.append(WithIds(pages));
@@ -191,7 +220,7 @@ bool PageList::ReplacePage(int row, const Page& page)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
-    emit sglAboutToChange();
+    BeginChange();
     Page& held = m_pages[row];
     const quint64 id = held.id;
     held = page;
@@ -215,7 +244,7 @@ bool PageList::Turn(QList<int> rows, int degrees)
     if (rows.isEmpty()) {
         return false;
     }
-    emit sglAboutToChange();
+    BeginChange();
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
     for (int row : qAsConst(rows)) {
@@ -247,7 +276,7 @@ bool PageList::RemoveRows(QList<int> rows)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
-    emit sglAboutToChange();
+    BeginChange();
     RemoveSortedRows(rows);
     // Deleting keeps the place in the list, not the page.
     SetCurrentQuietly(oldCurrent);
@@ -298,7 +327,7 @@ bool PageList::Reorder(const QVector<int>& order)
     }
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
-    emit sglAboutToChange();
+    BeginChange();
     Permute(order);
     FinishChange(oldCurrent, oldId);
     return true;
@@ -339,7 +368,7 @@ void PageList::Restore(const QList<Page>& pages, int current)
 {
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
-    emit sglAboutToChange();
+    BeginChange();
     beginResetModel();
     m_pages = WithIds(pages);
     SetCurrentQuietly(current);
@@ -365,7 +394,7 @@ void PageList::Return(const State& state)
 {
     const int oldCurrent = m_current;
     const quint64 oldId = CurrentId();
-    emit sglAboutToChange();
+    BeginChange();
     QHash<quint64, int> wanted; // id -> row in the state
     wanted.reserve(state.pages.size());
     for (int row = 0; row < state.pages.size(); ++row) {

@@ -62,7 +62,9 @@ public:
     // Rows outside the list are refused (false).
     bool SetCurrent(int row);
 
-    // The selection; it follows its pages through every operation.
+    // The selection; it follows its pages through every operation. Its
+    // current index is the current row (none for an empty list): views bound
+    // to it show the current page, and setting it sets the current row.
     QItemSelectionModel* Selection() const { return m_selection; }
     // The selected rows in row order.
     QList<int> SelectedRows() const;
@@ -128,6 +130,9 @@ signals:
 private:
     QList<Page> WithIds(QList<Page> pages);
     void SetCurrentQuietly(int row);
+    void BeginChange();
+    // The selection's current index becomes the current row.
+    void ShowCurrentInSelection();
     void FinishChange(int oldCurrent, quint64 oldCurrentId);
     quint64 CurrentId() const;
     // RemoveRows and Reorder without their checks and closing signals.
@@ -140,4 +145,7 @@ private:
     int m_next = 0;
     quint64 m_lastId = 0;
     QItemSelectionModel* m_selection = nullptr;
+    // Between the start and the end of an operation (and while the list
+    // moves the selection's current index itself).
+    bool m_changing = false;
 };

@@ -40,7 +40,6 @@
 #include "imageviewwidget.h"
 #include "pagehistory.h"
 #include "thumblistwidget.h"
-#include "thumbnailwidget.h"
 
 #include <QApplication>
 #include <QDir>
@@ -156,16 +155,7 @@ struct Workspace {
     QLabel* Label() const { return host.findChild<QLabel*>(QStringLiteral("largeLabel")); }
     qint64 Shown() const { return Label()->pixmap(Qt::ReturnByValue).cacheKey(); }
 
-    bool ThumbnailsLoading() const
-    {
-        for (int row = 0; row < list->count(); ++row) {
-            auto* thumb = qobject_cast<ThumbnailWidget*>(list->itemWidget(list->item(row)));
-            if (thumb != nullptr && thumb->IsLoading()) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool ThumbnailsLoading() const { return view->IsLoadingThumbnails(); }
 
     // Adds pages as a scan does: one row per page, then numbers and the
     // last page current. Returns when every thumbnail is drawn.
@@ -178,7 +168,7 @@ struct Workspace {
             QApplication::processEvents();
         }
         view->RefreshInfos();
-        view->SetSelection(list->count() - 1);
+        view->SetSelection(list->RowCount() - 1);
         QApplication::processEvents();
         while (ThumbnailsLoading()) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
@@ -257,7 +247,7 @@ void SingleSteps(Workspace& ws, int steps)
     Workspace::Idle(300);
     Stats stats;
     QElapsedTimer timer;
-    for (int i = 0; i < steps && ws.view->GetCurrentIndex() + 1 < ws.list->count(); ++i) {
+    for (int i = 0; i < steps && ws.view->GetCurrentIndex() + 1 < ws.list->RowCount(); ++i) {
         const qint64 before = ws.Shown();
         timer.start();
         ws.view->NextPage();
@@ -284,7 +274,7 @@ void HeldKey(Workspace& ws)
     QElapsedTimer clock;
     clock.start();
     qint64 due = 0;
-    while (ws.view->GetCurrentIndex() + 1 < ws.list->count()) {
+    while (ws.view->GetCurrentIndex() + 1 < ws.list->RowCount()) {
         due += qint64(kRepeatMs) * 1000000;
         while (clock.nsecsElapsed() < due) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
@@ -392,7 +382,7 @@ int Reorder(const QString& dir, int count)
     auto select = [&ws](const std::function<bool(int)>& selected) {
         QItemSelectionModel* model = ws.list->selectionModel();
         model->clearSelection();
-        for (int row = 0; row < ws.list->count(); ++row) {
+        for (int row = 0; row < ws.list->RowCount(); ++row) {
             if (selected(row)) {
                 model->select(ws.list->model()->index(row, 0), QItemSelectionModel::Select);
             }
@@ -615,6 +605,52 @@ int HistoryMemory(int count, int changes, bool on)
     return 0;
 }
 
+// A session of `count` pages brought back at once (as after a kill), then
+// Ctrl+A, each in a fresh workspace, `rounds` times: the time until the
+// large view shows the current page, until no thumbnail is being decoded
+// any more (what the column decodes up front), and of selecting every page
+// with its repaint.
+int Open(const QString& dir, int count, int rounds)
+{
+    QStringList files = PageFiles(dir);
+    while (!files.isEmpty() && files.size() < count) {
+        files += files.mid(0, count - files.size());
+    }
+    files = files.mid(0, count);
+    Stats shown;
+    Stats settled;
+    Stats selectAll;
+    for (int round = 0; round < rounds; ++round) {
+        Workspace ws;
+        QElapsedTimer timer;
+        timer.start();
+        ws.view->AddImages(files, 0);
+        while (ws.Label()->pixmap(Qt::ReturnByValue).isNull() && timer.elapsed() < 60000) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        }
+        shown.Add(timer.nsecsElapsed());
+        while (ws.view->IsLoadingThumbnails() && timer.elapsed() < 600000) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        }
+        QApplication::processEvents();
+        settled.Add(timer.nsecsElapsed());
+        Workspace::Idle(200);
+        timer.restart();
+        ws.view->SelectAll();
+        ws.host.repaint();
+        QApplication::processEvents();
+        selectAll.Add(timer.nsecsElapsed());
+        if (ws.view->SelectedRows().size() != count) {
+            std::fprintf(stderr, "select all left pages out\n");
+            return 1;
+        }
+    }
+    Out() << "open pages=" << count << " large view shown: " << shown.Line() << Qt::endl;
+    Out() << "open pages=" << count << " thumbnails settled: " << settled.Line() << Qt::endl;
+    Out() << "select all pages=" << count << ": " << selectAll.Line() << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -622,10 +658,11 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr,
-                     "usage: %s prepare|baseline|add|pages|decode|reorder|turn|history|historymem <dir> [n] "
-                     "[jpg|tiff]\n",
-                     argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s prepare|baseline|add|pages|decode|reorder|turn|open|history|historymem <dir> [n] "
+            "[jpg|tiff]\n",
+            argv[0]);
         return 2;
     }
     const QString mode = args.at(1);
@@ -656,6 +693,10 @@ int main(int argc, char* argv[])
     }
     if (mode == QLatin1String("reorder")) {
         return Reorder(dir, args.value(3, QStringLiteral("500")).toInt());
+    }
+    if (mode == QLatin1String("open")) {
+        return Open(dir, args.value(3, QStringLiteral("1000")).toInt(),
+                    args.value(4, QStringLiteral("3")).toInt());
     }
     if (mode == QLatin1String("turn")) {
         return Turn(dir, args.value(3, QStringLiteral("500")).toInt());

@@ -24,16 +24,15 @@
 #include "imageviewwidget.h"
 #include "mainwindow.h"
 #include "sessionjournal.h"
-#include "thumbnailwidget.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -126,20 +125,14 @@ private:
     int m_over100 = 0;
 };
 
-// True when all `count` rows show a thumbnail.
+// True when all `count` rows are in the column and the thumbnails it asked
+// for (those of the rows in view) have come.
 bool AllThumbnailsIn(const MainWindow& window, int count)
 {
-    const auto* list = window.findChild<QListWidget*>(QStringLiteral("lwImgThumbnail"));
-    if (list == nullptr || list->count() != count) {
-        return false;
-    }
-    for (int row = 0; row < count; ++row) {
-        const auto* cell = qobject_cast<ThumbnailWidget*>(list->itemWidget(list->item(row)));
-        if (cell == nullptr || cell->Thumbnail().isNull()) {
-            return false;
-        }
-    }
-    return true;
+    const auto* list = window.findChild<QAbstractItemView*>(QStringLiteral("lwImgThumbnail"));
+    const auto* view = window.findChild<ImageViewWidget*>();
+    return list != nullptr && view != nullptr && list->model()->rowCount() == count &&
+           !view->IsLoadingThumbnails();
 }
 
 void WaitUntil(const std::function<bool()>& done)

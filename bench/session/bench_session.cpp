@@ -21,6 +21,7 @@
 #include "splashdialog.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -31,7 +32,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QListWidget>
+#include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSpinBox>
@@ -261,7 +262,7 @@ int main(int argc, char* argv[])
         saveAfterScan->setChecked(false);
     }
     if (steps.contains(QLatin1String("pages"))) {
-        auto* list = window->findChild<QListWidget*>(QStringLiteral("lwImgThumbnail"));
+        auto* list = window->findChild<QAbstractItemView*>(QStringLiteral("lwImgThumbnail"));
         scan("scan");
         const QList<QString> pages = window->PageFiles();
         // Turning the first 50 pages: by the action (their angles in the
@@ -270,7 +271,7 @@ int main(int argc, char* argv[])
         const int turned = qMin(50, pages.size());
         list->clearSelection();
         for (int row = 0; row < turned; ++row) {
-            list->item(row)->setSelected(true);
+            list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::Select);
         }
         PageList* model = window->findChild<ImageViewWidget*>()->Pages();
         const Step rotate = RunUntil(window, "actionRotateRight", [&] {

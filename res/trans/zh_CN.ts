@@ -1507,13 +1507,6 @@
     </message>
 </context>
 <context>
-    <name>ThumbnailWidget</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
-</context>
-<context>
     <name>WyScannerOptionsWidget</name>
     <message>
         <source>Form</source>

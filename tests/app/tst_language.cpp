@@ -3,10 +3,14 @@
 // status line, stored, and in force at the next start; the generic panel's
 // option texts follow through the backends' own catalogue.
 #include "genericscanneroptionswidget.h"
+#include "imageviewwidget.h"
+#include "interruptedpage.h"
 #include "optionscontainerwidget.h"
 #include "sanescan.h"
 #include "sysconfigpage.h"
-#include "thumbnailwidget.h"
+#include "thumblistwidget.h"
+#include "thumbnailitemdelegate.h"
+#include "thumbnailloader.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
@@ -24,6 +28,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTranslator>
+#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -287,18 +292,42 @@ void TestLanguage::backendTextsFollowLanguage()
 void TestLanguage::interruptedMarkFollowsLanguage()
 {
     QTemporaryDir dir;
-    ThumbnailWidget thumbnail(dir.filePath(QStringLiteral("page0001.jpg")));
-    auto* mark = thumbnail.findChild<QLabel*>(QStringLiteral("lblText"));
-    QVERIFY(mark);
-    QCOMPARE(mark->text(), QStringLiteral("未完成"));
+    QWidget host;
+    auto* list = new ThumbListWidget(&host);
+    list->setMinimumHeight(200);
+    auto* layout = new QVBoxLayout(&host);
+    layout->addWidget(list);
+    auto* view = new ImageViewWidget(list, layout, &host);
+    view->AddImage(dir.filePath(QStringLiteral("page0001.jpg"))); // never written
+    host.resize(400, 400);
+    host.show();
+    const QModelIndex index = list->model()->index(0, 0);
+    // The row as the column draws it, its page's state known.
+    auto drawn = [list, view, index]() {
+        list->viewport()->grab();
+        while (view->Thumbnails()->IsDecoding()) {
+            view->Thumbnails()->WaitForDecodes(20);
+            QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        return list->viewport()->grab().toImage().copy(list->visualRect(index));
+    };
+    const QImage chinese = drawn();
+    QVERIFY(qobject_cast<ThumbnailItemDelegate*>(list->itemDelegate())->ShowsMark(index));
     QTranslator english;
     QVERIFY(english.load(QStringLiteral(":/trans/en_US.qm")));
     QCoreApplication::installTranslator(&english);
     QCoreApplication::processEvents();
-    QCOMPARE(mark->text(), QStringLiteral("Incomplete"));
+    QCOMPARE(InterruptedPage::MarkText(), QStringLiteral("Incomplete"));
+    const QImage translated = drawn();
+    const QRect sheet = ThumbnailItemDelegate::ImageRect(chinese.rect());
+    const QRect mark = ThumbnailItemDelegate::MarkRect(chinese.rect());
+    QVERIFY(translated.copy(sheet) != chinese.copy(sheet));
+    QVERIFY(translated.copy(mark) != chinese.copy(mark));
     QCoreApplication::removeTranslator(&english);
     QCoreApplication::processEvents();
-    QCOMPARE(mark->text(), QStringLiteral("未完成"));
+    QCOMPARE(drawn(), chinese);
+    delete view;
 }
 
 // What start-up says before the window exists (a refused second start) is

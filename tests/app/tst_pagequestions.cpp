@@ -7,10 +7,10 @@
 #include "modalanswerer.h"
 #include "sessionjournal.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QColor>
 #include <QImage>
-#include <QListWidget>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -113,14 +113,16 @@ void TestPageQuestions::questionCountsPages()
     const auto untranslate = qScopeGuard([&translator] { QCoreApplication::removeTranslator(&translator); });
 
     // Selected the way a user does: a click, then Ctrl+clicks; or 全选.
-    auto* list = window.findChild<QListWidget*>(QStringLiteral("lwImgThumbnail"));
+    auto* list = window.findChild<QAbstractItemView*>(QStringLiteral("lwImgThumbnail"));
     QVERIFY(list != nullptr);
     if (rows.isEmpty()) {
         Action(&window, "actionSelectAll")->trigger();
     } else {
-        list->setCurrentRow(rows.first(), QItemSelectionModel::ClearAndSelect);
+        list->selectionModel()->setCurrentIndex(list->model()->index(rows.first(), 0),
+                                                QItemSelectionModel::ClearAndSelect);
         for (int row : rows.mid(1))
-            list->setCurrentRow(row, QItemSelectionModel::Select);
+            list->selectionModel()->setCurrentIndex(list->model()->index(row, 0),
+                                                    QItemSelectionModel::Select);
     }
     QCOMPARE(view->SelectedRows().size(), rows.isEmpty() ? pages : rows.size());
 

@@ -5,12 +5,12 @@
 #include "sessioncheck.h"
 #include "windowfixture.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QLabel>
-#include <QListWidget>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -309,7 +309,8 @@ void TestRecovery::CompareWithModel(const QString& trail)
     QVERIFY2(m_fx->window->PageFiles() == files, where.constData());
     QVERIFY2(shown == readings, qPrintable(trail + QStringLiteral(" shows ") + shown.join(' ')));
     QVERIFY2(m_fx->View()->GetPagePaths().toList() == files, where.constData());
-    QVERIFY2(m_fx->Child<QListWidget>("lwImgThumbnail")->count() == files.size(), where.constData());
+    QVERIFY2(m_fx->Child<QAbstractItemView>("lwImgThumbnail")->model()->rowCount() == files.size(),
+             where.constData());
     if (!files.isEmpty()) {
         QVERIFY2(m_fx->View()->GetCurrentIndex() == current, where.constData());
         QVERIFY2(m_fx->JumpItems().size() == files.size(), where.constData());

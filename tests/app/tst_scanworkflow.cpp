@@ -2,22 +2,26 @@
 // libsane, that do not run to their end: stopped by the user, cut off by the
 // scanner, failed replacements; and the options a job sends.
 #include "imageviewwidget.h"
+#include "interruptedpage.h"
 #include "mainwindow.h"
 #include "maskerdialog.h"
 #include "pagefile.h"
 #include "pagehistory.h"
 #include "sanescan.h"
 #include "simpage.h"
+#include "thumbnailitemdelegate.h"
+#include "thumbnailloader.h"
 #include "windowfixture.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
@@ -117,13 +121,23 @@ QString TestScanWorkflow::LargeMarker() const
 
 QString TestScanWorkflow::ThumbText(int row) const
 {
-    auto* list = m_fx->Child<QListWidget>("lwImgThumbnail");
-    auto* widget = list->itemWidget(list->item(row));
-    auto* text = widget ? widget->findChild<QLabel*>(QStringLiteral("lblText")) : nullptr;
-    auto* image = widget ? widget->findChild<QLabel*>(QStringLiteral("lblImage")) : nullptr;
-    if (!text || !image || image->pixmap(Qt::ReturnByValue).isNull())
+    // What the column draws for the row once its thumbnail has come: the
+    // mark's text, or nothing under a page's thumbnail.
+    auto* list = m_fx->Child<QAbstractItemView>("lwImgThumbnail");
+    auto* delegate = qobject_cast<ThumbnailItemDelegate*>(list->itemDelegate());
+    const QModelIndex index = list->model()->index(row, 0);
+    if (delegate == nullptr || !index.isValid())
         return QStringLiteral("<no thumbnail>");
-    return text->text();
+    delegate->Picture(index);
+    ThumbnailLoader* loader = m_fx->window->findChild<ImageViewWidget*>()->Thumbnails();
+    const QDeadlineTimer deadline(10000);
+    while (loader->IsDecoding() && !deadline.hasExpired()) {
+        loader->WaitForDecodes(20);
+        QCoreApplication::processEvents();
+    }
+    if (delegate->Picture(index).isNull())
+        return QStringLiteral("<no thumbnail>");
+    return delegate->ShowsMark(index) ? InterruptedPage::MarkText() : QString();
 }
 
 void TestScanWorkflow::stopScan_data()

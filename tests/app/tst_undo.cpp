@@ -11,10 +11,10 @@
 #include "pagelist.h"
 #include "sessionjournal.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QColor>
 #include <QImage>
-#include <QListWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -127,7 +127,7 @@ void TestUndo::steps()
     auto* view = window.findChild<ImageViewWidget*>();
     QVERIFY(view != nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(!view->IsLoadingThumbnails(), 10000);
-    auto* list = window.findChild<QListWidget*>(QStringLiteral("lwImgThumbnail"));
+    auto* list = window.findChild<QAbstractItemView*>(QStringLiteral("lwImgThumbnail"));
     QVERIFY(list != nullptr);
     // Bringing the pages back is a step of its own; the script starts after it.
     QCOMPARE(window.History()->UndoName(), QStringLiteral("恢复 6 张图像"));
@@ -138,9 +138,11 @@ void TestUndo::steps()
         const QString& verb = words.first();
         if (verb == "select") {
             const QList<int> picked = Ints(words.mid(1).join(QLatin1Char(' ')));
-            list->setCurrentRow(picked.first(), QItemSelectionModel::ClearAndSelect);
+            list->selectionModel()->setCurrentIndex(list->model()->index(picked.first(), 0),
+                                                    QItemSelectionModel::ClearAndSelect);
             for (int row : picked.mid(1))
-                list->setCurrentRow(row, QItemSelectionModel::Select);
+                list->selectionModel()->setCurrentIndex(list->model()->index(row, 0),
+                                                        QItemSelectionModel::Select);
         } else if (verb == "turn") {
             Action(&window, "actionRotateRight")->trigger();
         } else if (verb == "save") {
@@ -150,7 +152,8 @@ void TestUndo::steps()
             QVERIFY(!Action(&window, "actionUndo")->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(!window.JobRunning(), 20000);
         } else if (verb == "current") {
-            list->setCurrentRow(words.at(1).toInt(), QItemSelectionModel::ClearAndSelect);
+            list->selectionModel()->setCurrentIndex(list->model()->index(words.at(1).toInt(), 0),
+                                                    QItemSelectionModel::ClearAndSelect);
         } else {
             static const QHash<QString, const char*> actions{
                 {"delete", "actionDelete"},         {"clear", "actionBroom"},     {"up", "actionMoveUp"},

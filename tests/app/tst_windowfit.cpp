@@ -4,6 +4,7 @@
 // not fit.
 #include "windowfixture.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -152,7 +152,7 @@ QStringList DialogFaults(WindowFixture& fixture, const QRect& available)
 QStringList ReturnFaults(WindowFixture& fixture)
 {
     QStringList faults;
-    auto* list = fixture.Child<QListWidget>("lwImgThumbnail");
+    auto* list = fixture.Child<QAbstractItemView>("lwImgThumbnail");
     auto* view = fixture.Child<QWidget>("scrollArea");
     const struct {
         const char* page;
@@ -168,8 +168,9 @@ QStringList ReturnFaults(WindowFixture& fixture)
     }
     for (const auto& c : cases) {
         fixture.Child<QAction>("actionImageView")->trigger();
-        list->setCurrentRow(c.row < 0 ? list->count() - 1 : c.row);
-        list->scrollToItem(list->currentItem());
+        const int rows = list->model()->rowCount();
+        list->setCurrentIndex(list->model()->index(c.row < 0 ? rows - 1 : c.row, 0));
+        list->scrollTo(list->currentIndex());
         c.focus->setFocus();
         QTest::qWait(100);
         fixture.Child<QAction>(c.page)->trigger();
@@ -178,10 +179,10 @@ QStringList ReturnFaults(WindowFixture& fixture)
         QTest::qWait(200);
         const QString where = QStringLiteral("back from %1 (row %2 of %3, %4)")
                                   .arg(QLatin1String(c.page))
-                                  .arg(list->currentRow() + 1)
-                                  .arg(list->count())
+                                  .arg(list->currentIndex().row() + 1)
+                                  .arg(list->model()->rowCount())
                                   .arg(c.focus->objectName());
-        const QRect item = list->visualItemRect(list->currentItem());
+        const QRect item = list->visualRect(list->currentIndex());
         if (!list->viewport()->rect().contains(item)) {
             faults << where + QStringLiteral(": thumbnail at y %1..%2, column 0..%3")
                                   .arg(item.top())

@@ -907,10 +907,11 @@ bool TestSessionModel::DropAt(int gap)
     if (!data) {
         return false;
     }
-    QListWidgetItem* item = list->item(gap < list->count() ? gap : list->count() - 1);
-    list->scrollToItem(item);
-    const QRect rect = list->visualItemRect(item);
-    const QPoint at(rect.center().x(), gap < list->count() ? rect.top() + 10 : rect.bottom() - 10);
+    const int count = list->RowCount();
+    const QModelIndex item = list->model()->index(gap < count ? gap : count - 1, 0);
+    list->scrollTo(item);
+    const QRect rect = list->visualRect(item);
+    const QPoint at(rect.center().x(), gap < count ? rect.top() + 10 : rect.bottom() - 10);
     QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &enter);
     if (!enter.isAccepted()) {
@@ -991,8 +992,8 @@ QString TestSessionModel::Differs() const
             .arg(m.current + 1);
     }
     QList<int> selected;
-    for (int row = 0; row < Thumbs()->count(); ++row) {
-        if (Thumbs()->item(row)->isSelected()) {
+    for (int row = 0; row < Thumbs()->RowCount(); ++row) {
+        if (Thumbs()->selectionModel()->isRowSelected(row, QModelIndex())) {
             selected << row;
         }
     }

@@ -6,12 +6,11 @@
 #include "imageviewwidget.h"
 #include "pagefiles.h"
 #include "thumblistwidget.h"
-#include "thumbnailwidget.h"
+#include "thumbnailitemdelegate.h"
 #include "workspace.h"
 
 #include <QHash>
-#include <QLabel>
-#include <QListWidget>
+#include <QItemSelectionModel>
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -38,13 +37,13 @@ void TestFocusContrast::textContrast_data()
     QTest::addColumn<QString>("label");
     // Row 0 is the current page; row 1 a plain page; row 2 a page whose scan
     // was cut off.
-    QTest::newRow("number, current") << 0 << true << "lblIndex";
-    QTest::newRow("number, normal") << 1 << false << "lblIndex";
-    QTest::newRow("number, selected") << 1 << true << "lblIndex";
-    QTest::newRow("number, interrupted") << 2 << false << "lblIndex";
-    QTest::newRow("number, interrupted selected") << 2 << true << "lblIndex";
-    QTest::newRow("mark, interrupted") << 2 << false << "lblText";
-    QTest::newRow("mark, interrupted selected") << 2 << true << "lblText";
+    QTest::newRow("number, current") << 0 << true << "number";
+    QTest::newRow("number, normal") << 1 << false << "number";
+    QTest::newRow("number, selected") << 1 << true << "number";
+    QTest::newRow("number, interrupted") << 2 << false << "number";
+    QTest::newRow("number, interrupted selected") << 2 << true << "number";
+    QTest::newRow("mark, interrupted") << 2 << false << "mark";
+    QTest::newRow("mark, interrupted selected") << 2 << true << "mark";
 }
 
 void TestFocusContrast::textContrast()
@@ -60,26 +59,25 @@ void TestFocusContrast::textContrast()
     // Never written: the page of a scan that did not complete.
     ws.view->AddImage(dir.path() + QStringLiteral("/3.png"));
     QVERIFY(QTest::qWaitForWindowExposed(&ws.host));
+    ws.list->setCurrentIndex(ws.list->model()->index(0, 0));
     ws.list->clearSelection();
-    ws.list->setCurrentRow(0);
-    ws.list->item(row)->setSelected(selected);
-    ws.list->scrollToItem(ws.list->item(row));
-    QCoreApplication::processEvents();
-
-    ThumbnailWidget* thumb = ws.Thumb(row);
-    QVERIFY(thumb);
-    auto* text = thumb->findChild<QLabel*>(label);
-    QVERIFY(text);
-    QVERIFY(!text->text().isEmpty());
-    if (label == QLatin1String("lblIndex"))
-        QCOMPARE(text->text(), QString::number(row + 1));
-    QVERIFY(text->isVisible());
-    // The text's box as the list paints it, row background included.
-    const QRect box(text->mapTo(ws.list->viewport(), QPoint(0, 0)), text->size());
-    const QImage painted = ws.list->viewport()->grab(box).toImage();
+    const QModelIndex index = ws.list->model()->index(row, 0);
+    ws.list->selectionModel()->select(index,
+                                      selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    QCOMPARE(ws.view->IsSelected(row), selected);
+    // The row as the column paints it, its thumbnail arrived.
+    const QImage cell = ws.Cell(row);
+    const QRect rect = cell.rect();
+    QRect box = ThumbnailItemDelegate::NumberRect(rect);
+    if (label == QLatin1String("mark")) {
+        // The middle of the mark's line, where the mark's plate lies.
+        const QPoint middle = ThumbnailItemDelegate::MarkRect(rect).center();
+        box = QRect(middle - QPoint(16, 5), QSize(33, 11));
+    }
+    const QImage painted = cell.copy(box);
     QString detail;
     const double ratio = TextContrast(painted, &detail);
-    QVERIFY2(ratio >= 4.5, qPrintable(text->text() + QStringLiteral(": ") + detail));
+    QVERIFY2(ratio >= 4.5, qPrintable(label + QStringLiteral(": ") + detail));
 }
 
 void TestFocusContrast::focusFrame_data()
@@ -126,9 +124,10 @@ void TestFocusContrast::focusFrame()
     }
 }
 
-// Pages arriving from a scan, at the end or inserted among the others, carry
-// their numbers as soon as they are shown, before the scan ends, and the
-// pages after an inserted one are numbered on.
+// Pages arriving from a scan, at the end or inserted among the others, are
+// drawn in their rows with their own thumbnails and numbers before the scan
+// ends, and the rows after an inserted one show the pages that moved down,
+// numbered on.
 void TestFocusContrast::numbersWhileScanning_data()
 {
     QTest::addColumn<int>("scanType");
@@ -150,8 +149,6 @@ void TestFocusContrast::numbersWhileScanning()
         pages << PageFiles::Write(dir.path(), QStringLiteral("%1.png").arg(i), QSize(40, 60),
                                   PageFiles::ColorFor(i));
     ws.view->AddImages(pages, 0);
-    QTRY_VERIFY(ws.Thumb(2) != nullptr);
-    ws.view->RefreshInfos();
     ws.view->SetSelectedImgIndexForScan(scanType, at);
     for (int i = 3; i < 5; ++i) {
         const QString page = PageFiles::Write(dir.path(), QStringLiteral("%1.png").arg(i), QSize(40, 60),
@@ -162,13 +159,11 @@ void TestFocusContrast::numbersWhileScanning()
             ws.view->InsertImage(page);
     }
     QCoreApplication::processEvents();
-    QCOMPARE(ws.list->count(), 5);
-    for (int row = 0; row < 5; ++row) {
-        ThumbnailWidget* thumb = ws.Thumb(row);
-        QVERIFY(thumb);
-        QCOMPARE(thumb->findChild<QLabel*>(QStringLiteral("lblIndex"))->text(), QString::number(row + 1));
-    }
+    QCOMPARE(ws.list->RowCount(), 5);
     QCOMPARE(ws.CheckInvariant(), QString());
+    for (int row : {0, at, 4}) {
+        QCOMPARE(ws.NumberShown(row), QString::number(row + 1));
+    }
 }
 
 QTEST_MAIN(TestFocusContrast)

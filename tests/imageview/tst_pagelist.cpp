@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -124,6 +125,10 @@ private slots:
     void refusedDrops();
     void columnFollowsList_data();
     void columnFollowsList();
+    void inputReachesList_data();
+    void inputReachesList();
+    void dragScrolls_data();
+    void dragScrolls();
 
 private:
     void Fill(Workspace& ws, int pages);
@@ -158,7 +163,7 @@ void TestPageList::Fill(Workspace& ws, int pages)
 
 void TestPageList::Select(Workspace& ws, int current, const QList<int>& rows)
 {
-    ws.list->setCurrentRow(current);
+    ws.list->setCurrentIndex(ws.list->model()->index(current, 0));
     ws.list->selectionModel()->clearSelection();
     for (int row : rows) {
         ws.list->selectionModel()->select(ws.list->model()->index(row, 0), QItemSelectionModel::Select);
@@ -169,10 +174,10 @@ void TestPageList::Select(Workspace& ws, int current, const QList<int>& rows)
 // after the gap, or the lower part of the last row.
 QPoint TestPageList::GapPoint(Workspace& ws, int gap)
 {
-    const int count = ws.list->count();
-    QListWidgetItem* item = ws.list->item(gap < count ? gap : count - 1);
-    ws.list->scrollToItem(item);
-    const QRect rect = ws.list->visualItemRect(item);
+    const int count = ws.list->RowCount();
+    const QModelIndex item = ws.list->model()->index(gap < count ? gap : count - 1, 0);
+    ws.list->scrollTo(item);
+    const QRect rect = ws.list->visualRect(item);
     return QPoint(rect.center().x(), gap < count ? rect.top() + 10 : rect.bottom() - 10);
 }
 
@@ -296,8 +301,9 @@ void TestPageList::randomSession()
             QCOMPARE(ws.list->DropIndicatorGap(), gap);
             QVERIFY(line->isVisible());
             const int y = line->geometry().center().y();
-            QVERIFY(gap == 0 || y >= ws.list->visualItemRect(ws.list->item(gap - 1)).bottom() - 2);
-            QVERIFY(gap == count || y <= ws.list->visualItemRect(ws.list->item(gap)).top() + 2);
+            const auto rect = [&ws](int row) { return ws.list->visualRect(ws.list->model()->index(row, 0)); };
+            QVERIFY(gap == 0 || y >= rect(gap - 1).bottom() - 2);
+            QVERIFY(gap == count || y <= rect(gap).top() + 2);
             QVERIFY(SendDrag(ws.list, data.get(), QEvent::Drop, at));
             QVERIFY(!line->isVisible());
             model.Drop(rows, gap);
@@ -456,28 +462,23 @@ void TestPageList::refusedDrops()
 }
 
 // Changes made on the page list itself, not through the column: the column
-// follows with its rows, thumbnails, numbers and selection. Pages are named
-// by their number among the test's pages; the list starts with 0 to 4, page
-// 3 selected.
+// draws the list's rows with their thumbnails and shows its selection, for
+// each kind of change the list reports (rows moved, removed, changed,
+// inserted, the whole list replaced). Where the pages go is the list's rule,
+// tested with the list. Pages are named by their number among the test's
+// pages; the list starts with 0 to 4, page 3 selected.
 void TestPageList::columnFollowsList_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QList<int>>("rows");
     QTest::addColumn<QList<int>>("expected");
 
-    QTest::newRow("reversed") << "reorder" << QList<int>{4, 3, 2, 1, 0} << QList<int>{4, 3, 2, 1, 0};
     QTest::newRow("two to the front") << "reorder" << QList<int>{3, 4, 0, 1, 2} << QList<int>{3, 4, 0, 1, 2};
     QTest::newRow("scattered rows removed") << "remove" << QList<int>{0, 2, 3} << QList<int>{1, 4};
-    QTest::newRow("every row removed") << "remove" << QList<int>{4, 0, 1, 3, 2} << QList<int>{};
     QTest::newRow("a page replaced") << "replace" << QList<int>{1} << QList<int>{0, 5, 2, 3, 4};
     QTest::newRow("three before the current page")
         << "before" << QList<int>{2} << QList<int>{0, 1, 5, 6, 7, 2, 3, 4};
-    QTest::newRow("three after the last page")
-        << "after" << QList<int>{4} << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
-    QTest::newRow("three replacing the first page")
-        << "replacing" << QList<int>{0} << QList<int>{5, 6, 7, 1, 2, 3, 4};
     QTest::newRow("another session restored") << "restore" << QList<int>{7, 6} << QList<int>{7, 6};
-    QTest::newRow("cleared") << "clear" << QList<int>{} << QList<int>{};
 }
 
 void TestPageList::columnFollowsList()
@@ -506,8 +507,6 @@ void TestPageList::columnFollowsList()
             restored << Page{m_pages.at(page), 0, false, 0};
         }
         pages->Restore(restored, 0);
-    } else if (operation == QLatin1String("clear")) {
-        pages->Clear();
     } else {
         const PagePlacement placement = operation == QLatin1String("before")  ? PagePlacement::Before
                                         : operation == QLatin1String("after") ? PagePlacement::After
@@ -530,6 +529,135 @@ void TestPageList::columnFollowsList()
     }
     const bool kept = operation != QLatin1String("restore") && operation != QLatin1String("clear");
     QCOMPARE(selected, kept && files.contains(m_pages.at(3)) ? QStringList{m_pages.at(3)} : QStringList());
+}
+
+// Clicks and keys in the column select in the page list itself and move its
+// current page; a page chosen here is reported, a press below the last row
+// changes nothing. Six pages, page 1 current and selected to begin with.
+void TestPageList::inputReachesList_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("reported");
+
+    QTest::newRow("click") << "click 4" << 4 << QList<int>{4} << 1;
+    QTest::newRow("Ctrl+click adds") << "ctrl 3" << 3 << QList<int>{1, 3} << 1;
+    QTest::newRow("Ctrl+click on a selected page takes it out")
+        << "ctrl 3, ctrl 1" << 1 << QList<int>{3} << 2;
+    QTest::newRow("Shift+click spans") << "shift 4" << 4 << QList<int>{1, 2, 3, 4} << 1;
+    QTest::newRow("down") << "key Down" << 2 << QList<int>{2} << 1;
+    QTest::newRow("Shift+up spans") << "shiftkey Up" << 0 << QList<int>{0, 1} << 1;
+    QTest::newRow("End") << "key End" << 5 << QList<int>{5} << 1;
+    QTest::newRow("Home") << "key Home" << 0 << QList<int>{0} << 1;
+    QTest::newRow("page down") << "key PageDown" << 3 << QList<int>{3} << 1;
+    QTest::newRow("up at the top stays") << "key Home, key Up" << 0 << QList<int>{0} << 1;
+    QTest::newRow("a press below the last row") << "below" << 1 << QList<int>{1} << 0;
+}
+
+void TestPageList::inputReachesList()
+{
+    QFETCH(QString, input);
+    QFETCH(int, current);
+    QFETCH(QList<int>, selected);
+    QFETCH(int, reported);
+
+    Workspace ws(QSize(200, 300));
+    ws.list->setFixedHeight(480); // about three rows in view
+    for (int i = 0; i < 6; ++i) {
+        ws.view->AddImage(m_pages.at(i));
+    }
+    ws.view->SetSelection(1);
+    PageList* pages = ws.view->Pages();
+    // One selection: the column's is the list's.
+    QCOMPARE(ws.list->selectionModel(), pages->Selection());
+    QVERIFY(QTest::qWaitForWindowExposed(&ws.host));
+    QSignalSpy chosen(ws.view, &ImageViewWidget::sglThumbItemClicked);
+    const auto click = [&ws](int row, Qt::KeyboardModifiers modifiers) {
+        const QModelIndex index = ws.list->model()->index(row, 0);
+        ws.list->scrollTo(index);
+        QTest::mouseClick(ws.list->viewport(), Qt::LeftButton, modifiers,
+                          ws.list->visualRect(index).center());
+    };
+    for (const QString& step : input.split(QStringLiteral(", "))) {
+        const QStringList words = step.split(QLatin1Char(' '));
+        const QString& verb = words.first();
+        if (verb == QLatin1String("click") || verb == QLatin1String("ctrl") ||
+            verb == QLatin1String("shift")) {
+            click(words.at(1).toInt(), verb == QLatin1String("ctrl")    ? Qt::ControlModifier
+                                       : verb == QLatin1String("shift") ? Qt::ShiftModifier
+                                                                        : Qt::NoModifier);
+        } else if (verb == QLatin1String("key") || verb == QLatin1String("shiftkey")) {
+            const QMap<QString, Qt::Key> keys{{"Down", Qt::Key_Down},
+                                              {"Up", Qt::Key_Up},
+                                              {"End", Qt::Key_End},
+                                              {"Home", Qt::Key_Home},
+                                              {"PageDown", Qt::Key_PageDown}};
+            ws.list->setFocus();
+            QTest::keyClick(ws.list, keys.value(words.at(1)),
+                            verb == QLatin1String("shiftkey") ? Qt::ShiftModifier : Qt::NoModifier);
+        } else {
+            // Below the last row, in a column taller than its six rows.
+            ws.list->setFixedHeight(1100);
+            QApplication::processEvents();
+            const QRect last = ws.list->visualRect(ws.list->model()->index(5, 0));
+            const QPoint below(last.center().x(), last.bottom() + 20);
+            QVERIFY(below.y() < ws.list->viewport()->height());
+            QTest::mouseClick(ws.list->viewport(), Qt::LeftButton, Qt::NoModifier, below);
+        }
+    }
+    QCOMPARE(pages->Current(), current);
+    QCOMPARE(pages->SelectedRows(), selected);
+    QCOMPARE(ws.view->GetCurrentIndex(), current);
+    QCOMPARE(chosen.count(), reported);
+    if (reported > 0) {
+        QCOMPARE(chosen.last().at(0).toInt(), current);
+    }
+    // The large view shows the list's current page.
+    const QColor shown = PageFiles::CenterColor(ws.LargeLabel()->pixmap(Qt::ReturnByValue).toImage());
+    QVERIFY(PageFiles::Near(shown, PageFiles::ColorFor(current)));
+}
+
+// A drag held near the top or bottom edge of the column scrolls it that
+// way; elsewhere the column stays. The pointer is given as a share of the
+// column's height; the column starts scrolled to its middle.
+void TestPageList::dragScrolls_data()
+{
+    QTest::addColumn<double>("at");
+    QTest::addColumn<int>("direction");
+    QTest::newRow("near the bottom") << 0.98 << 1;
+    QTest::newRow("near the top") << 0.02 << -1;
+    QTest::newRow("in the middle") << 0.5 << 0;
+}
+
+void TestPageList::dragScrolls()
+{
+    QFETCH(double, at);
+    QFETCH(int, direction);
+    Workspace& ws = *m_ws;
+    ws.view->Broom();
+    Fill(ws, 12);
+    Select(ws, 0, {0});
+    QScrollBar* bar = ws.list->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum() / 2);
+    const int before = bar->value();
+    std::unique_ptr<QMimeData> data(ws.list->CreateDragData());
+    const QPoint middle(ws.list->viewport()->width() / 2, ws.list->viewport()->height() / 2);
+    QVERIFY(SendDrag(ws.list, data.get(), QEvent::DragEnter, middle));
+    const QPoint point(middle.x(), int(at * (ws.list->viewport()->height() - 1)));
+    QVERIFY(SendDrag(ws.list, data.get(), QEvent::DragMove, point));
+    QTest::qWait(300);
+    const int moved = bar->value() - before;
+    SendDrag(ws.list, data.get(), QEvent::DragLeave);
+    QVERIFY2(direction > 0   ? moved > 0
+             : direction < 0 ? moved < 0
+                             : moved == 0,
+             qPrintable(QString::number(moved)));
+    // The scrolling ends with the drag.
+    const int after = bar->value();
+    QTest::qWait(100);
+    QCOMPARE(bar->value(), after);
 }
 
 QTEST_MAIN(TestPageList)

@@ -1,7 +1,7 @@
 #include "imageviewwidget.h"
 #include "pageturn.h"
 #include "thumblistwidget.h"
-#include "thumbnailwidget.h"
+#include "thumbnailloader.h"
 #include "workspace.h"
 
 #include <QElapsedTimer>
@@ -58,16 +58,16 @@ bool SameQuarters(const QList<QRgb>& a, const QList<QRgb>& b)
     return a.size() == b.size();
 }
 
-enum Moment { AtOnce, CellsMadeDecodesUndelivered };
+enum Moment { AtOnce, ShownDecodesUndelivered };
 
 } // namespace
 
-// Many pages added at once (a session brought back) get their cells in
-// steps and their thumbnails from background threads. Rows deleted, moved,
-// turned or given another file before that is over must each end with the
-// thumbnail of the page file they hold now, in its present orientation,
-// numbered by their row: no thumbnail decoded for another row, for a file
-// since replaced or for the page before it was turned.
+// Many pages added at once (a session brought back) get their thumbnails
+// from background threads, only those of the rows in view. Rows deleted,
+// moved, turned or given another file before that is over must each end
+// with the thumbnail of the page file they hold now, in its present
+// orientation: no thumbnail decoded for another row, for a file since
+// replaced or for the page before it was turned.
 class TestThumbnailFill : public QObject {
     Q_OBJECT
 
@@ -100,7 +100,7 @@ void TestThumbnailFill::Select(Workspace* ws, const QList<int>& rows)
 {
     ws->list->clearSelection();
     for (int row : rows) {
-        ws->list->item(row)->setSelected(true);
+        ws->list->selectionModel()->select(ws->list->model()->index(row, 0), QItemSelectionModel::Select);
     }
 }
 
@@ -113,15 +113,7 @@ QString TestThumbnailFill::Verify(const Workspace& ws, const QStringList& order,
         return QStringLiteral("rows hold %1").arg(ws.RowPaths().join(QLatin1Char(' ')));
     }
     for (int row = 0; row < order.size(); ++row) {
-        ThumbnailWidget* thumb = ws.Thumb(row);
-        if (thumb == nullptr) {
-            return QStringLiteral("row %1 has no cell").arg(row);
-        }
-        const QString number = thumb->findChild<QLabel*>(QStringLiteral("lblIndex"))->text();
-        if (number != QString::number(row + 1)) {
-            return QStringLiteral("row %1 numbered '%2'").arg(row).arg(number);
-        }
-        const QImage shown = thumb->Thumbnail().toImage();
+        const QImage shown = ws.Picture(row);
         if (shown.isNull()) {
             return QStringLiteral("row %1 shows no thumbnail").arg(row);
         }
@@ -141,11 +133,12 @@ void TestThumbnailFill::changedWhileLoading_data()
     const struct {
         const char* name;
         Moment moment;
-    } moments[] = {{"at once", AtOnce}, {"undelivered", CellsMadeDecodesUndelivered}};
+    } moments[] = {{"at once", AtOnce}, {"undelivered", ShownDecodesUndelivered}};
     // d: delete rows 1, 5-9 and the last; m: move rows 2, 3 and 30 to the
     // top; r: turn rows 0, 3, 4 and the last right; p: give rows 0, 7 and
     // the last new page files; c: clear the list and add other pages.
-    const char* const sequences[] = {"d", "m", "r", "p", "c", "rdmp", "mrpd"};
+    // Each change alone is one step of the mixed sequences.
+    const char* const sequences[] = {"c", "rdmp", "mrpd"};
     for (const auto& moment : moments) {
         for (const char* actions : sequences) {
             QTest::addRow("%s, %s", moment.name, actions)
@@ -168,32 +161,18 @@ void TestThumbnailFill::changedWhileLoading()
         QVERIFY(!order.last().isEmpty());
     }
     ws.view->AddImages(order, 0);
-    QCOMPARE(ws.list->count(), kPages); // the rows are there at once
+    QCOMPARE(ws.list->RowCount(), kPages); // the rows are there at once
 
-    if (moment == CellsMadeDecodesUndelivered) {
-        // Every cell made, every decode finished, none of their results
-        // handed to the interface thread yet.
-        // One pass of the event loop at a time, so that the results of the
-        // decodes started by the last cells are not handed over yet.
-        QElapsedTimer clock;
-        clock.start();
-        auto allCells = [&ws] {
-            for (int row = 0; row < ws.list->count(); ++row) {
-                if (ws.Thumb(row) == nullptr) {
-                    return false;
-                }
-            }
-            return true;
-        };
-        while (!allCells() && clock.elapsed() < 10000) {
-            QCoreApplication::processEvents();
-        }
-        QVERIFY(allCells());
-        QVERIFY(ThumbnailWidget::WaitForBackgroundDecodes(10000));
+    if (moment == ShownDecodesUndelivered) {
+        // The rows in view drawn, their decodes finished, none of their
+        // results handed to the interface thread yet.
+        ws.list->viewport()->grab();
+        QVERIFY(ws.view->Thumbnails()->IsDecoding());
+        QVERIFY(ws.view->Thumbnails()->WaitForDecodes(10000));
     }
 
     for (const QChar action : actions) {
-        const int last = ws.list->count() - 1;
+        const int last = ws.list->RowCount() - 1;
         if (action == QLatin1Char('d')) {
             Select(&ws, {1, 5, 6, 7, 8, 9, last});
             ws.view->Delete();
@@ -231,8 +210,7 @@ void TestThumbnailFill::changedWhileLoading()
 
     QTRY_VERIFY_WITH_TIMEOUT(!ws.view->IsLoadingThumbnails(), 20000);
     // Whatever was still on its way has arrived by now.
-    QVERIFY(ThumbnailWidget::WaitForBackgroundDecodes(10000));
-    QTest::qWait(20);
+    QVERIFY(ws.WaitForThumbnails());
     const QString fault = Verify(ws, order, angles);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }

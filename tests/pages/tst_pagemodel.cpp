@@ -439,7 +439,12 @@ void TestPageModel::randomSession()
             changes = false;
             if (count > 0) {
                 const int row = random.bounded(count);
-                QVERIFY(list.SetCurrent(row));
+                if (random.bounded(2) == 0) {
+                    QVERIFY(list.SetCurrent(row));
+                } else {
+                    // A view bound to the selection moves its current index.
+                    list.Selection()->setCurrentIndex(list.index(row), QItemSelectionModel::NoUpdate);
+                }
                 // A record of the list hears of another current page.
                 QCOMPARE(int(operations.count()) - before, row != ref.current ? 1 : 0);
                 ref.current = row;
@@ -531,6 +536,9 @@ void TestPageModel::randomSession()
         }
         QVERIFY2(list.Paths() == ref.rows, where.constData());
         QVERIFY2(list.Current() == ref.current, where.constData());
+        // The selection's current index is the current row, for the views.
+        const QModelIndex shown = list.Selection()->currentIndex();
+        QVERIFY2(ref.rows.isEmpty() ? !shown.isValid() : shown.row() == ref.current, where.constData());
         QVERIFY2(SelectedFiles(list) == Sorted(ref.selected), where.constData());
         QVERIFY2(list.rowCount() == ref.rows.size(), where.constData());
         QSet<quint64> ids;
