@@ -185,6 +185,9 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
     RefreshPageButtons();
     ShowImageCount();
     m_pageBusy = false;
+    // The recovery is a step of the history: 撤销 is offered for it now
+    // that the pages are in.
+    ApplyHistoryRule();
 }
 
 void MainWindow::EndSessionCleanly()
