@@ -373,6 +373,9 @@ private:
     QString m_pageJumpText;
 
     bool m_pageBusy = false;
+    // Recovered pages are going in: the journal is written once they are
+    // all in and the current page is set, never in between.
+    bool m_restoringPages = false;
     bool m_onScanPage = false;
     bool m_scanButtonsOn = true;
     int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)
