@@ -174,7 +174,7 @@ QList<QPair<QString, Model>> Candidates(const QJsonObject& spec, const QString& 
     // steps old while the newer ones waited.
     const QJsonArray earlier = spec.value("earlier").toArray();
     for (int i = earlier.size() - 1; i >= 0; --i) {
-        candidates << qMakePair(QStringLiteral("the state %1 steps before").arg(earlier.size() - i + 1),
+        candidates << qMakePair(QStringLiteral("the state %1 changes before").arg(earlier.size() - i + 1),
                                 FromJson(earlier.at(i).toObject()));
     }
     if (spec.value("save").toBool()) {
@@ -451,7 +451,7 @@ int RunChild(KillableSession* session)
                     .arg(session->ScanPlacement(action)));
         };
         // A scan or a save is cut off from within; the other kills follow a
-        // step that did something.
+        // step that changed the pages or the current page.
         const bool within = kind == Kind::Scan || kind == Kind::Save;
         bool armed = within && step >= killFrom && Fits(session, kind, action);
         if (armed) {
@@ -461,7 +461,7 @@ int RunChild(KillableSession* session)
             armed && kind == Kind::Scan ? QStringLiteral("page-delay-ms=%1").arg(kSlowPageMs) : QString());
         QScopedPointer<StepWatch> watch(armed ? new StepWatch(session, step, kind) : nullptr);
         Say(QStringLiteral("BEGIN %1").arg(step));
-        const int trailBefore = session->Trail().size();
+        const Model previous = session->State();
         const QString why = session->RunStep(action);
         watch.reset();
         for (; told < session->Trail().size(); ++told) {
@@ -471,7 +471,13 @@ int RunChild(KillableSession* session)
             Say(QStringLiteral("FAIL ") + QString(why).replace('\n', QStringLiteral("\\n")));
             return 3;
         }
-        if (!within && step >= killFrom && session->Trail().size() > trailBefore) {
+        const Model& now = session->State();
+        const bool changed = now.current != previous.current || now.pages.size() != previous.pages.size() ||
+                             !std::equal(now.pages.begin(), now.pages.end(), previous.pages.begin(),
+                                         [](const ModelPage& a, const ModelPage& b) {
+                                             return a.path == b.path && a.Reading() == b.Reading();
+                                         });
+        if (!within && step >= killFrom && changed) {
             armed = true;
             arm();
         }
@@ -515,7 +521,7 @@ struct ChildRun {
     bool saving = false;
     int pages = 0;
     QJsonObject before; // the model before the armed step
-    QJsonArray earlier; // the states before that one, oldest first
+    QJsonArray earlier; // the different states before that one, oldest first
     QJsonObject after;
 };
 
@@ -546,7 +552,7 @@ QString Run(quint32 seed, int steps, Tally* tally)
         static const Kind kinds[] = {Kind::Between, Kind::Between, Kind::Pending, Kind::Pending,
                                      Kind::Scan,    Kind::Scan,    Kind::Scan,    Kind::Save};
         const Kind kind = kinds[random.bounded(8)];
-        const int from = spec.value("first").toInt() + int(random.bounded(5));
+        const int from = spec.value("first").toInt() + int(random.bounded(3));
         spec.insert("kill", QJsonObject{{"kind", KindName(kind)}, {"from", from}});
         // The moment within a scan: after its n-th page (0: before the
         // first), then a little later.
@@ -610,7 +616,7 @@ QString Run(quint32 seed, int steps, Tally* tally)
                     if ((run.kind == Kind::Scan || run.kind == Kind::Save) && killAt < 0) {
                         killAt = clock.elapsed() + int(random.bounded(20));
                     }
-                } else {
+                } else if (model != run.before) {
                     run.earlier.append(run.before);
                     run.before = model;
                 }
