@@ -307,7 +307,7 @@ void TestSessionModel::Remember(Op op, const Model& before)
     if (op == Undo || op == Redo) {
         return;
     }
-    if (op == Save && m_model.pages.isEmpty()) {
+    if (op == Save && !before.pages.isEmpty() && m_model.pages.isEmpty()) {
         m_history.clear(); // the files are saved and gone
         m_done = 0;
         return;
