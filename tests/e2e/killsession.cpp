@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <atomic>
@@ -39,7 +40,7 @@ const int kSettleMs = 300;
 // A scan that is to be cut off reads each page this long.
 const int kSlowPageMs = 80;
 
-enum class Kind { Between, Pending, Scan, Save };
+enum class Kind { Between, Pending, Scan, Save, Recovery };
 
 const char* KindName(Kind kind)
 {
@@ -52,13 +53,15 @@ const char* KindName(Kind kind)
         return "scan";
     case Kind::Save:
         return "save";
+    case Kind::Recovery:
+        return "recovery";
     }
     return "";
 }
 
 Kind KindFromName(const QString& name)
 {
-    for (Kind kind : {Kind::Between, Kind::Pending, Kind::Scan, Kind::Save}) {
+    for (Kind kind : {Kind::Between, Kind::Pending, Kind::Scan, Kind::Save, Kind::Recovery}) {
         if (name == QLatin1String(KindName(kind))) {
             return kind;
         }
@@ -299,6 +302,7 @@ bool Fits(KillableSession* session, Kind kind, int action)
     switch (kind) {
     case Kind::Between:
     case Kind::Pending:
+    case Kind::Recovery:
         return true; // once the step has done something
     case Kind::Scan: {
         const int placement = session->ScanPlacement(action);
@@ -421,10 +425,35 @@ int RunChild(KillableSession* session)
     const quint32 seed = quint32(spec.value("seed").toInt());
     const QString answer = spec.value("answer").toString();
     const bool yes = answer != QLatin1String("no");
+    const QJsonObject kill = spec.value("kill").toObject();
+    Kind kind = KindFromName(kill.value("kind").toString());
+    // Killed as soon as the recovered pages are in, with their journal
+    // perhaps being written.
+    QTimer recovered;
+    recovered.setInterval(1);
+    QObject::connect(&recovered, &QTimer::timeout, [session, &kill, seed] {
+        WindowFixture* fx = session->Fixture();
+        if (fx && fx->window && !fx->answerer.texts.isEmpty() && fx->window->PendingRecoveryCount() == 0) {
+            Say(QStringLiteral("ARM -1 recovery 0"));
+            QElapsedTimer spin;
+            spin.start();
+            const qint64 wait = QRandomGenerator(seed ^ quint32(kill.value("from").toInt())).bounded(2000);
+            while (spin.nsecsElapsed() < wait * 1000) {
+            }
+            ::kill(::getpid(), SIGKILL);
+        }
+    });
+    if (kind == Kind::Recovery && answer == QLatin1String("yes")) {
+        recovered.start();
+    }
     if (!session->Open(spec.value("home").toString(), spec.value("tmp").toString(),
                        yes ? QMessageBox::Yes : QMessageBox::No)) {
         Say(QStringLiteral("FAIL the window did not start"));
         return 3;
+    }
+    recovered.stop();
+    if (kind == Kind::Recovery) {
+        kind = Kind::Between; // nothing was recovered
     }
     if (answer.isEmpty()) {
         session->State() = FromJson(spec.value("model").toObject());
@@ -437,8 +466,6 @@ int RunChild(KillableSession* session)
         // The steps go on from the state that came back.
         Say(QStringLiteral("RECOVERED %1").arg(Compact(ToJson(session->State()))));
     }
-    const QJsonObject kill = spec.value("kill").toObject();
-    const Kind kind = KindFromName(kill.value("kind").toString());
     const int killFrom = kill.isEmpty() ? INT_MAX : kill.value("from").toInt();
     QRandomGenerator random(seed ^ quint32(killFrom));
     int told = session->Trail().size();
@@ -480,6 +507,21 @@ int RunChild(KillableSession* session)
         if (!within && step >= killFrom && changed) {
             armed = true;
             arm();
+        }
+        if (!armed && session->AddsPages(action) && !now.pages.isEmpty()) {
+            // The scan's pages were all in before the window made its last
+            // page current (the current page stays while they arrive).
+            Model arrived = now;
+            arrived.current = 0;
+            for (int row = 0; row < now.pages.size(); ++row) {
+                if (!previous.pages.isEmpty() &&
+                    now.pages.at(row).path == previous.pages.value(previous.current).path) {
+                    arrived.current = row;
+                }
+            }
+            if (arrived.current != now.current) {
+                Say(QStringLiteral("ARRIVED %1 %2").arg(step).arg(Compact(ToJson(arrived))));
+            }
         }
         Say(QStringLiteral("DONE %1 %2").arg(step).arg(Compact(ToJson(session->State()))));
         if (!armed) {
@@ -549,9 +591,9 @@ QString Run(quint32 seed, int steps, Tally* tally)
         if (child > steps) {
             return failed(QStringLiteral("more restarts than steps"));
         }
-        static const Kind kinds[] = {Kind::Between, Kind::Between, Kind::Pending, Kind::Pending,
-                                     Kind::Scan,    Kind::Scan,    Kind::Scan,    Kind::Save};
-        const Kind kind = kinds[random.bounded(8)];
+        static const Kind kinds[] = {Kind::Between, Kind::Between, Kind::Pending, Kind::Pending, Kind::Scan,
+                                     Kind::Scan,    Kind::Scan,    Kind::Save,    Kind::Recovery};
+        const Kind kind = kinds[random.bounded(9)];
         const int from = spec.value("first").toInt() + int(random.bounded(3));
         spec.insert("kill", QJsonObject{{"kind", KindName(kind)}, {"from", from}});
         // The moment within a scan: after its n-th page (0: before the
@@ -589,7 +631,9 @@ QString Run(quint32 seed, int steps, Tally* tally)
         const auto handle = [&](const QString& line) {
             const QString word = line.section(' ', 0, 0);
             const int step = line.section(' ', 1, 1).toInt();
-            if (word == QLatin1String("ARM")) {
+            if (word == QLatin1String("ARM") && step < 0) {
+                run.kind = Kind::Recovery;
+            } else if (word == QLatin1String("ARM")) {
                 run.armed = step;
                 run.kind = KindFromName(line.section(' ', 2, 2));
                 run.placement = line.section(' ', 3, 3).toInt();
@@ -620,6 +664,9 @@ QString Run(quint32 seed, int steps, Tally* tally)
                     run.earlier.append(run.before);
                     run.before = model;
                 }
+            } else if (word == QLatin1String("ARRIVED")) {
+                run.earlier.append(run.before);
+                run.before = QJsonDocument::fromJson(line.section(' ', 2).toUtf8()).object();
             } else if (word == QLatin1String("RECOVERED")) {
                 run.earlier = QJsonArray();
                 run.before = QJsonDocument::fromJson(line.section(' ', 1).toUtf8()).object();
@@ -664,6 +711,14 @@ QString Run(quint32 seed, int steps, Tally* tally)
             return QString();
         }
         // A child that was not armed, or dies other than by the kill, failed.
+        if (run.kind == Kind::Recovery && process.exitStatus() == QProcess::CrashExit) {
+            // Started again on the same orders: the same pages must come back.
+            ++tally->restarts;
+            tally->kills[QStringLiteral("just after the recovery")]++;
+            trail << QStringLiteral("SIGKILL just after the recovery")
+                  << QStringLiteral("start again, recovery answered 是");
+            continue;
+        }
         const bool selfKilled = run.kind == Kind::Pending && run.done;
         if (run.armed < 0 || !(run.killed || selfKilled) || process.exitStatus() != QProcess::CrashExit) {
             return failed(
@@ -686,6 +741,8 @@ QString Run(quint32 seed, int steps, Tally* tally)
             moment = run.done     ? QStringLiteral("just after a save")
                      : run.saving ? QStringLiteral("during a save, while it writes")
                                   : QStringLiteral("as a save begins");
+            break;
+        case Kind::Recovery:
             break;
         }
         tally->kills[moment.section(',', 0, 0) == QLatin1String("during a scan") && run.pages > 0

@@ -29,6 +29,8 @@ public:
     // place), 0 for an action that does not scan pages of its own.
     virtual int ScanPlacement(int action) const = 0;
     virtual bool IsSave(int action) const = 0;
+    // The action scans pages into the list (also one that ends in a jam).
+    virtual bool AddsPages(int action) const = 0;
     // Runs the action: empty when the window then agrees with the model,
     // else what differs.
     virtual QString RunStep(int action) = 0;

@@ -47,6 +47,7 @@ public:
     int DrawStep(quint32 seed, int index) override;
     int ScanPlacement(int action) const override;
     bool IsSave(int action) const override { return action == Save; }
+    bool AddsPages(int action) const override { return action == Jam || ScanPlacement(action) != 0; }
     QString RunStep(int action) override;
     QString Compare() const override { return Differs(); }
     const QStringList& Trail() const override { return m_steps; }
