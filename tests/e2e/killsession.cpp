@@ -360,20 +360,23 @@ private:
     std::atomic<bool> m_saving{false};
 };
 
+// Which journal file is there: a rewrite renames a new file over it.
+QByteArray JournalStamp(const QString& journal)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(journal).constData(), &info) != 0) {
+        return QByteArray();
+    }
+    return QByteArray::number(qulonglong(info.st_ino)) + ':' + QByteArray::number(qlonglong(info.st_size)) +
+           ':' + QByteArray::number(qlonglong(info.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(qlonglong(info.st_mtim.tv_nsec));
+}
+
 // Waits until the journal has not changed for a while: the window is idle
 // and whatever it had to write is written.
 void WaitJournalQuiet(const QString& journal)
 {
-    const auto stamp = [&journal] {
-        struct stat info {};
-        if (::stat(QFile::encodeName(journal).constData(), &info) != 0) {
-            return QByteArray();
-        }
-        return QByteArray::number(qulonglong(info.st_ino)) + ':' +
-               QByteArray::number(qlonglong(info.st_size)) + ':' +
-               QByteArray::number(qlonglong(info.st_mtim.tv_sec)) + '.' +
-               QByteArray::number(qlonglong(info.st_mtim.tv_nsec));
-    };
+    const auto stamp = [&journal] { return JournalStamp(journal); };
     QByteArray last = stamp();
     QElapsedTimer quiet, total;
     quiet.start();
@@ -427,19 +430,22 @@ int RunChild(KillableSession* session)
     const bool yes = answer != QLatin1String("no");
     const QJsonObject kill = spec.value("kill").toObject();
     Kind kind = KindFromName(kill.value("kind").toString());
-    // Killed as soon as the recovered pages are in, with their journal
-    // perhaps being written.
+    // Killed as soon as the recovered pages are in and the first journal
+    // of the new session is on disk (others may still be on their way).
     QTimer recovered;
     recovered.setInterval(1);
-    QObject::connect(&recovered, &QTimer::timeout, [session, &kill, seed] {
+    QByteArray old;
+    QObject::connect(&recovered, &QTimer::timeout, [session, &old] {
         WindowFixture* fx = session->Fixture();
-        if (fx && fx->window && !fx->answerer.texts.isEmpty() && fx->window->PendingRecoveryCount() == 0) {
+        if (!fx || !fx->window) {
+            return;
+        }
+        const QByteArray now =
+            JournalStamp(QFileInfo(fx->ScanDir()).path() + QStringLiteral("/session.json"));
+        if (fx->window->PendingRecoveryCount() > 0 || fx->answerer.texts.isEmpty()) {
+            old = now; // the journal of the session that was killed
+        } else if (now != old) {
             Say(QStringLiteral("ARM -1 recovery 0"));
-            QElapsedTimer spin;
-            spin.start();
-            const qint64 wait = QRandomGenerator(seed ^ quint32(kill.value("from").toInt())).bounded(2000);
-            while (spin.nsecsElapsed() < wait * 1000) {
-            }
             ::kill(::getpid(), SIGKILL);
         }
     });
