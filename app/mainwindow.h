@@ -374,6 +374,9 @@ private:
     bool m_startupDone = false;
     bool m_committing = false;
 
+    // Recovered pages are going in: the journal is written once they are
+    // all in and the current page is set, never in between.
+    bool m_restoringPages = false;
     bool m_onScanPage = false;
     bool m_scanButtonsOn = true;
     int m_zoomLimit = 3; // the last zoom-limit code of the page list (3: both ways)

@@ -97,7 +97,7 @@ void MainWindow::RecordSession()
 {
     // Until the question has been answered the journal on disk is the one of
     // the session that may be brought back.
-    if (!m_session || !m_session->Recording()) {
+    if (!m_session || !m_session->Recording() || m_restoringPages) {
         return;
     }
     SessionJournal::State state;
@@ -172,7 +172,9 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
         }
         const int count = int(found.pages.size());
         m_history->BeginGroup();
+        m_restoringPages = true;
         m_imageView->AddImages(pages, current);
+        m_restoringPages = false;
         m_history->EndGroup(count == 1 ? tr("恢复 %1 张图像", "one page").arg(count)
                                        : tr("恢复 %1 张图像", "several pages").arg(count));
     }
@@ -181,6 +183,9 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
     EnableMenu(m_pages->Count() != 0);
     RefreshPageButtons();
     ShowImageCount();
+    // The recovery is a step of the history: 撤销 is offered for it now
+    // that the pages are in.
+    ApplyHistoryRule();
 }
 
 void MainWindow::EndSessionCleanly()

@@ -23,6 +23,13 @@ WindowFixture::WindowFixture() : home(new QTemporaryDir), tmp(new QTemporaryDir)
     PrependSimToolsToPath();
 }
 
+WindowFixture::WindowFixture(const QString& homePath, const QString& tmpPath)
+    : home(new QTemporaryDir), tmp(new QTemporaryDir), answerer(QMessageBox::Yes), m_homePath(homePath),
+      m_tmpPath(tmpPath)
+{
+    PrependSimToolsToPath();
+}
+
 WindowFixture::~WindowFixture()
 {
     if (window) {
@@ -86,7 +93,7 @@ void WindowFixture::WriteScenario(const QString& lines)
 
 bool WindowFixture::Start(bool* quitCalled)
 {
-    window = new MainWindow(home->path(), tmp->path() + QStringLiteral("/zir/scanvy"));
+    window = new MainWindow(HomePath(), TmpPath() + QStringLiteral("/zir/scanvy"));
     window->SetQuitHandler([this](int status) { quitStatus = status; });
     window->SetDeviceOpt(SimDeviceOpt());
     QObject::connect(window.data(), &MainWindow::sglJobDone, [this] { ++jobsDone; });

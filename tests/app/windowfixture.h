@@ -23,6 +23,9 @@ class QComboBox;
 class WindowFixture {
 public:
     WindowFixture();
+    // On the folders of a session run by another process (a restart after
+    // that process was killed); they are left in place.
+    WindowFixture(const QString& homePath, const QString& tmpPath);
     ~WindowFixture();
 
     // Writes the simulator's scenario file (read again on every open/start).
@@ -59,6 +62,9 @@ public:
     void SetResolution(int dpi);
 
     QString ScanDir() const { return window->ScanDir(); }
+    // The home and temporary folders the window is started on.
+    QString HomePath() const { return m_homePath.isEmpty() ? home->path() : m_homePath; }
+    QString TmpPath() const { return m_tmpPath.isEmpty() ? tmp->path() : m_tmpPath; }
 
     // The program's settings file in `home`, entries ("Group/Key" -> value)
     // written into it before or while the window runs, and one read back.
@@ -75,4 +81,8 @@ public:
     ModalAnswerer answerer;
     int jobsDone = 0;
     int quitStatus = -100;
+
+private:
+    QString m_homePath;
+    QString m_tmpPath;
 };

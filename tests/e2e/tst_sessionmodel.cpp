@@ -1,4 +1,5 @@
 #include "imageviewwidget.h"
+#include "killsession.h"
 #include "mainwindow.h"
 #include "pageturn.h"
 #include "sessioncheck.h"
@@ -21,6 +22,7 @@
 
 #include <memory>
 
+using namespace PageModel;
 using namespace SessionCheck;
 
 namespace {
@@ -28,106 +30,6 @@ namespace {
 const int kDpi = 50;
 const QString kJam = QStringLiteral("检测到卡纸(错误码:6)\r\n请取出堵塞的纸张");
 const QString kNoScanner = QStringLiteral("未连接扫描仪");
-// A page whose scan was cut off: no file, what was read is in its ".part".
-const QString kPart = QStringLiteral("part");
-
-struct ModelPage {
-    QString path;
-    QString marker; // "2A"; kPart for a cut-off page
-    int turn = 0;   // clockwise degrees
-    QString Reading() const
-    {
-        return marker == kPart || turn == 0 ? marker : marker + '@' + QString::number(turn);
-    }
-};
-
-// What the user should see: the pages in order, the current one and the
-// selected ones. Every step of the session changes it the way the window
-// is meant to change its page list.
-struct Model {
-    QList<ModelPage> pages;
-    int current = 0;
-    QList<int> selected;
-    int counter = 1;
-    // Files of pages taken off the list: they may stay in the scan folder
-    // until the list is cleared or saved.
-    QStringList dropped;
-
-    void SelectOnly(int row)
-    {
-        current = row;
-        selected = pages.isEmpty() ? QList<int>() : QList<int>{row};
-    }
-    void Insert(int at, const QList<ModelPage>& added)
-    {
-        for (int i = 0; i < added.size(); ++i) {
-            pages.insert(at + i, added.at(i));
-        }
-    }
-    // Each selected page changes places with the unselected neighbour in the
-    // direction of the move; current page and selection go with their pages.
-    void Move(int step)
-    {
-        QList<bool> sel;
-        for (int i = 0; i < pages.size(); ++i) {
-            sel << selected.contains(i);
-        }
-        const ModelPage cur = pages.value(current);
-        for (int k = 0; k < pages.size() - 1; ++k) {
-            const int row = step < 0 ? k + 1 : pages.size() - 2 - k;
-            const int other = row + step;
-            if (sel.at(row) && !sel.at(other)) {
-                pages.swapItemsAt(row, other);
-                sel.swapItemsAt(row, other);
-            }
-        }
-        Follow(cur, sel);
-    }
-    // The selected pages dropped into the gap before row `gap`.
-    void Drop(int gap)
-    {
-        const ModelPage cur = pages.value(current);
-        QList<ModelPage> moved, kept;
-        QList<bool> sel;
-        int at = 0;
-        for (int i = 0; i < pages.size(); ++i) {
-            (selected.contains(i) ? moved : kept) << pages.at(i);
-            at += (i < gap && !selected.contains(i)) ? 1 : 0;
-        }
-        pages = kept;
-        Insert(at, moved);
-        for (int i = 0; i < pages.size(); ++i) {
-            sel << (i >= at && i < at + moved.size());
-        }
-        Follow(cur, sel);
-    }
-    void Follow(const ModelPage& cur, const QList<bool>& sel)
-    {
-        selected.clear();
-        for (int i = 0; i < pages.size(); ++i) {
-            if (sel.at(i)) {
-                selected << i;
-            }
-            if (pages.at(i).path == cur.path) {
-                current = i;
-            }
-        }
-    }
-    // Deleting: the page at the old current row (or the last one) becomes
-    // current; from the first row, the first.
-    void Delete()
-    {
-        const int old = current;
-        std::sort(selected.begin(), selected.end());
-        for (int k = selected.size() - 1; k >= 0; --k) {
-            dropped << QFileInfo(pages.at(selected.at(k)).path).fileName();
-            dropped << dropped.last() + QStringLiteral(".part");
-            pages.removeAt(selected.at(k));
-        }
-        SelectOnly(pages.isEmpty() || old == 0 ? 0 : qMin(old, pages.size() - 1));
-    }
-};
-
 } // namespace
 
 // Random user sessions on the real window and the simulated feeder: scans
@@ -135,13 +37,31 @@ struct Model {
 // page box, clearing, saving in every format (read back page by page), a jam
 // and an unplug. After every step the window is compared with the model.
 // SCANVY_SEED=<n> runs one seed; a failure prints the seed and the steps.
-class TestSessionModel : public QObject {
+class TestSessionModel : public QObject, public KillableSession {
     Q_OBJECT
+
+public:
+    bool Open(const QString& home, const QString& tmp, QMessageBox::StandardButton answer) override;
+    WindowFixture* Fixture() const override { return m_fx.data(); }
+    Model& State() override { return m_model; }
+    int DrawStep(quint32 seed, int index) override;
+    int ScanPlacement(int action) const override;
+    bool IsSave(int action) const override { return action == Save; }
+    bool AddsPages(int action) const override { return action == Jam || ScanPlacement(action) != 0; }
+    QString RunStep(int action) override;
+    QString Compare() const override { return Differs(); }
+    const QStringList& Trail() const override { return m_steps; }
+    void StartHistory() override;
+    void SetScenarioExtra(const QString& lines) override { m_scenarioExtra = lines; }
 
 private slots:
     void cleanup();
     void session_data();
     void session();
+    // The same steps in processes killed at random moments, each followed
+    // by a restart that recovers the pages.
+    void killed_data();
+    void killed();
 
 private:
     enum Op {
@@ -170,13 +90,14 @@ private:
     };
 
     bool Run(Op op);
-    // The history as the user knows it: each change's model before and
-    // after it, the changes done, and each file's latest turn.
+    bool PrepareWindow();
+    int DrawOp();
+    // The history as the user knows it: each change of the pages (a turn
+    // too) with the model before and after it, and the changes done.
     void Remember(Op op, const Model& before);
     bool StepHistory(bool undo);
     QVector<QPair<Model, Model>> m_history;
     int m_done = 0;
-    QHash<QString, int> m_turns;
     bool Scan(const char* action, int sheets, const QString& extra = QString());
     QList<ModelPage> NewPages(const QList<QString>& before, int count, bool duplex = false) const;
     QString Differs() const;
@@ -190,7 +111,7 @@ private:
     bool Trigger(const char* name);
     ThumbListWidget* Thumbs() const { return m_fx->Child<ThumbListWidget>("lwImgThumbnail"); }
     int Rand(int bound) { return bound <= 0 ? 0 : int(m_rng.bounded(quint32(bound))); }
-    QString Out() const { return m_fx->home->path() + QStringLiteral("/out"); }
+    QString Out() const { return m_fx->HomePath() + QStringLiteral("/out"); }
 
     QScopedPointer<WindowFixture> m_fx;
     Model m_model;
@@ -200,6 +121,7 @@ private:
     int m_load = 0;
     bool m_anchor = false; // the last step selected one page by keys
     QStringList m_media;   // page files of the OFD documents just read
+    QString m_scenarioExtra;
 };
 
 void TestSessionModel::cleanup()
@@ -229,7 +151,6 @@ void TestSessionModel::session()
     m_model = Model();
     m_history.clear();
     m_done = 0;
-    m_turns.clear();
     m_steps.clear();
     m_anchor = false;
     m_fx.reset(new WindowFixture);
@@ -242,24 +163,9 @@ void TestSessionModel::session()
     }
     WindowFixture::WriteScenario(QStringLiteral("sheets=0"));
     QVERIFY(m_fx->Start());
-    m_fx->SetResolution(kDpi);
-    QVERIFY(m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")));
-    QVERIFY(m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front")));
-    m_fx->window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_fx->window));
-
-    // Weights: scans and page edits often, saves, jams and unplugs now and then.
-    const QList<int> weights = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 3, 1, 3, 2};
-    QCOMPARE(weights.size(), int(OpCount));
-    int total = 0;
-    for (int w : weights) {
-        total += w;
-    }
+    QVERIFY(PrepareWindow());
     for (int step = 0; step < 32; ++step) {
-        int pick = Rand(total), op = 0;
-        while (pick >= weights.at(op)) {
-            pick -= weights.at(op++);
-        }
+        const int op = DrawOp();
         m_why.clear();
         const Model before = m_model;
         const bool done = Run(Op(op));
@@ -274,24 +180,144 @@ void TestSessionModel::session()
     qInfo("seed %u: %s", seed, qPrintable(m_steps.join(QStringLiteral("; "))));
 }
 
+// The panel set for the session's scans and the window active for keys.
+bool TestSessionModel::PrepareWindow()
+{
+    m_fx->SetResolution(kDpi);
+    if (!m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")) ||
+        !m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front"))) {
+        return false;
+    }
+    m_fx->window->activateWindow();
+    return QTest::qWaitForWindowActive(m_fx->window);
+}
+
+// Weights: scans and page edits often, saves, jams and unplugs now and then.
+int TestSessionModel::DrawOp()
+{
+    static const int weights[] = {4, 2, 2, 2, 3, 3, 2, 2, 2, 3, 2, 2, 2, 1, 2, 1, 1, 3, 1, 3, 2};
+    static_assert(sizeof(weights) / sizeof(weights[0]) == OpCount, "one weight per step kind");
+    int total = 0;
+    for (int w : weights) {
+        total += w;
+    }
+    int pick = Rand(total), op = 0;
+    while (pick >= weights[op]) {
+        pick -= weights[op++];
+    }
+    return op;
+}
+
+bool TestSessionModel::Open(const QString& home, const QString& tmp, QMessageBox::StandardButton answer)
+{
+    m_model = Model();
+    m_history.clear();
+    m_done = 0;
+    m_steps.clear();
+    m_anchor = false;
+    m_fx.reset(new WindowFixture(home, tmp));
+    m_fx->answerer.SetAnswer(answer);
+    WindowFixture::WriteScenario(QStringLiteral("sheets=0"));
+    if (!m_fx->Start()) {
+        return false;
+    }
+    // The recovery question comes once the window shows.
+    for (int waited = 0; m_fx->window->PendingRecoveryCount() > 0 && waited < 10000; waited += 20) {
+        QTest::qWait(20);
+    }
+    return m_fx->window->PendingRecoveryCount() == 0 && PrepareWindow();
+}
+
+int TestSessionModel::DrawStep(quint32 seed, int index)
+{
+    const quint32 words[] = {seed, quint32(index)};
+    m_rng = QRandomGenerator(words, 2);
+    m_load = 100 * index; // a new feeder load for every scan
+    return DrawOp();
+}
+
+int TestSessionModel::ScanPlacement(int action) const
+{
+    switch (action) {
+    case ScanLast:
+    case ScanMoving:
+        return 1;
+    case ScanBefore:
+        return 2;
+    case ScanAfter:
+        return 3;
+    case Replace:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+QString TestSessionModel::RunStep(int action)
+{
+    m_why.clear();
+    const Model before = m_model;
+    const bool done = Run(Op(action));
+    Remember(Op(action), before);
+    const QString differs = done ? Differs() : m_why;
+    return done || !differs.isEmpty() ? differs : QStringLiteral("step failed");
+}
+
+void TestSessionModel::StartHistory()
+{
+    m_history.clear();
+    m_done = 0;
+    if (!m_model.pages.isEmpty()) {
+        // 撤销 takes the recovered pages off the list again.
+        m_history.append({Model{{}, 0, {}, m_model.counter, m_model.dropped}, m_model});
+        m_done = 1;
+    }
+}
+
+void TestSessionModel::killed_data()
+{
+    QTest::addColumn<quint32>("seed");
+    const QByteArray chosen = qgetenv("SCANVY_SEED");
+    if (!chosen.isEmpty()) {
+        QTest::newRow(chosen.constData()) << chosen.toUInt();
+        return;
+    }
+    // SCANVY_SEEDS=<n> runs the seeds 1 to n.
+    const int count = qEnvironmentVariableIntValue("SCANVY_SEEDS");
+    const QList<quint32> seeds = {3u, 11u, 12u, 14u, 19u};
+    for (int i = 0; i < (count > 0 ? count : seeds.size()); ++i) {
+        const quint32 seed = count > 0 ? quint32(i + 1) : seeds.at(i);
+        QTest::newRow(qPrintable(QString::number(seed))) << seed;
+    }
+}
+
+void TestSessionModel::killed()
+{
+    QFETCH(quint32, seed);
+    KillSession::Tally tally;
+    const QString failure = KillSession::Run(seed, 32, &tally);
+    qInfo("seed %u: %d restarts; %s\n  %s", seed, tally.restarts, qPrintable(tally.Text()),
+          qPrintable(tally.trail.join(QStringLiteral("\n  "))));
+    if (!failure.isEmpty()) {
+        QFAIL(qPrintable(failure));
+    }
+}
+
 void TestSessionModel::Remember(Op op, const Model& before)
 {
-    for (const ModelPage& page : qAsConst(m_model.pages)) {
-        m_turns.insert(page.path, page.turn);
-    }
     if (op == Undo || op == Redo) {
         return;
     }
-    if (op == Save && m_model.pages.isEmpty()) {
+    if (op == Save && !before.pages.isEmpty() && m_model.pages.isEmpty()) {
         m_history.clear(); // the files are saved and gone
         m_done = 0;
         return;
     }
     QStringList was, now;
     for (const ModelPage& page : before.pages)
-        was << page.path;
+        was << page.Reading() + page.path;
     for (const ModelPage& page : qAsConst(m_model.pages))
-        now << page.path;
+        now << page.Reading() + page.path;
     if (was != now) {
         m_history.resize(m_done);
         m_history.append({before, m_model});
@@ -304,7 +330,10 @@ bool TestSessionModel::StepHistory(bool undo)
     const bool can = undo ? m_done > 0 : m_done < m_history.size();
     auto* action = m_fx->Child<QAction>(undo ? "actionUndo" : "actionRedo");
     if (action->isEnabled() != can) {
-        m_why = QStringLiteral("%1 offered wrongly").arg(action->objectName());
+        m_why = QStringLiteral("%1 offered wrongly (%2 of %3 steps done)")
+                    .arg(action->objectName())
+                    .arg(m_done)
+                    .arg(m_history.size());
         return false;
     }
     if (!can) {
@@ -320,9 +349,6 @@ bool TestSessionModel::StepHistory(bool undo)
         next.dropped << next.dropped.last() + QStringLiteral(".part");
     }
     next.counter = m_model.counter;
-    for (ModelPage& page : next.pages) {
-        page.turn = m_turns.value(page.path, page.turn);
-    }
     m_model = next;
     return true;
 }
@@ -340,8 +366,10 @@ bool TestSessionModel::Trigger(const char* name)
 
 bool TestSessionModel::Scan(const char* action, int sheets, const QString& extra)
 {
-    WindowFixture::WriteScenario(
-        QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2\n%3").arg(sheets).arg(++m_load).arg(extra));
+    WindowFixture::WriteScenario(QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2\n%3\n%4")
+                                     .arg(sheets)
+                                     .arg(++m_load)
+                                     .arg(extra, m_scenarioExtra));
     if (!Trigger(action)) {
         return false;
     }
@@ -931,12 +959,12 @@ QStringList TestSessionModel::SavedReadings(const QStringList& files, bool* mult
         const QString path = Out() + QLatin1Char('/') + name;
         QList<QImage> pages;
         if (name.endsWith(QLatin1String(".pdf"))) {
-            pages = RenderPdf(path, kDpi, m_fx->home->path());
+            pages = RenderPdf(path, kDpi, m_fx->HomePath());
         } else if (name.endsWith(QLatin1String(".tiff")) || name.endsWith(QLatin1String(".tif"))) {
             pages = ReadTiff(path);
         } else if (name.endsWith(QLatin1String(".ofd"))) {
             for (const QString& media :
-                 OfdPageMedia(path, m_fx->home->path() + QStringLiteral("/ofd-") + name)) {
+                 OfdPageMedia(path, m_fx->HomePath() + QStringLiteral("/ofd-") + name)) {
                 pages << QImage(media);
             }
         } else {
@@ -1026,5 +1054,17 @@ QString TestSessionModel::Differs() const
     return QString();
 }
 
-QTEST_MAIN(TestSessionModel)
+// Started again by the killed sessions, the program runs one child's steps.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestSessionModel test;
+    if (KillSession::IsChild()) {
+        return KillSession::RunChild(&test);
+    }
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_sessionmodel.moc"
