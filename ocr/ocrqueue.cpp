@@ -120,6 +120,17 @@ int OcrQueue::WorkerCount() const
     return m_wanted;
 }
 
+bool OcrQueue::IsRecognising(quint64 pageId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const std::unique_ptr<Worker>& worker : m_workers) {
+        if (worker->serial != 0 && worker->pageId == pageId) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void OcrQueue::Add(quint64 pageId, const QString& path, int angle)
 {
     if (Language() == OcrLanguage::None) {

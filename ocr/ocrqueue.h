@@ -54,6 +54,8 @@ public:
     int DoneCount() const { return m_done; }
     int TotalCount() const { return m_total; }
     bool IsIdle() const { return m_done == m_total; }
+    // True while a worker recognises page `pageId`.
+    bool IsRecognising(quint64 pageId) const;
 
 signals:
     // `text` is in the pixels of the page file; `stored` is false when its

@@ -165,7 +165,7 @@ void TestOcrQueue::cancelWhileRecognising()
     Recorder recorder(&queue);
     queue.Add(1, longPage, 0);
     queue.Add(2, shortPage, 0);
-    QTest::qWait(300);
+    QTRY_VERIFY_WITH_TIMEOUT(queue.IsRecognising(1), 60000);
     queue.Cancel(1);
     QCOMPARE(queue.TotalCount(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.deliveries.size(), 1, 60000);
@@ -178,18 +178,19 @@ void TestOcrQueue::cancelWhileRecognising()
 
 void TestOcrQueue::replacedPage_data()
 {
-    QTest::addColumn<int>("wait"); // ms before the page is replaced
-    QTest::newRow("waiting") << 0;
-    QTest::newRow("being recognised") << 300;
+    QTest::addColumn<bool>("started"); // the page is replaced once a worker has it
+    QTest::newRow("waiting") << false;
+    QTest::newRow("being recognised") << true;
 }
 
 // A page added again under its id (re-scanned or turned), while it waits or
 // while it is recognised, is recognised once, as it is now.
 void TestOcrQueue::replacedPage()
 {
-    QFETCH(int, wait);
+    QFETCH(bool, started);
+    const int wait = started ? 1 : 0;
     QStringList before;
-    for (int i = 0; i < 30; ++i) {
+    for (int i = 0; i < 120; ++i) {
         before.append(QString("Before %1").arg(i));
     }
     const QString first = WritePage(m_dir.filePath(QString("first%1.png").arg(wait)), before);
@@ -200,7 +201,9 @@ void TestOcrQueue::replacedPage()
     QCOMPARE(queue.WorkerCount(), 2);
     Recorder recorder(&queue);
     queue.Add(5, first, 0);
-    QTest::qWait(wait);
+    if (started) {
+        QTRY_VERIFY_WITH_TIMEOUT(queue.IsRecognising(5), 60000);
+    }
     queue.Add(5, second, 0);
     QCOMPARE(queue.TotalCount(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(queue.IsIdle(), 60000);
