@@ -265,7 +265,7 @@ void TestOcrEngine::turnedPages()
 void TestOcrEngine::cancelWhileRecognising()
 {
     const QString path = m_dir.filePath("long.png");
-    QVERIFY(ShortPage(40).image.save(path));
+    QVERIFY(ShortPage(120).image.save(path));
     std::atomic<bool> cancel{false};
     OcrResult result;
     std::thread worker([&] { result = m_engine.Recognise(path, 0, &cancel); });
