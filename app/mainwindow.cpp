@@ -126,6 +126,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
 
     SetScannerLabel(QString());
     SetupSaveNote();
+    SetupRecognition();
     // The stored language is in force from the start, as the page shows it.
     SwitchLanguage(m_sysPage->TranslationFile());
     InstallEventFilters();

@@ -56,7 +56,7 @@ QList<SavePage> MainWindow::PagesToSave() const
 {
     QList<SavePage> pages;
     for (const Page& page : m_pages->Pages()) {
-        pages << SavePage{page.path, page.angle};
+        pages << SavePage{page.path, page.angle, m_pages->TextOf(page.id)};
     }
     return pages;
 }

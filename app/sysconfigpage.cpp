@@ -84,6 +84,9 @@ void SysConfigPage::Setup()
     m_ui.language->addItem(QStringLiteral("简体中文"), QStringLiteral("0"));
     m_ui.language->addItem(QStringLiteral("繁體中文"), QStringLiteral("1"));
     m_ui.language->addItem(QStringLiteral("English"), QStringLiteral("2"));
+    for (OcrLanguage language : OcrLanguages()) {
+        m_ui.ocrLanguage->addItem(OcrLanguageText(language), OcrLanguageKey(language));
+    }
 }
 
 void SysConfigPage::Retranslate()
@@ -103,6 +106,8 @@ void SysConfigPage::Connect()
     connect(m_ui.language, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SysConfigPage::OnLanguageChanged);
     connect(m_ui.showAllScanners, &QCheckBox::stateChanged, this, &SysConfigPage::OnShowAllScannersChanged);
+    connect(m_ui.ocrLanguage, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &SysConfigPage::OnOcrLanguageChanged);
     connect(m_ui.selectPath, &QPushButton::clicked, this, &SysConfigPage::OnSelectImagePath);
 }
 
@@ -115,7 +120,16 @@ void SysConfigPage::Read()
     ReadMinCountSize();
     ReadSwitches();
     ReadLanguageAndSize();
+    ReadOcrLanguage();
     ReadSaveAs();
+}
+
+void SysConfigPage::ReadOcrLanguage()
+{
+    // An unknown value (edited by hand, or from a later version) leaves
+    // recognition off.
+    m_config.ocrLanguage = OcrLanguageFromKey(ReadSetting(kScanner, QStringLiteral("OcrLanguage")).trimmed());
+    m_ui.ocrLanguage->setCurrentIndex(std::max(0, int(OcrLanguages().indexOf(m_config.ocrLanguage))));
 }
 
 void SysConfigPage::ReadSaveAs()
@@ -508,6 +522,17 @@ void SysConfigPage::OnShowAllScannersChanged(int state)
     m_config.showAllScanners = (state == Qt::Checked);
     WriteSetting(kScanner, QStringLiteral("ShowAllScanners"), QString::number(state));
     emit sglShowAllScannersChanged(m_config.showAllScanners);
+}
+
+void SysConfigPage::OnOcrLanguageChanged(int index)
+{
+    const OcrLanguage language = OcrLanguageFromKey(m_ui.ocrLanguage->itemData(index).toString());
+    if (language == m_config.ocrLanguage) {
+        return;
+    }
+    m_config.ocrLanguage = language;
+    WriteSetting(kScanner, QStringLiteral("OcrLanguage"), OcrLanguageKey(language));
+    emit sglOcrLanguageChanged(language);
 }
 
 void SysConfigPage::OnLanguageChanged(int index)
