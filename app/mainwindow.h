@@ -264,6 +264,13 @@ private:
     // list; the status count shows while pages wait.
     void SetupRecognition();
     void ShowRecognitionProgress(int done, int total);
+    // Before a save in `format` that writes a text layer: while pages still
+    // wait for recognition, the busy overlay waits for them (with a stop)
+    // and `then` runs once they are done; true when the wait started (or
+    // could not: nothing is saved then). False: nothing to wait for.
+    bool WaitForRecognition(int format, const std::function<void()>& then);
+    // "保存" once its questions are answered.
+    void StartSave();
     void InstallEventFilters();
     void ConnectActions();
     void RetranslateTexts();

@@ -3,12 +3,19 @@
 // row, and the copy of a page's text.
 #include "mainwindow.h"
 
+#include "jobrunner.h"
+#include "maskerdialog.h"
 #include "pagelist.h"
 #include "pagerecognition.h"
 #include "sysconfigpage.h"
 #include "ui_mainwindow.h"
 
 #include <QLabel>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 void MainWindow::SetupRecognition()
 {
@@ -45,4 +52,66 @@ void MainWindow::ShowRecognitionProgress(int done, int total)
     }
     m_ocrNote->setText(tr("文字识别：%1/%2").arg(done).arg(total));
     m_ocrNote->show();
+}
+
+bool MainWindow::WaitForRecognition(int format, const std::function<void()>& then)
+{
+    const QString extension = m_sysPage->FormatExtension(format);
+    if (m_recognition->Language() == OcrLanguage::None || !m_recognition->HasPending() ||
+        (extension != QLatin1String("pdf") && extension != QLatin1String("ofd"))) {
+        return false;
+    }
+    struct Wait {
+        std::atomic<bool> done{false};
+        std::atomic<bool> stopped{false};
+        QList<QMetaObject::Connection> connections;
+    };
+    auto wait = std::make_shared<Wait>();
+    const auto message = [this](int done, int total) {
+        return tr("正在识别文字… %1/%2").arg(done).arg(total);
+    };
+    wait->connections << connect(m_recognition, &PageRecognition::sglIdle, this,
+                                 [wait] { wait->done = true; });
+    wait->connections << connect(m_recognition, &PageRecognition::sglProgress, this,
+                                 [this, message](int done, int total) {
+                                     if (total > 0) {
+                                         m_jobs->SetMessage(message(done, total));
+                                     }
+                                 });
+    wait->connections << connect(m_jobs, &JobRunner::sglStopRequested, this,
+                                 [wait] { wait->stopped = true; });
+    const auto disconnectAll = [wait] {
+        for (const QMetaObject::Connection& connection : qAsConst(wait->connections)) {
+            QObject::disconnect(connection);
+        }
+        wait->connections.clear();
+    };
+    // The job thread only waits; the pages are recognised by the queue and
+    // delivered on this thread.
+    const bool started = ExecLambda(
+        message(m_recognition->DoneCount(), m_recognition->TotalCount()),
+        [wait] {
+            while (!wait->done && !wait->stopped) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        },
+        [this] {
+            m_jobs->StopThread();
+            m_jobs->HideMasker();
+        },
+        [wait, disconnectAll, then] {
+            disconnectAll();
+            // Stopped: nothing is saved, the pages stay as they are (those
+            // recognised meanwhile keep their text).
+            if (!wait->stopped) {
+                then();
+            }
+        },
+        true);
+    if (!started) {
+        disconnectAll();
+    } else if (MaskerDialog* masker = m_jobs->Masker()) {
+        masker->SetStopText(tr("停止"));
+    }
+    return true;
 }

@@ -9,6 +9,7 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "pagehistory.h"
+#include "pagerecognition.h"
 #include "savecontroller.h"
 #include "scancontroller.h"
 #include "sessioncontroller.h"
@@ -55,8 +56,10 @@ bool MainWindow::CheckDuplicateSavePath()
 QList<SavePage> MainWindow::PagesToSave() const
 {
     QList<SavePage> pages;
+    // Recognition off writes no text, whatever was recognised before.
+    const bool withText = m_recognition->Language() != OcrLanguage::None;
     for (const Page& page : m_pages->Pages()) {
-        pages << SavePage{page.path, page.angle, m_pages->TextOf(page.id)};
+        pages << SavePage{page.path, page.angle, withText ? m_pages->TextOf(page.id) : PageText()};
     }
     return pages;
 }
@@ -95,6 +98,14 @@ void MainWindow::Save()
     if (!ConfirmOverwrite()) {
         return;
     }
+    // A searchable file waits for the text of its pages.
+    if (!WaitForRecognition(m_sysPage->FormatIndex(), [this] { StartSave(); })) {
+        StartSave();
+    }
+}
+
+void MainWindow::StartSave()
+{
     EnsureScanPath();
     m_saver->Reset();
     // The pages are taken here, on the interface thread that owns the list;

@@ -2,6 +2,7 @@
 
 #include "ocrqueue.h"
 #include "pagelist.h"
+#include "pagestamp.h"
 #include "textstore.h"
 
 #include <QThread>
@@ -46,9 +47,10 @@ void PageRecognition::SetLanguage(OcrLanguage language)
         emit sglProgress(0, 0);
         emit sglIdle();
     }
-    // Pages without text are looked at again: queued in the new language.
+    // Pages without text are looked at again: queued in the new language
+    // (the pages pending are recognised in it already).
     for (const Page& page : m_pages->Pages()) {
-        if (!m_pages->HasText(page.id) && !m_pending.contains(page.id)) {
+        if (!m_pages->IsRecognised(page.id) && !m_pending.contains(page.id)) {
             m_seen.remove(page.id);
         }
     }
@@ -68,32 +70,47 @@ void PageRecognition::Sync()
     const QList<Page> pages = m_pages->Pages();
     for (const Page& page : pages) {
         present.insert(page.id);
-        if (m_pages->HasText(page.id)) {
-            continue;
-        }
         const QPair<QString, int> key(page.path, page.angle);
         const auto seen = m_seen.constFind(page.id);
         if (seen != m_seen.constEnd() && seen.value() == key) {
             continue;
         }
+        if (m_language == OcrLanguage::None || page.interrupted) {
+            // Looked at again when recognition is switched on (or the page
+            // is replaced).
+            if (m_pending.remove(page.id)) {
+                m_queue->Cancel(page.id);
+            }
+            continue;
+        }
+        const bool turned = seen != m_seen.constEnd() && seen.value().first == page.path;
         m_seen.insert(page.id, key);
+        if (turned && m_pages->IsRecognised(page.id) && !m_pending.contains(page.id)) {
+            // A turn keeps the text (its boxes are in the file's pixels);
+            // what is stored beside the file follows, so that a restored
+            // session finds it for the page's new angle.
+            const PageStamp stamp = PageStamp::Of(page.path);
+            if (stamp.IsValid()) {
+                TextStore::Write(page.path, stamp, page.angle, m_pages->TextOf(page.id));
+            }
+            continue;
+        }
         // What was recognised before a restart or an undo comes back from
         // beside the file, when it still belongs to these bytes and angle.
         PageText stored;
-        if (!page.interrupted && TextStore::Read(page.path, page.angle, &stored)) {
+        if (TextStore::Read(page.path, page.angle, &stored)) {
             if (m_pending.remove(page.id)) {
                 m_queue->Cancel(page.id);
             }
             m_pages->SetText(page.id, stored);
             continue;
         }
-        if (m_language != OcrLanguage::None && !page.interrupted) {
-            // A page queued under its id before is replaced in the queue.
-            m_queue->Add(page.id, page.path, page.angle);
-            m_pending.insert(page.id);
-        } else if (m_pending.remove(page.id)) {
-            m_queue->Cancel(page.id);
+        if (m_pages->IsRecognised(page.id)) {
+            continue;
         }
+        // A page queued under its id before is replaced in the queue.
+        m_queue->Add(page.id, page.path, page.angle);
+        m_pending.insert(page.id);
     }
     for (auto it = m_seen.begin(); it != m_seen.end();) {
         if (present.contains(it.key())) {

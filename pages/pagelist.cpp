@@ -43,7 +43,7 @@ QVariant PageList::data(const QModelIndex& index, int role) const
     case IdRole:
         return page.id;
     case HasTextRole:
-        return m_texts.contains(page.id);
+        return !m_texts.value(page.id).IsEmpty();
     case PlainTextRole:
         return m_texts.value(page.id).PlainText();
     default:
@@ -259,11 +259,7 @@ bool PageList::SetText(quint64 id, const PageText& text)
     if (row < 0) {
         return false;
     }
-    if (text.IsEmpty()) {
-        m_texts.remove(id);
-    } else {
-        m_texts.insert(id, text);
-    }
+    m_texts.insert(id, text);
     emit dataChanged(index(row), index(row), {HasTextRole, PlainTextRole});
     return true;
 }

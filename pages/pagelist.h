@@ -40,7 +40,7 @@ public:
         AngleRole,
         InterruptedRole,
         IdRole,
-        // The page holds recognised text (bool), and that text as plain text.
+        // The page holds recognised words (bool), and its text as plain text.
         HasTextRole,
         PlainTextRole,
     };
@@ -107,10 +107,11 @@ public:
     // through a turn; another file for the page (ReplacePage with another
     // path, a replace scan's new page) has none.
     PageText TextOf(quint64 id) const { return m_texts.value(id); }
-    bool HasText(quint64 id) const { return m_texts.contains(id); }
+    // Page `id` was recognised (its text may hold no word: a blank page).
+    bool IsRecognised(quint64 id) const { return m_texts.contains(id); }
     // The recognised text of page `id` arrived (or was read back). It is no
     // edit of the list: no history step, no sglChanged, only the row's data
-    // changes. False when no page holds `id`; an empty text removes it.
+    // changes. False when no page holds `id`.
     bool SetText(quint64 id, const PageText& text);
 
     // Removes every page.
