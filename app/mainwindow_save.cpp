@@ -14,6 +14,7 @@
 #include "scancontroller.h"
 #include "sessioncontroller.h"
 #include "sysconfigpage.h"
+#include "textstore.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -135,6 +136,7 @@ void MainWindow::SettleSavedPages()
         const QList<QString> pages = PageFiles();
         for (const QString& page : pages) {
             QFile::remove(page);
+            QFile::remove(TextStore::TextPath(page));
         }
     }
 }
