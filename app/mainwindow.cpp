@@ -126,7 +126,6 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
 
     SetScannerLabel(QString());
     SetupSaveNote();
-    SetupRecognition();
     // The stored language is in force from the start, as the page shows it.
     SwitchLanguage(m_sysPage->TranslationFile());
     InstallEventFilters();
@@ -134,6 +133,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_sysPage->Connect();
     ConnectJobActions();
     ConnectPageOrder();
+    SetupRecognition();
     // The window manager's close button while the overlay blocks the window.
     m_closeFilter.reset(new BlockedCloseFilter(this, [this] { return StopJobOnClose(); }));
 }

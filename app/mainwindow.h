@@ -264,6 +264,10 @@ private:
     // list; the status count shows while pages wait.
     void SetupRecognition();
     void ShowRecognitionProgress(int done, int total);
+    // "复制文字": the current page's text to the clipboard; usable while the
+    // current page has recognised words.
+    void CopyPageText();
+    void RefreshCopyText();
     // Before a save in `format` that writes a text layer: while pages still
     // wait for recognition, the busy overlay waits for them (with a stop)
     // and `then` runs once they are done; true when the wait started (or

@@ -3,6 +3,7 @@
 // row, and the copy of a page's text.
 #include "mainwindow.h"
 
+#include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "maskerdialog.h"
 #include "pagelist.h"
@@ -10,6 +11,8 @@
 #include "sysconfigpage.h"
 #include "ui_mainwindow.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 
 #include <atomic>
@@ -42,6 +45,31 @@ void MainWindow::SetupRecognition()
     });
     connect(m_sysPage, &SysConfigPage::sglOcrLanguageChanged, m_recognition, &PageRecognition::SetLanguage);
     m_recognition->SetLanguage(m_sysPage->Config().ocrLanguage);
+
+    connect(ui->actionCopyText, &QAction::triggered, this, &MainWindow::CopyPageText);
+    m_imageView->AddContextActions({ui->actionCopyText});
+    connect(m_pages, &PageList::sglChanged, this, &MainWindow::RefreshCopyText);
+    connect(m_pages, &PageList::dataChanged, this, &MainWindow::RefreshCopyText);
+    connect(m_sysPage, &SysConfigPage::sglOcrLanguageChanged, this, &MainWindow::RefreshCopyText);
+    RefreshCopyText();
+}
+
+void MainWindow::RefreshCopyText()
+{
+    const bool text = m_recognition->Language() != OcrLanguage::None && !m_pages->IsEmpty() &&
+                      !m_pages->TextOf(m_pages->At(m_pages->Current()).id).IsEmpty();
+    ui->actionCopyText->setEnabled(text);
+}
+
+void MainWindow::CopyPageText()
+{
+    if (m_pages->IsEmpty()) {
+        return;
+    }
+    const QString text = m_pages->TextOf(m_pages->At(m_pages->Current()).id).PlainText();
+    if (!text.isEmpty()) {
+        QGuiApplication::clipboard()->setText(text);
+    }
 }
 
 void MainWindow::ShowRecognitionProgress(int done, int total)

@@ -6,9 +6,11 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -174,6 +176,7 @@ void TestOcrWindow::Fill(const QStringList& texts, bool on)
 void TestOcrWindow::background()
 {
     Fill(kTexts, false);
+    QVERIFY(!m_fx->Child<QAction>("actionCopyText")->isEnabled());
     auto* note = m_fx->Child<QLabel>("lblOcrProgress");
     QVERIFY(note);
     QVERIFY(!note->isVisible());
@@ -189,6 +192,16 @@ void TestOcrWindow::background()
         QCOMPARE(Bare(TextAt(row)), Bare(kTexts.at(row)));
         QVERIFY(Pages()->data(Pages()->index(row), PageList::HasTextRole).toBool());
     }
+
+    // "复制文字" puts the current page's text on the clipboard.
+    auto* copy = m_fx->Child<QAction>("actionCopyText");
+    QVERIFY(copy);
+    m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(2);
+    QVERIFY(copy->isEnabled());
+    QGuiApplication::clipboard()->clear();
+    copy->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), TextAt(2));
+    QCOMPARE(Bare(QGuiApplication::clipboard()->text()), Bare(kTexts.at(2)));
 
     // A turn keeps the text (its boxes are in the file's pixels).
     m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(1);
@@ -212,6 +225,8 @@ void TestOcrWindow::background()
     QVERIFY(Bare(TextAt(0)) != Bare(kTexts.at(0)));
     QTRY_VERIFY_WITH_TIMEOUT(!Recognition()->HasPending(), kWait);
     QVERIFY(Pages()->IsRecognised(replaced.id));
+    // The simulator's page holds no words: nothing to copy.
+    QCOMPARE(m_fx->Child<QAction>("actionCopyText")->isEnabled(), !TextAt(0).isEmpty());
     QVERIFY(TextStore::Read(replaced.path, replaced.angle, &stored));
     QCOMPARE(PageTextToJson(Pages()->TextOf(replaced.id)), PageTextToJson(stored));
 }
