@@ -33,6 +33,15 @@ QString Tr(const char* text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
+// The recognition choices as the box shows them, in the order of
+// OcrLanguages(); the stored value is the language's key.
+const char* const kOcrLanguageTexts[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "不识别"),
+    QT_TRANSLATE_NOOP("MainWindow", "简体中文+英文"),
+    QT_TRANSLATE_NOOP("MainWindow", "繁體中文+英文"),
+    QT_TRANSLATE_NOOP("MainWindow", "英文"),
+};
+
 struct FormatEntry {
     const char* text;
     const char* extension;
@@ -84,8 +93,11 @@ void SysConfigPage::Setup()
     m_ui.language->addItem(QStringLiteral("简体中文"), QStringLiteral("0"));
     m_ui.language->addItem(QStringLiteral("繁體中文"), QStringLiteral("1"));
     m_ui.language->addItem(QStringLiteral("English"), QStringLiteral("2"));
-    for (OcrLanguage language : OcrLanguages()) {
-        m_ui.ocrLanguage->addItem(OcrLanguageText(language), OcrLanguageKey(language));
+    const QList<OcrLanguage> languages = OcrLanguages();
+    for (int i = 0; i < languages.size(); ++i) {
+        // The table follows the languages' own texts.
+        Q_ASSERT(OcrLanguageText(languages.at(i)) == QString::fromUtf8(kOcrLanguageTexts[i]));
+        m_ui.ocrLanguage->addItem(Tr(kOcrLanguageTexts[i]), OcrLanguageKey(languages.at(i)));
     }
 }
 
@@ -93,6 +105,9 @@ void SysConfigPage::Retranslate()
 {
     for (int i = 0; i < m_ui.imageFormat->count(); ++i) {
         m_ui.imageFormat->setItemText(i, Tr(kFormats[i].text));
+    }
+    for (int i = 0; i < m_ui.ocrLanguage->count(); ++i) {
+        m_ui.ocrLanguage->setItemText(i, Tr(kOcrLanguageTexts[i]));
     }
 }
 
