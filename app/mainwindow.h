@@ -272,7 +272,10 @@ private:
     // wait for recognition, the busy overlay waits for them (with a stop)
     // and `then` runs once they are done; true when the wait started (or
     // could not: nothing is saved then). False: nothing to wait for.
-    bool WaitForRecognition(int format, const std::function<void()>& then);
+    // `stopped` runs when the wait was stopped or could not start.
+    bool WaitForRecognition(int format, const std::function<void()>& then,
+                            const std::function<void()>& stopped = {});
+    void StartSaveAfterScan();
     // "保存" once its questions are answered.
     void StartSave();
     void InstallEventFilters();

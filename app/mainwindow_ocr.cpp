@@ -82,7 +82,8 @@ void MainWindow::ShowRecognitionProgress(int done, int total)
     m_ocrNote->show();
 }
 
-bool MainWindow::WaitForRecognition(int format, const std::function<void()>& then)
+bool MainWindow::WaitForRecognition(int format, const std::function<void()>& then,
+                                    const std::function<void()>& stopped)
 {
     const QString extension = m_sysPage->FormatExtension(format);
     if (m_recognition->Language() == OcrLanguage::None || !m_recognition->HasPending() ||
@@ -127,17 +128,22 @@ bool MainWindow::WaitForRecognition(int format, const std::function<void()>& the
             m_jobs->StopThread();
             m_jobs->HideMasker();
         },
-        [wait, disconnectAll, then] {
+        [wait, disconnectAll, then, stopped] {
             disconnectAll();
             // Stopped: nothing is saved, the pages stay as they are (those
             // recognised meanwhile keep their text).
             if (!wait->stopped) {
                 then();
+            } else if (stopped) {
+                stopped();
             }
         },
         true);
     if (!started) {
         disconnectAll();
+        if (stopped) {
+            stopped();
+        }
     } else if (MaskerDialog* masker = m_jobs->Masker()) {
         masker->SetStopText(tr("停止"));
     }

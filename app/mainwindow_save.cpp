@@ -184,14 +184,26 @@ void MainWindow::ShowSavedNote()
 void MainWindow::SaveAfterScan()
 {
     m_saver->Reset();
-    bool started = !m_saver->RefuseIncompletePages(PageFiles()) && ConfirmOverwrite();
-    if (started) {
-        EnsureScanPath();
-        // On the job thread like "保存"; the window keeps painting.
-        started = ExecLambda(
-            tr("正在进行保存..."), [this, pages = PagesToSave()] { SaveWork(pages); },
-            [this] { SaveAfterScanFinished(); }, [this] { SaveAfterScanAfter(); });
+    const bool go = !m_saver->RefuseIncompletePages(PageFiles()) && ConfirmOverwrite();
+    const auto keep = [this] {
+        EnableMenu(m_pages->Count() != 0);
+        RefreshPageButtons();
+    };
+    if (!go) {
+        keep();
+    } else if (!WaitForRecognition(
+                   m_sysPage->FormatIndex(), [this] { StartSaveAfterScan(); }, keep)) {
+        StartSaveAfterScan();
     }
+}
+
+void MainWindow::StartSaveAfterScan()
+{
+    EnsureScanPath();
+    // On the job thread like "保存"; the window keeps painting.
+    const bool started = ExecLambda(
+        tr("正在进行保存..."), [this, pages = PagesToSave()] { SaveWork(pages); },
+        [this] { SaveAfterScanFinished(); }, [this] { SaveAfterScanAfter(); });
     if (!started) {
         EnableMenu(m_pages->Count() != 0);
         RefreshPageButtons();
@@ -271,12 +283,18 @@ void MainWindow::SaveAs()
     if (!existing.isEmpty() && !m_saver->AskOverwrite(existing)) {
         return;
     }
-    m_saver->Reset();
-    // Written through the same all-or-nothing save as "保存", then settled
-    // the same way; only the names differ and the counter is not used.
-    const QList<SavePage> pages = PagesToSave();
-    ExecLambda(
-        tr("正在进行保存..."),
-        [this, format, pages, targets] { m_saver->WriteFiles(format, pages, targets); },
-        [this] { SaveFinished(); }, [this, folder] { ShowSaveOutcome(folder); });
+    const auto write = [this, format, targets, folder] {
+        m_saver->Reset();
+        // Written through the same all-or-nothing save as "保存", then
+        // settled the same way; only the names differ and the counter is
+        // not used.
+        const QList<SavePage> pages = PagesToSave();
+        ExecLambda(
+            tr("正在进行保存..."),
+            [this, format, pages, targets] { m_saver->WriteFiles(format, pages, targets); },
+            [this] { SaveFinished(); }, [this, folder] { ShowSaveOutcome(folder); });
+    };
+    if (!WaitForRecognition(format, write)) {
+        write();
+    }
 }
