@@ -33,6 +33,7 @@ private slots:
     void save_data();
     void save();
     void stopWhileWaiting();
+    void missingData();
 
 private:
     void SetLanguage(const QString& text);
@@ -369,6 +370,44 @@ void TestOcrWindow::stopWhileWaiting()
     for (int row = 0; row < texts.size(); ++row) {
         QCOMPARE(Bare(TextAt(row)), Bare(texts.at(row)));
     }
+}
+
+// A language whose data is not installed: the package to install is told
+// once, in the status row; the pages are saved without text.
+void TestOcrWindow::missingData()
+{
+    QTemporaryDir data;
+    QVERIFY(QFile::link(QStringLiteral("/usr/share/tesseract-ocr/5/tessdata/eng.traineddata"),
+                        data.filePath(QStringLiteral("eng.traineddata"))));
+    qputenv("TESSDATA_PREFIX", QFile::encodeName(data.path()));
+    RemoveSavedFiles();
+    // The pages kept by the stopped save are recognised already.
+    Pages()->Clear();
+    QSignalSpy told(Recognition(), &PageRecognition::sglMessage);
+    Fill(kTexts, false);
+    SetLanguage(QStringLiteral("简体中文+英文"));
+    QTRY_VERIFY_WITH_TIMEOUT(!Recognition()->HasPending(), kWait);
+    qunsetenv("TESSDATA_PREFIX");
+    const QString message = QStringLiteral("未安装文字识别数据：tesseract-ocr-chi-sim");
+    QCOMPARE(told.count(), 1);
+    QCOMPARE(told.first().first().toString(), message);
+    auto* note = m_fx->Child<QLabel>("lblOcrMessage");
+    QVERIFY(note && note->isVisible());
+    QCOMPARE(note->text(), message);
+    for (int row = 0; row < Pages()->Count(); ++row) {
+        QVERIFY(TextAt(row).isEmpty());
+    }
+    QVERIFY(!m_fx->Child<QAction>("actionCopyText")->isEnabled());
+
+    m_fx->Child<QAction>("actionSave")->trigger();
+    QVERIFY(m_fx->WaitIdle());
+    QCOMPARE(Pages()->Count(), 0);
+    QCOMPARE(SavedFiles().size(), 1);
+    bool ok = false;
+    const QString fonts =
+        SessionCheck::Run(QStringLiteral("pdffonts"), {m_out + QLatin1Char('/') + SavedFiles().first()}, &ok);
+    QVERIFY(ok);
+    QCOMPARE(fonts.trimmed().split(QLatin1Char('\n')).size(), 2);
 }
 
 QTEST_MAIN(TestOcrWindow)
