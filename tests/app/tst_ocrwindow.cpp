@@ -34,6 +34,7 @@ private slots:
     void save();
     void stopWhileWaiting();
     void missingData();
+    void removedWhilePending();
 
 private:
     void SetLanguage(const QString& text);
@@ -408,6 +409,24 @@ void TestOcrWindow::missingData()
         SessionCheck::Run(QStringLiteral("pdffonts"), {m_out + QLatin1Char('/') + SavedFiles().first()}, &ok);
     QVERIFY(ok);
     QCOMPARE(fonts.trimmed().split(QLatin1Char('\n')).size(), 2);
+}
+
+// Pages removed while they wait are taken out of the queue: nothing is
+// pending any more (a searchable save would not wait for them) and nothing
+// arrives for them.
+void TestOcrWindow::removedWhilePending()
+{
+    SetLanguage(QStringLiteral("英文"));
+    QCOMPARE(Pages()->Count(), 0);
+    Fill(kTexts, true);
+    QVERIFY(Recognition()->HasPending());
+    QVERIFY(Pages()->RemoveRows({0, 2}));
+    QCOMPARE(Recognition()->PendingCount(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!Recognition()->HasPending(), kWait);
+    QCOMPARE(Bare(TextAt(0)), Bare(kTexts.at(1)));
+    QVERIFY(Pages()->RemoveRows({0}));
+    QVERIFY(!Recognition()->HasPending());
+    QTRY_VERIFY(!m_fx->Child<QLabel>("lblOcrProgress")->isVisible());
 }
 
 QTEST_MAIN(TestOcrWindow)
