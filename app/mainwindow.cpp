@@ -133,6 +133,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     m_sysPage->Connect();
     ConnectJobActions();
     ConnectPageOrder();
+    SetupRecognition();
     // The window manager's close button while the overlay blocks the window.
     m_closeFilter.reset(new BlockedCloseFilter(this, [this] { return StopJobOnClose(); }));
 }

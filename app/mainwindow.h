@@ -27,6 +27,7 @@ class ImageProc;
 class ImageViewWidget;
 class JobRunner;
 class PageCommands;
+class PageRecognition;
 class PageHistory;
 class PageJumpBox;
 class QAction;
@@ -169,6 +170,8 @@ public:
     PageHistory* History() const { return m_history; }
     // The commands that change the pages and move about in them.
     PageCommands* Commands() const { return m_commands; }
+    // The background recognition of the pages.
+    PageRecognition* Recognition() const { return m_recognition; }
     QList<QString> PageFiles() const { return m_pages->Paths(); }
     // The pages as a save takes them: each file with its turn.
     QList<SavePage> PagesToSave() const;
@@ -257,6 +260,24 @@ private:
     void SetupSystemPage();
     void SetupPageJumpBox();
     void SetupSaveNote();
+    // Background recognition: the queue follows the setting and the page
+    // list; the status count shows while pages wait.
+    void SetupRecognition();
+    void ShowRecognitionProgress(int done, int total);
+    // "复制文字": the current page's text to the clipboard; usable while the
+    // current page has recognised words.
+    void CopyPageText();
+    void RefreshCopyText();
+    // Before a save in `format` that writes a text layer: while pages still
+    // wait for recognition, the busy overlay waits for them (with a stop)
+    // and `then` runs once they are done; true when the wait started (or
+    // could not: nothing is saved then). False: nothing to wait for.
+    // `stopped` runs when the wait was stopped or could not start.
+    bool WaitForRecognition(int format, const std::function<void()>& then,
+                            const std::function<void()>& stopped = {});
+    void StartSaveAfterScan();
+    // "保存" once its questions are answered.
+    void StartSave();
     void InstallEventFilters();
     void ConnectActions();
     void RetranslateTexts();
@@ -383,6 +404,8 @@ private:
     PageList* m_pages = nullptr;
     PageHistory* m_history = nullptr;
     PageCommands* m_commands = nullptr;
+    PageRecognition* m_recognition = nullptr;
+    QLabel* m_ocrNote = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
     QString m_workDir;

@@ -9,10 +9,12 @@
 #include "imageviewwidget.h"
 #include "jobrunner.h"
 #include "pagehistory.h"
+#include "pagerecognition.h"
 #include "savecontroller.h"
 #include "scancontroller.h"
 #include "sessioncontroller.h"
 #include "sysconfigpage.h"
+#include "textstore.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -55,8 +57,10 @@ bool MainWindow::CheckDuplicateSavePath()
 QList<SavePage> MainWindow::PagesToSave() const
 {
     QList<SavePage> pages;
+    // Recognition off writes no text, whatever was recognised before.
+    const bool withText = m_recognition->Language() != OcrLanguage::None;
     for (const Page& page : m_pages->Pages()) {
-        pages << SavePage{page.path, page.angle};
+        pages << SavePage{page.path, page.angle, withText ? m_pages->TextOf(page.id) : PageText()};
     }
     return pages;
 }
@@ -95,6 +99,14 @@ void MainWindow::Save()
     if (!ConfirmOverwrite()) {
         return;
     }
+    // A searchable file waits for the text of its pages.
+    if (!WaitForRecognition(m_sysPage->FormatIndex(), [this] { StartSave(); })) {
+        StartSave();
+    }
+}
+
+void MainWindow::StartSave()
+{
     EnsureScanPath();
     m_saver->Reset();
     // The pages are taken here, on the interface thread that owns the list;
@@ -124,6 +136,7 @@ void MainWindow::SettleSavedPages()
         const QList<QString> pages = PageFiles();
         for (const QString& page : pages) {
             QFile::remove(page);
+            QFile::remove(TextStore::TextPath(page));
         }
     }
 }
@@ -171,14 +184,26 @@ void MainWindow::ShowSavedNote()
 void MainWindow::SaveAfterScan()
 {
     m_saver->Reset();
-    bool started = !m_saver->RefuseIncompletePages(PageFiles()) && ConfirmOverwrite();
-    if (started) {
-        EnsureScanPath();
-        // On the job thread like "保存"; the window keeps painting.
-        started = ExecLambda(
-            tr("正在进行保存..."), [this, pages = PagesToSave()] { SaveWork(pages); },
-            [this] { SaveAfterScanFinished(); }, [this] { SaveAfterScanAfter(); });
+    const bool go = !m_saver->RefuseIncompletePages(PageFiles()) && ConfirmOverwrite();
+    const auto keep = [this] {
+        EnableMenu(m_pages->Count() != 0);
+        RefreshPageButtons();
+    };
+    if (!go) {
+        keep();
+    } else if (!WaitForRecognition(
+                   m_sysPage->FormatIndex(), [this] { StartSaveAfterScan(); }, keep)) {
+        StartSaveAfterScan();
     }
+}
+
+void MainWindow::StartSaveAfterScan()
+{
+    EnsureScanPath();
+    // On the job thread like "保存"; the window keeps painting.
+    const bool started = ExecLambda(
+        tr("正在进行保存..."), [this, pages = PagesToSave()] { SaveWork(pages); },
+        [this] { SaveAfterScanFinished(); }, [this] { SaveAfterScanAfter(); });
     if (!started) {
         EnableMenu(m_pages->Count() != 0);
         RefreshPageButtons();
@@ -258,12 +283,18 @@ void MainWindow::SaveAs()
     if (!existing.isEmpty() && !m_saver->AskOverwrite(existing)) {
         return;
     }
-    m_saver->Reset();
-    // Written through the same all-or-nothing save as "保存", then settled
-    // the same way; only the names differ and the counter is not used.
-    const QList<SavePage> pages = PagesToSave();
-    ExecLambda(
-        tr("正在进行保存..."),
-        [this, format, pages, targets] { m_saver->WriteFiles(format, pages, targets); },
-        [this] { SaveFinished(); }, [this, folder] { ShowSaveOutcome(folder); });
+    const auto write = [this, format, targets, folder] {
+        m_saver->Reset();
+        // Written through the same all-or-nothing save as "保存", then
+        // settled the same way; only the names differ and the counter is
+        // not used.
+        const QList<SavePage> pages = PagesToSave();
+        ExecLambda(
+            tr("正在进行保存..."),
+            [this, format, pages, targets] { m_saver->WriteFiles(format, pages, targets); },
+            [this] { SaveFinished(); }, [this, folder] { ShowSaveOutcome(folder); });
+    };
+    if (!WaitForRecognition(format, write)) {
+        write();
+    }
 }

@@ -8,6 +8,7 @@
 #include "jobrunner.h"
 #include "optionscontainerwidget.h"
 #include "pagehistory.h"
+#include "pagerecognition.h"
 #include "parentscanneroptions.h"
 #include "sanescan.h"
 #include "scancontroller.h"
@@ -99,6 +100,7 @@ void MainWindow::ScanImage(int type)
     job.minDigits = m_sysPage->MinDigits();
     job.panel = m_optionsContainer->m_currentPanel;
     m_scan->Begin(job);
+    m_recognition->SetScanning(true);
     // The journal knows where this job's pages go before the first arrives.
     RecordSession();
     // The scan's pages are one step, taken when it ends.
@@ -107,6 +109,7 @@ void MainWindow::ScanImage(int type)
             tr("正在进行扫描..."), [this] { m_scan->Work(); }, [this] { ScanFinished(); },
             [this] { ScanAfter(); }, true)) {
         m_history->EndGroup(QString());
+        m_recognition->SetScanning(false);
     }
 }
 
@@ -127,6 +130,7 @@ void MainWindow::ScanFinished()
     }
     m_history->EndGroup(ScanStepName(m_scan->Type(), m_scan->PagesThisRun()));
     m_scan->End();
+    m_recognition->SetScanning(false);
     RecordSession();
     m_jobs->HideMasker();
 }

@@ -24,6 +24,7 @@ void MainWindow::CreateSystemPage()
     widgets.showAllScanners = ui->cbShowAllScanners;
     widgets.language = ui->cmLanguage;
     widgets.languageLabel = ui->lblLanguage;
+    widgets.ocrLanguage = ui->cmOcrLanguage;
     m_sysPage = new SysConfigPage(ConfigFilePath(), m_homeDir, m_defaultSavePath, widgets, this);
 }
 

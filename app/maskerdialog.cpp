@@ -78,9 +78,16 @@ void MaskerDialog::SetStoppable(bool stoppable)
 {
     m_stoppable = stoppable;
     m_stopSent = false;
+    m_stopButton->setText(tr("停止扫描"));
     m_stopButton->setEnabled(stoppable);
     m_stopButton->setVisible(stoppable);
     m_buttonRow->setVisible(stoppable);
+    adjustSize();
+}
+
+void MaskerDialog::SetStopText(const QString& text)
+{
+    m_stopButton->setText(text);
     adjustSize();
 }
 

@@ -21,6 +21,8 @@ public:
     // Shows the stop button (and lets Esc and close requests stop the job);
     // arms it again for the next job.
     void SetStoppable(bool stoppable);
+    // The stop button's text for this job ("停止扫描" unless set).
+    void SetStopText(const QString& text);
     bool IsStoppable() const { return m_stoppable; }
 
     // Esc and the window manager's close button end up here.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ocrlanguage.h"
+
 #include <QString>
 
 class ConfigSetting;
@@ -18,4 +20,6 @@ struct SysConfig {
     // "ShowAllScanners": every SANE device, not only the families'.
     bool showAllScanners = false;
     QString language;
+    // "OcrLanguage": the language pages are recognised in (None: off).
+    OcrLanguage ocrLanguage = OcrLanguage::None;
 };

@@ -33,6 +33,15 @@ QString Tr(const char* text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
+// The recognition choices as the box shows them, in the order of
+// OcrLanguages(); the stored value is the language's key.
+const char* const kOcrLanguageTexts[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "不识别"),
+    QT_TRANSLATE_NOOP("MainWindow", "简体中文+英文"),
+    QT_TRANSLATE_NOOP("MainWindow", "繁體中文+英文"),
+    QT_TRANSLATE_NOOP("MainWindow", "英文"),
+};
+
 struct FormatEntry {
     const char* text;
     const char* extension;
@@ -84,12 +93,21 @@ void SysConfigPage::Setup()
     m_ui.language->addItem(QStringLiteral("简体中文"), QStringLiteral("0"));
     m_ui.language->addItem(QStringLiteral("繁體中文"), QStringLiteral("1"));
     m_ui.language->addItem(QStringLiteral("English"), QStringLiteral("2"));
+    const QList<OcrLanguage> languages = OcrLanguages();
+    for (int i = 0; i < languages.size(); ++i) {
+        // The table follows the languages' own texts.
+        Q_ASSERT(OcrLanguageText(languages.at(i)) == QString::fromUtf8(kOcrLanguageTexts[i]));
+        m_ui.ocrLanguage->addItem(Tr(kOcrLanguageTexts[i]), OcrLanguageKey(languages.at(i)));
+    }
 }
 
 void SysConfigPage::Retranslate()
 {
     for (int i = 0; i < m_ui.imageFormat->count(); ++i) {
         m_ui.imageFormat->setItemText(i, Tr(kFormats[i].text));
+    }
+    for (int i = 0; i < m_ui.ocrLanguage->count(); ++i) {
+        m_ui.ocrLanguage->setItemText(i, Tr(kOcrLanguageTexts[i]));
     }
 }
 
@@ -103,6 +121,8 @@ void SysConfigPage::Connect()
     connect(m_ui.language, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SysConfigPage::OnLanguageChanged);
     connect(m_ui.showAllScanners, &QCheckBox::stateChanged, this, &SysConfigPage::OnShowAllScannersChanged);
+    connect(m_ui.ocrLanguage, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &SysConfigPage::OnOcrLanguageChanged);
     connect(m_ui.selectPath, &QPushButton::clicked, this, &SysConfigPage::OnSelectImagePath);
 }
 
@@ -115,7 +135,16 @@ void SysConfigPage::Read()
     ReadMinCountSize();
     ReadSwitches();
     ReadLanguageAndSize();
+    ReadOcrLanguage();
     ReadSaveAs();
+}
+
+void SysConfigPage::ReadOcrLanguage()
+{
+    // An unknown value (edited by hand, or from a later version) leaves
+    // recognition off.
+    m_config.ocrLanguage = OcrLanguageFromKey(ReadSetting(kScanner, QStringLiteral("OcrLanguage")).trimmed());
+    m_ui.ocrLanguage->setCurrentIndex(std::max(0, int(OcrLanguages().indexOf(m_config.ocrLanguage))));
 }
 
 void SysConfigPage::ReadSaveAs()
@@ -508,6 +537,17 @@ void SysConfigPage::OnShowAllScannersChanged(int state)
     m_config.showAllScanners = (state == Qt::Checked);
     WriteSetting(kScanner, QStringLiteral("ShowAllScanners"), QString::number(state));
     emit sglShowAllScannersChanged(m_config.showAllScanners);
+}
+
+void SysConfigPage::OnOcrLanguageChanged(int index)
+{
+    const OcrLanguage language = OcrLanguageFromKey(m_ui.ocrLanguage->itemData(index).toString());
+    if (language == m_config.ocrLanguage) {
+        return;
+    }
+    m_config.ocrLanguage = language;
+    WriteSetting(kScanner, QStringLiteral("OcrLanguage"), OcrLanguageKey(language));
+    emit sglOcrLanguageChanged(language);
 }
 
 void SysConfigPage::OnLanguageChanged(int index)

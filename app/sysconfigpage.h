@@ -36,6 +36,7 @@ public:
         QCheckBox* showAllScanners = nullptr;
         QComboBox* language = nullptr;
         QLabel* languageLabel = nullptr;
+        QComboBox* ocrLanguage = nullptr;
     };
 
     // `window` parents the page's message boxes and dialogs; `homeDir` is
@@ -116,6 +117,8 @@ signals:
     void sglLanguageChosen(const QString& translationFile);
     // "ShowAllScanners" changed (already stored).
     void sglShowAllScannersChanged(bool on);
+    // The recognition language changed (already stored).
+    void sglOcrLanguageChanged(OcrLanguage language);
 
 private slots:
     void OnImageFormatChanged(int index);
@@ -123,6 +126,7 @@ private slots:
     void OnSaveAfterScanChanged(int state);
     void OnShowAllScannersChanged(int state);
     void OnLanguageChanged(int index);
+    void OnOcrLanguageChanged(int index);
     void OnSelectImagePath();
 
 private:
@@ -134,6 +138,7 @@ private:
     void ReadMinCountSize();
     void ReadSwitches();
     void ReadLanguageAndSize();
+    void ReadOcrLanguage();
     void ReadSaveAs();
     QString ReadSetting(const QString& group, const QString& key) const;
     void WriteSetting(const QString& group, const QString& key, const QString& value);

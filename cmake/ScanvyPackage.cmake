@@ -30,7 +30,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # TIFF), lsusb for finding the scanners, ps for the start-up checks and
 # lsb_release for telling the distribution.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt5-image-formats-plugins, usbutils, procps, lsb-release")
-# The interface is Chinese: without a CJK font its texts show as boxes.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk")
+# The interface is Chinese: without a CJK font its texts show as boxes. The
+# text recognition library is linked (found by shlibdeps); its language data
+# for the settings' choices comes in separate packages, without which a
+# chosen language reports the package to install.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-wqy-microhei | fonts-noto-cjk, tesseract-ocr-chi-sim, tesseract-ocr-chi-tra, tesseract-ocr-eng")
 
 include(CPack)

@@ -156,6 +156,8 @@ void PageHistory::Release(const QStringList& files)
             QFile::remove(file);
             // A page cut off while it was read is kept under this name.
             QFile::remove(file + QLatin1String(".part"));
+            // Its recognised text is stored beside it.
+            QFile::remove(file + QLatin1String(".text"));
         }
     }
 }

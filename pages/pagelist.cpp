@@ -42,6 +42,10 @@ QVariant PageList::data(const QModelIndex& index, int role) const
         return page.interrupted;
     case IdRole:
         return page.id;
+    case HasTextRole:
+        return !m_texts.value(page.id).IsEmpty();
+    case PlainTextRole:
+        return m_texts.value(page.id).PlainText();
     default:
         return QVariant();
     }
@@ -54,6 +58,8 @@ QHash<int, QByteArray> PageList::roleNames() const
     names.insert(AngleRole, "angle");
     names.insert(InterruptedRole, "interrupted");
     names.insert(IdRole, "id");
+    names.insert(HasTextRole, "hasText");
+    names.insert(PlainTextRole, "plainText");
     return names;
 }
 
@@ -126,6 +132,18 @@ void PageList::SetCurrentQuietly(int row)
 void PageList::FinishChange(int oldCurrent, quint64 oldCurrentId)
 {
     ShowCurrentInSelection();
+    // Texts of pages that left go with them (one brought back by an undo
+    // gets its text again from where it is stored).
+    if (!m_texts.isEmpty()) {
+        QSet<quint64> ids;
+        ids.reserve(Count());
+        for (const Page& page : qAsConst(m_pages)) {
+            ids.insert(page.id);
+        }
+        for (auto it = m_texts.begin(); it != m_texts.end();) {
+            it = ids.contains(it.key()) ? std::next(it) : m_texts.erase(it);
+        }
+    }
     m_changing = false;
     emit sglChanged();
     if (m_current != oldCurrent || CurrentId() != oldCurrentId) {
@@ -223,11 +241,26 @@ bool PageList::ReplacePage(int row, const Page& page)
     BeginChange();
     Page& held = m_pages[row];
     const quint64 id = held.id;
+    if (held.path != page.path) {
+        // The text was recognised from the old file.
+        m_texts.remove(id);
+    }
     held = page;
     // The same page in another form: it keeps its place for the views.
     held.id = id;
     emit dataChanged(index(row), index(row));
     FinishChange(oldCurrent, oldId);
+    return true;
+}
+
+bool PageList::SetText(quint64 id, const PageText& text)
+{
+    const int row = RowOf(id);
+    if (row < 0) {
+        return false;
+    }
+    m_texts.insert(id, text);
+    emit dataChanged(index(row), index(row), {HasTextRole, PlainTextRole});
     return true;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "pageplacement.h"
+#include "pagetext.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -19,7 +21,6 @@ struct Page {
     // Given by the list when the page enters it, unique within the list;
     // views follow a page through moves by it.
     quint64 id = 0;
-
     bool operator==(const Page& other) const
     {
         return path == other.path && angle == other.angle && interrupted == other.interrupted;
@@ -39,6 +40,9 @@ public:
         AngleRole,
         InterruptedRole,
         IdRole,
+        // The page holds recognised words (bool), and its text as plain text.
+        HasTextRole,
+        PlainTextRole,
     };
 
     explicit PageList(QObject* parent = nullptr);
@@ -83,7 +87,8 @@ public:
     // moved (a session brought back into a list).
     void AppendPages(const QList<Page>& pages);
     // Another file (or another turn, or mark) for the page of `row`. False
-    // for a row outside the list.
+    // for a row outside the list. Another file drops the text the old one
+    // was recognised from.
     bool ReplacePage(int row, const Page& page);
     // Turns the pages of `rows` (any order, repeats ignored) a further
     // `degrees` clockwise (a multiple of 90, negative turns left); angles stay
@@ -97,6 +102,18 @@ public:
     // current page and the selection stay with their pages. False for an
     // order that is no permutation of the rows or changes nothing.
     bool Reorder(const QVector<int>& order);
+    // The words recognised on page `id`, boxes in its file's pixels; empty
+    // until recognised. Kept by id: the text moves with its page and stays
+    // through a turn; another file for the page (ReplacePage with another
+    // path, a replace scan's new page) has none.
+    PageText TextOf(quint64 id) const { return m_texts.value(id); }
+    // Page `id` was recognised (its text may hold no word: a blank page).
+    bool IsRecognised(quint64 id) const { return m_texts.contains(id); }
+    // The recognised text of page `id` arrived (or was read back). It is no
+    // edit of the list: no history step, no sglChanged, only the row's data
+    // changes. False when no page holds `id`.
+    bool SetText(quint64 id, const PageText& text);
+
     // Removes every page.
     void Clear();
     // Replaces the whole list (pages brought back, or a state taken earlier).
@@ -140,6 +157,8 @@ private:
     void Permute(const QVector<int>& order);
 
     QList<Page> m_pages;
+    // Recognised texts by page id; none for a page that left the list.
+    QHash<quint64, PageText> m_texts;
     int m_current = 0;
     PagePlacement m_placement = PagePlacement::Append;
     int m_next = 0;

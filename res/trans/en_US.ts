@@ -771,6 +771,42 @@
         <comment>several pages</comment>
         <translation>recover %1 images</translation>
     </message>
+    <message>
+        <source>文字识别：</source>
+        <translation>Text recognition:</translation>
+    </message>
+    <message>
+        <source>复制文字</source>
+        <translation>Copy Text</translation>
+    </message>
+    <message>
+        <source>文字识别：%1/%2</source>
+        <translation>Recognising text: %1/%2</translation>
+    </message>
+    <message>
+        <source>正在识别文字… %1/%2</source>
+        <translation>Recognising text… %1/%2</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>不识别</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>简体中文+英文</source>
+        <translation>Simplified Chinese + English</translation>
+    </message>
+    <message>
+        <source>繁體中文+英文</source>
+        <translation>Traditional Chinese + English</translation>
+    </message>
+    <message>
+        <source>英文</source>
+        <translation>English</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

@@ -771,6 +771,42 @@
         <comment>several pages</comment>
         <translation>恢复 %1 张图像</translation>
     </message>
+    <message>
+        <source>文字识别：</source>
+        <translation>文字识别：</translation>
+    </message>
+    <message>
+        <source>复制文字</source>
+        <translation>复制文字</translation>
+    </message>
+    <message>
+        <source>文字识别：%1/%2</source>
+        <translation>文字识别：%1/%2</translation>
+    </message>
+    <message>
+        <source>正在识别文字… %1/%2</source>
+        <translation>正在识别文字… %1/%2</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>不识别</source>
+        <translation>不识别</translation>
+    </message>
+    <message>
+        <source>简体中文+英文</source>
+        <translation>简体中文+英文</translation>
+    </message>
+    <message>
+        <source>繁體中文+英文</source>
+        <translation>繁體中文+英文</translation>
+    </message>
+    <message>
+        <source>英文</source>
+        <translation>英文</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

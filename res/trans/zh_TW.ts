@@ -771,6 +771,42 @@
         <comment>several pages</comment>
         <translation>復原 %1 張影像</translation>
     </message>
+    <message>
+        <source>文字识别：</source>
+        <translation>文字辨識：</translation>
+    </message>
+    <message>
+        <source>复制文字</source>
+        <translation>複製文字</translation>
+    </message>
+    <message>
+        <source>文字识别：%1/%2</source>
+        <translation>文字辨識：%1/%2</translation>
+    </message>
+    <message>
+        <source>正在识别文字… %1/%2</source>
+        <translation>正在辨識文字… %1/%2</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>不识别</source>
+        <translation>不辨識</translation>
+    </message>
+    <message>
+        <source>简体中文+英文</source>
+        <translation>簡體中文+英文</translation>
+    </message>
+    <message>
+        <source>繁體中文+英文</source>
+        <translation>繁體中文+英文</translation>
+    </message>
+    <message>
+        <source>英文</source>
+        <translation>英文</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

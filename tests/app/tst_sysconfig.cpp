@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
+#include "pagerecognition.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QSettings>
@@ -18,6 +20,8 @@ private slots:
     void cleanupTestCase();
     void commit_data();
     void commit();
+    void ocrLanguage_data();
+    void ocrLanguage();
 
 private:
     // The file as the program reads it; QSettings shares one cache per file
@@ -28,6 +32,14 @@ private:
                            QSettings::IniFormat);
         settings.setIniCodec("UTF-8");
         return settings.value(key).toString();
+    }
+    void Store(const QString& key, const QString& value) const
+    {
+        QSettings settings(m_home.path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
+                           QSettings::IniFormat);
+        settings.setIniCodec("UTF-8");
+        settings.setValue(key, value);
+        settings.sync();
     }
 
     QTemporaryDir m_home;
@@ -128,6 +140,72 @@ void TestSysConfig::commit()
         QVERIFY(answerer.texts.isEmpty());
         QCOMPARE(Stored(key), stored);
     }
+}
+
+// The recognition language: a stored value read back as the box's choice
+// (anything unknown leaves recognition off), and a choice in the box stored
+// under its stable key and passed to the background recognition.
+void TestSysConfig::ocrLanguage_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("chosen"); // the box's text chosen next
+    QTest::addColumn<QString>("key");    // stored for it
+
+    QTest::newRow("nothing stored") << ""
+                                    << "不识别"
+                                    << "英文"
+                                    << "eng";
+    QTest::newRow("english") << "eng"
+                             << "英文"
+                             << "简体中文+英文"
+                             << "chi_sim+eng";
+    QTest::newRow("simplified") << "chi_sim+eng"
+                                << "简体中文+英文"
+                                << "繁體中文+英文"
+                                << "chi_tra+eng";
+    QTest::newRow("traditional") << "chi_tra+eng"
+                                 << "繁體中文+英文"
+                                 << "不识别"
+                                 << "none";
+    QTest::newRow("off") << "none"
+                         << "不识别"
+                         << "繁體中文+英文"
+                         << "chi_tra+eng";
+    QTest::newRow("unknown") << "klingon"
+                             << "不识别"
+                             << "英文"
+                             << "eng";
+    QTest::newRow("a box text, not a key") << "英文"
+                                           << "不识别"
+                                           << "英文"
+                                           << "eng";
+    QTest::newRow("an index, not a key") << "3"
+                                         << "不识别"
+                                         << "简体中文+英文"
+                                         << "chi_sim+eng";
+}
+
+void TestSysConfig::ocrLanguage()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(QString, chosen);
+    QFETCH(QString, key);
+
+    const QString setting = QStringLiteral("Scanner/OcrLanguage");
+    Store(setting, stored);
+    m_window->ReadSysConfig();
+    auto* box = m_window->findChild<QComboBox*>(QStringLiteral("cmOcrLanguage"));
+    QVERIFY(box);
+    QCOMPARE(box->count(), 4);
+    QCOMPARE(box->currentText(), shown);
+
+    box->setCurrentIndex(box->findText(chosen));
+    QCOMPARE(Stored(setting), key);
+    QCOMPARE(OcrLanguageText(m_window->Recognition()->Language()), chosen);
+    m_window->ReadSysConfig();
+    QCOMPARE(box->currentText(), chosen);
 }
 
 QTEST_MAIN(TestSysConfig)

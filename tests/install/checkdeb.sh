@@ -33,6 +33,13 @@ plugins=$(qmake -query QT_INSTALL_PLUGINS 2>/dev/null || qtpaths --plugin-dir)
 tiff=$(dpkg -S "$plugins/imageformats/libqtiff.so" 2>/dev/null | cut -d: -f1)
 [ -n "$tiff" ] && needs "$tiff" "loads the TIFF image plugin"
 
+# The recognition languages offered in the settings.
+recommends=$(dpkg-deb -f "$deb" Recommends | tr ',|' '\n\n' | sed 's/([^)]*)//; s/^ *//; s/ *$//')
+for data in tesseract-ocr-chi-sim tesseract-ocr-chi-tra tesseract-ocr-eng; do
+  grep -qx "$data" <<<"$recommends" || problem "Recommends lacks $data (recognition data)"
+done
+grep -q '^libtesseract' <<<"$depends" || problem "Depends lacks the text recognition library"
+
 apt-get install --simulate "$deb" >"$work/apt.log" 2>&1 || {
   cat "$work/apt.log"
   problem "apt cannot resolve the dependencies"

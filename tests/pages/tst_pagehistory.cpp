@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -137,6 +138,14 @@ void TestPageHistory::randomSession()
                 return QList<Page>();
             }
             made << file.fileName();
+            // A recognised page's text is stored beside it.
+            if (!interrupted && random.bounded(2) == 0) {
+                QFile text(path + QStringLiteral(".text"));
+                if (!text.open(QIODevice::WriteOnly)) {
+                    return QList<Page>();
+                }
+                made << text.fileName();
+            }
             pages << Page{path, int(random.bounded(4)) * 90, interrupted, 0};
         }
         return pages;
@@ -250,6 +259,7 @@ void TestPageHistory::randomSession()
             for (const QString& path : list.Paths()) {
                 QFile::remove(path);
                 QFile::remove(path + QStringLiteral(".part"));
+                QFile::remove(path + QStringLiteral(".text"));
             }
             list.Clear();
             history->Drop();
@@ -265,7 +275,9 @@ void TestPageHistory::randomSession()
         const QStringList listed = list.Paths();
         const QSet<QString> mustStay = model.Held() + QSet<QString>(listed.begin(), listed.end());
         for (const QString& path : qAsConst(made)) {
-            const QString page = path.endsWith(QLatin1String(".part")) ? path.chopped(5) : path;
+            const bool beside =
+                path.endsWith(QLatin1String(".part")) || path.endsWith(QLatin1String(".text"));
+            const QString page = beside ? path.chopped(5) : path;
             QVERIFY2(QFileInfo::exists(path) == mustStay.contains(page),
                      qPrintable(QStringLiteral("op %1 (%2): %3 %4")
                                     .arg(op)
@@ -277,7 +289,11 @@ void TestPageHistory::randomSession()
     // Once the history is gone only the list's files stay.
     delete history;
     const QStringList remaining = QDir(dir.path()).entryList(QDir::Files);
-    QCOMPARE(remaining.size(), list.Count());
+    const QStringList texts = remaining.filter(QRegularExpression(QStringLiteral("\\.text$")));
+    QCOMPARE(remaining.size() - texts.size(), list.Count());
+    for (const QString& text : texts) {
+        QVERIFY2(list.Paths().contains(dir.filePath(text.chopped(5))), qPrintable(text));
+    }
 }
 
 // A scan that brought nothing, or a delete of nothing, is no step.

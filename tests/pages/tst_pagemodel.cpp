@@ -135,6 +135,8 @@ private slots:
     void reorderKeepsSelection();
     void turn_data();
     void turn();
+    void text_data();
+    void text();
     void randomSession_data();
     void randomSession();
 };
@@ -389,6 +391,81 @@ void TestPageModel::turn()
     QCOMPARE(runs, changed);
     QCOMPARE(done.count(), changed.isEmpty() ? 0 : 1);
     QCOMPARE(current.count(), 0);
+}
+
+void TestPageModel::text_data()
+{
+    QTest::addColumn<QString>("op");
+    // The recognised text of each row afterwards (its file's name as the
+    // text's language), "-" for none.
+    QTest::addColumn<QStringList>("texts");
+
+    QTest::newRow("nothing") << "" << Words("a b c d e");
+    QTest::newRow("reorder") << "reorder" << Words("e d c b a");
+    QTest::newRow("turn") << "turn" << Words("a b c d e");
+    QTest::newRow("new mark, same file") << "mark" << Words("a b c d e");
+    QTest::newRow("other file") << "replace" << Words("a b - d e");
+    QTest::newRow("remove") << "remove" << Words("a b d e");
+    QTest::newRow("undo of a remove") << "undo" << Words("a b - d e");
+    QTest::newRow("replace scan") << "rescan" << Words("a b - d e");
+    QTest::newRow("insert scan") << "scan" << Words("a b - c d e");
+    QTest::newRow("clear, pages back") << "clear" << Words("- - - - -");
+}
+
+void TestPageModel::text()
+{
+    QFETCH(QString, op);
+    QFETCH(QStringList, texts);
+
+    PageList list;
+    list.Restore(PagesOf(Words("a b c d e")), 2);
+    const PageList::State state = list.Snapshot();
+    QSignalSpy about(&list, &PageList::sglAboutToChange);
+    QSignalSpy done(&list, &PageList::sglChanged);
+    QSignalSpy data(&list, &QAbstractItemModel::dataChanged);
+    for (const Page& page : list.Pages()) {
+        PageText text;
+        text.language = page.path;
+        QVERIFY(list.SetText(page.id, text));
+    }
+    // No edit: nothing for the history or the journal, one row each.
+    QCOMPARE(about.count(), 0);
+    QCOMPARE(done.count(), 0);
+    QCOMPARE(data.count(), 5);
+    QVERIFY(!list.SetText(9999, PageText()));
+
+    if (op == QLatin1String("reorder")) {
+        QVERIFY(list.Reorder({4, 3, 2, 1, 0}));
+    } else if (op == QLatin1String("turn")) {
+        QVERIFY(list.Turn({0, 2, 4}, 90));
+    } else if (op == QLatin1String("mark")) {
+        Page page = list.At(2);
+        page.interrupted = true;
+        QVERIFY(list.ReplacePage(2, page));
+    } else if (op == QLatin1String("replace")) {
+        QVERIFY(list.ReplacePage(2, Page{QStringLiteral("x"), 0, false, 0}));
+    } else if (op == QLatin1String("remove")) {
+        QVERIFY(list.RemoveRows({2}));
+    } else if (op == QLatin1String("undo")) {
+        const PageList::State before = list.Snapshot();
+        QVERIFY(list.RemoveRows({2}));
+        list.Return(before);
+    } else if (op == QLatin1String("rescan")) {
+        list.BeginPlacement(PagePlacement::Replace);
+        list.PlacePages(PagesOf({QStringLiteral("x")}));
+    } else if (op == QLatin1String("scan")) {
+        list.BeginPlacement(PagePlacement::Before);
+        list.PlacePages(PagesOf({QStringLiteral("x")}));
+    } else if (op == QLatin1String("clear")) {
+        list.Clear();
+        list.Return(state);
+    }
+    QStringList got;
+    for (int row = 0; row < list.Count(); ++row) {
+        const Page& page = list.At(row);
+        got << (list.IsRecognised(page.id) ? list.TextOf(page.id).language : QStringLiteral("-"));
+    }
+    QCOMPARE(got, texts);
 }
 
 void TestPageModel::randomSession_data()
