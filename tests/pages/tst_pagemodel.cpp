@@ -3,13 +3,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
-#include <QRandomGenerator>
-#include <QSet>
 #include <QSignalSpy>
 #include <QtTest>
-
-#include <algorithm>
-#include <numeric>
 
 Q_DECLARE_METATYPE(PagePlacement)
 
@@ -30,96 +25,6 @@ QList<Page> PagesOf(const QStringList& paths)
     return pages;
 }
 
-// The user's view of a session, kept by the simplest means: the files in
-// order, the current file and the selected files.
-struct Reference {
-    QStringList rows;
-    int current = 0;
-    QSet<QString> selected;
-    // A running scan: where its next page goes, and whether the next one
-    // replaces the page there.
-    int next = 0;
-    bool replacing = false;
-
-    void Begin(PagePlacement placement)
-    {
-        replacing = false;
-        if (rows.isEmpty() || placement == PagePlacement::Append) {
-            next = -1; // the end, wherever it is by then
-        } else if (placement == PagePlacement::After) {
-            next = current + 1;
-        } else {
-            next = current;
-            replacing = placement == PagePlacement::Replace;
-        }
-    }
-
-    void Arrive(const QString& file)
-    {
-        if (next < 0) {
-            rows << file;
-            current = std::min(current, int(rows.size()) - 1);
-            return;
-        }
-        if (replacing) {
-            // The row keeps its selection with its new file.
-            if (selected.remove(rows.at(next))) {
-                selected.insert(file);
-            }
-            rows[next] = file;
-            replacing = false;
-        } else {
-            const bool shifts = next <= current && rows.size() > 0;
-            rows.insert(next, file);
-            current += shifts ? 1 : 0;
-        }
-        next += 1;
-    }
-
-    void Remove(const QList<int>& doomed)
-    {
-        QStringList kept;
-        for (int row = 0; row < rows.size(); ++row) {
-            if (doomed.contains(row)) {
-                selected.remove(rows.at(row));
-            } else {
-                kept << rows.at(row);
-            }
-        }
-        rows = kept;
-        current = rows.isEmpty() ? 0 : std::min(current, int(rows.size()) - 1);
-        next = std::min(next, int(rows.size()));
-    }
-
-    void Reorder(const QVector<int>& order)
-    {
-        const QString currentFile = rows.value(current);
-        QStringList moved;
-        for (int row : order) {
-            moved << rows.at(row);
-        }
-        rows = moved;
-        current = std::max(0, int(rows.indexOf(currentFile)));
-    }
-};
-
-QStringList SelectedFiles(const PageList& list)
-{
-    QStringList files;
-    for (int row : list.SelectedRows()) {
-        files << list.PathAt(row);
-    }
-    files.sort();
-    return files;
-}
-
-QStringList Sorted(const QSet<QString>& set)
-{
-    QStringList files(set.cbegin(), set.cend());
-    files.sort();
-    return files;
-}
-
 } // namespace
 
 class TestPageModel : public QObject {
@@ -133,12 +38,11 @@ private slots:
     void signalsOfPlacement_data();
     void signalsOfPlacement();
     void reorderKeepsSelection();
+    void replaceKeepsPlace();
     void turn_data();
     void turn();
     void text_data();
     void text();
-    void randomSession_data();
-    void randomSession();
 };
 
 // Pages "a b c ..." with the current row; the arriving pages are "x y z".
@@ -327,6 +231,28 @@ void TestPageModel::reorderKeepsSelection()
     QCOMPARE(list.Paths(), Words(QStringLiteral("e d c b a")));
 }
 
+// A page given another file stays the same row for the views: its id, its
+// selection and the current page stay; one row changes.
+void TestPageModel::replaceKeepsPlace()
+{
+    PageList list;
+    list.Restore(PagesOf(Words(QStringLiteral("a b c"))), 1);
+    list.Selection()->select(list.index(1), QItemSelectionModel::Select);
+    const quint64 id = list.At(1).id;
+    QSignalSpy views(&list, &QAbstractItemModel::dataChanged);
+    QSignalSpy current(&list, &PageList::sglCurrentChanged);
+    QVERIFY(list.ReplacePage(1, Page{QStringLiteral("x"), 90, true, 0}));
+    QCOMPARE(list.Paths(), Words(QStringLiteral("a x c")));
+    QCOMPARE(list.At(1).id, id);
+    QCOMPARE(list.At(1).angle, 90);
+    QCOMPARE(list.SelectedRows(), QList<int>{1});
+    QCOMPARE(views.count(), 1);
+    QCOMPARE(views.at(0).at(0).value<QModelIndex>().row(), 1);
+    QCOMPARE(current.count(), 0);
+    QVERIFY(!list.ReplacePage(3, Page{QStringLiteral("y"), 0, false, 0}));
+    QCOMPARE(list.Count(), 3);
+}
+
 // Five pages turned from `start` angles: the angles after, and the row runs
 // the views are told about.
 void TestPageModel::turn_data()
@@ -466,164 +392,6 @@ void TestPageModel::text()
         got << (list.IsRecognised(page.id) ? list.TextOf(page.id).language : QStringLiteral("-"));
     }
     QCOMPARE(got, texts);
-}
-
-void TestPageModel::randomSession_data()
-{
-    QTest::addColumn<quint32>("seed");
-    for (quint32 seed : {1u, 7u, 42u, 2024u, 99991u}) {
-        QTest::addRow("seed %u", seed) << seed;
-    }
-}
-
-// Every operation, chosen at random, on the model and on the reference; the
-// two must agree after every step.
-void TestPageModel::randomSession()
-{
-    QFETCH(quint32, seed);
-    QRandomGenerator random(seed);
-    PageList list;
-    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy operations(&list, &PageList::sglChanged);
-    Reference ref;
-    int serial = 0;
-    auto newFile = [&serial]() { return QStringLiteral("p%1").arg(++serial); };
-
-    for (int step = 0; step < 400; ++step) {
-        const int count = int(ref.rows.size());
-        const int before = int(operations.count());
-        bool changes = true;
-        QString what;
-        switch (random.bounded(9)) {
-        case 0:
-        case 1: { // a scan of one to four pages
-            const auto placement = PagePlacement(1 + random.bounded(4));
-            what = QStringLiteral("scan %1").arg(int(placement));
-            list.BeginPlacement(placement);
-            ref.Begin(placement);
-            const int pages = 1 + random.bounded(4);
-            for (int i = 0; i < pages; ++i) {
-                const QString file = newFile();
-                list.PlacePages(PagesOf({file}));
-                ref.Arrive(file);
-            }
-            QCOMPARE(int(operations.count()) - before, pages);
-            changes = false;
-            break;
-        }
-        case 2: { // the user picks another page and a selection
-            what = QStringLiteral("select");
-            changes = false;
-            if (count > 0) {
-                const int row = random.bounded(count);
-                if (random.bounded(2) == 0) {
-                    QVERIFY(list.SetCurrent(row));
-                } else {
-                    // A view bound to the selection moves its current index.
-                    list.Selection()->setCurrentIndex(list.index(row), QItemSelectionModel::NoUpdate);
-                }
-                // A record of the list hears of another current page.
-                QCOMPARE(int(operations.count()) - before, row != ref.current ? 1 : 0);
-                ref.current = row;
-                list.Selection()->clearSelection();
-                ref.selected.clear();
-                for (int r = 0; r < count; ++r) {
-                    if (random.bounded(3) == 0) {
-                        list.Selection()->select(list.index(r), QItemSelectionModel::Select);
-                        ref.selected.insert(ref.rows.at(r));
-                    }
-                }
-            }
-            QVERIFY(!list.SetCurrent(count));
-            break;
-        }
-        case 3: { // a page gets another file
-            what = QStringLiteral("replace");
-            const int row = count > 0 ? random.bounded(count) : 0;
-            const QString file = newFile();
-            QSignalSpy views(&list, &QAbstractItemModel::dataChanged);
-            QCOMPARE(list.ReplacePage(row, Page{file, 90, true, 0}), count > 0);
-            QCOMPARE(views.count(), count > 0 ? 1 : 0);
-            if (count > 0) {
-                QCOMPARE(views.at(0).at(0).value<QModelIndex>().row(), row);
-                QCOMPARE(list.At(row).angle, 90);
-                if (ref.selected.remove(ref.rows.at(row))) {
-                    ref.selected.insert(file);
-                }
-                ref.rows[row] = file;
-            }
-            changes = count > 0;
-            break;
-        }
-        case 4:
-        case 5: { // some pages are deleted
-            what = QStringLiteral("remove");
-            QList<int> rows;
-            for (int r = 0; r < count; ++r) {
-                if (random.bounded(4) == 0) {
-                    rows << r;
-                }
-            }
-            std::shuffle(rows.begin(), rows.end(), random);
-            if (!rows.isEmpty()) {
-                rows << rows.first(); // a repeat changes nothing
-            }
-            QCOMPARE(list.RemoveRows(rows), !rows.isEmpty());
-            ref.Remove(rows);
-            changes = !rows.isEmpty();
-            break;
-        }
-        case 6:
-        case 7: { // the pages are put in another order
-            what = QStringLiteral("reorder");
-            QVector<int> order(count);
-            std::iota(order.begin(), order.end(), 0);
-            std::shuffle(order.begin(), order.end(), random);
-            bool identity = true;
-            for (int r = 0; r < count; ++r) {
-                identity = identity && order.at(r) == r;
-            }
-            QCOMPARE(list.Reorder(order), !identity);
-            ref.Reorder(order);
-            changes = !identity;
-            break;
-        }
-        case 8: { // cleared, or a session brought back
-            what = QStringLiteral("restore");
-            const int pages = random.bounded(3) == 0 ? 0 : random.bounded(20);
-            QStringList files;
-            for (int i = 0; i < pages; ++i) {
-                files << newFile();
-            }
-            const int current = pages > 0 ? random.bounded(pages) : 0;
-            if (pages == 0) {
-                list.Clear();
-            } else {
-                list.Restore(PagesOf(files), current);
-            }
-            ref = Reference();
-            ref.rows = files;
-            ref.current = current;
-            break;
-        }
-        }
-        const QByteArray where = QStringLiteral("step %1 (%2)").arg(step).arg(what).toUtf8();
-        if (changes) {
-            QVERIFY2(operations.count() == before + 1, where.constData());
-        }
-        QVERIFY2(list.Paths() == ref.rows, where.constData());
-        QVERIFY2(list.Current() == ref.current, where.constData());
-        // The selection's current index is the current row, for the views.
-        const QModelIndex shown = list.Selection()->currentIndex();
-        QVERIFY2(ref.rows.isEmpty() ? !shown.isValid() : shown.row() == ref.current, where.constData());
-        QVERIFY2(SelectedFiles(list) == Sorted(ref.selected), where.constData());
-        QVERIFY2(list.rowCount() == ref.rows.size(), where.constData());
-        QSet<quint64> ids;
-        for (const Page& page : list.Pages()) {
-            ids.insert(page.id);
-        }
-        QVERIFY2(ids.size() == list.Count(), where.constData());
-    }
 }
 
 QTEST_GUILESS_MAIN(TestPageModel)
