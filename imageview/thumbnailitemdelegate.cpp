@@ -21,6 +21,9 @@ const QColor kNumberPlain(0xB0, 0x00, 0x00);
 // the same on every row state: dark red on white, 7.4:1.
 const QColor kMarkText(0xB0, 0x00, 0x00);
 const QColor kMarkPlate(0xFF, 0xFF, 0xFF);
+// A recognised page: white on dark green, plain and selected rows alike.
+const QColor kTextMarkText(0xFF, 0xFF, 0xFF);
+const QColor kTextMarkPlate(0x1B, 0x5E, 0x20);
 const int kBorder = 2;
 
 // The sheet drawn for a page that was never completed: an upright A4 sheet
@@ -61,6 +64,13 @@ QRect ThumbnailItemDelegate::ImageRect(const QRect& item)
     const int box = ThumbnailLoader::kBoxSize;
     const QRect number = NumberRect(item);
     return QRect(item.left() + (item.width() - box) / 2, number.bottom() + 1, box, box);
+}
+
+QRect ThumbnailItemDelegate::TextMarkRect(const QRect& item)
+{
+    const QRect number = NumberRect(item);
+    const int side = number.height() - 4;
+    return QRect(number.right() - side - 4, number.top() + 2, side, side);
 }
 
 QRect ThumbnailItemDelegate::MarkRect(const QRect& item)
@@ -108,6 +118,17 @@ void ThumbnailItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     painter->setPen(selected ? kNumberSelected : kNumberPlain);
     painter->setFont(option.font);
     painter->drawText(NumberRect(option.rect), Qt::AlignCenter, QString::number(index.row() + 1));
+
+    if (index.data(PageList::HasTextRole).toBool()) {
+        const QRect mark = TextMarkRect(option.rect);
+        painter->fillRect(mark, kTextMarkPlate);
+        QFont small = option.font;
+        small.setPixelSize(std::max(8, mark.height() - 4));
+        painter->setFont(small);
+        painter->setPen(kTextMarkText);
+        painter->drawText(mark, Qt::AlignCenter, tr("文"));
+        painter->setFont(option.font);
+    }
 
     const QImage picture = Picture(index);
     if (!picture.isNull()) {

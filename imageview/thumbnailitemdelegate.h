@@ -30,6 +30,9 @@ public:
     // Where the parts of a row lie within the row's rectangle `item`.
     static QRect NumberRect(const QRect& item);
     static QRect ImageRect(const QRect& item);
+    // The small "文" plate at the right of the number row of a page whose
+    // text was recognised.
+    static QRect TextMarkRect(const QRect& item);
     static QRect MarkRect(const QRect& item);
 
     // What a row shows in its image box: the page's thumbnail turned by its

@@ -1543,6 +1543,13 @@
     </message>
 </context>
 <context>
+    <name>ThumbnailItemDelegate</name>
+    <message>
+        <source>文</source>
+        <translation>文</translation>
+    </message>
+</context>
+<context>
     <name>WyScannerOptionsWidget</name>
     <message>
         <source>Form</source>

@@ -9,10 +9,12 @@
 #include "thumbnailitemdelegate.h"
 #include "workspace.h"
 
+#include "pagelist.h"
 #include <QHash>
 #include <QItemSelectionModel>
 #include <QScrollArea>
 #include <QTemporaryDir>
+
 #include <QtTest>
 #include <cmath>
 
@@ -44,6 +46,9 @@ void TestFocusContrast::textContrast_data()
     QTest::newRow("number, interrupted selected") << 2 << true << "number";
     QTest::newRow("mark, interrupted") << 2 << false << "mark";
     QTest::newRow("mark, interrupted selected") << 2 << true << "mark";
+    // Row 1's text was recognised: its plate beside the number.
+    QTest::newRow("text mark, normal") << 1 << false << "text";
+    QTest::newRow("text mark, selected") << 1 << true << "text";
 }
 
 void TestFocusContrast::textContrast()
@@ -59,6 +64,12 @@ void TestFocusContrast::textContrast()
     // Never written: the page of a scan that did not complete.
     ws.view->AddImage(dir.path() + QStringLiteral("/3.png"));
     QVERIFY(QTest::qWaitForWindowExposed(&ws.host));
+    PageText text;
+    text.pageSize = QSize(210, 297);
+    text.paragraphs = {TextParagraph{
+        {TextLine{{TextWord{QStringLiteral("word"), QRect(10, 10, 40, 12), 90}}, QRect(10, 10, 40, 12)}}}};
+    QVERIFY(!text.IsEmpty());
+    QVERIFY(ws.view->Pages()->SetText(ws.view->Pages()->At(1).id, text));
     ws.list->setCurrentIndex(ws.list->model()->index(0, 0));
     ws.list->clearSelection();
     const QModelIndex index = ws.list->model()->index(row, 0);
@@ -69,7 +80,9 @@ void TestFocusContrast::textContrast()
     const QImage cell = ws.Cell(row);
     const QRect rect = cell.rect();
     QRect box = ThumbnailItemDelegate::NumberRect(rect);
-    if (label == QLatin1String("mark")) {
+    if (label == QLatin1String("text")) {
+        box = ThumbnailItemDelegate::TextMarkRect(rect);
+    } else if (label == QLatin1String("mark")) {
         // The middle of the mark's line, where the mark's plate lies.
         const QPoint middle = ThumbnailItemDelegate::MarkRect(rect).center();
         box = QRect(middle - QPoint(16, 5), QSize(33, 11));
