@@ -74,7 +74,10 @@ bool PageJumpBox::CheckText()
 
 bool PageJumpBox::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_box) {
+    // While the box is destroyed it still sends events, but is no combo box
+    // any more: those are not looked at.
+    auto* box = qobject_cast<QComboBox*>(watched);
+    if (box == nullptr || box != m_box) {
         return QObject::eventFilter(watched, event);
     }
     switch (event->type()) {
