@@ -303,6 +303,9 @@ QString OcrEngine::Load(OcrLanguage language)
         return QStringLiteral("文字识别数据无法加载：") + damaged.join(QLatin1Char(' '));
     }
     api->SetPageSegMode(tesseract::PSM_AUTO);
+    // The engine's own chatter ("Empty page!!" for a page without text) is
+    // not ours to print: our diagnostics go through the logging category.
+    api->SetVariable("debug_file", "/dev/null");
     if (language != OcrLanguage::English) {
         // Chinese characters are set on a fixed pitch; without that model
         // the layout analysis takes whole lines of dense characters for
