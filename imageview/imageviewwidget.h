@@ -118,10 +118,6 @@ public:
     // the owner turns it off while a job works on the pages.
     void SetReorderEnabled(bool on);
     bool ReorderEnabled() const { return reorderEnabled; }
-    // Moves every selected page one place up (step -1) or down (+1). A run
-    // of selected pages moves as one; a run at the edge stays. True when the
-    // order changed.
-    bool MoveSelection(int step);
     // Moves `rows` into the gap before row `gap` (the row count: the end),
     // in their present order. True when the order changed.
     bool MoveRows(QList<int> rows, int gap);

@@ -1,5 +1,4 @@
-// Page order of the workspace: moving the selected pages by one place, and
-// dropping dragged thumbnails into a new place. The page list takes the new
+// Page order of the workspace: dropping dragged thumbnails into a new place. The page list takes the new
 // order; its selection and current page stay with their pages, and the
 // column, a view of the list, follows.
 #include "imageviewwidget.h"
@@ -36,37 +35,6 @@ void ImageViewWidget::AddContextActions(const QList<QAction*>& actions)
     }
     contextMenu->addSeparator();
     contextMenu->addActions(actions);
-}
-
-bool ImageViewWidget::MoveSelection(int step)
-{
-    const int count = RowCount();
-    if (!reorderEnabled || count < 2 || (step != -1 && step != 1)) {
-        return false;
-    }
-    QVector<bool> selected(count);
-    QVector<int> order(count);
-    for (int row = 0; row < count; ++row) {
-        selected[row] = pages->Selection()->isRowSelected(row, QModelIndex());
-        order[row] = row;
-    }
-    // A selected page changes places with the unselected one next to it in
-    // the direction of the move. Walking against that direction moves a
-    // run of selected pages one place as a whole.
-    if (step < 0) {
-        for (int row = 1; row < count; ++row) {
-            if (selected[order[row]] && !selected[order[row - 1]]) {
-                std::swap(order[row], order[row - 1]);
-            }
-        }
-    } else {
-        for (int row = count - 2; row >= 0; --row) {
-            if (selected[order[row]] && !selected[order[row + 1]]) {
-                std::swap(order[row], order[row + 1]);
-            }
-        }
-    }
-    return ApplyOrder(order);
 }
 
 bool ImageViewWidget::MoveRows(QList<int> rows, int gap)
