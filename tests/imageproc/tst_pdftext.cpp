@@ -149,18 +149,13 @@ void TestPdfText::searchable()
     QList<QStringList> contents{kFirst};
     if (multi)
         contents << kSecond << QStringList();
-    QList<SavePage> withText, without;
-    QList<PageText> texts;
-    for (int i = 0; i < contents.size(); ++i) {
-        // The page is drawn as it is read; it was scanned lying on its side
-        // and the turn sets it upright again.
-        const TextPage::Page page = TextPage::Draw(contents[i], kPageSize, kDpi, QImage::Format(format));
-        const QString file = path(QString("page%1.%2").arg(i).arg(suffix));
-        QVERIFY(PageMaker::write(TurnImage(page.image, -angle), file));
-        withText << SavePage(file, angle, TurnPageText(page.text, -angle));
-        without << SavePage(file, angle);
-        texts << page.text;
-    }
+    // The pages were scanned lying on their side; the turn sets them upright.
+    TextPage::Document doc;
+    QVERIFY(TextPage::WriteDocument(contents, kPageSize, kDpi, QImage::Format(format), m_dir->path(), suffix,
+                                    angle, &doc));
+    const QList<SavePage>& withText = doc.withText;
+    const QList<SavePage>& without = doc.without;
+    const QList<PageText>& texts = doc.texts;
     ImageProc proc;
     const QString searchable = path("searchable.pdf");
     const QString plain = path("plain.pdf");

@@ -213,17 +213,13 @@ void TestOfdText::searchable()
     QList<QStringList> contents{kFirst};
     if (multi)
         contents << kSecond << QStringList();
-    QList<SavePage> withText, without;
-    QList<PageText> texts;
-    for (int i = 0; i < contents.size(); ++i) {
-        // Drawn as it is read, scanned on its side, set upright by the turn.
-        const TextPage::Page page = TextPage::Draw(contents[i], kPageSize, kDpi, QImage::Format(format));
-        const QString file = path(QString("page%1.%2").arg(i).arg(suffix));
-        QVERIFY(PageMaker::write(TurnImage(page.image, -angle), file));
-        withText << SavePage(file, angle, TurnPageText(page.text, -angle));
-        without << SavePage(file, angle);
-        texts << page.text;
-    }
+    // The pages were scanned lying on their side; the turn sets them upright.
+    TextPage::Document doc;
+    QVERIFY(TextPage::WriteDocument(contents, kPageSize, kDpi, QImage::Format(format), m_dir->path(), suffix,
+                                    angle, &doc));
+    const QList<SavePage>& withText = doc.withText;
+    const QList<SavePage>& without = doc.without;
+    const QList<PageText>& texts = doc.texts;
     ImageProc proc;
     QVERIFY(multi ? proc.SaveMultiOFD(withText, path("text.ofd"))
                   : proc.SaveOFD(withText.first(), path("text.ofd")));

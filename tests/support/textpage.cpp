@@ -1,5 +1,7 @@
 #include "textpage.h"
 
+#include "pagemaker.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
@@ -123,6 +125,22 @@ double Overlap(const QRectF& a, const QRectF& b)
     const double both = common.width() * common.height();
     const double either = a.width() * a.height() + b.width() * b.height() - both;
     return either > 0 ? both / either : 0;
+}
+
+bool WriteDocument(const QList<QStringList>& contents, const QSize& size, int dpi, QImage::Format format,
+                   const QString& folder, const QString& suffix, int angle, Document* out)
+{
+    *out = Document();
+    for (int i = 0; i < contents.size(); ++i) {
+        const Page page = Draw(contents[i], size, dpi, format);
+        const QString file = folder + QString("/page%1.%2").arg(i).arg(suffix);
+        if (!PageMaker::write(TurnImage(page.image, -angle), file))
+            return false;
+        out->withText << SavePage(file, angle, TurnPageText(page.text, -angle));
+        out->without << SavePage(file, angle);
+        out->texts << page.text;
+    }
+    return true;
 }
 
 } // namespace TextPage
