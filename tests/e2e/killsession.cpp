@@ -160,14 +160,14 @@ QString Question(const Model& model)
 // The states a restart may bring back after a kill, by name: the one before
 // the step that was cut off, the one after it, a scan with the pages it had
 // finished, the list emptied by a save.
-QList<QPair<QString, Model>> Candidates(const QJsonObject& spec, const QString& scanDir, int counter)
+QList<QPair<QString, Model>> Candidates(const QJsonObject& plan, const QString& scanDir, int counter)
 {
-    const Model before = FromJson(spec.value("model").toObject());
+    const Model before = FromJson(plan.value("model").toObject());
     QList<QPair<QString, Model>> candidates;
-    if (spec.contains("after")) {
-        candidates << qMakePair(QStringLiteral("after"), FromJson(spec.value("after").toObject()));
+    if (plan.contains("after")) {
+        candidates << qMakePair(QStringLiteral("after"), FromJson(plan.value("after").toObject()));
     }
-    if (spec.value("idle").toBool() && !candidates.isEmpty()) {
+    if (plan.value("idle").toBool() && !candidates.isEmpty()) {
         // The window had been idle: its last state was on disk.
         candidates.first().second.counter = counter;
         return candidates;
@@ -175,15 +175,15 @@ QList<QPair<QString, Model>> Candidates(const QJsonObject& spec, const QString& 
     candidates << qMakePair(QStringLiteral("before"), before);
     // The journal's writer may still have been busy with a state a few
     // steps old while the newer ones waited.
-    const QJsonArray earlier = spec.value("earlier").toArray();
+    const QJsonArray earlier = plan.value("earlier").toArray();
     for (int i = earlier.size() - 1; i >= 0; --i) {
         candidates << qMakePair(QStringLiteral("the state %1 changes before").arg(earlier.size() - i + 1),
                                 FromJson(earlier.at(i).toObject()));
     }
-    if (spec.value("save").toBool()) {
+    if (plan.value("save").toBool()) {
         candidates << qMakePair(QStringLiteral("emptied by the save"), Model{{}, 0, {}, counter, {}});
     }
-    const int placement = spec.value("scan").toInt();
+    const int placement = plan.value("scan").toInt();
     if (placement != 0) {
         // Every finished page file of the scan: not a page or a kept file
         // of the list before it.
@@ -232,17 +232,17 @@ QList<QPair<QString, Model>> Candidates(const QJsonObject& spec, const QString& 
 
 // The restarted window against the states it may bring back. Empty when
 // one of them matches; the session then goes on from it.
-QString CheckRecovery(KillableSession* session, const QJsonObject& spec, bool yes)
+QString CheckRecovery(KillableSession* session, const QJsonObject& plan, bool yes)
 {
     WindowFixture* fx = session->Fixture();
-    const QString home = spec.value("home").toString();
+    const QString home = plan.value("home").toString();
     const int counter = StoredCounter(home);
     const int moved = MoveCutOffSaves(home, counter);
     if (moved > 0) {
         Say(QStringLiteral("OUTCOME a cut-off save left documents"));
     }
     const QStringList asked = fx->answerer.texts;
-    const QList<QPair<QString, Model>> candidates = Candidates(spec, fx->ScanDir(), counter);
+    const QList<QPair<QString, Model>> candidates = Candidates(plan, fx->ScanDir(), counter);
     if (!yes) {
         // 否: nothing comes back and the folder is emptied.
         Model& model = session->State();
@@ -263,7 +263,7 @@ QString CheckRecovery(KillableSession* session, const QJsonObject& spec, bool ye
     // the pages before or after the step, and what was read of a page.
     QStringList mayStay;
     for (const QString& key : {QStringLiteral("model"), QStringLiteral("after")}) {
-        const Model known = FromJson(spec.value(key).toObject());
+        const Model known = FromJson(plan.value(key).toObject());
         mayStay << known.dropped;
         for (const ModelPage& page : known.pages) {
             mayStay << QFileInfo(page.path).fileName() << QFileInfo(page.path).fileName() + ".part";
@@ -424,11 +424,11 @@ int RunChild(KillableSession* session)
         Say(QStringLiteral("FAIL no orders"));
         return 2;
     }
-    const QJsonObject spec = QJsonDocument::fromJson(file.readAll()).object();
-    const quint32 seed = quint32(spec.value("seed").toInt());
-    const QString answer = spec.value("answer").toString();
+    const QJsonObject plan = QJsonDocument::fromJson(file.readAll()).object();
+    const quint32 seed = quint32(plan.value("seed").toInt());
+    const QString answer = plan.value("answer").toString();
     const bool yes = answer != QLatin1String("no");
-    const QJsonObject kill = spec.value("kill").toObject();
+    const QJsonObject kill = plan.value("kill").toObject();
     Kind kind = KindFromName(kill.value("kind").toString());
     // Killed as soon as the recovered pages are in and the first journal
     // of the new session is on disk (others may still be on their way).
@@ -452,7 +452,7 @@ int RunChild(KillableSession* session)
     if (kind == Kind::Recovery && answer == QLatin1String("yes")) {
         recovered.start();
     }
-    if (!session->Open(spec.value("home").toString(), spec.value("tmp").toString(),
+    if (!session->Open(plan.value("home").toString(), plan.value("tmp").toString(),
                        yes ? QMessageBox::Yes : QMessageBox::No)) {
         Say(QStringLiteral("FAIL the window did not start"));
         return 3;
@@ -462,9 +462,9 @@ int RunChild(KillableSession* session)
         kind = Kind::Between; // nothing was recovered
     }
     if (answer.isEmpty()) {
-        session->State() = FromJson(spec.value("model").toObject());
+        session->State() = FromJson(plan.value("model").toObject());
     } else {
-        const QString why = CheckRecovery(session, spec, yes);
+        const QString why = CheckRecovery(session, plan, yes);
         if (!why.isEmpty()) {
             Say(QStringLiteral("FAIL ") + QString(why).replace('\n', QStringLiteral("\\n")));
             return 3;
@@ -475,7 +475,7 @@ int RunChild(KillableSession* session)
     const int killFrom = kill.isEmpty() ? INT_MAX : kill.value("from").toInt();
     QRandomGenerator random(seed ^ quint32(killFrom));
     int told = session->Trail().size();
-    for (int step = spec.value("first").toInt(); step < spec.value("steps").toInt(); ++step) {
+    for (int step = plan.value("first").toInt(); step < plan.value("steps").toInt(); ++step) {
         const int action = session->DrawStep(seed, step);
         const auto arm = [&] {
             Say(QStringLiteral("ARM %1 %2 %3")
@@ -585,7 +585,7 @@ QString Run(quint32 seed, int steps, Tally* tally)
         ini.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("1"));
     }
     QRandomGenerator random(seed * 2654435761u + 17);
-    QJsonObject spec{{"seed", int(seed)}, {"home", home.path()},      {"tmp", tmp.path()},  {"steps", steps},
+    QJsonObject plan{{"seed", int(seed)}, {"home", home.path()},      {"tmp", tmp.path()},  {"steps", steps},
                      {"first", 0},        {"model", ToJson(Model())}, {"answer", QString()}};
     QStringList trail;
     const auto failed = [&](const QString& why) {
@@ -600,8 +600,8 @@ QString Run(quint32 seed, int steps, Tally* tally)
         static const Kind kinds[] = {Kind::Between, Kind::Between, Kind::Pending, Kind::Pending, Kind::Scan,
                                      Kind::Scan,    Kind::Scan,    Kind::Save,    Kind::Recovery};
         const Kind kind = kinds[random.bounded(9)];
-        const int from = spec.value("first").toInt() + int(random.bounded(3));
-        spec.insert("kill", QJsonObject{{"kind", KindName(kind)}, {"from", from}});
+        const int from = plan.value("first").toInt() + int(random.bounded(3));
+        plan.insert("kill", QJsonObject{{"kind", KindName(kind)}, {"from", from}});
         // The moment within a scan: after its n-th page (0: before the
         // first), then a little later.
         const int afterPage = int(random.bounded(3));
@@ -612,7 +612,7 @@ QString Run(quint32 seed, int steps, Tally* tally)
             if (!orders.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
                 return failed(QStringLiteral("cannot write the orders"));
             }
-            orders.write(QJsonDocument(spec).toJson());
+            orders.write(QJsonDocument(plan).toJson());
         }
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -624,7 +624,7 @@ QString Run(quint32 seed, int steps, Tally* tally)
             return failed(QStringLiteral("the child did not start"));
         }
         ChildRun run;
-        run.before = spec.value("model").toObject();
+        run.before = plan.value("model").toObject();
         QElapsedTimer clock;
         clock.start();
         qint64 killAt = -1;
@@ -758,20 +758,20 @@ QString Run(quint32 seed, int steps, Tally* tally)
         const bool yes = random.bounded(6) != 0;
         trail << QStringLiteral("SIGKILL %1 (step %2)").arg(moment).arg(run.armed + 1)
               << QStringLiteral("start again, recovery answered %1").arg(yes ? "是" : "否");
-        spec.insert("first", run.armed + 1);
-        spec.insert("model", run.before);
-        spec.insert("answer", yes ? QStringLiteral("yes") : QStringLiteral("no"));
-        spec.insert("idle", run.idle);
+        plan.insert("first", run.armed + 1);
+        plan.insert("model", run.before);
+        plan.insert("answer", yes ? QStringLiteral("yes") : QStringLiteral("no"));
+        plan.insert("idle", run.idle);
         while (run.earlier.size() > 3) {
             run.earlier.removeFirst();
         }
-        spec.insert("earlier", run.idle ? QJsonArray() : run.earlier);
-        spec.insert("save", run.kind == Kind::Save && !run.done);
-        spec.insert("scan", run.placement);
+        plan.insert("earlier", run.idle ? QJsonArray() : run.earlier);
+        plan.insert("save", run.kind == Kind::Save && !run.done);
+        plan.insert("scan", run.placement);
         if (run.done) {
-            spec.insert("after", run.after);
+            plan.insert("after", run.after);
         } else {
-            spec.remove("after");
+            plan.remove("after");
         }
     }
 }
