@@ -45,6 +45,7 @@ typedef struct sim_control {
     int nblank;                                  /* blank sides: */
     int blank_sheet[32];                         /*   sheet number */
     char blank_side[32];                         /*   'A', 'B' or 0 for both */
+    char text_dir[1024];                         /* folder of text page images ("" = none) */
 } sim_control;
 
 SIM_HIDDEN void sim_control_defaults(sim_control* c);
@@ -168,6 +169,30 @@ SIM_HIDDEN SANE_Status sim_device_set_auto(sim_device* dev, int n, SANE_Int* inf
 SIM_HIDDEN SANE_Word sim_max_height(const sim_model* m, int res);
 SIM_HIDDEN int sim_is_feeder_source(const char* source);
 
+/* ---- printed text -------------------------------------------------------- */
+
+/* Folder of the text pages built with the simulator (scenario "text=on"). */
+#ifndef SIM_TEXT_DIR
+#define SIM_TEXT_DIR ""
+#endif
+
+/* Text pages are 8-bit grey images of printed lines at this resolution. */
+#define SIM_TEXT_DPI 300
+
+typedef struct sim_text_image {
+    int width, height;
+    unsigned char* pixels; /* width * height grey samples, 255 = paper */
+} sim_text_image;
+
+/* The text image that side `side` of sheet `sheet` carries: the images of
+ * `dir` are "page1.pgm", "page2.pgm", ... (binary PGM, SIM_TEXT_DPI) and the
+ * sides 1A, 1B, 2A, ... take them in turn, starting again after the last.
+ * Each image is read once, when a side first needs it, and kept until
+ * sim_text_reset. NULL when `dir` is empty or holds no readable image. */
+SIM_HIDDEN const sim_text_image* sim_text_for(const char* dir, int sheet, char side);
+/* Frees the images read. */
+SIM_HIDDEN void sim_text_reset(void);
+
 /* ---- pages -------------------------------------------------------------- */
 
 typedef struct sim_page {
@@ -188,6 +213,9 @@ typedef struct sim_page {
     int part_w, part_h; /* size of one side */
     int blank2;
     char marker2[16];
+    /* printed lines below the marker of each part, NULL for none */
+    const sim_text_image* text;
+    const sim_text_image* text2;
 } sim_page;
 
 /* Number of images one side of a sheet gives: 2 for "Multi-image-output"

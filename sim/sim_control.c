@@ -93,6 +93,18 @@ int sim_control_is_blank(const sim_control* c, int sheet, char side)
     return 0;
 }
 
+/* "on" (or another true word): the text pages built with the simulator; an
+ * absolute path: that folder; anything else: none. */
+static void parse_text(sim_control* c, const char* v)
+{
+    if (v[0] == '/')
+        snprintf(c->text_dir, sizeof c->text_dir, "%s", v);
+    else if (parse_bool(v))
+        snprintf(c->text_dir, sizeof c->text_dir, "%s", SIM_TEXT_DIR);
+    else
+        c->text_dir[0] = '\0';
+}
+
 static int parse_error(const char* v)
 {
     static const struct {
@@ -123,12 +135,10 @@ static void apply(sim_control* c, const char* key, char* v)
         c->error_sheet = parse_int(v, 1, 100000);
     else if (strcmp(key, "error-side") == 0)
         c->error_side = (v[0] == 'B' || v[0] == 'b') ? 'B' : 'A';
-    else if (strcmp(key, "error-at") == 0)
-    {
+    else if (strcmp(key, "error-at") == 0) {
         c->error_at_start = strcmp(v, "start") == 0;
         c->error_at_open = strcmp(v, "open") == 0;
-    }
-    else if (strcmp(key, "error-status") == 0)
+    } else if (strcmp(key, "error-status") == 0)
         c->error_status = parse_int(v, 0, 11);
     else if (strcmp(key, "error-code") == 0)
         snprintf(c->error_code, sizeof c->error_code, "%s", v);
@@ -144,6 +154,8 @@ static void apply(sim_control* c, const char* key, char* v)
         c->three_pass = parse_bool(v);
     else if (strcmp(key, "blank") == 0)
         parse_blank(c, v);
+    else if (strcmp(key, "text") == 0)
+        parse_text(c, v);
     else if (strcmp(key, "chunk-lines") == 0)
         c->read_chunk_lines = parse_int(v, 1, 1000000);
     /* other keys belong to the sim/bin stand-ins or are unknown: ignored */

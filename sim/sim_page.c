@@ -1,6 +1,7 @@
 /* Page pictures of the simulated scanners: a white sheet with the sheet
  * marker (sim_marker.h), three colour patches below it and thin grey rules
- * every 10 mm further down. Rows are produced on demand, so even long pages
+ * every 10 mm further down; with text pages on, lines of printed text sit
+ * between the patches and the rules. Rows are produced on demand, so even long pages
  * never exist in memory as a whole. */
 #include "sim.h"
 #include "sim_marker.h"
@@ -63,6 +64,8 @@ static void setup_merge(sim_page* p, sim_device* dev, const sim_control* c, int 
     side_text(p->marker2, p->sheet, back_first ? 'A' : 'B', sub);
     p->blank = sim_control_is_blank(c, p->sheet, back_first ? 'B' : 'A');
     p->blank2 = sim_control_is_blank(c, p->sheet, back_first ? 'A' : 'B');
+    p->text = p->blank ? NULL : sim_text_for(c->text_dir, p->sheet, back_first ? 'B' : 'A');
+    p->text2 = p->blank2 ? NULL : sim_text_for(c->text_dir, p->sheet, back_first ? 'A' : 'B');
     if (p->merge == 'L' || p->merge == 'R') {
         p->width *= 2;
         p->bytes_per_line = p->depth == 1 ? (p->width + 7) / 8 : p->bytes_per_line * 2;
@@ -106,6 +109,7 @@ void sim_page_setup(sim_page* p, sim_device* dev, const sim_control* c, int shee
     p->part_h = p->lines;
     side_text(p->marker, sheet, side, sub);
     p->blank = sim_control_is_blank(c, sheet, side);
+    p->text = p->blank ? NULL : sim_text_for(c->text_dir, sheet, side);
     if (sim_page_merging(dev))
         setup_merge(p, dev, c, sub);
 }
@@ -121,6 +125,49 @@ static const rgb patches[3] = {{220, 30, 30}, {30, 180, 40}, {30, 40, 220}};
 static int zone_end(const sim_page* p)
 {
     return 17 * sim_marker_cell(p->resolution);
+}
+
+/* The printed text of a part, scaled from SIM_TEXT_DPI to the page's
+ * resolution, starts at the zone's end, aligned with the marker. */
+static int text_rows(const sim_page* p, int part)
+{
+    const sim_text_image* t = part ? p->text2 : p->text;
+    return t ? (int)((long long)t->height * p->resolution / SIM_TEXT_DPI) : 0;
+}
+
+static int in_text(const sim_page* p, int part, int y)
+{
+    return y >= zone_end(p) && y < zone_end(p) + text_rows(p, part);
+}
+
+/* Grey of the text image at page pixel (x, y) of the text zone: the mean of
+ * the image pixels the page pixel covers (nearest when enlarging). */
+static int text_grey(const sim_page* p, int part, int x, int y)
+{
+    const sim_text_image* t = part ? p->text2 : p->text;
+    int res = p->resolution;
+    long long tx = x - 4 * sim_marker_cell(res), ty = y - zone_end(p);
+    if (tx < 0)
+        return 255;
+    int x0 = (int)(tx * SIM_TEXT_DPI / res), y0 = (int)(ty * SIM_TEXT_DPI / res);
+    if (x0 >= t->width || y0 >= t->height)
+        return 255;
+    int x1 = (int)((tx + 1) * SIM_TEXT_DPI / res), y1 = (int)((ty + 1) * SIM_TEXT_DPI / res);
+    if (x1 <= x0)
+        x1 = x0 + 1;
+    if (y1 <= y0)
+        y1 = y0 + 1;
+    if (x1 > t->width)
+        x1 = t->width;
+    if (y1 > t->height)
+        y1 = t->height;
+    int sum = 0;
+    for (int sy = y0; sy < y1; ++sy) {
+        const unsigned char* row = t->pixels + (size_t)sy * (size_t)t->width;
+        for (int sx = x0; sx < x1; ++sx)
+            sum += row[sx];
+    }
+    return sum / ((x1 - x0) * (y1 - y0));
 }
 
 static rgb row_colour(const sim_page* p, int y)
@@ -167,6 +214,11 @@ static rgb side_pixel(const sim_page* p, int part, int x, int y)
 {
     if (part ? p->blank2 : p->blank)
         return white;
+    if (in_text(p, part, y)) {
+        int g = text_grey(p, part, x, y);
+        rgb c = {g, g, g};
+        return c;
+    }
     if (y >= zone_end(p))
         return row_colour(p, y);
     int cell = sim_marker_cell(p->resolution);
@@ -198,9 +250,10 @@ void sim_page_row(const sim_page* p, int y, unsigned char* out)
     int ly = y - part * p->part_h;
     int uniform;
     if (horizontal)
-        uniform = (p->blank && p->blank2) || (ly >= zone_end(p) && p->blank == p->blank2);
+        uniform = (p->blank && p->blank2) ||
+                  (ly >= zone_end(p) && p->blank == p->blank2 && !in_text(p, 0, ly) && !in_text(p, 1, ly));
     else
-        uniform = (part ? p->blank2 : p->blank) || ly >= zone_end(p);
+        uniform = (part ? p->blank2 : p->blank) || (ly >= zone_end(p) && !in_text(p, part, ly));
     if (uniform) {
         uniform_row(p, side_pixel(p, part, 0, ly), out);
         return;

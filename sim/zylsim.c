@@ -76,6 +76,7 @@ static void reset_state(void)
         }
     }
     memset(&g, 0, sizeof g);
+    sim_text_reset();
 }
 
 EXPORT SANE_Status ENTRY(init)(SANE_Int* version_code, SANE_Auth_Callback authorize)

@@ -3,6 +3,7 @@
 // through a shell with sim/bin first on PATH, the way discovery runs them.
 #include <QtTest>
 
+#include "sim/sim_marker.h"
 #include "simpage.h"
 
 using SimPage::WriteScenario;
@@ -35,6 +36,29 @@ Run Execute(const QString& program, const QStringList& args, const QString& dir 
 Run Shell(const QString& command)
 {
     return Execute("sh", {"-c", command});
+}
+
+// The pages a scanimage batch wrote into `dir`, in order, as 8-bit grey.
+QList<QImage> BatchPages(const QString& dir)
+{
+    QList<QImage> pages;
+    for (int i = 1; QFile::exists(QString("%1/page%2.tiff").arg(dir).arg(i)); ++i)
+        pages << QImage(QString("%1/page%2.tiff").arg(dir).arg(i)).convertToFormat(QImage::Format_Grayscale8);
+    return pages;
+}
+
+// Mean difference of grey values between `page` inside `zone` and `image`
+// placed at the zone's corner (the part of the zone the image covers).
+double MeanDifference(const QImage& page, const QRect& zone, const QImage& image)
+{
+    qint64 sum = 0, count = 0;
+    for (int y = 0; y < zone.height() && y < image.height(); ++y) {
+        const uchar* a = page.constScanLine(zone.top() + y) + zone.left();
+        const uchar* b = image.constScanLine(y);
+        for (int x = 0; x < zone.width() && x < image.width(); ++x, ++count)
+            sum += qAbs(int(a[x]) - int(b[x]));
+    }
+    return count ? double(sum) / count : 255.0;
 }
 
 } // namespace
@@ -77,6 +101,96 @@ private slots:
             got << SimPage::Marker(img, 60);
         }
         QCOMPARE(got, markers);
+    }
+
+    void textPages_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<QStringList>("sides");
+        QTest::newRow("gray, duplex, 150 dpi")
+            << "sheets=2\nsource=Adf-duplex" << QStringList{"--mode", "Gray"} << 150
+            << QStringList{"1A", "1B", "2A", "2B"};
+        // The backs take every second page; the fourth back starts again.
+        QTest::newRow("lineart, backs, cycling, 200 dpi")
+            << "sheets=4\nsource=Adf-back" << QStringList{"--mode", "Lineart"} << 200
+            << QStringList{"1B", "2B", "3B", "4B"};
+        QTest::newRow("colour 16 bit, 75 dpi")
+            << "sheets=1\ndepth=16" << QStringList{"--mode", "Color"} << 75 << QStringList{"1A"};
+        QTest::newRow("colour, enlarged, 400 dpi")
+            << "sheets=1\nsource=Adf-back" << QStringList{"--mode", "Color", "-x", "120", "-y", "130"} << 400
+            << QStringList{"1B"};
+    }
+
+    // With "text=on" each side carries its text page below the patches,
+    // scaled to the scan's resolution, in every kind of image; the marker,
+    // the patches and the rules outside the text stay as they are without.
+    void textPages()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QStringList, options);
+        QFETCH(int, dpi);
+        QFETCH(QStringList, sides);
+        QList<QImage> texts;
+        for (int i = 0; i < SimPage::TextPages().size(); ++i) {
+            texts << SimPage::TextImage(i).convertToFormat(QImage::Format_Grayscale8);
+            QVERIFY(!texts.last().isNull());
+        }
+        QVERIFY(texts.size() >= 3);
+        QList<QImage> plain, printed;
+        for (bool on : {false, true}) {
+            QVERIFY(WriteScenario(scenario + (on ? "\ntext=on\n" : "\n")));
+            QTemporaryDir dir;
+            Run r = Execute("scanimage",
+                            QStringList{"-d", "zylkx:KX-8000", "--resolution", QString::number(dpi),
+                                        "--format=tiff", "--batch=page%d.tiff"} +
+                                options,
+                            dir.path());
+            QVERIFY2(r.err.contains("out of documents"), qPrintable(r.err));
+            (on ? printed : plain) = BatchPages(dir.path());
+        }
+        QCOMPARE(printed.size(), sides.size());
+        QCOMPARE(plain.size(), sides.size());
+        const int cell = sim_marker_cell(dpi);
+        for (int i = 0; i < sides.size(); ++i) {
+            const QImage& page = printed.at(i);
+            QCOMPARE(SimPage::Marker(page, dpi), sides.at(i));
+            const int expected =
+                SimPage::TextPageOf(sides.at(i).left(1).toInt(), sides.at(i).at(1).toLatin1());
+            // The text zone: the text page scaled, below the patches.
+            const QImage scaled =
+                texts.at(expected)
+                    .scaled(texts.at(expected).width() * dpi / 300, texts.at(expected).height() * dpi / 300,
+                            Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .convertToFormat(QImage::Format_Grayscale8);
+            const QRect zone =
+                QRect(4 * cell, 17 * cell, scaled.width(), scaled.height()).intersected(page.rect());
+            QVERIFY(zone.height() == scaled.height());
+            const double own = MeanDifference(page, zone, scaled);
+            QVERIFY2(own < 5,
+                     qPrintable(QString("%1 differs from its text by %2").arg(sides.at(i)).arg(own)));
+            for (int other = 0; other < texts.size(); ++other) {
+                if (other == expected || SimPage::TextPages().at(other) == SimPage::TextPages().at(expected))
+                    continue;
+                const QImage wrong =
+                    texts.at(other)
+                        .scaled(scaled.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .convertToFormat(QImage::Format_Grayscale8);
+                QVERIFY2(MeanDifference(page, zone, wrong) > own + 2,
+                         qPrintable(QString("%1 looks like text page %2").arg(sides.at(i)).arg(other + 1)));
+            }
+            // Nothing else changed: every row outside the text zone is the
+            // page without text.
+            QCOMPARE(page.size(), plain.at(i).size());
+            for (int y = 0; y < page.height(); ++y) {
+                if (y >= zone.top() && y <= zone.bottom())
+                    continue;
+                QVERIFY2(memcmp(page.constScanLine(y), plain.at(i).constScanLine(y), size_t(page.width())) ==
+                             0,
+                         qPrintable(QString("%1: row %2 changed").arg(sides.at(i)).arg(y)));
+            }
+        }
     }
 
     void standIns_data()

@@ -3,6 +3,7 @@
 #include "sim/sim_marker.h"
 
 #include <QFile>
+#include <QTextStream>
 
 namespace SimPage {
 
@@ -37,6 +38,44 @@ QString FileMarker(const QString& path, int dpi)
     if (page.isNull())
         return QStringLiteral("<unreadable>");
     return Marker(page, dpi);
+}
+
+QList<QStringList> TextPages()
+{
+    // Read as the generator reads it: "---" begins a page, '#' lines are
+    // comments, empty lines are left out.
+    QList<QStringList> pages;
+    QFile file(QStringLiteral(SCANVY_SIM_TEXT_TRUTH));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return pages;
+    QTextStream in(&file);
+    in.setCodec("UTF-8");
+    while (!in.atEnd()) {
+        const QString line = in.readLine().trimmed();
+        if (line == QLatin1String("---"))
+            pages.append(QStringList());
+        else if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')) && !pages.isEmpty())
+            pages.last().append(line);
+    }
+    return pages;
+}
+
+int TextPageOf(int sheet, char side)
+{
+    static const int count = TextPages().size();
+    return count > 0 ? ((sheet - 1) * 2 + (side == 'B' ? 1 : 0)) % count : -1;
+}
+
+QStringList SideText(int sheet, char side)
+{
+    const QList<QStringList> pages = TextPages();
+    const int index = TextPageOf(sheet, side);
+    return index >= 0 ? pages.at(index) : QStringList();
+}
+
+QImage TextImage(int index)
+{
+    return QImage(QStringLiteral(SCANVY_SIM_TEXT_DIR "/page%1.pgm").arg(index + 1));
 }
 
 } // namespace SimPage
