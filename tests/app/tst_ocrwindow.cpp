@@ -366,6 +366,7 @@ void TestOcrWindow::killedDuringRecognition()
     m_fx->answerer.SetAnswer(QMessageBox::Yes);
     QVERIFY(m_fx->Start());
     QTRY_COMPARE(m_fx->window->PendingRecoveryCount(), 0);
+    SetUpPanel();
     QCOMPARE(Recognition()->Language(), OcrLanguage::SimplifiedChinese);
     const int count = Pages()->Count();
     int recognised = 0;
@@ -391,7 +392,6 @@ void TestOcrWindow::killedDuringRecognition()
     for (int row = 0; row < count; ++row) {
         QVERIFY2(Misread(row).isEmpty(), qPrintable(Misread(row)));
     }
-    SetUpPanel();
 }
 
 void TestOcrWindow::save_data()
