@@ -147,7 +147,7 @@ QStringList OfdTexts(const QString& ofd, const QString& dir)
 }
 
 // The child process of killedDuringRecognition: a window on the given
-// folders scans three sheets on both sides with Chinese recognition on, says
+// folders scans four sheets on both sides with Chinese recognition on, says
 // where its pages go ("DIR <folder>") and runs until it is killed.
 int RunScanningChild(const QString& home, const QString& tmp)
 {
@@ -164,7 +164,7 @@ int RunScanningChild(const QString& home, const QString& tmp)
         return 4;
     }
     language->setCurrentIndex(language->findText(kChinese));
-    WindowFixture::WriteScenario(QStringLiteral("sheets=3\ntext=on\nload=child"));
+    WindowFixture::WriteScenario(QStringLiteral("sheets=4\ntext=on\nload=child"));
     auto* scan = fx.Child<QAction>("actionScanToLast");
     if (!scan || !scan->isEnabled()) {
         return 5;
@@ -483,7 +483,7 @@ void TestOcrWindow::stopWhileWaiting()
     m_fx->window->ReadSysConfig();
     QCOMPARE(Pages()->Count(), 0);
     RemoveSavedFiles();
-    ScanText(QStringLiteral("Adf-back"), 4, kOff);
+    ScanText(QStringLiteral("Adf-back"), 6, kOff);
     SetLanguage(kEnglish);
     QVERIFY(Recognition()->HasPending());
     m_fx->Child<QAction>("actionSave")->trigger();
@@ -498,7 +498,7 @@ void TestOcrWindow::stopWhileWaiting()
     stop->click();
     QVERIFY(m_fx->WaitIdle());
     QCOMPARE(SavedFiles(), QStringList());
-    QCOMPARE(Pages()->Count(), 4);
+    QCOMPARE(Pages()->Count(), 6);
     QTRY_VERIFY_WITH_TIMEOUT(!Recognition()->HasPending(), kWait);
     for (int row = 0; row < Pages()->Count(); ++row) {
         QVERIFY2(Misread(row).isEmpty(), qPrintable(Misread(row)));
