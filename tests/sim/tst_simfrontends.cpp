@@ -193,6 +193,45 @@ private slots:
         }
     }
 
+    // "text=<folder>" takes the images of that folder; an image that cannot
+    // be read leaves its sides without text (the page as without the key),
+    // and the sides go on to the next image.
+    void textFolder()
+    {
+        QTemporaryDir images;
+        QFile broken(images.filePath("page1.pgm"));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("P5\n2126 533\n255\n\xff\xff"); // cut short
+        broken.close();
+        QVERIFY(QFile::copy(QString(SCANVY_SIM_TEXT_DIR "/page4.pgm"), images.filePath("page2.pgm")));
+        QList<QImage> pages[2];
+        for (int on = 0; on < 2; ++on) {
+            QVERIFY(WriteScenario("sheets=2\nsource=Adf-duplex\n" +
+                                  (on ? "text=" + images.path() : QString("text=off")) + "\n"));
+            QTemporaryDir dir;
+            Run r = Execute("scanimage",
+                            {"-d", "zylkx:KX-8000", "--resolution", "100", "--mode", "Gray", "--format=tiff",
+                             "--batch=page%d.tiff"},
+                            dir.path());
+            QVERIFY2(r.err.contains("out of documents"), qPrintable(r.err));
+            pages[on] = BatchPages(dir.path());
+            QCOMPARE(pages[on].size(), 4);
+        }
+        // 1A and 2A: the broken image, no text; 1B and 2B: the copied one.
+        QCOMPARE(pages[1].at(0), pages[0].at(0));
+        QCOMPARE(pages[1].at(2), pages[0].at(2));
+        const QImage text = SimPage::TextImage(3)
+                                .scaled(QSize(2126, SimPage::TextImage(3).height()) / 3,
+                                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                .convertToFormat(QImage::Format_Grayscale8);
+        const int cell = sim_marker_cell(100);
+        for (int i : {1, 3}) {
+            QVERIFY(pages[1].at(i) != pages[0].at(i));
+            QVERIFY(MeanDifference(pages[1].at(i), QRect(QPoint(4 * cell, 17 * cell), text.size()), text) <
+                    5);
+        }
+    }
+
     void standIns_data()
     {
         QTest::addColumn<QString>("scenario");
