@@ -15,8 +15,11 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
+#include <QThread>
 #include <QtTest>
 
 #include <csignal>
@@ -146,6 +149,9 @@ QStringList OfdTexts(const QString& ofd, const QString& dir)
     return texts;
 }
 
+// Sheets the killed session scans, on both sides.
+const int kChildSheets = 4;
+
 // The child process of killedDuringRecognition: a window on the given
 // folders scans four sheets on both sides with Chinese recognition on, says
 // where its pages go ("DIR <folder>") and runs until it is killed.
@@ -164,7 +170,7 @@ int RunScanningChild(const QString& home, const QString& tmp)
         return 4;
     }
     language->setCurrentIndex(language->findText(kChinese));
-    WindowFixture::WriteScenario(QStringLiteral("sheets=4\ntext=on\nload=child"));
+    WindowFixture::WriteScenario(QStringLiteral("sheets=%1\ntext=on\nload=child").arg(kChildSheets));
     auto* scan = fx.Child<QAction>("actionScanToLast");
     if (!scan || !scan->isEnabled()) {
         return 5;
@@ -328,8 +334,9 @@ void TestOcrWindow::killedDuringRecognition()
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--scan-and-recognise"), next->home->path(), next->tmp->path()});
     QVERIFY(child.waitForStarted());
-    // Killed as soon as the first page has its text stored: the others are
-    // being recognised or wait.
+    // Killed as soon as all eight pages are scanned and one has its text
+    // stored: the others are being recognised or wait.
+    const int sheets = kChildSheets;
     QString dir;
     QElapsedTimer clock;
     clock.start();
@@ -340,6 +347,7 @@ void TestOcrWindow::killedDuringRecognition()
                 dir = line.mid(4);
             }
         } else if (!dir.isEmpty() &&
+                   QDir(dir).entryList({QStringLiteral("*.jpg")}, QDir::Files).size() == 2 * sheets &&
                    !QDir(dir).entryList({QStringLiteral("*.text")}, QDir::Files).isEmpty()) {
             break;
         } else {
@@ -366,9 +374,11 @@ void TestOcrWindow::killedDuringRecognition()
     m_fx->answerer.SetAnswer(QMessageBox::Yes);
     QVERIFY(m_fx->Start());
     QTRY_COMPARE(m_fx->window->PendingRecoveryCount(), 0);
+    const int queued = Recognition()->TotalCount();
     SetUpPanel();
     QCOMPARE(Recognition()->Language(), OcrLanguage::SimplifiedChinese);
     const int count = Pages()->Count();
+    QCOMPARE(count, 2 * sheets);
     int recognised = 0;
     for (int row = 0; row < count; ++row) {
         const Page& page = Pages()->At(row);
@@ -387,7 +397,7 @@ void TestOcrWindow::killedDuringRecognition()
         qPrintable(QStringLiteral("%1 of %2 pages recognised before the kill").arg(recognised).arg(count)));
     qInfo("%d of %d pages had their text stored when the session was killed", recognised, count);
     // Only the rest is queued.
-    QCOMPARE(Recognition()->TotalCount(), count - recognised);
+    QCOMPARE(queued, count - recognised);
     QTRY_VERIFY_WITH_TIMEOUT(!Recognition()->HasPending(), kWait);
     for (int row = 0; row < count; ++row) {
         QVERIFY2(Misread(row).isEmpty(), qPrintable(Misread(row)));
