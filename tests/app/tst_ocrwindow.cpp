@@ -497,7 +497,8 @@ void TestOcrWindow::saveAfterScanWaits()
     QCOMPARE(Pages()->Count(), 0);
     RemoveSavedFiles();
     const int cores = std::max(1, QThread::idealThreadCount());
-    const QStringList texts = kTexts + kTexts;
+    // Enough pages that the one worker is still busy when the short scan ends.
+    const QStringList texts = kTexts + kTexts + kTexts;
     Fill(texts, true);
     QVERIFY(Recognition()->HasPending());
     QCOMPARE(Recognition()->WorkerCount(), cores);
