@@ -24,6 +24,11 @@ PageRecognition::PageRecognition(PageList* pages, QObject* parent)
 
 PageRecognition::~PageRecognition() = default;
 
+int PageRecognition::WorkerCount() const
+{
+    return m_queue->WorkerCount();
+}
+
 int PageRecognition::DoneCount() const
 {
     return m_queue->DoneCount();

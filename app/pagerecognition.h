@@ -34,6 +34,8 @@ public:
     // Pages of the list queued and not delivered yet.
     int PendingCount() const { return int(m_pending.size()); }
     bool HasPending() const { return !m_pending.isEmpty(); }
+    // The queue's workers: one while a scan runs, one per core otherwise.
+    int WorkerCount() const;
     // The queue's counts since it was last idle.
     int DoneCount() const;
     int TotalCount() const;

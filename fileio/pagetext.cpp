@@ -107,11 +107,15 @@ QByteArray PageTextToJson(const PageText& text)
         }
         paragraphs.append(lines);
     }
-    const QJsonObject root{{"version", 1},
-                           {"width", text.pageSize.width()},
-                           {"height", text.pageSize.height()},
-                           {"language", text.language},
-                           {"paragraphs", paragraphs}};
+    QJsonObject root{{"version", 1},
+                     {"width", text.pageSize.width()},
+                     {"height", text.pageSize.height()},
+                     {"language", text.language},
+                     {"paragraphs", paragraphs}};
+    // Only a text that is not upright says so (the text of a page not turned
+    // since it was recognised reads as it always did).
+    if (text.upright != 0)
+        root.insert("upright", text.upright);
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
@@ -132,6 +136,13 @@ bool PageTextFromJson(const QByteArray& json, PageText* out)
     PageText text;
     text.pageSize = QSize(width, height);
     text.language = root.value("language").toString();
+    const QJsonValue upright = root.value("upright");
+    if (!upright.isUndefined()) {
+        const double turn = upright.toDouble(-1);
+        if (turn != 90 && turn != 180 && turn != 270 && turn != 0)
+            return false;
+        text.upright = int(turn);
+    }
     for (const QJsonValue& p : root.value("paragraphs").toArray()) {
         if (!p.isArray())
             return false;
@@ -186,6 +197,7 @@ PageText TurnPageText(const PageText& text, int angle)
     if (turn <= 0)
         return text;
     PageText out = text;
+    out.upright = NormalTurn(text.upright - turn);
     out.pageSize = turn == 180 ? text.pageSize : text.pageSize.transposed();
     for (TextParagraph& paragraph : out.paragraphs)
         for (TextLine& line : paragraph.lines) {

@@ -25,8 +25,13 @@ struct TextParagraph {
 };
 
 struct PageText {
-    QSize pageSize;                    // pixels of the page file the boxes refer to
-    QString language;                  // the recognition languages, "chi_sim+eng"
+    QSize pageSize;   // pixels of the page file the boxes refer to
+    QString language; // the recognition languages, "chi_sim+eng"
+    // The clockwise turn (0, 90, 180, 270) of the boxes' frame that sets the
+    // words upright, reading left to right: the turn the page was recognised
+    // at, for a text in the pixels of the file. A page turned after it was
+    // recognised shows its text sideways or upside down.
+    int upright = 0;
     QVector<TextParagraph> paragraphs; // in reading order
 
     bool IsEmpty() const;
@@ -48,6 +53,7 @@ QByteArray PageTextToJson(const PageText& text);
 bool PageTextFromJson(const QByteArray& json, PageText* out);
 
 // The text of the page turned clockwise by `angle` (a multiple of 90): the
-// page size and every box turn with the page. An angle that is no multiple
-// of 90 gives the text unchanged.
+// page size and every box turn with the page, and the turn that sets the
+// words upright is `angle` less. An angle that is no multiple of 90 gives
+// the text unchanged.
 PageText TurnPageText(const PageText& text, int angle);

@@ -154,12 +154,14 @@ QByteArray PdfTextFont::ToUnicode() const
     return map;
 }
 
-QByteArray PdfTextContent(const PageText& unturned, int angle, double widthPt, double heightPt,
+QByteArray PdfTextContent(const PageText& unturned, double widthPt, double heightPt,
                           const QByteArray& fontName, PdfTextFont* font)
 {
-    const int turn = NormalTurn(angle);
+    const int turn = NormalTurn(unturned.upright);
     if (unturned.pageSize.isEmpty() || !(widthPt > 0) || !(heightPt > 0) || turn < 0)
         return QByteArray();
+    // The words are set upright on the page turned so that they read left to
+    // right; the page's own turn (its /Rotate) plays no part.
     const PageText text = TurnPageText(unturned, turn);
     // The turned page's size, and the matrix that takes a point of it (y
     // up) to the unturned page the content is drawn on.

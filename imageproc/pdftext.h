@@ -34,14 +34,15 @@ private:
 // Content operators that lay `text` over a page of widthPt x heightPt points
 // whose image fills it, unpainted (rendering mode 3), in the font resource
 // `fontName` backed by `font`. Boxes are taken in the frame of
-// text.pageSize, the page as scanned; the page is shown turned clockwise by
-// `angle` (its /Rotate), and the text reads upright on the page as shown:
-// it is set on the turned page, through a matrix that takes the turned page
-// back to the unturned one. Each word is set from its box's left
+// text.pageSize, the page as scanned (however the page is shown); the words
+// are set the way they read, upright on the page turned by text.upright:
+// through a matrix that takes that turned page back to the unturned one, so
+// that a page turned after it was recognised carries its text sideways or
+// upside down, as its image shows it. Each word is set from its box's left
 // edge on a baseline a fifth of the box height above its bottom, at the box
 // height as font size, its glyphs stretched to fill the box; neighbouring
 // words that need no space between them (a Chinese phrase) run on without a
 // gap: each is stretched up to the next one's start. Empty when there is no
 // word to set.
-QByteArray PdfTextContent(const PageText& text, int angle, double widthPt, double heightPt,
-                          const QByteArray& fontName, PdfTextFont* font);
+QByteArray PdfTextContent(const PageText& text, double widthPt, double heightPt, const QByteArray& fontName,
+                          PdfTextFont* font);

@@ -124,8 +124,7 @@ bool PdfWriter::AddPage(const PdfImage& image, const PageText& text)
     if (!text.IsEmpty()) {
         if (!m_textFont)
             m_textFont.reset(new PdfTextFont);
-        textContent =
-            PdfTextContent(text, image.rotate, image.widthPt, image.heightPt, kFontName, m_textFont.get());
+        textContent = PdfTextContent(text, image.widthPt, image.heightPt, kFontName, m_textFont.get());
     }
     const bool hasText = !textContent.isEmpty();
     QByteArray fontResource;

@@ -278,7 +278,7 @@ QString OcrEngine::Load(OcrLanguage language)
         }
     }
     if (!missing.isEmpty()) {
-        return QStringLiteral("未安装文字识别数据：") + missing.join(QLatin1Char(' '));
+        return tr("未安装文字识别数据：%1").arg(missing.join(QLatin1Char(' ')));
     }
     KeepToOneThread();
     std::unique_ptr<tesseract::TessBaseAPI> api(new tesseract::TessBaseAPI);
@@ -300,7 +300,7 @@ QString OcrEngine::Load(OcrLanguage language)
     }
     if (!damaged.isEmpty()) {
         qCWarning(lcOcr) << "cannot load recognition data" << codes << "from" << folder;
-        return QStringLiteral("文字识别数据无法加载：") + damaged.join(QLatin1Char(' '));
+        return tr("文字识别数据无法加载：%1").arg(damaged.join(QLatin1Char(' ')));
     }
     api->SetPageSegMode(tesseract::PSM_AUTO);
     // The engine's own chatter ("Empty page!!" for a page without text) is
@@ -321,19 +321,19 @@ OcrResult OcrEngine::Recognise(const QString& path, int angle, const std::atomic
 {
     OcrResult result;
     if (!IsReady()) {
-        result.message = QStringLiteral("未选择文字识别语言");
+        result.message = tr("未选择文字识别语言");
         return result;
     }
     const QImage page = LoadPageImage(path);
     if (page.isNull() || NormalTurn(angle) < 0) {
         result.status = OcrResult::Unreadable;
-        result.message = QStringLiteral("无法读取页面文件：") + path;
+        result.message = tr("无法读取页面文件：%1").arg(path);
         return result;
     }
     const QImage upright = UprightGrey(page, angle);
     if (upright.isNull()) {
         result.status = OcrResult::Failed;
-        result.message = QStringLiteral("内存不足，无法识别页面：") + path;
+        result.message = tr("内存不足，无法识别页面：%1").arg(path);
         return result;
     }
     KeepToOneThread();
@@ -357,7 +357,7 @@ OcrResult OcrEngine::Recognise(const QString& path, int angle, const std::atomic
     if (!recognised) {
         m_api->Clear();
         result.status = OcrResult::Failed;
-        result.message = QStringLiteral("文字识别失败：") + path;
+        result.message = tr("文字识别失败：%1").arg(path);
         return result;
     }
     PageText uprightText;

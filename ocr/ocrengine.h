@@ -3,6 +3,7 @@
 #include "ocrlanguage.h"
 #include "pagetext.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <atomic>
@@ -32,6 +33,10 @@ struct OcrResult {
 // longer than a page). Tesseract runs single-threaded in it, so that two
 // engines keep two cores busy and no more.
 class OcrEngine {
+    // The messages for the user are in the language of the interface (the
+    // translator installed when a message is made).
+    Q_DECLARE_TR_FUNCTIONS(OcrEngine)
+
 public:
     OcrEngine();
     ~OcrEngine();

@@ -256,7 +256,7 @@ void OcrQueue::Deliver(quint64 serial, const Outcome& outcome)
     if (outcome.done) {
         emit sglPageDone(pageId, outcome.text, outcome.stored);
     } else {
-        emit sglPageFailed(pageId, outcome.cancelled ? QStringLiteral("文字识别已取消") : outcome.message);
+        emit sglPageFailed(pageId, outcome.cancelled ? tr("文字识别已取消") : outcome.message);
     }
     emit sglProgress(m_done, m_total);
     JoinFinished();

@@ -421,6 +421,12 @@ void OFDProcess::WriteTextLine(QXmlStreamWriter& x, const OfdTextLine& line, int
     x.writeAttribute("ID", QString::number(id));
     x.writeAttribute("Boundary",
                      Num(b.x()) + " " + Num(b.y()) + " " + Num(b.width()) + " " + Num(b.height()));
+    if (!line.ctm.isEmpty()) {
+        QStringList matrix;
+        for (double value : line.ctm)
+            matrix << Num(value);
+        x.writeAttribute("CTM", matrix.join(' '));
+    }
     x.writeAttribute("Font", QString::number(kTextFont));
     x.writeAttribute("Size", Num(line.size));
     x.writeAttribute("Fill", "false");

@@ -1,6 +1,7 @@
 #include "ofdtext.h"
 
 #include "pagetext.h"
+#include "pageturn.h"
 
 #include <algorithm>
 
@@ -76,20 +77,63 @@ OfdTextLine LayOutLine(const TextLine& line, double sx, double sy)
     return out;
 }
 
+// `r` in a frame of size `frame` after the frame is turned clockwise by
+// `turn`.
+QRectF TurnRect(const QRectF& r, const QSizeF& frame, int turn)
+{
+    switch (turn) {
+    case 90:
+        return QRectF(frame.height() - r.bottom(), r.x(), r.height(), r.width());
+    case 180:
+        return QRectF(frame.width() - r.right(), frame.height() - r.bottom(), r.width(), r.height());
+    case 270:
+        return QRectF(r.y(), frame.width() - r.right(), r.height(), r.width());
+    default:
+        return r;
+    }
+}
+
+// The matrix that takes a box of `size` onto the same box turned clockwise
+// by `turn` (its own top left corner the origin of both).
+QVector<double> TurnMatrix(const QSizeF& size, int turn)
+{
+    switch (turn) {
+    case 90:
+        return {0, 1, -1, 0, size.height(), 0};
+    case 180:
+        return {-1, 0, 0, -1, size.width(), size.height()};
+    case 270:
+        return {0, -1, 1, 0, 0, size.width()};
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
-QVector<OfdTextLine> LayOutOfdText(const PageText& text, double widthMm, double heightMm)
+QVector<OfdTextLine> LayOutOfdText(const PageText& shown, double widthMm, double heightMm)
 {
     QVector<OfdTextLine> lines;
-    if (text.pageSize.isEmpty() || !(widthMm > 0) || !(heightMm > 0))
+    const int turn = NormalTurn(shown.upright);
+    if (shown.pageSize.isEmpty() || !(widthMm > 0) || !(heightMm > 0) || turn < 0)
         return lines;
-    const double sx = widthMm / text.pageSize.width();
-    const double sy = heightMm / text.pageSize.height();
+    // Laid out on the page turned so that the words read upright, then each
+    // line's box is turned back onto the page.
+    const PageText text = TurnPageText(shown, turn);
+    const QSizeF upright = TurnSwapsSides(turn) ? QSizeF(heightMm, widthMm) : QSizeF(widthMm, heightMm);
+    const int back = NormalTurn(-turn);
+    const double sx = upright.width() / text.pageSize.width();
+    const double sy = upright.height() / text.pageSize.height();
     for (const TextParagraph& paragraph : text.paragraphs) {
         for (const TextLine& line : paragraph.lines) {
             OfdTextLine laid = LayOutLine(line, sx, sy);
-            if (!laid.text.isEmpty())
-                lines.append(laid);
+            if (laid.text.isEmpty())
+                continue;
+            if (back != 0) {
+                laid.ctm = TurnMatrix(laid.boundary.size(), back);
+                laid.boundary = TurnRect(laid.boundary, upright, back);
+            }
+            lines.append(laid);
         }
     }
     return lines;

@@ -816,6 +816,40 @@
     </message>
 </context>
 <context>
+    <name>OcrEngine</name>
+    <message>
+        <source>未安装文字识别数据：%1</source>
+        <translation>Text recognition data not installed: %1</translation>
+    </message>
+    <message>
+        <source>文字识别数据无法加载：%1</source>
+        <translation>Text recognition data cannot be loaded: %1</translation>
+    </message>
+    <message>
+        <source>未选择文字识别语言</source>
+        <translation>No text recognition language chosen</translation>
+    </message>
+    <message>
+        <source>无法读取页面文件：%1</source>
+        <translation>Cannot read the page file: %1</translation>
+    </message>
+    <message>
+        <source>内存不足，无法识别页面：%1</source>
+        <translation>Not enough memory to recognise the page: %1</translation>
+    </message>
+    <message>
+        <source>文字识别失败：%1</source>
+        <translation>Text recognition failed: %1</translation>
+    </message>
+</context>
+<context>
+    <name>OcrQueue</name>
+    <message>
+        <source>文字识别已取消</source>
+        <translation>Text recognition cancelled</translation>
+    </message>
+</context>
+<context>
     <name>OptionsContainerWidget</name>
     <message>
         <source>Form</source>

@@ -816,6 +816,40 @@
     </message>
 </context>
 <context>
+    <name>OcrEngine</name>
+    <message>
+        <source>未安装文字识别数据：%1</source>
+        <translation>未安裝文字辨識資料：%1</translation>
+    </message>
+    <message>
+        <source>文字识别数据无法加载：%1</source>
+        <translation>文字辨識資料無法載入：%1</translation>
+    </message>
+    <message>
+        <source>未选择文字识别语言</source>
+        <translation>未選擇文字辨識語言</translation>
+    </message>
+    <message>
+        <source>无法读取页面文件：%1</source>
+        <translation>無法讀取頁面檔案：%1</translation>
+    </message>
+    <message>
+        <source>内存不足，无法识别页面：%1</source>
+        <translation>記憶體不足，無法辨識頁面：%1</translation>
+    </message>
+    <message>
+        <source>文字识别失败：%1</source>
+        <translation>文字辨識失敗：%1</translation>
+    </message>
+</context>
+<context>
+    <name>OcrQueue</name>
+    <message>
+        <source>文字识别已取消</source>
+        <translation>文字辨識已取消</translation>
+    </message>
+</context>
+<context>
     <name>OptionsContainerWidget</name>
     <message>
         <source>Form</source>

@@ -8,18 +8,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -46,6 +50,8 @@ private slots:
     void stopWhileWaiting();
     void missingData();
     void removedWhilePending();
+    void saveAfterScanWaits();
+    void saveAsWaits();
 
 private:
     void SetLanguage(const QString& text);
@@ -570,6 +576,148 @@ void TestOcrWindow::removedWhilePending()
     QVERIFY(Pages()->RemoveRows({0}));
     QVERIFY(!Recognition()->HasPending());
     QTRY_VERIFY(!m_fx->Child<QLabel>("lblOcrProgress")->isVisible());
+}
+
+namespace {
+
+// The texts the busy overlay shows, each change once, while it is watched.
+class OverlayWatch : public QObject {
+public:
+    explicit OverlayWatch(QWidget* window) : m_window(window)
+    {
+        m_poll.setInterval(10);
+        connect(&m_poll, &QTimer::timeout, this, &OverlayWatch::Look);
+        m_poll.start();
+    }
+    void Look()
+    {
+        auto* message = m_window->findChild<QLabel*>(QStringLiteral("lblMessage"));
+        if (message && message->isVisible() && (shown.isEmpty() || shown.last() != message->text())) {
+            shown << message->text();
+        }
+    }
+    bool Showed(const QString& start) const
+    {
+        return std::any_of(shown.begin(), shown.end(),
+                           [&](const QString& text) { return text.startsWith(start); });
+    }
+    QStringList shown;
+
+private:
+    QWidget* m_window;
+    QTimer m_poll;
+};
+
+// The text of each page of the PDF file `path`, without white space.
+QStringList PdfPageTexts(const QString& path, int pages)
+{
+    QStringList texts;
+    for (int page = 1; page <= pages; ++page) {
+        bool ok = false;
+        texts << OcrPage::Comparable(
+            SessionCheck::Run(QStringLiteral("pdftotext"),
+                              {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                               QString::number(page), path, QStringLiteral("-")},
+                              &ok));
+        if (!ok) {
+            texts.last() = QStringLiteral("(unreadable)");
+        }
+    }
+    return texts;
+}
+
+} // namespace
+
+// The save that follows a scan ("扫描后保存") waits, like "保存", for the
+// pages still being recognised, under the overlay; the scan itself runs with
+// one worker, and all cores work again once it ends.
+void TestOcrWindow::saveAfterScanWaits()
+{
+    m_fx->Configure({{QStringLiteral("Scanner/FileFormat"), QStringLiteral("6")}});
+    m_fx->window->ReadSysConfig();
+    QCOMPARE(Pages()->Count(), 0);
+    RemoveSavedFiles();
+    const int cores = std::max(1, QThread::idealThreadCount());
+    // Enough pages that the one worker is still busy when the short scan ends.
+    ScanText(QStringLiteral("Adf-back"), 9, kOff);
+    SetLanguage(kEnglish);
+    QStringList truths;
+    for (int row = 0; row < Pages()->Count(); ++row) {
+        truths << m_truth.value(Pages()->At(row).path);
+    }
+    QVERIFY(Recognition()->HasPending());
+    QCOMPARE(Recognition()->WorkerCount(), cores);
+    auto* after = m_fx->Child<QCheckBox>("cbSaveAfterScan");
+    QVERIFY(after);
+    after->setChecked(true);
+    // The workers at the moment the scanned page arrives.
+    QList<int> workers;
+    const QMetaObject::Connection arrived = connect(Pages(), &QAbstractItemModel::rowsInserted, this,
+                                                    [&] { workers << Recognition()->WorkerCount(); });
+    OverlayWatch overlay(m_fx->window.data());
+    const bool scanned = Scan("actionScanToLast", 1);
+    QTRY_VERIFY_WITH_TIMEOUT(Pages()->Count() == 0 && !m_fx->window->JobRunning(), kWait);
+    // The wait and the save ended after the scan: not to be taken for the
+    // next scan's end.
+    m_fx->jobsDone = 0;
+    disconnect(arrived);
+    after->setChecked(false);
+    QVERIFY(scanned);
+    QCOMPARE(workers, QList<int>{1});
+    QCOMPARE(Recognition()->WorkerCount(), cores);
+    QVERIFY2(overlay.Showed(QStringLiteral("正在识别文字… ")), qPrintable(overlay.shown.join(" | ")));
+    // Every page waiting when the scan began is saved with its text (the
+    // scanned one after them).
+    const QStringList files = SavedFiles();
+    QCOMPARE(files.size(), 1);
+    const QStringList found = PdfPageTexts(m_out + QLatin1Char('/') + files.first(), truths.size());
+    for (int page = 0; page < truths.size(); ++page) {
+        QVERIFY2(Reads(found.value(page), truths.at(page)),
+                 qPrintable(QStringLiteral("page %1: %2").arg(page + 1).arg(found.value(page))));
+    }
+}
+
+// "另存为" waits the same way before it writes a searchable file.
+void TestOcrWindow::saveAsWaits()
+{
+    QCOMPARE(Pages()->Count(), 0);
+    RemoveSavedFiles();
+    ScanText(QStringLiteral("Adf-back"), 3, kOff);
+    SetLanguage(kEnglish);
+    QStringList truths;
+    for (int row = 0; row < Pages()->Count(); ++row) {
+        truths << m_truth.value(Pages()->At(row).path);
+    }
+    QVERIFY(Recognition()->HasPending());
+    QVERIFY(QDir().mkpath(m_out));
+    const QString target = m_out + QStringLiteral("/chosen.pdf");
+    OverlayWatch overlay(m_fx->window.data());
+    // The dialog answered as a user would: the PDF file type, a name typed.
+    QTimer answer;
+    answer.setInterval(20);
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("dlgSaveAs")) {
+            return;
+        }
+        dialog->selectNameFilter(dialog->nameFilters().value(6));
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            name->setText(target);
+        }
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    answer.start();
+    m_fx->Child<QAction>("actionSaveAs")->trigger();
+    answer.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(Pages()->Count() == 0 && !m_fx->window->JobRunning(), kWait);
+    m_fx->jobsDone = 0;
+    QVERIFY2(overlay.Showed(QStringLiteral("正在识别文字… ")), qPrintable(overlay.shown.join(" | ")));
+    QCOMPARE(SavedFiles(), QStringList{QStringLiteral("chosen.pdf")});
+    const QStringList found = PdfPageTexts(target, truths.size());
+    for (int page = 0; page < truths.size(); ++page) {
+        QVERIFY2(Reads(found.value(page), truths.at(page)),
+                 qPrintable(QStringLiteral("page %1: %2").arg(page + 1).arg(found.value(page))));
+    }
 }
 
 int main(int argc, char* argv[])

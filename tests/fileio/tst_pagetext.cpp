@@ -77,12 +77,15 @@ private slots:
         PageText text = OneLine({"办公室", "文件", "A4"});
         text.language = "chi_sim+eng";
         text.paragraphs[0].lines[0].words[1].confidence = 0;
+        // Recognised with the page turned: the words read sideways on the file.
+        text.upright = 270;
         PageText back;
         QVERIFY(PageTextFromJson(PageTextToJson(text), &back));
         QCOMPARE(PageTextToJson(back), PageTextToJson(text));
         QCOMPARE(back.PlainText(), text.PlainText());
         QCOMPARE(back.pageSize, text.pageSize);
         QCOMPARE(back.language, text.language);
+        QCOMPARE(back.upright, 270);
     }
 
     // Whatever is not a sound document of ours is refused and leaves nothing.
@@ -99,6 +102,15 @@ private slots:
         QTest::newRow("empty word") << QByteArray(good).replace("\"t\":\"ok\"", "\"t\":\"\"");
         QTest::newRow("confidence over 100") << QByteArray(good).replace("\"c\":90", "\"c\":101");
         QTest::newRow("array at root") << QByteArray("[1,2]");
+        PageText sideways = OneLine({"ok"});
+        sideways.upright = 90;
+        const QByteArray turned = PageTextToJson(sideways);
+        QTest::newRow("upright no quarter turn")
+            << QByteArray(turned).replace("\"upright\":90", "\"upright\":45");
+        QTest::newRow("upright beyond a turn")
+            << QByteArray(turned).replace("\"upright\":90", "\"upright\":360");
+        QTest::newRow("upright not a number")
+            << QByteArray(turned).replace("\"upright\":90", "\"upright\":\"90\"");
     }
     void jsonRefused()
     {
@@ -132,7 +144,10 @@ private slots:
         QCOMPARE(turned.pageSize, turnedImage.size());
         QCOMPARE(turned.paragraphs[0].lines[0].words[0].box, Ink(turnedImage));
         QCOMPARE(turned.paragraphs[0].lines[0].box, Ink(turnedImage));
+        // The words turn with the page: turning the page back sets them upright.
+        QCOMPARE(turned.upright, NormalTurn(-angle));
         const PageText back = TurnPageText(turned, -angle);
+        QCOMPARE(back.upright, 0);
         QCOMPARE(back.pageSize, page);
         QCOMPARE(back.paragraphs[0].lines[0].words[0].box, box);
     }

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <atomic>
@@ -148,6 +149,19 @@ void TestOcrEngine::missingData()
     OcrEngine engine;
     QCOMPARE(engine.Load(language), message);
     QCOMPARE(engine.IsReady(), message.isEmpty());
+    // The interface in English says it in English, naming the same packages.
+    if (!message.isEmpty()) {
+        QTranslator english;
+        QVERIFY(english.load(QStringLiteral(":/trans/en_US.qm")));
+        QCoreApplication::installTranslator(&english);
+        const QString translated = OcrEngine().Load(language);
+        QCoreApplication::removeTranslator(&english);
+        const bool chinese = std::any_of(translated.begin(), translated.end(), [](QChar c) {
+            return c.unicode() >= 0x3000 && c.unicode() <= 0x9FFF;
+        });
+        QVERIFY2(!chinese && translated.endsWith(QStringLiteral(": ") + message.section(QChar(0xFF1A), 1)),
+                 qPrintable(translated));
+    }
     const QString page = m_dir.filePath("missingdata.png");
     QVERIFY(ShortPage().image.save(page));
     const OcrResult result = engine.Recognise(page, 0);

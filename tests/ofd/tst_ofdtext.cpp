@@ -2,8 +2,9 @@
 // with that text as recognition would give it; the package is read back:
 // unpainted text objects in a font every reader has, their characters in
 // reading order with each word starting where it was drawn (also on turned
-// pages), the page's image as it is without text, and every page valid
-// against the schema of the page content we write.
+// pages, and on pages turned after they were recognised, whose lines are
+// turned onto the page), the page's image as it is without text, and every
+// page valid against the schema of the page content we write.
 #include "imageproc.h"
 #include "pagemaker.h"
 #include "sessioncheck.h"
@@ -93,6 +94,33 @@ Content ReadContent(const QString& file)
     return content;
 }
 
+// The page as shown is the page of `upright` (where the words read upright)
+// turned; a text object's matrix turns its line, laid out upright in a box of
+// its boundary's size turned, onto its boundary. `box` (x y w h on the page as
+// shown) becomes the box on the page of `upright`. False when the matrix is
+// not the quarter turn of such a box.
+bool Unturn(const QVector<double>& m, const QSizeF& upright, QVector<double>* box)
+{
+    if (m.size() != 6)
+        return false;
+    const double x = (*box)[0], y = (*box)[1], w = (*box)[2], h = (*box)[3];
+    auto near = [](double a, double b) { return qAbs(a - b) <= kTolerance; };
+    auto is = [&](std::initializer_list<double> want) {
+        return std::equal(want.begin(), want.end(), m.begin(), near);
+    };
+    // Turned clockwise by 90 (the upright page's top at the right), 180, 270.
+    const QSizeF shownTurned(upright.height(), upright.width());
+    if (is({0, 1, -1, 0, w, 0}))
+        *box = {y, shownTurned.width() - x - w, h, w};
+    else if (is({-1, 0, 0, -1, w, h}))
+        *box = {upright.width() - x - w, upright.height() - y - h, w, h};
+    else if (is({0, -1, 1, 0, 0, h}))
+        *box = {shownTurned.height() - y - h, x, h, w};
+    else
+        return false;
+    return true;
+}
+
 // Why the text codes do not put each word of `text` where it was drawn on a
 // page of pageMm: a line's characters and steps do not match, a word does
 // not start at its box's left edge, or a baseline leaves its line's box.
@@ -112,9 +140,16 @@ QString Misplaced(const QVector<TextCode>& codes, const QSizeF& pageMm, const Pa
                     .arg(code.text)
                     .arg(code.deltaX.size())
                     .arg(characters.size());
-            const QVector<double> box = Numbers(code.object.value("Boundary").toString());
+            QVector<double> box = Numbers(code.object.value("Boundary").toString());
             if (box.size() != 4)
                 return "no boundary";
+            // A line turned onto the page: its box as laid out upright.
+            const QString ctm = code.object.value("CTM").toString();
+            if (!ctm.isEmpty() && !Unturn(Numbers(ctm), pageMm, &box))
+                return QString("%1: matrix %2 turns no box of %3 x %4 mm")
+                    .arg(code.text, ctm)
+                    .arg(box[2])
+                    .arg(box[3]);
             // Each character's start on the page.
             QVector<double> starts{box[0] + code.x};
             for (double step : code.deltaX)
@@ -196,11 +231,24 @@ void TestOfdText::searchable_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<int>("angle");
     QTest::addColumn<bool>("multi");
+    // The page was recognised as scanned and turned afterwards: its words
+    // read sideways (or upside down) on the page as shown.
+    QTest::addColumn<bool>("sideways");
 
-    QTest::newRow("colour JPEG, upright, one page") << "jpg" << int(QImage::Format_RGB32) << 0 << false;
-    QTest::newRow("grey JPEG, turned 90, document") << "jpg" << int(QImage::Format_Grayscale8) << 90 << true;
-    QTest::newRow("1-bit TIFF, turned 270, document") << "tiff" << int(QImage::Format_Mono) << 270 << true;
-    QTest::newRow("colour TIFF, turned 180, one page") << "tiff" << int(QImage::Format_RGB32) << 180 << false;
+    QTest::newRow("colour JPEG, upright, one page")
+        << "jpg" << int(QImage::Format_RGB32) << 0 << false << false;
+    QTest::newRow("grey JPEG, turned 90, document")
+        << "jpg" << int(QImage::Format_Grayscale8) << 90 << true << false;
+    QTest::newRow("1-bit TIFF, turned 270, document")
+        << "tiff" << int(QImage::Format_Mono) << 270 << true << false;
+    QTest::newRow("colour TIFF, turned 180, one page")
+        << "tiff" << int(QImage::Format_RGB32) << 180 << false << false;
+    QTest::newRow("colour JPEG, text sideways, turned 270, document")
+        << "jpg" << int(QImage::Format_RGB32) << 270 << true << true;
+    QTest::newRow("grey TIFF, text sideways, turned 90, one page")
+        << "tiff" << int(QImage::Format_Grayscale8) << 90 << false << true;
+    QTest::newRow("colour PNG, text upside down, turned 180, one page")
+        << "png" << int(QImage::Format_RGB32) << 180 << false << true;
 }
 
 void TestOfdText::searchable()
@@ -209,14 +257,20 @@ void TestOfdText::searchable()
     QFETCH(int, format);
     QFETCH(int, angle);
     QFETCH(bool, multi);
+    QFETCH(bool, sideways);
 
     QList<QStringList> contents{kFirst};
     if (multi)
         contents << kSecond << QStringList();
     // The pages were scanned lying on their side; the turn sets them upright.
+    // Sideways, they were scanned upright and the turn lays them down.
     TextPage::Document doc;
     QVERIFY(TextPage::WriteDocument(contents, kPageSize, kDpi, QImage::Format(format), m_dir->path(), suffix,
-                                    angle, &doc));
+                                    sideways ? 0 : angle, &doc));
+    for (int i = 0; sideways && i < doc.withText.size(); ++i) {
+        doc.withText[i].angle = angle;
+        doc.without[i].angle = angle;
+    }
     const QList<SavePage>& withText = doc.withText;
     const QList<SavePage>& without = doc.without;
     const QList<PageText>& texts = doc.texts;
@@ -258,7 +312,10 @@ void TestOfdText::searchable()
         }
         // In reading order, as recognised.
         QCOMPARE(lines, Lines(texts[i].PlainText()));
-        const QString misplaced = Misplaced(content.codes, content.page, texts[i]);
+        // The words were drawn upright on the page as scanned (sideways) or
+        // as shown.
+        const QSizeF upright = sideways && TurnSwapsSides(angle) ? content.page.transposed() : content.page;
+        const QString misplaced = Misplaced(content.codes, upright, texts[i]);
         QVERIFY2(misplaced.isEmpty(), qPrintable(QString("page %1: %2").arg(i + 1).arg(misplaced)));
     }
     // Every object has an ID of its own, the text objects too.
