@@ -160,22 +160,22 @@ Run runOurs(const QString& dir, const QString& format, int sheets, const Recogni
             ++arrived;
         });
         QObject::connect(queue.get(), &OcrQueue::sglPageDone, [&recognised] { ++recognised; });
-        QEventLoop loop;
-        // The window's job thread: every SANE call there, pages announced to
-        // this thread's loop.
-        std::thread job([&] {
-            r = runOursScan(scan, dir, format);
-            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-        });
-        loop.exec();
-        job.join();
+    }
+    QEventLoop loop;
+    // The window's job thread: every SANE call there, pages announced to
+    // this thread's loop (both of our sides scan this way).
+    std::thread job([&] {
+        r = runOursScan(scan, dir, format);
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    loop.exec();
+    job.join();
+    if (queue) {
         // The pages announced last are still in the loop's queue.
         QCoreApplication::processEvents();
         r.recognised = recognised;
         queue->CancelAll();
         queue.reset();
-    } else {
-        r = runOursScan(scan, dir, format);
     }
     r.files = countFiles(dir, format);
     return r;
