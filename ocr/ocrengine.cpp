@@ -324,23 +324,30 @@ OcrResult OcrEngine::Recognise(const QString& path, int angle, const std::atomic
         result.message = tr("未选择文字识别语言");
         return result;
     }
-    const QImage page = LoadPageImage(path);
-    if (page.isNull() || NormalTurn(angle) < 0) {
-        result.status = OcrResult::Unreadable;
-        result.message = tr("无法读取页面文件：%1").arg(path);
-        return result;
-    }
-    const QImage upright = UprightGrey(page, angle);
-    if (upright.isNull()) {
-        result.status = OcrResult::Failed;
-        result.message = tr("内存不足，无法识别页面：%1").arg(path);
-        return result;
-    }
-    KeepToOneThread();
-    m_api->SetImage(upright.constBits(), upright.width(), upright.height(), 1, upright.bytesPerLine());
-    const int dpi = ResolutionOf(page);
-    if (dpi > 0) {
-        m_api->SetSourceResolution(dpi);
+    QSize size;
+    {
+        // The decoded page and its grey copy go as soon as Tesseract has its
+        // own copy: a colour A4 page at 300 dpi is some 45 MB of them, held
+        // by every worker for the whole of its page otherwise.
+        const QImage page = LoadPageImage(path);
+        if (page.isNull() || NormalTurn(angle) < 0) {
+            result.status = OcrResult::Unreadable;
+            result.message = tr("无法读取页面文件：%1").arg(path);
+            return result;
+        }
+        const QImage upright = UprightGrey(page, angle);
+        if (upright.isNull()) {
+            result.status = OcrResult::Failed;
+            result.message = tr("内存不足，无法识别页面：%1").arg(path);
+            return result;
+        }
+        size = upright.size();
+        KeepToOneThread();
+        m_api->SetImage(upright.constBits(), upright.width(), upright.height(), 1, upright.bytesPerLine());
+        const int dpi = ResolutionOf(page);
+        if (dpi > 0) {
+            m_api->SetSourceResolution(dpi);
+        }
     }
     tesseract::ETEXT_DESC monitor;
     if (cancel != nullptr) {
@@ -361,7 +368,7 @@ OcrResult OcrEngine::Recognise(const QString& path, int angle, const std::atomic
         return result;
     }
     PageText uprightText;
-    uprightText.pageSize = upright.size();
+    uprightText.pageSize = size;
     uprightText.language = OcrLanguageKey(m_language);
     CollectWords(m_api.get(), cancel, &uprightText);
     m_api->Clear();

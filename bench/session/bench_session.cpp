@@ -7,23 +7,32 @@
 //   pages  a batch, "顺时针90°" on its first 50 pages (and the same turns one
 //          by one on one thread, for reference), "删除" of every page, another
 //          batch and "清除全部".
+//   ocr    text recognition: a batch with recognition off; its pages
+//          rewritten as pages of printed text (the simulator's carry little to
+//          recognise); recognition switched on ("简体中文+英文"), which queues
+//          them, and at once another batch scanned while they are recognised
+//          (one worker while the scanner runs); then the wait until every page
+//          of both batches is recognised (one worker per core); "清除全部".
 // Prints one line per step: wall time, the step's peak resident memory
 // (VmHWM after resetting it) and the longest lateness of a 10 ms timer on the
 // user-interface thread during the step.
 //
-// usage: bench_session <sheets> <work folder> [save,after,pages]
+// usage: bench_session <sheets> <work folder> [save,after,pages,ocr] [page-delay-ms]
 // Needs SANE_CONFIG_DIR / LD_LIBRARY_PATH of the simulator (run.sh sets them).
 #include "deviceopt.h"
 #include "execcmd.h"
 #include "imageproc.h"
 #include "imageviewwidget.h"
 #include "mainwindow.h"
+#include "ocrpage.h"
+#include "pagerecognition.h"
 #include "splashdialog.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -34,6 +43,7 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
@@ -113,7 +123,7 @@ struct Step {
     int maxDelayMs = 0;
 };
 
-// Runs an action until `done` holds and no background job runs, with a 10 ms
+// Runs an action (none when null) until `done` holds and no background job runs, with a 10 ms
 // timer on the user-interface thread recording its longest lateness. The
 // action may open a modal question first (answered by AnswerBoxes); the timer
 // goes on running inside it.
@@ -132,7 +142,9 @@ Step RunUntil(MainWindow* window, const char* action, const std::function<bool()
     clock.start();
     beat.start();
     ticker.start(10);
-    window->findChild<QAction*>(QLatin1String(action))->trigger();
+    if (action != nullptr) {
+        window->findChild<QAction*>(QLatin1String(action))->trigger();
+    }
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -148,6 +160,36 @@ Step RunUntil(MainWindow* window, const char* action, const std::function<bool()
     return step;
 }
 
+// Rewrites every page file as a page of 24 printed lines of Chinese and
+// English (300 dpi grey JPEG, four different pages in turn), atomically.
+bool WriteTextPages(const QList<QString>& pages)
+{
+    const QStringList lines{"档案管理与办公室文件的扫描和保存", "本单位年度工作总结报告请各部门按时提交",
+                            "Annual report of the archive office and its scanned files"};
+    QList<QByteArray> drawn;
+    for (int p = 0; p < 4; ++p) {
+        OcrPage::Sheet sheet;
+        for (int i = 0; i < 24; ++i) {
+            sheet.lines.append(lines.at((i + p) % lines.size()));
+        }
+        sheet.points = 11;
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        if (!buffer.open(QIODevice::WriteOnly) || !OcrPage::Render(sheet).image.save(&buffer, "JPEG", 90)) {
+            return false;
+        }
+        drawn.append(jpeg);
+    }
+    for (int i = 0; i < pages.size(); ++i) {
+        QSaveFile file(pages.at(i));
+        if (!file.open(QIODevice::WriteOnly) || file.write(drawn.at(i % drawn.size())) < 0 ||
+            !file.commit()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void Print(const char* name, const Step& s, int pages)
 {
     std::printf("%-16s %8.2f s  peak %7.1f MiB  pages %4d  longest stall %d ms\n", name, s.seconds,
@@ -161,11 +203,13 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_session <sheets> <work folder> [save,after,pages]\n");
+        std::fprintf(stderr,
+                     "usage: bench_session <sheets> <work folder> [save,after,pages,ocr] [page-delay-ms]\n");
         return 2;
     }
     const QStringList steps = QString::fromLatin1(argc > 3 ? argv[3] : "save,after,pages").split(',');
     const int sheets = QString::fromLocal8Bit(argv[1]).toInt();
+    const int pageDelayMs = argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 0;
     const QString work = QString::fromLocal8Bit(argv[2]);
     const QString home = work + QStringLiteral("/home");
     const QString out = work + QStringLiteral("/out");
@@ -222,7 +266,10 @@ int main(int argc, char* argv[])
     int load = 0;
     long sessionPeakKb = 0;
     auto scan = [&](const char* name) {
-        WriteScenario(QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2\n").arg(sheets).arg(++load));
+        WriteScenario(QStringLiteral("sheets=%1\nsource=Adf-front\nload=%2\npage-delay-ms=%3\n")
+                          .arg(sheets)
+                          .arg(++load)
+                          .arg(pageDelayMs));
         const int before = window->PageFiles().size();
         const Step step = RunUntil(window, "actionScanToLast", [&] {
             return saveAfterScan->isChecked() ? window->PageFiles().isEmpty()
@@ -291,6 +338,42 @@ int main(int argc, char* argv[])
         Print("delete all", RunUntil(window, "actionDelete", pagesGone), pages.size());
         scan("scan");
         Print("clear all", RunUntil(window, "actionBroom", pagesGone), sheets);
+    }
+    if (steps.contains(QLatin1String("ocr"))) {
+        auto* language = window->findChild<QComboBox*>(QStringLiteral("cmOcrLanguage"));
+        PageRecognition* recognition = window->Recognition();
+        PageList* model = window->findChild<ImageViewWidget*>()->Pages();
+        scan("scan, ocr off");
+        if (!WriteTextPages(window->PageFiles())) {
+            std::fprintf(stderr, "cannot write the text pages\n");
+            return 1;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        language->setCurrentIndex(language->findData(QStringLiteral("chi_sim+eng")));
+        if (recognition->Language() == OcrLanguage::None) {
+            std::fprintf(stderr, "recognition did not start\n");
+            return 1;
+        }
+        scan("scan, ocr on");
+        const Step idle = RunUntil(window, nullptr, [recognition] { return !recognition->HasPending(); });
+        int recognised = 0;
+        int words = 0;
+        for (const Page& page : model->Pages()) {
+            if (model->IsRecognised(page.id)) {
+                ++recognised;
+                for (const TextParagraph& paragraph : model->TextOf(page.id).paragraphs) {
+                    for (const TextLine& line : paragraph.lines) {
+                        words += line.words.size();
+                    }
+                }
+            }
+        }
+        Print("ocr, idle", idle, model->Count());
+        std::printf("%-16s %8.2f s  pages %4d of %d recognised, %d words\n", "ocr, all",
+                    clock.elapsed() / 1000.0, recognised, model->Count(), words);
+        language->setCurrentIndex(language->findData(QStringLiteral("none")));
+        Print("clear all", RunUntil(window, "actionBroom", pagesGone), model->Count());
     }
     std::printf("session    peak %.1f MiB, files in %s: %s\n", sessionPeakKb / 1024.0, qPrintable(out),
                 qPrintable(QDir(out).entryList(QDir::Files).join(QLatin1Char(' '))));

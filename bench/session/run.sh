@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# bench/session/run.sh <build-dir> [sheets] [work-folder]
+# bench/session/run.sh <build-dir> [sheets] [work-folder] [steps, e.g. save,after,pages,ocr] [page-delay-ms]
 # A whole session through the real main window on the simulated feeder
 # (bench_session), then the same saves by the reference command-line tools
-# on the same pages, each timed by /usr/bin/time -v.
+# on the same pages, each timed by /usr/bin/time -v (when the steps include
+# "save").
 set -eu
 build=$(cd "$1" && pwd); sheets=${2:-300}
 work=${3:-$(mktemp -d "${TMPDIR:-/tmp}/session-bench.XXXXXX")}
+steps=${4:-save,after,pages}; delay=${5:-0}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$work"; mkdir -p "$work/sane" "$work/ref"
 cp -r "$build/sim/etc/." "$work/sane/"
@@ -26,8 +28,9 @@ timed() {
 }
 
 echo "== scanvy: $sheets sheets A4 300 dpi colour, scan + save, per format"
-/usr/bin/time -v -o "$work/time-session.txt" "$build/bench/session/bench_session" "$sheets" "$work"
+/usr/bin/time -v -o "$work/time-session.txt" "$build/bench/session/bench_session" "$sheets" "$work" "$steps" "$delay"
 grep -E "Elapsed|Maximum resident" "$work/time-session.txt" | sed 's/^\s*/whole process: /'
+case ",$steps," in *,save,*) ;; *) echo "work folder: $work (remove it when done)"; exit 0 ;; esac
 
 echo "== reference tools on the same $(ls "$work/pages" | wc -l) pages"
 pages=("$work"/pages/*.jpg)
