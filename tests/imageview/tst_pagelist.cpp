@@ -50,8 +50,6 @@ private slots:
     void moves();
     void refusedDrops_data();
     void refusedDrops();
-    void columnFollowsList_data();
-    void columnFollowsList();
     void inputReachesList_data();
     void inputReachesList();
     void dragScrolls_data();
@@ -215,76 +213,6 @@ void TestPageList::refusedDrops()
     QVERIFY(!SendDrag(ws.list, data.get(), QEvent::Drop, GapPoint(ws, 3)));
     QCOMPARE(ws.RowPaths(), before);
     QCOMPARE(moved.count(), 0);
-}
-
-// Changes made on the page list itself, not through the column: the column
-// draws the list's rows with their thumbnails and shows its selection, for
-// each kind of change the list reports (rows moved, removed, changed,
-// inserted, the whole list replaced). Where the pages go is the list's rule,
-// tested with the list. Pages are named by their number among the test's
-// pages; the list starts with 0 to 4, page 3 selected.
-void TestPageList::columnFollowsList_data()
-{
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<QList<int>>("rows");
-    QTest::addColumn<QList<int>>("expected");
-
-    QTest::newRow("two to the front") << "reorder" << QList<int>{3, 4, 0, 1, 2} << QList<int>{3, 4, 0, 1, 2};
-    QTest::newRow("scattered rows removed") << "remove" << QList<int>{0, 2, 3} << QList<int>{1, 4};
-    QTest::newRow("a page replaced") << "replace" << QList<int>{1} << QList<int>{0, 5, 2, 3, 4};
-    QTest::newRow("three before the current page")
-        << "before" << QList<int>{2} << QList<int>{0, 1, 5, 6, 7, 2, 3, 4};
-    QTest::newRow("another session restored") << "restore" << QList<int>{7, 6} << QList<int>{7, 6};
-}
-
-void TestPageList::columnFollowsList()
-{
-    QFETCH(QString, operation);
-    QFETCH(QList<int>, rows);
-    QFETCH(QList<int>, expected);
-
-    Workspace& ws = *m_ws;
-    ws.view->Broom();
-    Fill(ws, 5);
-    Select(ws, 3, {3});
-    PageList* pages = ws.view->Pages();
-    QCOMPARE(pages->Current(), 3);
-    const QList<Page> arriving{Page{m_pages.at(5), 0, false, 0}, Page{m_pages.at(6), 0, false, 0},
-                               Page{m_pages.at(7), 0, false, 0}};
-    if (operation == QLatin1String("reorder")) {
-        QVERIFY(pages->Reorder(QVector<int>(rows.cbegin(), rows.cend())));
-    } else if (operation == QLatin1String("remove")) {
-        QVERIFY(pages->RemoveRows(rows));
-    } else if (operation == QLatin1String("replace")) {
-        QVERIFY(pages->ReplacePage(rows.first(), arriving.first()));
-    } else if (operation == QLatin1String("restore")) {
-        QList<Page> restored;
-        for (int page : rows) {
-            restored << Page{m_pages.at(page), 0, false, 0};
-        }
-        pages->Restore(restored, 0);
-    } else {
-        const PagePlacement placement = operation == QLatin1String("before")  ? PagePlacement::Before
-                                        : operation == QLatin1String("after") ? PagePlacement::After
-                                                                              : PagePlacement::Replace;
-        QVERIFY(pages->SetCurrent(rows.first()));
-        pages->BeginPlacement(placement);
-        pages->PlacePages(arriving);
-    }
-
-    QStringList files;
-    for (int page : expected) {
-        files << m_pages.at(page);
-    }
-    QCOMPARE(pages->Paths(), files);
-    QCOMPARE(ws.RowPaths(), files);
-    QTRY_COMPARE(ws.CheckInvariant(), QString());
-    QStringList selected;
-    for (int row : ws.SelectedRows()) {
-        selected << ws.RowPath(row);
-    }
-    const bool kept = operation != QLatin1String("restore") && operation != QLatin1String("clear");
-    QCOMPARE(selected, kept && files.contains(m_pages.at(3)) ? QStringList{m_pages.at(3)} : QStringList());
 }
 
 // Clicks and keys in the column select in the page list itself and move its
