@@ -6,6 +6,7 @@
 #include "imageproc.h"
 #include "jpeginfo.h"
 #include "pagemaker.h"
+#include "pixelcheck.h"
 #include "savefailure.h"
 #include "sessioncheck.h"
 #include "temppath.h"
@@ -20,32 +21,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 
 using namespace PageMaker;
 
 namespace {
-
-// Mean difference of one channel, averaged over the whole page; a large
-// value when the sizes differ.
-double meanDifference(const QImage& a, const QImage& b)
-{
-    if (a.isNull() || a.size() != b.size()) {
-        return 1e9;
-    }
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col) {
-            sum += std::abs(qRed(p[col]) - qRed(q[col])) + std::abs(qGreen(p[col]) - qGreen(q[col])) +
-                   std::abs(qBlue(p[col]) - qBlue(q[col]));
-        }
-    }
-    return sum / (3.0 * x.width() * x.height());
-}
 
 // One save call by the target's name: "doc.pdf" one page, "doc.pdf x3" the list.
 bool save(ImageProc& proc, const QList<QString>& pages, const QString& target)
@@ -217,7 +196,7 @@ void TestOutput::roundTrip()
     // difference between two pages of the document.
     for (int i = 0; i < pages; ++i) {
         const double tolerance = format == "pdf" || depthOf(i) == 1 ? 12.0 : 8.0;
-        const double diff = meanDifference(back.at(i), originals.at(i));
+        const double diff = PixelCheck::MeanDifference(back.at(i), originals.at(i));
         QVERIFY2(diff < tolerance, qPrintable(QString("page %1 differs by %2").arg(i + 1).arg(diff)));
         if (format != "pdf" && format != "pnm") {
             QCOMPARE(backDpi.at(i), dpi);

@@ -1,6 +1,6 @@
-// The large view: zoom limits, rotation written to the page file in its own
-// format, an unfinished page's placeholder, and pages rewritten behind the
-// view's back never shown from an earlier decode. The workspace's viewport
+// The large view: zoom limits, a replaced page and an unfinished page's
+// placeholder, and pages turned or rewritten behind the view's back never
+// shown from an earlier decode. The workspace's viewport
 // is 320 x 400 pixels.
 #include "imageviewwidget.h"
 #include "pagefiles.h"
@@ -42,8 +42,6 @@ private slots:
     void init();
     void zoomLimits_data();
     void zoomLimits();
-    void rotate_data();
-    void rotate();
     void replacedAndUnfinishedPages();
     void fullSizePagesKeepToTheBudget();
     void rewrittenPagesNeverStale_data();
@@ -97,65 +95,6 @@ void TestImageViewWidget::zoomLimits()
     QTEST(spy.last().at(0).toInt(), "lastCode");
     QVERIFY2(std::abs(ws.view->GetScaleFactor() - factor) < 1e-12, qPrintable(QString::number(factor)));
     QTEST(ws.LargeLabel()->size(), "label");
-}
-
-void TestImageViewWidget::rotate_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("angle");    // what the list holds after the turn
-    QTest::addColumn<QPoint>("redAt"); // null: the page cannot be drawn
-
-    QTest::newRow("JPEG right") << "page.jpg" << 90 << QPoint(20, 20);
-    QTest::newRow("TIFF left") << "page.tiff" << 270 << QPoint(20, 60);
-    QTest::newRow("PNM half turn") << "page.pnm" << 180 << QPoint(60, 20);
-    QTest::newRow("PNG left") << "page.png" << 270 << QPoint(20, 60);
-    QTest::newRow("BMP right") << "page.bmp" << 90 << QPoint(20, 20);
-    QTest::newRow("undecodable JPEG") << "bad.jpg" << 90 << QPoint();
-}
-
-// An 80 x 40 page, red on the left and blue on the right, turned as the
-// current page: the list holds the angle, the file stays byte for byte, and
-// the large view and the thumbnail show the page turned.
-void TestImageViewWidget::rotate()
-{
-    QFETCH(QString, name);
-    QFETCH(int, angle);
-    QFETCH(QPoint, redAt);
-
-    const QColor red(220, 20, 20);
-    QString path = m_dir->filePath(name);
-    if (name.startsWith("bad")) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(64, 'x'));
-    } else {
-        path = PageFiles::WriteSplit(m_dir->path(), name, QSize(80, 40), red, QColor(20, 20, 220));
-    }
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
-    Workspace& ws = *m_ws;
-    ws.view->AddImage(path);
-    ws.view->SetSelection(0);
-
-    angle == 90 ? ws.view->RotateRight() : angle == 270 ? ws.view->RotateLeft() : ws.view->Rotate180();
-
-    QCOMPARE(ws.view->Pages()->At(0).angle, angle);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
-    if (redAt.isNull()) {
-        QVERIFY(ws.Picture(0).isNull());
-        return;
-    }
-    const QSize size = angle == 180 ? QSize(80, 40) : QSize(40, 80);
-    QCOMPARE(Shown(ws).size(), size);
-    QVERIFY(PageFiles::Near(Shown(ws).pixelColor(redAt), red, 40));
-    // The thumbnail: the same page at 100 pixels on its long side.
-    const QImage small = ws.Picture(0);
-    QCOMPARE(small.size(), size.scaled(100, 100, Qt::KeepAspectRatio));
-    QVERIFY2(PageFiles::Near(small.pixelColor(redAt * 5 / 4), red, 40),
-             qPrintable(small.pixelColor(redAt * 5 / 4).name()));
 }
 
 // A re-scanned page's decode replaces the old one in the cache; a page whose
@@ -265,11 +204,16 @@ void TestImageViewWidget::rewrittenPagesNeverStale()
             steps << QStringLiteral("jump %1").arg(other);
             ws.view->JumpTo(other);
             break;
-        case 4:
-            steps << QStringLiteral("turn");
-            ws.view->RotateRight();
-            files[current].turns = (files[current].turns + 1) % 4;
+        case 4: {
+            // Right, left or half way round: one, three or two quarters.
+            const int quarters = 1 + int(random.bounded(3));
+            steps << QStringLiteral("turn %1").arg(quarters * 90);
+            quarters == 1   ? ws.view->RotateRight()
+            : quarters == 3 ? ws.view->RotateLeft()
+                            : ws.view->Rotate180();
+            files[current].turns = (files[current].turns + quarters) % 4;
             break;
+        }
         case 5:
             steps << QStringLiteral("rewrite %1, redraw").arg(other);
             rewrite(other, false);

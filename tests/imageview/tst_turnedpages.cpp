@@ -1,9 +1,8 @@
 // Pages the views ask for turned: the decode of a turned page is the
 // upright decode of the same file at the same reduction with every pixel
 // moved where the turn puts it, its page size has width and height traded,
-// and the cache and the background decoder never hand out a page decoded
-// for another angle.
-#include "pagecache.h"
+// and the background decoder never hands out a page decoded for another
+// angle.
 #include "pagedecoder.h"
 #include "pagemaker.h"
 #include "pixelcheck.h"
@@ -19,7 +18,6 @@ private slots:
     void init();
     void decode_data();
     void decode();
-    void cacheKeepsAngles();
     void decoderKeepsAngles();
 
 private:
@@ -94,26 +92,8 @@ void TestTurnedPages::decode()
     }
 }
 
-// A page decoded turned is another entry than the page upright.
-void TestTurnedPages::cacheKeepsAngles()
-{
-    const QString path = page("page.png", QSize(120, 80), QImage::Format_RGB32);
-    PageCache cache(8, qint64(1) << 30);
-    cache.Insert(DecodePage(PageRequest{path, QSize(), 90}));
-    QVERIFY(cache.Contains(PageRequest{path, QSize(), 90}));
-    QVERIFY(!cache.Contains(PageRequest{path, QSize(), 0}));
-    QVERIFY(!cache.Find(PageRequest{path, QSize(), 270}));
-    cache.Insert(DecodePage(PageRequest{path, QSize(), 0}));
-    const DecodedPage* upright = cache.Find(PageRequest{path, QSize(), 0});
-    QVERIFY(upright);
-    QCOMPARE(upright->image.size(), QSize(120, 80));
-    const DecodedPage* turned = cache.Find(PageRequest{path, QSize(), 90});
-    QVERIFY(turned);
-    QCOMPARE(turned->image.size(), QSize(80, 120));
-    QCOMPARE(cache.Count(), 2);
-}
-
-// A page decoded ahead for one angle is not taken over for another.
+// A page decoded ahead for one angle is not taken over for another (the
+// large view's walk in tst_imageviewwidget catches a cache that mixes angles).
 void TestTurnedPages::decoderKeepsAngles()
 {
     const QString path = page("page.jpg", QSize(640, 400), QImage::Format_RGB32);

@@ -51,21 +51,3 @@ void TestPanel::InitOptionsByDefault()
     cbMultifeedDetection->setChecked(multifeed.value == QLatin1String("Stop"));
     cbMultifeedDetection->setEnabled(multifeed.isActive && !multifeed.name.isEmpty());
 }
-
-void TestPanel::InitOther()
-{
-    // A family adjusts widgets here; no rule may see these changes.
-    if (cmMode->count() > 1) {
-        const int index = cmMode->currentIndex();
-        cmMode->setCurrentIndex(index == 0 ? 1 : 0);
-        cmMode->setCurrentIndex(index);
-    }
-}
-
-void TestPanel::InitWidgetEvent()
-{
-    disconnect(cbPageAuto, nullptr, this, nullptr);
-    // Automatic size switches the gamma off, as a stand-in for a family rule.
-    connect(cbPageAuto, &QCheckBox::stateChanged, this,
-            [this](int state) { dsbGamma->setEnabled(state != Qt::Checked); });
-}

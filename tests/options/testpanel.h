@@ -17,8 +17,8 @@ public:
     explicit TestPanel(QWidget* parent = nullptr);
 
     void InitOptionsByDefault() override;
-    void InitOther() override;
-    void InitWidgetEvent() override;
+    void InitOther() override {}
+    void InitWidgetEvent() override {}
     bool CroppingSpecialOpt() override { return false; }
     void LongpageSpecialOpt() override {}
     void ShowStandardTab() override {}

@@ -365,7 +365,6 @@ private slots:
     void declineRestoresEntry();
     void sheetFedDetails_data();
     void sheetFedDetails();
-    void rebuildForAnotherScannerTakesItsOwnSnapshot();
 
 private:
     Outcome Run(const Scanner& scanner, Actions before, Actions during, Actions after);
@@ -555,33 +554,6 @@ void TestPanelUndo::sheetFedDetails()
         QTest::keyClick(resolution, key);
         QVERIFY2(!resolution->hasFocus(), key == Qt::Key_Enter ? "Enter" : "Return");
     }
-}
-
-// A panel rebuilt for another scanner of its family while the settings page
-// shows: declining afterwards gives that scanner's settings, never the
-// previous scanner's.
-void TestPanelUndo::rebuildForAnotherScannerTakesItsOwnSnapshot()
-{
-    SimulatedScanners::FillLimits();
-    KxScannerOptionsWidget panel;
-    panel.setAttribute(Qt::WA_DeleteOnClose, false);
-    panel.m_configPath = m_dir.path();
-    panel.m_options = m_options.value("zylkx:KX-8000");
-    panel.InitSpecial();
-    panel.InitWidgetByOption("zylkx:KX-8000", false);
-    panel.findChild<QSpinBox*>("sbResolution")->setValue(300);
-    panel.GetParamsEnter();
-
-    panel.m_options = m_options.value("zylkx:KX-F600");
-    panel.InitSpecial();
-    panel.InitWidgetByOption("zylkx:KX-F600", false);
-    const QStringList rebuilt = PanelState::Describe(panel);
-    QCOMPARE(panel.findChild<QComboBox*>("cmSource")->currentData().toString(), QStringLiteral("Flatbed"));
-    panel.findChild<QSpinBox*>("sbResolution")->setValue(150);
-    panel.GetParamsLeave();
-    QVERIFY(panel.ScanParamsChanged());
-    panel.SetParamsToWidget();
-    QCOMPARE(PanelState::Describe(panel), rebuilt);
 }
 
 QTEST_MAIN(TestPanelUndo)

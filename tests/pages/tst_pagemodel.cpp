@@ -33,8 +33,6 @@ class TestPageModel : public QObject {
 private slots:
     void placement_data();
     void placement();
-    void placementOneByOne_data();
-    void placementOneByOne();
     void signalsOfPlacement_data();
     void signalsOfPlacement();
     void reorderKeepsSelection();
@@ -46,52 +44,67 @@ private slots:
 };
 
 // Pages "a b c ..." with the current row; the arriving pages are "x y z".
+// A scan's pages arrive one at a time: the list ends as if they had come
+// together, and a row a recorded scan names outside the list loses no page.
 void TestPageModel::placement_data()
 {
     QTest::addColumn<PagePlacement>("placement");
     QTest::addColumn<QString>("rows");
     QTest::addColumn<int>("current");
+    QTest::addColumn<int>("next"); // -1: where the scan's first page goes
     QTest::addColumn<QString>("arriving");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<int>("expectedCurrent");
 
     using P = PagePlacement;
-    QTest::newRow("append to empty") << P::Append << "" << 0 << "x y"
+    QTest::newRow("append to empty") << P::Append << "" << 0 << -1 << "x y"
                                      << "x y" << 0;
-    QTest::newRow("before in empty") << P::Before << "" << 0 << "x y"
+    QTest::newRow("before in empty") << P::Before << "" << 0 << -1 << "x y"
                                      << "x y" << 0;
-    QTest::newRow("after in empty") << P::After << "" << 0 << "x y"
+    QTest::newRow("after in empty") << P::After << "" << 0 << -1 << "x y"
                                     << "x y" << 0;
-    QTest::newRow("replace in empty") << P::Replace << "" << 0 << "x"
+    QTest::newRow("replace in empty") << P::Replace << "" << 0 << -1 << "x"
                                       << "x" << 0;
-    QTest::newRow("append, current first") << P::Append << "a b c" << 0 << "x y"
+    QTest::newRow("append, current first") << P::Append << "a b c" << 0 << -1 << "x y"
                                            << "a b c x y" << 0;
-    QTest::newRow("before the first") << P::Before << "a b c" << 0 << "x y z"
+    QTest::newRow("before the first") << P::Before << "a b c" << 0 << -1 << "x y z"
                                       << "x y z a b c" << 3;
-    QTest::newRow("before the last") << P::Before << "a b c" << 2 << "x y"
+    QTest::newRow("before the middle") << P::Before << "a b c" << 1 << -1 << "x y z"
+                                       << "a x y z b c" << 4;
+    QTest::newRow("before the last") << P::Before << "a b c" << 2 << -1 << "x y"
                                      << "a b x y c" << 4;
-    QTest::newRow("before, one page") << P::Before << "a" << 0 << "x"
+    QTest::newRow("before, one page") << P::Before << "a" << 0 << -1 << "x"
                                       << "x a" << 1;
-    QTest::newRow("after the first") << P::After << "a b c" << 0 << "x y z"
+    QTest::newRow("after the first") << P::After << "a b c" << 0 << -1 << "x y z"
                                      << "a x y z b c" << 0;
-    QTest::newRow("after the last") << P::After << "a b c" << 2 << "x y"
-                                    << "a b c x y" << 2;
-    QTest::newRow("after the middle") << P::After << "a b c" << 1 << "x"
+    QTest::newRow("after the last") << P::After << "a b c" << 2 << -1 << "x y z"
+                                    << "a b c x y z" << 2;
+    QTest::newRow("after the middle") << P::After << "a b c" << 1 << -1 << "x"
                                       << "a b x c" << 1;
-    QTest::newRow("replace the last") << P::Replace << "a b c" << 2 << "x"
+    QTest::newRow("replace the last") << P::Replace << "a b c" << 2 << -1 << "x"
                                       << "a b x" << 2;
-    QTest::newRow("replace the first") << P::Replace << "a b c" << 0 << "x"
+    QTest::newRow("replace the first") << P::Replace << "a b c" << 0 << -1 << "x"
                                        << "x b c" << 0;
-    QTest::newRow("replace, two arrive") << P::Replace << "a b c" << 1 << "x y"
+    QTest::newRow("replace, two arrive") << P::Replace << "a b c" << 1 << -1 << "x y"
                                          << "a x y c" << 1;
-    QTest::newRow("replace the only page") << P::Replace << "a" << 0 << "x"
+    QTest::newRow("replace, three arrive") << P::Replace << "a b c" << 1 << -1 << "x y z"
+                                           << "a x y z c" << 1;
+    QTest::newRow("replace the only page") << P::Replace << "a" << 0 << -1 << "x"
                                            << "x" << 0;
-    QTest::newRow("current past the end") << P::Before << "a b" << 7 << "x"
+    QTest::newRow("current past the end") << P::Before << "a b" << 7 << -1 << "x"
                                           << "a x b" << 2;
-    QTest::newRow("current below zero") << P::After << "a b" << -3 << "x"
+    QTest::newRow("current below zero") << P::After << "a b" << -3 << -1 << "x"
                                         << "a x b" << 0;
-    QTest::newRow("nothing arrives") << P::Before << "a b" << 1 << ""
+    QTest::newRow("nothing arrives") << P::Before << "a b" << 1 << -1 << ""
                                      << "a b" << 1;
+    QTest::newRow("replace, row gone") << P::Replace << "a b" << 1 << 5 << "x y z"
+                                       << "a b x y z" << 1;
+    QTest::newRow("replace, row below zero") << P::Replace << "a b" << 0 << -4 << "x y z"
+                                             << "a b x y z" << 0;
+    QTest::newRow("after, row past the end") << P::After << "a b" << 0 << 9 << "x y z"
+                                             << "a b x y z" << 0;
+    QTest::newRow("before, row below zero") << P::Before << "a b" << 1 << -2 << "x y z"
+                                            << "x y z a b" << 4;
 }
 
 void TestPageModel::placement()
@@ -99,63 +112,26 @@ void TestPageModel::placement()
     QFETCH(PagePlacement, placement);
     QFETCH(QString, rows);
     QFETCH(int, current);
+    QFETCH(int, next);
     QFETCH(QString, arriving);
     QFETCH(QString, expected);
     QFETCH(int, expectedCurrent);
 
     const QStringList before = Words(rows);
-    const int next = FirstPlacementRow(placement, int(before.size()), current);
+    if (next == -1) {
+        next = FirstPlacementRow(placement, int(before.size()), current);
+    }
     const PlacedPages<QString> placed = PlacePages(placement, before, current, next, Words(arriving));
     QCOMPARE(placed.rows, Words(expected));
     QCOMPARE(placed.current, expectedCurrent);
-    QCOMPARE(placed.rows.value(placed.current), Words(expected).value(expectedCurrent));
-}
 
-// A scan's pages arrive one at a time; the list ends as if they had come
-// together, and a row a recorded scan names outside the list loses no page.
-void TestPageModel::placementOneByOne_data()
-{
-    QTest::addColumn<PagePlacement>("placement");
-    QTest::addColumn<QString>("rows");
-    QTest::addColumn<int>("current");
-    QTest::addColumn<int>("next"); // -1: where the scan's first page goes
-    QTest::addColumn<QString>("expected");
-
-    using P = PagePlacement;
-    QTest::newRow("append") << P::Append << "a b" << 0 << -1 << "a b x y z";
-    QTest::newRow("before") << P::Before << "a b c" << 1 << -1 << "a x y z b c";
-    QTest::newRow("after") << P::After << "a b c" << 1 << -1 << "a b x y z c";
-    QTest::newRow("after the last") << P::After << "a b c" << 2 << -1 << "a b c x y z";
-    QTest::newRow("replace") << P::Replace << "a b c" << 1 << -1 << "a x y z c";
-    QTest::newRow("replace, row gone") << P::Replace << "a b" << 1 << 5 << "a b x y z";
-    QTest::newRow("replace, row below zero") << P::Replace << "a b" << 0 << -4 << "a b x y z";
-    QTest::newRow("after, row past the end") << P::After << "a b" << 0 << 9 << "a b x y z";
-    QTest::newRow("before, row below zero") << P::Before << "a b" << 1 << -2 << "x y z a b";
-}
-
-void TestPageModel::placementOneByOne()
-{
-    QFETCH(PagePlacement, placement);
-    QFETCH(QString, rows);
-    QFETCH(int, current);
-    QFETCH(int, next);
-    QFETCH(QString, expected);
-
-    const QStringList arriving = Words(QStringLiteral("x y z"));
-    const QStringList start = Words(rows);
-    if (next == -1) {
-        next = FirstPlacementRow(placement, int(start.size()), current);
-    }
-    const PlacedPages<QString> together = PlacePages(placement, start, current, next, arriving);
-    QCOMPARE(together.rows, Words(expected));
-
-    PlacedPages<QString> step{start, current, next, placement};
-    for (const QString& page : arriving) {
+    PlacedPages<QString> step{before, current, next, placement};
+    for (const QString& page : Words(arriving)) {
         step = PlacePages(step.placement, step.rows, step.current, step.next, QStringList{page});
     }
-    QCOMPARE(step.rows, together.rows);
-    QCOMPARE(step.current, together.current);
-    QCOMPARE(step.next, together.next);
+    QCOMPARE(step.rows, placed.rows);
+    QCOMPARE(step.current, placed.current);
+    QCOMPARE(step.next, placed.next);
 }
 
 // The model tells its views the rows that changed, and its listeners once
