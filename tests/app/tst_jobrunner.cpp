@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QWidget>
 #include <QtTest>
@@ -41,10 +42,12 @@ void TestJobRunner::stopRequests()
     QFETCH(QString, how);
     QWidget window;
     window.show();
+    QSemaphore release;
     JobRunner jobs(&window);
+    // A failed check ends the test with the job still waiting.
+    const auto unblock = qScopeGuard([&release] { release.release(2); });
     int stops = 0;
     connect(&jobs, &JobRunner::sglStopRequested, this, [&] { ++stops; });
-    QSemaphore release;
     QVERIFY(jobs.Start(
         QStringLiteral("busy"), [&] { release.acquire(); }, [&] { jobs.StopThread(); }, [] {}, stoppable));
     QPointer<MaskerDialog> masker = jobs.Masker();
