@@ -1,14 +1,10 @@
 #include "mainwindow.h"
-#include "maskerdialog.h"
 #include "modalanswerer.h"
 #include "scanvymessagebox.h"
 #include "splashdialog.h"
 
 #include <QApplication>
 #include <QAtomicInt>
-#include <QPointer>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -39,8 +35,6 @@ class TestDialogs : public QObject {
 private slots:
     void workerBlocksUntilBoxCloses_data();
     void workerBlocksUntilBoxCloses();
-    void maskerStaysUntilJobEnds_data();
-    void maskerStaysUntilJobEnds();
 
 private:
     QTemporaryDir m_home;
@@ -90,61 +84,6 @@ void TestDialogs::workerBlocksUntilBoxCloses()
     if (splash) {
         splash->close();
     }
-}
-
-void TestDialogs::maskerStaysUntilJobEnds_data()
-{
-    QTest::addColumn<bool>("stoppable");
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("stops"); // stop requests sent
-
-    QTest::newRow("scan, close request") << true << "close" << 1;
-    QTest::newRow("scan, Esc twice") << true << "escape twice" << 1;
-    QTest::newRow("scan, stop button") << true << "button" << 1;
-    QTest::newRow("other job, close request") << false << "close" << 0;
-}
-
-// Whatever the user does, the overlay only goes when its owner hides it at
-// the end of the job; during a scan each of these asks once to stop it.
-void TestDialogs::maskerStaysUntilJobEnds()
-{
-    QFETCH(bool, stoppable);
-    QFETCH(QString, how);
-    QFETCH(int, stops);
-
-    QWidget owner;
-    owner.show();
-    QPointer<MaskerDialog> masker = new MaskerDialog(QStringLiteral("正在进行扫描..."), &owner);
-    masker->setAttribute(Qt::WA_DeleteOnClose);
-    masker->SetStoppable(stoppable);
-    masker->setWindowModality(Qt::WindowModal);
-    masker->open();
-    QVERIFY(QTest::qWaitForWindowExposed(masker));
-    auto* button = masker->findChild<QPushButton*>(QStringLiteral("btnStopScan"));
-    QVERIFY(button);
-    QCOMPARE(button->isVisible(), stoppable);
-    QSignalSpy stop(masker.data(), &MaskerDialog::sglStopRequested);
-
-    if (how == QLatin1String("button")) {
-        button->click();
-    } else if (how == QLatin1String("close")) {
-        masker->close();
-    } else {
-        QTest::keyClick(masker, Qt::Key_Escape);
-        if (how == QLatin1String("escape twice")) {
-            QTest::keyClick(masker, Qt::Key_Escape);
-        }
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(masker);
-    QVERIFY(masker->isVisible());
-    QCOMPARE(stop.count(), stops);
-    QCOMPARE(button->isEnabled(), stoppable && stops == 0);
-
-    // The owner hides it; the next job arms the button again.
-    masker->hide();
-    masker->SetStoppable(true);
-    QVERIFY(button->isEnabled());
 }
 
 QTEST_MAIN(TestDialogs)

@@ -2,45 +2,76 @@
 #include "maskerdialog.h"
 #include "scancontroller.h"
 
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QWidget>
 #include <QtTest>
 
-// Scan jobs: Esc on the overlay asks a stoppable job to stop, once, and
-// never closes the overlay while the job runs; how many pages a job asks
-// each scanner family for.
+// Scan jobs: Esc, a close request or the stop button on the overlay asks a
+// stoppable job to stop, once, and never closes the overlay while the job
+// runs; how many pages a job asks each scanner family for.
 class TestJobRunner : public QObject {
     Q_OBJECT
 
 private slots:
-    void escapeAsksToStopOnce_data();
-    void escapeAsksToStopOnce();
+    void stopRequests_data();
+    void stopRequests();
     void pagesPerJob_data();
     void pagesPerJob();
 };
 
-void TestJobRunner::escapeAsksToStopOnce_data()
+void TestJobRunner::stopRequests_data()
 {
     QTest::addColumn<bool>("stoppable");
-    QTest::newRow("scan") << true;
-    QTest::newRow("save") << false;
+    QTest::addColumn<QString>("how"); // done twice
+    QTest::newRow("scan, Esc") << true << "escape";
+    QTest::newRow("scan, close request") << true << "close";
+    QTest::newRow("scan, stop button") << true << "button";
+    QTest::newRow("save, Esc") << false << "escape";
+    QTest::newRow("save, close request") << false << "close";
 }
 
-void TestJobRunner::escapeAsksToStopOnce()
+// Whatever the user does, the overlay stays until the job has ended; during
+// a stoppable job (a scan) it asks once to stop it and leaves the stop button
+// off until the next job arms it again.
+void TestJobRunner::stopRequests()
 {
     QFETCH(bool, stoppable);
+    QFETCH(QString, how);
     QWidget window;
     window.show();
+    QSemaphore release;
     JobRunner jobs(&window);
+    // A failed check ends the test with the job still waiting.
+    const auto unblock = qScopeGuard([&release] { release.release(2); });
     int stops = 0;
     connect(&jobs, &JobRunner::sglStopRequested, this, [&] { ++stops; });
-    QSemaphore release;
     QVERIFY(jobs.Start(
         QStringLiteral("busy"), [&] { release.acquire(); }, [&] { jobs.StopThread(); }, [] {}, stoppable));
-    QTest::keyClick(jobs.Masker(), Qt::Key_Escape);
-    QTest::keyClick(jobs.Masker(), Qt::Key_Escape);
+    QPointer<MaskerDialog> masker = jobs.Masker();
+    QVERIFY(QTest::qWaitForWindowExposed(masker));
+    auto* button = masker->findChild<QPushButton*>(QStringLiteral("btnStopScan"));
+    QVERIFY(button);
+    QCOMPARE(button->isVisible(), stoppable);
+    for (int i = 0; i < 2; ++i) {
+        if (how == QLatin1String("button") && button->isEnabled())
+            button->click();
+        else if (how == QLatin1String("close"))
+            masker->close();
+        else
+            QTest::keyClick(masker, Qt::Key_Escape);
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(stops, stoppable ? 1 : 0);
-    QVERIFY(jobs.Masker()->isVisible());
+    QVERIFY(masker && masker->isVisible());
+    QVERIFY(!button->isEnabled());
+    release.release();
+    QTRY_VERIFY(!jobs.Active());
+    QVERIFY(jobs.Start(
+        QStringLiteral("busy"), [&] { release.acquire(); }, [&] { jobs.StopThread(); }, [] {}, true));
+    QVERIFY(button->isEnabled() && button->isVisible());
     release.release();
     QTRY_VERIFY(!jobs.Active());
 }

@@ -91,9 +91,6 @@ private slots:
     void pageWhole();
     void damagedJournal_data();
     void damagedJournal();
-    void settledJournal();
-    void angleEntries_data();
-    void angleEntries();
     void sharedFolderNumber_data();
     void sharedFolderNumber();
     void writerOrder();
@@ -104,7 +101,8 @@ private slots:
 private:
     QString ScanDirPath() const { return m_dir->path() + QStringLiteral("/scanimages"); }
     QString Scan(const QString& name) const { return m_dir->path() + QStringLiteral("/scanimages/") + name; }
-    QStringList Names(const QList<QString>& paths) const;
+    // The recovered pages by name, "@<angle>" after a turned one's.
+    QStringList Names(const SessionJournal::State& state) const;
 
     QScopedPointer<QTemporaryDir> m_parent;
     QScopedPointer<QTemporaryDir> m_dir;
@@ -120,13 +118,15 @@ void TestSessionJournal::init()
     QVERIFY(QDir().mkpath(m_dir->path() + QStringLiteral("/scanimages")));
 }
 
-QStringList TestSessionJournal::Names(const QList<QString>& paths) const
+QStringList TestSessionJournal::Names(const SessionJournal::State& state) const
 {
     QStringList names;
-    for (const QString& path : paths) {
+    for (const QString& path : state.pages) {
         names << (QFileInfo(path).path() == m_dir->path() + QStringLiteral("/scanimages")
                       ? QFileInfo(path).fileName()
                       : QStringLiteral("<outside>") + path);
+        if (state.angles.contains(path))
+            names.last() += QStringLiteral("@%1").arg(state.angles.value(path));
     }
     return names;
 }
@@ -266,12 +266,7 @@ void TestSessionJournal::recover()
     // A new process reads what the old one left.
     SessionJournal::Found found = SessionJournal::Found::Nothing;
     const SessionJournal::State recovered = SessionJournal(m_dir->path()).Recover(&found);
-    QStringList got = Names(recovered.pages);
-    for (int i = 0; i < got.size(); ++i) {
-        if (recovered.angles.contains(recovered.pages.at(i)))
-            got[i] += QStringLiteral("@%1").arg(recovered.angles.value(recovered.pages.at(i)));
-    }
-    QCOMPARE(got, expected);
+    QCOMPARE(Names(recovered), expected);
     QCOMPARE(recovered.angles.size(), expected.filter(QStringLiteral("@")).size());
     QCOMPARE(found, SessionJournal::Found::Listed);
     QCOMPARE(recovered.current, expectedCurrent);
@@ -392,11 +387,34 @@ void TestSessionJournal::damagedJournal_data()
     QTest::newRow("highest counter") << QByteArray(
                                             R"({"version":1,"pages":["0001.jpg"],"scanNumber":1073741823})")
                                      << false << QStringList{"0001.jpg"} << 1073741823;
+    // Written on purpose without pages (after a save, a delete of every page,
+    // a clean end): nothing is offered, the files left are no pages.
+    QTest::newRow("settled") << QByteArray(R"({"version":1,"pages":[],"scanNumber":12,"settled":true})")
+                             << false << QStringList{} << 12;
+    // Angles are read back only as the journal writes them; anything else
+    // leaves the page upright, and the journal is still used.
+    const QStringList two{"0001.jpg", "0002.jpg"};
+    auto turned = [](const char* angles) {
+        return QByteArray(
+                   R"({"version":1,"pages":["0001.jpg","0002.jpg"],"current":1,"scanNumber":3,"angles":)") +
+               angles + "}";
+    };
+    QTest::newRow("quarter turns") << turned(R"({"0001.jpg":90,"0002.jpg":270})") << false
+                                   << QStringList{"0001.jpg@90", "0002.jpg@270"} << 3;
+    QTest::newRow("half turn") << turned(R"({"0002.jpg":180})") << false
+                               << QStringList{"0001.jpg", "0002.jpg@180"} << 3;
+    QTest::newRow("no quarter turn") << turned(R"({"0001.jpg":45,"0002.jpg":90.5})") << false << two << 3;
+    QTest::newRow("angle out of range") << turned(R"({"0001.jpg":360,"0002.jpg":-90})") << false << two << 3;
+    QTest::newRow("angle as text") << turned(R"({"0001.jpg":"90","0002.jpg":null})") << false << two << 3;
+    QTest::newRow("angle of no listed page")
+        << turned(R"({"0009.jpg":90,"../0001.jpg":90})") << false << two << 3;
+    QTest::newRow("angles not an object") << turned("[90,180]") << false << two << 3;
 }
 
 // Whatever the journal holds, no page file is deleted and nothing outside
 // the scan folder is named. A journal that cannot be understood is set
-// aside and the folder's pages are all offered, numbered on above them.
+// aside and the folder's pages are all offered, numbered on above them;
+// one that is understood stays where it is.
 void TestSessionJournal::damagedJournal()
 {
     QFETCH(QByteArray, journal);
@@ -424,7 +442,7 @@ void TestSessionJournal::damagedJournal()
 
     SessionJournal::Found found = SessionJournal::Found::Nothing;
     const SessionJournal::State recovered = reader.Recover(&found);
-    QCOMPARE(Names(recovered.pages), expected);
+    QCOMPARE(Names(recovered), expected);
     QCOMPARE(recovered.scanNumber, expectedNumber);
     QCOMPARE(scanDir.entryList(QDir::Files), before);
     const QStringList aside =
@@ -439,69 +457,15 @@ void TestSessionJournal::damagedJournal()
         QFile::remove(kept);
     } else {
         QCOMPARE(aside, QStringList());
-        QCOMPARE(found,
-                 journal == "<missing>" ? SessionJournal::Found::Missing : SessionJournal::Found::Listed);
+        QCOMPARE(found, journal == "<missing>" ? SessionJournal::Found::Missing
+                        : expected.isEmpty()   ? SessionJournal::Found::Nothing
+                                               : SessionJournal::Found::Listed);
+        QCOMPARE(QFile::exists(reader.FilePath()), journal != "<missing>");
     }
     if (expected == QStringList{"0001.jpg", "0002.jpg", "a0007.jpg"}) {
         QCOMPARE(recovered.damaged, 1);
         QVERIFY(!IsPageComplete(recovered.pages.last()));
     }
-}
-
-// A journal without pages, written on purpose (after a save, a delete of
-// every page, a clean end), offers nothing: the files left are no pages.
-void TestSessionJournal::settledJournal()
-{
-    QVERIFY(FileCheck::writeFile(Scan(QStringLiteral("0001.jpg")), Content(QStringLiteral("0001.jpg"))));
-    SessionJournal journal(m_dir->path());
-    SessionJournal::State empty;
-    empty.scanNumber = 12;
-    QCOMPARE(journal.Record(empty), 0);
-    SessionJournal::Found found = SessionJournal::Found::Listed;
-    const SessionJournal::State recovered = journal.Recover(&found);
-    QCOMPARE(found, SessionJournal::Found::Nothing);
-    QCOMPARE(recovered.pages, QList<QString>());
-    QCOMPARE(recovered.scanNumber, 12);
-    QVERIFY(QFile::exists(journal.FilePath()));
-}
-
-void TestSessionJournal::angleEntries_data()
-{
-    QTest::addColumn<QByteArray>("angles"); // the journal's "angles" entry; empty: none
-    QTest::addColumn<QString>("expected");  // the angles of pages 1 and 2 read back
-
-    QTest::newRow("older journal, no entry") << QByteArray() << "0 0";
-    QTest::newRow("quarter turns") << QByteArray(R"({"0001.jpg":90,"0002.jpg":270})") << "90 270";
-    QTest::newRow("half turn") << QByteArray(R"({"0002.jpg":180})") << "0 180";
-    QTest::newRow("no quarter turn") << QByteArray(R"({"0001.jpg":45,"0002.jpg":90.5})") << "0 0";
-    QTest::newRow("out of range") << QByteArray(R"({"0001.jpg":360,"0002.jpg":-90})") << "0 0";
-    QTest::newRow("text, not a number") << QByteArray(R"({"0001.jpg":"90","0002.jpg":null})") << "0 0";
-    QTest::newRow("not a listed page") << QByteArray(R"({"0009.jpg":90,"../0001.jpg":90})") << "0 0";
-    QTest::newRow("no object") << QByteArray("[90,180]") << "0 0";
-}
-
-// Angles are read back only as the journal writes them; anything else
-// leaves the page upright, and the journal is still used.
-void TestSessionJournal::angleEntries()
-{
-    QFETCH(QByteArray, angles);
-    QFETCH(QString, expected);
-
-    for (const char* name : {"0001.jpg", "0002.jpg"})
-        QVERIFY(FileCheck::writeFile(Scan(QLatin1String(name)), Content(QLatin1String(name))));
-    SessionJournal journal(m_dir->path());
-    QByteArray text = R"({"version":1,"pages":["0001.jpg","0002.jpg"],"current":1,"scanNumber":3)";
-    if (!angles.isEmpty())
-        text += R"(,"angles":)" + angles;
-    QVERIFY(FileCheck::writeFile(journal.FilePath(), text + "}"));
-    SessionJournal::Found found = SessionJournal::Found::Nothing;
-    const SessionJournal::State recovered = journal.Recover(&found);
-    QCOMPARE(found, SessionJournal::Found::Listed);
-    QCOMPARE(Names(recovered.pages), QStringList({"0001.jpg", "0002.jpg"}));
-    QCOMPARE(QStringLiteral("%1 %2")
-                 .arg(recovered.angles.value(recovered.pages.at(0)))
-                 .arg(recovered.angles.value(recovered.pages.at(1))),
-             expected);
 }
 
 void TestSessionJournal::sharedFolderNumber_data()

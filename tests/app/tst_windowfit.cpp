@@ -26,6 +26,12 @@
 namespace {
 const char kChildVar[] = "SCANVY_FIT_CHILD";
 
+// "x,y wxh".
+QString Place(const QRect& r)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
 // Labels, combo boxes and spin boxes of `page` (each tab of its tab widgets
 // in turn) that are shown smaller than their size hint, i.e. clipped.
 QStringList ClippedFields(QWidget* page)
@@ -92,14 +98,8 @@ QStringList DialogFaults(WindowFixture& fixture, const QRect& available)
         }
         const QRect frame = dialog->frameGeometry();
         if (!available.contains(frame)) {
-            faults << QStringLiteral("%1 at %2,%3 %4x%5 outside the available %6x%7")
-                          .arg(QLatin1String(what))
-                          .arg(frame.x())
-                          .arg(frame.y())
-                          .arg(frame.width())
-                          .arg(frame.height())
-                          .arg(available.width())
-                          .arg(available.height());
+            faults << QStringLiteral("%1 at %2 outside the available %3")
+                          .arg(QLatin1String(what), Place(frame), Place(available));
         }
     };
     // A modal dialog is looked at from inside its own event loop, then closed.
@@ -233,13 +233,7 @@ int RunChild(int argc, char** argv)
     const QRect available = screen->availableGeometry();
     const QRect frame = window->frameGeometry();
     if (!available.contains(frame)) {
-        faults << QStringLiteral("frame %1,%2 %3x%4 outside the available %5x%6")
-                      .arg(frame.x())
-                      .arg(frame.y())
-                      .arg(frame.width())
-                      .arg(frame.height())
-                      .arg(available.width())
-                      .arg(available.height());
+        faults << QStringLiteral("frame %1 outside the available %2").arg(Place(frame), Place(available));
     }
     // Where the window's usual place lies inside the screen it is kept.
     const QSize extra = frame.size() - window->size();
@@ -247,15 +241,7 @@ int RunChild(int argc, char** argv)
                       (screen->geometry().height() - wanted.height()) / 2 - 50,
                       wanted.width() + extra.width(), wanted.height() + extra.height());
     if (available.contains(usual) && frame != usual) {
-        faults << QStringLiteral("fits, but opened at %1,%2 %3x%4 instead of %5,%6 %7x%8")
-                      .arg(frame.x())
-                      .arg(frame.y())
-                      .arg(frame.width())
-                      .arg(frame.height())
-                      .arg(usual.x())
-                      .arg(usual.y())
-                      .arg(usual.width())
-                      .arg(usual.height());
+        faults << QStringLiteral("fits, but opened at %1 instead of %2").arg(Place(frame), Place(usual));
     }
     // Every language of the language box, chosen while the window runs: the
     // translations differ in length (English is the longest).
@@ -314,34 +300,27 @@ void TestWindowFit::fitsScreen_data()
             }
         }
     }
-    // The smallest case with every family's panel.
-    QTest::newRow("1024x768 scale 2 dpi 144 wy") << "1024x768"
-                                                 << "2"
-                                                 << "144" << families.at(1) << QString();
-    QTest::newRow("1024x768 scale 2 dpi 144 rv920") << "1024x768"
-                                                    << "2"
-                                                    << "144" << families.at(2) << QString();
-    // libsane's test backend: the generic panel, built from whatever options a
-    // device has.
-    QTest::newRow("1024x768 scale 2 dpi 144 generic") << "1024x768"
-                                                      << "2"
-                                                      << "144"
-                                                      << "test" << QString();
-    QTest::newRow("1366x768 scale 1.25 dpi 144 generic") << "1366x768"
-                                                         << "1.25"
-                                                         << "144"
-                                                         << "test" << QString();
-    // A size stored on a larger screen.
-    QTest::newRow("1366x768 scale 1.25 stored 1150x775") << "1366x768"
-                                                         << "1.25"
-                                                         << "96" << families.at(0) << "1150x775";
-    // Where everything fits, the usual size and place.
-    QTest::newRow("1920x1080 stored 1150x775") << "1920x1080"
-                                               << "1"
-                                               << "96" << families.at(0) << "1150x775";
-    QTest::newRow("1920x1080 default") << "1920x1080"
-                                       << "1"
-                                       << "96" << families.at(1) << QString();
+    // The smallest case with every family's panel and with libsane's test
+    // backend (the generic panel, built from whatever options a device has);
+    // a size stored on a larger screen; where everything fits, the usual
+    // size and place.
+    const QString test = QStringLiteral("test");
+    const struct {
+        const char *screen, *scale, *dpi;
+        QString devices;
+        const char* stored;
+    } more[] = {{"1024x768", "2", "144", families.at(1), ""},
+                {"1024x768", "2", "144", families.at(2), ""},
+                {"1024x768", "2", "144", test, ""},
+                {"1366x768", "1.25", "144", test, ""},
+                {"1366x768", "1.25", "96", families.at(0), "1150x775"},
+                {"1920x1080", "1", "96", families.at(0), "1150x775"},
+                {"1920x1080", "1", "96", families.at(1), ""}};
+    for (const auto& r : more) {
+        QTest::addRow("%s scale %s dpi %s %s, %s", r.screen, r.scale, r.dpi, qPrintable(r.devices),
+                      *r.stored ? r.stored : "default size")
+            << r.screen << r.scale << r.dpi << r.devices << QString::fromLatin1(r.stored);
+    }
 }
 
 void TestWindowFit::fitsScreen()
