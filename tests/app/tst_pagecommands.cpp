@@ -4,6 +4,7 @@
 // compared with a small model of the list (pages, angles, current page,
 // selection), of the history (steps and their names) and of the page files
 // in the work folder.
+#include "../e2e/pagemodel.h"
 #include "pageasker.h"
 #include "pagecommands.h"
 #include "pagehistory.h"
@@ -34,71 +35,60 @@ public:
     QStringList questions;
 };
 
-struct ModelPage {
-    QString path;
-    int angle = 0;
-    bool operator==(const ModelPage& other) const { return path == other.path && angle == other.angle; }
-};
-
-struct ModelState {
-    QList<ModelPage> pages;
-    int current = 0;
-    QSet<QString> selected;
-};
-
-struct ModelStep {
-    ModelState before;
-    ModelState after;
-    QString name;
-};
+using PageModel::ModelPage;
+using State = PageModel::Model;
 
 const int kLimit = 6;
 
-// The list, the history and the files as they should be.
-class Model {
-public:
-    ModelState now;
-    QVector<ModelStep> steps;
+// The history as it should be: the steps with the list before and after
+// each, and how many of them are done.
+struct History {
+    struct Step {
+        State before;
+        State after;
+        QString name;
+    };
+    QVector<Step> steps;
     int index = 0;
 
-    void Push(const ModelState& before, const QString& name)
+    void Push(const State& before, const State& after, const QString& name)
     {
         steps.resize(index);
-        steps.append(ModelStep{before, now, name});
+        steps.append(Step{before, after, name});
         while (steps.size() > kLimit) {
             steps.removeFirst();
         }
         index = steps.size();
     }
-    QSet<QString> Files() const
+    // The page files that must be on disk: the list's and those a step can bring back.
+    QSet<QString> Files(const State& now) const
     {
         QSet<QString> files;
         for (const ModelPage& page : now.pages)
             files.insert(page.path);
-        for (const ModelStep& step : steps) {
-            for (const ModelPage& page : step.before.pages)
-                files.insert(page.path);
-            for (const ModelPage& page : step.after.pages)
+        for (const Step& step : steps) {
+            for (const ModelPage& page : step.before.pages + step.after.pages)
                 files.insert(page.path);
         }
         return files;
     }
-    QList<int> SelectedRows() const
-    {
-        QList<int> rows;
-        for (int row = 0; row < now.pages.size(); ++row) {
-            if (now.selected.contains(now.pages.at(row).path))
-                rows << row;
-        }
-        return rows;
-    }
-    void SelectOnly(int row)
-    {
-        now.selected.clear();
-        if (row >= 0 && row < now.pages.size())
-            now.selected.insert(now.pages.at(row).path);
-    }
 };
+
+// Each page as its file and angle.
+QStringList Listed(const State& state)
+{
+    QStringList pages;
+    for (const ModelPage& page : state.pages)
+        pages << page.path + QLatin1Char('@') + QString::number(page.turn);
+    return pages;
+}
+
+QList<int> Sorted(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
 
 QString Plural(const char* text, int count)
 {
@@ -149,11 +139,12 @@ void TestPageCommands::session()
     connect(&commands, &PageCommands::sglNavigated, [&navigated] { ++navigated; });
     connect(&commands, &PageCommands::sglPagesChanged, [&changed] { ++changed; });
 
-    Model model;
+    State now;
+    History model;
     QList<Page> first;
     for (int i = 0; i < 7; ++i) {
         first << Page{newFile(), 0, false, 0};
-        model.now.pages << ModelPage{first.last().path, 0};
+        now.pages << ModelPage{first.last().path, QString(), 0};
     }
     list.AppendPages(first);
     history.Drop();
@@ -168,9 +159,9 @@ void TestPageCommands::session()
     };
 
     for (int step = 0; step < 80; ++step) {
-        const int count = int(model.now.pages.size());
+        const int count = int(now.pages.size());
         const bool free = shown && !working;
-        const ModelState before = model.now;
+        const State before = now;
         asker.questions.clear();
         QStringList expectedQuestions;
         navigated = changed = 0;
@@ -196,10 +187,8 @@ void TestPageCommands::session()
             }
             list.SetCurrent(row);
             select(rows);
-            model.now.current = row;
-            model.now.selected.clear();
-            for (int r : rows)
-                model.now.selected.insert(model.now.pages.at(r).path);
+            now.current = row;
+            now.selected = Sorted(rows);
             line = QStringLiteral("select");
             for (int r : rows)
                 line += QLatin1Char(' ') + QString::number(r);
@@ -209,19 +198,15 @@ void TestPageCommands::session()
         case 2: { // 删除
             asker.answer = random.bounded(2) == 1;
             line = QStringLiteral("delete %1").arg(asker.answer ? "是" : "否");
-            const QList<int> rows = model.SelectedRows();
+            const int rows = now.selected.size();
             const bool result = commands.Delete();
-            if (!free || rows.isEmpty())
+            if (!free || rows == 0)
                 break;
-            expectedQuestions << Plural("是否删除选中的 %1 张图像？", rows.size());
+            expectedQuestions << Plural("是否删除选中的 %1 张图像？", rows);
             if (!asker.answer)
                 break;
-            for (int i = rows.size() - 1; i >= 0; --i)
-                model.now.pages.removeAt(rows.at(i));
-            model.now.current = std::min(before.current, int(model.now.pages.size()) - 1);
-            model.now.current = std::max(model.now.current, 0);
-            model.SelectOnly(model.now.current);
-            model.Push(before, Plural("删除 %1 张图像", rows.size()));
+            now.Delete();
+            model.Push(before, now, Plural("删除 %1 张图像", rows));
             expectChanged = true;
             QVERIFY(result);
             break;
@@ -235,8 +220,8 @@ void TestPageCommands::session()
             expectedQuestions << Plural("是否清除全部 %1 张图像？", count);
             if (!asker.answer)
                 break;
-            model.now = ModelState();
-            model.Push(before, Plural("清除全部 %1 张图像", count));
+            now = State();
+            model.Push(before, now, Plural("清除全部 %1 张图像", count));
             expectChanged = true;
             break;
         }
@@ -249,36 +234,17 @@ void TestPageCommands::session()
                 break;
             // Each run of selected pages trades places with the page next to
             // it in the direction of the move, unless it is at the edge.
-            const QList<int> rows = model.SelectedRows();
-            QList<ModelPage> pages = model.now.pages;
-            for (int i = 0; i < rows.size();) {
-                int j = i;
-                while (j + 1 < rows.size() && rows.at(j + 1) == rows.at(j) + 1)
-                    ++j;
-                const int top = rows.at(i);
-                const int bottom = rows.at(j);
-                if (direction < 0 && top > 0)
-                    pages.move(top - 1, bottom);
-                else if (direction > 0 && bottom < count - 1)
-                    pages.move(bottom + 1, top);
-                i = j + 1;
-            }
-            if (pages == model.now.pages)
+            now.Move(direction);
+            if (Listed(now) == Listed(before))
                 break;
-            const QString current = model.now.pages.at(model.now.current).path;
-            model.now.pages = pages;
-            for (int row = 0; row < pages.size(); ++row) {
-                if (pages.at(row).path == current)
-                    model.now.current = row;
-            }
-            model.Push(before, Plural("移动 %1 张图像", rows.size()));
+            model.Push(before, now, Plural("移动 %1 张图像", now.selected.size()));
             expectChanged = true;
             break;
         }
         case 6: { // a drop of the selected pages into a gap of the column
             if (!free || count < 2)
                 continue;
-            const QList<int> rows = model.SelectedRows();
+            const QList<int> rows = Sorted(now.selected);
             if (rows.isEmpty())
                 continue;
             const int gap = random.bounded(count + 1);
@@ -296,16 +262,8 @@ void TestPageCommands::session()
             if (!list.Reorder(order))
                 break;
             commands.Moved();
-            const QString current = model.now.pages.at(model.now.current).path;
-            QList<ModelPage> pages;
-            for (int row : order)
-                pages << model.now.pages.at(row);
-            model.now.pages = pages;
-            for (int row = 0; row < pages.size(); ++row) {
-                if (pages.at(row).path == current)
-                    model.now.current = row;
-            }
-            model.Push(before, Plural("移动 %1 张图像", rows.size()));
+            now.Drop(gap);
+            model.Push(before, now, Plural("移动 %1 张图像", rows.size()));
             break;
         }
         case 7: { // the three turns
@@ -315,14 +273,13 @@ void TestPageCommands::session()
             const int which = random.bounded(3);
             line = QStringLiteral("turn %1").arg(kTurns[which]);
             commands.Turn(kTurns[which]);
-            const QList<int> rows = model.SelectedRows();
-            if (!free || rows.isEmpty())
+            if (!free || now.selected.isEmpty())
                 break;
-            for (int row : rows) {
-                ModelPage& page = model.now.pages[row];
-                page.angle = ((page.angle + kTurns[which]) % 360 + 360) % 360;
+            for (int row : qAsConst(now.selected)) {
+                ModelPage& page = now.pages[row];
+                page.turn = ((page.turn + kTurns[which]) % 360 + 360) % 360;
             }
-            model.Push(before, Plural(kNames[which], rows.size()));
+            model.Push(before, now, Plural(kNames[which], now.selected.size()));
             break;
         }
         case 8:
@@ -332,7 +289,7 @@ void TestPageCommands::session()
             if (!free || model.index == 0)
                 break;
             model.index -= 1;
-            model.now = model.steps.at(model.index).before;
+            now = model.steps.at(model.index).before;
             expectChanged = true;
             break;
         }
@@ -341,7 +298,7 @@ void TestPageCommands::session()
             commands.Redo();
             if (!free || model.index == model.steps.size())
                 break;
-            model.now = model.steps.at(model.index).after;
+            now = model.steps.at(model.index).after;
             model.index += 1;
             expectChanged = true;
             break;
@@ -349,7 +306,7 @@ void TestPageCommands::session()
         case 11:
         case 12: { // 首页, 上一页, 下一页, 尾页
             const int which = random.bounded(4);
-            const int current = model.now.current;
+            const int current = now.current;
             const int target = QVector<int>{0, current - 1, current + 1, count - 1}.at(which);
             line = QStringList{"first", "prev", "next", "last"}.at(which);
             const bool moved = which == 0   ? commands.First()
@@ -359,8 +316,7 @@ void TestPageCommands::session()
             if (target < 0 || target >= count)
                 break;
             QVERIFY(moved);
-            model.now.current = target;
-            model.SelectOnly(target);
+            now.SelectOnly(target);
             expectNavigated = 1;
             break;
         }
@@ -370,8 +326,7 @@ void TestPageCommands::session()
             commands.JumpTo(target);
             if (working || target < 0 || target >= count)
                 break;
-            model.now.current = target;
-            model.SelectOnly(target);
+            now.SelectOnly(target);
             expectNavigated = 1;
             break;
         }
@@ -379,8 +334,8 @@ void TestPageCommands::session()
             const QString path = newFile();
             line = QStringLiteral("arrive");
             list.AppendPages({Page{path, 0, false, 0}});
-            model.now.pages << ModelPage{path, 0};
-            model.Push(before, QString());
+            now.pages << ModelPage{path, QString(), 0};
+            model.Push(before, now, QString());
             break;
         }
         case 15: // a job starts or ends
@@ -400,15 +355,12 @@ void TestPageCommands::session()
         QVERIFY2(navigated == expectNavigated, where.constData());
         QVERIFY2((changed > 0) == expectChanged, where.constData());
         // The list.
-        QList<ModelPage> pages;
+        QStringList pages;
         for (const Page& page : list.Pages())
-            pages << ModelPage{page.path, page.angle};
-        QVERIFY2(pages == model.now.pages, where.constData());
-        QVERIFY2(list.Current() == model.now.current, where.constData());
-        QSet<QString> selected;
-        for (int row : list.SelectedRows())
-            selected.insert(list.PathAt(row));
-        QVERIFY2(selected == model.now.selected, where.constData());
+            pages << page.path + QLatin1Char('@') + QString::number(page.angle);
+        QVERIFY2(pages == Listed(now), where.constData());
+        QVERIFY2(list.Current() == now.current, where.constData());
+        QVERIFY2(Sorted(list.SelectedRows()) == Sorted(now.selected), where.constData());
         // The history.
         QVERIFY2(history.CanUndo() == (model.index > 0), where.constData());
         QVERIFY2(history.CanRedo() == (model.index < model.steps.size()), where.constData());
@@ -418,7 +370,7 @@ void TestPageCommands::session()
         if (model.index < model.steps.size())
             QVERIFY2(history.RedoName() == model.steps.at(model.index).name, where.constData());
         // The files: every page's, and those a step can bring back; no other.
-        const QSet<QString> files = model.Files();
+        const QSet<QString> files = model.Files(now);
         const QStringList onDisk = QDir(dir.path()).entryList(QDir::Files);
         QSet<QString> present;
         for (const QString& name : onDisk)
@@ -426,19 +378,19 @@ void TestPageCommands::session()
         QVERIFY2(present == files, where.constData());
         // The rules.
         const PageCommands::Rules rules = commands.CurrentRules();
-        const int now = int(model.now.pages.size());
-        const int current = model.now.current;
+        const int size = int(now.pages.size());
+        const int current = now.current;
         const bool free2 = shown && !working;
-        QVERIFY2(rules.edit == (shown && now > 0), where.constData());
-        QVERIFY2(rules.move == (free2 && now >= 2), where.constData());
+        QVERIFY2(rules.edit == (shown && size > 0), where.constData());
+        QVERIFY2(rules.move == (free2 && size >= 2), where.constData());
         QVERIFY2(rules.undo == (free2 && model.index > 0), where.constData());
         QVERIFY2(rules.redo == (free2 && model.index < model.steps.size()), where.constData());
-        const bool pageButtons = shown && now >= 2;
+        const bool pageButtons = shown && size >= 2;
         QVERIFY2(rules.first == (pageButtons && current > 0), where.constData());
         QVERIFY2(rules.prev == (pageButtons && current > 0), where.constData());
         QVERIFY2(rules.jump == pageButtons, where.constData());
-        QVERIFY2(rules.next == (pageButtons && current < now - 1), where.constData());
-        QVERIFY2(rules.last == (pageButtons && current < now - 1), where.constData());
+        QVERIFY2(rules.next == (pageButtons && current < size - 1), where.constData());
+        QVERIFY2(rules.last == (pageButtons && current < size - 1), where.constData());
         const QString undoText = model.index > 0
                                      ? QStringLiteral("撤销") + model.steps.at(model.index - 1).name
                                      : QStringLiteral("撤销");
@@ -452,7 +404,7 @@ void TestPageCommands::session()
     QSet<QString> present;
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
         present.insert(dir.filePath(name));
-    QCOMPARE(present, model.Files());
+    QCOMPARE(present, model.Files(now));
 }
 
 QTEST_GUILESS_MAIN(TestPageCommands)

@@ -42,28 +42,18 @@ const int kSlowPageMs = 80;
 
 enum class Kind { Between, Pending, Scan, Save, Recovery };
 
+const char* const kKindNames[] = {"between", "pending", "scan", "save", "recovery"};
+
 const char* KindName(Kind kind)
 {
-    switch (kind) {
-    case Kind::Between:
-        return "between";
-    case Kind::Pending:
-        return "pending";
-    case Kind::Scan:
-        return "scan";
-    case Kind::Save:
-        return "save";
-    case Kind::Recovery:
-        return "recovery";
-    }
-    return "";
+    return kKindNames[int(kind)];
 }
 
 Kind KindFromName(const QString& name)
 {
-    for (Kind kind : {Kind::Between, Kind::Pending, Kind::Scan, Kind::Save, Kind::Recovery}) {
-        if (name == QLatin1String(KindName(kind))) {
-            return kind;
+    for (int kind = 0; kind < 5; ++kind) {
+        if (name == QLatin1String(kKindNames[kind])) {
+            return Kind(kind);
         }
     }
     return Kind::Between;
@@ -575,7 +565,7 @@ struct ChildRun {
 
 } // namespace
 
-QString Run(quint32 seed, int steps, Tally* tally)
+QString Run(quint32 seed, int steps, bool kills, Tally* tally)
 {
     QTemporaryDir home, tmp;
     {
@@ -601,7 +591,9 @@ QString Run(quint32 seed, int steps, Tally* tally)
                                      Kind::Scan,    Kind::Scan,    Kind::Save,    Kind::Recovery};
         const Kind kind = kinds[random.bounded(9)];
         const int from = plan.value("first").toInt() + int(random.bounded(3));
-        plan.insert("kill", QJsonObject{{"kind", KindName(kind)}, {"from", from}});
+        if (kills) {
+            plan.insert("kill", QJsonObject{{"kind", KindName(kind)}, {"from", from}});
+        }
         // The moment within a scan: after its n-th page (0: before the
         // first), then a little later.
         const int afterPage = int(random.bounded(3));

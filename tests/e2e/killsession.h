@@ -68,8 +68,9 @@ struct Tally {
 bool IsChild();
 // The child's part: returns its exit code (0: every step done).
 int RunChild(KillableSession* session);
-// The parent's part: `steps` steps of session `seed`; empty when every child
-// agreed with the model, else the seed, the steps and what differed.
-QString Run(quint32 seed, int steps, Tally* tally);
+// The parent's part: `steps` steps of session `seed` (in one child that is
+// not killed, without `kills`); empty when every child agreed with the
+// model, else the seed, the steps and what differed.
+QString Run(quint32 seed, int steps, bool kills, Tally* tally);
 
 } // namespace KillSession

@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QTimer>
 #include <QtTest>
 
@@ -56,12 +55,10 @@ public:
 
 private slots:
     void cleanup();
+    // Each session whole, and in processes killed at random moments, each
+    // followed by a restart that recovers the pages.
     void session_data();
     void session();
-    // The same steps in processes killed at random moments, each followed
-    // by a restart that recovers the pages.
-    void killed_data();
-    void killed();
 
 private:
     enum Op {
@@ -120,7 +117,6 @@ private:
     QString m_why;
     int m_load = 0;
     bool m_anchor = false; // the last step selected one page by keys
-    QStringList m_media;   // page files of the OFD documents just read
     QString m_scenarioExtra;
 };
 
@@ -128,56 +124,6 @@ void TestSessionModel::cleanup()
 {
     m_fx.reset();
     WindowFixture::WriteScenario(QString());
-}
-
-void TestSessionModel::session_data()
-{
-    QTest::addColumn<quint32>("seed");
-    const QByteArray chosen = qgetenv("SCANVY_SEED");
-    if (!chosen.isEmpty()) {
-        QTest::newRow(chosen.constData()) << chosen.toUInt();
-        return;
-    }
-    // Seed 13 takes 重做 where the current page matters.
-    for (quint32 seed : {1u, 7u, 13u, 23u}) {
-        QTest::newRow(qPrintable(QString::number(seed))) << seed;
-    }
-}
-
-void TestSessionModel::session()
-{
-    QFETCH(quint32, seed);
-    m_rng.seed(seed);
-    m_model = Model();
-    m_history.clear();
-    m_done = 0;
-    m_steps.clear();
-    m_anchor = false;
-    m_fx.reset(new WindowFixture);
-    {
-        QSettings ini(m_fx->home->path() + QStringLiteral("/.config/com.quvex.zyl.scanvy/SysConfig.ini"),
-                      QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Scanner/FilePath"), Out());
-        ini.setValue(QStringLiteral("Scanner/Prefix"), QStringLiteral("s"));
-        ini.setValue(QStringLiteral("Scanner/ScanCount"), QStringLiteral("1"));
-    }
-    WindowFixture::WriteScenario(QStringLiteral("sheets=0"));
-    QVERIFY(m_fx->Start());
-    QVERIFY(PrepareWindow());
-    for (int step = 0; step < 32; ++step) {
-        const int op = DrawOp();
-        m_why.clear();
-        const Model before = m_model;
-        const bool done = Run(Op(op));
-        Remember(Op(op), before);
-        const QString differs = done ? Differs() : m_why;
-        if (!differs.isEmpty()) {
-            QFAIL(qPrintable(QStringLiteral("seed %1 (SCANVY_SEED=%1), steps:\n  %2\n%3")
-                                 .arg(seed)
-                                 .arg(m_steps.join(QStringLiteral("\n  ")), differs)));
-        }
-    }
-    qInfo("seed %u: %s", seed, qPrintable(m_steps.join(QStringLiteral("; "))));
 }
 
 // The panel set for the session's scans and the window active for keys.
@@ -222,10 +168,8 @@ bool TestSessionModel::Open(const QString& home, const QString& tmp, QMessageBox
         return false;
     }
     // The recovery question comes once the window shows.
-    for (int waited = 0; m_fx->window->PendingRecoveryCount() > 0 && waited < 10000; waited += 20) {
-        QTest::qWait(20);
-    }
-    return m_fx->window->PendingRecoveryCount() == 0 && PrepareWindow();
+    return QTest::qWaitFor([this] { return m_fx->window->PendingRecoveryCount() == 0; }, 10000) &&
+           PrepareWindow();
 }
 
 int TestSessionModel::DrawStep(quint32 seed, int index)
@@ -274,28 +218,35 @@ void TestSessionModel::StartHistory()
     }
 }
 
-void TestSessionModel::killed_data()
+void TestSessionModel::session_data()
 {
     QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("kills");
     const QByteArray chosen = qgetenv("SCANVY_SEED");
-    if (!chosen.isEmpty()) {
-        QTest::newRow(chosen.constData()) << chosen.toUInt();
-        return;
-    }
-    // SCANVY_SEEDS=<n> runs the seeds 1 to n.
-    const int count = qEnvironmentVariableIntValue("SCANVY_SEEDS");
-    const QList<quint32> seeds = {3u, 11u, 12u, 14u, 19u};
-    for (int i = 0; i < (count > 0 ? count : seeds.size()); ++i) {
-        const quint32 seed = count > 0 ? quint32(i + 1) : seeds.at(i);
-        QTest::newRow(qPrintable(QString::number(seed))) << seed;
+    for (bool kills : {false, true}) {
+        const char* how = kills ? "killed" : "whole";
+        if (!chosen.isEmpty()) {
+            QTest::addRow("%s, %s", chosen.constData(), how) << chosen.toUInt() << kills;
+            continue;
+        }
+        // Whole seeds 69 and 232 take 重做 after 撤销. SCANVY_SEEDS=<n> runs
+        // the killed sessions of seeds 1 to n.
+        const int count = qEnvironmentVariableIntValue("SCANVY_SEEDS");
+        const QList<quint32> seeds =
+            kills ? QList<quint32>{3u, 11u, 12u, 14u, 19u} : QList<quint32>{1u, 7u, 69u, 232u};
+        for (int i = 0; i < (kills && count > 0 ? count : seeds.size()); ++i) {
+            const quint32 seed = kills && count > 0 ? quint32(i + 1) : seeds.at(i);
+            QTest::addRow("%u, %s", seed, how) << seed << kills;
+        }
     }
 }
 
-void TestSessionModel::killed()
+void TestSessionModel::session()
 {
     QFETCH(quint32, seed);
+    QFETCH(bool, kills);
     KillSession::Tally tally;
-    const QString failure = KillSession::Run(seed, 32, &tally);
+    const QString failure = KillSession::Run(seed, 32, kills, &tally);
     qInfo("seed %u: %d restarts; %s\n  %s", seed, tally.restarts, qPrintable(tally.Text()),
           qPrintable(tally.trail.join(QStringLiteral("\n  "))));
     if (!failure.isEmpty()) {
@@ -656,11 +607,6 @@ bool TestSessionModel::Run(Op op)
         }
         m_fx->Child<QComboBox>("cmImageFormat")->setCurrentIndex(format);
         const QStringList old = QDir(Out()).entryList(QDir::Files, QDir::Name);
-        QList<QByteArray> pageBytes;
-        for (const ModelPage& page : qAsConst(m.pages)) {
-            pageBytes << Bytes(page.path);
-        }
-        m_media.clear();
         if (!Trigger("actionSave") || !m_fx->WaitJobDone()) {
             m_why += QStringLiteral(" (save)");
             return false;
@@ -676,13 +622,6 @@ bool TestSessionModel::Run(Op op)
             expected << page.Reading();
         }
         const int documents = multi ? 1 : count;
-        // An OFD document holds the page files as they are.
-        for (int i = 0; i < m_media.size(); ++i) {
-            if (Bytes(m_media.at(i)) != pageBytes.value(i)) {
-                m_why = QStringLiteral("OFD page %1 is not the page file").arg(i + 1);
-                return false;
-            }
-        }
         if (readings != expected || files.size() != documents ||
             !files.value(0).startsWith(QStringLiteral("s%1.").arg(m.counter, 4, 10, QLatin1Char('0')))) {
             m_why = QStringLiteral("saved %1: %2").arg(files.join(' '), readings.join(' '));
@@ -728,10 +667,7 @@ bool TestSessionModel::Run(Op op)
         WindowFixture::WriteScenario(QStringLiteral("sheets=0"));
         emit m_fx->Monitor()->sglUSBListChanged(1);
         ok = m_fx->WaitJobDone() && ok;
-        for (int waited = 0; m_fx->LabelText("lblScannerInfo") == kNoScanner && waited < 10000;
-             waited += 20) {
-            QTest::qWait(20);
-        }
+        ok = QTest::qWaitFor([this] { return m_fx->LabelText("lblScannerInfo") != kNoScanner; }, 10000) && ok;
         m_fx->answerer.SetPassive(false);
         m_fx->SetResolution(kDpi);
         ok = m_fx->SetPanelCombo("cmMode", QStringLiteral("Color")) && ok;
@@ -767,9 +703,7 @@ bool TestSessionModel::SaveRefused()
     if (!Trigger("actionSave")) {
         return false;
     }
-    for (int waited = 0; m_fx->answerer.texts.isEmpty() && waited < 10000; waited += 20) {
-        QTest::qWait(20);
-    }
+    (void)QTest::qWaitFor([this] { return !m_fx->answerer.texts.isEmpty(); }, 10000);
     const QString refused =
         QStringLiteral("第%1页扫描未完成，请替换扫描或删除该页后再保存").arg(rows.join(QStringLiteral("、")));
     if (m_fx->answerer.texts != QStringList{refused} || QDir(Out()).entryList(QDir::Files) != old) {
@@ -803,10 +737,7 @@ bool TestSessionModel::TypePageNumber()
             return false;
         }
         QTest::keyClick(Thumbs(), Qt::Key_G, Qt::ControlModifier);
-        for (int waited = 0; !jump->hasFocus() && waited < 2000; waited += 20) {
-            QTest::qWait(20);
-        }
-        if (!jump->hasFocus()) {
+        if (!QTest::qWaitFor([jump] { return jump->hasFocus(); }, 2000)) {
             m_why = QStringLiteral("Ctrl+G did not reach the page box");
             return false;
         }
@@ -899,9 +830,7 @@ bool TestSessionModel::MoveByMenu(const QString& text)
         return false;
     }
     QTest::keyClick(Thumbs(), Qt::Key_F10, Qt::ShiftModifier);
-    for (int waited = 0; QApplication::activePopupWidget() && waited < 2000; waited += 20) {
-        QTest::qWait(20);
-    }
+    (void)QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }, 2000);
     if (!walked.contains(text)) {
         m_why = QStringLiteral("the context menu offered ") + walked.join(' ');
         return false;
@@ -914,10 +843,7 @@ bool TestSessionModel::FocusThumbs()
 {
     QApplication::setActiveWindow(m_fx->window);
     Thumbs()->setFocus();
-    for (int waited = 0; !Thumbs()->hasFocus() && waited < 2000; waited += 20) {
-        QTest::qWait(20);
-    }
-    if (!Thumbs()->hasFocus()) {
+    if (!QTest::qWaitFor([this] { return Thumbs()->hasFocus(); }, 2000)) {
         m_why = QStringLiteral("the thumbnails do not take the focus (%1 has it)")
                     .arg(QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
                                                      : QStringLiteral("none"));
