@@ -14,6 +14,7 @@
 //
 // Pages: 300 dpi grey JPEG pages of 24 lines of Chinese and English text.
 // Prints one line per round on the error stream and a markdown table row.
+#include "benchclock.h"
 #include "ocrpage.h"
 #include "ocrqueue.h"
 #include "textstore.h"
@@ -45,20 +46,6 @@ long StatusKb(const char* field)
         }
     }
     return -1;
-}
-
-double CpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-QByteArray LoadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').mid(0, 3).join(' ') : QByteArray("?");
 }
 
 // Wall and processor seconds of one side's run.
@@ -106,7 +93,7 @@ Cost RunQueue(const QStringList& pages, OcrLanguage language, int* failures)
     for (const QString& page : pages) {
         TextStore::Remove(page);
     }
-    const double cpu = CpuSeconds(RUSAGE_SELF);
+    const double cpu = BenchCpuSeconds(RUSAGE_SELF);
     QElapsedTimer timer;
     timer.start();
     OcrQueue queue;
@@ -124,7 +111,7 @@ Cost RunQueue(const QStringList& pages, OcrLanguage language, int* failures)
         queue.Add(quint64(i + 1), pages.at(i), 0);
     }
     loop.exec();
-    return Cost{timer.elapsed() / 1000.0, CpuSeconds(RUSAGE_SELF) - cpu};
+    return Cost{timer.elapsed() / 1000.0, BenchCpuSeconds(RUSAGE_SELF) - cpu};
 }
 
 // Two tesseract processes, each with half of the pages.
@@ -140,7 +127,7 @@ Cost RunCommand(const QStringList& pages, const QString& languages, const QStrin
         }
         lists.append(list);
     }
-    const double cpu = CpuSeconds(RUSAGE_CHILDREN);
+    const double cpu = BenchCpuSeconds(RUSAGE_CHILDREN);
     QElapsedTimer timer;
     timer.start();
     QProcess processes[2];
@@ -158,7 +145,7 @@ Cost RunCommand(const QStringList& pages, const QString& languages, const QStrin
     for (QProcess& process : processes) {
         *ok = process.waitForFinished(-1) && process.exitCode() == 0 && *ok;
     }
-    return Cost{timer.elapsed() / 1000.0, CpuSeconds(RUSAGE_CHILDREN) - cpu};
+    return Cost{timer.elapsed() / 1000.0, BenchCpuSeconds(RUSAGE_CHILDREN) - cpu};
 }
 
 } // namespace
@@ -186,7 +173,7 @@ int main(int argc, char** argv)
 
     // Memory first, in a process that has recognised nothing yet; then the
     // sides alternate: ours first in even rounds, the command first in odd.
-    const QByteArray loadBefore = LoadAverage();
+    const QByteArray loadBefore = BenchLoadAverage();
     const long baseline = StatusKb("VmRSS");
     ResetPeak();
     int failures = 0;
@@ -216,7 +203,7 @@ int main(int argc, char** argv)
         ok = ok && roundOk;
     }
     std::fprintf(stderr, "load average before %s, after %s\n", loadBefore.constData(),
-                 LoadAverage().constData());
+                 BenchLoadAverage().constData());
     if (failures > 0 || !ok) {
         std::fprintf(stderr, "failed: %d pages of ours, tesseract %s\n", failures, ok ? "ok" : "failed");
         return 1;

@@ -10,6 +10,7 @@
 // printed text (the simulator's pages carry little to recognise), so that
 // the worker recognises all through the scan. Processor time of the scan
 // loop's thread and of scanimage is reported beside the wall time.
+#include "benchclock.h"
 #include "ocrpage.h"
 #include "ocrqueue.h"
 #include "sanescan.h"
@@ -57,21 +58,6 @@ void resetPeak()
 
 // Milliseconds the simulated scanner takes per page (0: as fast as it can).
 int g_pageDelayMs = 0;
-
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-QString loadAverage()
-{
-    QFile f("/proc/loadavg");
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll().split(' ').mid(0, 3).join(' '))
-                                       : "?";
-}
 
 bool writeScenario(int sheets, const QString& load)
 {
@@ -199,12 +185,12 @@ Run runOursScan(SaneScan& scan, const QString& dir, const QString& format)
     scan.SetOption("paper-size", "A4");
     resetPeak();
     const long baseline = statusKb("VmRSS");
-    const double cpu = cpuSeconds(RUSAGE_THREAD);
+    const double cpu = BenchCpuSeconds(RUSAGE_THREAD);
     QElapsedTimer t;
     t.start();
     r.status = scan.Scan(dir + "/p", format, 1, 4, 0);
     r.seconds = t.nsecsElapsed() / 1e9;
-    r.cpu = cpuSeconds(RUSAGE_THREAD) - cpu;
+    r.cpu = BenchCpuSeconds(RUSAGE_THREAD) - cpu;
     r.peakKb = statusKb("VmHWM") - baseline;
     scan.CloseDevice();
     scan.Exit();
@@ -218,14 +204,14 @@ Run runScanimage(const QString& dir, const QString& format, int sheets)
     const QString sformat = format == "jpg" ? "jpeg" : format;
     QProcess p;
     p.setStandardErrorFile(QProcess::nullDevice());
-    const double cpu = cpuSeconds(RUSAGE_CHILDREN);
+    const double cpu = BenchCpuSeconds(RUSAGE_CHILDREN);
     QElapsedTimer t;
     t.start();
     p.start("scanimage", {"-d", kDevice, "--source=Adf-front", "--mode=Color", "--resolution=300",
                           "--paper-size=A4", "--format=" + sformat, "--batch=" + dir + "/s%04d." + format});
     p.waitForFinished(-1);
     r.seconds = t.nsecsElapsed() / 1e9;
-    r.cpu = cpuSeconds(RUSAGE_CHILDREN) - cpu;
+    r.cpu = BenchCpuSeconds(RUSAGE_CHILDREN) - cpu;
     r.status = p.exitCode();
     r.files = countFiles(dir, format);
     return r;
@@ -268,7 +254,7 @@ int main(int argc, char** argv)
     // The sides: scanimage, ours, and ours with recognition when asked for.
     const QStringList names{"scanimage", "ours", "ours+recognition"};
     const int sides = recognition.language == OcrLanguage::None ? 2 : 3;
-    std::fprintf(stderr, "load average before: %s\n", qPrintable(loadAverage()));
+    std::fprintf(stderr, "load average before: %s\n", BenchLoadAverage().constData());
 
     out << "| Format | Side | Best (s) | Ratio to scanimage (time) | CPU of the scan (s) | Ratio to "
            "scanimage "
@@ -312,6 +298,6 @@ int main(int argc, char** argv)
             << QString::number(cpu[0], 'f', 2) << " | | |\n";
         out.flush();
     }
-    std::fprintf(stderr, "load average after: %s\n", qPrintable(loadAverage()));
+    std::fprintf(stderr, "load average after: %s\n", BenchLoadAverage().constData());
     return 0;
 }
