@@ -168,10 +168,6 @@ void TestSysConfig::ocrLanguage_data()
                                  << "繁體中文+英文"
                                  << "不识别"
                                  << "none";
-    QTest::newRow("off") << "none"
-                         << "不识别"
-                         << "繁體中文+英文"
-                         << "chi_tra+eng";
     QTest::newRow("unknown") << "klingon"
                              << "不识别"
                              << "英文"
