@@ -68,7 +68,6 @@ private slots:
     void replacedPage();
     void fullDiskStillDelivers();
     void offDoesNothing();
-    void missingDataReachesOwner();
 
 private:
     QTemporaryDir m_dir;
@@ -250,22 +249,6 @@ void TestOcrQueue::offDoesNothing()
     QTest::qWait(500);
     QVERIFY(recorder.deliveries.isEmpty());
     QVERIFY(!QFile::exists(TextStore::TextPath(page)));
-}
-
-void TestOcrQueue::missingDataReachesOwner()
-{
-    QTemporaryDir empty;
-    qputenv("TESSDATA_PREFIX", QFile::encodeName(empty.path()));
-    const QString page = WritePage(m_dir.filePath("nodata.png"), {"No data"});
-    OcrQueue queue;
-    queue.SetLanguage(OcrLanguage::TraditionalChinese);
-    Recorder recorder(&queue);
-    queue.Add(9, page, 0);
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.deliveries.size(), 1, 60000);
-    qunsetenv("TESSDATA_PREFIX");
-    QVERIFY(!recorder.deliveries.first().done);
-    QCOMPARE(recorder.deliveries.first().text,
-             QString("未安装文字识别数据：tesseract-ocr-chi-tra tesseract-ocr-eng"));
 }
 
 QTEST_MAIN(TestOcrQueue)
