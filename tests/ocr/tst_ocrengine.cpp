@@ -1,6 +1,6 @@
 // The recognition engine and the stored text: missing language data, pages
 // that do not decode, turned pages, cancelling, one thread per engine, and
-// stored texts that are damaged, stale or cannot be written.
+// stored texts that are damaged or stale.
 #include "ocrengine.h"
 #include "ocrpage.h"
 #include "pagemaker.h"
@@ -60,7 +60,6 @@ private slots:
     void oneThreadPerEngine();
     void storedText_data();
     void storedText();
-    void fullDiskKeepsOldText();
 
 private:
     QTemporaryDir m_dir;
@@ -322,36 +321,6 @@ void TestOcrEngine::storedText()
     QCOMPARE(TextStore::Read(page, damage == "angle" ? 90 : -90, &read), trusted);
     QCOMPARE(read.PlainText(), trusted ? text.PlainText() : QString());
     QCOMPARE(read.WordCount(), trusted ? 1 : 0);
-}
-
-// A full disk while the text is stored leaves the text that was there, and
-// nothing else, beside the page.
-void TestOcrEngine::fullDiskKeepsOldText()
-{
-    QTemporaryDir dir;
-    const QString page = dir.filePath("scan0001.tiff");
-    QVERIFY(PageMaker::write(PageMaker::pattern(400, 300, QImage::Format_Mono, 200), page));
-    PageText old;
-    old.pageSize = QSize(400, 300);
-    old.language = "eng";
-    old.paragraphs.append(
-        TextParagraph{{TextLine{{TextWord{"old", QRect(1, 1, 30, 10), 80}}, QRect(1, 1, 30, 10)}}});
-    QVERIFY(TextStore::Write(page, PageStamp::Of(page), 0, old));
-    PageText large = old;
-    for (int i = 0; i < 2000; ++i) {
-        large.paragraphs.last().lines.last().words.append(TextWord{"word", QRect(i % 300, 50, 20, 10), 70});
-    }
-    const QByteArray before = PageMaker::bytes(TextStore::TextPath(page));
-    {
-        const PageMaker::FileSizeLimit full(4096);
-        QVERIFY(!TextStore::Write(page, PageStamp::Of(page), 0, large));
-    }
-    QCOMPARE(PageMaker::bytes(TextStore::TextPath(page)), before);
-    PageText read;
-    QVERIFY(TextStore::Read(page, 0, &read));
-    QCOMPARE(read.PlainText(), QString("old\n"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
-             QStringList({"scan0001.tiff", "scan0001.tiff.text"}));
 }
 
 QTEST_MAIN(TestOcrEngine)
