@@ -16,14 +16,6 @@
 
 namespace {
 
-const int kDpi = 150;
-const QSize kPageSize(1240, 1754);
-
-const QStringList kFirst = {"档案管理办法", "The quick brown fox jumps over", "", "办公室文件归档 第三号",
-                            "Invoice number 2026 total"};
-// 𠮷 lies beyond the first plane (two UTF-16 units).
-const QStringList kSecond = {"请查阅 Report 第三章", "Scanned by the office clerk", "", "会议纪要 𠮷野"};
-
 // The non-empty lines of a text, each trimmed.
 QStringList Lines(const QString& text)
 {
@@ -126,53 +118,17 @@ void TestPdfText::init()
 
 void TestPdfText::searchable_data()
 {
-    QTest::addColumn<QString>("suffix");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("angle");
-    QTest::addColumn<bool>("multi");
-    // The page was recognised as scanned and turned afterwards: its words
-    // read sideways (or upside down) on the page as shown.
-    QTest::addColumn<bool>("sideways");
-
-    QTest::newRow("colour JPEG, upright, one page")
-        << "jpg" << int(QImage::Format_RGB32) << 0 << false << false;
-    QTest::newRow("grey JPEG, turned 270, document")
-        << "jpg" << int(QImage::Format_Grayscale8) << 270 << true << false;
-    QTest::newRow("1-bit TIFF, turned 90, document")
-        << "tiff" << int(QImage::Format_Mono) << 90 << true << false;
-    QTest::newRow("colour TIFF, turned 180, one page")
-        << "tiff" << int(QImage::Format_RGB32) << 180 << false << false;
-    QTest::newRow("colour PNG, turned 90, one page")
-        << "png" << int(QImage::Format_RGB32) << 90 << false << false;
-    QTest::newRow("colour JPEG, text sideways, turned 270, document")
-        << "jpg" << int(QImage::Format_RGB32) << 270 << true << true;
-    QTest::newRow("grey TIFF, text sideways, turned 90, one page")
-        << "tiff" << int(QImage::Format_Grayscale8) << 90 << false << true;
-    QTest::newRow("colour PNG, text upside down, turned 180, one page")
-        << "png" << int(QImage::Format_RGB32) << 180 << false << true;
+    TextPage::AddSaveRows();
 }
 
 void TestPdfText::searchable()
 {
-    QFETCH(QString, suffix);
-    QFETCH(int, format);
     QFETCH(int, angle);
     QFETCH(bool, multi);
     QFETCH(bool, sideways);
-
-    // A document's second page has other text, its third none.
-    QList<QStringList> contents{kFirst};
-    if (multi)
-        contents << kSecond << QStringList();
-    // The pages were scanned lying on their side; the turn sets them upright.
-    // Sideways, they were scanned upright and the turn lays them down.
+    QFETCH(QString, suffix);
     TextPage::Document doc;
-    QVERIFY(TextPage::WriteDocument(contents, kPageSize, kDpi, QImage::Format(format), m_dir->path(), suffix,
-                                    sideways ? 0 : angle, &doc));
-    for (int i = 0; sideways && i < doc.withText.size(); ++i) {
-        doc.withText[i].angle = angle;
-        doc.without[i].angle = angle;
-    }
+    QVERIFY(TextPage::WriteRowDocument(m_dir->path(), &doc));
     const QList<SavePage>& withText = doc.withText;
     const QList<SavePage>& without = doc.without;
     const QList<PageText>& texts = doc.texts;
@@ -219,11 +175,6 @@ void TestPdfText::searchable()
         const QString misplaced = Misplaced(words, pagePt, TurnPageText(withText[i].text, angle));
         QVERIFY2(misplaced.isEmpty(), qPrintable(QString("page %1: %2").arg(i + 1).arg(misplaced)));
     }
-    if (!multi)
-        QVERIFY(Lines(SessionCheck::Run("pdftotext", {"-enc", "UTF-8", searchable, "-"}))
-                    .join("")
-                    .contains("档案管理办法"));
-
     // The text is not painted: every page looks as it does without it.
     const QList<QImage> shown = SessionCheck::RenderPdf(searchable, 40, path("shown"));
     const QList<QImage> bare = SessionCheck::RenderPdf(plain, 40, path("bare"));
@@ -237,16 +188,11 @@ void TestPdfText::searchable()
 // it always was: no font, no deflated content.
 void TestPdfText::withoutTextUnchanged()
 {
-    const TextPage::Page page = TextPage::Draw(kFirst, kPageSize, kDpi, QImage::Format_RGB32);
+    const TextPage::Page page =
+        TextPage::Draw(TextPage::First, TextPage::kSaveSize, TextPage::kSaveDpi, QImage::Format_RGB32);
     const QString file = path("page.tiff");
     QVERIFY(PageMaker::write(page.image, file));
-    PageText blank = page.text;
-    for (TextParagraph& paragraph : blank.paragraphs) {
-        for (TextLine& line : paragraph.lines) {
-            for (TextWord& word : line.words)
-                word.text = " ";
-        }
-    }
+    const PageText blank = TextPage::Blank(page.text);
     QVERIFY(!blank.IsEmpty());
     ImageProc proc;
     QVERIFY(proc.SaveMultiPDF(QList<SavePage>{SavePage(file, 90), SavePage(file, 0)}, path("plain.pdf")));

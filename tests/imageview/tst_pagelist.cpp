@@ -216,10 +216,6 @@ void TestPageList::inputReachesList_data()
     QTest::newRow("Shift+click spans") << "shift 4" << 4 << QList<int>{1, 2, 3, 4} << 1;
     QTest::newRow("down") << "key Down" << 2 << QList<int>{2} << 1;
     QTest::newRow("Shift+up spans") << "shiftkey Up" << 0 << QList<int>{0, 1} << 1;
-    QTest::newRow("End") << "key End" << 5 << QList<int>{5} << 1;
-    QTest::newRow("Home") << "key Home" << 0 << QList<int>{0} << 1;
-    QTest::newRow("page down") << "key PageDown" << 3 << QList<int>{3} << 1;
-    QTest::newRow("up at the top stays") << "key Home, key Up" << 0 << QList<int>{0} << 1;
     QTest::newRow("a press below the last row") << "below" << 1 << QList<int>{1} << 0;
 }
 
@@ -256,13 +252,8 @@ void TestPageList::inputReachesList()
                                        : verb == QLatin1String("shift") ? Qt::ShiftModifier
                                                                         : Qt::NoModifier);
         } else if (verb == QLatin1String("key") || verb == QLatin1String("shiftkey")) {
-            const QMap<QString, Qt::Key> keys{{"Down", Qt::Key_Down},
-                                              {"Up", Qt::Key_Up},
-                                              {"End", Qt::Key_End},
-                                              {"Home", Qt::Key_Home},
-                                              {"PageDown", Qt::Key_PageDown}};
             ws.list->setFocus();
-            QTest::keyClick(ws.list, keys.value(words.at(1)),
+            QTest::keyClick(ws.list, words.at(1) == QLatin1String("Up") ? Qt::Key_Up : Qt::Key_Down,
                             verb == QLatin1String("shiftkey") ? Qt::ShiftModifier : Qt::NoModifier);
         } else {
             // Below the last row, in a column taller than its six rows.

@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTest>
 
 namespace TextPage {
 
@@ -127,20 +128,70 @@ double Overlap(const QRectF& a, const QRectF& b)
     return either > 0 ? both / either : 0;
 }
 
-bool WriteDocument(const QList<QStringList>& contents, const QSize& size, int dpi, QImage::Format format,
-                   const QString& folder, const QString& suffix, int angle, Document* out)
+const QStringList First = {"档案管理办法", "The quick brown fox jumps over", "", "办公室文件归档 第三号",
+                           "Invoice number 2026 total"};
+// 𠮷 lies beyond the first plane (two UTF-16 units).
+const QStringList Second = {"请查阅 Report 第三章", "Scanned by the office clerk", "", "会议纪要 𠮷野"};
+const QSize kSaveSize(1240, 1754);
+const int kSaveDpi = 150;
+
+void AddSaveRows()
 {
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("angle");
+    QTest::addColumn<bool>("multi");
+    QTest::addColumn<bool>("sideways");
+    QTest::newRow("colour JPEG, upright, one page")
+        << "jpg" << int(QImage::Format_RGB32) << 0 << false << false;
+    QTest::newRow("grey JPEG, turned 270, document")
+        << "jpg" << int(QImage::Format_Grayscale8) << 270 << true << false;
+    QTest::newRow("1-bit TIFF, turned 90, document")
+        << "tiff" << int(QImage::Format_Mono) << 90 << true << false;
+    QTest::newRow("colour TIFF, turned 180, one page")
+        << "tiff" << int(QImage::Format_RGB32) << 180 << false << false;
+    QTest::newRow("colour PNG, turned 90, one page")
+        << "png" << int(QImage::Format_RGB32) << 90 << false << false;
+    QTest::newRow("colour JPEG, text sideways, turned 270, document")
+        << "jpg" << int(QImage::Format_RGB32) << 270 << true << true;
+    QTest::newRow("grey TIFF, text sideways, turned 90, one page")
+        << "tiff" << int(QImage::Format_Grayscale8) << 90 << false << true;
+    QTest::newRow("colour PNG, text upside down, turned 180, one page")
+        << "png" << int(QImage::Format_RGB32) << 180 << false << true;
+}
+
+bool WriteRowDocument(const QString& folder, Document* out)
+{
+    QFETCH(QString, suffix);
+    QFETCH(int, format);
+    QFETCH(int, angle);
+    QFETCH(bool, multi);
+    QFETCH(bool, sideways);
+    const QList<QStringList> contents =
+        multi ? QList<QStringList>{First, Second, QStringList()} : QList<QStringList>{First};
     *out = Document();
     for (int i = 0; i < contents.size(); ++i) {
-        const Page page = Draw(contents[i], size, dpi, format);
+        const Page page = Draw(contents[i], kSaveSize, kSaveDpi, QImage::Format(format));
         const QString file = folder + QString("/page%1.%2").arg(i).arg(suffix);
-        if (!PageMaker::write(TurnImage(page.image, -angle), file))
+        const int scanned = sideways ? 0 : angle;
+        if (!PageMaker::write(TurnImage(page.image, -scanned), file))
             return false;
-        out->withText << SavePage(file, angle, TurnPageText(page.text, -angle));
+        out->withText << SavePage(file, angle, TurnPageText(page.text, -scanned));
         out->without << SavePage(file, angle);
         out->texts << page.text;
     }
     return true;
+}
+
+PageText Blank(PageText text)
+{
+    for (TextParagraph& paragraph : text.paragraphs) {
+        for (TextLine& line : paragraph.lines) {
+            for (TextWord& word : line.words)
+                word.text = " ";
+        }
+    }
+    return text;
 }
 
 } // namespace TextPage

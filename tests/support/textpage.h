@@ -24,18 +24,35 @@ struct Page {
 // character is a word of its own. Paragraphs are parted by empty lines.
 Page Draw(const QStringList& lines, const QSize& size, int dpi, QImage::Format format);
 
-// A document of such pages for a save: page i drawn from `contents[i]` and
-// written to `folder` as "page<i>.<suffix>" as it was scanned, lying on its
-// side, so that a turn by `angle` sets it upright again. Each page is taken
-// with its text (in the file's pixels) and without; `texts` are the upright
-// texts as drawn. False when a file could not be written.
+// The pages a searchable save is checked with: `First` and `Second` are the
+// lines of a document's first two pages (its third has none), drawn on pages
+// of `kSaveSize` at `kSaveDpi`.
+extern const QStringList First;
+extern const QStringList Second;
+extern const QSize kSaveSize;
+extern const int kSaveDpi;
+
+// The save rows shared by the searchable formats: the columns suffix,
+// format, angle, multi (a document of three pages, else one) and sideways
+// (recognised as scanned and turned afterwards, its words read sideways or
+// upside down on the page as shown).
+void AddSaveRows();
+
+// The document of the current save row, written to `folder`: page i as
+// "page<i>.<suffix>", each taken with its text (in the file's pixels) and
+// without; `texts` are the upright texts as drawn. Unless sideways, the
+// pages were scanned lying on their side and the turn sets them upright;
+// sideways, they were scanned upright and the turn lays them down. False
+// when a file could not be written.
 struct Document {
     QList<SavePage> withText;
     QList<SavePage> without;
     QList<PageText> texts;
 };
-bool WriteDocument(const QList<QStringList>& contents, const QSize& size, int dpi, QImage::Format format,
-                   const QString& folder, const QString& suffix, int angle, Document* out);
+bool WriteRowDocument(const QString& folder, Document* out);
+
+// `text` with every word a space: a text with no word to set.
+PageText Blank(PageText text);
 
 // The runs of words a reader sees as one word: the words of each line that
 // follow each other with no space between them (SpaceBetween), joined, with
