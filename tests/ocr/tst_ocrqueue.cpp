@@ -1,15 +1,21 @@
 // The background queue: results on the owner's thread with the counts, a
 // page that fails does not stop the others, stored texts are taken, pages
-// are cancelled and replaced, and nothing happens while recognition is off.
+// are cancelled and replaced, workers run below the rest of the program,
+// and nothing happens while recognition is off.
 #include "ocrpage.h"
 #include "ocrqueue.h"
 #include "pagemaker.h"
 #include "pagestamp.h"
 #include "textstore.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/resource.h>
 
 namespace {
 
@@ -45,6 +51,26 @@ public:
     QList<Delivery> deliveries;
     QList<QPair<int, int>> progress;
 };
+
+// The largest niceness among the threads of this process (field 19 of
+// /proc/self/task/<tid>/stat), -100 when none can be read.
+int LargestThreadNiceness()
+{
+    int largest = -100;
+    for (const QString& task :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 16) {
+            largest = std::max(largest, fields.at(16).toInt());
+        }
+    }
+    return largest;
+}
 
 QString WritePage(const QString& path, const QStringList& lines)
 {
@@ -165,6 +191,13 @@ void TestOcrQueue::cancelWhileRecognising()
     queue.Add(1, longPage, 0);
     queue.Add(2, shortPage, 0);
     QTRY_VERIFY_WITH_TIMEOUT(queue.IsRecognising(1), 60000);
+    // The worker runs in the background, ten steps of niceness below the
+    // rest of the program, so that the scan loop and the window keep their
+    // cores.
+    errno = 0;
+    const int own = getpriority(PRIO_PROCESS, 0);
+    QCOMPARE(errno, 0);
+    QCOMPARE(LargestThreadNiceness(), std::min(own + 10, 19));
     queue.Cancel(1);
     QCOMPARE(queue.TotalCount(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.deliveries.size(), 1, 60000);
