@@ -116,8 +116,8 @@ public:
 
     // Saving: the action "保存" and its parts.
     void Save();
-    // "另存为…": all pages under a name and in a format chosen in a file
-    // dialog; the counter is neither used nor moved.
+    // "另存为…": a copy of all pages under a name and in a format chosen in
+    // a file dialog; the pages stay, the counter is neither used nor moved.
     void SaveAs();
     bool DoSave();
     bool DoSave(const QList<SavePage>& pages);

@@ -807,6 +807,10 @@
         <source>英文</source>
         <translation>English</translation>
     </message>
+    <message>
+        <source>扫描文档</source>
+        <translation>Scan</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -1442,6 +1446,10 @@
     <message>
         <source>打开文件夹</source>
         <translation>Open Folder</translation>
+    </message>
+    <message>
+        <source>保存位置：%1</source>
+        <translation>Saved to: %1</translation>
     </message>
 </context>
 <context>

@@ -807,6 +807,10 @@
         <source>英文</source>
         <translation>英文</translation>
     </message>
+    <message>
+        <source>扫描文档</source>
+        <translation>扫描文档</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -1442,6 +1446,10 @@
     <message>
         <source>打开文件夹</source>
         <translation>打开文件夹</translation>
+    </message>
+    <message>
+        <source>保存位置：%1</source>
+        <translation>保存位置：%1</translation>
     </message>
 </context>
 <context>

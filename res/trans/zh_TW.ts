@@ -807,6 +807,10 @@
         <source>英文</source>
         <translation>英文</translation>
     </message>
+    <message>
+        <source>扫描文档</source>
+        <translation>掃描文件</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -1442,6 +1446,10 @@
     <message>
         <source>打开文件夹</source>
         <translation>開啟資料夾</translation>
+    </message>
+    <message>
+        <source>保存位置：%1</source>
+        <translation>儲存位置：%1</translation>
     </message>
 </context>
 <context>

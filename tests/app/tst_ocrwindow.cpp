@@ -14,10 +14,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -693,7 +691,8 @@ void TestOcrWindow::saveAfterScanWaits()
     QVERIFY2(misread.isEmpty(), qPrintable(misread));
 }
 
-// "另存为" waits the same way before it writes a searchable file.
+// "另存为" waits the same way before it writes a searchable file, and keeps
+// the pages with their texts.
 void TestOcrWindow::saveAsWaits()
 {
     QCOMPARE(Pages()->Count(), 0);
@@ -705,29 +704,17 @@ void TestOcrWindow::saveAsWaits()
     QVERIFY(QDir().mkpath(m_out));
     const QString target = m_out + QStringLiteral("/chosen.pdf");
     OverlayWatch overlay(m_fx->window.data());
-    // The dialog answered as a user would: the PDF file type, a name typed.
-    QTimer answer;
-    answer.setInterval(20);
-    connect(&answer, &QTimer::timeout, this, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != QLatin1String("dlgSaveAs")) {
-            return;
-        }
-        dialog->selectNameFilter(dialog->nameFilters().value(6));
-        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-            name->setText(target);
-        }
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    answer.start();
-    m_fx->Child<QAction>("actionSaveAs")->trigger();
-    answer.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(Pages()->Count() == 0 && !m_fx->window->JobRunning(), kWait);
+    QVERIFY(m_fx->SaveAs(target, 6));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(target) && !m_fx->window->JobRunning(), kWait);
     m_fx->jobsDone = 0;
     QVERIFY2(overlay.Showed(QStringLiteral("正在识别文字… ")), qPrintable(overlay.shown.join(" | ")));
     QCOMPARE(SavedFiles(), QStringList{QStringLiteral("chosen.pdf")});
     const QString misread = PdfMisread(target, truths);
     QVERIFY2(misread.isEmpty(), qPrintable(misread));
+    QCOMPARE(Truths(), truths);
+    for (int row = 0; row < Pages()->Count(); ++row) {
+        QVERIFY2(Misread(row).isEmpty(), qPrintable(Misread(row)));
+    }
 }
 
 int main(int argc, char* argv[])

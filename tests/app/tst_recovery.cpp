@@ -264,8 +264,9 @@ void TestRecovery::refusedAfterFailedSave()
     QFile::remove(m_fx->home->path() + QStringLiteral("/out"));
 }
 
-// A save, then the process is killed: the saved pages are not offered
-// again and the stored counter has moved on.
+// "另存为…", then the process is killed: every page is offered again. A
+// save, then the process is killed: the saved pages are not offered again
+// and the stored counter has moved on.
 void TestRecovery::killedAfterSave()
 {
     Restart(QMessageBox::Yes, true);
@@ -274,6 +275,12 @@ void TestRecovery::killedAfterSave()
     QVERIFY(leftover.open(QIODevice::WriteOnly) && leftover.write("not a page") > 0);
     leftover.close();
     QVERIFY(Scan("actionScanToLast", 2));
+    // "另存为…" writes a copy: killed right after it, every page comes back.
+    const QString copy = m_fx->home->path() + QStringLiteral("/copy");
+    QVERIFY(m_fx->SaveAs(copy, 6));
+    QTRY_VERIFY(QFile::exists(copy + QStringLiteral(".pdf")) && !m_fx->window->JobRunning());
+    Restart(QMessageBox::Yes, true);
+    Compare("killed after 另存为");
     QVERIFY(QDir().mkpath(m_fx->home->path() + QStringLiteral("/out")));
     const int counter = m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt();
     m_fx->Child<QAction>("actionSave")->trigger();
