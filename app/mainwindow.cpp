@@ -365,8 +365,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     SaveParams();
     if (m_pages->Count() > 0) {
+        // 是 leaves the unsaved pages behind: Enter stays.
         const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描图像未保存，确定要退出吗？"),
-                                                  QMessageBox::Yes | QMessageBox::No);
+                                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
             if (m_onScanPage && m_optionsContainer->m_currentPanel) {
                 m_optionsContainer->m_currentPanel->GetParamsEnter();

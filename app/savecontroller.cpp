@@ -242,8 +242,9 @@ bool SaveController::AskOverwrite(const QStringList& existing)
     if (existing.size() > kListedTargets) {
         text += crlf + tr("等 %1 个文件").arg(existing.size());
     }
-    const auto answer =
-        QMessageBox::question(m_dialogParent, tr("提示"), text, QMessageBox::Yes | QMessageBox::No);
+    // 是 replaces the user's files for good: Enter must not.
+    const auto answer = QMessageBox::question(m_dialogParent, tr("提示"), text,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return answer == QMessageBox::Yes;
 }
 

@@ -1,7 +1,8 @@
 // "另存为…" on the simulated feeder: the file dialog's name and format decide
 // the files, which read back as the scanned pages in order; the pages stay
 // and the counter of "保存" is not touched; a failure keeps the pages; the
-// folder, format and a name are offered in the next window.
+// folder, format and a name are offered in the next window. Enter on any
+// question whose 是 destroys the user's file or pages keeps them.
 #include "mainwindow.h"
 #include "pageturn.h"
 #include "sessioncheck.h"
@@ -60,6 +61,8 @@ private slots:
     void failureKeepsPages();
     void remembered_data();
     void remembered();
+    void enterKeeps_data();
+    void enterKeeps();
 
 private:
     // A started window with `sheets` scanned pages, its settings file
@@ -308,6 +311,56 @@ void TestSaveAs::remembered()
     name.replace(QStringLiteral("<date>"), QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
     QCOMPARE(offered.name, name);
     QCOMPARE(m_fx->window->PageFiles().size(), 1);
+}
+
+void TestSaveAs::enterKeeps_data()
+{
+    QTest::addColumn<QString>("step"); // an action, "save as" or "close"
+    QTest::addColumn<QString>("question");
+    QTest::newRow("保存 over a file") << "actionSave"
+                                      << "保存路径有重复文件";
+    QTest::newRow("另存为 over a file") << "save as"
+                                        << "保存路径有重复文件";
+    QTest::newRow("删除") << "actionDelete"
+                          << "是否删除选中的 2 张图像？";
+    QTest::newRow("清除全部") << "actionBroom"
+                              << "是否清除全部 2 张图像？";
+    QTest::newRow("退出 with pages") << "close"
+                                     << "扫描图像未保存，确定要退出吗？";
+}
+
+// Enter on a question whose 是 would destroy something of the user's
+// answers 否: the user's file keeps its bytes, the pages and their files
+// stay, and the window stays open.
+void TestSaveAs::enterKeeps()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, question);
+    QVERIFY(StartWithPages(2, {{QStringLiteral("Scanner/FileFormat"), QStringLiteral("6")}}));
+    const QList<QString> pages = m_fx->window->PageFiles();
+    // The file "保存" would write first, and one chosen in "另存为…".
+    const QString mine = m_fx->home->path() + QStringLiteral("/out/a0008.pdf");
+    QFile file(mine);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("mine") == 4);
+    file.close();
+    m_fx->Child<QAction>("actionSelectAll")->trigger();
+    m_fx->answerer.SetKey(Qt::Key_Return);
+    if (step == QLatin1String("save as")) {
+        QVERIFY(m_fx->SaveAs(mine, 6));
+    } else if (step == QLatin1String("close")) {
+        QVERIFY(!m_fx->window->close());
+    } else {
+        m_fx->Child<QAction>(qPrintable(step))->trigger();
+    }
+    QTRY_VERIFY(!m_fx->window || !m_fx->window->JobRunning());
+    QVERIFY(m_fx->window);
+    QVERIFY(!m_fx->answerer.texts.isEmpty());
+    QVERIFY2(m_fx->answerer.texts.first().startsWith(question), qPrintable(m_fx->answerer.texts.first()));
+    QCOMPARE(SessionCheck::Bytes(mine), QByteArray("mine"));
+    QCOMPARE(m_fx->window->PageFiles(), pages);
+    for (const QString& page : pages) {
+        QVERIFY(QFileInfo::exists(page));
+    }
 }
 
 QTEST_MAIN(TestSaveAs)
