@@ -264,8 +264,8 @@ void MainWindow::SetupPageJumpBox()
 
 void MainWindow::SetupSaveNote()
 {
-    // What a save after a scan wrote, shown for a few seconds between the
-    // scanner label and the page count.
+    // What a save after a scan wrote, or what a copy took, shown for a few
+    // seconds between the scanner label and the page count.
     m_saveNote = new QLabel(this);
     m_saveNote->setObjectName(QStringLiteral("lblSaveNote"));
     m_saveNote->setStyleSheet(QStringLiteral("font-size:12px;border:1px solid gray;height:24px;"));

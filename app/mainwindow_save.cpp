@@ -173,11 +173,15 @@ void MainWindow::ShowSaveOutcome(const QString& folder)
 void MainWindow::ShowSavedNote()
 {
     const QString note = m_saver->SavedNote();
-    if (note.isEmpty()) {
-        return;
+    if (!note.isEmpty()) {
+        ShowNote(note, QDir::toNativeSeparators(m_sysPage->SavePath()));
     }
-    m_saveNote->setText(note);
-    m_saveNote->setToolTip(QDir::toNativeSeparators(m_sysPage->SavePath()));
+}
+
+void MainWindow::ShowNote(const QString& text, const QString& toolTip)
+{
+    m_saveNote->setText(text);
+    m_saveNote->setToolTip(toolTip);
     m_saveNote->show();
     m_saveNoteTimer->start();
 }

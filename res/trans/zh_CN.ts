@@ -808,6 +808,20 @@
         <translation>英文</translation>
     </message>
     <message>
+        <source>选中的图像没有识别出的文字</source>
+        <translation>选中的图像没有识别出的文字</translation>
+    </message>
+    <message>
+        <source>已复制 %1 页的文字</source>
+        <comment>one page</comment>
+        <translation>已复制 %1 页的文字</translation>
+    </message>
+    <message>
+        <source>已复制 %1 页的文字</source>
+        <comment>several pages</comment>
+        <translation>已复制 %1 页的文字</translation>
+    </message>
+    <message>
         <source>扫描文档</source>
         <translation>扫描文档</translation>
     </message>
@@ -1575,6 +1589,10 @@
     <message>
         <source>重做：恢复刚撤销的更改</source>
         <translation>重做：恢复刚撤销的更改</translation>
+    </message>
+    <message>
+        <source>复制文字：选中图像识别出的文字（缩略图列中也可按 Ctrl+C）</source>
+        <translation>复制文字：选中图像识别出的文字（缩略图列中也可按 Ctrl+C）</translation>
     </message>
 </context>
 <context>

@@ -284,6 +284,15 @@ void TestOcrWindow::background()
     ScanText(QStringLiteral("Adf-back"), 2, kOff);
     QVERIFY(!Recognition()->HasPending());
     QVERIFY(!Pages()->IsRecognised(Pages()->At(3).id));
+    // No text to copy: Ctrl+C in the column says so and leaves the clipboard
+    // alone. Nothing of the column's rows names the page's private file.
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    QTest::keyClick(m_fx->Child<QWidget>("lwImgThumbnail"), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    QCOMPARE(m_fx->LabelText("lblSaveNote"), QStringLiteral("选中的图像没有识别出的文字"));
+    for (const QVariant& value : Pages()->itemData(Pages()->index(3))) {
+        QVERIFY(!value.toString().contains(Pages()->At(3).path));
+    }
     SetLanguage(kEnglish);
     // Only the two pages without text are queued.
     QCOMPARE(Recognition()->PendingCount(), 2);
@@ -297,14 +306,27 @@ void TestOcrWindow::background()
         QVERIFY2(Misread(row).isEmpty(), qPrintable(Misread(row)));
     }
 
-    // "复制文字" puts the current page's text on the clipboard.
+    // "复制文字" puts the text of the selected pages on the clipboard, in
+    // page order, a blank line between two, and counts them in the status
+    // row; Ctrl+C in the thumbnail column does the same.
     auto* copy = m_fx->Child<QAction>("actionCopyText");
-    QVERIFY(copy);
     m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(3);
+    m_fx->Child<QAction>("actionSelectAll")->trigger();
     QVERIFY(copy->isEnabled());
     QGuiApplication::clipboard()->clear();
     copy->trigger();
-    QCOMPARE(QGuiApplication::clipboard()->text(), TextAt(3));
+    QStringList texts;
+    for (int row = 0; row < Pages()->Count(); ++row) {
+        texts << TextAt(row).trimmed();
+    }
+    QCOMPARE(QGuiApplication::clipboard()->text(), texts.join(QStringLiteral("\n\n")));
+    QCOMPARE(m_fx->LabelText("lblSaveNote"), QStringLiteral("已复制 5 页的文字"));
+    m_fx->Child<QAction>("actionSelectReverse")->trigger();
+    Pages()->Selection()->select(Pages()->index(1), QItemSelectionModel::Select);
+    Pages()->Selection()->select(Pages()->index(4), QItemSelectionModel::Select);
+    QTest::keyClick(m_fx->Child<QWidget>("lwImgThumbnail"), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), texts.at(1) + QStringLiteral("\n\n") + texts.at(4));
+    QCOMPARE(m_fx->LabelText("lblSaveNote"), QStringLiteral("已复制 2 页的文字"));
 
     // A turn keeps the text (its boxes are in the file's pixels).
     m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(1);
