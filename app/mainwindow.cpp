@@ -264,8 +264,8 @@ void MainWindow::SetupPageJumpBox()
 
 void MainWindow::SetupSaveNote()
 {
-    // What a save after a scan wrote, shown for a few seconds between the
-    // scanner label and the page count.
+    // What a save after a scan wrote, or what a copy took, shown for a few
+    // seconds between the scanner label and the page count.
     m_saveNote = new QLabel(this);
     m_saveNote->setObjectName(QStringLiteral("lblSaveNote"));
     m_saveNote->setStyleSheet(QStringLiteral("font-size:12px;border:1px solid gray;height:24px;"));
@@ -365,8 +365,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     SaveParams();
     if (m_pages->Count() > 0) {
+        // 是 leaves the unsaved pages behind: Enter stays.
         const auto answer = QMessageBox::question(this, tr("提示"), tr("扫描图像未保存，确定要退出吗？"),
-                                                  QMessageBox::Yes | QMessageBox::No);
+                                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
             if (m_onScanPage && m_optionsContainer->m_currentPanel) {
                 m_optionsContainer->m_currentPanel->GetParamsEnter();

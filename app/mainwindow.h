@@ -116,8 +116,8 @@ public:
 
     // Saving: the action "保存" and its parts.
     void Save();
-    // "另存为…": all pages under a name and in a format chosen in a file
-    // dialog; the counter is neither used nor moved.
+    // "另存为…": a copy of all pages under a name and in a format chosen in
+    // a file dialog; the pages stay, the counter is neither used nor moved.
     void SaveAs();
     bool DoSave();
     bool DoSave(const QList<SavePage>& pages);
@@ -264,10 +264,14 @@ private:
     // list; the status count shows while pages wait.
     void SetupRecognition();
     void ShowRecognitionProgress(int done, int total);
-    // "复制文字": the current page's text to the clipboard; usable while the
-    // current page has recognised words.
+    // "复制文字" (and Ctrl+C in the thumbnail column): the text of the
+    // selected pages, in page order, to the clipboard, the count in the
+    // status row; usable while one of them has recognised words.
     void CopyPageText();
     void RefreshCopyText();
+    // The texts "复制文字" takes: of the selected pages (the current page
+    // when none is), those with words, without their final line breaks.
+    QStringList TextsToCopy() const;
     // Before a save in `format` that writes a text layer: while pages still
     // wait for recognition, the busy overlay waits for them (with a stop)
     // and `then` runs once they are done; true when the wait started (or
@@ -336,6 +340,8 @@ private:
     void SaveAfterScanAfter();
     // The status-area note after a save that shows no box: what it wrote.
     void ShowSavedNote();
+    // A note in the status row for a few seconds; `toolTip` explains it.
+    void ShowNote(const QString& text, const QString& toolTip = QString());
     // True when nothing would be overwritten or the user agreed.
     bool ConfirmOverwrite();
     // The save folder, names and format the settings give.

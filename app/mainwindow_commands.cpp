@@ -43,8 +43,9 @@ void MainWindow::SetupPageCommands()
 
 bool MainWindow::Ask(const QString& text)
 {
-    return QMessageBox::question(this, tr("提示"), text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    // Both questions take pages away: Enter keeps them.
+    return QMessageBox::question(this, tr("提示"), text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 void MainWindow::ApplyHistoryRule()

@@ -1,6 +1,6 @@
 // Text recognition in the window: the background recognition of the pages
 // (PageRecognition) set from the system settings, its count in the status
-// row, and the copy of a page's text.
+// row, and the copy of the selected pages' text.
 #include "mainwindow.h"
 
 #include "imageviewwidget.h"
@@ -9,10 +9,12 @@
 #include "pagelist.h"
 #include "pagerecognition.h"
 #include "sysconfigpage.h"
+#include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QLabel>
 
 #include <atomic>
@@ -47,29 +49,55 @@ void MainWindow::SetupRecognition()
     m_recognition->SetLanguage(m_sysPage->Config().ocrLanguage);
 
     connect(ui->actionCopyText, &QAction::triggered, this, &MainWindow::CopyPageText);
+    // Ctrl+C in the thumbnail column copies the same.
+    connect(ui->lwImgThumbnail, &ThumbListWidget::sglCopyRequested, this, &MainWindow::CopyPageText);
     m_imageView->AddContextActions({ui->actionCopyText});
     connect(m_pages, &PageList::sglChanged, this, &MainWindow::RefreshCopyText);
     connect(m_pages, &PageList::dataChanged, this, &MainWindow::RefreshCopyText);
+    connect(m_pages->Selection(), &QItemSelectionModel::selectionChanged, this, &MainWindow::RefreshCopyText);
     connect(m_sysPage, &SysConfigPage::sglOcrLanguageChanged, this, &MainWindow::RefreshCopyText);
     RefreshCopyText();
 }
 
+QStringList MainWindow::TextsToCopy() const
+{
+    if (m_recognition->Language() == OcrLanguage::None || m_pages->IsEmpty()) {
+        return {};
+    }
+    QList<int> rows = m_pages->SelectedRows();
+    if (rows.isEmpty()) {
+        rows << m_pages->Current();
+    }
+    QStringList texts;
+    for (int row : qAsConst(rows)) {
+        QString text = m_pages->TextOf(m_pages->At(row).id).PlainText();
+        while (!text.isEmpty() && text.back().isSpace()) {
+            text.chop(1);
+        }
+        if (!text.isEmpty()) {
+            texts << text;
+        }
+    }
+    return texts;
+}
+
 void MainWindow::RefreshCopyText()
 {
-    const bool text = m_recognition->Language() != OcrLanguage::None && !m_pages->IsEmpty() &&
-                      !m_pages->TextOf(m_pages->At(m_pages->Current()).id).IsEmpty();
-    ui->actionCopyText->setEnabled(text);
+    ui->actionCopyText->setEnabled(!TextsToCopy().isEmpty());
 }
 
 void MainWindow::CopyPageText()
 {
-    if (m_pages->IsEmpty()) {
+    const QStringList texts = TextsToCopy();
+    if (texts.isEmpty()) {
+        ShowNote(tr("选中的图像没有识别出的文字"));
         return;
     }
-    const QString text = m_pages->TextOf(m_pages->At(m_pages->Current()).id).PlainText();
-    if (!text.isEmpty()) {
-        QGuiApplication::clipboard()->setText(text);
-    }
+    // Page after page, a blank line between two.
+    QGuiApplication::clipboard()->setText(texts.join(QStringLiteral("\n\n")));
+    const int count = int(texts.size());
+    ShowNote(count == 1 ? tr("已复制 %1 页的文字", "one page").arg(count)
+                        : tr("已复制 %1 页的文字", "several pages").arg(count));
 }
 
 void MainWindow::ShowRecognitionProgress(int done, int total)

@@ -1,5 +1,5 @@
-// The save workflow of the main window: "保存" and the save after a scan as
-// background jobs. Writing the files, the overwrite question and the
+// The save workflow of the main window: "保存", the save after a scan and
+// "另存为…" as background jobs. Writing the files, the overwrite question and the
 // messages belong to SaveController; the window keeps the pages, the
 // settings and the counter.
 #include "mainwindow.h"
@@ -18,6 +18,7 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -172,11 +173,15 @@ void MainWindow::ShowSaveOutcome(const QString& folder)
 void MainWindow::ShowSavedNote()
 {
     const QString note = m_saver->SavedNote();
-    if (note.isEmpty()) {
-        return;
+    if (!note.isEmpty()) {
+        ShowNote(note, QDir::toNativeSeparators(m_sysPage->SavePath()));
     }
-    m_saveNote->setText(note);
-    m_saveNote->setToolTip(QDir::toNativeSeparators(m_sysPage->SavePath()));
+}
+
+void MainWindow::ShowNote(const QString& text, const QString& toolTip)
+{
+    m_saveNote->setText(text);
+    m_saveNote->setToolTip(toolTip);
     m_saveNote->show();
     m_saveNoteTimer->start();
 }
@@ -249,6 +254,9 @@ QString MainWindow::AskSaveAsName(int* format)
     }
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(m_sysPage->SaveAsFormat()));
+    const SaveController::Target target = SaveTarget();
+    dialog.selectFile(SaveController::SaveAsSuggestion(target.prefix, m_sysPage->Counter(), target.minDigits,
+                                                       tr("扫描文档"), QDate::currentDate()));
     FitDialogToScreen(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return QString();
@@ -285,14 +293,24 @@ void MainWindow::SaveAs()
     }
     const auto write = [this, format, targets, folder] {
         m_saver->Reset();
-        // Written through the same all-or-nothing save as "保存", then
-        // settled the same way; only the names differ and the counter is
-        // not used.
+        // Written through the same all-or-nothing save as "保存", under the
+        // chosen names and without the counter. It is a copy: the pages,
+        // their files, the journal and the steps of 撤销 all stay.
         const QList<SavePage> pages = PagesToSave();
         ExecLambda(
             tr("正在进行保存..."),
             [this, format, pages, targets] { m_saver->WriteFiles(format, pages, targets); },
-            [this] { SaveFinished(); }, [this, folder] { ShowSaveOutcome(folder); });
+            [this] {
+                m_jobs->StopThread();
+                m_jobs->HideMasker();
+            },
+            [this, folder] {
+                if (m_saver->Succeeded()) {
+                    m_saver->ShowSuccess(folder, true);
+                } else {
+                    m_saver->ShowFailure();
+                }
+            });
     };
     if (!WaitForRecognition(format, write)) {
         write();

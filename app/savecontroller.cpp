@@ -4,6 +4,7 @@
 #include "pagefile.h"
 #include "savetransaction.h"
 
+#include <QDate>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -90,6 +91,15 @@ void SaveController::FailWriting(const QString& staged, const QString& target, i
             m_failure.reason = SaveFailure::WriteFailed;
         }
     }
+}
+
+QString SaveController::SaveAsSuggestion(const QString& prefix, int counter, int minDigits,
+                                         const QString& word, const QDate& date)
+{
+    if (prefix.isEmpty()) {
+        return word + QLatin1Char('_') + date.toString(QStringLiteral("yyyyMMdd"));
+    }
+    return prefix + QStringLiteral("%1").arg(counter, minDigits, 10, QLatin1Char('0'));
 }
 
 QStringList SaveController::SaveAsFileNames(const QString& chosen, const QString& extension, bool multi,
@@ -232,8 +242,9 @@ bool SaveController::AskOverwrite(const QStringList& existing)
     if (existing.size() > kListedTargets) {
         text += crlf + tr("等 %1 个文件").arg(existing.size());
     }
-    const auto answer =
-        QMessageBox::question(m_dialogParent, tr("提示"), text, QMessageBox::Yes | QMessageBox::No);
+    // 是 replaces the user's files for good: Enter must not.
+    const auto answer = QMessageBox::question(m_dialogParent, tr("提示"), text,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return answer == QMessageBox::Yes;
 }
 
@@ -264,11 +275,12 @@ void SaveController::ShowFailure()
     QMessageBox::critical(m_dialogParent, tr("错误"), text);
 }
 
-void SaveController::ShowSuccess(const QString& folder)
+void SaveController::ShowSuccess(const QString& folder, bool nameFiles)
 {
-    const QString text =
-        tr("保存成功") + QLatin1Char('\n') +
-        tr("已写入 %1 个文件到 %2").arg(m_savedFiles.size()).arg(QDir::toNativeSeparators(folder));
+    const QString where = QDir::toNativeSeparators(folder);
+    const QString text = tr("保存成功") + QLatin1Char('\n') +
+                         (nameFiles ? SavedNote() + QLatin1Char('\n') + tr("保存位置：%1").arg(where)
+                                    : tr("已写入 %1 个文件到 %2").arg(m_savedFiles.size()).arg(where));
     QMessageBox box(QMessageBox::Information, tr("提示"), text, QMessageBox::Ok, m_dialogParent);
     QPushButton* open = box.addButton(tr("打开文件夹"), QMessageBox::ActionRole);
     open->setObjectName(QStringLiteral("btnOpenSaveFolder"));

@@ -11,6 +11,7 @@
 #include <functional>
 
 class ImageProc;
+class QDate;
 class QUrl;
 class QWidget;
 
@@ -65,6 +66,10 @@ public:
     // a multi-page format), in any folder.
     bool WriteFiles(int format, const QList<QString>& pages, const QStringList& targets);
     bool WriteFiles(int format, const QList<SavePage>& pages, const QStringList& targets);
+    // The name "另存为…" offers: the prefix and the counter as "保存" would
+    // name its first file, or, without a prefix, `word` and the date.
+    static QString SaveAsSuggestion(const QString& prefix, int counter, int minDigits, const QString& word,
+                                    const QDate& date);
     // The files "另存为…" writes for the name the user chose.
     static QStringList SaveAsFileNames(const QString& chosen, const QString& extension, bool multi,
                                        int pageCount);
@@ -85,8 +90,9 @@ public:
     // scan), naming the pages in a box. True when refused.
     bool RefuseIncompletePages(const QList<QString>& pages);
     void ShowFailure();
-    // "保存成功" with "打开文件夹", which opens `folder` through the opener.
-    void ShowSuccess(const QString& folder);
+    // "保存成功" with "打开文件夹", which opens `folder` through the opener;
+    // `nameFiles`: the box names the files written, else counts them.
+    void ShowSuccess(const QString& folder, bool nameFiles = false);
     void SetFolderOpener(std::function<bool(const QUrl&)> opener) { m_openFolder = std::move(opener); }
     // Where saves keep their records (see SaveTransaction); none when empty.
     void SetRecordFolder(const QString& folder) { m_recordFolder = folder; }

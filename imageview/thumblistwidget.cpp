@@ -109,6 +109,11 @@ void ThumbListWidget::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    if (event->matches(QKeySequence::Copy)) {
+        emit sglCopyRequested();
+        event->accept();
+        return;
+    }
     m_keyRepeat = event->isAutoRepeat();
     ReportChoice([this, event]() { QListView::keyPressEvent(event); });
     m_keyRepeat = false;

@@ -50,6 +50,9 @@ signals:
     void sglRowsDropped(const QList<int>& rows, int gap);
     // The user made `row` current here (a click, a key).
     void sglCurrentChosen(int row);
+    // Copy (Ctrl+C) was pressed here. The column puts nothing on the
+    // clipboard itself: its rows' data are the pages' private files.
+    void sglCopyRequested();
 
 protected:
     bool event(QEvent* event) override;

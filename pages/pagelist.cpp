@@ -32,8 +32,9 @@ QVariant PageList::data(const QModelIndex& index, int role) const
         return QVariant();
     }
     const Page& page = m_pages.at(index.row());
+    // No display text: what a view copies or drags by itself is that, and
+    // the page's file is private to the session.
     switch (role) {
-    case Qt::DisplayRole:
     case PathRole:
         return page.path;
     case AngleRole:

@@ -807,6 +807,24 @@
         <source>英文</source>
         <translation>英文</translation>
     </message>
+    <message>
+        <source>选中的图像没有识别出的文字</source>
+        <translation>选中的图像没有识别出的文字</translation>
+    </message>
+    <message>
+        <source>已复制 %1 页的文字</source>
+        <comment>one page</comment>
+        <translation>已复制 %1 页的文字</translation>
+    </message>
+    <message>
+        <source>已复制 %1 页的文字</source>
+        <comment>several pages</comment>
+        <translation>已复制 %1 页的文字</translation>
+    </message>
+    <message>
+        <source>扫描文档</source>
+        <translation>扫描文档</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -1443,6 +1461,10 @@
         <source>打开文件夹</source>
         <translation>打开文件夹</translation>
     </message>
+    <message>
+        <source>保存位置：%1</source>
+        <translation>保存位置：%1</translation>
+    </message>
 </context>
 <context>
     <name>ScanController</name>
@@ -1567,6 +1589,10 @@
     <message>
         <source>重做：恢复刚撤销的更改</source>
         <translation>重做：恢复刚撤销的更改</translation>
+    </message>
+    <message>
+        <source>复制文字：选中图像识别出的文字（缩略图列中也可按 Ctrl+C）</source>
+        <translation>复制文字：选中图像识别出的文字（缩略图列中也可按 Ctrl+C）</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPushButton>
+#include <QTest>
 
 ModalAnswerer::ModalAnswerer(QMessageBox::StandardButton answer, QObject* parent)
     : QObject(parent), m_answer(answer)
@@ -31,6 +32,14 @@ void ModalAnswerer::Poll()
         }
     }
     if (m_passive || m_seenFor.elapsed() < m_delayMs) {
+        return;
+    }
+    if (m_key != 0) {
+        if (beforeAnswer) {
+            beforeAnswer(box);
+        }
+        m_lastSeen = nullptr;
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(m_key));
         return;
     }
     QAbstractButton* button = box->button(m_answer);

@@ -19,6 +19,9 @@ public:
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
     // Press the button with this text where a box has one (empty: none).
     void SetButtonText(const QString& text) { m_buttonText = text; }
+    // Press this key (Qt::Key_Return, Qt::Key_Escape) in each box where its
+    // focus is, as a user would, instead of a button; 0: click buttons.
+    void SetKey(int key) { m_key = key; }
     // Only look, do not answer; a test then closes the box itself.
     void SetPassive(bool passive) { m_passive = passive; }
     // Keep each box open this long before answering it.
@@ -38,6 +41,7 @@ private:
     QMessageBox::StandardButton m_answer;
     QString m_buttonText;
     bool m_passive = false;
+    int m_key = 0;
     int m_delayMs = 0;
     QElapsedTimer m_seenFor;
     QMessageBox* m_lastSeen = nullptr;

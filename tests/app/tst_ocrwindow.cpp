@@ -14,10 +14,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -286,6 +284,15 @@ void TestOcrWindow::background()
     ScanText(QStringLiteral("Adf-back"), 2, kOff);
     QVERIFY(!Recognition()->HasPending());
     QVERIFY(!Pages()->IsRecognised(Pages()->At(3).id));
+    // No text to copy: Ctrl+C in the column says so and leaves the clipboard
+    // alone. Nothing of the column's rows names the page's private file.
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    QTest::keyClick(m_fx->Child<QWidget>("lwImgThumbnail"), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    QCOMPARE(m_fx->LabelText("lblSaveNote"), QStringLiteral("选中的图像没有识别出的文字"));
+    for (const QVariant& value : Pages()->itemData(Pages()->index(3))) {
+        QVERIFY(!value.toString().contains(Pages()->At(3).path));
+    }
     SetLanguage(kEnglish);
     // Only the two pages without text are queued.
     QCOMPARE(Recognition()->PendingCount(), 2);
@@ -299,14 +306,27 @@ void TestOcrWindow::background()
         QVERIFY2(Misread(row).isEmpty(), qPrintable(Misread(row)));
     }
 
-    // "复制文字" puts the current page's text on the clipboard.
+    // "复制文字" puts the text of the selected pages on the clipboard, in
+    // page order, a blank line between two, and counts them in the status
+    // row; Ctrl+C in the thumbnail column does the same.
     auto* copy = m_fx->Child<QAction>("actionCopyText");
-    QVERIFY(copy);
     m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(3);
+    m_fx->Child<QAction>("actionSelectAll")->trigger();
     QVERIFY(copy->isEnabled());
     QGuiApplication::clipboard()->clear();
     copy->trigger();
-    QCOMPARE(QGuiApplication::clipboard()->text(), TextAt(3));
+    QStringList texts;
+    for (int row = 0; row < Pages()->Count(); ++row) {
+        texts << TextAt(row).trimmed();
+    }
+    QCOMPARE(QGuiApplication::clipboard()->text(), texts.join(QStringLiteral("\n\n")));
+    QCOMPARE(m_fx->LabelText("lblSaveNote"), QStringLiteral("已复制 5 页的文字"));
+    m_fx->Child<QAction>("actionSelectReverse")->trigger();
+    Pages()->Selection()->select(Pages()->index(1), QItemSelectionModel::Select);
+    Pages()->Selection()->select(Pages()->index(4), QItemSelectionModel::Select);
+    QTest::keyClick(m_fx->Child<QWidget>("lwImgThumbnail"), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), texts.at(1) + QStringLiteral("\n\n") + texts.at(4));
+    QCOMPARE(m_fx->LabelText("lblSaveNote"), QStringLiteral("已复制 2 页的文字"));
 
     // A turn keeps the text (its boxes are in the file's pixels).
     m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(1);
@@ -693,7 +713,8 @@ void TestOcrWindow::saveAfterScanWaits()
     QVERIFY2(misread.isEmpty(), qPrintable(misread));
 }
 
-// "另存为" waits the same way before it writes a searchable file.
+// "另存为" waits the same way before it writes a searchable file, and keeps
+// the pages with their texts.
 void TestOcrWindow::saveAsWaits()
 {
     QCOMPARE(Pages()->Count(), 0);
@@ -705,29 +726,17 @@ void TestOcrWindow::saveAsWaits()
     QVERIFY(QDir().mkpath(m_out));
     const QString target = m_out + QStringLiteral("/chosen.pdf");
     OverlayWatch overlay(m_fx->window.data());
-    // The dialog answered as a user would: the PDF file type, a name typed.
-    QTimer answer;
-    answer.setInterval(20);
-    connect(&answer, &QTimer::timeout, this, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != QLatin1String("dlgSaveAs")) {
-            return;
-        }
-        dialog->selectNameFilter(dialog->nameFilters().value(6));
-        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-            name->setText(target);
-        }
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    answer.start();
-    m_fx->Child<QAction>("actionSaveAs")->trigger();
-    answer.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(Pages()->Count() == 0 && !m_fx->window->JobRunning(), kWait);
+    QVERIFY(m_fx->SaveAs(target, 6));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(target) && !m_fx->window->JobRunning(), kWait);
     m_fx->jobsDone = 0;
     QVERIFY2(overlay.Showed(QStringLiteral("正在识别文字… ")), qPrintable(overlay.shown.join(" | ")));
     QCOMPARE(SavedFiles(), QStringList{QStringLiteral("chosen.pdf")});
     const QString misread = PdfMisread(target, truths);
     QVERIFY2(misread.isEmpty(), qPrintable(misread));
+    QCOMPARE(Truths(), truths);
+    for (int row = 0; row < Pages()->Count(); ++row) {
+        QVERIFY2(Misread(row).isEmpty(), qPrintable(Misread(row)));
+    }
 }
 
 int main(int argc, char* argv[])

@@ -1,7 +1,8 @@
 // "另存为…" on the simulated feeder: the file dialog's name and format decide
-// the files, which read back as the scanned pages in order; the counter of
-// "保存" is not touched; a failure keeps the pages; the folder and format
-// come back in the next window.
+// the files, which read back as the scanned pages in order; the pages stay
+// and the counter of "保存" is not touched; a failure keeps the pages; the
+// folder, format and a name are offered in the next window. Enter on any
+// question whose 是 destroys the user's file or pages keeps them.
 #include "mainwindow.h"
 #include "pageturn.h"
 #include "sessioncheck.h"
@@ -11,9 +12,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QSettings>
 #include <QtTest>
 
@@ -62,14 +61,13 @@ private slots:
     void failureKeepsPages();
     void remembered_data();
     void remembered();
+    void enterKeeps_data();
+    void enterKeeps();
 
 private:
     // A started window with `sheets` scanned pages, its settings file
     // seeded from `ini` (entries "Group/Key" -> value).
     bool StartWithPages(int sheets, const QMap<QString, QString>& ini = {});
-    // Chooses `file` in format `format` in the dialog (cancels when file is
-    // empty); what the dialog offered at first goes to `folder`/`filter`.
-    void ChooseInDialog(const QString& file, int format, QString* folder = nullptr, int* filter = nullptr);
     QString Stored(const QString& key) const
     {
         return QSettings(m_fx->window->ConfigFilePath(), QSettings::IniFormat).value(key).toString();
@@ -100,46 +98,6 @@ bool TestSaveAs::StartWithPages(int sheets, const QMap<QString, QString>& ini)
     return m_fx->WaitIdle() && m_fx->window->PageFiles().size() == sheets;
 }
 
-void TestSaveAs::ChooseInDialog(const QString& file, int format, QString* folder, int* filter)
-{
-    bool seen = false;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != QLatin1String("dlgSaveAs")) {
-            return;
-        }
-        // What the dialog offers when it opens; a later tick finds it still
-        // open only when the last answer did not take, and answers again.
-        if (!seen) {
-            seen = true;
-            if (folder) {
-                *folder = dialog->directory().absolutePath();
-            }
-            if (filter) {
-                *filter = dialog->nameFilters().indexOf(dialog->selectedNameFilter());
-            }
-        }
-        if (file.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        dialog->selectNameFilter(dialog->nameFilters().value(format));
-        // Typed into the name field, as a user would.
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (name) {
-            name->setText(file);
-        }
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    poll.start();
-    m_fx->jobsDone = 0;
-    m_fx->Child<QAction>("actionSaveAs")->trigger();
-    poll.stop();
-    QVERIFY(seen);
-}
-
 void TestSaveAs::saveAs_data()
 {
     QTest::addColumn<int>("format");
@@ -168,8 +126,8 @@ void TestSaveAs::saveAs_data()
 
 // Every format writes the three pages, in order, under the chosen name,
 // each turned as it is shown (the first turned left, the second turned four
-// quarters back upright, which a raster file keeps pixel for pixel); the
-// counter stays and the pages are gone afterwards, as after "保存".
+// quarters back upright, which a raster file keeps pixel for pixel); the box
+// names the files; the counter and the pages stay.
 void TestSaveAs::saveAs()
 {
     QFETCH(int, format);
@@ -189,11 +147,15 @@ void TestSaveAs::saveAs()
     turn(1, {"actionRotateRight", "actionRotate180", "actionRotateRight"});
     const QString folder = m_fx->home->path() + QStringLiteral("/chosen");
     QVERIFY(QDir().mkpath(folder));
-    ChooseInDialog(folder + QLatin1Char('/') + name, format);
+    const QList<Page> pages = m_fx->window->Pages()->Pages();
+    QVERIFY(m_fx->SaveAs(folder + QLatin1Char('/') + name, format));
     QVERIFY(m_fx->WaitIdle());
     QTRY_VERIFY(!m_fx->answerer.texts.isEmpty());
+    const QString named = files.size() == 1
+                              ? QStringLiteral("%1（3 页）").arg(files.first())
+                              : QStringLiteral("%1 至 %2（3 页）").arg(files.first(), files.last());
     QCOMPARE(m_fx->answerer.texts.last(),
-             QStringLiteral("保存成功\n已写入 %1 个文件到 %2").arg(files.size()).arg(folder));
+             QStringLiteral("保存成功\n已保存 %1\n保存位置：%2").arg(named, folder));
 
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
     QStringList readings;
@@ -211,7 +173,12 @@ void TestSaveAs::saveAs()
         const QImage saved = ReadBack(folder + QLatin1Char('/') + files.at(1), work).value(0);
         QCOMPARE(saved.convertToFormat(scanned.format()), scanned);
     }
-    QVERIFY(m_fx->window->PageFiles().isEmpty());
+    // A copy: the pages, their files and turns, and the steps of 撤销 stay.
+    QCOMPARE(m_fx->window->Pages()->Pages(), pages);
+    for (const Page& page : pages) {
+        QVERIFY(QFileInfo::exists(page.path));
+    }
+    QVERIFY(m_fx->Child<QAction>("actionUndo")->isEnabled());
     // Neither the counter nor the save folder of "保存" took part.
     QCOMPARE(m_fx->window->Counter(), 8);
     QCOMPARE(Stored(QStringLiteral("Scanner/ScanCount")), QStringLiteral("8"));
@@ -245,7 +212,7 @@ void TestSaveAs::failureKeepsPages()
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
     }
     const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    ChooseInDialog(folder + QStringLiteral("/scan"), 6);
+    QVERIFY(m_fx->SaveAs(folder + QStringLiteral("/scan"), 6));
     QVERIFY(m_fx->WaitIdle());
     QTRY_VERIFY(!m_fx->answerer.texts.isEmpty());
     QVERIFY2(m_fx->answerer.texts.last().startsWith(QStringLiteral("保存失败")),
@@ -266,22 +233,26 @@ void TestSaveAs::remembered_data()
     QTest::addColumn<QString>("storedFormat");
     QTest::addColumn<QString>("folder"); // what the dialog offers
     QTest::addColumn<int>("filter");
+    // The name offered: prefix "a" and counter 8, or, where the second window
+    // has no prefix, "扫描文档" and the date.
+    QTest::addColumn<QString>("name");
 
     const QString other = QStringLiteral("<home>/other");
+    const QString a = QStringLiteral("a0008");
     // The save format of "保存" is 3 (JPEG) in every row.
-    QTest::newRow("both remembered") << other << "6" << other << 6;
-    QTest::newRow("none stored") << ""
-                                 << ""
-                                 << "<home>/out" << 3;
+    QTest::newRow("both remembered") << other << "6" << other << 6 << a;
+    QTest::newRow("none stored, no prefix") << ""
+                                            << ""
+                                            << "<home>/out" << 3 << "扫描文档_<date>";
     QTest::newRow("folder gone") << "<home>/gone"
                                  << "8"
-                                 << "<home>/out" << 8;
+                                 << "<home>/out" << 8 << a;
     QTest::newRow("folder is a file") << "<home>/file"
                                       << "1"
-                                      << "<home>/out" << 1;
-    QTest::newRow("format beyond the list") << other << "9" << other << 3;
-    QTest::newRow("format negative") << other << "-1" << other << 3;
-    QTest::newRow("format not a number") << other << "pdf" << other << 3;
+                                      << "<home>/out" << 1 << a;
+    QTest::newRow("format beyond the list") << other << "9" << other << 3 << a;
+    QTest::newRow("format negative") << other << "-1" << other << 3 << a;
+    QTest::newRow("format not a number") << other << "pdf" << other << 3 << a;
 }
 
 // A second window offers what the first one used last, unless the stored
@@ -292,6 +263,7 @@ void TestSaveAs::remembered()
     QFETCH(QString, storedFormat);
     QFETCH(QString, folder);
     QFETCH(int, filter);
+    QFETCH(QString, name);
 
     // The first window's save-as writes the values...
     QVERIFY(StartWithPages(1, {{QStringLiteral("Scanner/FileFormat"), QStringLiteral("3")}}));
@@ -301,7 +273,7 @@ void TestSaveAs::remembered()
     QVERIFY(QDir().mkpath(home + QStringLiteral("/other")));
     QVERIFY(QDir().mkpath(home + QStringLiteral("/out")));
     QFile(home + QStringLiteral("/file")).open(QIODevice::WriteOnly);
-    ChooseInDialog(home + QStringLiteral("/other/first"), 6);
+    QVERIFY(m_fx->SaveAs(home + QStringLiteral("/other/first"), 6));
     QVERIFY(m_fx->WaitIdle());
     QCOMPARE(Stored(QStringLiteral("Scanner/SaveAsFormat")), QStringLiteral("6"));
     const QString ini = m_fx->SettingsFile();
@@ -321,20 +293,74 @@ void TestSaveAs::remembered()
         next[QStringLiteral("Scanner/SaveAsPath")] = storedFolder;
         next[QStringLiteral("Scanner/SaveAsFormat")] = storedFormat;
     }
+    if (name.contains(QStringLiteral("<date>"))) {
+        next[QStringLiteral("Scanner/Prefix")] = QString();
+    }
     QScopedPointer<WindowFixture> first(m_fx.take());
     QVERIFY(StartWithPages(1, next));
     // The second window has a home of its own: its folders are the first's.
-    QString offered;
-    int offeredFilter = -1;
-    ChooseInDialog(QString(), 0, &offered, &offeredFilter);
+    WindowFixture::SaveAsOffer offered;
+    QVERIFY(m_fx->SaveAs(QString(), 0, &offered));
     const QString secondHome = m_fx->home->path();
     if (folder == home + QStringLiteral("/out")) {
-        QCOMPARE(offered, secondHome + QStringLiteral("/out"));
+        QCOMPARE(offered.folder, secondHome + QStringLiteral("/out"));
     } else {
-        QCOMPARE(offered, folder);
+        QCOMPARE(offered.folder, folder);
     }
-    QCOMPARE(offeredFilter, filter);
+    QCOMPARE(offered.filter, filter);
+    name.replace(QStringLiteral("<date>"), QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+    QCOMPARE(offered.name, name);
     QCOMPARE(m_fx->window->PageFiles().size(), 1);
+}
+
+void TestSaveAs::enterKeeps_data()
+{
+    QTest::addColumn<QString>("step"); // an action, "save as" or "close"
+    QTest::addColumn<QString>("question");
+    QTest::newRow("保存 over a file") << "actionSave"
+                                      << "保存路径有重复文件";
+    QTest::newRow("另存为 over a file") << "save as"
+                                        << "保存路径有重复文件";
+    QTest::newRow("删除") << "actionDelete"
+                          << "是否删除选中的 2 张图像？";
+    QTest::newRow("清除全部") << "actionBroom"
+                              << "是否清除全部 2 张图像？";
+    QTest::newRow("退出 with pages") << "close"
+                                     << "扫描图像未保存，确定要退出吗？";
+}
+
+// Enter on a question whose 是 would destroy something of the user's
+// answers 否: the user's file keeps its bytes, the pages and their files
+// stay, and the window stays open.
+void TestSaveAs::enterKeeps()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, question);
+    QVERIFY(StartWithPages(2, {{QStringLiteral("Scanner/FileFormat"), QStringLiteral("6")}}));
+    const QList<QString> pages = m_fx->window->PageFiles();
+    // The file "保存" would write first, and one chosen in "另存为…".
+    const QString mine = m_fx->home->path() + QStringLiteral("/out/a0008.pdf");
+    QFile file(mine);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("mine") == 4);
+    file.close();
+    m_fx->Child<QAction>("actionSelectAll")->trigger();
+    m_fx->answerer.SetKey(Qt::Key_Return);
+    if (step == QLatin1String("save as")) {
+        QVERIFY(m_fx->SaveAs(mine, 6));
+    } else if (step == QLatin1String("close")) {
+        QVERIFY(!m_fx->window->close());
+    } else {
+        m_fx->Child<QAction>(qPrintable(step))->trigger();
+    }
+    QTRY_VERIFY(!m_fx->window || !m_fx->window->JobRunning());
+    QVERIFY(m_fx->window);
+    QVERIFY(!m_fx->answerer.texts.isEmpty());
+    QVERIFY2(m_fx->answerer.texts.first().startsWith(question), qPrintable(m_fx->answerer.texts.first()));
+    QCOMPARE(SessionCheck::Bytes(mine), QByteArray("mine"));
+    QCOMPARE(m_fx->window->PageFiles(), pages);
+    for (const QString& page : pages) {
+        QVERIFY(QFileInfo::exists(page));
+    }
 }
 
 QTEST_MAIN(TestSaveAs)

@@ -10,9 +10,12 @@
 #include "splashdialog.h"
 #include "usbhotplugthread.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -193,4 +196,39 @@ void WindowFixture::SetResolution(int dpi)
     auto* spin = Child<QSpinBox>("sbResolution");
     spin->setValue(dpi);
     spin->editingFinished();
+}
+
+bool WindowFixture::SaveAs(const QString& file, int format, SaveAsOffer* offer)
+{
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("dlgSaveAs")) {
+            return;
+        }
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        // What the dialog offers when it opens; a later tick finds it still
+        // open only when the last answer did not take, and answers again.
+        if (!seen && offer) {
+            offer->folder = dialog->directory().absolutePath();
+            offer->filter = dialog->nameFilters().indexOf(dialog->selectedNameFilter());
+            offer->name = name ? name->text() : QString();
+        }
+        seen = true;
+        if (file.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectNameFilter(dialog->nameFilters().value(format));
+        if (name) {
+            name->setText(file);
+        }
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    poll.start();
+    jobsDone = 0;
+    Child<QAction>("actionSaveAs")->trigger();
+    return seen;
 }

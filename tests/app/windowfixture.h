@@ -57,6 +57,17 @@ public:
     QStringList JumpItems() const;
     QString LabelText(const char* name) const;
 
+    // What the "另存为…" dialog offered when it opened.
+    struct SaveAsOffer {
+        QString folder;
+        int filter = -1;
+        QString name;
+    };
+    // Triggers "另存为…" and answers its dialog as a user would: the file
+    // type of `format` chosen and `file` typed (an empty file cancels). False
+    // when no dialog came.
+    bool SaveAs(const QString& file, int format, SaveAsOffer* offer = nullptr);
+
     // Picks a combo box entry of the panel by its device value.
     bool SetPanelCombo(const char* name, const QString& value);
     void SetResolution(int dpi);

@@ -260,9 +260,10 @@ case_stop() {
   [ "$second" -lt $((first + 30)) ] || fail "the close button did not stop the scan"
   note "the close button stopped the second scan at $second pages"
   shot stopped
-  # Closing again asks; 是 ends the program, and nothing is left to recover.
+  # Closing again asks; 是 (its key Y: 否 is the default) ends the program,
+  # and nothing is left to recover.
   python3 "$here/wmclose.py" "$MAIN" || fail "could not ask the window to close"
-  answer '提示'
+  answer '提示' y
   ended "the exit was confirmed"
   [ -z "$(find "$(work_dir)" -type f)" ] || fail "files left after a clean exit"
   only_own_files

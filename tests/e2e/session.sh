@@ -93,10 +93,10 @@ await_box() { # title tenths: the box's window, empty when none came in time
   echo "$box"
 }
 
-answer_box() { # window: Return (是, OK) in that box, which then goes
+answer_box() { # window [key]: Return (the default button) or the key given in that box, which then goes
   sleep 0.2
   timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null
-  xdotool key Return
+  xdotool key "${2:-Return}"
   for _ in $(seq 1 50); do
     xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
     [ -z "$(xdotool search --onlyvisible --name . 2>/dev/null | grep -x "$1")" ] && return 0
@@ -105,11 +105,11 @@ answer_box() { # window: Return (是, OK) in that box, which then goes
   fail "a box did not go"
 }
 
-answer() { # title: Return in the box with that title; fails when none comes
+answer() { # title [key]: answer_box in the box with that title; fails when none comes
   local box
   box=$(await_box "$1" 150)
   [ -n "$box" ] || fail "no box \"$1\""
-  answer_box "$box"
+  answer_box "$box" "${2:-Return}"
 }
 
 idle() { # the busy overlay has gone
