@@ -72,7 +72,7 @@ bool MainWindow::DoSave()
 
 bool MainWindow::DoSave(const QList<SavePage>& pages)
 {
-    if (!m_saver->Write(SaveTarget(), pages, m_sysPage->Counter())) {
+    if (!m_saver->Write(SaveTarget(), pages, m_sysPage->Counter(), SavedPagesNote(pages))) {
         return false;
     }
     // The counter stays when nothing was written.
@@ -139,6 +139,7 @@ void MainWindow::SettleSavedPages()
             QFile::remove(TextStore::TextPath(page));
         }
     }
+    m_saver->ForgetSave();
 }
 
 void MainWindow::SaveFinished()
