@@ -11,7 +11,6 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <QtGlobal>
 
 #include <cerrno>
 #include <csignal>
