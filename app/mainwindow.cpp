@@ -87,9 +87,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     // in its folder under the system temporary folder.
     m_workDir = workDir.isEmpty() ? DefaultWorkDir() : WorkDir::ChooseFor(workDir);
     if (!m_workDir.isEmpty()) {
-        // Saves of an earlier run cut short while committing are finished
-        // or undone before anything else looks at the save folders.
-        SaveTransaction::Recover(SaveTransaction::RecordFolder(m_workDir));
+        // Saves of an earlier run cut short are settled there first.
         PrepareSession(workDir.isEmpty() ? WorkDir::LegacyFolders(QDir::tempPath()) : QStringList());
     }
     m_quit = [](int status) { QCoreApplication::exit(status); };
@@ -417,6 +415,9 @@ void MainWindow::showEvent(QShowEvent* event)
     if (PendingRecoveryCount() > 0) {
         // Asked once the window is on screen, after the start-up.
         QTimer::singleShot(0, this, &MainWindow::OfferRecovery);
+    }
+    if (m_session && m_session->HasUnfinishedSaves()) {
+        QTimer::singleShot(0, this, &MainWindow::ShowUnfinishedSaves);
     }
 }
 

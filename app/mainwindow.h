@@ -370,6 +370,11 @@ private:
     // hides after a while.
     void ShowJournalNote(const QString& text, bool lasting);
     void OfferRecovery();
+    // Names, once, the files a save cut short could not finish at the start.
+    void ShowUnfinishedSaves();
+    // What a save of `pages` that empties the list leaves in its record (see
+    // SaveSettle); empty without a journal.
+    QByteArray SavedPagesNote(const QList<SavePage>& pages) const;
     void RestorePages(const SessionJournal::State& found);
     void EndSessionCleanly();
     bool StopJobOnClose();

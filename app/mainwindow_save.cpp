@@ -73,7 +73,7 @@ bool MainWindow::DoSave()
 
 bool MainWindow::DoSave(const QList<SavePage>& pages)
 {
-    if (!m_saver->Write(SaveTarget(), pages, m_sysPage->Counter())) {
+    if (!m_saver->Write(SaveTarget(), pages, m_sysPage->Counter(), SavedPagesNote(pages))) {
         return false;
     }
     // The counter stays when nothing was written.
@@ -140,6 +140,7 @@ void MainWindow::SettleSavedPages()
             QFile::remove(TextStore::TextPath(page));
         }
     }
+    m_saver->ForgetSave();
 }
 
 void MainWindow::SaveFinished()

@@ -8,11 +8,14 @@
 #include "imageviewwidget.h"
 #include "journalwriter.h"
 #include "pagehistory.h"
+#include "savecontroller.h"
 #include "sessioncontroller.h"
 #include "temppath.h"
 #include "thumblistwidget.h"
 #include "ui_mainwindow.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -50,6 +53,7 @@ QString JournalFailureCause(int error)
 void MainWindow::PrepareSession(const QStringList& earlier)
 {
     m_session.reset(new SessionController(m_workDir, earlier));
+    m_session->SetCounterKeeper([this](int counter) { m_sysPage->KeepCounterAtLeast(counter); });
     const int next = m_session->Prepare(m_scan->NextNumber());
     // The folder the session really took (a private one when another copy
     // holds this one): page files, save staging and temporary files follow it.
@@ -152,6 +156,38 @@ void MainWindow::OfferRecovery()
         RestorePages(found);
     }
     RecordSession();
+}
+
+void MainWindow::ShowUnfinishedSaves()
+{
+    const SaveSettle::Unfinished unfinished =
+        m_session ? m_session->TakeUnfinishedSaves() : SaveSettle::Unfinished();
+    if (unfinished.isEmpty()) {
+        return;
+    }
+    QStringList lines;
+    for (const auto& file : unfinished) {
+        lines << tr("%1（新内容在隐藏文件 %2 中）")
+                     .arg(QDir::toNativeSeparators(file.first), QFileInfo(file.second).fileName());
+    }
+    QMessageBox::information(this, tr("提示"),
+                             tr("上次中断的保存未能完成以下文件：同名文件已被替换，现有文件保持不变。") +
+                                 QLatin1Char('\n') + lines.join(QLatin1Char('\n')));
+}
+
+QByteArray MainWindow::SavedPagesNote(const QList<SavePage>& pages) const
+{
+    if (!m_session || !m_session->Recording()) {
+        return QByteArray();
+    }
+    SaveSettle::Note note;
+    for (const SavePage& page : pages) {
+        note.pages << QFileInfo(page.path).fileName();
+    }
+    note.scanNumber = m_scan->NextNumber();
+    const int files = SaveController::IsMultiFile(m_sysPage->FormatIndex()) ? 1 : int(pages.size());
+    note.counter = m_sysPage->Counter() + files;
+    return SaveSettle::Encode(note);
 }
 
 int MainWindow::PendingRecoveryCount() const

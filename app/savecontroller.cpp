@@ -131,14 +131,15 @@ bool SaveController::Write(const Target& target, const QList<QString>& pages, in
     return Write(target, UnturnedPages(pages), counter);
 }
 
-bool SaveController::Write(const Target& target, const QList<SavePage>& pages, int counter)
+bool SaveController::Write(const Target& target, const QList<SavePage>& pages, int counter,
+                           const QByteArray& note)
 {
     const int files = IsMultiFile(target.format) ? 1 : pages.size();
     QStringList targets;
     for (int i = 0; i < files; ++i) {
         targets << FileName(target, counter + i);
     }
-    return WriteFiles(target.format, pages, targets);
+    return WriteFiles(target.format, pages, targets, note);
 }
 
 bool SaveController::WriteFiles(int format, const QList<QString>& pages, const QStringList& targets)
@@ -146,7 +147,8 @@ bool SaveController::WriteFiles(int format, const QList<QString>& pages, const Q
     return WriteFiles(format, UnturnedPages(pages), targets);
 }
 
-bool SaveController::WriteFiles(int format, const QList<SavePage>& pages, const QStringList& targets)
+bool SaveController::WriteFiles(int format, const QList<SavePage>& pages, const QStringList& targets,
+                                const QByteArray& note)
 {
     Reset();
     // Nothing to put into a file: none is written.
@@ -164,6 +166,7 @@ bool SaveController::WriteFiles(int format, const QList<SavePage>& pages, const 
     // A save of ours into this folder that was cut short is settled first.
     SaveTransaction::Recover(m_recordFolder, QFileInfo(targets.first()).absolutePath());
     SaveTransaction transaction(m_recordFolder);
+    transaction.SetNote(note);
     QStringList staged;
     for (int i = 0; i < files; ++i) {
         staged << transaction.Stage(targets.at(i));
@@ -184,10 +187,17 @@ bool SaveController::WriteFiles(int format, const QList<SavePage>& pages, const 
         m_failure = transaction.Failure();
         return false;
     }
+    m_keptRecord = transaction.RecordPath();
     m_savedFiles = targets;
     m_savedPages = pages.size();
     m_succeeded = true;
     return true;
+}
+
+void SaveController::ForgetSave()
+{
+    SaveTransaction::Forget(m_keptRecord);
+    m_keptRecord.clear();
 }
 
 QString SaveController::FailureText(const SaveFailure& failure)

@@ -58,14 +58,20 @@ public:
 
     // Writes `pages` from `counter` on (from any thread). True when every
     // file is in place; the numbers used are then SavedFiles().size().
+    // A `note` goes into the save's record, which then stays until
+    // ForgetSave() (see SaveTransaction::SetNote).
     bool Write(const Target& target, const QList<QString>& pages, int counter);
     // The same for pages that may be turned: each file shows its page
     // turned by the page's angle.
-    bool Write(const Target& target, const QList<SavePage>& pages, int counter);
+    bool Write(const Target& target, const QList<SavePage>& pages, int counter,
+               const QByteArray& note = QByteArray());
     // The same with the files named by the caller (one per page, or one for
     // a multi-page format), in any folder.
     bool WriteFiles(int format, const QList<QString>& pages, const QStringList& targets);
-    bool WriteFiles(int format, const QList<SavePage>& pages, const QStringList& targets);
+    bool WriteFiles(int format, const QList<SavePage>& pages, const QStringList& targets,
+                    const QByteArray& note = QByteArray());
+    // The caller has acted on the last save: its record goes.
+    void ForgetSave();
     // The name "另存为…" offers: the prefix and the counter as "保存" would
     // name its first file, or, without a prefix, `word` and the date.
     static QString SaveAsSuggestion(const QString& prefix, int counter, int minDigits, const QString& word,
@@ -111,6 +117,7 @@ private:
     QString m_recordFolder;
     SaveFailure m_failure;
     QStringList m_savedFiles; // what the last save wrote
+    QString m_keptRecord;     // the record of a save with a note
     int m_savedPages = 0;
     bool m_succeeded = false;
 };

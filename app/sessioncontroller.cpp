@@ -42,6 +42,9 @@ int SessionController::Prepare(int scanNumber)
     m_journal.reset(new SessionJournal(m_workDir));
     // Temporary files are never pages: whatever an earlier run left goes.
     ClearDirectory(m_workDir + QLatin1Char('/') + QLatin1String(kTempFolderName));
+    // Saves of an earlier run cut short are finished or undone before
+    // anything looks at the save folders or the journal.
+    SettleSaves(m_workDir);
     AdoptEarlierSession();
     m_writer.reset(new JournalWriter(m_workDir));
     SessionJournal::Found how = SessionJournal::Found::Nothing;
@@ -92,16 +95,29 @@ void SessionController::AdoptEarlierSession()
     // The session of an earlier version's folder, or of a private folder
     // whose copy did not end normally, is offered like this folder's own
     // (when this one holds none). Folders without a session go.
+    const auto settle = [this](const QString& folder) { SettleSaves(folder); };
     for (const QString& folder : qAsConst(m_earlier)) {
-        if (SessionMove::Adopt(folder, m_workDir) != SessionMove::Result::Left) {
+        if (SessionMove::Adopt(folder, m_workDir, settle) != SessionMove::Result::Left) {
             // The earlier version's parent level goes too once it is empty.
             QDir().rmdir(QFileInfo(folder).path());
         }
     }
     const QStringList siblings = WorkDir::PrivateSiblings(m_workDir);
     for (const QString& folder : siblings) {
-        SessionMove::Adopt(folder, m_workDir);
+        SessionMove::Adopt(folder, m_workDir, settle);
     }
+}
+
+void SessionController::SettleSaves(const QString& folder)
+{
+    SaveSettle::Settle(folder, m_keepCounter, &m_unfinished);
+}
+
+SaveSettle::Unfinished SessionController::TakeUnfinishedSaves()
+{
+    SaveSettle::Unfinished unfinished;
+    std::swap(unfinished, m_unfinished);
+    return unfinished;
 }
 
 void SessionController::Record(const SessionJournal::State& state)

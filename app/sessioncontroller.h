@@ -1,10 +1,12 @@
 #pragma once
 
+#include "savesettle.h"
 #include "sessionjournal.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class JournalWriter;
@@ -60,9 +62,17 @@ public:
     // else none and the folder is emptied. The question is then over.
     SessionJournal::State TakeRecovery(bool restore);
 
+    // Before Prepare(): where the counter of a save that Prepare() finds
+    // finished goes (stored at once; see SaveSettle).
+    void SetCounterKeeper(std::function<void(int)> keep) { m_keepCounter = std::move(keep); }
+    // Targets of saves cut short that Prepare() could not finish; told once.
+    SaveSettle::Unfinished TakeUnfinishedSaves();
+    bool HasUnfinishedSaves() const { return !m_unfinished.isEmpty(); }
+
 private:
     bool TakePrivateFolder();
     void AdoptEarlierSession();
+    void SettleSaves(const QString& folder);
 
     QString m_workDir;
     QStringList m_earlier;
@@ -72,4 +82,6 @@ private:
     std::unique_ptr<JournalWriter> m_writer;
     bool m_recoveryPending = false;
     SessionJournal::State m_recovery;
+    std::function<void(int)> m_keepCounter;
+    SaveSettle::Unfinished m_unfinished;
 };

@@ -150,7 +150,8 @@ bool SessionMove::RemoveFolder(const QString& path)
     return ::rmdir(Native(path).constData()) == 0;
 }
 
-SessionMove::Result SessionMove::Adopt(const QString& from, const QString& to)
+SessionMove::Result SessionMove::Adopt(const QString& from, const QString& to,
+                                       const std::function<void(const QString&)>& settle)
 {
     const QString source = QDir::cleanPath(from);
     const QString target = QDir::cleanPath(to);
@@ -161,6 +162,9 @@ SessionMove::Result SessionMove::Adopt(const QString& from, const QString& to)
     SessionLock lock;
     if (!lock.TryLock(SessionLock::PathFor(source))) {
         return Result::Left; // a running copy works there
+    }
+    if (settle) {
+        settle(source);
     }
     const SessionJournal old(source);
     if (!HoldsSession(old)) {

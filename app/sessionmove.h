@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Brings the session that another folder holds into the work folder, so that
 // the usual recovery question offers its pages: the folder an earlier version
 // kept under the system temporary folder, or the private folder of a copy
@@ -20,8 +22,10 @@ enum class Result {
 // files and then the journal are given a name in `to` (a second link on one
 // file system, a synced copy across file systems); only when all are there is
 // `from` removed. A failure on the way removes what was placed in `to` and
-// leaves `from` as it was.
-Result Adopt(const QString& from, const QString& to);
+// leaves `from` as it was. `settle` is called with `from` once it is held,
+// before anything else: what `from` holds afterwards is what moves.
+Result Adopt(const QString& from, const QString& to,
+             const std::function<void(const QString&)>& settle = nullptr);
 
 // Removes a folder of ours with what it holds; links inside are removed,
 // never followed. False when something stays.

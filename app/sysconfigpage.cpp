@@ -404,6 +404,17 @@ void SysConfigPage::SaveScanCount()
     m_ui.scanCount->setText(QString::number(m_config.scanCount));
 }
 
+void SysConfigPage::KeepCounterAtLeast(int counter)
+{
+    counter = std::min(counter, kCounterLimit - 1);
+    const QString stored = ReadSetting(kScanner, QStringLiteral("ScanCount"));
+    if (!stored.isEmpty() && StoredCounter(stored) >= counter) {
+        return;
+    }
+    m_counter = counter;
+    StoreCounter();
+}
+
 void SysConfigPage::StoreCounter()
 {
     WriteSetting(kScanner, QStringLiteral("ScanCount"), QString::number(m_counter));

@@ -77,6 +77,8 @@ public:
     // A save wrote `files` files: the counter moves on (stored by StoreCounter).
     void AdvanceCounter(int files) { m_counter += files; }
     void StoreCounter();
+    // Stores `counter` unless the stored counter is as high already.
+    void KeepCounterAtLeast(int counter);
     int MinDigits() const { return m_minDigits; }
     bool SaveAfterScan() const { return m_saveAfterScan; }
     int FormatIndex() const { return m_formatIndex; }

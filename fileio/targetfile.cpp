@@ -68,8 +68,22 @@ TargetFile::TargetFile(const QString& target) : m_target(target)
     if (target.isEmpty())
         return;
     m_tempPath = CreateHiddenSibling(target, "part");
-    if (m_tempPath.isEmpty() && errno != EEXIST)
-        NoteWriteError(errno);
+    if (m_tempPath.isEmpty()) {
+        if (errno != EEXIST)
+            NoteWriteError(errno);
+        return;
+    }
+    const Watcher note = WatcherOf(target);
+    if (!note)
+        return;
+    struct stat made {};
+    errno = 0;
+    if (::lstat(QFile::encodeName(m_tempPath).constData(), &made) != 0 ||
+        !note(Step::Created, m_tempPath, quint64(made.st_ino))) {
+        NoteWriteError(errno != 0 ? errno : EIO);
+        QFile::remove(m_tempPath);
+        m_tempPath.clear();
+    }
 }
 
 TargetFile::~TargetFile()
@@ -103,7 +117,7 @@ bool TargetFile::Commit()
     if (ok) {
         if (const Watcher note = WatcherOf(m_target)) {
             errno = 0;
-            ok = note(quint64(written.st_ino));
+            ok = note(Step::Complete, m_tempPath, quint64(written.st_ino));
             error = errno != 0 ? errno : EIO;
         }
     }

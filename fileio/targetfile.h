@@ -29,13 +29,15 @@ public:
     // fails; once the rename is done the target holds the new file even so.
     bool Commit();
 
-    // Tells `note` about every file that is about to be renamed over
-    // `target`, in any thread, until Unwatch(target): Commit() calls it with
-    // the inode of the complete, flushed new file just before the rename,
-    // and renames only when it returns true (else Commit() fails, errno as
-    // `note` left it, and the target stays as it was). A second Watch() of
-    // the same path replaces the first.
-    using Watcher = std::function<bool(quint64 inode)>;
+    // Tells `note` about every file that is to replace `target`, in any
+    // thread, until Unwatch(target): once when the file is made (Created;
+    // when `note` returns false the file goes again and IsValid() is false),
+    // and once more just before Commit() renames the complete, flushed file
+    // over the target (Complete; when `note` returns false Commit() fails,
+    // errno as `note` left it, and the target stays as it was). A second
+    // Watch() of the same path replaces the first.
+    enum class Step { Created, Complete };
+    using Watcher = std::function<bool(Step step, const QString& file, quint64 inode)>;
     static void Watch(const QString& target, Watcher note);
     static void Unwatch(const QString& target);
 

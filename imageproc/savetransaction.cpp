@@ -85,6 +85,44 @@ quint64 InodeOf(const QString& path)
     return ::lstat(Native(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
 }
 
+qint64 TimeOf(const struct stat& st)
+{
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// Whether `path` is still the old file an entry was to replace: the same
+// inode, not written since (a file rewritten in place keeps its inode).
+bool IsRecordedOld(const QString& path, quint64 oldInode, qint64 oldTime)
+{
+    struct stat st {};
+    return oldInode != 0 && ::lstat(Native(path).constData(), &st) == 0 && quint64(st.st_ino) == oldInode &&
+           (oldTime == 0 || TimeOf(st) == oldTime);
+}
+
+// Renames `from` to `to` unless something has the name `to`.
+bool RenameToFreeName(const QString& from, const QString& to)
+{
+    const QByteArray source = Native(from);
+    const QByteArray target = Native(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system that cannot refuse to replace: a second name first.
+    if (::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    struct stat st {};
+    if (::lstat(target.constData(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return std::rename(source.constData(), target.constData()) == 0;
+}
+
 // A name of kind "keep" beside `target` that nothing has now; empty, with
 // errno EEXIST, when many in a row are taken.
 QString FreeKeepName(const QString& target)
@@ -109,48 +147,22 @@ void RemoveIfInode(const QString& path, quint64 inode)
         ::unlink(name.constData());
 }
 
-// The temporaries a writer of process `pid` made beside the staged file
-// `staged` (see TargetFile: ".<staged base name>.part-<pid>-<n>.<suffix>"):
-// regular files of this user. Their names derive from a recorded name, so
-// they are ours as well.
-QStringList PartsOf(const QString& staged, qint64 pid)
+// Removes the files the writers made for staged files, while they are the
+// recorded ones.
+void RemoveParts(const QVector<SaveRecord::Part>& parts)
 {
-    const QFileInfo info(staged);
-    QString pattern =
-        "^" +
-        QRegularExpression::escape("." + info.completeBaseName() + ".part-" + QString::number(pid) + "-") +
-        "[0-9]{1,10}";
-    if (!info.suffix().isEmpty())
-        pattern += QRegularExpression::escape("." + info.suffix());
-    const QRegularExpression part(pattern + "$");
-    const QString folder = info.absolutePath();
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    QStringList parts;
-    for (const QString& name : names) {
-        if (!part.match(name).hasMatch())
-            continue;
-        const QString file = folder + "/" + name;
-        struct stat st {};
-        if (::lstat(Native(file).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid())
-            parts << file;
-    }
-    return parts;
+    for (const SaveRecord::Part& part : parts)
+        RemoveIfInode(part.path, part.inode);
 }
 
-void RemovePartsOf(const QString& staged, qint64 pid)
-{
-    for (const QString& part : PartsOf(staged, pid))
-        ::unlink(Native(part).constData());
-}
-
-// Removes the staged files of a save of process `pid` that ended before its
-// commit. A staged file is recorded when it is made and again, with the new
-// inode, whenever a writer is about to rename its complete file over it. It
-// is ours when it has the inode recorded last; or the one before while the
-// file recorded last is still the writer's temporary (the process ended
-// between the two). An inode recorded earlier than that has been given up
-// and may belong to someone else's file by now.
-void RemoveStaged(const QVector<SaveRecord::Entry>& entries, qint64 pid)
+// Removes the staged files of a save that ended before its commit. A staged
+// file is recorded when it is made and again, with the new inode, whenever a
+// writer is about to rename its complete file over it. It is ours when it
+// has the inode recorded last; or the one before while the file recorded
+// last is still the writer's file (the process ended between the two). An
+// inode recorded earlier than that has been given up and may belong to
+// someone else's file by now.
+void RemoveStaged(const QVector<SaveRecord::Entry>& entries, const QVector<SaveRecord::Part>& parts)
 {
     QStringList order;
     QHash<QString, QVector<quint64>> inodes;
@@ -164,8 +176,8 @@ void RemoveStaged(const QVector<SaveRecord::Entry>& entries, qint64 pid)
         const quint64 now = InodeOf(staged);
         bool ours = now == recorded.last();
         if (!ours && recorded.size() > 1 && now == recorded.at(recorded.size() - 2)) {
-            for (const QString& part : PartsOf(staged, pid))
-                ours = ours || InodeOf(part) == recorded.last();
+            for (const SaveRecord::Part& part : parts)
+                ours = ours || (part.staged == staged && InodeOf(part.path) == recorded.last());
         }
         if (ours)
             RemoveIfInode(staged, now);
@@ -208,54 +220,119 @@ void RollBack(const QVector<SaveRecord::Entry>& entries)
 }
 
 // Finishes a commit: every staged file still beside its target is put in
-// place. False (some may be in place) when one cannot be.
-bool RollForward(const QVector<SaveRecord::Entry>& entries)
+// place, over the recorded old file or where nothing is; a target that has
+// become another file keeps it, and its staged file stays (`unfinished`).
+// False (some may be in place) when a staged file cannot be put in place.
+bool RollForward(const QVector<SaveRecord::Entry>& entries, QVector<QPair<QString, QString>>* unfinished)
 {
     for (const SaveRecord::Entry& e : entries) {
-        if (InodeOf(e.target) != e.stagedInode &&
-            std::rename(Native(e.staged).constData(), Native(e.target).constData()) != 0)
+        if (InodeOf(e.target) == e.stagedInode || InodeOf(e.staged) != e.stagedInode)
+            continue;
+        bool placed = false;
+        if (IsRecordedOld(e.target, e.oldInode, e.oldTime))
+            placed = std::rename(Native(e.staged).constData(), Native(e.target).constData()) == 0;
+        else
+            placed = RenameToFreeName(e.staged, e.target);
+        if (!placed && errno == EEXIST)
+            unfinished->append({e.target, e.staged});
+        else if (!placed)
             return false;
     }
     return true;
 }
 
-// Settles one record of process `pid` that no longer runs. The rule: a
-// commit goes forward when every new file is there to be put in place (all
-// were complete before the commit began), so that both what the user asked
-// to save and nothing else is in the folder; otherwise, or when going
-// forward fails, every target goes back to its old file. A save cut short
-// before its commit leaves the old files and loses only its staged files.
-void Settle(const SaveRecord& record, qint64 pid)
+// A kept old file goes once its target holds a file again (the old one,
+// the new one or another); with nothing there, it goes back to its name.
+void DropBackups(const QVector<SaveRecord::Entry>& entries)
+{
+    for (const SaveRecord::Entry& e : entries) {
+        if (e.oldInode == 0 || e.backup.isEmpty() || InodeOf(e.backup) != e.oldInode)
+            continue;
+        if (InodeOf(e.target) != 0)
+            ::unlink(Native(e.backup).constData());
+        else
+            std::rename(Native(e.backup).constData(), Native(e.target).constData());
+    }
+}
+
+struct Settled {
+    bool inPlace = false; // every target holds its new file
+    QVector<QPair<QString, QString>> unfinished;
+};
+
+// Settles one record of a process that no longer runs. The rule: a commit
+// goes forward when every new file is there to be put in place (all were
+// complete before the commit began), so that both what the user asked to
+// save and nothing else is in the folder; otherwise, or when going forward
+// fails, every target goes back to its old file. A commit that finished
+// only goes forward. A save cut short before its commit leaves the old
+// files and loses only its staged files.
+Settled Settle(const SaveRecord& record)
 {
     const QVector<SaveRecord::Entry>& entries = record.entries;
+    Settled settled;
     if (!record.committing) {
-        RemoveStaged(entries, pid);
-    } else {
-        bool complete = true;
-        for (const SaveRecord::Entry& e : entries)
-            complete = complete && (InodeOf(e.target) == e.stagedInode || InodeOf(e.staged) == e.stagedInode);
-        if (!complete || !RollForward(entries))
-            RollBack(entries);
-        // A kept old file is dropped once its target holds the old or the
-        // new content; with neither there, it goes back to its name.
-        for (const SaveRecord::Entry& e : entries) {
-            if (e.oldInode == 0 || e.backup.isEmpty() || InodeOf(e.backup) != e.oldInode)
-                continue;
-            const quint64 now = InodeOf(e.target);
-            if (now == e.oldInode || now == e.stagedInode)
-                ::unlink(Native(e.backup).constData());
-            else if (now == 0)
-                std::rename(Native(e.backup).constData(), Native(e.target).constData());
-        }
+        RemoveStaged(entries, record.parts);
+        RemoveParts(record.parts);
+        SyncFoldersOf(entries);
+        return settled;
     }
+    bool complete = true;
     for (const SaveRecord::Entry& e : entries)
-        RemovePartsOf(e.staged, pid);
+        complete = complete && (InodeOf(e.target) == e.stagedInode || InodeOf(e.staged) == e.stagedInode);
+    const bool forward = (complete || record.done) && RollForward(entries, &settled.unfinished);
+    if (!forward && !record.done) {
+        RollBack(entries);
+        settled.unfinished.clear();
+    }
+    DropBackups(entries);
     SyncFoldersOf(entries);
+    settled.inPlace = true;
+    for (const SaveRecord::Entry& e : entries)
+        settled.inPlace = settled.inPlace && InodeOf(e.target) == e.stagedInode;
+    return settled;
 }
 
 QString CleanFolder(const QString& path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// Whether a record is to be settled now: one of its targets is in `only`
+// (or `only` is empty), and the folders of all of them are there.
+bool Concerns(const SaveRecord& record, const QString& only)
+{
+    bool concerned = only.isEmpty();
+    bool reachable = true;
+    for (const SaveRecord::Entry& e : qAsConst(record.entries)) {
+        const QString targetFolder = CleanFolder(QFileInfo(e.target).absolutePath());
+        concerned = concerned || targetFolder == only;
+        reachable = reachable && QFileInfo(targetFolder).isDir();
+    }
+    return concerned && reachable;
+}
+
+// Settles the record at `path` (held locked) and removes it, unless its
+// note goes to the caller; true when settled.
+bool SettleRecord(const QString& path, const SaveRecord& record,
+                  QVector<SaveTransaction::Recovered>* recovered)
+{
+    const Settled done = Settle(record);
+    SaveTransaction::Recovered outcome{path, QByteArray(), done.unfinished};
+    if ((done.inPlace || record.done) && done.unfinished.isEmpty())
+        outcome.note = record.note;
+    const bool keep = recovered && !outcome.note.isEmpty();
+    if (keep && !record.done && !SaveRecord::MarkDone(path))
+        qCWarning(lcOutput) << "Failed to mark the save record finished:" << path;
+    if (!keep) {
+        outcome.record.clear();
+        outcome.note.clear();
+        if (::unlink(Native(path).constData()) != 0)
+            return false;
+    }
+    if (recovered && (keep || !outcome.unfinished.isEmpty()))
+        recovered->append(outcome);
+    return true;
 }
 
 } // namespace
@@ -319,15 +396,20 @@ QString SaveTransaction::Stage(const QString& target)
         // The record's name is on the disk before a written file needs it.
         if (first)
             SyncFolder(m_recordFolder);
-        // A writer renames its complete file over the staged one: the new
-        // file is recorded (flushed) before it gets the staged name, so that
-        // whenever the process ends the staged name holds a recorded file.
+        // A writer's file is recorded when it is made, so that it can go
+        // if the process ends; the writer renames it over the staged file
+        // once complete, and it is recorded again (flushed) before it gets
+        // the staged name, so that whenever the process ends the staged
+        // name holds a recorded file.
         const QString recordPath = m_recordPath;
-        TargetFile::Watch(staged, [recordPath, recorded](quint64 inode) {
-            SaveRecord::Entry written = recorded;
-            written.stagedInode = inode;
-            return SaveRecord::AppendWritten(recordPath, written);
-        });
+        TargetFile::Watch(staged,
+                          [recordPath, recorded](TargetFile::Step step, const QString& file, quint64 inode) {
+                              if (step == TargetFile::Step::Created)
+                                  return SaveRecord::AppendPart(recordPath, {recorded.staged, file, inode});
+                              SaveRecord::Entry written = recorded;
+                              written.stagedInode = inode;
+                              return SaveRecord::AppendWritten(recordPath, written);
+                          });
     }
     m_entries.append(entry);
     return staged;
@@ -341,6 +423,7 @@ bool SaveTransaction::Prepare(Entry* e)
     const QByteArray to = Native(e->target);
     const QByteArray from = Native(e->staged);
     e->oldInode = 0;
+    e->oldTime = 0;
     e->backup.clear();
     struct stat entry {};
     if (::lstat(to.constData(), &entry) != 0)
@@ -354,6 +437,7 @@ bool SaveTransaction::Prepare(Entry* e)
     if (resolved && S_ISREG(old.st_mode) && ::chmod(from.constData(), old.st_mode & 0777) != 0)
         return false;
     e->oldInode = quint64(entry.st_ino);
+    e->oldTime = TimeOf(entry);
     e->backup = FreeKeepName(e->target);
     return !e->backup.isEmpty();
 }
@@ -364,8 +448,8 @@ bool SaveTransaction::WriteCommitRecord()
         return true;
     QVector<SaveRecord::Entry> entries;
     for (const Entry& e : qAsConst(m_entries))
-        entries.append({e.target, e.staged, e.backup, e.stagedInode, e.oldInode});
-    return SaveRecord::WriteCommit(m_recordPath, entries);
+        entries.append({e.target, e.staged, e.backup, e.stagedInode, e.oldInode, e.oldTime});
+    return SaveRecord::WriteCommit(m_recordPath, entries, m_note);
 }
 
 // A second name for the old file at the target, the recorded backup name: a
@@ -405,14 +489,15 @@ bool SaveTransaction::Install(int index)
     Entry& e = m_entries[index];
     struct stat now {};
     const QByteArray to = Native(e.target);
-    const quint64 inode = ::lstat(to.constData(), &now) == 0 ? quint64(now.st_ino) : 0;
+    const bool there = ::lstat(to.constData(), &now) == 0;
+    const quint64 inode = there ? quint64(now.st_ino) : 0;
     struct stat resolved {};
     if (inode != 0 &&
         (S_ISDIR(now.st_mode) || (::stat(to.constData(), &resolved) == 0 && S_ISDIR(resolved.st_mode)))) {
         errno = EISDIR;
         return false;
     }
-    if (inode != e.oldInode) {
+    if (inode != e.oldInode || (there && TimeOf(now) != e.oldTime)) {
         // The target changed since the commit began: record it anew.
         if (!Prepare(&e) || !WriteCommitRecord())
             return false;
@@ -468,14 +553,26 @@ bool SaveTransaction::Commit()
     }
     m_committed = true;
     QVector<SaveRecord::Entry> done;
+    for (const Entry& e : qAsConst(m_entries))
+        done.append({e.target, e.staged, QString(), e.stagedInode, 0, 0});
+    SyncFoldersOf(done);
+    // With a note the record stays, finished, until the caller forgets it.
+    const bool keep = !m_note.isEmpty() && !m_recordPath.isEmpty();
+    if (keep && !SaveRecord::MarkDone(m_recordPath))
+        qCWarning(lcOutput) << "Failed to mark the save record finished:" << m_recordPath;
     for (const Entry& e : qAsConst(m_entries)) {
         if (e.oldInode != 0)
             ::unlink(Native(e.backup).constData());
-        done.append({e.target, e.staged, QString(), e.stagedInode, 0});
     }
-    SyncFoldersOf(done);
-    RemoveRecord();
+    if (!keep)
+        RemoveRecord();
     return true;
+}
+
+void SaveTransaction::Forget(const QString& record)
+{
+    if (!record.isEmpty())
+        ::unlink(Native(record).constData());
 }
 
 void SaveTransaction::StopWatching()
@@ -515,7 +612,8 @@ void SaveTransaction::RemoveRecord()
     m_recordPath.clear();
 }
 
-int SaveTransaction::Recover(const QString& recordFolder, const QString& folder)
+int SaveTransaction::Recover(const QString& recordFolder, const QString& folder,
+                             QVector<Recovered>* recovered)
 {
     static const QRegularExpression pattern("^save-([0-9]{1,9})-([0-9]{1,10})\\.rec(\\.new)?$");
     if (recordFolder.isEmpty())
@@ -544,14 +642,7 @@ int SaveTransaction::Recover(const QString& recordFolder, const QString& folder)
             qCWarning(lcOutput) << "Unreadable save record kept:" << path;
             continue;
         }
-        bool concerned = only.isEmpty();
-        bool reachable = true;
-        for (const SaveRecord::Entry& e : qAsConst(record.entries)) {
-            const QString targetFolder = CleanFolder(QFileInfo(e.target).absolutePath());
-            concerned = concerned || targetFolder == only;
-            reachable = reachable && QFileInfo(targetFolder).isDir();
-        }
-        if (!concerned || !reachable)
+        if (!Concerns(record, only))
             continue;
         // Another copy starting at the same time may settle the same record.
         const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
@@ -559,11 +650,8 @@ int SaveTransaction::Recover(const QString& recordFolder, const QString& folder)
             continue;
         struct stat held {};
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && held.st_nlink > 0 &&
-            held.st_ino == st.st_ino) {
-            Settle(record, pid);
-            if (::unlink(file.constData()) == 0)
-                ++settled;
-        }
+            held.st_ino == st.st_ino && SettleRecord(path, record, recovered))
+            ++settled;
         ::close(fd);
     }
     return settled;

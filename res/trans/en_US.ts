@@ -825,6 +825,14 @@
         <source>扫描文档</source>
         <translation>Scan</translation>
     </message>
+    <message>
+        <source>%1（新内容在隐藏文件 %2 中）</source>
+        <translation>%1 (the new content is in the hidden file %2)</translation>
+    </message>
+    <message>
+        <source>上次中断的保存未能完成以下文件：同名文件已被替换，现有文件保持不变。</source>
+        <translation>The interrupted last save could not finish these files: another file had taken the name and was kept as it is.</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

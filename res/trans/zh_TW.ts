@@ -825,6 +825,14 @@
         <source>扫描文档</source>
         <translation>掃描文件</translation>
     </message>
+    <message>
+        <source>%1（新内容在隐藏文件 %2 中）</source>
+        <translation>%1（新內容在隱藏檔案 %2 中）</translation>
+    </message>
+    <message>
+        <source>上次中断的保存未能完成以下文件：同名文件已被替换，现有文件保持不变。</source>
+        <translation>上次中斷的儲存未能完成以下檔案：同名檔案已被替換，現有檔案保持不變。</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

@@ -1,6 +1,8 @@
+#include "filecheck.h"
 #include "imageviewwidget.h"
 #include "mainwindow.h"
 #include "pagefile.h"
+#include "savetransaction.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -16,6 +18,21 @@ const int kDpi = 50;
 const QString kQuestion = QStringLiteral("发现上次未保存的 %1 张图像，是否恢复？");
 const QString kDamagedQuestion = QStringLiteral("发现上次未保存的 %1 张图像（其中 %2 张已损坏），是否恢复？");
 const QString kPrefix = QStringLiteral("2024");
+
+// Where a copy of the work folder and the settings is kept as a kill at the
+// last step of a save's commit leaves them: every file in place, the
+// journal and the counter not yet told.
+QString g_work, g_settings, g_aside;
+
+void KeepStateAtCommit(int, bool installed)
+{
+    if (installed) {
+        QDir(g_aside).removeRecursively();
+        QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), g_work, g_aside});
+        QFile::remove(g_aside + QStringLiteral(".ini"));
+        QFile::copy(g_settings, g_aside + QStringLiteral(".ini"));
+    }
+}
 
 } // namespace
 
@@ -253,8 +270,8 @@ void TestRecovery::refusedAfterFailedSave()
 }
 
 // "另存为…", then the process is killed: every page is offered again. A
-// save, then the process is killed: the saved pages are not offered again
-// and the stored counter has moved on.
+// save, and the process is killed the moment its last file is in place: the
+// saved pages are not offered again and the stored counter moves on.
 void TestRecovery::killedAfterSave()
 {
     Restart(QMessageBox::Yes, true);
@@ -271,19 +288,32 @@ void TestRecovery::killedAfterSave()
     Compare("killed after 另存为");
     QVERIFY(QDir().mkpath(m_fx->home->path() + QStringLiteral("/out")));
     const int counter = m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt();
+    g_work = m_fx->window->WorkDir();
+    g_settings = m_fx->SettingsFile();
+    g_aside = m_fx->tmp->path() + QStringLiteral("/aside");
+    SaveTransaction::SetStepHook(&KeepStateAtCommit);
     m_fx->Child<QAction>("actionSave")->trigger();
     QTRY_VERIFY(!m_fx->window->JobRunning());
+    SaveTransaction::SetStepHook(nullptr);
     QTRY_COMPARE(m_fx->window->PageFiles(), QList<QString>());
-    const int stored = m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt();
-    QVERIFY2(stored > counter, qPrintable(QStringLiteral("%1 -> %2").arg(counter).arg(stored)));
-    QCOMPARE(FilesUnder(m_fx->ScanDir()), QStringList());
+    QCOMPARE(m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt(), counter + 2);
+    QCOMPARE(FilesUnder(g_work), QStringList{"session.json"});
+    // Back to the moment of the kill, the record of a process that has ended.
+    QVERIFY(QDir(g_work).removeRecursively() && QDir().rename(g_aside, g_work));
+    QVERIFY(QFile::remove(g_settings) && QFile::rename(g_aside + QStringLiteral(".ini"), g_settings));
+    const QString records = SaveTransaction::RecordFolder(g_work);
+    const QStringList record = QDir(records).entryList(QDir::Files);
+    QCOMPARE(record.size(), 1);
+    QVERIFY(QFile::rename(records + "/" + record.first(),
+                          records + QStringLiteral("/save-%1-1.rec").arg(FileCheck::endedPid())));
     m_fx->answerer.texts.clear();
     m_fx->answerer.titles.clear();
     Restart(QMessageBox::Yes);
     QCOMPARE(m_fx->answerer.texts, QStringList());
     QCOMPARE(m_fx->window->PageFiles(), QList<QString>());
-    QCOMPARE(m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt(), stored);
+    QCOMPARE(m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt(), counter + 2);
     QCOMPARE(m_fx->window->ScanNumber(), m_next);
+    QCOMPARE(QDir(records).entryList(QDir::Files), QStringList());
 }
 
 QTEST_MAIN(TestRecovery)

@@ -2,6 +2,8 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "pagemaker.h"
+#include "saverecord.h"
+#include "savetransaction.h"
 #include "sessionjournal.h"
 #include "sessionlock.h"
 #include "sessionmove.h"
@@ -154,6 +156,9 @@ void TestWorkFolder::earlierSession_data()
                                               << "moved";
     QTest::newRow("private folder of a killed copy") << "orphan"
                                                      << "moved";
+    // Its hidden files in the save folder go first.
+    QTest::newRow("killed copy in the middle of a save") << "orphan-saving"
+                                                         << "moved";
     // The usual folder keeps a journal without pages after every save.
     QTest::newRow("killed copy beside a journal without pages") << "orphan-settled"
                                                                 << "moved";
@@ -233,6 +238,19 @@ void TestWorkFolder::earlierSession()
             QFile journal(work + QStringLiteral("/session.json"));
             QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("{\"pages\": [") > 0);
         }
+    } else if (setup == QLatin1String("orphan-saving")) {
+        SaveRecord::Entry entry;
+        entry.target = m_home + QStringLiteral("/out/a.pdf");
+        entry.staged = m_home + QStringLiteral("/out/.a.save-%1-1.pdf").arg(FileCheck::endedPid());
+        struct stat st {};
+        QVERIFY(QDir().mkpath(m_home + QStringLiteral("/out")) &&
+                FileCheck::writeFile(entry.staged, "new a") &&
+                ::lstat(QFile::encodeName(entry.staged).constData(), &st) == 0);
+        entry.stagedInode = quint64(st.st_ino);
+        const QString records = SaveTransaction::RecordFolder(old);
+        QVERIFY(QDir().mkpath(records) &&
+                SaveRecord::AppendStaged(
+                    records + QStringLiteral("/save-%1-1.rec").arg(FileCheck::endedPid()), entry));
     } else if (setup == QLatin1String("orphan-settled")) {
         QVERIFY(QDir().mkpath(work + QStringLiteral("/scanimages")));
         QCOMPARE(SessionJournal(work).Record(SessionJournal::State()), 0);
@@ -246,6 +264,7 @@ void TestWorkFolder::earlierSession()
     QTRY_COMPARE(m_answerer.texts, expected ? QStringList{kQuestion.arg(expected)} : QStringList());
     QCOMPARE(window->PageFiles().size(), expected);
 
+    QCOMPARE(QDir(m_home + QStringLiteral("/out")).entryList(QDir::Files | QDir::Hidden), QStringList());
     if (outcome == QLatin1String("left")) {
         QCOMPARE(Snapshot(old), before);
         return;

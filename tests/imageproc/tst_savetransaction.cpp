@@ -6,6 +6,7 @@
 #include "pagemaker.h"
 #include "saverecord.h"
 #include "savetransaction.h"
+#include "targetfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -171,19 +172,29 @@ void TestSaveTransaction::commit()
              names.size() + 1);
 }
 
-// A save whose process ends in the middle (before its commit, or after any
-// step of it) is settled from its record: the folder then holds all old or
-// all new files, byte for byte and with their modes, and nothing else of the
-// save; files that merely look like ours stay.
+// A save whose process ends in the middle (before its commit, after any
+// step of it, or after it) is settled from its record: the folder then holds
+// all old or all new files, byte for byte and with their modes, and nothing
+// else of the save; files that merely look like ours stay. The save's note
+// comes back when all new files are in place. A target that has become
+// another file than the old one is never replaced: it stays, and so does its
+// new file under the staged name.
 void TestSaveTransaction::cutShort_data()
 {
-    QTest::addColumn<int>("exitIndex");      // -1: while the files are written
+    QTest::addColumn<int>("exitIndex");      // -1: while the files are written; 3: after the commit
     QTest::addColumn<bool>("exitInstalled"); // after the new file is in place, else after the old is kept
     // What becomes of a staged file not yet in place afterwards: "" stays,
-    // "lost" gone, "replaced" another file under its name.
+    // "lost" gone, "replaced" another file under its name; or of the first
+    // target not yet in place: "target replaced", "target rewritten" (in
+    // place), "target removed".
     QTest::addColumn<QString>("stagedAfter");
     QTest::addColumn<bool>("expectNew");
     QTest::newRow("while writing") << -1 << false << QString() << false;
+    QTest::newRow("after the commit") << 3 << true << QString() << true;
+    QTest::newRow("after the commit, a target replaced") << 3 << true << "target replaced" << true;
+    QTest::newRow("after 0 placed, a new target replaced") << 0 << true << "target replaced" << true;
+    QTest::newRow("after 2 kept, the old target rewritten") << 2 << false << "target rewritten" << true;
+    QTest::newRow("after 1 placed, the old target removed") << 1 << true << "target removed" << true;
     for (int k = 0; k < 3; ++k) {
         for (bool installed : {false, true}) {
             const QByteArray at = QByteArray::number(k) + (installed ? " placed" : " kept");
@@ -232,13 +243,13 @@ void TestSaveTransaction::cutShort()
             if (!writeFile(staged[i], "new " + names[i].toLatin1()))
                 ::_exit(1);
         }
+        save.SetNote("the pages");
         if (exitIndex < 0) {
-            // A writer's temporary beside a staged file, as TargetFile makes it.
-            const QString part = CreateHiddenSibling(staged[1], "part");
-            ::_exit(part.isEmpty() || !writeFile(part, "half") ? 1 : kExitedAtStep);
+            // A writer's file for a staged one.
+            const TargetFile part(staged[1]);
+            ::_exit(!part.IsValid() || !writeFile(part.tempPath(), "half") ? 1 : kExitedAtStep);
         }
-        save.Commit();
-        ::_exit(2);
+        ::_exit(save.Commit() && exitIndex == names.size() ? kExitedAtStep : 2);
     }
     int status = 0;
     QCOMPARE(::waitpid(child, &status, 0), child);
@@ -246,10 +257,33 @@ void TestSaveTransaction::cutShort()
     QCOMPARE(WEXITSTATUS(status), kExitedAtStep);
     QCOMPARE(QDir(records).entryList(QDir::Files).size(), 1);
     QString foreign; // a file of someone else's under a recorded name
-    if (!stagedAfter.isEmpty()) {
-        const QStringList staged =
-            QDir(path("out"))
-                .entryList({".?.save-" + QString::number(child) + "-*"}, QDir::Files | QDir::Hidden);
+    QVector<QPair<QString, QString>> unfinished;
+    const QStringList staged =
+        QDir(path("out")).entryList({".?.save-" + QString::number(child) + "-*"}, QDir::Files | QDir::Hidden);
+    QStringList userFiles; // what the user changed, and the new file left for it
+    if (stagedAfter.startsWith("target")) {
+        const QString target = path("out/" + (staged.isEmpty() ? "a" : staged.first().mid(1, 1)) + ".pdf");
+        if (stagedAfter == "target removed") {
+            QVERIFY(QFile::remove(target));
+        } else if (stagedAfter == "target rewritten") {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("the user's") > 0);
+            // Written later than the save began, whatever the clock's steps.
+            const struct timespec later[2] = {{UTIME_OMIT, 0}, {time(nullptr) + 3600, 0}};
+            QCOMPARE(::futimens(file.handle(), later), 0);
+        } else {
+            QVERIFY(writeFile(target + "-made", "the user's"));
+            QCOMPARE(::rename(QFile::encodeName(target + "-made").constData(),
+                              QFile::encodeName(target).constData()),
+                     0);
+        }
+        if (stagedAfter != "target removed")
+            userFiles << QFileInfo(target).fileName();
+        if (stagedAfter != "target removed" && !staged.isEmpty()) {
+            unfinished.append({target, path("out/" + staged.first())});
+            userFiles << staged.first();
+        }
+    } else if (!stagedAfter.isEmpty()) {
         QVERIFY(!staged.isEmpty());
         foreign = path("out/" + staged.last());
         if (stagedAfter == "lost") {
@@ -267,7 +301,18 @@ void TestSaveTransaction::cutShort()
     // Only saves into the folder concerned are settled before a save there.
     QVERIFY(QDir().mkpath(path("elsewhere")));
     QCOMPARE(SaveTransaction::Recover(records, path("elsewhere")), 0);
-    QCOMPARE(SaveTransaction::Recover(records, path("out")), 1);
+    const QStringList tampered = snapshot(path("out"));
+    QVector<SaveTransaction::Recovered> recovered;
+    QCOMPARE(SaveTransaction::Recover(records, path("out"), &recovered), 1);
+    const bool noted = expectNew && unfinished.isEmpty();
+    QCOMPARE(recovered.size(), noted || !unfinished.isEmpty() ? 1 : 0);
+    if (!recovered.isEmpty()) {
+        QCOMPARE(recovered.first().note, noted ? QByteArray("the pages") : QByteArray());
+        QCOMPARE(recovered.first().unfinished, unfinished);
+        // The record of a save noted as done stays until it is forgotten.
+        QCOMPARE(QFileInfo::exists(recovered.first().record), noted);
+        SaveTransaction::Forget(recovered.first().record);
+    }
 
     QStringList expected = before;
     if (expectNew) {
@@ -280,6 +325,11 @@ void TestSaveTransaction::cutShort()
         made << "b.pdf " + QString::number(newMode(), 8) + " " + QByteArray("new b.pdf").toHex();
         made << "c.pdf 640 " + QByteArray("new c.pdf").toHex();
         expected = made;
+        // What the user put at a target stays, its new file beside it.
+        for (const QString& name : qAsConst(userFiles)) {
+            expected = expected.filter(QRegularExpression("^(?!" + QRegularExpression::escape(name) + " )"));
+            expected += tampered.filter(QRegularExpression("^" + QRegularExpression::escape(name) + " "));
+        }
     }
     expected.sort();
     auto sorted = [](QStringList lines) {
@@ -358,7 +408,8 @@ void TestSaveTransaction::recordOwners()
 // The real writers fill the staged files by renaming a complete file over
 // each; a save that ends after some of them (before its commit) is undone
 // whole: the folder is as before, byte for byte, and a file of someone else's
-// put under a staged name afterwards stays.
+// put under a staged name afterwards stays, as does one named like a
+// writer's file of that save.
 void TestSaveTransaction::writersCutShort_data()
 {
     QTest::addColumn<QString>("format");
@@ -451,8 +502,15 @@ void TestSaveTransaction::writersCutShort()
         entry.stagedInode = quint64(st.st_ino);
         const QStringList record = QDir(records).entryList(QDir::Files);
         QCOMPARE(record.size(), 1);
+        QVERIFY(SaveRecord::AppendPart(records + "/" + record.first(), {next, part, entry.stagedInode}));
         QVERIFY(SaveRecord::AppendWritten(records + "/" + record.first(), entry));
     }
+    const QFileInfo first(path("out/" + staged.first()));
+    const QString lookAlike = QStringLiteral("%1/.%2.part-%3-77.%4")
+                                  .arg(first.absolutePath(), first.completeBaseName())
+                                  .arg(child)
+                                  .arg(first.suffix());
+    QVERIFY(writeFile(lookAlike, "the user's"));
     QString planted;
     if (foreign) {
         // Made beside and renamed, so that it cannot have a recorded inode.
@@ -465,6 +523,8 @@ void TestSaveTransaction::writersCutShort()
 
     QCOMPARE(SaveTransaction::Recover(records, path("out")), 1);
     QCOMPARE(QDir(records).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(bytes(lookAlike), QByteArray("the user's"));
+    QVERIFY(QFile::remove(lookAlike));
     if (foreign) {
         QCOMPARE(bytes(planted), QByteArray("foreign"));
         QVERIFY(QFile::remove(planted));
@@ -472,9 +532,10 @@ void TestSaveTransaction::writersCutShort()
     QCOMPARE(snapshot(path("out")), before);
 }
 
-// A writer whose file cannot be recorded does not rename it over the staged
-// file: the save fails, and the transaction, never committed, leaves nothing
-// behind of either target (one replacing a file, one new).
+// A writer whose file cannot be recorded (when it is made, or when it is
+// about to be renamed over the staged file) does not rename it: the save
+// fails, and the transaction, never committed, leaves nothing behind of
+// either target (one replacing a file, one new).
 void TestSaveTransaction::unrecordedWriterFails()
 {
     const QString records = SaveTransaction::RecordFolder(path("work"));
@@ -491,11 +552,14 @@ void TestSaveTransaction::unrecordedWriterFails()
         QVERIFY(writeFile(save.Stage(path("out/b.tiff")), "new b"));
         const QStringList names = QDir(records).entryList(QDir::Files);
         QCOMPARE(names.size(), 1);
+        TargetFile made(staged);
+        QVERIFY(made.IsValid() && writeFile(made.tempPath(), "complete"));
         // The record can no longer be written to (a folder under its name
         // holds even against root).
         record = records + "/" + names.first();
         QVERIFY(QFile::rename(record, record + ".aside"));
         QVERIFY(QDir().mkdir(record));
+        QVERIFY(!made.Commit());
         ImageProc proc;
         QVERIFY(!proc.SaveAs(path("1.jpg"), staged, 0.0, true));
         QCOMPARE(QFileInfo(staged).size(), 0);
