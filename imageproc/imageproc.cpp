@@ -316,8 +316,8 @@ bool ImageProc::SaveTurned(const SavePage& page, const QString& dst, bool jpegIn
 namespace {
 
 // One page of a multi-page TIFF, prepared off the writing thread: a JPEG
-// file to go in as it is, the page file itself, or its image widened to
-// 32-bit RGB.
+// file to go in as it is, the page file itself, a black and white image, or
+// an image of 8-bit grey or RGB samples.
 struct TiffPage {
     bool ok = false;
     bool useFile = false;
@@ -325,6 +325,17 @@ struct TiffPage {
     JpegInfo jpegInfo;
     QImage image;
 };
+
+// The samples a page's image goes into a JPEG-compressed directory with:
+// grey pages (8 or 16 bit, or a grey colour table) as 8-bit grey, others as
+// 8-bit RGB. JPEG in TIFF takes 8-bit samples only.
+QImage JpegSamples(const QImage& image)
+{
+    const QImage::Format format = image.format();
+    const bool grey = format == QImage::Format_Grayscale8 || format == QImage::Format_Grayscale16 ||
+                      (format == QImage::Format_Indexed8 && image.allGray());
+    return image.convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+}
 
 // A whole JPEG page a TIFF reader decodes from one strip: its bytes, else
 // empty.
@@ -373,9 +384,9 @@ TiffPage PrepareTiffPage(const SavePage& savePage)
         result.useFile = true;
         return result;
     }
-    // JPEG in TIFF needs 8-bit RGB samples: widen bilevel and grey pages,
-    // narrow 16-bit ones.
-    result.image = image.convertToFormat(QImage::Format_RGB32);
+    // Black and white pages stay so (CCITT Group 4); the others keep grey or
+    // colour.
+    result.image = TiffAssembler::IsBilevel(image) ? image : JpegSamples(image);
     return result;
 }
 
@@ -407,7 +418,8 @@ bool ImageProc::SaveMultiTiff(const QList<SavePage>& savePages, const QString& d
                 std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, savePages.at(i + 1));
         const bool added = page.ok && (!page.jpeg.isEmpty() ? tiff.AddJpeg(page.jpeg, page.jpegInfo)
                                        : page.useFile       ? tiff.AddFile(pages.at(i))
-                                                            : tiff.AddImage(page.image));
+                                       : TiffAssembler::IsBilevel(page.image) ? tiff.AddBilevel(page.image)
+                                                                              : tiff.AddImage(page.image));
         if (!added) {
             if (next.valid())
                 next.wait();

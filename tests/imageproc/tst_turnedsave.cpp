@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <tiffio.h>
 
 using namespace PageMaker;
 using namespace PixelCheck;
@@ -413,18 +414,25 @@ void TestTurnedSave::ofdPages()
 // A multi-page TIFF of turned pages: a JPEG page with whole blocks goes in
 // as its losslessly turned stream, one without as its decoded pixels turned,
 // other pages turned pixel for pixel before their compression; every page
-// shows its source turned.
+// shows its source turned, black and white pages stay 1-bit (CCITT Group 4)
+// and grey ones grey.
 void TestTurnedSave::multiTiffPages()
 {
     const QString whole = path("whole.jpg");
     const QString partial = path("partial.jpg");
     const QString gray = path("gray.pnm");
     const QString bilevel = path("bw.tiff");
+    const QString grayJpeg = path("gray.jpg");
+    const QString gray16 = path("gray16.tiff");
     QVERIFY(makePage("rgb.jpg", whole, 160, 96, 1));
     QVERIFY(makePage("rgb.jpg", partial, 161, 97, 2));
     QVERIFY(makePage("gray.pnm", gray, 123, 77, 3));
     QVERIFY(makePage("bw-white0.tiff", bilevel, 123, 77, 4));
-    const QList<SavePage> pages{{whole, 90}, {partial, 270}, {gray, 180}, {bilevel, 90}, {whole, 0}};
+    QVERIFY(makePage("gray.jpg", grayJpeg, 61, 45, 5));
+    QVERIFY(makePage("gray16.tiff", gray16, 123, 77, 6));
+    const QList<SavePage> pages{{whole, 90}, {partial, 270}, {gray, 180}, {bilevel, 90},
+                                {whole, 0},  {grayJpeg, 90}, {gray16, 0}};
+    const QList<int> samples{3, 3, 1, 1, 3, 1, 1};
     ImageProc proc;
     const QString dst = path("all.tiff");
     QVERIFY(proc.SaveMultiTiff(pages, dst));
@@ -442,6 +450,8 @@ void TestTurnedSave::multiTiffPages()
         const QImage expected = TurnedByHand(LoadPageImage(pages.at(i).path), pages.at(i).angle);
         const double d = MeanDifference(shown.at(i), expected);
         QVERIFY2(d < 4, qPrintable(QString("page %1: %2").arg(i + 1).arg(d)));
+        QCOMPARE(int(dirs.at(i).samples), samples.at(i));
+        QCOMPARE(int(dirs.at(i).compression), i == 3 ? COMPRESSION_CCITTFAX4 : COMPRESSION_JPEG);
     }
 }
 
