@@ -807,6 +807,10 @@
         <source>英文</source>
         <translation>英文</translation>
     </message>
+    <message>
+        <source>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</source>
+        <translation>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
