@@ -78,8 +78,10 @@ public:
                                    const QMargins& frame);
 
     // The text shown for a SANE status; scanErrorDetail is the scanner's own
-    // error code read after a jam.
-    static QString SaneStatusText(int status, const QString& scanErrorDetail);
+    // error code read after a jam; `feeder` says whether the scan that gave
+    // it took its pages from a feeder (else from the flatbed or the overhead
+    // scanner's stage).
+    static QString SaneStatusText(int status, const QString& scanErrorDetail, bool feeder = true);
     QString GetSaneStatus(int status) const;
 
     // Parent of the message boxes raised by the start-up job: the splash while

@@ -141,7 +141,9 @@ void MainWindow::ScanAfter()
     // user to look at rather than saved at once.
     const int status = m_scan->Status();
     if (status != SANE_STATUS_GOOD && !m_scan->QuietEnd()) {
-        QString text = GetSaneStatus(status);
+        ParentScannerOptions* panel = m_optionsContainer->m_currentPanel;
+        QString text =
+            SaneStatusText(status, m_scan->ErrorDetail(), !panel || IsFeederSource(panel->GetSource()));
         if (status == SANE_STATUS_ACCESS_DENIED || status == SANE_STATUS_NO_MEM) {
             const QString problem = TempFolderProblem();
             if (!problem.isEmpty()) {

@@ -8,7 +8,7 @@ namespace {
 const QString kMultifeedCodes[] = {QStringLiteral("0x03800755"), QStringLiteral("0x03800756")};
 }
 
-QString MainWindow::SaneStatusText(int status, const QString& scanErrorDetail)
+QString MainWindow::SaneStatusText(int status, const QString& scanErrorDetail, bool feeder)
 {
     QString text;
     switch (status) {
@@ -38,7 +38,10 @@ QString MainWindow::SaneStatusText(int status, const QString& scanErrorDetail)
         }
         break;
     case SANE_STATUS_NO_DOCS:
-        text = tr("进纸器没有纸张(错误码:7)%1请放入纸张");
+        // No feeder ran empty: the flatbed gave no image (the device ended
+        // the page before its first byte, or found no document).
+        text = feeder ? tr("进纸器没有纸张(错误码:7)%1请放入纸张")
+                      : tr("平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描");
         break;
     case SANE_STATUS_COVER_OPEN:
         text = tr("进纸器被打开(错误码:8)%1请关闭进纸器");

@@ -1,5 +1,7 @@
 #include "pageimage.h"
 
+#include "pnmfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -44,7 +46,10 @@ int PnmResolution(const QString& path)
 
 QImage LoadPageImage(const QString& path)
 {
-    QImage image(path);
+    // Qt's reader narrows 16-bit PNM samples to 8 bits.
+    QImage image = ReadWidePnm(path);
+    if (image.isNull())
+        image.load(path);
     if (!image.isNull() && QFileInfo(path).suffix().toLower() == QLatin1String("pnm")) {
         const int dpi = PnmResolution(path);
         if (dpi > 0) {

@@ -24,7 +24,7 @@ int DotsPerInch(int dotsPerMetre);
 // kDefaultPnmDpi without one. Never reads the raster.
 int PnmResolution(const QString& path);
 
-// Decodes a page file; a PNM page gets the resolution of its "#dpi:"
-// comment (kDefaultPnmDpi without one), other pages keep what their file
-// says.
+// Decodes a page file, 16-bit PNM pages at their full depth; a PNM page
+// gets the resolution of its "#dpi:" comment (kDefaultPnmDpi without one),
+// other pages keep what their file says.
 QImage LoadPageImage(const QString& path);

@@ -9,6 +9,7 @@
 #include "pageimage.h"
 #include "pdfconvert.h"
 #include "pdfdocument.h"
+#include "pnmfile.h"
 #include "targetfile.h"
 #include "temppath.h"
 #include "tiffassembler.h"
@@ -35,13 +36,13 @@ bool IsBilevel(QImage::Format format)
     return format == QImage::Format_Mono || format == QImage::Format_MonoLSB;
 }
 
-QByteArray WriterFormat(const QString& ext, bool bilevel, QImage::Format format)
+// The writer for a target extension; "PNM" is our own (see WritePnm), which
+// keeps a page's depth and resolution where Qt's writes 8 bits and no
+// resolution.
+QByteArray WriterFormat(const QString& ext)
 {
-    if (ext == "pnm") {
-        if (bilevel)
-            return "PBM";
-        return format == QImage::Format_Grayscale8 ? "PGM" : "PPM";
-    }
+    if (ext == "pnm")
+        return "PNM";
     if (ext == "png")
         return "PNG";
     if (ext == "jpg")
@@ -62,11 +63,16 @@ bool WriteImage(const QImage& image, const QString& dst, const QByteArray& forma
         NoteWriteError(errno);
         return false;
     }
-    QImageWriter writer(&file, format);
-    writer.setQuality(80);
-    if (!writer.write(image)) {
-        qCWarning(lcOutput) << "Failed to write" << dst << ":" << writer.errorString();
-        return false;
+    if (format == "PNM") {
+        if (!WritePnm(image, &file))
+            return false;
+    } else {
+        QImageWriter writer(&file, format);
+        writer.setQuality(80);
+        if (!writer.write(image)) {
+            qCWarning(lcOutput) << "Failed to write" << dst << ":" << writer.errorString();
+            return false;
+        }
     }
     // The writer does not see a failure of the last buffered bytes.
     if (!file.flush())
@@ -242,11 +248,16 @@ bool ImageProc::SaveAs(const QString& src, const QString& dst, double angle, boo
     QImage image = LoadPageImage(src);
     if (image.isNull())
         return Fail(pages, 0, dst);
-    const QByteArray writer =
-        WriterFormat(QFileInfo(dst).suffix().toLower(), IsBilevel(image.format()), image.format());
+    const QByteArray writer = WriterFormat(QFileInfo(dst).suffix().toLower());
     if (writer.isEmpty())
         return Fail(pages, -1, dst);
+    const QImage::Format format = image.format();
     image = image.transformed(QTransform().rotate(angle, Qt::ZAxis), Qt::SmoothTransformation);
+    // Smoothing gives a page grey or colour pixels; a PNM file keeps the
+    // page's kind.
+    if (writer == "PNM" &&
+        (IsBilevel(format) || format == QImage::Format_Grayscale8 || format == QImage::Format_Grayscale16))
+        image = image.convertToFormat(format);
     if (image.isNull())
         return Fail(pages, -1, dst);
     return WriteImage(image, dst, writer) || Fail(pages, -1, dst);
@@ -281,14 +292,16 @@ bool ImageProc::SaveTurned(const SavePage& page, const QString& dst, bool jpegIn
             return turned == 1 || Fail(pages, 0, dst);
     }
 
-    QImageReader reader(src);
-    reader.setDecideFormatFromContent(true);
-    QImage image = reader.canRead() ? reader.read() : QImage();
+    QImage image = ReadWidePnm(src);
+    if (image.isNull()) {
+        QImageReader reader(src);
+        reader.setDecideFormatFromContent(true);
+        image = reader.canRead() ? reader.read() : QImage();
+    }
     if (image.isNull())
         return Fail(pages, 0, dst);
-    const QImage::Format format = image.format();
-    const bool bilevel = IsBilevel(format);
-    const QByteArray writer = WriterFormat(dstExt, bilevel, format);
+    const bool bilevel = IsBilevel(image.format());
+    const QByteArray writer = WriterFormat(dstExt);
     if (writer.isEmpty())
         return Fail(pages, -1, dst);
 
@@ -316,8 +329,8 @@ bool ImageProc::SaveTurned(const SavePage& page, const QString& dst, bool jpegIn
 namespace {
 
 // One page of a multi-page TIFF, prepared off the writing thread: a JPEG
-// file to go in as it is, the page file itself, or its image widened to
-// 32-bit RGB.
+// file to go in as it is, the page file itself, a black and white image, or
+// an image of 8-bit grey or RGB samples.
 struct TiffPage {
     bool ok = false;
     bool useFile = false;
@@ -325,6 +338,17 @@ struct TiffPage {
     JpegInfo jpegInfo;
     QImage image;
 };
+
+// The samples a page's image goes into a JPEG-compressed directory with:
+// grey pages (8 or 16 bit, or a grey colour table) as 8-bit grey, others as
+// 8-bit RGB. JPEG in TIFF takes 8-bit samples only.
+QImage JpegSamples(const QImage& image)
+{
+    const QImage::Format format = image.format();
+    const bool grey = format == QImage::Format_Grayscale8 || format == QImage::Format_Grayscale16 ||
+                      (format == QImage::Format_Indexed8 && image.allGray());
+    return image.convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+}
 
 // A whole JPEG page a TIFF reader decodes from one strip: its bytes, else
 // empty.
@@ -373,9 +397,9 @@ TiffPage PrepareTiffPage(const SavePage& savePage)
         result.useFile = true;
         return result;
     }
-    // JPEG in TIFF needs 8-bit RGB samples: widen bilevel and grey pages,
-    // narrow 16-bit ones.
-    result.image = image.convertToFormat(QImage::Format_RGB32);
+    // Black and white pages stay so (CCITT Group 4); the others keep grey or
+    // colour.
+    result.image = TiffAssembler::IsBilevel(image) ? image : JpegSamples(image);
     return result;
 }
 
@@ -407,7 +431,8 @@ bool ImageProc::SaveMultiTiff(const QList<SavePage>& savePages, const QString& d
                 std::async(std::launch::async | std::launch::deferred, PrepareTiffPage, savePages.at(i + 1));
         const bool added = page.ok && (!page.jpeg.isEmpty() ? tiff.AddJpeg(page.jpeg, page.jpegInfo)
                                        : page.useFile       ? tiff.AddFile(pages.at(i))
-                                                            : tiff.AddImage(page.image));
+                                       : TiffAssembler::IsBilevel(page.image) ? tiff.AddBilevel(page.image)
+                                                                              : tiff.AddImage(page.image));
         if (!added) {
             if (next.valid())
                 next.wait();
@@ -423,11 +448,15 @@ QString ImageProc::PdfSource(const QList<QString>& pages, int index, QList<QStri
     const QString& page = pages.at(index);
     if (QFileInfo(page).suffix().toLower() == "tiff" || IsEmbeddableJpeg(page))
         return page;
-    const QImage image = LoadPageImage(page);
+    QImage image = LoadPageImage(page);
     if (image.isNull()) {
         Fail(pages, index, dst);
         return QString();
     }
+    // The document's JPEG data has 8 bits a sample; 16-bit grey pages would
+    // come out as colour.
+    if (image.format() == QImage::Format_Grayscale16)
+        image = image.convertToFormat(QImage::Format_Grayscale8);
     const QString tmp = GetTempFilePath("tiff");
     if (tmp.isEmpty()) {
         FailTemp();

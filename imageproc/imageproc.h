@@ -44,10 +44,12 @@ public:
     // and encoded once.
     bool SaveAs(const SavePage& page, const QString& dst, bool jpegInTiff);
 
-    // One JPEG-compressed multi-page TIFF of all pages, in order; a JPEG
-    // page a TIFF reader takes from one strip goes in as it is (turned
-    // without decoding where it can be). Fails before writing anything when
-    // a page is missing.
+    // One multi-page TIFF of all pages, in order: black and white pages
+    // as CCITT Group 4, grey pages as JPEG-compressed grey, colour pages as
+    // JPEG-compressed colour (16-bit pages narrowed to 8 bits); a JPEG page
+    // a TIFF reader takes from one strip goes in as it is (turned without
+    // decoding where it can be). Fails before writing anything when a page
+    // is missing.
     bool SaveMultiTiff(const QList<QString>& pages, const QString& dst);
     bool SaveMultiTiff(const QList<SavePage>& pages, const QString& dst);
 

@@ -268,17 +268,16 @@ bool CopySource(const Source& src, TIFF* out, const CompressOptions& opt)
     return ok;
 }
 
-bool WriteImage(TIFF* out, const QImage& image, const CompressOptions& opt)
+// The size, sample layout, orientation and resolution of a directory for
+// `image`, with `bits` x `spp` samples.
+void SetImageFields(TIFF* out, const QImage& image, uint16_t bits, uint16_t spp, uint16_t compression)
 {
-    const bool grey = image.format() == QImage::Format_Grayscale8;
-    const uint16_t spp = grey ? 1 : 3;
-    const uint32_t width = uint32_t(image.width()), length = uint32_t(image.height());
-    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(out, TIFFTAG_IMAGELENGTH, length);
-    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, uint32_t(image.width()));
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, uint32_t(image.height()));
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, bits);
     TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, spp);
     TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(out, TIFFTAG_COMPRESSION, opt.compression);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, compression);
     TIFFSetField(out, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     // Qt's writer states whole dots per centimetre as such, else dots per inch.
     const int dpmX = image.dotsPerMeterX(), dpmY = image.dotsPerMeterY();
@@ -291,6 +290,14 @@ bool WriteImage(TIFF* out, const QImage& image, const CompressOptions& opt)
         TIFFSetField(out, TIFFTAG_XRESOLUTION, float(DotsPerInch(dpmX)));
         TIFFSetField(out, TIFFTAG_YRESOLUTION, float(DotsPerInch(dpmY)));
     }
+}
+
+bool WriteImage(TIFF* out, const QImage& image, const CompressOptions& opt)
+{
+    const bool grey = image.format() == QImage::Format_Grayscale8;
+    const uint16_t spp = grey ? 1 : 3;
+    const uint32_t width = uint32_t(image.width()), length = uint32_t(image.height());
+    SetImageFields(out, image, 8, spp, opt.compression);
     ApplyCompression(out, opt, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB, 0);
     TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, RowsPerStrip(length));
     if (TIFFScanlineSize(out) != tmsize_t(width) * spp)
@@ -310,6 +317,35 @@ bool WriteImage(TIFF* out, const QImage& image, const CompressOptions& opt)
                 line[x * 3 + 2] = uchar(qBlue(px[x]));
             }
         }
+        if (TIFFWriteScanline(out, line.data(), y, 0) < 0)
+            return false;
+    }
+    return TIFFWriteDirectory(out);
+}
+
+// A black and white image as CCITT Group 4 in one strip (0 white, as fax
+// pages are), the bits after each row's last pixel clear.
+bool WriteBilevel(TIFF* out, const QImage& image)
+{
+    const QImage mono = image.convertToFormat(QImage::Format_Mono);
+    // A set bit of the file is black: the image's index of black.
+    const bool invert = qGray(mono.color(1)) > qGray(mono.color(0));
+    const uint32_t length = uint32_t(mono.height());
+    SetImageFields(out, mono, 1, 1, COMPRESSION_CCITTFAX4);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(out, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, length);
+    const size_t bytes = size_t(mono.width() + 7) / 8;
+    if (TIFFScanlineSize(out) != tmsize_t(bytes))
+        return false;
+    const int spare = int(bytes * 8) - mono.width();
+    const uchar keep = uchar(0xff << spare);
+    std::vector<unsigned char> line(bytes);
+    for (uint32_t y = 0; y < length; ++y) {
+        const uchar* src = mono.constScanLine(int(y));
+        for (size_t i = 0; i < bytes; ++i)
+            line[i] = invert ? uchar(~src[i]) : src[i];
+        line.back() &= keep;
         if (TIFFWriteScanline(out, line.data(), y, 0) < 0)
             return false;
     }
@@ -419,6 +455,22 @@ bool TiffAssembler::AddImage(const QImage& image)
     if (!m_out || m_failed || !CanAddImage(image))
         return false;
     m_failed = !WriteImage(m_out, image, *m_opt);
+    return !m_failed;
+}
+
+bool TiffAssembler::IsBilevel(const QImage& image)
+{
+    if (image.depth() != 1 || image.colorCount() != 2)
+        return false;
+    const QRgb a = image.color(0), b = image.color(1);
+    return qIsGray(a) && qIsGray(b) && qMin(qGray(a), qGray(b)) == 0 && qMax(qGray(a), qGray(b)) == 255;
+}
+
+bool TiffAssembler::AddBilevel(const QImage& image)
+{
+    if (!m_out || m_failed || !IsBilevel(image))
+        return false;
+    m_failed = !WriteBilevel(m_out, image);
     return !m_failed;
 }
 

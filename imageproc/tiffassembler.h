@@ -10,7 +10,8 @@ struct JpegInfo;
 typedef struct tiff TIFF;
 
 // Builds one big-endian TIFF file directory by directory, in strips of 16
-// rows, with one compression for all (see combine2multiff for the syntax).
+// rows, with one compression for all (see combine2multiff for the syntax)
+// but the black and white images of AddBilevel.
 // The file appears at its target only on Commit().
 class TiffAssembler {
 public:
@@ -29,6 +30,11 @@ public:
     // would be (8-bit RGB or grey, orientation and resolution tags alike).
     static bool CanAddImage(const QImage& image);
     bool AddImage(const QImage& image);
+    // Writes a black and white image (1-bit, a colour table of black and
+    // white) as CCITT Group 4, 0 white, whatever the compression of the
+    // other directories: no other scheme codes such pages as small.
+    static bool IsBilevel(const QImage& image);
+    bool AddBilevel(const QImage& image);
     // Puts a whole JPEG file, whose headers `info` describes, into a
     // directory of its own as it is: one strip of JPEG compression holding
     // the complete stream with its own tables, YCbCr with the frame's

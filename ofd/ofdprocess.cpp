@@ -429,7 +429,12 @@ void OFDProcess::WriteTextLine(QXmlStreamWriter& x, const OfdTextLine& line, int
     }
     x.writeAttribute("Font", QString::number(kTextFont));
     x.writeAttribute("Size", Num(line.size));
+    // Not painted: readers that take Fill find it off, those that paint
+    // text whatever it says use a fill that lets everything through.
     x.writeAttribute("Fill", "false");
+    x.writeEmptyElement(kNamespace, "FillColor");
+    x.writeAttribute("Value", "0 0 0");
+    x.writeAttribute("Alpha", "0");
     x.writeStartElement(kNamespace, "TextCode");
     x.writeAttribute("X", Num(line.x));
     x.writeAttribute("Y", Num(line.y));

@@ -8,6 +8,8 @@
 namespace {
 
 const double kDescent = 0.2;
+// The least step from a character to the next, as a share of its advance.
+const double kMinStep = 0.25;
 
 // Characters an XML document may hold: no control characters, no lone
 // surrogates, not U+FFFE and U+FFFF.
@@ -31,6 +33,22 @@ struct Word {
     double left = 0, right = 0;
 };
 
+// The steps from each character's start to the next one's, for characters
+// that would start at `starts`: each at least kMinStep of the advance of
+// the character it follows, so that no two share a place and the line's
+// order stays, even where recognition gave overlapping boxes.
+QVector<double> Steps(const QVector<double>& starts, const QVector<double>& advances)
+{
+    QVector<double> steps;
+    double at = starts.isEmpty() ? 0 : starts.first();
+    for (int i = 1; i < starts.size(); ++i) {
+        const double next = std::max(starts[i], at + kMinStep * advances[i - 1]);
+        steps.append(next - at);
+        at = next;
+    }
+    return steps;
+}
+
 OfdTextLine LayOutLine(const TextLine& line, double sx, double sy)
 {
     OfdTextLine out;
@@ -53,27 +71,26 @@ OfdTextLine LayOutLine(const TextLine& line, double sx, double sy)
     out.size = out.boundary.height();
     out.x = words.first().left - out.boundary.left();
     out.y = out.boundary.height() * (1 - kDescent);
+    // Where each character would start, and its advance: a word's
+    // characters share its box's width, a space fills the gap to the next
+    // word.
+    QVector<double> starts, advances;
     for (int i = 0; i < words.size(); ++i) {
         const Word& word = words[i];
         const int n = word.characters.size();
         const double advance = (word.right - word.left) / n;
+        if (spaceBefore[i]) {
+            out.text += ' ';
+            starts.append(words[i - 1].right);
+            advances.append(advances.last());
+        }
         for (int c = 0; c < n; ++c) {
             out.text += QString::fromUcs4(&word.characters[c], 1);
-            if (c + 1 < n)
-                out.deltaX.append(advance);
-        }
-        if (i + 1 == words.size())
-            break;
-        const double next = words[i + 1].left;
-        const double lastStart = word.left + (n - 1) * advance;
-        if (spaceBefore[i + 1]) {
-            out.deltaX.append(advance);
-            out.text += ' ';
-            out.deltaX.append(std::max(0.0, next - word.right));
-        } else {
-            out.deltaX.append(std::max(0.0, next - lastStart));
+            starts.append(word.left + c * advance);
+            advances.append(advance);
         }
     }
+    out.deltaX = Steps(starts, advances);
     return out;
 }
 

@@ -25,7 +25,10 @@ struct OfdTextLine {
 // the words read upright once that frame is turned by text.upright. A
 // word's characters share its box's width; the last one reaches to the next
 // word's start when no space belongs between them, else a space fills the
-// gap. The baseline lies a fifth of the box height above its bottom.
+// gap. No two characters share a place: each starts at least a quarter of
+// the advance of the one before it further on, also where recognition gave
+// overlapping boxes, so the line keeps its order. The baseline lies a fifth
+// of the box height above its bottom.
 // Characters no XML document may hold (control characters, lone
 // surrogates) are left out, and so are lines without a word.
 QVector<OfdTextLine> LayOutOfdText(const PageText& text, double widthMm, double heightMm);

@@ -1,6 +1,7 @@
 #include "pagepng.h"
 
 #include "pageimage.h"
+#include "pnmfile.h"
 
 #include <QFile>
 #include <QImage>
@@ -8,7 +9,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -184,26 +184,14 @@ public:
     bool Open(const QString& path)
     {
         m_file.setFileName(path);
-        if (!m_file.open(QIODevice::ReadOnly))
+        PnmHeader header;
+        if (!m_file.open(QIODevice::ReadOnly) || !ReadPnmHeader(&m_file, &header) ||
+            (header.kind != '4' && header.maximum != 255 && header.maximum != 65535))
             return false;
-        const QByteArray magic = m_file.read(2);
-        const bool bilevel = magic == "P4";
-        if (!bilevel && magic != "P5" && magic != "P6")
-            return false;
-        qint64 width = 0, height = 0, maximum = 1;
-        if (!Number(&width) || !Number(&height) || (!bilevel && !Number(&maximum)))
-            return false;
-        // Exactly one white-space character ends the header.
-        char c = 0;
-        if (!m_file.getChar(&c) || !std::isspace(uchar(c)))
-            return false;
-        if (width <= 0 || height <= 0 || width > 0xFFFFFF || height > 0xFFFFFF ||
-            (maximum != 1 && maximum != 255 && maximum != 65535))
-            return false;
-        raster.width = quint32(width);
-        raster.height = quint32(height);
-        raster.channels = magic == "P6" ? 3 : 1;
-        raster.depth = bilevel ? 1 : maximum == 255 ? 8 : 16;
+        raster.width = quint32(header.width);
+        raster.height = quint32(header.height);
+        raster.channels = header.kind == '6' ? 3 : 1;
+        raster.depth = header.kind == '4' ? 1 : header.maximum == 255 ? 8 : 16;
         raster.dpi = PnmResolution(path);
         return true;
     }
@@ -219,32 +207,6 @@ public:
     }
 
 private:
-    // The next decimal number of the header, after white space and comments.
-    bool Number(qint64* value)
-    {
-        char c = 0;
-        for (;;) {
-            if (!m_file.getChar(&c))
-                return false;
-            if (c == '#') {
-                m_file.readLine();
-                continue;
-            }
-            if (!std::isspace(uchar(c)))
-                break;
-        }
-        if (c < '0' || c > '9')
-            return false;
-        *value = 0;
-        while (c >= '0' && c <= '9') {
-            *value = *value * 10 + (c - '0');
-            if (*value > 0x7FFFFFFF || !m_file.getChar(&c))
-                return false;
-        }
-        m_file.ungetChar(c);
-        return true;
-    }
-
     QFile m_file;
 };
 

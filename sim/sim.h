@@ -33,6 +33,7 @@ typedef struct sim_control {
     int error_sheet;                             /* 1-based sheet that fails */
     char error_side;                             /* 'A' or 'B' */
     int error_at_start;                          /* 1: sane_start fails, 0: mid-page */
+    int error_at_first;                          /* 1: the page ends before its first byte */
     int error_at_open;                           /* 1: every sane_open fails */
     int error_status;                            /* status of the error (0 = by kind) */
     char error_code[SIM_STR_LEN];                /* "get-sc-error" text ("" = default) */

@@ -137,6 +137,7 @@ static void apply(sim_control* c, const char* key, char* v)
         c->error_side = (v[0] == 'B' || v[0] == 'b') ? 'B' : 'A';
     else if (strcmp(key, "error-at") == 0) {
         c->error_at_start = strcmp(v, "start") == 0;
+        c->error_at_first = strcmp(v, "first") == 0;
         c->error_at_open = strcmp(v, "open") == 0;
     } else if (strcmp(key, "error-status") == 0)
         c->error_status = parse_int(v, 0, 11);

@@ -340,7 +340,7 @@ static SANE_Status scenario_error(sim_handle* h, int sheet, char side)
         h->pending_back = 0; /* the sheet is taken out of the path */
         return h->error_status;
     }
-    h->error_row = h->page.lines / 2;
+    h->error_row = c->error_at_first ? 0 : h->page.lines / 2;
     return SANE_STATUS_GOOD;
 }
 

@@ -833,6 +833,10 @@
         <source>上次中断的保存未能完成以下文件：同名文件已被替换，现有文件保持不变。</source>
         <translation>上次中断的保存未能完成以下文件：同名文件已被替换，现有文件保持不变。</translation>
     </message>
+    <message>
+        <source>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</source>
+        <translation>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

@@ -833,6 +833,10 @@
         <source>上次中断的保存未能完成以下文件：同名文件已被替换，现有文件保持不变。</source>
         <translation>上次中斷的儲存未能完成以下檔案：同名檔案已被替換，現有檔案保持不變。</translation>
     </message>
+    <message>
+        <source>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</source>
+        <translation>平板沒有掃描到圖像(錯誤碼:7)%1請將文稿放好後重新掃描</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>

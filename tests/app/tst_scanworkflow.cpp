@@ -187,16 +187,22 @@ void TestScanWorkflow::stopScan()
 void TestScanWorkflow::failedScans_data()
 {
     QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("added"); // after the two earlier pages
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("empty feeder") << "sheets=0" << QStringList() << "进纸器没有纸张(错误码:7)\r\n请放入纸张";
+    const QString feeder = QStringLiteral("Adf-front");
+    QTest::newRow("empty feeder") << "sheets=0" << feeder << QStringList()
+                                  << "进纸器没有纸张(错误码:7)\r\n请放入纸张";
+    QTest::newRow("flatbed ends the page before its first byte")
+        << "error-status=5\nerror-at=first"
+        << "Flatbed" << QStringList() << "平板没有扫描到图像(错误码:7)\r\n请将文稿放好后重新扫描";
     QTest::newRow("jam feeding sheet 2")
-        << "sheets=3\nerror=jam\nerror-sheet=2\nerror-at=start" << QStringList{"1A"} << kJam;
-    QTest::newRow("jam in sheet 2") << "sheets=3\nerror=jam\nerror-sheet=2"
+        << "sheets=3\nerror=jam\nerror-sheet=2\nerror-at=start" << feeder << QStringList{"1A"} << kJam;
+    QTest::newRow("jam in sheet 2") << "sheets=3\nerror=jam\nerror-sheet=2" << feeder
                                     << QStringList{"1A", "interrupted"} << kJam;
     QTest::newRow("multifeed in sheet 3")
-        << "sheets=3\nerror=multifeed\nerror-sheet=3" << QStringList{"1A", "2A", "interrupted"}
+        << "sheets=3\nerror=multifeed\nerror-sheet=3" << feeder << QStringList{"1A", "2A", "interrupted"}
         << "检测到多页进纸(错误码:6)\r\n请取出堵塞的纸张";
 }
 
@@ -206,6 +212,7 @@ void TestScanWorkflow::failedScans_data()
 void TestScanWorkflow::failedScans()
 {
     QFETCH(QString, scenario);
+    QFETCH(QString, source);
     QFETCH(QStringList, added);
     QFETCH(QString, message);
 
@@ -213,7 +220,10 @@ void TestScanWorkflow::failedScans()
     const QList<QString> earlier = m_fx->window->PageFiles();
     m_fx->Child<QComboBox>("cmPageJump")->setCurrentIndex(0);
 
-    QVERIFY(Scan("actionScanToLast", scenario));
+    QVERIFY(m_fx->SetPanelCombo("cmSource", source));
+    const bool scanned = Scan("actionScanToLast", scenario);
+    QVERIFY(m_fx->SetPanelCombo("cmSource", QStringLiteral("Adf-front")));
+    QVERIFY(scanned);
     QCOMPARE(m_fx->answerer.titles, QStringList({"错误"}));
     QCOMPARE(m_fx->answerer.texts, QStringList({message}));
     QCOMPARE(Markers(), QStringList({"1A", "2A"}) + added);

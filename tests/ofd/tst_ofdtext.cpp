@@ -43,7 +43,7 @@ QVector<double> Numbers(const QString& text)
 }
 
 struct TextCode {
-    QXmlStreamAttributes object; // of its text object
+    QXmlStreamAttributes object, fill; // of its text object, its fill colour
     double x = 0, y = 0;
     QVector<double> deltaX;
     QString text;
@@ -62,7 +62,7 @@ Content ReadContent(const QString& file)
     if (!in.open(QIODevice::ReadOnly))
         return content;
     QXmlStreamReader xml(&in);
-    QXmlStreamAttributes object;
+    QXmlStreamAttributes object, fill;
     while (xml.readNextStartElement() || !xml.atEnd()) {
         if (!xml.isStartElement())
             continue;
@@ -75,9 +75,13 @@ Content ReadContent(const QString& file)
             content.image = xml.attributes();
         } else if (name == "TextObject") {
             object = xml.attributes();
+            fill.clear();
+        } else if (name == "FillColor") {
+            fill = xml.attributes();
         } else if (name == "TextCode") {
             TextCode code;
             code.object = object;
+            code.fill = fill;
             code.x = xml.attributes().value("X").toDouble();
             code.y = xml.attributes().value("Y").toDouble();
             code.deltaX = Numbers(xml.attributes().value("DeltaX").toString());
@@ -261,6 +265,7 @@ void TestOfdText::searchable()
         QStringList lines;
         for (const TextCode& code : content.codes) {
             QCOMPARE(code.object.value("Fill").toString(), QString("false"));
+            QCOMPARE(code.fill.value("Alpha").toString(), QString("0"));
             QVERIFY(code.object.value("Stroke").isEmpty() || code.object.value("Stroke") == QString("false"));
             const QString font = code.object.value("Font").toString();
             QCOMPARE(SessionCheck::XPath(publicRes, "count(//*[local-name()='Font'][@ID='" + font + "'])"),
@@ -315,8 +320,9 @@ void TestOfdText::withoutTextUnchanged()
     }
 }
 
-// Recognised text may hold characters no XML document can: they are left
-// out, and the page stays valid.
+// Recognised text may hold characters no XML document can, and boxes that
+// overlap: the characters are left out, no two characters share a place
+// (each step forward), and the page stays valid.
 void TestOfdText::unwritableCharacters()
 {
     const QString file = path("page.jpg");
@@ -328,7 +334,9 @@ void TestOfdText::unwritableCharacters()
     TextLine line;
     line.words = {TextWord{QString("Fax") + QChar(0x01), QRect(10, 10, 80, 20), 90},
                   TextWord{QString(QChar(0x02)), QRect(95, 10, 10, 20), 90},
-                  TextWord{QString("No.") + QChar(0xFFFF), QRect(110, 10, 60, 20), 90}};
+                  TextWord{QString("No.") + QChar(0xFFFF), QRect(85, 10, 60, 20), 90},
+                  TextWord{QString("中"), QRect(140, 10, 20, 20), 90},
+                  TextWord{QString("文"), QRect(130, 10, 20, 20), 90}};
     line.box = QRect(10, 10, 160, 20);
     text.paragraphs = {TextParagraph{{line}}};
     ImageProc proc;
@@ -341,8 +349,10 @@ void TestOfdText::unwritableCharacters()
     QVERIFY2(valid, qPrintable(why));
     const Content content = ReadContent(page);
     QCOMPARE(content.codes.size(), 1);
-    QCOMPARE(content.codes[0].text, QString("Fax No."));
-    QCOMPARE(content.codes[0].deltaX.size(), 6);
+    QCOMPARE(content.codes[0].text, QString("Fax No.中文"));
+    QCOMPARE(content.codes[0].deltaX.size(), 8);
+    for (double step : content.codes[0].deltaX)
+        QVERIFY(step > 0);
 }
 
 QTEST_MAIN(TestOfdText)

@@ -75,22 +75,24 @@ bool write(const QImage& image, const QString& path, int pnmDpi)
     if (ext != "pnm")
         return image.save(path, ext == "jpg" ? "JPEG" : ext.toUpper().toLatin1().constData(), 90);
     QByteArray raw;
-    QImage body = image;
-    QByteArray magic;
-    int bytesPerPixel = 3;
-    if (image.format() == QImage::Format_Grayscale8) {
-        magic = "P5";
-        bytesPerPixel = 1;
-    } else {
-        magic = "P6";
-        body = image.convertToFormat(QImage::Format_RGB888);
-    }
-    raw = magic + "\n";
+    const bool grey =
+        image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_Grayscale16;
+    const bool wide = image.format() == QImage::Format_Grayscale16 || image.format() == QImage::Format_RGBX64;
+    const QImage body =
+        grey ? image : image.convertToFormat(wide ? QImage::Format_RGBX64 : QImage::Format_RGB888);
+    raw = grey ? "P5\n" : "P6\n";
     if (pnmDpi > 0)
         raw += "#dpi:" + QByteArray::number(pnmDpi) + "\n";
-    raw += QByteArray::number(body.width()) + " " + QByteArray::number(body.height()) + "\n255\n";
-    for (int y = 0; y < body.height(); ++y)
-        raw.append(reinterpret_cast<const char*>(body.constScanLine(y)), body.width() * bytesPerPixel);
+    raw += QByteArray::number(body.width()) + " " + QByteArray::number(body.height()) +
+           (wide ? "\n65535\n" : "\n255\n");
+    for (int y = 0; y < body.height(); ++y) {
+        const uchar* row = body.constScanLine(y);
+        for (int x = 0; x < body.width() * (grey ? 1 : 3) * (wide ? 2 : 1); ++x) {
+            // 16-bit samples most significant byte first; RGBX64 leaves out X.
+            const int at = wide ? (grey ? x / 2 : x / 6 * 4 + x % 6 / 2) * 2 + 1 - x % 2 : x;
+            raw.append(char(row[at]));
+        }
+    }
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(raw) == raw.size();
 }

@@ -4,21 +4,25 @@
 
 namespace PixelCheck {
 
-QImage TurnedByHand(const QImage& image, int angle)
+QImage TurnedByHand(const QImage& image, int angle, QImage::Format format)
 {
-    const QImage src = image.convertToFormat(QImage::Format_RGB32);
+    const QImage src = image.convertToFormat(format);
     const int w = src.width();
     const int h = src.height();
     const int a = ((angle % 360) + 360) % 360;
     const bool swap = a == 90 || a == 270;
-    QImage out(swap ? h : w, swap ? w : h, QImage::Format_RGB32);
+    QImage out(swap ? h : w, swap ? w : h, format);
     for (int ty = 0; ty < out.height(); ++ty) {
         for (int tx = 0; tx < out.width(); ++tx) {
             const QPoint from = a == 90    ? QPoint(ty, h - 1 - tx)
                                 : a == 180 ? QPoint(w - 1 - tx, h - 1 - ty)
                                 : a == 270 ? QPoint(w - 1 - ty, tx)
                                            : QPoint(tx, ty);
-            out.setPixel(tx, ty, src.pixel(from));
+            if (format == QImage::Format_RGBA64)
+                reinterpret_cast<quint64*>(out.scanLine(ty))[tx] =
+                    reinterpret_cast<const quint64*>(src.constScanLine(from.y()))[from.x()];
+            else
+                out.setPixel(tx, ty, src.pixel(from));
         }
     }
     return out;
