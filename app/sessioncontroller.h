@@ -62,6 +62,7 @@ public:
 
 private:
     bool TakePrivateFolder();
+    void TakeSubFolders();
     void AdoptEarlierSession();
 
     QString m_workDir;

@@ -104,6 +104,20 @@ bool WorkDir::PrepareOwnedPath(const QString& root, const QString& relative)
     return true;
 }
 
+bool WorkDir::OwnSubFolder(const QString& work, const QString& name, bool* replaced)
+{
+    const QByteArray native = QFile::encodeName(work + QLatin1Char('/') + name);
+    struct stat st {};
+    const bool other = lstat(native.constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (replaced) {
+        *replaced = other;
+    }
+    if (other && unlink(native.constData()) != 0) {
+        return false;
+    }
+    return PrepareOwnedPath(work, name);
+}
+
 bool WorkDir::IsOwnedFolder(const QString& path)
 {
     struct stat st {};

@@ -25,6 +25,12 @@ bool PrepareOwnedPath(const QString& root, const QString& relative);
 // user. Nothing is created or changed.
 bool IsOwnedFolder(const QString& path);
 
+// Makes "<work>/<name>" a real folder of ours (mode 0700): whatever else
+// lies there under that name (a link, a file) is removed first, the link
+// itself and never what it points to. False when no such folder can be had.
+// *replaced tells whether something was removed.
+bool OwnSubFolder(const QString& work, const QString& name, bool* replaced = nullptr);
+
 // The user's cache folder: $XDG_CACHE_HOME when it is an absolute path, else
 // $HOME/.cache.
 QString CacheRoot();

@@ -608,6 +608,7 @@ void TestSessionJournal::lockSurvivesEmptiedFolder()
     QVERIFY(QFile::link(outside.filePath(QStringLiteral("keep.pdf")),
                         work + QStringLiteral("/scanimages/l.pdf")));
     QVERIFY(QFile::link(outside.path(), work + QStringLiteral("/linkdir")));
+    ClearDirectory(work + QStringLiteral("/linkdir"));
     ClearDirectory(work);
     QCOMPARE(QDir(work + QStringLiteral("/scanimages"))
                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),

@@ -84,6 +84,7 @@ private slots:
     void secondCopyKeepsAway();
     void tempFilesNeverPages();
     void sessionSurvivesBootCleaning();
+    void pageFolderLink();
 
 private:
     // A window on the usual folder; recovery questions are answered `answer`.
@@ -387,6 +388,30 @@ void TestWorkFolder::sessionSurvivesBootCleaning()
     QCOMPARE(window->WorkDir(), work);
     QTRY_COMPARE(m_answerer.texts, QStringList{kQuestion.arg(2)});
     QCOMPARE(window->PageFiles().size(), 2);
+}
+
+// A page folder that is a link (to the user's documents, say) is never
+// followed: the pages a journal names through it are not offered, nothing
+// there is read or removed, and a real folder takes the link's place.
+void TestWorkFolder::pageFolderLink()
+{
+    const QString work = m_cache + QStringLiteral("/scanvy/work");
+    const QString documents = m_home + QStringLiteral("/Documents");
+    QVERIFY(PlantSession(work, 2));
+    QVERIFY(QDir().rename(work + QStringLiteral("/scanimages"), documents));
+    QVERIFY(QDir().mkpath(documents + QStringLiteral("/sub")));
+    QVERIFY(
+        QFile::copy(documents + QStringLiteral("/r0001.jpg"), documents + QStringLiteral("/sub/r0001.jpg")));
+    QVERIFY(QFile::link(documents, work + QStringLiteral("/scanimages")));
+    const QMap<QString, QByteArray> before = Snapshot(documents);
+
+    QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
+    QCOMPARE(window->PendingRecoveryCount(), 0);
+    const QFileInfo folder(window->ScanDir());
+    QVERIFY(folder.isDir() && !folder.isSymLink());
+    QTest::qWait(50);
+    QCOMPARE(m_answerer.texts, QStringList());
+    QCOMPARE(Snapshot(documents), before);
 }
 
 QTEST_MAIN(TestWorkFolder)
