@@ -90,7 +90,11 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
         // Saves of an earlier run cut short while committing are finished
         // or undone before anything else looks at the save folders.
         SaveTransaction::Recover(SaveTransaction::RecordFolder(m_workDir));
-        PrepareSession(workDir.isEmpty() ? WorkDir::LegacyFolders(QDir::tempPath()) : QStringList());
+        QStringList earlier = workDir.isEmpty() ? WorkDir::LegacyFolders(QDir::tempPath()) : QStringList();
+        // So are the sessions of the private folders earlier starts made
+        // while the usual names were someone else's; empty ones go.
+        earlier += WorkDir::EarlierFolders(m_workDir);
+        PrepareSession(earlier);
     }
     m_quit = [](int status) { QCoreApplication::exit(status); };
     m_imageProc = new ImageProc;
