@@ -1,7 +1,10 @@
 #include "pageimage.h"
 
+#include "ownfile.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <algorithm>
 #include <limits>
@@ -30,8 +33,8 @@ int DotsPerInch(int dotsPerMetre)
 
 int PnmResolution(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QFile file;
+    if (!OwnFile::OpenFile(path, &file))
         return kDefaultPnmDpi;
     // Only the comment line matters; never read a whole binary raster.
     file.readLine(kHeaderLineBytes);
@@ -44,7 +47,12 @@ int PnmResolution(const QString& path)
 
 QImage LoadPageImage(const QString& path)
 {
-    QImage image(path);
+    QFile file;
+    if (!OwnFile::OpenFile(path, &file)) {
+        return QImage();
+    }
+    QImageReader reader(&file);
+    QImage image = reader.read();
     if (!image.isNull() && QFileInfo(path).suffix().toLower() == QLatin1String("pnm")) {
         const int dpi = PnmResolution(path);
         if (dpi > 0) {

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(SessionJournal::Scan)
@@ -163,6 +164,9 @@ void TestSessionJournal::recover_data()
                              "0004.png:cut",   "0005.pnm:cut", "0006.jpg"}
         << QStringList{"0001.jpg", "0002.jpg", "0003.tiff", "0004.png", "0005.pnm", "0006.jpg"} << 5 << 7
         << QStringList{"0001.jpg", "0002.jpg", "0003.tiff", "0004.png", "0005.pnm"};
+    QTest::newRow("a page that is a link is no page")
+        << three << 1 << 4 << "" << QStringList{"0001.jpg", "0002.jpg:link", "0003.jpg"}
+        << QStringList{"0001.jpg", "0003.jpg"} << 1 << 4 << none;
     QTest::newRow("whole pages of every kind")
         << QStringList{"0001.tif", "0002.png", "0003.pnm", "0004.jpeg"} << 0 << 5 << ""
         << QStringList{"0001.tif", "0002.png", "0003.pnm", "0004.jpeg"}
@@ -237,7 +241,10 @@ void TestSessionJournal::recover()
     for (const QString& entry : onDisk) {
         const QString name = entry.section(QLatin1Char(':'), 0, 0);
         written.insert(name, Content(entry));
-        QVERIFY(FileCheck::writeFile(Scan(name), written.value(name)));
+        // ":link": a link to a whole page outside the folder.
+        const QString file = entry.endsWith(QLatin1String(":link")) ? m_parent->filePath(name) : Scan(name);
+        QVERIFY(FileCheck::writeFile(file, written.value(name)));
+        QVERIFY(file == Scan(name) || QFile::link(file, Scan(name)));
     }
     SessionJournal journal(m_dir->path());
     SessionJournal::State state;
@@ -342,7 +349,7 @@ void TestSessionJournal::pageWhole()
 
 void TestSessionJournal::damagedJournal_data()
 {
-    QTest::addColumn<QByteArray>("journal"); // "<missing>": none, "<oversize>": over 64 MiB
+    QTest::addColumn<QByteArray>("journal"); // "<missing>": none, "<oversize>": over 64 MiB, "<fifo>"
     QTest::addColumn<bool>("setAside");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<int>("expectedNumber");
@@ -354,6 +361,7 @@ void TestSessionJournal::damagedJournal_data()
     QTest::newRow("not JSON") << QByteArray("\x01\x02garbage") << true << folder << 8;
     QTest::newRow("cut off") << QByteArray(R"({"version":1,"pages":["0001.jpg","00)") << true << folder << 8;
     QTest::newRow("over 64 MiB") << QByteArray("<oversize>") << true << folder << 8;
+    QTest::newRow("a FIFO nobody writes to") << QByteArray("<fifo>") << true << folder << 8;
     QTest::newRow("unknown version") << QByteArray(R"({"version":7,"pages":["0001.jpg"],"scanNumber":3})")
                                      << true << folder << 8;
     QTest::newRow("empty page list") << QByteArray(R"({"version":1,"pages":[],"scanNumber":3})") << true
@@ -426,6 +434,8 @@ void TestSessionJournal::damagedJournal()
         QVERIFY(file.open(QIODevice::WriteOnly) &&
                 file.write(R"({"version":1,"pages":["0001.jpg"],"scanNumber":3)") > 0);
         QVERIFY(file.resize(64 * 1024 * 1024 + 1)); // sparse: takes no room
+    } else if (journal == "<fifo>") {
+        QCOMPARE(mkfifo(QFile::encodeName(reader.FilePath()).constData(), 0600), 0);
     } else if (journal != "<missing>") {
         QVERIFY(FileCheck::writeFile(reader.FilePath(), journal));
     }
@@ -438,7 +448,8 @@ void TestSessionJournal::damagedJournal()
     QCOMPARE(scanDir.entryList(QDir::Files), before);
     const QStringList aside =
         QDir(QFileInfo(m_dir->path()).path())
-            .entryList({QFileInfo(m_dir->path()).fileName() + QStringLiteral(".journal-damaged-*")});
+            .entryList({QFileInfo(m_dir->path()).fileName() + QStringLiteral(".journal-damaged-*")},
+                       QDir::AllEntries | QDir::System);
     if (setAside) {
         QCOMPARE(found, SessionJournal::Found::SetAside);
         QVERIFY(!QFile::exists(reader.FilePath()));
@@ -499,6 +510,10 @@ void TestSessionJournal::sharedFolderNumber()
 void TestSessionJournal::writerOrder()
 {
     SessionJournal journal(m_dir->path());
+    // A link put where the writer makes its new file is not written through.
+    const QString outside = m_parent->filePath(QStringLiteral("outside"));
+    QVERIFY(FileCheck::writeFile(outside, "keep"));
+    QVERIFY(QFile::link(outside, journal.FilePath() + QStringLiteral(".new-%1").arg(getpid())));
     JournalWriter writer(m_dir->path());
     SessionJournal::State state;
     state.pages << Scan(QStringLiteral("0001.jpg"));
@@ -518,6 +533,8 @@ void TestSessionJournal::writerOrder()
     QVERIFY(journal.Load(&read));
     QVERIFY(read.settled);
     QCOMPARE(read.scanNumber, 51);
+    QFile kept(outside);
+    QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == "keep");
 }
 
 // A journal that cannot be written (here: its folder is gone) is reported
