@@ -698,10 +698,6 @@
         <translation>a write error occurred</translation>
     </message>
     <message>
-        <source>无法保存恢复记录：%1</source>
-        <translation>Cannot save the recovery record: %1</translation>
-    </message>
-    <message>
         <source>恢复记录已恢复正常保存</source>
         <translation>The recovery record is being saved again</translation>
     </message>
@@ -806,6 +802,10 @@
     <message>
         <source>英文</source>
         <translation>English</translation>
+    </message>
+    <message>
+        <source>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</source>
+        <translation>Cannot save the recovery record: %1; the latest changes are not kept yet (they are lost if the program ends unexpectedly)</translation>
     </message>
 </context>
 <context>

@@ -698,10 +698,6 @@
         <translation>写入出错</translation>
     </message>
     <message>
-        <source>无法保存恢复记录：%1</source>
-        <translation>无法保存恢复记录：%1</translation>
-    </message>
-    <message>
         <source>恢复记录已恢复正常保存</source>
         <translation>恢复记录已恢复正常保存</translation>
     </message>
@@ -806,6 +802,10 @@
     <message>
         <source>英文</source>
         <translation>英文</translation>
+    </message>
+    <message>
+        <source>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</source>
+        <translation>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</translation>
     </message>
 </context>
 <context>
