@@ -95,7 +95,6 @@ private slots:
     void sharedFolderNumber_data();
     void sharedFolderNumber();
     void writerOrder();
-    void writerFailure();
     void lockHeldUntilReleased();
     void lockSurvivesEmptiedFolder();
 
@@ -349,7 +348,7 @@ void TestSessionJournal::pageWhole()
 
 void TestSessionJournal::damagedJournal_data()
 {
-    QTest::addColumn<QByteArray>("journal"); // "<missing>": none, "<oversize>": over 64 MiB, "<fifo>"
+    QTest::addColumn<QByteArray>("journal"); // "<missing>": none, "<fifo>": a FIFO
     QTest::addColumn<bool>("setAside");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<int>("expectedNumber");
@@ -360,7 +359,6 @@ void TestSessionJournal::damagedJournal_data()
     QTest::newRow("empty") << QByteArray() << true << folder << 8;
     QTest::newRow("not JSON") << QByteArray("\x01\x02garbage") << true << folder << 8;
     QTest::newRow("cut off") << QByteArray(R"({"version":1,"pages":["0001.jpg","00)") << true << folder << 8;
-    QTest::newRow("over 64 MiB") << QByteArray("<oversize>") << true << folder << 8;
     QTest::newRow("a FIFO nobody writes to") << QByteArray("<fifo>") << true << folder << 8;
     QTest::newRow("unknown version") << QByteArray(R"({"version":7,"pages":["0001.jpg"],"scanNumber":3})")
                                      << true << folder << 8;
@@ -429,12 +427,7 @@ void TestSessionJournal::damagedJournal()
     const QDir scanDir(m_dir->path() + QStringLiteral("/scanimages"));
     const QStringList before = scanDir.entryList(QDir::Files);
     SessionJournal reader(m_dir->path());
-    if (journal == "<oversize>") {
-        QFile file(reader.FilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly) &&
-                file.write(R"({"version":1,"pages":["0001.jpg"],"scanNumber":3)") > 0);
-        QVERIFY(file.resize(64 * 1024 * 1024 + 1)); // sparse: takes no room
-    } else if (journal == "<fifo>") {
+    if (journal == "<fifo>") {
         QCOMPARE(mkfifo(QFile::encodeName(reader.FilePath()).constData(), 0600), 0);
     } else if (journal != "<missing>") {
         QVERIFY(FileCheck::writeFile(reader.FilePath(), journal));
@@ -535,42 +528,6 @@ void TestSessionJournal::writerOrder()
     QCOMPARE(read.scanNumber, 51);
     QFile kept(outside);
     QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == "keep");
-}
-
-// A journal that cannot be written (here: its folder is gone) is reported
-// once, with its errno, and again when writing works again; the journal on
-// disk stays the last one written.
-void TestSessionJournal::writerFailure()
-{
-    SessionJournal journal(m_dir->path());
-    JournalWriter writer(m_dir->path());
-    QSignalSpy failed(&writer, &JournalWriter::sglWriteFailed);
-    QSignalSpy works(&writer, &JournalWriter::sglWriteWorks);
-    SessionJournal::State state;
-    state.scanNumber = 5;
-    writer.Post(state);
-    QVERIFY(writer.Flush());
-    const QString away = m_parent->filePath(QStringLiteral("away"));
-    QVERIFY(QDir().rename(m_dir->path(), away));
-    for (int i = 6; i <= 8; ++i) {
-        state.scanNumber = i;
-        writer.Post(state);
-        QVERIFY(!writer.Flush());
-    }
-    QVERIFY(QDir().rename(away, m_dir->path()));
-    QTRY_COMPARE(failed.size(), 1);
-    QCOMPARE(failed.first().first().toInt(), ENOENT);
-    QCOMPARE(works.size(), 0);
-    SessionJournal::State read;
-    QVERIFY(journal.Load(&read));
-    QCOMPARE(read.scanNumber, 5);
-    state.scanNumber = 9;
-    writer.Post(state);
-    QVERIFY(writer.Flush());
-    QTRY_COMPARE(works.size(), 1);
-    QCOMPARE(failed.size(), 1);
-    QVERIFY(journal.Load(&read));
-    QCOMPARE(read.scanNumber, 9);
 }
 
 // flock(1) judges the lock from another process, as a second copy of the

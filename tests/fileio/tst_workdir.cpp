@@ -319,9 +319,7 @@ void TestWorkDir::ownFileRead_data()
     QTest::newRow("regular file of ours") << "file" << 0;
     QTest::newRow("one byte over the limit") << "large" << int(EFBIG);
     QTest::newRow("link to a file of ours") << "link" << int(ELOOP);
-    QTest::newRow("link to an endless device") << "zero" << int(ELOOP);
     QTest::newRow("FIFO nobody writes to") << "fifo" << int(EINVAL);
-    QTest::newRow("folder") << "folder" << int(EINVAL);
     QTest::newRow("file of another user") << "foreign" << int(EPERM);
 }
 
@@ -336,13 +334,10 @@ void TestWorkDir::ownFileRead()
     const QString path = dir.filePath(QStringLiteral("session.json"));
     const QString real = dir.filePath(QStringLiteral("real"));
     MakeFile(real);
-    const QByteArray native = QFile::encodeName(path);
-    if (kind == QLatin1String("link") || kind == QLatin1String("zero")) {
-        QVERIFY(QFile::link(kind == QLatin1String("link") ? real : QStringLiteral("/dev/zero"), path));
-    } else if (kind == QLatin1String("fifo") || kind == QLatin1String("folder")) {
-        QCOMPARE(kind == QLatin1String("fifo") ? mkfifo(native.constData(), 0600)
-                                               : mkdir(native.constData(), 0700),
-                 0);
+    if (kind == QLatin1String("link")) {
+        QVERIFY(QFile::link(real, path));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     } else {
         QVERIFY(QFile::copy(real, path) && QFile(path).resize(kind == QLatin1String("large") ? 5 : 4));
     }
