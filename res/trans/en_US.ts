@@ -805,7 +805,7 @@
     </message>
     <message>
         <source>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</source>
-        <translation>Cannot save the recovery record: %1; the latest changes are not kept yet (they are lost if the program ends unexpectedly)</translation>
+        <translation>Recovery record not saved: %1; the latest changes would be lost in a crash</translation>
     </message>
 </context>
 <context>
