@@ -2,10 +2,13 @@
 
 #include <QString>
 
-// Deletes every regular file and symbolic link in the tree under path, except
-// in its save record folder (see SaveTransaction::RecordFolder); the folders
-// themselves stay. An empty path does nothing.
+// Deletes every file in the tree under path (regular files, links, and
+// anything else that is no folder), except in its save record folder (see
+// SaveTransaction::RecordFolder); the folders themselves stay. Nothing is
+// reached through a link: a path that is a link, and links below it, are
+// never followed (a link inside is removed itself). An empty path does
+// nothing.
 void ClearDirectory(QString const& path);
 
-// Deletes the regular files and symbolic links directly inside dir.
+// Deletes the files directly inside dir, as ClearDirectory does.
 void RemoveFiles(QString const& dir);

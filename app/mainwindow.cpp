@@ -87,8 +87,12 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
     // in its folder under the system temporary folder.
     m_workDir = workDir.isEmpty() ? DefaultWorkDir() : WorkDir::ChooseFor(workDir);
     if (!m_workDir.isEmpty()) {
-        // Saves of an earlier run cut short are settled there first.
-        PrepareSession(workDir.isEmpty() ? WorkDir::LegacyFolders(QDir::tempPath()) : QStringList());
+        // Saves of an earlier run cut short are settled there first. So are
+        // the sessions of the private folders earlier starts made while the
+        // usual names were someone else's; empty ones go.
+        QStringList earlier = workDir.isEmpty() ? WorkDir::LegacyFolders(QDir::tempPath()) : QStringList();
+        earlier += WorkDir::EarlierFolders(m_workDir);
+        PrepareSession(earlier);
     }
     m_quit = [](int status) { QCoreApplication::exit(status); };
     m_imageProc = new ImageProc;

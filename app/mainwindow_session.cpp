@@ -61,11 +61,15 @@ void MainWindow::PrepareSession(const QStringList& earlier)
     m_scanDir = m_workDir.isEmpty() ? QString() : m_workDir + QLatin1String("/scanimages");
     SetTempDir(m_workDir);
     if (JournalWriter* writer = m_session->Writer()) {
-        // Told once when the journal cannot be written (the pages on screen
-        // would not come back after a crash), and once when it works again;
-        // a note in the status row, so that a running scan goes on.
+        // Told once when the journal cannot be written, and once when it
+        // works again; a note in the status row, so that a running scan goes
+        // on. Meanwhile the journal on disk keeps the pages as they were
+        // before the failure: after a crash those come back (a deleted page
+        // too), the changes since do not, and the note says so.
         connect(writer, &JournalWriter::sglWriteFailed, this, [this](int error) {
-            ShowJournalNote(tr("无法保存恢复记录：%1").arg(JournalFailureCause(error)), true);
+            ShowJournalNote(tr("无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）")
+                                .arg(JournalFailureCause(error)),
+                            true);
         });
         connect(writer, &JournalWriter::sglWriteWorks, this,
                 [this] { ShowJournalNote(tr("恢复记录已恢复正常保存"), false); });

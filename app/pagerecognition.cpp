@@ -100,20 +100,13 @@ void PageRecognition::Sync()
             }
             continue;
         }
-        // What was recognised before a restart or an undo comes back from
-        // beside the file, when it still belongs to these bytes and angle.
-        PageText stored;
-        if (TextStore::Read(page.path, page.angle, &stored)) {
-            if (m_pending.remove(page.id)) {
-                m_queue->Cancel(page.id);
-            }
-            m_pages->SetText(page.id, stored);
-            continue;
-        }
         if (m_pages->IsRecognised(page.id)) {
             continue;
         }
-        // A page queued under its id before is replaced in the queue.
+        // A page queued under its id before is replaced in the queue. What
+        // was recognised before a restart comes back from beside the file,
+        // when it still belongs to these bytes and angle: the queue's worker
+        // looks, never this thread (whatever lies under that name).
         m_queue->Add(page.id, page.path, page.angle);
         m_pending.insert(page.id);
     }

@@ -13,9 +13,9 @@ class PageList;
 struct PageText;
 
 // Keeps the pages of a list recognised in the background. It watches the
-// list: a page that arrives (scanned, replaced, brought back) gets the text
-// stored beside its file when that is still good, else it is queued while a
-// language is chosen; a page that leaves is cancelled. Results go into the
+// list: a page that arrives (scanned, replaced, brought back) is queued
+// while a language is chosen, and the queue takes the text stored beside its
+// file when that is still good; a page that leaves is cancelled. Results go into the
 // list, which owns them. One queue; one worker while the scanner runs, one
 // per core when idle.
 class PageRecognition : public QObject {

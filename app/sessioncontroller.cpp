@@ -40,6 +40,7 @@ int SessionController::Prepare(int scanNumber)
         return scanNumber;
     }
     m_journal.reset(new SessionJournal(m_workDir));
+    TakeSubFolders();
     // Temporary files are never pages: whatever an earlier run left goes.
     ClearDirectory(m_workDir + QLatin1Char('/') + QLatin1String(kTempFolderName));
     // Saves of an earlier run cut short are finished or undone before
@@ -88,6 +89,24 @@ bool SessionController::TakePrivateFolder()
     }
     qCWarning(lcApp) << "no private work folder beside" << shared << "- pages cannot be scanned";
     return false;
+}
+
+void SessionController::TakeSubFolders()
+{
+    // The page folder and the temporary folder are emptied and written as
+    // folders of ours. A link in the place of one (to a folder of the
+    // user's documents, say) is never followed: the pages a journal names
+    // through it are no pages of ours, and the link gives way to a real
+    // folder; what it pointed to stays as it is.
+    for (const char* name : {kScanFolderName, kTempFolderName}) {
+        bool replaced = false;
+        if (!WorkDir::OwnSubFolder(m_workDir, QLatin1String(name), &replaced)) {
+            qCWarning(lcApp) << "no folder of ours at" << m_workDir + QLatin1Char('/') + QLatin1String(name);
+        } else if (replaced) {
+            qCWarning(lcApp) << "replaced what was no folder at"
+                             << m_workDir + QLatin1Char('/') + QLatin1String(name);
+        }
+    }
 }
 
 void SessionController::AdoptEarlierSession()

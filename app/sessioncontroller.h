@@ -71,6 +71,7 @@ public:
 
 private:
     bool TakePrivateFolder();
+    void TakeSubFolders();
     void AdoptEarlierSession();
     void SettleSaves(const QString& folder);
 

@@ -2,6 +2,7 @@
 
 #include "pageplacement.h"
 
+#include "ownfile.h"
 #include "pagefile.h"
 #include "pageturn.h"
 
@@ -29,6 +30,8 @@ const int kVersion = 1;
 const char kJournalName[] = "/session.json";
 const char kScanSubDir[] = "/scanimages";
 const int kMaxDigits = 10; // the widest number text a page-file name can have
+// A journal holds names and a few numbers; anything far bigger is not ours.
+const qint64 kMaxJournalSize = 64 * 1024 * 1024;
 
 // A journal entry must name a file directly inside the scan folder.
 bool IsPlainName(const QString& name)
@@ -92,17 +95,6 @@ int WriteAll(int fd, const QByteArray& bytes)
     return 0;
 }
 
-int SyncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno;
-    }
-    const int result = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return result;
-}
-
 } // namespace
 
 SessionJournal::SessionJournal(const QString& workDir)
@@ -153,9 +145,12 @@ int SessionJournal::Record(const State& state) const
     // Written beside the journal, flushed, renamed over it, and the folder
     // flushed: a process killed or a machine stopped at any point leaves the
     // previous journal or the new one whole, never an empty one.
+    // A name left by a process of the same id that was killed while writing
+    // goes first; the new file is then made fresh, never through a link.
     const QString temp = m_path + QStringLiteral(".new-%1").arg(::getpid());
     const QByteArray tempName = QFile::encodeName(temp);
-    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::unlink(tempName.constData());
+    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         return errno;
     }
@@ -173,22 +168,17 @@ int SessionJournal::Record(const State& state) const
         ::unlink(tempName.constData());
         return error;
     }
-    return SyncFolder(QFileInfo(m_path).path());
+    return OwnFile::SyncFolder(QFileInfo(m_path).path());
 }
 
 bool SessionJournal::Load(State* state) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    // A journal holds names and a few numbers; anything far bigger is not ours.
-    const qint64 kMaxSize = 64 * 1024 * 1024;
-    if (file.size() > kMaxSize) {
+    QByteArray bytes;
+    if (!OwnFile::Read(m_path, kMaxJournalSize, &bytes)) {
         return false;
     }
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         return false;
     }

@@ -1,12 +1,14 @@
 #include "pagefile.h"
 
 #include "jpeginfo.h"
+#include "ownfile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -178,8 +180,9 @@ bool IsPnmWhole(const QByteArray& data)
 
 bool IsPageComplete(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.isFile();
+    // The page file itself, never what a link in its place points to.
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 QString PartialPagePath(const QString& path)
@@ -189,8 +192,8 @@ QString PartialPagePath(const QString& path)
 
 bool IsPageWhole(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0) {
+    QFile file;
+    if (!OwnFile::OpenFile(path, &file) || file.size() == 0) {
         return false;
     }
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -211,6 +214,7 @@ bool IsPageWhole(const QString& path)
         suffix == QLatin1String("ppm")) {
         return IsPnmWhole(data);
     }
-    QImageReader reader(path);
+    file.seek(0);
+    QImageReader reader(&file);
     return reader.canRead() && reader.size().isValid() && !reader.size().isEmpty();
 }

@@ -1,9 +1,11 @@
 #include "pageimage.h"
 
+#include "ownfile.h"
 #include "pnmfile.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <algorithm>
 #include <limits>
@@ -32,8 +34,8 @@ int DotsPerInch(int dotsPerMetre)
 
 int PnmResolution(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QFile file;
+    if (!OwnFile::OpenFile(path, &file))
         return kDefaultPnmDpi;
     // Only the comment line matters; never read a whole binary raster.
     file.readLine(kHeaderLineBytes);
@@ -48,8 +50,14 @@ QImage LoadPageImage(const QString& path)
 {
     // Qt's reader narrows 16-bit PNM samples to 8 bits.
     QImage image = ReadWidePnm(path);
-    if (image.isNull())
-        image.load(path);
+    if (image.isNull()) {
+        QFile file;
+        if (!OwnFile::OpenFile(path, &file)) {
+            return QImage();
+        }
+        QImageReader reader(&file);
+        image = reader.read();
+    }
     if (!image.isNull() && QFileInfo(path).suffix().toLower() == QLatin1String("pnm")) {
         const int dpi = PnmResolution(path);
         if (dpi > 0) {

@@ -1,5 +1,6 @@
 #include "pnmfile.h"
 
+#include "ownfile.h"
 #include "pageimage.h"
 
 #include <QFile>
@@ -103,9 +104,9 @@ bool ReadPnmHeader(QIODevice* in, PnmHeader* header)
 
 QImage ReadWidePnm(const QString& path)
 {
-    QFile file(path);
+    QFile file;
     PnmHeader h;
-    if (!file.open(QIODevice::ReadOnly) || !ReadPnmHeader(&file, &h) || h.kind == '4' || h.maximum <= 255)
+    if (!OwnFile::OpenFile(path, &file) || !ReadPnmHeader(&file, &h) || h.kind == '4' || h.maximum <= 255)
         return QImage();
     const int channels = h.kind == '6' ? 3 : 1;
     const qint64 rowBytes = h.width * channels * 2;

@@ -39,9 +39,15 @@ bool PrepareLevel(const QString& path)
     return true;
 }
 
+QString PrivatePattern()
+{
+    return QStringLiteral("scanvy-%1-").arg(geteuid());
+}
+
 QString PrivateFolder(const QString& root, const QString& leaf)
 {
-    QByteArray pattern = QFile::encodeName(root + QStringLiteral("/scanvy-%1-XXXXXX").arg(geteuid()));
+    QByteArray pattern =
+        QFile::encodeName(root + QLatin1Char('/') + PrivatePattern() + QStringLiteral("XXXXXX"));
     if (!mkdtemp(pattern.data())) {
         return QString();
     }
@@ -102,6 +108,20 @@ bool WorkDir::PrepareOwnedPath(const QString& root, const QString& relative)
         }
     }
     return true;
+}
+
+bool WorkDir::OwnSubFolder(const QString& work, const QString& name, bool* replaced)
+{
+    const QByteArray native = QFile::encodeName(work + QLatin1Char('/') + name);
+    struct stat st {};
+    const bool other = lstat(native.constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (replaced) {
+        *replaced = other;
+    }
+    if (other && unlink(native.constData()) != 0) {
+        return false;
+    }
+    return PrepareOwnedPath(work, name);
 }
 
 bool WorkDir::IsOwnedFolder(const QString& path)
@@ -165,6 +185,29 @@ QStringList WorkDir::LegacyFolders(const QString& tempRoot)
     return {root + QStringLiteral("/zir/scanvy"), root + QStringLiteral("/zir-%1/scanvy").arg(geteuid())};
 }
 
+QStringList WorkDir::EarlierFolders(const QString& work)
+{
+    const QString clean = QDir::cleanPath(work);
+    const QFileInfo leafInfo(clean);
+    const QString leaf = leafInfo.fileName();
+    const QDir root(QFileInfo(leafInfo.path()).path());
+    QStringList found;
+    if (leaf.isEmpty()) {
+        return found;
+    }
+    const QStringList names = root.entryList({PrivatePattern() + QStringLiteral("??????")},
+                                             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        struct stat st {};
+        const QString folder = root.filePath(name) + QLatin1Char('/') + leaf;
+        if (lstat(QFile::encodeName(root.filePath(name)).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+            st.st_uid == geteuid() && (st.st_mode & 07777) == 0700 && folder != clean) {
+            found << folder;
+        }
+    }
+    return found;
+}
+
 QString WorkDir::ChooseFor(const QString& wanted)
 {
     const QString clean = QDir::cleanPath(wanted);
@@ -182,6 +225,15 @@ QString WorkDir::ChooseFor(const QString& wanted)
     const QString perUser = QStringLiteral("%1-%2").arg(name).arg(geteuid());
     if (PrepareOwnedPath(root, perUser + QLatin1Char('/') + leaf)) {
         return root + QLatin1Char('/') + perUser + QLatin1Char('/') + leaf;
+    }
+    // Both names are someone else's: the private folder an earlier start
+    // made is taken again, so that its session is found.
+    const QStringList earlier = EarlierFolders(clean);
+    for (const QString& folder : earlier) {
+        const QFileInfo info(folder);
+        if (PrepareOwnedPath(info.path(), info.fileName())) {
+            return folder;
+        }
     }
     return PrivateFolder(root, leaf);
 }

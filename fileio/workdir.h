@@ -25,6 +25,12 @@ bool PrepareOwnedPath(const QString& root, const QString& relative);
 // user. Nothing is created or changed.
 bool IsOwnedFolder(const QString& path);
 
+// Makes "<work>/<name>" a real folder of ours (mode 0700): whatever else
+// lies there under that name (a link, a file) is removed first, the link
+// itself and never what it points to. False when no such folder can be had.
+// *replaced tells whether something was removed.
+bool OwnSubFolder(const QString& work, const QString& name, bool* replaced = nullptr);
+
 // The user's cache folder: $XDG_CACHE_HOME when it is an absolute path, else
 // $HOME/.cache.
 QString CacheRoot();
@@ -36,9 +42,16 @@ QString Choose();
 
 // Applies the rule to a folder given as "<root>/<name>/<leaf>" (how the main
 // window is told its work folder): the folder itself when safe, otherwise
-// "<root>/<name>-<uid>/<leaf>", else a fresh private folder
-// "<root>/scanvy-<uid>-XXXXXX/<leaf>".
+// "<root>/<name>-<uid>/<leaf>", else a private folder
+// "<root>/scanvy-<uid>-XXXXXX/<leaf>": one made by an earlier start (see
+// EarlierFolders) when there is one, else a fresh one.
 QString ChooseFor(const QString& wanted);
+
+// The private folders "<root>/scanvy-<uid>-XXXXXX/<leaf>" that earlier
+// starts made beside work ("<root>/<name>/<leaf>"), in name order, work
+// itself left out: only those whose private level is a real folder of ours
+// with mode 0700, as such a start makes it.
+QStringList EarlierFolders(const QString& work);
 
 // A fresh folder "<work>-XXXXXX" (mode 0700) beside the work folder, for a
 // copy of the program that finds the work folder taken. Empty when none can

@@ -1,9 +1,9 @@
 #include "pagecheck.h"
 
 #include "jpeginfo.h"
+#include "ownfile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 
@@ -20,11 +20,10 @@ bool StartsLikeJpeg(QFile* file)
 
 SaveFailure::Reason Quick(const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    // A link, a FIFO or a device under a page's name is no page of ours.
+    QFile file;
+    if (path.isEmpty() || !OwnFile::OpenFile(path, &file))
         return SaveFailure::PageMissing;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return SaveFailure::PageDamaged;
     if (StartsLikeJpeg(&file)) {
         const QByteArray data = file.readAll();
         return file.error() == QFileDevice::NoError && JpegInfo::IsComplete(data) ? SaveFailure::None
@@ -46,8 +45,8 @@ SaveFailure::Reason Full(const QString& path)
 
 SaveFailure::Reason AsIs(const QString& path)
 {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && StartsLikeJpeg(&file))
+    QFile file;
+    if (OwnFile::OpenFile(path, &file) && StartsLikeJpeg(&file))
         return Quick(path);
     return Full(path);
 }

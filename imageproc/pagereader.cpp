@@ -1,5 +1,6 @@
 #include "pagereader.h"
 
+#include "ownfile.h"
 #include "tifflog.h"
 #include "tiffreducer.h"
 
@@ -30,7 +31,7 @@ PageReader::PageReader(const QString& path) : m_path(path)
     if (path.isEmpty()) {
         return;
     }
-    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    m_fd = OwnFile::Open(path);
     if (m_fd < 0) {
         return;
     }

@@ -1,5 +1,7 @@
 #include "saverecord.h"
 
+#include "ownfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -198,10 +200,10 @@ bool SaveRecord::MarkDone(const QString& path)
 
 bool SaveRecord::Read(const QString& path, SaveRecord* record)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A record names a few files per page: far less than this.
+    QByteArray text;
+    if (!OwnFile::Read(path, 64 * 1024 * 1024, &text))
         return false;
-    const QByteArray text = file.readAll();
     if (!text.startsWith(kHeader))
         return false;
     *record = SaveRecord();

@@ -1,6 +1,7 @@
 #include "textstore.h"
 
 #include "checkedfile.h"
+#include "ownfile.h"
 #include "pageturn.h"
 #include "savefailure.h"
 #include "targetfile.h"
@@ -67,12 +68,9 @@ bool Write(const QString& pagePath, const PageStamp& stamp, int angle, const Pag
 bool Read(const QString& pagePath, int angle, PageText* out)
 {
     *out = PageText();
-    QFile file(TextPath(pagePath));
-    if (file.size() > kLargestText || !file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    const QByteArray data = file.readAll();
-    return file.error() == QFileDevice::NoError && Decode(data, PageStamp::Of(pagePath), angle, out);
+    QByteArray data;
+    return OwnFile::Read(TextPath(pagePath), kLargestText, &data) &&
+           Decode(data, PageStamp::Of(pagePath), angle, out);
 }
 
 bool Remove(const QString& pagePath)

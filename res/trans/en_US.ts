@@ -698,10 +698,6 @@
         <translation>a write error occurred</translation>
     </message>
     <message>
-        <source>无法保存恢复记录：%1</source>
-        <translation>Cannot save the recovery record: %1</translation>
-    </message>
-    <message>
         <source>恢复记录已恢复正常保存</source>
         <translation>The recovery record is being saved again</translation>
     </message>
@@ -836,6 +832,10 @@
     <message>
         <source>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</source>
         <translation>The flatbed gave no image (error code: 7)%1Please place the document and scan again</translation>
+    </message>
+    <message>
+        <source>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</source>
+        <translation>Recovery record not saved: %1; the latest changes would be lost in a crash</translation>
     </message>
 </context>
 <context>

@@ -698,10 +698,6 @@
         <translation>写入出错</translation>
     </message>
     <message>
-        <source>无法保存恢复记录：%1</source>
-        <translation>无法保存恢复记录：%1</translation>
-    </message>
-    <message>
         <source>恢复记录已恢复正常保存</source>
         <translation>恢复记录已恢复正常保存</translation>
     </message>
@@ -836,6 +832,10 @@
     <message>
         <source>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</source>
         <translation>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</translation>
+    </message>
+    <message>
+        <source>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</source>
+        <translation>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</translation>
     </message>
 </context>
 <context>

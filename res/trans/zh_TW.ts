@@ -698,10 +698,6 @@
         <translation>寫入出錯</translation>
     </message>
     <message>
-        <source>无法保存恢复记录：%1</source>
-        <translation>無法儲存復原記錄：%1</translation>
-    </message>
-    <message>
         <source>恢复记录已恢复正常保存</source>
         <translation>復原記錄已恢復正常儲存</translation>
     </message>
@@ -836,6 +832,10 @@
     <message>
         <source>平板没有扫描到图像(错误码:7)%1请将文稿放好后重新扫描</source>
         <translation>平板沒有掃描到圖像(錯誤碼:7)%1請將文稿放好後重新掃描</translation>
+    </message>
+    <message>
+        <source>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</source>
+        <translation>無法儲存復原記錄：%1，最近的變更尚未保留（程式意外結束時將遺失）</translation>
     </message>
 </context>
 <context>

@@ -86,6 +86,8 @@ private slots:
     void secondCopyKeepsAway();
     void tempFilesNeverPages();
     void sessionSurvivesBootCleaning();
+    void pageFolderLink();
+    void sharedCacheFolder();
 
 private:
     // A window on the usual folder; recovery questions are answered `answer`.
@@ -406,6 +408,64 @@ void TestWorkFolder::sessionSurvivesBootCleaning()
     QCOMPARE(window->WorkDir(), work);
     QTRY_COMPARE(m_answerer.texts, QStringList{kQuestion.arg(2)});
     QCOMPARE(window->PageFiles().size(), 2);
+}
+
+// A page folder that is a link (to the user's documents, say) is never
+// followed: the pages a journal names through it are not offered, nothing
+// there is read or removed, and a real folder takes the link's place.
+void TestWorkFolder::pageFolderLink()
+{
+    const QString work = m_cache + QStringLiteral("/scanvy/work");
+    const QString documents = m_home + QStringLiteral("/Documents");
+    QVERIFY(PlantSession(work, 2));
+    QVERIFY(QDir().rename(work + QStringLiteral("/scanimages"), documents));
+    QVERIFY(QDir().mkpath(documents + QStringLiteral("/sub")));
+    QVERIFY(
+        QFile::copy(documents + QStringLiteral("/r0001.jpg"), documents + QStringLiteral("/sub/r0001.jpg")));
+    QVERIFY(QFile::link(documents, work + QStringLiteral("/scanimages")));
+    const QMap<QString, QByteArray> before = Snapshot(documents);
+
+    QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
+    QCOMPARE(window->PendingRecoveryCount(), 0);
+    const QFileInfo folder(window->ScanDir());
+    QVERIFY(folder.isDir() && !folder.isSymLink());
+    QTest::qWait(50);
+    QCOMPARE(m_answerer.texts, QStringList());
+    QCOMPARE(Snapshot(documents), before);
+}
+
+// In a shared cache folder where another account owns both usual names, the
+// private folders earlier starts made are looked at again: one is taken
+// again, the session a killed copy left in another is brought over, empty
+// ones go; a folder not as such a start makes it (open to others) stays.
+void TestWorkFolder::sharedCacheFolder()
+{
+    if (geteuid() != 0) {
+        QSKIP("giving a folder to another user needs root");
+    }
+    QVERIFY(QDir().mkpath(m_cache) && chmod(QFile::encodeName(m_cache).constData(), 01777) == 0);
+    for (const QString& name : {QStringLiteral("scanvy"), QStringLiteral("scanvy-%1").arg(geteuid())}) {
+        QVERIFY(QDir().mkpath(m_cache + QLatin1Char('/') + name));
+        QVERIFY(chown(QFile::encodeName(m_cache + QLatin1Char('/') + name).constData(), 65534, 65534) == 0);
+    }
+    // A: open to others, with a session; B: empty; C: a killed copy's session; D: empty.
+    const QString own = m_cache + QStringLiteral("/scanvy-%1-").arg(geteuid());
+    QVERIFY(QDir().mkpath(own + QStringLiteral("BBBBBB/work")) &&
+            QDir().mkpath(own + QStringLiteral("DDDDDD/work")));
+    QVERIFY(PlantSession(own + QStringLiteral("AAAAAA/work"), 1) &&
+            PlantSession(own + QStringLiteral("CCCCCC/work"), 2));
+    for (const char* id : {"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD"}) {
+        QVERIFY(chmod(QFile::encodeName(own + QLatin1String(id)).constData(), id[0] == 'A' ? 0755 : 0700) ==
+                0);
+    }
+
+    QScopedPointer<MainWindow> window(Start(QMessageBox::Yes));
+    QCOMPARE(window->WorkDir(), own + QStringLiteral("BBBBBB/work"));
+    QTRY_COMPARE(m_answerer.texts, QStringList{kQuestion.arg(2)});
+    QCOMPARE(window->PageFiles().size(), 2);
+    QVERIFY(!QFileInfo::exists(own + QStringLiteral("CCCCCC")) &&
+            !QFileInfo::exists(own + QStringLiteral("DDDDDD")));
+    QVERIFY(QFileInfo::exists(own + QStringLiteral("AAAAAA/work/session.json")));
 }
 
 QTEST_MAIN(TestWorkFolder)

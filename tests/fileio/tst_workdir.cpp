@@ -1,5 +1,6 @@
 #include "hiddenfile.h"
 #include "mainwindow.h"
+#include "ownfile.h"
 #include "temppath.h"
 #include "workdir.h"
 
@@ -26,6 +27,8 @@ private slots:
     void tempPathsDistinct();
     void hiddenSiblingsNeverReused();
     void parentLevelRefused();
+    void ownFileRead_data();
+    void ownFileRead();
 
 private:
     static void MakeFile(const QString& path)
@@ -307,6 +310,47 @@ void TestWorkDir::parentLevelRefused()
     QVERIFY(stat(QFile::encodeName(root.path()).constData(), &st) == 0);
     QCOMPARE(st.st_mode & 0777, mode_t(0755));
     QVERIFY2(!used.isEmpty() && !used.startsWith(QLatin1String("../")), qPrintable(used));
+}
+
+void TestWorkDir::ownFileRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("error"); // 0: read
+    QTest::newRow("regular file of ours") << "file" << 0;
+    QTest::newRow("one byte over the limit") << "large" << int(EFBIG);
+    QTest::newRow("link to a file of ours") << "link" << int(ELOOP);
+    QTest::newRow("FIFO nobody writes to") << "fifo" << int(EINVAL);
+    QTest::newRow("file of another user") << "foreign" << int(EPERM);
+}
+
+// What lies under the name of a file the program reads back from its folders
+// is read only when it is a regular file of ours within the size the program
+// writes there: never through a link, never waiting on a FIFO.
+void TestWorkDir::ownFileRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.json"));
+    const QString real = dir.filePath(QStringLiteral("real"));
+    MakeFile(real);
+    if (kind == QLatin1String("link")) {
+        QVERIFY(QFile::link(real, path));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QVERIFY(QFile::copy(real, path) && QFile(path).resize(kind == QLatin1String("large") ? 5 : 4));
+    }
+    if (kind == QLatin1String("foreign") && !GiveAway(path)) {
+        QSKIP("giving a file to another user needs root");
+    }
+    QByteArray data("old");
+    errno = 0;
+    QCOMPARE(OwnFile::Read(path, 4, &data), error == 0);
+    QCOMPARE(errno, error);
+    QCOMPARE(data, error == 0 ? QByteArray("keep") : QByteArray());
+    // A folder whose file system cannot flush folders has nothing to flush.
+    QCOMPARE(OwnFile::SyncFolder(QStringLiteral("/proc")), 0);
 }
 
 QTEST_MAIN(TestWorkDir)

@@ -207,7 +207,8 @@ void TestOutput::failures_data()
     QTest::addColumn<QString>("fault");
     const char* all[] = {"doc.tiff", "doc.pnm",     "doc.jpg",    "doc.png",   "doc.pdf",
                          "doc.ofd",  "doc.tiff x3", "doc.pdf x3", "doc.ofd x3"};
-    for (const char* fault : {"full disk", "truncated JPEG page", "undecodable page", "missing page"})
+    for (const char* fault :
+         {"full disk", "truncated JPEG page", "undecodable page", "missing page", "linked page"})
         for (const char* target : all)
             QTest::addRow("%s, %s", target, fault) << target << fault;
     // A page whose header reads well and whose pixels do not decode is
@@ -251,6 +252,9 @@ void TestOutput::failures()
                                             : whole.left(whole.size() / 2));
     } else if (fault == "missing page") {
         pages[bad] = dir.filePath("gone.png");
+    } else if (fault == "linked page") { // never read through the link
+        QVERIFY(QFile::link(pages[bad], dir.filePath("link.png")));
+        pages[bad] = dir.filePath("link.png");
     } else if (fault == "corrupt PNG page") {
         QByteArray data = bytes(pages[bad]);
         for (int i = data.size() / 2; i < data.size() / 2 + 64; ++i)

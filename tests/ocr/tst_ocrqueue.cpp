@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -145,27 +146,38 @@ void TestOcrQueue::takesStoredText_data()
 {
     QTest::addColumn<QString>("language"); // of the stored text
     QTest::addColumn<int>("storedAngle");  // the page is added at 0
+    QTest::addColumn<QString>("kept");     // "file", or what takes the file's place
     QTest::addColumn<bool>("taken");
-    QTest::newRow("same language") << "eng" << 0 << true;
-    QTest::newRow("other language") << "chi_sim+eng" << 0 << false;
-    QTest::newRow("page turned since") << "eng" << 90 << false;
+    QTest::newRow("same language") << "eng" << 0 << "file" << true;
+    QTest::newRow("other language") << "chi_sim+eng" << 0 << "file" << false;
+    QTest::newRow("page turned since") << "eng" << 90 << "file" << false;
+    QTest::newRow("a link to the stored text") << "eng" << 0 << "link" << false;
+    QTest::newRow("a FIFO nobody writes to") << "eng" << 0 << "fifo" << false;
 }
 
 // A page whose text is stored is not recognised again; a text of another
-// language, or recognised while the page was turned otherwise, is.
+// language, or recognised while the page was turned otherwise, is; so is one
+// that is no regular file (never read through a link, never waited for).
 void TestOcrQueue::takesStoredText()
 {
     QFETCH(QString, language);
     QFETCH(int, storedAngle);
+    QFETCH(QString, kept);
     QFETCH(bool, taken);
     const QString page =
         WritePage(m_dir.filePath(QString("stored-%1.png").arg(QTest::currentDataTag())), {"Recognised anew"});
-    PageText kept;
-    kept.pageSize = QImage(page).size();
-    kept.language = language;
-    kept.paragraphs.append(
+    PageText stored;
+    stored.pageSize = QImage(page).size();
+    stored.language = language;
+    stored.paragraphs.append(
         TextParagraph{{TextLine{{TextWord{"Kept", QRect(5, 5, 40, 20), 99}}, QRect(5, 5, 40, 20)}}});
-    QVERIFY(TextStore::Write(page, PageStamp::Of(page), storedAngle, kept));
+    QVERIFY(TextStore::Write(page, PageStamp::Of(page), storedAngle, stored));
+    const QString text = TextStore::TextPath(page);
+    if (kept == QLatin1String("link")) {
+        QVERIFY(QFile::rename(text, text + ".real") && QFile::link(text + ".real", text));
+    } else if (kept == QLatin1String("fifo")) {
+        QVERIFY(QFile::remove(text) && mkfifo(QFile::encodeName(text).constData(), 0600) == 0);
+    }
     OcrQueue queue;
     queue.SetLanguage(OcrLanguage::English);
     Recorder recorder(&queue);
