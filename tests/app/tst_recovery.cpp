@@ -266,7 +266,7 @@ void TestRecovery::refusedAfterFailedSave()
     // Only the journal is left, with the numbering and no page, once the
     // journal's thread has written it (its new file goes by another name
     // until then).
-    QTRY_COMPARE(FilesUnder(m_fx->window->WorkDir()), QStringList{"session.json"});
+    QTRY_COMPARE(FilesUnder(m_fx->window->WorkDir()).join(QLatin1Char(' ')), QStringLiteral("session.json"));
     QCOMPARE(m_fx->window->ScanNumber(), m_next);
     m_fx->answerer.texts.clear();
     Restart(QMessageBox::Yes);
@@ -302,7 +302,9 @@ void TestRecovery::killedAfterSave()
     SaveTransaction::SetStepHook(nullptr);
     QTRY_COMPARE(m_fx->window->PageFiles(), QList<QString>());
     QCOMPARE(m_fx->Setting(QStringLiteral("Scanner/ScanCount")).toInt(), counter + 2);
-    QCOMPARE(FilesUnder(g_work), QStringList{"session.json"});
+    // The journal's thread may still be writing the emptied list (under
+    // another name until it is complete).
+    QTRY_COMPARE(FilesUnder(g_work).join(QLatin1Char(' ')), QStringLiteral("session.json"));
     // Back to the moment of the kill, the record of a process that has ended.
     QVERIFY(QDir(g_work).removeRecursively() && QDir().rename(g_aside, g_work));
     QVERIFY(QFile::remove(g_settings) && QFile::rename(g_aside + QStringLiteral(".ini"), g_settings));
