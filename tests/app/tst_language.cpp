@@ -128,6 +128,7 @@ private slots:
     void initTestCase();
     void switchLanguage_data();
     void switchLanguage();
+    void undoStepsReadInEnglish();
     void storedLanguageAtStart();
     void backendTextsFollowLanguage();
     void interruptedMarkFollowsLanguage();
@@ -223,6 +224,27 @@ void TestLanguage::switchLanguage()
         QVERIFY2(cjk.isEmpty(), qPrintable(cjk.join(QLatin1String(" | "))));
     else
         QVERIFY(cjk.size() * 2 > texts.size()); // most texts are in Chinese again
+}
+
+// In English the undo and redo entries name the command as the menu does,
+// with the number of pages in its plural form.
+void TestLanguage::undoStepsReadInEnglish()
+{
+    ChooseLanguage(m_fx->window, 2);
+    if (QTest::currentTestFailed())
+        return;
+    auto* undo = m_fx->Child<QAction>("actionUndo");
+    auto* redo = m_fx->Child<QAction>("actionRedo");
+    for (int sheets : {3, 1}) {
+        WindowFixture::WriteScenario(QStringLiteral("sheets=%1").arg(sheets));
+        m_fx->Child<QAction>("actionScanToLast")->trigger();
+        QVERIFY(m_fx->WaitIdle());
+    }
+    QCOMPARE(undo->text(), QStringLiteral("Undo Scan to End (1 image)"));
+    undo->trigger();
+    QCOMPARE(undo->text(), QStringLiteral("Undo Scan to End (3 images)"));
+    QCOMPARE(redo->text(), QStringLiteral("Redo Scan to End (1 image)"));
+    ChooseLanguage(m_fx->window, 0);
 }
 
 void TestLanguage::storedLanguageAtStart()
