@@ -247,21 +247,14 @@ QStringList PageButtonFaults(WindowFixture& fixture)
         }
         return nullptr;
     };
+    // Shown, and what lies at its centre on screen is the widget itself.
     auto reachable = [&](QWidget* w, const char* what) {
-        const QPoint centre = w ? w->mapToGlobal(w->rect().center()) : QPoint();
-        QWidget* hit = w ? QApplication::widgetAt(centre) : nullptr;
-        if (!w || !w->isVisible() || !(hit == w || w->isAncestorOf(hit))) {
+        QWidget* hit = w ? QApplication::widgetAt(w->mapToGlobal(w->rect().center())) : nullptr;
+        const bool ok = w && w->isVisible() && (hit == w || w->isAncestorOf(hit));
+        if (!ok)
             faults << QStringLiteral("%1 out of reach (%2)")
-                          .arg(QLatin1String(what),
-                               !w || !w->isVisible()
-                                   ? QStringLiteral("hidden")
-                                   : QStringLiteral("at %1 lies %2")
-                                         .arg(Place(QRect(centre, QSize(1, 1))),
-                                              hit ? QLatin1String(hit->metaObject()->className())
-                                                  : QStringLiteral("nothing")));
-            return false;
-        }
-        return true;
+                          .arg(QLatin1String(what), w && w->isVisible() ? "covered" : "hidden");
+        return ok;
     };
     fixture.Child<QAction>("actionImageView")->trigger();
     list->setCurrentIndex(list->model()->index(1, 0));
