@@ -27,12 +27,13 @@ void FitDialogToScreen(QWidget* dialog)
     const QSize size =
         wanted.boundedTo(room).expandedTo(dialog->minimumSizeHint()).expandedTo(dialog->minimumSize());
     dialog->resize(size);
+    // A window is moved by its frame's corner: the whole frame, as far as it
+    // can be foreseen, goes inside the free area.
+    const QSize outer = size + QSize(2 * kFrameSide, kFrameTitle + kFrameSide);
     const QPoint centre = parent ? parent->geometry().center() : available.center();
-    const int left = available.left() + kFrameSide;
-    const int top = available.top() + kFrameTitle;
-    const int x = qBound(left, centre.x() - size.width() / 2,
-                         qMax(left, available.right() - kFrameSide - size.width() + 1));
-    const int y = qBound(top, centre.y() - size.height() / 2,
-                         qMax(top, available.bottom() - kFrameSide - size.height() + 1));
+    const int x = qBound(available.left(), centre.x() - outer.width() / 2,
+                         qMax(available.left(), available.right() - outer.width() + 1));
+    const int y = qBound(available.top(), centre.y() - outer.height() / 2,
+                         qMax(available.top(), available.bottom() - outer.height() + 1));
     dialog->move(x, y);
 }

@@ -4,7 +4,7 @@
 #include "mainwindow.h"
 #include "splashdialog.h"
 #include "startupguard.h"
-#include "sysconfigpage.h"
+#include "startuptranslation.h"
 #include "terminationwatcher.h"
 
 #include <QApplication>
@@ -59,13 +59,9 @@ int main(int argc, char* argv[])
     QGuiApplication::setFallbackSessionManagementEnabled(false);
 #endif
 
-    // The refusals below speak the language the user chose; the window
-    // installs the program's catalogue itself.
-    QTranslator guardTranslator;
-    if (guardTranslator.load(
-            SysConfigPage::StoredTranslationFile(MainWindow::ConfigFilePathFor(GetHomePath())))) {
-        QApplication::installTranslator(&guardTranslator);
-    }
+    // The refusals below speak the language the user chose, buttons
+    // included; the window installs the language itself.
+    StartupTranslation startupTranslation(MainWindow::ConfigFilePathFor(GetHomePath()));
     if (StartupGuard::IsSudoRefused(geteuid(), getenv("SUDO_UID") != nullptr)) {
         RefuseStart(QObject::tr("不能通过sudo方式运行泽科维扫描软件"));
     }
@@ -77,7 +73,7 @@ int main(int argc, char* argv[])
         })) {
         RefuseStart(QObject::tr("泽科维扫描软件正在运行"));
     }
-    QApplication::removeTranslator(&guardTranslator);
+    startupTranslation.Remove();
 
     QTranslator qtTranslator;
     if (qtTranslator.load(QStringLiteral(":/trans/qtbase_zh_CN.qm"))) {

@@ -119,6 +119,7 @@ MainWindow::MainWindow(const QString& homeDir, const QString& workDir, QWidget* 
 
     SetupPageJumpBox();
     ui->toolBar->setStyleSheet(QLatin1String(kToolBarStyle));
+    ui->toolBarPages->setStyleSheet(QLatin1String(kToolBarStyle));
 
     EnableMenu(false);
     RefreshPageButtons();
@@ -249,6 +250,46 @@ void MainWindow::FitFrameToScreen()
     PlaceOnScreen(size());
 }
 
+void MainWindow::WatchFrame()
+{
+    // A window manager reparents the window into its frame after the window
+    // is mapped, sometimes only after the first moments: until then the
+    // frame looks empty and the window seems to fit. The frame is checked at
+    // once and then for a few seconds (and at each move or resize meanwhile).
+    const int kCheckMs = 100;
+    const int kChecks = 30;
+    if (!m_frameTimer) {
+        m_frameTimer = new QTimer(this);
+        m_frameTimer->setInterval(kCheckMs);
+        connect(m_frameTimer, &QTimer::timeout, this, [this] {
+            if (++m_frameChecks >= kChecks) {
+                m_frameTimer->stop();
+            }
+            FitFrameToScreen();
+        });
+    }
+    m_frameChecks = 0;
+    m_frameTimer->start();
+    QTimer::singleShot(0, this, &MainWindow::FitFrameToScreen);
+}
+
+void MainWindow::ArrangeToolBars()
+{
+    // Behind the first bar's overflow button the page controls would be out
+    // of reach: when the two bars do not fit side by side, the page controls
+    // go to a row of their own.
+    const int needed = ui->toolBar->sizeHint().width() + ui->toolBarPages->sizeHint().width();
+    const bool ownRow = needed > width();
+    if (ownRow == toolBarBreak(ui->toolBarPages)) {
+        return;
+    }
+    if (ownRow) {
+        insertToolBarBreak(ui->toolBarPages);
+    } else {
+        removeToolBarBreak(ui->toolBarPages);
+    }
+}
+
 void MainWindow::SetupPageJumpBox()
 {
     m_pageJump = new QComboBox(this);
@@ -260,7 +301,7 @@ void MainWindow::SetupPageJumpBox()
     m_pageJump->setMaximumWidth(72);
     m_pageJump->setView(new QListView(m_pageJump));
     m_pageJump->setStyleSheet(QLatin1String(kPageJumpStyle));
-    ui->toolBar->insertWidget(ui->actionNextPage, m_pageJump);
+    ui->toolBarPages->insertWidget(ui->actionNextPage, m_pageJump);
     m_jumpBox = new PageJumpBox(m_pageJump, m_pages, m_commands, this);
 }
 
@@ -346,6 +387,8 @@ void MainWindow::ConnectActions()
 void MainWindow::RetranslateTexts()
 {
     m_pageJump->setToolTip(tr("跳转"));
+    m_imageView->SetEmptyHint(
+        tr("按 %1 开始扫描").arg(ui->actionScanToLast->shortcut().toString(QKeySequence::NativeText)));
     SetScannerLabel(m_devices->ConnectedDevice());
     ShowImageCount();
     m_sysPage->Retranslate();
@@ -414,7 +457,7 @@ void MainWindow::showEvent(QShowEvent* event)
     if (!m_placedOnScreen) {
         // The window manager's frame is known only once the window shows.
         m_placedOnScreen = true;
-        QTimer::singleShot(0, this, &MainWindow::FitFrameToScreen);
+        WatchFrame();
     }
     if (PendingRecoveryCount() > 0) {
         // Asked once the window is on screen, after the start-up.
@@ -428,7 +471,11 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+    ArrangeToolBars();
     MoveMaskerToCenter();
+    if (m_frameTimer && m_frameTimer->isActive()) {
+        QTimer::singleShot(0, this, &MainWindow::FitFrameToScreen);
+    }
     if (m_storeWindowSize) {
         m_sysPage->StoreWindowSize(event->size());
     }
@@ -442,6 +489,9 @@ void MainWindow::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
     MoveMaskerToCenter();
+    if (m_frameTimer && m_frameTimer->isActive()) {
+        QTimer::singleShot(0, this, &MainWindow::FitFrameToScreen);
+    }
 }
 
 void MainWindow::MoveMaskerToCenter()

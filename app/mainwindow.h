@@ -256,6 +256,12 @@ private:
     void SetupWindowGeometry();
     void PlaceOnScreen(const QSize& wanted);
     void FitFrameToScreen();
+    // Checks the frame for a while after the first show (the window
+    // manager frames the window at a moment no event announces).
+    void WatchFrame();
+    // The page controls' tool bar takes a row of its own when both bars do
+    // not fit side by side.
+    void ArrangeToolBars();
     // The page on "SysConfig.ini" (before anything reads a setting), and
     // its boxes and signals.
     void CreateSystemPage();
@@ -404,6 +410,8 @@ private:
 
     bool m_storeWindowSize = false;
     bool m_placedOnScreen = false;
+    QTimer* m_frameTimer = nullptr;
+    int m_frameChecks = 0;
     // The start-up has settled the first device list (connected or not).
     bool m_startupDone = false;
     bool m_committing = false;

@@ -202,6 +202,7 @@ void MainWindow::OnShowImagePage()
             : ui->lwImgThumbnail;
     focus->setFocus(Qt::OtherFocusReason);
     ui->toolBar->show();
+    ui->toolBarPages->show();
     ui->menuEdit->menuAction()->setEnabled(true);
     ui->menuImage->menuAction()->setEnabled(true);
     ui->actionImageView->setEnabled(false);
@@ -234,6 +235,7 @@ void MainWindow::ShowSettingsPage(QWidget* page)
     ApplyImagePageRules();
     page->setFocus();
     ui->toolBar->hide();
+    ui->toolBarPages->hide();
     ui->menuEdit->menuAction()->setEnabled(false);
     ui->menuScan->menuAction()->setEnabled(false);
     ui->menuImage->menuAction()->setEnabled(false);

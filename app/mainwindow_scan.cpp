@@ -237,19 +237,14 @@ int MainWindow::ScanNumber() const
 
 QString MainWindow::ScanStepName(int type, int pages)
 {
-    const bool one = pages == 1;
     switch (type) {
     case ScanToPrev:
-        return (one ? tr("扫描到之前 %1 张图像", "one page") : tr("扫描到之前 %1 张图像", "several pages"))
-            .arg(pages);
+        return tr("扫描到之前 %n 张图像", nullptr, pages);
     case ScanToNext:
-        return (one ? tr("扫描到之后 %1 张图像", "one page") : tr("扫描到之后 %1 张图像", "several pages"))
-            .arg(pages);
+        return tr("扫描到之后 %n 张图像", nullptr, pages);
     case ScanReplace:
-        return (one ? tr("替换扫描 %1 张图像", "one page") : tr("替换扫描 %1 张图像", "several pages"))
-            .arg(pages);
+        return tr("替换扫描 %n 张图像", nullptr, pages);
     default:
-        return (one ? tr("扫描到最后 %1 张图像", "one page") : tr("扫描到最后 %1 张图像", "several pages"))
-            .arg(pages);
+        return tr("扫描到最后 %n 张图像", nullptr, pages);
     }
 }

@@ -215,8 +215,7 @@ void MainWindow::RestorePages(const SessionJournal::State& found)
         m_restoringPages = true;
         m_imageView->AddImages(pages, current);
         m_restoringPages = false;
-        m_history->EndGroup(count == 1 ? tr("恢复 %1 张图像", "one page").arg(count)
-                                       : tr("恢复 %1 张图像", "several pages").arg(count));
+        m_history->EndGroup(tr("恢复 %n 张图像", nullptr, count));
     }
     m_scan->SetNextNumber(std::max(m_scan->NextNumber(), found.scanNumber));
     m_imageView->RefreshInfos();

@@ -15,23 +15,14 @@ namespace {
 // The history's name of a turn of `pages` pages by `degrees`.
 QString TurnName(int degrees, int pages)
 {
-    const bool one = pages == 1;
-    QString name;
     switch (((degrees / 90) % 4 + 4) % 4) {
     case 1:
-        name = one ? PageCommands::tr("向右旋转 %1 张图像", "one page")
-                   : PageCommands::tr("向右旋转 %1 张图像", "several pages");
-        break;
+        return PageCommands::tr("向右旋转 %n 张图像", nullptr, pages);
     case 3:
-        name = one ? PageCommands::tr("向左旋转 %1 张图像", "one page")
-                   : PageCommands::tr("向左旋转 %1 张图像", "several pages");
-        break;
+        return PageCommands::tr("向左旋转 %n 张图像", nullptr, pages);
     default:
-        name = one ? PageCommands::tr("旋转180° %1 张图像", "one page")
-                   : PageCommands::tr("旋转180° %1 张图像", "several pages");
-        break;
+        return PageCommands::tr("旋转180° %n 张图像", nullptr, pages);
     }
-    return name.arg(pages);
 }
 
 } // namespace
@@ -132,8 +123,7 @@ bool PageCommands::Delete()
     const bool removed = m_pages->RemoveRows(going);
     // The page that takes the current place is the one selected.
     SelectCurrentOnly();
-    m_history->EndGroup(going.size() == 1 ? tr("删除 %1 张图像", "one page").arg(going.size())
-                                          : tr("删除 %1 张图像", "several pages").arg(going.size()));
+    m_history->EndGroup(tr("删除 %n 张图像", nullptr, int(going.size())));
     if (removed) {
         emit sglPagesChanged();
     }
@@ -159,8 +149,7 @@ bool PageCommands::Clear()
     const int cleared = m_pages->Count();
     m_history->BeginGroup();
     m_pages->Clear();
-    m_history->EndGroup(cleared == 1 ? tr("清除全部 %1 张图像", "one page").arg(cleared)
-                                     : tr("清除全部 %1 张图像", "several pages").arg(cleared));
+    m_history->EndGroup(tr("清除全部 %n 张图像", nullptr, cleared));
     emit sglPagesChanged();
     return true;
 }
@@ -206,8 +195,7 @@ bool PageCommands::Move(int step)
 void PageCommands::Moved()
 {
     const int moved = int(m_pages->SelectedRows().size());
-    m_history->NameLast(moved == 1 ? tr("移动 %1 张图像", "one page").arg(moved)
-                                   : tr("移动 %1 张图像", "several pages").arg(moved));
+    m_history->NameLast(tr("移动 %n 张图像", nullptr, moved));
 }
 
 bool PageCommands::Turn(int degrees)

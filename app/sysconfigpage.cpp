@@ -86,6 +86,11 @@ void SysConfigPage::WriteSetting(const QString& group, const QString& key, const
 
 void SysConfigPage::Setup()
 {
+    // The boxes whose texts change with the language keep their longest text
+    // whole (a box measures its texts once unless told to follow them).
+    for (QComboBox* box : {m_ui.imageFormat, m_ui.ocrLanguage}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
     for (const FormatEntry& format : kFormats) {
         m_ui.imageFormat->addItem(Tr(format.text), QString::fromLatin1(format.extension));
     }
@@ -108,6 +113,11 @@ void SysConfigPage::Retranslate()
     }
     for (int i = 0; i < m_ui.ocrLanguage->count(); ++i) {
         m_ui.ocrLanguage->setItemText(i, Tr(kOcrLanguageTexts[i]));
+    }
+    // Where the page is narrow the boxes get their smallest size, which a
+    // box keeps from its first texts: it is that of the new texts now.
+    for (QComboBox* box : {m_ui.imageFormat, m_ui.ocrLanguage}) {
+        box->setMinimumWidth(box->sizeHint().width());
     }
 }
 
@@ -479,6 +489,27 @@ public:
 
 } // namespace
 
+QTranslator* SysConfigPage::NewToolkitTranslator(const QString& locale, QObject* parent, bool simplified)
+{
+    if (locale == QLatin1String("en_US")) {
+        return new SourceTextTranslator(parent);
+    }
+    QString file;
+    if (locale == QLatin1String("zh_TW")) {
+        file = QStringLiteral(":/trans/qtbase_zh_TW.qm");
+    } else if (simplified) {
+        file = QStringLiteral(":/trans/qtbase_zh_CN.qm");
+    } else {
+        return nullptr;
+    }
+    auto* translator = new QTranslator(parent);
+    if (!translator->load(file)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
+}
+
 void SysConfigPage::InstallToolkitTranslation()
 {
     if (m_toolkitTranslator) {
@@ -487,20 +518,10 @@ void SysConfigPage::InstallToolkitTranslation()
         m_toolkitTranslator = nullptr;
     }
     // Simplified Chinese is the catalogue the program starts with.
-    const QString locale = LocaleName();
-    if (locale == QLatin1String("en_US")) {
-        m_toolkitTranslator = new SourceTextTranslator(this);
-    } else if (locale == QLatin1String("zh_TW")) {
-        m_toolkitTranslator = new QTranslator(this);
-        if (!m_toolkitTranslator->load(QStringLiteral(":/trans/qtbase_zh_TW.qm"))) {
-            delete m_toolkitTranslator;
-            m_toolkitTranslator = nullptr;
-            return;
-        }
-    } else {
-        return;
+    m_toolkitTranslator = NewToolkitTranslator(LocaleName(), this, false);
+    if (m_toolkitTranslator) {
+        QApplication::installTranslator(m_toolkitTranslator);
     }
-    QApplication::installTranslator(m_toolkitTranslator);
 }
 
 void SysConfigPage::InstallTranslation(const QString& translationFile)
@@ -601,13 +622,23 @@ QString SysConfigPage::TranslationFile() const
 
 QString SysConfigPage::StoredTranslationFile(const QString& configFile)
 {
+    return CatalogueOf(StoredLocaleName(configFile));
+}
+
+QString SysConfigPage::StoredLocaleName(const QString& configFile)
+{
     if (!QFileInfo(configFile).isFile()) {
-        return CatalogueOf(LocaleOf(QString()));
+        return LocaleOf(QString());
     }
     ConfigSetting settings(configFile);
     QString language;
     settings.readInit(kSystem, QStringLiteral("Language"), language);
-    return CatalogueOf(LocaleOf(language.trimmed()));
+    return LocaleOf(language.trimmed());
+}
+
+QString SysConfigPage::TranslationFileOf(const QString& locale)
+{
+    return CatalogueOf(locale);
 }
 
 void SysConfigPage::OnSelectImagePath()

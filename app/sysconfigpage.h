@@ -65,6 +65,14 @@ public:
     // without a page (and without writing): for what is said before the
     // window exists. Simplified Chinese when nothing usable is stored.
     static QString StoredTranslationFile(const QString& configFile);
+    // The same as a locale name, and the built-in catalogue of a locale.
+    static QString StoredLocaleName(const QString& configFile);
+    static QString TranslationFileOf(const QString& locale);
+    // The toolkit's texts (standard buttons, file dialogs) in `locale`, to be
+    // installed over its Simplified Chinese catalogue: null for Simplified
+    // Chinese itself unless `simplified` asks for that catalogue too (when
+    // nothing else installs it).
+    static QTranslator* NewToolkitTranslator(const QString& locale, QObject* parent, bool simplified);
     // Replaces the program's own translator and the toolkit's one of the
     // chosen language; the texts are the caller's.
     void InstallTranslation(const QString& translationFile);

@@ -14,7 +14,10 @@ sheet feeder and the overhead scanner RV920 through SANE. It scans dozens
 or hundreds of sheets into a page list shown as thumbnails and a large
 zoomable view, where pages are rotated, deleted, re-scanned or inserted,
 and saves them as TIFF, PNM, JPEG, PNG, PDF or OFD files, one per page or
-as one multi-page document. The user interface is in Simplified Chinese.")
+as one multi-page document. It recognises the pages' text (Simplified
+Chinese, Traditional Chinese, English) for searchable PDF and OFD files.
+The user interface is in Simplified Chinese, Traditional Chinese and
+English.")
 set(CPACK_PACKAGE_CONTACT ${SCANVY_PACKAGE_CONTACT})
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -59,6 +59,8 @@ int DecoderThreads()
 }
 
 const char* const kLargeLabelStyle = "QLabel {background-color:#C0C0C0;}";
+// Dark grey on the view's #C0C0C0 (7.2:1).
+const char* const kEmptyHintStyle = "QLabel {color:#303030; background:transparent; font-size:20px;}";
 // The focused list and large view draw a 3-pixel dark-blue frame (#003F8A,
 // 9.3:1 on the list's #F8F8F8, 5.4:1 on the view's #C0C0C0) in place of the
 // thin grey border, so the keyboard focus is seen where it is.
@@ -136,6 +138,33 @@ void ImageViewWidget::SetUpLargeView(QVBoxLayout* layout)
     }
     largeLabel->installEventFilter(this);
     scrollArea->installEventFilter(this);
+
+    // Over the empty view, in the middle; clicks go through to the view.
+    emptyHint = new QLabel(scrollArea->viewport());
+    emptyHint->setObjectName(QStringLiteral("lblEmptyHint"));
+    emptyHint->setAlignment(Qt::AlignCenter);
+    emptyHint->setWordWrap(true);
+    emptyHint->setStyleSheet(QString::fromLatin1(kEmptyHintStyle));
+    emptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    emptyHint->hide();
+    scrollArea->viewport()->installEventFilter(this);
+}
+
+void ImageViewWidget::SetEmptyHint(const QString& text)
+{
+    if (!emptyHint.isNull()) {
+        emptyHint->setText(text);
+    }
+    UpdateEmptyHint();
+}
+
+void ImageViewWidget::UpdateEmptyHint()
+{
+    if (emptyHint.isNull()) {
+        return;
+    }
+    emptyHint->setGeometry(emptyHint->parentWidget()->rect());
+    emptyHint->setVisible(pages->IsEmpty() && !emptyHint->text().isEmpty());
 }
 
 void ImageViewWidget::SetUpThumbList()
@@ -783,6 +812,10 @@ bool ImageViewWidget::HandleLargeLabelMouse(QEvent* event)
 bool ImageViewWidget::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Resize && !scrollArea.isNull() && watched == scrollArea->viewport()) {
+        UpdateEmptyHint();
+        return QWidget::eventFilter(watched, event);
+    }
     // A scroll area being destroyed loses its focus as a plain QWidget: the
     // cast finds no QScrollArea then, and nothing is done to it.
     auto* area =

@@ -107,6 +107,9 @@ public:
     void ClearImages();
     void Broom();
 
+    // What the large view says while the list has no page (how to start).
+    void SetEmptyHint(const QString& text);
+
     void ShowLargeImage(const QString& path);
     // The page file `path` was rewritten (turned, replaced under its name):
     // its thumbnails and, when it is the current page, the large view are
@@ -164,6 +167,7 @@ private slots:
 
 private:
     void SetUpLargeView(QVBoxLayout* layout);
+    void UpdateEmptyHint();
     void SetUpThumbList();
     void SetUpContextMenu();
     void SetUpReorder();
@@ -200,6 +204,7 @@ private:
     ImageProc imageProc;
     QPointer<QLabel> largeLabel;
     QPointer<QScrollArea> scrollArea;
+    QPointer<QLabel> emptyHint;
     QPointer<ThumbListWidget> thumbList;
     ThumbnailLoader* thumbnails = nullptr;
     ThumbnailItemDelegate* delegate = nullptr;

@@ -38,6 +38,7 @@ void ImageViewWidget::BindPages()
     connect(pages.data(), &QAbstractItemModel::dataChanged, this, &ImageViewWidget::OnDataChanged);
     connect(pages.data(), &QAbstractItemModel::modelAboutToBeReset, this,
             &ImageViewWidget::OnModelAboutToBeReset);
+    connect(pages.data(), &PageList::sglChanged, this, &ImageViewWidget::UpdateEmptyHint);
     if (!thumbList.isNull()) {
         thumbList->setModel(pages.data());
         QItemSelectionModel* own = thumbList->selectionModel();

@@ -186,6 +186,13 @@ bool ParentScannerOptions::AddParamConfig(QWidget* widget, const QString& option
                              << (widget ? widget->metaObject()->className() : "null");
         return false;
     }
+    // A bound box's texts change with the device's values and the language:
+    // it follows them so that its longest text shows whole (unless the panel
+    // chose how it sizes itself).
+    auto* combo = qobject_cast<QComboBox*>(widget);
+    if (combo != nullptr && combo->sizeAdjustPolicy() == QComboBox::AdjustToContentsOnFirstShow) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
     m_paramConfigs.append(ParamConfig{widget, optionName, type, defaultValue});
     return true;
 }

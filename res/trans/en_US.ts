@@ -451,7 +451,7 @@
     </message>
     <message>
         <source>提示</source>
-        <translation>Information</translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>扫描图像未保存，确定要退出吗？</source>
@@ -718,56 +718,6 @@
         <translation>Keyboard Shortcuts</translation>
     </message>
     <message>
-        <source>扫描到之前 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>scan %1 image before</translation>
-    </message>
-    <message>
-        <source>扫描到之前 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>scan %1 images before</translation>
-    </message>
-    <message>
-        <source>扫描到之后 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>scan %1 image after</translation>
-    </message>
-    <message>
-        <source>扫描到之后 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>scan %1 images after</translation>
-    </message>
-    <message>
-        <source>替换扫描 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>replace scan (%1 image)</translation>
-    </message>
-    <message>
-        <source>替换扫描 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>replace scan (%1 images)</translation>
-    </message>
-    <message>
-        <source>扫描到最后 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>scan %1 image to the end</translation>
-    </message>
-    <message>
-        <source>扫描到最后 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>scan %1 images to the end</translation>
-    </message>
-    <message>
-        <source>恢复 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>recover %1 image</translation>
-    </message>
-    <message>
-        <source>恢复 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>recover %1 images</translation>
-    </message>
-    <message>
         <source>文字识别：</source>
         <translation>Text recognition:</translation>
     </message>
@@ -837,6 +787,45 @@
         <source>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</source>
         <translation>Recovery record not saved: %1; the latest changes would be lost in a crash</translation>
     </message>
+    <message numerus="yes">
+        <source>扫描到之前 %n 张图像</source>
+        <translation>
+            <numerusform>Scan Before Current (%n image)</numerusform>
+            <numerusform>Scan Before Current (%n images)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>扫描到之后 %n 张图像</source>
+        <translation>
+            <numerusform>Scan After Current (%n image)</numerusform>
+            <numerusform>Scan After Current (%n images)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>替换扫描 %n 张图像</source>
+        <translation>
+            <numerusform>Replace Scan (%n image)</numerusform>
+            <numerusform>Replace Scan (%n images)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>扫描到最后 %n 张图像</source>
+        <translation>
+            <numerusform>Scan to End (%n image)</numerusform>
+            <numerusform>Scan to End (%n images)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>恢复 %n 张图像</source>
+        <translation>
+            <numerusform>Restore (%n image)</numerusform>
+            <numerusform>Restore (%n images)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>按 %1 开始扫描</source>
+        <translation>Press %1 to start scanning</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -901,36 +890,6 @@
 <context>
     <name>PageCommands</name>
     <message>
-        <source>向右旋转 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>rotate right %1 image</translation>
-    </message>
-    <message>
-        <source>向右旋转 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>rotate right %1 images</translation>
-    </message>
-    <message>
-        <source>向左旋转 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>rotate left %1 image</translation>
-    </message>
-    <message>
-        <source>向左旋转 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>rotate left %1 images</translation>
-    </message>
-    <message>
-        <source>旋转180° %1 张图像</source>
-        <comment>one page</comment>
-        <translation>rotate 180° %1 image</translation>
-    </message>
-    <message>
-        <source>旋转180° %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>rotate 180° %1 images</translation>
-    </message>
-    <message>
         <source>撤销%1</source>
         <translation>Undo %1</translation>
     </message>
@@ -957,16 +916,6 @@
         <translation>Delete the %1 selected images?</translation>
     </message>
     <message>
-        <source>删除 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>delete %1 image</translation>
-    </message>
-    <message>
-        <source>删除 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>delete %1 images</translation>
-    </message>
-    <message>
         <source>是否清除全部 %1 张图像？</source>
         <comment>one page</comment>
         <translation>Clear all images (%1 image)?</translation>
@@ -976,25 +925,47 @@
         <comment>several pages</comment>
         <translation>Clear all %1 images?</translation>
     </message>
-    <message>
-        <source>清除全部 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>clear all (%1 image)</translation>
+    <message numerus="yes">
+        <source>向右旋转 %n 张图像</source>
+        <translation>
+            <numerusform>Rotate 90° Right (%n image)</numerusform>
+            <numerusform>Rotate 90° Right (%n images)</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>清除全部 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>clear all %1 images</translation>
+    <message numerus="yes">
+        <source>向左旋转 %n 张图像</source>
+        <translation>
+            <numerusform>Rotate 90° Left (%n image)</numerusform>
+            <numerusform>Rotate 90° Left (%n images)</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>移动 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>move %1 image</translation>
+    <message numerus="yes">
+        <source>旋转180° %n 张图像</source>
+        <translation>
+            <numerusform>Rotate 180° (%n image)</numerusform>
+            <numerusform>Rotate 180° (%n images)</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>移动 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>move %1 images</translation>
+    <message numerus="yes">
+        <source>删除 %n 张图像</source>
+        <translation>
+            <numerusform>Delete (%n image)</numerusform>
+            <numerusform>Delete (%n images)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>清除全部 %n 张图像</source>
+        <translation>
+            <numerusform>Clear All (%n image)</numerusform>
+            <numerusform>Clear All (%n images)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>移动 %n 张图像</source>
+        <translation>
+            <numerusform>Move (%n image)</numerusform>
+            <numerusform>Move (%n images)</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1447,7 +1418,7 @@
     </message>
     <message>
         <source>提示</source>
-        <translation>Information</translation>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>错误</source>

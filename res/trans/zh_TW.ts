@@ -718,56 +718,6 @@
         <translation>快速鍵</translation>
     </message>
     <message>
-        <source>扫描到之前 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>掃描到之前 %1 張影像</translation>
-    </message>
-    <message>
-        <source>扫描到之前 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>掃描到之前 %1 張影像</translation>
-    </message>
-    <message>
-        <source>扫描到之后 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>掃描到之後 %1 張影像</translation>
-    </message>
-    <message>
-        <source>扫描到之后 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>掃描到之後 %1 張影像</translation>
-    </message>
-    <message>
-        <source>替换扫描 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>取代掃描 %1 張影像</translation>
-    </message>
-    <message>
-        <source>替换扫描 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>取代掃描 %1 張影像</translation>
-    </message>
-    <message>
-        <source>扫描到最后 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>掃描到最後 %1 張影像</translation>
-    </message>
-    <message>
-        <source>扫描到最后 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>掃描到最後 %1 張影像</translation>
-    </message>
-    <message>
-        <source>恢复 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>復原 %1 張影像</translation>
-    </message>
-    <message>
-        <source>恢复 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>復原 %1 張影像</translation>
-    </message>
-    <message>
         <source>文字识别：</source>
         <translation>文字辨識：</translation>
     </message>
@@ -837,6 +787,40 @@
         <source>无法保存恢复记录：%1，最近的更改尚未保留（程序意外退出时将丢失）</source>
         <translation>無法儲存復原記錄：%1，最近的變更尚未保留（程式意外結束時將遺失）</translation>
     </message>
+    <message numerus="yes">
+        <source>扫描到之前 %n 张图像</source>
+        <translation>
+            <numerusform>掃描到之前 %n 張影像</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>扫描到之后 %n 张图像</source>
+        <translation>
+            <numerusform>掃描到之後 %n 張影像</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>替换扫描 %n 张图像</source>
+        <translation>
+            <numerusform>替換掃描 %n 張影像</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>扫描到最后 %n 张图像</source>
+        <translation>
+            <numerusform>掃描到最後 %n 張影像</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>恢复 %n 张图像</source>
+        <translation>
+            <numerusform>復原 %n 張影像</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>按 %1 开始扫描</source>
+        <translation>按 %1 開始掃描</translation>
+    </message>
 </context>
 <context>
     <name>MaskerDialog</name>
@@ -901,36 +885,6 @@
 <context>
     <name>PageCommands</name>
     <message>
-        <source>向右旋转 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>向右旋轉 %1 張圖像</translation>
-    </message>
-    <message>
-        <source>向右旋转 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>向右旋轉 %1 張圖像</translation>
-    </message>
-    <message>
-        <source>向左旋转 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>向左旋轉 %1 張圖像</translation>
-    </message>
-    <message>
-        <source>向左旋转 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>向左旋轉 %1 張圖像</translation>
-    </message>
-    <message>
-        <source>旋转180° %1 张图像</source>
-        <comment>one page</comment>
-        <translation>旋轉180° %1 張圖像</translation>
-    </message>
-    <message>
-        <source>旋转180° %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>旋轉180° %1 張圖像</translation>
-    </message>
-    <message>
         <source>撤销%1</source>
         <translation>撤銷%1</translation>
     </message>
@@ -957,16 +911,6 @@
         <translation>是否刪除選取的 %1 張影像？</translation>
     </message>
     <message>
-        <source>删除 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>刪除 %1 張影像</translation>
-    </message>
-    <message>
-        <source>删除 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>刪除 %1 張影像</translation>
-    </message>
-    <message>
         <source>是否清除全部 %1 张图像？</source>
         <comment>one page</comment>
         <translation>是否清除全部 %1 張影像？</translation>
@@ -976,25 +920,41 @@
         <comment>several pages</comment>
         <translation>是否清除全部 %1 張影像？</translation>
     </message>
-    <message>
-        <source>清除全部 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>清除全部 %1 張影像</translation>
+    <message numerus="yes">
+        <source>向右旋转 %n 张图像</source>
+        <translation>
+            <numerusform>向右旋轉 %n 張影像</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>清除全部 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>清除全部 %1 張影像</translation>
+    <message numerus="yes">
+        <source>向左旋转 %n 张图像</source>
+        <translation>
+            <numerusform>向左旋轉 %n 張影像</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>移动 %1 张图像</source>
-        <comment>one page</comment>
-        <translation>移動 %1 張影像</translation>
+    <message numerus="yes">
+        <source>旋转180° %n 张图像</source>
+        <translation>
+            <numerusform>旋轉180° %n 張影像</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>移动 %1 张图像</source>
-        <comment>several pages</comment>
-        <translation>移動 %1 張影像</translation>
+    <message numerus="yes">
+        <source>删除 %n 张图像</source>
+        <translation>
+            <numerusform>刪除 %n 張影像</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>清除全部 %n 张图像</source>
+        <translation>
+            <numerusform>清除全部 %n 張影像</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>移动 %n 张图像</source>
+        <translation>
+            <numerusform>移動 %n 張影像</numerusform>
+        </translation>
     </message>
 </context>
 <context>

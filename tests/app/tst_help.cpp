@@ -2,10 +2,12 @@
 // that the "快捷键" dialog shows, docs/keyboard.md repeats and the window's
 // actions really carry.
 #include "helpdialogs.h"
+#include "imageviewwidget.h"
 #include "windowfixture.h"
 
 #include "../support/contrast.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -14,10 +16,12 @@
 #include <QLabel>
 #include <QMap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
 
@@ -79,6 +83,8 @@ private slots:
     void shortcutRowsShowWholeText();
     void manualFollowsLanguage_data();
     void manualFollowsLanguage();
+    void manualNamesTheControls_data();
+    void manualNamesTheControls();
     void noScannerNoticeContrast();
 
 private:
@@ -259,6 +265,71 @@ void TestHelp::manualFollowsLanguage()
     QCOMPARE(buttons->buttons().first()->text(), close);
     QCOMPARE(browser->source().toString(), pages.at(to));
     help->close();
+}
+
+void TestHelp::manualNamesTheControls_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("manual");
+    QTest::newRow("简体中文") << 0 << ":/help/manual_zh_CN.html";
+    QTest::newRow("繁體中文") << 1 << ":/help/manual_zh_TW.html";
+    QTest::newRow("English") << 2 << ":/help/manual_en_US.html";
+}
+
+// The manual calls the commands and settings what the window in its
+// language calls them, each command with its key, and the empty large view
+// says how to start in that language.
+void TestHelp::manualNamesTheControls()
+{
+    QFETCH(int, language);
+    QFETCH(QString, manual);
+    m_fx->Child<QComboBox>("cmLanguage")->setCurrentIndex(language);
+    QCoreApplication::processEvents();
+    QFile file(manual);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QTextDocument document;
+    document.setHtml(QString::fromUtf8(file.readAll()));
+    // Quotation marks aside, as the manual sets names in them.
+    QString text = document.toPlainText();
+    text.remove(QRegularExpression(QStringLiteral("[“”「」\"]")));
+    const bool chinese = language != 2;
+    QStringList missing;
+    for (const char* name : {"actionScanToLast", "actionScanReplace", "actionUndo", "actionRedo",
+                             "actionCopyText", "actionSave", "actionSaveAs"}) {
+        const QAction* action = m_fx->Child<QAction>(name);
+        const QString key = action->shortcut().toString(QKeySequence::NativeText);
+        const QString named = action->text() + (chinese ? QStringLiteral("（") : QStringLiteral(" (")) + key;
+        if (!text.contains(named))
+            missing << named;
+    }
+    auto setting = [](QString label) {
+        return label.remove(QRegularExpression(QStringLiteral("[:：\\s]+$")));
+    };
+    const QStringList settings{setting(m_fx->LabelText("lblLanguage")),
+                               setting(m_fx->LabelText("lblOcrLanguage")),
+                               m_fx->Child<QAbstractButton>("cbShowAllScanners")->text(),
+                               m_fx->Child<QComboBox>("cmOcrLanguage")->itemText(1)};
+    for (const QString& name : settings) {
+        if (!text.contains(name))
+            missing << name;
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(" | "))));
+
+    // No page yet: the hint, with the key of the first scan command.
+    auto* hint = m_fx->Child<QLabel>("lblEmptyHint");
+    QVERIFY(hint->isVisibleTo(m_fx->Child<QWidget>("scrollArea")));
+    QVERIFY(text.contains(hint->text()));
+    QVERIFY(hint->text().contains(m_fx->Child<QAction>("actionScanToLast")->shortcut().toString()));
+    if (language == 2) {
+        // A page hides it until the list is empty again.
+        QWidget* view = m_fx->Child<QWidget>("scrollArea");
+        m_fx->View()->AddImages(QList<QString>{QStringLiteral("/nonexistent/page0001.jpg")}, 0);
+        QVERIFY(!hint->isVisibleTo(view));
+        m_fx->View()->ClearImages();
+        QVERIFY(hint->isVisibleTo(view));
+    }
+    m_fx->Child<QComboBox>("cmLanguage")->setCurrentIndex(0);
+    QCoreApplication::processEvents();
 }
 
 void TestHelp::noScannerNoticeContrast()

@@ -7,6 +7,7 @@
 #include "interruptedpage.h"
 #include "optionscontainerwidget.h"
 #include "sanescan.h"
+#include "startuptranslation.h"
 #include "sysconfigpage.h"
 #include "thumblistwidget.h"
 #include "thumbnailitemdelegate.h"
@@ -127,6 +128,7 @@ private slots:
     void initTestCase();
     void switchLanguage_data();
     void switchLanguage();
+    void undoStepsReadInEnglish();
     void storedLanguageAtStart();
     void backendTextsFollowLanguage();
     void interruptedMarkFollowsLanguage();
@@ -222,6 +224,27 @@ void TestLanguage::switchLanguage()
         QVERIFY2(cjk.isEmpty(), qPrintable(cjk.join(QLatin1String(" | "))));
     else
         QVERIFY(cjk.size() * 2 > texts.size()); // most texts are in Chinese again
+}
+
+// In English the undo and redo entries name the command as the menu does,
+// with the number of pages in its plural form.
+void TestLanguage::undoStepsReadInEnglish()
+{
+    ChooseLanguage(m_fx->window, 2);
+    if (QTest::currentTestFailed())
+        return;
+    auto* undo = m_fx->Child<QAction>("actionUndo");
+    auto* redo = m_fx->Child<QAction>("actionRedo");
+    for (int sheets : {3, 1}) {
+        WindowFixture::WriteScenario(QStringLiteral("sheets=%1").arg(sheets));
+        m_fx->Child<QAction>("actionScanToLast")->trigger();
+        QVERIFY(m_fx->WaitIdle());
+    }
+    QCOMPARE(undo->text(), QStringLiteral("Undo Scan to End (1 image)"));
+    undo->trigger();
+    QCOMPARE(undo->text(), QStringLiteral("Undo Scan to End (3 images)"));
+    QCOMPARE(redo->text(), QStringLiteral("Redo Scan to End (1 image)"));
+    ChooseLanguage(m_fx->window, 0);
 }
 
 void TestLanguage::storedLanguageAtStart()
@@ -331,24 +354,36 @@ void TestLanguage::interruptedMarkFollowsLanguage()
 }
 
 // What start-up says before the window exists (a refused second start) is
-// in the stored language; reading it writes nothing.
+// in the stored language, the box's button included; reading it writes
+// nothing.
 void TestLanguage::storedLanguageBeforeWindow_data()
 {
     QTest::addColumn<QByteArray>("ini"); // empty: no file
     QTest::addColumn<QString>("catalogue");
-    QTest::newRow("no file") << QByteArray() << ":/trans/zh_CN.qm";
-    QTest::newRow("no key") << QByteArray("[Scanner]\nPrefix=a\n") << ":/trans/zh_CN.qm";
-    QTest::newRow("0") << QByteArray("[System]\nLanguage=0\n") << ":/trans/zh_CN.qm";
-    QTest::newRow("1") << QByteArray("[System]\nLanguage=1\n") << ":/trans/zh_TW.qm";
-    QTest::newRow("2") << QByteArray("[System]\nLanguage=2\n") << ":/trans/en_US.qm";
-    QTest::newRow("out of range") << QByteArray("[System]\nLanguage=3\n") << ":/trans/zh_CN.qm";
-    QTest::newRow("not a number") << QByteArray("[System]\nLanguage=en\n") << ":/trans/zh_CN.qm";
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<QString>("ok");
+    const QString cn = QStringLiteral(":/trans/zh_CN.qm");
+    const QString running = QStringLiteral("泽科维扫描软件正在运行");
+    const QString ok = QStringLiteral("确定");
+    QTest::newRow("no file") << QByteArray() << cn << running << ok;
+    QTest::newRow("no key") << QByteArray("[Scanner]\nPrefix=a\n") << cn << running << ok;
+    QTest::newRow("0") << QByteArray("[System]\nLanguage=0\n") << cn << running << ok;
+    QTest::newRow("1") << QByteArray("[System]\nLanguage=1\n") << ":/trans/zh_TW.qm"
+                       << "澤科維掃描軟體正在執行"
+                       << "確定";
+    QTest::newRow("2") << QByteArray("[System]\nLanguage=2\n") << ":/trans/en_US.qm"
+                       << "Zekewei Scan is already running"
+                       << "OK";
+    QTest::newRow("out of range") << QByteArray("[System]\nLanguage=3\n") << cn << running << ok;
+    QTest::newRow("not a number") << QByteArray("[System]\nLanguage=en\n") << cn << running << ok;
 }
 
 void TestLanguage::storedLanguageBeforeWindow()
 {
     QFETCH(QByteArray, ini);
     QFETCH(QString, catalogue);
+    QFETCH(QString, running);
+    QFETCH(QString, ok);
     QTemporaryDir home;
     const QString file = MainWindow::ConfigFilePathFor(home.path());
     if (!ini.isEmpty()) {
@@ -358,6 +393,18 @@ void TestLanguage::storedLanguageBeforeWindow()
         out.write(ini);
     }
     QCOMPARE(SysConfigPage::StoredTranslationFile(file), catalogue);
+    // The refusal's box, built as start-up builds it, with nothing but the
+    // start-up's catalogues installed.
+    QCoreApplication::removeTranslator(&m_toolkit);
+    {
+        StartupTranslation startup(file);
+        QMessageBox box(QMessageBox::Critical, QObject::tr("错误"), QObject::tr("泽科维扫描软件正在运行"),
+                        QMessageBox::Ok);
+        QCOMPARE(box.text(), running);
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), ok);
+    }
+    QCOMPARE(QObject::tr("泽科维扫描软件正在运行"), QStringLiteral("泽科维扫描软件正在运行"));
+    QCoreApplication::installTranslator(&m_toolkit);
     QCOMPARE(QFileInfo::exists(file), !ini.isEmpty());
     if (!ini.isEmpty()) {
         QFile in(file);

@@ -183,7 +183,7 @@ void TestPageSteps::steps_data()
     QTest::newRow("English, clear the only page")
         << QStringList{"select 1 2 3 4 5", "delete", "en_US", "clear"}
         << QStringList{"是否删除选中的 5 张图像？", "Clear all images (1 image)?"} << "" << -1 << ""
-        << "Undo clear all (1 image)"
+        << "Undo Clear All (1 image)"
         << "";
     QTest::newRow("Traditional Chinese, delete all after 全选, 否")
         << QStringList{"zh_TW", "no", "all", "delete"} << QStringList{"是否刪除選取的 6 張影像？"}

@@ -18,9 +18,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
+#include <QtMath>
 #include <QtTest>
 
 namespace {
@@ -30,6 +33,27 @@ const char kChildVar[] = "SCANVY_FIT_CHILD";
 QString Place(const QRect& r)
 {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+// The width a combo box needs to show its longest item whole. A box keeps
+// the size hint it computed first until its items change in number, so
+// after a language change its own hint may still be that of the old texts.
+int ComboWidthNeeded(const QComboBox* combo)
+{
+    // Boxes that show a set number of characters elide longer texts.
+    if (combo->sizeAdjustPolicy() == QComboBox::AdjustToMinimumContentsLengthWithIcon) {
+        return 0;
+    }
+    int text = 0;
+    for (int i = 0; i < combo->count(); ++i) {
+        text = qMax(text, combo->fontMetrics().boundingRect(combo->itemText(i)).width());
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = combo->isEditable();
+    option.frame = combo->hasFrame();
+    const int height = qMax(qCeil(QFontMetricsF(combo->fontMetrics()).height()), 14) + 2;
+    return combo->style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, height), combo).width();
 }
 
 // Labels, combo boxes and spin boxes of `page` (each tab of its tab widgets
@@ -47,7 +71,9 @@ QStringList ClippedFields(QWidget* page)
             if (!field || !w->isVisible() || w->objectName().startsWith(QLatin1String("qt_"))) {
                 continue;
             }
-            const QSize hint = w->sizeHint();
+            QSize hint = w->sizeHint();
+            if (auto* combo = qobject_cast<QComboBox*>(w))
+                hint.setWidth(qMax(hint.width(), ComboWidthNeeded(combo)));
             if (w->width() < hint.width() || w->height() < hint.height()) {
                 found << QStringLiteral("%1 %2: %3x%4 < hint %5x%6")
                              .arg(where, w->objectName())
@@ -200,6 +226,74 @@ QStringList ReturnFaults(WindowFixture& fixture)
     return faults;
 }
 
+// The page controls are on screen, not behind a tool bar's overflow button
+// nor under anything else, and a click on each moves to its page.
+QStringList PageButtonFaults(WindowFixture& fixture)
+{
+    QStringList faults;
+    auto* list = fixture.Child<QAbstractItemView>("lwImgThumbnail");
+    const int rows = list->model()->rowCount();
+    // A scanner that gives one page a scan (the overhead one, libsane's
+    // test backend): nothing to move between.
+    if (rows < 3) {
+        return {};
+    }
+    // The widget that shows `action` in whichever tool bar holds it.
+    auto shown = [&](const char* action) -> QWidget* {
+        auto* a = fixture.Child<QAction>(action);
+        for (QToolBar* bar : fixture.window->findChildren<QToolBar*>()) {
+            if (QWidget* w = bar->widgetForAction(a))
+                return w;
+        }
+        return nullptr;
+    };
+    // Shown, and what lies at its centre on screen is the widget itself.
+    auto reachable = [&](QWidget* w, const char* what) {
+        QWidget* hit = w ? QApplication::widgetAt(w->mapToGlobal(w->rect().center())) : nullptr;
+        const bool ok = w && w->isVisible() && (hit == w || w->isAncestorOf(hit));
+        if (!ok)
+            faults << QStringLiteral("%1 out of reach (%2)")
+                          .arg(QLatin1String(what), w && w->isVisible() ? "covered" : "hidden");
+        return ok;
+    };
+    fixture.Child<QAction>("actionImageView")->trigger();
+    list->setCurrentIndex(list->model()->index(1, 0));
+    QTest::qWait(200);
+    reachable(fixture.Child<QComboBox>("cmPageJump"), "cmPageJump");
+    const struct {
+        const char* action;
+        int row; // -1: the last
+    } steps[] = {
+        {"actionFirstPage", 0}, {"actionNextPage", 1}, {"actionLastPage", -1}, {"actionPrevPage", -2}};
+    for (const auto& step : steps) {
+        QWidget* button = shown(step.action);
+        if (!reachable(button, step.action))
+            continue;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::qWait(100);
+        const int want = step.row < 0 ? rows + step.row : step.row;
+        if (list->currentIndex().row() != want) {
+            faults << QStringLiteral("%1 went to row %2, not %3")
+                          .arg(QLatin1String(step.action))
+                          .arg(list->currentIndex().row())
+                          .arg(want);
+        }
+    }
+    return faults;
+}
+
+// Under a window manager: the frame once the manager has put it round the
+// window (it may come a while after the window shows).
+QRect ManagedFrame(QWidget* window)
+{
+    for (int waited = 0; waited < 5000 && window->frameGeometry() == window->geometry(); waited += 50) {
+        QTest::qWait(50);
+    }
+    // The window may still be moved into place.
+    QTest::qWait(500);
+    return window->frameGeometry();
+}
+
 // The child: starts the window on the simulator's devices of SCANVY_FIT_DEVICES
 // with the stored size SCANVY_FIT_STORED ("WxH" or empty) and prints every
 // fault; the exit status is the number of faults (or 100 when it cannot start).
@@ -231,7 +325,11 @@ int RunChild(int argc, char** argv)
     QStringList faults;
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect available = screen->availableGeometry();
-    const QRect frame = window->frameGeometry();
+    const bool managed = !qEnvironmentVariableIsEmpty("SCANVY_FIT_WM");
+    const QRect frame = managed ? ManagedFrame(window) : window->frameGeometry();
+    if (managed && frame == window->geometry()) {
+        faults << QStringLiteral("the window manager put no frame round the window");
+    }
     if (!available.contains(frame)) {
         faults << QStringLiteral("frame %1 outside the available %2").arg(Place(frame), Place(available));
     }
@@ -265,6 +363,7 @@ int RunChild(int argc, char** argv)
             faults << where + fault;
     }
     faults << DialogFaults(fixture, available);
+    faults << PageButtonFaults(fixture);
     faults << ReturnFaults(fixture);
     for (const QString& fault : faults) {
         fprintf(stderr, "%s\n", fault.toUtf8().constData());
@@ -287,6 +386,7 @@ void TestWindowFit::fitsScreen_data()
     QTest::addColumn<QString>("fontDpi");
     QTest::addColumn<QString>("devices");
     QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("wm"); // a window manager to run, or none
 
     const QStringList families = {QStringLiteral("zylkx:KX-8000"), QStringLiteral("zylwy:WY200"),
                                   QStringLiteral("zyljn:RV920")};
@@ -296,7 +396,7 @@ void TestWindowFit::fitsScreen_data()
             for (const char* dpi : {"96", "144"}) {
                 const QString& devices = families.at(row++ % families.size());
                 QTest::addRow("%s scale %s dpi %s %s", screen, scale, dpi, qPrintable(devices))
-                    << screen << scale << dpi << devices << QString();
+                    << screen << scale << dpi << devices << QString() << QString();
             }
         }
     }
@@ -319,7 +419,18 @@ void TestWindowFit::fitsScreen_data()
     for (const auto& r : more) {
         QTest::addRow("%s scale %s dpi %s %s, %s", r.screen, r.scale, r.dpi, qPrintable(r.devices),
                       *r.stored ? r.stored : "default size")
-            << r.screen << r.scale << r.dpi << r.devices << QString::fromLatin1(r.stored);
+            << r.screen << r.scale << r.dpi << r.devices << QString::fromLatin1(r.stored) << QString();
+    }
+    // Under a window manager, whose frame comes some time after the window
+    // shows: each case several starts.
+    for (const char* screen : {"1366x768 1.25", "1024x768 2"}) {
+        const QStringList size = QString::fromLatin1(screen).split(QLatin1Char(' '));
+        for (int start = 1; start <= 3; ++start) {
+            QTest::addRow("%s scale %s openbox start %d", qPrintable(size.at(0)), qPrintable(size.at(1)),
+                          start)
+                << size.at(0) << size.at(1) << QStringLiteral("96") << families.at(0) << QString()
+                << QStringLiteral("openbox");
+        }
     }
 }
 
@@ -330,6 +441,7 @@ void TestWindowFit::fitsScreen()
     QFETCH(QString, fontDpi);
     QFETCH(QString, devices);
     QFETCH(QString, stored);
+    QFETCH(QString, wm);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QLatin1String(kChildVar), QStringLiteral("1"));
@@ -339,6 +451,7 @@ void TestWindowFit::fitsScreen()
     env.insert(QStringLiteral("QT_FONT_DPI"), fontDpi);
     env.insert(QStringLiteral("SCANVY_FIT_DEVICES"), devices);
     env.insert(QStringLiteral("SCANVY_FIT_STORED"), stored);
+    env.insert(QStringLiteral("SCANVY_FIT_WM"), wm);
     // The generic rows: a copy of the simulator's configuration whose
     // dll.conf also names libsane's test backend.
     QTemporaryDir sane;
@@ -353,8 +466,24 @@ void TestWindowFit::fitsScreen()
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("bash"),
-                {QStringLiteral(SCANVY_XSERVER_SCRIPT), QCoreApplication::applicationFilePath()});
+    QStringList command{QStringLiteral(SCANVY_XSERVER_SCRIPT)};
+    if (!wm.isEmpty()) {
+        // The manager runs before the child connects, as on a desktop, and
+        // is stopped after it.
+        command << QStringLiteral("bash") << QStringLiteral("-c")
+                << QStringLiteral(
+                       "\"$1\" >/dev/null 2>&1 & wm=$!\n"
+                       "for i in $(seq 1 100); do\n"
+                       "  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break\n"
+                       "  sleep 0.1\n"
+                       "done\n"
+                       "\"$2\"; status=$?\n"
+                       "kill $wm; wait $wm 2>/dev/null\n"
+                       "exit $status")
+                << QStringLiteral("wm") << wm;
+    }
+    command << QCoreApplication::applicationFilePath();
+    child.start(QStringLiteral("bash"), command);
     QVERIFY(child.waitForStarted());
     if (!child.waitForFinished(90000)) {
         child.kill();
@@ -362,6 +491,9 @@ void TestWindowFit::fitsScreen()
         QFAIL("the child did not end");
     }
     const QString output = QString::fromUtf8(child.readAll());
+    // Whole, where the failure's message would cut it.
+    if (child.exitCode() != 0)
+        qWarning().noquote() << output;
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
              output.toUtf8().constData());
 }
