@@ -19,8 +19,11 @@
 //                        (JPEG pages) with recognition off and on
 //                        (chi_sim+eng), against scanimage
 //
-// Processor time is that of the whole process (our side: the bench process,
-// which does nothing else while it scans; scanimage: its reaped process).
+// Both sides are timed over the same work: the library started, the device
+// opened and set, the batch, the device closed and the library ended (our
+// side on a job thread; scanimage as a process, so its start is in its time
+// too). Processor time is that of the whole process (our side: the bench
+// process, which does nothing else meanwhile; scanimage: its reaped process).
 // Run through bench/scanloop/run.sh, which sets up the private SANE
 // configuration.
 #include "benchclock.h"
@@ -188,6 +191,11 @@ Run ScanOnJobThread(SaneScan& scan, const Device& device, const QString& dir, co
     Run r;
     QEventLoop loop;
     std::thread job([&] {
+        // Timed as scanimage is: the library started, the device opened and
+        // set, the batch, the device closed and the library ended.
+        const double cpu = BenchCpuSeconds(RUSAGE_SELF);
+        QElapsedTimer t;
+        t.start();
         scan.Init();
         QList<QString> names;
         scan.GetDeviceList(names);
@@ -205,15 +213,12 @@ Run ScanOnJobThread(SaneScan& scan, const Device& device, const QString& dir, co
                 if (!scan.SetOption(option.first, option.second))
                     std::fprintf(stderr, "option %s not set\n", qPrintable(option.first));
             }
-            const double cpu = BenchCpuSeconds(RUSAGE_SELF);
-            QElapsedTimer t;
-            t.start();
             r.status = scan.Scan(dir + "/p", format, 1, 4, 0);
-            r.seconds = t.nsecsElapsed() / 1e9;
-            r.cpu = BenchCpuSeconds(RUSAGE_SELF) - cpu;
             scan.CloseDevice();
         }
         scan.Exit();
+        r.seconds = t.nsecsElapsed() / 1e9;
+        r.cpu = BenchCpuSeconds(RUSAGE_SELF) - cpu;
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     loop.exec();
