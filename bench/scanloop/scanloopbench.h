@@ -21,6 +21,7 @@ struct Device {
 // One run of one side.
 struct Run {
     double seconds = 0;
+    double batchSeconds = 0; // our side: the Scan call alone
     double cpu = 0;
     int files = 0;
     int status = 0;
