@@ -29,6 +29,11 @@ int PageRecognition::WorkerCount() const
     return m_queue->WorkerCount();
 }
 
+int PageRecognition::EngineCount() const
+{
+    return m_queue->EngineCount();
+}
+
 int PageRecognition::DoneCount() const
 {
     return m_queue->DoneCount();
@@ -65,6 +70,8 @@ void PageRecognition::SetLanguage(OcrLanguage language)
 void PageRecognition::SetScanning(bool scanning)
 {
     m_scanning = scanning;
+    // Engines are made before a scan or after it, never during it.
+    m_queue->HoldEngines(scanning);
     m_queue->SetWorkerCount(scanning ? 1 : std::max(1, QThread::idealThreadCount()));
 }
 

@@ -28,7 +28,8 @@ public:
     // another language queues every page still without text.
     void SetLanguage(OcrLanguage language);
     OcrLanguage Language() const { return m_language; }
-    // A scan runs: recognition gives way to it.
+    // A scan runs: recognition gives way to it (one worker, and no engine
+    // is made until it ends).
     void SetScanning(bool scanning);
 
     // Pages of the list queued and not delivered yet.
@@ -36,6 +37,9 @@ public:
     bool HasPending() const { return !m_pending.isEmpty(); }
     // The queue's workers: one while a scan runs, one per core otherwise.
     int WorkerCount() const;
+    // Recognition engines made and ready (made as soon as a language is
+    // chosen, never while a scan runs).
+    int EngineCount() const;
     // The queue's counts since it was last idle.
     int DoneCount() const;
     int TotalCount() const;

@@ -324,6 +324,9 @@ OcrResult OcrEngine::Recognise(const QString& path, int angle, const std::atomic
         result.message = tr("未选择文字识别语言");
         return result;
     }
+    // The engine may have been made on another thread; the limit is the
+    // calling thread's.
+    KeepToOneThread();
     QSize size;
     {
         // The decoded page and its grey copy go as soon as Tesseract has its

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -43,6 +44,24 @@ void RunInBackground()
     }
 }
 
+// Loads `language` into `engine` on a thread of its own at the lowest
+// priority: making an engine reads tens of megabytes of model data and
+// takes a good part of a second of processor time, which must not be taken
+// from a scan or from the window.
+QString LoadAtLowestPriority(OcrEngine* engine, OcrLanguage language)
+{
+    if (engine->Language() == language && (engine->IsReady() || language == OcrLanguage::None)) {
+        return QString();
+    }
+    QString message;
+    std::thread loader([&] {
+        setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 19);
+        message = engine->Load(language);
+    });
+    loader.join();
+    return message;
+}
+
 // Recognises one page, or takes its stored text when that is still good.
 void Recognise(OcrEngine* engine, OcrLanguage language, const QString& path, int angle,
                const std::atomic<bool>* cancel, bool* done, bool* cancelled, PageText* text, QString* message,
@@ -52,7 +71,7 @@ void Recognise(OcrEngine* engine, OcrLanguage language, const QString& path, int
         *done = *stored = true;
         return;
     }
-    *message = engine->Load(language);
+    *message = LoadAtLowestPriority(engine, language);
     if (!message->isEmpty()) {
         return;
     }
@@ -101,9 +120,26 @@ void OcrQueue::SetLanguage(OcrLanguage language)
         }
         m_language = language;
     }
+    m_wake.notify_all(); // the workers make their engines for it
     if (language == OcrLanguage::None) {
         CancelAll();
     }
+    SetWorkerCount(WorkerCount());
+}
+
+void OcrQueue::HoldEngines(bool hold)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_hold = hold;
+    }
+    m_wake.notify_all();
+}
+
+int OcrQueue::EngineCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_engines;
 }
 
 OcrLanguage OcrQueue::Language() const
@@ -118,18 +154,16 @@ void OcrQueue::SetWorkerCount(int count)
     JoinFinished();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_wanted = count;
+    // Workers beyond the count are parked with their engines (after their
+    // current page), so that they need no new engine when the count grows.
     int working = 0;
     for (auto& worker : m_workers) {
-        if (!worker->retire) {
-            worker->retire = ++working > count;
-        }
+        worker->parked = working++ >= count;
     }
-    if (working > count) {
-        m_wake.notify_all();
-    }
-    // Workers start on the first page, so a queue that never gets one
-    // costs no thread.
-    if (!m_jobs.empty()) {
+    m_wake.notify_all();
+    // Workers start with a language, to make their engines before the
+    // first page; a queue that recognises nothing costs no thread.
+    if (!m_jobs.empty() || m_language != OcrLanguage::None) {
         for (; working < count; ++working) {
             m_workers.emplace_back(new Worker);
             Worker* worker = m_workers.back().get();
@@ -239,29 +273,50 @@ void OcrQueue::Run(Worker* worker)
 {
     RunInBackground();
     OcrEngine engine;
+    OcrLanguage made = OcrLanguage::None; // the language last loaded, or tried
     for (;;) {
         Job job;
         OcrLanguage language = OcrLanguage::None;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_stopping || worker->retire || !m_jobs.empty(); });
-            if (m_stopping || worker->retire) {
+            // While engines are held, a worker without one for the language
+            // makes none and takes no page.
+            const auto ready = [&] { return engine.Language() == m_language && engine.IsReady(); };
+            m_wake.wait(lock, [&] {
+                return m_stopping || (!m_hold && made != m_language) ||
+                       (!worker->parked && !m_jobs.empty() && (!m_hold || ready()));
+            });
+            if (m_stopping) {
+                m_engines -= engine.IsReady() ? 1 : 0;
                 worker->finished = true;
                 return;
             }
-            job = m_jobs.front();
-            m_jobs.pop_front();
-            worker->serial = job.serial;
-            worker->pageId = job.pageId;
-            worker->cancel = false;
             language = m_language;
+            if (m_hold || made == m_language) {
+                job = m_jobs.front();
+                m_jobs.pop_front();
+                worker->serial = job.serial;
+                worker->pageId = job.pageId;
+                worker->cancel = false;
+            }
         }
+        if (job.serial == 0) {
+            // No page yet: the engine is made now, while nothing is scanned.
+            const bool had = engine.IsReady();
+            made = language;
+            LoadAtLowestPriority(&engine, language);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_engines += int(engine.IsReady()) - int(had);
+            continue;
+        }
+        const bool had = engine.IsReady();
         auto outcome = std::make_shared<Outcome>();
         Recognise(&engine, language, job.path, job.angle, &worker->cancel, &outcome->done,
                   &outcome->cancelled, &outcome->text, &outcome->message, &outcome->stored);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             worker->serial = 0;
+            m_engines += int(engine.IsReady()) - int(had);
         }
         const quint64 serial = job.serial;
         QMetaObject::invokeMethod(

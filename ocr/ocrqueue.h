@@ -17,8 +17,8 @@
 #include <vector>
 
 // Recognises pages in the background, in the order they were added, on a
-// number of worker threads with one engine each (made on the worker's first
-// page and kept). A page's text is stored beside it (TextStore); a page whose
+// number of worker threads with one engine each (made as soon as a language
+// is set, at the lowest priority, and kept). A page's text is stored beside it (TextStore); a page whose
 // stored text is still good is not recognised again. Results are delivered
 // on the thread the queue lives in, by its signals. Nothing happens while
 // the language is None.
@@ -35,10 +35,17 @@ public:
     OcrLanguage Language() const;
 
     // How many pages are recognised at once (at least 1): one while the
-    // scanner runs, one per core when the program is idle. Fewer workers
-    // stop after their current page.
+    // scanner runs, one per core when the program is idle. Workers beyond
+    // the count take no page after their current one, and keep their
+    // engines for when the count grows again.
     void SetWorkerCount(int count);
     int WorkerCount() const;
+
+    // While held (a scan runs), no engine is made: the pages wait for a
+    // worker whose engine is ready, or for the hold to end.
+    void HoldEngines(bool hold);
+    // Engines loaded and ready, over all workers.
+    int EngineCount() const;
 
     // Recognises page file `path` of page `pageId`, turned clockwise by
     // `angle` as the user sees it. A page already queued under `pageId` is
@@ -76,7 +83,7 @@ private:
         quint64 serial = 0; // of the job being recognised, 0 when none
         quint64 pageId = 0;
         std::atomic<bool> cancel{false};
-        bool retire = false;   // stop before the next page
+        bool parked = false;   // takes no page (beyond the count)
         bool finished = false; // the thread has ended, join it
     };
     struct Outcome;
@@ -92,6 +99,8 @@ private:
     std::vector<std::unique_ptr<Worker>> m_workers;
     int m_wanted = 1;
     bool m_stopping = false;
+    bool m_hold = false;
+    int m_engines = 0;
     OcrLanguage m_language = OcrLanguage::None;
     quint64 m_nextSerial = 1;
 

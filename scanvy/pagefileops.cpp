@@ -58,7 +58,7 @@ SANE_Status CreatePart(const ScanJob& job, PageSlot& slot)
     return SANE_STATUS_ACCESS_DENIED;
 }
 
-SANE_Status Commit(ScanJob& job, PageSlot& slot)
+SANE_Status Settle(const ScanJob& job, PageSlot& slot, int lowest, const std::function<bool(int)>& claimed)
 {
     // The data is on disk before the page has a name that says it is whole.
     bool ok = std::fflush(slot.file) == 0 && ::fdatasync(::fileno(slot.file)) == 0;
@@ -68,20 +68,33 @@ SANE_Status Commit(ScanJob& job, PageSlot& slot)
         return SANE_STATUS_ACCESS_DENIED;
 
     // A file that took the page's name while the page was read keeps it;
-    // the page moves on to the next number whose names are both free.
+    // the page moves on to the next number whose names are both free (a
+    // ".part" of a later page of this job does not count: that page moves
+    // on in its turn). Never below a number an earlier page took.
     PageSlot target = slot;
-    for (int skipped = 0; skipped <= kMaxSkipped; ++skipped) {
+    int skipped = 0;
+    const auto nextFree = [&] {
+        do {
+            if (!NamesFor(job, target.number + 1, target))
+                return false;
+        } while (Exists(target.part) && !claimed(target.number) && ++skipped <= kMaxSkipped);
+        return skipped <= kMaxSkipped;
+    };
+    if (lowest > slot.number) {
+        target.number = lowest - 1;
+        if (!nextFree())
+            return SANE_STATUS_ACCESS_DENIED;
+    }
+    for (; skipped <= kMaxSkipped; ++skipped) {
         if (RenameNoReplace(slot.part.constData(), target.final.constData())) {
             slot.number = target.number;
             slot.final = target.final;
-            return SyncFolder(job) ? SANE_STATUS_GOOD : SANE_STATUS_ACCESS_DENIED;
+            return SANE_STATUS_GOOD;
         }
         if (errno != EEXIST)
             return SANE_STATUS_ACCESS_DENIED;
-        do {
-            if (!NamesFor(job, target.number + 1, target))
-                return SANE_STATUS_ACCESS_DENIED;
-        } while (Exists(target.part) && ++skipped <= kMaxSkipped);
+        if (!nextFree())
+            return SANE_STATUS_ACCESS_DENIED;
     }
     return SANE_STATUS_ACCESS_DENIED;
 }

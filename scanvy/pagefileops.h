@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <cstdio>
+#include <functional>
 
 #include <sane/sane.h>
 
@@ -32,12 +33,14 @@ constexpr int kMaxSkipped = 10000;
 // too long).
 SANE_Status CreatePart(const ScanJob& job, PageSlot& slot);
 
-// Makes a complete page count: its data is flushed to disk (fdatasync), the
-// file is closed, renamed to its final name (to the next free number's name
-// when the name was taken meanwhile; slot.number and slot.final follow) and
-// the folder's entry is flushed. SANE_STATUS_ACCESS_DENIED when any step
-// fails; the file is closed in every case.
-SANE_Status Commit(ScanJob& job, PageSlot& slot);
+// Makes a complete page whole on disk but for its folder's entry (see
+// SyncFolder): its data is flushed to disk (fdatasync), the file is closed
+// and renamed to the name of the first number from max(slot.number, lowest)
+// on whose final name is free and whose ".part" name is free or, by
+// `claimed`, a later page's of this job (slot.number and slot.final follow).
+// SANE_STATUS_ACCESS_DENIED when any step fails; the file is closed in every
+// case.
+SANE_Status Settle(const ScanJob& job, PageSlot& slot, int lowest, const std::function<bool(int)>& claimed);
 
 // rename() that fails with EEXIST instead of replacing `to`: renameat2 with
 // RENAME_NOREPLACE, or link and unlink where the file system lacks it.

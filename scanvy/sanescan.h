@@ -14,6 +14,7 @@
 
 #include <sane/sane.h>
 
+class PageFlusher;
 class PageRead;
 struct ScanJob;
 
@@ -61,9 +62,12 @@ public:
 
     // Scans sheets until the device has no more (or pageLimit pages when
     // pageLimit > 0) into basePath + number + "." + format, announcing every
-    // page through sglScanOneImageDone. Numbers from firstNumber on whose
-    // file names are taken are passed over; the announced path tells the
-    // number a page got.
+    // page through sglScanOneImageDone, in page order, from the calling
+    // thread. A complete page is announced once it is on disk (data, name
+    // and folder entry flushed); its flushing overlaps the reading of the
+    // next sheet, and Scan returns only when every page has been flushed and
+    // announced. Numbers from firstNumber on whose file names are taken are
+    // passed over; the announced path tells the number a page got.
     int Scan(QString basePath, QString format, int firstNumber, int minDigits, int pageLimit);
 
 signals:
@@ -81,6 +85,7 @@ private:
     template <typename Call> bool OnDevice(Call&& call);
     SANE_Status ScanPages(ScanJob& job);
     SANE_Status ScanPage(ScanJob& job);
+    void AnnounceSettled();
     SANE_Status inner_scan(PageRead& page, FILE* file);
     SANE_Status PageEnd(const PageRead& page, SANE_Status status) const;
     SANE_Status FirstFrame(PageRead& page, FILE* file, SANE_Parameters& frame);
@@ -105,4 +110,8 @@ private:
     // whatever the device answers to the cancel.
     std::atomic<bool> stopAsked{false};
     int setInfo = 0;
+    // The job Scan runs and the flusher of its pages, while it runs (used
+    // on the scan loop's thread only).
+    ScanJob* runningJob = nullptr;
+    PageFlusher* flusher = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "sanescan.h"
 
 #include "pagefileops.h"
+#include "pageflusher.h"
 #include "pageread.h"
 #include "pagewriter.h"
 #include "scanjob.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -39,6 +41,10 @@ SANE_Status SaneScan::ScanPages(ScanJob& job)
         return SANE_STATUS_INVAL;
     OnDevice([&](SANE_Handle) { job.resolution = get_resolution(); });
 
+    // Each page goes to disk while the next sheet is read.
+    PageFlusher pages(job);
+    runningJob = &job;
+    flusher = &pages;
     SANE_Status status = SANE_STATUS_GOOD;
     do {
         if (!OnDevice([&](SANE_Handle h) { status = stopAsked ? SANE_STATUS_CANCELLED : sane_start(h); }))
@@ -48,18 +54,24 @@ SANE_Status SaneScan::ScanPages(ScanJob& job)
             status = SANE_STATUS_CANCELLED;
         if (status == SANE_STATUS_GOOD)
             status = ScanPage(job);
-    } while (status == SANE_STATUS_GOOD && job.pages != job.pageLimit);
+    } while (status == SANE_STATUS_GOOD && job.pages != job.pageLimit && !pages.Failed());
 
     // The next job starts from a stopped device.
     OnDevice([](SANE_Handle h) { sane_cancel(h); });
+    // The job has ended when its pages are on disk and announced.
+    pages.Wait();
+    AnnounceSettled();
+    runningJob = nullptr;
+    flusher = nullptr;
     stopAsked = false;
-    return status;
+    // A page that could not be made durable ended the job there.
+    return pages.Failed() ? SANE_STATUS_ACCESS_DENIED : status;
 }
 
-// One started sheet: its ".part" file, the reading, the final name and the
-// announcement. Every page attempt is announced by its final name, also one
-// that failed half-way; a page that never began, or of which the device
-// sent nothing, is dropped.
+// One started sheet: its ".part" file and the reading; the flusher gives
+// the page its final name. Every page attempt is announced by its final
+// name, also one that failed half-way; a page that never began, or of
+// which the device sent nothing, is dropped.
 SANE_Status SaneScan::ScanPage(ScanJob& job)
 {
     PageSlot slot;
@@ -69,28 +81,40 @@ SANE_Status SaneScan::ScanPage(ScanJob& job)
     SANE_Status status = PageFileOps::CreatePart(job, slot);
     if (status != SANE_STATUS_GOOD)
         return status;
+    flusher->Claim(slot.number);
 
     status = inner_scan(page, slot.file);
     ++job.pages;
     if (status == SANE_STATUS_INVAL || page.Received() == 0) {
         std::fclose(slot.file);
         ::unlink(slot.part.constData());
+        flusher->Release(slot.number);
         // Nothing came for this sheet: after a stop the job is cancelled;
         // a device that ends a page before its first byte has no more.
         if (status == SANE_STATUS_EOF)
             status = stopAsked ? SANE_STATUS_CANCELLED : SANE_STATUS_NO_DOCS;
         return status;
     }
-    if (status == SANE_STATUS_GOOD) {
-        status = PageFileOps::Commit(job, slot);
-    } else {
-        std::fclose(slot.file); // an interrupted page keeps its ".part"
-        job.pageCut = true;
-    }
+    if (status != SANE_STATUS_GOOD)
+        job.pageCut = true; // an interrupted page keeps its ".part"
     job.fileCounter = slot.number + 1;
-    ++job.announced;
-    emit sglScanOneImageDone(QFile::decodeName(slot.final));
+    flusher->Add(slot, status);
+    AnnounceSettled();
     return status;
+}
+
+// Announces the pages the flusher has settled since the last call, in
+// page order, on the scan loop's thread.
+void SaneScan::AnnounceSettled()
+{
+    if (flusher == nullptr)
+        return;
+    for (const PageFlusher::Settled& page : flusher->Take()) {
+        // A page moved on to a later number: the next one starts after it.
+        runningJob->fileCounter = std::max(runningJob->fileCounter, page.number + 1);
+        ++runningJob->announced;
+        emit sglScanOneImageDone(QFile::decodeName(page.final));
+    }
 }
 
 // Reads one page (one frame, or three separate colour frames) into `file`.
@@ -164,6 +188,8 @@ SANE_Status SaneScan::ReadFrame(PageRead& page, const SANE_Parameters& frame)
             return status;
         if (len > 0 && (status = page.Store(frame, size_t(len))) != SANE_STATUS_GOOD)
             return status;
+        // Pages that reached the disk meanwhile are shown at once.
+        AnnounceSettled();
         if (page.OverRun()) {
             std::fprintf(stderr, "%s: device sent more data than announced; page ended\n", kProgramName);
             return SANE_STATUS_EOF;

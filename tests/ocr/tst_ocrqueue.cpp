@@ -95,6 +95,8 @@ private slots:
     void replacedPage();
     void fullDiskStillDelivers();
     void offDoesNothing();
+    void noEngineMadeWhileHeld_data();
+    void noEngineMadeWhileHeld();
 
 private:
     QTemporaryDir m_dir;
@@ -303,6 +305,42 @@ void TestOcrQueue::offDoesNothing()
     QTest::qWait(500);
     QVERIFY(recorder.deliveries.isEmpty());
     QVERIFY(!QFile::exists(TextStore::TextPath(page)));
+}
+
+void TestOcrQueue::noEngineMadeWhileHeld_data()
+{
+    QTest::addColumn<bool>("madeBefore"); // the engine was ready when the hold began
+    QTest::newRow("engine made at idle, before the scan") << true;
+    QTest::newRow("language chosen during the scan") << false;
+}
+
+// A scan holds the engines: the engine is made as soon as the language is
+// set, before any page; while held, a page goes to a worker whose engine is
+// ready, and no engine is made until the hold ends.
+void TestOcrQueue::noEngineMadeWhileHeld()
+{
+    QFETCH(bool, madeBefore);
+    const QString page = WritePage(m_dir.filePath(QString("held%1.png").arg(madeBefore)), {"Held page"});
+    OcrQueue queue;
+    Recorder recorder(&queue);
+    if (madeBefore) {
+        queue.SetLanguage(OcrLanguage::English);
+        QTRY_COMPARE_WITH_TIMEOUT(queue.EngineCount(), 1, 60000);
+        queue.HoldEngines(true);
+        queue.Add(1, page, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.deliveries.size(), 1, 60000);
+    } else {
+        queue.HoldEngines(true);
+        queue.SetLanguage(OcrLanguage::English);
+        queue.Add(1, page, 0);
+        QTest::qWait(1500);
+        QCOMPARE(queue.EngineCount(), 0);
+        QCOMPARE(recorder.deliveries.size(), 0);
+        queue.HoldEngines(false);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.deliveries.size(), 1, 60000);
+    }
+    QCOMPARE(recorder.deliveries.first().text, QString("Held page\n"));
+    QCOMPARE(queue.EngineCount(), 1);
 }
 
 QTEST_MAIN(TestOcrQueue)

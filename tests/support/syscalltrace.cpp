@@ -1,6 +1,7 @@
 #include "syscalltrace.h"
 
 #include <QFile>
+#include <QHash>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -57,7 +58,31 @@ QList<QByteArray> SyscallTrace::Stop()
     QFile log(m_log);
     if (!log.open(QIODevice::ReadOnly))
         return {};
-    return log.readAll().split('\n');
+    return JoinInterrupted(log.readAll().split('\n'));
+}
+
+QList<QByteArray> SyscallTrace::JoinInterrupted(const QList<QByteArray>& lines)
+{
+    // strace -f splits a call that another thread's call overtook:
+    // "PID  name(args <unfinished ...>", later "PID  <... name resumed>) = 0".
+    // The call is put back together where it returned.
+    static const QByteArray unfinished(" <unfinished ...>");
+    QList<QByteArray> joined;
+    QHash<QByteArray, QByteArray> open; // pid -> the call's beginning
+    for (const QByteArray& line : lines) {
+        const QByteArray pid = line.left(line.indexOf(' '));
+        if (line.endsWith(unfinished)) {
+            open.insert(pid, line.left(line.size() - unfinished.size()));
+            continue;
+        }
+        const int resumed = line.indexOf(" resumed>");
+        if (line.contains("<... ") && resumed >= 0 && open.contains(pid)) {
+            joined.append(open.take(pid) + line.mid(resumed + 9).simplified());
+            continue;
+        }
+        joined.append(line);
+    }
+    return joined;
 }
 
 int SyscallTrace::Find(const QList<QByteArray>& lines, int from, const QList<QByteArray>& parts)

@@ -25,6 +25,9 @@ public:
     // The first line from `from` on that contains all of `parts`; -1 when
     // there is none.
     static int Find(const QList<QByteArray>& lines, int from, const QList<QByteArray>& parts);
+    // `lines` with every call that strace split in two (another thread's
+    // call came in between) joined into one line, where the call returned.
+    static QList<QByteArray> JoinInterrupted(const QList<QByteArray>& lines);
 
 private:
     QProcess m_tracer;
